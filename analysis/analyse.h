@@ -1,0 +1,55 @@
+// Image analysis: recognises the copier header and memory map of an SNES ROM
+// image from a few fixed offsets and decodes its internal cartridge header.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace cartonym {
+
+// The analysis record. All texts are Windows-1252. When Rom_ok is false the
+// other fields are empty.
+struct Analyse {
+    bool Rom_ok = false;
+    std::string Formatcode;      // "SWC LO" ... "NO HI"
+    std::string Dateityp_text;   // file-type description
+    std::string Endung;          // ".swc", ".fig" or ".smc"
+    std::string Interner_name;   // always 21 characters, untrimmed
+    std::string Cardid_text;     // ROM type
+    std::string Size_text;       // ROM size
+    std::string Land_text;       // country
+    std::string Landkuerzel;     // country suffix for file names, may be ""
+    std::string Hersteller_text; // licensee
+    std::string Pruefsumme;      // checksum key, 2 to 4 hex digits
+    std::string CRC1_text;       // checksum as shown
+};
+
+// The bytes of the accepted header site that the decoding turns into texts.
+struct Kopfbytes {
+    std::uint8_t romtyp = 0;
+    std::uint8_t romgroesse = 0;
+    std::uint8_t land = 0;
+    std::uint8_t lizenz = 0;
+    std::uint8_t pruefsumme_lo = 0;
+    std::uint8_t pruefsumme_hi = 0;
+};
+
+// Examines the image file at Dateipfad (a file-system path). Reads only the
+// fixed header sites; a byte beyond the end of the file reads as 0. A file
+// that is no SNES image gives Rom_ok false; a file that cannot be opened or
+// read throws Fehler.
+Analyse Analysiere_rom(const std::string& Dateipfad);
+
+// Fills the decoded texts of the record (checksum key and text, ROM type,
+// size, country with suffix, licensee) from the accepted site's bytes.
+// dateilaenge is the whole file's length, used when the size byte is unknown.
+void Dekodiere_kopf(const Kopfbytes& bytes, std::uint64_t dateilaenge, Analyse& analyse);
+
+// The single table texts, also used on their own by tests.
+std::string Cardid_text_fuer(std::uint8_t romtyp);
+std::string Size_text_fuer(std::uint8_t romgroesse, std::uint64_t dateilaenge);
+std::string Land_text_fuer(std::uint8_t land);
+std::string Landkuerzel_fuer(std::uint8_t land);
+std::string Hersteller_text_fuer(std::uint8_t lizenz);
+
+} // namespace cartonym

@@ -1,0 +1,138 @@
+#include "cli/cli.h"
+
+#include "analysis/analyse.h"
+#include "common/cp1252.h"
+#include "common/fehler.h"
+#include "common/programm.h"
+#include "naming/dateiname.h"
+#include "naming/datenbank.h"
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+namespace cartonym {
+namespace {
+
+using nlohmann::json;
+
+constexpr int Status_ok = 0;
+constexpr int Status_fehler = 1;
+constexpr int Status_aufruf = 2;
+
+struct Gemeinsame_optionen {
+    std::string datenbank;
+    bool ohne_leerzeichen = false;
+};
+
+std::string Als_utf8(const std::string& cp1252) { return Utf8_aus_cp1252(cp1252); }
+
+std::string Json_zeile(const json& objekt)
+{
+    // File names as given may be invalid UTF-8; such bytes become U+FFFD.
+    return objekt.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+json Fehlerobjekt(const Fehler& fehler)
+{
+    return {{"number", fehler.zahl()}, {"description", fehler.beschreibung()}};
+}
+
+// The database check shared with the window's start-up. Returns false when
+// the command must stop (the database is missing).
+bool Pruefe_datenbank_fuer_cli(const std::string& pfad, std::ostream& err)
+{
+    const Startpruefung pruefung = Pruefe_datenbank(pfad);
+    if (pruefung.zustand != Startzustand::Bereit)
+        err << Als_utf8(pruefung.meldung) << '\n';
+    return pruefung.zustand != Startzustand::Datenbank_fehlt;
+}
+
+json Infoobjekt(const std::string& datei, const Gemeinsame_optionen& optionen)
+{
+    const Analyse analyse = Analysiere_rom(datei);
+    if (!analyse.Rom_ok)
+        return {{"file", datei}, {"rom_ok", false}};
+    Namensergebnis namen = Finde_romname(analyse, optionen.datenbank);
+    if (!namen.Neuer_name.empty() && optionen.ohne_leerzeichen)
+        Baue_dateiname(namen.Neuer_name);
+    const bool bekannt = !namen.Neuer_name.empty();
+    return {
+        {"file", datei},
+        {"rom_ok", true},
+        {"format_code", Als_utf8(analyse.Formatcode)},
+        {"file_type", Als_utf8(analyse.Dateityp_text)},
+        {"extension", Als_utf8(analyse.Endung)},
+        {"internal_name", Als_utf8(analyse.Interner_name)},
+        {"rom_type", Als_utf8(analyse.Cardid_text)},
+        {"rom_size", Als_utf8(analyse.Size_text)},
+        {"country", Als_utf8(analyse.Land_text)},
+        {"country_suffix", Als_utf8(analyse.Landkuerzel)},
+        {"licensee", Als_utf8(analyse.Hersteller_text)},
+        {"checksum_key", Als_utf8(analyse.Pruefsumme)},
+        {"checksum", Als_utf8(analyse.CRC1_text)},
+        {"full_name", bekannt ? Als_utf8(namen.Voller_name) : std::string()},
+        {"new_name", Als_utf8(namen.Neuer_name)},
+    };
+}
+
+int Info_ausfuehren(const std::vector<std::string>& dateien, const Gemeinsame_optionen& optionen,
+                    std::ostream& out, std::ostream& err)
+{
+    if (!Pruefe_datenbank_fuer_cli(optionen.datenbank, err))
+        return Status_aufruf;
+    int status = Status_ok;
+    for (const std::string& datei : dateien) {
+        json zeile;
+        try {
+            zeile = Infoobjekt(datei, optionen);
+        } catch (const Fehler& fehler) {
+            zeile = {{"file", datei}, {"error", Fehlerobjekt(fehler)}};
+            status = Status_fehler;
+        }
+        out << Json_zeile(zeile) << '\n';
+    }
+    out.flush();
+    return status;
+}
+
+void Gemeinsame_optionen_anmelden(CLI::App& befehl, Gemeinsame_optionen& optionen)
+{
+    befehl.add_option("--db", optionen.datenbank, "The name database (default: snes.dat beside the program)");
+    befehl.add_flag("--no-spaces", optionen.ohne_leerzeichen,
+                    "Long filenames without spaces: every space of a new name becomes \"_\"");
+}
+
+} // namespace
+
+int Cli_ausfuehren(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                   bool stderr_ist_terminal)
+{
+    (void)stderr_ist_terminal;
+    CLI::App app{"Identifies SNES ROM images and gives them their proper names.", "cartonym-cli"};
+    app.set_version_flag("--version", std::string("cartonym-cli ") + Programm::Versionstext);
+    app.require_subcommand(1);
+
+    Gemeinsame_optionen optionen;
+    std::vector<std::string> dateien;
+    CLI::App* info = app.add_subcommand("info", "Analyse images and print one JSON line per file");
+    Gemeinsame_optionen_anmelden(*info, optionen);
+    info->add_option("FILE", dateien, "Image files")->required();
+
+    std::vector<std::string> argumente(args.rbegin(), args.rend());
+    if (!argumente.empty())
+        argumente.pop_back(); // the program name
+    try {
+        app.parse(argumente);
+    } catch (const CLI::ParseError& fehler) {
+        const int code = app.exit(fehler, out, err);
+        return code == 0 ? Status_ok : Status_aufruf;
+    }
+    if (optionen.datenbank.empty())
+        optionen.datenbank = Standard_datenbankpfad();
+
+    if (*info)
+        return Info_ausfuehren(dateien, optionen, out, err);
+    return Status_aufruf;
+}
+
+} // namespace cartonym

@@ -1,0 +1,60 @@
+// File-system primitives of the core, all behind one seam: before each
+// system call the installed hook may answer with an errno, and the operation
+// then fails with that error instead. Tests use it to fail the n-th operation.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace cartonym {
+
+enum class Systemoperation {
+    Oeffnen,
+    Lesen,
+    Schreiben,
+    Synchronisieren,
+    Schliessen,
+    Verschieben,
+    Kopieren,
+    Ordner_anlegen,
+    Ordner_entfernen,
+    Loeschen,
+    Auflisten,
+};
+
+// Returns an errno to inject, or 0 to let the operation run.
+using Fehlerhaken = std::function<int(Systemoperation, const std::string& pfad)>;
+
+// Installs the hook (an empty function removes it); returns the previous one.
+Fehlerhaken Setze_fehlerhaken(Fehlerhaken haken);
+
+// The errno the hook injects for this operation, or 0.
+int Injizierter_fehler(Systemoperation operation, const std::string& pfad);
+
+// The folder that holds the running executable.
+std::string Programmordner();
+
+// A file opened for positioned binary reads. Opening never blocks: the file
+// is opened non-blocking and anything but a regular file (a FIFO, socket or
+// device) is refused with a path/file access error. Closed by the destructor.
+class Lesedatei {
+public:
+    explicit Lesedatei(const std::string& pfad);
+    ~Lesedatei();
+    Lesedatei(const Lesedatei&) = delete;
+    Lesedatei& operator=(const Lesedatei&) = delete;
+
+    std::uint64_t laenge() const noexcept { return laenge_; }
+
+    // Reads anzahl bytes at versatz; bytes beyond the end of the file read as 0.
+    void lies(std::uint64_t versatz, unsigned char* ziel, std::size_t anzahl) const;
+
+private:
+    int fd_ = -1;
+    std::uint64_t laenge_ = 0;
+    std::string pfad_;
+};
+
+} // namespace cartonym
