@@ -1,0 +1,15 @@
+// The files of a folder as the file list shows them and the batch run takes them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace cartonym {
+
+// The folder's non-hidden regular files (a link to a regular file counts),
+// sorted by name without regard to letter case: names compared folded to
+// lower case, names equal when folded keep their byte order. Throws Fehler
+// when the folder cannot be read.
+std::vector<std::string> Liste_dateien(const std::string& ordner);
+
+} // namespace cartonym
