@@ -1,16 +1,484 @@
+// Image analysis: copier header, memory map, rejection and header decoding.
 #include <gtest/gtest.h>
+
 #include "analysis/analyse.h"
+#include "common/fehler.h"
 #include "fixtures/rombau.h"
 #include "tests/testsupport.h"
 
-using namespace cartonym;
+#include <cstdlib>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
 
-TEST(Analyse, HeaderlessLoRom)
+using namespace cartonym;
+using fixtures::Karte;
+using fixtures::Kopierkopf;
+using fixtures::Rombauplan;
+
+namespace {
+
+// File offsets of the four header sites.
+constexpr std::uint64_t Lo = 0x7FC0;
+constexpr std::uint64_t Hi = 0xFFC0;
+constexpr std::uint64_t Lo_kopf = 0x81C0;
+constexpr std::uint64_t Hi_kopf = 0x101C0;
+
+// A name that marks an unusable site although it does not begin with 0xFF.
+const std::string Sondername =
+    "\xD7\x6F\x75\xF7\xDF\xFD\xD7\x5F\xD7\x75\xFD\xDF\xFF\xFF\xF7\xFD\xFF\xFD\xFF\xDF\xFF";
+
+// Complement 0x1234, checksum 0xEDCB: passes the pair test.
+const std::string Gute_pruefbytes("\x34\x12\xCB\xED", 4);
+const std::string Keine_pruefbytes(4, '\0');
+
+void Setze_stelle(std::string& bild, std::uint64_t stelle, const std::string& name, const std::string& pruefbytes)
+{
+    fixtures::Setze_bytes(bild, stelle, fixtures::Interner_name(name));
+    fixtures::Setze_bytes(bild, stelle + 0x1C, pruefbytes);
+}
+
+// An image of the given header kind in which no site passes the pair test.
+std::string Bild_ohne_gueltige_stelle(Kopierkopf kopf)
+{
+    std::string bild = fixtures::Baue_rom({.kopf = kopf});
+    Setze_stelle(bild, kopf == Kopierkopf::Keiner ? Lo : Lo_kopf, "LO", Keine_pruefbytes);
+    return bild;
+}
+
+Analyse Analysiere_bild(const std::string& bild)
 {
     test::Tempordner ordner;
-    fixtures::Schreibe_rom(ordner / "a.smc", {});
-    const Analyse a = Analysiere_rom(ordner / "a.smc");
+    fixtures::Schreibe_datei(ordner / "bild.smc", bild);
+    return Analysiere_rom(ordner / "bild.smc");
+}
+
+void Erwarte_verworfen(const Analyse& a)
+{
+    EXPECT_FALSE(a.Rom_ok);
+    EXPECT_EQ(a.Formatcode, "");
+    EXPECT_EQ(a.Interner_name, "");
+}
+
+} // namespace
+
+// --- The nine readings -------------------------------------------------------
+
+TEST(Analyse, EveryFormatCodeFieldByField)
+{
+    const struct {
+        Kopierkopf kopf;
+        Karte karte;
+        const char* code;
+        const char* endung;
+        const char* dateityp;
+    } faelle[] = {
+        {Kopierkopf::SWC, Karte::LoRom, "SWC LO", ".swc", "SNES LoRom, Super Wildcard Header (SWC)"},
+        {Kopierkopf::SWC, Karte::HiRom, "SWC HI", ".swc", "SNES HiRom, Super Wildcard Header (SWC)"},
+        {Kopierkopf::GDR, Karte::LoRom, "GDR LO", ".smc", "SNES LoRom, Game Dr. 3 Header"},
+        {Kopierkopf::GDR, Karte::HiRom, "GDR HI", ".smc", "SNES HiRom, Game Dr. 3 Header"},
+        {Kopierkopf::FIG, Karte::LoRom, "FIG LO", ".fig", "SNES LoRom, Pro Fighter Header (FIG)"},
+        {Kopierkopf::FIG, Karte::HiRom, "FIG HI", ".fig", "SNES HiRom, Pro Fighter Header (FIG)"},
+        {Kopierkopf::COS, Karte::LoRom, "COS LO", ".smc", "SNES LoRom, Custom unknown Header (mostly PD's and demos)"},
+        {Kopierkopf::Keiner, Karte::LoRom, "NO LO", ".smc", "SNES LoRom, no Header"},
+        {Kopierkopf::Keiner, Karte::HiRom, "NO HI", ".smc", "SNES HiRom, no Header"},
+    };
+    for (const auto& fall : faelle) {
+        SCOPED_TRACE(fall.code);
+        const std::string name = std::string("GAME ") + fall.code;
+        const Analyse a = Analysiere_bild(fixtures::Baue_rom({.kopf = fall.kopf, .karte = fall.karte, .name = name,
+                                                              .romtyp = 2, .romgroesse = 10, .land = 2,
+                                                              .lizenz = 51, .pruefsumme = 0xABCD}));
+        ASSERT_TRUE(a.Rom_ok);
+        EXPECT_EQ(a.Formatcode, fall.code);
+        EXPECT_EQ(a.Endung, fall.endung);
+        EXPECT_EQ(a.Dateityp_text, fall.dateityp);
+        EXPECT_EQ(a.Interner_name, fixtures::Interner_name(name));
+        EXPECT_EQ(a.Cardid_text, "2 - ROM and Save RAM");
+        EXPECT_EQ(a.Size_text, "8 MegaBits");
+        EXPECT_EQ(a.Land_text, "2 = Australia, Europe, Oceania and Asia (PAL)");
+        EXPECT_EQ(a.Landkuerzel, " (Euro)");
+        EXPECT_EQ(a.Hersteller_text, "51 - Nintendo");
+        EXPECT_EQ(a.Pruefsumme, "CDAB");
+        EXPECT_EQ(a.CRC1_text, "CD AB");
+    }
+}
+
+TEST(Analyse, InternalNameKeepsBlanksAndNuls)
+{
+    for (const std::string& name : {std::string(21, ' '), std::string("NUL\0NAME\0\0\0\0\0\0\0\0\0\0\0\0\0", 21),
+                                   std::string("Caf\xE9 \x80 ", 7) + std::string(14, ' ')}) {
+        const Analyse a = Analysiere_bild(fixtures::Baue_rom({.name = name}));
+        ASSERT_TRUE(a.Rom_ok);
+        EXPECT_EQ(a.Interner_name.size(), 21u);
+        EXPECT_EQ(a.Interner_name, name);
+    }
+}
+
+TEST(Analyse, WorkedSuperWildcardExample)
+{
+    std::string bild = fixtures::Baue_rom({.kopf = Kopierkopf::SWC, .name = "WORKED EXAMPLE", .romgroesse = 0,
+                                           .land = 0, .datenlaenge = 1048576});
+    fixtures::Setze_bytes(bild, 8, "\xAA\xBB\x04");
+    fixtures::Setze_bytes(bild, 0x81DC, "\x34\x12\xCB\xED");
+    ASSERT_EQ(bild.size(), 1049088u);
+    const Analyse a = Analysiere_bild(bild);
+    ASSERT_TRUE(a.Rom_ok);
+    EXPECT_EQ(a.Formatcode, "SWC LO");
+    EXPECT_EQ(a.Endung, ".swc");
+    EXPECT_EQ(a.Dateityp_text, "SNES LoRom, Super Wildcard Header (SWC)");
+    EXPECT_EQ(a.Interner_name, "WORKED EXAMPLE       ");
+    EXPECT_EQ(a.Pruefsumme, "CBED");
+    EXPECT_EQ(a.CRC1_text, "CB ED");
+    EXPECT_EQ(a.Size_text, " 8.4 MegaBits");
+    EXPECT_EQ(a.Land_text, "0 = Japan (NTSC)");
+    EXPECT_EQ(a.Landkuerzel, " (JAP)");
+}
+
+// --- Choosing the site ---------------------------------------------------------
+
+TEST(Analyse, SiteChoiceAndRejection)
+{
+    const std::string ff_stelle(0x20, '\xFF');
+    const struct {
+        const char* fall;
+        Kopierkopf kopf;
+        std::function<void(std::string&)> aendere;
+        const char* code; // "" when the image is rejected
+        std::string name;
+    } faelle[] = {
+        {"no candidate passes", Kopierkopf::Keiner, [](std::string&) {}, "", ""},
+        {"LoRom passes", Kopierkopf::Keiner, [](std::string& b) { Setze_stelle(b, Lo, "LO", Gute_pruefbytes); },
+         "NO LO", "LO"},
+        {"HiRom passes", Kopierkopf::Keiner, [](std::string& b) { Setze_stelle(b, Hi, "HI", Gute_pruefbytes); },
+         "NO HI", "HI"},
+        {"both pass: LoRom wins", Kopierkopf::Keiner,
+         [](std::string& b) {
+             Setze_stelle(b, Lo, "LO", Gute_pruefbytes);
+             Setze_stelle(b, Hi, "HI", Gute_pruefbytes);
+         },
+         "NO LO", "LO"},
+        {"any bytes whose OR is 0xFF pass", Kopierkopf::Keiner,
+         [](std::string& b) { Setze_stelle(b, Lo, "LO", "\xF0\x0F\x0F\xF0"); }, "NO LO", "LO"},
+        {"one pair short of 0xFF fails", Kopierkopf::Keiner,
+         [](std::string& b) { Setze_stelle(b, Lo, "LO", "\x34\x12\xCB\xEC"); }, "", ""},
+        {"all-0xFF LoRom site forces HiRom", Kopierkopf::Keiner,
+         [&](std::string& b) {
+             fixtures::Setze_bytes(b, Lo, ff_stelle);
+             Setze_stelle(b, Hi, "HI", Keine_pruefbytes);
+         },
+         "NO HI", "HI"},
+        {"special name at NO LO forces NO HI", Kopierkopf::Keiner,
+         [](std::string& b) {
+             Setze_stelle(b, Lo, Sondername, Gute_pruefbytes);
+             Setze_stelle(b, Hi, "HI", Keine_pruefbytes);
+         },
+         "NO HI", "HI"},
+        {"special name at NO HI forces NO LO", Kopierkopf::Keiner,
+         [](std::string& b) { Setze_stelle(b, Hi, Sondername, Gute_pruefbytes); }, "NO LO", "LO"},
+        {"two rejected names", Kopierkopf::Keiner,
+         [](std::string& b) {
+             Setze_stelle(b, Lo, Sondername, Gute_pruefbytes);
+             Setze_stelle(b, Hi, "\xFFHI", Gute_pruefbytes);
+         },
+         "", ""},
+        {"rejected SWC LO name forces SWC HI", Kopierkopf::SWC,
+         [](std::string& b) {
+             Setze_stelle(b, Lo_kopf, "\xFF" "BAD", Gute_pruefbytes);
+             Setze_stelle(b, Hi_kopf, "HI", Keine_pruefbytes);
+         },
+         "SWC HI", "HI"},
+        {"GDR HiRom site", Kopierkopf::GDR, [](std::string& b) { Setze_stelle(b, Hi_kopf, "HI", Gute_pruefbytes); },
+         "GDR HI", "HI"},
+        {"FIG sites fail although a headerless site passes", Kopierkopf::FIG,
+         [](std::string& b) {
+             Setze_stelle(b, Lo, "LO", Gute_pruefbytes);
+             Setze_stelle(b, Hi, "HI", Gute_pruefbytes);
+         },
+         "", ""},
+        {"COS needs no check bytes", Kopierkopf::COS, [](std::string& b) { Setze_stelle(b, Lo_kopf, "CUSTOM", Keine_pruefbytes); },
+         "COS LO", "CUSTOM"},
+        {"COS keeps a rejected name", Kopierkopf::COS,
+         [](std::string& b) { Setze_stelle(b, Lo_kopf, "\xFF" "DEMO", Keine_pruefbytes); }, "COS LO", "\xFF" "DEMO"},
+        {"COS keeps the special name", Kopierkopf::COS,
+         [](std::string& b) { Setze_stelle(b, Lo_kopf, Sondername, Gute_pruefbytes); }, "COS LO", Sondername},
+    };
+    for (const auto& fall : faelle) {
+        SCOPED_TRACE(fall.fall);
+        std::string bild = Bild_ohne_gueltige_stelle(fall.kopf);
+        fall.aendere(bild);
+        const Analyse a = Analysiere_bild(bild);
+        if (*fall.code == '\0') {
+            Erwarte_verworfen(a);
+            continue;
+        }
+        ASSERT_TRUE(a.Rom_ok);
+        EXPECT_EQ(a.Formatcode, fall.code);
+        EXPECT_EQ(a.Interner_name, fixtures::Interner_name(fall.name));
+    }
+}
+
+TEST(Analyse, CopierHeaderRecognition)
+{
+    // The image's SWC LoRom site is valid; everything else fails. A header
+    // taken for anything but SWC therefore rejects the image.
+    const struct {
+        std::uint64_t versatz;
+        std::string bytes;
+        bool swc;
+    } faelle[] = {
+        {7, std::string("\0\xAA\xBB\x04", 4), true},
+        {7, std::string("\0\xAA\xBB\x06", 4), true},
+        {7, std::string("\0\x0A\xAB\xB4", 4), true},
+        {7, std::string("\xAA\xBB\x04\0", 4), true},
+        {7, std::string("\x0A\xAB\xB4\0", 4), true},
+        {7, std::string("\xAA\xBB\x06\0", 4), false}, // "AABB6" counts only at 8..10
+        {7, std::string("\0\xAA\xBB\x05", 4), false},
+        {7, std::string("\0\xAA\xBB\x40", 4), false},
+        {7, std::string("\0\xAB\xBB\x04", 4), false},
+    };
+    for (const auto& fall : faelle) {
+        SCOPED_TRACE(::testing::PrintToString(fall.bytes));
+        std::string bild = fixtures::Baue_rom({.kopf = Kopierkopf::SWC});
+        fixtures::Setze_bytes(bild, fall.versatz, fall.bytes);
+        const Analyse a = Analysiere_bild(bild);
+        EXPECT_EQ(a.Rom_ok, fall.swc);
+        EXPECT_EQ(a.Formatcode, fall.swc ? "SWC LO" : "");
+    }
+
+    // A custom-header signature needs bytes 57..511 to be zero.
+    std::string cos = fixtures::Baue_rom({.kopf = Kopierkopf::COS});
+    fixtures::Setze_bytes(cos, 511, "\x01");
+    Erwarte_verworfen(Analysiere_bild(cos));
+    // Zero bytes 57..511 with a near miss of the custom signature: Pro Fighter.
+    std::string fig = fixtures::Baue_rom({.kopf = Kopierkopf::COS});
+    fixtures::Setze_bytes(fig, 5, "\x32");
+    EXPECT_EQ(Analysiere_bild(fig).Formatcode, "FIG LO");
+    // The Game Doctor signature counts whatever bytes 57..511 hold.
+    std::string gdr = fixtures::Baue_rom({.kopf = Kopierkopf::GDR});
+    fixtures::Setze_bytes(gdr, 300, "\x55");
+    EXPECT_EQ(Analysiere_bild(gdr).Formatcode, "GDR LO");
+}
+
+// --- Short files, unusual files ------------------------------------------------
+
+TEST(Analyse, BytesBeyondTheEndReadAsZero)
+{
+    test::Tempordner ordner;
+    const std::string ganz = fixtures::Baue_rom({.karte = Karte::HiRom, .name = "LONG HIROM"});
+    fixtures::Schreibe_datei(ordner / "ganz.smc", ganz);
+    ASSERT_TRUE(Analysiere_rom(ordner / "ganz.smc").Rom_ok);
+
+    // The same image cut before its checksum: the missing bytes are zero, not
+    // whatever the earlier image held there.
+    fixtures::Schreibe_datei(ordner / "kurz.smc", ganz.substr(0, Hi + 0x1E));
+    Erwarte_verworfen(Analysiere_rom(ordner / "kurz.smc"));
+
+    // A file that ends right after its LoRom site.
+    const std::string lo = fixtures::Baue_rom({.name = "SHORT LOROM", .romgroesse = 0}).substr(0, Lo + 0x20);
+    fixtures::Schreibe_datei(ordner / "lo.smc", lo);
+    const Analyse a = Analysiere_rom(ordner / "lo.smc");
     ASSERT_TRUE(a.Rom_ok);
     EXPECT_EQ(a.Formatcode, "NO LO");
-    EXPECT_EQ(a.Pruefsumme, "3412");
+    EXPECT_EQ(a.Interner_name, "SHORT LOROM          ");
+    EXPECT_EQ(a.Size_text, " 0.3 MegaBits"); // 32,736 bytes
+
+    for (const std::string& inhalt : {std::string(), std::string(100, 'x'), std::string(512, '\0')}) {
+        fixtures::Schreibe_datei(ordner / "winzig.smc", inhalt);
+        Erwarte_verworfen(Analysiere_rom(ordner / "winzig.smc"));
+    }
+}
+
+TEST(Analyse, FailuresToOpen)
+{
+    test::Tempordner ordner;
+    const auto nummer = [](const std::string& pfad) {
+        try {
+            Analysiere_rom(pfad);
+        } catch (const Fehler& fehler) {
+            return fehler.zahl();
+        }
+        return 0;
+    };
+    EXPECT_EQ(nummer(ordner / "fehlt.smc"), 53);
+    EXPECT_EQ(nummer(ordner / "fehlt/a.smc"), 53);
+    EXPECT_EQ(nummer(ordner.pfad().string()), 75);
+    fixtures::Schreibe_datei(ordner / "datei", "x");
+    EXPECT_EQ(nummer(ordner / "datei/a.smc"), 76);
+}
+
+TEST(Analyse, UnreadableFile)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root reads every file";
+    test::Tempordner ordner;
+    fixtures::Schreibe_rom(ordner / "a.smc", {});
+    ASSERT_EQ(::chmod((ordner / "a.smc").c_str(), 0), 0);
+    try {
+        Analysiere_rom(ordner / "a.smc");
+        ADD_FAILURE() << "no error";
+    } catch (const Fehler& fehler) {
+        EXPECT_EQ(fehler.zahl(), 70);
+    }
+}
+
+TEST(AnalyseDeathTest, FifoIsRefusedWithoutBlocking)
+{
+    test::Tempordner ordner;
+    const std::string fifo = ordner / "fifo.smc";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Runs in a child; the alarm ends it should the open or a read block.
+    EXPECT_EXIT(
+        {
+            ::alarm(30);
+            try {
+                Analysiere_rom(fifo);
+            } catch (const Fehler& fehler) {
+                std::_Exit(fehler.zahl());
+            }
+            std::_Exit(0);
+        },
+        ::testing::ExitedWithCode(75), "");
+}
+
+// --- Header decoding tables ----------------------------------------------------
+
+TEST(Kopfdekodierung, ChecksumTexts)
+{
+    const struct {
+        std::uint8_t lo, hi;
+        const char* schluessel;
+        const char* anzeige;
+    } faelle[] = {
+        {0x00, 0x05, "05", "0 5"},     {0x00, 0x00, "00", "0 0"},   {0xCD, 0xAB, "CDAB", "CD AB"},
+        {0x34, 0x12, "3412", "34 12"}, {0x38, 0x0A, "38A", "38 A"}, {0x5A, 0x00, "5A0", "5A 0"},
+        {0x05, 0xA0, "5A0", "5 A0"},   {0xFF, 0xFF, "FFFF", "FF FF"},
+    };
+    for (const auto& fall : faelle) {
+        Analyse a;
+        Dekodiere_kopf({.pruefsumme_lo = fall.lo, .pruefsumme_hi = fall.hi}, 0, a);
+        EXPECT_EQ(a.Pruefsumme, fall.schluessel) << fall.anzeige;
+        EXPECT_EQ(a.CRC1_text, fall.anzeige);
+    }
+}
+
+TEST(Kopfdekodierung, RomTypes)
+{
+    const std::pair<std::uint8_t, const char*> faelle[] = {
+        {0, "0 - ROM only"},
+        {1, "1 - ROM and RAM"},
+        {2, "2 - ROM and Save RAM"},
+        {3, "3 - ROM and DSP1 chip"},
+        {4, "4 - ROM, RAM and DSP1 chip"},
+        {5, "5 - ROM, Save RAM and DSP1 chip"},
+        {19, "19 - ROM and Super FX chip"},
+        {227, "227 - ROM, RAM and GameBoy data"},
+        {246, "246 - ROM and DSP2 chip"},
+        {6, " 6 - unknown"},
+        {53, " 53 - unknown"},
+        {255, " 255 - unknown"},
+    };
+    for (const auto& [byte, text] : faelle)
+        EXPECT_EQ(Cardid_text_fuer(byte), text);
+}
+
+TEST(Kopfdekodierung, RomSizes)
+{
+    const struct {
+        std::uint8_t byte;
+        std::uint64_t laenge;
+        const char* text;
+    } faelle[] = {
+        {8, 0, "2 MegaBits"},
+        {9, 1, "4 MegaBits"},
+        {10, 0, "8 MegaBits"},
+        {11, 0, "16 MegaBits"},
+        {12, 0, "32 MegaBits"},
+        {0, 1048576, " 8.4 MegaBits"},
+        {13, 500000, " 4 MegaBits"},
+        {13, 4194816, " 33.6 MegaBits"},
+        {7, 18750, " 0.2 MegaBits"},  // 0.15: half to the even 0.2
+        {7, 31250, " 0.2 MegaBits"},  // 0.25: half to the even 0.2
+        {7, 6250, " 0 MegaBits"},     // 0.05: half to the even 0
+        {7, 43750, " 0.4 MegaBits"},  // 0.35
+        {7, 56250, " 0.4 MegaBits"},  // 0.45
+        {7, 56251, " 0.5 MegaBits"},
+        {255, 0, " 0 MegaBits"},
+        {0, 268435456, " 2147.5 MegaBits"},
+        {0, 5368709120ULL, " 42949.7 MegaBits"},
+    };
+    for (const auto& fall : faelle)
+        EXPECT_EQ(Size_text_fuer(fall.byte, fall.laenge), fall.text) << int(fall.byte) << " " << fall.laenge;
+}
+
+TEST(Kopfdekodierung, SizeOfVeryLargeFiles)
+{
+    test::Tempordner ordner;
+    for (const auto& [laenge, text] : {std::pair<std::uint64_t, const char*>{268435456, " 2147.5 MegaBits"},
+                                       {5368709120ULL, " 42949.7 MegaBits"}}) {
+        try {
+            fixtures::Schreibe_rom(ordner / "gross.smc", {.romgroesse = 0, .datenlaenge = laenge}, true);
+        } catch (const std::runtime_error&) {
+            GTEST_SKIP() << "the file system cannot hold a sparse file of " << laenge << " bytes";
+        }
+        const Analyse a = Analysiere_rom(ordner / "gross.smc");
+        ASSERT_TRUE(a.Rom_ok);
+        EXPECT_EQ(a.Size_text, text);
+    }
+}
+
+TEST(Kopfdekodierung, Countries)
+{
+    const struct {
+        std::uint8_t byte;
+        const char* text;
+        const char* kuerzel;
+    } faelle[] = {
+        {0, "0 = Japan (NTSC)", " (JAP)"},
+        {1, "1 = USA (NTSC)", " (USA)"},
+        {2, "2 = Australia, Europe, Oceania and Asia (PAL)", " (Euro)"},
+        {3, "3 = Sweden (PAL)", " (Euro - Sweden)"},
+        {4, "4 = Finland (PAL)", " (Euro - Finland)"},
+        {5, "5 = Denmark (PAL)", " (Euro - Denmark)"},
+        {6, "6 = France (PAL)", " (Euro - France)"},
+        {7, "7 = Netherlands (PAL)", " (Euro - Netherlands)"},
+        {8, "8 = Spain (PAL)", " (Euro - Spain)"},
+        {9, "9 = Europe, Germany, Austria and Switzerland (PAL)", " (Euro - Germany)"},
+        {10, "10 = Italy (PAL)", " (Euro - Italy)"},
+        {11, "11 = Hong Kong and China (PAL)", " (China)"},
+        {12, "12 = Indonesia (PAL)", " (Indonesia)"},
+        {13, "13 = Korea (PAL)", " (Korea)"},
+        {14, "Hex E   = ?", ""},
+        {0x1F, "Hex 1F   = ?", ""},
+        {0xFF, "Hex FF   = ?", ""},
+    };
+    for (const auto& fall : faelle) {
+        EXPECT_EQ(Land_text_fuer(fall.byte), fall.text);
+        EXPECT_EQ(Landkuerzel_fuer(fall.byte), fall.kuerzel) << int(fall.byte);
+    }
+}
+
+TEST(Kopfdekodierung, Licensees)
+{
+    const std::pair<std::uint8_t, const char*> faelle[] = {
+        {1, "1 - Nintendo"},        {0x33, "51 - Nintendo"},   {143, "143 - I''Max"},
+        {228, "228 - T&E Soft"},    {255, "255 - Hudson Soft"}, {24, "24 - Hudson Soft"},
+        {41, "41 - Seta Co.,Ltd."}, {177, "177 - ASCII Co. Activison"},
+        {249, "249 - Cybersoft"},   {0, " 0 - ?"},          {2, " 2 - ?"},
+        {250, " 250 - ?"},
+    };
+    for (const auto& [byte, text] : faelle)
+        EXPECT_EQ(Hersteller_text_fuer(byte), text);
+
+    // Every code has a text; a named one begins with its own code.
+    int benannt = 0;
+    for (int code = 0; code < 256; ++code) {
+        const std::string text = Hersteller_text_fuer(static_cast<std::uint8_t>(code));
+        const std::string eigener_anfang = std::to_string(code) + " - ";
+        if (text.rfind(eigener_anfang, 0) == 0)
+            ++benannt;
+        else
+            EXPECT_EQ(text, " " + std::to_string(code) + " - ?");
+    }
+    EXPECT_EQ(benannt, 154);
 }
