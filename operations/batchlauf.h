@@ -14,6 +14,10 @@
 
 namespace cartonym {
 
+inline constexpr const char* Text_keine_dateien = "There are no files in this directory !";
+inline constexpr const char* Text_batch_erfolgreich = "Batchmode finished successfull !";
+inline constexpr const char* Text_batch_fertig = "Batchrun finished !";
+
 struct Batchoptionen {
     std::string Ordner;           // the folder F, a file-system path
     std::string Datenbankpfad;

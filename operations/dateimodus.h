@@ -24,12 +24,17 @@ inline constexpr const char* Text_kein_bild = "This is no SNES ROM Image or a ba
 inline constexpr const char* Text_unbekannt = "ROM unknown !";
 
 // Analyses Dateipfad, looks it up and applies the chosen style (the unknown
-// text too). Throws Fehler when the image or the database cannot be read.
+// text too); for an unknown image namen.Voller_name is "". Throws Fehler
+// when the image or the database cannot be read.
 Dateiauswahl Waehle_datei(const std::string& Dateipfad, const std::string& Datenbankpfad, bool ohne_leerzeichen);
+
+// True when name names an entry inside a folder: not empty, not "." or
+// "..", and without "/", "\" or NUL. Other names are refused with Fehler 52.
+bool Ist_einfacher_dateiname(const std::string& name);
 
 // Renames Dateipfad to ordner, Trenner and Neuer_name (a Windows-1252 name)
 // without ever replacing a file: fails with Fehler 58 when the target exists,
-// and with 52 when the name would leave the folder ("/", "." or "..").
+// and with 52 when the name would leave the folder ("/", "\", "." or "..").
 void Benenne_datei_um(const std::string& Dateipfad, const std::string& ordner, const std::string& Neuer_name);
 
 } // namespace cartonym

@@ -1,0 +1,212 @@
+#include "operations/dateioperationen.h"
+
+#include "common/dateisystem.h"
+#include "common/fehler.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#ifndef RENAME_NOREPLACE
+#define RENAME_NOREPLACE (1 << 0)
+#endif
+
+namespace cartonym {
+namespace {
+
+void Pruefe_haken(Systemoperation operation, const std::string& pfad)
+{
+    if (const int fehler = Injizierter_fehler(operation, pfad))
+        Wirf_errno(fehler);
+}
+
+// The kernel's rename that refuses to replace; returns 0 or an errno.
+int Umbenennen_ohne_ersetzen(const std::string& quelle, const std::string& ziel)
+{
+    const long ergebnis = ::syscall(SYS_renameat2, AT_FDCWD, quelle.c_str(), AT_FDCWD, ziel.c_str(),
+                                    static_cast<unsigned>(RENAME_NOREPLACE));
+    if (ergebnis == 0)
+        return 0;
+    const int fehler = errno;
+    if (fehler != EINVAL && fehler != ENOSYS && fehler != EOPNOTSUPP)
+        return fehler;
+    // A file system without the no-replace flag: a hard link fails on an
+    // existing name just the same, and removing the old name ends the move.
+    if (::link(quelle.c_str(), ziel.c_str()) != 0)
+        return errno == EPERM ? fehler : errno;
+    if (::unlink(quelle.c_str()) != 0) {
+        const int loeschfehler = errno;
+        ::unlink(ziel.c_str());
+        return loeschfehler;
+    }
+    return 0;
+}
+
+std::string Ordner_von(const std::string& pfad)
+{
+    const auto schnitt = pfad.rfind('/');
+    if (schnitt == std::string::npos)
+        return ".";
+    return schnitt == 0 ? "/" : pfad.substr(0, schnitt);
+}
+
+// Closes a descriptor once, at the latest when the holder goes.
+class Deskriptor {
+public:
+    explicit Deskriptor(int fd) : fd_(fd) {}
+    ~Deskriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Deskriptor(const Deskriptor&) = delete;
+    Deskriptor& operator=(const Deskriptor&) = delete;
+    int fd() const { return fd_; }
+    int schliesse()
+    {
+        const int ergebnis = ::close(fd_);
+        fd_ = -1;
+        return ergebnis == 0 ? 0 : errno;
+    }
+
+private:
+    int fd_;
+};
+
+void Schreibe_alles(int fd, const char* daten, std::size_t anzahl, const std::string& pfad)
+{
+    Pruefe_haken(Systemoperation::Schreiben, pfad);
+    while (anzahl > 0) {
+        const ssize_t n = ::write(fd, daten, anzahl);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            Wirf_errno(errno);
+        }
+        daten += n;
+        anzahl -= static_cast<std::size_t>(n);
+    }
+}
+
+void Synchronisiere_ordner(const std::string& ordner)
+{
+    Pruefe_haken(Systemoperation::Synchronisieren, ordner);
+    const Deskriptor fd(::open(ordner.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.fd() < 0)
+        Wirf_errno(errno);
+    // Some file systems cannot synchronise a folder; the data is safe anyway.
+    if (::fsync(fd.fd()) != 0 && errno != EINVAL && errno != EROFS)
+        Wirf_errno(errno);
+}
+
+// Copies quelle into a fresh temporary file in ziel's folder and links it
+// into place; the source stays. On failure nothing new is left behind.
+void Kopiere_an_ziel(const std::string& quelle, const std::string& ziel)
+{
+    Pruefe_haken(Systemoperation::Kopieren, ziel);
+    const Deskriptor ein(::open(quelle.c_str(), O_RDONLY | O_CLOEXEC));
+    if (ein.fd() < 0)
+        Wirf_errno(errno);
+    struct stat info {};
+    if (::fstat(ein.fd(), &info) != 0)
+        Wirf_errno(errno);
+    if (!S_ISREG(info.st_mode))
+        throw Fehler(Fehlernummer::Zugriffsfehler);
+
+    const std::string ordner = Ordner_von(ziel);
+    std::string kopie = ordner + (ordner == "/" ? "" : "/") + ".cartonym-kopie-XXXXXX";
+    Deskriptor aus(::mkostemp(kopie.data(), O_CLOEXEC));
+    if (aus.fd() < 0)
+        Wirf_errno(errno);
+    try {
+        if (::fchmod(aus.fd(), info.st_mode & 0777) != 0)
+            Wirf_errno(errno);
+        char puffer[65536];
+        for (;;) {
+            const ssize_t n = ::read(ein.fd(), puffer, sizeof puffer);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                Wirf_errno(errno);
+            }
+            if (n == 0)
+                break;
+            Schreibe_alles(aus.fd(), puffer, static_cast<std::size_t>(n), kopie);
+        }
+        Pruefe_haken(Systemoperation::Synchronisieren, kopie);
+        if (::fsync(aus.fd()) != 0)
+            Wirf_errno(errno);
+        if (const int fehler = aus.schliesse())
+            Wirf_errno(fehler);
+        if (const int fehler = Umbenennen_ohne_ersetzen(kopie, ziel))
+            Wirf_errno(fehler);
+    } catch (...) {
+        ::unlink(kopie.c_str());
+        throw;
+    }
+    Synchronisiere_ordner(ordner);
+}
+
+} // namespace
+
+void Verschiebe_datei(const std::string& quelle, const std::string& ziel)
+{
+    Pruefe_haken(Systemoperation::Verschieben, ziel);
+    if (const int fehler = Umbenennen_ohne_ersetzen(quelle, ziel))
+        Wirf_errno(fehler);
+}
+
+void Verschiebe_ueber_laufwerke(const std::string& quelle, const std::string& ziel)
+{
+    int fehler = Injizierter_fehler(Systemoperation::Verschieben, ziel);
+    if (fehler == 0)
+        fehler = Umbenennen_ohne_ersetzen(quelle, ziel);
+    if (fehler == 0)
+        return;
+    if (fehler != EXDEV)
+        Wirf_errno(fehler);
+    // Another file system: an existing target is refused before any copying.
+    if (Eintrag_existiert(ziel))
+        throw Fehler(Fehlernummer::Datei_existiert);
+    Kopiere_an_ziel(quelle, ziel);
+    Loesche_datei(quelle);
+}
+
+void Lege_ordner_an(const std::string& pfad)
+{
+    Pruefe_haken(Systemoperation::Ordner_anlegen, pfad);
+    if (::mkdir(pfad.c_str(), 0777) != 0) {
+        if (errno == EEXIST)
+            throw Fehler(Fehlernummer::Zugriffsfehler);
+        Wirf_errno(errno);
+    }
+}
+
+void Entferne_ordner(const std::string& pfad)
+{
+    Pruefe_haken(Systemoperation::Ordner_entfernen, pfad);
+    if (::rmdir(pfad.c_str()) != 0) {
+        if (errno == ENOTEMPTY || errno == EEXIST)
+            throw Fehler(Fehlernummer::Zugriffsfehler);
+        Wirf_errno(errno);
+    }
+}
+
+void Loesche_datei(const std::string& pfad)
+{
+    Pruefe_haken(Systemoperation::Loeschen, pfad);
+    if (::unlink(pfad.c_str()) != 0)
+        Wirf_errno(errno);
+}
+
+bool Eintrag_existiert(const std::string& pfad)
+{
+    struct stat info {};
+    return ::lstat(pfad.c_str(), &info) == 0;
+}
+
+} // namespace cartonym

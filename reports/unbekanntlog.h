@@ -1,0 +1,35 @@
+// unknown.log: seven-line entries describing the images the name database
+// does not know, appended across runs beside the images in Unknown_ROMs.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace cartonym {
+
+// One entry, each line ended by CR LF. All arguments Windows-1252.
+std::string Unbekannt_eintrag(const std::string& datei, const std::string& format, const std::string& iname,
+                              const std::string& land, const std::string& crc);
+
+// Appends one entry to ordner, its separator and "unknown.log", creating the
+// file when it is missing. ordner is a file-system path, the other texts are
+// Windows-1252. Failures throw Fehler; the entry may then be incomplete.
+void Schreibe_unbekannt(const std::string& ordner, const std::string& datei, const std::string& format,
+                        const std::string& iname, const std::string& land, const std::string& crc);
+
+// A file-system name (UTF-8, possibly malformed) as Windows-1252 text for the
+// log and the messages, without losing anything: every character the code
+// page has stands as itself, except these escapes:
+//   "\\"        a backslash
+//   "\xHH"      a byte that is not part of valid UTF-8 (two hex digits)
+//   "\u{HHHH}"  a control character (U+0000 to U+001F, U+007F to U+009F) or a
+//               character the code page lacks (four to six hex digits)
+// Hex digits are uppercase. Dateiname_aus_logtext reverses it.
+std::string Cp1252_aus_dateiname(std::string_view name);
+
+// The file-system name back from its escaped Windows-1252 form; nullopt for a
+// malformed escape.
+std::optional<std::string> Dateiname_aus_logtext(std::string_view text);
+
+} // namespace cartonym
