@@ -61,7 +61,9 @@ Lesedatei::Lesedatei(const std::string& pfad)
         ::close(fd_);
         throw Fehler(Fehlernummer::Zugriffsfehler);
     }
-    laenge_ = static_cast<std::uint64_t>(info.st_size);
+    kennung_ = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+                static_cast<std::uint64_t>(info.st_size), static_cast<std::int64_t>(info.st_mtim.tv_sec),
+                static_cast<std::int64_t>(info.st_mtim.tv_nsec)};
 }
 
 Lesedatei::~Lesedatei()

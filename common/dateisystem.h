@@ -36,6 +36,16 @@ int Injizierter_fehler(Systemoperation operation, const std::string& pfad);
 // The folder that holds the running executable.
 std::string Programmordner();
 
+// What tells one version of a file from another.
+struct Dateikennung {
+    std::uint64_t geraet = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t groesse = 0;
+    std::int64_t mtime_s = 0;
+    std::int64_t mtime_ns = 0;
+    bool operator==(const Dateikennung&) const = default;
+};
+
 // A file opened for positioned binary reads. Opening never blocks: the file
 // is opened non-blocking and anything but a regular file (a FIFO, socket or
 // device) is refused with a path/file access error. Closed by the destructor.
@@ -46,14 +56,15 @@ public:
     Lesedatei(const Lesedatei&) = delete;
     Lesedatei& operator=(const Lesedatei&) = delete;
 
-    std::uint64_t laenge() const noexcept { return laenge_; }
+    std::uint64_t laenge() const noexcept { return kennung_.groesse; }
+    const Dateikennung& kennung() const noexcept { return kennung_; }
 
     // Reads anzahl bytes at versatz; bytes beyond the end of the file read as 0.
     void lies(std::uint64_t versatz, unsigned char* ziel, std::size_t anzahl) const;
 
 private:
     int fd_ = -1;
-    std::uint64_t laenge_ = 0;
+    Dateikennung kennung_;
     std::string pfad_;
 };
 

@@ -4,8 +4,10 @@
 #include "common/fehler.h"
 #include "common/programm.h"
 #include "naming/dateiname.h"
+#include "naming/datenbankindex.h"
 
 #include <algorithm>
+#include <mutex>
 #include <array>
 #include <optional>
 
@@ -147,7 +149,11 @@ Namensergebnis Finde_romname(const Analyse& analyse, const std::string& Datenban
             Setze_gefunden(ergebnis, *korrektur, analyse);
         return ergebnis;
     }
-    return Finde_romname_in(analyse, Lies_datenbank(Datenbankpfad));
+    // The database is parsed once and reused while the file stays the same.
+    static std::mutex sperre;
+    static Datenbankcache cache;
+    const std::lock_guard<std::mutex> gesperrt(sperre);
+    return cache.index_fuer(Datenbankpfad).suche(analyse.Interner_name, analyse);
 }
 
 Startpruefung Pruefe_datenbank(const std::string& Datenbankpfad)

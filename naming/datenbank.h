@@ -44,7 +44,8 @@ std::string Lies_datenbank(const std::string& Datenbankpfad);
 // database throw Fehler.
 Namensergebnis Finde_romname(const Analyse& analyse, const std::string& Datenbankpfad);
 
-// The same search over database text already in memory.
+// The database search alone, over database text already in memory, read
+// front to back as the file would be (no corrections).
 Namensergebnis Finde_romname_in(const Analyse& analyse, std::string_view datenbanktext);
 
 // Result of the start-up check of the database.
