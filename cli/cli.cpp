@@ -4,11 +4,15 @@
 #include "common/cp1252.h"
 #include "common/fehler.h"
 #include "common/programm.h"
+#include "common/zahltext.h"
 #include "naming/dateiname.h"
 #include "naming/datenbank.h"
+#include "operations/batchlauf.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
+
+#include <cmath>
 
 namespace cartonym {
 namespace {
@@ -95,6 +99,81 @@ int Info_ausfuehren(const std::vector<std::string>& dateien, const Gemeinsame_op
     return status;
 }
 
+const char* Ausgangstext(Batchausgang ausgang)
+{
+    switch (ausgang) {
+    case Batchausgang::Abgeschlossen: return "completed";
+    case Batchausgang::Keine_dateien: return "no_files";
+    case Batchausgang::Fehlgeschlagen: return "failed";
+    }
+    return "failed";
+}
+
+json Batchobjekt(const Batchergebnis& ergebnis)
+{
+    const Batchzaehler& zaehler = ergebnis.zaehler;
+    return {
+        {"outcome", Ausgangstext(ergebnis.ausgang)},
+        {"total", zaehler.insgesamt},
+        {"roms", zaehler.roms()},
+        {"renamed", zaehler.umbenannt},
+        {"already_correct", zaehler.schon_richtig},
+        {"duplicates", zaehler.duplikate},
+        {"unknown", ergebnis.unbekannte},
+        {"message", Als_utf8(ergebnis.meldung.text)},
+    };
+}
+
+// The statistics panel, top to bottom, then the unknown images' names.
+void Schreibe_batchtafel(const Batchergebnis& ergebnis, std::ostream& out)
+{
+    const Batchzaehler& zaehler = ergebnis.zaehler;
+    out << "Total files in directory: " << Dezimaltext(zaehler.insgesamt) << '\n'
+        << "SNES ROMs: " << Dezimaltext(zaehler.roms()) << '\n'
+        << "ROMs that had alredy the correct filename: " << Dezimaltext(zaehler.schon_richtig) << '\n'
+        << "Successfully renamed: " << Dezimaltext(zaehler.umbenannt) << '\n'
+        << "Duplicates (see subdir Duplicates): " << Dezimaltext(zaehler.duplikate) << '\n';
+    for (const std::string& name : ergebnis.unbekannte)
+        out << name << '\n';
+}
+
+int Batch_ausfuehren(const std::string& ordner, const Gemeinsame_optionen& optionen, bool spielliste, bool als_json,
+                     std::ostream& out, std::ostream& err, bool stderr_ist_terminal)
+{
+    if (!Pruefe_datenbank_fuer_cli(optionen.datenbank, err))
+        return Status_aufruf;
+
+    Batchbeobachter beobachter;
+    bool anzeige_begonnen = false;
+    int gezeigt = -1;
+    if (stderr_ist_terminal) {
+        beobachter.fortschritt = [&](float wert) {
+            const int prozent = static_cast<int>(std::floor(wert));
+            if (prozent == gezeigt)
+                return;
+            gezeigt = prozent;
+            anzeige_begonnen = true;
+            err << "\rBatchmode: " << prozent << " %" << std::flush;
+        };
+    }
+    const Batchergebnis ergebnis =
+        Batchrun({ordner, optionen.datenbank, optionen.ohne_leerzeichen, spielliste}, beobachter);
+    if (anzeige_begonnen)
+        err << '\n';
+
+    if (ergebnis.ausgang == Batchausgang::Fehlgeschlagen)
+        err << Als_utf8(ergebnis.meldung.text) << '\n';
+    if (als_json) {
+        out << Json_zeile(Batchobjekt(ergebnis)) << '\n';
+    } else {
+        out << Als_utf8(ergebnis.meldung.text) << '\n';
+        if (ergebnis.ausgang == Batchausgang::Abgeschlossen)
+            Schreibe_batchtafel(ergebnis, out);
+    }
+    out.flush();
+    return ergebnis.ausgang == Batchausgang::Fehlgeschlagen ? Status_fehler : Status_ok;
+}
+
 void Gemeinsame_optionen_anmelden(CLI::App& befehl, Gemeinsame_optionen& optionen)
 {
     befehl.add_option("--db", optionen.datenbank, "The name database (default: snes.dat beside the program)");
@@ -107,7 +186,6 @@ void Gemeinsame_optionen_anmelden(CLI::App& befehl, Gemeinsame_optionen& optione
 int Cli_ausfuehren(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                    bool stderr_ist_terminal)
 {
-    (void)stderr_ist_terminal;
     CLI::App app{"Identifies SNES ROM images and gives them their proper names.", "cartonym-cli"};
     app.set_version_flag("--version", std::string("cartonym-cli ") + Programm::Versionstext);
     app.require_subcommand(1);
@@ -117,6 +195,15 @@ int Cli_ausfuehren(const std::vector<std::string>& args, std::ostream& out, std:
     CLI::App* info = app.add_subcommand("info", "Analyse images and print one JSON line per file");
     Gemeinsame_optionen_anmelden(*info, optionen);
     info->add_option("FILE", dateien, "Image files")->required();
+
+    std::string batchordner;
+    bool spielliste = false;
+    bool als_json = false;
+    CLI::App* batch = app.add_subcommand("batch", "Sort and rename every image of a folder, as \"Start Batchmode\" does");
+    Gemeinsame_optionen_anmelden(*batch, optionen);
+    batch->add_flag("--gamelist", spielliste, "Create gamelist (games.htm)");
+    batch->add_flag("--json", als_json, "Print the outcome as one JSON object");
+    batch->add_option("FOLDER", batchordner, "The folder to process")->required();
 
     std::vector<std::string> argumente(args.rbegin(), args.rend());
     if (!argumente.empty())
@@ -132,6 +219,8 @@ int Cli_ausfuehren(const std::vector<std::string>& args, std::ostream& out, std:
 
     if (*info)
         return Info_ausfuehren(dateien, optionen, out, err);
+    if (*batch)
+        return Batch_ausfuehren(batchordner, optionen, spielliste, als_json, out, err, stderr_ist_terminal);
     return Status_aufruf;
 }
 
