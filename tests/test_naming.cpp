@@ -1,1 +1,272 @@
+// The name database, the lookup with its corrections, and new file names.
 #include <gtest/gtest.h>
+
+#include "common/dateisystem.h"
+#include "common/fehler.h"
+#include "common/programm.h"
+#include "fixtures/rombau.h"
+#include "naming/dateiname.h"
+#include "naming/datenbank.h"
+#include "tests/testsupport.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <optional>
+#include <vector>
+
+using namespace cartonym;
+using fixtures::Datenbankzeile;
+
+namespace {
+
+Analyse Bild(const std::string& name, const std::string& Pruefsumme = "3412",
+             const std::string& Landkuerzel = " (JAP)", const std::string& Endung = ".fig")
+{
+    Analyse a;
+    a.Rom_ok = true;
+    a.Interner_name = fixtures::Interner_name(name);
+    a.Pruefsumme = Pruefsumme;
+    a.Landkuerzel = Landkuerzel;
+    a.Endung = Endung;
+    return a;
+}
+
+// The error number thrown by f, 0 when it throws nothing.
+template <typename F>
+int Fehlernummer_von(F&& f)
+{
+    try {
+        f();
+    } catch (const Fehler& fehler) {
+        return fehler.zahl();
+    }
+    return 0;
+}
+
+} // namespace
+
+// --- Item syntax -------------------------------------------------------------
+
+TEST(Eintragsleser, ItemSyntax)
+{
+    using namespace std::string_literals;
+    const struct {
+        const char* fall;
+        std::string text;
+        std::vector<std::string> elemente; // then the reader is at the end
+    } faelle[] = {
+        {"quoted items", "\"A B\",\"C, D\"\r\n", {"A B", "C, D"}},
+        {"quoted blanks belong to the item", "\" A \",\"B  \"\r\n", {" A ", "B  "}},
+        {"unquoted items", "abc,def\r\n", {"abc", "def"}},
+        {"blanks before items skipped", "   \"A\",  \"B\"\r\n  ghi, jkl", {"A", "B", "ghi", "jkl"}},
+        {"trailing blanks of unquoted items dropped", "abc   ,  de f  \r\n", {"abc", "de f"}},
+        {"text after the closing quote ignored", "\"A\"junk ,\"B\"xyz\r\n", {"A", "B"}},
+        {"CR-only line ends", "\"A\",\"B\"\r\"C\",\"D\"\r", {"A", "B", "C", "D"}},
+        {"LF-only line ends", "\"A\",\"B\"\n\"C\",\"D\"", {"A", "B", "C", "D"}},
+        {"blank lines between records", "\"A\",\"B\"\r\n\r\n\n  \r\n\"C\",\"D\"\r\n\r\n", {"A", "B", "C", "D"}},
+        {"NUL bytes inside a key", "\"X\0Y\",\"Z\"\r\n"s, {"X\0Y"s, "Z"}},
+        {"empty text", "", {}},
+        {"only line ends", "\r\n \r\n", {}},
+    };
+    for (const auto& fall : faelle) {
+        SCOPED_TRACE(fall.fall);
+        Eintragsleser leser(fall.text);
+        for (const auto& element : fall.elemente)
+            EXPECT_EQ(leser.naechstes_element(), element);
+        EXPECT_TRUE(leser.am_ende());
+        EXPECT_EQ(Fehlernummer_von([&] { leser.naechstes_element(); }), 62);
+    }
+}
+
+// --- Database search ------------------------------------------------------------
+
+TEST(Datenbank, Search)
+{
+    const std::string a = Datenbankzeile("ALPHA", "Alpha");
+    const struct {
+        const char* fall;
+        std::string datenbank;
+        std::string name;
+        std::string neuer_name;       // "" for unknown
+        std::string voller_name;      // also after a failed search
+        std::string db_interner_name; // the last record read
+        int fehler = 0;
+    } faelle[] = {
+        {"first matching record wins", a + Datenbankzeile("GAME", "First") + Datenbankzeile("GAME", "Second"),
+         "GAME", "First (JAP).fig", "First", fixtures::Interner_name("GAME")},
+        {"the last record matches", a + Datenbankzeile("GAME", "Last"), "GAME", "Last (JAP).fig", "Last",
+         fixtures::Interner_name("GAME")},
+        {"the last record matches without a line end", a + "\"" + fixtures::Interner_name("GAME") + "\",\"Last\"",
+         "GAME", "Last (JAP).fig", "Last", fixtures::Interner_name("GAME")},
+        {"case differs", a + Datenbankzeile("game", "Lower") + Datenbankzeile("OMEGA", "Omega"), "GAME", "", "Omega",
+         fixtures::Interner_name("OMEGA")},
+        {"trailing blanks missing", a + "\"GAME\",\"Short\"\r\n", "GAME", "", "Short", "GAME"},
+        {"unquoted key loses its trailing blanks", fixtures::Interner_name("GAME") + ",Unquoted\r\n", "GAME", "",
+         "Unquoted", "GAME"},
+        {"CR-only, LF-only and blank lines", "\"ALPHA\",\"Alpha\"\r\r\n\n\"" + fixtures::Interner_name("GAME") + "\",\"Game\"\n",
+         "GAME", "Game (JAP).fig", "Game", fixtures::Interner_name("GAME")},
+        {"NUL inside the key", Datenbankzeile(std::string("NUL\0GAME", 8), "Nul Game"), std::string("NUL\0GAME", 8),
+         "Nul Game (JAP).fig", "Nul Game", fixtures::Interner_name(std::string("NUL\0GAME", 8))},
+        {"a match before a cut record", Datenbankzeile("GAME", "Game") + "\"CUT\"\r\n", "GAME", "Game (JAP).fig",
+         "Game", fixtures::Interner_name("GAME")},
+        {"the search reaches a cut record", a + "\"CUT\"\r\n", "GAME", "", "", "", 62},
+        {"empty database", "", "GAME", "", "", "", 62},
+        {"only line ends", "\r\n\r\n", "GAME", "", "", "", 62},
+    };
+    for (const auto& fall : faelle) {
+        SCOPED_TRACE(fall.fall);
+        std::optional<Namensergebnis> ergebnis;
+        EXPECT_EQ(Fehlernummer_von([&] { ergebnis = Finde_romname_in(Bild(fall.name), fall.datenbank); }), fall.fehler);
+        if (fall.fehler != 0)
+            continue;
+        ASSERT_TRUE(ergebnis);
+        EXPECT_EQ(ergebnis->Neuer_name, fall.neuer_name);
+        EXPECT_EQ(ergebnis->Voller_name, fall.voller_name);
+        EXPECT_EQ(ergebnis->Db_interner_name, fall.db_interner_name);
+    }
+}
+
+// --- Corrections -----------------------------------------------------------------
+
+TEST(Datenbank, Corrections)
+{
+    test::Tempordner ordner;
+    // Every name below that reaches the database finds a record of its own.
+    const std::vector<std::string> namen = {"ALADIN", "SUPPLIED BY ADJ/FLT!!", "bs_dr mario", "BS_DR MARIO",
+                                            "super v.g.cona-s.d.l", "X-MEN", "X-MEN 2", "wcw superbrawl",
+                                            "FIRST SAMURA"};
+    std::string datenbank;
+    for (const auto& name : namen)
+        datenbank += Datenbankzeile(name, "DB " + name);
+    fixtures::Schreibe_datei(ordner / "snes.dat", datenbank);
+
+    const struct {
+        std::string name;
+        std::string schluessel;
+        std::string voller_name; // "" for unknown
+    } faelle[] = {
+        {"ALADDIN", "3412", "Aladdin"},
+        {"Aladdin Deluxe", "3412", "Aladdin"},
+        {"aladdinXYZ", "3412", "Aladdin"},
+        {"ALADIN", "3412", "DB ALADIN"},
+        {"SUPPLIED BY ADJ/FLT!!", "3581", "Back to the Future 2 (Hacked)"},
+        {"SUPPLIED BY ADJ/FLT!!", "3582", "DB SUPPLIED BY ADJ/FLT!!"},
+        {"BS_Dr Mario", "3412", "Dr. Mario"},
+        {"BS_Dr MarioX", "3412", "Dr. Mario"},
+        {"bs_dr mario", "3412", "DB bs_dr mario"},
+        {"BS_DR MARIO", "3412", "DB BS_DR MARIO"},
+        {"FIRST SAMURAI", "3412", "First Samurai"},
+        {"first samurai 2", "3412", "First Samurai"},
+        {"FIRST SAMURA", "3412", "DB FIRST SAMURA"},
+        {"Super V.G.CONA-S.D.L", "3412", "Super V.G."},
+        {"Super V.G.CONA-S.D.LX", "3412", "Super V.G."},
+        {"super v.g.cona-s.d.l", "3412", "DB super v.g.cona-s.d.l"},
+        {"WCW.SUPERBRAWL", "3412", "WCW Super Brawl"},
+        {"wcw.SuperBrawl II", "3412", "WCW Super Brawl"},
+        {"wcw superbrawl", "3412", "DB wcw superbrawl"},
+        {"X-MEN", "F0C5", "X-Men Arcades Revenge"},
+        {"X-MEN", "738", "X-Men Mutant Apocalypse"},
+        {"X-MEN", "3412", ""},
+        {"X-MEN", "f0c5", ""},
+        {"X-MEN", "7380", ""},
+        {"X-MEN 2", "738", "DB X-MEN 2"},
+    };
+    for (const auto& fall : faelle) {
+        SCOPED_TRACE(fall.name + " / " + fall.schluessel);
+        const Namensergebnis ergebnis = Finde_romname(Bild(fall.name, fall.schluessel), ordner / "snes.dat");
+        EXPECT_EQ(ergebnis.Voller_name, fall.voller_name);
+        EXPECT_EQ(ergebnis.Neuer_name, fall.voller_name.empty() ? "" : fall.voller_name + " (JAP).fig");
+    }
+}
+
+TEST(Datenbank, CorrectionNameTakesTheImagesSuffixAndExtension)
+{
+    const std::string fehlt = "/nonexistent/snes.dat";
+    EXPECT_EQ(Finde_romname(Bild("Super V.G.CONA-S.D.L", "1", " (JAP)", ".fig"), fehlt).Neuer_name,
+              "Super V.G. (JAP).fig");
+    EXPECT_EQ(Finde_romname(Bild("Super V.G.CONA-S.D.L", "1", "", ".fig"), fehlt).Neuer_name, "Super V.G..fig");
+    EXPECT_EQ(Finde_romname(Bild("aladdin", "1", " (Euro - Germany)", ".smc"), fehlt).Neuer_name,
+              "Aladdin (Euro - Germany).smc");
+    // Only a search of the database needs the file.
+    EXPECT_EQ(Fehlernummer_von([&] { Finde_romname(Bild("GAME"), fehlt); }), 53);
+}
+
+// --- Start-up check ----------------------------------------------------------------
+
+TEST(Datenbank, StartupCheck)
+{
+    test::Tempordner ordner;
+    const Startpruefung fehlt = Pruefe_datenbank(ordner / "snes.dat");
+    EXPECT_EQ(fehlt.zustand, Startzustand::Datenbank_fehlt);
+    EXPECT_EQ(fehlt.meldung, std::string("The file SNES.DAT is missing ! Download the complete version of the "
+                                         "Cartonym from ") + Programm::Homepage + " !\n\nProgram will close now.");
+
+    const Startpruefung ordner_statt_datei = Pruefe_datenbank(ordner.pfad().string());
+    EXPECT_EQ(ordner_statt_datei.zustand, Startzustand::Datenbank_fehlerhaft);
+    EXPECT_EQ(ordner_statt_datei.meldung, "Error Nr.  75 happened:\nPath/File access error");
+
+    fixtures::Schreibe_datei(ordner / "snes.dat", "");
+    const Startpruefung leer = Pruefe_datenbank(ordner / "snes.dat");
+    EXPECT_EQ(leer.zustand, Startzustand::Bereit);
+    EXPECT_EQ(leer.meldung, "");
+    // An empty database passes the check, but every search of it fails.
+    EXPECT_EQ(Fehlernummer_von([&] { Finde_romname(Bild("GAME"), ordner / "snes.dat"); }), 62);
+
+    if (::geteuid() != 0) {
+        ASSERT_EQ(::chmod((ordner / "snes.dat").c_str(), 0), 0);
+        const Startpruefung gesperrt = Pruefe_datenbank(ordner / "snes.dat");
+        EXPECT_EQ(gesperrt.zustand, Startzustand::Datenbank_fehlerhaft);
+        EXPECT_EQ(gesperrt.meldung, "Error Nr.  70 happened:\nPermission denied");
+    }
+}
+
+TEST(Datenbank, DefaultPlaceIsBesideTheProgram)
+{
+    EXPECT_EQ(Standard_datenbankpfad(), Programmordner() + "/snes.dat");
+}
+
+// --- File names --------------------------------------------------------------------
+
+TEST(Dateiname, UnderscoreStyle)
+{
+    const std::pair<std::string, std::string> faelle[] = {
+        {"Super V.G. (JAP).fig", "Super_V.G._(JAP).fig"},
+        {"A  B   C.smc", "A__B___C.smc"},
+        {" Leading and trailing ", "_Leading_and_trailing_"},
+        {"NoSpaces.smc", "NoSpaces.smc"},
+        {"Tab\tand:colon?.smc", "Tab\tand:colon?.smc"},
+        {"Caf\xE9 \x80.swc", "Caf\xE9_\x80.swc"},
+        {"", ""},
+    };
+    for (const auto& [normal, ohne] : faelle) {
+        std::string Neuer_name = normal;
+        EXPECT_EQ(Baue_dateiname(Neuer_name), ohne);
+        EXPECT_EQ(Neuer_name, ohne) << "the text itself is changed";
+        EXPECT_EQ(Baue_dateiname(Neuer_name), ohne) << "twice changes nothing";
+    }
+}
+
+TEST(Dateiname, NormalFormAndPaths)
+{
+    EXPECT_EQ(Normaler_name("First Samurai", " (Euro)", ".smc"), "First Samurai (Euro).smc");
+    EXPECT_EQ(Normaler_name("Super V.G.", "", ".fig"), "Super V.G..fig");
+    EXPECT_EQ(Normaler_name("", "", ""), "");
+
+    const struct {
+        const char* ordner;
+        const char* trenner;
+        const char* pfad;
+    } faelle[] = {
+        {"/", "", "/a.smc"},
+        {"/roms", "/", "/roms/a.smc"},
+        {"/roms/", "", "/roms/a.smc"},
+        {"/roms//", "", "/roms//a.smc"},
+        {"", "/", "/a.smc"},
+    };
+    for (const auto& fall : faelle) {
+        EXPECT_EQ(Trenner(fall.ordner), fall.trenner) << fall.ordner;
+        EXPECT_EQ(Verbinde_pfad(fall.ordner, "a.smc"), fall.pfad) << fall.ordner;
+    }
+    EXPECT_EQ(Dateisystemname("Caf\xE9 \x80.smc"), "Caf\xC3\xA9 \xE2\x82\xAC.smc");
+}
