@@ -1,0 +1,53 @@
+#include "ui/anzeige.h"
+
+#include "common/cp1252.h"
+
+#include <QtCore/QFile>
+#include <QtCore/QStringList>
+
+namespace cartonym::ui {
+
+QString Qtext(const std::string& cp1252)
+{
+    const std::string utf8 = Utf8_aus_cp1252(cp1252);
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+QString Qpfad(const std::string& pfad)
+{
+    return QFile::decodeName(QByteArray(pfad.data(), static_cast<qsizetype>(pfad.size())));
+}
+
+std::string Systempfad(const QString& pfad)
+{
+    return QFile::encodeName(pfad).toStdString();
+}
+
+std::string Cp1252_pfad(const std::string& pfad)
+{
+    if (auto text = Cp1252_aus_utf8(pfad))
+        return *text;
+    return pfad;
+}
+
+QFont Fette_schrift()
+{
+    QFont schrift;
+    // Verdana where installed; DejaVu Sans shares its wide, open shapes.
+    schrift.setFamilies({QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans"), QStringLiteral("Sans Serif")});
+    schrift.setPointSizeF(8.25);
+    schrift.setBold(true);
+    return schrift;
+}
+
+QFont Dialogschrift()
+{
+    QFont schrift;
+    schrift.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                         QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"),
+                         QStringLiteral("Sans Serif")});
+    schrift.setPointSizeF(8.25);
+    return schrift;
+}
+
+} // namespace cartonym::ui

@@ -1,0 +1,34 @@
+// The desktop program: checks for snes.dat, then shows the main window.
+#include "common/programm.h"
+#include "naming/datenbank.h"
+#include "ui/form1.h"
+#include "ui/meldungsdienst.h"
+#include "ui/start.h"
+#include "ui/uhr.h"
+
+#include <QtGui/QIcon>
+#include <QtWidgets/QApplication>
+
+#include <exception>
+
+int main(int argc, char** argv)
+{
+    QApplication anwendung(argc, argv);
+    QApplication::setApplicationName(QString::fromUtf8(cartonym::Programm::Name));
+    QApplication::setApplicationVersion(QString::fromUtf8(cartonym::Programm::Versionstext));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/bilder/symbol.png")));
+    QApplication::setDesktopFileName(QStringLiteral("cartonym"));
+
+    using namespace cartonym::ui;
+    try {
+        const auto fenster = Starte_form1(cartonym::Standard_datenbankpfad(), Standard_meldungsdienst(),
+                                          Standard_schale(), Standard_uhr());
+        if (!fenster)
+            return 1;
+        fenster->show();
+        return QApplication::exec();
+    } catch (const std::exception& fehler) {
+        Standard_meldungsdienst().zeige(nullptr, {"Error !", fehler.what(), cartonym::Meldungssymbol::Ausrufezeichen});
+        return 1;
+    }
+}

@@ -1,0 +1,21 @@
+#include "ui/uhr.h"
+
+#include <chrono>
+
+namespace cartonym::ui {
+
+Uhr::~Uhr() = default;
+
+std::int64_t Monotone_uhr::millisekunden() const
+{
+    const auto jetzt = std::chrono::steady_clock::now().time_since_epoch();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(jetzt).count();
+}
+
+Uhr& Standard_uhr()
+{
+    static Monotone_uhr uhr;
+    return uhr;
+}
+
+} // namespace cartonym::ui

@@ -1,0 +1,25 @@
+// The millisecond tick count the About window's scroller reads, behind an
+// interface so that tests can drive it with a clock of their own.
+#pragma once
+
+#include <cstdint>
+
+namespace cartonym::ui {
+
+class Uhr {
+public:
+    virtual ~Uhr();
+    // Milliseconds of a monotonic clock; never goes back.
+    virtual std::int64_t millisekunden() const = 0;
+};
+
+// The system's monotonic clock, counted from an arbitrary fixed point (on
+// Linux the start of the system), 64 bits wide so that it never wraps.
+class Monotone_uhr : public Uhr {
+public:
+    std::int64_t millisekunden() const override;
+};
+
+Uhr& Standard_uhr();
+
+} // namespace cartonym::ui
