@@ -7,7 +7,7 @@
 #include "tests/testsupport.h"
 
 #include <cstdlib>
-#include <functional>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -139,74 +139,48 @@ TEST(Analyse, WorkedSuperWildcardExample)
 
 TEST(Analyse, SiteChoiceAndRejection)
 {
-    const std::string ff_stelle(0x20, '\xFF');
+    struct Stellenangabe {
+        std::uint64_t stelle;
+        std::string name;
+        std::string pruefbytes;
+    };
+    const std::string ff_name(21, '\xFF'), ff_bytes(4, '\xFF');
     const struct {
         const char* fall;
         Kopierkopf kopf;
-        std::function<void(std::string&)> aendere;
-        const char* code; // "" when the image is rejected
+        std::vector<Stellenangabe> stellen; // written over an image in which no site passes
+        const char* code;                   // "" when the image is rejected
         std::string name;
     } faelle[] = {
-        {"no candidate passes", Kopierkopf::Keiner, [](std::string&) {}, "", ""},
-        {"LoRom passes", Kopierkopf::Keiner, [](std::string& b) { Setze_stelle(b, Lo, "LO", Gute_pruefbytes); },
+        {"no candidate passes", Kopierkopf::Keiner, {}, "", ""},
+        {"LoRom passes", Kopierkopf::Keiner, {{Lo, "LO", Gute_pruefbytes}}, "NO LO", "LO"},
+        {"HiRom passes", Kopierkopf::Keiner, {{Hi, "HI", Gute_pruefbytes}}, "NO HI", "HI"},
+        {"both pass: LoRom wins", Kopierkopf::Keiner, {{Lo, "LO", Gute_pruefbytes}, {Hi, "HI", Gute_pruefbytes}},
          "NO LO", "LO"},
-        {"HiRom passes", Kopierkopf::Keiner, [](std::string& b) { Setze_stelle(b, Hi, "HI", Gute_pruefbytes); },
-         "NO HI", "HI"},
-        {"both pass: LoRom wins", Kopierkopf::Keiner,
-         [](std::string& b) {
-             Setze_stelle(b, Lo, "LO", Gute_pruefbytes);
-             Setze_stelle(b, Hi, "HI", Gute_pruefbytes);
-         },
-         "NO LO", "LO"},
-        {"any bytes whose OR is 0xFF pass", Kopierkopf::Keiner,
-         [](std::string& b) { Setze_stelle(b, Lo, "LO", "\xF0\x0F\x0F\xF0"); }, "NO LO", "LO"},
-        {"one pair short of 0xFF fails", Kopierkopf::Keiner,
-         [](std::string& b) { Setze_stelle(b, Lo, "LO", "\x34\x12\xCB\xEC"); }, "", ""},
-        {"all-0xFF LoRom site forces HiRom", Kopierkopf::Keiner,
-         [&](std::string& b) {
-             fixtures::Setze_bytes(b, Lo, ff_stelle);
-             Setze_stelle(b, Hi, "HI", Keine_pruefbytes);
-         },
+        {"any bytes whose OR is 0xFF pass", Kopierkopf::Keiner, {{Lo, "LO", "\xF0\x0F\x0F\xF0"}}, "NO LO", "LO"},
+        {"one pair short of 0xFF fails", Kopierkopf::Keiner, {{Lo, "LO", "\x34\x12\xCB\xEC"}}, "", ""},
+        {"all-0xFF LoRom site forces HiRom", Kopierkopf::Keiner, {{Lo, ff_name, ff_bytes}, {Hi, "HI", Keine_pruefbytes}},
          "NO HI", "HI"},
         {"special name at NO LO forces NO HI", Kopierkopf::Keiner,
-         [](std::string& b) {
-             Setze_stelle(b, Lo, Sondername, Gute_pruefbytes);
-             Setze_stelle(b, Hi, "HI", Keine_pruefbytes);
-         },
-         "NO HI", "HI"},
-        {"special name at NO HI forces NO LO", Kopierkopf::Keiner,
-         [](std::string& b) { Setze_stelle(b, Hi, Sondername, Gute_pruefbytes); }, "NO LO", "LO"},
-        {"two rejected names", Kopierkopf::Keiner,
-         [](std::string& b) {
-             Setze_stelle(b, Lo, Sondername, Gute_pruefbytes);
-             Setze_stelle(b, Hi, "\xFFHI", Gute_pruefbytes);
-         },
+         {{Lo, Sondername, Gute_pruefbytes}, {Hi, "HI", Keine_pruefbytes}}, "NO HI", "HI"},
+        {"special name at NO HI forces NO LO", Kopierkopf::Keiner, {{Hi, Sondername, Gute_pruefbytes}}, "NO LO", "LO"},
+        {"two rejected names", Kopierkopf::Keiner, {{Lo, Sondername, Gute_pruefbytes}, {Hi, "\xFFHI", Gute_pruefbytes}},
          "", ""},
         {"rejected SWC LO name forces SWC HI", Kopierkopf::SWC,
-         [](std::string& b) {
-             Setze_stelle(b, Lo_kopf, "\xFF" "BAD", Gute_pruefbytes);
-             Setze_stelle(b, Hi_kopf, "HI", Keine_pruefbytes);
-         },
-         "SWC HI", "HI"},
-        {"GDR HiRom site", Kopierkopf::GDR, [](std::string& b) { Setze_stelle(b, Hi_kopf, "HI", Gute_pruefbytes); },
-         "GDR HI", "HI"},
+         {{Lo_kopf, "\xFF" "BAD", Gute_pruefbytes}, {Hi_kopf, "HI", Keine_pruefbytes}}, "SWC HI", "HI"},
+        {"GDR HiRom site", Kopierkopf::GDR, {{Hi_kopf, "HI", Gute_pruefbytes}}, "GDR HI", "HI"},
         {"FIG sites fail although a headerless site passes", Kopierkopf::FIG,
-         [](std::string& b) {
-             Setze_stelle(b, Lo, "LO", Gute_pruefbytes);
-             Setze_stelle(b, Hi, "HI", Gute_pruefbytes);
-         },
-         "", ""},
-        {"COS needs no check bytes", Kopierkopf::COS, [](std::string& b) { Setze_stelle(b, Lo_kopf, "CUSTOM", Keine_pruefbytes); },
-         "COS LO", "CUSTOM"},
-        {"COS keeps a rejected name", Kopierkopf::COS,
-         [](std::string& b) { Setze_stelle(b, Lo_kopf, "\xFF" "DEMO", Keine_pruefbytes); }, "COS LO", "\xFF" "DEMO"},
-        {"COS keeps the special name", Kopierkopf::COS,
-         [](std::string& b) { Setze_stelle(b, Lo_kopf, Sondername, Gute_pruefbytes); }, "COS LO", Sondername},
+         {{Lo, "LO", Gute_pruefbytes}, {Hi, "HI", Gute_pruefbytes}}, "", ""},
+        {"COS needs no check bytes", Kopierkopf::COS, {{Lo_kopf, "CUSTOM", Keine_pruefbytes}}, "COS LO", "CUSTOM"},
+        {"COS keeps a rejected name", Kopierkopf::COS, {{Lo_kopf, "\xFF" "DEMO", Keine_pruefbytes}}, "COS LO",
+         "\xFF" "DEMO"},
+        {"COS keeps the special name", Kopierkopf::COS, {{Lo_kopf, Sondername, Gute_pruefbytes}}, "COS LO", Sondername},
     };
     for (const auto& fall : faelle) {
         SCOPED_TRACE(fall.fall);
         std::string bild = Bild_ohne_gueltige_stelle(fall.kopf);
-        fall.aendere(bild);
+        for (const auto& angabe : fall.stellen)
+            Setze_stelle(bild, angabe.stelle, angabe.name, angabe.pruefbytes);
         const Analyse a = Analysiere_bild(bild);
         if (*fall.code == '\0') {
             Erwarte_verworfen(a);
@@ -365,18 +339,10 @@ TEST(Kopfdekodierung, ChecksumTexts)
 TEST(Kopfdekodierung, RomTypes)
 {
     const std::pair<std::uint8_t, const char*> faelle[] = {
-        {0, "0 - ROM only"},
-        {1, "1 - ROM and RAM"},
-        {2, "2 - ROM and Save RAM"},
-        {3, "3 - ROM and DSP1 chip"},
-        {4, "4 - ROM, RAM and DSP1 chip"},
-        {5, "5 - ROM, Save RAM and DSP1 chip"},
-        {19, "19 - ROM and Super FX chip"},
-        {227, "227 - ROM, RAM and GameBoy data"},
-        {246, "246 - ROM and DSP2 chip"},
-        {6, " 6 - unknown"},
-        {53, " 53 - unknown"},
-        {255, " 255 - unknown"},
+        {0, "0 - ROM only"}, {1, "1 - ROM and RAM"}, {2, "2 - ROM and Save RAM"}, {3, "3 - ROM and DSP1 chip"},
+        {4, "4 - ROM, RAM and DSP1 chip"}, {5, "5 - ROM, Save RAM and DSP1 chip"}, {19, "19 - ROM and Super FX chip"},
+        {227, "227 - ROM, RAM and GameBoy data"}, {246, "246 - ROM and DSP2 chip"}, {6, " 6 - unknown"},
+        {53, " 53 - unknown"}, {255, " 255 - unknown"},
     };
     for (const auto& [byte, text] : faelle)
         EXPECT_EQ(Cardid_text_fuer(byte), text);
@@ -389,23 +355,13 @@ TEST(Kopfdekodierung, RomSizes)
         std::uint64_t laenge;
         const char* text;
     } faelle[] = {
-        {8, 0, "2 MegaBits"},
-        {9, 1, "4 MegaBits"},
-        {10, 0, "8 MegaBits"},
-        {11, 0, "16 MegaBits"},
-        {12, 0, "32 MegaBits"},
-        {0, 1048576, " 8.4 MegaBits"},
-        {13, 500000, " 4 MegaBits"},
-        {13, 4194816, " 33.6 MegaBits"},
-        {7, 18750, " 0.2 MegaBits"},  // 0.15: half to the even 0.2
-        {7, 31250, " 0.2 MegaBits"},  // 0.25: half to the even 0.2
-        {7, 6250, " 0 MegaBits"},     // 0.05: half to the even 0
-        {7, 43750, " 0.4 MegaBits"},  // 0.35
-        {7, 56250, " 0.4 MegaBits"},  // 0.45
-        {7, 56251, " 0.5 MegaBits"},
-        {255, 0, " 0 MegaBits"},
-        {0, 268435456, " 2147.5 MegaBits"},
-        {0, 5368709120ULL, " 42949.7 MegaBits"},
+        {8, 0, "2 MegaBits"}, {9, 1, "4 MegaBits"}, {10, 0, "8 MegaBits"}, {11, 0, "16 MegaBits"},
+        {12, 0, "32 MegaBits"}, {0, 1048576, " 8.4 MegaBits"}, {13, 500000, " 4 MegaBits"},
+        {13, 4194816, " 33.6 MegaBits"}, {255, 0, " 0 MegaBits"}, {7, 56251, " 0.5 MegaBits"},
+        // Exact halves go to the even neighbour: 0.15, 0.25, 0.05, 0.35, 0.45.
+        {7, 18750, " 0.2 MegaBits"}, {7, 31250, " 0.2 MegaBits"}, {7, 6250, " 0 MegaBits"},
+        {7, 43750, " 0.4 MegaBits"}, {7, 56250, " 0.4 MegaBits"},
+        {0, 268435456, " 2147.5 MegaBits"}, {0, 5368709120ULL, " 42949.7 MegaBits"},
     };
     for (const auto& fall : faelle)
         EXPECT_EQ(Size_text_fuer(fall.byte, fall.laenge), fall.text) << int(fall.byte) << " " << fall.laenge;

@@ -114,16 +114,27 @@ TEST(Datenbank, Search)
         {"empty database", "", "GAME", "", "", "", 62},
         {"only line ends", "\r\n\r\n", "GAME", "", "", "", 62},
     };
+    // The search over text in memory and the one over the file must agree.
+    test::Tempordner ordner;
+    int nummer = 0;
     for (const auto& fall : faelle) {
-        SCOPED_TRACE(fall.fall);
-        std::optional<Namensergebnis> ergebnis;
-        EXPECT_EQ(Fehlernummer_von([&] { ergebnis = Finde_romname_in(Bild(fall.name), fall.datenbank); }), fall.fehler);
-        if (fall.fehler != 0)
-            continue;
-        ASSERT_TRUE(ergebnis);
-        EXPECT_EQ(ergebnis->Neuer_name, fall.neuer_name);
-        EXPECT_EQ(ergebnis->Voller_name, fall.voller_name);
-        EXPECT_EQ(ergebnis->Db_interner_name, fall.db_interner_name);
+        const std::string datei = ordner / ("snes" + std::to_string(++nummer) + ".dat");
+        fixtures::Schreibe_datei(datei, fall.datenbank);
+        for (const bool aus_datei : {false, true}) {
+            SCOPED_TRACE(std::string(fall.fall) + (aus_datei ? " (file)" : " (text)"));
+            std::optional<Namensergebnis> ergebnis;
+            EXPECT_EQ(Fehlernummer_von([&] {
+                          ergebnis = aus_datei ? Finde_romname(Bild(fall.name), datei)
+                                               : Finde_romname_in(Bild(fall.name), fall.datenbank);
+                      }),
+                      fall.fehler);
+            if (fall.fehler != 0)
+                continue;
+            ASSERT_TRUE(ergebnis);
+            EXPECT_EQ(ergebnis->Neuer_name, fall.neuer_name);
+            EXPECT_EQ(ergebnis->Voller_name, fall.voller_name);
+            EXPECT_EQ(ergebnis->Db_interner_name, fall.db_interner_name);
+        }
     }
 }
 
