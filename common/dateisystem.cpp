@@ -17,7 +17,25 @@ Fehlerhaken& Haken()
     return haken;
 }
 
+Dateikennung Kennung_aus(const struct stat& info)
+{
+    return {static_cast<std::uint64_t>(info.st_dev),       static_cast<std::uint64_t>(info.st_ino),
+            static_cast<std::uint64_t>(info.st_size),      static_cast<std::int64_t>(info.st_mtim.tv_sec),
+            static_cast<std::int64_t>(info.st_mtim.tv_nsec), static_cast<std::int64_t>(info.st_ctim.tv_sec),
+            static_cast<std::int64_t>(info.st_ctim.tv_nsec)};
+}
+
 } // namespace
+
+Dateikennung Kennung_von(const std::string& pfad)
+{
+    if (const int fehler = Injizierter_fehler(Systemoperation::Oeffnen, pfad))
+        Wirf_errno(fehler);
+    struct stat info {};
+    if (::stat(pfad.c_str(), &info) != 0)
+        Wirf_errno(errno);
+    return Kennung_aus(info);
+}
 
 Fehlerhaken Setze_fehlerhaken(Fehlerhaken haken)
 {
@@ -61,9 +79,7 @@ Lesedatei::Lesedatei(const std::string& pfad)
         ::close(fd_);
         throw Fehler(Fehlernummer::Zugriffsfehler);
     }
-    kennung_ = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
-                static_cast<std::uint64_t>(info.st_size), static_cast<std::int64_t>(info.st_mtim.tv_sec),
-                static_cast<std::int64_t>(info.st_mtim.tv_nsec)};
+    kennung_ = Kennung_aus(info);
 }
 
 Lesedatei::~Lesedatei()

@@ -43,8 +43,14 @@ struct Dateikennung {
     std::uint64_t groesse = 0;
     std::int64_t mtime_s = 0;
     std::int64_t mtime_ns = 0;
+    std::int64_t ctime_s = 0; // changes with the access rights too
+    std::int64_t ctime_ns = 0;
     bool operator==(const Dateikennung&) const = default;
 };
+
+// The identity of the file at pfad, following links, without opening it;
+// throws Fehler when it cannot be examined. Hook: Oeffnen.
+Dateikennung Kennung_von(const std::string& pfad);
 
 // A file opened for positioned binary reads. Opening never blocks: the file
 // is opened non-blocking and anything but a regular file (a FIFO, socket or

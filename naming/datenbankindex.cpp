@@ -60,11 +60,13 @@ bool Ist_frisch(const Dateikennung& kennung)
 
 const Datenbankindex& Datenbankcache::index_fuer(const std::string& Datenbankpfad)
 {
-    const Lesedatei datei(Datenbankpfad);
-    const bool gleich = index_ && pfad_ == Datenbankpfad && kennung_ == datei.kennung();
-    if (gleich && !frisch_)
+    // One stat per lookup while nothing changed; a change of the access
+    // rights moves ctime, so a file that became unreadable is opened again
+    // and fails as it would without the index.
+    if (index_ && !frisch_ && pfad_ == Datenbankpfad && kennung_ == Kennung_von(Datenbankpfad))
         return *index_;
 
+    const Lesedatei datei(Datenbankpfad);
     std::string text(datei.laenge(), '\0');
     datei.lies(0, reinterpret_cast<unsigned char*>(text.data()), text.size());
     if (!index_ || text != text_) {

@@ -34,9 +34,9 @@ private:
     bool abgeschnitten_ = false; // the text ends inside a record
 };
 
-// Keeps the index of the last database file read. Every lookup opens the
-// file, compares device, inode, size and modification time to the
-// nanosecond, and parses it again when anything changed, so an edit is seen
+// Keeps the index of the last database file read. Every lookup examines
+// the file, compares device, inode, size and modification and change times
+// to the nanosecond, and parses it again when anything changed, so an edit is seen
 // by the next lookup and every error of reading it stays the same. A file
 // modified within the last two seconds may change again without its time
 // stamp moving (file systems keep times at clock-tick granularity), so
