@@ -5,7 +5,23 @@
 #include <QtCore/QFile>
 #include <QtCore/QStringList>
 
+// The images live in this library's resources, which a static library has
+// to register itself.
+static void Registriere_bilder()
+{
+    Q_INIT_RESOURCE(cartonym);
+}
+
 namespace cartonym::ui {
+
+void Lade_bilder()
+{
+    static const bool geladen = [] {
+        Registriere_bilder();
+        return true;
+    }();
+    (void)geladen;
+}
 
 QString Qtext(const std::string& cp1252)
 {

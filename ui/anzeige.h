@@ -9,6 +9,9 @@
 
 namespace cartonym::ui {
 
+// Makes the program's images available under :/bilder/.
+void Lade_bilder();
+
 // A Windows-1252 text of the core as a QString.
 QString Qtext(const std::string& cp1252);
 

@@ -100,6 +100,7 @@ Form1::Form1(std::string Datenbankpfad, Meldungsdienst& meldungen, Schale& schal
     , schale_(schale)
     , uhr_(uhr)
 {
+    Lade_bilder();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("The Cartonym v%1.%2 by %3 - %4")
                        .arg(Programm::Version_major)

@@ -107,9 +107,10 @@ frmAbout::frmAbout(QWidget* eltern, Meldungsdienst& meldungen, Schale& schale, U
     , schale_(schale)
     , uhr_(uhr)
     , Hauptfenster_freigeben_(std::move(Hauptfenster_freigeben))
-    , grund_(QStringLiteral(":/bilder/rollgrund.png"))
 {
+    Lade_bilder();
     setObjectName(QStringLiteral("frmAbout"));
+    grund_ = QPixmap(QStringLiteral(":/bilder/rollgrund.png"));
     setWindowTitle(QStringLiteral("About the Cartonym..."));
     // A tool window: small title bar, no icon, only the close box.
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);

@@ -1,6 +1,7 @@
 // The desktop program: checks for snes.dat, then shows the main window.
 #include "common/programm.h"
 #include "naming/datenbank.h"
+#include "ui/anzeige.h"
 #include "ui/form1.h"
 #include "ui/meldungsdienst.h"
 #include "ui/start.h"
@@ -16,6 +17,7 @@ int main(int argc, char** argv)
     QApplication anwendung(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(cartonym::Programm::Name));
     QApplication::setApplicationVersion(QString::fromUtf8(cartonym::Programm::Versionstext));
+    cartonym::ui::Lade_bilder();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/bilder/symbol.png")));
     QApplication::setDesktopFileName(QStringLiteral("cartonym"));
 
