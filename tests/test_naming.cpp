@@ -102,6 +102,8 @@ TEST(Datenbank, Search)
         {"case differs", a + Datenbankzeile("game", "Lower") + Datenbankzeile("OMEGA", "Omega"), "GAME", "", "Omega",
          fixtures::Interner_name("OMEGA")},
         {"trailing blanks missing", a + "\"GAME\",\"Short\"\r\n", "GAME", "", "Short", "GAME"},
+        {"key longer than the name", a + "\"" + fixtures::Interner_name("GAME") + "X\",\"Longer\"\r\n", "GAME", "",
+         "Longer", fixtures::Interner_name("GAME") + "X"},
         {"unquoted key loses its trailing blanks", fixtures::Interner_name("GAME") + ",Unquoted\r\n", "GAME", "",
          "Unquoted", "GAME"},
         {"CR-only, LF-only and blank lines", "\"ALPHA\",\"Alpha\"\r\r\n\n\"" + fixtures::Interner_name("GAME") + "\",\"Game\"\n",
