@@ -32,7 +32,7 @@ enum class Batchausgang {
 };
 
 struct Batchzaehler {
-    std::int32_t insgesamt = 0;     // files taken up ("Total files in directory:")
+    std::int32_t insgesamt = 0;     // files taken up, the current one included ("Total files in directory:")
     std::int32_t umbenannt = 0;     // "Successfully renamed:"
     std::int32_t schon_richtig = 0; // "ROMs that had alredy the correct filename:"
     std::int32_t unbekannt = 0;     // unknown images (duplicates among them not counted)
@@ -44,7 +44,7 @@ struct Batchzaehler {
 struct Batchbeobachter {
     std::function<void(const std::string& text)> status;        // the status line (Windows-1252)
     std::function<void(float wert)> fortschritt;                // 0 to 100
-    std::function<void(const std::string& datei)> unbekannt;    // a name for the unknown list
+    std::function<void(const std::string& datei)> unbekannt;    // a name for the unknown list (file-system name)
     std::function<void()> unbekannte_geleert;                   // the unknown list is emptied
     std::function<void(const Meldung& meldung)> meldung;        // a modal message, shown at once
 };
@@ -52,12 +52,17 @@ struct Batchbeobachter {
 struct Batchergebnis {
     Batchausgang ausgang = Batchausgang::Abgeschlossen;
     Batchzaehler zaehler;
-    std::vector<std::string> unbekannte; // file names of the unknown images, in order
+    std::vector<std::string> unbekannte; // file-system names of the unknown images, in order
     Meldung meldung;                     // the final message, or the error message
     std::optional<Fehler> fehler;        // the failure that stopped the run
     std::string Dateipfad;               // the file in hand at the end
 };
 
+// One whole run. The observer's meldung is called at the moment the window
+// shows its box; the caller sets the panel values after the return. Failures
+// never leave it: they end in Batchausgang::Fehlgeschlagen with the "Error !"
+// message (its file path escaped as in unknown.log where Windows-1252 lacks
+// a character).
 Batchergebnis Batchrun(const Batchoptionen& optionen, const Batchbeobachter& beobachter = {});
 
 } // namespace cartonym
