@@ -60,9 +60,13 @@ QFont Dialogschrift()
 {
     QFont schrift;
     schrift.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                         QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"),
+                         QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                         QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans"),
                          QStringLiteral("Sans Serif")});
     schrift.setPointSizeF(8.25);
+    // Set explicitly, so that a control inside a bold frame does not inherit it.
+    schrift.setBold(false);
+    schrift.setUnderline(false);
     return schrift;
 }
 

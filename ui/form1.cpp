@@ -244,6 +244,13 @@ void Form1::Baue_fenster()
     Batchrun->setFont(Fette_schrift());
     Batchrun->hide();
 
+    // The option buttons and the check box keep their text close to the box,
+    // as the narrow places of the layout need.
+    for (QWidget* knopf : {static_cast<QWidget*>(Dateimodus), static_cast<QWidget*>(Batchmodus),
+                           static_cast<QWidget*>(Optiondateinamennormal), static_cast<QWidget*>(Optiondateinamenultrahle),
+                           static_cast<QWidget*>(Checkgamelist)})
+        knopf->setStyleSheet(QStringLiteral("spacing: 3px;"));
+
     connect(Dateimodus, &QRadioButton::clicked, this, &Form1::Dateimodus_Click);
     connect(Batchmodus, &QRadioButton::clicked, this, &Form1::Batchmodus_Click);
     connect(Optiondateinamennormal, &QRadioButton::clicked, this, &Form1::Optiondateinamennormal_Click);

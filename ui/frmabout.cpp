@@ -153,6 +153,9 @@ frmAbout::frmAbout(QWidget* eltern, Meldungsdienst& meldungen, Schale& schale, U
         label->setFont(schrift);
         Faerbe_text(label, QColor(0, 0, 255));
         label->setCursor(zeiger);
+        // An address longer than its place widens the label to the right,
+        // so that it is never cut off.
+        label->resize(qMax(label->width(), label->sizeHint().width()), label->height());
         return label;
     };
 
@@ -163,7 +166,7 @@ frmAbout::frmAbout(QWidget* eltern, Meldungsdienst& meldungen, Schale& schale, U
     Label3 = Setze(new QLabel(QStringLiteral("The Cartonym Homepage:"), Frame1), "Label3", 240, 360, 3495, 255);
     Faerbe_text(Label3, dunkelgrau);
     Label4 = verweis(Frame1, "Label4", Adresse(Programm::Homepage), 3840, 360, 2535, 255);
-    Label8 = Setze(new QLabel(QStringLiteral("%1:").arg(Adresse(Programm::Zweitprogramm_name)), Frame1), "Label8",
+    Label8 = Setze(new QLabel(QStringLiteral("The Game Boy edition:"), Frame1), "Label8",
                    240, 720, 2895, 255);
     Faerbe_text(Label8, dunkelgrau);
     Label9 = verweis(Frame1, "Label9", Adresse(Programm::Zweitprogramm_adresse), 3840, 720, 2055, 255);
