@@ -47,10 +47,16 @@ std::vector<std::string> Liste_dateien(const std::string& ordner)
         const std::string name = eintrag->d_name;
         if (name.empty() || name.front() == '.')
             continue; // ".", ".." and hidden files
-        // Follows links: a link counts when it leads to a regular file.
-        struct stat info {};
-        if (::fstatat(ordner_fd, name.c_str(), &info, 0) != 0 || !S_ISREG(info.st_mode))
-            continue;
+        // The entry's type from the folder itself spares a stat per file;
+        // links (a link counts when it leads to a regular file) and file
+        // systems that do not tell the type are examined.
+        if (eintrag->d_type != DT_REG) {
+            if (eintrag->d_type != DT_LNK && eintrag->d_type != DT_UNKNOWN)
+                continue;
+            struct stat info {};
+            if (::fstatat(ordner_fd, name.c_str(), &info, 0) != 0 || !S_ISREG(info.st_mode))
+                continue;
+        }
         eintraege.emplace_back(Klein(name), name);
     }
     ::closedir(verzeichnis);
