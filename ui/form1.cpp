@@ -555,16 +555,24 @@ void Form1::Command2_Click()
 // The normal style, composed again from the pieces of the last image.
 void Form1::Optiondateinamennormal_Click()
 {
-    Neuer_name = Normaler_name(Namen.Voller_name, Analyse_feld.Landkuerzel, Analyse_feld.Endung);
-    if (!Command2->isHidden())
-        Nameneu->setText(Qtext(Neuer_name));
+    try {
+        Neuer_name = Normaler_name(Namen.Voller_name, Analyse_feld.Landkuerzel, Analyse_feld.Endung);
+        if (!Command2->isHidden())
+            Nameneu->setText(Qtext(Neuer_name));
+    } catch (const std::exception& fehler) {
+        Zeige_unerwartet(fehler);
+    }
 }
 
 void Form1::Optiondateinamenultrahle_Click()
 {
-    Neuer_name = Baue_dateiname(Neuer_name);
-    if (!Command2->isHidden())
-        Nameneu->setText(Qtext(Neuer_name));
+    try {
+        Neuer_name = Baue_dateiname(Neuer_name);
+        if (!Command2->isHidden())
+            Nameneu->setText(Qtext(Neuer_name));
+    } catch (const std::exception& fehler) {
+        Zeige_unerwartet(fehler);
+    }
 }
 
 void Form1::beenden_Click()
@@ -575,7 +583,11 @@ void Form1::beenden_Click()
 
 void Form1::homepage_Click()
 {
-    schale_.oeffne(QUrl(QString::fromUtf8(Programm::Homepage)));
+    try {
+        schale_.oeffne(QUrl(QString::fromUtf8(Programm::Homepage)));
+    } catch (const std::exception&) {
+        // Opening the home page may fail without a word.
+    }
 }
 
 // The About window, modal; returns once it has closed. The window is then

@@ -85,6 +85,7 @@ private slots:
     void Umbenennen_auf_bestehenden_namen();
     void Batchlauf_aus_dem_fenster();
     void Batchlauf_leerer_ordner();
+    void Fehlende_datenbank_bei_auswahl_und_batchlauf();
     void Laufwerk_wiederholen_abbrechen();
     void Ordner_folgt_und_dateien_folgen();
     void About_zweimal_mit_ok_und_schliessfeld();
@@ -487,6 +488,32 @@ void Form1_test::Batchlauf_leerer_ordner()
     QCOMPARE(f.Label17->text(), QStringLiteral("There are no files in this directory !"));
     QVERIFY(f.Labelinsgesamt->text().isEmpty());
     QVERIFY(!QFile::exists(Pfad(QStringLiteral("Renamed_SNES_ROMs"))));
+}
+
+void Form1_test::Fehlende_datenbank_bei_auswahl_und_batchlauf()
+{
+    Lege_bilder_an();
+    Form1& f = *form_;
+    QVERIFY(QFile::remove(dbordner_->filePath(QStringLiteral("snes.dat"))));
+    Waehle(QStringLiteral("starlight.smc"));
+    QCOMPARE(meldungen_.gezeigt.size(), 1);
+    QCOMPARE(meldungen_.gezeigt[0].meldung.titel, std::string("Error !"));
+    QCOMPARE(meldungen_.gezeigt[0].meldung.symbol, Meldungssymbol::Ausrufezeichen);
+    QCOMPARE(meldungen_.gezeigt[0].meldung.text,
+             "Error Nr.  53 happened:\nFile not found\nThis error happend while processing the following file: \n\n"
+                 + Systempfad(QStringLiteral("starlight.smc")) + "\n\nProgress aborted !");
+    QVERIFY(f.Command2->isHidden());
+
+    f.Batchmodus->click();
+    f.Timer1_Timer();
+    f.Batchrun->click();
+    QCOMPARE(meldungen_.gezeigt.size(), 2);
+    QCOMPARE(meldungen_.gezeigt[1].meldung.titel, std::string("Error !"));
+    QVERIFY(meldungen_.gezeigt[1].meldung.text.starts_with("Error Nr.  53 happened:\nFile not found\n"));
+    QVERIFY(meldungen_.gezeigt[1].meldung.text.ends_with("\n\nProgress aborted !"));
+    // A stopped run sets no panel values.
+    QVERIFY(f.Labelinsgesamt->text().isEmpty());
+    QVERIFY(f.Label17->text() != QStringLiteral("Batchmode finished successfull !"));
 }
 
 void Form1_test::Laufwerk_wiederholen_abbrechen()
