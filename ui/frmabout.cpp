@@ -52,7 +52,7 @@ QString Adresse(const char* text)
 } // namespace
 
 const char* const frmAbout::Abspann =
-    "Cartonym v0.91 (c) 2025\r\n"
+    "Cartonym v0.91 (c) 2026\r\n"
     "by the Cartonym team\r\n"
     "\r\n"
     "Attention:\r\n"
@@ -129,7 +129,7 @@ frmAbout::frmAbout(QWidget* eltern, Meldungsdienst& meldungen, Schale& schale, U
     picScroll->setCursor(zeiger);
 
     Label1 = Setze(new QLabel(this), "Label1", 4560, 120, 2775, 375);
-    Label1->setText(QStringLiteral("%1 v%2.%3 (c) 2025 by %4")
+    Label1->setText(QStringLiteral("%1 v%2.%3 (c) 2026 by %4")
                         .arg(Adresse(Programm::Name))
                         .arg(Programm::Version_major)
                         .arg(Programm::Version_minor)
