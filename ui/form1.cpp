@@ -13,6 +13,7 @@
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QDir>
+#include <QtCore/QSignalBlocker>
 #include <QtCore/QStorageInfo>
 #include <QtCore/QTimer>
 #include <QtGui/QAction>
@@ -435,6 +436,13 @@ void Form1::Batchrun_Click()
         beobachter.meldung = [this](const Meldung& meldung) { meldungen_.zeige(this, meldung); };
 
         const Batchergebnis ergebnis = cartonym::Batchrun(optionen, beobachter);
+        // The folder list shows the output folders the run created or removed.
+        try {
+            const QSignalBlocker still(Ordner);
+            Ordner->setze_pfad(Ordner->pfad());
+        } catch (const Fehler&) {
+            // The folder itself vanished; the next choice in the list tells.
+        }
         if (ergebnis.ausgang != Batchausgang::Abgeschlossen)
             return;
 
