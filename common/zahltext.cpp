@@ -12,20 +12,24 @@ std::string Hextext(std::uint8_t byte)
     return text;
 }
 
+// The sign position first (a blank for a number that is not negative),
+// then the digits.
 std::string Dezimaltext(std::int64_t zahl)
 {
-    if (zahl < 0)
-        return "-" + std::to_string(-static_cast<std::uint64_t>(zahl));
-    return " " + std::to_string(zahl);
+    std::string text(1, zahl < 0 ? '-' : ' ');
+    text += std::to_string(zahl < 0 ? -static_cast<std::uint64_t>(zahl) : static_cast<std::uint64_t>(zahl));
+    return text;
 }
 
 std::string Dezimaltext_zehntel(std::int64_t zehntel)
 {
-    const bool negativ = zehntel < 0;
-    const std::uint64_t betrag = negativ ? -static_cast<std::uint64_t>(zehntel) : static_cast<std::uint64_t>(zehntel);
-    std::string text = (negativ ? "-" : " ") + std::to_string(betrag / 10);
-    if (betrag % 10 != 0)
-        text += "." + std::to_string(betrag % 10);
+    const std::uint64_t betrag = zehntel < 0 ? -static_cast<std::uint64_t>(zehntel) : static_cast<std::uint64_t>(zehntel);
+    std::string text(1, zehntel < 0 ? '-' : ' ');
+    text += std::to_string(betrag / 10);
+    if (betrag % 10 != 0) {
+        text += '.';
+        text += std::to_string(betrag % 10);
+    }
     return text;
 }
 
