@@ -7,6 +7,7 @@
 #include "tests/testsupport.h"
 
 #include <cstdlib>
+#include <stdexcept>
 #include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,7 +15,6 @@
 using namespace cartonym;
 using fixtures::Karte;
 using fixtures::Kopierkopf;
-using fixtures::Rombauplan;
 
 namespace {
 
@@ -115,26 +115,6 @@ TEST(Analyse, InternalNameKeepsBlanksAndNuls)
     }
 }
 
-TEST(Analyse, WorkedSuperWildcardExample)
-{
-    std::string bild = fixtures::Baue_rom({.kopf = Kopierkopf::SWC, .name = "WORKED EXAMPLE", .romgroesse = 0,
-                                           .land = 0, .datenlaenge = 1048576});
-    fixtures::Setze_bytes(bild, 8, "\xAA\xBB\x04");
-    fixtures::Setze_bytes(bild, 0x81DC, "\x34\x12\xCB\xED");
-    ASSERT_EQ(bild.size(), 1049088u);
-    const Analyse a = Analysiere_bild(bild);
-    ASSERT_TRUE(a.Rom_ok);
-    EXPECT_EQ(a.Formatcode, "SWC LO");
-    EXPECT_EQ(a.Endung, ".swc");
-    EXPECT_EQ(a.Dateityp_text, "SNES LoRom, Super Wildcard Header (SWC)");
-    EXPECT_EQ(a.Interner_name, "WORKED EXAMPLE       ");
-    EXPECT_EQ(a.Pruefsumme, "CBED");
-    EXPECT_EQ(a.CRC1_text, "CB ED");
-    EXPECT_EQ(a.Size_text, " 8.4 MegaBits");
-    EXPECT_EQ(a.Land_text, "0 = Japan (NTSC)");
-    EXPECT_EQ(a.Landkuerzel, " (JAP)");
-}
-
 // --- Choosing the site ---------------------------------------------------------
 
 TEST(Analyse, SiteChoiceAndRejection)
@@ -196,28 +176,17 @@ TEST(Analyse, CopierHeaderRecognition)
 {
     // The image's SWC LoRom site is valid; everything else fails. A header
     // taken for anything but SWC therefore rejects the image.
-    const struct {
-        std::uint64_t versatz;
-        std::string bytes;
-        bool swc;
-    } faelle[] = {
-        {7, std::string("\0\xAA\xBB\x04", 4), true},
-        {7, std::string("\0\xAA\xBB\x06", 4), true},
-        {7, std::string("\0\x0A\xAB\xB4", 4), true},
-        {7, std::string("\xAA\xBB\x04\0", 4), true},
-        {7, std::string("\x0A\xAB\xB4\0", 4), true},
-        {7, std::string("\xAA\xBB\x06\0", 4), false}, // "AABB6" counts only at 8..10
-        {7, std::string("\0\xAA\xBB\x05", 4), false},
-        {7, std::string("\0\xAA\xBB\x40", 4), false},
-        {7, std::string("\0\xAB\xBB\x04", 4), false},
+    const std::pair<std::string, bool> faelle[] = {
+        {std::string("\0\xAA\xBB\x04", 4), true},  {std::string("\0\xAA\xBB\x06", 4), true},
+        {std::string("\0\x0A\xAB\xB4", 4), true},  {std::string("\xAA\xBB\x04\0", 4), true},
+        {std::string("\x0A\xAB\xB4\0", 4), true},  {std::string("\xAA\xBB\x06\0", 4), false}, // "AABB6" only at 8..10
+        {std::string("\0\xAA\xBB\x05", 4), false}, {std::string("\0\xAB\xBB\x04", 4), false},
     };
-    for (const auto& fall : faelle) {
-        SCOPED_TRACE(::testing::PrintToString(fall.bytes));
+    for (const auto& [bytes, swc] : faelle) {
+        SCOPED_TRACE(::testing::PrintToString(bytes));
         std::string bild = fixtures::Baue_rom({.kopf = Kopierkopf::SWC});
-        fixtures::Setze_bytes(bild, fall.versatz, fall.bytes);
-        const Analyse a = Analysiere_bild(bild);
-        EXPECT_EQ(a.Rom_ok, fall.swc);
-        EXPECT_EQ(a.Formatcode, fall.swc ? "SWC LO" : "");
+        fixtures::Setze_bytes(bild, 7, bytes);
+        EXPECT_EQ(Analysiere_bild(bild).Formatcode, swc ? "SWC LO" : "");
     }
 
     // A custom-header signature needs bytes 57..511 to be zero.
@@ -242,57 +211,30 @@ TEST(Analyse, BytesBeyondTheEndReadAsZero)
     const std::string ganz = fixtures::Baue_rom({.karte = Karte::HiRom, .name = "LONG HIROM"});
     fixtures::Schreibe_datei(ordner / "ganz.smc", ganz);
     ASSERT_TRUE(Analysiere_rom(ordner / "ganz.smc").Rom_ok);
-
     // The same image cut before its checksum: the missing bytes are zero, not
     // whatever the earlier image held there.
-    fixtures::Schreibe_datei(ordner / "kurz.smc", ganz.substr(0, Hi + 0x1E));
-    Erwarte_verworfen(Analysiere_rom(ordner / "kurz.smc"));
+    Erwarte_verworfen(Analysiere_bild(ganz.substr(0, Hi + 0x1E)));
 
     // A file that ends right after its LoRom site.
-    const std::string lo = fixtures::Baue_rom({.name = "SHORT LOROM", .romgroesse = 0}).substr(0, Lo + 0x20);
-    fixtures::Schreibe_datei(ordner / "lo.smc", lo);
-    const Analyse a = Analysiere_rom(ordner / "lo.smc");
+    const Analyse a = Analysiere_bild(fixtures::Baue_rom({.name = "SHORT LOROM", .romgroesse = 0}).substr(0, Lo + 0x20));
     ASSERT_TRUE(a.Rom_ok);
     EXPECT_EQ(a.Formatcode, "NO LO");
-    EXPECT_EQ(a.Interner_name, "SHORT LOROM          ");
     EXPECT_EQ(a.Size_text, " 0.3 MegaBits"); // 32,736 bytes
-
-    for (const std::string& inhalt : {std::string(), std::string(100, 'x'), std::string(512, '\0')}) {
-        fixtures::Schreibe_datei(ordner / "winzig.smc", inhalt);
-        Erwarte_verworfen(Analysiere_rom(ordner / "winzig.smc"));
-    }
+    for (const std::string& inhalt : {std::string(), std::string(512, '\0')})
+        Erwarte_verworfen(Analysiere_bild(inhalt));
 }
 
 TEST(Analyse, FailuresToOpen)
 {
     test::Tempordner ordner;
-    const auto nummer = [](const std::string& pfad) {
-        try {
-            Analysiere_rom(pfad);
-        } catch (const Fehler& fehler) {
-            return fehler.zahl();
-        }
-        return 0;
-    };
-    EXPECT_EQ(nummer(ordner / "fehlt.smc"), 53);
+    const auto nummer = [](const std::string& pfad) { return test::Fehlernummer_von([&] { Analysiere_rom(pfad); }); };
     EXPECT_EQ(nummer(ordner / "fehlt/a.smc"), 53);
     EXPECT_EQ(nummer(ordner.pfad().string()), 75);
-    fixtures::Schreibe_datei(ordner / "datei", "x");
-    EXPECT_EQ(nummer(ordner / "datei/a.smc"), 76);
-}
-
-TEST(Analyse, UnreadableFile)
-{
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root reads every file";
-    test::Tempordner ordner;
     fixtures::Schreibe_rom(ordner / "a.smc", {});
-    ASSERT_EQ(::chmod((ordner / "a.smc").c_str(), 0), 0);
-    try {
-        Analysiere_rom(ordner / "a.smc");
-        ADD_FAILURE() << "no error";
-    } catch (const Fehler& fehler) {
-        EXPECT_EQ(fehler.zahl(), 70);
+    EXPECT_EQ(nummer(ordner / "a.smc/b.smc"), 76);
+    if (::geteuid() != 0) {
+        ASSERT_EQ(::chmod((ordner / "a.smc").c_str(), 0), 0);
+        EXPECT_EQ(nummer(ordner / "a.smc"), 70);
     }
 }
 
@@ -305,28 +247,21 @@ TEST(AnalyseDeathTest, FifoIsRefusedWithoutBlocking)
     EXPECT_EXIT(
         {
             ::alarm(30);
-            try {
-                Analysiere_rom(fifo);
-            } catch (const Fehler& fehler) {
-                std::_Exit(fehler.zahl());
-            }
-            std::_Exit(0);
+            std::_Exit(test::Fehlernummer_von([&] { Analysiere_rom(fifo); }));
         },
         ::testing::ExitedWithCode(75), "");
 }
 
-// --- Header decoding tables ----------------------------------------------------
+// --- Header decoding ---------------------------------------------------------------
 
 TEST(Kopfdekodierung, ChecksumTexts)
 {
     const struct {
         std::uint8_t lo, hi;
-        const char* schluessel;
-        const char* anzeige;
+        const char *schluessel, *anzeige;
     } faelle[] = {
-        {0x00, 0x05, "05", "0 5"},     {0x00, 0x00, "00", "0 0"},   {0xCD, 0xAB, "CDAB", "CD AB"},
-        {0x34, 0x12, "3412", "34 12"}, {0x38, 0x0A, "38A", "38 A"}, {0x5A, 0x00, "5A0", "5A 0"},
-        {0x05, 0xA0, "5A0", "5 A0"},   {0xFF, 0xFF, "FFFF", "FF FF"},
+        {0x00, 0x05, "05", "0 5"}, {0x00, 0x00, "00", "0 0"},   {0xCD, 0xAB, "CDAB", "CD AB"},
+        {0x38, 0x0A, "38A", "38 A"}, {0x5A, 0x00, "5A0", "5A 0"}, {0x05, 0xA0, "5A0", "5 A0"},
     };
     for (const auto& fall : faelle) {
         Analyse a;
@@ -336,102 +271,69 @@ TEST(Kopfdekodierung, ChecksumTexts)
     }
 }
 
-TEST(Kopfdekodierung, RomTypes)
+TEST(Kopfdekodierung, RomTypesAndSizes)
 {
-    const std::pair<std::uint8_t, const char*> faelle[] = {
-        {0, "0 - ROM only"}, {1, "1 - ROM and RAM"}, {2, "2 - ROM and Save RAM"}, {3, "3 - ROM and DSP1 chip"},
-        {4, "4 - ROM, RAM and DSP1 chip"}, {5, "5 - ROM, Save RAM and DSP1 chip"}, {19, "19 - ROM and Super FX chip"},
+    const std::pair<std::uint8_t, const char*> typen[] = {
+        {0, "0 - ROM only"}, {5, "5 - ROM, Save RAM and DSP1 chip"}, {19, "19 - ROM and Super FX chip"},
         {227, "227 - ROM, RAM and GameBoy data"}, {246, "246 - ROM and DSP2 chip"}, {6, " 6 - unknown"},
-        {53, " 53 - unknown"}, {255, " 255 - unknown"},
-    };
-    for (const auto& [byte, text] : faelle)
+        {255, " 255 - unknown"}};
+    for (const auto& [byte, text] : typen)
         EXPECT_EQ(Cardid_text_fuer(byte), text);
-}
 
-TEST(Kopfdekodierung, RomSizes)
-{
     const struct {
         std::uint8_t byte;
         std::uint64_t laenge;
         const char* text;
-    } faelle[] = {
-        {8, 0, "2 MegaBits"}, {9, 1, "4 MegaBits"}, {10, 0, "8 MegaBits"}, {11, 0, "16 MegaBits"},
-        {12, 0, "32 MegaBits"}, {0, 1048576, " 8.4 MegaBits"}, {13, 500000, " 4 MegaBits"},
+    } groessen[] = {
+        {8, 0, "2 MegaBits"}, {12, 0, "32 MegaBits"}, {0, 1048576, " 8.4 MegaBits"}, {13, 500000, " 4 MegaBits"},
         {13, 4194816, " 33.6 MegaBits"}, {255, 0, " 0 MegaBits"}, {7, 56251, " 0.5 MegaBits"},
-        // Exact halves go to the even neighbour: 0.15, 0.25, 0.05, 0.35, 0.45.
+        // Exact halves go to the even neighbour: 0.15, 0.25, 0.05, 0.45.
         {7, 18750, " 0.2 MegaBits"}, {7, 31250, " 0.2 MegaBits"}, {7, 6250, " 0 MegaBits"},
-        {7, 43750, " 0.4 MegaBits"}, {7, 56250, " 0.4 MegaBits"},
-        {0, 268435456, " 2147.5 MegaBits"}, {0, 5368709120ULL, " 42949.7 MegaBits"},
+        {7, 56250, " 0.4 MegaBits"}, {0, 5368709120ULL, " 42949.7 MegaBits"},
     };
-    for (const auto& fall : faelle)
+    for (const auto& fall : groessen)
         EXPECT_EQ(Size_text_fuer(fall.byte, fall.laenge), fall.text) << int(fall.byte) << " " << fall.laenge;
 }
 
-TEST(Kopfdekodierung, SizeOfVeryLargeFiles)
+TEST(Kopfdekodierung, SizeOfAFileOf256MiB)
 {
     test::Tempordner ordner;
-    for (const auto& [laenge, text] : {std::pair<std::uint64_t, const char*>{268435456, " 2147.5 MegaBits"},
-                                       {5368709120ULL, " 42949.7 MegaBits"}}) {
-        try {
-            fixtures::Schreibe_rom(ordner / "gross.smc", {.romgroesse = 0, .datenlaenge = laenge}, true);
-        } catch (const std::runtime_error&) {
-            GTEST_SKIP() << "the file system cannot hold a sparse file of " << laenge << " bytes";
-        }
-        const Analyse a = Analysiere_rom(ordner / "gross.smc");
-        ASSERT_TRUE(a.Rom_ok);
-        EXPECT_EQ(a.Size_text, text);
+    try {
+        fixtures::Schreibe_rom(ordner / "gross.smc", {.romgroesse = 0, .datenlaenge = 268435456}, true);
+    } catch (const std::runtime_error&) {
+        GTEST_SKIP() << "the file system cannot hold a sparse file of 256 MiB";
     }
+    EXPECT_EQ(Analysiere_rom(ordner / "gross.smc").Size_text, " 2147.5 MegaBits");
 }
 
-TEST(Kopfdekodierung, Countries)
+TEST(Kopfdekodierung, CountriesAndLicensees)
 {
     const struct {
         std::uint8_t byte;
-        const char* text;
-        const char* kuerzel;
-    } faelle[] = {
+        const char *text, *kuerzel;
+    } laender[] = {
         {0, "0 = Japan (NTSC)", " (JAP)"},
-        {1, "1 = USA (NTSC)", " (USA)"},
-        {2, "2 = Australia, Europe, Oceania and Asia (PAL)", " (Euro)"},
         {3, "3 = Sweden (PAL)", " (Euro - Sweden)"},
-        {4, "4 = Finland (PAL)", " (Euro - Finland)"},
-        {5, "5 = Denmark (PAL)", " (Euro - Denmark)"},
-        {6, "6 = France (PAL)", " (Euro - France)"},
-        {7, "7 = Netherlands (PAL)", " (Euro - Netherlands)"},
-        {8, "8 = Spain (PAL)", " (Euro - Spain)"},
         {9, "9 = Europe, Germany, Austria and Switzerland (PAL)", " (Euro - Germany)"},
-        {10, "10 = Italy (PAL)", " (Euro - Italy)"},
-        {11, "11 = Hong Kong and China (PAL)", " (China)"},
-        {12, "12 = Indonesia (PAL)", " (Indonesia)"},
         {13, "13 = Korea (PAL)", " (Korea)"},
         {14, "Hex E   = ?", ""},
-        {0x1F, "Hex 1F   = ?", ""},
         {0xFF, "Hex FF   = ?", ""},
     };
-    for (const auto& fall : faelle) {
+    for (const auto& fall : laender) {
         EXPECT_EQ(Land_text_fuer(fall.byte), fall.text);
         EXPECT_EQ(Landkuerzel_fuer(fall.byte), fall.kuerzel) << int(fall.byte);
     }
-}
 
-TEST(Kopfdekodierung, Licensees)
-{
-    const std::pair<std::uint8_t, const char*> faelle[] = {
-        {1, "1 - Nintendo"},        {0x33, "51 - Nintendo"},   {143, "143 - I''Max"},
-        {228, "228 - T&E Soft"},    {255, "255 - Hudson Soft"}, {24, "24 - Hudson Soft"},
-        {41, "41 - Seta Co.,Ltd."}, {177, "177 - ASCII Co. Activison"},
-        {249, "249 - Cybersoft"},   {0, " 0 - ?"},          {2, " 2 - ?"},
-        {250, " 250 - ?"},
-    };
-    for (const auto& [byte, text] : faelle)
+    const std::pair<std::uint8_t, const char*> firmen[] = {
+        {1, "1 - Nintendo"}, {0x33, "51 - Nintendo"}, {143, "143 - I''Max"}, {41, "41 - Seta Co.,Ltd."},
+        {255, "255 - Hudson Soft"}, {0, " 0 - ?"}, {250, " 250 - ?"}};
+    for (const auto& [byte, text] : firmen)
         EXPECT_EQ(Hersteller_text_fuer(byte), text);
-
     // Every code has a text; a named one begins with its own code.
     int benannt = 0;
     for (int code = 0; code < 256; ++code) {
         const std::string text = Hersteller_text_fuer(static_cast<std::uint8_t>(code));
-        const std::string eigener_anfang = std::to_string(code) + " - ";
-        if (text.rfind(eigener_anfang, 0) == 0)
+        if (text.starts_with(std::to_string(code) + " - "))
             ++benannt;
         else
             EXPECT_EQ(text, " " + std::to_string(code) + " - ?");

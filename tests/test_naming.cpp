@@ -1,16 +1,11 @@
 // The name database, the lookup with its corrections, and new file names.
 #include <gtest/gtest.h>
 
-#include "common/dateisystem.h"
-#include "common/fehler.h"
 #include "common/programm.h"
 #include "fixtures/rombau.h"
 #include "naming/dateiname.h"
 #include "naming/datenbank.h"
 #include "tests/testsupport.h"
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <optional>
 #include <vector>
@@ -30,18 +25,6 @@ Analyse Bild(const std::string& name, const std::string& Pruefsumme = "3412",
     a.Landkuerzel = Landkuerzel;
     a.Endung = Endung;
     return a;
-}
-
-// The error number thrown by f, 0 when it throws nothing.
-template <typename F>
-int Fehlernummer_von(F&& f)
-{
-    try {
-        f();
-    } catch (const Fehler& fehler) {
-        return fehler.zahl();
-    }
-    return 0;
 }
 
 } // namespace
@@ -75,7 +58,7 @@ TEST(Eintragsleser, ItemSyntax)
         for (const auto& element : fall.elemente)
             EXPECT_EQ(leser.naechstes_element(), element);
         EXPECT_TRUE(leser.am_ende());
-        EXPECT_EQ(Fehlernummer_von([&] { leser.naechstes_element(); }), 62);
+        EXPECT_EQ(test::Fehlernummer_von([&] { leser.naechstes_element(); }), 62);
     }
 }
 
@@ -125,7 +108,7 @@ TEST(Datenbank, Search)
         for (const bool aus_datei : {false, true}) {
             SCOPED_TRACE(std::string(fall.fall) + (aus_datei ? " (file)" : " (text)"));
             std::optional<Namensergebnis> ergebnis;
-            EXPECT_EQ(Fehlernummer_von([&] {
+            EXPECT_EQ(test::Fehlernummer_von([&] {
                           ergebnis = aus_datei ? Finde_romname(Bild(fall.name), datei)
                                                : Finde_romname_in(Bild(fall.name), fall.datenbank);
                       }),
@@ -160,22 +143,17 @@ TEST(Datenbank, Corrections)
         std::string voller_name; // "" for unknown
     } faelle[] = {
         {"ALADDIN", "3412", "Aladdin"},
-        {"Aladdin Deluxe", "3412", "Aladdin"},
         {"aladdinXYZ", "3412", "Aladdin"},
         {"ALADIN", "3412", "DB ALADIN"},
         {"SUPPLIED BY ADJ/FLT!!", "3581", "Back to the Future 2 (Hacked)"},
         {"SUPPLIED BY ADJ/FLT!!", "3582", "DB SUPPLIED BY ADJ/FLT!!"},
         {"BS_Dr Mario", "3412", "Dr. Mario"},
-        {"BS_Dr MarioX", "3412", "Dr. Mario"},
         {"bs_dr mario", "3412", "DB bs_dr mario"},
         {"BS_DR MARIO", "3412", "DB BS_DR MARIO"},
         {"FIRST SAMURAI", "3412", "First Samurai"},
-        {"first samurai 2", "3412", "First Samurai"},
         {"FIRST SAMURA", "3412", "DB FIRST SAMURA"},
         {"Super V.G.CONA-S.D.L", "3412", "Super V.G."},
-        {"Super V.G.CONA-S.D.LX", "3412", "Super V.G."},
         {"super v.g.cona-s.d.l", "3412", "DB super v.g.cona-s.d.l"},
-        {"WCW.SUPERBRAWL", "3412", "WCW Super Brawl"},
         {"wcw.SuperBrawl II", "3412", "WCW Super Brawl"},
         {"wcw superbrawl", "3412", "DB wcw superbrawl"},
         {"X-MEN", "F0C5", "X-Men Arcades Revenge"},
@@ -193,19 +171,14 @@ TEST(Datenbank, Corrections)
     }
 }
 
-TEST(Datenbank, CorrectionNameTakesTheImagesSuffixAndExtension)
+TEST(Datenbank, CorrectionsNeedNoDatabaseAndTakeTheImagesSuffixAndExtension)
 {
     const std::string fehlt = "/nonexistent/snes.dat";
-    EXPECT_EQ(Finde_romname(Bild("Super V.G.CONA-S.D.L", "1", " (JAP)", ".fig"), fehlt).Neuer_name,
-              "Super V.G. (JAP).fig");
     EXPECT_EQ(Finde_romname(Bild("Super V.G.CONA-S.D.L", "1", "", ".fig"), fehlt).Neuer_name, "Super V.G..fig");
     EXPECT_EQ(Finde_romname(Bild("aladdin", "1", " (Euro - Germany)", ".smc"), fehlt).Neuer_name,
               "Aladdin (Euro - Germany).smc");
-    // Only a search of the database needs the file.
-    EXPECT_EQ(Fehlernummer_von([&] { Finde_romname(Bild("GAME"), fehlt); }), 53);
+    EXPECT_EQ(test::Fehlernummer_von([&] { Finde_romname(Bild("GAME"), fehlt); }), 53);
 }
-
-// --- Start-up check ----------------------------------------------------------------
 
 TEST(Datenbank, StartupCheck)
 {
@@ -214,29 +187,13 @@ TEST(Datenbank, StartupCheck)
     EXPECT_EQ(fehlt.zustand, Startzustand::Datenbank_fehlt);
     EXPECT_EQ(fehlt.meldung, std::string("The file SNES.DAT is missing ! Download the complete version of the "
                                          "Cartonym from ") + Programm::Homepage + " !\n\nProgram will close now.");
-
     const Startpruefung ordner_statt_datei = Pruefe_datenbank(ordner.pfad().string());
     EXPECT_EQ(ordner_statt_datei.zustand, Startzustand::Datenbank_fehlerhaft);
     EXPECT_EQ(ordner_statt_datei.meldung, "Error Nr.  75 happened:\nPath/File access error");
-
-    fixtures::Schreibe_datei(ordner / "snes.dat", "");
-    const Startpruefung leer = Pruefe_datenbank(ordner / "snes.dat");
-    EXPECT_EQ(leer.zustand, Startzustand::Bereit);
-    EXPECT_EQ(leer.meldung, "");
     // An empty database passes the check, but every search of it fails.
-    EXPECT_EQ(Fehlernummer_von([&] { Finde_romname(Bild("GAME"), ordner / "snes.dat"); }), 62);
-
-    if (::geteuid() != 0) {
-        ASSERT_EQ(::chmod((ordner / "snes.dat").c_str(), 0), 0);
-        const Startpruefung gesperrt = Pruefe_datenbank(ordner / "snes.dat");
-        EXPECT_EQ(gesperrt.zustand, Startzustand::Datenbank_fehlerhaft);
-        EXPECT_EQ(gesperrt.meldung, "Error Nr.  70 happened:\nPermission denied");
-    }
-}
-
-TEST(Datenbank, DefaultPlaceIsBesideTheProgram)
-{
-    EXPECT_EQ(Standard_datenbankpfad(), Programmordner() + "/snes.dat");
+    fixtures::Schreibe_datei(ordner / "snes.dat", "");
+    EXPECT_EQ(Pruefe_datenbank(ordner / "snes.dat").zustand, Startzustand::Bereit);
+    EXPECT_EQ(test::Fehlernummer_von([&] { Finde_romname(Bild("GAME"), ordner / "snes.dat"); }), 62);
 }
 
 // --- File names --------------------------------------------------------------------
@@ -248,7 +205,6 @@ TEST(Dateiname, UnderscoreStyle)
         {"A  B   C.smc", "A__B___C.smc"},
         {" Leading and trailing ", "_Leading_and_trailing_"},
         {"NoSpaces.smc", "NoSpaces.smc"},
-        {"Tab\tand:colon?.smc", "Tab\tand:colon?.smc"},
         {"Caf\xE9 \x80.swc", "Caf\xE9_\x80.swc"},
         {"", ""},
     };
@@ -264,22 +220,9 @@ TEST(Dateiname, NormalFormAndPaths)
 {
     EXPECT_EQ(Normaler_name("First Samurai", " (Euro)", ".smc"), "First Samurai (Euro).smc");
     EXPECT_EQ(Normaler_name("Super V.G.", "", ".fig"), "Super V.G..fig");
-    EXPECT_EQ(Normaler_name("", "", ""), "");
-
-    const struct {
-        const char* ordner;
-        const char* trenner;
-        const char* pfad;
-    } faelle[] = {
-        {"/", "", "/a.smc"},
-        {"/roms", "/", "/roms/a.smc"},
-        {"/roms/", "", "/roms/a.smc"},
-        {"/roms//", "", "/roms//a.smc"},
-        {"", "/", "/a.smc"},
-    };
-    for (const auto& fall : faelle) {
-        EXPECT_EQ(Trenner(fall.ordner), fall.trenner) << fall.ordner;
-        EXPECT_EQ(Verbinde_pfad(fall.ordner, "a.smc"), fall.pfad) << fall.ordner;
-    }
+    const std::pair<const char*, const char*> faelle[] = {
+        {"/", "/a.smc"}, {"/roms", "/roms/a.smc"}, {"/roms/", "/roms/a.smc"}, {"", "/a.smc"}};
+    for (const auto& [ordner, pfad] : faelle)
+        EXPECT_EQ(Verbinde_pfad(ordner, "a.smc"), pfad) << ordner;
     EXPECT_EQ(Dateisystemname("Caf\xE9 \x80.smc"), "Caf\xC3\xA9 \xE2\x82\xAC.smc");
 }

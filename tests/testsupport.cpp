@@ -2,9 +2,13 @@
 
 #include "fixtures/rombau.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <stdexcept>
+#include <sys/wait.h>
 #include <unistd.h>
+
+extern char** environ;
 
 namespace cartonym::test {
 
@@ -29,14 +33,70 @@ Tempordner::~Tempordner()
     std::filesystem::remove_all(pfad_, fehler);
 }
 
-std::map<std::string, std::string> Baumzustand(const std::filesystem::path& ordner)
+Baum Baumzustand(const std::filesystem::path& ordner)
 {
-    std::map<std::string, std::string> zustand;
+    Baum zustand;
     for (const auto& eintrag : std::filesystem::recursive_directory_iterator(ordner)) {
         if (eintrag.is_regular_file() && !eintrag.is_symlink())
             zustand[std::filesystem::relative(eintrag.path(), ordner).string()] = fixtures::Lies_datei(eintrag.path().string());
     }
     return zustand;
+}
+
+Fehlerhaken Scheitere_bei(Systemoperation gesucht, int errnum)
+{
+    return [gesucht, errnum](Systemoperation operation, const std::string&) { return operation == gesucht ? errnum : 0; };
+}
+
+Temp_umgebung::Temp_umgebung(const std::vector<std::pair<std::string, std::string>>& setzen) : gesetzt_(setzen)
+{
+    for (char** eintrag = environ; *eintrag != nullptr; ++eintrag) {
+        const std::string text = *eintrag;
+        const std::string name = text.substr(0, text.find('='));
+        std::string klein = name;
+        for (char& zeichen : klein)
+            zeichen = static_cast<char>(std::tolower(static_cast<unsigned char>(zeichen)));
+        if (klein == "temp" || name == "TMPDIR")
+            alt_.emplace_back(name, text.substr(name.size() + 1));
+    }
+    for (const auto& [name, wert] : alt_)
+        ::unsetenv(name.c_str());
+    for (const auto& [name, wert] : setzen)
+        ::setenv(name.c_str(), wert.c_str(), 1);
+}
+
+Temp_umgebung::~Temp_umgebung()
+{
+    for (const auto& [name, wert] : gesetzt_)
+        ::unsetenv(name.c_str());
+    for (const auto& [name, wert] : alt_)
+        ::setenv(name.c_str(), wert.c_str(), 1);
+}
+
+namespace {
+std::string Shellwort(const std::string& wort)
+{
+    std::string ergebnis = "'";
+    for (const char c : wort)
+        ergebnis += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return ergebnis + "'";
+}
+} // namespace
+
+Aufruf Rufe_programm(const std::string& programm, const std::vector<std::string>& argumente, const Tempordner& ablage)
+{
+    std::string befehl = Shellwort(programm);
+    for (const auto& argument : argumente)
+        befehl += " " + Shellwort(argument);
+    befehl += " >" + Shellwort(ablage / "cli.out") + " 2>" + Shellwort(ablage / "cli.err") + " </dev/null";
+    const int roh = std::system(befehl.c_str());
+    Aufruf aufruf;
+    aufruf.status = WIFEXITED(roh) ? WEXITSTATUS(roh) : -1;
+    aufruf.out = fixtures::Lies_datei(ablage / "cli.out");
+    aufruf.err = fixtures::Lies_datei(ablage / "cli.err");
+    std::filesystem::remove(ablage / "cli.out");
+    std::filesystem::remove(ablage / "cli.err");
+    return aufruf;
 }
 
 } // namespace cartonym::test

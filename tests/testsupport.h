@@ -1,9 +1,15 @@
-// Shared helpers of the tests: temporary folders and file contents.
+// Shared helpers of the tests: temporary folders, file trees, injected
+// failures, the temporary-folder variables and runs of the real cartonym-cli.
 #pragma once
+
+#include "common/dateisystem.h"
+#include "common/fehler.h"
 
 #include <filesystem>
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace cartonym::test {
 
@@ -22,7 +28,55 @@ private:
     std::filesystem::path pfad_;
 };
 
+using Baum = std::map<std::string, std::string>;
+
 // Every regular file below ordner, by path relative to it, with its content.
-std::map<std::string, std::string> Baumzustand(const std::filesystem::path& ordner);
+Baum Baumzustand(const std::filesystem::path& ordner);
+
+// Installs a failure hook for one scope.
+class Hakenwaechter {
+public:
+    explicit Hakenwaechter(Fehlerhaken haken) : alt_(Setze_fehlerhaken(std::move(haken))) {}
+    ~Hakenwaechter() { Setze_fehlerhaken(std::move(alt_)); }
+
+private:
+    Fehlerhaken alt_;
+};
+
+// A hook that fails every operation of one kind with errnum.
+Fehlerhaken Scheitere_bei(Systemoperation gesucht, int errnum);
+
+// The number of the Fehler that f throws, 0 when it throws none.
+template <typename F>
+int Fehlernummer_von(F&& f)
+{
+    try {
+        f();
+    } catch (const Fehler& fehler) {
+        return fehler.zahl();
+    }
+    return 0;
+}
+
+// Removes every variable naming a temporary folder ("temp" in any letter
+// case, TMPDIR), sets the given ones, and restores all of them afterwards.
+class Temp_umgebung {
+public:
+    explicit Temp_umgebung(const std::vector<std::pair<std::string, std::string>>& setzen);
+    ~Temp_umgebung();
+    Temp_umgebung(const Temp_umgebung&) = delete;
+    Temp_umgebung& operator=(const Temp_umgebung&) = delete;
+
+private:
+    std::vector<std::pair<std::string, std::string>> alt_, gesetzt_;
+};
+
+// A run of the real cartonym-cli (its path given), stdin from /dev/null.
+struct Aufruf {
+    int status = -1;
+    std::string out, err;
+};
+Aufruf Rufe_programm(const std::string& programm, const std::vector<std::string>& argumente,
+                     const Tempordner& ablage);
 
 } // namespace cartonym::test

@@ -17,61 +17,36 @@ class Start_test : public QObject {
     Q_OBJECT
 
 private slots:
-    void Ohne_datenbank_endet_das_programm();
-    void Mit_datenbank_erscheint_das_fenster();
-    void Unlesbare_datenbank_meldet_und_startet();
-
-private:
-    test::Testmeldungen meldungen_;
-    test::Testschale schale_;
-    test::Testuhr uhr_;
+    void Mit_ohne_und_mit_unlesbarer_datenbank();
 };
 
-void Start_test::Ohne_datenbank_endet_das_programm()
+void Start_test::Mit_ohne_und_mit_unlesbarer_datenbank()
 {
-    QTemporaryDir ordner;
-    meldungen_.gezeigt.clear();
-    const auto fenster = ui::Starte_form1(ui::Systempfad(ordner.filePath(QStringLiteral("snes.dat"))), meldungen_,
-                                          schale_, uhr_);
-    QVERIFY(!fenster);
-    QCOMPARE(meldungen_.gezeigt.size(), 1);
-    const Meldung& meldung = meldungen_.gezeigt.front().meldung;
-    QCOMPARE(meldung.titel, std::string("Error !"));
-    QCOMPARE(meldung.symbol, Meldungssymbol::Ausrufezeichen);
-    QVERIFY(meldung.text.starts_with(
-        "The file SNES.DAT is missing ! Download the complete version of the Cartonym from "));
-    QVERIFY(meldung.text.ends_with(" !\n\nProgram will close now."));
-    QCOMPARE(meldungen_.gezeigt.front().knoepfe, ui::Meldungsknoepfe::Ok);
-}
-
-void Start_test::Mit_datenbank_erscheint_das_fenster()
-{
-    QTemporaryDir ordner;
-    meldungen_.gezeigt.clear();
-    const std::string datenbank = ui::Systempfad(ordner.filePath(QStringLiteral("snes.dat")));
-    fixtures::Schreibe_datei(datenbank, fixtures::Datenbankzeile(fixtures::Interner_name("A GAME"), "A Game"));
-    const auto fenster = ui::Starte_form1(datenbank, meldungen_, schale_, uhr_);
-    QVERIFY(fenster);
-    QVERIFY(meldungen_.gezeigt.isEmpty());
-    QVERIFY(fenster->Dateimodus->isChecked());
-    QVERIFY(fenster->Optiondateinamennormal->isChecked());
-}
-
-void Start_test::Unlesbare_datenbank_meldet_und_startet()
-{
-    QTemporaryDir ordner;
-    meldungen_.gezeigt.clear();
-    // A folder where the file should be cannot be opened as the database.
-    QVERIFY(QDir(ordner.path()).mkdir(QStringLiteral("snes.dat")));
-    const auto fenster = ui::Starte_form1(ui::Systempfad(ordner.filePath(QStringLiteral("snes.dat"))), meldungen_,
-                                          schale_, uhr_);
-    QVERIFY(fenster);
-    QCOMPARE(meldungen_.gezeigt.size(), 1);
-    const Meldung& meldung = meldungen_.gezeigt.front().meldung;
-    QCOMPARE(meldung.titel, std::string("Error !"));
-    QCOMPARE(meldung.symbol, Meldungssymbol::Ausrufezeichen);
-    QVERIFY(meldung.text.starts_with("Error Nr.  "));
-    QVERIFY(meldung.text.find(" happened:\n") != std::string::npos);
+    test::Testschale schale;
+    test::Testuhr uhr;
+    for (const char* fall : {"missing", "present", "a folder"}) {
+        QTemporaryDir ordner;
+        const std::string datenbank = ui::Systempfad(ordner.filePath(QStringLiteral("snes.dat")));
+        if (fall == std::string("present"))
+            fixtures::Schreibe_datei(datenbank, fixtures::Datenbankzeile("A GAME", "A Game"));
+        if (fall == std::string("a folder"))
+            QVERIFY(QDir(ordner.path()).mkdir(QStringLiteral("snes.dat")));
+        test::Testmeldungen meldungen;
+        const auto fenster = ui::Starte_form1(datenbank, meldungen, schale, uhr);
+        QCOMPARE(!fenster, fall == std::string("missing"));
+        QCOMPARE(meldungen.gezeigt.size(), fall == std::string("present") ? 0 : 1);
+        if (fall == std::string("present"))
+            QVERIFY(fenster->Dateimodus->isChecked());
+        if (meldungen.gezeigt.isEmpty())
+            continue;
+        const Meldung& meldung = meldungen.gezeigt.front().meldung;
+        QCOMPARE(meldung.titel, std::string("Error !"));
+        QCOMPARE(meldung.symbol, Meldungssymbol::Ausrufezeichen);
+        QCOMPARE(meldungen.gezeigt.front().knoepfe, ui::Meldungsknoepfe::Ok);
+        QVERIFY2(meldung.text.starts_with(fall == std::string("missing") ? "The file SNES.DAT is missing ! Download "
+                                                                         : "Error Nr.  75 happened:\n"),
+                 meldung.text.c_str());
+    }
 }
 
 QTEST_MAIN(Start_test)
