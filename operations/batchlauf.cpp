@@ -74,6 +74,7 @@ private:
     Ablage lege_ab(const std::string& ziel);
     void bearbeite_datei(const std::string& Aktuelle_datei, std::int32_t anzahl);
     void entferne_ungenutzte_ordner();
+    void entferne_ausgabeordner(const char* ordner);
     Meldung schlussmeldung() const;
 
     const Batchoptionen& optionen_;
@@ -171,14 +172,29 @@ void Lauf::bearbeite_datei(const std::string& Aktuelle_datei, std::int32_t anzah
 
 void Lauf::entferne_ungenutzte_ordner()
 {
-    // Only an empty folder goes; one with files of an earlier run stays (75).
+    // Only an empty folder goes; one with files of an earlier run stays, and
+    // so does an entry of that name that is no folder (75).
     const Batchzaehler& zaehler = ergebnis_.zaehler;
     if (zaehler.duplikate == 0)
-        Schritt([&] { Entferne_ordner(F_ + Trenner(F_) + Ordner_duplikate); });
+        entferne_ausgabeordner(Ordner_duplikate);
     if (zaehler.unbekannt == 0)
-        Schritt([&] { Entferne_ordner(F_ + Trenner(F_) + Ordner_unbekannt); });
+        entferne_ausgabeordner(Ordner_unbekannt);
     if (zaehler.umbenannt + zaehler.schon_richtig == 0)
-        Schritt([&] { Entferne_ordner(F_ + Trenner(F_) + Ordner_umbenannt); });
+        entferne_ausgabeordner(Ordner_umbenannt);
+}
+
+void Lauf::entferne_ausgabeordner(const char* ordner)
+{
+    Schritt([&] {
+        try {
+            Entferne_ordner(F_ + Trenner(F_) + ordner);
+        } catch (const Fehler& fehler) {
+            // Gone already: the folder could not be made because a file held
+            // its name, and that file has been filed away by the run.
+            if (fehler.nummer() != Fehlernummer::Datei_fehlt)
+                throw;
+        }
+    });
 }
 
 Meldung Lauf::schlussmeldung() const

@@ -5,7 +5,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <climits>
 #include <cstdlib>
+#include <optional>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -52,6 +54,43 @@ std::string Ordner_von(const std::string& pfad)
     if (schnitt == std::string::npos)
         return ".";
     return schnitt == 0 ? "/" : pfad.substr(0, schnitt);
+}
+
+// A link whose target is relative leads elsewhere once it lies in another
+// folder, so moving it by renaming would leave a link to nothing. Such a link
+// is moved as a new link that names the same target from the link's old
+// folder, absolutely: made without replacing (an existing ziel fails), then
+// the old link removed. Returns nullopt when quelle is no such link or stays
+// in its folder (a plain rename does), otherwise 0 or the errno.
+std::optional<int> Verschiebe_relativen_link(const std::string& quelle, const std::string& ziel)
+{
+    struct stat info {};
+    if (::lstat(quelle.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+        return std::nullopt;
+    const std::string quellordner = Ordner_von(quelle);
+    if (quellordner == Ordner_von(ziel))
+        return std::nullopt;
+    std::string verweis(PATH_MAX, '\0');
+    const ssize_t laenge = ::readlink(quelle.c_str(), verweis.data(), verweis.size());
+    if (laenge <= 0 || static_cast<std::size_t>(laenge) >= verweis.size())
+        return std::nullopt; // changed or unreadable meanwhile: the plain rename decides
+    verweis.resize(static_cast<std::size_t>(laenge));
+    if (verweis.front() == '/')
+        return std::nullopt;
+    char* absolut = ::realpath(quellordner.c_str(), nullptr);
+    if (absolut == nullptr)
+        return errno;
+    std::string ordner = absolut;
+    std::free(absolut);
+    const std::string neuer_verweis = ordner + (ordner == "/" ? "" : "/") + verweis;
+    if (::symlink(neuer_verweis.c_str(), ziel.c_str()) != 0)
+        return errno;
+    if (::unlink(quelle.c_str()) != 0) {
+        const int fehler = errno;
+        ::unlink(ziel.c_str());
+        return fehler;
+    }
+    return 0;
 }
 
 // Closes a descriptor once, at the latest when the holder goes.
@@ -156,6 +195,11 @@ void Kopiere_an_ziel(const std::string& quelle, const std::string& ziel)
 void Verschiebe_datei(const std::string& quelle, const std::string& ziel)
 {
     Pruefe_haken(Systemoperation::Verschieben, ziel);
+    if (const auto fehler = Verschiebe_relativen_link(quelle, ziel)) {
+        if (*fehler)
+            Wirf_errno(*fehler);
+        return;
+    }
     if (const int fehler = Umbenennen_ohne_ersetzen(quelle, ziel))
         Wirf_errno(fehler);
 }
@@ -190,9 +234,16 @@ void Entferne_ordner(const std::string& pfad)
 {
     Pruefe_haken(Systemoperation::Ordner_entfernen, pfad);
     if (::rmdir(pfad.c_str()) != 0) {
-        if (errno == ENOTEMPTY || errno == EEXIST)
+        const int fehler = errno;
+        if (fehler == ENOTEMPTY || fehler == EEXIST)
             throw Fehler(Fehlernummer::Zugriffsfehler);
-        Wirf_errno(errno);
+        // An entry of that name that is no folder (a file, a FIFO, a link)
+        // stays just as a folder with entries does; a path that does not
+        // lead there at all is another matter.
+        struct stat info {};
+        if (fehler == ENOTDIR && ::lstat(pfad.c_str(), &info) == 0 && !S_ISDIR(info.st_mode))
+            throw Fehler(Fehlernummer::Zugriffsfehler);
+        Wirf_errno(fehler);
     }
 }
 

@@ -8,8 +8,10 @@
 namespace cartonym {
 
 // Moves the file quelle to ziel on the same file system, atomically and
-// without replacing: Fehler 58 when ziel exists (whatever it is). Hook:
-// Systemoperation::Verschieben with ziel.
+// without replacing: Fehler 58 when ziel exists (whatever it is). A link
+// with a relative target that goes into another folder is made anew there,
+// naming the same target absolutely, so that it still leads to its file.
+// Hook: Systemoperation::Verschieben with ziel.
 void Verschiebe_datei(const std::string& quelle, const std::string& ziel);
 
 // Moves quelle to ziel, also across file systems. When a plain move is not
@@ -25,7 +27,8 @@ void Verschiebe_ueber_laufwerke(const std::string& quelle, const std::string& zi
 // Hook: Ordner_anlegen.
 void Lege_ordner_an(const std::string& pfad);
 
-// Removes an empty folder; one that still holds entries is Fehler 75.
+// Removes an empty folder; one that still holds entries, or an entry of
+// that name that is no folder (a file, a FIFO, a link), is Fehler 75.
 // Hook: Ordner_entfernen.
 void Entferne_ordner(const std::string& pfad);
 

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace cartonym {
@@ -95,9 +96,28 @@ void Schreibe_unbekannt(const std::string& ordner, const std::string& datei, con
     const std::string pfad = Verbinde_pfad(ordner, "unknown.log");
     if (const int fehler = Injizierter_fehler(Systemoperation::Oeffnen, pfad))
         Wirf_errno(fehler);
-    const int fd = ::open(pfad.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0)
-        Wirf_errno(errno);
+    // The log is appended to only when it is a plain file of its own: a link
+    // of that name is never written through (it could lead into any file),
+    // and a FIFO must not hold the run waiting for a reader. Both are
+    // path/file access errors.
+    const int fd = ::open(pfad.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
+    if (fd < 0) {
+        const int fehler = errno;
+        struct stat info {};
+        if (fehler == ELOOP && ::lstat(pfad.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
+            throw Fehler(Fehlernummer::Zugriffsfehler);
+        Wirf_errno(fehler);
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        const int fehler = errno;
+        ::close(fd);
+        Wirf_errno(fehler);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        throw Fehler(Fehlernummer::Zugriffsfehler);
+    }
     // One write for the whole entry, so that entries do not interleave.
     const std::string eintrag = Unbekannt_eintrag(datei, format, iname, land, crc);
     int fehler = Injizierter_fehler(Systemoperation::Schreiben, pfad);

@@ -14,7 +14,9 @@ std::string Unbekannt_eintrag(const std::string& datei, const std::string& forma
 
 // Appends one entry to ordner, its separator and "unknown.log", creating the
 // file when it is missing. ordner is a file-system path, the other texts are
-// Windows-1252. Failures throw Fehler; the entry may then be incomplete.
+// Windows-1252. Failures throw Fehler; the entry may then be incomplete. A
+// log that is a link, a FIFO or anything but a plain file is never opened
+// for writing through: Fehler 75.
 void Schreibe_unbekannt(const std::string& ordner, const std::string& datei, const std::string& format,
                         const std::string& iname, const std::string& land, const std::string& crc);
 
