@@ -16,6 +16,7 @@
 #include "fixtures/rombau.h"
 #include "operations/batchlauf.h"
 #include "operations/dateimodus.h"
+#include "operations/dateioperationen.h"
 #include "reports/spielliste.h"
 #include "reports/unbekanntlog.h"
 #include "tests/testsupport.h"
@@ -1274,6 +1275,93 @@ TEST(Dateimodus_feindlich, RenamingARelativeLinkInItsFolderKeepsItLeadingToTheIm
     Benenne_datei_um(t / "verweis.smc", t.pfad().string(), "Neu (USA).smc");
     EXPECT_EQ(Lies_datei(t / "Neu (USA).smc"), "bild");
     EXPECT_TRUE(fs::is_symlink(t / "Neu (USA).smc"));
+}
+
+// --- The mended operations on their own ------------------------------------------------
+
+TEST(Einzelne_operationen, RemovingAFolderNameHeldByAFileFifoOrLinkLeavesItWithSeventyFive)
+{
+    Tempordner t;
+    Schreibe_datei(t / "datei", "bleibt");
+    Lege_fifo_an(t / "fifo");
+    fs::create_directory(t.pfad() / "ordner");
+    fs::create_symlink("ordner", t / "link");
+    fs::create_symlink("nirgends", t / "tot");
+    const Baum vorher = Vollbaum(t.pfad());
+    for (const char* name : {"datei", "fifo", "link", "tot"}) {
+        SCOPED_TRACE(name);
+        Feindlich();
+        try {
+            Entferne_ordner(t / name);
+            ADD_FAILURE() << "removed";
+        } catch (const Fehler& fehler) {
+            EXPECT_EQ(fehler.zahl(), 75);
+        }
+    }
+    EXPECT_EQ(Vollbaum(t.pfad()), vorher);
+    // A path through a file does not lead to any folder: that stays 76.
+    try {
+        Entferne_ordner(t / "datei/unter");
+        ADD_FAILURE() << "removed";
+    } catch (const Fehler& fehler) {
+        EXPECT_EQ(fehler.zahl(), 76);
+    }
+}
+
+TEST(Einzelne_operationen, UnknownLogThatIsNoPlainFileIsRefusedAtOnce)
+{
+    Tempordner t;
+    const std::string fremd = t / "fremd";
+    Schreibe_datei(fremd, "fremd");
+    for (const char* art : {"fifo", "link", "ordner", "toter_link"}) {
+        SCOPED_TRACE(art);
+        Feindlich();
+        const std::string ordner = t / art;
+        fs::create_directory(ordner);
+        const std::string log = ordner + "/unknown.log";
+        if (std::string(art) == "fifo")
+            Lege_fifo_an(log);
+        else if (std::string(art) == "link")
+            fs::create_symlink(fremd, log);
+        else if (std::string(art) == "ordner")
+            fs::create_directory(log);
+        else
+            fs::create_symlink(t / "nirgends", log);
+        const auto antwort = Im_kind([&] {
+            try {
+                Schreibe_unbekannt(ordner, "a.smc", "b", "c", "d", "e");
+                return std::string("0");
+            } catch (const Fehler& fehler) {
+                return std::to_string(fehler.zahl());
+            }
+        });
+        ASSERT_TRUE(antwort) << "hung";
+        EXPECT_EQ(*antwort, "75");
+        EXPECT_EQ(Lies_datei(fremd), "fremd");
+        EXPECT_FALSE(fs::exists(t / "nirgends"));
+    }
+}
+
+TEST(Einzelne_operationen, MovingARelativeLinkIntoAnotherFolderKeepsItLeadingToItsFile)
+{
+    Tempordner t;
+    fs::create_directories(t.pfad() / "F/aus");
+    Schreibe_datei(t / "F/bild.bin", "bild");
+    fs::create_symlink("bild.bin", t / "F/verweis");
+    fs::create_symlink("bild.bin", t / "F/zweiter");
+    Feindlich(2);
+    Verschiebe_datei(t / "F/verweis", t / "F/aus/neu");
+    EXPECT_EQ(Lies_datei(t / "F/aus/neu"), "bild");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(t / "F/verweis")));
+    // Onto a taken name: 58, both links as they were.
+    try {
+        Verschiebe_datei(t / "F/zweiter", t / "F/aus/neu");
+        ADD_FAILURE() << "moved";
+    } catch (const Fehler& fehler) {
+        EXPECT_EQ(fehler.zahl(), 58);
+    }
+    EXPECT_EQ(fs::read_symlink(t / "F/zweiter"), "bild.bin");
+    EXPECT_EQ(Lies_datei(t / "F/aus/neu"), "bild");
 }
 
 // --- The real cartonym-cli --------------------------------------------------------------
