@@ -124,6 +124,29 @@ json Batchobjekt(const Batchergebnis& ergebnis)
     };
 }
 
+// A file name on one output line: a control character (a line break in a
+// name, say) is written as \u{XXXX} and a backslash doubled, so that every
+// name stays on its line and can be read back exactly.
+std::string Zeilenname(const std::string& name)
+{
+    static constexpr char ziffern[] = "0123456789ABCDEF";
+    std::string zeile;
+    for (const char zeichen : name) {
+        const auto byte = static_cast<unsigned char>(zeichen);
+        if (byte == '\\') {
+            zeile += "\\\\";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            zeile += "\\u{00";
+            zeile += ziffern[byte >> 4];
+            zeile += ziffern[byte & 0x0F];
+            zeile += '}';
+        } else {
+            zeile += zeichen;
+        }
+    }
+    return zeile;
+}
+
 // The statistics panel, top to bottom, then the unknown images' names.
 void Schreibe_batchtafel(const Batchergebnis& ergebnis, std::ostream& out)
 {
@@ -134,7 +157,7 @@ void Schreibe_batchtafel(const Batchergebnis& ergebnis, std::ostream& out)
         << "Successfully renamed: " << Dezimaltext(zaehler.umbenannt) << '\n'
         << "Duplicates (see subdir Duplicates): " << Dezimaltext(zaehler.duplikate) << '\n';
     for (const std::string& name : ergebnis.unbekannte)
-        out << name << '\n';
+        out << Zeilenname(name) << '\n';
 }
 
 int Batch_ausfuehren(const std::string& ordner, const Gemeinsame_optionen& optionen, bool spielliste, bool als_json,

@@ -400,6 +400,15 @@ TEST(Cli_batch, PrintsTheMessageThenThePanelAndTheUnknownNames)
     EXPECT_EQ(u.baum(), Gemischt_danach());
 }
 
+TEST(Cli_batch, UnknownNamesWithLineBreaksOrBackslashesStayOnTheirLine)
+{
+    Umgebung u;
+    u.bild("two\nlines.smc", Raetsel);
+    u.bild("back\\slash.smc", Raetsel2);
+    const test::Aufruf aufruf = u.cli({});
+    EXPECT_TRUE(aufruf.out.ends_with("\nback\\\\slash.smc\ntwo\\u{000A}lines.smc\n")) << aufruf.out;
+}
+
 TEST(Cli_batch, JsonOutcomeInTheNoSpacesStyle)
 {
     Umgebung u;
