@@ -344,6 +344,12 @@ void Form1::Zeige_fehler(const Fehler& fehler)
     meldungen_.zeige(this, {"Error !", Fehlertext_kurz(fehler), Meldungssymbol::Ausrufezeichen});
 }
 
+// The failure message of file and batch mode, naming the file in hand.
+void Form1::Zeige_dateifehler(const Fehler& fehler)
+{
+    meldungen_.zeige(this, {"Error !", Fehlertext_datei(fehler, Cp1252_pfad(Dateipfad)), Meldungssymbol::Ausrufezeichen});
+}
+
 void Form1::Zeige_unerwartet(const std::exception& fehler)
 {
     meldungen_.zeige(this, {"Error !", Cp1252_pfad(fehler.what()), Meldungssymbol::Ausrufezeichen});
@@ -454,8 +460,7 @@ void Form1::Batchrun_Click()
         Labelduplikate->setText(Qtext(Dezimaltext(zaehler.duplikate)));
         Lies_dateien();
     } catch (const Fehler& fehler) {
-        meldungen_.zeige(this, {"Error !", Fehlertext_datei(fehler, Cp1252_pfad(Dateipfad)),
-                                Meldungssymbol::Ausrufezeichen});
+        Zeige_dateifehler(fehler);
     } catch (const std::exception& fehler) {
         Zeige_unerwartet(fehler);
     }
@@ -533,8 +538,7 @@ void Form1::Dateien_Click()
         Command2->setVisible(bekannt);
         Nameneu->setText(Qtext(Neuer_name));
     } catch (const Fehler& fehler) {
-        meldungen_.zeige(this, {"Error !", Fehlertext_datei(fehler, Cp1252_pfad(Dateipfad)),
-                                Meldungssymbol::Ausrufezeichen});
+        Zeige_dateifehler(fehler);
     } catch (const std::exception& fehler) {
         Zeige_unerwartet(fehler);
     }
@@ -553,8 +557,7 @@ void Form1::Command2_Click()
         Command2->setVisible(false);
         Leere({Nameneu, CRC1label, sizelabel});
     } catch (const Fehler& fehler) {
-        meldungen_.zeige(this, {"Error !", Fehlertext_datei(fehler, Cp1252_pfad(Dateipfad)),
-                                Meldungssymbol::Ausrufezeichen});
+        Zeige_dateifehler(fehler);
     } catch (const std::exception& fehler) {
         Zeige_unerwartet(fehler);
     }
