@@ -28,21 +28,6 @@ using namespace cartonym;
 
 constexpr int Bilderzahl = 300;
 
-bool Ist_bericht(const std::string& pfad)
-{
-    return pfad.ends_with("games.htm") || pfad.ends_with("unknown.log");
-}
-
-std::vector<std::string> Inhalte(const fs::path& ordner)
-{
-    std::vector<std::string> inhalte;
-    for (const auto& [pfad, inhalt] : test::Baumzustand(ordner))
-        if (!Ist_bericht(pfad))
-            inhalte.push_back(inhalt);
-    std::sort(inhalte.begin(), inhalte.end());
-    return inhalte;
-}
-
 void Schreibe_ordner(const fs::path& ordner)
 {
     fs::create_directories(ordner);
@@ -52,13 +37,9 @@ void Schreibe_ordner(const fs::path& ordner)
             fixtures::Schreibe_datei((ordner / ("notes " + std::to_string(i) + ".txt")).string(), "no image " + std::to_string(i));
             continue;
         }
-        fixtures::Rombauplan plan;
-        // Every tenth image is unknown; images 3 apart share a game and
-        // become duplicates of each other.
-        plan.name = i % 10 == 9 ? "UNKNOWN " + std::to_string(i) : "GAME " + std::to_string(i / 3);
-        plan.pruefsumme = static_cast<std::uint16_t>(i);
-        plan.datenlaenge = 0x8000;
-        fixtures::Schreibe_rom((ordner / datei).string(), plan);
+        // Every tenth image is unknown; three images in a row share a game and become duplicates.
+        fixtures::Schreibe_rom((ordner / datei).string(), {.name = i % 10 == 9 ? "UNKNOWN " + std::to_string(i) : "GAME " + std::to_string(i / 3),
+                                                           .pruefsumme = static_cast<std::uint16_t>(i), .datenlaenge = 0x8000});
     }
 }
 
@@ -83,17 +64,15 @@ pid_t Starte_batch(const std::string& datenbank, const fs::path& ordner)
 int Warte(pid_t pid)
 {
     int status = 0;
-    ::waitpid(pid, &status, 0);
-    return status;
+    return ::waitpid(pid, &status, 0), status;
 }
 
 } // namespace
 
 TEST(Absturz, EveryImageSurvivesSigkillAtRandomMomentsAndTheNextRunCompletes)
 {
-    test::Tempordner arbeit;
-    test::Tempordner temp;
-    ::setenv("temp", temp.pfad().c_str(), 1);
+    test::Tempordner arbeit, temp;
+    const test::Temp_umgebung umgebung({{"temp", temp.pfad().string()}});
     std::string datenbank_text;
     for (int spiel = 0; spiel < Bilderzahl / 3; ++spiel)
         datenbank_text += fixtures::Datenbankzeile("GAME " + std::to_string(spiel), "Game " + std::to_string(spiel));
@@ -102,7 +81,7 @@ TEST(Absturz, EveryImageSurvivesSigkillAtRandomMomentsAndTheNextRunCompletes)
 
     const fs::path vorlage = arbeit.pfad() / "template";
     Schreibe_ordner(vorlage);
-    const auto vorher = Inhalte(vorlage);
+    const auto vorher = test::Bildinhalte(vorlage);
 
     // How long an undisturbed run takes, to spread the kills over it.
     const fs::path probe = arbeit.pfad() / "probe";
@@ -113,13 +92,12 @@ TEST(Absturz, EveryImageSurvivesSigkillAtRandomMomentsAndTheNextRunCompletes)
     const int probestatus = Warte(probelauf);
     ASSERT_TRUE(WIFEXITED(probestatus) && WEXITSTATUS(probestatus) == 0);
     const auto dauer = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - beginn);
-    ASSERT_EQ(Inhalte(probe), vorher);
+    ASSERT_EQ(test::Bildinhalte(probe), vorher);
 
     std::mt19937 zufall(1206);
     // At least 50 kills that hit a running process; a kill that comes after
     // the run has ended does not count.
-    int getoetet = 0;
-    int versuch = 0;
+    int getoetet = 0, versuch = 0;
     for (; getoetet < 50 && versuch < 200; ++versuch) {
         const fs::path ordner = arbeit.pfad() / ("kill" + std::to_string(versuch));
         fs::copy(vorlage, ordner);
@@ -131,15 +109,13 @@ TEST(Absturz, EveryImageSurvivesSigkillAtRandomMomentsAndTheNextRunCompletes)
         const int status = Warte(pid);
         if (WIFSIGNALED(status))
             ++getoetet;
-        ASSERT_EQ(Inhalte(ordner), vorher) << "after the kill of attempt " << versuch;
+        ASSERT_EQ(test::Bildinhalte(ordner), vorher) << "after the kill of attempt " << versuch;
 
-        const pid_t folgelauf = Starte_batch(datenbank, ordner);
-        const int folgestatus = Warte(folgelauf);
+        const int folgestatus = Warte(Starte_batch(datenbank, ordner));
         EXPECT_TRUE(WIFEXITED(folgestatus) && WEXITSTATUS(folgestatus) == 0) << "attempt " << versuch;
-        ASSERT_EQ(Inhalte(ordner), vorher) << "after the run following attempt " << versuch;
+        ASSERT_EQ(test::Bildinhalte(ordner), vorher) << "after the run following attempt " << versuch;
         fs::remove_all(ordner);
     }
-    ::unsetenv("temp");
     std::printf("kills survived: %d in %d attempts (the rest ended before the signal)\n", getoetet, versuch);
     EXPECT_GE(getoetet, 50);
 }

@@ -15,29 +15,16 @@ using namespace cartonym;
 
 namespace {
 
-struct Ausgang {
-    bool fehler = false;
-    int nummer = 0;
-    Namensergebnis ergebnis;
-};
-
+// A lookup's answer in one text: the names and last record read, or the failure's number.
 template <typename Suche>
-Ausgang Fuehre_aus(Suche suche)
+std::string Antwort(Suche suche)
 {
-    Ausgang ausgang;
     try {
-        ausgang.ergebnis = suche();
+        const Namensergebnis e = suche();
+        return e.Neuer_name + "|" + e.Voller_name + "|" + e.Db_interner_name;
     } catch (const Fehler& fehler) {
-        ausgang.fehler = true;
-        ausgang.nummer = fehler.zahl();
+        return "failure " + std::to_string(fehler.zahl());
     }
-    return ausgang;
-}
-
-// The reference: the whole file read and searched front to back.
-Ausgang Referenz(const Analyse& analyse, const std::string& pfad)
-{
-    return Fuehre_aus([&] { return Finde_romname_in(analyse, Lies_datenbank(pfad)); });
 }
 
 class Zufallsdatenbank {
@@ -81,29 +68,6 @@ private:
     std::mt19937 zufall_;
 };
 
-Analyse Bild_mit_namen(const std::string& name)
-{
-    Analyse analyse;
-    analyse.Rom_ok = true;
-    analyse.Interner_name = name;
-    analyse.Pruefsumme = "3412";
-    analyse.Landkuerzel = " (USA)";
-    analyse.Endung = ".smc";
-    return analyse;
-}
-
-void Vergleiche(const Ausgang& index, const Ausgang& referenz, const std::string& wo)
-{
-    ASSERT_EQ(index.fehler, referenz.fehler) << wo;
-    if (index.fehler) {
-        EXPECT_EQ(index.nummer, referenz.nummer) << wo;
-        return;
-    }
-    EXPECT_EQ(index.ergebnis.Neuer_name, referenz.ergebnis.Neuer_name) << wo;
-    EXPECT_EQ(index.ergebnis.Voller_name, referenz.ergebnis.Voller_name) << wo;
-    EXPECT_EQ(index.ergebnis.Db_interner_name, referenz.ergebnis.Db_interner_name) << wo;
-}
-
 } // namespace
 
 TEST(Datenbankindex, AnswersLikeAFrontToBackReadThroughEditsTruncationAndRemoval)
@@ -127,32 +91,27 @@ TEST(Datenbankindex, AnswersLikeAFrontToBackReadThroughEditsTruncationAndRemoval
             break;
         }
         for (int suche = 0; suche < 6; ++suche) {
-            const Analyse analyse = Bild_mit_namen(zufall.schluessel());
-            Vergleiche(Fuehre_aus([&] { return Finde_romname(analyse, pfad); }), Referenz(analyse, pfad), wo);
+            const Analyse analyse = test::Analyse_fuer(zufall.schluessel());
+            // The reference: the whole file read and searched front to back.
+            EXPECT_EQ(Antwort([&] { return Finde_romname(analyse, pfad); }),
+                      Antwort([&] { return Finde_romname_in(analyse, Lies_datenbank(pfad)); })) << wo;
         }
     }
 }
 
-TEST(Datenbankindex, SeesAnEditOfTheSameSizeMadeRightAfterALookup)
+TEST(Datenbankindex, SeesAnEditOfTheSameSizeRightAfterALookupAndKeepsTwoDatabasesApart)
 {
     test::Tempordner ordner;
-    const std::string pfad = ordner / "snes.dat";
-    const Analyse analyse = Bild_mit_namen(fixtures::Interner_name("QQ"));
-    fixtures::Schreibe_datei(pfad, fixtures::Datenbankzeile("QQ", "Game A"));
-    EXPECT_EQ(Finde_romname(analyse, pfad).Voller_name, "Game A");
-    fixtures::Schreibe_datei(pfad, fixtures::Datenbankzeile("QQ", "Game B"));
-    EXPECT_EQ(Finde_romname(analyse, pfad).Voller_name, "Game B");
-    fixtures::Schreibe_datei(pfad, fixtures::Datenbankzeile("QR", "Game B"));
-    EXPECT_EQ(Finde_romname(analyse, pfad).Neuer_name, "");
-}
-
-TEST(Datenbankindex, KeepsTwoDatabasesApart)
-{
-    test::Tempordner ordner;
-    fixtures::Schreibe_datei(ordner / "a.dat", fixtures::Datenbankzeile("QQ", "From A"));
-    fixtures::Schreibe_datei(ordner / "b.dat", fixtures::Datenbankzeile("QQ", "From B"));
-    const Analyse analyse = Bild_mit_namen(fixtures::Interner_name("QQ"));
-    EXPECT_EQ(Finde_romname(analyse, ordner / "a.dat").Voller_name, "From A");
-    EXPECT_EQ(Finde_romname(analyse, ordner / "b.dat").Voller_name, "From B");
-    EXPECT_EQ(Finde_romname(analyse, ordner / "a.dat").Voller_name, "From A");
+    const std::string a = ordner / "a.dat", b = ordner / "b.dat";
+    const Analyse analyse = test::Analyse_fuer("QQ");
+    const auto voll = [&](const std::string& pfad) { return Finde_romname(analyse, pfad).Voller_name; };
+    fixtures::Schreibe_datei(a, fixtures::Datenbankzeile("QQ", "Game A"));
+    fixtures::Schreibe_datei(b, fixtures::Datenbankzeile("QQ", "From B"));
+    EXPECT_EQ(voll(a), "Game A");
+    EXPECT_EQ(voll(b), "From B");
+    fixtures::Schreibe_datei(a, fixtures::Datenbankzeile("QQ", "Game C"));
+    EXPECT_EQ(voll(a), "Game C");
+    fixtures::Schreibe_datei(a, fixtures::Datenbankzeile("QR", "Game C"));
+    EXPECT_EQ(Finde_romname(analyse, a).Neuer_name, "");
+    EXPECT_EQ(voll(b), "From B");
 }

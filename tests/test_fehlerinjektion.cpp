@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,85 +25,37 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Fehlerfall {
-    int errnum;
-    const char* name;
-};
+constexpr std::pair<int, const char*> Fehlerfaelle[] = {{EIO, "EIO"}, {ENOSPC, "ENOSPC"}, {EACCES, "EACCES"}, {EXDEV, "EXDEV"}, {EEXIST, "EEXIST"}};
 
-constexpr Fehlerfall Fehlerfaelle[] = {
-    {EIO, "EIO"}, {ENOSPC, "ENOSPC"}, {EACCES, "EACCES"}, {EXDEV, "EXDEV"}, {EEXIST, "EEXIST"},
-};
-
-// The files a run may create besides the images.
-bool Ist_bericht(const std::string& pfad)
-{
-    return pfad.ends_with("games.htm") || pfad.ends_with("unknown.log");
-}
-
-std::vector<std::string> Bildinhalte(const fs::path& ordner)
-{
-    std::vector<std::string> inhalte;
-    for (const auto& [pfad, inhalt] : test::Baumzustand(ordner))
-        if (!Ist_bericht(pfad))
-            inhalte.push_back(inhalt);
-    std::sort(inhalte.begin(), inhalte.end());
-    return inhalte;
-}
-
+// A folder with every kind of file: images to rename, one already named, two
+// copies of one game, an unknown image, a non-image, and a name that an
+// earlier run left taken in Renamed_SNES_ROMs.
 class Fehlerinjektion : public ::testing::Test {
 protected:
-    void SetUp() override
+    void TearDown() override { Setze_fehlerhaken({}); }
+
+    const test::Laufordner& Neuer_ordner()
     {
-        ::setenv("temp", temp_.pfad().c_str(), 1);
-        fixtures::Schreibe_datei(datenbank_, fixtures::Datenbankzeile("KNOWN ONE", "Known One")
-                                                 + fixtures::Datenbankzeile("KNOWN TWO", "Known Two")
-                                                 + fixtures::Datenbankzeile("TWIN", "Twin"));
-    }
-    void TearDown() override
-    {
-        Setze_fehlerhaken({});
-        ::unsetenv("temp");
+        using fixtures::Kopierkopf;
+        welt_.reset(); // one world at a time, each with its own temporary folder
+        welt_ = std::make_unique<test::Laufordner>(
+            fixtures::Datenbankzeile("KNOWN ONE", "Known One") + fixtures::Datenbankzeile("KNOWN TWO", "Known Two")
+                + fixtures::Datenbankzeile("TWIN", "Twin"),
+            std::vector<std::pair<std::string, fixtures::Rombauplan>>{
+                {"a.smc", {.name = "KNOWN ONE", .pruefsumme = 0x1111, .datenlaenge = 0x8000}},
+                {"Known Two (USA).swc", {.kopf = Kopierkopf::SWC, .name = "KNOWN TWO", .pruefsumme = 0x2222, .datenlaenge = 0x8000}},
+                {"twin 1.fig", {.kopf = Kopierkopf::FIG, .name = "TWIN", .pruefsumme = 0x3333, .datenlaenge = 0x8000}},
+                {"twin 2.fig", {.kopf = Kopierkopf::FIG, .name = "TWIN", .pruefsumme = 0x3333, .datenlaenge = 0x8000}},
+                {"zz unknown.smc", {.name = "NOBODY", .pruefsumme = 0x4444, .datenlaenge = 0x8000}}});
+        const test::Laufordner& w = *welt_;
+        w.datei("notes.txt", "no image");
+        w.datei("Renamed_SNES_ROMs/Known One (USA).smc", "earlier run");
+        return w;
     }
 
-    // A folder with every kind of file: images to rename, one already named,
-    // two copies of one game, an unknown image, a non-image, and a name that
-    // an earlier run left taken in Renamed_SNES_ROMs.
-    fs::path Neuer_ordner()
-    {
-        const fs::path ordner = arbeit_.pfad() / ("run" + std::to_string(zaehler_++));
-        fs::create_directories(ordner / "Renamed_SNES_ROMs");
-        using fixtures::Rombauplan;
-        auto bild = [&](const std::string& datei, const std::string& name, fixtures::Kopierkopf kopf, std::uint16_t summe) {
-            Rombauplan plan;
-            plan.name = name;
-            plan.kopf = kopf;
-            plan.pruefsumme = summe;
-            plan.datenlaenge = 0x8000;
-            fixtures::Schreibe_rom((ordner / datei).string(), plan);
-        };
-        bild("a.smc", "KNOWN ONE", fixtures::Kopierkopf::Keiner, 0x1111);
-        bild("Known Two (USA).swc", "KNOWN TWO", fixtures::Kopierkopf::SWC, 0x2222);
-        bild("twin 1.fig", "TWIN", fixtures::Kopierkopf::FIG, 0x3333);
-        bild("twin 2.fig", "TWIN", fixtures::Kopierkopf::FIG, 0x3333);
-        bild("zz unknown.smc", "NOBODY", fixtures::Kopierkopf::Keiner, 0x4444);
-        fixtures::Schreibe_datei((ordner / "notes.txt").string(), "no image");
-        fixtures::Schreibe_datei((ordner / "Renamed_SNES_ROMs" / "Known One (USA).smc").string(), "earlier run");
-        return ordner;
-    }
+    static Batchergebnis Lauf(const test::Laufordner& w) { return Batchrun({w.F, w.db, false, true}); }
 
-    Batchergebnis Lauf(const fs::path& ordner)
-    {
-        Batchoptionen optionen;
-        optionen.Ordner = ordner.string();
-        optionen.Datenbankpfad = datenbank_;
-        optionen.spielliste = true;
-        return Batchrun(optionen);
-    }
-
-    test::Tempordner arbeit_;
-    test::Tempordner temp_;
-    std::string datenbank_ = arbeit_ / "snes.dat";
-    int zaehler_ = 0;
+    std::unique_ptr<test::Laufordner> welt_;
 };
 
 } // namespace
@@ -119,11 +72,12 @@ TEST_F(Fehlerinjektion, NoFailureAtAnyPointLosesOrCorruptsAFile)
     ASSERT_GT(operationen, 20);
 
     int laeufe = 0;
-    for (const Fehlerfall& fall : Fehlerfaelle) {
+    for (const auto& [errnum, name] : Fehlerfaelle) {
         for (int n = 1; n <= operationen; ++n) {
-            const std::string wo = std::string(fall.name) + " at operation " + std::to_string(n);
-            const fs::path ordner = Neuer_ordner();
-            const auto vorher = Bildinhalte(ordner);
+            const std::string wo = std::string(name) + " at operation " + std::to_string(n);
+            const test::Laufordner& w = Neuer_ordner();
+            const fs::path ordner = w.F;
+            const auto vorher = test::Bildinhalte(ordner);
 
             int gezaehlt = 0;
             std::string fehlgeschlagen; // the path of the failed operation
@@ -133,20 +87,18 @@ TEST_F(Fehlerinjektion, NoFailureAtAnyPointLosesOrCorruptsAFile)
                     return 0;
                 fehlgeschlagen = pfad;
                 art = operation;
-                return fall.errnum;
+                return errnum;
             });
-            const Batchergebnis ergebnis = Lauf(ordner);
+            const Batchergebnis ergebnis = Lauf(w);
             Setze_fehlerhaken({});
             ++laeufe;
 
             // Every image and the non-image exactly once, byte for byte; no
             // empty or partial file anywhere.
-            ASSERT_EQ(Bildinhalte(ordner), vorher) << wo;
+            ASSERT_EQ(test::Bildinhalte(ordner), vorher) << wo;
             // The game list is placed only complete.
             const fs::path liste = ordner / "Renamed_SNES_ROMs" / "games.htm";
-            if (fs::exists(liste)) {
-                EXPECT_TRUE(fixtures::Lies_datei(liste.string()).ends_with("</body></html>\r\n")) << wo;
-            }
+            EXPECT_TRUE(!fs::exists(liste) || fixtures::Lies_datei(liste.string()).ends_with("</body></html>\r\n")) << wo;
 
             if (ergebnis.ausgang == Batchausgang::Fehlgeschlagen) {
                 // Stopped: only by a failure that neither rule 58 nor 75 covers
@@ -154,7 +106,7 @@ TEST_F(Fehlerinjektion, NoFailureAtAnyPointLosesOrCorruptsAFile)
                 ASSERT_TRUE(ergebnis.fehler.has_value()) << wo;
                 const int nummer = ergebnis.fehler->zahl();
                 EXPECT_NE(nummer, 75) << wo << " (" << fehlgeschlagen << ")";
-                EXPECT_FALSE(nummer == 58 && art == Systemoperation::Verschieben && !Ist_bericht(fehlgeschlagen)) << wo;
+                EXPECT_FALSE(nummer == 58 && art == Systemoperation::Verschieben && !fehlgeschlagen.ends_with("games.htm") && !fehlgeschlagen.ends_with("unknown.log")) << wo;
                 EXPECT_EQ(ergebnis.meldung.titel, "Error !") << wo;
                 EXPECT_TRUE(ergebnis.meldung.text.starts_with("Error Nr. " + Dezimaltext(nummer) + " happened:\n")) << wo;
                 EXPECT_TRUE(ergebnis.meldung.text.ends_with("\n\nProgress aborted !")) << wo;
@@ -163,8 +115,8 @@ TEST_F(Fehlerinjektion, NoFailureAtAnyPointLosesOrCorruptsAFile)
             }
 
             // The next run over the same folder completes and keeps everything.
-            EXPECT_EQ(Lauf(ordner).ausgang, Batchausgang::Abgeschlossen) << wo;
-            ASSERT_EQ(Bildinhalte(ordner), vorher) << wo;
+            EXPECT_EQ(Lauf(w).ausgang, Batchausgang::Abgeschlossen) << wo;
+            ASSERT_EQ(test::Bildinhalte(ordner), vorher) << wo;
         }
     }
     RecordProperty("faults_injected", laeufe);

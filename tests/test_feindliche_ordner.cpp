@@ -55,12 +55,6 @@ const std::string Seite_alpha = Listenkopf_text() + Listenzeile_text(Zeile_alpha
 const std::string Log_zeta =
     Unbekannt_eintrag("zeta.smc", "SNES HiRom, no Header", fixtures::Interner_name("NOBODY KNOWS ME"), "1 = USA (NTSC)", "EF BE");
 
-std::string Fehlertext(int nummer, const std::string& pfad)
-{
-    return "Error Nr.  " + std::to_string(nummer) + " happened:\n" + Fehlerbeschreibung(static_cast<Fehlernummer>(nummer))
-        + "\nThis error happend while processing the following file: \n\n" + pfad + "\n\nProgress aborted !";
-}
-
 // A short stand-in for a file's content, so that a difference prints readably.
 std::string Inhalt(const std::string& bytes) { return "file " + std::to_string(std::hash<std::string>{}(bytes)); }
 std::string Bild(const Rombauplan& plan) { return Inhalt(Baue_rom(plan)); }
@@ -83,18 +77,6 @@ Baum Nach_halt(Baum rest)
 {
     rest.insert({{D, "folder"}, {U, "folder"}, {R, "folder"}, {R + "/" + Alpha_neu, Bild(Alpha)}});
     return rest;
-}
-
-void Lege_fifo_an(const std::string& pfad) { ASSERT_EQ(::mkfifo(pfad.c_str(), 0600), 0) << pfad; }
-
-void Lege_socket_an(const std::string& pfad)
-{
-    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un adresse{.sun_family = AF_UNIX, .sun_path = {}};
-    ASSERT_LT(pfad.size(), sizeof adresse.sun_path);
-    pfad.copy(adresse.sun_path, pfad.size());
-    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&adresse), sizeof adresse), 0);
-    ::close(sock);
 }
 
 // Runs aufgabe in a child under alarm(); what it returns or writes to its stdout
@@ -134,29 +116,15 @@ int Fehler_im_kind(const std::function<void()>& f)
 }
 
 struct Kurzergebnis {
-    Batchausgang ausgang = Batchausgang::Fehlgeschlagen;
     int fehler = 0; // the number of the failure that stopped the run
-    Zaehler zaehler;
+    Zaehler zaehler = Zaehler(5);
     std::string meldung;
 };
 
-// A test's world: the folder F, the database and the temporary folder side by
-// side in one test folder, so that anything leaving F shows.
-struct Umgebung {
-    Tempordner t;
-    std::string F = t / "roms", db = t / "snes.dat", tempordner = t / "temp";
-    Temp_umgebung temp{{{"temp", tempordner}}};
-
+// A test's world; anything leaving F shows in the test folder around it.
+struct Umgebung : Laufordner {
     explicit Umgebung(const std::string& datenbank = Grunddatenbank, const std::vector<std::pair<std::string, Rombauplan>>& bilder = {})
-    {
-        fs::create_directory(F);
-        fs::create_directory(tempordner);
-        Schreibe_datei(db, datenbank);
-        for (const auto& [name, plan] : bilder)
-            bild(name, plan);
-    }
-    std::string in_F(const std::string& name) const { return F + "/" + name; }
-    void bild(const std::string& name, const Rombauplan& plan) const { Schreibe_rom(in_F(name), plan); }
+        : Laufordner(datenbank, bilder) {}
     void link(const std::string& ziel, const std::string& name) const { fs::create_symlink(ziel, in_F(name)); }
     Baum baum() const { return Vollbaum(F); }
     Baum aussen() const // the test folder outside F, a list waiting in the temporary folder left out
@@ -173,16 +141,13 @@ struct Umgebung {
             const Batchergebnis e = Batchrun({F, db, false, spielliste});
             const Batchzaehler& z = e.zaehler;
             std::string aus;
-            for (const int zahl : {static_cast<int>(e.ausgang), e.fehler ? e.fehler->zahl() : 0, z.insgesamt, z.umbenannt,
-                                   z.schon_richtig, z.unbekannt, z.duplikate})
+            for (const int zahl : {e.fehler ? e.fehler->zahl() : 0, z.insgesamt, z.umbenannt, z.schon_richtig, z.unbekannt, z.duplikate})
                 aus += std::to_string(zahl) + ' ';
             return aus + e.meldung.text;
         });
         std::istringstream ein(antwort);
-        Kurzergebnis k{Batchausgang::Fehlgeschlagen, 0, Zaehler(5), ""};
-        int ausgang = 0;
-        ein >> ausgang >> k.fehler >> k.zaehler[0] >> k.zaehler[1] >> k.zaehler[2] >> k.zaehler[3] >> k.zaehler[4];
-        k.ausgang = static_cast<Batchausgang>(ausgang);
+        Kurzergebnis k;
+        ein >> k.fehler >> k.zaehler[0] >> k.zaehler[1] >> k.zaehler[2] >> k.zaehler[3] >> k.zaehler[4];
         k.meldung = ein ? antwort.substr(static_cast<std::size_t>(ein.tellg()) + 1) : "";
         EXPECT_TRUE(status == 0 && ein) << "the batch run hung or crashed";
         return k;
@@ -196,19 +161,24 @@ void Erwarte_ende(const Kurzergebnis& e, int fehler, const std::string& pfad)
     EXPECT_TRUE(!fehler || e.meldung == Fehlertext(fehler, pfad)) << e.meldung;
 }
 
-TEST(Feindliche_eintraege, FifosSocketsDeadAndLoopingLinksAreLeftAloneAndNothingHangs)
+TEST(Feindliche_eintraege, FifosSocketsFoldersDeadAndLoopingLinksAreLeftAloneBySelectionAndBatchAndNothingHangs)
 {
+    // name, what it is ("link ..." with its target), the failure selecting it gives
+    const std::vector<std::tuple<std::string, std::string, int>> eintraege = {
+        {"fifo.smc", "fifo", 75}, {"offen.smc", "fifo", 75}, {"sock.smc", "socket", 75}, {"unter.smc", "folder", 75},
+        {"tot.smc", "link fehlt.smc", 53}, {"schleife.smc", "link schleife.smc", 76}, {"a_ring.smc", "link b_ring.smc", 76},
+        {"b_ring.smc", "link a_ring.smc", 76}, {"ordnerlink.smc", "link unter.smc", 75}, {"fifolink.smc", "link fifo.smc", 75},
+        {"geraet.smc", "link /dev/null", 75}};
     Umgebung u(Grunddatenbank, {{"alpha.smc", Alpha}, {"zeta.smc", Raetsel}});
-    fs::create_directory(u.in_F("unter"));
-    Lege_fifo_an(u.in_F("fifo.smc"));
-    Lege_fifo_an(u.in_F("offen.smc")); // held open at both ends: a reader would find it ready but empty
-    Lege_socket_an(u.in_F("sock.smc"));
-    for (const auto& [ziel, name] : std::vector<std::pair<std::string, std::string>>{
-             {"fehlt.smc", "tot.smc"}, {"schleife.smc", "schleife.smc"}, {"b_ring.smc", "a_ring.smc"}, {"a_ring.smc", "b_ring.smc"},
-             {"unter", "ordnerlink.smc"}, {"fifo.smc", "fifolink.smc"}, {"/dev/null", "geraet.smc"}})
-        u.link(ziel, name);
-    const int halter = ::open(u.in_F("offen.smc").c_str(), O_RDWR | O_NONBLOCK);
-    Faelle += 10;
+    for (const auto& [name, art, fehler] : eintraege)
+        art == "fifo" ? Lege_fifo_an(u.in_F(name)) : art == "socket" ? Lege_socket_an(u.in_F(name))
+            : art == "folder" ? (void)fs::create_directory(u.in_F(name)) : u.link(art.substr(5), name);
+    const int halter = ::open(u.in_F("offen.smc").c_str(), O_RDWR | O_NONBLOCK); // a reader finds it ready but empty
+    for (const auto& [name, art, fehler] : eintraege) {
+        ++Faelle;
+        EXPECT_EQ(Fehler_im_kind([&] { Waehle_datei(u.in_F(name), u.db, false); }), fehler) << name;
+    }
+    Faelle += static_cast<int>(eintraege.size());
     Baum erwartet = u.baum();
     const Kurzergebnis e = u.lauf(true);
     ::close(halter);
@@ -281,25 +251,20 @@ TEST(Feindliche_eintraege, AFileChangedAfterTheListingEndsAsDecidedAndLosesNothi
 
 TEST(Feindliche_eintraege, AnUnreadableFileStopsTheRunNamingItAndLosesNothing)
 {
-    struct Fall {
-        Systemoperation operation;
-        int errnum, fehler; // errnum 0: the file's mode bits deny reading, which root does not heed
-    };
-    for (const Fall& fall : {Fall{Systemoperation::Oeffnen, EACCES, 70}, Fall{Systemoperation::Lesen, EIO, 57},
-                             Fall{Systemoperation::Oeffnen, 0, ::geteuid() == 0 ? 0 : 70}}) {
-        SCOPED_TRACE(fall.errnum);
-        Faelle += fall.fehler ? 1 : 0;
+    // errnum 0: the file's mode bits deny reading, which root does not heed
+    for (const auto& [operation, errnum, fehler] : std::vector<std::tuple<Systemoperation, int, int>>{
+             {Systemoperation::Oeffnen, EACCES, 70}, {Systemoperation::Lesen, EIO, 57}, {Systemoperation::Oeffnen, 0, 70}}) {
+        if (errnum == 0 && ::geteuid() == 0)
+            continue;
+        SCOPED_TRACE(errnum);
+        ++Faelle;
         Umgebung u(Grunddatenbank, {{"alpha.smc", Alpha}, {"beta.smc", Gamma}, {"zeta.smc", Raetsel}});
         const std::string beta = u.in_F("beta.smc");
-        ::chmod(beta.c_str(), fall.errnum ? 0644 : 0);
-        const Hakenwaechter haken([&](Systemoperation operation, const std::string& pfad) {
-            return operation == fall.operation && pfad == beta ? fall.errnum : 0;
-        });
+        ::chmod(beta.c_str(), errnum ? 0644 : 0);
+        const Hakenwaechter haken([&](Systemoperation op, const std::string& pfad) { return op == operation && pfad == beta ? errnum : 0; });
         const Kurzergebnis e = u.lauf(true);
         ::chmod(beta.c_str(), 0644);
-        if (fall.fehler == 0)
-            continue;
-        Erwarte_ende(e, fall.fehler, beta);
+        Erwarte_ende(e, fehler, beta);
         EXPECT_EQ(e.zaehler, (Zaehler{2, 1, 0, 0, 0}));
         EXPECT_EQ(u.baum(), Nach_halt({{"beta.smc", Bild(Gamma)}, {"zeta.smc", Bild(Raetsel)}}));
         // The begun list was closed and not placed.
@@ -430,7 +395,7 @@ TEST(Feindliche_datenbank, TheMatchIsFoundAndFiledAndADatabaseThatIsNoFileMovesN
         fifo ? Lege_fifo_an(u.db) : (void)fs::create_directory(u.db);
         const Baum vorher = u.baum();
         const Kurzergebnis e = u.lauf();
-        EXPECT_EQ(e.ausgang, Batchausgang::Abgeschlossen);
+        EXPECT_EQ(e.fehler, 0) << e.meldung;
         EXPECT_EQ(e.zaehler, (Zaehler{1, 0, 0, 0, 0})) << fifo;
         EXPECT_EQ(u.baum(), vorher);
     }
@@ -529,35 +494,21 @@ TEST(Einzelne_operationen, MovingARelativeLinkIntoAnotherFolderKeepsItLeadingToI
     EXPECT_EQ(Lies_datei(t / "F/aus/neu"), "bild");
 }
 
-TEST(Dateimodus_feindlich, SelectingNoFileReturnsAtOnceWithAnErrorAndRenamingNeverLeavesTheFolder)
+TEST(Dateimodus_feindlich, RenamingNeverLeavesTheFolderAndARenamedRelativeLinkStillLeadsToItsFile)
 {
     Tempordner t;
-    Schreibe_datei(t / "snes.dat", Grunddatenbank);
-    Lege_fifo_an(t / "fifo.smc");
-    Lege_fifo_an(t / "offen.smc");
-    const int halter = ::open((t / "offen.smc").c_str(), O_RDWR | O_NONBLOCK);
-    Lege_socket_an(t / "sock.smc");
-    fs::create_symlink("schleife.smc", t / "schleife.smc");
-    fs::create_symlink("fehlt.smc", t / "tot.smc");
-    fs::create_directory(t / "ordner.smc");
-    fs::create_symlink("/dev/null", t / "geraet.smc");
-    for (const auto& [name, nummer] : std::vector<std::pair<std::string, int>>{
-             {"fifo.smc", 75}, {"offen.smc", 75}, {"sock.smc", 75}, {"schleife.smc", 76}, {"tot.smc", 53}, {"ordner.smc", 75},
-             {"geraet.smc", 75}}) {
+    fs::create_directory(t.pfad() / "ordner");
+    Schreibe_datei(t / "ordner/alt.smc", "bild");
+    fs::create_directory(t / "ordner/a");
+    for (const std::string& name : {"../raus.smc"s, "a/b.smc"s, std::string(256, 'L')}) {
         ++Faelle;
-        EXPECT_EQ(Fehler_im_kind([&] { Waehle_datei(t / name, t / "snes.dat", false); }), nummer) << name;
+        EXPECT_EQ(Fehlernummer_von([&] { Benenne_datei_um(t / "ordner/alt.smc", t / "ordner", name); }), 52);
     }
-    ::close(halter);
-    Schreibe_datei(t / "ordner.smc/alt.smc", "bild");
-    fs::create_directory(t / "ordner.smc/a");
-    Faelle += 3;
-    for (const std::string& name : {"../raus.smc"s, "a/b.smc"s, std::string(256, 'L')})
-        EXPECT_EQ(Fehlernummer_von([&] { Benenne_datei_um(t / "ordner.smc/alt.smc", t / "ordner.smc", name); }), 52);
-    EXPECT_EQ(Vollbaum(t / "ordner.smc"), (Baum{{"a", "folder"}, {"alt.smc", Inhalt("bild")}}));
-    fs::create_symlink("alt.smc", t / "ordner.smc/verweis.smc"); // a relative link renamed in its folder
+    EXPECT_EQ(Vollbaum(t / "ordner"), (Baum{{"a", "folder"}, {"alt.smc", Inhalt("bild")}}));
+    fs::create_symlink("alt.smc", t / "ordner/verweis.smc");
     ++Faelle;
-    Benenne_datei_um(t / "ordner.smc/verweis.smc", t / "ordner.smc", "Neu (USA).smc");
-    EXPECT_EQ(fs::read_symlink(t / "ordner.smc/Neu (USA).smc"), "alt.smc");
+    Benenne_datei_um(t / "ordner/verweis.smc", t / "ordner", "Neu (USA).smc");
+    EXPECT_EQ(fs::read_symlink(t / "ordner/Neu (USA).smc"), "alt.smc");
 }
 
 // Runs cartonym-cli with exactly these arguments (no shell in between) in a

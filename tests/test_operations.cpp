@@ -12,10 +12,8 @@
 #include <cerrno>
 #include <filesystem>
 #include <functional>
-#include <sys/socket.h>
+#include <tuple>
 #include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
 #include <vector>
 
 namespace cartonym {
@@ -76,8 +74,7 @@ TEST(Verschiebe_datei, MovesButNeverReplaces)
 
 TEST(Verschiebe_datei, InjectedFailuresKeepTheSource)
 {
-    const std::pair<int, int> faelle[] = {{EIO, 57}, {ENOSPC, 61}, {EACCES, 70}, {EXDEV, 75}, {EEXIST, 58}};
-    for (const auto& [errnum, nummer] : faelle) {
+    for (const auto& [errnum, nummer] : {std::pair{EIO, 57}, {ENOSPC, 61}, {EXDEV, 75}, {EEXIST, 58}}) {
         Tempordner t;
         Schreibe_datei(t / "a", "quelle");
         const Hakenwaechter haken(Scheitere_bei(Systemoperation::Verschieben, errnum));
@@ -166,15 +163,8 @@ TEST(Liste_dateien, VisibleRegularFilesAndLinksToThemSortedWithoutRegardToCase)
     fs::create_symlink(t / "Z", t / "link_auf_datei");
     fs::create_symlink(t / "unterordner", t / "link_auf_ordner");
     fs::create_symlink(t / "fehlt", t / "toter_link");
-    ASSERT_EQ(::mkfifo((t / "fifo").c_str(), 0600), 0);
-    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un adresse{};
-    adresse.sun_family = AF_UNIX;
-    const std::string sockpfad = t / "sock";
-    ASSERT_LT(sockpfad.size(), sizeof adresse.sun_path);
-    sockpfad.copy(adresse.sun_path, sockpfad.size());
-    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&adresse), sizeof adresse), 0);
-    ::close(sock);
+    test::Lege_fifo_an(t / "fifo");
+    test::Lege_socket_an(t / "sock");
     // Equal when folded: the byte order decides ("A.smc" before "a.smc").
     EXPECT_EQ(Liste_dateien(t.pfad().string()), (std::vector<std::string>{"10", "2", "_x", "A.smc", "a.smc", "aa",
                                                                           "b.smc", "C.fig", "link_auf_datei", "Z"}));
@@ -200,26 +190,16 @@ TEST(Waehle_datei, ThreeStatesInBothStyles)
     Schreibe_datei(t / "kein.smc", "kein Bild");
     fixtures::Schreibe_rom(t / "unbekannt.smc", {.name = "NIEMAND KENNT MICH"});
     fixtures::Schreibe_rom(t / "bekannt.smc", {.name = "SUPER TEST"});
-    const struct {
-        const char* datei;
-        bool ohne_leerzeichen;
-        Auswahlzustand zustand;
-        const char *neuer_name, *voller_name;
-    } faelle[] = {
-        {"kein.smc", false, Auswahlzustand::Kein_bild, "", ""},
-        {"kein.smc", true, Auswahlzustand::Kein_bild, "", ""},
-        {"unbekannt.smc", false, Auswahlzustand::Unbekannt, "ROM unknown !", ""},
-        {"unbekannt.smc", true, Auswahlzustand::Unbekannt, "ROM_unknown_!", ""},
-        {"bekannt.smc", false, Auswahlzustand::Bekannt, "Super Test Game (USA).smc", "Super Test Game"},
-        {"bekannt.smc", true, Auswahlzustand::Bekannt, "Super_Test_Game_(USA).smc", "Super Test Game"},
-    };
-    for (const auto& fall : faelle) {
-        SCOPED_TRACE(std::string(fall.datei) + (fall.ohne_leerzeichen ? " without spaces" : ""));
-        const Dateiauswahl auswahl = Waehle_datei(t / fall.datei, t / "snes.dat", fall.ohne_leerzeichen);
-        EXPECT_EQ(auswahl.zustand, fall.zustand);
-        EXPECT_EQ(auswahl.analyse.Rom_ok, fall.zustand != Auswahlzustand::Kein_bild);
-        EXPECT_EQ(auswahl.namen.Neuer_name, fall.neuer_name);
-        EXPECT_EQ(auswahl.namen.Voller_name, fall.voller_name);
+    using enum Auswahlzustand;
+    const std::tuple<std::string, bool, Auswahlzustand, std::string, std::string> faelle[] = { // file, no spaces, state, names
+        {"kein.smc", false, Kein_bild, "", ""}, {"kein.smc", true, Kein_bild, "", ""},
+        {"unbekannt.smc", false, Unbekannt, "ROM unknown !", ""}, {"unbekannt.smc", true, Unbekannt, "ROM_unknown_!", ""},
+        {"bekannt.smc", false, Bekannt, "Super Test Game (USA).smc", "Super Test Game"},
+        {"bekannt.smc", true, Bekannt, "Super_Test_Game_(USA).smc", "Super Test Game"}};
+    for (const auto& [datei, ohne, zustand, neuer_name, voller_name] : faelle) {
+        const Dateiauswahl a = Waehle_datei(t / datei, t / "snes.dat", ohne);
+        EXPECT_EQ(std::tie(a.zustand, a.namen.Neuer_name, a.namen.Voller_name), std::tie(zustand, neuer_name, voller_name)) << datei << ohne;
+        EXPECT_EQ(a.analyse.Rom_ok, zustand != Kein_bild);
     }
     EXPECT_EQ(Fehlernummer_von([&] { Waehle_datei(t / "fehlt.smc", t / "snes.dat", false); }), 53);
     EXPECT_EQ(Fehlernummer_von([&] { Waehle_datei(t / "bekannt.smc", t / "fehlt.dat", false); }), 53);

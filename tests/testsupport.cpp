@@ -4,7 +4,11 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <algorithm>
 #include <stdexcept>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -97,6 +101,65 @@ Aufruf Rufe_programm(const std::string& programm, const std::vector<std::string>
     std::filesystem::remove(ablage / "cli.out");
     std::filesystem::remove(ablage / "cli.err");
     return aufruf;
+}
+
+void Lege_fifo_an(const std::string& pfad)
+{
+    if (::mkfifo(pfad.c_str(), 0600) != 0)
+        throw std::runtime_error("mkfifo failed: " + pfad);
+}
+
+void Lege_socket_an(const std::string& pfad)
+{
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un adresse{.sun_family = AF_UNIX, .sun_path = {}};
+    pfad.copy(adresse.sun_path, sizeof adresse.sun_path - 1);
+    const bool gebunden = pfad.size() < sizeof adresse.sun_path
+        && ::bind(sock, reinterpret_cast<sockaddr*>(&adresse), sizeof adresse) == 0;
+    ::close(sock);
+    if (!gebunden)
+        throw std::runtime_error("bind failed: " + pfad);
+}
+
+Analyse Analyse_fuer(const std::string& name, const std::string& pruefsumme, const std::string& kuerzel, const std::string& endung)
+{
+    Analyse a;
+    a.Rom_ok = true;
+    a.Interner_name = fixtures::Interner_name(name);
+    a.Pruefsumme = pruefsumme;
+    a.Landkuerzel = kuerzel;
+    a.Endung = endung;
+    return a;
+}
+
+std::vector<std::string> Bildinhalte(const std::filesystem::path& ordner)
+{
+    std::vector<std::string> inhalte;
+    for (const auto& [pfad, inhalt] : Baumzustand(ordner))
+        if (!pfad.ends_with("games.htm") && !pfad.ends_with("unknown.log"))
+            inhalte.push_back(inhalt);
+    std::ranges::sort(inhalte);
+    return inhalte;
+}
+
+std::string Fehlertext(int nummer, const std::string& pfad)
+{
+    return Fehlertext_datei(Fehler(static_cast<Fehlernummer>(nummer)), pfad);
+}
+
+Laufordner::Laufordner(const std::string& datenbank, const std::vector<std::pair<std::string, fixtures::Rombauplan>>& bilder)
+{
+    std::filesystem::create_directory(F);
+    std::filesystem::create_directory(tempordner);
+    fixtures::Schreibe_datei(db, datenbank);
+    for (const auto& [name, plan] : bilder)
+        bild(name, plan);
+}
+
+void Laufordner::datei(const std::string& name, const std::string& inhalt) const
+{
+    std::filesystem::create_directories(std::filesystem::path(in_F(name)).parent_path());
+    fixtures::Schreibe_datei(in_F(name), inhalt);
 }
 
 } // namespace cartonym::test

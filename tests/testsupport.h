@@ -2,8 +2,10 @@
 // failures, the temporary-folder variables and runs of the real cartonym-cli.
 #pragma once
 
+#include "analysis/analyse.h"
 #include "common/dateisystem.h"
 #include "common/fehler.h"
+#include "fixtures/rombau.h"
 
 #include <filesystem>
 #include <map>
@@ -78,5 +80,33 @@ struct Aufruf {
 };
 Aufruf Rufe_programm(const std::string& programm, const std::vector<std::string>& argumente,
                      const Tempordner& ablage);
+
+// A FIFO or a bound Unix socket at pfad.
+void Lege_fifo_an(const std::string& pfad);
+void Lege_socket_an(const std::string& pfad);
+
+// An image as the lookup sees it: the internal name (padded), checksum key, suffix, extension.
+Analyse Analyse_fuer(const std::string& name, const std::string& pruefsumme = "3412",
+                     const std::string& kuerzel = " (JAP)", const std::string& endung = ".fig");
+
+// The contents of every file below ordner but games.htm and unknown.log, sorted.
+std::vector<std::string> Bildinhalte(const std::filesystem::path& ordner);
+
+// The message of failure nummer while processing pfad.
+std::string Fehlertext(int nummer, const std::string& pfad);
+
+// A batch run's world: the folder F, the database and the temporary folder
+// (the variable temp names it) side by side in one test folder.
+struct Laufordner {
+    Tempordner t;
+    std::string F = t / "roms", db = t / "snes.dat", tempordner = t / "temp";
+    Temp_umgebung temp{{{"temp", tempordner}}};
+
+    explicit Laufordner(const std::string& datenbank,
+                        const std::vector<std::pair<std::string, fixtures::Rombauplan>>& bilder = {});
+    std::string in_F(const std::string& name) const { return F + "/" + name; }
+    void bild(const std::string& name, const fixtures::Rombauplan& plan) const { datei(name, fixtures::Baue_rom(plan)); }
+    void datei(const std::string& name, const std::string& inhalt) const;
+};
 
 } // namespace cartonym::test

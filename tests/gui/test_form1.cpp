@@ -1,6 +1,7 @@
 // The main window: the timer refresh of both modes, the three states of a
 // selected file in both name styles, the rename, a batch run, the drive
 // list's Retry/Cancel, the menus and the About window opened from them.
+#include "common/fehler.h"
 #include "fixtures/rombau.h"
 #include "testdienste.h"
 #include "ui/anzeige.h"
@@ -23,7 +24,9 @@
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QRadioButton>
 
+#include <algorithm>
 #include <memory>
+#include <tuple>
 
 using namespace cartonym;
 using namespace cartonym::fixtures;
@@ -42,9 +45,10 @@ QStringList Eintraege(const QListWidget* liste)
     return texte;
 }
 
-std::string Fehlertext(const std::string& kopf, const std::string& datei)
+// Whether each of the controls is hidden as asked.
+bool Versteckt(std::initializer_list<const QWidget*> steuerelemente, bool versteckt = true)
 {
-    return kopf + "\nThis error happend while processing the following file: \n\n" + datei + "\n\nProgress aborted !";
+    return std::ranges::all_of(steuerelemente, [&](const QWidget* w) { return w->isHidden() == versteckt; });
 }
 
 } // namespace
@@ -54,12 +58,11 @@ class Form1_test : public QObject {
 
 private slots:
     void init();
-    void cleanup();
+    void cleanup() { form_.reset(), ordner_.reset(), dbordner_.reset(); }
 
     void Modi_und_timer();
     void Drei_zustaende_in_beiden_namensstilen();
-    void Umbenennen();
-    void Umbenennen_auf_bestehenden_namen();
+    void Umbenennen_auf_bestehenden_namen_dann_frei();
     void Batchlauf_aus_dem_fenster();
     void Fehlende_datenbank_bei_auswahl_und_batchlauf();
     void Laufwerk_wiederholen_abbrechen_und_ordner();
@@ -97,13 +100,6 @@ void Form1_test::init()
     form_->Ordner->setze_pfad(ordner_->path());
 }
 
-void Form1_test::cleanup()
-{
-    form_.reset();
-    ordner_.reset();
-    dbordner_.reset();
-}
-
 void Form1_test::Waehle(const QString& name)
 {
     const QList<QListWidgetItem*> treffer = form_->Dateien->findItems(name, Qt::MatchExactly);
@@ -114,9 +110,8 @@ void Form1_test::Waehle(const QString& name)
 void Form1_test::Modi_und_timer()
 {
     Form1& f = *form_;
-    QVERIFY(f.Dateimodus->isChecked() && f.Optiondateinamennormal->isChecked());
-    QVERIFY(!f.Checkgamelist->isEnabled());
-    QVERIFY(f.Command2->isHidden() && f.Batchrun->isHidden());
+    QVERIFY(f.Dateimodus->isChecked() && f.Optiondateinamennormal->isChecked() && !f.Checkgamelist->isEnabled());
+    QVERIFY(Versteckt({f.Command2, f.Batchrun}));
 
     // The tick undoes changes to the controls it governs.
     f.Batchrun->show();
@@ -125,65 +120,50 @@ void Form1_test::Modi_und_timer()
     f.Timer1_Timer();
     QCOMPARE(f.Modusbeschreibung->text(), QStringLiteral("Use this mode to rename single ROM-Images"));
     QCOMPARE(f.Namenmodus->text(), QStringLiteral("Normal long filenames that also can contain spaces will be used"));
-    QVERIFY(f.Batchrun->isHidden() && f.Dateien->isEnabled());
-    for (const QWidget* w : std::initializer_list<const QWidget*>{f.Labelschonrichtig, f.Listeunbekannt, f.ProgressBar, f.Label17})
-        QVERIFY(w->isHidden());
+    QVERIFY(f.Dateien->isEnabled() && Versteckt({f.Batchrun, f.Labelschonrichtig, f.Listeunbekannt, f.ProgressBar, f.Label17}));
 
     Waehle(QStringLiteral("starlight.smc"));
-    QVERIFY(!f.Romname->isHidden() && !f.Command2->isHidden());
+    QVERIFY(Versteckt({f.Romname, f.Command2}, false));
     // Batchmodus_Click itself shows the counters and empties them; the tick does the rest.
     f.Batchmodus->click();
-    QVERIFY(!f.Labelschonrichtig->isHidden() && !f.Listeunbekannt->isHidden());
-    QVERIFY(f.Checkgamelist->isEnabled());
-    QVERIFY(f.Command2->isHidden());
+    QVERIFY(Versteckt({f.Labelschonrichtig, f.Listeunbekannt}, false) && f.Checkgamelist->isEnabled() && f.Command2->isHidden());
     f.Timer1_Timer();
     QCOMPARE(f.Modusbeschreibung->text(), QStringLiteral("Use this mode to rename all ROM-Images in a directory"));
-    QVERIFY(!f.Dateien->isEnabled() && !f.Batchrun->isHidden() && !f.ProgressBar->isHidden());
-    QVERIFY(f.Nameneu->isHidden() && f.Romname->isHidden() && f.Label8->isHidden());
+    QVERIFY(!f.Dateien->isEnabled() && Versteckt({f.Batchrun, f.ProgressBar}, false) && Versteckt({f.Nameneu, f.Romname, f.Label8}));
 
     f.Optiondateinamenultrahle->click();
     f.Timer1_Timer();
-    QCOMPARE(f.Namenmodus->text(),
-             QStringLiteral("Long filenames will be used, spaces will be replaced by underscores\n( _ )"));
+    QCOMPARE(f.Namenmodus->text(), QStringLiteral("Long filenames will be used, spaces will be replaced by underscores\n( _ )"));
 
     f.Dateimodus->click();
     QVERIFY(!f.Checkgamelist->isEnabled());
     f.Timer1_Timer();
-    QVERIFY(f.Dateien->isEnabled() && f.Batchrun->isHidden() && f.Listeunbekannt->isHidden());
-    QVERIFY(!f.Nameneu->isHidden());
+    QVERIFY(f.Dateien->isEnabled() && Versteckt({f.Batchrun, f.Listeunbekannt}) && !f.Nameneu->isHidden());
     QVERIFY(f.Nameneu->text().isEmpty() && f.Dateiname->text().isEmpty());
 }
 
 void Form1_test::Drei_zustaende_in_beiden_namensstilen()
 {
     Form1& f = *form_;
-    QCOMPARE(Eintraege(f.Dateien), (QStringList{QStringLiteral("mystery.smc"), QStringLiteral("readme.txt"),
-                                                QStringLiteral("starlight.smc")}));
+    QCOMPARE(Eintraege(f.Dateien), (QStringList{QStringLiteral("mystery.smc"), QStringLiteral("readme.txt"), QStringLiteral("starlight.smc")}));
+    const QString lo = QStringLiteral("SNES LoRom, no Header"), voll = QStringLiteral("Starlight Racer");
     const struct {
         const char* datei;
         bool ohne_leerzeichen;
         QString dateityp, nameneu, namevoll;
-        bool knopf;
     } faelle[] = {
-        {"starlight.smc", false, QStringLiteral("SNES LoRom, no Header"), Bekannt_name, QStringLiteral("Starlight Racer"), true},
-        {"mystery.smc", false, QStringLiteral("SNES LoRom, no Header"), QStringLiteral("ROM unknown !"), {}, false},
-        {"readme.txt", false, Kein_bild, {}, {}, false},
-        {"starlight.smc", true, QStringLiteral("SNES LoRom, no Header"), QStringLiteral("Starlight_Racer_(USA).smc"),
-         QStringLiteral("Starlight Racer"), true},
-        {"mystery.smc", true, QStringLiteral("SNES LoRom, no Header"), QStringLiteral("ROM_unknown_!"), {}, false},
-        {"readme.txt", true, Kein_bild, {}, {}, false},
+        {"starlight.smc", false, lo, Bekannt_name, voll}, {"mystery.smc", false, lo, QStringLiteral("ROM unknown !"), {}},
+        {"readme.txt", false, Kein_bild, {}, {}},         {"starlight.smc", true, lo, QStringLiteral("Starlight_Racer_(USA).smc"), voll},
+        {"mystery.smc", true, lo, QStringLiteral("ROM_unknown_!"), {}}, {"readme.txt", true, Kein_bild, {}, {}},
     };
     for (const auto& fall : faelle) {
         const QString datei = QString::fromLatin1(fall.datei);
         (fall.ohne_leerzeichen ? f.Optiondateinamenultrahle : f.Optiondateinamennormal)->click();
         Waehle(datei);
-        QCOMPARE(f.Dateiname->text(), datei);
-        QCOMPARE(f.Dateityp->text(), fall.dateityp);
-        QCOMPARE(f.Nameneu->text(), fall.nameneu);
-        QCOMPARE(f.Namevoll->text(), fall.namevoll);
-        QCOMPARE(f.Romname->text().isEmpty(), fall.dateityp == Kein_bild);
-        QCOMPARE(f.Land->text().isEmpty(), fall.dateityp == Kein_bild);
-        QCOMPARE(f.Command2->isHidden(), !fall.knopf);
+        const QStringList gezeigt = {f.Dateiname->text(), f.Dateityp->text(), f.Nameneu->text(), f.Namevoll->text()};
+        QCOMPARE(gezeigt, (QStringList{datei, fall.dateityp, fall.nameneu, fall.namevoll}));
+        QCOMPARE((QList<bool>{f.Romname->text().isEmpty(), f.Land->text().isEmpty()}), QList<bool>(2, fall.dateityp == Kein_bild));
+        QCOMPARE(f.Command2->isHidden(), fall.namevoll.isEmpty());
     }
     QVERIFY(meldungen_.gezeigt.isEmpty());
 
@@ -198,22 +178,7 @@ void Form1_test::Drei_zustaende_in_beiden_namensstilen()
     QCOMPARE(f.Nameneu->text(), QStringLiteral("ROM unknown !"));
 }
 
-void Form1_test::Umbenennen()
-{
-    Form1& f = *form_;
-    Waehle(QStringLiteral("starlight.smc"));
-    const std::string inhalt = Lies_datei(Systempfad(QStringLiteral("starlight.smc")));
-    f.Command2->click();
-    QVERIFY(meldungen_.gezeigt.isEmpty());
-    QVERIFY(!QFile::exists(Pfad(QStringLiteral("starlight.smc"))));
-    QCOMPARE(Lies_datei(Systempfad(Bekannt_name)), inhalt);
-    QCOMPARE(Eintraege(f.Dateien), (QStringList{QStringLiteral("mystery.smc"), QStringLiteral("readme.txt"), Bekannt_name}));
-    for (const QLabel* wert : {f.Dateiname, f.Dateityp, f.Romname, f.Namevoll, f.Nameneu, f.sizelabel})
-        QVERIFY2(wert->text().isEmpty(), qPrintable(wert->objectName()));
-    QVERIFY(f.Command2->isHidden());
-}
-
-void Form1_test::Umbenennen_auf_bestehenden_namen()
+void Form1_test::Umbenennen_auf_bestehenden_namen_dann_frei()
 {
     Schreibe_datei(Systempfad(Bekannt_name), "already here");
     Form1& f = *form_;
@@ -221,18 +186,26 @@ void Form1_test::Umbenennen_auf_bestehenden_namen()
     Waehle(QStringLiteral("starlight.smc"));
     const std::string inhalt = Lies_datei(Systempfad(QStringLiteral("starlight.smc")));
     f.Command2->click();
-
     QCOMPARE(meldungen_.gezeigt.size(), 1);
     const Meldung& meldung = meldungen_.gezeigt.front().meldung;
-    QCOMPARE(meldung.titel, std::string("Error !"));
-    QCOMPARE(meldung.symbol, Meldungssymbol::Ausrufezeichen);
+    QCOMPARE(std::tie(meldung.titel, meldung.symbol), std::tuple(std::string("Error !"), Meldungssymbol::Ausrufezeichen));
     QCOMPARE(meldungen_.gezeigt.front().knoepfe, ui::Meldungsknoepfe::Ok);
-    QCOMPARE(meldung.text, Fehlertext("Error Nr.  58 happened:\nFile already exists", Systempfad(QStringLiteral("starlight.smc"))));
+    QCOMPARE(meldung.text, Fehlertext_datei(Fehler(Fehlernummer::Datei_existiert), Systempfad(QStringLiteral("starlight.smc"))));
     // Nothing changed: both files, the labels and the button.
     QCOMPARE(Lies_datei(Systempfad(QStringLiteral("starlight.smc"))), inhalt);
     QCOMPARE(Lies_datei(Systempfad(Bekannt_name)), std::string("already here"));
-    QCOMPARE(f.Nameneu->text(), Bekannt_name);
-    QVERIFY(!f.Command2->isHidden());
+    QVERIFY(f.Nameneu->text() == Bekannt_name && !f.Command2->isHidden());
+
+    // With the name free the same button renames the file and empties the labels.
+    QVERIFY(QFile::remove(Pfad(Bekannt_name)));
+    f.Command2->click();
+    QCOMPARE(meldungen_.gezeigt.size(), 1);
+    QVERIFY(!QFile::exists(Pfad(QStringLiteral("starlight.smc"))));
+    QCOMPARE(Lies_datei(Systempfad(Bekannt_name)), inhalt);
+    QCOMPARE(Eintraege(f.Dateien), (QStringList{QStringLiteral("mystery.smc"), QStringLiteral("readme.txt"), Bekannt_name}));
+    for (const QLabel* wert : {f.Dateiname, f.Dateityp, f.Romname, f.Namevoll, f.Nameneu, f.sizelabel})
+        QVERIFY2(wert->text().isEmpty(), qPrintable(wert->objectName()));
+    QVERIFY(f.Command2->isHidden());
 }
 
 void Form1_test::Batchlauf_aus_dem_fenster()
@@ -244,7 +217,6 @@ void Form1_test::Batchlauf_aus_dem_fenster()
     f.Timer1_Timer();
     f.Checkgamelist->setChecked(true);
     f.Batchrun->click();
-
     QCOMPARE(meldungen_.gezeigt.size(), 1);
     QCOMPARE(meldungen_.gezeigt.front().meldung.titel, std::string("Cartonym Message:"));
     QVERIFY(meldungen_.gezeigt.front().meldung.text.starts_with("Batchrun finished !\n\nThere have been some unkown ROMs."));
@@ -253,17 +225,14 @@ void Form1_test::Batchlauf_aus_dem_fenster()
     // Four files: one already correct, one a duplicate of it, one unknown, one no image.
     const QStringList panel = {f.Labelinsgesamt->text(), f.Labelanzahlroms->text(), f.Labelschonrichtig->text(),
                                f.Labelumbenannt->text(), f.Labelduplikate->text()};
-    QCOMPARE(panel, (QStringList{QStringLiteral(" 4"), QStringLiteral(" 3"), QStringLiteral(" 1"), QStringLiteral(" 0"),
-                                 QStringLiteral(" 1")}));
+    QCOMPARE(panel.join(QLatin1Char('|')), QStringLiteral(" 4| 3| 1| 0| 1"));
     QCOMPARE(Eintraege(f.Listeunbekannt), QStringList{QStringLiteral("mystery.smc")});
     QCOMPARE(Eintraege(f.Dateien), QStringList{QStringLiteral("readme.txt")});
     for (const char* datei : {"Renamed_SNES_ROMs/games.htm", "Unknown_ROMs/mystery.smc", "Duplicates/starlight.smc"})
         QVERIFY2(QFile::exists(Pfad(QString::fromLatin1(datei))), datei);
-
     // A second Batchmodus click empties the counters, keeps the unknown list.
     f.Batchmodus->click();
-    QVERIFY(f.Labelinsgesamt->text().isEmpty());
-    QCOMPARE(f.Listeunbekannt->count(), 1);
+    QVERIFY(f.Labelinsgesamt->text().isEmpty() && f.Listeunbekannt->count() == 1);
 }
 
 void Form1_test::Fehlende_datenbank_bei_auswahl_und_batchlauf()
@@ -277,13 +246,11 @@ void Form1_test::Fehlende_datenbank_bei_auswahl_und_batchlauf()
     // The selection names the selected image, the run its first image.
     QCOMPARE(meldungen_.gezeigt.size(), 2);
     QCOMPARE(meldungen_.gezeigt[0].meldung.titel, std::string("Error !"));
-    QCOMPARE(meldungen_.gezeigt[0].meldung.text,
-             Fehlertext("Error Nr.  53 happened:\nFile not found", Systempfad(QStringLiteral("starlight.smc"))));
-    QCOMPARE(meldungen_.gezeigt[1].meldung.text,
-             Fehlertext("Error Nr.  53 happened:\nFile not found", Systempfad(QStringLiteral("mystery.smc"))));
+    for (const int i : {0, 1})
+        QCOMPARE(meldungen_.gezeigt[i].meldung.text, Fehlertext_datei(Fehler(Fehlernummer::Datei_fehlt),
+                                                                      Systempfad(i ? QStringLiteral("mystery.smc") : QStringLiteral("starlight.smc"))));
     // A stopped run sets no panel values.
-    QVERIFY(f.Labelinsgesamt->text().isEmpty());
-    QVERIFY(f.Label17->text() != QStringLiteral("Batchmode finished successfull !"));
+    QVERIFY(f.Labelinsgesamt->text().isEmpty() && f.Label17->text() != QStringLiteral("Batchmode finished successfull !"));
 }
 
 void Form1_test::Laufwerk_wiederholen_abbrechen_und_ordner()
@@ -294,10 +261,8 @@ void Form1_test::Laufwerk_wiederholen_abbrechen_und_ordner()
     f.Laufwerk->addItem(QStringLiteral("gone"), Pfad(QStringLiteral("no-such-drive")));
     f.Laufwerk->setCurrentIndex(f.Laufwerk->count() - 1);
     QCOMPARE(meldungen_.gezeigt.size(), 2);
-    for (const auto& gezeigt : meldungen_.gezeigt) {
-        QCOMPARE(gezeigt.meldung.text, std::string("Path not found"));
-        QCOMPARE(gezeigt.knoepfe, ui::Meldungsknoepfe::Wiederholen_abbrechen);
-    }
+    for (const auto& gezeigt : meldungen_.gezeigt)
+        QVERIFY(gezeigt.meldung.text == "Path not found" && gezeigt.knoepfe == ui::Meldungsknoepfe::Wiederholen_abbrechen);
     QCOMPARE(f.Ordner->pfad(), vorher);
 
     // A drive that opens moves the folder list to its root.
@@ -323,11 +288,9 @@ void Form1_test::Menues()
     bool beendet = false;
     f.Programmende = [&beendet] { beendet = true; };
     f.beenden->trigger();
-    QVERIFY(beendet);
     f.homepage->trigger();
-    QCOMPARE(schale_.geoeffnet.size(), 1);
+    QVERIFY(beendet && schale_.geoeffnet.size() == 1 && meldungen_.gezeigt.isEmpty());
     QVERIFY(schale_.geoeffnet.front().toString().startsWith(QStringLiteral("https://")));
-    QVERIFY(meldungen_.gezeigt.isEmpty());
 }
 
 void Form1_test::About_zweimal_mit_ok_und_schliessfeld()

@@ -10,6 +10,7 @@
 #include <QtWidgets/QPushButton>
 
 #include <memory>
+#include <tuple>
 
 using namespace cartonym;
 using cartonym::ui::frmAbout;
@@ -40,7 +41,7 @@ class FrmAbout_test : public QObject {
 
 private slots:
     void init();
-    void cleanup();
+    void cleanup() { fenster_.reset(); }
 
     void Verweise();
     void Erstes_bild_zeigt_nichts_dann_kommt_der_text_herein();
@@ -63,29 +64,17 @@ void FrmAbout_test::init()
     fenster_ = std::make_unique<frmAbout>(nullptr, meldungen_, schale_, uhr_, [this] { ++freigaben_; });
 }
 
-void FrmAbout_test::cleanup()
-{
-    fenster_.reset();
-}
-
 void FrmAbout_test::Verweise()
 {
     frmAbout& f = *fenster_;
     QVERIFY(f.isModal());
-    emit f.Label4->geklickt();
-    emit f.picScroll->geklickt();
-    emit f.Label6->geklickt();
-    emit f.Label9->geklickt();
-    emit f.Label10->geklickt();
-    emit f.Picture1->geklickt();
-    QCOMPARE(schale_.geoeffnet.size(), 6);
-    QCOMPARE(schale_.geoeffnet[0].toString(), f.Label4->text());
-    QCOMPARE(schale_.geoeffnet[1], schale_.geoeffnet[0]);
-    QCOMPARE(schale_.geoeffnet[2].scheme(), QStringLiteral("mailto"));
-    QCOMPARE(schale_.geoeffnet[2].path(), f.Label6->text());
-    QCOMPARE(schale_.geoeffnet[3].toString(), f.Label9->text());
-    QCOMPARE(schale_.geoeffnet[4], schale_.geoeffnet[5]);
-    QVERIFY(schale_.geoeffnet[4] != schale_.geoeffnet[0]);
+    emit f.Label4->geklickt(), f.picScroll->geklickt(), f.Label6->geklickt();
+    emit f.Label9->geklickt(), f.Label10->geklickt(), f.Picture1->geklickt();
+    const QList<QUrl>& g = schale_.geoeffnet;
+    QCOMPARE(g.size(), 6);
+    QCOMPARE((QStringList{g[0].toString(), g[1].toString(), g[2].scheme(), g[2].path(), g[3].toString()}),
+             (QStringList{f.Label4->text(), f.Label4->text(), QStringLiteral("mailto"), f.Label6->text(), f.Label9->text()}));
+    QVERIFY(g[4] == g[5] && g[4] != g[0]);
 }
 
 void FrmAbout_test::Erstes_bild_zeigt_nichts_dann_kommt_der_text_herein()
@@ -94,9 +83,7 @@ void FrmAbout_test::Erstes_bild_zeigt_nichts_dann_kommt_der_text_herein()
     f.show();
     const int hoehe = f.picScroll->innen().height();
     // Opening drew the first frame at once: the text just below the area.
-    QCOMPARE(f.Bilderzahl, 1);
-    QCOMPARE(f.Oben, hoehe - 1);
-    QCOMPARE(f.Unten, hoehe - 1 + f.H);
+    QCOMPARE(std::tuple(f.Bilderzahl, f.Oben, f.Unten), std::tuple(1, hoehe - 1, hoehe - 1 + f.H));
     QVERIFY(Gelbe_zeilen(f.picScroll->bild()).isEmpty());
     // One pixel a frame; after a few frames the first line shows at the bottom.
     for (int i = 0; i < 12; ++i) {
@@ -125,13 +112,11 @@ void FrmAbout_test::Bildregel_mehr_als_40_ms_und_umlauf_erst_unter_minus_h()
     for (const auto& schritt : schritte) {
         uhr_.jetzt += schritt.ms;
         f.Rolldurchgang();
-        QCOMPARE(f.Bilderzahl, schritt.bilder);
-        QCOMPARE(f.Oben, schritt.oben);
+        QCOMPARE(std::tuple(f.Bilderzahl, f.Oben), std::tuple(schritt.bilder, schritt.oben));
     }
     QCOMPARE(f.Letztes_bild, uhr_.jetzt);
     // The next frame is planned for the moment it falls due.
-    QVERIFY(f.Rolltakt->isActive());
-    QCOMPARE(f.Rolltakt->interval(), 41);
+    QVERIFY(f.Rolltakt->isActive() && f.Rolltakt->interval() == 41);
 
     f.Oben = -f.H + 1;
     f.Unten = f.Oben + f.H;
@@ -155,10 +140,7 @@ void FrmAbout_test::Ok_und_schliessfeld_beenden_den_scroller()
             fenster_->Command1->click();
         else
             fenster_->close();
-        QVERIFY(fenster_->Scroll_ende);
-        QVERIFY(!fenster_->Rolltakt->isActive());
-        QVERIFY(!fenster_->isVisible());
-        QVERIFY(freigaben_ >= 1);
+        QVERIFY(fenster_->Scroll_ende && !fenster_->Rolltakt->isActive() && !fenster_->isVisible() && freigaben_ >= 1);
         const int bilder = fenster_->Bilderzahl;
         uhr_.jetzt += 100;
         fenster_->Rolldurchgang();
