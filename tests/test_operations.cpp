@@ -217,7 +217,7 @@ TEST(Benenne_datei_um, RefusesTakenNamesNamesLeavingTheFolderAndMissingFiles)
 {
     const std::pair<std::string, int> faelle[] = {
         {"Neu.smc", 58}, {"alt.smc", 58}, {"../raus.smc", 52}, {"unter/raus.smc", 52}, {"a\\b.smc", 52},
-        {".", 52},       {"..", 52},      {"", 52},            {std::string("a\0b", 3), 52}};
+        {".", 52},       {"..", 52},      {"", 52},            {std::string("a\0b", 3), 52}, {std::string(256, 'L'), 52}};
     for (const auto& [name, nummer] : faelle) {
         SCOPED_TRACE(name);
         Tempordner t;
