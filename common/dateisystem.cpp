@@ -50,6 +50,21 @@ int Injizierter_fehler(Systemoperation operation, const std::string& pfad)
     return haken ? haken(operation, pfad) : 0;
 }
 
+void Schreibe_alles(int fd, std::string_view daten, const std::string& pfad)
+{
+    if (const int fehler = Injizierter_fehler(Systemoperation::Schreiben, pfad))
+        Wirf_errno(fehler);
+    while (!daten.empty()) {
+        const ssize_t n = ::write(fd, daten.data(), daten.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            Wirf_errno(errno);
+        }
+        daten.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
 std::string Programmordner()
 {
     std::string pfad(4096, '\0');

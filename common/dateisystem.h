@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace cartonym {
 
@@ -32,6 +33,10 @@ Fehlerhaken Setze_fehlerhaken(Fehlerhaken haken);
 
 // The errno the hook injects for this operation, or 0.
 int Injizierter_fehler(Systemoperation operation, const std::string& pfad);
+
+// Writes every byte to fd, going on after interruptions; throws Fehler.
+// Hook: Schreiben (pfad names the file for the hook and nothing else).
+void Schreibe_alles(int fd, std::string_view daten, const std::string& pfad);
 
 // The folder that holds the running executable.
 std::string Programmordner();

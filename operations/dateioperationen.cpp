@@ -116,20 +116,6 @@ private:
     int fd_;
 };
 
-void Schreibe_alles(int fd, const char* daten, std::size_t anzahl, const std::string& pfad)
-{
-    Pruefe_haken(Systemoperation::Schreiben, pfad);
-    while (anzahl > 0) {
-        const ssize_t n = ::write(fd, daten, anzahl);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            Wirf_errno(errno);
-        }
-        daten += n;
-        anzahl -= static_cast<std::size_t>(n);
-    }
-}
 
 void Synchronisiere_ordner(const std::string& ordner)
 {
@@ -174,7 +160,7 @@ void Kopiere_an_ziel(const std::string& quelle, const std::string& ziel)
             }
             if (n == 0)
                 break;
-            Schreibe_alles(aus.fd(), puffer, static_cast<std::size_t>(n), kopie);
+            Schreibe_alles(aus.fd(), std::string_view(puffer, static_cast<std::size_t>(n)), kopie);
         }
         Pruefe_haken(Systemoperation::Synchronisieren, kopie);
         if (::fsync(aus.fd()) != 0)

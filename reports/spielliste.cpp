@@ -202,20 +202,7 @@ void Spielliste::Schliesse()
 
 void Spielliste::schreibe(const std::string& text)
 {
-    if (const int fehler = Injizierter_fehler(Systemoperation::Schreiben, arbeitsdatei_))
-        Wirf_errno(fehler);
-    const char* daten = text.data();
-    std::size_t rest = text.size();
-    while (rest > 0) {
-        const ssize_t n = ::write(fd_, daten, rest);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            Wirf_errno(errno);
-        }
-        daten += n;
-        rest -= static_cast<std::size_t>(n);
-    }
+    Schreibe_alles(fd_, text, arbeitsdatei_);
 }
 
 } // namespace cartonym

@@ -120,19 +120,13 @@ void Schreibe_unbekannt(const std::string& ordner, const std::string& datei, con
     }
     // One write for the whole entry, so that entries do not interleave.
     const std::string eintrag = Unbekannt_eintrag(datei, format, iname, land, crc);
-    int fehler = Injizierter_fehler(Systemoperation::Schreiben, pfad);
-    std::size_t geschrieben = 0;
-    while (fehler == 0 && geschrieben < eintrag.size()) {
-        const ssize_t n = ::write(fd, eintrag.data() + geschrieben, eintrag.size() - geschrieben);
-        if (n < 0) {
-            if (errno != EINTR)
-                fehler = errno;
-            continue;
-        }
-        geschrieben += static_cast<std::size_t>(n);
+    try {
+        Schreibe_alles(fd, eintrag, pfad);
+    } catch (const Fehler&) {
+        ::close(fd);
+        throw;
     }
-    if (fehler == 0)
-        fehler = Injizierter_fehler(Systemoperation::Schliessen, pfad);
+    int fehler = Injizierter_fehler(Systemoperation::Schliessen, pfad);
     if (::close(fd) != 0 && fehler == 0)
         fehler = errno;
     if (fehler != 0)
