@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstring>
+#include <span>
 #include <string_view>
 
 namespace cartonym {
@@ -81,20 +82,22 @@ std::string Kopierkopf_erkennen(const std::array<unsigned char, Kopierkopflaenge
 }
 
 // The candidates of a header kind, tried in order.
-std::array<Kandidat, 2> Kandidaten_fuer(const std::string& Headertyp, std::size_t& anzahl)
+std::span<const Kandidat> Kandidaten_fuer(const std::string& Headertyp)
 {
-    anzahl = 2;
+    static constexpr Kandidat swc[] = {{"SWC LO", Lo_mit_kopf}, {"SWC HI", Hi_mit_kopf}};
+    static constexpr Kandidat gdr[] = {{"GDR LO", Lo_mit_kopf}, {"GDR HI", Hi_mit_kopf}};
+    static constexpr Kandidat fig[] = {{"FIG LO", Lo_mit_kopf}, {"FIG HI", Hi_mit_kopf}};
+    static constexpr Kandidat cos[] = {{"COS LO", Lo_mit_kopf}};
+    static constexpr Kandidat ohne[] = {{"NO LO", Lo_ohne_kopf}, {"NO HI", Hi_ohne_kopf}};
     if (Headertyp == "SWC")
-        return {{{"SWC LO", Lo_mit_kopf}, {"SWC HI", Hi_mit_kopf}}};
+        return swc;
     if (Headertyp == "GDR")
-        return {{{"GDR LO", Lo_mit_kopf}, {"GDR HI", Hi_mit_kopf}}};
+        return gdr;
     if (Headertyp == "FIG")
-        return {{{"FIG LO", Lo_mit_kopf}, {"FIG HI", Hi_mit_kopf}}};
-    if (Headertyp == "COS") {
-        anzahl = 1;
-        return {{{"COS LO", Lo_mit_kopf}, {"COS LO", Lo_mit_kopf}}};
-    }
-    return {{{"NO LO", Lo_ohne_kopf}, {"NO HI", Hi_ohne_kopf}}};
+        return fig;
+    if (Headertyp == "COS")
+        return cos;
+    return ohne;
 }
 
 // Checksum and complement: each pair of low and high bytes ORs to 0xFF.
@@ -133,16 +136,16 @@ Analyse Analysiere_rom(const std::string& Dateipfad)
         std::memcpy(pruefbytes[s].data(), stellen[s].data() + Versatz_komplement, 4);
     }
 
-    std::size_t kandidatenzahl = 0;
-    const auto kandidaten = Kandidaten_fuer(Headertyp, kandidatenzahl);
+    const std::span<const Kandidat> kandidaten = Kandidaten_fuer(Headertyp);
     std::string Zwangsformat;
     int Versuche = 0;
     for (;;) {
         const Kandidat* angenommen = nullptr;
-        for (std::size_t k = 0; k < kandidatenzahl && !angenommen; ++k) {
-            const Kandidat& kandidat = kandidaten[k];
-            if (kandidat.code == "COS LO" || Zwangsformat == kandidat.code || Paartest(pruefbytes[kandidat.stelle]))
+        for (const Kandidat& kandidat : kandidaten) {
+            if (kandidat.code == "COS LO" || Zwangsformat == kandidat.code || Paartest(pruefbytes[kandidat.stelle])) {
                 angenommen = &kandidat;
+                break;
+            }
         }
         if (!angenommen)
             return Analyse{}; // no candidate of this header kind passes
