@@ -344,10 +344,18 @@ void Form1::Zeige_fehler(const Fehler& fehler)
     meldungen_.zeige(this, {"Error !", Fehlertext_kurz(fehler), Meldungssymbol::Ausrufezeichen});
 }
 
-// The failure message of file and batch mode, naming the file in hand.
-void Form1::Zeige_dateifehler(const Fehler& fehler)
+// The error trap of the file-mode and batch handlers: a failure ends the
+// handler with the failure message naming the file in hand.
+void Form1::Fange_dateifehler(const std::function<void()>& schritte)
 {
-    meldungen_.zeige(this, {"Error !", Fehlertext_datei(fehler, Cp1252_pfad(Dateipfad)), Meldungssymbol::Ausrufezeichen});
+    try {
+        schritte();
+    } catch (const Fehler& fehler) {
+        meldungen_.zeige(this, {"Error !", Fehlertext_datei(fehler, Cp1252_pfad(Dateipfad)),
+                                Meldungssymbol::Ausrufezeichen});
+    } catch (const std::exception& fehler) {
+        Zeige_unerwartet(fehler);
+    }
 }
 
 void Form1::Zeige_unerwartet(const std::exception& fehler)
@@ -415,7 +423,7 @@ void Form1::Batchmodus_Click()
 // progress bar and the status line are repainted as the run reports them.
 void Form1::Batchrun_Click()
 {
-    try {
+    Fange_dateifehler([&] {
         Neuer_name.clear();
         Leere({Romname, Hersteller, Cardid, Land, Namevoll, Nameneu});
         ProgressBar->setValue(0);
@@ -459,11 +467,7 @@ void Form1::Batchrun_Click()
         Labelumbenannt->setText(Qtext(Dezimaltext(zaehler.umbenannt)));
         Labelduplikate->setText(Qtext(Dezimaltext(zaehler.duplikate)));
         Lies_dateien();
-    } catch (const Fehler& fehler) {
-        Zeige_dateifehler(fehler);
-    } catch (const std::exception& fehler) {
-        Zeige_unerwartet(fehler);
-    }
+    });
 }
 
 // A new drive: the folder list moves to its root. A drive that cannot be
@@ -506,7 +510,7 @@ void Form1::Dateien_Click()
     if (auswahl.isEmpty())
         return;
     const QListWidgetItem* eintrag = auswahl.front();
-    try {
+    Fange_dateifehler([&] {
         Neuer_name.clear();
         Leere({Romname, Hersteller, Cardid, Land, Namevoll, Nameneu});
         Command2->setVisible(false);
@@ -537,18 +541,14 @@ void Form1::Dateien_Click()
         Namevoll->setText(bekannt ? Qtext(Namen.Voller_name) : QString());
         Command2->setVisible(bekannt);
         Nameneu->setText(Qtext(Neuer_name));
-    } catch (const Fehler& fehler) {
-        Zeige_dateifehler(fehler);
-    } catch (const std::exception& fehler) {
-        Zeige_unerwartet(fehler);
-    }
+    });
 }
 
 // Renames the selected file in the folder the folder list shows. A failure
 // leaves the file, the labels and the button as they were.
 void Form1::Command2_Click()
 {
-    try {
+    Fange_dateifehler([&] {
         if (Nameneu->text().isEmpty() || Nameneu->text() == QLatin1String(Text_unbekannt))
             return;
         Benenne_datei_um(Dateipfad, Ordnerpfad(), Neuer_name);
@@ -556,11 +556,7 @@ void Form1::Command2_Click()
         Leere({Dateiname, Dateityp, Romname, Hersteller, Cardid, Land, Namevoll});
         Command2->setVisible(false);
         Leere({Nameneu, CRC1label, sizelabel});
-    } catch (const Fehler& fehler) {
-        Zeige_dateifehler(fehler);
-    } catch (const std::exception& fehler) {
-        Zeige_unerwartet(fehler);
-    }
+    });
 }
 
 // The normal style, composed again from the pieces of the last image.

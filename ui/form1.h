@@ -130,7 +130,7 @@ private:
     void Lies_dateien();
     std::string Ordnerpfad() const;
     void Zeige_fehler(const Fehler& fehler);
-    void Zeige_dateifehler(const Fehler& fehler);
+    void Fange_dateifehler(const std::function<void()>& schritte);
     void Zeige_unerwartet(const std::exception& fehler);
 
     std::string Datenbankpfad_;
