@@ -1,13 +1,13 @@
 #include "cli/cli.h"
 
-#include "analysis/analyse.h"
-#include "common/cp1252.h"
-#include "common/fehler.h"
-#include "common/programm.h"
-#include "common/zahltext.h"
-#include "naming/dateiname.h"
-#include "naming/datenbank.h"
-#include "operations/batchlauf.h"
+#include "analysis/rom_analysis.h"
+#include "common/windows1252.h"
+#include "common/error.h"
+#include "common/program_info.h"
+#include "common/number_text.h"
+#include "naming/file_names.h"
+#include "naming/name_database.h"
+#include "operations/batch_run.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>

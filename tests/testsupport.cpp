@@ -1,6 +1,6 @@
 #include "tests/testsupport.h"
 
-#include "fixtures/rombau.h"
+#include "fixtures/rom_builder.h"
 
 #include <cctype>
 #include <cstdlib>

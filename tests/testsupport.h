@@ -2,10 +2,10 @@
 // failures, the temporary-folder variables and runs of the real cartonym-cli.
 #pragma once
 
-#include "analysis/analyse.h"
-#include "common/dateisystem.h"
-#include "common/fehler.h"
-#include "fixtures/rombau.h"
+#include "analysis/rom_analysis.h"
+#include "common/system_calls.h"
+#include "common/error.h"
+#include "fixtures/rom_builder.h"
 
 #include <filesystem>
 #include <map>

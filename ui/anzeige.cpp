@@ -1,6 +1,6 @@
 #include "ui/anzeige.h"
 
-#include "common/cp1252.h"
+#include "common/windows1252.h"
 
 #include <QtCore/QFile>
 #include <QtCore/QStringList>

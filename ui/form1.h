@@ -3,9 +3,9 @@
 // the menus and the timer that keeps the window in step with the mode.
 #pragma once
 
-#include "analysis/analyse.h"
-#include "common/fehler.h"
-#include "naming/datenbank.h"
+#include "analysis/rom_analysis.h"
+#include "common/error.h"
+#include "naming/name_database.h"
 
 #include <QtWidgets/QMainWindow>
 

@@ -1,6 +1,6 @@
 #include "ui/frmabout.h"
 
-#include "common/programm.h"
+#include "common/program_info.h"
 #include "ui/anzeige.h"
 #include "ui/meldungsdienst.h"
 #include "ui/steuerelemente.h"

@@ -1,6 +1,6 @@
 // The desktop program: checks for snes.dat, then shows the main window.
-#include "common/programm.h"
-#include "naming/datenbank.h"
+#include "common/program_info.h"
+#include "naming/name_database.h"
 #include "ui/anzeige.h"
 #include "ui/form1.h"
 #include "ui/meldungsdienst.h"

@@ -3,7 +3,7 @@
 // can answer the boxes and record the links without anything appearing.
 #pragma once
 
-#include "common/meldung.h"
+#include "common/message.h"
 
 #include <QtCore/QUrl>
 

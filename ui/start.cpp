@@ -1,6 +1,6 @@
 #include "ui/start.h"
 
-#include "naming/datenbank.h"
+#include "naming/name_database.h"
 #include "ui/form1.h"
 #include "ui/meldungsdienst.h"
 

@@ -1,6 +1,6 @@
 #include "ui/steuerelemente.h"
 
-#include "common/fehler.h"
+#include "common/error.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QFileInfo>

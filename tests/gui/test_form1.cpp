@@ -1,8 +1,8 @@
 // The main window: the timer refresh of both modes, the three states of a
 // selected file in both name styles, the rename, a batch run, the drive
 // list's Retry/Cancel, the menus and the About window opened from them.
-#include "common/fehler.h"
-#include "fixtures/rombau.h"
+#include "common/error.h"
+#include "fixtures/rom_builder.h"
 #include "testdienste.h"
 #include "ui/anzeige.h"
 #include "ui/form1.h"

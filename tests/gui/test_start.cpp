@@ -1,6 +1,6 @@
 // The start-up: without snes.dat the program ends before its window appears;
 // with a database that cannot be opened it says so and starts all the same.
-#include "fixtures/rombau.h"
+#include "fixtures/rom_builder.h"
 #include "testdienste.h"
 #include "ui/anzeige.h"
 #include "ui/form1.h"

@@ -3,7 +3,7 @@
 // addresses it was asked to open, and a clock the test sets by hand.
 #pragma once
 
-#include "common/meldung.h"
+#include "common/message.h"
 #include "ui/meldungsdienst.h"
 #include "ui/uhr.h"
 
