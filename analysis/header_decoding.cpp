@@ -11,12 +11,12 @@
 namespace cartonym {
 namespace {
 
-struct Landeintrag {
+struct CountryEntry {
     std::string_view text;
-    std::string_view kuerzel;
+    std::string_view suffix;
 };
 
-constexpr std::array<Landeintrag, 14> Laender = {{
+constexpr std::array<CountryEntry, 14> countries = {{
     {"0 = Japan (NTSC)", " (JAP)"},
     {"1 = USA (NTSC)", " (USA)"},
     {"2 = Australia, Europe, Oceania and Asia (PAL)", " (Euro)"},
@@ -34,7 +34,7 @@ constexpr std::array<Landeintrag, 14> Laender = {{
 }};
 
 // Licensee texts by code; each text begins with its own code.
-constexpr std::pair<std::uint8_t, std::string_view> Hersteller[] = {
+constexpr std::pair<std::uint8_t, std::string_view> licensees[] = {
     {1, "1 - Nintendo"}, {3, "3 - Imagineer-Zoom"}, {5, "5 - Zamuse"}, {6, "6 - Falcom"},
     {8, "8 - Capcom"}, {9, "9 - HOT-B"}, {10, "10 - Jaleco"}, {11, "11 - Coconuts"},
     {12, "12 - Rage Software"}, {14, "14 - Technos"}, {15, "15 - Mebio Software"},
@@ -84,23 +84,23 @@ constexpr std::pair<std::uint8_t, std::string_view> Hersteller[] = {
     {243, "243 - Beam Software"}, {244, "244 - Tec Magik"}, {249, "249 - Cybersoft"},
     {255, "255 - Hudson Soft"},
 };
-static_assert(std::size(Hersteller) == 154);
+static_assert(std::size(licensees) == 154);
 
 // Rounds zaehler / nenner to the nearest integer, halves to the even one.
-std::uint64_t Runde_halb_gerade(std::uint64_t zaehler, std::uint64_t nenner)
+std::uint64_t round_half_to_even(std::uint64_t counts, std::uint64_t denominator)
 {
-    const std::uint64_t ganz = zaehler / nenner;
-    const std::uint64_t rest = zaehler % nenner;
-    if (2 * rest > nenner || (2 * rest == nenner && ganz % 2 == 1))
-        return ganz + 1;
-    return ganz;
+    const std::uint64_t whole = counts / denominator;
+    const std::uint64_t remainder = counts % denominator;
+    if (2 * remainder > denominator || (2 * remainder == denominator && whole % 2 == 1))
+        return whole + 1;
+    return whole;
 }
 
 } // namespace
 
-std::string Cardid_text_fuer(std::uint8_t romtyp)
+std::string rom_type_text(std::uint8_t rom_type)
 {
-    switch (romtyp) {
+    switch (rom_type) {
     case 0: return "0 - ROM only";
     case 1: return "1 - ROM and RAM";
     case 2: return "2 - ROM and Save RAM";
@@ -110,13 +110,13 @@ std::string Cardid_text_fuer(std::uint8_t romtyp)
     case 19: return "19 - ROM and Super FX chip";
     case 227: return "227 - ROM, RAM and GameBoy data";
     case 246: return "246 - ROM and DSP2 chip";
-    default: return Dezimaltext(romtyp) + " - unknown";
+    default: return decimal_text(rom_type) + " - unknown";
     }
 }
 
-std::string Size_text_fuer(std::uint8_t romgroesse, std::uint64_t dateilaenge)
+std::string rom_size_text(std::uint8_t rom_size, std::uint64_t file_length)
 {
-    switch (romgroesse) {
+    switch (rom_size) {
     case 8: return "2 MegaBits";
     case 9: return "4 MegaBits";
     case 10: return "8 MegaBits";
@@ -128,40 +128,40 @@ std::string Size_text_fuer(std::uint8_t romgroesse, std::uint64_t dateilaenge)
     // Decimal megabits, length x 8 / 1,000,000, to one decimal place: the exact
     // ratio in tenths is length x 8 / 100,000, rounded halves to even. The
     // length is below 2^61 on any real file system, so the product fits.
-    const std::uint64_t zehntel = Runde_halb_gerade(dateilaenge * 8, 100000);
-    return Dezimaltext_zehntel(static_cast<std::int64_t>(zehntel)) + " MegaBits";
+    const std::uint64_t tenths = round_half_to_even(file_length * 8, 100000);
+    return decimal_text_of_tenths(static_cast<std::int64_t>(tenths)) + " MegaBits";
 }
 
-std::string Land_text_fuer(std::uint8_t land)
+std::string country_text(std::uint8_t country)
 {
-    if (land < Laender.size())
-        return std::string(Laender[land].text);
-    return "Hex " + Hextext(land) + "   = ?";
+    if (country < countries.size())
+        return std::string(countries[country].text);
+    return "Hex " + hex_text(country) + "   = ?";
 }
 
-std::string Landkuerzel_fuer(std::uint8_t land)
+std::string country_suffix(std::uint8_t country)
 {
-    return land < Laender.size() ? std::string(Laender[land].kuerzel) : std::string();
+    return country < countries.size() ? std::string(countries[country].suffix) : std::string();
 }
 
-std::string Hersteller_text_fuer(std::uint8_t lizenz)
+std::string licensee_text(std::uint8_t licensee)
 {
-    for (const auto& [code, text] : Hersteller) {
-        if (code == lizenz)
+    for (const auto& [code, text] : licensees) {
+        if (code == licensee)
             return std::string(text);
     }
-    return Dezimaltext(lizenz) + " - ?";
+    return decimal_text(licensee) + " - ?";
 }
 
-void Dekodiere_kopf(const Kopfbytes& bytes, std::uint64_t dateilaenge, Analyse& analyse)
+void decode_header(const HeaderBytes& bytes, std::uint64_t file_length, RomAnalysis& analysis)
 {
-    analyse.Pruefsumme = Hextext(bytes.pruefsumme_lo) + Hextext(bytes.pruefsumme_hi);
-    analyse.CRC1_text = Hextext(bytes.pruefsumme_lo) + " " + Hextext(bytes.pruefsumme_hi);
-    analyse.Cardid_text = Cardid_text_fuer(bytes.romtyp);
-    analyse.Size_text = Size_text_fuer(bytes.romgroesse, dateilaenge);
-    analyse.Land_text = Land_text_fuer(bytes.land);
-    analyse.Landkuerzel = Landkuerzel_fuer(bytes.land);
-    analyse.Hersteller_text = Hersteller_text_fuer(bytes.lizenz);
+    analysis.Pruefsumme = hex_text(bytes.checksum_lo) + hex_text(bytes.checksum_hi);
+    analysis.CRC1_text = hex_text(bytes.checksum_lo) + " " + hex_text(bytes.checksum_hi);
+    analysis.Cardid_text = rom_type_text(bytes.rom_type);
+    analysis.Size_text = rom_size_text(bytes.rom_size, file_length);
+    analysis.Land_text = country_text(bytes.country);
+    analysis.Landkuerzel = country_suffix(bytes.country);
+    analysis.Hersteller_text = licensee_text(bytes.licensee);
 }
 
 } // namespace cartonym

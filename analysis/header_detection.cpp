@@ -12,34 +12,34 @@ namespace cartonym {
 namespace {
 
 // The four places an internal header can sit, in the file's offsets.
-enum Stelle { Lo_ohne_kopf, Hi_ohne_kopf, Lo_mit_kopf, Hi_mit_kopf, Stellenanzahl };
+enum HeaderSite { LoRomWithoutCopierHeader, HiRomWithoutCopierHeader, LoRomBehindCopierHeader, HiRomBehindCopierHeader, SiteCount };
 
-constexpr std::array<std::uint64_t, Stellenanzahl> Stellenbeginn = {0x7FC0, 0xFFC0, 0x81C0, 0x101C0};
+constexpr std::array<std::uint64_t, SiteCount> site_offsets = {0x7FC0, 0xFFC0, 0x81C0, 0x101C0};
 
-constexpr std::size_t Kopierkopflaenge = 512;
-constexpr std::size_t Namenslaenge = 21;
-constexpr std::size_t Stellenlaenge = 0x20;
+constexpr std::size_t copier_header_length = 512;
+constexpr std::size_t internal_name_length = 21;
+constexpr std::size_t site_length = 0x20;
 
 // Offsets inside a site.
-constexpr std::size_t Versatz_romtyp = 0x16;
-constexpr std::size_t Versatz_romgroesse = 0x17;
-constexpr std::size_t Versatz_land = 0x19;
-constexpr std::size_t Versatz_lizenz = 0x1A;
-constexpr std::size_t Versatz_komplement = 0x1C; // low, high; checksum low, high follow
+constexpr std::size_t rom_type_offset = 0x16;
+constexpr std::size_t rom_size_offset = 0x17;
+constexpr std::size_t country_offset = 0x19;
+constexpr std::size_t licensee_offset = 0x1A;
+constexpr std::size_t complement_offset = 0x1C; // low, high; checksum low, high follow
 
-struct Kandidat {
+struct Candidate {
     std::string_view code;
-    Stelle stelle;
+    HeaderSite site;
 };
 
-struct Formatangabe {
+struct FormatInfo {
     std::string_view code;
-    std::string_view endung;
-    std::string_view dateityp;
-    std::string_view gegenstueck; // the same header kind with the other map, "" for none
+    std::string_view extension;
+    std::string_view file_type_text;
+    std::string_view counterpart; // the same header kind with the other map, "" for none
 };
 
-constexpr std::array<Formatangabe, 9> Formate = {{
+constexpr std::array<FormatInfo, 9> formats = {{
     {"SWC LO", ".swc", "SNES LoRom, Super Wildcard Header (SWC)", "SWC HI"},
     {"SWC HI", ".swc", "SNES HiRom, Super Wildcard Header (SWC)", "SWC LO"},
     {"FIG LO", ".fig", "SNES LoRom, Pro Fighter Header (FIG)", "FIG HI"},
@@ -51,30 +51,30 @@ constexpr std::array<Formatangabe, 9> Formate = {{
     {"NO HI", ".smc", "SNES HiRom, no Header", "NO LO"},
 }};
 
-const Formatangabe& Format_zu(std::string_view code)
+const FormatInfo& format_for(std::string_view code)
 {
-    for (const auto& format : Formate) {
+    for (const auto& format : formats) {
         if (format.code == code)
             return format;
     }
-    return Formate.back();
+    return formats.back();
 }
 
 // The internal name that marks an unusable site besides a leading 0xFF.
-constexpr std::array<unsigned char, Namenslaenge> Verworfener_name = {
+constexpr std::array<unsigned char, internal_name_length> rejected_name = {
     0xD7, 0x6F, 0x75, 0xF7, 0xDF, 0xFD, 0xD7, 0x5F, 0xD7, 0x75, 0xFD,
     0xDF, 0xFF, 0xFF, 0xF7, 0xFD, 0xFF, 0xFD, 0xFF, 0xDF, 0xFF};
 
-std::string Kopierkopf_erkennen(const std::array<unsigned char, Kopierkopflaenge>& kopf, std::int32_t Headersumme)
+std::string detect_copier_header(const std::array<unsigned char, copier_header_length>& header, std::int32_t Headersumme)
 {
-    const std::string kette_8 = Hextext(kopf[8]) + Hextext(kopf[9]) + Hextext(kopf[10]);
-    const std::string kette_7 = Hextext(kopf[7]) + Hextext(kopf[8]) + Hextext(kopf[9]);
-    if (kette_8 == "AABB4" || kette_8 == "AABB6" || kette_7 == "AABB4")
+    const std::string chain_8 = hex_text(header[8]) + hex_text(header[9]) + hex_text(header[10]);
+    const std::string chain_7 = hex_text(header[7]) + hex_text(header[8]) + hex_text(header[9]);
+    if (chain_8 == "AABB4" || chain_8 == "AABB6" || chain_7 == "AABB4")
         return "SWC";
-    if (std::memcmp(kopf.data() + 3, "E DOCTOR SF 3", 13) == 0)
+    if (std::memcmp(header.data() + 3, "E DOCTOR SF 3", 13) == 0)
         return "GDR";
-    static constexpr std::array<unsigned char, 6> cos_kennung = {0x01, 0x00, 0x10, 0x40, 0x00, 0x31};
-    if (std::memcmp(kopf.data(), cos_kennung.data(), cos_kennung.size()) == 0 && Headersumme == 0)
+    static constexpr std::array<unsigned char, 6> cos_signature = {0x01, 0x00, 0x10, 0x40, 0x00, 0x31};
+    if (std::memcmp(header.data(), cos_signature.data(), cos_signature.size()) == 0 && Headersumme == 0)
         return "COS";
     if (Headersumme == 0)
         return "FIG";
@@ -82,13 +82,13 @@ std::string Kopierkopf_erkennen(const std::array<unsigned char, Kopierkopflaenge
 }
 
 // The candidates of a header kind, tried in order.
-std::span<const Kandidat> Kandidaten_fuer(const std::string& Headertyp)
+std::span<const Candidate> candidates_for(const std::string& Headertyp)
 {
-    static constexpr Kandidat swc[] = {{"SWC LO", Lo_mit_kopf}, {"SWC HI", Hi_mit_kopf}};
-    static constexpr Kandidat gdr[] = {{"GDR LO", Lo_mit_kopf}, {"GDR HI", Hi_mit_kopf}};
-    static constexpr Kandidat fig[] = {{"FIG LO", Lo_mit_kopf}, {"FIG HI", Hi_mit_kopf}};
-    static constexpr Kandidat cos[] = {{"COS LO", Lo_mit_kopf}};
-    static constexpr Kandidat ohne[] = {{"NO LO", Lo_ohne_kopf}, {"NO HI", Hi_ohne_kopf}};
+    static constexpr Candidate swc[] = {{"SWC LO", LoRomBehindCopierHeader}, {"SWC HI", HiRomBehindCopierHeader}};
+    static constexpr Candidate gdr[] = {{"GDR LO", LoRomBehindCopierHeader}, {"GDR HI", HiRomBehindCopierHeader}};
+    static constexpr Candidate fig[] = {{"FIG LO", LoRomBehindCopierHeader}, {"FIG HI", HiRomBehindCopierHeader}};
+    static constexpr Candidate cos[] = {{"COS LO", LoRomBehindCopierHeader}};
+    static constexpr Candidate without[] = {{"NO LO", LoRomWithoutCopierHeader}, {"NO HI", HiRomWithoutCopierHeader}};
     if (Headertyp == "SWC")
         return swc;
     if (Headertyp == "GDR")
@@ -97,85 +97,85 @@ std::span<const Kandidat> Kandidaten_fuer(const std::string& Headertyp)
         return fig;
     if (Headertyp == "COS")
         return cos;
-    return ohne;
+    return without;
 }
 
 // Checksum and complement: each pair of low and high bytes ORs to 0xFF.
-bool Paartest(const std::array<unsigned char, 4>& pruefbytes)
+bool checksum_pair_test(const std::array<unsigned char, 4>& check_bytes)
 {
-    const auto oder_lo = static_cast<std::uint8_t>(pruefbytes[0] | pruefbytes[2]);
-    const auto oder_hi = static_cast<std::uint8_t>(pruefbytes[1] | pruefbytes[3]);
-    return Hextext(oder_lo) + Hextext(oder_hi) == "FFFF";
+    const auto or_lo = static_cast<std::uint8_t>(check_bytes[0] | check_bytes[2]);
+    const auto or_hi = static_cast<std::uint8_t>(check_bytes[1] | check_bytes[3]);
+    return hex_text(or_lo) + hex_text(or_hi) == "FFFF";
 }
 
-bool Name_verworfen(const std::array<unsigned char, Stellenlaenge>& stelle)
+bool name_rejected(const std::array<unsigned char, site_length>& site)
 {
-    return stelle[0] == 0xFF || std::memcmp(stelle.data(), Verworfener_name.data(), Namenslaenge) == 0;
+    return site[0] == 0xFF || std::memcmp(site.data(), rejected_name.data(), internal_name_length) == 0;
 }
 
 } // namespace
 
-Analyse Analysiere_rom(const std::string& Dateipfad)
+RomAnalysis Analysiere_rom(const std::string& Dateipfad)
 {
-    Analyse analyse;
-    const Lesedatei datei(Dateipfad);
+    RomAnalysis analysis;
+    const ReadableFile file(Dateipfad);
 
-    std::array<unsigned char, Kopierkopflaenge> kopf{};
-    datei.lies(0, kopf.data(), kopf.size());
+    std::array<unsigned char, copier_header_length> header{};
+    file.read_at(0, header.data(), header.size());
     std::int32_t Headersumme = 0;
-    for (std::size_t i = 57; i < Kopierkopflaenge; ++i)
-        Headersumme += kopf[i];
-    const std::string Headertyp = Kopierkopf_erkennen(kopf, Headersumme);
+    for (std::size_t i = 57; i < copier_header_length; ++i)
+        Headersumme += header[i];
+    const std::string Headertyp = detect_copier_header(header, Headersumme);
 
     // Each site is read whole: name, ROM type, size, country, licensee and the
     // four check bytes lie within its first 32 bytes.
-    std::array<std::array<unsigned char, Stellenlaenge>, Stellenanzahl> stellen{};
-    std::array<std::array<unsigned char, 4>, Stellenanzahl> pruefbytes{};
-    for (std::size_t s = 0; s < Stellenanzahl; ++s) {
-        datei.lies(Stellenbeginn[s], stellen[s].data(), Stellenlaenge);
-        std::memcpy(pruefbytes[s].data(), stellen[s].data() + Versatz_komplement, 4);
+    std::array<std::array<unsigned char, site_length>, SiteCount> sites{};
+    std::array<std::array<unsigned char, 4>, SiteCount> check_bytes{};
+    for (std::size_t s = 0; s < SiteCount; ++s) {
+        file.read_at(site_offsets[s], sites[s].data(), site_length);
+        std::memcpy(check_bytes[s].data(), sites[s].data() + complement_offset, 4);
     }
 
-    const std::span<const Kandidat> kandidaten = Kandidaten_fuer(Headertyp);
+    const std::span<const Candidate> candidates = candidates_for(Headertyp);
     std::string Zwangsformat;
     int Versuche = 0;
     for (;;) {
-        const Kandidat* angenommen = nullptr;
-        for (const Kandidat& kandidat : kandidaten) {
-            if (kandidat.code == "COS LO" || Zwangsformat == kandidat.code || Paartest(pruefbytes[kandidat.stelle])) {
-                angenommen = &kandidat;
+        const Candidate* accepted = nullptr;
+        for (const Candidate& candidate : candidates) {
+            if (candidate.code == "COS LO" || Zwangsformat == candidate.code || checksum_pair_test(check_bytes[candidate.site])) {
+                accepted = &candidate;
                 break;
             }
         }
-        if (!angenommen)
-            return Analyse{}; // no candidate of this header kind passes
+        if (!accepted)
+            return RomAnalysis{}; // no candidate of this header kind passes
 
         Zwangsformat.clear();
-        const auto& stelle = stellen[angenommen->stelle];
-        const Formatangabe& format = Format_zu(angenommen->code);
-        analyse.Formatcode = format.code;
-        analyse.Endung = format.endung;
-        analyse.Dateityp_text = format.dateityp;
-        analyse.Interner_name.assign(reinterpret_cast<const char*>(stelle.data()), Namenslaenge);
+        const auto& site = sites[accepted->site];
+        const FormatInfo& format = format_for(accepted->code);
+        analysis.Formatcode = format.code;
+        analysis.Endung = format.extension;
+        analysis.Dateityp_text = format.file_type_text;
+        analysis.Interner_name.assign(reinterpret_cast<const char*>(site.data()), internal_name_length);
 
-        if (Name_verworfen(stelle)) {
+        if (name_rejected(site)) {
             // No site may pass the pair test any more in this call.
-            for (auto& bytes : pruefbytes)
+            for (auto& bytes : check_bytes)
                 bytes.fill(0);
             if (++Versuche == 2)
-                return Analyse{};
-            if (!format.gegenstueck.empty()) {
-                Zwangsformat = format.gegenstueck;
+                return RomAnalysis{};
+            if (!format.counterpart.empty()) {
+                Zwangsformat = format.counterpart;
                 continue; // accept exactly the other map of the same header kind
             }
             // "COS LO" keeps its reading with the rejected name.
         }
 
-        analyse.Rom_ok = true;
-        const Kopfbytes bytes{stelle[Versatz_romtyp], stelle[Versatz_romgroesse], stelle[Versatz_land],
-                              stelle[Versatz_lizenz], stelle[Versatz_komplement + 2], stelle[Versatz_komplement + 3]};
-        Dekodiere_kopf(bytes, datei.laenge(), analyse);
-        return analyse;
+        analysis.Rom_ok = true;
+        const HeaderBytes bytes{site[rom_type_offset], site[rom_size_offset], site[country_offset],
+                              site[licensee_offset], site[complement_offset + 2], site[complement_offset + 3]};
+        decode_header(bytes, file.length(), analysis);
+        return analysis;
     }
 }
 

@@ -9,7 +9,7 @@ namespace cartonym {
 
 // The analysis record. All texts are Windows-1252. When Rom_ok is false the
 // other fields are empty.
-struct Analyse {
+struct RomAnalysis {
     bool Rom_ok = false;
     std::string Formatcode;      // "SWC LO" ... "NO HI"
     std::string Dateityp_text;   // file-type description
@@ -25,31 +25,31 @@ struct Analyse {
 };
 
 // The bytes of the accepted header site that the decoding turns into texts.
-struct Kopfbytes {
-    std::uint8_t romtyp = 0;
-    std::uint8_t romgroesse = 0;
-    std::uint8_t land = 0;
-    std::uint8_t lizenz = 0;
-    std::uint8_t pruefsumme_lo = 0;
-    std::uint8_t pruefsumme_hi = 0;
+struct HeaderBytes {
+    std::uint8_t rom_type = 0;
+    std::uint8_t rom_size = 0;
+    std::uint8_t country = 0;
+    std::uint8_t licensee = 0;
+    std::uint8_t checksum_lo = 0;
+    std::uint8_t checksum_hi = 0;
 };
 
 // Examines the image file at Dateipfad (a file-system path). Reads only the
 // fixed header sites; a byte beyond the end of the file reads as 0. A file
 // that is no SNES image gives Rom_ok false; a file that cannot be opened or
-// read throws Fehler.
-Analyse Analysiere_rom(const std::string& Dateipfad);
+// read throws Error.
+RomAnalysis Analysiere_rom(const std::string& Dateipfad);
 
 // Fills the decoded texts of the record (checksum key and text, ROM type,
 // size, country with suffix, licensee) from the accepted site's bytes.
 // dateilaenge is the whole file's length, used when the size byte is unknown.
-void Dekodiere_kopf(const Kopfbytes& bytes, std::uint64_t dateilaenge, Analyse& analyse);
+void decode_header(const HeaderBytes& bytes, std::uint64_t file_length, RomAnalysis& analysis);
 
 // The single table texts, also used on their own by tests.
-std::string Cardid_text_fuer(std::uint8_t romtyp);
-std::string Size_text_fuer(std::uint8_t romgroesse, std::uint64_t dateilaenge);
-std::string Land_text_fuer(std::uint8_t land);
-std::string Landkuerzel_fuer(std::uint8_t land);
-std::string Hersteller_text_fuer(std::uint8_t lizenz);
+std::string rom_type_text(std::uint8_t rom_type);
+std::string rom_size_text(std::uint8_t rom_size, std::uint64_t file_length);
+std::string country_text(std::uint8_t country);
+std::string country_suffix(std::uint8_t country);
+std::string licensee_text(std::uint8_t licensee);
 
 } // namespace cartonym

@@ -37,171 +37,171 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace cartonym::fixtures;
-using Uhr = std::chrono::steady_clock;
+using Clock = std::chrono::steady_clock;
 
-struct Messung {
-    double sekunden = 0;
-    long spitze_kib = 0;
+struct Measurement {
+    double seconds = 0;
+    long peak_kib = 0;
 };
 
-void Pruefe(bool ok, const std::string& was)
+void check(bool ok, const std::string& what_)
 {
     if (!ok) {
-        std::perror(was.c_str());
+        std::perror(what_.c_str());
         std::exit(1);
     }
 }
 
 // Writes only the bytes the analysis reads (the first 512 bytes and the
 // chosen header site); the rest of the file is a hole.
-void Schreibe_duenn(const std::string& pfad, const Rombauplan& plan)
+void write_sparse(const std::string& path, const RomPlan& plan)
 {
-    Rombauplan klein = plan;
-    klein.datenlaenge = std::min<std::uint64_t>(plan.datenlaenge, 0x10000);
-    const std::string bild = Baue_rom(klein);
-    const std::uint64_t kopf = plan.kopf == Kopierkopf::Keiner ? 0 : 512;
-    const std::uint64_t site = kopf + (plan.karte == Karte::LoRom ? 0x7FC0 : 0xFFC0);
-    const int fd = ::open(pfad.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    Pruefe(fd >= 0, pfad);
-    Pruefe(::pwrite(fd, bild.data(), 1024, 0) == 1024, "pwrite");
-    Pruefe(::pwrite(fd, bild.data() + site, 32, static_cast<off_t>(site)) == 32, "pwrite");
-    Pruefe(::ftruncate(fd, static_cast<off_t>(kopf + plan.datenlaenge)) == 0, "ftruncate");
+    RomPlan lower = plan;
+    lower.data_length = std::min<std::uint64_t>(plan.data_length, 0x10000);
+    const std::string image = build_rom(lower);
+    const std::uint64_t header = plan.header == CopierHeader::None ? 0 : 512;
+    const std::uint64_t site = header + (plan.map == MemoryMap::LoRom ? 0x7FC0 : 0xFFC0);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    check(fd >= 0, path);
+    check(::pwrite(fd, image.data(), 1024, 0) == 1024, "pwrite");
+    check(::pwrite(fd, image.data() + site, 32, static_cast<off_t>(site)) == 32, "pwrite");
+    check(::ftruncate(fd, static_cast<off_t>(header + plan.data_length)) == 0, "ftruncate");
     ::close(fd);
 }
 
-std::string Schluessel(int nummer)
+std::string Key(int number)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "BENCH GAME %06d", nummer);
+    std::snprintf(text, sizeof text, "BENCH GAME %06d", number);
     return text;
 }
 
 // The images of one folder; deterministic, so every run gets the same one.
-void Schreibe_ordner(const fs::path& ordner, int bilder, int datensaetze, std::uint64_t groesse)
+void write_folder(const fs::path& folder, int images, int records, std::uint64_t size)
 {
-    fs::remove_all(ordner);
-    fs::create_directories(ordner);
-    std::mt19937 zufall(4711);
-    const Kopierkopf koepfe[] = {Kopierkopf::Keiner, Kopierkopf::SWC, Kopierkopf::GDR, Kopierkopf::FIG, Kopierkopf::COS};
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    std::mt19937 random(4711);
+    const CopierHeader headers[] = {CopierHeader::None, CopierHeader::SWC, CopierHeader::GDR, CopierHeader::FIG, CopierHeader::COS};
     // The known names are every 1.25th record, so they reach the file's end.
-    const int bekannte = std::max(1, datensaetze * 4 / 5);
-    for (int i = 0; i < bilder; ++i) {
+    const int known_ones = std::max(1, records * 4 / 5);
+    for (int i = 0; i < images; ++i) {
         char name[64];
-        const int art = i % 20;
-        if (art == 19) { // a non-image
+        const int kind = i % 20;
+        if (kind == 19) { // a non-image
             std::snprintf(name, sizeof name, "notes_%06d.txt", i);
-            Schreibe_datei((ordner / name).string(), "not an image\r\n");
+            write_file((folder / name).string(), "not an image\r\n");
             continue;
         }
-        Rombauplan plan;
-        plan.kopf = koepfe[i % 5];
-        plan.karte = (plan.kopf == Kopierkopf::COS || (i / 5) % 2 == 0) ? Karte::LoRom : Karte::HiRom;
-        const int satz = (i * 7919) % bekannte;
-        plan.name = art == 18 ? "UNKNOWN BENCH " + std::to_string(i) : Schluessel(satz * 5 / 4);
+        RomPlan plan;
+        plan.header = headers[i % 5];
+        plan.map = (plan.header == CopierHeader::COS || (i / 5) % 2 == 0) ? MemoryMap::LoRom : MemoryMap::HiRom;
+        const int record = (i * 7919) % known_ones;
+        plan.name = kind == 18 ? "UNKNOWN BENCH " + std::to_string(i) : Key(record * 5 / 4);
         // Copies of one image (art 17 repeats its predecessor) become duplicates;
         // otherwise the country tells images of one name apart.
-        const int basis = art == 17 ? i - 1 : i;
-        plan.land = static_cast<std::uint8_t>((basis / bekannte) % 14);
-        plan.pruefsumme = static_cast<std::uint16_t>(basis * 31 + 7);
+        const int base = kind == 17 ? i - 1 : i;
+        plan.country = static_cast<std::uint8_t>((base / known_ones) % 14);
+        plan.checksum = static_cast<std::uint16_t>(base * 31 + 7);
         // 0.5 to 8 MiB, or the one size asked for.
-        plan.datenlaenge = groesse != 0 ? groesse : 0x80000 + (static_cast<std::uint64_t>(zufall()) % 16) * 0x80000;
+        plan.data_length = size != 0 ? size : 0x80000 + (static_cast<std::uint64_t>(random()) % 16) * 0x80000;
         std::snprintf(name, sizeof name, "image_%06d.smc", i);
-        Schreibe_duenn((ordner / name).string(), plan);
+        write_sparse((folder / name).string(), plan);
     }
 }
 
-void Schreibe_datenbank(const fs::path& pfad, int datensaetze)
+void write_database(const fs::path& path, int records)
 {
-    std::string inhalt;
-    for (int r = 0; r < datensaetze; ++r)
-        inhalt += Datenbankzeile(Schluessel(r), "Bench Game " + std::to_string(r));
-    Schreibe_datei(pfad.string(), inhalt);
+    std::string content;
+    for (int r = 0; r < records; ++r)
+        content += database_line(Key(r), "Bench Game " + std::to_string(r));
+    write_file(path.string(), content);
 }
 
 // Runs a program, output to /dev/null; returns wall time and peak memory.
-Messung Starte(const std::vector<std::string>& argumente)
+Measurement start(const std::vector<std::string>& arguments)
 {
     std::vector<char*> argv;
-    for (const auto& a : argumente)
+    for (const auto& a : arguments)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    posix_spawn_file_actions_t aktionen;
-    posix_spawn_file_actions_init(&aktionen);
-    posix_spawn_file_actions_addopen(&aktionen, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&aktionen, 2, "/dev/null", O_WRONLY, 0);
-    const auto beginn = Uhr::now();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const auto begin_pos = Clock::now();
     pid_t pid = 0;
-    Pruefe(posix_spawn(&pid, argv[0], &aktionen, nullptr, argv.data(), environ) == 0, "posix_spawn");
+    check(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0, "posix_spawn");
     int status = 0;
-    rusage verbrauch {};
-    Pruefe(::wait4(pid, &status, 0, &verbrauch) == pid, "wait4");
-    posix_spawn_file_actions_destroy(&aktionen);
-    return {std::chrono::duration<double>(Uhr::now() - beginn).count(), verbrauch.ru_maxrss};
+    rusage usage {};
+    check(::wait4(pid, &status, 0, &usage) == pid, "wait4");
+    posix_spawn_file_actions_destroy(&actions);
+    return {std::chrono::duration<double>(Clock::now() - begin_pos).count(), usage.ru_maxrss};
 }
 
-std::vector<std::string> Dateien_von(const fs::path& ordner)
+std::vector<std::string> files_of(const fs::path& folder)
 {
-    std::vector<std::string> dateien;
-    for (const auto& eintrag : fs::directory_iterator(ordner))
-        if (eintrag.is_regular_file())
-            dateien.push_back(eintrag.path().string());
-    std::sort(dateien.begin(), dateien.end());
-    return dateien;
+    std::vector<std::string> files;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.is_regular_file())
+            files.push_back(entry.path().string());
+    std::sort(files.begin(), files.end());
+    return files;
 }
 
-Messung Miss_info(const std::string& cli, const fs::path& datenbank, const fs::path& ordner)
+Measurement measure_info(const std::string& cli, const fs::path& database, const fs::path& folder)
 {
-    const auto dateien = Dateien_von(ordner);
-    Messung gesamt;
-    constexpr std::size_t stueck = 2000;
-    for (std::size_t von = 0; von < dateien.size(); von += stueck) {
-        std::vector<std::string> argumente = {cli, "info", "--db", datenbank.string()};
-        for (std::size_t i = von; i < std::min(dateien.size(), von + stueck); ++i)
-            argumente.push_back(dateien[i]);
-        const Messung teil = Starte(argumente);
-        gesamt.sekunden += teil.sekunden;
-        gesamt.spitze_kib = std::max(gesamt.spitze_kib, teil.spitze_kib);
+    const auto files = files_of(folder);
+    Measurement total;
+    constexpr std::size_t piece = 2000;
+    for (std::size_t from = 0; from < files.size(); from += piece) {
+        std::vector<std::string> arguments = {cli, "info", "--db", database.string()};
+        for (std::size_t i = from; i < std::min(files.size(), from + piece); ++i)
+            arguments.push_back(files[i]);
+        const Measurement part = start(arguments);
+        total.seconds += part.seconds;
+        total.peak_kib = std::max(total.peak_kib, part.peak_kib);
     }
-    return gesamt;
+    return total;
 }
 
 // The floor: what any tool must do for the same files.
-Messung Miss_boden(const fs::path& ordner)
+Measurement measure_floor(const fs::path& folder)
 {
-    const auto beginn = Uhr::now();
-    DIR* verzeichnis = ::opendir(ordner.c_str());
-    Pruefe(verzeichnis != nullptr, "opendir");
-    std::vector<std::string> namen;
-    while (const dirent* eintrag = ::readdir(verzeichnis))
-        if (eintrag->d_name[0] != '.')
-            namen.emplace_back(eintrag->d_name);
-    ::closedir(verzeichnis);
-    const int ordner_fd = ::open(ordner.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    Pruefe(::mkdirat(ordner_fd, "moved", 0755) == 0, "mkdir");
-    unsigned char puffer[512];
-    unsigned long summe = 0;
-    for (const auto& name : namen) {
-        const int fd = ::openat(ordner_fd, name.c_str(), O_RDONLY | O_CLOEXEC);
-        Pruefe(fd >= 0, name);
-        Pruefe(::pread(fd, puffer, 512, 0) >= 0, "pread");
+    const auto begin_pos = Clock::now();
+    DIR* directory = ::opendir(folder.c_str());
+    check(directory != nullptr, "opendir");
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(directory))
+        if (entry->d_name[0] != '.')
+            names.emplace_back(entry->d_name);
+    ::closedir(directory);
+    const int folder_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    check(::mkdirat(folder_fd, "moved", 0755) == 0, "mkdir");
+    unsigned char buffer[512];
+    unsigned long sum = 0;
+    for (const auto& name : names) {
+        const int fd = ::openat(folder_fd, name.c_str(), O_RDONLY | O_CLOEXEC);
+        check(fd >= 0, name);
+        check(::pread(fd, buffer, 512, 0) >= 0, "pread");
         for (const off_t site : {0x7FC0, 0xFFC0, 0x81C0, 0x101C0})
-            Pruefe(::pread(fd, puffer, 32, site) >= 0, "pread");
-        summe += puffer[0];
+            check(::pread(fd, buffer, 32, site) >= 0, "pread");
+        sum += buffer[0];
         ::close(fd);
-        const std::string ziel = "moved/" + name;
-        Pruefe(::syscall(SYS_renameat2, ordner_fd, name.c_str(), ordner_fd, ziel.c_str(), RENAME_NOREPLACE) == 0, "renameat2");
+        const std::string target = "moved/" + name;
+        check(::syscall(SYS_renameat2, folder_fd, name.c_str(), folder_fd, target.c_str(), RENAME_NOREPLACE) == 0, "renameat2");
     }
-    ::close(ordner_fd);
-    rusage verbrauch {};
-    ::getrusage(RUSAGE_SELF, &verbrauch);
-    (void)summe;
-    return {std::chrono::duration<double>(Uhr::now() - beginn).count(), verbrauch.ru_maxrss};
+    ::close(folder_fd);
+    rusage usage {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    (void)sum;
+    return {std::chrono::duration<double>(Clock::now() - begin_pos).count(), usage.ru_maxrss};
 }
 
-double Median(std::vector<double> werte)
+double median(std::vector<double> values)
 {
-    std::sort(werte.begin(), werte.end());
-    return werte[werte.size() / 2];
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
 }
 
 } // namespace
@@ -213,68 +213,68 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::string cli = fs::absolute(argv[1]).string();
-    const fs::path arbeit = fs::absolute(argv[2]);
-    std::vector<int> anzahlen;
-    int datensaetze = 10000;
-    int laeufe = 3;
-    bool mit_groessen = false;
-    bool nur_erzeugen = false;
+    const fs::path work = fs::absolute(argv[2]);
+    std::vector<int> counts;
+    int records = 10000;
+    int runs = 3;
+    bool with_sizes = false;
+    bool create_only = false;
     for (int i = 3; i < argc; ++i) {
         if (std::strcmp(argv[i], "--records") == 0 && i + 1 < argc)
-            datensaetze = std::atoi(argv[++i]);
+            records = std::atoi(argv[++i]);
         else if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc)
-            laeufe = std::atoi(argv[++i]);
+            runs = std::atoi(argv[++i]);
         else if (std::strcmp(argv[i], "--sizes") == 0)
-            mit_groessen = true;
+            with_sizes = true;
         else if (std::strcmp(argv[i], "--generate-only") == 0)
-            nur_erzeugen = true;
+            create_only = true;
         else
-            anzahlen.push_back(std::atoi(argv[i]));
+            counts.push_back(std::atoi(argv[i]));
     }
-    fs::create_directories(arbeit);
-    const fs::path datenbank = arbeit / "snes.dat";
-    Schreibe_datenbank(datenbank, datensaetze);
-    if (nur_erzeugen) { // leave one folder for profiling by hand
-        Schreibe_ordner(arbeit / "images", anzahlen.empty() ? 1000 : anzahlen.front(), datensaetze, 0);
+    fs::create_directories(work);
+    const fs::path database = work / "snes.dat";
+    write_database(database, records);
+    if (create_only) { // leave one folder for profiling by hand
+        write_folder(work / "images", counts.empty() ? 1000 : counts.front(), records, 0);
         return 0;
     }
 
     std::printf("| images N | records M | image sizes | info (s) | batch (s) | floor (s) | info / floor | batch / floor | peak memory info / batch (MiB) |\n");
     std::printf("|---:|---:|---|---:|---:|---:|---:|---:|---:|\n");
-    struct Fall {
+    struct Case {
         int n;
-        std::uint64_t groesse;
+        std::uint64_t size;
         const char* text;
     };
-    std::vector<Fall> faelle;
-    for (const int n : anzahlen)
-        faelle.push_back({n, 0, "0.5-8 MiB"});
-    if (mit_groessen && !anzahlen.empty()) {
-        faelle.push_back({anzahlen.front(), 0x80000, "all 0.5 MiB"});
-        faelle.push_back({anzahlen.front(), 0x4000000, "all 64 MiB"});
+    std::vector<Case> cases;
+    for (const int n : counts)
+        cases.push_back({n, 0, "0.5-8 MiB"});
+    if (with_sizes && !counts.empty()) {
+        cases.push_back({counts.front(), 0x80000, "all 0.5 MiB"});
+        cases.push_back({counts.front(), 0x4000000, "all 64 MiB"});
     }
-    for (const Fall& fall : faelle) {
-        std::vector<double> info, batch, boden;
-        long spitze_info = 0, spitze_batch = 0;
-        const fs::path ordner = arbeit / "images";
-        for (int lauf = 0; lauf < laeufe; ++lauf) {
-            Schreibe_ordner(ordner, fall.n, datensaetze, fall.groesse);
-            const Messung i = Miss_info(cli, datenbank, ordner);
-            const Messung b = Starte({cli, "batch", "--db", datenbank.string(), "--gamelist", ordner.string()});
-            Schreibe_ordner(ordner, fall.n, datensaetze, fall.groesse);
-            const Messung f = Miss_boden(ordner);
-            info.push_back(i.sekunden);
-            batch.push_back(b.sekunden);
-            boden.push_back(f.sekunden);
-            spitze_info = std::max(spitze_info, i.spitze_kib);
-            spitze_batch = std::max(spitze_batch, b.spitze_kib);
+    for (const Case& case_ : cases) {
+        std::vector<double> info, batch, floor_time;
+        long peak_info = 0, peak_batch = 0;
+        const fs::path folder = work / "images";
+        for (int run = 0; run < runs; ++run) {
+            write_folder(folder, case_.n, records, case_.size);
+            const Measurement i = measure_info(cli, database, folder);
+            const Measurement b = start({cli, "batch", "--db", database.string(), "--gamelist", folder.string()});
+            write_folder(folder, case_.n, records, case_.size);
+            const Measurement f = measure_floor(folder);
+            info.push_back(i.seconds);
+            batch.push_back(b.seconds);
+            floor_time.push_back(f.seconds);
+            peak_info = std::max(peak_info, i.peak_kib);
+            peak_batch = std::max(peak_batch, b.peak_kib);
         }
-        const double mi = Median(info), mb = Median(batch), mf = Median(boden);
-        std::printf("| %d | %d | %s | %.3f | %.3f | %.3f | %.2f | %.2f | %.1f / %.1f |\n", fall.n, datensaetze, fall.text,
-                    mi, mb, mf, mi / mf, mb / mf, static_cast<double>(spitze_info) / 1024.0,
-                    static_cast<double>(spitze_batch) / 1024.0);
+        const double mi = median(info), mb = median(batch), mf = median(floor_time);
+        std::printf("| %d | %d | %s | %.3f | %.3f | %.3f | %.2f | %.2f | %.1f / %.1f |\n", case_.n, records, case_.text,
+                    mi, mb, mf, mi / mf, mb / mf, static_cast<double>(peak_info) / 1024.0,
+                    static_cast<double>(peak_batch) / 1024.0);
         std::fflush(stdout);
     }
-    fs::remove_all(arbeit / "images");
+    fs::remove_all(work / "images");
     return 0;
 }

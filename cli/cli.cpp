@@ -19,232 +19,232 @@ namespace {
 
 using nlohmann::json;
 
-constexpr int Status_ok = 0;
-constexpr int Status_fehler = 1;
-constexpr int Status_aufruf = 2;
+constexpr int exit_ok = 0;
+constexpr int exit_failure = 1;
+constexpr int exit_usage = 2;
 
-struct Gemeinsame_optionen {
-    std::string datenbank;
-    bool ohne_leerzeichen = false;
+struct CommonOptions {
+    std::string database;
+    bool without_spaces = false;
 };
 
-std::string Als_utf8(const std::string& cp1252) { return Utf8_aus_cp1252(cp1252); }
+std::string as_utf8(const std::string& cp1252) { return utf8_from_cp1252(cp1252); }
 
-std::string Json_zeile(const json& objekt)
+std::string json_line(const json& object)
 {
     // File names as given may be invalid UTF-8; such bytes become U+FFFD.
-    return objekt.dump(-1, ' ', false, json::error_handler_t::replace);
+    return object.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
-json Fehlerobjekt(const Fehler& fehler)
+json error_object(const Error& error)
 {
-    return {{"number", fehler.zahl()}, {"description", fehler.beschreibung()}};
+    return {{"number", error.value()}, {"description", error.description()}};
 }
 
 // The database check shared with the window's start-up. Returns false when
 // the command must stop (the database is missing).
-bool Pruefe_datenbank_fuer_cli(const std::string& pfad, std::ostream& err)
+bool check_database_for_cli(const std::string& path, std::ostream& err)
 {
-    const Startpruefung pruefung = Pruefe_datenbank(pfad);
-    if (pruefung.zustand != Startzustand::Bereit)
-        err << Als_utf8(pruefung.meldung) << '\n';
-    return pruefung.zustand != Startzustand::Datenbank_fehlt;
+    const StartupCheckResult check = check_database_at_startup(path);
+    if (check.state != StartupState::Ready)
+        err << as_utf8(check.message) << '\n';
+    return check.state != StartupState::DatabaseMissing;
 }
 
-json Infoobjekt(const std::string& datei, const Gemeinsame_optionen& optionen)
+json info_object(const std::string& file, const CommonOptions& options)
 {
-    const Analyse analyse = Analysiere_rom(datei);
-    if (!analyse.Rom_ok)
-        return {{"file", datei}, {"rom_ok", false}};
-    Namensergebnis namen = Finde_romname(analyse, optionen.datenbank);
-    if (!namen.Neuer_name.empty() && optionen.ohne_leerzeichen)
-        Baue_dateiname(namen.Neuer_name);
-    const bool bekannt = !namen.Neuer_name.empty();
+    const RomAnalysis analysis = Analysiere_rom(file);
+    if (!analysis.Rom_ok)
+        return {{"file", file}, {"rom_ok", false}};
+    LookupResult names = Finde_romname(analysis, options.database);
+    if (!names.Neuer_name.empty() && options.without_spaces)
+        Baue_dateiname(names.Neuer_name);
+    const bool known = !names.Neuer_name.empty();
     return {
-        {"file", datei},
+        {"file", file},
         {"rom_ok", true},
-        {"format_code", Als_utf8(analyse.Formatcode)},
-        {"file_type", Als_utf8(analyse.Dateityp_text)},
-        {"extension", Als_utf8(analyse.Endung)},
-        {"internal_name", Als_utf8(analyse.Interner_name)},
-        {"rom_type", Als_utf8(analyse.Cardid_text)},
-        {"rom_size", Als_utf8(analyse.Size_text)},
-        {"country", Als_utf8(analyse.Land_text)},
-        {"country_suffix", Als_utf8(analyse.Landkuerzel)},
-        {"licensee", Als_utf8(analyse.Hersteller_text)},
-        {"checksum_key", Als_utf8(analyse.Pruefsumme)},
-        {"checksum", Als_utf8(analyse.CRC1_text)},
-        {"full_name", bekannt ? Als_utf8(namen.Voller_name) : std::string()},
-        {"new_name", Als_utf8(namen.Neuer_name)},
+        {"format_code", as_utf8(analysis.Formatcode)},
+        {"file_type", as_utf8(analysis.Dateityp_text)},
+        {"extension", as_utf8(analysis.Endung)},
+        {"internal_name", as_utf8(analysis.Interner_name)},
+        {"rom_type", as_utf8(analysis.Cardid_text)},
+        {"rom_size", as_utf8(analysis.Size_text)},
+        {"country", as_utf8(analysis.Land_text)},
+        {"country_suffix", as_utf8(analysis.Landkuerzel)},
+        {"licensee", as_utf8(analysis.Hersteller_text)},
+        {"checksum_key", as_utf8(analysis.Pruefsumme)},
+        {"checksum", as_utf8(analysis.CRC1_text)},
+        {"full_name", known ? as_utf8(names.Voller_name) : std::string()},
+        {"new_name", as_utf8(names.Neuer_name)},
     };
 }
 
-int Info_ausfuehren(const std::vector<std::string>& dateien, const Gemeinsame_optionen& optionen,
+int run_info(const std::vector<std::string>& files, const CommonOptions& options,
                     std::ostream& out, std::ostream& err)
 {
-    if (!Pruefe_datenbank_fuer_cli(optionen.datenbank, err))
-        return Status_aufruf;
-    int status = Status_ok;
-    for (const std::string& datei : dateien) {
-        json zeile;
+    if (!check_database_for_cli(options.database, err))
+        return exit_usage;
+    int status = exit_ok;
+    for (const std::string& file : files) {
+        json line;
         try {
-            zeile = Infoobjekt(datei, optionen);
-        } catch (const Fehler& fehler) {
-            zeile = {{"file", datei}, {"error", Fehlerobjekt(fehler)}};
-            status = Status_fehler;
+            line = info_object(file, options);
+        } catch (const Error& error) {
+            line = {{"file", file}, {"error", error_object(error)}};
+            status = exit_failure;
         }
-        out << Json_zeile(zeile) << '\n';
+        out << json_line(line) << '\n';
     }
     out.flush();
     return status;
 }
 
-const char* Ausgangstext(Batchausgang ausgang)
+const char* outcome_text(BatchOutcome outcome)
 {
-    switch (ausgang) {
-    case Batchausgang::Abgeschlossen: return "completed";
-    case Batchausgang::Keine_dateien: return "no_files";
-    case Batchausgang::Fehlgeschlagen: return "failed";
+    switch (outcome) {
+    case BatchOutcome::Completed: return "completed";
+    case BatchOutcome::NoFiles: return "no_files";
+    case BatchOutcome::Failed: return "failed";
     }
     return "failed";
 }
 
-json Batchobjekt(const Batchergebnis& ergebnis)
+json batch_object(const BatchResult& result)
 {
-    const Batchzaehler& zaehler = ergebnis.zaehler;
+    const BatchCounts& counts = result.counts;
     return {
-        {"outcome", Ausgangstext(ergebnis.ausgang)},
-        {"total", zaehler.insgesamt},
-        {"roms", zaehler.roms()},
-        {"renamed", zaehler.umbenannt},
-        {"already_correct", zaehler.schon_richtig},
-        {"duplicates", zaehler.duplikate},
-        {"unknown", ergebnis.unbekannte},
-        {"message", Als_utf8(ergebnis.meldung.text)},
+        {"outcome", outcome_text(result.outcome)},
+        {"total", counts.total},
+        {"roms", counts.roms()},
+        {"renamed", counts.renamed},
+        {"already_correct", counts.already_correct},
+        {"duplicates", counts.duplicates},
+        {"unknown", result.unknown_names},
+        {"message", as_utf8(result.message.text)},
     };
 }
 
 // A file name on one output line: a control character (a line break in a
 // name, say) is written as \u{XXXX} and a backslash doubled, so that every
 // name stays on its line and can be read back exactly.
-std::string Zeilenname(const std::string& name)
+std::string name_on_one_line(const std::string& name)
 {
-    static constexpr char ziffern[] = "0123456789ABCDEF";
-    std::string zeile;
-    for (const char zeichen : name) {
-        const auto byte = static_cast<unsigned char>(zeichen);
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string line;
+    for (const char character : name) {
+        const auto byte = static_cast<unsigned char>(character);
         if (byte == '\\') {
-            zeile += "\\\\";
+            line += "\\\\";
         } else if (byte < 0x20 || byte == 0x7F) {
-            zeile += "\\u{00";
-            zeile += ziffern[byte >> 4];
-            zeile += ziffern[byte & 0x0F];
-            zeile += '}';
+            line += "\\u{00";
+            line += digits[byte >> 4];
+            line += digits[byte & 0x0F];
+            line += '}';
         } else {
-            zeile += zeichen;
+            line += character;
         }
     }
-    return zeile;
+    return line;
 }
 
 // The statistics panel, top to bottom, then the unknown images' names.
-void Schreibe_batchtafel(const Batchergebnis& ergebnis, std::ostream& out)
+void write_batch_panel(const BatchResult& result, std::ostream& out)
 {
-    const Batchzaehler& zaehler = ergebnis.zaehler;
-    out << "Total files in directory: " << Dezimaltext(zaehler.insgesamt) << '\n'
-        << "SNES ROMs: " << Dezimaltext(zaehler.roms()) << '\n'
-        << "ROMs that had alredy the correct filename: " << Dezimaltext(zaehler.schon_richtig) << '\n'
-        << "Successfully renamed: " << Dezimaltext(zaehler.umbenannt) << '\n'
-        << "Duplicates (see subdir Duplicates): " << Dezimaltext(zaehler.duplikate) << '\n';
-    for (const std::string& name : ergebnis.unbekannte)
-        out << Zeilenname(name) << '\n';
+    const BatchCounts& counts = result.counts;
+    out << "Total files in directory: " << decimal_text(counts.total) << '\n'
+        << "SNES ROMs: " << decimal_text(counts.roms()) << '\n'
+        << "ROMs that had alredy the correct filename: " << decimal_text(counts.already_correct) << '\n'
+        << "Successfully renamed: " << decimal_text(counts.renamed) << '\n'
+        << "Duplicates (see subdir Duplicates): " << decimal_text(counts.duplicates) << '\n';
+    for (const std::string& name : result.unknown_names)
+        out << name_on_one_line(name) << '\n';
 }
 
-int Batch_ausfuehren(const std::string& ordner, const Gemeinsame_optionen& optionen, bool spielliste, bool als_json,
-                     std::ostream& out, std::ostream& err, bool stderr_ist_terminal)
+int run_batch(const std::string& folder, const CommonOptions& options, bool game_list, bool as_json,
+                     std::ostream& out, std::ostream& err, bool stderr_is_terminal)
 {
-    if (!Pruefe_datenbank_fuer_cli(optionen.datenbank, err))
-        return Status_aufruf;
+    if (!check_database_for_cli(options.database, err))
+        return exit_usage;
 
-    Batchbeobachter beobachter;
-    bool anzeige_begonnen = false;
-    int gezeigt = -1;
-    if (stderr_ist_terminal) {
-        beobachter.fortschritt = [&](float wert) {
-            const int prozent = static_cast<int>(std::floor(wert));
-            if (prozent == gezeigt)
+    BatchObserver observer;
+    bool display_started = false;
+    int shown = -1;
+    if (stderr_is_terminal) {
+        observer.progress = [&](float value) {
+            const int percent = static_cast<int>(std::floor(value));
+            if (percent == shown)
                 return;
-            gezeigt = prozent;
-            anzeige_begonnen = true;
-            err << "\rBatchmode: " << prozent << " %" << std::flush;
+            shown = percent;
+            display_started = true;
+            err << "\rBatchmode: " << percent << " %" << std::flush;
         };
     }
-    const Batchergebnis ergebnis =
-        Batchrun({ordner, optionen.datenbank, optionen.ohne_leerzeichen, spielliste}, beobachter);
-    if (anzeige_begonnen)
+    const BatchResult result =
+        Batchrun({folder, options.database, options.without_spaces, game_list}, observer);
+    if (display_started)
         err << '\n';
 
-    if (ergebnis.ausgang == Batchausgang::Fehlgeschlagen)
-        err << Als_utf8(ergebnis.meldung.text) << '\n';
-    if (als_json) {
-        out << Json_zeile(Batchobjekt(ergebnis)) << '\n';
+    if (result.outcome == BatchOutcome::Failed)
+        err << as_utf8(result.message.text) << '\n';
+    if (as_json) {
+        out << json_line(batch_object(result)) << '\n';
     } else {
-        out << Als_utf8(ergebnis.meldung.text) << '\n';
-        if (ergebnis.ausgang == Batchausgang::Abgeschlossen)
-            Schreibe_batchtafel(ergebnis, out);
+        out << as_utf8(result.message.text) << '\n';
+        if (result.outcome == BatchOutcome::Completed)
+            write_batch_panel(result, out);
     }
     out.flush();
-    return ergebnis.ausgang == Batchausgang::Fehlgeschlagen ? Status_fehler : Status_ok;
+    return result.outcome == BatchOutcome::Failed ? exit_failure : exit_ok;
 }
 
-void Gemeinsame_optionen_anmelden(CLI::App& befehl, Gemeinsame_optionen& optionen)
+void add_common_options(CLI::App& command, CommonOptions& options)
 {
-    befehl.add_option("--db", optionen.datenbank, "The name database (default: snes.dat beside the program)");
-    befehl.add_flag("--no-spaces", optionen.ohne_leerzeichen,
+    command.add_option("--db", options.database, "The name database (default: snes.dat beside the program)");
+    command.add_flag("--no-spaces", options.without_spaces,
                     "Long filenames without spaces: every space of a new name becomes \"_\"");
 }
 
 } // namespace
 
-int Cli_ausfuehren(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                   bool stderr_ist_terminal)
+int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                   bool stderr_is_terminal)
 {
     CLI::App app{"Identifies SNES ROM images and gives them their proper names.", "cartonym-cli"};
-    app.set_version_flag("--version", std::string("cartonym-cli ") + Programm::Versionstext);
+    app.set_version_flag("--version", std::string("cartonym-cli ") + program_info::version_text);
     app.require_subcommand(1);
 
-    Gemeinsame_optionen optionen;
-    std::vector<std::string> dateien;
+    CommonOptions options;
+    std::vector<std::string> files;
     CLI::App* info = app.add_subcommand("info", "Analyse images and print one JSON line per file");
-    Gemeinsame_optionen_anmelden(*info, optionen);
-    info->add_option("FILE", dateien, "Image files")->required();
+    add_common_options(*info, options);
+    info->add_option("FILE", files, "Image files")->required();
 
-    std::string batchordner;
-    bool spielliste = false;
-    bool als_json = false;
+    std::string batch_folder;
+    bool game_list = false;
+    bool as_json = false;
     CLI::App* batch = app.add_subcommand("batch", "Sort and rename every image of a folder, as \"Start Batchmode\" does");
-    Gemeinsame_optionen_anmelden(*batch, optionen);
-    batch->add_flag("--gamelist", spielliste, "Create gamelist (games.htm)");
-    batch->add_flag("--json", als_json, "Print the outcome as one JSON object");
-    batch->add_option("FOLDER", batchordner, "The folder to process")->required();
+    add_common_options(*batch, options);
+    batch->add_flag("--gamelist", game_list, "Create gamelist (games.htm)");
+    batch->add_flag("--json", as_json, "Print the outcome as one JSON object");
+    batch->add_option("FOLDER", batch_folder, "The folder to process")->required();
 
-    std::vector<std::string> argumente(args.rbegin(), args.rend());
-    if (!argumente.empty())
-        argumente.pop_back(); // the program name
+    std::vector<std::string> arguments(args.rbegin(), args.rend());
+    if (!arguments.empty())
+        arguments.pop_back(); // the program name
     try {
-        app.parse(argumente);
-    } catch (const CLI::ParseError& fehler) {
-        const int code = app.exit(fehler, out, err);
-        return code == 0 ? Status_ok : Status_aufruf;
+        app.parse(arguments);
+    } catch (const CLI::ParseError& error) {
+        const int code = app.exit(error, out, err);
+        return code == 0 ? exit_ok : exit_usage;
     }
-    if (optionen.datenbank.empty())
-        optionen.datenbank = Standard_datenbankpfad();
+    if (options.database.empty())
+        options.database = default_database_path();
 
     if (*info)
-        return Info_ausfuehren(dateien, optionen, out, err);
+        return run_info(files, options, out, err);
     if (*batch)
-        return Batch_ausfuehren(batchordner, optionen, spielliste, als_json, out, err, stderr_ist_terminal);
-    return Status_aufruf;
+        return run_batch(batch_folder, options, game_list, as_json, out, err, stderr_is_terminal);
+    return exit_usage;
 }
 
 } // namespace cartonym

@@ -6,45 +6,45 @@
 
 namespace cartonym {
 
-const char* Fehlerbeschreibung(Fehlernummer nummer)
+const char* error_description(ErrorNumber number)
 {
-    switch (nummer) {
-    case Fehlernummer::Dateiname_falsch: return "Bad file name or number";
-    case Fehlernummer::Datei_fehlt: return "File not found";
-    case Fehlernummer::Geraetefehler: return "Device I/O error";
-    case Fehlernummer::Datei_existiert: return "File already exists";
-    case Fehlernummer::Datentraeger_voll: return "Disk full";
-    case Fehlernummer::Dateiende: return "Input past end of file";
-    case Fehlernummer::Keine_berechtigung: return "Permission denied";
-    case Fehlernummer::Zugriffsfehler: return "Path/File access error";
-    case Fehlernummer::Pfad_fehlt: return "Path not found";
+    switch (number) {
+    case ErrorNumber::BadFileName: return "Bad file name or number";
+    case ErrorNumber::FileNotFound: return "File not found";
+    case ErrorNumber::DeviceIoError: return "Device I/O error";
+    case ErrorNumber::FileAlreadyExists: return "File already exists";
+    case ErrorNumber::DiskFull: return "Disk full";
+    case ErrorNumber::InputPastEndOfFile: return "Input past end of file";
+    case ErrorNumber::PermissionDenied: return "Permission denied";
+    case ErrorNumber::PathFileAccessError: return "Path/File access error";
+    case ErrorNumber::PathNotFound: return "Path not found";
     }
     return "Path/File access error";
 }
 
-Fehlernummer Nummer_aus_errno(int errnum)
+ErrorNumber error_number_from_errno(int errnum)
 {
     switch (errnum) {
     case ENOENT:
-        return Fehlernummer::Datei_fehlt;
+        return ErrorNumber::FileNotFound;
     case EEXIST:
-        return Fehlernummer::Datei_existiert;
+        return ErrorNumber::FileAlreadyExists;
     case EACCES:
     case EPERM:
     case EROFS:
-        return Fehlernummer::Keine_berechtigung;
+        return ErrorNumber::PermissionDenied;
     case ENOSPC:
     case EDQUOT:
     case EFBIG:
-        return Fehlernummer::Datentraeger_voll;
+        return ErrorNumber::DiskFull;
     case ENAMETOOLONG:
     case EINVAL:
     case EILSEQ:
     case EBADF:
-        return Fehlernummer::Dateiname_falsch;
+        return ErrorNumber::BadFileName;
     case ENOTDIR:
     case ELOOP:
-        return Fehlernummer::Pfad_fehlt;
+        return ErrorNumber::PathNotFound;
     case EISDIR:
     case ENOTEMPTY:
     case EBUSY:
@@ -55,32 +55,32 @@ Fehlernummer Nummer_aus_errno(int errnum)
     case ENXIO:
     case ENODEV:
     case EWOULDBLOCK:
-        return Fehlernummer::Zugriffsfehler;
+        return ErrorNumber::PathFileAccessError;
     default:
         // EIO and everything unforeseen: treated as a device failure, which
         // stops a batch run instead of silently passing the file over.
-        return Fehlernummer::Geraetefehler;
+        return ErrorNumber::DeviceIoError;
     }
 }
 
-Fehler::Fehler(Fehlernummer nummer)
-    : std::runtime_error(Fehlerbeschreibung(nummer)), nummer_(nummer)
+Error::Error(ErrorNumber number)
+    : std::runtime_error(error_description(number)), number_(number)
 {
 }
 
-void Wirf_errno(int errnum)
+void throw_errno(int errnum)
 {
-    throw Fehler(Nummer_aus_errno(errnum));
+    throw Error(error_number_from_errno(errnum));
 }
 
-std::string Fehlertext_kurz(const Fehler& fehler)
+std::string short_error_text(const Error& error)
 {
-    return "Error Nr. " + Dezimaltext(fehler.zahl()) + " happened:\n" + fehler.beschreibung();
+    return "Error Nr. " + decimal_text(error.value()) + " happened:\n" + error.description();
 }
 
-std::string Fehlertext_datei(const Fehler& fehler, const std::string& Dateipfad)
+std::string file_error_text(const Error& error, const std::string& Dateipfad)
 {
-    return Fehlertext_kurz(fehler) + "\nThis error happend while processing the following file: \n\n"
+    return short_error_text(error) + "\nThis error happend while processing the following file: \n\n"
         + Dateipfad + "\n\nProgress aborted !";
 }
 

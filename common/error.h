@@ -9,43 +9,43 @@ namespace cartonym {
 
 // Error numbers and their descriptions. Every failure the core reports
 // carries one of these; every errno maps onto one of them.
-enum class Fehlernummer : int {
-    Dateiname_falsch = 52,   // "Bad file name or number"
-    Datei_fehlt = 53,        // "File not found"
-    Geraetefehler = 57,      // "Device I/O error"
-    Datei_existiert = 58,    // "File already exists"
-    Datentraeger_voll = 61,  // "Disk full"
-    Dateiende = 62,          // "Input past end of file"
-    Keine_berechtigung = 70, // "Permission denied"
-    Zugriffsfehler = 75,     // "Path/File access error"
-    Pfad_fehlt = 76,         // "Path not found"
+enum class ErrorNumber : int {
+    BadFileName = 52,   // "Bad file name or number"
+    FileNotFound = 53,        // "File not found"
+    DeviceIoError = 57,      // "Device I/O error"
+    FileAlreadyExists = 58,    // "File already exists"
+    DiskFull = 61,  // "Disk full"
+    InputPastEndOfFile = 62,          // "Input past end of file"
+    PermissionDenied = 70, // "Permission denied"
+    PathFileAccessError = 75,     // "Path/File access error"
+    PathNotFound = 76,         // "Path not found"
 };
 
 // The fixed description of an error number ("File not found" for 53).
-const char* Fehlerbeschreibung(Fehlernummer nummer);
+const char* error_description(ErrorNumber number);
 
 // Maps a POSIX errno onto an error number.
-Fehlernummer Nummer_aus_errno(int errnum);
+ErrorNumber error_number_from_errno(int errnum);
 
-class Fehler : public std::runtime_error {
+class Error : public std::runtime_error {
 public:
-    explicit Fehler(Fehlernummer nummer);
-    Fehlernummer nummer() const noexcept { return nummer_; }
-    int zahl() const noexcept { return static_cast<int>(nummer_); }
-    std::string beschreibung() const { return what(); }
+    explicit Error(ErrorNumber number);
+    ErrorNumber number() const noexcept { return number_; }
+    int value() const noexcept { return static_cast<int>(number_); }
+    std::string description() const { return what(); }
 
 private:
-    Fehlernummer nummer_;
+    ErrorNumber number_;
 };
 
 // Throws the error that errnum maps to.
-[[noreturn]] void Wirf_errno(int errnum);
+[[noreturn]] void throw_errno(int errnum);
 
 // "Error Nr. " <number> " happened:" LF <description>: the start-up text.
-std::string Fehlertext_kurz(const Fehler& fehler);
+std::string short_error_text(const Error& error);
 
 // The failure message of file and batch mode: the short text, then the file
 // being processed and "Progress aborted !".
-std::string Fehlertext_datei(const Fehler& fehler, const std::string& Dateipfad);
+std::string file_error_text(const Error& error, const std::string& Dateipfad);
 
 } // namespace cartonym

@@ -20,96 +20,96 @@
 namespace cartonym {
 namespace {
 
-void Pruefe_haken(Systemoperation operation, const std::string& pfad)
+void check_fault_hook(SystemOperation operation, const std::string& path)
 {
-    if (const int fehler = Injizierter_fehler(operation, pfad))
-        Wirf_errno(fehler);
+    if (const int error = injected_error(operation, path))
+        throw_errno(error);
 }
 
 // The kernel's rename that refuses to replace; returns 0 or an errno.
-int Umbenennen_ohne_ersetzen(const std::string& quelle, const std::string& ziel)
+int rename_without_replacing(const std::string& source, const std::string& target)
 {
-    const long ergebnis = ::syscall(SYS_renameat2, AT_FDCWD, quelle.c_str(), AT_FDCWD, ziel.c_str(),
+    const long result = ::syscall(SYS_renameat2, AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(),
                                     static_cast<unsigned>(RENAME_NOREPLACE));
-    if (ergebnis == 0)
+    if (result == 0)
         return 0;
-    const int fehler = errno;
-    if (fehler != EINVAL && fehler != ENOSYS && fehler != EOPNOTSUPP)
-        return fehler;
+    const int error = errno;
+    if (error != EINVAL && error != ENOSYS && error != EOPNOTSUPP)
+        return error;
     // A file system without the no-replace flag: a hard link fails on an
     // existing name just the same, and removing the old name ends the move.
-    if (::link(quelle.c_str(), ziel.c_str()) != 0)
-        return errno == EPERM ? fehler : errno;
-    if (::unlink(quelle.c_str()) != 0) {
-        const int loeschfehler = errno;
-        ::unlink(ziel.c_str());
-        return loeschfehler;
+    if (::link(source.c_str(), target.c_str()) != 0)
+        return errno == EPERM ? error : errno;
+    if (::unlink(source.c_str()) != 0) {
+        const int delete_error = errno;
+        ::unlink(target.c_str());
+        return delete_error;
     }
     return 0;
 }
 
-std::string Ordner_von(const std::string& pfad)
+std::string parent_folder_of(const std::string& path)
 {
-    const auto schnitt = pfad.rfind('/');
-    if (schnitt == std::string::npos)
+    const auto cut = path.rfind('/');
+    if (cut == std::string::npos)
         return ".";
-    return schnitt == 0 ? "/" : pfad.substr(0, schnitt);
+    return cut == 0 ? "/" : path.substr(0, cut);
 }
 
 // A link whose target is relative leads elsewhere once it lies in another
 // folder, so moving it by renaming would leave a link to nothing. Such a link
 // is moved as a new link that names the same target from the link's old
-// folder, absolutely: made without replacing (an existing ziel fails), then
+// folder, absolutely: made without replacing (an existing target fails), then
 // the old link removed. Returns nullopt when quelle is no such link or stays
 // in its folder (a plain rename does), otherwise 0 or the errno.
-std::optional<int> Verschiebe_relativen_link(const std::string& quelle, const std::string& ziel)
+std::optional<int> move_relative_link(const std::string& source, const std::string& target)
 {
     struct stat info {};
-    if (::lstat(quelle.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+    if (::lstat(source.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
         return std::nullopt;
-    const std::string quellordner = Ordner_von(quelle);
-    if (quellordner == Ordner_von(ziel))
+    const std::string source_folder = parent_folder_of(source);
+    if (source_folder == parent_folder_of(target))
         return std::nullopt;
-    std::string verweis(PATH_MAX, '\0');
-    const ssize_t laenge = ::readlink(quelle.c_str(), verweis.data(), verweis.size());
-    if (laenge <= 0 || static_cast<std::size_t>(laenge) >= verweis.size())
+    std::string link_target(PATH_MAX, '\0');
+    const ssize_t length = ::readlink(source.c_str(), link_target.data(), link_target.size());
+    if (length <= 0 || static_cast<std::size_t>(length) >= link_target.size())
         return std::nullopt; // changed or unreadable meanwhile: the plain rename decides
-    verweis.resize(static_cast<std::size_t>(laenge));
-    if (verweis.front() == '/')
+    link_target.resize(static_cast<std::size_t>(length));
+    if (link_target.front() == '/')
         return std::nullopt;
-    char* absolut = ::realpath(quellordner.c_str(), nullptr);
-    if (absolut == nullptr)
+    char* absolute_folder = ::realpath(source_folder.c_str(), nullptr);
+    if (absolute_folder == nullptr)
         return errno;
-    std::string ordner = absolut;
-    std::free(absolut);
-    const std::string neuer_verweis = ordner + (ordner == "/" ? "" : "/") + verweis;
-    if (::symlink(neuer_verweis.c_str(), ziel.c_str()) != 0)
+    std::string folder = absolute_folder;
+    std::free(absolute_folder);
+    const std::string new_target = folder + (folder == "/" ? "" : "/") + link_target;
+    if (::symlink(new_target.c_str(), target.c_str()) != 0)
         return errno;
-    if (::unlink(quelle.c_str()) != 0) {
-        const int fehler = errno;
-        ::unlink(ziel.c_str());
-        return fehler;
+    if (::unlink(source.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(target.c_str());
+        return error;
     }
     return 0;
 }
 
 // Closes a descriptor once, at the latest when the holder goes.
-class Deskriptor {
+class FileDescriptor {
 public:
-    explicit Deskriptor(int fd) : fd_(fd) {}
-    ~Deskriptor()
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor()
     {
         if (fd_ >= 0)
             ::close(fd_);
     }
-    Deskriptor(const Deskriptor&) = delete;
-    Deskriptor& operator=(const Deskriptor&) = delete;
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
     int fd() const { return fd_; }
-    int schliesse()
+    int close()
     {
-        const int ergebnis = ::close(fd_);
+        const int result = ::close(fd_);
         fd_ = -1;
-        return ergebnis == 0 ? 0 : errno;
+        return result == 0 ? 0 : errno;
     }
 
 private:
@@ -117,133 +117,133 @@ private:
 };
 
 
-void Synchronisiere_ordner(const std::string& ordner)
+void sync_folder(const std::string& folder)
 {
-    Pruefe_haken(Systemoperation::Synchronisieren, ordner);
-    const Deskriptor fd(::open(ordner.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    check_fault_hook(SystemOperation::Sync, folder);
+    const FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.fd() < 0)
-        Wirf_errno(errno);
+        throw_errno(errno);
     // Some file systems cannot synchronise a folder; the data is safe anyway.
     if (::fsync(fd.fd()) != 0 && errno != EINVAL && errno != EROFS)
-        Wirf_errno(errno);
+        throw_errno(errno);
 }
 
-// Copies quelle into a fresh temporary file in ziel's folder and links it
+// Copies quelle into a fresh temporary file in target's folder and links it
 // into place; the source stays. On failure nothing new is left behind.
-void Kopiere_an_ziel(const std::string& quelle, const std::string& ziel)
+void copy_to_target(const std::string& source, const std::string& target)
 {
-    Pruefe_haken(Systemoperation::Kopieren, ziel);
-    const Deskriptor ein(::open(quelle.c_str(), O_RDONLY | O_CLOEXEC));
-    if (ein.fd() < 0)
-        Wirf_errno(errno);
+    check_fault_hook(SystemOperation::Copy, target);
+    const FileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (in.fd() < 0)
+        throw_errno(errno);
     struct stat info {};
-    if (::fstat(ein.fd(), &info) != 0)
-        Wirf_errno(errno);
+    if (::fstat(in.fd(), &info) != 0)
+        throw_errno(errno);
     if (!S_ISREG(info.st_mode))
-        throw Fehler(Fehlernummer::Zugriffsfehler);
+        throw Error(ErrorNumber::PathFileAccessError);
 
-    const std::string ordner = Ordner_von(ziel);
-    std::string kopie = ordner + (ordner == "/" ? "" : "/") + ".cartonym-kopie-XXXXXX";
-    Deskriptor aus(::mkostemp(kopie.data(), O_CLOEXEC));
-    if (aus.fd() < 0)
-        Wirf_errno(errno);
+    const std::string folder = parent_folder_of(target);
+    std::string copy_path = folder + (folder == "/" ? "" : "/") + ".cartonym-kopie-XXXXXX";
+    FileDescriptor out(::mkostemp(copy_path.data(), O_CLOEXEC));
+    if (out.fd() < 0)
+        throw_errno(errno);
     try {
-        if (::fchmod(aus.fd(), info.st_mode & 0777) != 0)
-            Wirf_errno(errno);
-        char puffer[65536];
+        if (::fchmod(out.fd(), info.st_mode & 0777) != 0)
+            throw_errno(errno);
+        char buffer[65536];
         for (;;) {
-            const ssize_t n = ::read(ein.fd(), puffer, sizeof puffer);
+            const ssize_t n = ::read(in.fd(), buffer, sizeof buffer);
             if (n < 0) {
                 if (errno == EINTR)
                     continue;
-                Wirf_errno(errno);
+                throw_errno(errno);
             }
             if (n == 0)
                 break;
-            Schreibe_alles(aus.fd(), std::string_view(puffer, static_cast<std::size_t>(n)), kopie);
+            write_all(out.fd(), std::string_view(buffer, static_cast<std::size_t>(n)), copy_path);
         }
-        Pruefe_haken(Systemoperation::Synchronisieren, kopie);
-        if (::fsync(aus.fd()) != 0)
-            Wirf_errno(errno);
-        if (const int fehler = aus.schliesse())
-            Wirf_errno(fehler);
-        if (const int fehler = Umbenennen_ohne_ersetzen(kopie, ziel))
-            Wirf_errno(fehler);
+        check_fault_hook(SystemOperation::Sync, copy_path);
+        if (::fsync(out.fd()) != 0)
+            throw_errno(errno);
+        if (const int error = out.close())
+            throw_errno(error);
+        if (const int error = rename_without_replacing(copy_path, target))
+            throw_errno(error);
     } catch (...) {
-        ::unlink(kopie.c_str());
+        ::unlink(copy_path.c_str());
         throw;
     }
-    Synchronisiere_ordner(ordner);
+    sync_folder(folder);
 }
 
 } // namespace
 
-void Verschiebe_datei(const std::string& quelle, const std::string& ziel)
+void move_file(const std::string& source, const std::string& target)
 {
-    Pruefe_haken(Systemoperation::Verschieben, ziel);
-    if (const auto fehler = Verschiebe_relativen_link(quelle, ziel)) {
-        if (*fehler)
-            Wirf_errno(*fehler);
+    check_fault_hook(SystemOperation::Move, target);
+    if (const auto error = move_relative_link(source, target)) {
+        if (*error)
+            throw_errno(*error);
         return;
     }
-    if (const int fehler = Umbenennen_ohne_ersetzen(quelle, ziel))
-        Wirf_errno(fehler);
+    if (const int error = rename_without_replacing(source, target))
+        throw_errno(error);
 }
 
-void Verschiebe_ueber_laufwerke(const std::string& quelle, const std::string& ziel)
+void move_across_file_systems(const std::string& source, const std::string& target)
 {
-    int fehler = Injizierter_fehler(Systemoperation::Verschieben, ziel);
-    if (fehler == 0)
-        fehler = Umbenennen_ohne_ersetzen(quelle, ziel);
-    if (fehler == 0)
+    int error = injected_error(SystemOperation::Move, target);
+    if (error == 0)
+        error = rename_without_replacing(source, target);
+    if (error == 0)
         return;
-    if (fehler != EXDEV)
-        Wirf_errno(fehler);
+    if (error != EXDEV)
+        throw_errno(error);
     // Another file system: an existing target is refused before any copying.
-    if (Eintrag_existiert(ziel))
-        throw Fehler(Fehlernummer::Datei_existiert);
-    Kopiere_an_ziel(quelle, ziel);
-    Loesche_datei(quelle);
+    if (entry_exists(target))
+        throw Error(ErrorNumber::FileAlreadyExists);
+    copy_to_target(source, target);
+    delete_file(source);
 }
 
-void Lege_ordner_an(const std::string& pfad)
+void create_folder(const std::string& path)
 {
-    Pruefe_haken(Systemoperation::Ordner_anlegen, pfad);
-    if (::mkdir(pfad.c_str(), 0777) != 0) {
+    check_fault_hook(SystemOperation::CreateFolder, path);
+    if (::mkdir(path.c_str(), 0777) != 0) {
         if (errno == EEXIST)
-            throw Fehler(Fehlernummer::Zugriffsfehler);
-        Wirf_errno(errno);
+            throw Error(ErrorNumber::PathFileAccessError);
+        throw_errno(errno);
     }
 }
 
-void Entferne_ordner(const std::string& pfad)
+void remove_folder(const std::string& path)
 {
-    Pruefe_haken(Systemoperation::Ordner_entfernen, pfad);
-    if (::rmdir(pfad.c_str()) != 0) {
-        const int fehler = errno;
-        if (fehler == ENOTEMPTY || fehler == EEXIST)
-            throw Fehler(Fehlernummer::Zugriffsfehler);
+    check_fault_hook(SystemOperation::RemoveFolder, path);
+    if (::rmdir(path.c_str()) != 0) {
+        const int error = errno;
+        if (error == ENOTEMPTY || error == EEXIST)
+            throw Error(ErrorNumber::PathFileAccessError);
         // An entry of that name that is no folder (a file, a FIFO, a link)
         // stays just as a folder with entries does; a path that does not
         // lead there at all is another matter.
         struct stat info {};
-        if (fehler == ENOTDIR && ::lstat(pfad.c_str(), &info) == 0 && !S_ISDIR(info.st_mode))
-            throw Fehler(Fehlernummer::Zugriffsfehler);
-        Wirf_errno(fehler);
+        if (error == ENOTDIR && ::lstat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode))
+            throw Error(ErrorNumber::PathFileAccessError);
+        throw_errno(error);
     }
 }
 
-void Loesche_datei(const std::string& pfad)
+void delete_file(const std::string& path)
 {
-    Pruefe_haken(Systemoperation::Loeschen, pfad);
-    if (::unlink(pfad.c_str()) != 0)
-        Wirf_errno(errno);
+    check_fault_hook(SystemOperation::Delete, path);
+    if (::unlink(path.c_str()) != 0)
+        throw_errno(errno);
 }
 
-bool Eintrag_existiert(const std::string& pfad)
+bool entry_exists(const std::string& path)
 {
     struct stat info {};
-    return ::lstat(pfad.c_str(), &info) == 0;
+    return ::lstat(path.c_str(), &info) == 0;
 }
 
 } // namespace cartonym

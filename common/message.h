@@ -6,12 +6,12 @@
 
 namespace cartonym {
 
-enum class Meldungssymbol { Keines, Information, Ausrufezeichen };
+enum class MessageIcon { None, Information, Exclamation };
 
-struct Meldung {
-    std::string titel;
+struct Message {
+    std::string title;
     std::string text;
-    Meldungssymbol symbol = Meldungssymbol::Information;
+    MessageIcon symbol = MessageIcon::Information;
 };
 
 } // namespace cartonym

@@ -2,33 +2,33 @@
 
 namespace cartonym {
 
-std::string Hextext(std::uint8_t byte)
+std::string hex_text(std::uint8_t byte)
 {
-    static constexpr char ziffern[] = "0123456789ABCDEF";
+    static constexpr char digits[] = "0123456789ABCDEF";
     std::string text;
     if (byte >= 0x10)
-        text += ziffern[byte >> 4];
-    text += ziffern[byte & 0x0F];
+        text += digits[byte >> 4];
+    text += digits[byte & 0x0F];
     return text;
 }
 
 // The sign position first (a blank for a number that is not negative),
 // then the digits.
-std::string Dezimaltext(std::int64_t zahl)
+std::string decimal_text(std::int64_t value)
 {
-    std::string text(1, zahl < 0 ? '-' : ' ');
-    text += std::to_string(zahl < 0 ? -static_cast<std::uint64_t>(zahl) : static_cast<std::uint64_t>(zahl));
+    std::string text(1, value < 0 ? '-' : ' ');
+    text += std::to_string(value < 0 ? -static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value));
     return text;
 }
 
-std::string Dezimaltext_zehntel(std::int64_t zehntel)
+std::string decimal_text_of_tenths(std::int64_t tenths)
 {
-    const std::uint64_t betrag = zehntel < 0 ? -static_cast<std::uint64_t>(zehntel) : static_cast<std::uint64_t>(zehntel);
-    std::string text(1, zehntel < 0 ? '-' : ' ');
-    text += std::to_string(betrag / 10);
-    if (betrag % 10 != 0) {
+    const std::uint64_t amount = tenths < 0 ? -static_cast<std::uint64_t>(tenths) : static_cast<std::uint64_t>(tenths);
+    std::string text(1, tenths < 0 ? '-' : ' ');
+    text += std::to_string(amount / 10);
+    if (amount % 10 != 0) {
         text += '.';
-        text += std::to_string(betrag % 10);
+        text += std::to_string(amount % 10);
     }
     return text;
 }

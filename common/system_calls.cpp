@@ -11,13 +11,13 @@
 namespace cartonym {
 namespace {
 
-Fehlerhaken& Haken()
+FaultHook& installed_hook()
 {
-    static Fehlerhaken haken;
-    return haken;
+    static FaultHook hook;
+    return hook;
 }
 
-Dateikennung Kennung_aus(const struct stat& info)
+FileIdentity identity_from_stat(const struct stat& info)
 {
     return {static_cast<std::uint64_t>(info.st_dev),       static_cast<std::uint64_t>(info.st_ino),
             static_cast<std::uint64_t>(info.st_size),      static_cast<std::int64_t>(info.st_mtim.tv_sec),
@@ -27,98 +27,98 @@ Dateikennung Kennung_aus(const struct stat& info)
 
 } // namespace
 
-Dateikennung Kennung_von(const std::string& pfad)
+FileIdentity identity_of(const std::string& path)
 {
-    if (const int fehler = Injizierter_fehler(Systemoperation::Oeffnen, pfad))
-        Wirf_errno(fehler);
+    if (const int error = injected_error(SystemOperation::Open, path))
+        throw_errno(error);
     struct stat info {};
-    if (::stat(pfad.c_str(), &info) != 0)
-        Wirf_errno(errno);
-    return Kennung_aus(info);
+    if (::stat(path.c_str(), &info) != 0)
+        throw_errno(errno);
+    return identity_from_stat(info);
 }
 
-Fehlerhaken Setze_fehlerhaken(Fehlerhaken haken)
+FaultHook set_fault_hook(FaultHook hook)
 {
-    Fehlerhaken alt = std::move(Haken());
-    Haken() = std::move(haken);
-    return alt;
+    FaultHook old = std::move(installed_hook());
+    installed_hook() = std::move(hook);
+    return old;
 }
 
-int Injizierter_fehler(Systemoperation operation, const std::string& pfad)
+int injected_error(SystemOperation operation, const std::string& path)
 {
-    const auto& haken = Haken();
-    return haken ? haken(operation, pfad) : 0;
+    const auto& hook = installed_hook();
+    return hook ? hook(operation, path) : 0;
 }
 
-void Schreibe_alles(int fd, std::string_view daten, const std::string& pfad)
+void write_all(int fd, std::string_view data_bytes, const std::string& path)
 {
-    if (const int fehler = Injizierter_fehler(Systemoperation::Schreiben, pfad))
-        Wirf_errno(fehler);
-    while (!daten.empty()) {
-        const ssize_t n = ::write(fd, daten.data(), daten.size());
+    if (const int error = injected_error(SystemOperation::Write, path))
+        throw_errno(error);
+    while (!data_bytes.empty()) {
+        const ssize_t n = ::write(fd, data_bytes.data(), data_bytes.size());
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            Wirf_errno(errno);
+            throw_errno(errno);
         }
-        daten.remove_prefix(static_cast<std::size_t>(n));
+        data_bytes.remove_prefix(static_cast<std::size_t>(n));
     }
 }
 
-std::string Programmordner()
+std::string program_folder()
 {
-    std::string pfad(4096, '\0');
-    const ssize_t n = ::readlink("/proc/self/exe", pfad.data(), pfad.size());
+    std::string path(4096, '\0');
+    const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size());
     if (n <= 0)
         return ".";
-    pfad.resize(static_cast<std::size_t>(n));
-    const auto schnitt = pfad.rfind('/');
-    return schnitt == 0 ? "/" : pfad.substr(0, schnitt);
+    path.resize(static_cast<std::size_t>(n));
+    const auto cut = path.rfind('/');
+    return cut == 0 ? "/" : path.substr(0, cut);
 }
 
-Lesedatei::Lesedatei(const std::string& pfad)
-    : pfad_(pfad)
+ReadableFile::ReadableFile(const std::string& path)
+    : path_(path)
 {
-    if (const int fehler = Injizierter_fehler(Systemoperation::Oeffnen, pfad))
-        Wirf_errno(fehler);
-    fd_ = ::open(pfad.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (const int error = injected_error(SystemOperation::Open, path))
+        throw_errno(error);
+    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd_ < 0)
-        Wirf_errno(errno);
+        throw_errno(errno);
     struct stat info {};
     if (::fstat(fd_, &info) != 0) {
-        const int fehler = errno;
+        const int error = errno;
         ::close(fd_);
-        Wirf_errno(fehler);
+        throw_errno(error);
     }
     if (!S_ISREG(info.st_mode)) {
         ::close(fd_);
-        throw Fehler(Fehlernummer::Zugriffsfehler);
+        throw Error(ErrorNumber::PathFileAccessError);
     }
-    kennung_ = Kennung_aus(info);
+    identity_ = identity_from_stat(info);
 }
 
-Lesedatei::~Lesedatei()
+ReadableFile::~ReadableFile()
 {
     if (fd_ >= 0)
         ::close(fd_);
 }
 
-void Lesedatei::lies(std::uint64_t versatz, unsigned char* ziel, std::size_t anzahl) const
+void ReadableFile::read_at(std::uint64_t offset, unsigned char* target, std::size_t count) const
 {
-    std::memset(ziel, 0, anzahl);
-    if (const int fehler = Injizierter_fehler(Systemoperation::Lesen, pfad_))
-        Wirf_errno(fehler);
-    std::size_t gelesen = 0;
-    while (gelesen < anzahl) {
-        const ssize_t n = ::pread(fd_, ziel + gelesen, anzahl - gelesen, static_cast<off_t>(versatz + gelesen));
+    std::memset(target, 0, count);
+    if (const int error = injected_error(SystemOperation::Read, path_))
+        throw_errno(error);
+    std::size_t read_count = 0;
+    while (read_count < count) {
+        const ssize_t n = ::pread(fd_, target + read_count, count - read_count, static_cast<off_t>(offset + read_count));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            Wirf_errno(errno);
+            throw_errno(errno);
         }
         if (n == 0)
             break; // end of file: the rest stays 0
-        gelesen += static_cast<std::size_t>(n);
+        read_count += static_cast<std::size_t>(n);
     }
 }
 

@@ -11,72 +11,72 @@
 
 namespace cartonym {
 
-enum class Systemoperation {
-    Oeffnen,
-    Lesen,
-    Schreiben,
-    Synchronisieren,
-    Schliessen,
-    Verschieben,
-    Kopieren,
-    Ordner_anlegen,
-    Ordner_entfernen,
-    Loeschen,
-    Auflisten,
+enum class SystemOperation {
+    Open,
+    Read,
+    Write,
+    Sync,
+    Close,
+    Move,
+    Copy,
+    CreateFolder,
+    RemoveFolder,
+    Delete,
+    List,
 };
 
 // Returns an errno to inject, or 0 to let the operation run.
-using Fehlerhaken = std::function<int(Systemoperation, const std::string& pfad)>;
+using FaultHook = std::function<int(SystemOperation, const std::string& path)>;
 
 // Installs the hook (an empty function removes it); returns the previous one.
-Fehlerhaken Setze_fehlerhaken(Fehlerhaken haken);
+FaultHook set_fault_hook(FaultHook hook);
 
 // The errno the hook injects for this operation, or 0.
-int Injizierter_fehler(Systemoperation operation, const std::string& pfad);
+int injected_error(SystemOperation operation, const std::string& path);
 
-// Writes every byte to fd, going on after interruptions; throws Fehler.
-// Hook: Schreiben (pfad names the file for the hook and nothing else).
-void Schreibe_alles(int fd, std::string_view daten, const std::string& pfad);
+// Writes every byte to fd, going on after interruptions; throws Error.
+// Hook: Write (pfad names the file for the hook and nothing else).
+void write_all(int fd, std::string_view data_bytes, const std::string& path);
 
 // The folder that holds the running executable.
-std::string Programmordner();
+std::string program_folder();
 
 // What tells one version of a file from another.
-struct Dateikennung {
-    std::uint64_t geraet = 0;
+struct FileIdentity {
+    std::uint64_t device = 0;
     std::uint64_t inode = 0;
-    std::uint64_t groesse = 0;
+    std::uint64_t size = 0;
     std::int64_t mtime_s = 0;
     std::int64_t mtime_ns = 0;
     std::int64_t ctime_s = 0; // changes with the access rights too
     std::int64_t ctime_ns = 0;
-    bool operator==(const Dateikennung&) const = default;
+    bool operator==(const FileIdentity&) const = default;
 };
 
 // The identity of the file at pfad, following links, without opening it;
-// throws Fehler when it cannot be examined. Hook: Oeffnen.
-Dateikennung Kennung_von(const std::string& pfad);
+// throws Error when it cannot be examined. Hook: Open.
+FileIdentity identity_of(const std::string& path);
 
 // A file opened for positioned binary reads. Opening never blocks: the file
 // is opened non-blocking and anything but a regular file (a FIFO, socket or
 // device) is refused with a path/file access error. Closed by the destructor.
-class Lesedatei {
+class ReadableFile {
 public:
-    explicit Lesedatei(const std::string& pfad);
-    ~Lesedatei();
-    Lesedatei(const Lesedatei&) = delete;
-    Lesedatei& operator=(const Lesedatei&) = delete;
+    explicit ReadableFile(const std::string& path);
+    ~ReadableFile();
+    ReadableFile(const ReadableFile&) = delete;
+    ReadableFile& operator=(const ReadableFile&) = delete;
 
-    std::uint64_t laenge() const noexcept { return kennung_.groesse; }
-    const Dateikennung& kennung() const noexcept { return kennung_; }
+    std::uint64_t length() const noexcept { return identity_.size; }
+    const FileIdentity& identity() const noexcept { return identity_; }
 
     // Reads anzahl bytes at versatz; bytes beyond the end of the file read as 0.
-    void lies(std::uint64_t versatz, unsigned char* ziel, std::size_t anzahl) const;
+    void read_at(std::uint64_t offset, unsigned char* target, std::size_t count) const;
 
 private:
     int fd_ = -1;
-    Dateikennung kennung_;
-    std::string pfad_;
+    FileIdentity identity_;
+    std::string path_;
 };
 
 } // namespace cartonym

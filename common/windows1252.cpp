@@ -6,7 +6,7 @@ namespace cartonym {
 namespace {
 
 // Code points of the bytes 0x80 to 0x9F; the undefined ones keep their value.
-constexpr std::array<char32_t, 32> obere_steuerzeichen = {
+constexpr std::array<char32_t, 32> upper_code_points = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
@@ -14,107 +14,107 @@ constexpr std::array<char32_t, 32> obere_steuerzeichen = {
 };
 
 // Decodes one UTF-8 sequence at pos; returns false for a malformed one.
-bool Lies_utf8(std::string_view text, std::size_t& pos, char32_t& zeichen)
+bool decode_utf8(std::string_view text, std::size_t& pos, char32_t& character)
 {
-    const auto erstes = static_cast<unsigned char>(text[pos]);
-    int folgebytes = 0;
+    const auto first_byte = static_cast<unsigned char>(text[pos]);
+    int continuation_bytes = 0;
     char32_t minimum = 0;
-    if (erstes < 0x80) {
-        zeichen = erstes;
+    if (first_byte < 0x80) {
+        character = first_byte;
         ++pos;
         return true;
-    } else if ((erstes & 0xE0) == 0xC0) {
-        zeichen = erstes & 0x1F;
-        folgebytes = 1;
+    } else if ((first_byte & 0xE0) == 0xC0) {
+        character = first_byte & 0x1F;
+        continuation_bytes = 1;
         minimum = 0x80;
-    } else if ((erstes & 0xF0) == 0xE0) {
-        zeichen = erstes & 0x0F;
-        folgebytes = 2;
+    } else if ((first_byte & 0xF0) == 0xE0) {
+        character = first_byte & 0x0F;
+        continuation_bytes = 2;
         minimum = 0x800;
-    } else if ((erstes & 0xF8) == 0xF0) {
-        zeichen = erstes & 0x07;
-        folgebytes = 3;
+    } else if ((first_byte & 0xF8) == 0xF0) {
+        character = first_byte & 0x07;
+        continuation_bytes = 3;
         minimum = 0x10000;
     } else {
         return false;
     }
-    if (pos + static_cast<std::size_t>(folgebytes) >= text.size())
+    if (pos + static_cast<std::size_t>(continuation_bytes) >= text.size())
         return false;
-    for (int i = 1; i <= folgebytes; ++i) {
-        const auto folge = static_cast<unsigned char>(text[pos + i]);
-        if ((folge & 0xC0) != 0x80)
+    for (int i = 1; i <= continuation_bytes; ++i) {
+        const auto continuation = static_cast<unsigned char>(text[pos + i]);
+        if ((continuation & 0xC0) != 0x80)
             return false;
-        zeichen = (zeichen << 6) | (folge & 0x3F);
+        character = (character << 6) | (continuation & 0x3F);
     }
-    if (zeichen < minimum || zeichen > 0x10FFFF || (zeichen >= 0xD800 && zeichen <= 0xDFFF))
+    if (character < minimum || character > 0x10FFFF || (character >= 0xD800 && character <= 0xDFFF))
         return false;
-    pos += folgebytes + 1;
+    pos += continuation_bytes + 1;
     return true;
 }
 
 } // namespace
 
-char32_t Zeichen_aus_cp1252(unsigned char byte)
+char32_t code_point_from_cp1252(unsigned char byte)
 {
     if (byte >= 0x80 && byte <= 0x9F)
-        return obere_steuerzeichen[byte - 0x80];
+        return upper_code_points[byte - 0x80];
     return byte;
 }
 
-std::optional<unsigned char> Cp1252_aus_zeichen(char32_t zeichen)
+std::optional<unsigned char> cp1252_from_code_point(char32_t character)
 {
-    if (zeichen < 0x80 || (zeichen >= 0xA0 && zeichen <= 0xFF))
-        return static_cast<unsigned char>(zeichen);
-    for (std::size_t i = 0; i < obere_steuerzeichen.size(); ++i) {
-        if (obere_steuerzeichen[i] == zeichen)
+    if (character < 0x80 || (character >= 0xA0 && character <= 0xFF))
+        return static_cast<unsigned char>(character);
+    for (std::size_t i = 0; i < upper_code_points.size(); ++i) {
+        if (upper_code_points[i] == character)
             return static_cast<unsigned char>(0x80 + i);
     }
     return std::nullopt;
 }
 
-void Haenge_utf8_an(std::string& ziel, char32_t zeichen)
+void append_utf8(std::string& target, char32_t character)
 {
-    if (zeichen < 0x80) {
-        ziel += static_cast<char>(zeichen);
-    } else if (zeichen < 0x800) {
-        ziel += static_cast<char>(0xC0 | (zeichen >> 6));
-        ziel += static_cast<char>(0x80 | (zeichen & 0x3F));
-    } else if (zeichen < 0x10000) {
-        ziel += static_cast<char>(0xE0 | (zeichen >> 12));
-        ziel += static_cast<char>(0x80 | ((zeichen >> 6) & 0x3F));
-        ziel += static_cast<char>(0x80 | (zeichen & 0x3F));
+    if (character < 0x80) {
+        target += static_cast<char>(character);
+    } else if (character < 0x800) {
+        target += static_cast<char>(0xC0 | (character >> 6));
+        target += static_cast<char>(0x80 | (character & 0x3F));
+    } else if (character < 0x10000) {
+        target += static_cast<char>(0xE0 | (character >> 12));
+        target += static_cast<char>(0x80 | ((character >> 6) & 0x3F));
+        target += static_cast<char>(0x80 | (character & 0x3F));
     } else {
-        ziel += static_cast<char>(0xF0 | (zeichen >> 18));
-        ziel += static_cast<char>(0x80 | ((zeichen >> 12) & 0x3F));
-        ziel += static_cast<char>(0x80 | ((zeichen >> 6) & 0x3F));
-        ziel += static_cast<char>(0x80 | (zeichen & 0x3F));
+        target += static_cast<char>(0xF0 | (character >> 18));
+        target += static_cast<char>(0x80 | ((character >> 12) & 0x3F));
+        target += static_cast<char>(0x80 | ((character >> 6) & 0x3F));
+        target += static_cast<char>(0x80 | (character & 0x3F));
     }
 }
 
-std::string Utf8_aus_cp1252(std::string_view text)
+std::string utf8_from_cp1252(std::string_view text)
 {
-    std::string ergebnis;
-    ergebnis.reserve(text.size() + text.size() / 4);
+    std::string result;
+    result.reserve(text.size() + text.size() / 4);
     for (const char c : text)
-        Haenge_utf8_an(ergebnis, Zeichen_aus_cp1252(static_cast<unsigned char>(c)));
-    return ergebnis;
+        append_utf8(result, code_point_from_cp1252(static_cast<unsigned char>(c)));
+    return result;
 }
 
-std::optional<std::string> Cp1252_aus_utf8(std::string_view text)
+std::optional<std::string> cp1252_from_utf8(std::string_view text)
 {
-    std::string ergebnis;
-    ergebnis.reserve(text.size());
+    std::string result;
+    result.reserve(text.size());
     std::size_t pos = 0;
     while (pos < text.size()) {
-        char32_t zeichen = 0;
-        if (!Lies_utf8(text, pos, zeichen))
+        char32_t character = 0;
+        if (!decode_utf8(text, pos, character))
             return std::nullopt;
-        const auto byte = Cp1252_aus_zeichen(zeichen);
+        const auto byte = cp1252_from_code_point(character);
         if (!byte)
             return std::nullopt;
-        ergebnis += static_cast<char>(*byte);
+        result += static_cast<char>(*byte);
     }
-    return ergebnis;
+    return result;
 }
 
 } // namespace cartonym

@@ -12,18 +12,18 @@ namespace cartonym {
 // The Unicode code point that a Windows-1252 byte stands for. The five bytes
 // the code page leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) stand for the
 // C1 control characters of the same value, so every byte survives a round trip.
-char32_t Zeichen_aus_cp1252(unsigned char byte);
+char32_t code_point_from_cp1252(unsigned char byte);
 
 // The Windows-1252 byte for a code point, if the code page has one.
-std::optional<unsigned char> Cp1252_aus_zeichen(char32_t zeichen);
+std::optional<unsigned char> cp1252_from_code_point(char32_t character);
 
-std::string Utf8_aus_cp1252(std::string_view text);
+std::string utf8_from_cp1252(std::string_view text);
 
 // Converts UTF-8 to Windows-1252; nullopt when the text is not valid UTF-8
 // or holds a character the code page cannot write.
-std::optional<std::string> Cp1252_aus_utf8(std::string_view text);
+std::optional<std::string> cp1252_from_utf8(std::string_view text);
 
 // Appends the UTF-8 form of a code point.
-void Haenge_utf8_an(std::string& ziel, char32_t zeichen);
+void append_utf8(std::string& target, char32_t character);
 
 } // namespace cartonym

@@ -29,15 +29,15 @@ namespace {
 // Message boxes are answered at once; their texts go to the terminal.
 class Stille_meldungen : public cartonym::ui::Meldungsdienst {
 public:
-    cartonym::ui::Meldungsantwort zeige(QWidget*, const cartonym::Meldung& meldung,
+    cartonym::ui::Meldungsantwort zeige(QWidget*, const cartonym::Message& message,
                                         cartonym::ui::Meldungsknoepfe) override
     {
-        std::printf("[%s] %s\n", meldung.titel.c_str(), meldung.text.c_str());
+        std::printf("[%s] %s\n", message.title.c_str(), message.text.c_str());
         return cartonym::ui::Meldungsantwort::Ok;
     }
 };
 
-void Warte(int millisekunden)
+void wait_for(int millisekunden)
 {
     QEventLoop schleife;
     QTimer::singleShot(millisekunden, &schleife, &QEventLoop::quit);
@@ -46,16 +46,16 @@ void Warte(int millisekunden)
 
 double Prozessorsekunden()
 {
-    rusage verbrauch{};
-    getrusage(RUSAGE_SELF, &verbrauch);
-    return static_cast<double>(verbrauch.ru_utime.tv_sec + verbrauch.ru_stime.tv_sec)
-        + static_cast<double>(verbrauch.ru_utime.tv_usec + verbrauch.ru_stime.tv_usec) / 1e6;
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-bool Speichere(QWidget* fenster, const QString& pfad)
+bool Speichere(QWidget* fenster, const QString& path)
 {
-    const bool ok = fenster->grab().save(pfad, "PNG");
-    std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(pfad));
+    const bool ok = fenster->grab().save(path, "PNG");
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
     return ok;
 }
 
@@ -70,39 +70,39 @@ int main(int argc, char** argv)
     }
     using namespace cartonym::ui;
     Lade_bilder();
-    const QString ordner = QString::fromLocal8Bit(argv[2]);
+    const QString folder = QString::fromLocal8Bit(argv[2]);
     const QString ausgabe = QString::fromLocal8Bit(argv[3]);
     const int about_sekunden = argc > 4 ? QString::fromLocal8Bit(argv[4]).toInt() : 0;
 
-    Stille_meldungen meldungen;
+    Stille_meldungen messages;
     Schale schale;
-    Form1 form(argv[1], meldungen, schale, Standard_uhr());
+    Form1 form(argv[1], messages, schale, Standard_uhr());
     form.show();
-    form.Ordner->setze_pfad(ordner);
-    Warte(300);
+    form.Ordner->setze_pfad(folder);
+    wait_for(300);
     bool ok = true;
 
     // File mode with a known image selected.
-    const auto treffer = form.Dateien->findItems(QStringLiteral("starlight.smc"), Qt::MatchExactly);
-    if (!treffer.isEmpty())
-        form.Dateien->setCurrentItem(treffer.front());
-    Warte(200);
+    const auto match = form.Dateien->findItems(QStringLiteral("starlight.smc"), Qt::MatchExactly);
+    if (!match.isEmpty())
+        form.Dateien->setCurrentItem(match.front());
+    wait_for(200);
     ok &= Speichere(&form, ausgabe + QStringLiteral("/file-mode.png"));
 
     // The About window, scrolling for a while.
-    frmAbout about(&form, meldungen, schale, Standard_uhr(), [&form] { form.setEnabled(true); });
+    frmAbout about(&form, messages, schale, Standard_uhr(), [&form] { form.setEnabled(true); });
     about.show();
-    Warte(2500);
+    wait_for(2500);
     ok &= Speichere(&about, ausgabe + QStringLiteral("/about.png"));
     if (about_sekunden > 0) {
-        const double vorher = Prozessorsekunden();
-        QElapsedTimer uhr;
-        uhr.start();
-        Warte(about_sekunden * 1000);
-        const double verbraucht = Prozessorsekunden() - vorher;
+        const double before = Prozessorsekunden();
+        QElapsedTimer clock_;
+        clock_.start();
+        wait_for(about_sekunden * 1000);
+        const double verbraucht = Prozessorsekunden() - before;
         std::printf("about-open cpu %.3f s in %.1f s = %.2f %% of one core, %d frames\n", verbraucht,
-                    static_cast<double>(uhr.elapsed()) / 1000.0,
-                    100.0 * verbraucht / (static_cast<double>(uhr.elapsed()) / 1000.0), about.Bilderzahl);
+                    static_cast<double>(clock_.elapsed()) / 1000.0,
+                    100.0 * verbraucht / (static_cast<double>(clock_.elapsed()) / 1000.0), about.image_count);
     }
     about.Command1->click();
 
@@ -111,7 +111,7 @@ int main(int argc, char** argv)
     form.Timer1_Timer();
     form.Checkgamelist->setChecked(true);
     form.Batchrun->click();
-    Warte(300);
+    wait_for(300);
     ok &= Speichere(&form, ausgabe + QStringLiteral("/batch-mode.png"));
     return ok ? 0 : 1;
 }

@@ -18,66 +18,66 @@
 
 namespace {
 
-constexpr std::uint64_t Stellen[] = {0x7FC0, 0xFFC0, 0x81C0, 0x101C0};
+constexpr std::uint64_t Sites[] = {0x7FC0, 0xFFC0, 0x81C0, 0x101C0};
 
-void Pruefe(bool bedingung)
+void check(bool condition)
 {
-    if (!bedingung)
+    if (!condition)
         std::abort();
 }
 
-bool Bekannter_formatcode(const std::string& code)
+bool known_format_code(const std::string& code)
 {
-    for (const char* bekannt : {"SWC LO", "SWC HI", "GDR LO", "GDR HI", "FIG LO", "FIG HI", "COS LO", "NO LO", "NO HI"})
-        if (code == bekannt)
+    for (const char* known : {"SWC LO", "SWC HI", "GDR LO", "GDR HI", "FIG LO", "FIG HI", "COS LO", "NO LO", "NO HI"})
+        if (code == known)
             return true;
     return false;
 }
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t groesse)
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data_bytes, std::size_t size)
 {
     static const int fd = ::memfd_create("rom", MFD_CLOEXEC);
-    static const std::string pfad = "/proc/self/fd/" + std::to_string(fd);
-    if (fd < 0 || groesse < 4)
+    static const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    if (fd < 0 || size < 4)
         return 0;
 
-    std::uint32_t laenge = 0;
-    std::memcpy(&laenge, daten, 4);
-    laenge %= 0x200000; // up to 2 MiB, sites beyond the end included
-    daten += 4;
-    groesse -= 4;
+    std::uint32_t length = 0;
+    std::memcpy(&length, data_bytes, 4);
+    length %= 0x200000; // up to 2 MiB, sites beyond the end included
+    data_bytes += 4;
+    size -= 4;
 
-    Pruefe(::ftruncate(fd, 0) == 0 && ::ftruncate(fd, laenge) == 0);
-    const auto schreibe = [&](std::uint64_t versatz, std::size_t anzahl) {
-        anzahl = std::min(anzahl, groesse);
-        if (versatz < laenge && anzahl > 0)
-            Pruefe(::pwrite(fd, daten, std::min<std::uint64_t>(anzahl, laenge - versatz), static_cast<off_t>(versatz)) >= 0);
-        daten += anzahl;
-        groesse -= anzahl;
+    check(::ftruncate(fd, 0) == 0 && ::ftruncate(fd, length) == 0);
+    const auto write = [&](std::uint64_t offset, std::size_t count) {
+        count = std::min(count, size);
+        if (offset < length && count > 0)
+            check(::pwrite(fd, data_bytes, std::min<std::uint64_t>(count, length - offset), static_cast<off_t>(offset)) >= 0);
+        data_bytes += count;
+        size -= count;
     };
-    schreibe(0, 512);
-    for (const std::uint64_t stelle : Stellen)
-        schreibe(stelle, 32);
+    write(0, 512);
+    for (const std::uint64_t site : Sites)
+        write(site, 32);
 
-    cartonym::Analyse analyse;
+    cartonym::RomAnalysis analysis;
     try {
-        analyse = cartonym::Analysiere_rom(pfad);
-    } catch (const cartonym::Fehler&) {
+        analysis = cartonym::Analysiere_rom(path);
+    } catch (const cartonym::Error&) {
         std::abort(); // a readable regular file must never fail
     }
-    if (!analyse.Rom_ok) {
-        Pruefe(analyse.Formatcode.empty() && analyse.Interner_name.empty());
+    if (!analysis.Rom_ok) {
+        check(analysis.Formatcode.empty() && analysis.Interner_name.empty());
         return 0;
     }
-    Pruefe(Bekannter_formatcode(analyse.Formatcode));
-    Pruefe(analyse.Interner_name.size() == 21);
-    Pruefe(analyse.Pruefsumme.size() >= 2 && analyse.Pruefsumme.size() <= 4);
-    Pruefe(analyse.Endung == ".smc" || analyse.Endung == ".swc" || analyse.Endung == ".fig");
-    Pruefe(!analyse.Size_text.empty() && !analyse.Land_text.empty() && !analyse.Hersteller_text.empty());
+    check(known_format_code(analysis.Formatcode));
+    check(analysis.Interner_name.size() == 21);
+    check(analysis.Pruefsumme.size() >= 2 && analysis.Pruefsumme.size() <= 4);
+    check(analysis.Endung == ".smc" || analysis.Endung == ".swc" || analysis.Endung == ".fig");
+    check(!analysis.Size_text.empty() && !analysis.Land_text.empty() && !analysis.Hersteller_text.empty());
     // Every internal name survives the trip to UTF-8 and back unchanged.
-    const auto zurueck = cartonym::Cp1252_aus_utf8(cartonym::Utf8_aus_cp1252(analyse.Interner_name));
-    Pruefe(zurueck && *zurueck == analyse.Interner_name);
+    const auto back = cartonym::cp1252_from_utf8(cartonym::utf8_from_cp1252(analysis.Interner_name));
+    check(back && *back == analysis.Interner_name);
     return 0;
 }

@@ -14,49 +14,49 @@
 
 namespace {
 
-struct Ausgang {
-    int fehler = 0;
-    cartonym::Namensergebnis ergebnis;
+struct Outcome {
+    int error = 0;
+    cartonym::LookupResult result;
 };
 
-template <typename Suche>
-Ausgang Fuehre_aus(Suche suche)
+template <typename search>
+Outcome run_lookup(search lookup)
 {
-    Ausgang ausgang;
+    Outcome outcome;
     try {
-        ausgang.ergebnis = suche();
-    } catch (const cartonym::Fehler& fehler) {
-        ausgang.fehler = fehler.zahl();
+        outcome.result = lookup();
+    } catch (const cartonym::Error& error) {
+        outcome.error = error.value();
     }
-    return ausgang;
+    return outcome;
 }
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t groesse)
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data_bytes, std::size_t size)
 {
-    if (groesse < 21)
+    if (size < 21)
         return 0;
-    cartonym::Analyse analyse;
-    analyse.Rom_ok = true;
-    analyse.Interner_name.assign(reinterpret_cast<const char*>(daten), 21);
-    analyse.Landkuerzel = " (USA)";
-    analyse.Endung = ".smc";
-    const std::string_view text(reinterpret_cast<const char*>(daten) + 21, groesse - 21);
+    cartonym::RomAnalysis analysis;
+    analysis.Rom_ok = true;
+    analysis.Interner_name.assign(reinterpret_cast<const char*>(data_bytes), 21);
+    analysis.Landkuerzel = " (USA)";
+    analysis.Endung = ".smc";
+    const std::string_view text(reinterpret_cast<const char*>(data_bytes) + 21, size - 21);
 
-    const Ausgang vorne_nach_hinten = Fuehre_aus([&] { return cartonym::Finde_romname_in(analyse, text); });
-    const Ausgang ueber_index = Fuehre_aus([&] {
-        const cartonym::Datenbankindex index(text);
-        return index.suche(analyse.Interner_name, analyse);
+    const Outcome front_to_back = run_lookup([&] { return cartonym::search_database_text(analysis, text); });
+    const Outcome through_index = run_lookup([&] {
+        const cartonym::DatabaseIndex index(text);
+        return index.lookup(analysis.Interner_name, analysis);
     });
-    if (vorne_nach_hinten.fehler != ueber_index.fehler)
+    if (front_to_back.error != through_index.error)
         std::abort();
-    if (vorne_nach_hinten.fehler == 0
-        && (vorne_nach_hinten.ergebnis.Neuer_name != ueber_index.ergebnis.Neuer_name
-            || vorne_nach_hinten.ergebnis.Voller_name != ueber_index.ergebnis.Voller_name
-            || vorne_nach_hinten.ergebnis.Db_interner_name != ueber_index.ergebnis.Db_interner_name))
+    if (front_to_back.error == 0
+        && (front_to_back.result.Neuer_name != through_index.result.Neuer_name
+            || front_to_back.result.Voller_name != through_index.result.Voller_name
+            || front_to_back.result.Db_interner_name != through_index.result.Db_interner_name))
         std::abort();
-    if (vorne_nach_hinten.fehler != 0 && vorne_nach_hinten.fehler != 62)
+    if (front_to_back.error != 0 && front_to_back.error != 62)
         std::abort(); // text in memory can only end too early
     return 0;
 }

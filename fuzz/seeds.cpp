@@ -14,21 +14,21 @@ namespace {
 using namespace cartonym::fixtures;
 
 // The analysis fuzzer's layout: length, offsets 0-511, the four sites.
-std::string Kompakt(const std::string& bild)
+std::string Compact(const std::string& image)
 {
-    const auto laenge = static_cast<std::uint32_t>(bild.size());
-    std::string eingabe(4, '\0');
-    std::memcpy(eingabe.data(), &laenge, 4);
-    const auto haenge_an = [&](std::size_t versatz, std::size_t anzahl) {
-        std::string stueck(anzahl, '\0');
-        if (versatz < bild.size())
-            stueck.replace(0, std::min(anzahl, bild.size() - versatz), bild.substr(versatz, anzahl));
-        eingabe += stueck;
+    const auto length = static_cast<std::uint32_t>(image.size());
+    std::string input(4, '\0');
+    std::memcpy(input.data(), &length, 4);
+    const auto append = [&](std::size_t offset, std::size_t count) {
+        std::string piece(count, '\0');
+        if (offset < image.size())
+            piece.replace(0, std::min(count, image.size() - offset), image.substr(offset, count));
+        input += piece;
     };
-    haenge_an(0, 512);
-    for (const std::size_t stelle : {0x7FC0, 0xFFC0, 0x81C0, 0x101C0})
-        haenge_an(stelle, 32);
-    return eingabe;
+    append(0, 512);
+    for (const std::size_t site : {0x7FC0, 0xFFC0, 0x81C0, 0x101C0})
+        append(site, 32);
+    return input;
 }
 
 } // namespace
@@ -39,30 +39,30 @@ int main(int argc, char** argv)
         std::cerr << "usage: cartonym-fuzz-seeds ANALYSIS-DIR DATABASE-DIR\n";
         return 2;
     }
-    const std::filesystem::path analyse = argv[1], datenbank = argv[2];
-    std::filesystem::create_directories(analyse);
-    std::filesystem::create_directories(datenbank);
+    const std::filesystem::path analysis = argv[1], database = argv[2];
+    std::filesystem::create_directories(analysis);
+    std::filesystem::create_directories(database);
 
-    int nummer = 0;
-    for (const Kopierkopf kopf : {Kopierkopf::Keiner, Kopierkopf::SWC, Kopierkopf::GDR, Kopierkopf::FIG, Kopierkopf::COS}) {
-        for (const Karte karte : {Karte::LoRom, Karte::HiRom}) {
-            Rombauplan plan;
-            plan.kopf = kopf;
-            plan.karte = karte;
-            plan.romgroesse = static_cast<std::uint8_t>(7 + nummer % 7);
-            plan.land = static_cast<std::uint8_t>(nummer);
-            plan.lizenz = static_cast<std::uint8_t>(nummer * 25);
-            plan.datenlaenge = 0x10000;
-            Schreibe_datei((analyse / ("image-" + std::to_string(nummer++))).string(), Kompakt(Baue_rom(plan)));
+    int number = 0;
+    for (const CopierHeader header : {CopierHeader::None, CopierHeader::SWC, CopierHeader::GDR, CopierHeader::FIG, CopierHeader::COS}) {
+        for (const MemoryMap map : {MemoryMap::LoRom, MemoryMap::HiRom}) {
+            RomPlan plan;
+            plan.header = header;
+            plan.map = map;
+            plan.rom_size = static_cast<std::uint8_t>(7 + number % 7);
+            plan.country = static_cast<std::uint8_t>(number);
+            plan.licensee = static_cast<std::uint8_t>(number * 25);
+            plan.data_length = 0x10000;
+            write_file((analysis / ("image-" + std::to_string(number++))).string(), Compact(build_rom(plan)));
             plan.name = std::string(1, '\xFF') + "REJECTED"; // a rejected name forces the other map
-            Schreibe_datei((analyse / ("image-" + std::to_string(nummer++))).string(), Kompakt(Baue_rom(plan)));
+            write_file((analysis / ("image-" + std::to_string(number++))).string(), Compact(build_rom(plan)));
         }
     }
 
     const std::string name = Interner_name("SEED GAME");
-    Schreibe_datei((datenbank / "found").string(), name + Datenbankzeile("OTHER", "Other") + Datenbankzeile("SEED GAME", "Seed Game"));
-    Schreibe_datei((datenbank / "missing").string(), name + Datenbankzeile("OTHER", "Other"));
-    Schreibe_datei((datenbank / "cut-short").string(), name + Datenbankzeile("OTHER", "Other") + "\"SEED GAME            \"");
-    Schreibe_datei((datenbank / "unquoted").string(), name + "  SEED GAME , \"Seed, Game\"\nX,Y\r");
+    write_file((database / "found").string(), name + database_line("OTHER", "Other") + database_line("SEED GAME", "Seed Game"));
+    write_file((database / "missing").string(), name + database_line("OTHER", "Other"));
+    write_file((database / "cut-short").string(), name + database_line("OTHER", "Other") + "\"SEED GAME            \"");
+    write_file((database / "unquoted").string(), name + "  SEED GAME , \"Seed, Game\"\nX,Y\r");
     return 0;
 }

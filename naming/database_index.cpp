@@ -7,76 +7,76 @@
 
 namespace cartonym {
 
-Datenbankindex::Datenbankindex(std::string_view datenbanktext)
+DatabaseIndex::DatabaseIndex(std::string_view database_text)
 {
-    Eintragsleser leser(datenbanktext);
+    RecordReader reader(database_text);
     try {
         do {
-            Datensatz satz;
-            satz.interner_name = leser.naechstes_element();
-            satz.voller_name = leser.naechstes_element();
-            erster_treffer_.try_emplace(satz.interner_name, datensaetze_.size());
-            datensaetze_.push_back(std::move(satz));
-        } while (!leser.am_ende());
-    } catch (const Fehler& fehler) {
-        if (fehler.nummer() != Fehlernummer::Dateiende)
+            Record record;
+            record.internal_name = reader.next_item();
+            record.full_name = reader.next_item();
+            first_match_.try_emplace(record.internal_name, records_.size());
+            records_.push_back(std::move(record));
+        } while (!reader.at_end());
+    } catch (const Error& error) {
+        if (error.number() != ErrorNumber::InputPastEndOfFile)
             throw;
-        abgeschnitten_ = true;
+        cut_short_ = true;
     }
 }
 
-Namensergebnis Datenbankindex::suche(const std::string& Interner_name, const Analyse& analyse) const
+LookupResult DatabaseIndex::lookup(const std::string& Interner_name, const RomAnalysis& analysis) const
 {
-    Namensergebnis ergebnis;
-    if (const auto treffer = erster_treffer_.find(Interner_name); treffer != erster_treffer_.end()) {
-        const Datensatz& satz = datensaetze_[treffer->second];
-        ergebnis.Db_interner_name = satz.interner_name;
-        ergebnis.Voller_name = satz.voller_name;
-        ergebnis.Neuer_name = Normaler_name(satz.voller_name, analyse.Landkuerzel, analyse.Endung);
-        return ergebnis;
+    LookupResult result;
+    if (const auto match = first_match_.find(Interner_name); match != first_match_.end()) {
+        const Record& record = records_[match->second];
+        result.Db_interner_name = record.internal_name;
+        result.Voller_name = record.full_name;
+        result.Neuer_name = normal_name(record.full_name, analysis.Landkuerzel, analysis.Endung);
+        return result;
     }
-    if (abgeschnitten_)
-        throw Fehler(Fehlernummer::Dateiende);
-    if (!datensaetze_.empty()) {
-        ergebnis.Db_interner_name = datensaetze_.back().interner_name;
-        ergebnis.Voller_name = datensaetze_.back().voller_name;
+    if (cut_short_)
+        throw Error(ErrorNumber::InputPastEndOfFile);
+    if (!records_.empty()) {
+        result.Db_interner_name = records_.back().internal_name;
+        result.Voller_name = records_.back().full_name;
     }
-    return ergebnis;
+    return result;
 }
 
 namespace {
 
 // True while the modification time lies less than two seconds back.
-bool Ist_frisch(const Dateikennung& kennung)
+bool is_fresh(const FileIdentity& identity)
 {
-    timespec jetzt {};
-    ::clock_gettime(CLOCK_REALTIME, &jetzt);
-    const std::int64_t alter_ns = (static_cast<std::int64_t>(jetzt.tv_sec) - kennung.mtime_s) * 1000000000
-        + (static_cast<std::int64_t>(jetzt.tv_nsec) - kennung.mtime_ns);
-    return alter_ns < 2000000000;
+    timespec now_ts {};
+    ::clock_gettime(CLOCK_REALTIME, &now_ts);
+    const std::int64_t age_ns = (static_cast<std::int64_t>(now_ts.tv_sec) - identity.mtime_s) * 1000000000
+        + (static_cast<std::int64_t>(now_ts.tv_nsec) - identity.mtime_ns);
+    return age_ns < 2000000000;
 }
 
 } // namespace
 
-const Datenbankindex& Datenbankcache::index_fuer(const std::string& Datenbankpfad)
+const DatabaseIndex& DatabaseCache::index_for(const std::string& database_path)
 {
     // One stat per lookup while nothing changed; a change of the access
     // rights moves ctime, so a file that became unreadable is opened again
     // and fails as it would without the index.
-    if (index_ && !frisch_ && pfad_ == Datenbankpfad && kennung_ == Kennung_von(Datenbankpfad))
+    if (index_ && !fresh_ && path_ == database_path && identity_ == identity_of(database_path))
         return *index_;
 
-    const Lesedatei datei(Datenbankpfad);
-    std::string text(datei.laenge(), '\0');
-    datei.lies(0, reinterpret_cast<unsigned char*>(text.data()), text.size());
+    const ReadableFile file(database_path);
+    std::string text(file.length(), '\0');
+    file.read_at(0, reinterpret_cast<unsigned char*>(text.data()), text.size());
     if (!index_ || text != text_) {
         index_.reset();
         index_.emplace(text);
         text_ = std::move(text);
     }
-    pfad_ = Datenbankpfad;
-    kennung_ = datei.kennung();
-    frisch_ = Ist_frisch(kennung_);
+    path_ = database_path;
+    identity_ = file.identity();
+    fresh_ = is_fresh(identity_);
     return *index_;
 }
 

@@ -15,23 +15,23 @@ namespace cartonym {
 // The records of one database text, with the first record of every key.
 // A record cut short by the end of the text ends the list; the search
 // reports it (62) only when it gets that far, as a front-to-back read would.
-class Datenbankindex {
+class DatabaseIndex {
 public:
-    explicit Datenbankindex(std::string_view datenbanktext);
+    explicit DatabaseIndex(std::string_view database_text);
 
     // The database search with the results of a front-to-back read.
-    Namensergebnis suche(const std::string& Interner_name, const Analyse& analyse) const;
+    LookupResult lookup(const std::string& Interner_name, const RomAnalysis& analysis) const;
 
-    std::size_t anzahl() const { return datensaetze_.size(); }
+    std::size_t count() const { return records_.size(); }
 
 private:
-    struct Datensatz {
-        std::string interner_name;
-        std::string voller_name;
+    struct Record {
+        std::string internal_name;
+        std::string full_name;
     };
-    std::vector<Datensatz> datensaetze_;
-    std::unordered_map<std::string, std::size_t> erster_treffer_;
-    bool abgeschnitten_ = false; // the text ends inside a record
+    std::vector<Record> records_;
+    std::unordered_map<std::string, std::size_t> first_match_;
+    bool cut_short_ = false; // the text ends inside a record
 };
 
 // Keeps the index of the last database file read. Every lookup examines
@@ -41,16 +41,16 @@ private:
 // modified within the last two seconds may change again without its time
 // stamp moving (file systems keep times at clock-tick granularity), so
 // while it is that fresh its bytes are read and compared on every lookup.
-class Datenbankcache {
+class DatabaseCache {
 public:
-    const Datenbankindex& index_fuer(const std::string& Datenbankpfad);
+    const DatabaseIndex& index_for(const std::string& database_path);
 
 private:
-    std::string pfad_;
-    Dateikennung kennung_;
-    std::optional<Datenbankindex> index_;
+    std::string path_;
+    FileIdentity identity_;
+    std::optional<DatabaseIndex> index_;
     std::string text_;
-    bool frisch_ = false;
+    bool fresh_ = false;
 };
 
 } // namespace cartonym

@@ -6,19 +6,19 @@
 
 namespace cartonym {
 
-std::string Trenner(const std::string& ordner)
+std::string Trenner(const std::string& folder)
 {
-    if (!ordner.empty() && ordner.back() == Pfadtrenner)
+    if (!folder.empty() && folder.back() == path_separator)
         return "";
-    return std::string(1, Pfadtrenner);
+    return std::string(1, path_separator);
 }
 
-std::string Verbinde_pfad(const std::string& ordner, const std::string& name)
+std::string join_path(const std::string& folder, const std::string& name)
 {
-    return ordner + Trenner(ordner) + name;
+    return folder + Trenner(folder) + name;
 }
 
-std::string Normaler_name(const std::string& Voller_name, const std::string& Landkuerzel, const std::string& Endung)
+std::string normal_name(const std::string& Voller_name, const std::string& Landkuerzel, const std::string& Endung)
 {
     return Voller_name + Landkuerzel + Endung;
 }
@@ -29,12 +29,12 @@ std::string Baue_dateiname(std::string& name)
     return name;
 }
 
-std::string Dateisystemname(const std::string& text)
+std::string file_system_name(const std::string& text)
 {
 #ifdef _WIN32
     return text;
 #else
-    return Utf8_aus_cp1252(text);
+    return utf8_from_cp1252(text);
 #endif
 }
 

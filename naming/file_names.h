@@ -7,25 +7,25 @@ namespace cartonym {
 
 // The separator between a folder path and a name on this platform.
 #ifdef _WIN32
-inline constexpr char Pfadtrenner = '\\';
+inline constexpr char path_separator = '\\';
 #else
-inline constexpr char Pfadtrenner = '/';
+inline constexpr char path_separator = '/';
 #endif
 
 // "" when the folder path already ends in the separator (a root folder),
 // otherwise the separator.
-std::string Trenner(const std::string& ordner);
+std::string Trenner(const std::string& folder);
 
 // ordner, Trenner(ordner), name joined.
-std::string Verbinde_pfad(const std::string& ordner, const std::string& name);
+std::string join_path(const std::string& folder, const std::string& name);
 
 // The normal form: full name, country suffix and extension, nothing between.
-std::string Normaler_name(const std::string& Voller_name, const std::string& Landkuerzel, const std::string& Endung);
+std::string normal_name(const std::string& Voller_name, const std::string& Landkuerzel, const std::string& Endung);
 
 // Replaces every space of name by "_", in name itself, and returns the result.
 std::string Baue_dateiname(std::string& name);
 
 // A Windows-1252 name as a file-system name on this platform (UTF-8 here).
-std::string Dateisystemname(const std::string& text);
+std::string file_system_name(const std::string& text);
 
 } // namespace cartonym

@@ -14,90 +14,90 @@
 namespace cartonym {
 namespace {
 
-bool Ist_zeilenende(char c) { return c == '\r' || c == '\n'; }
-bool Ist_leer(char c) { return c == ' ' || c == '\t'; }
+bool is_line_end(char c) { return c == '\r' || c == '\n'; }
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
-std::string Kleinbuchstaben(std::string_view text)
+std::string ascii_lower(std::string_view text)
 {
-    std::string klein(text);
-    std::transform(klein.begin(), klein.end(), klein.begin(), [](char c) {
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) {
         return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
     });
-    return klein;
+    return lower;
 }
 
 // The full name a correction gives, "" for the correction that makes the
 // image unknown, nullopt when no correction applies.
-std::optional<std::string> Korrektur_fuer(const Analyse& analyse)
+std::optional<std::string> correction_for(const RomAnalysis& analysis)
 {
-    const std::string_view name = analyse.Interner_name;
-    const auto links = [&](std::size_t n) { return name.substr(0, n); };
+    const std::string_view name = analysis.Interner_name;
+    const auto left = [&](std::size_t n) { return name.substr(0, n); };
     static constexpr std::string_view xmen = "X-MEN                ";
 
-    if (Kleinbuchstaben(links(7)) == "aladdin")
+    if (ascii_lower(left(7)) == "aladdin")
         return "Aladdin";
-    if (analyse.Pruefsumme == "3581" && name == "SUPPLIED BY ADJ/FLT!!")
+    if (analysis.Pruefsumme == "3581" && name == "SUPPLIED BY ADJ/FLT!!")
         return "Back to the Future 2 (Hacked)";
-    if (links(11) == "BS_Dr Mario")
+    if (left(11) == "BS_Dr Mario")
         return "Dr. Mario";
-    if (Kleinbuchstaben(links(13)) == "first samurai")
+    if (ascii_lower(left(13)) == "first samurai")
         return "First Samurai";
-    if (links(20) == "Super V.G.CONA-S.D.L")
+    if (left(20) == "Super V.G.CONA-S.D.L")
         return "Super V.G.";
-    if (Kleinbuchstaben(links(14)) == "wcw.superbrawl")
+    if (ascii_lower(left(14)) == "wcw.superbrawl")
         return "WCW Super Brawl";
     if (name == xmen) {
-        if (analyse.Pruefsumme == "F0C5")
+        if (analysis.Pruefsumme == "F0C5")
             return "X-Men Arcades Revenge";
-        if (analyse.Pruefsumme == "738")
+        if (analysis.Pruefsumme == "738")
             return "X-Men Mutant Apocalypse";
         return "";
     }
     return std::nullopt;
 }
 
-void Setze_gefunden(Namensergebnis& ergebnis, std::string voller_name, const Analyse& analyse)
+void set_found(LookupResult& result, std::string full_name, const RomAnalysis& analysis)
 {
-    ergebnis.Voller_name = std::move(voller_name);
-    ergebnis.Neuer_name = Normaler_name(ergebnis.Voller_name, analyse.Landkuerzel, analyse.Endung);
+    result.Voller_name = std::move(full_name);
+    result.Neuer_name = normal_name(result.Voller_name, analysis.Landkuerzel, analysis.Endung);
 }
 
 } // namespace
 
-std::string Eintragsleser::naechstes_element()
+std::string RecordReader::next_item()
 {
-    if (nach_komma_) {
-        while (pos_ < text_.size() && Ist_leer(text_[pos_]))
+    if (after_comma_) {
+        while (pos_ < text_.size() && is_blank(text_[pos_]))
             ++pos_;
     } else {
-        while (pos_ < text_.size() && (Ist_leer(text_[pos_]) || Ist_zeilenende(text_[pos_])))
+        while (pos_ < text_.size() && (is_blank(text_[pos_]) || is_line_end(text_[pos_])))
             ++pos_;
         if (pos_ >= text_.size())
-            throw Fehler(Fehlernummer::Dateiende);
+            throw Error(ErrorNumber::InputPastEndOfFile);
     }
 
-    std::string element;
+    std::string item;
     if (pos_ < text_.size() && text_[pos_] == '"') {
-        const std::size_t ende = std::min(text_.find('"', pos_ + 1), text_.size());
-        element.assign(text_.substr(pos_ + 1, ende - pos_ - 1));
-        pos_ = std::min(ende + 1, text_.size());
-        while (pos_ < text_.size() && text_[pos_] != ',' && !Ist_zeilenende(text_[pos_]))
+        const std::size_t end_pos = std::min(text_.find('"', pos_ + 1), text_.size());
+        item.assign(text_.substr(pos_ + 1, end_pos - pos_ - 1));
+        pos_ = std::min(end_pos + 1, text_.size());
+        while (pos_ < text_.size() && text_[pos_] != ',' && !is_line_end(text_[pos_]))
             ++pos_;
     } else {
-        const std::size_t beginn = pos_;
-        while (pos_ < text_.size() && text_[pos_] != ',' && !Ist_zeilenende(text_[pos_]))
+        const std::size_t begin_pos = pos_;
+        while (pos_ < text_.size() && text_[pos_] != ',' && !is_line_end(text_[pos_]))
             ++pos_;
-        std::size_t ende = pos_;
-        while (ende > beginn && Ist_leer(text_[ende - 1]))
-            --ende;
-        element.assign(text_.substr(beginn, ende - beginn));
+        std::size_t end_pos = pos_;
+        while (end_pos > begin_pos && is_blank(text_[end_pos - 1]))
+            --end_pos;
+        item.assign(text_.substr(begin_pos, end_pos - begin_pos));
     }
 
     // Consume the separator.
-    nach_komma_ = false;
+    after_comma_ = false;
     if (pos_ < text_.size()) {
         if (text_[pos_] == ',') {
-            nach_komma_ = true;
+            after_comma_ = true;
             ++pos_;
         } else if (text_[pos_] == '\r') {
             ++pos_;
@@ -107,74 +107,74 @@ std::string Eintragsleser::naechstes_element()
             ++pos_;
         }
     }
-    return element;
+    return item;
 }
 
-bool Eintragsleser::am_ende()
+bool RecordReader::at_end()
 {
     std::size_t p = pos_;
-    while (p < text_.size() && (Ist_leer(text_[p]) || Ist_zeilenende(text_[p])))
+    while (p < text_.size() && (is_blank(text_[p]) || is_line_end(text_[p])))
         ++p;
     return p >= text_.size();
 }
 
-std::string Lies_datenbank(const std::string& Datenbankpfad)
+std::string read_database(const std::string& database_path)
 {
-    const Lesedatei datei(Datenbankpfad);
-    std::string inhalt(datei.laenge(), '\0');
-    datei.lies(0, reinterpret_cast<unsigned char*>(inhalt.data()), inhalt.size());
-    return inhalt;
+    const ReadableFile file(database_path);
+    std::string content(file.length(), '\0');
+    file.read_at(0, reinterpret_cast<unsigned char*>(content.data()), content.size());
+    return content;
 }
 
-Namensergebnis Finde_romname_in(const Analyse& analyse, std::string_view datenbanktext)
+LookupResult search_database_text(const RomAnalysis& analysis, std::string_view database_text)
 {
-    Namensergebnis ergebnis;
-    Eintragsleser leser(datenbanktext);
+    LookupResult result;
+    RecordReader reader(database_text);
     do {
-        ergebnis.Db_interner_name = leser.naechstes_element();
-        ergebnis.Voller_name = leser.naechstes_element();
-        if (ergebnis.Db_interner_name == analyse.Interner_name) {
-            Setze_gefunden(ergebnis, ergebnis.Voller_name, analyse);
-            return ergebnis;
+        result.Db_interner_name = reader.next_item();
+        result.Voller_name = reader.next_item();
+        if (result.Db_interner_name == analysis.Interner_name) {
+            set_found(result, result.Voller_name, analysis);
+            return result;
         }
-    } while (!leser.am_ende());
-    return ergebnis;
+    } while (!reader.at_end());
+    return result;
 }
 
-Namensergebnis Finde_romname(const Analyse& analyse, const std::string& Datenbankpfad)
+LookupResult Finde_romname(const RomAnalysis& analysis, const std::string& database_path)
 {
-    if (const auto korrektur = Korrektur_fuer(analyse)) {
-        Namensergebnis ergebnis;
-        if (!korrektur->empty())
-            Setze_gefunden(ergebnis, *korrektur, analyse);
-        return ergebnis;
+    if (const auto correction = correction_for(analysis)) {
+        LookupResult result;
+        if (!correction->empty())
+            set_found(result, *correction, analysis);
+        return result;
     }
     // The database is parsed once and reused while the file stays the same.
-    static std::mutex sperre;
-    static Datenbankcache cache;
-    const std::lock_guard<std::mutex> gesperrt(sperre);
-    return cache.index_fuer(Datenbankpfad).suche(analyse.Interner_name, analyse);
+    static std::mutex mutex_;
+    static DatabaseCache cache;
+    const std::lock_guard<std::mutex> locked(mutex_);
+    return cache.index_for(database_path).lookup(analysis.Interner_name, analysis);
 }
 
-Startpruefung Pruefe_datenbank(const std::string& Datenbankpfad)
+StartupCheckResult check_database_at_startup(const std::string& database_path)
 {
     try {
-        const Lesedatei datei(Datenbankpfad);
+        const ReadableFile file(database_path);
         return {};
-    } catch (const Fehler& fehler) {
-        if (fehler.nummer() == Fehlernummer::Datei_fehlt) {
-            return {Startzustand::Datenbank_fehlt,
+    } catch (const Error& error) {
+        if (error.number() == ErrorNumber::FileNotFound) {
+            return {StartupState::DatabaseMissing,
                     std::string("The file SNES.DAT is missing ! Download the complete version of the Cartonym from ")
-                        + Programm::Homepage + " !\n\nProgram will close now."};
+                        + program_info::homepage_address + " !\n\nProgram will close now."};
         }
-        return {Startzustand::Datenbank_fehlerhaft, Fehlertext_kurz(fehler)};
+        return {StartupState::DatabaseFaulty, short_error_text(error)};
     }
 }
 
-std::string Standard_datenbankpfad()
+std::string default_database_path()
 {
-    const std::string ordner = Programmordner();
-    return ordner + Trenner(ordner) + "snes.dat";
+    const std::string folder = program_folder();
+    return folder + Trenner(folder) + "snes.dat";
 }
 
 } // namespace cartonym

@@ -14,56 +14,56 @@ namespace cartonym {
 // hold commas, and the rest of it up to the separator is ignored; an unquoted
 // item runs to the separator, its trailing blanks dropped. Blank lines
 // between records are skipped.
-class Eintragsleser {
+class RecordReader {
 public:
-    explicit Eintragsleser(std::string_view text) : text_(text) {}
+    explicit RecordReader(std::string_view text) : text_(text) {}
 
-    // The next item; throws Fehler 62 when the text ends before it.
-    std::string naechstes_element();
+    // The next item; throws Error 62 when the text ends before it.
+    std::string next_item();
 
     // True when nothing but blanks and line ends is left.
-    bool am_ende();
+    bool at_end();
 
 private:
     std::string_view text_;
     std::size_t pos_ = 0;
-    bool nach_komma_ = false;
+    bool after_comma_ = false;
 };
 
-struct Namensergebnis {
+struct LookupResult {
     std::string Voller_name;      // full game name (valid only when Neuer_name is not "")
     std::string Neuer_name;       // normal-style new file name, "" for an unknown image
     std::string Db_interner_name; // first item of the last record read
 };
 
-// The whole database file; throws Fehler (53 when it is missing).
-std::string Lies_datenbank(const std::string& Datenbankpfad);
+// The whole database file; throws Error (53 when it is missing).
+std::string read_database(const std::string& database_path);
 
 // Looks the analysed image up: first the fixed corrections, then the
 // database from the top, first matching record wins. Errors reading the
-// database throw Fehler.
-Namensergebnis Finde_romname(const Analyse& analyse, const std::string& Datenbankpfad);
+// database throw Error.
+LookupResult Finde_romname(const RomAnalysis& analysis, const std::string& database_path);
 
 // The database search alone, over database text already in memory, read
 // front to back as the file would be (no corrections).
-Namensergebnis Finde_romname_in(const Analyse& analyse, std::string_view datenbanktext);
+LookupResult search_database_text(const RomAnalysis& analysis, std::string_view database_text);
 
 // Result of the start-up check of the database.
-enum class Startzustand {
-    Bereit,              // the database can be opened
-    Datenbank_fehlt,     // missing: show the message, then end the program
-    Datenbank_fehlerhaft // any other failure: show the message, then go on
+enum class StartupState {
+    Ready,              // the database can be opened
+    DatabaseMissing,     // missing: show the message, then end the program
+    DatabaseFaulty // any other failure: show the message, then go on
 };
 
-struct Startpruefung {
-    Startzustand zustand = Startzustand::Bereit;
-    std::string meldung; // Windows-1252; empty when ready
+struct StartupCheckResult {
+    StartupState state = StartupState::Ready;
+    std::string message; // Windows-1252; empty when ready
 };
 
 // Opens the database and closes it again at once; nothing is read.
-Startpruefung Pruefe_datenbank(const std::string& Datenbankpfad);
+StartupCheckResult check_database_at_startup(const std::string& database_path);
 
 // The database's place: snes.dat in the folder that holds the program.
-std::string Standard_datenbankpfad();
+std::string default_database_path();
 
 } // namespace cartonym

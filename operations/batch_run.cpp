@@ -15,265 +15,265 @@
 namespace cartonym {
 namespace {
 
-constexpr const char* Ordner_duplikate = "Duplicates";
-constexpr const char* Ordner_unbekannt = "Unknown_ROMs";
-constexpr const char* Ordner_umbenannt = "Renamed_SNES_ROMs";
+constexpr const char* duplicates_folder = "Duplicates";
+constexpr const char* unknown_folder = "Unknown_ROMs";
+constexpr const char* renamed_folder = "Renamed_SNES_ROMs";
 
-// One run with its state. Every step goes through Schritt, which applies the
+// One run with its state. Every step goes through step, which applies the
 // run's failure rules: a path/file access error (75) passes the step over,
 // everything else ends the run (caught in Batchrun).
-class Lauf {
+class Run {
 public:
-    Lauf(const Batchoptionen& optionen, const Batchbeobachter& beobachter)
-        : optionen_(optionen), beobachter_(beobachter), F_(optionen.Ordner)
+    Run(const BatchOptions& options, const BatchObserver& observer)
+        : options_(options), observer_(observer), F_(options.folder)
     {
     }
 
-    Batchergebnis fuehre_aus();
+    BatchResult run();
 
 private:
-    template <typename Aktion>
-    static bool Schritt(Aktion&& aktion)
+    template <typename Action>
+    static bool step(Action&& action)
     {
         try {
-            aktion();
+            action();
             return true;
-        } catch (const Fehler& fehler) {
-            if (fehler.nummer() == Fehlernummer::Zugriffsfehler)
+        } catch (const Error& error) {
+            if (error.number() == ErrorNumber::PathFileAccessError)
                 return false;
             throw;
         }
     }
 
     // The path of an entry of an output folder: F, Trenner, folder, "/", name.
-    std::string Ausgabepfad(const char* ordner, const std::string& name) const
+    std::string output_path(const char* folder, const std::string& name) const
     {
-        return F_ + Trenner(F_) + ordner + Pfadtrenner + name;
+        return F_ + Trenner(F_) + folder + path_separator + name;
     }
 
     void status(const std::string& text) const
     {
-        if (beobachter_.status)
-            beobachter_.status(text);
+        if (observer_.status)
+            observer_.status(text);
     }
-    void fortschritt(float wert)
+    void progress(float value)
     {
-        fortschritt_ = wert;
-        if (beobachter_.fortschritt)
-            beobachter_.fortschritt(wert);
+        progress_ = value;
+        if (observer_.progress)
+            observer_.progress(value);
     }
-    void melde(const Meldung& meldung)
+    void report(const Message& message)
     {
-        ergebnis_.meldung = meldung;
-        if (beobachter_.meldung)
-            beobachter_.meldung(meldung);
+        result_.message = message;
+        if (observer_.message)
+            observer_.message(message);
     }
 
     // The outcome of moving an image into its output folder.
-    enum class Ablage { Abgelegt, Duplikat, Uebergangen };
-    Ablage lege_ab(const std::string& ziel);
-    void bearbeite_datei(const std::string& Aktuelle_datei, std::int32_t anzahl);
-    void entferne_ungenutzte_ordner();
-    void entferne_ausgabeordner(const char* ordner);
-    Meldung schlussmeldung() const;
+    enum class Filing { Filed, Duplicate, PassedOver };
+    Filing file_into(const std::string& target);
+    void process_file(const std::string& Aktuelle_datei, std::int32_t count);
+    void remove_unused_folders();
+    void remove_output_folder(const char* folder);
+    Message final_message() const;
 
-    const Batchoptionen& optionen_;
-    const Batchbeobachter& beobachter_;
+    const BatchOptions& options_;
+    const BatchObserver& observer_;
     const std::string F_;
     std::string Aktuelle_datei_;
-    Batchergebnis ergebnis_;
-    Spielliste liste_;
-    float fortschritt_ = 0;
+    BatchResult result_;
+    GameList list_;
+    float progress_ = 0;
 };
 
-Lauf::Ablage Lauf::lege_ab(const std::string& ziel)
+Run::Filing Run::file_into(const std::string& target)
 {
     try {
-        Verschiebe_datei(ergebnis_.Dateipfad, ziel);
-        return Ablage::Abgelegt;
-    } catch (const Fehler& fehler) {
-        if (fehler.nummer() == Fehlernummer::Zugriffsfehler)
-            return Ablage::Uebergangen;
-        if (fehler.nummer() != Fehlernummer::Datei_existiert)
+        move_file(result_.Dateipfad, target);
+        return Filing::Filed;
+    } catch (const Error& error) {
+        if (error.number() == ErrorNumber::PathFileAccessError)
+            return Filing::PassedOver;
+        if (error.number() != ErrorNumber::FileAlreadyExists)
             throw;
     }
     // The name is taken: the image goes to Duplicates under its own name.
     // When that name is taken there too (an earlier run), it stays where it
     // is; it is a duplicate all the same.
     try {
-        Verschiebe_datei(ergebnis_.Dateipfad, Ausgabepfad(Ordner_duplikate, Aktuelle_datei_));
-    } catch (const Fehler& fehler) {
-        if (fehler.nummer() != Fehlernummer::Datei_existiert && fehler.nummer() != Fehlernummer::Zugriffsfehler)
+        move_file(result_.Dateipfad, output_path(duplicates_folder, Aktuelle_datei_));
+    } catch (const Error& error) {
+        if (error.number() != ErrorNumber::FileAlreadyExists && error.number() != ErrorNumber::PathFileAccessError)
             throw;
     }
-    ++ergebnis_.zaehler.duplikate;
-    return Ablage::Duplikat;
+    ++result_.counts.duplicates;
+    return Filing::Duplicate;
 }
 
-void Lauf::bearbeite_datei(const std::string& Aktuelle_datei, std::int32_t anzahl)
+void Run::process_file(const std::string& Aktuelle_datei, std::int32_t count)
 {
     // The bar advances before the file is examined, and never beyond 100.
-    const double summe = static_cast<double>(fortschritt_) + 100.0 / anzahl;
-    if (summe <= 100.0)
-        fortschritt(static_cast<float>(summe));
+    const double sum = static_cast<double>(progress_) + 100.0 / count;
+    if (sum <= 100.0)
+        progress(static_cast<float>(sum));
 
     Aktuelle_datei_ = Aktuelle_datei;
-    ergebnis_.Dateipfad = Verbinde_pfad(F_, Aktuelle_datei);
+    result_.Dateipfad = join_path(F_, Aktuelle_datei);
 
     // A file that cannot be examined or looked up (75) stays where it is and
     // counts nowhere; nothing of an earlier file is carried over to it.
-    Analyse analyse;
-    if (!Schritt([&] { analyse = Analysiere_rom(ergebnis_.Dateipfad); }) || !analyse.Rom_ok)
+    RomAnalysis analysis;
+    if (!step([&] { analysis = Analysiere_rom(result_.Dateipfad); }) || !analysis.Rom_ok)
         return;
-    Namensergebnis namen;
-    if (!Schritt([&] { namen = Finde_romname(analyse, optionen_.Datenbankpfad); }))
+    LookupResult names;
+    if (!step([&] { names = Finde_romname(analysis, options_.database_path); }))
         return;
 
-    Batchzaehler& zaehler = ergebnis_.zaehler;
-    std::string Neuer_name = namen.Neuer_name;
+    BatchCounts& counts = result_.counts;
+    std::string Neuer_name = names.Neuer_name;
     const bool Rom_unbekannt = Neuer_name.empty();
     if (Rom_unbekannt) {
-        Neuer_name = Text_unbekannt;
-        ++zaehler.unbekannt;
-        ergebnis_.unbekannte.push_back(Aktuelle_datei);
-        if (beobachter_.unbekannt)
-            beobachter_.unbekannt(Aktuelle_datei);
+        Neuer_name = unknown_text;
+        ++counts.unknown;
+        result_.unknown_names.push_back(Aktuelle_datei);
+        if (observer_.unknown)
+            observer_.unknown(Aktuelle_datei);
         // An unknown image that lands in Duplicates counts once, as a duplicate.
-        if (lege_ab(Ausgabepfad(Ordner_unbekannt, Aktuelle_datei)) == Ablage::Duplikat)
-            --zaehler.unbekannt;
-        Schritt([&] {
-            Schreibe_unbekannt(F_ + Trenner(F_) + Ordner_unbekannt + Pfadtrenner, Cp1252_aus_dateiname(Aktuelle_datei),
-                               analyse.Dateityp_text, analyse.Interner_name, analyse.Land_text, analyse.CRC1_text);
+        if (file_into(output_path(unknown_folder, Aktuelle_datei)) == Filing::Duplicate)
+            --counts.unknown;
+        step([&] {
+            Schreibe_unbekannt(F_ + Trenner(F_) + unknown_folder + path_separator, escaped_file_name(Aktuelle_datei),
+                               analysis.Dateityp_text, analysis.Interner_name, analysis.Land_text, analysis.CRC1_text);
         });
     }
 
-    if (optionen_.ohne_leerzeichen)
+    if (options_.without_spaces)
         Baue_dateiname(Neuer_name);
 
     if (Rom_unbekannt)
         return;
     // A name from the database that would lead out of the folder is refused
     // like a move the file system rejects.
-    if (!Ist_einfacher_dateiname(Neuer_name))
-        throw Fehler(Fehlernummer::Dateiname_falsch);
-    const std::string zielname = Dateisystemname(Neuer_name);
-    const bool schon_richtig = Verbinde_pfad(F_, zielname) == ergebnis_.Dateipfad;
-    const Ablage ablage = lege_ab(Ausgabepfad(Ordner_umbenannt, zielname));
-    if (ablage == Ablage::Uebergangen)
+    if (!is_plain_file_name(Neuer_name))
+        throw Error(ErrorNumber::BadFileName);
+    const std::string target_name = file_system_name(Neuer_name);
+    const bool already_correct = join_path(F_, target_name) == result_.Dateipfad;
+    const Filing filing = file_into(output_path(renamed_folder, target_name));
+    if (filing == Filing::PassedOver)
         return; // not filed: neither counted nor listed
-    if (ablage == Ablage::Abgelegt)
-        ++(schon_richtig ? zaehler.schon_richtig : zaehler.umbenannt);
-    if (optionen_.spielliste && liste_.offen()) {
-        Schritt([&] {
-            liste_.Schreibe_listenzeile({namen.Voller_name, Neuer_name, analyse.Land_text, analyse.Dateityp_text});
+    if (filing == Filing::Filed)
+        ++(already_correct ? counts.already_correct : counts.renamed);
+    if (options_.game_list && list_.is_open()) {
+        step([&] {
+            list_.Schreibe_listenzeile({names.Voller_name, Neuer_name, analysis.Land_text, analysis.Dateityp_text});
         });
     }
 }
 
-void Lauf::entferne_ungenutzte_ordner()
+void Run::remove_unused_folders()
 {
     // Only an empty folder goes; one with files of an earlier run stays, and
     // so does an entry of that name that is no folder (75).
-    const Batchzaehler& zaehler = ergebnis_.zaehler;
-    if (zaehler.duplikate == 0)
-        entferne_ausgabeordner(Ordner_duplikate);
-    if (zaehler.unbekannt == 0)
-        entferne_ausgabeordner(Ordner_unbekannt);
-    if (zaehler.umbenannt + zaehler.schon_richtig == 0)
-        entferne_ausgabeordner(Ordner_umbenannt);
+    const BatchCounts& counts = result_.counts;
+    if (counts.duplicates == 0)
+        remove_output_folder(duplicates_folder);
+    if (counts.unknown == 0)
+        remove_output_folder(unknown_folder);
+    if (counts.renamed + counts.already_correct == 0)
+        remove_output_folder(renamed_folder);
 }
 
-void Lauf::entferne_ausgabeordner(const char* ordner)
+void Run::remove_output_folder(const char* folder)
 {
-    Schritt([&] {
+    step([&] {
         try {
-            Entferne_ordner(F_ + Trenner(F_) + ordner);
-        } catch (const Fehler& fehler) {
+            remove_folder(F_ + Trenner(F_) + folder);
+        } catch (const Error& error) {
             // Gone already: the folder could not be made because a file held
             // its name, and that file has been filed away by the run.
-            if (fehler.nummer() != Fehlernummer::Datei_fehlt)
+            if (error.number() != ErrorNumber::FileNotFound)
                 throw;
         }
     });
 }
 
-Meldung Lauf::schlussmeldung() const
+Message Run::final_message() const
 {
-    if (ergebnis_.zaehler.unbekannt == 0)
-        return {"Cartonym Message:", Text_batch_fertig, Meldungssymbol::Information};
+    if (result_.counts.unknown == 0)
+        return {"Cartonym Message:", batch_finished_text, MessageIcon::Information};
     return {"Cartonym Message:",
-            std::string(Text_batch_fertig)
+            std::string(batch_finished_text)
                 + "\n\nThere have been some unkown ROMs. A logfile named UNKNOWN.LOG was created. Please send this "
                   "file to "
-                + Programm::Kontaktadresse + " so these ROMs can be added in the next version.\n\nThank you !",
-            Meldungssymbol::Ausrufezeichen};
+                + program_info::contact_address + " so these ROMs can be added in the next version.\n\nThank you !",
+            MessageIcon::Exclamation};
 }
 
-Batchergebnis Lauf::fuehre_aus()
+BatchResult Run::run()
 {
     try {
-        if (optionen_.spielliste)
-            Schritt([&] { liste_.Schreibe_listenkopf(); });
-        ergebnis_.zaehler = {};
-        ergebnis_.unbekannte.clear();
-        if (beobachter_.unbekannte_geleert)
-            beobachter_.unbekannte_geleert();
-        fortschritt(0);
+        if (options_.game_list)
+            step([&] { list_.Schreibe_listenkopf(); });
+        result_.counts = {};
+        result_.unknown_names.clear();
+        if (observer_.unknown_cleared)
+            observer_.unknown_cleared();
+        progress(0);
 
-        std::vector<std::string> dateien;
-        Schritt([&] { dateien = Liste_dateien(F_); });
-        if (dateien.empty()) {
-            status(Text_keine_dateien);
-            melde({"Attention !", Text_keine_dateien, Meldungssymbol::Information});
-            liste_.Schliesse();
-            ergebnis_.ausgang = Batchausgang::Keine_dateien;
-            return std::move(ergebnis_);
+        std::vector<std::string> files;
+        step([&] { files = list_files(F_); });
+        if (files.empty()) {
+            status(no_files_text);
+            report({"Attention !", no_files_text, MessageIcon::Information});
+            list_.close();
+            result_.outcome = BatchOutcome::NoFiles;
+            return std::move(result_);
         }
 
-        for (const char* ordner : {Ordner_duplikate, Ordner_unbekannt, Ordner_umbenannt})
-            Schritt([&] { Lege_ordner_an(F_ + Trenner(F_) + ordner); });
+        for (const char* folder : {duplicates_folder, unknown_folder, renamed_folder})
+            step([&] { create_folder(F_ + Trenner(F_) + folder); });
 
-        const auto anzahl = static_cast<std::int32_t>(dateien.size());
-        for (std::int32_t Dateiindex = 0; Dateiindex < anzahl; ++Dateiindex) {
-            ergebnis_.zaehler.insgesamt = Dateiindex + 1;
-            bearbeite_datei(dateien[static_cast<std::size_t>(Dateiindex)], anzahl);
+        const auto count = static_cast<std::int32_t>(files.size());
+        for (std::int32_t Dateiindex = 0; Dateiindex < count; ++Dateiindex) {
+            result_.counts.total = Dateiindex + 1;
+            process_file(files[static_cast<std::size_t>(Dateiindex)], count);
         }
 
-        fortschritt(100);
-        status(Text_batch_erfolgreich);
-        entferne_ungenutzte_ordner();
-        if (optionen_.spielliste)
-            Schritt([&] { liste_.Schreibe_listenende(F_); });
-        const Batchzaehler& zaehler = ergebnis_.zaehler;
-        if (optionen_.spielliste && zaehler.roms() == 0) {
+        progress(100);
+        status(batch_succeeded_text);
+        remove_unused_folders();
+        if (options_.game_list)
+            step([&] { list_.Schreibe_listenende(F_); });
+        const BatchCounts& counts = result_.counts;
+        if (options_.game_list && counts.roms() == 0) {
             // A run without any image leaves no game list in the folder.
-            Schritt([&] {
+            step([&] {
                 try {
-                    Loesche_datei(Ausgabepfad(Ordner_umbenannt, "games.htm"));
-                } catch (const Fehler& fehler) {
-                    if (fehler.nummer() != Fehlernummer::Datei_fehlt)
+                    delete_file(output_path(renamed_folder, "games.htm"));
+                } catch (const Error& error) {
+                    if (error.number() != ErrorNumber::FileNotFound)
                         throw;
                 }
             });
         }
-        ergebnis_.ausgang = Batchausgang::Abgeschlossen;
-        melde(schlussmeldung());
-    } catch (const Fehler& fehler) {
-        liste_.Schliesse();
-        ergebnis_.ausgang = Batchausgang::Fehlgeschlagen;
-        ergebnis_.fehler = fehler;
-        melde({"Error !", Fehlertext_datei(fehler, Cp1252_aus_dateiname(ergebnis_.Dateipfad)),
-               Meldungssymbol::Ausrufezeichen});
+        result_.outcome = BatchOutcome::Completed;
+        report(final_message());
+    } catch (const Error& error) {
+        list_.close();
+        result_.outcome = BatchOutcome::Failed;
+        result_.error = error;
+        report({"Error !", file_error_text(error, escaped_file_name(result_.Dateipfad)),
+               MessageIcon::Exclamation});
     }
-    return std::move(ergebnis_);
+    return std::move(result_);
 }
 
 } // namespace
 
-Batchergebnis Batchrun(const Batchoptionen& optionen, const Batchbeobachter& beobachter)
+BatchResult Batchrun(const BatchOptions& options, const BatchObserver& observer)
 {
-    Lauf lauf(optionen, beobachter);
-    return lauf.fuehre_aus();
+    Run run(options, observer);
+    return run.run();
 }
 
 } // namespace cartonym

@@ -6,36 +6,36 @@
 
 namespace cartonym {
 
-Dateiauswahl Waehle_datei(const std::string& Dateipfad, const std::string& Datenbankpfad, bool ohne_leerzeichen)
+FileSelection select_file(const std::string& Dateipfad, const std::string& database_path, bool without_spaces)
 {
-    Dateiauswahl auswahl;
-    auswahl.analyse = Analysiere_rom(Dateipfad);
-    if (!auswahl.analyse.Rom_ok)
-        return auswahl;
-    auswahl.namen = Finde_romname(auswahl.analyse, Datenbankpfad);
-    if (auswahl.namen.Neuer_name.empty()) {
-        auswahl.zustand = Auswahlzustand::Unbekannt;
-        auswahl.namen.Neuer_name = Text_unbekannt;
+    FileSelection selection;
+    selection.analysis = Analysiere_rom(Dateipfad);
+    if (!selection.analysis.Rom_ok)
+        return selection;
+    selection.names = Finde_romname(selection.analysis, database_path);
+    if (selection.names.Neuer_name.empty()) {
+        selection.state = SelectionState::Unknown;
+        selection.names.Neuer_name = unknown_text;
         // The lookup leaves the last record's name here; an unknown image has none.
-        auswahl.namen.Voller_name.clear();
+        selection.names.Voller_name.clear();
     } else {
-        auswahl.zustand = Auswahlzustand::Bekannt;
+        selection.state = SelectionState::Known;
     }
-    if (ohne_leerzeichen)
-        Baue_dateiname(auswahl.namen.Neuer_name);
-    return auswahl;
+    if (without_spaces)
+        Baue_dateiname(selection.names.Neuer_name);
+    return selection;
 }
 
-bool Ist_einfacher_dateiname(const std::string& name)
+bool is_plain_file_name(const std::string& name)
 {
     return !name.empty() && name != "." && name != ".." && name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
 }
 
-void Benenne_datei_um(const std::string& Dateipfad, const std::string& ordner, const std::string& Neuer_name)
+void rename_file_in_folder(const std::string& Dateipfad, const std::string& folder, const std::string& Neuer_name)
 {
-    if (!Ist_einfacher_dateiname(Neuer_name))
-        throw Fehler(Fehlernummer::Dateiname_falsch);
-    Verschiebe_datei(Dateipfad, Verbinde_pfad(ordner, Dateisystemname(Neuer_name)));
+    if (!is_plain_file_name(Neuer_name))
+        throw Error(ErrorNumber::BadFileName);
+    move_file(Dateipfad, join_path(folder, file_system_name(Neuer_name)));
 }
 
 } // namespace cartonym

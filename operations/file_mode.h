@@ -8,33 +8,33 @@
 
 namespace cartonym {
 
-enum class Auswahlzustand {
-    Kein_bild,  // "This is no SNES ROM Image or a bad dump !"
-    Unbekannt,  // image, but the database does not know it
-    Bekannt,    // image with a new name; the rename button is shown
+enum class SelectionState {
+    NotAnImage,  // "This is no SNES ROM Image or a bad dump !"
+    Unknown,  // image, but the database does not know it
+    Known,    // image with a new name; the rename button is shown
 };
 
-struct Dateiauswahl {
-    Auswahlzustand zustand = Auswahlzustand::Kein_bild;
-    Analyse analyse;
-    Namensergebnis namen; // namen.Neuer_name: exactly what "Suggested new filename:" shows
+struct FileSelection {
+    SelectionState state = SelectionState::NotAnImage;
+    RomAnalysis analysis;
+    LookupResult names; // namen.Neuer_name: exactly what "Suggested new filename:" shows
 };
 
-inline constexpr const char* Text_kein_bild = "This is no SNES ROM Image or a bad dump !";
-inline constexpr const char* Text_unbekannt = "ROM unknown !";
+inline constexpr const char* no_image_text = "This is no SNES ROM Image or a bad dump !";
+inline constexpr const char* unknown_text = "ROM unknown !";
 
 // Analyses Dateipfad, looks it up and applies the chosen style (the unknown
-// text too); for an unknown image namen.Voller_name is "". Throws Fehler
+// text too); for an unknown image namen.Voller_name is "". Throws Error
 // when the image or the database cannot be read.
-Dateiauswahl Waehle_datei(const std::string& Dateipfad, const std::string& Datenbankpfad, bool ohne_leerzeichen);
+FileSelection select_file(const std::string& Dateipfad, const std::string& database_path, bool without_spaces);
 
 // True when name names an entry inside a folder: not empty, not "." or
-// "..", and without "/", "\" or NUL. Other names are refused with Fehler 52.
-bool Ist_einfacher_dateiname(const std::string& name);
+// "..", and without "/", "\" or NUL. Other names are refused with Error 52.
+bool is_plain_file_name(const std::string& name);
 
 // Renames Dateipfad to ordner, Trenner and Neuer_name (a Windows-1252 name)
-// without ever replacing a file: fails with Fehler 58 when the target exists,
+// without ever replacing a file: fails with Error 58 when the target exists,
 // and with 52 when the name would leave the folder ("/", "\", "." or "..").
-void Benenne_datei_um(const std::string& Dateipfad, const std::string& ordner, const std::string& Neuer_name);
+void rename_file_in_folder(const std::string& Dateipfad, const std::string& folder, const std::string& Neuer_name);
 
 } // namespace cartonym

@@ -12,61 +12,61 @@
 namespace cartonym {
 namespace {
 
-std::string Klein(const std::string& name)
+std::string ascii_lower(const std::string& name)
 {
-    std::string klein = name;
-    for (char& zeichen : klein) {
-        if (zeichen >= 'A' && zeichen <= 'Z')
-            zeichen = static_cast<char>(zeichen - 'A' + 'a');
+    std::string lower = name;
+    for (char& character : lower) {
+        if (character >= 'A' && character <= 'Z')
+            character = static_cast<char>(character - 'A' + 'a');
     }
-    return klein;
+    return lower;
 }
 
 } // namespace
 
-std::vector<std::string> Liste_dateien(const std::string& ordner)
+std::vector<std::string> list_files(const std::string& folder)
 {
-    if (const int fehler = Injizierter_fehler(Systemoperation::Auflisten, ordner))
-        Wirf_errno(fehler);
-    DIR* verzeichnis = ::opendir(ordner.c_str());
-    if (verzeichnis == nullptr)
-        Wirf_errno(errno);
+    if (const int error = injected_error(SystemOperation::List, folder))
+        throw_errno(error);
+    DIR* directory = ::opendir(folder.c_str());
+    if (directory == nullptr)
+        throw_errno(errno);
 
-    std::vector<std::pair<std::string, std::string>> eintraege; // folded name, name
-    const int ordner_fd = ::dirfd(verzeichnis);
+    std::vector<std::pair<std::string, std::string>> entries; // folded name, name
+    const int folder_fd = ::dirfd(directory);
     for (;;) {
         errno = 0;
-        const dirent* eintrag = ::readdir(verzeichnis);
-        if (eintrag == nullptr) {
-            const int fehler = errno;
-            if (fehler == 0)
+        const dirent* entry = ::readdir(directory);
+        if (entry == nullptr) {
+            const int error = errno;
+            if (error == 0)
                 break;
-            ::closedir(verzeichnis);
-            Wirf_errno(fehler);
+            ::closedir(directory);
+            throw_errno(error);
         }
-        const std::string name = eintrag->d_name;
+        const std::string name = entry->d_name;
         if (name.empty() || name.front() == '.')
             continue; // ".", ".." and hidden files
         // The entry's type from the folder itself spares a stat per file;
         // links (a link counts when it leads to a regular file) and file
         // systems that do not tell the type are examined.
-        if (eintrag->d_type != DT_REG) {
-            if (eintrag->d_type != DT_LNK && eintrag->d_type != DT_UNKNOWN)
+        if (entry->d_type != DT_REG) {
+            if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
                 continue;
             struct stat info {};
-            if (::fstatat(ordner_fd, name.c_str(), &info, 0) != 0 || !S_ISREG(info.st_mode))
+            if (::fstatat(folder_fd, name.c_str(), &info, 0) != 0 || !S_ISREG(info.st_mode))
                 continue;
         }
-        eintraege.emplace_back(Klein(name), name);
+        entries.emplace_back(ascii_lower(name), name);
     }
-    ::closedir(verzeichnis);
+    ::closedir(directory);
 
-    std::sort(eintraege.begin(), eintraege.end());
-    std::vector<std::string> dateien;
-    dateien.reserve(eintraege.size());
-    for (auto& [gefaltet, name] : eintraege)
-        dateien.push_back(std::move(name));
-    return dateien;
+    std::sort(entries.begin(), entries.end());
+    std::vector<std::string> files;
+    files.reserve(entries.size());
+    for (auto& [folded, name] : entries)
+        files.push_back(std::move(name));
+    return files;
 }
 
 } // namespace cartonym

@@ -8,8 +8,8 @@ namespace cartonym {
 
 // The folder's non-hidden regular files (a link to a regular file counts),
 // sorted by name without regard to letter case: names compared folded to
-// lower case, names equal when folded keep their byte order. Throws Fehler
+// lower case, names equal when folded keep their byte order. Throws Error
 // when the folder cannot be read.
-std::vector<std::string> Liste_dateien(const std::string& ordner);
+std::vector<std::string> list_files(const std::string& folder);
 
 } // namespace cartonym

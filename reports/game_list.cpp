@@ -16,28 +16,28 @@ extern char** environ;
 namespace cartonym {
 namespace {
 
-constexpr const char* Zeilenende = "\r\n";
+constexpr const char* line_end = "\r\n";
 
-std::string Linkleiste()
+std::string link_bar()
 {
     return std::string("<p><b><tt><font color=\"#999999\">[</font><font color=\"#333333\"> <a href=\"")
-        + Programm::Homepage
+        + program_info::homepage_address
         + "\">The Cartonym Homepage</a> </font><font color=\"#999999\">] [</font><font color=\"#333333\"> <a href=\""
-        + Programm::Herstellerseite + "\">" + Programm::Herstellerseite_name
+        + program_info::maker_site + "\">" + program_info::maker_site_name
         + "</a> </font><font color=\"#999999\">]</font></tt></b>";
 }
 
-std::string Werbetext()
+std::string news_text()
 {
-    return std::string("Sorting Game Boy images as well? Try <a href=\"") + Programm::Zweitprogramm_adresse + "\">"
-        + Programm::Zweitprogramm_name
-        + "</a>. New versions and name database updates are announced at <a href=\"" + Programm::Werbeseite
+    return std::string("Sorting Game Boy images as well? Try <a href=\"") + program_info::sister_program_address + "\">"
+        + program_info::sister_program_name
+        + "</a>. New versions and name database updates are announced at <a href=\"" + program_info::news_page
         + "\">our news page</a>.";
 }
 
-bool Gleich_ohne_gross_klein(const char* a, const char* b, std::size_t laenge)
+bool equal_ignoring_ascii_case(const char* a, const char* b, std::size_t length)
 {
-    for (std::size_t i = 0; i < laenge; ++i) {
+    for (std::size_t i = 0; i < length; ++i) {
         char x = a[i];
         char y = b[i];
         if (x >= 'A' && x <= 'Z')
@@ -52,63 +52,63 @@ bool Gleich_ohne_gross_klein(const char* a, const char* b, std::size_t laenge)
 
 } // namespace
 
-std::string Listenkopf_text()
+std::string game_list_head_text()
 {
     std::string text;
-    const auto zeile = [&text](const std::string& inhalt) { text += inhalt + Zeilenende; };
-    zeile("<!doctype html public \"-//w3c//dtd html 4.0 transitional//en\">");
-    zeile("<html>");
-    zeile("<head>");
-    zeile("   <meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">");
-    zeile(std::string("   <meta name=\"GENERATOR\" content=\"The Cartonym - ") + Programm::Herstellerseite + "\">");
-    zeile("   <title>SNES ROM Image List</title>");
-    zeile("</head>");
-    zeile("<body text=\"#000000\" bgcolor=\"#FFFFFF\" link=\"#33CCFF\" vlink=\"#33CCFF\" alink=\"#33CCFF\">");
-    zeile("<center><b><i><tt><font color=\"#999999\"><font size=+3>SNES ROM Image List</font></font></tt></i></b>");
-    zeile("<br><b><tt><font color=\"#333333\">created by the Cartonym</font></tt></b><b><tt><font "
+    const auto line = [&text](const std::string& content) { text += content + line_end; };
+    line("<!doctype html public \"-//w3c//dtd html 4.0 transitional//en\">");
+    line("<html>");
+    line("<head>");
+    line("   <meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">");
+    line(std::string("   <meta name=\"GENERATOR\" content=\"The Cartonym - ") + program_info::maker_site + "\">");
+    line("   <title>SNES ROM Image List</title>");
+    line("</head>");
+    line("<body text=\"#000000\" bgcolor=\"#FFFFFF\" link=\"#33CCFF\" vlink=\"#33CCFF\" alink=\"#33CCFF\">");
+    line("<center><b><i><tt><font color=\"#999999\"><font size=+3>SNES ROM Image List</font></font></tt></i></b>");
+    line("<br><b><tt><font color=\"#333333\">created by the Cartonym</font></tt></b><b><tt><font "
           "color=\"#999999\"></font></tt></b>");
-    zeile(Linkleiste());
-    zeile("<br><b><tt><font color=\"#999999\"></font></tt></b>&nbsp;<b><tt><font color=\"#333333\"></font></tt></b>");
-    zeile("<p><b><tt><font color=\"#333333\">Attention:</font></tt></b>");
-    zeile("<br><b><tt><font color=\"#999999\">This program is designed to identify, rename and list SNES ROM "
+    line(link_bar());
+    line("<br><b><tt><font color=\"#999999\"></font></tt></b>&nbsp;<b><tt><font color=\"#333333\"></font></tt></b>");
+    line("<p><b><tt><font color=\"#333333\">Attention:</font></tt></b>");
+    line("<br><b><tt><font color=\"#999999\">This program is designed to identify, rename and list SNES ROM "
           "images. It is forbidden to download ROMs and to use them without the original cardridge. The author of "
           "the of the Cartonym is in no way responsible for any ROM pirating activites. The distribution of this "
           "program together with illegal ROMs is strictly forbidden !</font></tt></b></center><br>&nbsp;");
-    zeile("<table BORDER=\"0\" CELLSPACING=\"3\" CELLPADDING=\"3\" WIDTH=\"100%\" BGCOLOR=\"#CCFFFF\"><tr><td>");
-    zeile("<center><b><i><tt><font color=\"#666666\">Name</font></tt></i></b></center></td><td><center><b><i><tt>"
+    line("<table BORDER=\"0\" CELLSPACING=\"3\" CELLPADDING=\"3\" WIDTH=\"100%\" BGCOLOR=\"#CCFFFF\"><tr><td>");
+    line("<center><b><i><tt><font color=\"#666666\">Name</font></tt></i></b></center></td><td><center><b><i><tt>"
           "<font color=\"#666666\">Filename</font></tt></i></b></center></td><td><center><b><i><tt><font "
           "color=\"#666666\">Country</font></tt></i></b></center></td><td><center><b><i><tt><font "
           "color=\"#666666\">Fileformat</font></tt></i></b></center></td></tr>");
     return text;
 }
 
-std::string Listenzeile_text(const Listenzeile& zeile)
+std::string game_list_row_text(const GameListRow& line)
 {
-    return "<tr><td><tt><font color=\"#000099\">" + zeile.Voller_name
-        + "</font></tt></td><td><tt><font color=\"#808080\">" + zeile.Neuer_name
-        + "</font></tt></td><td><tt><font color=\"#000099\">" + zeile.Land_text
-        + "</font></tt></td><td><tt><font color=\"#808080\">" + zeile.Dateityp_text + "</font></tt></td></tr>"
-        + Zeilenende;
+    return "<tr><td><tt><font color=\"#000099\">" + line.Voller_name
+        + "</font></tt></td><td><tt><font color=\"#808080\">" + line.Neuer_name
+        + "</font></tt></td><td><tt><font color=\"#000099\">" + line.Land_text
+        + "</font></tt></td><td><tt><font color=\"#808080\">" + line.Dateityp_text + "</font></tt></td></tr>"
+        + line_end;
 }
 
-std::string Listenende_text()
+std::string game_list_end_text()
 {
     std::string text;
-    const auto zeile = [&text](const std::string& inhalt) { text += inhalt + Zeilenende; };
-    zeile("</table><center>");
-    zeile("<p><b><tt><font color=\"#999999\">" + Werbetext() + "</font></tt></b>");
-    zeile("<br><b><tt><font color=\"#999999\">Thank you !</font></tt></b><b><tt><font "
+    const auto line = [&text](const std::string& content) { text += content + line_end; };
+    line("</table><center>");
+    line("<p><b><tt><font color=\"#999999\">" + news_text() + "</font></tt></b>");
+    line("<br><b><tt><font color=\"#999999\">Thank you !</font></tt></b><b><tt><font "
           "color=\"#999999\"></font></tt></b>");
-    zeile(Linkleiste() + "</center>");
-    zeile("</body></html>");
+    line(link_bar() + "</center>");
+    line("</body></html>");
     return text;
 }
 
-std::string Temporaerordner()
+std::string temporary_folder()
 {
-    for (char** eintrag = environ; eintrag != nullptr && *eintrag != nullptr; ++eintrag) {
-        const char* text = *eintrag;
-        if (Gleich_ohne_gross_klein(text, "temp=", 5))
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+        const char* text = *entry;
+        if (equal_ignoring_ascii_case(text, "temp=", 5))
             return text + 5;
     }
     if (const char* tmpdir = std::getenv("TMPDIR"))
@@ -116,93 +116,93 @@ std::string Temporaerordner()
     return "/tmp";
 }
 
-std::string Arbeitsdatei_spielliste()
+std::string game_list_working_file()
 {
-    return Verbinde_pfad(Temporaerordner(), "games.htm");
+    return join_path(temporary_folder(), "games.htm");
 }
 
-Spielliste::~Spielliste()
+GameList::~GameList()
 {
-    Schliesse();
+    close();
 }
 
-void Spielliste::Schreibe_listenkopf()
+void GameList::Schreibe_listenkopf()
 {
-    Schliesse();
-    arbeitsdatei_ = Arbeitsdatei_spielliste();
-    if (const int fehler = Injizierter_fehler(Systemoperation::Oeffnen, arbeitsdatei_))
-        Wirf_errno(fehler);
+    close();
+    working_file_ = game_list_working_file();
+    if (const int error = injected_error(SystemOperation::Open, working_file_))
+        throw_errno(error);
     // A fresh file in place of a leftover: in a shared temporary folder a
     // planted link must never lead the list into someone else's file.
-    if (::unlink(arbeitsdatei_.c_str()) != 0 && errno != ENOENT && errno != EPERM && errno != EACCES)
-        Wirf_errno(errno);
-    fd_ = ::open(arbeitsdatei_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (::unlink(working_file_.c_str()) != 0 && errno != ENOENT && errno != EPERM && errno != EACCES)
+        throw_errno(errno);
+    fd_ = ::open(working_file_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd_ < 0)
-        Wirf_errno(errno);
+        throw_errno(errno);
     try {
-        schreibe(Listenkopf_text());
+        write(game_list_head_text());
     } catch (...) {
-        Schliesse();
+        close();
         throw;
     }
 }
 
-void Spielliste::Schreibe_listenzeile(const Listenzeile& zeile)
+void GameList::Schreibe_listenzeile(const GameListRow& line)
 {
-    if (!offen())
-        throw Fehler(Fehlernummer::Dateiname_falsch);
-    schreibe(Listenzeile_text(zeile));
+    if (!is_open())
+        throw Error(ErrorNumber::BadFileName);
+    write(game_list_row_text(line));
 }
 
-void Spielliste::Schreibe_listenende(const std::string& ordner)
+void GameList::Schreibe_listenende(const std::string& folder)
 {
-    if (!offen())
+    if (!is_open())
         return;
     try {
-        schreibe(Listenende_text());
-        if (const int fehler = Injizierter_fehler(Systemoperation::Schliessen, arbeitsdatei_)) {
-            Schliesse();
-            Wirf_errno(fehler);
+        write(game_list_end_text());
+        if (const int error = injected_error(SystemOperation::Close, working_file_)) {
+            close();
+            throw_errno(error);
         }
         const int fd = fd_;
         fd_ = -1;
         if (::close(fd) != 0)
-            Wirf_errno(errno);
-    } catch (const Fehler&) {
-        Schliesse();
+            throw_errno(errno);
+    } catch (const Error&) {
+        close();
         return;
     }
-    const std::string ziel = Verbinde_pfad(ordner, "Renamed_SNES_ROMs/games.htm");
+    const std::string target = join_path(folder, "Renamed_SNES_ROMs/games.htm");
     // Bounded, so that a name that keeps coming back cannot hold the run.
-    for (int versuch = 0; versuch < 10; ++versuch) {
+    for (int attempt = 0; attempt < 10; ++attempt) {
         try {
-            Verschiebe_ueber_laufwerke(arbeitsdatei_, ziel);
+            move_across_file_systems(working_file_, target);
             return;
-        } catch (const Fehler& fehler) {
-            if (fehler.nummer() != Fehlernummer::Datei_existiert)
+        } catch (const Error& error) {
+            if (error.number() != ErrorNumber::FileAlreadyExists)
                 return;
         }
         // The list of an earlier run: it makes room for this one. A file
         // that has gone meanwhile is just as good.
         try {
-            Loesche_datei(ziel);
-        } catch (const Fehler& fehler) {
-            if (fehler.nummer() != Fehlernummer::Datei_fehlt)
+            delete_file(target);
+        } catch (const Error& error) {
+            if (error.number() != ErrorNumber::FileNotFound)
                 throw;
         }
     }
 }
 
-void Spielliste::Schliesse()
+void GameList::close()
 {
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
 }
 
-void Spielliste::schreibe(const std::string& text)
+void GameList::write(const std::string& text)
 {
-    Schreibe_alles(fd_, text, arbeitsdatei_);
+    write_all(fd_, text, working_file_);
 }
 
 } // namespace cartonym

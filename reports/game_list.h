@@ -9,7 +9,7 @@
 namespace cartonym {
 
 // One row of the list; all texts Windows-1252, written as they stand.
-struct Listenzeile {
+struct GameListRow {
     std::string Voller_name;
     std::string Neuer_name;
     std::string Land_text;
@@ -17,54 +17,54 @@ struct Listenzeile {
 };
 
 // The 16 head lines, one row line, the 5 end lines; each line ends in CR LF.
-std::string Listenkopf_text();
-std::string Listenzeile_text(const Listenzeile& zeile);
-std::string Listenende_text();
+std::string game_list_head_text();
+std::string game_list_row_text(const GameListRow& line);
+std::string game_list_end_text();
 
 // The temporary folder: the environment variable "temp" with its name matched
 // without regard to letter case (its value as it stands, even ""); when there
 // is none, TMPDIR, and without that /tmp.
-std::string Temporaerordner();
+std::string temporary_folder();
 
 // The working file: the temporary folder, its separator and "games.htm".
-std::string Arbeitsdatei_spielliste();
+std::string game_list_working_file();
 
 // The list while a run writes it: at most one open stream, closed by the
 // destructor without placing the page.
-class Spielliste {
+class GameList {
 public:
-    Spielliste() = default;
-    ~Spielliste();
-    Spielliste(const Spielliste&) = delete;
-    Spielliste& operator=(const Spielliste&) = delete;
+    GameList() = default;
+    ~GameList();
+    GameList(const GameList&) = delete;
+    GameList& operator=(const GameList&) = delete;
 
     // Creates the working file afresh (a leftover one, or a link of that
     // name, is removed first, never written through) and writes the head.
-    // Failures throw Fehler; the list is then closed.
+    // Failures throw Error; the list is then closed.
     void Schreibe_listenkopf();
 
-    // Appends one row; Fehler 52 when no list is open, like a write to a
+    // Appends one row; Error 52 when no list is open, like a write to a
     // closed file.
-    void Schreibe_listenzeile(const Listenzeile& zeile);
+    void Schreibe_listenzeile(const GameListRow& line);
 
     // Writes the end, closes the list and moves it to ordner, its separator
     // and "Renamed_SNES_ROMs/games.htm", also across file systems. An
     // existing games.htm there is deleted and the move repeated; only a
     // failure of that deletion is thrown. Every other failure ends the
     // operation silently and the page stays in the temporary folder.
-    void Schreibe_listenende(const std::string& ordner);
+    void Schreibe_listenende(const std::string& folder);
 
     // Closes a begun list without the end and without placing it.
-    void Schliesse();
+    void close();
 
-    bool offen() const { return fd_ >= 0; }
-    const std::string& arbeitsdatei() const { return arbeitsdatei_; }
+    bool is_open() const { return fd_ >= 0; }
+    const std::string& working_file() const { return working_file_; }
 
 private:
-    void schreibe(const std::string& text);
+    void write(const std::string& text);
 
     int fd_ = -1;
-    std::string arbeitsdatei_;
+    std::string working_file_;
 };
 
 } // namespace cartonym

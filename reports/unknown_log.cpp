@@ -16,194 +16,194 @@
 namespace cartonym {
 namespace {
 
-constexpr const char* Zeilenende = "\r\n";
+constexpr const char* line_end = "\r\n";
 
 // Decodes one well-formed UTF-8 sequence at pos (shortest form, no
 // surrogates, at most U+10FFFF); false leaves pos unchanged.
-bool Lies_zeichen(std::string_view text, std::size_t& pos, char32_t& zeichen)
+bool decode_utf8(std::string_view text, std::size_t& pos, char32_t& character)
 {
-    const auto erstes = static_cast<unsigned char>(text[pos]);
-    std::size_t folge = 0;
+    const auto first_byte = static_cast<unsigned char>(text[pos]);
+    std::size_t continuation = 0;
     char32_t minimum = 0;
-    if (erstes < 0x80) {
-        zeichen = erstes;
+    if (first_byte < 0x80) {
+        character = first_byte;
         ++pos;
         return true;
     }
-    if ((erstes & 0xE0) == 0xC0) {
-        folge = 1;
+    if ((first_byte & 0xE0) == 0xC0) {
+        continuation = 1;
         minimum = 0x80;
-        zeichen = erstes & 0x1Fu;
-    } else if ((erstes & 0xF0) == 0xE0) {
-        folge = 2;
+        character = first_byte & 0x1Fu;
+    } else if ((first_byte & 0xF0) == 0xE0) {
+        continuation = 2;
         minimum = 0x800;
-        zeichen = erstes & 0x0Fu;
-    } else if ((erstes & 0xF8) == 0xF0) {
-        folge = 3;
+        character = first_byte & 0x0Fu;
+    } else if ((first_byte & 0xF8) == 0xF0) {
+        continuation = 3;
         minimum = 0x10000;
-        zeichen = erstes & 0x07u;
+        character = first_byte & 0x07u;
     } else {
         return false;
     }
-    if (pos + folge >= text.size())
+    if (pos + continuation >= text.size())
         return false;
-    for (std::size_t i = 1; i <= folge; ++i) {
+    for (std::size_t i = 1; i <= continuation; ++i) {
         const auto byte = static_cast<unsigned char>(text[pos + i]);
         if ((byte & 0xC0) != 0x80)
             return false;
-        zeichen = (zeichen << 6) | (byte & 0x3Fu);
+        character = (character << 6) | (byte & 0x3Fu);
     }
-    if (zeichen < minimum || zeichen > 0x10FFFF || (zeichen >= 0xD800 && zeichen <= 0xDFFF))
+    if (character < minimum || character > 0x10FFFF || (character >= 0xD800 && character <= 0xDFFF))
         return false;
-    pos += folge + 1;
+    pos += continuation + 1;
     return true;
 }
 
-bool Ist_steuerzeichen(char32_t zeichen)
+bool is_control_character(char32_t character)
 {
-    return zeichen < 0x20 || (zeichen >= 0x7F && zeichen <= 0x9F);
+    return character < 0x20 || (character >= 0x7F && character <= 0x9F);
 }
 
-int Hexwert(char zeichen)
+int hex_digit_value(char character)
 {
-    if (zeichen >= '0' && zeichen <= '9')
-        return zeichen - '0';
-    if (zeichen >= 'A' && zeichen <= 'F')
-        return zeichen - 'A' + 10;
+    if (character >= '0' && character <= '9')
+        return character - '0';
+    if (character >= 'A' && character <= 'F')
+        return character - 'A' + 10;
     return -1;
 }
 
 } // namespace
 
-std::string Unbekannt_eintrag(const std::string& datei, const std::string& format, const std::string& iname,
-                              const std::string& land, const std::string& crc)
+std::string unknown_log_entry(const std::string& file, const std::string& format, const std::string& iname,
+                              const std::string& country, const std::string& crc)
 {
-    std::string eintrag = "Datasource: The Cartonym ver." + Dezimaltext(Programm::Version_major) + "."
-        + Dezimaltext(Programm::Version_minor) + "." + Dezimaltext(Programm::Version_revision) + " Englisch"
-        + Zeilenende;
-    eintrag += "Filename = \"" + datei + "\"" + Zeilenende;
-    eintrag += "Format = " + format + Zeilenende;
-    eintrag += "Internal name = \"" + iname + "\"" + Zeilenende;
-    eintrag += "Country = " + land + Zeilenende;
-    eintrag += "CRC1 = " + crc + Zeilenende;
-    eintrag += Zeilenende;
-    return eintrag;
+    std::string entry = "Datasource: The Cartonym ver." + decimal_text(program_info::version_major) + "."
+        + decimal_text(program_info::version_minor) + "." + decimal_text(program_info::version_revision) + " Englisch"
+        + line_end;
+    entry += "Filename = \"" + file + "\"" + line_end;
+    entry += "Format = " + format + line_end;
+    entry += "Internal name = \"" + iname + "\"" + line_end;
+    entry += "Country = " + country + line_end;
+    entry += "CRC1 = " + crc + line_end;
+    entry += line_end;
+    return entry;
 }
 
 void Schreibe_unbekannt(const std::string& ordner, const std::string& datei, const std::string& format,
                         const std::string& iname, const std::string& land, const std::string& crc)
 {
-    const std::string pfad = Verbinde_pfad(ordner, "unknown.log");
-    if (const int fehler = Injizierter_fehler(Systemoperation::Oeffnen, pfad))
-        Wirf_errno(fehler);
+    const std::string path = join_path(ordner, "unknown.log");
+    if (const int error = injected_error(SystemOperation::Open, path))
+        throw_errno(error);
     // The log is appended to only when it is a plain file of its own: a link
     // of that name is never written through (it could lead into any file),
     // and a FIFO must not hold the run waiting for a reader. Both are
     // path/file access errors.
-    const int fd = ::open(pfad.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
     if (fd < 0) {
-        const int fehler = errno;
+        const int error = errno;
         struct stat info {};
-        if (fehler == ELOOP && ::lstat(pfad.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
-            throw Fehler(Fehlernummer::Zugriffsfehler);
-        Wirf_errno(fehler);
+        if (error == ELOOP && ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
+            throw Error(ErrorNumber::PathFileAccessError);
+        throw_errno(error);
     }
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
-        const int fehler = errno;
+        const int error = errno;
         ::close(fd);
-        Wirf_errno(fehler);
+        throw_errno(error);
     }
     if (!S_ISREG(info.st_mode)) {
         ::close(fd);
-        throw Fehler(Fehlernummer::Zugriffsfehler);
+        throw Error(ErrorNumber::PathFileAccessError);
     }
     // One write for the whole entry, so that entries do not interleave.
-    const std::string eintrag = Unbekannt_eintrag(datei, format, iname, land, crc);
+    const std::string entry = unknown_log_entry(datei, format, iname, land, crc);
     try {
-        Schreibe_alles(fd, eintrag, pfad);
-    } catch (const Fehler&) {
+        write_all(fd, entry, path);
+    } catch (const Error&) {
         ::close(fd);
         throw;
     }
-    int fehler = Injizierter_fehler(Systemoperation::Schliessen, pfad);
-    if (::close(fd) != 0 && fehler == 0)
-        fehler = errno;
-    if (fehler != 0)
-        Wirf_errno(fehler);
+    int error = injected_error(SystemOperation::Close, path);
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error != 0)
+        throw_errno(error);
 }
 
-std::string Cp1252_aus_dateiname(std::string_view name)
+std::string escaped_file_name(std::string_view name)
 {
     std::string text;
     std::size_t pos = 0;
-    char puffer[16];
+    char buffer[16];
     while (pos < name.size()) {
-        char32_t zeichen = 0;
-        if (!Lies_zeichen(name, pos, zeichen)) {
-            std::snprintf(puffer, sizeof puffer, "\\x%02X", static_cast<unsigned>(static_cast<unsigned char>(name[pos])));
-            text += puffer;
+        char32_t character = 0;
+        if (!decode_utf8(name, pos, character)) {
+            std::snprintf(buffer, sizeof buffer, "\\x%02X", static_cast<unsigned>(static_cast<unsigned char>(name[pos])));
+            text += buffer;
             ++pos;
             continue;
         }
-        if (zeichen == '\\') {
+        if (character == '\\') {
             text += "\\\\";
             continue;
         }
-        const auto byte = Cp1252_aus_zeichen(zeichen);
-        if (byte && !Ist_steuerzeichen(zeichen)) {
+        const auto byte = cp1252_from_code_point(character);
+        if (byte && !is_control_character(character)) {
             text += static_cast<char>(*byte);
             continue;
         }
-        std::snprintf(puffer, sizeof puffer, "\\u{%04X}", static_cast<unsigned>(zeichen));
-        text += puffer;
+        std::snprintf(buffer, sizeof buffer, "\\u{%04X}", static_cast<unsigned>(character));
+        text += buffer;
     }
     return text;
 }
 
-std::optional<std::string> Dateiname_aus_logtext(std::string_view text)
+std::optional<std::string> file_name_from_escaped(std::string_view text)
 {
     std::string name;
     std::size_t pos = 0;
     while (pos < text.size()) {
-        const char zeichen = text[pos];
-        if (zeichen != '\\') {
-            Haenge_utf8_an(name, Zeichen_aus_cp1252(static_cast<unsigned char>(zeichen)));
+        const char character = text[pos];
+        if (character != '\\') {
+            append_utf8(name, code_point_from_cp1252(static_cast<unsigned char>(character)));
             ++pos;
             continue;
         }
         if (pos + 1 >= text.size())
             return std::nullopt;
-        const char art = text[pos + 1];
-        if (art == '\\') {
+        const char kind = text[pos + 1];
+        if (kind == '\\') {
             name += '\\';
             pos += 2;
-        } else if (art == 'x') {
+        } else if (kind == 'x') {
             if (pos + 4 > text.size())
                 return std::nullopt;
-            const int hoch = Hexwert(text[pos + 2]);
-            const int tief = Hexwert(text[pos + 3]);
-            if (hoch < 0 || tief < 0)
+            const int high = hex_digit_value(text[pos + 2]);
+            const int low = hex_digit_value(text[pos + 3]);
+            if (high < 0 || low < 0)
                 return std::nullopt;
-            name += static_cast<char>(hoch * 16 + tief);
+            name += static_cast<char>(high * 16 + low);
             pos += 4;
-        } else if (art == 'u') {
+        } else if (kind == 'u') {
             if (pos + 2 >= text.size() || text[pos + 2] != '{')
                 return std::nullopt;
-            const auto ende = text.find('}', pos + 3);
-            if (ende == std::string_view::npos || ende - (pos + 3) < 4 || ende - (pos + 3) > 6)
+            const auto end_pos = text.find('}', pos + 3);
+            if (end_pos == std::string_view::npos || end_pos - (pos + 3) < 4 || end_pos - (pos + 3) > 6)
                 return std::nullopt;
-            char32_t wert = 0;
-            for (std::size_t i = pos + 3; i < ende; ++i) {
-                const int ziffer = Hexwert(text[i]);
-                if (ziffer < 0)
+            char32_t value = 0;
+            for (std::size_t i = pos + 3; i < end_pos; ++i) {
+                const int digit = hex_digit_value(text[i]);
+                if (digit < 0)
                     return std::nullopt;
-                wert = wert * 16 + static_cast<char32_t>(ziffer);
+                value = value * 16 + static_cast<char32_t>(digit);
             }
-            if (wert > 0x10FFFF || (wert >= 0xD800 && wert <= 0xDFFF))
+            if (value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
                 return std::nullopt;
-            Haenge_utf8_an(name, wert);
-            pos = ende + 1;
+            append_utf8(name, value);
+            pos = end_pos + 1;
         } else {
             return std::nullopt;
         }

@@ -16,150 +16,150 @@ extern char** environ;
 
 namespace cartonym::test {
 
-Tempordner::Tempordner()
+TempFolder::TempFolder()
 {
-    std::string muster = (std::filesystem::temp_directory_path() / "cartonym-test-XXXXXX").string();
-    if (::mkdtemp(muster.data()) == nullptr)
+    std::string pattern = (std::filesystem::temp_directory_path() / "cartonym-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr)
         throw std::runtime_error("mkdtemp failed");
-    pfad_ = muster;
+    path_ = pattern;
 }
 
-Tempordner::~Tempordner()
+TempFolder::~TempFolder()
 {
-    std::error_code fehler;
+    std::error_code error;
     // Make read-only folders left by a test removable again.
-    for (auto it = std::filesystem::recursive_directory_iterator(pfad_, fehler);
-         it != std::filesystem::recursive_directory_iterator(); it.increment(fehler)) {
-        if (it->is_directory(fehler) && !it->is_symlink(fehler))
+    for (auto it = std::filesystem::recursive_directory_iterator(path_, error);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+        if (it->is_directory(error) && !it->is_symlink(error))
             std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                         std::filesystem::perm_options::add, fehler);
+                                         std::filesystem::perm_options::add, error);
     }
-    std::filesystem::remove_all(pfad_, fehler);
+    std::filesystem::remove_all(path_, error);
 }
 
-Baum Baumzustand(const std::filesystem::path& ordner)
+Tree tree_of(const std::filesystem::path& folder)
 {
-    Baum zustand;
-    for (const auto& eintrag : std::filesystem::recursive_directory_iterator(ordner)) {
-        if (eintrag.is_regular_file() && !eintrag.is_symlink())
-            zustand[std::filesystem::relative(eintrag.path(), ordner).string()] = fixtures::Lies_datei(eintrag.path().string());
+    Tree state;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file() && !entry.is_symlink())
+            state[std::filesystem::relative(entry.path(), folder).string()] = fixtures::read_file(entry.path().string());
     }
-    return zustand;
+    return state;
 }
 
-Fehlerhaken Scheitere_bei(Systemoperation gesucht, int errnum)
+FaultHook fail_on(SystemOperation wanted, int errnum)
 {
-    return [gesucht, errnum](Systemoperation operation, const std::string&) { return operation == gesucht ? errnum : 0; };
+    return [wanted, errnum](SystemOperation operation, const std::string&) { return operation == wanted ? errnum : 0; };
 }
 
-Temp_umgebung::Temp_umgebung(const std::vector<std::pair<std::string, std::string>>& setzen) : gesetzt_(setzen)
+TempEnvironment::TempEnvironment(const std::vector<std::pair<std::string, std::string>>& to_set) : set_(to_set)
 {
-    for (char** eintrag = environ; *eintrag != nullptr; ++eintrag) {
-        const std::string text = *eintrag;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string text = *entry;
         const std::string name = text.substr(0, text.find('='));
-        std::string klein = name;
-        for (char& zeichen : klein)
-            zeichen = static_cast<char>(std::tolower(static_cast<unsigned char>(zeichen)));
-        if (klein == "temp" || name == "TMPDIR")
-            alt_.emplace_back(name, text.substr(name.size() + 1));
+        std::string lower = name;
+        for (char& character : lower)
+            character = static_cast<char>(std::tolower(static_cast<unsigned char>(character)));
+        if (lower == "temp" || name == "TMPDIR")
+            old_.emplace_back(name, text.substr(name.size() + 1));
     }
-    for (const auto& [name, wert] : alt_)
+    for (const auto& [name, value] : old_)
         ::unsetenv(name.c_str());
-    for (const auto& [name, wert] : setzen)
-        ::setenv(name.c_str(), wert.c_str(), 1);
+    for (const auto& [name, value] : to_set)
+        ::setenv(name.c_str(), value.c_str(), 1);
 }
 
-Temp_umgebung::~Temp_umgebung()
+TempEnvironment::~TempEnvironment()
 {
-    for (const auto& [name, wert] : gesetzt_)
+    for (const auto& [name, value] : set_)
         ::unsetenv(name.c_str());
-    for (const auto& [name, wert] : alt_)
-        ::setenv(name.c_str(), wert.c_str(), 1);
+    for (const auto& [name, value] : old_)
+        ::setenv(name.c_str(), value.c_str(), 1);
 }
 
 namespace {
-std::string Shellwort(const std::string& wort)
+std::string shell_word(const std::string& word)
 {
-    std::string ergebnis = "'";
-    for (const char c : wort)
-        ergebnis += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return ergebnis + "'";
+    std::string result = "'";
+    for (const char c : word)
+        result += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return result + "'";
 }
 } // namespace
 
-Aufruf Rufe_programm(const std::string& programm, const std::vector<std::string>& argumente, const Tempordner& ablage)
+ProgramRun run_program(const std::string& program, const std::vector<std::string>& arguments, const TempFolder& filing)
 {
-    std::string befehl = Shellwort(programm);
-    for (const auto& argument : argumente)
-        befehl += " " + Shellwort(argument);
-    befehl += " >" + Shellwort(ablage / "cli.out") + " 2>" + Shellwort(ablage / "cli.err") + " </dev/null";
-    const int roh = std::system(befehl.c_str());
-    Aufruf aufruf;
-    aufruf.status = WIFEXITED(roh) ? WEXITSTATUS(roh) : -1;
-    aufruf.out = fixtures::Lies_datei(ablage / "cli.out");
-    aufruf.err = fixtures::Lies_datei(ablage / "cli.err");
-    std::filesystem::remove(ablage / "cli.out");
-    std::filesystem::remove(ablage / "cli.err");
-    return aufruf;
+    std::string command = shell_word(program);
+    for (const auto& arg : arguments)
+        command += " " + shell_word(arg);
+    command += " >" + shell_word(filing / "cli.out") + " 2>" + shell_word(filing / "cli.err") + " </dev/null";
+    const int raw = std::system(command.c_str());
+    ProgramRun run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = fixtures::read_file(filing / "cli.out");
+    run.err = fixtures::read_file(filing / "cli.err");
+    std::filesystem::remove(filing / "cli.out");
+    std::filesystem::remove(filing / "cli.err");
+    return run;
 }
 
-void Lege_fifo_an(const std::string& pfad)
+void make_fifo(const std::string& path)
 {
-    if (::mkfifo(pfad.c_str(), 0600) != 0)
-        throw std::runtime_error("mkfifo failed: " + pfad);
+    if (::mkfifo(path.c_str(), 0600) != 0)
+        throw std::runtime_error("mkfifo failed: " + path);
 }
 
-void Lege_socket_an(const std::string& pfad)
+void make_socket(const std::string& path)
 {
     const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un adresse{.sun_family = AF_UNIX, .sun_path = {}};
-    pfad.copy(adresse.sun_path, sizeof adresse.sun_path - 1);
-    const bool gebunden = pfad.size() < sizeof adresse.sun_path
-        && ::bind(sock, reinterpret_cast<sockaddr*>(&adresse), sizeof adresse) == 0;
+    sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
+    path.copy(address.sun_path, sizeof address.sun_path - 1);
+    const bool bound = path.size() < sizeof address.sun_path
+        && ::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     ::close(sock);
-    if (!gebunden)
-        throw std::runtime_error("bind failed: " + pfad);
+    if (!bound)
+        throw std::runtime_error("bind failed: " + path);
 }
 
-Analyse Analyse_fuer(const std::string& name, const std::string& pruefsumme, const std::string& kuerzel, const std::string& endung)
+RomAnalysis analysis_for(const std::string& name, const std::string& checksum, const std::string& suffix, const std::string& extension)
 {
-    Analyse a;
+    RomAnalysis a;
     a.Rom_ok = true;
     a.Interner_name = fixtures::Interner_name(name);
-    a.Pruefsumme = pruefsumme;
-    a.Landkuerzel = kuerzel;
-    a.Endung = endung;
+    a.Pruefsumme = checksum;
+    a.Landkuerzel = suffix;
+    a.Endung = extension;
     return a;
 }
 
-std::vector<std::string> Bildinhalte(const std::filesystem::path& ordner)
+std::vector<std::string> image_contents(const std::filesystem::path& folder)
 {
-    std::vector<std::string> inhalte;
-    for (const auto& [pfad, inhalt] : Baumzustand(ordner))
-        if (!pfad.ends_with("games.htm") && !pfad.ends_with("unknown.log"))
-            inhalte.push_back(inhalt);
-    std::ranges::sort(inhalte);
-    return inhalte;
+    std::vector<std::string> contents;
+    for (const auto& [path, content] : tree_of(folder))
+        if (!path.ends_with("games.htm") && !path.ends_with("unknown.log"))
+            contents.push_back(content);
+    std::ranges::sort(contents);
+    return contents;
 }
 
-std::string Fehlertext(int nummer, const std::string& pfad)
+std::string error_text(int number, const std::string& path)
 {
-    return Fehlertext_datei(Fehler(static_cast<Fehlernummer>(nummer)), pfad);
+    return file_error_text(Error(static_cast<ErrorNumber>(number)), path);
 }
 
-Laufordner::Laufordner(const std::string& datenbank, const std::vector<std::pair<std::string, fixtures::Rombauplan>>& bilder)
+RunFolder::RunFolder(const std::string& database, const std::vector<std::pair<std::string, fixtures::RomPlan>>& images)
 {
     std::filesystem::create_directory(F);
-    std::filesystem::create_directory(tempordner);
-    fixtures::Schreibe_datei(db, datenbank);
-    for (const auto& [name, plan] : bilder)
-        bild(name, plan);
+    std::filesystem::create_directory(temp_folder);
+    fixtures::write_file(db, database);
+    for (const auto& [name, plan] : images)
+        image(name, plan);
 }
 
-void Laufordner::datei(const std::string& name, const std::string& inhalt) const
+void RunFolder::file(const std::string& name, const std::string& content) const
 {
-    std::filesystem::create_directories(std::filesystem::path(in_F(name)).parent_path());
-    fixtures::Schreibe_datei(in_F(name), inhalt);
+    std::filesystem::create_directories(std::filesystem::path(in_folder(name)).parent_path());
+    fixtures::write_file(in_folder(name), content);
 }
 
 } // namespace cartonym::test

@@ -16,97 +16,97 @@
 namespace cartonym::test {
 
 // A fresh folder below the system's temporary folder, removed afterwards.
-class Tempordner {
+class TempFolder {
 public:
-    Tempordner();
-    ~Tempordner();
-    Tempordner(const Tempordner&) = delete;
-    Tempordner& operator=(const Tempordner&) = delete;
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
 
-    const std::filesystem::path& pfad() const { return pfad_; }
-    std::string operator/(const std::string& name) const { return (pfad_ / name).string(); }
+    const std::filesystem::path& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
 
 private:
-    std::filesystem::path pfad_;
+    std::filesystem::path path_;
 };
 
-using Baum = std::map<std::string, std::string>;
+using Tree = std::map<std::string, std::string>;
 
 // Every regular file below ordner, by path relative to it, with its content.
-Baum Baumzustand(const std::filesystem::path& ordner);
+Tree tree_of(const std::filesystem::path& folder);
 
 // Installs a failure hook for one scope.
-class Hakenwaechter {
+class ScopedFaultHook {
 public:
-    explicit Hakenwaechter(Fehlerhaken haken) : alt_(Setze_fehlerhaken(std::move(haken))) {}
-    ~Hakenwaechter() { Setze_fehlerhaken(std::move(alt_)); }
+    explicit ScopedFaultHook(FaultHook hook) : old_(set_fault_hook(std::move(hook))) {}
+    ~ScopedFaultHook() { set_fault_hook(std::move(old_)); }
 
 private:
-    Fehlerhaken alt_;
+    FaultHook old_;
 };
 
 // A hook that fails every operation of one kind with errnum.
-Fehlerhaken Scheitere_bei(Systemoperation gesucht, int errnum);
+FaultHook fail_on(SystemOperation wanted, int errnum);
 
-// The number of the Fehler that f throws, 0 when it throws none.
+// The number of the Error that f throws, 0 when it throws none.
 template <typename F>
-int Fehlernummer_von(F&& f)
+int error_number_of(F&& f)
 {
     try {
         f();
-    } catch (const Fehler& fehler) {
-        return fehler.zahl();
+    } catch (const Error& error) {
+        return error.value();
     }
     return 0;
 }
 
 // Removes every variable naming a temporary folder ("temp" in any letter
 // case, TMPDIR), sets the given ones, and restores all of them afterwards.
-class Temp_umgebung {
+class TempEnvironment {
 public:
-    explicit Temp_umgebung(const std::vector<std::pair<std::string, std::string>>& setzen);
-    ~Temp_umgebung();
-    Temp_umgebung(const Temp_umgebung&) = delete;
-    Temp_umgebung& operator=(const Temp_umgebung&) = delete;
+    explicit TempEnvironment(const std::vector<std::pair<std::string, std::string>>& to_set);
+    ~TempEnvironment();
+    TempEnvironment(const TempEnvironment&) = delete;
+    TempEnvironment& operator=(const TempEnvironment&) = delete;
 
 private:
-    std::vector<std::pair<std::string, std::string>> alt_, gesetzt_;
+    std::vector<std::pair<std::string, std::string>> old_, set_;
 };
 
 // A run of the real cartonym-cli (its path given), stdin from /dev/null.
-struct Aufruf {
+struct ProgramRun {
     int status = -1;
     std::string out, err;
 };
-Aufruf Rufe_programm(const std::string& programm, const std::vector<std::string>& argumente,
-                     const Tempordner& ablage);
+ProgramRun run_program(const std::string& program, const std::vector<std::string>& arguments,
+                     const TempFolder& filing);
 
 // A FIFO or a bound Unix socket at pfad.
-void Lege_fifo_an(const std::string& pfad);
-void Lege_socket_an(const std::string& pfad);
+void make_fifo(const std::string& path);
+void make_socket(const std::string& path);
 
 // An image as the lookup sees it: the internal name (padded), checksum key, suffix, extension.
-Analyse Analyse_fuer(const std::string& name, const std::string& pruefsumme = "3412",
-                     const std::string& kuerzel = " (JAP)", const std::string& endung = ".fig");
+RomAnalysis analysis_for(const std::string& name, const std::string& checksum = "3412",
+                     const std::string& suffix = " (JAP)", const std::string& extension = ".fig");
 
 // The contents of every file below ordner but games.htm and unknown.log, sorted.
-std::vector<std::string> Bildinhalte(const std::filesystem::path& ordner);
+std::vector<std::string> image_contents(const std::filesystem::path& folder);
 
 // The message of failure nummer while processing pfad.
-std::string Fehlertext(int nummer, const std::string& pfad);
+std::string error_text(int number, const std::string& path);
 
 // A batch run's world: the folder F, the database and the temporary folder
 // (the variable temp names it) side by side in one test folder.
-struct Laufordner {
-    Tempordner t;
-    std::string F = t / "roms", db = t / "snes.dat", tempordner = t / "temp";
-    Temp_umgebung temp{{{"temp", tempordner}}};
+struct RunFolder {
+    TempFolder t;
+    std::string F = t / "roms", db = t / "snes.dat", temp_folder = t / "temp";
+    TempEnvironment temp{{{"temp", temp_folder}}};
 
-    explicit Laufordner(const std::string& datenbank,
-                        const std::vector<std::pair<std::string, fixtures::Rombauplan>>& bilder = {});
-    std::string in_F(const std::string& name) const { return F + "/" + name; }
-    void bild(const std::string& name, const fixtures::Rombauplan& plan) const { datei(name, fixtures::Baue_rom(plan)); }
-    void datei(const std::string& name, const std::string& inhalt) const;
+    explicit RunFolder(const std::string& database,
+                        const std::vector<std::pair<std::string, fixtures::RomPlan>>& images = {});
+    std::string in_folder(const std::string& name) const { return F + "/" + name; }
+    void image(const std::string& name, const fixtures::RomPlan& plan) const { file(name, fixtures::build_rom(plan)); }
+    void file(const std::string& name, const std::string& content) const;
 };
 
 } // namespace cartonym::test

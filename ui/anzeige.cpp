@@ -25,25 +25,25 @@ void Lade_bilder()
 
 QString Qtext(const std::string& cp1252)
 {
-    const std::string utf8 = Utf8_aus_cp1252(cp1252);
+    const std::string utf8 = utf8_from_cp1252(cp1252);
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
-QString Qpfad(const std::string& pfad)
+QString Qpfad(const std::string& path)
 {
-    return QFile::decodeName(QByteArray(pfad.data(), static_cast<qsizetype>(pfad.size())));
+    return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
 }
 
-std::string Systempfad(const QString& pfad)
+std::string Systempfad(const QString& path)
 {
-    return QFile::encodeName(pfad).toStdString();
+    return QFile::encodeName(path).toStdString();
 }
 
-std::string Cp1252_pfad(const std::string& pfad)
+std::string Cp1252_pfad(const std::string& path)
 {
-    if (auto text = Cp1252_aus_utf8(pfad))
+    if (auto text = cp1252_from_utf8(path))
         return *text;
-    return pfad;
+    return path;
 }
 
 QFont Fette_schrift()

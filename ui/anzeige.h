@@ -16,14 +16,14 @@ void Lade_bilder();
 QString Qtext(const std::string& cp1252);
 
 // A file-system path or name (bytes as the system gives them) for display.
-QString Qpfad(const std::string& pfad);
+QString Qpfad(const std::string& path);
 
 // A displayed path back as the file system's bytes.
-std::string Systempfad(const QString& pfad);
+std::string Systempfad(const QString& path);
 
 // A file-system path as Windows-1252 for the core's messages; bytes the code
 // page cannot write are passed through unchanged.
-std::string Cp1252_pfad(const std::string& pfad);
+std::string Cp1252_pfad(const std::string& path);
 
 // Verdana 8.25 pt bold: frames, buttons and the captions with fixed text.
 QFont Fette_schrift();

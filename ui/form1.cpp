@@ -38,51 +38,51 @@ constexpr int Namensrolle = Qt::UserRole; // a file's name as the file system's 
 
 // Places a control: name, position and size in twips, relative to its container.
 template <typename Steuerelement>
-Steuerelement* Setze(Steuerelement* element, const char* name, int links, int oben, int breite, int hoehe)
+Steuerelement* set(Steuerelement* item, const char* name, int left, int oben, int breite, int hoehe)
 {
-    element->setObjectName(QLatin1String(name));
-    element->setGeometry(Pixel(links), Pixel(oben), Pixel(breite), Pixel(hoehe));
-    return element;
+    item->setObjectName(QLatin1String(name));
+    item->setGeometry(Pixel(left), Pixel(oben), Pixel(breite), Pixel(hoehe));
+    return item;
 }
 
 QLabel* Beschriftung(QWidget* eltern, const char* name, const char* text, Qt::Alignment ausrichtung,
-                     int links, int oben, int breite, int hoehe)
+                     int left, int oben, int breite, int hoehe)
 {
-    auto* label = Setze(new QLabel(QString::fromLatin1(text), eltern), name, links, oben, breite, hoehe);
+    auto* label = set(new QLabel(QString::fromLatin1(text), eltern), name, left, oben, breite, hoehe);
     label->setFont(Fette_schrift());
     label->setAlignment(ausrichtung | Qt::AlignTop);
     label->setWordWrap(true);
     return label;
 }
 
-QLabel* Wertlabel(QWidget* eltern, const char* name, int links, int oben, int breite, int hoehe)
+QLabel* Wertlabel(QWidget* eltern, const char* name, int left, int oben, int breite, int hoehe)
 {
-    auto* label = Setze(new QLabel(eltern), name, links, oben, breite, hoehe);
+    auto* label = set(new QLabel(eltern), name, left, oben, breite, hoehe);
     label->setFont(Dialogschrift());
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setTextFormat(Qt::PlainText);
     return label;
 }
 
-void Faerbe_hintergrund(QWidget* element, const QColor& farbe)
+void Faerbe_hintergrund(QWidget* item, const QColor& farbe)
 {
-    QPalette palette = element->palette();
+    QPalette palette = item->palette();
     palette.setColor(QPalette::Window, farbe);
-    element->setPalette(palette);
-    element->setAutoFillBackground(true);
+    item->setPalette(palette);
+    item->setAutoFillBackground(true);
 }
 
-void Faerbe_text(QWidget* element, const QColor& farbe)
+void Faerbe_text(QWidget* item, const QColor& farbe)
 {
-    QPalette palette = element->palette();
+    QPalette palette = item->palette();
     palette.setColor(QPalette::WindowText, farbe);
-    element->setPalette(palette);
+    item->setPalette(palette);
 }
 
-void Zeige(std::initializer_list<QWidget*> elemente, bool sichtbar)
+void Zeige(std::initializer_list<QWidget*> items, bool sichtbar)
 {
-    for (QWidget* element : elemente)
-        element->setVisible(sichtbar);
+    for (QWidget* item : items)
+        item->setVisible(sichtbar);
 }
 
 void Leere(std::initializer_list<QLabel*> labels)
@@ -93,20 +93,20 @@ void Leere(std::initializer_list<QLabel*> labels)
 
 } // namespace
 
-Form1::Form1(std::string Datenbankpfad, Meldungsdienst& meldungen, Schale& schale, Uhr& uhr, QWidget* eltern)
+Form1::Form1(std::string database_path, Meldungsdienst& messages, Schale& schale, Uhr& clock_, QWidget* eltern)
     : QMainWindow(eltern)
     , Programmende([] { QCoreApplication::exit(0); })
-    , Datenbankpfad_(std::move(Datenbankpfad))
-    , meldungen_(meldungen)
+    , Datenbankpfad_(std::move(database_path))
+    , meldungen_(messages)
     , schale_(schale)
-    , uhr_(uhr)
+    , uhr_(clock_)
 {
     Lade_bilder();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("The Cartonym v%1.%2 by %3 - %4")
-                       .arg(Programm::Version_major)
-                       .arg(Programm::Version_minor)
-                       .arg(QString::fromUtf8(Programm::Autor), QString::fromUtf8(Programm::Homepage)));
+                       .arg(program_info::version_major)
+                       .arg(program_info::version_minor)
+                       .arg(QString::fromUtf8(program_info::author), QString::fromUtf8(program_info::homepage_address)));
     setWindowIcon(QIcon(QStringLiteral(":/bilder/symbol.png")));
     // Fixed size with a minimise button and no maximise button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
@@ -139,53 +139,53 @@ void Form1::Baue_fenster()
     const QColor rahmenfarbe = palette().color(QPalette::Window);
 
     // Mode.
-    Frame1 = Setze(new QGroupBox(QStringLiteral("Mode:"), flaeche), "Frame1", 120, 0, 2775, 1575);
+    Frame1 = set(new QGroupBox(QStringLiteral("Mode:"), flaeche), "Frame1", 120, 0, 2775, 1575);
     Frame1->setFont(Fette_schrift());
     Faerbe_hintergrund(Frame1, grau);
-    Dateimodus = Setze(new QRadioButton(QStringLiteral("Rename a single file"), Frame1), "Dateimodus", 240, 240, 2295, 255);
+    Dateimodus = set(new QRadioButton(QStringLiteral("Rename a single file"), Frame1), "Dateimodus", 240, 240, 2295, 255);
     Dateimodus->setFont(Dialogschrift());
     Dateimodus->setChecked(true);
-    Batchmodus = Setze(new QRadioButton(QStringLiteral("Batchmode"), Frame1), "Batchmodus", 240, 480, 1215, 255);
+    Batchmodus = set(new QRadioButton(QStringLiteral("Batchmode"), Frame1), "Batchmodus", 240, 480, 1215, 255);
     Batchmodus->setFont(Dialogschrift());
-    Modusbeschreibung = Setze(new QLabel(Frame1), "Modusbeschreibung", 150, 840, 2475, 675);
+    Modusbeschreibung = set(new QLabel(Frame1), "Modusbeschreibung", 150, 840, 2475, 675);
     Modusbeschreibung->setFont(Dialogschrift());
     Modusbeschreibung->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Modusbeschreibung->setWordWrap(true);
     Faerbe_hintergrund(Modusbeschreibung, grau);
 
     // File-name style.
-    Frame2 = Setze(new QGroupBox(QStringLiteral("Filenames:"), flaeche), "Frame2", 120, 1680, 2775, 1575);
+    Frame2 = set(new QGroupBox(QStringLiteral("Filenames:"), flaeche), "Frame2", 120, 1680, 2775, 1575);
     Frame2->setFont(Fette_schrift());
     Faerbe_hintergrund(Frame2, rahmenfarbe);
-    Optiondateinamennormal = Setze(new QRadioButton(QStringLiteral("Normal long filenames"), Frame2),
+    Optiondateinamennormal = set(new QRadioButton(QStringLiteral("Normal long filenames"), Frame2),
                                    "Optiondateinamennormal", 120, 240, 2415, 195);
     Optiondateinamennormal->setFont(Dialogschrift());
     Optiondateinamennormal->setChecked(true);
-    Optiondateinamenultrahle = Setze(new QRadioButton(QStringLiteral("Long filenames without spaces"), Frame2),
+    Optiondateinamenultrahle = set(new QRadioButton(QStringLiteral("Long filenames without spaces"), Frame2),
                                      "Optiondateinamenultrahle", 120, 480, 2535, 255);
     Optiondateinamenultrahle->setFont(Dialogschrift());
-    Namenmodus = Setze(new QLabel(Frame2), "Namenmodus", 120, 840, 2535, 615);
+    Namenmodus = set(new QLabel(Frame2), "Namenmodus", 120, 840, 2535, 615);
     Namenmodus->setFont(Dialogschrift());
     Namenmodus->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Namenmodus->setWordWrap(true);
     Faerbe_hintergrund(Namenmodus, rahmenfarbe);
 
     // Game list.
-    Frame3 = Setze(new QGroupBox(QStringLiteral("List:"), flaeche), "Frame3", 120, 3360, 2775, 615);
+    Frame3 = set(new QGroupBox(QStringLiteral("List:"), flaeche), "Frame3", 120, 3360, 2775, 615);
     Frame3->setFont(Fette_schrift());
     Faerbe_hintergrund(Frame3, rahmenfarbe);
-    Checkgamelist = Setze(new QCheckBox(QStringLiteral("Create gamelist (games.htm)"), Frame3), "Checkgamelist",
+    Checkgamelist = set(new QCheckBox(QStringLiteral("Create gamelist (games.htm)"), Frame3), "Checkgamelist",
                           120, 240, 2535, 315);
     Checkgamelist->setFont(Dialogschrift());
     Checkgamelist->setEnabled(false);
 
     // Browser.
     Label1 = Beschriftung(flaeche, "Label1", "File to rename:", Qt::AlignHCenter, 3000, 0, 2415, 255);
-    Laufwerk = Setze(new QComboBox(flaeche), "Laufwerk", 3000, 240, 2535, 315);
+    Laufwerk = set(new QComboBox(flaeche), "Laufwerk", 3000, 240, 2535, 315);
     Laufwerk->setFont(Dialogschrift());
-    Ordner = Setze(new Ordnerliste(flaeche), "Ordner", 3000, 600, 2535, 3240);
+    Ordner = set(new Ordnerliste(flaeche), "Ordner", 3000, 600, 2535, 3240);
     Ordner->setFont(Dialogschrift());
-    Dateien = Setze(new QListWidget(flaeche), "Dateien", 5640, 240, 2775, 3600);
+    Dateien = set(new QListWidget(flaeche), "Dateien", 5640, 240, 2775, 3600);
     Dateien->setFont(Dialogschrift());
     Dateien->setSelectionMode(QAbstractItemView::SingleSelection);
 
@@ -228,20 +228,20 @@ void Form1::Baue_fenster()
     Labelduplikate = Wertlabel(flaeche, "Labelduplikate", 4920, 6120, 615, 255);
     Label11 = Beschriftung(flaeche, "Label11", "Unknown SNES ROMs (see subdir Unknown_ROMs):", Qt::AlignHCenter,
                            5520, 4080, 2895, 495);
-    Listeunbekannt = Setze(new QListWidget(flaeche), "Listeunbekannt", 5520, 4560, 2895, 2010);
+    Listeunbekannt = set(new QListWidget(flaeche), "Listeunbekannt", 5520, 4560, 2895, 2010);
     Listeunbekannt->setFont(Dialogschrift());
     Label17 = Wertlabel(flaeche, "Label17", 120, 6840, 5535, 255);
     Label17->setText(QStringLiteral("Batchmode Status:"));
-    ProgressBar = Setze(new QProgressBar(flaeche), "ProgressBar", 120, 7080, 8295, 135);
+    ProgressBar = set(new QProgressBar(flaeche), "ProgressBar", 120, 7080, 8295, 135);
     ProgressBar->setRange(0, 100);
     ProgressBar->setValue(0);
     ProgressBar->setTextVisible(false);
 
     // The two buttons share one spot; at most one of them is visible.
-    Command2 = Setze(new QPushButton(QStringLiteral("Rename file"), flaeche), "Command2", 3000, 7320, 2295, 375);
+    Command2 = set(new QPushButton(QStringLiteral("Rename file"), flaeche), "Command2", 3000, 7320, 2295, 375);
     Command2->setFont(Fette_schrift());
     Command2->hide();
-    Batchrun = Setze(new QPushButton(QStringLiteral("Start Batchmode"), flaeche), "Batchrun", 3000, 7320, 2295, 375);
+    Batchrun = set(new QPushButton(QStringLiteral("Start Batchmode"), flaeche), "Batchrun", 3000, 7320, 2295, 375);
     Batchrun->setFont(Fette_schrift());
     Batchrun->hide();
 
@@ -258,8 +258,8 @@ void Form1::Baue_fenster()
     connect(Optiondateinamenultrahle, &QRadioButton::clicked, this, &Form1::Optiondateinamenultrahle_Click);
     connect(Laufwerk, &QComboBox::currentIndexChanged, this, &Form1::Laufwerk_Change);
     connect(Ordner, &Ordnerliste::pfad_geaendert, this, &Form1::Ordner_Change);
-    connect(Ordner, &Ordnerliste::oeffnen_fehlgeschlagen, this, [this](int, const QString& beschreibung) {
-        meldungen_.zeige(this, {"Error !", Systempfad(beschreibung), Meldungssymbol::Ausrufezeichen});
+    connect(Ordner, &Ordnerliste::oeffnen_fehlgeschlagen, this, [this](int, const QString& description) {
+        meldungen_.zeige(this, {"Error !", Systempfad(description), MessageIcon::Exclamation});
     });
     connect(Dateien, &QListWidget::itemSelectionChanged, this, &Form1::Dateien_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
@@ -312,55 +312,55 @@ void Form1::Fuelle_laufwerke()
 
     try {
         Ordner->setze_pfad(start);
-    } catch (const Fehler&) {
+    } catch (const Error&) {
         try {
             Ordner->setze_pfad(heim);
-        } catch (const Fehler& fehler) {
-            Zeige_fehler(fehler);
+        } catch (const Error& error) {
+            Zeige_fehler(error);
         }
     }
 }
 
 std::string Form1::Ordnerpfad() const
 {
-    return Systempfad(Ordner->pfad());
+    return Systempfad(Ordner->path());
 }
 
 // Reads the folder's files into Dateien, sorted by name. Selecting nothing,
 // so that no file is analysed until the user picks one.
 void Form1::Lies_dateien()
 {
-    const QSignalBlocker sperre(Dateien);
+    const QSignalBlocker mutex_(Dateien);
     Dateien->clear();
-    const std::vector<std::string> namen = Liste_dateien(Ordnerpfad());
-    for (const std::string& name : namen) {
-        auto* eintrag = new QListWidgetItem(Qpfad(name), Dateien);
-        eintrag->setData(Namensrolle, QByteArray(name.data(), static_cast<qsizetype>(name.size())));
+    const std::vector<std::string> names = list_files(Ordnerpfad());
+    for (const std::string& name : names) {
+        auto* entry = new QListWidgetItem(Qpfad(name), Dateien);
+        entry->setData(Namensrolle, QByteArray(name.data(), static_cast<qsizetype>(name.size())));
     }
 }
 
-void Form1::Zeige_fehler(const Fehler& fehler)
+void Form1::Zeige_fehler(const Error& error)
 {
-    meldungen_.zeige(this, {"Error !", Fehlertext_kurz(fehler), Meldungssymbol::Ausrufezeichen});
+    meldungen_.zeige(this, {"Error !", short_error_text(error), MessageIcon::Exclamation});
 }
 
 // The error trap of the file-mode and batch handlers: a failure ends the
 // handler with the failure message naming the file in hand.
-void Form1::Fange_dateifehler(const std::function<void()>& schritte)
+void Form1::Fange_dateifehler(const std::function<void()>& steps)
 {
     try {
-        schritte();
-    } catch (const Fehler& fehler) {
-        meldungen_.zeige(this, {"Error !", Fehlertext_datei(fehler, Cp1252_pfad(Dateipfad)),
-                                Meldungssymbol::Ausrufezeichen});
-    } catch (const std::exception& fehler) {
-        Zeige_unerwartet(fehler);
+        steps();
+    } catch (const Error& error) {
+        meldungen_.zeige(this, {"Error !", file_error_text(error, Cp1252_pfad(Dateipfad)),
+                                MessageIcon::Exclamation});
+    } catch (const std::exception& error) {
+        Zeige_unerwartet(error);
     }
 }
 
-void Form1::Zeige_unerwartet(const std::exception& fehler)
+void Form1::Zeige_unerwartet(const std::exception& error)
 {
-    meldungen_.zeige(this, {"Error !", Cp1252_pfad(fehler.what()), Meldungssymbol::Ausrufezeichen});
+    meldungen_.zeige(this, {"Error !", Cp1252_pfad(error.what()), MessageIcon::Exclamation});
 }
 
 // The refresh: fits the window to the chosen mode and file-name style. A
@@ -399,10 +399,10 @@ void Form1::Dateimodus_Click()
         Leere({Nameneu, Romname, Hersteller, Cardid, Land, Namevoll, Dateiname, Dateityp, CRC1label, sizelabel});
         Lies_dateien();
         Checkgamelist->setEnabled(false);
-    } catch (const Fehler& fehler) {
-        Zeige_fehler(fehler);
-    } catch (const std::exception& fehler) {
-        Zeige_unerwartet(fehler);
+    } catch (const Error& error) {
+        Zeige_fehler(error);
+    } catch (const std::exception& error) {
+        Zeige_unerwartet(error);
     }
 }
 
@@ -430,42 +430,42 @@ void Form1::Batchrun_Click()
         Label17->setVisible(true);
         Lies_dateien();
 
-        Batchoptionen optionen;
-        optionen.Ordner = Ordnerpfad();
-        optionen.Datenbankpfad = Datenbankpfad_;
-        optionen.ohne_leerzeichen = !Optiondateinamennormal->isChecked();
-        optionen.spielliste = Checkgamelist->isChecked();
+        BatchOptions options;
+        options.folder = Ordnerpfad();
+        options.database_path = Datenbankpfad_;
+        options.without_spaces = !Optiondateinamennormal->isChecked();
+        options.game_list = Checkgamelist->isChecked();
 
-        Batchbeobachter beobachter;
-        beobachter.status = [this](const std::string& text) {
+        BatchObserver observer;
+        observer.status = [this](const std::string& text) {
             Label17->setText(Qtext(text));
             Label17->repaint();
         };
-        beobachter.fortschritt = [this](float wert) {
-            ProgressBar->setValue(static_cast<int>(wert));
+        observer.progress = [this](float value) {
+            ProgressBar->setValue(static_cast<int>(value));
             ProgressBar->repaint();
         };
-        beobachter.unbekannt = [this](const std::string& datei) { Listeunbekannt->addItem(Qpfad(datei)); };
-        beobachter.unbekannte_geleert = [this] { Listeunbekannt->clear(); };
-        beobachter.meldung = [this](const Meldung& meldung) { meldungen_.zeige(this, meldung); };
+        observer.unknown = [this](const std::string& file) { Listeunbekannt->addItem(Qpfad(file)); };
+        observer.unknown_cleared = [this] { Listeunbekannt->clear(); };
+        observer.message = [this](const Message& message) { meldungen_.zeige(this, message); };
 
-        const Batchergebnis ergebnis = cartonym::Batchrun(optionen, beobachter);
+        const BatchResult result = cartonym::Batchrun(options, observer);
         // The folder list shows the output folders the run created or removed.
         try {
             const QSignalBlocker still(Ordner);
-            Ordner->setze_pfad(Ordner->pfad());
-        } catch (const Fehler&) {
+            Ordner->setze_pfad(Ordner->path());
+        } catch (const Error&) {
             // The folder itself vanished; the next choice in the list tells.
         }
-        if (ergebnis.ausgang != Batchausgang::Abgeschlossen)
+        if (result.outcome != BatchOutcome::Completed)
             return;
 
-        const Batchzaehler& zaehler = ergebnis.zaehler;
-        Labelschonrichtig->setText(Qtext(Dezimaltext(zaehler.schon_richtig)));
-        Labelinsgesamt->setText(Qtext(Dezimaltext(zaehler.insgesamt)));
-        Labelanzahlroms->setText(Qtext(Dezimaltext(zaehler.roms())));
-        Labelumbenannt->setText(Qtext(Dezimaltext(zaehler.umbenannt)));
-        Labelduplikate->setText(Qtext(Dezimaltext(zaehler.duplikate)));
+        const BatchCounts& counts = result.counts;
+        Labelschonrichtig->setText(Qtext(decimal_text(counts.already_correct)));
+        Labelinsgesamt->setText(Qtext(decimal_text(counts.total)));
+        Labelanzahlroms->setText(Qtext(decimal_text(counts.roms())));
+        Labelumbenannt->setText(Qtext(decimal_text(counts.renamed)));
+        Labelduplikate->setText(Qtext(decimal_text(counts.duplicates)));
         Lies_dateien();
     });
 }
@@ -479,13 +479,13 @@ void Form1::Laufwerk_Change()
         try {
             Ordner->setze_pfad(wurzel);
             return;
-        } catch (const Fehler& fehler) {
-            const Meldungsantwort antwort = meldungen_.zeige(
-                this, {"Error !", fehler.beschreibung(), Meldungssymbol::Keines}, Meldungsknoepfe::Wiederholen_abbrechen);
-            if (antwort != Meldungsantwort::Wiederholen)
+        } catch (const Error& error) {
+            const Meldungsantwort answer = meldungen_.zeige(
+                this, {"Error !", error.description(), MessageIcon::None}, Meldungsknoepfe::Wiederholen_abbrechen);
+            if (answer != Meldungsantwort::Wiederholen)
                 return;
-        } catch (const std::exception& fehler) {
-            Zeige_unerwartet(fehler);
+        } catch (const std::exception& error) {
+            Zeige_unerwartet(error);
             return;
         }
     }
@@ -495,37 +495,37 @@ void Form1::Ordner_Change()
 {
     try {
         Lies_dateien();
-    } catch (const Fehler& fehler) {
+    } catch (const Error& error) {
         Dateien->clear();
-        Zeige_fehler(fehler);
-    } catch (const std::exception& fehler) {
-        Zeige_unerwartet(fehler);
+        Zeige_fehler(error);
+    } catch (const std::exception& error) {
+        Zeige_unerwartet(error);
     }
 }
 
 // A file chosen in the list: analysed, looked up, shown in the chosen style.
 void Form1::Dateien_Click()
 {
-    const QList<QListWidgetItem*> auswahl = Dateien->selectedItems();
-    if (auswahl.isEmpty())
+    const QList<QListWidgetItem*> selection = Dateien->selectedItems();
+    if (selection.isEmpty())
         return;
-    const QListWidgetItem* eintrag = auswahl.front();
+    const QListWidgetItem* entry = selection.front();
     Fange_dateifehler([&] {
         Neuer_name.clear();
         Leere({Romname, Hersteller, Cardid, Land, Namevoll, Nameneu});
         Command2->setVisible(false);
 
-        const QByteArray name = eintrag->data(Namensrolle).toByteArray();
-        Dateipfad = Verbinde_pfad(Ordnerpfad(), name.toStdString());
-        Dateiname->setText(eintrag->text());
+        const QByteArray name = entry->data(Namensrolle).toByteArray();
+        Dateipfad = join_path(Ordnerpfad(), name.toStdString());
+        Dateiname->setText(entry->text());
 
-        const Dateiauswahl ergebnis = Waehle_datei(Dateipfad, Datenbankpfad_, !Optiondateinamennormal->isChecked());
-        Analyse_feld = ergebnis.analyse;
-        Namen = ergebnis.namen;
-        Neuer_name = ergebnis.namen.Neuer_name;
+        const FileSelection result = select_file(Dateipfad, Datenbankpfad_, !Optiondateinamennormal->isChecked());
+        Analyse_feld = result.analysis;
+        Namen = result.names;
+        Neuer_name = result.names.Neuer_name;
 
-        if (ergebnis.zustand == Auswahlzustand::Kein_bild) {
-            Dateityp->setText(QString::fromLatin1(Text_kein_bild));
+        if (result.state == SelectionState::NotAnImage) {
+            Dateityp->setText(QString::fromLatin1(no_image_text));
             Leere({Romname, Hersteller, Cardid, CRC1label, sizelabel, Land, Namevoll, Nameneu});
             Command2->setVisible(false);
             return;
@@ -537,9 +537,9 @@ void Form1::Dateien_Click()
         CRC1label->setText(Qtext(Analyse_feld.CRC1_text));
         sizelabel->setText(Qtext(Analyse_feld.Size_text));
         Land->setText(Qtext(Analyse_feld.Land_text));
-        const bool bekannt = ergebnis.zustand == Auswahlzustand::Bekannt;
-        Namevoll->setText(bekannt ? Qtext(Namen.Voller_name) : QString());
-        Command2->setVisible(bekannt);
+        const bool known = result.state == SelectionState::Known;
+        Namevoll->setText(known ? Qtext(Namen.Voller_name) : QString());
+        Command2->setVisible(known);
         Nameneu->setText(Qtext(Neuer_name));
     });
 }
@@ -549,9 +549,9 @@ void Form1::Dateien_Click()
 void Form1::Command2_Click()
 {
     Fange_dateifehler([&] {
-        if (Nameneu->text().isEmpty() || Nameneu->text() == QLatin1String(Text_unbekannt))
+        if (Nameneu->text().isEmpty() || Nameneu->text() == QLatin1String(unknown_text))
             return;
-        Benenne_datei_um(Dateipfad, Ordnerpfad(), Neuer_name);
+        rename_file_in_folder(Dateipfad, Ordnerpfad(), Neuer_name);
         Lies_dateien();
         Leere({Dateiname, Dateityp, Romname, Hersteller, Cardid, Land, Namevoll});
         Command2->setVisible(false);
@@ -563,11 +563,11 @@ void Form1::Command2_Click()
 void Form1::Optiondateinamennormal_Click()
 {
     try {
-        Neuer_name = Normaler_name(Namen.Voller_name, Analyse_feld.Landkuerzel, Analyse_feld.Endung);
+        Neuer_name = normal_name(Namen.Voller_name, Analyse_feld.Landkuerzel, Analyse_feld.Endung);
         if (!Command2->isHidden())
             Nameneu->setText(Qtext(Neuer_name));
-    } catch (const std::exception& fehler) {
-        Zeige_unerwartet(fehler);
+    } catch (const std::exception& error) {
+        Zeige_unerwartet(error);
     }
 }
 
@@ -577,8 +577,8 @@ void Form1::Optiondateinamenultrahle_Click()
         Neuer_name = Baue_dateiname(Neuer_name);
         if (!Command2->isHidden())
             Nameneu->setText(Qtext(Neuer_name));
-    } catch (const std::exception& fehler) {
-        Zeige_unerwartet(fehler);
+    } catch (const std::exception& error) {
+        Zeige_unerwartet(error);
     }
 }
 
@@ -591,7 +591,7 @@ void Form1::beenden_Click()
 void Form1::homepage_Click()
 {
     try {
-        schale_.oeffne(QUrl(QString::fromUtf8(Programm::Homepage)));
+        schale_.oeffne(QUrl(QString::fromUtf8(program_info::homepage_address)));
     } catch (const std::exception&) {
         // Opening the home page may fail without a word.
     }
@@ -605,9 +605,9 @@ void Form1::about_Click()
         frmAbout fenster(this, meldungen_, schale_, uhr_, [this] { setEnabled(true); });
         fenster.exec();
         setEnabled(false);
-    } catch (const std::exception& fehler) {
+    } catch (const std::exception& error) {
         setEnabled(true);
-        Zeige_unerwartet(fehler);
+        Zeige_unerwartet(error);
     }
 }
 

@@ -34,7 +34,7 @@ class Uhr;
 class Form1 : public QMainWindow {
     Q_OBJECT
 public:
-    Form1(std::string Datenbankpfad, Meldungsdienst& meldungen, Schale& schale, Uhr& uhr,
+    Form1(std::string database_path, Meldungsdienst& messages, Schale& schale, Uhr& clock_,
           QWidget* eltern = nullptr);
 
     // Event handlers, named after their control and event. Each catches every
@@ -59,8 +59,8 @@ public:
     // Fields of the window: the image in hand and its names.
     std::string Dateipfad;
     std::string Neuer_name;
-    Analyse Analyse_feld;
-    Namensergebnis Namen;
+    RomAnalysis Analyse_feld;
+    LookupResult Namen;
 
     // The controls, named as in the window's layout.
     QGroupBox* Frame1 = nullptr;
@@ -129,9 +129,9 @@ private:
     void Fuelle_laufwerke();
     void Lies_dateien();
     std::string Ordnerpfad() const;
-    void Zeige_fehler(const Fehler& fehler);
-    void Fange_dateifehler(const std::function<void()>& schritte);
-    void Zeige_unerwartet(const std::exception& fehler);
+    void Zeige_fehler(const Error& error);
+    void Fange_dateifehler(const std::function<void()>& steps);
+    void Zeige_unerwartet(const std::exception& error);
 
     std::string Datenbankpfad_;
     Meldungsdienst& meldungen_;

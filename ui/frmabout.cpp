@@ -25,18 +25,18 @@ constexpr int Rahmenbreite = 2;       // the scroll area's sunken border
 constexpr std::int64_t Bildabstand = 40; // a frame only when more than this has passed
 
 template <typename Steuerelement>
-Steuerelement* Setze(Steuerelement* element, const char* name, int links, int oben, int breite, int hoehe)
+Steuerelement* set(Steuerelement* item, const char* name, int left, int oben, int breite, int hoehe)
 {
-    element->setObjectName(QLatin1String(name));
-    element->setGeometry(Pixel(links), Pixel(oben), Pixel(breite), Pixel(hoehe));
-    return element;
+    item->setObjectName(QLatin1String(name));
+    item->setGeometry(Pixel(left), Pixel(oben), Pixel(breite), Pixel(hoehe));
+    return item;
 }
 
-void Faerbe_text(QWidget* element, const QColor& farbe)
+void Faerbe_text(QWidget* item, const QColor& farbe)
 {
-    QPalette palette = element->palette();
+    QPalette palette = item->palette();
     palette.setColor(QPalette::WindowText, farbe);
-    element->setPalette(palette);
+    item->setPalette(palette);
 }
 
 QCursor Eigener_zeiger()
@@ -73,9 +73,9 @@ QRect Rollbild::innen() const
     return rect().adjusted(Rahmenbreite, Rahmenbreite, -Rahmenbreite, -Rahmenbreite);
 }
 
-void Rollbild::zeige(const QPixmap& bild)
+void Rollbild::zeige(const QPixmap& image)
 {
-    bild_ = bild;
+    bild_ = image;
     repaint(innen());
 }
 
@@ -100,12 +100,12 @@ void Rollbild::mouseReleaseEvent(QMouseEvent* ereignis)
         emit geklickt();
 }
 
-frmAbout::frmAbout(QWidget* eltern, Meldungsdienst& meldungen, Schale& schale, Uhr& uhr,
+frmAbout::frmAbout(QWidget* eltern, Meldungsdienst& messages, Schale& schale, Uhr& clock_,
                    std::function<void()> Hauptfenster_freigeben)
     : QDialog(eltern)
-    , meldungen_(meldungen)
+    , meldungen_(messages)
     , schale_(schale)
-    , uhr_(uhr)
+    , uhr_(clock_)
     , Hauptfenster_freigeben_(std::move(Hauptfenster_freigeben))
 {
     Lade_bilder();
@@ -125,28 +125,28 @@ frmAbout::frmAbout(QWidget* eltern, Meldungsdienst& meldungen, Schale& schale, U
     const QColor dunkelgrau(64, 64, 64);
     const QCursor zeiger = Eigener_zeiger();
 
-    picScroll = Setze(new Rollbild(this), "picScroll", 120, 120, 3855, 1815);
+    picScroll = set(new Rollbild(this), "picScroll", 120, 120, 3855, 1815);
     picScroll->setCursor(zeiger);
 
-    Label1 = Setze(new QLabel(this), "Label1", 4560, 120, 2775, 375);
+    Label1 = set(new QLabel(this), "Label1", 4560, 120, 2775, 375);
     Label1->setText(QStringLiteral("%1 v%2.%3 (c) 2026 by %4")
-                        .arg(Adresse(Programm::Name))
-                        .arg(Programm::Version_major)
-                        .arg(Programm::Version_minor)
-                        .arg(Adresse(Programm::Autor)));
+                        .arg(Adresse(program_info::Name))
+                        .arg(program_info::version_major)
+                        .arg(program_info::version_minor)
+                        .arg(Adresse(program_info::author)));
     Label1->setAlignment(Qt::AlignRight | Qt::AlignTop);
     Label1->setWordWrap(true);
     Faerbe_text(Label1, QColor(0, 0, 128));
 
-    Label5 = Setze(new QLabel(QStringLiteral("Errors, suggestions, unknown Roms ? Feel free to email me:"), this),
+    Label5 = set(new QLabel(QStringLiteral("Errors, suggestions, unknown Roms ? Feel free to email me:"), this),
                    "Label5", 4320, 960, 2415, 495);
     Label5->setFont(Dialogschrift());
     Label5->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Label5->setWordWrap(true);
 
-    auto verweis = [&zeiger](QWidget* behaelter, const char* name, const QString& text, int links, int oben, int breite,
+    auto link_target = [&zeiger](QWidget* behaelter, const char* name, const QString& text, int left, int oben, int breite,
                              int hoehe) {
-        auto* label = Setze(new Verweislabel(behaelter), name, links, oben, breite, hoehe);
+        auto* label = set(new Verweislabel(behaelter), name, left, oben, breite, hoehe);
         label->setText(text);
         QFont schrift = Dialogschrift();
         schrift.setUnderline(true);
@@ -159,30 +159,30 @@ frmAbout::frmAbout(QWidget* eltern, Meldungsdienst& meldungen, Schale& schale, U
         return label;
     };
 
-    Label6 = verweis(this, "Label6", Adresse(Programm::Kontaktadresse), 4560, 1560, 1935, 255);
+    Label6 = link_target(this, "Label6", Adresse(program_info::contact_address), 4560, 1560, 1935, 255);
 
-    Frame1 = Setze(new QGroupBox(QStringLiteral("[ Links: ]"), this), "Frame1", 120, 2280, 7095, 1095);
+    Frame1 = set(new QGroupBox(QStringLiteral("[ Links: ]"), this), "Frame1", 120, 2280, 7095, 1095);
     Faerbe_text(Frame1, dunkelgrau);
-    Label3 = Setze(new QLabel(QStringLiteral("The Cartonym Homepage:"), Frame1), "Label3", 240, 360, 3495, 255);
+    Label3 = set(new QLabel(QStringLiteral("The Cartonym Homepage:"), Frame1), "Label3", 240, 360, 3495, 255);
     Faerbe_text(Label3, dunkelgrau);
-    Label4 = verweis(Frame1, "Label4", Adresse(Programm::Homepage), 3840, 360, 2535, 255);
-    Label8 = Setze(new QLabel(QStringLiteral("The Game Boy edition:"), Frame1), "Label8",
+    Label4 = link_target(Frame1, "Label4", Adresse(program_info::homepage_address), 3840, 360, 2535, 255);
+    Label8 = set(new QLabel(QStringLiteral("The Game Boy edition:"), Frame1), "Label8",
                    240, 720, 2895, 255);
     Faerbe_text(Label8, dunkelgrau);
-    Label9 = verweis(Frame1, "Label9", Adresse(Programm::Zweitprogramm_adresse), 3840, 720, 2055, 255);
+    Label9 = link_target(Frame1, "Label9", Adresse(program_info::sister_program_address), 3840, 720, 2055, 255);
 
-    Picture1 = Setze(new Verweislabel(this), "Picture1", 2400, 3480, 2775, 960);
+    Picture1 = set(new Verweislabel(this), "Picture1", 2400, 3480, 2775, 960);
     Picture1->setPixmap(QPixmap(QStringLiteral(":/bilder/banner.png")));
     Picture1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Picture1->setLineWidth(Rahmenbreite);
     Picture1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Picture1->setCursor(zeiger);
 
-    Label10 = verweis(this, "Label10", QStringLiteral("Get the Cartonym News: new names, new versions, once a month."),
+    Label10 = link_target(this, "Label10", QStringLiteral("Get the Cartonym News: new names, new versions, once a month."),
                       120, 4440, 7095, 255);
     Label10->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 
-    Label11 = Setze(new QLabel(this), "Label11", 120, 4800, 7095, 975);
+    Label11 = set(new QLabel(this), "Label11", 120, 4800, 7095, 975);
     Label11->setFont(Dialogschrift());
     Label11->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Label11->setWordWrap(true);
@@ -190,7 +190,7 @@ frmAbout::frmAbout(QWidget* eltern, Meldungsdienst& meldungen, Schale& schale, U
                                     "database grows. Every unknown ROM you report makes the next version better.")
                      + QLatin1Char('\n') + QStringLiteral("Thank you !"));
 
-    Command1 = Setze(new QPushButton(QStringLiteral("Ok"), this), "Command1", 5640, 5760, 1575, 375);
+    Command1 = set(new QPushButton(QStringLiteral("Ok"), this), "Command1", 5640, 5760, 1575, 375);
     Command1->setDefault(true);
 
     // The scroll area's own look: yellow text, 8 pt bold, in the window's font.
@@ -206,15 +206,15 @@ frmAbout::frmAbout(QWidget* eltern, Meldungsdienst& meldungen, Schale& schale, U
     Rolltakt->setTimerType(Qt::PreciseTimer);
     connect(Rolltakt, &QTimer::timeout, this, &frmAbout::Rolldurchgang);
 
-    const QUrl homepage(Adresse(Programm::Homepage));
-    const QUrl werbeseite(Adresse(Programm::Werbeseite));
+    const QUrl homepage(Adresse(program_info::homepage_address));
+    const QUrl werbeseite(Adresse(program_info::news_page));
     connect(Command1, &QPushButton::clicked, this, &frmAbout::Command1_Click);
     connect(Label4, &Verweislabel::geklickt, this, [this, homepage] { schale_.oeffne(homepage); });
     connect(picScroll, &Rollbild::geklickt, this, [this, homepage] { schale_.oeffne(homepage); });
     connect(Label6, &Verweislabel::geklickt, this,
-            [this] { schale_.oeffne(QUrl(QStringLiteral("mailto:") + Adresse(Programm::Kontaktadresse))); });
+            [this] { schale_.oeffne(QUrl(QStringLiteral("mailto:") + Adresse(program_info::contact_address))); });
     connect(Label9, &Verweislabel::geklickt, this,
-            [this] { schale_.oeffne(QUrl(Adresse(Programm::Zweitprogramm_adresse))); });
+            [this] { schale_.oeffne(QUrl(Adresse(program_info::sister_program_address))); });
     connect(Label10, &Verweislabel::geklickt, this, [this, werbeseite] { schale_.oeffne(werbeseite); });
     connect(Picture1, &Verweislabel::geklickt, this, [this, werbeseite] { schale_.oeffne(werbeseite); });
 }
@@ -237,7 +237,7 @@ void frmAbout::Scrolle_text()
     H = masse.boundingRect(QRect(0, 0, 0, 0), Qt::AlignLeft, abspann_).height();
     if (H <= 0) {
         Scroll_ende = true;
-        meldungen_.zeige(this, {Programm::Name, "Error scrolling text", Meldungssymbol::Ausrufezeichen});
+        meldungen_.zeige(this, {program_info::Name, "Error scrolling text", MessageIcon::Exclamation});
         QTimer::singleShot(0, this, &QDialog::reject);
         return;
     }
@@ -247,7 +247,7 @@ void frmAbout::Scrolle_text()
     Oben = innen.height();
     Unten = innen.height() + H;
     Letztes_bild = 0;
-    Bilderzahl = 0;
+    image_count = 0;
     Rolldurchgang();
 }
 
@@ -276,10 +276,10 @@ void frmAbout::Zeichne_bild()
 {
     const QRect innen = picScroll->innen();
     const qreal dichte = picScroll->devicePixelRatioF();
-    QPixmap bild(innen.size() * dichte);
-    bild.setDevicePixelRatio(dichte);
+    QPixmap image(innen.size() * dichte);
+    image.setDevicePixelRatio(dichte);
     {
-        QPainter maler(&bild);
+        QPainter maler(&image);
         maler.fillRect(QRect(QPoint(0, 0), innen.size()), QColor(50, 49, 51));
         maler.drawPixmap(0, 0, grund_);
         maler.setFont(rollschrift_);
@@ -292,8 +292,8 @@ void frmAbout::Zeichne_bild()
         Oben = innen.height();
         Unten = innen.height() + H;
     }
-    ++Bilderzahl;
-    picScroll->zeige(bild);
+    ++image_count;
+    picScroll->zeige(image);
 }
 
 void frmAbout::Beende_scroller()
@@ -311,10 +311,10 @@ void frmAbout::Command1_Click()
 }
 
 // Every way of closing comes here: "Ok", the close box and Escape.
-void frmAbout::done(int ergebnis)
+void frmAbout::done(int result)
 {
     Beende_scroller();
-    QDialog::done(ergebnis);
+    QDialog::done(result);
 }
 
 } // namespace cartonym::ui

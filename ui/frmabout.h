@@ -29,8 +29,8 @@ public:
 
     // The inner area, inside the border.
     QRect innen() const;
-    void zeige(const QPixmap& bild);
-    const QPixmap& bild() const { return bild_; }
+    void zeige(const QPixmap& image);
+    const QPixmap& image() const { return bild_; }
 
 signals:
     void geklickt();
@@ -47,7 +47,7 @@ class frmAbout : public QDialog {
     Q_OBJECT
 public:
     // Hauptfenster_freigeben hands the main window back when this one closes.
-    frmAbout(QWidget* eltern, Meldungsdienst& meldungen, Schale& schale, Uhr& uhr,
+    frmAbout(QWidget* eltern, Meldungsdienst& messages, Schale& schale, Uhr& clock_,
              std::function<void()> Hauptfenster_freigeben);
     ~frmAbout() override;
 
@@ -64,7 +64,7 @@ public:
     int H = 0;
     std::int64_t Letztes_bild = 0;
     bool Scroll_ende = false;
-    int Bilderzahl = 0; // frames drawn since the window opened
+    int image_count = 0; // frames drawn since the window opened
 
     // Measures the credits and puts them just below the visible area; then
     // the frames follow, one at a time.
@@ -90,7 +90,7 @@ public:
     QPushButton* Command1 = nullptr;
     QTimer* Rolltakt = nullptr;
 
-    void done(int ergebnis) override;
+    void done(int result) override;
 
 protected:
     void showEvent(QShowEvent* ereignis) override;

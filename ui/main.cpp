@@ -15,22 +15,22 @@
 int main(int argc, char** argv)
 {
     QApplication anwendung(argc, argv);
-    QApplication::setApplicationName(QString::fromUtf8(cartonym::Programm::Name));
-    QApplication::setApplicationVersion(QString::fromUtf8(cartonym::Programm::Versionstext));
+    QApplication::setApplicationName(QString::fromUtf8(cartonym::program_info::Name));
+    QApplication::setApplicationVersion(QString::fromUtf8(cartonym::program_info::version_text));
     cartonym::ui::Lade_bilder();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/bilder/symbol.png")));
     QApplication::setDesktopFileName(QStringLiteral("cartonym"));
 
     using namespace cartonym::ui;
     try {
-        const auto fenster = Starte_form1(cartonym::Standard_datenbankpfad(), Standard_meldungsdienst(),
+        const auto fenster = Starte_form1(cartonym::default_database_path(), Standard_meldungsdienst(),
                                           Standard_schale(), Standard_uhr());
         if (!fenster)
             return 1;
         fenster->show();
         return QApplication::exec();
-    } catch (const std::exception& fehler) {
-        Standard_meldungsdienst().zeige(nullptr, {"Error !", fehler.what(), cartonym::Meldungssymbol::Ausrufezeichen});
+    } catch (const std::exception& error) {
+        Standard_meldungsdienst().zeige(nullptr, {"Error !", error.what(), cartonym::MessageIcon::Exclamation});
         return 1;
     }
 }

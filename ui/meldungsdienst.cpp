@@ -9,38 +9,38 @@ namespace cartonym::ui {
 
 Meldungsdienst::~Meldungsdienst() = default;
 
-Meldungsantwort Meldungsdienst::zeige(QWidget* eltern, const Meldung& meldung, Meldungsknoepfe knoepfe)
+Meldungsantwort Meldungsdienst::zeige(QWidget* eltern, const Message& message, Meldungsknoepfe knoepfe)
 {
     QMessageBox::Icon symbol = QMessageBox::NoIcon;
-    switch (meldung.symbol) {
-    case Meldungssymbol::Keines:
+    switch (message.symbol) {
+    case MessageIcon::None:
         symbol = QMessageBox::NoIcon;
         break;
-    case Meldungssymbol::Information:
+    case MessageIcon::Information:
         symbol = QMessageBox::Information;
         break;
-    case Meldungssymbol::Ausrufezeichen:
+    case MessageIcon::Exclamation:
         symbol = QMessageBox::Warning;
         break;
     }
     const QMessageBox::StandardButtons knoepfe_qt = knoepfe == Meldungsknoepfe::Ok
         ? QMessageBox::StandardButtons(QMessageBox::Ok)
         : QMessageBox::Retry | QMessageBox::Cancel;
-    QMessageBox box(symbol, Qtext(meldung.titel), Qtext(meldung.text), knoepfe_qt, eltern);
+    QMessageBox box(symbol, Qtext(message.title), Qtext(message.text), knoepfe_qt, eltern);
     box.setTextFormat(Qt::PlainText);
-    const int antwort = box.exec();
-    if (antwort == QMessageBox::Retry)
+    const int answer = box.exec();
+    if (answer == QMessageBox::Retry)
         return Meldungsantwort::Wiederholen;
-    if (antwort == QMessageBox::Cancel)
+    if (answer == QMessageBox::Cancel)
         return Meldungsantwort::Abbrechen;
     return Meldungsantwort::Ok;
 }
 
 Schale::~Schale() = default;
 
-void Schale::oeffne(const QUrl& adresse)
+void Schale::oeffne(const QUrl& address)
 {
-    QDesktopServices::openUrl(adresse);
+    QDesktopServices::openUrl(address);
 }
 
 Meldungsdienst& Standard_meldungsdienst()

@@ -19,7 +19,7 @@ public:
     virtual ~Meldungsdienst();
 
     // Shows the message modal to eltern and returns the button chosen.
-    virtual Meldungsantwort zeige(QWidget* eltern, const Meldung& meldung,
+    virtual Meldungsantwort zeige(QWidget* eltern, const Message& message,
                                   Meldungsknoepfe knoepfe = Meldungsknoepfe::Ok);
 };
 
@@ -29,7 +29,7 @@ public:
 
     // Asks the desktop to open an address with its default action; the
     // result is not looked at.
-    virtual void oeffne(const QUrl& adresse);
+    virtual void oeffne(const QUrl& address);
 };
 
 // The real ones, for the program itself.

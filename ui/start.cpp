@@ -6,21 +6,21 @@
 
 namespace cartonym::ui {
 
-std::unique_ptr<Form1> Starte_form1(const std::string& Datenbankpfad, Meldungsdienst& meldungen, Schale& schale,
-                                    Uhr& uhr)
+std::unique_ptr<Form1> Starte_form1(const std::string& database_path, Meldungsdienst& messages, Schale& schale,
+                                    Uhr& clock_)
 {
-    const Startpruefung pruefung = Pruefe_datenbank(Datenbankpfad);
-    switch (pruefung.zustand) {
-    case Startzustand::Bereit:
+    const StartupCheckResult check = check_database_at_startup(database_path);
+    switch (check.state) {
+    case StartupState::Ready:
         break;
-    case Startzustand::Datenbank_fehlt:
-        meldungen.zeige(nullptr, {"Error !", pruefung.meldung, Meldungssymbol::Ausrufezeichen});
+    case StartupState::DatabaseMissing:
+        messages.zeige(nullptr, {"Error !", check.message, MessageIcon::Exclamation});
         return nullptr;
-    case Startzustand::Datenbank_fehlerhaft:
-        meldungen.zeige(nullptr, {"Error !", pruefung.meldung, Meldungssymbol::Ausrufezeichen});
+    case StartupState::DatabaseFaulty:
+        messages.zeige(nullptr, {"Error !", check.message, MessageIcon::Exclamation});
         break;
     }
-    return std::make_unique<Form1>(Datenbankpfad, meldungen, schale, uhr);
+    return std::make_unique<Form1>(database_path, messages, schale, clock_);
 }
 
 } // namespace cartonym::ui

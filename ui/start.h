@@ -15,7 +15,7 @@ class Uhr;
 // message and returns nullptr, and the program ends without a window. Any
 // other failure: shows the "Error Nr." message and goes on. Otherwise
 // returns the main window, not yet shown.
-std::unique_ptr<Form1> Starte_form1(const std::string& Datenbankpfad, Meldungsdienst& meldungen, Schale& schale,
-                                    Uhr& uhr);
+std::unique_ptr<Form1> Starte_form1(const std::string& database_path, Meldungsdienst& messages, Schale& schale,
+                                    Uhr& clock_);
 
 } // namespace cartonym::ui

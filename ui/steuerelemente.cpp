@@ -11,9 +11,9 @@
 
 namespace cartonym::ui {
 
-Bildflaeche::Bildflaeche(const QPixmap& bild, QWidget* eltern)
+Bildflaeche::Bildflaeche(const QPixmap& image, QWidget* eltern)
     : QWidget(eltern)
-    , bild_(bild)
+    , bild_(image)
 {
 }
 
@@ -40,31 +40,31 @@ Ordnerliste::Ordnerliste(QWidget* eltern)
     setIndentation(10);
     setUniformRowHeights(true);
     // Deferred: the list is rebuilt, and the activated entry with it.
-    connect(this, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* eintrag) {
-        const QString ziel = eintrag ? eintrag->data(0, Pfadrolle).toString() : QString();
-        QMetaObject::invokeMethod(this, [this, ziel] { Gehe_zu(ziel); }, Qt::QueuedConnection);
+    connect(this, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* entry) {
+        const QString target = entry ? entry->data(0, Pfadrolle).toString() : QString();
+        QMetaObject::invokeMethod(this, [this, target] { Gehe_zu(target); }, Qt::QueuedConnection);
     });
 }
 
-void Ordnerliste::setze_pfad(const QString& pfad)
+void Ordnerliste::setze_pfad(const QString& path)
 {
-    const QFileInfo info(pfad);
+    const QFileInfo info(path);
     if (!info.exists() || !info.isDir())
-        throw Fehler(Fehlernummer::Pfad_fehlt);
-    QDir ordner(info.absoluteFilePath());
+        throw Error(ErrorNumber::PathNotFound);
+    QDir folder(info.absoluteFilePath());
     if (!info.isReadable() || !info.isExecutable())
-        throw Fehler(Fehlernummer::Zugriffsfehler);
-    const QStringList unterordner = ordner.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+        throw Error(ErrorNumber::PathFileAccessError);
+    const QStringList unterordner = folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
 
-    pfad_ = QDir::cleanPath(ordner.absolutePath());
+    path_ = QDir::cleanPath(folder.absolutePath());
     clear();
 
-    const QIcon offen = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon is_open = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon zu = style()->standardIcon(QStyle::SP_DirClosedIcon);
 
     // The chain from the root down to the current folder.
     QStringList kette;
-    for (QDir stufe(pfad_);; ) {
+    for (QDir stufe(path_);; ) {
         kette.prepend(stufe.absolutePath());
         if (stufe.isRoot() || !stufe.cdUp())
             break;
@@ -72,31 +72,31 @@ void Ordnerliste::setze_pfad(const QString& pfad)
     QTreeWidgetItem* oben = nullptr;
     for (const QString& stufe : kette) {
         const QString name = QDir(stufe).isRoot() ? stufe : QFileInfo(stufe).fileName();
-        auto* eintrag = oben ? new QTreeWidgetItem(oben) : new QTreeWidgetItem(this);
-        eintrag->setText(0, name);
-        eintrag->setIcon(0, offen);
-        eintrag->setData(0, Pfadrolle, stufe);
-        oben = eintrag;
+        auto* entry = oben ? new QTreeWidgetItem(oben) : new QTreeWidgetItem(this);
+        entry->setText(0, name);
+        entry->setIcon(0, is_open);
+        entry->setData(0, Pfadrolle, stufe);
+        oben = entry;
     }
     for (const QString& name : unterordner) {
-        auto* eintrag = new QTreeWidgetItem(oben);
-        eintrag->setText(0, name);
-        eintrag->setIcon(0, zu);
-        eintrag->setData(0, Pfadrolle, ordner.absoluteFilePath(name));
+        auto* entry = new QTreeWidgetItem(oben);
+        entry->setText(0, name);
+        entry->setIcon(0, zu);
+        entry->setData(0, Pfadrolle, folder.absoluteFilePath(name));
     }
     expandAll();
     setCurrentItem(oben);
     emit pfad_geaendert();
 }
 
-void Ordnerliste::Gehe_zu(const QString& ziel)
+void Ordnerliste::Gehe_zu(const QString& target)
 {
-    if (ziel.isEmpty() || ziel == pfad_)
+    if (target.isEmpty() || target == path_)
         return;
     try {
-        setze_pfad(ziel);
-    } catch (const Fehler& fehler) {
-        emit oeffnen_fehlgeschlagen(fehler.zahl(), QString::fromStdString(fehler.beschreibung()));
+        setze_pfad(target);
+    } catch (const Error& error) {
+        emit oeffnen_fehlgeschlagen(error.value(), QString::fromStdString(error.description()));
     }
 }
 

@@ -13,7 +13,7 @@ namespace cartonym::ui {
 class Bildflaeche : public QWidget {
     Q_OBJECT
 public:
-    Bildflaeche(const QPixmap& bild, QWidget* eltern = nullptr);
+    Bildflaeche(const QPixmap& image, QWidget* eltern = nullptr);
 
 protected:
     void paintEvent(QPaintEvent* ereignis) override;
@@ -30,21 +30,21 @@ class Ordnerliste : public QTreeWidget {
 public:
     explicit Ordnerliste(QWidget* eltern = nullptr);
 
-    QString pfad() const { return pfad_; }
+    QString path() const { return path_; }
 
-    // Makes pfad the current folder. Throws Fehler when it cannot be opened;
+    // Makes pfad the current folder. Throws Error when it cannot be opened;
     // the list then stays as it was.
-    void setze_pfad(const QString& pfad);
+    void setze_pfad(const QString& path);
 
 signals:
     void pfad_geaendert();
     // A folder chosen in the list could not be opened.
-    void oeffnen_fehlgeschlagen(int nummer, const QString& beschreibung);
+    void oeffnen_fehlgeschlagen(int number, const QString& description);
 
 private:
-    void Gehe_zu(const QString& ziel);
+    void Gehe_zu(const QString& target);
 
-    QString pfad_;
+    QString path_;
 };
 
 // A label that reports a click with the left mouse button.

@@ -8,14 +8,14 @@ Uhr::~Uhr() = default;
 
 std::int64_t Monotone_uhr::millisekunden() const
 {
-    const auto jetzt = std::chrono::steady_clock::now().time_since_epoch();
-    return std::chrono::duration_cast<std::chrono::milliseconds>(jetzt).count();
+    const auto now_ts = std::chrono::steady_clock::now().time_since_epoch();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(now_ts).count();
 }
 
 Uhr& Standard_uhr()
 {
-    static Monotone_uhr uhr;
-    return uhr;
+    static Monotone_uhr clock_;
+    return clock_;
 }
 
 } // namespace cartonym::ui

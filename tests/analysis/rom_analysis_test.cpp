@@ -13,44 +13,44 @@
 #include <unistd.h>
 
 using namespace cartonym;
-using fixtures::Karte;
-using fixtures::Kopierkopf;
+using fixtures::MemoryMap;
+using fixtures::CopierHeader;
 
 namespace {
 
 // File offsets of the four header sites.
-constexpr std::uint64_t Lo = 0x7FC0, Hi = 0xFFC0, Lo_kopf = 0x81C0, Hi_kopf = 0x101C0;
+constexpr std::uint64_t Lo = 0x7FC0, Hi = 0xFFC0, lo_header = 0x81C0, hi_header = 0x101C0;
 
 // A name that marks an unusable site although it does not begin with 0xFF.
-const std::string Sondername =
+const std::string special_name =
     "\xD7\x6F\x75\xF7\xDF\xFD\xD7\x5F\xD7\x75\xFD\xDF\xFF\xFF\xF7\xFD\xFF\xFD\xFF\xDF\xFF";
 
 // Complement 0x1234, checksum 0xEDCB: passes the pair test.
-const std::string Gute_pruefbytes("\x34\x12\xCB\xED", 4);
-const std::string Keine_pruefbytes(4, '\0');
+const std::string good_check_bytes("\x34\x12\xCB\xED", 4);
+const std::string no_check_bytes(4, '\0');
 
-void Setze_stelle(std::string& bild, std::uint64_t stelle, const std::string& name, const std::string& pruefbytes)
+void set_site(std::string& image, std::uint64_t site, const std::string& name, const std::string& check_bytes)
 {
-    fixtures::Setze_bytes(bild, stelle, fixtures::Interner_name(name));
-    fixtures::Setze_bytes(bild, stelle + 0x1C, pruefbytes);
+    fixtures::set_bytes(image, site, fixtures::Interner_name(name));
+    fixtures::set_bytes(image, site + 0x1C, check_bytes);
 }
 
 // An image of the given header kind in which no site passes the pair test.
-std::string Bild_ohne_gueltige_stelle(Kopierkopf kopf)
+std::string image_without_valid_site(CopierHeader header)
 {
-    std::string bild = fixtures::Baue_rom({.kopf = kopf});
-    Setze_stelle(bild, kopf == Kopierkopf::Keiner ? Lo : Lo_kopf, "LO", Keine_pruefbytes);
-    return bild;
+    std::string image = fixtures::build_rom({.header = header});
+    set_site(image, header == CopierHeader::None ? Lo : lo_header, "LO", no_check_bytes);
+    return image;
 }
 
-Analyse Analysiere_bild(const std::string& bild)
+RomAnalysis analyse_image(const std::string& image)
 {
-    test::Tempordner ordner;
-    fixtures::Schreibe_datei(ordner / "bild.smc", bild);
-    return Analysiere_rom(ordner / "bild.smc");
+    test::TempFolder folder;
+    fixtures::write_file(folder / "bild.smc", image);
+    return Analysiere_rom(folder / "bild.smc");
 }
 
-void Erwarte_verworfen(const Analyse& a)
+void expect_rejected(const RomAnalysis& a)
 {
     EXPECT_FALSE(a.Rom_ok);
     EXPECT_EQ(a.Formatcode, "");
@@ -61,43 +61,43 @@ void Erwarte_verworfen(const Analyse& a)
 
 // --- The nine readings -------------------------------------------------------
 
-TEST(Analyse, EveryFormatCodeFieldByField)
+TEST(RomAnalysis, EveryFormatCodeFieldByField)
 {
     const struct {
-        Kopierkopf kopf;
-        Karte karte;
-        const char *code, *endung, *dateityp;
-    } faelle[] = {
-        {Kopierkopf::SWC, Karte::LoRom, "SWC LO", ".swc", "SNES LoRom, Super Wildcard Header (SWC)"},
-        {Kopierkopf::SWC, Karte::HiRom, "SWC HI", ".swc", "SNES HiRom, Super Wildcard Header (SWC)"},
-        {Kopierkopf::GDR, Karte::LoRom, "GDR LO", ".smc", "SNES LoRom, Game Dr. 3 Header"},
-        {Kopierkopf::GDR, Karte::HiRom, "GDR HI", ".smc", "SNES HiRom, Game Dr. 3 Header"},
-        {Kopierkopf::FIG, Karte::LoRom, "FIG LO", ".fig", "SNES LoRom, Pro Fighter Header (FIG)"},
-        {Kopierkopf::FIG, Karte::HiRom, "FIG HI", ".fig", "SNES HiRom, Pro Fighter Header (FIG)"},
-        {Kopierkopf::COS, Karte::LoRom, "COS LO", ".smc", "SNES LoRom, Custom unknown Header (mostly PD's and demos)"},
-        {Kopierkopf::Keiner, Karte::LoRom, "NO LO", ".smc", "SNES LoRom, no Header"},
-        {Kopierkopf::Keiner, Karte::HiRom, "NO HI", ".smc", "SNES HiRom, no Header"},
+        CopierHeader header;
+        MemoryMap map;
+        const char *code, *extension, *file_type_text;
+    } cases[] = {
+        {CopierHeader::SWC, MemoryMap::LoRom, "SWC LO", ".swc", "SNES LoRom, Super Wildcard Header (SWC)"},
+        {CopierHeader::SWC, MemoryMap::HiRom, "SWC HI", ".swc", "SNES HiRom, Super Wildcard Header (SWC)"},
+        {CopierHeader::GDR, MemoryMap::LoRom, "GDR LO", ".smc", "SNES LoRom, Game Dr. 3 Header"},
+        {CopierHeader::GDR, MemoryMap::HiRom, "GDR HI", ".smc", "SNES HiRom, Game Dr. 3 Header"},
+        {CopierHeader::FIG, MemoryMap::LoRom, "FIG LO", ".fig", "SNES LoRom, Pro Fighter Header (FIG)"},
+        {CopierHeader::FIG, MemoryMap::HiRom, "FIG HI", ".fig", "SNES HiRom, Pro Fighter Header (FIG)"},
+        {CopierHeader::COS, MemoryMap::LoRom, "COS LO", ".smc", "SNES LoRom, Custom unknown Header (mostly PD's and demos)"},
+        {CopierHeader::None, MemoryMap::LoRom, "NO LO", ".smc", "SNES LoRom, no Header"},
+        {CopierHeader::None, MemoryMap::HiRom, "NO HI", ".smc", "SNES HiRom, no Header"},
     };
-    for (const auto& fall : faelle) {
-        SCOPED_TRACE(fall.code);
-        const std::string name = std::string("GAME ") + fall.code;
-        const Analyse a = Analysiere_bild(fixtures::Baue_rom({.kopf = fall.kopf, .karte = fall.karte, .name = name,
-                                                              .romtyp = 2, .romgroesse = 10, .land = 2,
-                                                              .lizenz = 51, .pruefsumme = 0xABCD}));
+    for (const auto& case_ : cases) {
+        SCOPED_TRACE(case_.code);
+        const std::string name = std::string("GAME ") + case_.code;
+        const RomAnalysis a = analyse_image(fixtures::build_rom({.header = case_.header, .map = case_.map, .name = name,
+                                                              .rom_type = 2, .rom_size = 10, .country = 2,
+                                                              .licensee = 51, .checksum = 0xABCD}));
         ASSERT_TRUE(a.Rom_ok);
         EXPECT_EQ((std::vector{a.Formatcode, a.Endung, a.Dateityp_text, a.Interner_name, a.Cardid_text, a.Size_text, a.Land_text,
                                a.Landkuerzel, a.Hersteller_text, a.Pruefsumme, a.CRC1_text}),
-                  (std::vector<std::string>{fall.code, fall.endung, fall.dateityp, fixtures::Interner_name(name), "2 - ROM and Save RAM",
+                  (std::vector<std::string>{case_.code, case_.extension, case_.file_type_text, fixtures::Interner_name(name), "2 - ROM and Save RAM",
                                             "8 MegaBits", "2 = Australia, Europe, Oceania and Asia (PAL)", " (Euro)", "51 - Nintendo",
                                             "CDAB", "CD AB"}));
     }
 }
 
-TEST(Analyse, InternalNameKeepsBlanksAndNuls)
+TEST(RomAnalysis, InternalNameKeepsBlanksAndNuls)
 {
     for (const std::string& name : {std::string(21, ' '), std::string("NUL\0NAME\0\0\0\0\0\0\0\0\0\0\0\0\0", 21),
                                    std::string("Caf\xE9 \x80 ", 7) + std::string(14, ' ')}) {
-        const Analyse a = Analysiere_bild(fixtures::Baue_rom({.name = name}));
+        const RomAnalysis a = analyse_image(fixtures::build_rom({.name = name}));
         ASSERT_TRUE(a.Rom_ok);
         EXPECT_EQ(a.Interner_name.size(), 21u);
         EXPECT_EQ(a.Interner_name, name);
@@ -106,197 +106,197 @@ TEST(Analyse, InternalNameKeepsBlanksAndNuls)
 
 // --- Choosing the site ---------------------------------------------------------
 
-TEST(Analyse, SiteChoiceAndRejection)
+TEST(RomAnalysis, SiteChoiceAndRejection)
 {
-    struct Stellenangabe {
-        std::uint64_t stelle;
-        std::string name, pruefbytes;
+    struct SiteInfo {
+        std::uint64_t site;
+        std::string name, check_bytes;
     };
     const std::string ff_name(21, '\xFF'), ff_bytes(4, '\xFF');
     const struct {
-        const char* fall;
-        Kopierkopf kopf;
-        std::vector<Stellenangabe> stellen; // written over an image in which no site passes
+        const char* case_;
+        CopierHeader header;
+        std::vector<SiteInfo> sites; // written over an image in which no site passes
         const char* code;                   // "" when the image is rejected
         std::string name;
-    } faelle[] = {
-        {"no candidate passes", Kopierkopf::Keiner, {}, "", ""},
-        {"LoRom passes", Kopierkopf::Keiner, {{Lo, "LO", Gute_pruefbytes}}, "NO LO", "LO"},
-        {"HiRom passes", Kopierkopf::Keiner, {{Hi, "HI", Gute_pruefbytes}}, "NO HI", "HI"},
-        {"both pass: LoRom wins", Kopierkopf::Keiner, {{Lo, "LO", Gute_pruefbytes}, {Hi, "HI", Gute_pruefbytes}},
+    } cases[] = {
+        {"no candidate passes", CopierHeader::None, {}, "", ""},
+        {"LoRom passes", CopierHeader::None, {{Lo, "LO", good_check_bytes}}, "NO LO", "LO"},
+        {"HiRom passes", CopierHeader::None, {{Hi, "HI", good_check_bytes}}, "NO HI", "HI"},
+        {"both pass: LoRom wins", CopierHeader::None, {{Lo, "LO", good_check_bytes}, {Hi, "HI", good_check_bytes}},
          "NO LO", "LO"},
-        {"any bytes whose OR is 0xFF pass", Kopierkopf::Keiner, {{Lo, "LO", "\xF0\x0F\x0F\xF0"}}, "NO LO", "LO"},
-        {"one pair short of 0xFF fails", Kopierkopf::Keiner, {{Lo, "LO", "\x34\x12\xCB\xEC"}}, "", ""},
-        {"all-0xFF LoRom site forces HiRom", Kopierkopf::Keiner, {{Lo, ff_name, ff_bytes}, {Hi, "HI", Keine_pruefbytes}},
+        {"any bytes whose OR is 0xFF pass", CopierHeader::None, {{Lo, "LO", "\xF0\x0F\x0F\xF0"}}, "NO LO", "LO"},
+        {"one pair short of 0xFF fails", CopierHeader::None, {{Lo, "LO", "\x34\x12\xCB\xEC"}}, "", ""},
+        {"all-0xFF LoRom site forces HiRom", CopierHeader::None, {{Lo, ff_name, ff_bytes}, {Hi, "HI", no_check_bytes}},
          "NO HI", "HI"},
-        {"special name at NO LO forces NO HI", Kopierkopf::Keiner,
-         {{Lo, Sondername, Gute_pruefbytes}, {Hi, "HI", Keine_pruefbytes}}, "NO HI", "HI"},
-        {"special name at NO HI forces NO LO", Kopierkopf::Keiner, {{Hi, Sondername, Gute_pruefbytes}}, "NO LO", "LO"},
-        {"two rejected names", Kopierkopf::Keiner, {{Lo, Sondername, Gute_pruefbytes}, {Hi, "\xFFHI", Gute_pruefbytes}},
+        {"special name at NO LO forces NO HI", CopierHeader::None,
+         {{Lo, special_name, good_check_bytes}, {Hi, "HI", no_check_bytes}}, "NO HI", "HI"},
+        {"special name at NO HI forces NO LO", CopierHeader::None, {{Hi, special_name, good_check_bytes}}, "NO LO", "LO"},
+        {"two rejected names", CopierHeader::None, {{Lo, special_name, good_check_bytes}, {Hi, "\xFFHI", good_check_bytes}},
          "", ""},
-        {"rejected SWC LO name forces SWC HI", Kopierkopf::SWC,
-         {{Lo_kopf, "\xFF" "BAD", Gute_pruefbytes}, {Hi_kopf, "HI", Keine_pruefbytes}}, "SWC HI", "HI"},
-        {"GDR HiRom site", Kopierkopf::GDR, {{Hi_kopf, "HI", Gute_pruefbytes}}, "GDR HI", "HI"},
-        {"FIG sites fail although a headerless site passes", Kopierkopf::FIG,
-         {{Lo, "LO", Gute_pruefbytes}, {Hi, "HI", Gute_pruefbytes}}, "", ""},
-        {"COS needs no check bytes", Kopierkopf::COS, {{Lo_kopf, "CUSTOM", Keine_pruefbytes}}, "COS LO", "CUSTOM"},
-        {"COS keeps a rejected name", Kopierkopf::COS, {{Lo_kopf, "\xFF" "DEMO", Keine_pruefbytes}}, "COS LO",
+        {"rejected SWC LO name forces SWC HI", CopierHeader::SWC,
+         {{lo_header, "\xFF" "BAD", good_check_bytes}, {hi_header, "HI", no_check_bytes}}, "SWC HI", "HI"},
+        {"GDR HiRom site", CopierHeader::GDR, {{hi_header, "HI", good_check_bytes}}, "GDR HI", "HI"},
+        {"FIG sites fail although a headerless site passes", CopierHeader::FIG,
+         {{Lo, "LO", good_check_bytes}, {Hi, "HI", good_check_bytes}}, "", ""},
+        {"COS needs no check bytes", CopierHeader::COS, {{lo_header, "CUSTOM", no_check_bytes}}, "COS LO", "CUSTOM"},
+        {"COS keeps a rejected name", CopierHeader::COS, {{lo_header, "\xFF" "DEMO", no_check_bytes}}, "COS LO",
          "\xFF" "DEMO"},
-        {"COS keeps the special name", Kopierkopf::COS, {{Lo_kopf, Sondername, Gute_pruefbytes}}, "COS LO", Sondername},
+        {"COS keeps the special name", CopierHeader::COS, {{lo_header, special_name, good_check_bytes}}, "COS LO", special_name},
     };
-    for (const auto& fall : faelle) {
-        SCOPED_TRACE(fall.fall);
-        std::string bild = Bild_ohne_gueltige_stelle(fall.kopf);
-        for (const auto& angabe : fall.stellen)
-            Setze_stelle(bild, angabe.stelle, angabe.name, angabe.pruefbytes);
-        const Analyse a = Analysiere_bild(bild);
-        if (*fall.code == '\0') {
-            Erwarte_verworfen(a);
+    for (const auto& case_ : cases) {
+        SCOPED_TRACE(case_.case_);
+        std::string image = image_without_valid_site(case_.header);
+        for (const auto& info : case_.sites)
+            set_site(image, info.site, info.name, info.check_bytes);
+        const RomAnalysis a = analyse_image(image);
+        if (*case_.code == '\0') {
+            expect_rejected(a);
             continue;
         }
         ASSERT_TRUE(a.Rom_ok);
-        EXPECT_EQ(a.Formatcode, fall.code);
-        EXPECT_EQ(a.Interner_name, fixtures::Interner_name(fall.name));
+        EXPECT_EQ(a.Formatcode, case_.code);
+        EXPECT_EQ(a.Interner_name, fixtures::Interner_name(case_.name));
     }
 }
 
-TEST(Analyse, CopierHeaderRecognition)
+TEST(RomAnalysis, CopierHeaderRecognition)
 {
     // The image's SWC LoRom site is valid; everything else fails. A header
     // taken for anything but SWC therefore rejects the image.
-    const std::pair<std::string, bool> faelle[] = {
+    const std::pair<std::string, bool> cases[] = {
         {std::string("\0\xAA\xBB\x04", 4), true},  {std::string("\0\xAA\xBB\x06", 4), true},
         {std::string("\0\x0A\xAB\xB4", 4), true},  {std::string("\xAA\xBB\x04\0", 4), true},
         {std::string("\x0A\xAB\xB4\0", 4), true},  {std::string("\xAA\xBB\x06\0", 4), false}, // "AABB6" only at 8..10
         {std::string("\0\xAA\xBB\x05", 4), false}, {std::string("\0\xAB\xBB\x04", 4), false},
     };
-    for (const auto& [bytes, swc] : faelle) {
+    for (const auto& [bytes, swc] : cases) {
         SCOPED_TRACE(::testing::PrintToString(bytes));
-        std::string bild = fixtures::Baue_rom({.kopf = Kopierkopf::SWC});
-        fixtures::Setze_bytes(bild, 7, bytes);
-        EXPECT_EQ(Analysiere_bild(bild).Formatcode, swc ? "SWC LO" : "");
+        std::string image = fixtures::build_rom({.header = CopierHeader::SWC});
+        fixtures::set_bytes(image, 7, bytes);
+        EXPECT_EQ(analyse_image(image).Formatcode, swc ? "SWC LO" : "");
     }
 
     // A custom-header signature needs bytes 57..511 to be zero.
-    std::string cos = fixtures::Baue_rom({.kopf = Kopierkopf::COS});
-    fixtures::Setze_bytes(cos, 511, "\x01");
-    Erwarte_verworfen(Analysiere_bild(cos));
+    std::string cos = fixtures::build_rom({.header = CopierHeader::COS});
+    fixtures::set_bytes(cos, 511, "\x01");
+    expect_rejected(analyse_image(cos));
     // Zero bytes 57..511 with a near miss of the custom signature: Pro Fighter.
-    std::string fig = fixtures::Baue_rom({.kopf = Kopierkopf::COS});
-    fixtures::Setze_bytes(fig, 5, "\x32");
-    EXPECT_EQ(Analysiere_bild(fig).Formatcode, "FIG LO");
+    std::string fig = fixtures::build_rom({.header = CopierHeader::COS});
+    fixtures::set_bytes(fig, 5, "\x32");
+    EXPECT_EQ(analyse_image(fig).Formatcode, "FIG LO");
     // The Game Doctor signature counts whatever bytes 57..511 hold.
-    std::string gdr = fixtures::Baue_rom({.kopf = Kopierkopf::GDR});
-    fixtures::Setze_bytes(gdr, 300, "\x55");
-    EXPECT_EQ(Analysiere_bild(gdr).Formatcode, "GDR LO");
+    std::string gdr = fixtures::build_rom({.header = CopierHeader::GDR});
+    fixtures::set_bytes(gdr, 300, "\x55");
+    EXPECT_EQ(analyse_image(gdr).Formatcode, "GDR LO");
 }
 
 // --- Short files, unusual files ------------------------------------------------
 
-TEST(Analyse, BytesBeyondTheEndReadAsZero)
+TEST(RomAnalysis, BytesBeyondTheEndReadAsZero)
 {
-    test::Tempordner ordner;
-    const std::string ganz = fixtures::Baue_rom({.karte = Karte::HiRom, .name = "LONG HIROM"});
-    fixtures::Schreibe_datei(ordner / "ganz.smc", ganz);
-    ASSERT_TRUE(Analysiere_rom(ordner / "ganz.smc").Rom_ok);
+    test::TempFolder folder;
+    const std::string whole = fixtures::build_rom({.map = MemoryMap::HiRom, .name = "LONG HIROM"});
+    fixtures::write_file(folder / "ganz.smc", whole);
+    ASSERT_TRUE(Analysiere_rom(folder / "ganz.smc").Rom_ok);
     // The same image cut before its checksum: the missing bytes are zero, not
     // whatever the earlier image held there.
-    Erwarte_verworfen(Analysiere_bild(ganz.substr(0, Hi + 0x1E)));
+    expect_rejected(analyse_image(whole.substr(0, Hi + 0x1E)));
 
     // A file that ends right after its LoRom site.
-    const Analyse a = Analysiere_bild(fixtures::Baue_rom({.name = "SHORT LOROM", .romgroesse = 0}).substr(0, Lo + 0x20));
+    const RomAnalysis a = analyse_image(fixtures::build_rom({.name = "SHORT LOROM", .rom_size = 0}).substr(0, Lo + 0x20));
     ASSERT_TRUE(a.Rom_ok);
     EXPECT_EQ(a.Formatcode, "NO LO");
     EXPECT_EQ(a.Size_text, " 0.3 MegaBits"); // 32,736 bytes
-    for (const std::string& inhalt : {std::string(), std::string(512, '\0')})
-        Erwarte_verworfen(Analysiere_bild(inhalt));
+    for (const std::string& content : {std::string(), std::string(512, '\0')})
+        expect_rejected(analyse_image(content));
 }
 
-TEST(Analyse, FailuresToOpen)
+TEST(RomAnalysis, FailuresToOpen)
 {
-    test::Tempordner ordner;
-    const auto nummer = [](const std::string& pfad) { return test::Fehlernummer_von([&] { Analysiere_rom(pfad); }); };
-    EXPECT_EQ(nummer(ordner / "fehlt/a.smc"), 53);
-    EXPECT_EQ(nummer(ordner.pfad().string()), 75);
-    fixtures::Schreibe_rom(ordner / "a.smc", {});
-    EXPECT_EQ(nummer(ordner / "a.smc/b.smc"), 76);
+    test::TempFolder folder;
+    const auto number = [](const std::string& path) { return test::error_number_of([&] { Analysiere_rom(path); }); };
+    EXPECT_EQ(number(folder / "fehlt/a.smc"), 53);
+    EXPECT_EQ(number(folder.path().string()), 75);
+    fixtures::write_rom(folder / "a.smc", {});
+    EXPECT_EQ(number(folder / "a.smc/b.smc"), 76);
     if (::geteuid() != 0) {
-        ASSERT_EQ(::chmod((ordner / "a.smc").c_str(), 0), 0);
-        EXPECT_EQ(nummer(ordner / "a.smc"), 70);
+        ASSERT_EQ(::chmod((folder / "a.smc").c_str(), 0), 0);
+        EXPECT_EQ(number(folder / "a.smc"), 70);
     }
 }
 
 // --- Header decoding ---------------------------------------------------------------
 
-TEST(Kopfdekodierung, ChecksumTexts)
+TEST(HeaderDecoding, ChecksumTexts)
 {
-    const std::tuple<std::uint8_t, std::uint8_t, std::string, std::string> faelle[] = { // lo, hi, key, shown
+    const std::tuple<std::uint8_t, std::uint8_t, std::string, std::string> cases[] = { // lo, hi, key, shown
         {0x00, 0x05, "05", "0 5"}, {0x00, 0x00, "00", "0 0"},   {0xCD, 0xAB, "CDAB", "CD AB"},
         {0x38, 0x0A, "38A", "38 A"}, {0x5A, 0x00, "5A0", "5A 0"}, {0x05, 0xA0, "5A0", "5 A0"}};
-    for (const auto& [lo, hi, schluessel, anzeige] : faelle) {
-        Analyse a;
-        Dekodiere_kopf({.pruefsumme_lo = lo, .pruefsumme_hi = hi}, 0, a);
-        EXPECT_EQ(std::tie(a.Pruefsumme, a.CRC1_text), std::tie(schluessel, anzeige));
+    for (const auto& [lo, hi, key, display] : cases) {
+        RomAnalysis a;
+        decode_header({.checksum_lo = lo, .checksum_hi = hi}, 0, a);
+        EXPECT_EQ(std::tie(a.Pruefsumme, a.CRC1_text), std::tie(key, display));
     }
 }
 
-TEST(Kopfdekodierung, RomTypesAndSizes)
+TEST(HeaderDecoding, RomTypesAndSizes)
 {
-    const std::pair<std::uint8_t, const char*> typen[] = {
+    const std::pair<std::uint8_t, const char*> types[] = {
         {0, "0 - ROM only"}, {5, "5 - ROM, Save RAM and DSP1 chip"}, {19, "19 - ROM and Super FX chip"},
         {227, "227 - ROM, RAM and GameBoy data"}, {246, "246 - ROM and DSP2 chip"}, {6, " 6 - unknown"},
         {255, " 255 - unknown"}};
-    for (const auto& [byte, text] : typen)
-        EXPECT_EQ(Cardid_text_fuer(byte), text);
+    for (const auto& [byte, text] : types)
+        EXPECT_EQ(rom_type_text(byte), text);
 
     const struct {
         std::uint8_t byte;
-        std::uint64_t laenge;
+        std::uint64_t length;
         const char* text;
-    } groessen[] = {
+    } sizes[] = {
         {8, 0, "2 MegaBits"}, {12, 0, "32 MegaBits"}, {0, 1048576, " 8.4 MegaBits"}, {13, 500000, " 4 MegaBits"},
         {13, 4194816, " 33.6 MegaBits"}, {255, 0, " 0 MegaBits"}, {7, 56251, " 0.5 MegaBits"},
         // Exact halves go to the even neighbour: 0.15, 0.25, 0.05, 0.45.
         {7, 18750, " 0.2 MegaBits"}, {7, 31250, " 0.2 MegaBits"}, {7, 6250, " 0 MegaBits"},
         {7, 56250, " 0.4 MegaBits"}, {0, 5368709120ULL, " 42949.7 MegaBits"},
     };
-    for (const auto& fall : groessen)
-        EXPECT_EQ(Size_text_fuer(fall.byte, fall.laenge), fall.text) << int(fall.byte) << " " << fall.laenge;
+    for (const auto& case_ : sizes)
+        EXPECT_EQ(rom_size_text(case_.byte, case_.length), case_.text) << int(case_.byte) << " " << case_.length;
 }
 
-TEST(Kopfdekodierung, SizeOfAFileOf256MiB)
+TEST(HeaderDecoding, SizeOfAFileOf256MiB)
 {
-    test::Tempordner ordner;
+    test::TempFolder folder;
     try {
-        fixtures::Schreibe_rom(ordner / "gross.smc", {.romgroesse = 0, .datenlaenge = 268435456}, true);
+        fixtures::write_rom(folder / "gross.smc", {.rom_size = 0, .data_length = 268435456}, true);
     } catch (const std::runtime_error&) {
         GTEST_SKIP() << "the file system cannot hold a sparse file of 256 MiB";
     }
-    EXPECT_EQ(Analysiere_rom(ordner / "gross.smc").Size_text, " 2147.5 MegaBits");
+    EXPECT_EQ(Analysiere_rom(folder / "gross.smc").Size_text, " 2147.5 MegaBits");
 }
 
-TEST(Kopfdekodierung, CountriesAndLicensees)
+TEST(HeaderDecoding, CountriesAndLicensees)
 {
-    const std::tuple<std::uint8_t, std::string, std::string> laender[] = {
+    const std::tuple<std::uint8_t, std::string, std::string> countries_[] = {
         {0, "0 = Japan (NTSC)", " (JAP)"}, {3, "3 = Sweden (PAL)", " (Euro - Sweden)"},
         {9, "9 = Europe, Germany, Austria and Switzerland (PAL)", " (Euro - Germany)"}, {13, "13 = Korea (PAL)", " (Korea)"},
         {14, "Hex E   = ?", ""}, {0xFF, "Hex FF   = ?", ""}};
-    for (const auto& [byte, text, kuerzel] : laender)
-        EXPECT_EQ(std::tuple(Land_text_fuer(byte), Landkuerzel_fuer(byte)), std::tie(text, kuerzel)) << int(byte);
+    for (const auto& [byte, text, suffix] : countries_)
+        EXPECT_EQ(std::tuple(country_text(byte), country_suffix(byte)), std::tie(text, suffix)) << int(byte);
 
-    const std::pair<std::uint8_t, const char*> firmen[] = {
+    const std::pair<std::uint8_t, const char*> companies[] = {
         {1, "1 - Nintendo"}, {0x33, "51 - Nintendo"}, {143, "143 - I''Max"}, {41, "41 - Seta Co.,Ltd."},
         {255, "255 - Hudson Soft"}, {0, " 0 - ?"}, {250, " 250 - ?"}};
-    for (const auto& [byte, text] : firmen)
-        EXPECT_EQ(Hersteller_text_fuer(byte), text);
+    for (const auto& [byte, text] : companies)
+        EXPECT_EQ(licensee_text(byte), text);
     // Every code has a text; a named one begins with its own code.
-    int benannt = 0;
+    int named = 0;
     for (int code = 0; code < 256; ++code) {
-        const std::string text = Hersteller_text_fuer(static_cast<std::uint8_t>(code));
+        const std::string text = licensee_text(static_cast<std::uint8_t>(code));
         if (text.starts_with(std::to_string(code) + " - "))
-            ++benannt;
+            ++named;
         else
             EXPECT_EQ(text, " " + std::to_string(code) + " - ?");
     }
-    EXPECT_EQ(benannt, 154);
+    EXPECT_EQ(named, 154);
 }

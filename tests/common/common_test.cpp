@@ -12,19 +12,19 @@ using namespace cartonym;
 
 TEST(Cp1252, EveryByteSurvivesTheRoundTripAndTheHoleBytesStayControls)
 {
-    std::string alle;
+    std::string all_names;
     for (int b = 0; b < 256; ++b)
-        alle += static_cast<char>(b);
-    EXPECT_EQ(Cp1252_aus_utf8(Utf8_aus_cp1252(alle)), alle);
+        all_names += static_cast<char>(b);
+    EXPECT_EQ(cp1252_from_utf8(utf8_from_cp1252(all_names)), all_names);
     for (int b = 0; b < 256; ++b)
-        EXPECT_EQ(Cp1252_aus_zeichen(Zeichen_aus_cp1252(static_cast<unsigned char>(b))), b) << b;
+        EXPECT_EQ(cp1252_from_code_point(code_point_from_cp1252(static_cast<unsigned char>(b))), b) << b;
 
-    const std::pair<unsigned char, char32_t> faelle[] = {{0x41, 0x41},     {0x7F, 0x7F},     {0x80, 0x20AC},
+    const std::pair<unsigned char, char32_t> cases[] = {{0x41, 0x41},     {0x7F, 0x7F},     {0x80, 0x20AC},
                                                          {0x81, 0x81},     {0x8D, 0x8D},     {0x9D, 0x9D},
                                                          {0x99, 0x2122},   {0x9F, 0x0178},   {0xFF, 0xFF}};
-    for (const auto& [byte, zeichen] : faelle)
-        EXPECT_EQ(Zeichen_aus_cp1252(byte), zeichen) << int(byte);
-    EXPECT_EQ(Utf8_aus_cp1252(std::string("\x80 A\0", 4)), std::string("\xE2\x82\xAC A\0", 6));
+    for (const auto& [byte, character] : cases)
+        EXPECT_EQ(code_point_from_cp1252(byte), character) << int(byte);
+    EXPECT_EQ(utf8_from_cp1252(std::string("\x80 A\0", 4)), std::string("\xE2\x82\xAC A\0", 6));
 }
 
 TEST(Cp1252, RejectsInvalidUtf8AndUnwritableCharacters)
@@ -40,48 +40,48 @@ TEST(Cp1252, RejectsInvalidUtf8AndUnwritableCharacters)
              "\xC4\x80",         // U+0100: no Windows-1252 byte
              "\xC2\x80",         // U+0080: 0x80 is the euro sign, not this control
          })
-        EXPECT_FALSE(Cp1252_aus_utf8(text).has_value()) << ::testing::PrintToString(text);
-    EXPECT_EQ(Cp1252_aus_utf8("Caf\xC3\xA9 \xE2\x82\xAC"), "Caf\xE9 \x80");
+        EXPECT_FALSE(cp1252_from_utf8(text).has_value()) << ::testing::PrintToString(text);
+    EXPECT_EQ(cp1252_from_utf8("Caf\xC3\xA9 \xE2\x82\xAC"), "Caf\xE9 \x80");
 }
 
-TEST(Zahltext, HexDecimalAndTenths)
+TEST(NumberText, HexDecimalAndTenths)
 {
-    EXPECT_EQ(Hextext(0x04), "4");
-    EXPECT_EQ(Hextext(0x1F), "1F");
-    EXPECT_EQ(Hextext(0xFF), "FF");
-    EXPECT_EQ(Dezimaltext(53), " 53");
-    EXPECT_EQ(Dezimaltext(0), " 0");
-    EXPECT_EQ(Dezimaltext(-2147483648LL), "-2147483648");
-    const std::pair<std::int64_t, const char*> zehntel[] = {
+    EXPECT_EQ(hex_text(0x04), "4");
+    EXPECT_EQ(hex_text(0x1F), "1F");
+    EXPECT_EQ(hex_text(0xFF), "FF");
+    EXPECT_EQ(decimal_text(53), " 53");
+    EXPECT_EQ(decimal_text(0), " 0");
+    EXPECT_EQ(decimal_text(-2147483648LL), "-2147483648");
+    const std::pair<std::int64_t, const char*> tenths[] = {
         {84, " 8.4"}, {40, " 4"}, {4, " 0.4"}, {0, " 0"}, {-15, "-1.5"}, {-10, "-1"}};
-    for (const auto& [zahl, text] : zehntel)
-        EXPECT_EQ(Dezimaltext_zehntel(zahl), text) << zahl;
+    for (const auto& [value, text] : tenths)
+        EXPECT_EQ(decimal_text_of_tenths(value), text) << value;
 }
 
-TEST(Fehler, ErrnoMapsToNumberAndDescription)
+TEST(Error, ErrnoMapsToNumberAndDescription)
 {
     const struct {
-        int errnum, nummer;
-        const char* beschreibung;
-    } faelle[] = {
+        int errnum, number;
+        const char* description;
+    } cases[] = {
         {ENOENT, 53, "File not found"},    {EEXIST, 58, "File already exists"}, {EACCES, 70, "Permission denied"},
         {EROFS, 70, "Permission denied"},  {ENOSPC, 61, "Disk full"},           {EIO, 57, "Device I/O error"},
         {ENAMETOOLONG, 52, "Bad file name or number"},                          {ENOTDIR, 76, "Path not found"},
         {EXDEV, 75, "Path/File access error"}, {EAGAIN, 75, "Path/File access error"},
     };
-    for (const auto& fall : faelle) {
-        SCOPED_TRACE(fall.errnum);
+    for (const auto& case_ : cases) {
+        SCOPED_TRACE(case_.errnum);
         try {
-            Wirf_errno(fall.errnum);
+            throw_errno(case_.errnum);
             ADD_FAILURE() << "Wirf_errno returned";
-        } catch (const Fehler& fehler) {
-            EXPECT_EQ(fehler.zahl(), fall.nummer);
-            EXPECT_EQ(fehler.beschreibung(), fall.beschreibung);
+        } catch (const Error& error) {
+            EXPECT_EQ(error.value(), case_.number);
+            EXPECT_EQ(error.description(), case_.description);
         }
     }
-    EXPECT_STREQ(Fehlerbeschreibung(Fehlernummer::Dateiende), "Input past end of file");
-    EXPECT_EQ(Fehlertext_kurz(Fehler(Fehlernummer::Datei_fehlt)), "Error Nr.  53 happened:\nFile not found");
-    EXPECT_EQ(Fehlertext_datei(Fehler(Fehlernummer::Datei_existiert), "/roms/Game (USA).smc"),
+    EXPECT_STREQ(error_description(ErrorNumber::InputPastEndOfFile), "Input past end of file");
+    EXPECT_EQ(short_error_text(Error(ErrorNumber::FileNotFound)), "Error Nr.  53 happened:\nFile not found");
+    EXPECT_EQ(file_error_text(Error(ErrorNumber::FileAlreadyExists), "/roms/Game (USA).smc"),
               "Error Nr.  58 happened:\nFile already exists\nThis error happend while processing the following "
               "file: \n\n/roms/Game (USA).smc\n\nProgress aborted !");
 }

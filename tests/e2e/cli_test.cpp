@@ -1,4 +1,4 @@
-// cartonym-cli info: in process through Cli_ausfuehren, and once through the
+// cartonym-cli info: in process through run_cli, and once through the
 // real executable.
 #include <gtest/gtest.h>
 
@@ -16,47 +16,47 @@
 #include <tuple>
 
 using namespace cartonym;
-using fixtures::Datenbankzeile;
+using fixtures::database_line;
 using nlohmann::json;
 
 namespace {
 
-std::vector<json> Json_zeilen(const std::string& text)
+std::vector<json> json_lines(const std::string& text)
 {
-    std::vector<json> zeilen;
-    std::istringstream eingabe(text);
-    for (std::string zeile; std::getline(eingabe, zeile);)
-        zeilen.push_back(json::parse(zeile));
-    return zeilen;
+    std::vector<json> lines;
+    std::istringstream input(text);
+    for (std::string line; std::getline(input, line);)
+        lines.push_back(json::parse(line));
+    return lines;
 }
 
-struct Lauf {
+struct CliRun {
     int status;
     std::string out, err;
-    std::vector<json> zeilen; // stdout, one JSON object a line
+    std::vector<json> lines; // stdout, one JSON object a line
 };
 
-Lauf Cli(std::vector<std::string> args)
+CliRun Cli(std::vector<std::string> args)
 {
     args.insert(args.begin(), "cartonym-cli");
     std::ostringstream out, err;
-    const int status = Cli_ausfuehren(args, out, err);
-    return {status, out.str(), err.str(), out.str().starts_with('{') ? Json_zeilen(out.str()) : std::vector<json>{}};
+    const int status = run_cli(args, out, err);
+    return {status, out.str(), err.str(), out.str().starts_with('{') ? json_lines(out.str()) : std::vector<json>{}};
 }
 
-const std::string Fehlt_text = std::string("The file SNES.DAT is missing ! Download the complete version of the "
-                                           "Cartonym from ") + Programm::Homepage + " !\n\nProgram will close now.\n";
+const std::string missing_text = std::string("The file SNES.DAT is missing ! Download the complete version of the "
+                                           "Cartonym from ") + program_info::homepage_address + " !\n\nProgram will close now.\n";
 
 // A temporary folder with a database and images in it.
-struct Umgebung {
-    test::Tempordner ordner;
-    std::string db = ordner / "snes.dat";
+struct TestEnvironment {
+    test::TempFolder folder;
+    std::string db = folder / "snes.dat";
 
-    explicit Umgebung(const std::string& datenbank = "") { fixtures::Schreibe_datei(db, datenbank); }
-    std::string Bild(const std::string& datei, const fixtures::Rombauplan& plan)
+    explicit TestEnvironment(const std::string& database = "") { fixtures::write_file(db, database); }
+    std::string Image(const std::string& file, const fixtures::RomPlan& plan)
     {
-        fixtures::Schreibe_rom(ordner / datei, plan);
-        return ordner / datei;
+        fixtures::write_rom(folder / file, plan);
+        return folder / file;
     }
 };
 
@@ -64,13 +64,13 @@ struct Umgebung {
 
 TEST(CliInfo, EveryFieldOfAKnownImage)
 {
-    Umgebung u(Datenbankzeile("OTHER", "Other") + Datenbankzeile("WILD CARD HI", "Wild Card"));
-    const std::string datei = u.Bild("w.bin", {.kopf = fixtures::Kopierkopf::SWC, .karte = fixtures::Karte::HiRom,
-                                               .name = "WILD CARD HI", .romtyp = 19, .romgroesse = 0, .land = 14,
-                                               .lizenz = 0, .pruefsumme = 0x0A38});
-    const Lauf lauf = Cli({"info", "--db", u.db, datei});
-    EXPECT_EQ(lauf.status + lauf.err.size(), 0u);
-    EXPECT_EQ(lauf.zeilen, (std::vector{json{{"file", datei},
+    TestEnvironment u(database_line("OTHER", "Other") + database_line("WILD CARD HI", "Wild Card"));
+    const std::string file = u.Image("w.bin", {.header = fixtures::CopierHeader::SWC, .map = fixtures::MemoryMap::HiRom,
+                                               .name = "WILD CARD HI", .rom_type = 19, .rom_size = 0, .country = 14,
+                                               .licensee = 0, .checksum = 0x0A38});
+    const CliRun run = Cli({"info", "--db", u.db, file});
+    EXPECT_EQ(run.status + run.err.size(), 0u);
+    EXPECT_EQ(run.lines, (std::vector{json{{"file", file},
                                     {"rom_ok", true},
                                     {"format_code", "SWC HI"},
                                     {"file_type", "SNES HiRom, Super Wildcard Header (SWC)"},
@@ -89,67 +89,67 @@ TEST(CliInfo, EveryFieldOfAKnownImage)
 
 TEST(CliInfo, LinesInOrderForNoImageCorrectedUnknownAndFailedFiles)
 {
-    Umgebung u(Datenbankzeile("X-MEN", "Not This One") + Datenbankzeile("GAME", "Game"));
-    std::string keine = fixtures::Baue_rom({});
-    fixtures::Setze_bytes(keine, 0x7FDC, std::string(4, '\0')); // no site passes
-    fixtures::Schreibe_datei(u.ordner / "keine.bin", keine);
-    const std::vector<std::string> dateien = {
-        u.ordner / "keine.bin", u.Bild("xmen738.bin", {.name = "X-MEN", .pruefsumme = 0x0873}),
-        u.Bild("xmen.bin", {.name = "X-MEN", .pruefsumme = 0x0808}), u.Bild("unbekannt.bin", {.name = "NOBODY"}),
-        u.ordner / "fehlt.bin", u.ordner.pfad().string(), u.Bild("gut.bin", {.name = "GAME"})};
+    TestEnvironment u(database_line("X-MEN", "Not This One") + database_line("GAME", "Game"));
+    std::string none_ = fixtures::build_rom({});
+    fixtures::set_bytes(none_, 0x7FDC, std::string(4, '\0')); // no site passes
+    fixtures::write_file(u.folder / "keine.bin", none_);
+    const std::vector<std::string> files = {
+        u.folder / "keine.bin", u.Image("xmen738.bin", {.name = "X-MEN", .checksum = 0x0873}),
+        u.Image("xmen.bin", {.name = "X-MEN", .checksum = 0x0808}), u.Image("unbekannt.bin", {.name = "NOBODY"}),
+        u.folder / "fehlt.bin", u.folder.path().string(), u.Image("gut.bin", {.name = "GAME"})};
     std::vector<std::string> args = {"info", "--db", u.db};
-    args.insert(args.end(), dateien.begin(), dateien.end());
-    const Lauf lauf = Cli(args);
-    EXPECT_EQ(lauf.status, 1);
-    ASSERT_EQ(lauf.zeilen.size(), 7u);
-    EXPECT_EQ(lauf.zeilen[0], (json{{"file", dateien[0]}, {"rom_ok", false}}));
-    EXPECT_EQ(lauf.zeilen[1]["checksum_key"], "738");
-    EXPECT_EQ(lauf.zeilen[1]["new_name"], "X-Men Mutant Apocalypse (USA).smc");
+    args.insert(args.end(), files.begin(), files.end());
+    const CliRun run = Cli(args);
+    EXPECT_EQ(run.status, 1);
+    ASSERT_EQ(run.lines.size(), 7u);
+    EXPECT_EQ(run.lines[0], (json{{"file", files[0]}, {"rom_ok", false}}));
+    EXPECT_EQ(run.lines[1]["checksum_key"], "738");
+    EXPECT_EQ(run.lines[1]["new_name"], "X-Men Mutant Apocalypse (USA).smc");
     // A checksum key without a correction is unknown although the database has the name.
     for (const std::size_t i : {2u, 3u})
-        EXPECT_EQ(json::array({lauf.zeilen[i]["rom_ok"], lauf.zeilen[i]["full_name"], lauf.zeilen[i]["new_name"]}), json::array({true, "", ""}));
-    EXPECT_EQ(lauf.zeilen[4],
-              (json{{"file", dateien[4]}, {"error", {{"number", 53}, {"description", "File not found"}}}}));
-    EXPECT_EQ(lauf.zeilen[5]["error"]["number"], 75);
-    EXPECT_EQ(lauf.zeilen[6]["new_name"], "Game (USA).smc");
+        EXPECT_EQ(json::array({run.lines[i]["rom_ok"], run.lines[i]["full_name"], run.lines[i]["new_name"]}), json::array({true, "", ""}));
+    EXPECT_EQ(run.lines[4],
+              (json{{"file", files[4]}, {"error", {{"number", 53}, {"description", "File not found"}}}}));
+    EXPECT_EQ(run.lines[5]["error"]["number"], 75);
+    EXPECT_EQ(run.lines[6]["new_name"], "Game (USA).smc");
 }
 
 TEST(CliInfo, InternalNameKeepsNulAndTextsBecomeUtf8InBothStyles)
 {
     const std::string name("Caf\xE9\0\x80", 6);
-    Umgebung u(Datenbankzeile(name, "Caf\xE9 Stra\xDF" "e  Zwei"));
-    const std::string datei = u.Bild("a.bin", {.name = name});
-    for (const bool ohne : {false, true}) {
-        const Lauf lauf = ohne ? Cli({"info", "--no-spaces", "--db", u.db, datei}) : Cli({"info", "--db", u.db, datei});
-        ASSERT_EQ(lauf.zeilen.size(), 1u);
-        EXPECT_NE(lauf.out.find("\\u0000"), std::string::npos);
-        EXPECT_EQ(lauf.zeilen[0]["internal_name"], std::string("Caf\xC3\xA9\0\xE2\x82\xAC", 9) + std::string(15, ' '));
-        EXPECT_EQ(lauf.zeilen[0]["new_name"], ohne ? "Caf\xC3\xA9_Stra\xC3\x9F" "e__Zwei_(USA).smc"
+    TestEnvironment u(database_line(name, "Caf\xE9 Stra\xDF" "e  Zwei"));
+    const std::string file = u.Image("a.bin", {.name = name});
+    for (const bool without : {false, true}) {
+        const CliRun run = without ? Cli({"info", "--no-spaces", "--db", u.db, file}) : Cli({"info", "--db", u.db, file});
+        ASSERT_EQ(run.lines.size(), 1u);
+        EXPECT_NE(run.out.find("\\u0000"), std::string::npos);
+        EXPECT_EQ(run.lines[0]["internal_name"], std::string("Caf\xC3\xA9\0\xE2\x82\xAC", 9) + std::string(15, ' '));
+        EXPECT_EQ(run.lines[0]["new_name"], without ? "Caf\xC3\xA9_Stra\xC3\x9F" "e__Zwei_(USA).smc"
                                                    : "Caf\xC3\xA9 Stra\xC3\x9F" "e  Zwei (USA).smc");
     }
 }
 
 TEST(CliInfo, DatabaseRules)
 {
-    Umgebung u;
-    const std::string gut = u.Bild("gut.bin", {.name = "GAME"});
-    const std::string aladdin = u.Bild("aladdin.bin", {.name = "ALADDIN"});
+    TestEnvironment u;
+    const std::string good = u.Image("gut.bin", {.name = "GAME"});
+    const std::string aladdin = u.Image("aladdin.bin", {.name = "ALADDIN"});
 
-    const Lauf fehlt = Cli({"info", "--db", u.ordner / "fehlt.dat", gut});
-    EXPECT_EQ(std::tie(fehlt.status, fehlt.out, fehlt.err), std::tuple(2, "", Fehlt_text));
+    const CliRun missing = Cli({"info", "--db", u.folder / "fehlt.dat", good});
+    EXPECT_EQ(std::tie(missing.status, missing.out, missing.err), std::tuple(2, "", missing_text));
 
     // Any other failure is reported and the command goes on; corrections need
     // no database, searches fail.
-    const Lauf ordner = Cli({"info", "--db", u.ordner.pfad().string(), gut, aladdin});
-    EXPECT_EQ(ordner.status, 1);
-    EXPECT_EQ(ordner.err, "Error Nr.  75 happened:\nPath/File access error\n");
-    ASSERT_EQ(ordner.zeilen.size(), 2u);
-    EXPECT_EQ(ordner.zeilen[0]["error"], (json{{"number", 75}, {"description", "Path/File access error"}}));
-    EXPECT_EQ(ordner.zeilen[1]["new_name"], "Aladdin (USA).smc");
+    const CliRun folder = Cli({"info", "--db", u.folder.path().string(), good, aladdin});
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_EQ(folder.err, "Error Nr.  75 happened:\nPath/File access error\n");
+    ASSERT_EQ(folder.lines.size(), 2u);
+    EXPECT_EQ(folder.lines[0]["error"], (json{{"number", 75}, {"description", "Path/File access error"}}));
+    EXPECT_EQ(folder.lines[1]["new_name"], "Aladdin (USA).smc");
 
-    const Lauf leer = Cli({"info", "--db", u.db, gut});
-    EXPECT_EQ(std::tie(leer.status, leer.err), std::tuple(1, ""));
-    EXPECT_EQ(leer.zeilen, (std::vector{json{{"file", gut}, {"error", {{"number", 62}, {"description", "Input past end of file"}}}}}));
+    const CliRun empty = Cli({"info", "--db", u.db, good});
+    EXPECT_EQ(std::tie(empty.status, empty.err), std::tuple(1, ""));
+    EXPECT_EQ(empty.lines, (std::vector{json{{"file", good}, {"error", {{"number", 62}, {"description", "Input past end of file"}}}}}));
 }
 
 TEST(CliInfo, UsageErrorsHelpAndVersion)
@@ -158,36 +158,36 @@ TEST(CliInfo, UsageErrorsHelpAndVersion)
              {}, {"info"}, {"info", "--db"}, {"frobnicate", "x"}, {"info", "--bogus", "x"}, {"--no-spaces"},
              {"batch"}, {"batch", "--unknown-option", "x"}})
         EXPECT_EQ(Cli(args).status, 2) << ::testing::PrintToString(args);
-    EXPECT_NE(Cli({"--version"}).out.find(Programm::Versionstext), std::string::npos);
+    EXPECT_NE(Cli({"--version"}).out.find(program_info::version_text), std::string::npos);
     EXPECT_EQ(Cli({"--help"}).status, 0);
     EXPECT_EQ(Cli({"info", "--help"}).status, 0);
 }
 
-TEST(CliProgramm, InfoWithTheDatabaseBesideTheProgramStreamsAndExitStatuses)
+TEST(CliProgram, InfoWithTheDatabaseBesideTheProgramStreamsAndExitStatuses)
 {
     // The first record of the database that lies beside the executable.
-    const std::string programm = CARTONYM_CLI_PATH;
-    const std::string datenbank = fixtures::Lies_datei(programm.substr(0, programm.rfind('/')) + "/snes.dat");
-    if (datenbank.empty())
+    const std::string program = CARTONYM_CLI_PATH;
+    const std::string database = fixtures::read_file(program.substr(0, program.rfind('/')) + "/snes.dat");
+    if (database.empty())
         GTEST_SKIP() << "no database beside the program";
-    Eintragsleser leser(datenbank);
-    const std::string schluessel = leser.naechstes_element();
-    const std::string voller_name = leser.naechstes_element();
+    RecordReader reader(database);
+    const std::string key = reader.next_item();
+    const std::string full_name = reader.next_item();
 
-    Umgebung u;
-    const std::string datei = u.Bild("a.bin", {.kopf = fixtures::Kopierkopf::FIG, .name = schluessel, .land = 2});
-    const test::Aufruf lauf = test::Rufe_programm(programm, {"info", "--no-spaces", datei, u.ordner / "f.bin"}, u.ordner);
-    EXPECT_EQ(lauf.status, 1);
-    EXPECT_EQ(lauf.out.back(), '\n');
-    const std::vector<json> zeilen = Json_zeilen(lauf.out);
-    ASSERT_EQ(zeilen.size(), 2u);
-    std::string erwartet = voller_name + " (Euro).fig";
-    Baue_dateiname(erwartet);
-    EXPECT_EQ(zeilen[0]["new_name"], Utf8_aus_cp1252(erwartet));
-    EXPECT_EQ(zeilen[1]["error"]["number"], 53);
+    TestEnvironment u;
+    const std::string file = u.Image("a.bin", {.header = fixtures::CopierHeader::FIG, .name = key, .country = 2});
+    const test::ProgramRun run = test::run_program(program, {"info", "--no-spaces", file, u.folder / "f.bin"}, u.folder);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out.back(), '\n');
+    const std::vector<json> lines = json_lines(run.out);
+    ASSERT_EQ(lines.size(), 2u);
+    std::string expected = full_name + " (Euro).fig";
+    Baue_dateiname(expected);
+    EXPECT_EQ(lines[0]["new_name"], utf8_from_cp1252(expected));
+    EXPECT_EQ(lines[1]["error"]["number"], 53);
 
-    const test::Aufruf fehlt = test::Rufe_programm(programm, {"info", "--db", u.ordner / "f.dat", datei}, u.ordner);
-    EXPECT_EQ(std::tie(fehlt.status, fehlt.out, fehlt.err), std::tuple(2, "", Fehlt_text));
-    EXPECT_EQ(test::Rufe_programm(programm, {"info"}, u.ordner).status, 2);
-    EXPECT_EQ(test::Rufe_programm(programm, {"--version"}, u.ordner).status, 0);
+    const test::ProgramRun missing = test::run_program(program, {"info", "--db", u.folder / "f.dat", file}, u.folder);
+    EXPECT_EQ(std::tie(missing.status, missing.out, missing.err), std::tuple(2, "", missing_text));
+    EXPECT_EQ(test::run_program(program, {"info"}, u.folder).status, 2);
+    EXPECT_EQ(test::run_program(program, {"--version"}, u.folder).status, 0);
 }

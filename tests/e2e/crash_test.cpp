@@ -26,42 +26,42 @@ namespace {
 namespace fs = std::filesystem;
 using namespace cartonym;
 
-constexpr int Bilderzahl = 300;
+constexpr int image_count = 300;
 
-void Schreibe_ordner(const fs::path& ordner)
+void write_folder(const fs::path& folder)
 {
-    fs::create_directories(ordner);
-    for (int i = 0; i < Bilderzahl; ++i) {
-        const std::string datei = "image " + std::to_string(i) + ".smc";
+    fs::create_directories(folder);
+    for (int i = 0; i < image_count; ++i) {
+        const std::string file = "image " + std::to_string(i) + ".smc";
         if (i % 25 == 24) {
-            fixtures::Schreibe_datei((ordner / ("notes " + std::to_string(i) + ".txt")).string(), "no image " + std::to_string(i));
+            fixtures::write_file((folder / ("notes " + std::to_string(i) + ".txt")).string(), "no image " + std::to_string(i));
             continue;
         }
         // Every tenth image is unknown; three images in a row share a game and become duplicates.
-        fixtures::Schreibe_rom((ordner / datei).string(), {.name = i % 10 == 9 ? "UNKNOWN " + std::to_string(i) : "GAME " + std::to_string(i / 3),
-                                                           .pruefsumme = static_cast<std::uint16_t>(i), .datenlaenge = 0x8000});
+        fixtures::write_rom((folder / file).string(), {.name = i % 10 == 9 ? "UNKNOWN " + std::to_string(i) : "GAME " + std::to_string(i / 3),
+                                                           .checksum = static_cast<std::uint16_t>(i), .data_length = 0x8000});
     }
 }
 
-pid_t Starte_batch(const std::string& datenbank, const fs::path& ordner)
+pid_t start_batch(const std::string& database, const fs::path& folder)
 {
     const std::string cli = CARTONYM_CLI_PATH;
-    std::vector<std::string> argumente = {cli, "batch", "--gamelist", "--db", datenbank, ordner.string()};
+    std::vector<std::string> arguments = {cli, "batch", "--gamelist", "--db", database, folder.string()};
     std::vector<char*> argv;
-    for (auto& a : argumente)
+    for (auto& a : arguments)
         argv.push_back(a.data());
     argv.push_back(nullptr);
-    posix_spawn_file_actions_t aktionen;
-    posix_spawn_file_actions_init(&aktionen);
-    posix_spawn_file_actions_addopen(&aktionen, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&aktionen, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     pid_t pid = 0;
-    const int fehler = posix_spawn(&pid, cli.c_str(), &aktionen, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&aktionen);
-    return fehler == 0 ? pid : -1;
+    const int error = posix_spawn(&pid, cli.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return error == 0 ? pid : -1;
 }
 
-int Warte(pid_t pid)
+int wait_for(pid_t pid)
 {
     int status = 0;
     return ::waitpid(pid, &status, 0), status;
@@ -69,53 +69,53 @@ int Warte(pid_t pid)
 
 } // namespace
 
-TEST(Absturz, EveryImageSurvivesSigkillAtRandomMomentsAndTheNextRunCompletes)
+TEST(CrashSafety, EveryImageSurvivesSigkillAtRandomMomentsAndTheNextRunCompletes)
 {
-    test::Tempordner arbeit, temp;
-    const test::Temp_umgebung umgebung({{"temp", temp.pfad().string()}});
-    std::string datenbank_text;
-    for (int spiel = 0; spiel < Bilderzahl / 3; ++spiel)
-        datenbank_text += fixtures::Datenbankzeile("GAME " + std::to_string(spiel), "Game " + std::to_string(spiel));
-    const std::string datenbank = arbeit / "snes.dat";
-    fixtures::Schreibe_datei(datenbank, datenbank_text);
+    test::TempFolder work, temp;
+    const test::TempEnvironment environment({{"temp", temp.path().string()}});
+    std::string database_text;
+    for (int game = 0; game < image_count / 3; ++game)
+        database_text += fixtures::database_line("GAME " + std::to_string(game), "Game " + std::to_string(game));
+    const std::string database = work / "snes.dat";
+    fixtures::write_file(database, database_text);
 
-    const fs::path vorlage = arbeit.pfad() / "template";
-    Schreibe_ordner(vorlage);
-    const auto vorher = test::Bildinhalte(vorlage);
+    const fs::path template_ = work.path() / "template";
+    write_folder(template_);
+    const auto before = test::image_contents(template_);
 
     // How long an undisturbed run takes, to spread the kills over it.
-    const fs::path probe = arbeit.pfad() / "probe";
-    fs::copy(vorlage, probe);
-    const auto beginn = std::chrono::steady_clock::now();
-    const pid_t probelauf = Starte_batch(datenbank, probe);
-    ASSERT_GT(probelauf, 0);
-    const int probestatus = Warte(probelauf);
-    ASSERT_TRUE(WIFEXITED(probestatus) && WEXITSTATUS(probestatus) == 0);
-    const auto dauer = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - beginn);
-    ASSERT_EQ(test::Bildinhalte(probe), vorher);
+    const fs::path probe = work.path() / "probe";
+    fs::copy(template_, probe);
+    const auto begin_pos = std::chrono::steady_clock::now();
+    const pid_t trial_run = start_batch(database, probe);
+    ASSERT_GT(trial_run, 0);
+    const int trial_status = wait_for(trial_run);
+    ASSERT_TRUE(WIFEXITED(trial_status) && WEXITSTATUS(trial_status) == 0);
+    const auto duration_ = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - begin_pos);
+    ASSERT_EQ(test::image_contents(probe), before);
 
-    std::mt19937 zufall(1206);
+    std::mt19937 random(1206);
     // At least 50 kills that hit a running process; a kill that comes after
     // the run has ended does not count.
-    int getoetet = 0, versuch = 0;
-    for (; getoetet < 50 && versuch < 200; ++versuch) {
-        const fs::path ordner = arbeit.pfad() / ("kill" + std::to_string(versuch));
-        fs::copy(vorlage, ordner);
-        const pid_t pid = Starte_batch(datenbank, ordner);
+    int killed = 0, attempt = 0;
+    for (; killed < 50 && attempt < 200; ++attempt) {
+        const fs::path folder = work.path() / ("kill" + std::to_string(attempt));
+        fs::copy(template_, folder);
+        const pid_t pid = start_batch(database, folder);
         ASSERT_GT(pid, 0);
         std::this_thread::sleep_for(std::chrono::microseconds(
-            std::uniform_int_distribution<long>(0, dauer.count())(zufall)));
+            std::uniform_int_distribution<long>(0, duration_.count())(random)));
         ::kill(pid, SIGKILL);
-        const int status = Warte(pid);
+        const int status = wait_for(pid);
         if (WIFSIGNALED(status))
-            ++getoetet;
-        ASSERT_EQ(test::Bildinhalte(ordner), vorher) << "after the kill of attempt " << versuch;
+            ++killed;
+        ASSERT_EQ(test::image_contents(folder), before) << "after the kill of attempt " << attempt;
 
-        const int folgestatus = Warte(Starte_batch(datenbank, ordner));
-        EXPECT_TRUE(WIFEXITED(folgestatus) && WEXITSTATUS(folgestatus) == 0) << "attempt " << versuch;
-        ASSERT_EQ(test::Bildinhalte(ordner), vorher) << "after the run following attempt " << versuch;
-        fs::remove_all(ordner);
+        const int next_status = wait_for(start_batch(database, folder));
+        EXPECT_TRUE(WIFEXITED(next_status) && WEXITSTATUS(next_status) == 0) << "attempt " << attempt;
+        ASSERT_EQ(test::image_contents(folder), before) << "after the run following attempt " << attempt;
+        fs::remove_all(folder);
     }
-    std::printf("kills survived: %d in %d attempts (the rest ended before the signal)\n", getoetet, versuch);
-    EXPECT_GE(getoetet, 50);
+    std::printf("kills survived: %d in %d attempts (the rest ended before the signal)\n", killed, attempt);
+    EXPECT_GE(killed, 50);
 }

@@ -35,13 +35,13 @@ using cartonym::ui::Form1;
 namespace {
 
 const QString Bekannt_name = QStringLiteral("Starlight Racer (USA).smc");
-const QString Kein_bild = QStringLiteral("This is no SNES ROM Image or a bad dump !");
+const QString NotAnImage = QStringLiteral("This is no SNES ROM Image or a bad dump !");
 
-QStringList Eintraege(const QListWidget* liste)
+QStringList Eintraege(const QListWidget* list)
 {
     QStringList texte;
-    for (int i = 0; i < liste->count(); ++i)
-        texte << liste->item(i)->text();
+    for (int i = 0; i < list->count(); ++i)
+        texte << list->item(i)->text();
     return texte;
 }
 
@@ -87,14 +87,14 @@ void Form1_test::init()
     ordner_ = std::make_unique<QTemporaryDir>();
     dbordner_ = std::make_unique<QTemporaryDir>();
     QVERIFY(ordner_->isValid() && dbordner_->isValid());
-    const std::string datenbank = ui::Systempfad(dbordner_->filePath(QStringLiteral("snes.dat")));
-    Schreibe_datei(datenbank, Datenbankzeile("OTHER GAME", "Other Game") + Datenbankzeile("STARLIGHT RACER", "Starlight Racer"));
-    Schreibe_rom(Systempfad(QStringLiteral("starlight.smc")), {.name = "STARLIGHT RACER"});
-    Schreibe_rom(Systempfad(QStringLiteral("mystery.smc")), {.name = "NOBODY KNOWS ME", .pruefsumme = 0xBEEF});
-    Schreibe_datei(Systempfad(QStringLiteral("readme.txt")), "no image here\r\n");
+    const std::string database = ui::Systempfad(dbordner_->filePath(QStringLiteral("snes.dat")));
+    write_file(database, database_line("OTHER GAME", "Other Game") + database_line("STARLIGHT RACER", "Starlight Racer"));
+    write_rom(Systempfad(QStringLiteral("starlight.smc")), {.name = "STARLIGHT RACER"});
+    write_rom(Systempfad(QStringLiteral("mystery.smc")), {.name = "NOBODY KNOWS ME", .checksum = 0xBEEF});
+    write_file(Systempfad(QStringLiteral("readme.txt")), "no image here\r\n");
     meldungen_ = {};
     schale_.geoeffnet.clear();
-    form_ = std::make_unique<Form1>(datenbank, meldungen_, schale_, uhr_);
+    form_ = std::make_unique<Form1>(database, meldungen_, schale_, uhr_);
     form_->Programmende = [] {};
     form_->show();
     form_->Ordner->setze_pfad(ordner_->path());
@@ -102,9 +102,9 @@ void Form1_test::init()
 
 void Form1_test::Waehle(const QString& name)
 {
-    const QList<QListWidgetItem*> treffer = form_->Dateien->findItems(name, Qt::MatchExactly);
-    QCOMPARE(treffer.size(), 1);
-    form_->Dateien->setCurrentItem(treffer.front());
+    const QList<QListWidgetItem*> match = form_->Dateien->findItems(name, Qt::MatchExactly);
+    QCOMPARE(match.size(), 1);
+    form_->Dateien->setCurrentItem(match.front());
 }
 
 void Form1_test::Modi_und_timer()
@@ -146,26 +146,26 @@ void Form1_test::Drei_zustaende_in_beiden_namensstilen()
 {
     Form1& f = *form_;
     QCOMPARE(Eintraege(f.Dateien), (QStringList{QStringLiteral("mystery.smc"), QStringLiteral("readme.txt"), QStringLiteral("starlight.smc")}));
-    const QString lo = QStringLiteral("SNES LoRom, no Header"), voll = QStringLiteral("Starlight Racer");
+    const QString lo = QStringLiteral("SNES LoRom, no Header"), full = QStringLiteral("Starlight Racer");
     const struct {
-        const char* datei;
-        bool ohne_leerzeichen;
-        QString dateityp, nameneu, namevoll;
-    } faelle[] = {
-        {"starlight.smc", false, lo, Bekannt_name, voll}, {"mystery.smc", false, lo, QStringLiteral("ROM unknown !"), {}},
-        {"readme.txt", false, Kein_bild, {}, {}},         {"starlight.smc", true, lo, QStringLiteral("Starlight_Racer_(USA).smc"), voll},
-        {"mystery.smc", true, lo, QStringLiteral("ROM_unknown_!"), {}}, {"readme.txt", true, Kein_bild, {}, {}},
+        const char* file;
+        bool without_spaces;
+        QString file_type_text, nameneu, namevoll;
+    } cases[] = {
+        {"starlight.smc", false, lo, Bekannt_name, full}, {"mystery.smc", false, lo, QStringLiteral("ROM unknown !"), {}},
+        {"readme.txt", false, NotAnImage, {}, {}},         {"starlight.smc", true, lo, QStringLiteral("Starlight_Racer_(USA).smc"), full},
+        {"mystery.smc", true, lo, QStringLiteral("ROM_unknown_!"), {}}, {"readme.txt", true, NotAnImage, {}, {}},
     };
-    for (const auto& fall : faelle) {
-        const QString datei = QString::fromLatin1(fall.datei);
-        (fall.ohne_leerzeichen ? f.Optiondateinamenultrahle : f.Optiondateinamennormal)->click();
-        Waehle(datei);
-        const QStringList gezeigt = {f.Dateiname->text(), f.Dateityp->text(), f.Nameneu->text(), f.Namevoll->text()};
-        QCOMPARE(gezeigt, (QStringList{datei, fall.dateityp, fall.nameneu, fall.namevoll}));
-        QCOMPARE((QList<bool>{f.Romname->text().isEmpty(), f.Land->text().isEmpty()}), QList<bool>(2, fall.dateityp == Kein_bild));
-        QCOMPARE(f.Command2->isHidden(), fall.namevoll.isEmpty());
+    for (const auto& case_ : cases) {
+        const QString file = QString::fromLatin1(case_.file);
+        (case_.without_spaces ? f.Optiondateinamenultrahle : f.Optiondateinamennormal)->click();
+        Waehle(file);
+        const QStringList shown = {f.Dateiname->text(), f.Dateityp->text(), f.Nameneu->text(), f.Namevoll->text()};
+        QCOMPARE(shown, (QStringList{file, case_.file_type_text, case_.nameneu, case_.namevoll}));
+        QCOMPARE((QList<bool>{f.Romname->text().isEmpty(), f.Land->text().isEmpty()}), QList<bool>(2, case_.file_type_text == NotAnImage));
+        QCOMPARE(f.Command2->isHidden(), case_.namevoll.isEmpty());
     }
-    QVERIFY(meldungen_.gezeigt.isEmpty());
+    QVERIFY(meldungen_.shown.isEmpty());
 
     // Switching the style of a shown image renames it at once; for an unknown
     // image the name changes, the label does not.
@@ -180,46 +180,46 @@ void Form1_test::Drei_zustaende_in_beiden_namensstilen()
 
 void Form1_test::Umbenennen_auf_bestehenden_namen_dann_frei()
 {
-    Schreibe_datei(Systempfad(Bekannt_name), "already here");
+    write_file(Systempfad(Bekannt_name), "already here");
     Form1& f = *form_;
     f.Ordner_Change();
     Waehle(QStringLiteral("starlight.smc"));
-    const std::string inhalt = Lies_datei(Systempfad(QStringLiteral("starlight.smc")));
+    const std::string content = read_file(Systempfad(QStringLiteral("starlight.smc")));
     f.Command2->click();
-    QCOMPARE(meldungen_.gezeigt.size(), 1);
-    const Meldung& meldung = meldungen_.gezeigt.front().meldung;
-    QCOMPARE(std::tie(meldung.titel, meldung.symbol), std::tuple(std::string("Error !"), Meldungssymbol::Ausrufezeichen));
-    QCOMPARE(meldungen_.gezeigt.front().knoepfe, ui::Meldungsknoepfe::Ok);
-    QCOMPARE(meldung.text, Fehlertext_datei(Fehler(Fehlernummer::Datei_existiert), Systempfad(QStringLiteral("starlight.smc"))));
+    QCOMPARE(meldungen_.shown.size(), 1);
+    const Message& message = meldungen_.shown.front().message;
+    QCOMPARE(std::tie(message.title, message.symbol), std::tuple(std::string("Error !"), MessageIcon::Exclamation));
+    QCOMPARE(meldungen_.shown.front().knoepfe, ui::Meldungsknoepfe::Ok);
+    QCOMPARE(message.text, file_error_text(Error(ErrorNumber::FileAlreadyExists), Systempfad(QStringLiteral("starlight.smc"))));
     // Nothing changed: both files, the labels and the button.
-    QCOMPARE(Lies_datei(Systempfad(QStringLiteral("starlight.smc"))), inhalt);
-    QCOMPARE(Lies_datei(Systempfad(Bekannt_name)), std::string("already here"));
+    QCOMPARE(read_file(Systempfad(QStringLiteral("starlight.smc"))), content);
+    QCOMPARE(read_file(Systempfad(Bekannt_name)), std::string("already here"));
     QVERIFY(f.Nameneu->text() == Bekannt_name && !f.Command2->isHidden());
 
     // With the name free the same button renames the file and empties the labels.
     QVERIFY(QFile::remove(Pfad(Bekannt_name)));
     f.Command2->click();
-    QCOMPARE(meldungen_.gezeigt.size(), 1);
+    QCOMPARE(meldungen_.shown.size(), 1);
     QVERIFY(!QFile::exists(Pfad(QStringLiteral("starlight.smc"))));
-    QCOMPARE(Lies_datei(Systempfad(Bekannt_name)), inhalt);
+    QCOMPARE(read_file(Systempfad(Bekannt_name)), content);
     QCOMPARE(Eintraege(f.Dateien), (QStringList{QStringLiteral("mystery.smc"), QStringLiteral("readme.txt"), Bekannt_name}));
-    for (const QLabel* wert : {f.Dateiname, f.Dateityp, f.Romname, f.Namevoll, f.Nameneu, f.sizelabel})
-        QVERIFY2(wert->text().isEmpty(), qPrintable(wert->objectName()));
+    for (const QLabel* value : {f.Dateiname, f.Dateityp, f.Romname, f.Namevoll, f.Nameneu, f.sizelabel})
+        QVERIFY2(value->text().isEmpty(), qPrintable(value->objectName()));
     QVERIFY(f.Command2->isHidden());
 }
 
 void Form1_test::Batchlauf_aus_dem_fenster()
 {
-    Schreibe_rom(Systempfad(Bekannt_name), {.name = "STARLIGHT RACER"}); // already correct
+    write_rom(Systempfad(Bekannt_name), {.name = "STARLIGHT RACER"}); // already correct
     Form1& f = *form_;
     f.Ordner_Change();
     f.Batchmodus->click();
     f.Timer1_Timer();
     f.Checkgamelist->setChecked(true);
     f.Batchrun->click();
-    QCOMPARE(meldungen_.gezeigt.size(), 1);
-    QCOMPARE(meldungen_.gezeigt.front().meldung.titel, std::string("Cartonym Message:"));
-    QVERIFY(meldungen_.gezeigt.front().meldung.text.starts_with("Batchrun finished !\n\nThere have been some unkown ROMs."));
+    QCOMPARE(meldungen_.shown.size(), 1);
+    QCOMPARE(meldungen_.shown.front().message.title, std::string("Cartonym Message:"));
+    QVERIFY(meldungen_.shown.front().message.text.starts_with("Batchrun finished !\n\nThere have been some unkown ROMs."));
     QCOMPARE(f.Label17->text(), QStringLiteral("Batchmode finished successfull !"));
     QCOMPARE(f.ProgressBar->value(), 100);
     // Four files: one already correct, one a duplicate of it, one unknown, one no image.
@@ -228,8 +228,8 @@ void Form1_test::Batchlauf_aus_dem_fenster()
     QCOMPARE(panel.join(QLatin1Char('|')), QStringLiteral(" 4| 3| 1| 0| 1"));
     QCOMPARE(Eintraege(f.Listeunbekannt), QStringList{QStringLiteral("mystery.smc")});
     QCOMPARE(Eintraege(f.Dateien), QStringList{QStringLiteral("readme.txt")});
-    for (const char* datei : {"Renamed_SNES_ROMs/games.htm", "Unknown_ROMs/mystery.smc", "Duplicates/starlight.smc"})
-        QVERIFY2(QFile::exists(Pfad(QString::fromLatin1(datei))), datei);
+    for (const char* file : {"Renamed_SNES_ROMs/games.htm", "Unknown_ROMs/mystery.smc", "Duplicates/starlight.smc"})
+        QVERIFY2(QFile::exists(Pfad(QString::fromLatin1(file))), file);
     // A second Batchmodus click empties the counters, keeps the unknown list.
     f.Batchmodus->click();
     QVERIFY(f.Labelinsgesamt->text().isEmpty() && f.Listeunbekannt->count() == 1);
@@ -244,10 +244,10 @@ void Form1_test::Fehlende_datenbank_bei_auswahl_und_batchlauf()
     f.Timer1_Timer();
     f.Batchrun->click();
     // The selection names the selected image, the run its first image.
-    QCOMPARE(meldungen_.gezeigt.size(), 2);
-    QCOMPARE(meldungen_.gezeigt[0].meldung.titel, std::string("Error !"));
+    QCOMPARE(meldungen_.shown.size(), 2);
+    QCOMPARE(meldungen_.shown[0].message.title, std::string("Error !"));
     for (const int i : {0, 1})
-        QCOMPARE(meldungen_.gezeigt[i].meldung.text, Fehlertext_datei(Fehler(Fehlernummer::Datei_fehlt),
+        QCOMPARE(meldungen_.shown[i].message.text, file_error_text(Error(ErrorNumber::FileNotFound),
                                                                       Systempfad(i ? QStringLiteral("mystery.smc") : QStringLiteral("starlight.smc"))));
     // A stopped run sets no panel values.
     QVERIFY(f.Labelinsgesamt->text().isEmpty() && f.Label17->text() != QStringLiteral("Batchmode finished successfull !"));
@@ -256,19 +256,19 @@ void Form1_test::Fehlende_datenbank_bei_auswahl_und_batchlauf()
 void Form1_test::Laufwerk_wiederholen_abbrechen_und_ordner()
 {
     Form1& f = *form_;
-    const QString vorher = f.Ordner->pfad();
+    const QString before = f.Ordner->path();
     meldungen_.antworten = {ui::Meldungsantwort::Wiederholen, ui::Meldungsantwort::Abbrechen};
     f.Laufwerk->addItem(QStringLiteral("gone"), Pfad(QStringLiteral("no-such-drive")));
     f.Laufwerk->setCurrentIndex(f.Laufwerk->count() - 1);
-    QCOMPARE(meldungen_.gezeigt.size(), 2);
-    for (const auto& gezeigt : meldungen_.gezeigt)
-        QVERIFY(gezeigt.meldung.text == "Path not found" && gezeigt.knoepfe == ui::Meldungsknoepfe::Wiederholen_abbrechen);
-    QCOMPARE(f.Ordner->pfad(), vorher);
+    QCOMPARE(meldungen_.shown.size(), 2);
+    for (const auto& shown : meldungen_.shown)
+        QVERIFY(shown.message.text == "Path not found" && shown.knoepfe == ui::Meldungsknoepfe::Wiederholen_abbrechen);
+    QCOMPARE(f.Ordner->path(), before);
 
     // A drive that opens moves the folder list to its root.
     f.Laufwerk->addItem(QStringLiteral("here"), dbordner_->path());
     f.Laufwerk->setCurrentIndex(f.Laufwerk->count() - 1);
-    QCOMPARE(f.Ordner->pfad(), QDir::cleanPath(dbordner_->path()));
+    QCOMPARE(f.Ordner->path(), QDir::cleanPath(dbordner_->path()));
     QCOMPARE(Eintraege(f.Dateien), QStringList{QStringLiteral("snes.dat")});
 
     // Activating an entry of the folder list opens that folder.
@@ -277,7 +277,7 @@ void Form1_test::Laufwerk_wiederholen_abbrechen_und_ordner()
     QVERIFY(oben);
     emit f.Ordner->itemActivated(oben, 0);
     QCoreApplication::processEvents(); // the folder list opens it from the event loop
-    QCOMPARE(f.Ordner->pfad(), QDir::cleanPath(QFileInfo(ordner_->path()).dir().path()));
+    QCOMPARE(f.Ordner->path(), QDir::cleanPath(QFileInfo(ordner_->path()).dir().path()));
 }
 
 void Form1_test::Menues()
@@ -289,7 +289,7 @@ void Form1_test::Menues()
     f.Programmende = [&beendet] { beendet = true; };
     f.beenden->trigger();
     f.homepage->trigger();
-    QVERIFY(beendet && schale_.geoeffnet.size() == 1 && meldungen_.gezeigt.isEmpty());
+    QVERIFY(beendet && schale_.geoeffnet.size() == 1 && meldungen_.shown.isEmpty());
     QVERIFY(schale_.geoeffnet.front().toString().startsWith(QStringLiteral("https://")));
 }
 
@@ -319,7 +319,7 @@ void Form1_test::About_zweimal_mit_ok_und_schliessfeld()
         f.Timer1_Timer();
         QVERIFY(f.isEnabled());
     }
-    QVERIFY(meldungen_.gezeigt.isEmpty());
+    QVERIFY(meldungen_.shown.isEmpty());
 }
 
 QTEST_MAIN(Form1_test)

@@ -18,20 +18,20 @@ using cartonym::ui::frmAbout;
 namespace {
 
 // Rows of the frame that hold a pixel of the credits' yellow.
-QList<int> Gelbe_zeilen(const QPixmap& bild)
+QList<int> Gelbe_zeilen(const QPixmap& image)
 {
-    const QImage bild_rgb = bild.toImage().convertToFormat(QImage::Format_RGB32);
-    QList<int> zeilen;
+    const QImage bild_rgb = image.toImage().convertToFormat(QImage::Format_RGB32);
+    QList<int> lines;
     for (int y = 0; y < bild_rgb.height(); ++y) {
         for (int x = 0; x < bild_rgb.width(); ++x) {
             const QColor farbe = bild_rgb.pixelColor(x, y);
             if (farbe.red() > 200 && farbe.green() > 200 && farbe.blue() < 100) {
-                zeilen << y;
+                lines << y;
                 break;
             }
         }
     }
-    return zeilen;
+    return lines;
 }
 
 } // namespace
@@ -58,7 +58,7 @@ private:
 
 void FrmAbout_test::init()
 {
-    uhr_.jetzt = 5000;
+    uhr_.now_ts = 5000;
     freigaben_ = 0;
     schale_.geoeffnet.clear();
     fenster_ = std::make_unique<frmAbout>(nullptr, meldungen_, schale_, uhr_, [this] { ++freigaben_; });
@@ -83,17 +83,17 @@ void FrmAbout_test::Erstes_bild_zeigt_nichts_dann_kommt_der_text_herein()
     f.show();
     const int hoehe = f.picScroll->innen().height();
     // Opening drew the first frame at once: the text just below the area.
-    QCOMPARE(std::tuple(f.Bilderzahl, f.Oben, f.Unten), std::tuple(1, hoehe - 1, hoehe - 1 + f.H));
-    QVERIFY(Gelbe_zeilen(f.picScroll->bild()).isEmpty());
+    QCOMPARE(std::tuple(f.image_count, f.Oben, f.Unten), std::tuple(1, hoehe - 1, hoehe - 1 + f.H));
+    QVERIFY(Gelbe_zeilen(f.picScroll->image()).isEmpty());
     // One pixel a frame; after a few frames the first line shows at the bottom.
     for (int i = 0; i < 12; ++i) {
-        uhr_.jetzt += 41;
+        uhr_.now_ts += 41;
         f.Rolldurchgang();
     }
     QCOMPARE(f.Oben, hoehe - 13);
-    const QList<int> zeilen = Gelbe_zeilen(f.picScroll->bild());
-    QVERIFY(!zeilen.isEmpty());
-    QVERIFY(zeilen.front() >= hoehe - 12);
+    const QList<int> lines = Gelbe_zeilen(f.picScroll->image());
+    QVERIFY(!lines.isEmpty());
+    QVERIFY(lines.front() >= hoehe - 12);
 }
 
 void FrmAbout_test::Bildregel_mehr_als_40_ms_und_umlauf_erst_unter_minus_h()
@@ -102,28 +102,28 @@ void FrmAbout_test::Bildregel_mehr_als_40_ms_und_umlauf_erst_unter_minus_h()
     f.show();
     const int oben = f.Oben;
     const struct {
-        int ms, bilder, oben;
-    } schritte[] = {
+        int ms, images, oben;
+    } steps[] = {
         {40, 1, oben},         // exactly 40 ms is not enough
         {1, 2, oben - 1},      // 41 ms since the last frame
         {0, 2, oben - 1},      // no time: no frame
         {500, 3, oben - 2},    // a late pass still draws only one frame
     };
-    for (const auto& schritt : schritte) {
-        uhr_.jetzt += schritt.ms;
+    for (const auto& schritt : steps) {
+        uhr_.now_ts += schritt.ms;
         f.Rolldurchgang();
-        QCOMPARE(std::tuple(f.Bilderzahl, f.Oben), std::tuple(schritt.bilder, schritt.oben));
+        QCOMPARE(std::tuple(f.image_count, f.Oben), std::tuple(schritt.images, schritt.oben));
     }
-    QCOMPARE(f.Letztes_bild, uhr_.jetzt);
+    QCOMPARE(f.Letztes_bild, uhr_.now_ts);
     // The next frame is planned for the moment it falls due.
     QVERIFY(f.Rolltakt->isActive() && f.Rolltakt->interval() == 41);
 
     f.Oben = -f.H + 1;
     f.Unten = f.Oben + f.H;
-    uhr_.jetzt += 41;
+    uhr_.now_ts += 41;
     f.Rolldurchgang();
     QCOMPARE(f.Oben, -f.H); // top = -H: no wrap yet
-    uhr_.jetzt += 41;
+    uhr_.now_ts += 41;
     f.Rolldurchgang();
     QCOMPARE(f.Oben, f.picScroll->innen().height()); // top < -H: back below the area
     QCOMPARE(f.Unten, f.Oben + f.H);
@@ -141,10 +141,10 @@ void FrmAbout_test::Ok_und_schliessfeld_beenden_den_scroller()
         else
             fenster_->close();
         QVERIFY(fenster_->Scroll_ende && !fenster_->Rolltakt->isActive() && !fenster_->isVisible() && freigaben_ >= 1);
-        const int bilder = fenster_->Bilderzahl;
-        uhr_.jetzt += 100;
+        const int images = fenster_->image_count;
+        uhr_.now_ts += 100;
         fenster_->Rolldurchgang();
-        QCOMPARE(fenster_->Bilderzahl, bilder);
+        QCOMPARE(fenster_->image_count, images);
     }
 }
 

@@ -23,29 +23,29 @@ private slots:
 void Start_test::Mit_ohne_und_mit_unlesbarer_datenbank()
 {
     test::Testschale schale;
-    test::Testuhr uhr;
-    for (const char* fall : {"missing", "present", "a folder"}) {
-        QTemporaryDir ordner;
-        const std::string datenbank = ui::Systempfad(ordner.filePath(QStringLiteral("snes.dat")));
-        if (fall == std::string("present"))
-            fixtures::Schreibe_datei(datenbank, fixtures::Datenbankzeile("A GAME", "A Game"));
-        if (fall == std::string("a folder"))
-            QVERIFY(QDir(ordner.path()).mkdir(QStringLiteral("snes.dat")));
-        test::Testmeldungen meldungen;
-        const auto fenster = ui::Starte_form1(datenbank, meldungen, schale, uhr);
-        QCOMPARE(!fenster, fall == std::string("missing"));
-        QCOMPARE(meldungen.gezeigt.size(), fall == std::string("present") ? 0 : 1);
-        if (fall == std::string("present"))
+    test::Testuhr clock_;
+    for (const char* case_ : {"missing", "present", "a folder"}) {
+        QTemporaryDir folder;
+        const std::string database = ui::Systempfad(folder.filePath(QStringLiteral("snes.dat")));
+        if (case_ == std::string("present"))
+            fixtures::write_file(database, fixtures::database_line("A GAME", "A Game"));
+        if (case_ == std::string("a folder"))
+            QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("snes.dat")));
+        test::Testmeldungen messages;
+        const auto fenster = ui::Starte_form1(database, messages, schale, clock_);
+        QCOMPARE(!fenster, case_ == std::string("missing"));
+        QCOMPARE(messages.shown.size(), case_ == std::string("present") ? 0 : 1);
+        if (case_ == std::string("present"))
             QVERIFY(fenster->Dateimodus->isChecked());
-        if (meldungen.gezeigt.isEmpty())
+        if (messages.shown.isEmpty())
             continue;
-        const Meldung& meldung = meldungen.gezeigt.front().meldung;
-        QCOMPARE(meldung.titel, std::string("Error !"));
-        QCOMPARE(meldung.symbol, Meldungssymbol::Ausrufezeichen);
-        QCOMPARE(meldungen.gezeigt.front().knoepfe, ui::Meldungsknoepfe::Ok);
-        QVERIFY2(meldung.text.starts_with(fall == std::string("missing") ? "The file SNES.DAT is missing ! Download "
+        const Message& message = messages.shown.front().message;
+        QCOMPARE(message.title, std::string("Error !"));
+        QCOMPARE(message.symbol, MessageIcon::Exclamation);
+        QCOMPARE(messages.shown.front().knoepfe, ui::Meldungsknoepfe::Ok);
+        QVERIFY2(message.text.starts_with(case_ == std::string("missing") ? "The file SNES.DAT is missing ! Download "
                                                                          : "Error Nr.  75 happened:\n"),
-                 meldung.text.c_str());
+                 message.text.c_str());
     }
 }
 

@@ -15,36 +15,36 @@
 namespace cartonym::test {
 
 struct Gezeigte_meldung {
-    Meldung meldung;
+    Message message;
     ui::Meldungsknoepfe knoepfe;
 };
 
 class Testmeldungen : public ui::Meldungsdienst {
 public:
-    ui::Meldungsantwort zeige(QWidget*, const Meldung& meldung, ui::Meldungsknoepfe knoepfe) override
+    ui::Meldungsantwort zeige(QWidget*, const Message& message, ui::Meldungsknoepfe knoepfe) override
     {
-        gezeigt.push_back({meldung, knoepfe});
+        shown.push_back({message, knoepfe});
         if (antworten.empty())
             return knoepfe == ui::Meldungsknoepfe::Ok ? ui::Meldungsantwort::Ok : ui::Meldungsantwort::Abbrechen;
-        const ui::Meldungsantwort antwort = antworten.front();
+        const ui::Meldungsantwort answer = antworten.front();
         antworten.pop_front();
-        return antwort;
+        return answer;
     }
 
     std::deque<ui::Meldungsantwort> antworten;
-    QList<Gezeigte_meldung> gezeigt;
+    QList<Gezeigte_meldung> shown;
 };
 
 class Testschale : public ui::Schale {
 public:
-    void oeffne(const QUrl& adresse) override { geoeffnet.push_back(adresse); }
+    void oeffne(const QUrl& address) override { geoeffnet.push_back(address); }
     QList<QUrl> geoeffnet;
 };
 
 class Testuhr : public ui::Uhr {
 public:
-    std::int64_t millisekunden() const override { return jetzt; }
-    std::int64_t jetzt = 100000;
+    std::int64_t millisekunden() const override { return now_ts; }
+    std::int64_t now_ts = 100000;
 };
 
 } // namespace cartonym::test

@@ -16,102 +16,102 @@ using namespace cartonym;
 namespace {
 
 // A lookup's answer in one text: the names and last record read, or the failure's number.
-template <typename Suche>
-std::string Antwort(Suche suche)
+template <typename search>
+std::string Answer(search lookup)
 {
     try {
-        const Namensergebnis e = suche();
+        const LookupResult e = lookup();
         return e.Neuer_name + "|" + e.Voller_name + "|" + e.Db_interner_name;
-    } catch (const Fehler& fehler) {
-        return "failure " + std::to_string(fehler.zahl());
+    } catch (const Error& error) {
+        return "failure " + std::to_string(error.value());
     }
 }
 
-class Zufallsdatenbank {
+class random_database {
 public:
-    explicit Zufallsdatenbank(unsigned saat) : zufall_(saat) {}
+    explicit random_database(unsigned seed) : random_(seed) {}
 
     // Keys from a tiny alphabet, so that repeated keys and near misses occur;
     // no key starts like one of the fixed corrections.
-    std::string schluessel()
+    std::string key()
     {
         std::string name(21, ' ');
-        const int laenge = zahl(1, 4);
-        for (int i = 0; i < laenge; ++i)
-            name[static_cast<std::size_t>(i)] = "QRST"[zahl(0, 3)];
+        const int length = value(1, 4);
+        for (int i = 0; i < length; ++i)
+            name[static_cast<std::size_t>(i)] = "QRST"[value(0, 3)];
         return name;
     }
 
     std::string text()
     {
-        static const char* const zeilenenden[] = {"\r\n", "\n", "\r"};
-        const std::string ende = zeilenenden[zahl(0, 2)];
-        std::string inhalt;
-        const int saetze = zahl(0, 12);
-        for (int i = 0; i < saetze; ++i) {
-            if (zahl(0, 9) == 0)
-                inhalt += ende; // a blank line
-            inhalt += "\"" + schluessel() + "\"," + (zahl(0, 3) == 0 ? " " : "") + "\"Game " + std::to_string(i) + "\"" + ende;
+        static const char* const line_ends[] = {"\r\n", "\n", "\r"};
+        const std::string end_pos = line_ends[value(0, 2)];
+        std::string content;
+        const int records = value(0, 12);
+        for (int i = 0; i < records; ++i) {
+            if (value(0, 9) == 0)
+                content += end_pos; // a blank line
+            content += "\"" + key() + "\"," + (value(0, 3) == 0 ? " " : "") + "\"Game " + std::to_string(i) + "\"" + end_pos;
         }
-        switch (zahl(0, 5)) {
-        case 0: inhalt += "\"" + schluessel() + "\""; break;       // record cut short
-        case 1: inhalt += "\"" + schluessel() + "\"," + ende; break; // empty second item
-        case 2: inhalt += ende + ende; break;                        // trailing blank lines
+        switch (value(0, 5)) {
+        case 0: content += "\"" + key() + "\""; break;       // record cut short
+        case 1: content += "\"" + key() + "\"," + end_pos; break; // empty second item
+        case 2: content += end_pos + end_pos; break;                        // trailing blank lines
         default: break;
         }
-        return inhalt;
+        return content;
     }
 
-    int zahl(int von, int bis) { return std::uniform_int_distribution<int>(von, bis)(zufall_); }
+    int value(int from, int until) { return std::uniform_int_distribution<int>(from, until)(random_); }
 
 private:
-    std::mt19937 zufall_;
+    std::mt19937 random_;
 };
 
 } // namespace
 
-TEST(Datenbankindex, AnswersLikeAFrontToBackReadThroughEditsTruncationAndRemoval)
+TEST(DatabaseIndex, AnswersLikeAFrontToBackReadThroughEditsTruncationAndRemoval)
 {
-    test::Tempordner ordner;
-    const std::string pfad = ordner / "snes.dat";
-    Zufallsdatenbank zufall(20261206);
+    test::TempFolder folder;
+    const std::string path = folder / "snes.dat";
+    random_database random(20261206);
 
-    for (int runde = 0; runde < 300; ++runde) {
-        const std::string wo = "round " + std::to_string(runde);
-        switch (zufall.zahl(0, 9)) {
+    for (int round_ = 0; round_ < 300; ++round_) {
+        const std::string where = "round " + std::to_string(round_);
+        switch (random.value(0, 9)) {
         case 0:
-            std::filesystem::remove(pfad);
+            std::filesystem::remove(path);
             break;
         case 1:
-            if (std::filesystem::exists(pfad)) // cut the file somewhere
-                std::filesystem::resize_file(pfad, static_cast<std::uintmax_t>(zufall.zahl(0, static_cast<int>(std::filesystem::file_size(pfad)))));
+            if (std::filesystem::exists(path)) // cut the file somewhere
+                std::filesystem::resize_file(path, static_cast<std::uintmax_t>(random.value(0, static_cast<int>(std::filesystem::file_size(path)))));
             break;
         default:
-            fixtures::Schreibe_datei(pfad, zufall.text()); // often the same size as before
+            fixtures::write_file(path, random.text()); // often the same size as before
             break;
         }
-        for (int suche = 0; suche < 6; ++suche) {
-            const Analyse analyse = test::Analyse_fuer(zufall.schluessel());
+        for (int lookup = 0; lookup < 6; ++lookup) {
+            const RomAnalysis analysis = test::analysis_for(random.key());
             // The reference: the whole file read and searched front to back.
-            EXPECT_EQ(Antwort([&] { return Finde_romname(analyse, pfad); }),
-                      Antwort([&] { return Finde_romname_in(analyse, Lies_datenbank(pfad)); })) << wo;
+            EXPECT_EQ(Answer([&] { return Finde_romname(analysis, path); }),
+                      Answer([&] { return search_database_text(analysis, read_database(path)); })) << where;
         }
     }
 }
 
-TEST(Datenbankindex, SeesAnEditOfTheSameSizeRightAfterALookupAndKeepsTwoDatabasesApart)
+TEST(DatabaseIndex, SeesAnEditOfTheSameSizeRightAfterALookupAndKeepsTwoDatabasesApart)
 {
-    test::Tempordner ordner;
-    const std::string a = ordner / "a.dat", b = ordner / "b.dat";
-    const Analyse analyse = test::Analyse_fuer("QQ");
-    const auto voll = [&](const std::string& pfad) { return Finde_romname(analyse, pfad).Voller_name; };
-    fixtures::Schreibe_datei(a, fixtures::Datenbankzeile("QQ", "Game A"));
-    fixtures::Schreibe_datei(b, fixtures::Datenbankzeile("QQ", "From B"));
-    EXPECT_EQ(voll(a), "Game A");
-    EXPECT_EQ(voll(b), "From B");
-    fixtures::Schreibe_datei(a, fixtures::Datenbankzeile("QQ", "Game C"));
-    EXPECT_EQ(voll(a), "Game C");
-    fixtures::Schreibe_datei(a, fixtures::Datenbankzeile("QR", "Game C"));
-    EXPECT_EQ(Finde_romname(analyse, a).Neuer_name, "");
-    EXPECT_EQ(voll(b), "From B");
+    test::TempFolder folder;
+    const std::string a = folder / "a.dat", b = folder / "b.dat";
+    const RomAnalysis analysis = test::analysis_for("QQ");
+    const auto full = [&](const std::string& path) { return Finde_romname(analysis, path).Voller_name; };
+    fixtures::write_file(a, fixtures::database_line("QQ", "Game A"));
+    fixtures::write_file(b, fixtures::database_line("QQ", "From B"));
+    EXPECT_EQ(full(a), "Game A");
+    EXPECT_EQ(full(b), "From B");
+    fixtures::write_file(a, fixtures::database_line("QQ", "Game C"));
+    EXPECT_EQ(full(a), "Game C");
+    fixtures::write_file(a, fixtures::database_line("QR", "Game C"));
+    EXPECT_EQ(Finde_romname(analysis, a).Neuer_name, "");
+    EXPECT_EQ(full(b), "From B");
 }

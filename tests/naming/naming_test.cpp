@@ -13,20 +13,20 @@
 
 using namespace cartonym;
 using namespace std::string_literals;
-using fixtures::Datenbankzeile;
+using fixtures::database_line;
 
-using test::Analyse_fuer;
+using test::analysis_for;
 using fixtures::Interner_name;
 
 // --- Item syntax -------------------------------------------------------------
 
-TEST(Eintragsleser, ItemSyntax)
+TEST(RecordReader, ItemSyntax)
 {
     const struct {
-        const char* fall;
+        const char* case_;
         std::string text;
-        std::vector<std::string> elemente; // then the reader is at the end
-    } faelle[] = {
+        std::vector<std::string> items; // then the reader is at the end
+    } cases[] = {
         {"quoted items", "\"A B\",\"C, D\"\r\n", {"A B", "C, D"}},
         {"quoted blanks belong to the item", "\" A \",\"B  \"\r\n", {" A ", "B  "}},
         {"unquoted items", "abc,def\r\n", {"abc", "def"}},
@@ -40,82 +40,82 @@ TEST(Eintragsleser, ItemSyntax)
         {"empty text", "", {}},
         {"only line ends", "\r\n \r\n", {}},
     };
-    for (const auto& fall : faelle) {
-        SCOPED_TRACE(fall.fall);
-        Eintragsleser leser(fall.text);
-        for (const auto& element : fall.elemente)
-            EXPECT_EQ(leser.naechstes_element(), element);
-        EXPECT_TRUE(leser.am_ende());
-        EXPECT_EQ(test::Fehlernummer_von([&] { leser.naechstes_element(); }), 62);
+    for (const auto& case_ : cases) {
+        SCOPED_TRACE(case_.case_);
+        RecordReader reader(case_.text);
+        for (const auto& item : case_.items)
+            EXPECT_EQ(reader.next_item(), item);
+        EXPECT_TRUE(reader.at_end());
+        EXPECT_EQ(test::error_number_of([&] { reader.next_item(); }), 62);
     }
 }
 
 // --- Database search ------------------------------------------------------------
 
-TEST(Datenbank, Search)
+TEST(NameDatabase, Search)
 {
-    const std::string a = Datenbankzeile("ALPHA", "Alpha"), game = Interner_name("GAME");
+    const std::string a = database_line("ALPHA", "Alpha"), game = Interner_name("GAME");
     const std::string nul("NUL\0GAME", 8);
     const struct {
-        const char* fall;
-        std::string datenbank, name;
-        std::string voller_name; // also after a failed search; the new name is "" when Known is false
-        bool bekannt;
-        std::string db_interner_name; // the last record read
-        int fehler = 0;
-    } faelle[] = {
-        {"first matching record wins", a + Datenbankzeile("GAME", "First") + Datenbankzeile("GAME", "Second"), "GAME", "First", true, game},
-        {"the last record matches", a + Datenbankzeile("GAME", "Last"), "GAME", "Last", true, game},
+        const char* case_;
+        std::string database, name;
+        std::string full_name; // also after a failed search; the new name is "" when Known is false
+        bool known;
+        std::string db_internal_name; // the last record read
+        int error = 0;
+    } cases[] = {
+        {"first matching record wins", a + database_line("GAME", "First") + database_line("GAME", "Second"), "GAME", "First", true, game},
+        {"the last record matches", a + database_line("GAME", "Last"), "GAME", "Last", true, game},
         {"the last record matches without a line end", a + "\"" + game + "\",\"Last\"", "GAME", "Last", true, game},
-        {"case differs", a + Datenbankzeile("game", "Lower") + Datenbankzeile("OMEGA", "Omega"), "GAME", "Omega", false, Interner_name("OMEGA")},
+        {"case differs", a + database_line("game", "Lower") + database_line("OMEGA", "Omega"), "GAME", "Omega", false, Interner_name("OMEGA")},
         {"trailing blanks missing", a + "\"GAME\",\"Short\"\r\n", "GAME", "Short", false, "GAME"},
         {"key longer than the name", a + "\"" + game + "X\",\"Longer\"\r\n", "GAME", "Longer", false, game + "X"},
         {"unquoted key loses its trailing blanks", game + ",Unquoted\r\n", "GAME", "Unquoted", false, "GAME"},
         {"CR-only, LF-only and blank lines", "\"ALPHA\",\"Alpha\"\r\r\n\n\"" + game + "\",\"Game\"\n", "GAME", "Game", true, game},
-        {"NUL inside the key", Datenbankzeile(nul, "Nul Game"), nul, "Nul Game", true, Interner_name(nul)},
-        {"a match before a cut record", Datenbankzeile("GAME", "Game") + "\"CUT\"\r\n", "GAME", "Game", true, game},
+        {"NUL inside the key", database_line(nul, "Nul Game"), nul, "Nul Game", true, Interner_name(nul)},
+        {"a match before a cut record", database_line("GAME", "Game") + "\"CUT\"\r\n", "GAME", "Game", true, game},
         {"the search reaches a cut record", a + "\"CUT\"\r\n", "GAME", "", false, "", 62},
         {"empty database", "", "GAME", "", false, "", 62},
         {"only line ends", "\r\n\r\n", "GAME", "", false, "", 62},
     };
     // The search over text in memory and the one over the file must agree.
-    test::Tempordner ordner;
-    int nummer = 0;
-    for (const auto& fall : faelle) {
-        const std::string datei = ordner / ("snes" + std::to_string(++nummer) + ".dat");
-        fixtures::Schreibe_datei(datei, fall.datenbank);
-        for (const bool aus_datei : {false, true}) {
-            SCOPED_TRACE(std::string(fall.fall) + (aus_datei ? " (file)" : " (text)"));
-            std::optional<Namensergebnis> ergebnis;
-            EXPECT_EQ(test::Fehlernummer_von([&] {
-                          ergebnis = aus_datei ? Finde_romname(Analyse_fuer(fall.name), datei)
-                                               : Finde_romname_in(Analyse_fuer(fall.name), fall.datenbank);
+    test::TempFolder folder;
+    int number = 0;
+    for (const auto& case_ : cases) {
+        const std::string file = folder / ("snes" + std::to_string(++number) + ".dat");
+        fixtures::write_file(file, case_.database);
+        for (const bool from_file : {false, true}) {
+            SCOPED_TRACE(std::string(case_.case_) + (from_file ? " (file)" : " (text)"));
+            std::optional<LookupResult> result;
+            EXPECT_EQ(test::error_number_of([&] {
+                          result = from_file ? Finde_romname(analysis_for(case_.name), file)
+                                               : search_database_text(analysis_for(case_.name), case_.database);
                       }),
-                      fall.fehler);
-            if (fall.fehler != 0)
+                      case_.error);
+            if (case_.error != 0)
                 continue;
-            ASSERT_TRUE(ergebnis);
-            EXPECT_EQ(std::tie(ergebnis->Neuer_name, ergebnis->Voller_name, ergebnis->Db_interner_name),
-                      std::tuple(fall.bekannt ? fall.voller_name + " (JAP).fig" : "", fall.voller_name, fall.db_interner_name));
+            ASSERT_TRUE(result);
+            EXPECT_EQ(std::tie(result->Neuer_name, result->Voller_name, result->Db_interner_name),
+                      std::tuple(case_.known ? case_.full_name + " (JAP).fig" : "", case_.full_name, case_.db_internal_name));
         }
     }
 }
 
 // --- Corrections -----------------------------------------------------------------
 
-TEST(Datenbank, Corrections)
+TEST(NameDatabase, Corrections)
 {
-    test::Tempordner ordner;
+    test::TempFolder folder;
     // Every name below that reaches the database finds a record of its own.
-    std::string datenbank;
+    std::string database;
     for (const char* name : {"ALADIN", "SUPPLIED BY ADJ/FLT!!", "bs_dr mario", "BS_DR MARIO", "super v.g.cona-s.d.l", "X-MEN",
                              "X-MEN 2", "wcw superbrawl", "FIRST SAMURA"})
-        datenbank += Datenbankzeile(name, "DB "s + name);
-    fixtures::Schreibe_datei(ordner / "snes.dat", datenbank);
+        database += database_line(name, "DB "s + name);
+    fixtures::write_file(folder / "snes.dat", database);
 
     const struct {
-        std::string name, schluessel, voller_name; // "" for unknown
-    } faelle[] = {
+        std::string name, key, full_name; // "" for unknown
+    } cases[] = {
         {"ALADDIN", "3412", "Aladdin"}, {"aladdinXYZ", "3412", "Aladdin"}, {"ALADIN", "3412", "DB ALADIN"},
         {"SUPPLIED BY ADJ/FLT!!", "3581", "Back to the Future 2 (Hacked)"}, {"SUPPLIED BY ADJ/FLT!!", "3582", "DB SUPPLIED BY ADJ/FLT!!"},
         {"BS_Dr Mario", "3412", "Dr. Mario"}, {"bs_dr mario", "3412", "DB bs_dr mario"}, {"BS_DR MARIO", "3412", "DB BS_DR MARIO"},
@@ -125,61 +125,61 @@ TEST(Datenbank, Corrections)
         {"X-MEN", "F0C5", "X-Men Arcades Revenge"}, {"X-MEN", "738", "X-Men Mutant Apocalypse"}, {"X-MEN", "3412", ""},
         {"X-MEN", "f0c5", ""}, {"X-MEN", "7380", ""}, {"X-MEN 2", "738", "DB X-MEN 2"},
     };
-    for (const auto& fall : faelle) {
-        SCOPED_TRACE(fall.name + " / " + fall.schluessel);
-        const Namensergebnis ergebnis = Finde_romname(Analyse_fuer(fall.name, fall.schluessel), ordner / "snes.dat");
-        EXPECT_EQ(ergebnis.Voller_name, fall.voller_name);
-        EXPECT_EQ(ergebnis.Neuer_name, fall.voller_name.empty() ? "" : fall.voller_name + " (JAP).fig");
+    for (const auto& case_ : cases) {
+        SCOPED_TRACE(case_.name + " / " + case_.key);
+        const LookupResult result = Finde_romname(analysis_for(case_.name, case_.key), folder / "snes.dat");
+        EXPECT_EQ(result.Voller_name, case_.full_name);
+        EXPECT_EQ(result.Neuer_name, case_.full_name.empty() ? "" : case_.full_name + " (JAP).fig");
     }
 }
 
-TEST(Datenbank, CorrectionsNeedNoDatabaseAndTakeTheImagesSuffixAndExtension)
+TEST(NameDatabase, CorrectionsNeedNoDatabaseAndTakeTheImagesSuffixAndExtension)
 {
-    const std::string fehlt = "/nonexistent/snes.dat";
-    EXPECT_EQ(Finde_romname(Analyse_fuer("Super V.G.CONA-S.D.L", "1", "", ".fig"), fehlt).Neuer_name, "Super V.G..fig");
-    EXPECT_EQ(Finde_romname(Analyse_fuer("aladdin", "1", " (Euro - Germany)", ".smc"), fehlt).Neuer_name,
+    const std::string missing = "/nonexistent/snes.dat";
+    EXPECT_EQ(Finde_romname(analysis_for("Super V.G.CONA-S.D.L", "1", "", ".fig"), missing).Neuer_name, "Super V.G..fig");
+    EXPECT_EQ(Finde_romname(analysis_for("aladdin", "1", " (Euro - Germany)", ".smc"), missing).Neuer_name,
               "Aladdin (Euro - Germany).smc");
-    EXPECT_EQ(test::Fehlernummer_von([&] { Finde_romname(Analyse_fuer("GAME"), fehlt); }), 53);
+    EXPECT_EQ(test::error_number_of([&] { Finde_romname(analysis_for("GAME"), missing); }), 53);
 }
 
-TEST(Datenbank, StartupCheck)
+TEST(NameDatabase, StartupCheck)
 {
-    test::Tempordner ordner;
-    const Startpruefung fehlt = Pruefe_datenbank(ordner / "snes.dat");
-    EXPECT_EQ(fehlt.zustand, Startzustand::Datenbank_fehlt);
-    EXPECT_EQ(fehlt.meldung, std::string("The file SNES.DAT is missing ! Download the complete version of the "
-                                         "Cartonym from ") + Programm::Homepage + " !\n\nProgram will close now.");
-    const Startpruefung ordner_statt_datei = Pruefe_datenbank(ordner.pfad().string());
-    EXPECT_EQ(ordner_statt_datei.zustand, Startzustand::Datenbank_fehlerhaft);
-    EXPECT_EQ(ordner_statt_datei.meldung, "Error Nr.  75 happened:\nPath/File access error");
+    test::TempFolder folder;
+    const StartupCheckResult missing = check_database_at_startup(folder / "snes.dat");
+    EXPECT_EQ(missing.state, StartupState::DatabaseMissing);
+    EXPECT_EQ(missing.message, std::string("The file SNES.DAT is missing ! Download the complete version of the "
+                                         "Cartonym from ") + program_info::homepage_address + " !\n\nProgram will close now.");
+    const StartupCheckResult folder_instead_of_file = check_database_at_startup(folder.path().string());
+    EXPECT_EQ(folder_instead_of_file.state, StartupState::DatabaseFaulty);
+    EXPECT_EQ(folder_instead_of_file.message, "Error Nr.  75 happened:\nPath/File access error");
     // An empty database passes the check, but every search of it fails.
-    fixtures::Schreibe_datei(ordner / "snes.dat", "");
-    EXPECT_EQ(Pruefe_datenbank(ordner / "snes.dat").zustand, Startzustand::Bereit);
-    EXPECT_EQ(test::Fehlernummer_von([&] { Finde_romname(Analyse_fuer("GAME"), ordner / "snes.dat"); }), 62);
+    fixtures::write_file(folder / "snes.dat", "");
+    EXPECT_EQ(check_database_at_startup(folder / "snes.dat").state, StartupState::Ready);
+    EXPECT_EQ(test::error_number_of([&] { Finde_romname(analysis_for("GAME"), folder / "snes.dat"); }), 62);
 }
 
 // --- File names --------------------------------------------------------------------
 
-TEST(Dateiname, UnderscoreStyle)
+TEST(FileNames, UnderscoreStyle)
 {
-    const std::pair<std::string, std::string> faelle[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"Super V.G. (JAP).fig", "Super_V.G._(JAP).fig"}, {"A  B   C.smc", "A__B___C.smc"}, {" Lead and trail ", "_Lead_and_trail_"},
         {"NoSpaces.smc", "NoSpaces.smc"}, {"Caf\xE9 \x80.swc", "Caf\xE9_\x80.swc"}, {"", ""}};
-    for (const auto& [normal, ohne] : faelle) {
+    for (const auto& [normal, without] : cases) {
         std::string Neuer_name = normal;
-        EXPECT_EQ(Baue_dateiname(Neuer_name), ohne);
-        EXPECT_EQ(Neuer_name, ohne) << "the text itself is changed";
-        EXPECT_EQ(Baue_dateiname(Neuer_name), ohne) << "twice changes nothing";
+        EXPECT_EQ(Baue_dateiname(Neuer_name), without);
+        EXPECT_EQ(Neuer_name, without) << "the text itself is changed";
+        EXPECT_EQ(Baue_dateiname(Neuer_name), without) << "twice changes nothing";
     }
 }
 
-TEST(Dateiname, NormalFormAndPaths)
+TEST(FileNames, NormalFormAndPaths)
 {
-    EXPECT_EQ(Normaler_name("First Samurai", " (Euro)", ".smc"), "First Samurai (Euro).smc");
-    EXPECT_EQ(Normaler_name("Super V.G.", "", ".fig"), "Super V.G..fig");
-    const std::pair<const char*, const char*> faelle[] = {
+    EXPECT_EQ(normal_name("First Samurai", " (Euro)", ".smc"), "First Samurai (Euro).smc");
+    EXPECT_EQ(normal_name("Super V.G.", "", ".fig"), "Super V.G..fig");
+    const std::pair<const char*, const char*> cases[] = {
         {"/", "/a.smc"}, {"/roms", "/roms/a.smc"}, {"/roms/", "/roms/a.smc"}, {"", "/a.smc"}};
-    for (const auto& [ordner, pfad] : faelle)
-        EXPECT_EQ(Verbinde_pfad(ordner, "a.smc"), pfad) << ordner;
-    EXPECT_EQ(Dateisystemname("Caf\xE9 \x80.smc"), "Caf\xC3\xA9 \xE2\x82\xAC.smc");
+    for (const auto& [folder, path] : cases)
+        EXPECT_EQ(join_path(folder, "a.smc"), path) << folder;
+    EXPECT_EQ(file_system_name("Caf\xE9 \x80.smc"), "Caf\xC3\xA9 \xE2\x82\xAC.smc");
 }

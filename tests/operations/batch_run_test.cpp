@@ -22,371 +22,371 @@ namespace cartonym {
 namespace {
 
 using namespace std::string_literals;
-using fixtures::Baue_rom;
-using fixtures::Datenbankzeile;
-using fixtures::Karte;
-using fixtures::Kopierkopf;
-using fixtures::Lies_datei;
-using fixtures::Rombauplan;
-using test::Baum;
-using test::Hakenwaechter;
+using fixtures::build_rom;
+using fixtures::database_line;
+using fixtures::MemoryMap;
+using fixtures::CopierHeader;
+using fixtures::read_file;
+using fixtures::RomPlan;
+using test::Tree;
+using test::ScopedFaultHook;
 using json = nlohmann::json;
 namespace fs = std::filesystem;
 
 // The made-up games of these tests and their images.
-const Rombauplan Alpha{.name = "ALPHA QUEST"};
-const Rombauplan Alpha_lang{.name = "ALPHA QUEST", .datenlaenge = 0x40000}; // the same game, other bytes
-const Rombauplan Beta{.kopf = Kopierkopf::SWC, .karte = Karte::HiRom, .name = "BETA & GAMMA", .land = 0};
-const Rombauplan Gamma{.name = "GAMMA RAY"};
-const Rombauplan Raetsel{.karte = Karte::HiRom, .name = "NOBODY KNOWS ME", .pruefsumme = 0xBEEF};
-const Rombauplan Raetsel2{.name = "NOCH EINER"};
-const std::string Datenbank = Datenbankzeile("ALPHA QUEST", "Alpha Quest") + Datenbankzeile("BETA & GAMMA", "Beta & Gamma")
-    + Datenbankzeile("GAMMA RAY", "Gamma") + Datenbankzeile("SLASH GAME", "AC/DC Live")
-    + Datenbankzeile("BACKSLASH GAME", "AC\\DC Live");
+const RomPlan Alpha{.name = "ALPHA QUEST"};
+const RomPlan alpha_long{.name = "ALPHA QUEST", .data_length = 0x40000}; // the same game, other bytes
+const RomPlan Beta{.header = CopierHeader::SWC, .map = MemoryMap::HiRom, .name = "BETA & GAMMA", .country = 0};
+const RomPlan Gamma{.name = "GAMMA RAY"};
+const RomPlan Riddle{.map = MemoryMap::HiRom, .name = "NOBODY KNOWS ME", .checksum = 0xBEEF};
+const RomPlan Riddle2{.name = "NOCH EINER"};
+const std::string NameDatabase = database_line("ALPHA QUEST", "Alpha Quest") + database_line("BETA & GAMMA", "Beta & Gamma")
+    + database_line("GAMMA RAY", "Gamma") + database_line("SLASH GAME", "AC/DC Live")
+    + database_line("BACKSLASH GAME", "AC\\DC Live");
 const std::string R = "Renamed_SNES_ROMs/", A = R + "Alpha Quest (USA).smc";
 
-Listenzeile Zeile(const std::string& voll, const std::string& neu, const std::string& land = "1 = USA (NTSC)",
+GameListRow Line(const std::string& full, const std::string& new_one, const std::string& country = "1 = USA (NTSC)",
                   const std::string& format = "SNES LoRom, no Header")
 {
-    return {voll, neu, land, format};
+    return {full, new_one, country, format};
 }
-const Listenzeile Zeile_alpha = Zeile("Alpha Quest", "Alpha Quest (USA).smc");
+const GameListRow row_alpha = Line("Alpha Quest", "Alpha Quest (USA).smc");
 
-std::string Logeintrag(const std::string& datei, const std::string& format, const std::string& name, const std::string& crc)
+std::string log_entry(const std::string& file, const std::string& format, const std::string& name, const std::string& crc)
 {
-    return Unbekannt_eintrag(datei, format, fixtures::Interner_name(name), "1 = USA (NTSC)", crc);
+    return unknown_log_entry(file, format, fixtures::Interner_name(name), "1 = USA (NTSC)", crc);
 }
-const std::string Log_raetsel = Logeintrag("mystery.smc", "SNES HiRom, no Header", "NOBODY KNOWS ME", "EF BE");
+const std::string log_riddle = log_entry("mystery.smc", "SNES HiRom, no Header", "NOBODY KNOWS ME", "EF BE");
 
-std::string Seite(const std::vector<Listenzeile>& zeilen)
+std::string Page(const std::vector<GameListRow>& lines)
 {
-    std::string seite = Listenkopf_text();
-    for (const Listenzeile& zeile : zeilen)
-        seite += Listenzeile_text(zeile);
-    return seite + Listenende_text();
+    std::string page = game_list_head_text();
+    for (const GameListRow& line : lines)
+        page += game_list_row_text(line);
+    return page + game_list_end_text();
 }
 
-const std::string Langer_schlusstext =
+const std::string long_final_text =
     std::string("Batchrun finished !\n\nThere have been some unkown ROMs. A logfile named UNKNOWN.LOG was created. "
                 "Please send this file to ")
-    + Programm::Kontaktadresse + " so these ROMs can be added in the next version.\n\nThank you !";
+    + program_info::contact_address + " so these ROMs can be added in the next version.\n\nThank you !";
 
-std::tuple<std::string, std::string, Meldungssymbol> Teile(const Meldung& m) { return {m.titel, m.text, m.symbol}; }
+std::tuple<std::string, std::string, MessageIcon> parts(const Message& m) { return {m.title, m.text, m.symbol}; }
 
-struct Umgebung : test::Laufordner {
+struct TestEnvironment : test::RunFolder {
     // What the last run told its observer.
-    std::vector<std::string> status, unbekannt;
-    std::vector<float> fortschritt;
-    std::vector<std::tuple<std::string, std::string, Meldungssymbol>> meldungen;
-    int geleert = 0;
+    std::vector<std::string> status, unknown;
+    std::vector<float> progress;
+    std::vector<std::tuple<std::string, std::string, MessageIcon>> messages;
+    int cleared = 0;
 
-    Umgebung() : Laufordner(Datenbank) {}
-    Baum baum() const { return test::Baumzustand(F); }
-    Baum tempbaum() const { return test::Baumzustand(tempordner); }
+    TestEnvironment() : RunFolder(NameDatabase) {}
+    Tree tree() const { return test::tree_of(F); }
+    Tree temp_tree() const { return test::tree_of(temp_folder); }
 
-    Batchergebnis lauf(bool spielliste = true, const std::string& ordner = "")
+    BatchResult run(bool game_list = true, const std::string& folder = "")
     {
-        status.clear(), unbekannt.clear(), fortschritt.clear(), meldungen.clear(), geleert = 0;
-        Batchbeobachter beobachter;
-        beobachter.status = [this](const std::string& text) { status.push_back(text); };
-        beobachter.fortschritt = [this](float wert) { fortschritt.push_back(wert); };
-        beobachter.unbekannt = [this](const std::string& name) { unbekannt.push_back(name); };
-        beobachter.unbekannte_geleert = [this] { ++geleert; };
-        beobachter.meldung = [this](const Meldung& meldung) { meldungen.push_back(Teile(meldung)); };
-        return Batchrun({ordner.empty() ? F : ordner, db, false, spielliste}, beobachter);
+        status.clear(), unknown.clear(), progress.clear(), messages.clear(), cleared = 0;
+        BatchObserver observer;
+        observer.status = [this](const std::string& text) { status.push_back(text); };
+        observer.progress = [this](float value) { progress.push_back(value); };
+        observer.unknown = [this](const std::string& name) { unknown.push_back(name); };
+        observer.unknown_cleared = [this] { ++cleared; };
+        observer.message = [this](const Message& message) { messages.push_back(parts(message)); };
+        return Batchrun({folder.empty() ? F : folder, db, false, game_list}, observer);
     }
-    test::Aufruf cli(std::vector<std::string> optionen) const
+    test::ProgramRun cli(std::vector<std::string> options) const
     {
-        optionen.insert(optionen.begin(), {"batch", "--db", db});
-        optionen.push_back(F);
-        return test::Rufe_programm(CARTONYM_CLI_PATH, optionen, t);
+        options.insert(options.begin(), {"batch", "--db", db});
+        options.push_back(F);
+        return test::run_program(CARTONYM_CLI_PATH, options, t);
     }
 };
 
 // insgesamt, umbenannt, schon_richtig, unbekannt, duplikate
 using Z = std::vector<std::int32_t>;
-Z Zaehler(const Batchergebnis& e) { return {e.zaehler.insgesamt, e.zaehler.umbenannt, e.zaehler.schon_richtig, e.zaehler.unbekannt, e.zaehler.duplikate}; }
+Z Counts(const BatchResult& e) { return {e.counts.total, e.counts.renamed, e.counts.already_correct, e.counts.unknown, e.counts.duplicates}; }
 
 // The mixed folder: two copies of one game, one image already bearing its
 // name, one differing from it only in letter case, an unknown image and a
 // file that is no image.
-void Fuelle_gemischt(const Umgebung& u)
+void fill_mixed(const TestEnvironment& u)
 {
-    for (const auto& [name, plan] : {std::pair{"alpha copy.smc", Alpha}, {"alpha.smc", Alpha_lang},
-                                     {"Beta & Gamma (JAP).swc", Beta}, {"gamma (usa).smc", Gamma}, {"mystery.smc", Raetsel}})
-        u.bild(name, plan);
-    u.datei("readme.txt", "no image\r\n");
+    for (const auto& [name, plan] : {std::pair{"alpha copy.smc", Alpha}, {"alpha.smc", alpha_long},
+                                     {"Beta & Gamma (JAP).swc", Beta}, {"gamma (usa).smc", Gamma}, {"mystery.smc", Riddle}})
+        u.image(name, plan);
+    u.file("readme.txt", "no image\r\n");
 }
 
 // The mixed folder after a run with the game list, in either name style.
-Baum Gemischt_danach(bool ohne_leerzeichen = false)
+Tree mixed_after(bool without_spaces = false)
 {
-    const auto name = [&](std::string text) { return ohne_leerzeichen ? (std::ranges::replace(text, ' ', '_'), text) : text; };
-    const Listenzeile alpha = Zeile("Alpha Quest", name("Alpha Quest (USA).smc")), gamma = Zeile("Gamma", name("Gamma (USA).smc")),
-                      beta = Zeile("Beta & Gamma", name("Beta & Gamma (JAP).swc"), "0 = Japan (NTSC)", "SNES HiRom, Super Wildcard Header (SWC)");
-    return {{R + alpha.Neuer_name, Baue_rom(Alpha)}, {R + beta.Neuer_name, Baue_rom(Beta)}, {R + gamma.Neuer_name, Baue_rom(Gamma)},
-            {R + "games.htm", Seite({alpha, alpha, beta, gamma})}, {"Duplicates/alpha.smc", Baue_rom(Alpha_lang)},
-            {"Unknown_ROMs/mystery.smc", Baue_rom(Raetsel)}, {"Unknown_ROMs/unknown.log", Log_raetsel}, {"readme.txt", "no image\r\n"}};
+    const auto name = [&](std::string text) { return without_spaces ? (std::ranges::replace(text, ' ', '_'), text) : text; };
+    const GameListRow alpha = Line("Alpha Quest", name("Alpha Quest (USA).smc")), gamma = Line("Gamma", name("Gamma (USA).smc")),
+                      beta = Line("Beta & Gamma", name("Beta & Gamma (JAP).swc"), "0 = Japan (NTSC)", "SNES HiRom, Super Wildcard Header (SWC)");
+    return {{R + alpha.Neuer_name, build_rom(Alpha)}, {R + beta.Neuer_name, build_rom(Beta)}, {R + gamma.Neuer_name, build_rom(Gamma)},
+            {R + "games.htm", Page({alpha, alpha, beta, gamma})}, {"Duplicates/alpha.smc", build_rom(alpha_long)},
+            {"Unknown_ROMs/mystery.smc", build_rom(Riddle)}, {"Unknown_ROMs/unknown.log", log_riddle}, {"readme.txt", "no image\r\n"}};
 }
 
 // --- In process ------------------------------------------------------------------
 
 TEST(Batchrun, MixedFolderIsSortedCountedListedAndLogged)
 {
-    Umgebung u;
-    Fuelle_gemischt(u);
-    const Batchergebnis ergebnis = u.lauf();
-    EXPECT_EQ(ergebnis.ausgang, Batchausgang::Abgeschlossen);
-    EXPECT_EQ(Zaehler(ergebnis), (Z{6, 2, 1, 1, 1}));
-    EXPECT_EQ(ergebnis.unbekannte, std::vector<std::string>{"mystery.smc"});
-    EXPECT_EQ(u.baum(), Gemischt_danach());
-    EXPECT_TRUE(u.tempbaum().empty()) << "the page was moved, not copied";
-    EXPECT_EQ(u.geleert, 1);
-    EXPECT_EQ(u.unbekannt, std::vector<std::string>{"mystery.smc"});
+    TestEnvironment u;
+    fill_mixed(u);
+    const BatchResult result = u.run();
+    EXPECT_EQ(result.outcome, BatchOutcome::Completed);
+    EXPECT_EQ(Counts(result), (Z{6, 2, 1, 1, 1}));
+    EXPECT_EQ(result.unknown_names, std::vector<std::string>{"mystery.smc"});
+    EXPECT_EQ(u.tree(), mixed_after());
+    EXPECT_TRUE(u.temp_tree().empty()) << "the page was moved, not copied";
+    EXPECT_EQ(u.cleared, 1);
+    EXPECT_EQ(u.unknown, std::vector<std::string>{"mystery.smc"});
     EXPECT_EQ(u.status, std::vector<std::string>{"Batchmode finished successfull !"});
-    EXPECT_EQ(u.meldungen, (std::vector{std::tuple{"Cartonym Message:"s, Langer_schlusstext, Meldungssymbol::Ausrufezeichen}}));
-    EXPECT_EQ(ergebnis.meldung.text, Langer_schlusstext);
+    EXPECT_EQ(u.messages, (std::vector{std::tuple{"Cartonym Message:"s, long_final_text, MessageIcon::Exclamation}}));
+    EXPECT_EQ(result.message.text, long_final_text);
 }
 
 TEST(Batchrun, ProgressAdvancesBeforeEachFileAndEndsAtHundred)
 {
-    for (const int anzahl : {1, 3, 7}) {
-        SCOPED_TRACE(anzahl);
-        Umgebung u;
-        for (int i = 0; i < anzahl; ++i)
-            u.datei("datei" + std::to_string(i), "x");
-        u.lauf(false);
+    for (const int count : {1, 3, 7}) {
+        SCOPED_TRACE(count);
+        TestEnvironment u;
+        for (int i = 0; i < count; ++i)
+            u.file("datei" + std::to_string(i), "x");
+        u.run(false);
         // 0, one step per file, 100; the rounded sum may hold back the last step.
-        const std::vector<float>& werte = u.fortschritt;
-        const std::size_t schritte = werte.size() - 2;
-        EXPECT_TRUE(schritte == static_cast<std::size_t>(anzahl) || schritte + 1 == static_cast<std::size_t>(anzahl));
-        EXPECT_EQ(werte.front(), 0.0f);
-        EXPECT_EQ(werte.back(), 100.0f);
-        for (std::size_t i = 1; i <= schritte; ++i)
-            EXPECT_NEAR(werte[i], static_cast<float>(i) * 100.0f / static_cast<float>(anzahl), 1e-3);
+        const std::vector<float>& values = u.progress;
+        const std::size_t steps = values.size() - 2;
+        EXPECT_TRUE(steps == static_cast<std::size_t>(count) || steps + 1 == static_cast<std::size_t>(count));
+        EXPECT_EQ(values.front(), 0.0f);
+        EXPECT_EQ(values.back(), 100.0f);
+        for (std::size_t i = 1; i <= steps; ++i)
+            EXPECT_NEAR(values[i], static_cast<float>(i) * 100.0f / static_cast<float>(count), 1e-3);
     }
 }
 
 TEST(Batchrun, SecondRunReusesFoldersKeepsFilesReplacesListAppendsLog)
 {
-    Umgebung u;
-    Fuelle_gemischt(u);
-    u.lauf();
-    u.bild("alpha again.smc", Alpha);
-    u.bild("other unknown.smc", Raetsel2);
-    EXPECT_EQ(Zaehler(u.lauf(true, u.F + "/")), (Z{3, 0, 0, 1, 1}));
-    Baum erwartet = Gemischt_danach();
-    erwartet["Duplicates/alpha again.smc"] = Baue_rom(Alpha);
-    erwartet["Unknown_ROMs/other unknown.smc"] = Baue_rom(Raetsel2);
-    erwartet["Unknown_ROMs/unknown.log"] = Log_raetsel + Logeintrag("other unknown.smc", "SNES LoRom, no Header", "NOCH EINER", "34 12");
-    erwartet[R + "games.htm"] = Seite({Zeile_alpha});
-    EXPECT_EQ(u.baum(), erwartet);
+    TestEnvironment u;
+    fill_mixed(u);
+    u.run();
+    u.image("alpha again.smc", Alpha);
+    u.image("other unknown.smc", Riddle2);
+    EXPECT_EQ(Counts(u.run(true, u.F + "/")), (Z{3, 0, 0, 1, 1}));
+    Tree expected = mixed_after();
+    expected["Duplicates/alpha again.smc"] = build_rom(Alpha);
+    expected["Unknown_ROMs/other unknown.smc"] = build_rom(Riddle2);
+    expected["Unknown_ROMs/unknown.log"] = log_riddle + log_entry("other unknown.smc", "SNES LoRom, no Header", "NOCH EINER", "34 12");
+    expected[R + "games.htm"] = Page({row_alpha});
+    EXPECT_EQ(u.tree(), expected);
 }
 
 TEST(Batchrun, OnlyNonImagesLeaveTheFolderAsItWasAndRemoveAnEarlierList)
 {
-    Umgebung u;
-    u.datei("a.txt", "eins");
-    u.datei("unter/c.smc", Baue_rom(Alpha)); // files of sub-folders are not taken
-    const Baum vorher = u.baum();
-    const Batchergebnis ergebnis = u.lauf();
-    EXPECT_EQ(ergebnis.ausgang, Batchausgang::Abgeschlossen);
-    EXPECT_EQ(Zaehler(ergebnis), (Z{1, 0, 0, 0, 0}));
-    EXPECT_EQ(u.baum(), vorher);
+    TestEnvironment u;
+    u.file("a.txt", "eins");
+    u.file("unter/c.smc", build_rom(Alpha)); // files of sub-folders are not taken
+    const Tree before = u.tree();
+    const BatchResult result = u.run();
+    EXPECT_EQ(result.outcome, BatchOutcome::Completed);
+    EXPECT_EQ(Counts(result), (Z{1, 0, 0, 0, 0}));
+    EXPECT_EQ(u.tree(), before);
     EXPECT_EQ(std::distance(fs::directory_iterator(u.F), fs::directory_iterator()), 2) << "no folder left behind";
-    EXPECT_EQ(u.tempbaum(), (Baum{{"games.htm", Seite({})}})) << "not placed, the folder had gone";
-    EXPECT_EQ(u.meldungen, (std::vector{std::tuple{"Cartonym Message:"s, "Batchrun finished !"s, Meldungssymbol::Information}}));
+    EXPECT_EQ(u.temp_tree(), (Tree{{"games.htm", Page({})}})) << "not placed, the folder had gone";
+    EXPECT_EQ(u.messages, (std::vector{std::tuple{"Cartonym Message:"s, "Batchrun finished !"s, MessageIcon::Information}}));
     // A folder that holds files stays; an earlier list in it goes.
-    u.datei(A, Baue_rom(Alpha));
-    u.datei(R + "games.htm", "earlier list");
-    u.lauf();
-    EXPECT_EQ(u.baum(), (Baum{{A, Baue_rom(Alpha)}, {"a.txt", "eins"}, {"unter/c.smc", Baue_rom(Alpha)}}));
+    u.file(A, build_rom(Alpha));
+    u.file(R + "games.htm", "earlier list");
+    u.run();
+    EXPECT_EQ(u.tree(), (Tree{{A, build_rom(Alpha)}, {"a.txt", "eins"}, {"unter/c.smc", build_rom(Alpha)}}));
 }
 
 TEST(Batchrun, EmptyFolderOrOnlySubFoldersCreateNothing)
 {
-    for (const bool mit_unterordnern : {false, true}) {
-        SCOPED_TRACE(mit_unterordnern);
-        Umgebung u;
-        if (mit_unterordnern) {
-            u.datei("unter/bild.smc", Baue_rom(Alpha));
-            u.datei(".versteckt.smc", Baue_rom(Alpha));
+    for (const bool with_subfolders : {false, true}) {
+        SCOPED_TRACE(with_subfolders);
+        TestEnvironment u;
+        if (with_subfolders) {
+            u.file("unter/bild.smc", build_rom(Alpha));
+            u.file(".versteckt.smc", build_rom(Alpha));
         }
-        const Baum vorher = u.baum();
-        const Batchergebnis ergebnis = u.lauf();
-        EXPECT_EQ(ergebnis.ausgang, Batchausgang::Keine_dateien);
-        EXPECT_EQ(Zaehler(ergebnis), (Z{0, 0, 0, 0, 0}));
-        EXPECT_EQ(u.baum(), vorher);
-        EXPECT_EQ(std::distance(fs::directory_iterator(u.F), fs::directory_iterator()), mit_unterordnern ? 2 : 0);
+        const Tree before = u.tree();
+        const BatchResult result = u.run();
+        EXPECT_EQ(result.outcome, BatchOutcome::NoFiles);
+        EXPECT_EQ(Counts(result), (Z{0, 0, 0, 0, 0}));
+        EXPECT_EQ(u.tree(), before);
+        EXPECT_EQ(std::distance(fs::directory_iterator(u.F), fs::directory_iterator()), with_subfolders ? 2 : 0);
         EXPECT_EQ(u.status, std::vector<std::string>{"There are no files in this directory !"});
-        EXPECT_EQ(u.meldungen, (std::vector{std::tuple{"Attention !"s, "There are no files in this directory !"s, Meldungssymbol::Information}}));
-        EXPECT_EQ(u.tempbaum(), (Baum{{"games.htm", Listenkopf_text()}})) << "begun, closed, not placed";
+        EXPECT_EQ(u.messages, (std::vector{std::tuple{"Attention !"s, "There are no files in this directory !"s, MessageIcon::Information}}));
+        EXPECT_EQ(u.temp_tree(), (Tree{{"games.htm", game_list_head_text()}})) << "begun, closed, not placed";
     }
 }
 
 TEST(Batchrun, FailureStopsTheRunAndTheNextRunWorks)
 {
-    Umgebung u;
-    u.bild("alpha copy.smc", Alpha);
-    u.bild("alpha.smc", Alpha_lang);
-    u.bild("mystery.smc", Raetsel);
-    Batchergebnis ergebnis;
+    TestEnvironment u;
+    u.image("alpha copy.smc", Alpha);
+    u.image("alpha.smc", alpha_long);
+    u.image("mystery.smc", Riddle);
+    BatchResult result;
     {
-        int verschiebungen = 0;
-        const Hakenwaechter haken([&](Systemoperation operation, const std::string&) {
-            return operation == Systemoperation::Verschieben && ++verschiebungen == 2 ? EIO : 0;
+        int moves = 0;
+        const ScopedFaultHook hook([&](SystemOperation operation, const std::string&) {
+            return operation == SystemOperation::Move && ++moves == 2 ? EIO : 0;
         });
-        ergebnis = u.lauf();
+        result = u.run();
     }
-    EXPECT_EQ(ergebnis.ausgang, Batchausgang::Fehlgeschlagen);
-    EXPECT_EQ(Zaehler(ergebnis), (Z{2, 1, 0, 0, 0}));
-    EXPECT_EQ(ergebnis.Dateipfad, u.F + "/alpha.smc");
-    EXPECT_EQ(u.meldungen, (std::vector{std::tuple{"Error !"s, test::Fehlertext(57, u.F + "/alpha.smc"), Meldungssymbol::Ausrufezeichen}}));
-    EXPECT_EQ(ergebnis.meldung.text, test::Fehlertext(57, u.F + "/alpha.smc"));
+    EXPECT_EQ(result.outcome, BatchOutcome::Failed);
+    EXPECT_EQ(Counts(result), (Z{2, 1, 0, 0, 0}));
+    EXPECT_EQ(result.Dateipfad, u.F + "/alpha.smc");
+    EXPECT_EQ(u.messages, (std::vector{std::tuple{"Error !"s, test::error_text(57, u.F + "/alpha.smc"), MessageIcon::Exclamation}}));
+    EXPECT_EQ(result.message.text, test::error_text(57, u.F + "/alpha.smc"));
     EXPECT_TRUE(u.status.empty());
-    EXPECT_NE(u.fortschritt.back(), 100.0f);
+    EXPECT_NE(u.progress.back(), 100.0f);
     // Nothing after the failure: the folders stay, even the unused ones; the list is closed but not placed.
-    EXPECT_EQ(u.baum(), (Baum{{A, Baue_rom(Alpha)}, {"alpha.smc", Baue_rom(Alpha_lang)}, {"mystery.smc", Baue_rom(Raetsel)}}));
+    EXPECT_EQ(u.tree(), (Tree{{A, build_rom(Alpha)}, {"alpha.smc", build_rom(alpha_long)}, {"mystery.smc", build_rom(Riddle)}}));
     EXPECT_TRUE(fs::is_directory(u.F + "/Duplicates") && fs::is_directory(u.F + "/Unknown_ROMs"));
-    EXPECT_EQ(u.tempbaum(), (Baum{{"games.htm", Listenkopf_text() + Listenzeile_text(Zeile_alpha)}}));
+    EXPECT_EQ(u.temp_tree(), (Tree{{"games.htm", game_list_head_text() + game_list_row_text(row_alpha)}}));
 
-    EXPECT_EQ(Zaehler(u.lauf()), (Z{2, 0, 0, 1, 1}));
-    EXPECT_EQ(u.baum(), (Baum{{A, Baue_rom(Alpha)}, {R + "games.htm", Seite({Zeile_alpha})}, {"Duplicates/alpha.smc", Baue_rom(Alpha_lang)},
-                              {"Unknown_ROMs/mystery.smc", Baue_rom(Raetsel)}, {"Unknown_ROMs/unknown.log", Log_raetsel}}));
-    EXPECT_TRUE(u.tempbaum().empty());
+    EXPECT_EQ(Counts(u.run()), (Z{2, 0, 0, 1, 1}));
+    EXPECT_EQ(u.tree(), (Tree{{A, build_rom(Alpha)}, {R + "games.htm", Page({row_alpha})}, {"Duplicates/alpha.smc", build_rom(alpha_long)},
+                              {"Unknown_ROMs/mystery.smc", build_rom(Riddle)}, {"Unknown_ROMs/unknown.log", log_riddle}}));
+    EXPECT_TRUE(u.temp_tree().empty());
 }
 
 TEST(Batchrun, DatabaseRemovedBeforeTheRunStopsAtTheFirstImageAnAccessErrorPassesTheFileOver)
 {
-    Umgebung u;
-    u.datei("a.txt", "kein Bild");
-    u.bild("alpha.smc", Alpha);
-    u.bild("beta.swc", Beta);
+    TestEnvironment u;
+    u.file("a.txt", "kein Bild");
+    u.image("alpha.smc", Alpha);
+    u.image("beta.swc", Beta);
     {
-        const Hakenwaechter haken([&](Systemoperation operation, const std::string& pfad) {
-            return operation == Systemoperation::Oeffnen && pfad == u.in_F("beta.swc") ? EXDEV : 0;
+        const ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
+            return operation == SystemOperation::Open && path == u.in_folder("beta.swc") ? EXDEV : 0;
         });
-        EXPECT_EQ(Zaehler(u.lauf(false)), (Z{3, 1, 0, 0, 0}));
+        EXPECT_EQ(Counts(u.run(false)), (Z{3, 1, 0, 0, 0}));
     }
-    u.bild("alpha.smc", Alpha);
+    u.image("alpha.smc", Alpha);
     fs::remove(u.db);
-    const Baum vorher = u.baum();
-    EXPECT_EQ(u.lauf().meldung.text, test::Fehlertext(53, u.F + "/alpha.smc"));
-    EXPECT_EQ(u.baum(), vorher);
+    const Tree before = u.tree();
+    EXPECT_EQ(u.run().message.text, test::error_text(53, u.F + "/alpha.smc"));
+    EXPECT_EQ(u.tree(), before);
 }
 
 TEST(Batchrun, NothingIsEverOverwritten)
 {
-    Umgebung u;
-    for (const auto& [name, plan] : {std::pair{"alpha copy.smc", Alpha}, {"alpha.smc", Alpha_lang}, {"beta.swc", Beta},
-                                     {"mystery.smc", Raetsel}, {"Gamma (USA).smc", Gamma}})
-        u.bild(name, plan);
+    TestEnvironment u;
+    for (const auto& [name, plan] : {std::pair{"alpha copy.smc", Alpha}, {"alpha.smc", alpha_long}, {"beta.swc", Beta},
+                                     {"mystery.smc", Riddle}, {"Gamma (USA).smc", Gamma}})
+        u.image(name, plan);
     // Every target each of them could take is taken already.
-    for (const std::string& ziel : {A, R + "Beta & Gamma (JAP).swc", R + "Gamma (USA).smc", "Duplicates/alpha copy.smc"s,
+    for (const std::string& target : {A, R + "Beta & Gamma (JAP).swc", R + "Gamma (USA).smc", "Duplicates/alpha copy.smc"s,
                                    "Duplicates/alpha.smc"s, "Duplicates/Gamma (USA).smc"s, "Duplicates/mystery.smc"s,
                                    "Unknown_ROMs/mystery.smc"s})
-        u.datei(ziel, "earlier " + ziel);
-    u.datei("Unknown_ROMs/unknown.log", "earlier log\r\n");
-    Baum erwartet = u.baum();
-    const Batchergebnis ergebnis = u.lauf(false);
-    EXPECT_EQ(ergebnis.ausgang, Batchausgang::Abgeschlossen);
+        u.file(target, "earlier " + target);
+    u.file("Unknown_ROMs/unknown.log", "earlier log\r\n");
+    Tree expected = u.tree();
+    const BatchResult result = u.run(false);
+    EXPECT_EQ(result.outcome, BatchOutcome::Completed);
     // The unknown image counts once, as a duplicate, but is listed and logged.
-    EXPECT_EQ(Zaehler(ergebnis), (Z{5, 0, 0, 0, 5}));
-    EXPECT_EQ(ergebnis.unbekannte, std::vector<std::string>{"mystery.smc"});
-    erwartet.erase("beta.swc");
-    erwartet["Duplicates/beta.swc"] = Baue_rom(Beta);
-    erwartet["Unknown_ROMs/unknown.log"] = "earlier log\r\n" + Log_raetsel;
-    EXPECT_EQ(u.baum(), erwartet);
+    EXPECT_EQ(Counts(result), (Z{5, 0, 0, 0, 5}));
+    EXPECT_EQ(result.unknown_names, std::vector<std::string>{"mystery.smc"});
+    expected.erase("beta.swc");
+    expected["Duplicates/beta.swc"] = build_rom(Beta);
+    expected["Unknown_ROMs/unknown.log"] = "earlier log\r\n" + log_riddle;
+    EXPECT_EQ(u.tree(), expected);
 }
 
 TEST(Batchrun, UnwritableNamesAreEscapedInTheLog)
 {
-    Umgebung u;
+    TestEnvironment u;
     const std::string name = "\xE6\x97\xA5 \\ caf\xC3\xA9.smc";
-    u.bild(name, Raetsel);
-    u.lauf(false);
-    EXPECT_EQ(Lies_datei(u.F + "/Unknown_ROMs/unknown.log"),
-              Logeintrag("\\u{65E5} \\\\ caf\xE9.smc", "SNES HiRom, no Header", "NOBODY KNOWS ME", "EF BE"));
-    EXPECT_EQ(u.unbekannt, std::vector<std::string>{name}) << "the list keeps the file-system name";
+    u.image(name, Riddle);
+    u.run(false);
+    EXPECT_EQ(read_file(u.F + "/Unknown_ROMs/unknown.log"),
+              log_entry("\\u{65E5} \\\\ caf\xE9.smc", "SNES HiRom, no Header", "NOBODY KNOWS ME", "EF BE"));
+    EXPECT_EQ(u.unknown, std::vector<std::string>{name}) << "the list keeps the file-system name";
 }
 
 // --- The real cartonym-cli ------------------------------------------------------------
 
 // z: total, roms, renamed, already_correct, duplicates
-json Json_ergebnis(const char* ausgang, const Z& z, const json& unbekannt, const std::string& meldung)
+json json_result(const char* outcome, const Z& z, const json& unknown, const std::string& message)
 {
-    return {{"outcome", ausgang}, {"total", z[0]},          {"roms", z[1]},       {"renamed", z[2]},
-            {"already_correct", z[3]}, {"duplicates", z[4]}, {"unknown", unbekannt}, {"message", meldung}};
+    return {{"outcome", outcome}, {"total", z[0]},          {"roms", z[1]},       {"renamed", z[2]},
+            {"already_correct", z[3]}, {"duplicates", z[4]}, {"unknown", unknown}, {"message", message}};
 }
 
-TEST(Cli_batch, PrintsTheMessageThenThePanelAndTheUnknownNamesEscaped)
+TEST(CliBatch, PrintsTheMessageThenThePanelAndTheUnknownNamesEscaped)
 {
-    Umgebung u;
-    Fuelle_gemischt(u);
-    const test::Aufruf aufruf = u.cli({"--gamelist"});
-    EXPECT_EQ(aufruf.status, 0);
-    EXPECT_EQ(aufruf.out, Langer_schlusstext
+    TestEnvironment u;
+    fill_mixed(u);
+    const test::ProgramRun run = u.cli({"--gamelist"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, long_final_text
                               + "\nTotal files in directory:  6\nSNES ROMs:  5\n"
                                 "ROMs that had alredy the correct filename:  1\nSuccessfully renamed:  2\n"
                                 "Duplicates (see subdir Duplicates):  1\nmystery.smc\n");
-    EXPECT_EQ(aufruf.err, "") << "no progress indicator when stderr is no terminal";
-    EXPECT_EQ(u.baum(), Gemischt_danach());
-    u.bild("two\nlines.smc", Raetsel);
-    u.bild("back\\slash.smc", Raetsel2);
+    EXPECT_EQ(run.err, "") << "no progress indicator when stderr is no terminal";
+    EXPECT_EQ(u.tree(), mixed_after());
+    u.image("two\nlines.smc", Riddle);
+    u.image("back\\slash.smc", Riddle2);
     EXPECT_TRUE(u.cli({}).out.ends_with("\nback\\\\slash.smc\ntwo\\u{000A}lines.smc\n"));
 }
 
-TEST(Cli_batch, JsonOutcomeInTheNoSpacesStyle)
+TEST(CliBatch, JsonOutcomeInTheNoSpacesStyle)
 {
-    Umgebung u;
-    Fuelle_gemischt(u);
-    const test::Aufruf aufruf = u.cli({"--json", "--no-spaces", "--gamelist"});
-    EXPECT_EQ(aufruf.status, 0);
-    EXPECT_EQ(json::parse(aufruf.out), Json_ergebnis("completed", {6, 5, 3, 0, 1}, {"mystery.smc"}, Langer_schlusstext));
+    TestEnvironment u;
+    fill_mixed(u);
+    const test::ProgramRun run = u.cli({"--json", "--no-spaces", "--gamelist"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(json::parse(run.out), json_result("completed", {6, 5, 3, 0, 1}, {"mystery.smc"}, long_final_text));
     // "gamma (usa).smc" no longer bears its name; the list shows the new names.
-    EXPECT_EQ(u.baum(), Gemischt_danach(true));
+    EXPECT_EQ(u.tree(), mixed_after(true));
 }
 
-TEST(Cli_batch, FolderWithoutFiles)
+TEST(CliBatch, FolderWithoutFiles)
 {
-    Umgebung u;
+    TestEnvironment u;
     fs::create_directory(u.F + "/unter");
-    test::Aufruf aufruf = u.cli({});
-    EXPECT_EQ(aufruf.status, 0);
-    EXPECT_EQ(aufruf.out, "There are no files in this directory !\n");
-    aufruf = u.cli({"--json"});
-    EXPECT_EQ(aufruf.status, 0);
-    EXPECT_EQ(json::parse(aufruf.out),
-              Json_ergebnis("no_files", {0, 0, 0, 0, 0}, json::array(), "There are no files in this directory !"));
+    test::ProgramRun run = u.cli({});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "There are no files in this directory !\n");
+    run = u.cli({"--json"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(json::parse(run.out),
+              json_result("no_files", {0, 0, 0, 0, 0}, json::array(), "There are no files in this directory !"));
 }
 
-TEST(Cli_batch, NameThatWouldLeaveTheFolderStopsTheRunWithOne)
+TEST(CliBatch, NameThatWouldLeaveTheFolderStopsTheRunWithOne)
 {
     for (const std::string& name : {"SLASH GAME"s, "BACKSLASH GAME"s}) {
         SCOPED_TRACE(name);
-        Umgebung u;
-        u.bild("alpha.smc", Alpha);
-        u.bild("slash.smc", {.name = name});
-        const std::string fehlertext = test::Fehlertext(52, u.F + "/slash.smc");
-        const test::Aufruf aufruf = u.cli({"--json", "--gamelist"});
-        EXPECT_EQ(aufruf.status, 1);
-        EXPECT_EQ(aufruf.err, fehlertext + "\n");
-        EXPECT_EQ(json::parse(aufruf.out), Json_ergebnis("failed", {2, 1, 1, 0, 0}, json::array(), fehlertext));
-        EXPECT_EQ(u.baum(), (Baum{{A, Baue_rom(Alpha)}, {"slash.smc", Baue_rom({.name = name})}}));
+        TestEnvironment u;
+        u.image("alpha.smc", Alpha);
+        u.image("slash.smc", {.name = name});
+        const std::string error_text = test::error_text(52, u.F + "/slash.smc");
+        const test::ProgramRun run = u.cli({"--json", "--gamelist"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, error_text + "\n");
+        EXPECT_EQ(json::parse(run.out), json_result("failed", {2, 1, 1, 0, 0}, json::array(), error_text));
+        EXPECT_EQ(u.tree(), (Tree{{A, build_rom(Alpha)}, {"slash.smc", build_rom({.name = name})}}));
     }
 }
 
-TEST(Cli_batch, MissingDatabaseExitsWithTwoAndTouchesNothing)
+TEST(CliBatch, MissingDatabaseExitsWithTwoAndTouchesNothing)
 {
-    Umgebung u;
-    u.bild("alpha.smc", Alpha);
+    TestEnvironment u;
+    u.image("alpha.smc", Alpha);
     fs::remove(u.db);
-    const test::Aufruf aufruf = u.cli({"--gamelist"});
-    EXPECT_EQ(aufruf.status, 2);
-    EXPECT_EQ(aufruf.out, "");
-    EXPECT_TRUE(aufruf.err.starts_with("The file SNES.DAT is missing !"));
-    EXPECT_EQ(u.baum(), (Baum{{"alpha.smc", Baue_rom(Alpha)}}));
-    EXPECT_TRUE(u.tempbaum().empty());
+    const test::ProgramRun run = u.cli({"--gamelist"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_TRUE(run.err.starts_with("The file SNES.DAT is missing !"));
+    EXPECT_EQ(u.tree(), (Tree{{"alpha.smc", build_rom(Alpha)}}));
+    EXPECT_TRUE(u.temp_tree().empty());
 }
 
 } // namespace

@@ -25,100 +25,100 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::pair<int, const char*> Fehlerfaelle[] = {{EIO, "EIO"}, {ENOSPC, "ENOSPC"}, {EACCES, "EACCES"}, {EXDEV, "EXDEV"}, {EEXIST, "EEXIST"}};
+constexpr std::pair<int, const char*> failure_cases[] = {{EIO, "EIO"}, {ENOSPC, "ENOSPC"}, {EACCES, "EACCES"}, {EXDEV, "EXDEV"}, {EEXIST, "EEXIST"}};
 
 // A folder with every kind of file: images to rename, one already named, two
 // copies of one game, an unknown image, a non-image, and a name that an
 // earlier run left taken in Renamed_SNES_ROMs.
-class Fehlerinjektion : public ::testing::Test {
+class FaultInjection : public ::testing::Test {
 protected:
-    void TearDown() override { Setze_fehlerhaken({}); }
+    void TearDown() override { set_fault_hook({}); }
 
-    const test::Laufordner& Neuer_ordner()
+    const test::RunFolder& new_folder()
     {
-        using fixtures::Kopierkopf;
-        welt_.reset(); // one world at a time, each with its own temporary folder
-        welt_ = std::make_unique<test::Laufordner>(
-            fixtures::Datenbankzeile("KNOWN ONE", "Known One") + fixtures::Datenbankzeile("KNOWN TWO", "Known Two")
-                + fixtures::Datenbankzeile("TWIN", "Twin"),
-            std::vector<std::pair<std::string, fixtures::Rombauplan>>{
-                {"a.smc", {.name = "KNOWN ONE", .pruefsumme = 0x1111, .datenlaenge = 0x8000}},
-                {"Known Two (USA).swc", {.kopf = Kopierkopf::SWC, .name = "KNOWN TWO", .pruefsumme = 0x2222, .datenlaenge = 0x8000}},
-                {"twin 1.fig", {.kopf = Kopierkopf::FIG, .name = "TWIN", .pruefsumme = 0x3333, .datenlaenge = 0x8000}},
-                {"twin 2.fig", {.kopf = Kopierkopf::FIG, .name = "TWIN", .pruefsumme = 0x3333, .datenlaenge = 0x8000}},
-                {"zz unknown.smc", {.name = "NOBODY", .pruefsumme = 0x4444, .datenlaenge = 0x8000}}});
-        const test::Laufordner& w = *welt_;
-        w.datei("notes.txt", "no image");
-        w.datei("Renamed_SNES_ROMs/Known One (USA).smc", "earlier run");
+        using fixtures::CopierHeader;
+        world_.reset(); // one world at a time, each with its own temporary folder
+        world_ = std::make_unique<test::RunFolder>(
+            fixtures::database_line("KNOWN ONE", "Known One") + fixtures::database_line("KNOWN TWO", "Known Two")
+                + fixtures::database_line("TWIN", "Twin"),
+            std::vector<std::pair<std::string, fixtures::RomPlan>>{
+                {"a.smc", {.name = "KNOWN ONE", .checksum = 0x1111, .data_length = 0x8000}},
+                {"Known Two (USA).swc", {.header = CopierHeader::SWC, .name = "KNOWN TWO", .checksum = 0x2222, .data_length = 0x8000}},
+                {"twin 1.fig", {.header = CopierHeader::FIG, .name = "TWIN", .checksum = 0x3333, .data_length = 0x8000}},
+                {"twin 2.fig", {.header = CopierHeader::FIG, .name = "TWIN", .checksum = 0x3333, .data_length = 0x8000}},
+                {"zz unknown.smc", {.name = "NOBODY", .checksum = 0x4444, .data_length = 0x8000}}});
+        const test::RunFolder& w = *world_;
+        w.file("notes.txt", "no image");
+        w.file("Renamed_SNES_ROMs/Known One (USA).smc", "earlier run");
         return w;
     }
 
-    static Batchergebnis Lauf(const test::Laufordner& w) { return Batchrun({w.F, w.db, false, true}); }
+    static BatchResult Run(const test::RunFolder& w) { return Batchrun({w.F, w.db, false, true}); }
 
-    std::unique_ptr<test::Laufordner> welt_;
+    std::unique_ptr<test::RunFolder> world_;
 };
 
 } // namespace
 
-TEST_F(Fehlerinjektion, NoFailureAtAnyPointLosesOrCorruptsAFile)
+TEST_F(FaultInjection, NoFailureAtAnyPointLosesOrCorruptsAFile)
 {
     // Count the operations of an undisturbed run.
-    int operationen = 0;
-    Setze_fehlerhaken([&](Systemoperation, const std::string&) {
-        ++operationen;
+    int operations = 0;
+    set_fault_hook([&](SystemOperation, const std::string&) {
+        ++operations;
         return 0;
     });
-    ASSERT_EQ(Lauf(Neuer_ordner()).ausgang, Batchausgang::Abgeschlossen);
-    ASSERT_GT(operationen, 20);
+    ASSERT_EQ(Run(new_folder()).outcome, BatchOutcome::Completed);
+    ASSERT_GT(operations, 20);
 
-    int laeufe = 0;
-    for (const auto& [errnum, name] : Fehlerfaelle) {
-        for (int n = 1; n <= operationen; ++n) {
-            const std::string wo = std::string(name) + " at operation " + std::to_string(n);
-            const test::Laufordner& w = Neuer_ordner();
-            const fs::path ordner = w.F;
-            const auto vorher = test::Bildinhalte(ordner);
+    int runs = 0;
+    for (const auto& [errnum, name] : failure_cases) {
+        for (int n = 1; n <= operations; ++n) {
+            const std::string where = std::string(name) + " at operation " + std::to_string(n);
+            const test::RunFolder& w = new_folder();
+            const fs::path folder = w.F;
+            const auto before = test::image_contents(folder);
 
-            int gezaehlt = 0;
-            std::string fehlgeschlagen; // the path of the failed operation
-            Systemoperation art {};
-            Setze_fehlerhaken([&](Systemoperation operation, const std::string& pfad) {
-                if (++gezaehlt != n)
+            int counted = 0;
+            std::string failed; // the path of the failed operation
+            SystemOperation kind {};
+            set_fault_hook([&](SystemOperation operation, const std::string& path) {
+                if (++counted != n)
                     return 0;
-                fehlgeschlagen = pfad;
-                art = operation;
+                failed = path;
+                kind = operation;
                 return errnum;
             });
-            const Batchergebnis ergebnis = Lauf(w);
-            Setze_fehlerhaken({});
-            ++laeufe;
+            const BatchResult result = Run(w);
+            set_fault_hook({});
+            ++runs;
 
             // Every image and the non-image exactly once, byte for byte; no
             // empty or partial file anywhere.
-            ASSERT_EQ(test::Bildinhalte(ordner), vorher) << wo;
+            ASSERT_EQ(test::image_contents(folder), before) << where;
             // The game list is placed only complete.
-            const fs::path liste = ordner / "Renamed_SNES_ROMs" / "games.htm";
-            EXPECT_TRUE(!fs::exists(liste) || fixtures::Lies_datei(liste.string()).ends_with("</body></html>\r\n")) << wo;
+            const fs::path list = folder / "Renamed_SNES_ROMs" / "games.htm";
+            EXPECT_TRUE(!fs::exists(list) || fixtures::read_file(list.string()).ends_with("</body></html>\r\n")) << where;
 
-            if (ergebnis.ausgang == Batchausgang::Fehlgeschlagen) {
+            if (result.outcome == BatchOutcome::Failed) {
                 // Stopped: only by a failure that neither rule 58 nor 75 covers
                 // (the injected one, or one it led to, such as a missing folder).
-                ASSERT_TRUE(ergebnis.fehler.has_value()) << wo;
-                const int nummer = ergebnis.fehler->zahl();
-                EXPECT_NE(nummer, 75) << wo << " (" << fehlgeschlagen << ")";
-                EXPECT_FALSE(nummer == 58 && art == Systemoperation::Verschieben && !fehlgeschlagen.ends_with("games.htm") && !fehlgeschlagen.ends_with("unknown.log")) << wo;
-                EXPECT_EQ(ergebnis.meldung.titel, "Error !") << wo;
-                EXPECT_TRUE(ergebnis.meldung.text.starts_with("Error Nr. " + Dezimaltext(nummer) + " happened:\n")) << wo;
-                EXPECT_TRUE(ergebnis.meldung.text.ends_with("\n\nProgress aborted !")) << wo;
-            } else if (ergebnis.ausgang == Batchausgang::Keine_dateien) {
-                EXPECT_EQ(art, Systemoperation::Auflisten) << wo; // a folder that could not be listed
+                ASSERT_TRUE(result.error.has_value()) << where;
+                const int number = result.error->value();
+                EXPECT_NE(number, 75) << where << " (" << failed << ")";
+                EXPECT_FALSE(number == 58 && kind == SystemOperation::Move && !failed.ends_with("games.htm") && !failed.ends_with("unknown.log")) << where;
+                EXPECT_EQ(result.message.title, "Error !") << where;
+                EXPECT_TRUE(result.message.text.starts_with("Error Nr. " + decimal_text(number) + " happened:\n")) << where;
+                EXPECT_TRUE(result.message.text.ends_with("\n\nProgress aborted !")) << where;
+            } else if (result.outcome == BatchOutcome::NoFiles) {
+                EXPECT_EQ(kind, SystemOperation::List) << where; // a folder that could not be listed
             }
 
             // The next run over the same folder completes and keeps everything.
-            EXPECT_EQ(Lauf(w).ausgang, Batchausgang::Abgeschlossen) << wo;
-            ASSERT_EQ(test::Bildinhalte(ordner), vorher) << wo;
+            EXPECT_EQ(Run(w).outcome, BatchOutcome::Completed) << where;
+            ASSERT_EQ(test::image_contents(folder), before) << where;
         }
     }
-    RecordProperty("faults_injected", laeufe);
-    std::printf("faults injected: %d\n", laeufe);
+    RecordProperty("faults_injected", runs);
+    std::printf("faults injected: %d\n", runs);
 }

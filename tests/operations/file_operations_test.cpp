@@ -19,217 +19,217 @@
 namespace cartonym {
 namespace {
 
-using fixtures::Datenbankzeile;
-using fixtures::Lies_datei;
-using fixtures::Schreibe_datei;
-using test::Baum;
-using test::Baumzustand;
-using test::Fehlernummer_von;
-using test::Hakenwaechter;
-using test::Scheitere_bei;
-using test::Tempordner;
+using fixtures::database_line;
+using fixtures::read_file;
+using fixtures::write_file;
+using test::Tree;
+using test::tree_of;
+using test::error_number_of;
+using test::ScopedFaultHook;
+using test::fail_on;
+using test::TempFolder;
 namespace fs = std::filesystem;
 
 // --- Moving -----------------------------------------------------------------
 
-TEST(Verschiebe_datei, MovesButNeverReplaces)
+TEST(MoveFile, MovesButNeverReplaces)
 {
-    using Vorbereitung = std::function<void(const Tempordner&)>;
+    using Preparation = std::function<void(const TempFolder&)>;
     const struct {
-        const char* fall;
-        Vorbereitung vorbereitung;
-        const char *quelle, *ziel;
-        int nummer;
-    } faelle[] = {
-        {"free target", [](const Tempordner&) {}, "a", "b", 0},
-        {"existing file", [](const Tempordner& t) { Schreibe_datei(t / "b", "ziel"); }, "a", "b", 58},
-        {"existing folder", [](const Tempordner& t) { fs::create_directory(t / "b"); }, "a", "b", 58},
-        {"dangling link", [](const Tempordner& t) { fs::create_symlink(t / "nirgends", t / "b"); }, "a", "b", 58},
-        {"its own name", [](const Tempordner&) {}, "a", "a", 58},
-        {"missing source", [](const Tempordner&) {}, "fehlt", "b", 53},
-        {"missing target folder", [](const Tempordner&) {}, "a", "fehlt/b", 53},
+        const char* case_;
+        Preparation preparation;
+        const char *source, *target;
+        int number;
+    } cases[] = {
+        {"free target", [](const TempFolder&) {}, "a", "b", 0},
+        {"existing file", [](const TempFolder& t) { write_file(t / "b", "ziel"); }, "a", "b", 58},
+        {"existing folder", [](const TempFolder& t) { fs::create_directory(t / "b"); }, "a", "b", 58},
+        {"dangling link", [](const TempFolder& t) { fs::create_symlink(t / "nirgends", t / "b"); }, "a", "b", 58},
+        {"its own name", [](const TempFolder&) {}, "a", "a", 58},
+        {"missing source", [](const TempFolder&) {}, "fehlt", "b", 53},
+        {"missing target folder", [](const TempFolder&) {}, "a", "fehlt/b", 53},
     };
-    for (const auto& fall : faelle) {
-        for (const bool ueber_laufwerke : {false, true}) {
-            SCOPED_TRACE(std::string(fall.fall) + (ueber_laufwerke ? " (across file systems)" : ""));
-            Tempordner t;
-            Schreibe_datei(t / "a", "quelle");
-            fall.vorbereitung(t);
-            const Baum vorher = Baumzustand(t.pfad());
+    for (const auto& case_ : cases) {
+        for (const bool across_file_systems : {false, true}) {
+            SCOPED_TRACE(std::string(case_.case_) + (across_file_systems ? " (across file systems)" : ""));
+            TempFolder t;
+            write_file(t / "a", "quelle");
+            case_.preparation(t);
+            const Tree before = tree_of(t.path());
             // EXDEV makes the move take the copying path, as onto another file system.
-            const Hakenwaechter haken(ueber_laufwerke ? Scheitere_bei(Systemoperation::Verschieben, EXDEV)
-                                                      : Fehlerhaken());
-            const int nummer = Fehlernummer_von([&] {
-                if (ueber_laufwerke)
-                    Verschiebe_ueber_laufwerke(t / fall.quelle, t / fall.ziel);
+            const ScopedFaultHook hook(across_file_systems ? fail_on(SystemOperation::Move, EXDEV)
+                                                      : FaultHook());
+            const int number = error_number_of([&] {
+                if (across_file_systems)
+                    move_across_file_systems(t / case_.source, t / case_.target);
                 else
-                    Verschiebe_datei(t / fall.quelle, t / fall.ziel);
+                    move_file(t / case_.source, t / case_.target);
             });
-            EXPECT_EQ(nummer, fall.nummer);
-            EXPECT_EQ(Baumzustand(t.pfad()), (nummer == 0 ? Baum{{"b", "quelle"}} : vorher));
-            EXPECT_EQ(fs::is_symlink(t / "b"), std::string(fall.fall) == "dangling link");
+            EXPECT_EQ(number, case_.number);
+            EXPECT_EQ(tree_of(t.path()), (number == 0 ? Tree{{"b", "quelle"}} : before));
+            EXPECT_EQ(fs::is_symlink(t / "b"), std::string(case_.case_) == "dangling link");
         }
     }
 }
 
-TEST(Verschiebe_datei, InjectedFailuresKeepTheSource)
+TEST(MoveFile, InjectedFailuresKeepTheSource)
 {
-    for (const auto& [errnum, nummer] : {std::pair{EIO, 57}, {ENOSPC, 61}, {EXDEV, 75}, {EEXIST, 58}}) {
-        Tempordner t;
-        Schreibe_datei(t / "a", "quelle");
-        const Hakenwaechter haken(Scheitere_bei(Systemoperation::Verschieben, errnum));
-        EXPECT_EQ(Fehlernummer_von([&] { Verschiebe_datei(t / "a", t / "b"); }), nummer) << errnum;
-        EXPECT_EQ(Baumzustand(t.pfad()), (Baum{{"a", "quelle"}}));
+    for (const auto& [errnum, number] : {std::pair{EIO, 57}, {ENOSPC, 61}, {EXDEV, 75}, {EEXIST, 58}}) {
+        TempFolder t;
+        write_file(t / "a", "quelle");
+        const ScopedFaultHook hook(fail_on(SystemOperation::Move, errnum));
+        EXPECT_EQ(error_number_of([&] { move_file(t / "a", t / "b"); }), number) << errnum;
+        EXPECT_EQ(tree_of(t.path()), (Tree{{"a", "quelle"}}));
     }
 }
 
-TEST(Verschiebe_ueber_laufwerke, CopiesWithRightsSynchronisesThenRemovesTheSource)
+TEST(MoveAcrossFileSystems, CopiesWithRightsSynchronisesThenRemovesTheSource)
 {
-    Tempordner t;
-    const std::string inhalt(200000, 'x'); // more than one copy buffer
-    Schreibe_datei(t / "a", inhalt);
+    TempFolder t;
+    const std::string content(200000, 'x'); // more than one copy buffer
+    write_file(t / "a", content);
     ::chmod((t / "a").c_str(), 0640);
     fs::create_directory(t / "ziel");
-    std::vector<Systemoperation> folge;
-    const Hakenwaechter haken([&](Systemoperation operation, const std::string&) {
-        folge.push_back(operation);
-        return operation == Systemoperation::Verschieben ? EXDEV : 0;
+    std::vector<SystemOperation> continuation;
+    const ScopedFaultHook hook([&](SystemOperation operation, const std::string&) {
+        continuation.push_back(operation);
+        return operation == SystemOperation::Move ? EXDEV : 0;
     });
-    Verschiebe_ueber_laufwerke(t / "a", t / "ziel/b");
-    EXPECT_EQ(Baumzustand(t.pfad()), (Baum{{"ziel/b", inhalt}}));
+    move_across_file_systems(t / "a", t / "ziel/b");
+    EXPECT_EQ(tree_of(t.path()), (Tree{{"ziel/b", content}}));
     EXPECT_EQ(fs::status(t / "ziel/b").permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    EXPECT_NE(std::find(folge.begin(), folge.end(), Systemoperation::Synchronisieren), folge.end());
-    EXPECT_EQ(folge.back(), Systemoperation::Loeschen);
+    EXPECT_NE(std::find(continuation.begin(), continuation.end(), SystemOperation::Sync), continuation.end());
+    EXPECT_EQ(continuation.back(), SystemOperation::Delete);
 }
 
-TEST(Verschiebe_ueber_laufwerke, FailedCopyLeavesNoPartialTarget)
+TEST(MoveAcrossFileSystems, FailedCopyLeavesNoPartialTarget)
 {
-    for (const Systemoperation scheiternd :
-         {Systemoperation::Kopieren, Systemoperation::Schreiben, Systemoperation::Synchronisieren}) {
-        SCOPED_TRACE(static_cast<int>(scheiternd));
-        Tempordner t;
-        Schreibe_datei(t / "a", "seite");
+    for (const SystemOperation failing :
+         {SystemOperation::Copy, SystemOperation::Write, SystemOperation::Sync}) {
+        SCOPED_TRACE(static_cast<int>(failing));
+        TempFolder t;
+        write_file(t / "a", "seite");
         fs::create_directory(t / "ziel");
-        const Hakenwaechter haken([scheiternd](Systemoperation operation, const std::string&) {
-            return operation == Systemoperation::Verschieben ? EXDEV : operation == scheiternd ? ENOSPC : 0;
+        const ScopedFaultHook hook([failing](SystemOperation operation, const std::string&) {
+            return operation == SystemOperation::Move ? EXDEV : operation == failing ? ENOSPC : 0;
         });
-        EXPECT_EQ(Fehlernummer_von([&] { Verschiebe_ueber_laufwerke(t / "a", t / "ziel/b"); }), 61);
-        EXPECT_EQ(Baumzustand(t.pfad()), (Baum{{"a", "seite"}}));
+        EXPECT_EQ(error_number_of([&] { move_across_file_systems(t / "a", t / "ziel/b"); }), 61);
+        EXPECT_EQ(tree_of(t.path()), (Tree{{"a", "seite"}}));
         EXPECT_TRUE(fs::is_empty(t / "ziel"));
     }
 }
 
 // --- Folders and deleting --------------------------------------------------
 
-TEST(Ordner, CreateRemoveDeleteAndTheirFailures)
+TEST(Folders, CreateRemoveDeleteAndTheirFailures)
 {
-    Tempordner t;
-    Lege_ordner_an(t / "neu");
+    TempFolder t;
+    create_folder(t / "neu");
     EXPECT_TRUE(fs::is_directory(t / "neu"));
-    EXPECT_EQ(Fehlernummer_von([&] { Lege_ordner_an(t / "neu"); }), 75);
-    Schreibe_datei(t / "datei", "x");
-    EXPECT_EQ(Fehlernummer_von([&] { Lege_ordner_an(t / "datei"); }), 75);
-    EXPECT_EQ(Fehlernummer_von([&] { Loesche_datei(t / "neu"); }), 75);
+    EXPECT_EQ(error_number_of([&] { create_folder(t / "neu"); }), 75);
+    write_file(t / "datei", "x");
+    EXPECT_EQ(error_number_of([&] { create_folder(t / "datei"); }), 75);
+    EXPECT_EQ(error_number_of([&] { delete_file(t / "neu"); }), 75);
 
-    Schreibe_datei(t / "neu/inhalt", "bleibt");
-    EXPECT_EQ(Fehlernummer_von([&] { Entferne_ordner(t / "neu"); }), 75);
-    Loesche_datei(t / "neu/inhalt");
-    EXPECT_EQ(Fehlernummer_von([&] { Loesche_datei(t / "neu/inhalt"); }), 53);
+    write_file(t / "neu/inhalt", "bleibt");
+    EXPECT_EQ(error_number_of([&] { remove_folder(t / "neu"); }), 75);
+    delete_file(t / "neu/inhalt");
+    EXPECT_EQ(error_number_of([&] { delete_file(t / "neu/inhalt"); }), 53);
     {
-        const Hakenwaechter haken(Scheitere_bei(Systemoperation::Ordner_entfernen, EIO));
-        EXPECT_EQ(Fehlernummer_von([&] { Entferne_ordner(t / "neu"); }), 57);
+        const ScopedFaultHook hook(fail_on(SystemOperation::RemoveFolder, EIO));
+        EXPECT_EQ(error_number_of([&] { remove_folder(t / "neu"); }), 57);
     }
-    Entferne_ordner(t / "neu");
-    EXPECT_EQ(Fehlernummer_von([&] { Entferne_ordner(t / "neu"); }), 53);
+    remove_folder(t / "neu");
+    EXPECT_EQ(error_number_of([&] { remove_folder(t / "neu"); }), 53);
     {
-        const Hakenwaechter haken(Scheitere_bei(Systemoperation::Ordner_anlegen, EACCES));
-        EXPECT_EQ(Fehlernummer_von([&] { Lege_ordner_an(t / "neu"); }), 70);
+        const ScopedFaultHook hook(fail_on(SystemOperation::CreateFolder, EACCES));
+        EXPECT_EQ(error_number_of([&] { create_folder(t / "neu"); }), 70);
     }
-    const Hakenwaechter haken(Scheitere_bei(Systemoperation::Loeschen, EACCES));
-    EXPECT_EQ(Fehlernummer_von([&] { Loesche_datei(t / "datei"); }), 70);
-    EXPECT_EQ(Baumzustand(t.pfad()), (Baum{{"datei", "x"}}));
+    const ScopedFaultHook hook(fail_on(SystemOperation::Delete, EACCES));
+    EXPECT_EQ(error_number_of([&] { delete_file(t / "datei"); }), 70);
+    EXPECT_EQ(tree_of(t.path()), (Tree{{"datei", "x"}}));
     EXPECT_FALSE(fs::exists(t / "neu"));
 }
 
 // --- The folder listing ------------------------------------------------------
 
-TEST(Liste_dateien, VisibleRegularFilesAndLinksToThemSortedWithoutRegardToCase)
+TEST(ListFiles, VisibleRegularFilesAndLinksToThemSortedWithoutRegardToCase)
 {
-    Tempordner t;
+    TempFolder t;
     for (const char* name : {"b.smc", "a.smc", "C.fig", "A.smc", "_x", "Z", "aa", "10", "2", ".versteckt"})
-        Schreibe_datei(t / name, name);
+        write_file(t / name, name);
     fs::create_directory(t / "unterordner");
     fs::create_symlink(t / "Z", t / "link_auf_datei");
     fs::create_symlink(t / "unterordner", t / "link_auf_ordner");
     fs::create_symlink(t / "fehlt", t / "toter_link");
-    test::Lege_fifo_an(t / "fifo");
-    test::Lege_socket_an(t / "sock");
+    test::make_fifo(t / "fifo");
+    test::make_socket(t / "sock");
     // Equal when folded: the byte order decides ("A.smc" before "a.smc").
-    EXPECT_EQ(Liste_dateien(t.pfad().string()), (std::vector<std::string>{"10", "2", "_x", "A.smc", "a.smc", "aa",
+    EXPECT_EQ(list_files(t.path().string()), (std::vector<std::string>{"10", "2", "_x", "A.smc", "a.smc", "aa",
                                                                           "b.smc", "C.fig", "link_auf_datei", "Z"}));
 }
 
-TEST(Liste_dateien, EmptyFolderAndFailures)
+TEST(ListFiles, EmptyFolderAndFailures)
 {
-    Tempordner t;
-    EXPECT_TRUE(Liste_dateien(t.pfad().string()).empty());
-    EXPECT_EQ(Fehlernummer_von([&] { Liste_dateien(t / "fehlt"); }), 53);
-    Schreibe_datei(t / "datei", "x");
-    EXPECT_EQ(Fehlernummer_von([&] { Liste_dateien(t / "datei"); }), 76);
-    const Hakenwaechter haken(Scheitere_bei(Systemoperation::Auflisten, EIO));
-    EXPECT_EQ(Fehlernummer_von([&] { Liste_dateien(t.pfad().string()); }), 57);
+    TempFolder t;
+    EXPECT_TRUE(list_files(t.path().string()).empty());
+    EXPECT_EQ(error_number_of([&] { list_files(t / "fehlt"); }), 53);
+    write_file(t / "datei", "x");
+    EXPECT_EQ(error_number_of([&] { list_files(t / "datei"); }), 76);
+    const ScopedFaultHook hook(fail_on(SystemOperation::List, EIO));
+    EXPECT_EQ(error_number_of([&] { list_files(t.path().string()); }), 57);
 }
 
 // --- File mode ----------------------------------------------------------------
 
-TEST(Waehle_datei, ThreeStatesInBothStyles)
+TEST(SelectFile, ThreeStatesInBothStyles)
 {
-    Tempordner t;
-    Schreibe_datei(t / "snes.dat", Datenbankzeile("OTHER GAME", "Other Game") + Datenbankzeile("SUPER TEST", "Super Test Game"));
-    Schreibe_datei(t / "kein.smc", "kein Bild");
-    fixtures::Schreibe_rom(t / "unbekannt.smc", {.name = "NIEMAND KENNT MICH"});
-    fixtures::Schreibe_rom(t / "bekannt.smc", {.name = "SUPER TEST"});
-    using enum Auswahlzustand;
-    const std::tuple<std::string, bool, Auswahlzustand, std::string, std::string> faelle[] = { // file, no spaces, state, names
-        {"kein.smc", false, Kein_bild, "", ""}, {"kein.smc", true, Kein_bild, "", ""},
-        {"unbekannt.smc", false, Unbekannt, "ROM unknown !", ""}, {"unbekannt.smc", true, Unbekannt, "ROM_unknown_!", ""},
-        {"bekannt.smc", false, Bekannt, "Super Test Game (USA).smc", "Super Test Game"},
-        {"bekannt.smc", true, Bekannt, "Super_Test_Game_(USA).smc", "Super Test Game"}};
-    for (const auto& [datei, ohne, zustand, neuer_name, voller_name] : faelle) {
-        const Dateiauswahl a = Waehle_datei(t / datei, t / "snes.dat", ohne);
-        EXPECT_EQ(std::tie(a.zustand, a.namen.Neuer_name, a.namen.Voller_name), std::tie(zustand, neuer_name, voller_name)) << datei << ohne;
-        EXPECT_EQ(a.analyse.Rom_ok, zustand != Kein_bild);
+    TempFolder t;
+    write_file(t / "snes.dat", database_line("OTHER GAME", "Other Game") + database_line("SUPER TEST", "Super Test Game"));
+    write_file(t / "kein.smc", "kein Bild");
+    fixtures::write_rom(t / "unbekannt.smc", {.name = "NIEMAND KENNT MICH"});
+    fixtures::write_rom(t / "bekannt.smc", {.name = "SUPER TEST"});
+    using enum SelectionState;
+    const std::tuple<std::string, bool, SelectionState, std::string, std::string> cases[] = { // file, no spaces, state, names
+        {"kein.smc", false, NotAnImage, "", ""}, {"kein.smc", true, NotAnImage, "", ""},
+        {"unbekannt.smc", false, Unknown, "ROM unknown !", ""}, {"unbekannt.smc", true, Unknown, "ROM_unknown_!", ""},
+        {"bekannt.smc", false, Known, "Super Test Game (USA).smc", "Super Test Game"},
+        {"bekannt.smc", true, Known, "Super_Test_Game_(USA).smc", "Super Test Game"}};
+    for (const auto& [file, without, state, new_name, full_name] : cases) {
+        const FileSelection a = select_file(t / file, t / "snes.dat", without);
+        EXPECT_EQ(std::tie(a.state, a.names.Neuer_name, a.names.Voller_name), std::tie(state, new_name, full_name)) << file << without;
+        EXPECT_EQ(a.analysis.Rom_ok, state != NotAnImage);
     }
-    EXPECT_EQ(Fehlernummer_von([&] { Waehle_datei(t / "fehlt.smc", t / "snes.dat", false); }), 53);
-    EXPECT_EQ(Fehlernummer_von([&] { Waehle_datei(t / "bekannt.smc", t / "fehlt.dat", false); }), 53);
+    EXPECT_EQ(error_number_of([&] { select_file(t / "fehlt.smc", t / "snes.dat", false); }), 53);
+    EXPECT_EQ(error_number_of([&] { select_file(t / "bekannt.smc", t / "fehlt.dat", false); }), 53);
 }
 
-TEST(Benenne_datei_um, RenamesInsideTheFolderWithTheWindowsNameAsUtf8)
+TEST(RenameFileInFolder, RenamesInsideTheFolderWithTheWindowsNameAsUtf8)
 {
-    Tempordner t;
-    Schreibe_datei(t / "alt.smc", "bild");
-    Benenne_datei_um(t / "alt.smc", t.pfad().string() + "/", "Caf\xE9 \x80.smc");
-    EXPECT_EQ(Baumzustand(t.pfad()), (Baum{{"Caf\xC3\xA9 \xE2\x82\xAC.smc", "bild"}}));
+    TempFolder t;
+    write_file(t / "alt.smc", "bild");
+    rename_file_in_folder(t / "alt.smc", t.path().string() + "/", "Caf\xE9 \x80.smc");
+    EXPECT_EQ(tree_of(t.path()), (Tree{{"Caf\xC3\xA9 \xE2\x82\xAC.smc", "bild"}}));
 }
 
-TEST(Benenne_datei_um, RefusesTakenNamesNamesLeavingTheFolderAndMissingFiles)
+TEST(RenameFileInFolder, RefusesTakenNamesNamesLeavingTheFolderAndMissingFiles)
 {
-    const std::pair<std::string, int> faelle[] = {
+    const std::pair<std::string, int> cases[] = {
         {"Neu.smc", 58}, {"alt.smc", 58}, {"../raus.smc", 52}, {"unter/raus.smc", 52}, {"a\\b.smc", 52},
         {".", 52},       {"..", 52},      {"", 52},            {std::string("a\0b", 3), 52}, {std::string(256, 'L'), 52}};
-    for (const auto& [name, nummer] : faelle) {
+    for (const auto& [name, number] : cases) {
         SCOPED_TRACE(name);
-        Tempordner t;
+        TempFolder t;
         fs::create_directories(t / "ordner/unter");
-        Schreibe_datei(t / "ordner/alt.smc", "bild");
-        Schreibe_datei(t / "ordner/Neu.smc", "anderes");
-        const Baum vorher = Baumzustand(t.pfad());
-        EXPECT_EQ(Fehlernummer_von([&] { Benenne_datei_um(t / "ordner/alt.smc", t / "ordner", name); }), nummer);
-        EXPECT_EQ(Baumzustand(t.pfad()), vorher);
+        write_file(t / "ordner/alt.smc", "bild");
+        write_file(t / "ordner/Neu.smc", "anderes");
+        const Tree before = tree_of(t.path());
+        EXPECT_EQ(error_number_of([&] { rename_file_in_folder(t / "ordner/alt.smc", t / "ordner", name); }), number);
+        EXPECT_EQ(tree_of(t.path()), before);
     }
-    Tempordner t;
-    EXPECT_EQ(Fehlernummer_von([&] { Benenne_datei_um(t / "fehlt.smc", t.pfad().string(), "neu.smc"); }), 53);
+    TempFolder t;
+    EXPECT_EQ(error_number_of([&] { rename_file_in_folder(t / "fehlt.smc", t.path().string(), "neu.smc"); }), 53);
 }
 
 } // namespace

@@ -17,48 +17,48 @@
 namespace cartonym {
 namespace {
 
-using fixtures::Lies_datei;
-using fixtures::Schreibe_datei;
-using test::Baum;
-using test::Baumzustand;
-using test::Fehlernummer_von;
-using test::Hakenwaechter;
-using test::Scheitere_bei;
-using test::Temp_umgebung;
-using test::Tempordner;
+using fixtures::read_file;
+using fixtures::write_file;
+using test::Tree;
+using test::tree_of;
+using test::error_number_of;
+using test::ScopedFaultHook;
+using test::fail_on;
+using test::TempEnvironment;
+using test::TempFolder;
 namespace fs = std::filesystem;
 
-std::string Zeilen(const std::vector<std::string>& zeilen)
+std::string Lines(const std::vector<std::string>& lines)
 {
     std::string text;
-    for (const std::string& zeile : zeilen)
-        text += zeile + "\r\n";
+    for (const std::string& line : lines)
+        text += line + "\r\n";
     return text;
 }
 
-std::string Linkleiste()
+std::string link_bar()
 {
     return std::string("<p><b><tt><font color=\"#999999\">[</font><font color=\"#333333\"> <a href=\"")
-        + Programm::Homepage
+        + program_info::homepage_address
         + "\">The Cartonym Homepage</a> </font><font color=\"#999999\">] [</font><font color=\"#333333\"> <a "
           "href=\""
-        + Programm::Herstellerseite + "\">" + Programm::Herstellerseite_name
+        + program_info::maker_site + "\">" + program_info::maker_site_name
         + "</a> </font><font color=\"#999999\">]</font></tt></b>";
 }
 
-const std::string Erwarteter_kopf = Zeilen({
+const std::string expected_head = Lines({
     "<!doctype html public \"-//w3c//dtd html 4.0 transitional//en\">",
     "<html>",
     "<head>",
     "   <meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">",
-    std::string("   <meta name=\"GENERATOR\" content=\"The Cartonym - ") + Programm::Herstellerseite + "\">",
+    std::string("   <meta name=\"GENERATOR\" content=\"The Cartonym - ") + program_info::maker_site + "\">",
     "   <title>SNES ROM Image List</title>",
     "</head>",
     "<body text=\"#000000\" bgcolor=\"#FFFFFF\" link=\"#33CCFF\" vlink=\"#33CCFF\" alink=\"#33CCFF\">",
     "<center><b><i><tt><font color=\"#999999\"><font size=+3>SNES ROM Image List</font></font></tt></i></b>",
     "<br><b><tt><font color=\"#333333\">created by the Cartonym</font></tt></b><b><tt><font color=\"#999999\"></font>"
     "</tt></b>",
-    Linkleiste(),
+    link_bar(),
     "<br><b><tt><font color=\"#999999\"></font></tt></b>&nbsp;<b><tt><font color=\"#333333\"></font></tt></b>",
     "<p><b><tt><font color=\"#333333\">Attention:</font></tt></b>",
     "<br><b><tt><font color=\"#999999\">This program is designed to identify, rename and list SNES ROM images. It is "
@@ -74,37 +74,37 @@ const std::string Erwarteter_kopf = Zeilen({
 
 // --- Page text ------------------------------------------------------------------
 
-TEST(Spielliste_text, HeadRowAndEnd)
+TEST(GameListText, HeadRowAndEnd)
 {
-    EXPECT_EQ(Listenkopf_text(), Erwarteter_kopf);
-    EXPECT_EQ(Listenzeile_text({"Tom & Jerry <Deluxe> \"\xE9\"", "Tom & Jerry (USA).smc", "1 = USA (NTSC)",
+    EXPECT_EQ(game_list_head_text(), expected_head);
+    EXPECT_EQ(game_list_row_text({"Tom & Jerry <Deluxe> \"\xE9\"", "Tom & Jerry (USA).smc", "1 = USA (NTSC)",
                                 "SNES LoRom, no Header"}),
               "<tr><td><tt><font color=\"#000099\">Tom & Jerry <Deluxe> \"\xE9\"</font></tt></td><td><tt><font "
               "color=\"#808080\">Tom & Jerry (USA).smc</font></tt></td><td><tt><font color=\"#000099\">1 = USA "
               "(NTSC)</font></tt></td><td><tt><font color=\"#808080\">SNES LoRom, no Header</font></tt></td></tr>\r\n");
 
     // Five lines; the promotional paragraph is free text with links, but no line break.
-    const std::string ende = Listenende_text();
-    const auto absatz = ende.find("\r\n") + 2;
-    const auto danach = ende.find("\r\n", absatz);
-    ASSERT_NE(danach, std::string::npos);
-    const std::string text = ende.substr(absatz, danach - absatz);
+    const std::string end_pos = game_list_end_text();
+    const auto paragraph = end_pos.find("\r\n") + 2;
+    const auto after = end_pos.find("\r\n", paragraph);
+    ASSERT_NE(after, std::string::npos);
+    const std::string text = end_pos.substr(paragraph, after - paragraph);
     EXPECT_TRUE(text.starts_with("<p><b><tt><font color=\"#999999\">") && text.ends_with("</font></tt></b>"));
     EXPECT_NE(text.find("<a href=\""), std::string::npos);
     EXPECT_EQ(text.find('\n'), std::string::npos);
-    EXPECT_EQ(ende.substr(0, absatz) + ende.substr(danach + 2),
-              Zeilen({"</table><center>",
+    EXPECT_EQ(end_pos.substr(0, paragraph) + end_pos.substr(after + 2),
+              Lines({"</table><center>",
                       "<br><b><tt><font color=\"#999999\">Thank you !</font></tt></b><b><tt><font color=\"#999999\">"
                       "</font></tt></b>",
-                      Linkleiste() + "</center>", "</body></html>"}));
+                      link_bar() + "</center>", "</body></html>"}));
 }
 
-TEST(Spielliste_text, TemporaryFolder)
+TEST(GameListText, TemporaryFolder)
 {
     const struct {
-        std::vector<std::pair<std::string, std::string>> umgebung;
-        const char *ordner, *arbeitsdatei;
-    } faelle[] = {
+        std::vector<std::pair<std::string, std::string>> environment;
+        const char *folder, *working_file;
+    } cases[] = {
         {{{"temp", "/a/b"}, {"TMPDIR", "/x"}}, "/a/b", "/a/b/games.htm"},
         {{{"TEMP", "/a/b/"}}, "/a/b/", "/a/b/games.htm"},
         {{{"TeMp", "/c"}}, "/c", "/c/games.htm"},
@@ -112,137 +112,137 @@ TEST(Spielliste_text, TemporaryFolder)
         {{{"TMPDIR", "/x/"}, {"TEMPO", "/no"}}, "/x/", "/x/games.htm"},
         {{}, "/tmp", "/tmp/games.htm"},
     };
-    for (const auto& fall : faelle) {
-        const Temp_umgebung umgebung(fall.umgebung);
-        EXPECT_EQ(Temporaerordner(), fall.ordner);
-        EXPECT_EQ(Arbeitsdatei_spielliste(), fall.arbeitsdatei);
+    for (const auto& case_ : cases) {
+        const TempEnvironment environment(case_.environment);
+        EXPECT_EQ(temporary_folder(), case_.folder);
+        EXPECT_EQ(game_list_working_file(), case_.working_file);
     }
 }
 
 // --- The list on disk ----------------------------------------------------------------
 
-struct Listenumgebung {
-    Tempordner t;
-    std::string tempordner = t / "temp";
+struct GameListWorld {
+    TempFolder t;
+    std::string temp_folder = t / "temp";
     std::string F = t / "roms";
-    Temp_umgebung umgebung{{{"temp", tempordner}}};
-    Listenumgebung()
+    TempEnvironment environment{{{"temp", temp_folder}}};
+    GameListWorld()
     {
-        fs::create_directory(tempordner);
+        fs::create_directory(temp_folder);
         fs::create_directories(fs::path(F) / "Renamed_SNES_ROMs");
     }
-    std::string arbeitsdatei() const { return tempordner + "/games.htm"; }
-    std::string ziel() const { return F + "/Renamed_SNES_ROMs/games.htm"; }
+    std::string working_file() const { return temp_folder + "/games.htm"; }
+    std::string target() const { return F + "/Renamed_SNES_ROMs/games.htm"; }
 };
 
-const Listenzeile Beispielzeile{"Alpha", "Alpha (USA).smc", "1 = USA (NTSC)", "SNES LoRom, no Header"};
-const std::string Leere_seite = Erwarteter_kopf + Listenende_text();
+const GameListRow sample_row{"Alpha", "Alpha (USA).smc", "1 = USA (NTSC)", "SNES LoRom, no Header"};
+const std::string empty_page = expected_head + game_list_end_text();
 
-TEST(Spielliste, WrittenInTheTemporaryFolderThenMovedOverAnEarlierList)
+TEST(GameList, WrittenInTheTemporaryFolderThenMovedOverAnEarlierList)
 {
-    for (const bool ueber_laufwerke : {false, true}) {
-        SCOPED_TRACE(ueber_laufwerke);
-        Listenumgebung u;
-        Schreibe_datei(u.ziel(), "alte Liste");
-        const Hakenwaechter haken(ueber_laufwerke ? Scheitere_bei(Systemoperation::Verschieben, EXDEV) : Fehlerhaken());
-        Spielliste liste;
-        liste.Schreibe_listenkopf();
-        EXPECT_EQ(Lies_datei(u.arbeitsdatei()), Erwarteter_kopf);
-        liste.Schreibe_listenzeile(Beispielzeile);
-        liste.Schreibe_listenende(u.F + "/");
-        EXPECT_FALSE(liste.offen());
-        EXPECT_EQ(Baumzustand(u.t.pfad()), (Baum{{"roms/Renamed_SNES_ROMs/games.htm",
-                                                  Erwarteter_kopf + Listenzeile_text(Beispielzeile) + Listenende_text()}}));
+    for (const bool across_file_systems : {false, true}) {
+        SCOPED_TRACE(across_file_systems);
+        GameListWorld u;
+        write_file(u.target(), "alte Liste");
+        const ScopedFaultHook hook(across_file_systems ? fail_on(SystemOperation::Move, EXDEV) : FaultHook());
+        GameList list;
+        list.Schreibe_listenkopf();
+        EXPECT_EQ(read_file(u.working_file()), expected_head);
+        list.Schreibe_listenzeile(sample_row);
+        list.Schreibe_listenende(u.F + "/");
+        EXPECT_FALSE(list.is_open());
+        EXPECT_EQ(tree_of(u.t.path()), (Tree{{"roms/Renamed_SNES_ROMs/games.htm",
+                                                  expected_head + game_list_row_text(sample_row) + game_list_end_text()}}));
     }
 }
 
-TEST(Spielliste, LeftoverWorkingFileIsReplacedAndALinkNeverFollowed)
+TEST(GameList, LeftoverWorkingFileIsReplacedAndALinkNeverFollowed)
 {
-    Listenumgebung u;
-    Schreibe_datei(u.t / "fremd", "fremde Datei");
-    fs::create_symlink(u.t / "fremd", u.arbeitsdatei());
-    Spielliste liste;
-    liste.Schreibe_listenkopf();
-    EXPECT_FALSE(fs::is_symlink(u.arbeitsdatei()));
-    EXPECT_EQ(Lies_datei(u.t / "fremd"), "fremde Datei");
-    liste.Schliesse();
-    Schreibe_datei(u.arbeitsdatei(), std::string(100000, 'x'));
-    liste.Schreibe_listenkopf();
-    liste.Schliesse();
-    EXPECT_EQ(Lies_datei(u.arbeitsdatei()), Erwarteter_kopf);
+    GameListWorld u;
+    write_file(u.t / "fremd", "fremde Datei");
+    fs::create_symlink(u.t / "fremd", u.working_file());
+    GameList list;
+    list.Schreibe_listenkopf();
+    EXPECT_FALSE(fs::is_symlink(u.working_file()));
+    EXPECT_EQ(read_file(u.t / "fremd"), "fremde Datei");
+    list.close();
+    write_file(u.working_file(), std::string(100000, 'x'));
+    list.Schreibe_listenkopf();
+    list.close();
+    EXPECT_EQ(read_file(u.working_file()), expected_head);
 }
 
-TEST(Spielliste, UnfinishedOrUnplaceablePageStaysInTheTemporaryFolderSilentlyButAFailedDeletionIsNot)
+TEST(GameList, UnfinishedOrUnplaceablePageStaysInTheTemporaryFolderSilentlyButAFailedDeletionIsNot)
 {
     {
-        Listenumgebung u;
+        GameListWorld u;
         {
-            Spielliste liste;
-            liste.Schreibe_listenkopf();
-            liste.Schreibe_listenzeile(Beispielzeile);
+            GameList list;
+            list.Schreibe_listenkopf();
+            list.Schreibe_listenzeile(sample_row);
         } // the destructor closes it
-        EXPECT_EQ(Lies_datei(u.arbeitsdatei()), Erwarteter_kopf + Listenzeile_text(Beispielzeile));
-        EXPECT_FALSE(fs::exists(u.ziel()));
+        EXPECT_EQ(read_file(u.working_file()), expected_head + game_list_row_text(sample_row));
+        EXPECT_FALSE(fs::exists(u.target()));
     }
-    for (const bool ordner_fehlt : {true, false}) { // or closing fails
-        Listenumgebung u;
-        if (ordner_fehlt)
+    for (const bool folder_missing : {true, false}) { // or closing fails
+        GameListWorld u;
+        if (folder_missing)
             fs::remove(fs::path(u.F) / "Renamed_SNES_ROMs");
-        const Hakenwaechter haken(ordner_fehlt ? Fehlerhaken() : Scheitere_bei(Systemoperation::Schliessen, EIO));
-        Spielliste liste;
-        liste.Schreibe_listenkopf();
-        EXPECT_NO_THROW(liste.Schreibe_listenende(u.F));
-        EXPECT_FALSE(liste.offen() || fs::exists(u.ziel()));
-        EXPECT_TRUE(!ordner_fehlt || Lies_datei(u.arbeitsdatei()) == Leere_seite);
+        const ScopedFaultHook hook(folder_missing ? FaultHook() : fail_on(SystemOperation::Close, EIO));
+        GameList list;
+        list.Schreibe_listenkopf();
+        EXPECT_NO_THROW(list.Schreibe_listenende(u.F));
+        EXPECT_FALSE(list.is_open() || fs::exists(u.target()));
+        EXPECT_TRUE(!folder_missing || read_file(u.working_file()) == empty_page);
     }
-    Listenumgebung u;
-    Schreibe_datei(u.ziel(), "alte Liste");
-    const Hakenwaechter haken(Scheitere_bei(Systemoperation::Loeschen, EACCES));
-    Spielliste liste;
-    liste.Schreibe_listenkopf();
-    EXPECT_EQ(Fehlernummer_von([&] { liste.Schreibe_listenende(u.F); }), 70);
-    EXPECT_EQ(Lies_datei(u.ziel()), "alte Liste");
-    EXPECT_EQ(Lies_datei(u.arbeitsdatei()), Leere_seite);
+    GameListWorld u;
+    write_file(u.target(), "alte Liste");
+    const ScopedFaultHook hook(fail_on(SystemOperation::Delete, EACCES));
+    GameList list;
+    list.Schreibe_listenkopf();
+    EXPECT_EQ(error_number_of([&] { list.Schreibe_listenende(u.F); }), 70);
+    EXPECT_EQ(read_file(u.target()), "alte Liste");
+    EXPECT_EQ(read_file(u.working_file()), empty_page);
 }
 
-TEST(Spielliste, HeadAndRowFailuresGoBackToTheCaller)
+TEST(GameList, HeadAndRowFailuresGoBackToTheCaller)
 {
-    Listenumgebung u;
-    Spielliste liste;
+    GameListWorld u;
+    GameList list;
     {
-        const Temp_umgebung fehlt({{"temp", u.t / "fehlt"}});
-        EXPECT_NE(Fehlernummer_von([&] { liste.Schreibe_listenkopf(); }), 0);
-        EXPECT_FALSE(liste.offen());
+        const TempEnvironment missing({{"temp", u.t / "fehlt"}});
+        EXPECT_NE(error_number_of([&] { list.Schreibe_listenkopf(); }), 0);
+        EXPECT_FALSE(list.is_open());
     }
-    EXPECT_EQ(Fehlernummer_von([&] { liste.Schreibe_listenzeile(Beispielzeile); }), 52) << "no open list";
-    liste.Schreibe_listenkopf();
-    const Hakenwaechter haken(Scheitere_bei(Systemoperation::Schreiben, ENOSPC));
-    EXPECT_EQ(Fehlernummer_von([&] { liste.Schreibe_listenzeile(Beispielzeile); }), 61);
+    EXPECT_EQ(error_number_of([&] { list.Schreibe_listenzeile(sample_row); }), 52) << "no open list";
+    list.Schreibe_listenkopf();
+    const ScopedFaultHook hook(fail_on(SystemOperation::Write, ENOSPC));
+    EXPECT_EQ(error_number_of([&] { list.Schreibe_listenzeile(sample_row); }), 61);
 }
 
 // --- Unknown-image log -------------------------------------------------------------------
 
-TEST(Unbekanntlog, SevenLineEntriesAppended)
+TEST(UnknownLog, SevenLineEntriesAppended)
 {
-    const std::string erster = Zeilen({"Datasource: The Cartonym ver. 0. 91. 0 Englisch", "Filename = \"mystery.smc\"",
+    const std::string first_one = Lines({"Datasource: The Cartonym ver. 0. 91. 0 Englisch", "Filename = \"mystery.smc\"",
                                         "Format = SNES HiRom, no Header", "Internal name = \"NOBODY KNOWS ME      \"",
                                         "Country = 1 = USA (NTSC)", "CRC1 = EF BE", ""});
-    EXPECT_EQ(Unbekannt_eintrag("mystery.smc", "SNES HiRom, no Header", "NOBODY KNOWS ME      ", "1 = USA (NTSC)", "EF BE"), erster);
-    Tempordner t;
-    Schreibe_unbekannt(t.pfad().string() + "/", "mystery.smc", "SNES HiRom, no Header", "NOBODY KNOWS ME      ", "1 = USA (NTSC)", "EF BE");
-    Schreibe_unbekannt(t.pfad().string(), "Caf\xE9.fig", "SNES LoRom, Pro Fighter Header (FIG)", std::string(21, ' '), "0 = Japan (NTSC)", "0 0");
-    EXPECT_EQ(Lies_datei(t / "unknown.log"), erster + Zeilen({"Datasource: The Cartonym ver. 0. 91. 0 Englisch", "Filename = \"Caf\xE9.fig\"",
+    EXPECT_EQ(unknown_log_entry("mystery.smc", "SNES HiRom, no Header", "NOBODY KNOWS ME      ", "1 = USA (NTSC)", "EF BE"), first_one);
+    TempFolder t;
+    Schreibe_unbekannt(t.path().string() + "/", "mystery.smc", "SNES HiRom, no Header", "NOBODY KNOWS ME      ", "1 = USA (NTSC)", "EF BE");
+    Schreibe_unbekannt(t.path().string(), "Caf\xE9.fig", "SNES LoRom, Pro Fighter Header (FIG)", std::string(21, ' '), "0 = Japan (NTSC)", "0 0");
+    EXPECT_EQ(read_file(t / "unknown.log"), first_one + Lines({"Datasource: The Cartonym ver. 0. 91. 0 Englisch", "Filename = \"Caf\xE9.fig\"",
                                                              "Format = SNES LoRom, Pro Fighter Header (FIG)",
                                                              "Internal name = \"                     \"", "Country = 0 = Japan (NTSC)",
                                                              "CRC1 = 0 0", ""}));
-    EXPECT_EQ(Fehlernummer_von([&] { Schreibe_unbekannt(t / "fehlt", "a", "b", "c", "d", "e"); }), 53);
-    const Hakenwaechter haken(Scheitere_bei(Systemoperation::Schreiben, ENOSPC));
-    EXPECT_EQ(Fehlernummer_von([&] { Schreibe_unbekannt(t.pfad().string(), "a", "b", "c", "d", "e"); }), 61);
+    EXPECT_EQ(error_number_of([&] { Schreibe_unbekannt(t / "fehlt", "a", "b", "c", "d", "e"); }), 53);
+    const ScopedFaultHook hook(fail_on(SystemOperation::Write, ENOSPC));
+    EXPECT_EQ(error_number_of([&] { Schreibe_unbekannt(t.path().string(), "a", "b", "c", "d", "e"); }), 61);
 }
 
-TEST(Unbekanntlog, FileNamesEscapeOnlyWhatTheCodePageCannotHoldAndReverse)
+TEST(UnknownLog, FileNamesEscapeOnlyWhatTheCodePageCannotHoldAndReverse)
 {
-    const std::pair<std::string, std::string> faelle[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"%41 100% [!].smc", "%41 100% [!].smc"},
         {"Caf\xC3\xA9 \xE2\x82\xAC\xC5\xB8.smc", "Caf\xE9 \x80\x9F.smc"},
         {"\xE6\x97\xA5\xE6\x9C\xAC.smc", "\\u{65E5}\\u{672C}.smc"},
@@ -254,13 +254,13 @@ TEST(Unbekanntlog, FileNamesEscapeOnlyWhatTheCodePageCannotHoldAndReverse)
         {"\xC3", "\\xC3"},
         {"\xC0\x80 \xED\xA0\x80", "\\xC0\\x80 \\xED\\xA0\\x80"},
     };
-    for (const auto& [dateiname, logtext] : faelle) {
-        EXPECT_EQ(Cp1252_aus_dateiname(dateiname), logtext);
-        EXPECT_EQ(Dateiname_aus_logtext(logtext), std::optional<std::string>(dateiname));
+    for (const auto& [file_name, log_text] : cases) {
+        EXPECT_EQ(escaped_file_name(file_name), log_text);
+        EXPECT_EQ(file_name_from_escaped(log_text), std::optional<std::string>(file_name));
     }
     for (const char* text : {"\\", "a\\q", "\\x4", "\\xG1", "\\u{41}", "\\u{1234567}", "\\u{D800}", "\\u{110000}",
                              "\\u0041"})
-        EXPECT_EQ(Dateiname_aus_logtext(text), std::nullopt) << text;
+        EXPECT_EQ(file_name_from_escaped(text), std::nullopt) << text;
 }
 
 } // namespace
