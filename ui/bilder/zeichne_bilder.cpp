@@ -214,7 +214,7 @@ int main(int argc, char** argv)
     Zeichne_hintergrund(hintergrund);
     ok &= Speichere(hintergrund, ordner, "hintergrund.png");
 
-    for (const int groesse : {16, 32, 48, 128}) {
+    for (const int groesse : {16, 32, 48, 64, 128, 256}) {
         QImage symbol(groesse, groesse, QImage::Format_ARGB32_Premultiplied);
         Zeichne_symbol(symbol);
         ok &= Speichere(symbol, ordner, qPrintable(QStringLiteral("symbol-%1.png").arg(groesse)));
