@@ -1,4 +1,5 @@
 #include "cli/cli.h"
+#include "cli/database_commands.h"
 
 #include "analysis/rom_analysis.h"
 #include "common/windows1252.h"
@@ -6,6 +7,7 @@
 #include "common/program_info.h"
 #include "common/number_text.h"
 #include "naming/file_names.h"
+#include "naming/database_location.h"
 #include "naming/name_database.h"
 #include "operations/batch_run.h"
 
@@ -228,6 +230,9 @@ int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     batch->add_flag("--json", as_json, "Print the outcome as one JSON object");
     batch->add_option("FOLDER", batch_folder, "The folder to process")->required();
 
+    DatabaseCommandLine database_command;
+    add_database_commands(app, database_command);
+
     std::vector<std::string> arguments(args.rbegin(), args.rend());
     if (!arguments.empty())
         arguments.pop_back(); // the program name
@@ -237,8 +242,10 @@ int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         const int code = app.exit(error, out, err);
         return code == 0 ? exit_ok : exit_usage;
     }
+    if (database_command.chosen())
+        return run_database_command(database_command, out, err);
     if (options.database.empty())
-        options.database = default_database_path();
+        options.database = chosen_database_path();
 
     if (*info)
         return run_info(files, options, out, err);

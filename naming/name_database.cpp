@@ -118,6 +118,8 @@ bool RecordReader::at_end()
     return p >= text_.size();
 }
 
+bool correction_decides(const RomAnalysis& analysis) { return correction_for(analysis).has_value(); }
+
 std::string read_database(const std::string& database_path)
 {
     const ReadableFile file(database_path);

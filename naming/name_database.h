@@ -24,6 +24,9 @@ public:
     // True when nothing but blanks and line ends is left.
     bool at_end();
 
+    // The offset in the text just after the last item read and its separator.
+    std::size_t position() const { return pos_; }
+
 private:
     std::string_view text_;
     std::size_t pos_ = 0;
@@ -43,6 +46,10 @@ std::string read_database(const std::string& database_path);
 // database from the top, first matching record wins. Errors reading the
 // database throw Error.
 LookupResult Finde_romname(const RomAnalysis& analysis, const std::string& database_path);
+
+// True when a fixed correction answers the lookup of this image, so the
+// database is not searched for it.
+bool correction_decides(const RomAnalysis& analysis);
 
 // The database search alone, over database text already in memory, read
 // front to back as the file would be (no corrections).

@@ -1,0 +1,220 @@
+#include "cli/database_commands.h"
+
+#include "common/windows1252.h"
+#include "common/database_file.h"
+#include "common/error.h"
+#include "common/folder_tree.h"
+#include "naming/database_check.h"
+#include "naming/database_location.h"
+#include "naming/name_database.h"
+#include "naming/file_names.h"
+#include "naming/record_proposals.h"
+#include "naming/rom_catalogue.h"
+#include "operations/folder_listing.h"
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+namespace cartonym {
+namespace {
+
+using nlohmann::json;
+
+constexpr int exit_ok = 0;
+constexpr int status_failed = 1;
+constexpr int status_usage = 2;
+
+std::string Utf8(const std::string& cp1252) { return utf8_from_cp1252(cp1252); }
+
+std::string json_line(const json& object) { return object.dump(-1, ' ', false, json::error_handler_t::replace); }
+
+// The database text, or the message and exit status when it cannot be read:
+// the start-up message when it is missing, the error text otherwise.
+std::optional<std::string> read_database_or_report(const std::string& path, std::ostream& err)
+{
+    try {
+        return read_database(path);
+    } catch (const Error& error) {
+        const StartupCheckResult startup = check_database_at_startup(path);
+        err << Utf8(startup.state == StartupState::DatabaseMissing ? startup.message : short_error_text(error)) << '\n';
+        return std::nullopt;
+    }
+}
+
+int run_check(const DatabaseCommandLine& line, std::ostream& out, std::ostream& err)
+{
+    const std::string path = line.database.empty() ? chosen_database_path() : line.database;
+    const std::optional<std::string> text = read_database_or_report(path, err);
+    if (!text)
+        return status_usage;
+    const DatabaseCheck check = check_database(*text);
+    for (const DatabaseFinding& finding : check.findings) {
+        const char* severity = finding.severity == FindingSeverity::error ? "error" : "warning";
+        if (line.json)
+            out << json_line({{"line", finding.line}, {"severity", severity}, {"kind", finding.child},
+                              {"message", Utf8(finding.message)}, {"key", Utf8(finding.key)}})
+                << '\n';
+        else
+            out << finding.line << ": " << severity << ": " << finding.child << ": " << Utf8(finding.message) << '\n';
+    }
+    const std::size_t errors = check.count(FindingSeverity::error);
+    if (!line.json)
+        out << check.records << " records, " << errors << " errors, " << check.count(FindingSeverity::warning)
+            << " warnings\n";
+    out.flush();
+    return errors == 0 ? exit_ok : status_failed;
+}
+
+// The files a path stands for, in the batch run's order; a folder that
+// cannot be listed is given as itself, so that it is reported as an error.
+void collect_files(const std::string& path, bool recursive, std::vector<std::string>& files)
+{
+    bool folder = false;
+    try {
+        folder = is_folder(path);
+    } catch (const Error&) {
+    }
+    if (!folder) {
+        files.push_back(path);
+        return;
+    }
+    try {
+        for (const std::string& name : list_files(path))
+            files.push_back(join_path(path, name));
+        if (recursive) {
+            for (const std::string& name : list_subfolders(path))
+                collect_files(join_path(path, name), true, files);
+        }
+    } catch (const Error&) {
+        files.push_back(path);
+    }
+}
+
+json proposal_object(const Proposal& proposal)
+{
+    json object = {{"file", proposal.file}, {"status", status_name(proposal.status)}};
+    if (!proposal.internal_name.empty())
+        object["internal_name"] = Utf8(proposal.internal_name);
+    if (!proposal.full_name.empty())
+        object["full_name"] = Utf8(proposal.full_name);
+    if (proposal.error)
+        object["error"] = {{"number", proposal.error->value()}, {"description", proposal.error->description()}};
+    else if (proposal.status != ProposalStatus::new_record && !proposal.message.empty())
+        object["message"] = Utf8(proposal.message);
+    return object;
+}
+
+// Appends the records to the database, creating the user's database first
+// when no --db was given and there is none. False after a failure (reported).
+bool write_records(const DatabaseCommandLine& line, std::string path, const std::string& text,
+                   const ProposalRun& run, std::ostream& err)
+{
+    if (check_database(text).ends_in_cut_record) {
+        err << "cartonym-cli: " << path
+            << ": the database ends inside a record; records appended to it would be misread (see db check)\n";
+        return false;
+    }
+    try {
+        if (line.database.empty() && path != user_database_path()) {
+            path = create_user_database();
+            err << "cartonym-cli: created " << path << " as a copy of " << default_database_path() << '\n';
+        }
+        replace_file_keeping_backup(path, append_records(text, run.records));
+    } catch (const Error& error) {
+        err << "cartonym-cli: " << path << " was not changed: " << Utf8(short_error_text(error)) << '\n';
+        return false;
+    }
+    err << "cartonym-cli: " << run.records.size() << (run.records.size() == 1 ? " record" : " records")
+        << " appended to " << path << " (the previous file is " << path << ".bak)\n";
+    return true;
+}
+
+int run_learn(const DatabaseCommandLine& line, bool from_catalogue, std::ostream& out, std::ostream& err)
+{
+    const std::string path = line.database.empty() ? chosen_database_path() : line.database;
+    const std::optional<std::string> text = read_database_or_report(path, err);
+    if (!text)
+        return status_usage;
+    std::optional<RomCatalogue> catalogue;
+    if (from_catalogue) {
+        try {
+            catalogue = RomCatalogue::Read(line.catalogue);
+        } catch (const CatalogueError& error) {
+            err << "cartonym-cli: " << error.what() << '\n';
+            return status_usage;
+        }
+    }
+
+    std::vector<std::string> files;
+    for (const std::string& given : line.paths)
+        collect_files(given, line.recursive, files);
+    const ProposalRun run = propose_records(files, *text, catalogue ? &*catalogue : nullptr);
+
+    int status = exit_ok;
+    for (const Proposal& proposal : run.files) {
+        if (line.json)
+            out << json_line(proposal_object(proposal)) << '\n';
+        else if (proposal.status != ProposalStatus::new_record)
+            err << proposal.file << ": " << status_name(proposal.status) << ": " << Utf8(proposal.message) << '\n';
+        if (proposal.status == ProposalStatus::error || proposal.status == ProposalStatus::conflict
+            || proposal.status == ProposalStatus::unusable_name)
+            status = status_failed;
+    }
+    if (!line.json) {
+        for (const auto& [key, name] : run.records)
+            out << database_record(key, name); // Windows-1252 bytes, as the database holds them
+    }
+    out.flush();
+
+    if (line.write && run.blocks_writing())
+        err << "cartonym-cli: nothing written: a file is a conflict or has an unusable name\n";
+    else if (line.write && !run.records.empty() && !write_records(line, path, *text, run, err))
+        status = status_failed;
+    return status;
+}
+
+} // namespace
+
+bool DatabaseCommandLine::chosen() const { return db != nullptr && *db; }
+
+void add_database_commands(CLI::App& app, DatabaseCommandLine& line)
+{
+    line.db = app.add_subcommand("db", "Check and grow the name database");
+    line.db->require_subcommand(1);
+    const auto database_option = [&](CLI::App* command) {
+        command->add_option("--db", line.database,
+                            "The name database (default: the user's own, else snes.dat beside the program)");
+    };
+
+    line.check = line.db->add_subcommand("check", "Report records the lookup cannot use or that give bad names");
+    database_option(line.check);
+    line.check->add_flag("--json", line.json, "One JSON object per finding");
+
+    const auto learning = [&](CLI::App* command) {
+        database_option(command);
+        command->add_flag("--write", line.write, "Append the proposed records to the database");
+        command->add_flag("--json", line.json, "One JSON object per file");
+        command->add_flag("-r,--recursive", line.recursive, "Take the files of sub-folders too");
+    };
+    line.learn = line.db->add_subcommand("learn", "Propose records named after image files' names");
+    learning(line.learn);
+    line.learn->add_option("PATH", line.paths, "Image files or folders")->required();
+
+    line.import_dat = line.db->add_subcommand("import-dat", "Propose records named by a ROM catalogue");
+    learning(line.import_dat);
+    line.import_dat->add_option("DATFILE", line.catalogue, "Logiqx XML or clrmamepro catalogue")->required();
+    line.import_dat->add_option("PATH", line.paths, "Image files or folders")->required();
+}
+
+int run_database_command(const DatabaseCommandLine& line, std::ostream& out, std::ostream& err)
+{
+    if (*line.check)
+        return run_check(line, out, err);
+    if (*line.learn)
+        return run_learn(line, false, out, err);
+    if (*line.import_dat)
+        return run_learn(line, true, out, err);
+    return status_usage;
+}
+
+} // namespace cartonym

@@ -1,0 +1,81 @@
+#include "naming/content_digest.h"
+
+#include "common/system_calls.h"
+
+#include <nettle/sha1.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace cartonym {
+
+struct ContentHasher::State {
+    DigestKinds kinds;
+    sha1_ctx sha1{};
+    uLong crc32 = 0;
+    std::uint64_t size = 0;
+};
+
+ContentHasher::ContentHasher(DigestKinds kinds) : state_(std::make_unique<State>())
+{
+    state_->kinds = kinds;
+    sha1_init(&state_->sha1);
+    state_->crc32 = ::crc32(0L, Z_NULL, 0);
+}
+
+ContentHasher::~ContentHasher() = default;
+
+void ContentHasher::update(const unsigned char* data, std::size_t size)
+{
+    if (state_->kinds.sha1)
+        sha1_update(&state_->sha1, size, data);
+    if (state_->kinds.crc32)
+        state_->crc32 = ::crc32_z(state_->crc32, data, size);
+    state_->size += size;
+}
+
+ContentDigest ContentHasher::finish()
+{
+    ContentDigest digest;
+    digest.size = state_->size;
+    digest.crc32 = static_cast<std::uint32_t>(state_->crc32);
+    if (state_->kinds.sha1)
+        sha1_digest(&state_->sha1, SHA1_DIGEST_SIZE, digest.sha1.data());
+    return digest;
+}
+
+std::uint64_t copier_header_length(const RomAnalysis& analysis)
+{
+    return analysis.Rom_ok && !analysis.Formatcode.starts_with("NO ") ? 512 : 0;
+}
+
+ContentDigest digest_of_file(const std::string& path, std::uint64_t offset, DigestKinds kinds)
+{
+    // Pieces of this size stay in the processor's cache between the read
+    // and the two sums.
+    constexpr std::size_t Piece = 256 * 1024;
+    const ReadableFile file(path);
+    ContentHasher hasher(kinds);
+    std::vector<unsigned char> buffer(Piece);
+    for (std::uint64_t position = std::min(offset, file.length()); position < file.length();) {
+        const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(Piece, file.length() - position));
+        file.read_at(position, buffer.data(), size);
+        hasher.update(buffer.data(), size);
+        position += size;
+    }
+    return hasher.finish();
+}
+
+std::string hex_text(const Sha1& sha1)
+{
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string text;
+    for (const unsigned char byte : sha1) {
+        text += digits[byte >> 4];
+        text += digits[byte & 0x0F];
+    }
+    return text;
+}
+
+} // namespace cartonym

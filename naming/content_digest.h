@@ -1,0 +1,55 @@
+// SHA-1 and CRC32 of an image's cartridge data, as ROM catalogues list them.
+#pragma once
+
+#include "analysis/rom_analysis.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace cartonym {
+
+using Sha1 = std::array<unsigned char, 20>;
+
+struct ContentDigest {
+    std::uint64_t size = 0;
+    std::uint32_t crc32 = 0; // valid when it was asked for
+    Sha1 sha1{};             // valid when it was asked for
+};
+
+// Which sums to work out; a catalogue without entries of one kind spares it.
+struct DigestKinds {
+    bool sha1 = true;
+    bool crc32 = true;
+};
+
+// Hashes data given piece by piece.
+class ContentHasher {
+public:
+    explicit ContentHasher(DigestKinds kinds = {});
+    ~ContentHasher();
+    ContentHasher(const ContentHasher&) = delete;
+    ContentHasher& operator=(const ContentHasher&) = delete;
+
+    void update(const unsigned char* data, std::size_t size);
+    ContentDigest finish();
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// The length of the copier header the analysis found before the cartridge
+// data: 512 for the SWC, FIG, GDR and COS formats, 0 for the headerless ones.
+std::uint64_t copier_header_length(const RomAnalysis& analysis);
+
+// The digest of the file's bytes from offset on, read through ReadableFile in
+// large pieces. Throws Error when the file cannot be read.
+ContentDigest digest_of_file(const std::string& path, std::uint64_t offset, DigestKinds kinds = {});
+
+// Lowercase hexadecimal text of a digest's bytes.
+std::string hex_text(const Sha1& sha1);
+
+} // namespace cartonym

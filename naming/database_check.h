@@ -1,0 +1,49 @@
+// Checks a name database text for records the lookup could never use or
+// that would give unusable file names, reading it with the lookup's own
+// record reader.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cartonym {
+
+enum class FindingSeverity { error, warning };
+
+// One fault of one record. Texts are Windows-1252.
+struct DatabaseFinding {
+    std::size_t line = 0; // 1-based line on which the record starts; 0 for a proposed record
+    FindingSeverity severity = FindingSeverity::error;
+    std::string child;     // "cut_short", "key_length", "duplicate_key", "empty_name",
+                          // "unusable_name", "windows_name", "encoding", "shadowed", "markup"
+    std::string message;
+    std::string key;      // the record's first item
+};
+
+struct DatabaseCheck {
+    std::vector<DatabaseFinding> findings; // in file order
+    std::size_t records = 0;                // records begun, a cut-short one included
+    bool ends_in_cut_record = false;        // the text ends inside a record (not merely empty)
+
+    std::size_t count(FindingSeverity severity) const;
+};
+
+// Every finding of the database text, record by record in file order and,
+// within a record, in the order of the kinds above. An empty text is one
+// cut_short error on line 1: every search that reaches it fails.
+DatabaseCheck check_database(std::string_view text);
+
+// The findings a record proposed for the database would get on its own,
+// plus an unusable_name error when it cannot be written so that the reader
+// gives back the same two items (a double quote inside an item).
+std::vector<DatabaseFinding> check_proposed_record(const std::string& key, const std::string& full_name);
+
+// One record in the database's syntax: both items quoted, CR LF.
+std::string database_record(const std::string& key, const std::string& full_name);
+
+// The first items of the database's complete records.
+std::vector<std::string> database_keys(std::string_view text);
+
+} // namespace cartonym

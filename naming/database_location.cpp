@@ -1,0 +1,49 @@
+#include "naming/database_location.h"
+
+#include "common/database_file.h"
+#include "common/system_calls.h"
+#include "common/error.h"
+#include "naming/name_database.h"
+
+#include <cstdlib>
+
+namespace cartonym {
+
+std::string user_database_path()
+{
+    const char* data_home = std::getenv("XDG_DATA_HOME");
+    if (data_home != nullptr && data_home[0] == '/')
+        return std::string(data_home) + "/cartonym/snes.dat";
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] != '\0')
+        return std::string(home) + "/.local/share/cartonym/snes.dat";
+    return "";
+}
+
+std::string chosen_database_path()
+{
+    const std::string user = user_database_path();
+    if (!user.empty()) {
+        try {
+            identity_of(user);
+            return user;
+        } catch (const Error& error) {
+            // Anything but a missing file or folder means the file is there:
+            // it is chosen and its fault reported when it is opened.
+            if (error.number() != ErrorNumber::FileNotFound && error.number() != ErrorNumber::PathNotFound)
+                return user;
+        }
+    }
+    return default_database_path();
+}
+
+std::string create_user_database()
+{
+    const std::string user = user_database_path();
+    if (user.empty())
+        throw Error(ErrorNumber::PathNotFound);
+    create_file_with_folders(user, read_database(default_database_path()));
+    return user;
+}
+
+} // namespace cartonym

@@ -1,0 +1,22 @@
+// Where the name database is: the user's own copy, which the database tools
+// grow, or the one beside the program.
+#pragma once
+
+#include <string>
+
+namespace cartonym {
+
+// $XDG_DATA_HOME/cartonym/snes.dat, or ~/.local/share/cartonym/snes.dat when
+// XDG_DATA_HOME is unset or empty (or not an absolute path); "" when
+// neither variable gives a place.
+std::string user_database_path();
+
+// The user's database when it exists, else the one beside the program
+// (default_database_path).
+std::string chosen_database_path();
+
+// Creates the user's database as a copy of the one beside the program,
+// creating its folders as needed, and returns its path. Throws Error.
+std::string create_user_database();
+
+} // namespace cartonym

@@ -1,0 +1,60 @@
+// ROM catalogues: the game names of cartridge dumps by their sums, read from
+// a Logiqx XML file or a clrmamepro text file.
+#pragma once
+
+#include "naming/content_digest.h"
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace cartonym {
+
+// One rom of one game. The name is the game's, UTF-8 as in the file.
+struct CatalogueEntry {
+    std::string game_name;
+    std::uint64_t size = 0;
+    std::optional<std::uint32_t> crc32;
+    std::optional<Sha1> sha1;
+};
+
+// A catalogue that cannot be read or parsed; the message (UTF-8) names the
+// file and the place of the fault.
+class CatalogueError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class RomCatalogue {
+public:
+    // Reads the file at path through ReadableFile; throws CatalogueError.
+    static RomCatalogue Read(const std::string& path);
+
+    // Parses catalogue text; file_name is used in error messages. The kind is
+    // told by the first character that is not blank: "<" for Logiqx XML,
+    // anything else must open a clrmamepro block.
+    static RomCatalogue Parse(std::string_view text, const std::string& file_name);
+
+    const std::vector<CatalogueEntry>& entries() const { return entries_; }
+
+    // The first entry, in file order, with this SHA-1; otherwise the first
+    // entry without SHA-1 with this CRC32 and size; nullptr when none.
+    const CatalogueEntry* Find(const ContentDigest& digest) const;
+
+    // The sums Find needs.
+    DigestKinds needed_kinds() const;
+
+private:
+    void Add(CatalogueEntry entry);
+
+    std::vector<CatalogueEntry> entries_;
+    std::map<Sha1, std::size_t> by_sha1_;
+    std::map<std::pair<std::uint32_t, std::uint64_t>, std::size_t> by_crc32_and_size_;
+};
+
+} // namespace cartonym
