@@ -3,7 +3,7 @@
 #include "common/windows1252.h"
 #include "common/database_file.h"
 #include "common/error.h"
-#include "common/folder_tree.h"
+#include "operations/folder_listing.h"
 #include "naming/database_check.h"
 #include "naming/database_location.h"
 #include "naming/name_database.h"

@@ -1,26 +1,28 @@
 // File-system operations of the rename and batch steps. None of them ever
 // replaces an existing file. Each asks the fault-injection hook
-// (common/dateisystem.h) first and reports every failure as Error.
+// (common/system_calls.h) first and reports every failure as Error.
 #pragma once
+
+#include "common/system_calls.h"
 
 #include <string>
 
 namespace cartonym {
 
-// Moves the file quelle to ziel on the same file system, atomically and
-// without replacing: Error 58 when ziel exists (whatever it is). A link
+// Moves the file source to target on the same file system, atomically and
+// without replacing: Error 58 when target exists (whatever it is). A link
 // with a relative target that goes into another folder is made anew there,
 // naming the same target absolutely, so that it still leads to its file.
-// Hook: SystemOperation::Move with ziel.
+// Hook: SystemOperation::Move with target.
 void move_file(const std::string& source, const std::string& target);
 
-// Moves quelle to ziel, also across file systems. When a plain move is not
+// Moves source to target, also across file systems. When a plain move is not
 // possible (EXDEV, real or injected), the file is copied under a temporary
-// name into ziel's folder, synchronised, linked into place without replacing
-// and the folder synchronised before quelle is removed; a failure on the way
-// removes the copy again, so no partial ziel is ever left. Error 58 when
-// ziel exists. Hooks: Move (ziel), then Copy (ziel), Write and
-// Sync (the temporary copy), Delete (quelle).
+// name into target's folder, synchronised, linked into place without replacing
+// and the folder synchronised before source is removed; a failure on the way
+// removes the copy again, so no partial target is ever left. Error 58 when
+// target exists. Hooks: Move (target), then Copy (target), Write and
+// Sync (the temporary copy), Delete (source).
 void move_across_file_systems(const std::string& source, const std::string& target);
 
 // Creates a folder; an existing one (or any file of that name) is Error 75.
@@ -34,8 +36,5 @@ void remove_folder(const std::string& path);
 
 // Deletes a file (never a folder). Hook: Delete.
 void delete_file(const std::string& path);
-
-// True when something of that name exists (a dangling link counts).
-bool entry_exists(const std::string& path);
 
 } // namespace cartonym

@@ -1,12 +1,26 @@
 #include "common/system_calls.h"
 
 #include "common/error.h"
+#include "common/windows1252.h"
 
-#include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
+
+#ifndef RENAME_NOREPLACE
+#define RENAME_NOREPLACE (1 << 0)
+#endif
+#ifndef RENAME_EXCHANGE
+#define RENAME_EXCHANGE (1 << 1)
+#endif
+
+extern char** environ;
 
 namespace cartonym {
 namespace {
@@ -19,23 +33,31 @@ FaultHook& installed_hook()
 
 FileIdentity identity_from_stat(const struct stat& info)
 {
-    return {static_cast<std::uint64_t>(info.st_dev),       static_cast<std::uint64_t>(info.st_ino),
-            static_cast<std::uint64_t>(info.st_size),      static_cast<std::int64_t>(info.st_mtim.tv_sec),
+    return {static_cast<std::uint64_t>(info.st_dev),         static_cast<std::uint64_t>(info.st_ino),
+            static_cast<std::uint64_t>(info.st_size),        static_cast<std::int64_t>(info.st_mtim.tv_sec),
             static_cast<std::int64_t>(info.st_mtim.tv_nsec), static_cast<std::int64_t>(info.st_ctim.tv_sec),
             static_cast<std::int64_t>(info.st_ctim.tv_nsec)};
 }
 
-} // namespace
-
-FileIdentity identity_of(const std::string& path)
+EntryKind kind_from_mode(mode_t mode)
 {
-    if (const int error = injected_error(SystemOperation::Open, path))
-        throw_errno(error);
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
-        throw_errno(errno);
-    return identity_from_stat(info);
+    if (S_ISREG(mode))
+        return EntryKind::RegularFile;
+    if (S_ISDIR(mode))
+        return EntryKind::Folder;
+    if (S_ISLNK(mode))
+        return EntryKind::Link;
+    return EntryKind::Other;
 }
+
+int errno_of(long result) { return result == 0 ? 0 : errno; }
+
+long renameat2(const std::string& source, const std::string& target, unsigned flags)
+{
+    return ::syscall(SYS_renameat2, AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), flags);
+}
+
+} // namespace
 
 FaultHook set_fault_hook(FaultHook hook)
 {
@@ -50,75 +72,343 @@ int injected_error(SystemOperation operation, const std::string& path)
     return hook ? hook(operation, path) : 0;
 }
 
-void write_all(int fd, std::string_view data_bytes, const std::string& path)
+FileDescriptor::~FileDescriptor() { discard(); }
+
+FileDescriptor::FileDescriptor(FileDescriptor&& other) noexcept
+    : fd_(other.fd_), path_(std::move(other.path_))
 {
-    if (const int error = injected_error(SystemOperation::Write, path))
-        throw_errno(error);
-    while (!data_bytes.empty()) {
-        const ssize_t n = ::write(fd, data_bytes.data(), data_bytes.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw_errno(errno);
-        }
-        data_bytes.remove_prefix(static_cast<std::size_t>(n));
+    other.fd_ = -1;
+}
+
+FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept
+{
+    if (this != &other) {
+        discard();
+        fd_ = other.fd_;
+        path_ = std::move(other.path_);
+        other.fd_ = -1;
     }
+    return *this;
 }
 
-std::string program_folder()
+void FileDescriptor::close()
 {
-    std::string path(4096, '\0');
-    const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size());
-    if (n <= 0)
-        return ".";
-    path.resize(static_cast<std::size_t>(n));
-    const auto cut = path.rfind('/');
-    return cut == 0 ? "/" : path.substr(0, cut);
-}
-
-ReadableFile::ReadableFile(const std::string& path)
-    : path_(path)
-{
-    if (const int error = injected_error(SystemOperation::Open, path))
-        throw_errno(error);
-    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd_ < 0)
-        throw_errno(errno);
-    struct stat info {};
-    if (::fstat(fd_, &info) != 0) {
-        const int error = errno;
-        ::close(fd_);
+        return;
+    const int fd = fd_;
+    fd_ = -1;
+    if (const int error = injected_error(SystemOperation::Close, path_)) {
+        ::close(fd);
         throw_errno(error);
     }
-    if (!S_ISREG(info.st_mode)) {
-        ::close(fd_);
-        throw Error(ErrorNumber::PathFileAccessError);
-    }
-    identity_ = identity_from_stat(info);
+    // Never repeated: after EINTR the descriptor is closed all the same.
+    if (::close(fd) != 0 && errno != EINTR)
+        throw_errno(errno);
 }
 
-ReadableFile::~ReadableFile()
+void FileDescriptor::discard() noexcept
 {
     if (fd_ >= 0)
         ::close(fd_);
+    fd_ = -1;
+}
+
+FileDescriptor open_file(const std::string& path, int flags, mode_t mode)
+{
+    const int fd = system_call(SystemOperation::Open, path, [&] { return ::open(path.c_str(), flags | O_CLOEXEC, mode); });
+    if (fd < 0)
+        throw_errno(errno);
+    return {fd, path};
+}
+
+FileDescriptor create_unique_file(std::string& path_template, int suffix_length)
+{
+    const int fd = system_call(SystemOperation::Open, path_template,
+                               [&] { return ::mkostemps(path_template.data(), suffix_length, O_CLOEXEC); });
+    if (fd < 0)
+        throw_errno(errno);
+    return {fd, path_template};
+}
+
+bool status_of(const std::string& path, bool follow_links, struct stat& info)
+{
+    return system_call(SystemOperation::Examine, path, [&] {
+               return follow_links ? ::stat(path.c_str(), &info) : ::lstat(path.c_str(), &info);
+           }) == 0;
+}
+
+FileIdentity identity_of(const std::string& path)
+{
+    struct stat info {};
+    if (!status_of(path, true, info))
+        throw_errno(errno);
+    return identity_from_stat(info);
+}
+
+FileIdentity identity_of(const FileDescriptor& file)
+{
+    struct stat info {};
+    if (system_call(SystemOperation::Examine, file.path(), [&] { return ::fstat(file.get(), &info); }) != 0)
+        throw_errno(errno);
+    return identity_from_stat(info);
+}
+
+EntryKind entry_kind(const std::string& path)
+{
+    struct stat info {};
+    if (!status_of(path, false, info))
+        return EntryKind::Missing;
+    return kind_from_mode(info.st_mode);
+}
+
+bool entry_exists(const std::string& path) { return entry_kind(path) != EntryKind::Missing; }
+
+std::optional<std::string> link_target(const std::string& path)
+{
+    std::string target(PATH_MAX, '\0');
+    const ssize_t length = system_call(SystemOperation::Examine, path,
+                                       [&] { return ::readlink(path.c_str(), target.data(), target.size()); });
+    if (length <= 0 || static_cast<std::size_t>(length) >= target.size())
+        return std::nullopt;
+    target.resize(static_cast<std::size_t>(length));
+    return target;
+}
+
+std::string resolved_path(const std::string& path)
+{
+    char* resolved = nullptr;
+    const int result = system_call(SystemOperation::Examine, path, [&] {
+        resolved = ::realpath(path.c_str(), nullptr);
+        return resolved == nullptr ? -1 : 0;
+    });
+    if (result != 0)
+        throw_errno(errno);
+    std::string text = resolved;
+    std::free(resolved);
+    return text;
+}
+
+void write_all(const FileDescriptor& file, std::string_view data)
+{
+    while (!data.empty()) {
+        const ssize_t n = system_call(SystemOperation::Write, file.path(),
+                                      [&] { return ::write(file.get(), data.data(), data.size()); });
+        if (n < 0)
+            throw_errno(errno);
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+std::size_t read_at(const FileDescriptor& file, std::uint64_t offset, unsigned char* target, std::size_t count)
+{
+    const ssize_t n = system_call(SystemOperation::Read, file.path(), [&] {
+        return ::pread(file.get(), target, count, static_cast<off_t>(offset));
+    });
+    if (n < 0)
+        throw_errno(errno);
+    return static_cast<std::size_t>(n);
+}
+
+void sync_file(const FileDescriptor& file)
+{
+    if (system_call(SystemOperation::Sync, file.path(), [&] { return ::fsync(file.get()); }) != 0)
+        throw_errno(errno);
+}
+
+void sync_folder(const std::string& folder)
+{
+    const FileDescriptor handle = open_file(folder, O_RDONLY | O_DIRECTORY);
+    // Some file systems cannot flush a folder; the data is safe anyway.
+    if (system_call(SystemOperation::Sync, folder, [&] { return ::fsync(handle.get()); }) != 0 && errno != EINVAL
+        && errno != EROFS)
+        throw_errno(errno);
+}
+
+void set_mode(const FileDescriptor& file, mode_t mode)
+{
+    if (system_call(SystemOperation::Write, file.path(), [&] { return ::fchmod(file.get(), mode); }) != 0)
+        throw_errno(errno);
+}
+
+int rename_without_replacing(const std::string& source, const std::string& target, SystemOperation operation,
+                             const std::string& hook_path)
+{
+    const long result = system_call(operation, hook_path, [&] { return renameat2(source, target, RENAME_NOREPLACE); });
+    const int error = errno_of(result);
+    if (error != EINVAL && error != ENOSYS && error != EOPNOTSUPP)
+        return error;
+    // A file system without the no-replace flag. The entry is first renamed
+    // to a private name of its own folder, so that whatever another process
+    // puts at source meanwhile is never touched; a hard link, which fails on
+    // an existing name just the same, then gives it its new name.
+    std::string private_name = source + ".cartonym-move-XXXXXX";
+    create_unique_file(private_name).discard();
+    const auto call = [&](auto&& step) { return errno_of(system_call(operation, hook_path, step)); };
+    if (const int rename_error = call([&] { return ::rename(source.c_str(), private_name.c_str()); })) {
+        ::unlink(private_name.c_str());
+        return rename_error;
+    }
+    if (const int link_error = call([&] { return ::link(private_name.c_str(), target.c_str()); })) {
+        // Back to its name, unless someone took that name meanwhile: then
+        // it keeps the private name, and nothing is lost.
+        if (::link(private_name.c_str(), source.c_str()) == 0)
+            ::unlink(private_name.c_str());
+        return link_error == EPERM ? error : link_error;
+    }
+    ::unlink(private_name.c_str());
+    return 0;
+}
+
+int exchange_names(const std::string& first, const std::string& second)
+{
+    return errno_of(system_call(SystemOperation::Move, second, [&] { return renameat2(first, second, RENAME_EXCHANGE); }));
+}
+
+void rename_replacing(const std::string& source, const std::string& target)
+{
+    if (system_call(SystemOperation::Move, target, [&] { return ::rename(source.c_str(), target.c_str()); }) != 0)
+        throw_errno(errno);
+}
+
+int create_link(const std::string& target, const std::string& path)
+{
+    return errno_of(system_call(SystemOperation::Move, path, [&] { return ::symlink(target.c_str(), path.c_str()); }));
+}
+
+int create_hard_link(const std::string& existing, const std::string& path)
+{
+    return errno_of(system_call(SystemOperation::Move, path, [&] { return ::link(existing.c_str(), path.c_str()); }));
+}
+
+int remove_name(const std::string& path)
+{
+    return errno_of(system_call(SystemOperation::Delete, path, [&] { return ::unlink(path.c_str()); }));
+}
+
+int make_folder(const std::string& path)
+{
+    return errno_of(system_call(SystemOperation::CreateFolder, path, [&] { return ::mkdir(path.c_str(), 0777); }));
+}
+
+int remove_empty_folder(const std::string& path)
+{
+    return errno_of(system_call(SystemOperation::RemoveFolder, path, [&] { return ::rmdir(path.c_str()); }));
+}
+
+Directory::Directory(const std::string& path)
+    : path_(path)
+{
+    DIR* stream = nullptr;
+    const int result = system_call(SystemOperation::List, path, [&] {
+        stream = ::opendir(path.c_str());
+        return stream == nullptr ? -1 : 0;
+    });
+    if (result != 0)
+        throw_errno(errno);
+    stream_ = stream;
+}
+
+Directory::~Directory()
+{
+    if (stream_ != nullptr)
+        ::closedir(static_cast<DIR*>(stream_));
+}
+
+std::optional<Directory::Entry> Directory::next()
+{
+    errno = 0;
+    const dirent* entry = ::readdir(static_cast<DIR*>(stream_));
+    if (entry == nullptr) {
+        if (errno != 0)
+            throw_errno(errno);
+        return std::nullopt;
+    }
+    Entry result;
+    result.name = entry->d_name;
+    switch (entry->d_type) {
+    case DT_REG: result.kind = EntryKind::RegularFile; break;
+    case DT_DIR: result.kind = EntryKind::Folder; break;
+    case DT_LNK: result.kind = EntryKind::Link; break;
+    case DT_UNKNOWN: result.type_known = false; break;
+    default: result.kind = EntryKind::Other; break;
+    }
+    return result;
+}
+
+bool Directory::leads_to_regular_file(const std::string& name) const
+{
+    struct stat info {};
+    const int fd = ::dirfd(static_cast<DIR*>(stream_));
+    return system_call(SystemOperation::Examine, path_ + "/" + name,
+                       [&] { return ::fstatat(fd, name.c_str(), &info, 0); }) == 0
+        && S_ISREG(info.st_mode);
+}
+
+bool Directory::is_subfolder(const std::string& name) const
+{
+    struct stat info {};
+    const int fd = ::dirfd(static_cast<DIR*>(stream_));
+    return system_call(SystemOperation::Examine, path_ + "/" + name,
+                       [&] { return ::fstatat(fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW); }) == 0
+        && S_ISDIR(info.st_mode);
+}
+
+std::int64_t wall_clock_ns()
+{
+    timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+long process_id() { return static_cast<long>(::getpid()); }
+
+std::string program_folder()
+{
+    std::string path = link_target("/proc/self/exe").value_or(".");
+    const auto cut = path.rfind('/');
+    if (cut == std::string::npos)
+        return ".";
+    return cut == 0 ? "/" : path.substr(0, cut);
+}
+
+std::optional<std::string> environment_variable(const std::string& name)
+{
+    if (const char* value = std::getenv(name.c_str()))
+        return std::string(value);
+    return std::nullopt;
+}
+
+std::optional<std::string> environment_variable_any_case(std::string_view name)
+{
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+        const std::string_view text = *entry;
+        const auto equals = text.find('=');
+        if (equals != std::string_view::npos && ascii_lower(text.substr(0, equals)) == ascii_lower(name))
+            return std::string(text.substr(equals + 1));
+    }
+    return std::nullopt;
+}
+
+ReadableFile::ReadableFile(const std::string& path)
+    : file_(open_file(path, O_RDONLY | O_NONBLOCK | O_NOCTTY))
+{
+    struct stat info {};
+    if (system_call(SystemOperation::Examine, path, [&] { return ::fstat(file_.get(), &info); }) != 0)
+        throw_errno(errno);
+    if (!S_ISREG(info.st_mode))
+        throw Error(ErrorNumber::PathFileAccessError);
+    identity_ = identity_from_stat(info);
 }
 
 void ReadableFile::read_at(std::uint64_t offset, unsigned char* target, std::size_t count) const
 {
     std::memset(target, 0, count);
-    if (const int error = injected_error(SystemOperation::Read, path_))
-        throw_errno(error);
-    std::size_t read_count = 0;
-    while (read_count < count) {
-        const ssize_t n = ::pread(fd_, target + read_count, count - read_count, static_cast<off_t>(offset + read_count));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw_errno(errno);
-        }
+    std::size_t done = 0;
+    while (done < count) {
+        const std::size_t n = cartonym::read_at(file_, offset + done, target + done, count - done);
         if (n == 0)
             break; // end of file: the rest stays 0
-        read_count += static_cast<std::size_t>(n);
+        done += n;
     }
 }
 

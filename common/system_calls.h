@@ -1,16 +1,25 @@
-// File-system primitives of the core, all behind one seam: before each
-// system call the installed hook may answer with an errno, and the operation
-// then fails with that error instead. Tests use it to fail the n-th operation.
+// The one seam between the program and the operating system. Every system
+// call of the program goes through system_call() in this folder: it first
+// asks the installed fault hook, which may answer with an errno that the
+// call then fails with, and it repeats a call interrupted by a signal where
+// repeating is right. Tests use the hook to fail the n-th operation of any
+// kind. Descriptors and folder streams have one owner each.
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
+
+struct stat;
 
 namespace cartonym {
 
+// The kind of an operation, as the fault hook sees it.
 enum class SystemOperation {
     Open,
     Read,
@@ -23,6 +32,7 @@ enum class SystemOperation {
     RemoveFolder,
     Delete,
     List,
+    Examine,
 };
 
 // Returns an errno to inject, or 0 to let the operation run.
@@ -34,12 +44,58 @@ FaultHook set_fault_hook(FaultHook hook);
 // The errno the hook injects for this operation, or 0.
 int injected_error(SystemOperation operation, const std::string& path);
 
-// Writes every byte to fd, going on after interruptions; throws Error.
-// Hook: Write (pfad names the file for the hook and nothing else).
-void write_all(int fd, std::string_view data_bytes, const std::string& path);
+// Runs call() behind the hook: an injected errno makes it return -1 with
+// errno set, and a call interrupted by a signal (EINTR) is made again.
+// Only for use inside common/.
+template <typename Call>
+auto system_call(SystemOperation operation, const std::string& path, Call&& call) -> decltype(call())
+{
+    if (const int error = injected_error(operation, path)) {
+        errno = error;
+        return -1;
+    }
+    for (;;) {
+        const auto result = call();
+        if (!(result == -1 && errno == EINTR))
+            return result;
+    }
+}
 
-// The folder that holds the running executable.
-std::string program_folder();
+// The one owner of a file descriptor: closed once, at the latest when the
+// owner goes. close() reports the error of closing; it is never repeated
+// after EINTR (the descriptor is gone either way).
+class FileDescriptor {
+public:
+    FileDescriptor() = default;
+    FileDescriptor(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+    ~FileDescriptor();
+    FileDescriptor(FileDescriptor&& other) noexcept;
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    int get() const { return fd_; }
+    bool is_open() const { return fd_ >= 0; }
+    const std::string& path() const { return path_; }
+
+    // Closes through the hook (Close); throws Error on failure.
+    void close();
+    // Closes without reporting anything: for clean-up on an error path.
+    void discard() noexcept;
+
+private:
+    int fd_ = -1;
+    std::string path_;
+};
+
+// Opens path with open(2) flags (O_CLOEXEC always added); throws Error.
+// Hook: Open.
+FileDescriptor open_file(const std::string& path, int flags, mode_t mode = 0);
+
+// Creates a new file from a mkostemps template ("...XXXXXX" followed by
+// suffix_length more characters), which receives the chosen name; throws
+// Error. Hook: Open.
+FileDescriptor create_unique_file(std::string& path_template, int suffix_length = 0);
 
 // What tells one version of a file from another.
 struct FileIdentity {
@@ -53,30 +109,135 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 
-// The identity of the file at pfad, following links, without opening it;
-// throws Error when it cannot be examined. Hook: Open.
+// The kind of a directory entry without following links.
+enum class EntryKind { Missing, RegularFile, Folder, Link, Other };
+
+// The status of path. follow_links chooses stat or lstat. Returns false
+// with errno set when it fails. Hook: Examine.
+bool status_of(const std::string& path, bool follow_links, struct stat& info);
+
+// The identity of the file at path, following links; throws Error.
 FileIdentity identity_of(const std::string& path);
+FileIdentity identity_of(const FileDescriptor& file);
+
+// The kind of the entry at path (links not followed); Missing when there is
+// none, or when it cannot be examined.
+EntryKind entry_kind(const std::string& path);
+
+// True when something of that name exists (a dangling link counts).
+bool entry_exists(const std::string& path);
+
+// The target of a symbolic link, or nullopt when path is none or cannot be
+// read. Hook: Examine.
+std::optional<std::string> link_target(const std::string& path);
+
+// The absolute path of a folder with every link resolved; throws Error.
+std::string resolved_path(const std::string& path);
+
+// Writes every byte to the file; throws Error. Hook: Write.
+void write_all(const FileDescriptor& file, std::string_view data);
+
+// Reads up to count bytes at offset; returns how many (0 at the end of the
+// file); throws Error. Hook: Read.
+std::size_t read_at(const FileDescriptor& file, std::uint64_t offset, unsigned char* target, std::size_t count);
+
+// Flushes a file, or a folder's entries, to disk; throws Error. A folder
+// whose file system cannot flush folders counts as flushed. Hook: Sync.
+void sync_file(const FileDescriptor& file);
+void sync_folder(const std::string& folder);
+
+// Sets a file's access rights; throws Error. Hook: Write.
+void set_mode(const FileDescriptor& file, mode_t mode);
+
+// Renames without ever replacing; returns 0 or the errno (EEXIST when
+// target exists). A file system without the kernel's no-replace rename
+// gets a hard link and the removal of the old name instead. The hook sees
+// operation with hook_path.
+int rename_without_replacing(const std::string& source, const std::string& target,
+                             SystemOperation operation, const std::string& hook_path);
+
+// Swaps two names atomically; returns 0 or the errno. Hook: Move.
+int exchange_names(const std::string& first, const std::string& second);
+
+// Renames, replacing what target names (only for a file the program wrote
+// itself, such as a new version of the name database); throws Error.
+// Hook: Move.
+void rename_replacing(const std::string& source, const std::string& target);
+
+// Creates a symbolic link; returns 0 or the errno. Hook: Move (path).
+int create_link(const std::string& target, const std::string& path);
+
+// Creates a hard link; returns 0 or the errno. Hook: Move (path).
+int create_hard_link(const std::string& existing, const std::string& path);
+
+// Removes a name (never a folder); returns 0 or the errno. Hook: Delete.
+int remove_name(const std::string& path);
+
+// Creates a folder; returns 0 or the errno. Hook: CreateFolder.
+int make_folder(const std::string& path);
+
+// Removes an empty folder; returns 0 or the errno. Hook: RemoveFolder.
+int remove_empty_folder(const std::string& path);
+
+// The entries of a folder, read one by one; the stream has one owner and
+// is closed when it goes. Hook: List.
+class Directory {
+public:
+    explicit Directory(const std::string& path); // throws Error
+    ~Directory();
+    Directory(const Directory&) = delete;
+    Directory& operator=(const Directory&) = delete;
+
+    struct Entry {
+        std::string name;
+        EntryKind kind = EntryKind::Other; // from the folder; links and unknown types as Link/Other
+        bool type_known = true;            // false when the file system did not tell the type
+    };
+    // The next entry, or nullopt at the end; throws Error.
+    std::optional<Entry> next();
+
+    // True when name, in this folder, leads to a regular file (links
+    // followed) or to a folder (links not followed).
+    bool leads_to_regular_file(const std::string& name) const;
+    bool is_subfolder(const std::string& name) const;
+
+private:
+    void* stream_ = nullptr;
+    std::string path_;
+};
+
+// The wall-clock time in nanoseconds since 1970.
+std::int64_t wall_clock_ns();
+
+// This process's id.
+long process_id();
+
+// The folder that holds the running executable.
+std::string program_folder();
+
+// A variable of the environment, or nullopt.
+std::optional<std::string> environment_variable(const std::string& name);
+
+// The value of the first environment variable whose name equals name
+// without regard to ASCII letter case.
+std::optional<std::string> environment_variable_any_case(std::string_view name);
 
 // A file opened for positioned binary reads. Opening never blocks: the file
 // is opened non-blocking and anything but a regular file (a FIFO, socket or
-// device) is refused with a path/file access error. Closed by the destructor.
+// device) is refused with a path/file access error.
 class ReadableFile {
 public:
     explicit ReadableFile(const std::string& path);
-    ~ReadableFile();
-    ReadableFile(const ReadableFile&) = delete;
-    ReadableFile& operator=(const ReadableFile&) = delete;
 
     std::uint64_t length() const noexcept { return identity_.size; }
     const FileIdentity& identity() const noexcept { return identity_; }
 
-    // Reads anzahl bytes at versatz; bytes beyond the end of the file read as 0.
+    // Reads count bytes at offset; bytes beyond the end of the file read as 0.
     void read_at(std::uint64_t offset, unsigned char* target, std::size_t count) const;
 
 private:
-    int fd_ = -1;
+    FileDescriptor file_;
     FileIdentity identity_;
-    std::string path_;
 };
 
 } // namespace cartonym

@@ -1,6 +1,7 @@
 #include "common/windows1252.h"
 
 #include <array>
+#include <cstdio>
 
 namespace cartonym {
 namespace {
@@ -13,43 +14,9 @@ constexpr std::array<char32_t, 32> upper_code_points = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-// Decodes one UTF-8 sequence at pos; returns false for a malformed one.
-bool decode_utf8(std::string_view text, std::size_t& pos, char32_t& character)
+bool is_control_character(char32_t character)
 {
-    const auto first_byte = static_cast<unsigned char>(text[pos]);
-    int continuation_bytes = 0;
-    char32_t minimum = 0;
-    if (first_byte < 0x80) {
-        character = first_byte;
-        ++pos;
-        return true;
-    } else if ((first_byte & 0xE0) == 0xC0) {
-        character = first_byte & 0x1F;
-        continuation_bytes = 1;
-        minimum = 0x80;
-    } else if ((first_byte & 0xF0) == 0xE0) {
-        character = first_byte & 0x0F;
-        continuation_bytes = 2;
-        minimum = 0x800;
-    } else if ((first_byte & 0xF8) == 0xF0) {
-        character = first_byte & 0x07;
-        continuation_bytes = 3;
-        minimum = 0x10000;
-    } else {
-        return false;
-    }
-    if (pos + static_cast<std::size_t>(continuation_bytes) >= text.size())
-        return false;
-    for (int i = 1; i <= continuation_bytes; ++i) {
-        const auto continuation = static_cast<unsigned char>(text[pos + i]);
-        if ((continuation & 0xC0) != 0x80)
-            return false;
-        character = (character << 6) | (continuation & 0x3F);
-    }
-    if (character < minimum || character > 0x10FFFF || (character >= 0xD800 && character <= 0xDFFF))
-        return false;
-    pos += continuation_bytes + 1;
-    return true;
+    return character < 0x20 || (character >= 0x7F && character <= 0x9F);
 }
 
 } // namespace
@@ -115,6 +82,83 @@ std::optional<std::string> cp1252_from_utf8(std::string_view text)
         result += static_cast<char>(*byte);
     }
     return result;
+}
+
+bool decode_utf8(std::string_view text, std::size_t& pos, char32_t& character)
+{
+    const auto first_byte = static_cast<unsigned char>(text[pos]);
+    int continuation_bytes = 0;
+    char32_t minimum = 0;
+    if (first_byte < 0x80) {
+        character = first_byte;
+        ++pos;
+        return true;
+    } else if ((first_byte & 0xE0) == 0xC0) {
+        character = first_byte & 0x1F;
+        continuation_bytes = 1;
+        minimum = 0x80;
+    } else if ((first_byte & 0xF0) == 0xE0) {
+        character = first_byte & 0x0F;
+        continuation_bytes = 2;
+        minimum = 0x800;
+    } else if ((first_byte & 0xF8) == 0xF0) {
+        character = first_byte & 0x07;
+        continuation_bytes = 3;
+        minimum = 0x10000;
+    } else {
+        return false;
+    }
+    if (pos + static_cast<std::size_t>(continuation_bytes) >= text.size())
+        return false;
+    for (int i = 1; i <= continuation_bytes; ++i) {
+        const auto continuation = static_cast<unsigned char>(text[pos + i]);
+        if ((continuation & 0xC0) != 0x80)
+            return false;
+        character = (character << 6) | (continuation & 0x3F);
+    }
+    if (character < minimum || character > 0x10FFFF || (character >= 0xD800 && character <= 0xDFFF))
+        return false;
+    pos += continuation_bytes + 1;
+    return true;
+}
+
+
+std::string ascii_lower(std::string_view text)
+{
+    std::string lower(text);
+    for (char& character : lower) {
+        if (character >= 'A' && character <= 'Z')
+            character = static_cast<char>(character - 'A' + 'a');
+    }
+    return lower;
+}
+
+std::string escaped_file_name(std::string_view name)
+{
+    std::string text;
+    std::size_t pos = 0;
+    char buffer[16];
+    while (pos < name.size()) {
+        char32_t character = 0;
+        if (!decode_utf8(name, pos, character)) {
+            std::snprintf(buffer, sizeof buffer, "\\x%02X", static_cast<unsigned>(static_cast<unsigned char>(name[pos])));
+            text += buffer;
+            ++pos;
+            continue;
+        }
+        if (character == '\\') {
+            text += "\\\\";
+            continue;
+        }
+        const auto byte = cp1252_from_code_point(character);
+        if (byte && !is_control_character(character)) {
+            text += static_cast<char>(*byte);
+            continue;
+        }
+        std::snprintf(buffer, sizeof buffer, "\\u{%04X}", static_cast<unsigned>(character));
+        text += buffer;
+    }
+    return text;
 }
 
 } // namespace cartonym

@@ -26,4 +26,24 @@ std::optional<std::string> cp1252_from_utf8(std::string_view text);
 // Appends the UTF-8 form of a code point.
 void append_utf8(std::string& target, char32_t character);
 
+// Decodes one well-formed UTF-8 sequence at pos (shortest form, no
+// surrogates, at most U+10FFFF) and moves pos past it; false leaves pos
+// unchanged.
+bool decode_utf8(std::string_view text, std::size_t& pos, char32_t& character);
+
+// The text with the ASCII letters A to Z folded to lower case; every other
+// byte stays. The one case fold of the program (folder order, corrections,
+// the temporary folder's variable name).
+std::string ascii_lower(std::string_view text);
+
+// A file-system name (UTF-8, possibly malformed) as Windows-1252 text for the
+// log and the messages, without losing anything: every character the code
+// page has stands as itself, except these escapes:
+//   "\\"        a backslash
+//   "\xHH"      a byte that is not part of valid UTF-8 (two hex digits)
+//   "\u{HHHH}"  a control character (U+0000 to U+001F, U+007F to U+009F) or a
+//               character the code page lacks (four to six hex digits)
+// Hex digits are uppercase.
+std::string escaped_file_name(std::string_view name);
+
 } // namespace cartonym

@@ -3,7 +3,6 @@
 #include "common/error.h"
 #include "naming/file_names.h"
 
-#include <ctime>
 
 namespace cartonym {
 
@@ -49,10 +48,7 @@ namespace {
 // True while the modification time lies less than two seconds back.
 bool is_fresh(const FileIdentity& identity)
 {
-    timespec now_ts {};
-    ::clock_gettime(CLOCK_REALTIME, &now_ts);
-    const std::int64_t age_ns = (static_cast<std::int64_t>(now_ts.tv_sec) - identity.mtime_s) * 1000000000
-        + (static_cast<std::int64_t>(now_ts.tv_nsec) - identity.mtime_ns);
+    const std::int64_t age_ns = wall_clock_ns() - (identity.mtime_s * 1000000000 + identity.mtime_ns);
     return age_ns < 2000000000;
 }
 

@@ -12,6 +12,12 @@ inline constexpr char path_separator = '\\';
 inline constexpr char path_separator = '/';
 #endif
 
+// The output folders of a batch run and the game list's name.
+inline constexpr const char* renamed_folder_name = "Renamed_SNES_ROMs";
+inline constexpr const char* unknown_folder_name = "Unknown_ROMs";
+inline constexpr const char* duplicates_folder_name = "Duplicates";
+inline constexpr const char* game_list_name = "games.htm";
+
 // "" when the folder path already ends in the separator (a root folder),
 // otherwise the separator.
 std::string Trenner(const std::string& folder);

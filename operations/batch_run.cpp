@@ -1,6 +1,7 @@
 #include "operations/batch_run.h"
 
 #include "analysis/rom_analysis.h"
+#include "common/windows1252.h"
 #include "common/program_info.h"
 #include "naming/file_names.h"
 #include "naming/name_database.h"
@@ -15,9 +16,9 @@
 namespace cartonym {
 namespace {
 
-constexpr const char* duplicates_folder = "Duplicates";
-constexpr const char* unknown_folder = "Unknown_ROMs";
-constexpr const char* renamed_folder = "Renamed_SNES_ROMs";
+constexpr const char* duplicates_folder = duplicates_folder_name;
+constexpr const char* unknown_folder = unknown_folder_name;
+constexpr const char* renamed_folder = renamed_folder_name;
 
 // One run with its state. Every step goes through step, which applies the
 // run's failure rules: a path/file access error (75) passes the step over,
@@ -249,7 +250,7 @@ BatchResult Run::run()
             // A run without any image leaves no game list in the folder.
             step([&] {
                 try {
-                    delete_file(output_path(renamed_folder, "games.htm"));
+                    delete_file(output_path(renamed_folder, game_list_name));
                 } catch (const Error& error) {
                     if (error.number() != ErrorNumber::FileNotFound)
                         throw;

@@ -12,4 +12,12 @@ namespace cartonym {
 // when the folder cannot be read.
 std::vector<std::string> list_files(const std::string& folder);
 
+// The folder's non-hidden sub-folders (links are not followed), in the same
+// order. Throws Error when the folder cannot be read.
+std::vector<std::string> list_subfolders(const std::string& folder);
+
+// True when path names a folder (following links). Throws Error when it
+// cannot be examined.
+bool is_folder(const std::string& path);
+
 } // namespace cartonym

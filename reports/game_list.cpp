@@ -11,7 +11,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-extern char** environ;
 
 namespace cartonym {
 namespace {
@@ -33,21 +32,6 @@ std::string news_text()
         + program_info::sister_program_name
         + "</a>. New versions and name database updates are announced at <a href=\"" + program_info::news_page
         + "\">our news page</a>.";
-}
-
-bool equal_ignoring_ascii_case(const char* a, const char* b, std::size_t length)
-{
-    for (std::size_t i = 0; i < length; ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -106,19 +90,17 @@ std::string game_list_end_text()
 
 std::string temporary_folder()
 {
-    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
-        const char* text = *entry;
-        if (equal_ignoring_ascii_case(text, "temp=", 5))
-            return text + 5;
-    }
-    if (const char* tmpdir = std::getenv("TMPDIR"))
-        return tmpdir;
+    // An empty value names no folder: it counts as unset.
+    if (auto temp = environment_variable_any_case("temp"); temp && !temp->empty())
+        return *temp;
+    if (auto tmpdir = environment_variable("TMPDIR"); tmpdir && !tmpdir->empty())
+        return *tmpdir;
     return "/tmp";
 }
 
-std::string game_list_working_file()
+std::string game_list_working_file_template()
 {
-    return join_path(temporary_folder(), "games.htm");
+    return join_path(temporary_folder(), "cartonym-" + std::to_string(process_id()) + "-XXXXXX-" + game_list_name);
 }
 
 GameList::~GameList()
@@ -129,18 +111,13 @@ GameList::~GameList()
 void GameList::Schreibe_listenkopf()
 {
     close();
-    working_file_ = game_list_working_file();
-    if (const int error = injected_error(SystemOperation::Open, working_file_))
-        throw_errno(error);
-    // A fresh file in place of a leftover: in a shared temporary folder a
-    // planted link must never lead the list into someone else's file.
-    if (::unlink(working_file_.c_str()) != 0 && errno != ENOENT && errno != EPERM && errno != EACCES)
-        throw_errno(errno);
-    fd_ = ::open(working_file_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd_ < 0)
-        throw_errno(errno);
+    // A private file of this run, created exclusively under a name no one
+    // else uses: parallel runs and other users of a shared temporary folder
+    // never meet, and no file of anyone else is touched.
+    working_file_ = game_list_working_file_template();
+    file_ = create_unique_file(working_file_, static_cast<int>(std::string_view(game_list_name).size()) + 1);
     try {
-        write(game_list_head_text());
+        write_all(file_, game_list_head_text());
     } catch (...) {
         close();
         throw;
@@ -151,7 +128,7 @@ void GameList::Schreibe_listenzeile(const GameListRow& line)
 {
     if (!is_open())
         throw Error(ErrorNumber::BadFileName);
-    write(game_list_row_text(line));
+    write_all(file_, game_list_row_text(line));
 }
 
 void GameList::Schreibe_listenende(const std::string& folder)
@@ -159,50 +136,47 @@ void GameList::Schreibe_listenende(const std::string& folder)
     if (!is_open())
         return;
     try {
-        write(game_list_end_text());
-        if (const int error = injected_error(SystemOperation::Close, working_file_)) {
-            close();
-            throw_errno(error);
-        }
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0)
-            throw_errno(errno);
+        write_all(file_, game_list_end_text());
+        file_.close();
     } catch (const Error&) {
         close();
         return;
     }
-    const std::string target = join_path(folder, "Renamed_SNES_ROMs/games.htm");
+    const std::string target = join_path(folder, std::string(renamed_folder_name) + path_separator + game_list_name);
     // Bounded, so that a name that keeps coming back cannot hold the run.
     for (int attempt = 0; attempt < 10; ++attempt) {
         try {
             move_across_file_systems(working_file_, target);
+            working_file_.clear();
             return;
         } catch (const Error& error) {
-            if (error.number() != ErrorNumber::FileAlreadyExists)
+            if (error.number() != ErrorNumber::FileAlreadyExists) {
+                close();
                 return;
+            }
         }
         // The list of an earlier run: it makes room for this one. A file
         // that has gone meanwhile is just as good.
         try {
             delete_file(target);
         } catch (const Error& error) {
-            if (error.number() != ErrorNumber::FileNotFound)
+            if (error.number() != ErrorNumber::FileNotFound) {
+                close();
                 throw;
+            }
         }
     }
+    close();
 }
 
 void GameList::close()
 {
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = -1;
-}
-
-void GameList::write(const std::string& text)
-{
-    write_all(fd_, text, working_file_);
+    file_.discard();
+    // The working file is this run's own: a list that is not placed is
+    // removed, so that nothing is left behind in the temporary folder.
+    if (!working_file_.empty())
+        remove_name(working_file_);
+    working_file_.clear();
 }
 
 } // namespace cartonym

@@ -4,6 +4,8 @@
 // byte without a disk.
 #pragma once
 
+#include "common/system_calls.h"
+
 #include <string>
 
 namespace cartonym {
@@ -22,12 +24,12 @@ std::string game_list_row_text(const GameListRow& line);
 std::string game_list_end_text();
 
 // The temporary folder: the environment variable "temp" with its name matched
-// without regard to letter case (its value as it stands, even ""); when there
-// is none, TMPDIR, and without that /tmp.
+// without regard to letter case; when there is none or it is empty, TMPDIR,
+// and without that /tmp.
 std::string temporary_folder();
 
-// The working file: the temporary folder, its separator and "games.htm".
-std::string game_list_working_file();
+// The pattern of a run's private working file in the temporary folder.
+std::string game_list_working_file_template();
 
 // The list while a run writes it: at most one open stream, closed by the
 // destructor without placing the page.
@@ -38,9 +40,9 @@ public:
     GameList(const GameList&) = delete;
     GameList& operator=(const GameList&) = delete;
 
-    // Creates the working file afresh (a leftover one, or a link of that
-    // name, is removed first, never written through) and writes the head.
-    // Failures throw Error; the list is then closed.
+    // Creates the run's own working file in the temporary folder, under a
+    // new unique name, and writes the head. Failures throw Error; the list
+    // is then closed.
     void Schreibe_listenkopf();
 
     // Appends one row; Error 52 when no list is open, like a write to a
@@ -51,19 +53,18 @@ public:
     // and "Renamed_SNES_ROMs/games.htm", also across file systems. An
     // existing games.htm there is deleted and the move repeated; only a
     // failure of that deletion is thrown. Every other failure ends the
-    // operation silently and the page stays in the temporary folder.
+    // operation silently; the working file is then removed.
     void Schreibe_listenende(const std::string& folder);
 
-    // Closes a begun list without the end and without placing it.
+    // Closes a begun list without the end and without placing it, and
+    // removes its working file.
     void close();
 
-    bool is_open() const { return fd_ >= 0; }
+    bool is_open() const { return file_.is_open(); }
     const std::string& working_file() const { return working_file_; }
 
 private:
-    void write(const std::string& text);
-
-    int fd_ = -1;
+    FileDescriptor file_;
     std::string working_file_;
 };
 

@@ -1,5 +1,7 @@
 #include "tests/testsupport.h"
 
+#include "common/windows1252.h"
+
 #include "fixtures/rom_builder.h"
 
 #include <cctype>
@@ -15,6 +17,71 @@
 extern char** environ;
 
 namespace cartonym::test {
+namespace {
+
+int hex_digit_value(char character)
+{
+    if (character >= '0' && character <= '9')
+        return character - '0';
+    if (character >= 'A' && character <= 'F')
+        return character - 'A' + 10;
+    return -1;
+}
+
+
+} // namespace
+
+std::optional<std::string> file_name_from_escaped(std::string_view text)
+{
+    std::string name;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const char character = text[pos];
+        if (character != '\\') {
+            append_utf8(name, code_point_from_cp1252(static_cast<unsigned char>(character)));
+            ++pos;
+            continue;
+        }
+        if (pos + 1 >= text.size())
+            return std::nullopt;
+        const char kind = text[pos + 1];
+        if (kind == '\\') {
+            name += '\\';
+            pos += 2;
+        } else if (kind == 'x') {
+            if (pos + 4 > text.size())
+                return std::nullopt;
+            const int high = hex_digit_value(text[pos + 2]);
+            const int low = hex_digit_value(text[pos + 3]);
+            if (high < 0 || low < 0)
+                return std::nullopt;
+            name += static_cast<char>(high * 16 + low);
+            pos += 4;
+        } else if (kind == 'u') {
+            if (pos + 2 >= text.size() || text[pos + 2] != '{')
+                return std::nullopt;
+            const auto end_pos = text.find('}', pos + 3);
+            if (end_pos == std::string_view::npos || end_pos - (pos + 3) < 4 || end_pos - (pos + 3) > 6)
+                return std::nullopt;
+            char32_t value = 0;
+            for (std::size_t i = pos + 3; i < end_pos; ++i) {
+                const int digit = hex_digit_value(text[i]);
+                if (digit < 0)
+                    return std::nullopt;
+                value = value * 16 + static_cast<char32_t>(digit);
+            }
+            if (value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+                return std::nullopt;
+            append_utf8(name, value);
+            pos = end_pos + 1;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return name;
+}
+
+
 
 TempFolder::TempFolder()
 {

@@ -9,11 +9,17 @@
 
 #include <filesystem>
 #include <map>
+#include <optional>
+#include <string_view>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace cartonym::test {
+
+// A file-system name back from its escaped Windows-1252 form (the reverse of
+// escaped_file_name); nullopt for a malformed escape.
+std::optional<std::string> file_name_from_escaped(std::string_view text);
 
 // A fresh folder below the system's temporary folder, removed afterwards.
 class TempFolder {

@@ -268,7 +268,7 @@ TEST(HostileEntries, AnUnreadableFileStopsTheRunNamingItAndLosesNothing)
         EXPECT_EQ(e.counts, (Counts{2, 1, 0, 0, 0}));
         EXPECT_EQ(u.tree(), after_stop({{"beta.smc", Image(Gamma)}, {"zeta.smc", Image(Riddle)}}));
         // The begun list was closed and not placed.
-        EXPECT_EQ(full_tree(u.temp_folder), (Tree{{"games.htm", Content(game_list_head_text() + game_list_row_text(row_alpha))}}));
+        EXPECT_TRUE(full_tree(u.temp_folder).empty());
     }
 }
 

@@ -194,7 +194,7 @@ TEST(Batchrun, OnlyNonImagesLeaveTheFolderAsItWasAndRemoveAnEarlierList)
     EXPECT_EQ(Counts(result), (Z{1, 0, 0, 0, 0}));
     EXPECT_EQ(u.tree(), before);
     EXPECT_EQ(std::distance(fs::directory_iterator(u.F), fs::directory_iterator()), 2) << "no folder left behind";
-    EXPECT_EQ(u.temp_tree(), (Tree{{"games.htm", Page({})}})) << "not placed, the folder had gone";
+    EXPECT_TRUE(u.temp_tree().empty()) << "not placed, the folder had gone: removed";
     EXPECT_EQ(u.messages, (std::vector{std::tuple{"Cartonym Message:"s, "Batchrun finished !"s, MessageIcon::Information}}));
     // A folder that holds files stays; an earlier list in it goes.
     u.file(A, build_rom(Alpha));
@@ -220,7 +220,7 @@ TEST(Batchrun, EmptyFolderOrOnlySubFoldersCreateNothing)
         EXPECT_EQ(std::distance(fs::directory_iterator(u.F), fs::directory_iterator()), with_subfolders ? 2 : 0);
         EXPECT_EQ(u.status, std::vector<std::string>{"There are no files in this directory !"});
         EXPECT_EQ(u.messages, (std::vector{std::tuple{"Attention !"s, "There are no files in this directory !"s, MessageIcon::Information}}));
-        EXPECT_EQ(u.temp_tree(), (Tree{{"games.htm", game_list_head_text()}})) << "begun, closed, not placed";
+        EXPECT_TRUE(u.temp_tree().empty()) << "begun, closed, not placed: removed";
     }
 }
 
@@ -248,7 +248,7 @@ TEST(Batchrun, FailureStopsTheRunAndTheNextRunWorks)
     // Nothing after the failure: the folders stay, even the unused ones; the list is closed but not placed.
     EXPECT_EQ(u.tree(), (Tree{{A, build_rom(Alpha)}, {"alpha.smc", build_rom(alpha_long)}, {"mystery.smc", build_rom(Riddle)}}));
     EXPECT_TRUE(fs::is_directory(u.F + "/Duplicates") && fs::is_directory(u.F + "/Unknown_ROMs"));
-    EXPECT_EQ(u.temp_tree(), (Tree{{"games.htm", game_list_head_text() + game_list_row_text(row_alpha)}}));
+    EXPECT_TRUE(u.temp_tree().empty());
 
     EXPECT_EQ(Counts(u.run()), (Z{2, 0, 0, 1, 1}));
     EXPECT_EQ(u.tree(), (Tree{{A, build_rom(Alpha)}, {R + "games.htm", Page({row_alpha})}, {"Duplicates/alpha.smc", build_rom(alpha_long)},

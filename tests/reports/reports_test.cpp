@@ -3,6 +3,7 @@
 #include "common/error.h"
 #include "common/program_info.h"
 #include "fixtures/rom_builder.h"
+#include "common/windows1252.h"
 #include "reports/game_list.h"
 #include "reports/unknown_log.h"
 #include "tests/testsupport.h"
@@ -105,17 +106,17 @@ TEST(GameListText, TemporaryFolder)
         std::vector<std::pair<std::string, std::string>> environment;
         const char *folder, *working_file;
     } cases[] = {
-        {{{"temp", "/a/b"}, {"TMPDIR", "/x"}}, "/a/b", "/a/b/games.htm"},
-        {{{"TEMP", "/a/b/"}}, "/a/b/", "/a/b/games.htm"},
-        {{{"TeMp", "/c"}}, "/c", "/c/games.htm"},
-        {{{"temp", ""}, {"TMPDIR", "/x"}}, "", "/games.htm"},
-        {{{"TMPDIR", "/x/"}, {"TEMPO", "/no"}}, "/x/", "/x/games.htm"},
-        {{}, "/tmp", "/tmp/games.htm"},
+        {{{"temp", "/a/b"}, {"TMPDIR", "/x"}}, "/a/b", "/a/b/cartonym-"},
+        {{{"TEMP", "/a/b/"}}, "/a/b/", "/a/b/cartonym-"},
+        {{{"TeMp", "/c"}}, "/c", "/c/cartonym-"},
+        {{{"temp", ""}, {"TMPDIR", "/x"}}, "/x", "/x/cartonym-"}, // empty counts as unset
+        {{{"TMPDIR", "/x/"}, {"TEMPO", "/no"}}, "/x/", "/x/cartonym-"},
+        {{}, "/tmp", "/tmp/cartonym-"},
     };
     for (const auto& case_ : cases) {
         const TempEnvironment environment(case_.environment);
         EXPECT_EQ(temporary_folder(), case_.folder);
-        EXPECT_EQ(game_list_working_file(), case_.working_file);
+        EXPECT_TRUE(game_list_working_file_template().starts_with(case_.working_file));
     }
 }
 
@@ -131,7 +132,6 @@ struct GameListWorld {
         fs::create_directory(temp_folder);
         fs::create_directories(fs::path(F) / "Renamed_SNES_ROMs");
     }
-    std::string working_file() const { return temp_folder + "/games.htm"; }
     std::string target() const { return F + "/Renamed_SNES_ROMs/games.htm"; }
 };
 
@@ -147,7 +147,7 @@ TEST(GameList, WrittenInTheTemporaryFolderThenMovedOverAnEarlierList)
         const ScopedFaultHook hook(across_file_systems ? fail_on(SystemOperation::Move, EXDEV) : FaultHook());
         GameList list;
         list.Schreibe_listenkopf();
-        EXPECT_EQ(read_file(u.working_file()), expected_head);
+        EXPECT_EQ(read_file(list.working_file()), expected_head);
         list.Schreibe_listenzeile(sample_row);
         list.Schreibe_listenende(u.F + "/");
         EXPECT_FALSE(list.is_open());
@@ -156,23 +156,25 @@ TEST(GameList, WrittenInTheTemporaryFolderThenMovedOverAnEarlierList)
     }
 }
 
-TEST(GameList, LeftoverWorkingFileIsReplacedAndALinkNeverFollowed)
+TEST(GameList, EachRunWritesAPrivateFileAndNeverTouchesAnyoneElses)
 {
     GameListWorld u;
-    write_file(u.t / "fremd", "fremde Datei");
-    fs::create_symlink(u.t / "fremd", u.working_file());
-    GameList list;
-    list.Schreibe_listenkopf();
-    EXPECT_FALSE(fs::is_symlink(u.working_file()));
-    EXPECT_EQ(read_file(u.t / "fremd"), "fremde Datei");
-    list.close();
-    write_file(u.working_file(), std::string(100000, 'x'));
-    list.Schreibe_listenkopf();
-    list.close();
-    EXPECT_EQ(read_file(u.working_file()), expected_head);
+    write_file(u.t / "other", "someone else's file");
+    fs::create_symlink(u.t / "other", u.temp_folder + "/games.htm");
+    GameList first, second;
+    first.Schreibe_listenkopf();
+    second.Schreibe_listenkopf();
+    EXPECT_NE(first.working_file(), second.working_file());
+    first.Schreibe_listenzeile(sample_row);
+    second.Schreibe_listenende(u.F);
+    first.Schreibe_listenende(u.F); // the second list is placed; the first finds it and replaces it
+    EXPECT_EQ(tree_of(u.t.path()), (Tree{{"other", "someone else's file"},
+                                          {"roms/Renamed_SNES_ROMs/games.htm",
+                                           expected_head + game_list_row_text(sample_row) + game_list_end_text()}}));
+    EXPECT_TRUE(fs::is_symlink(u.temp_folder + "/games.htm"));
 }
 
-TEST(GameList, UnfinishedOrUnplaceablePageStaysInTheTemporaryFolderSilentlyButAFailedDeletionIsNot)
+TEST(GameList, AnUnfinishedOrUnplaceablePageIsRemovedSilentlyButAFailedDeletionIsNot)
 {
     {
         GameListWorld u;
@@ -180,8 +182,8 @@ TEST(GameList, UnfinishedOrUnplaceablePageStaysInTheTemporaryFolderSilentlyButAF
             GameList list;
             list.Schreibe_listenkopf();
             list.Schreibe_listenzeile(sample_row);
-        } // the destructor closes it
-        EXPECT_EQ(read_file(u.working_file()), expected_head + game_list_row_text(sample_row));
+        } // the destructor closes it and removes the working file
+        EXPECT_TRUE(fs::is_empty(u.temp_folder));
         EXPECT_FALSE(fs::exists(u.target()));
     }
     for (const bool folder_missing : {true, false}) { // or closing fails
@@ -193,7 +195,7 @@ TEST(GameList, UnfinishedOrUnplaceablePageStaysInTheTemporaryFolderSilentlyButAF
         list.Schreibe_listenkopf();
         EXPECT_NO_THROW(list.Schreibe_listenende(u.F));
         EXPECT_FALSE(list.is_open() || fs::exists(u.target()));
-        EXPECT_TRUE(!folder_missing || read_file(u.working_file()) == empty_page);
+        EXPECT_TRUE(fs::is_empty(u.temp_folder));
     }
     GameListWorld u;
     write_file(u.target(), "alte Liste");
@@ -202,7 +204,6 @@ TEST(GameList, UnfinishedOrUnplaceablePageStaysInTheTemporaryFolderSilentlyButAF
     list.Schreibe_listenkopf();
     EXPECT_EQ(error_number_of([&] { list.Schreibe_listenende(u.F); }), 70);
     EXPECT_EQ(read_file(u.target()), "alte Liste");
-    EXPECT_EQ(read_file(u.working_file()), empty_page);
 }
 
 TEST(GameList, HeadAndRowFailuresGoBackToTheCaller)
@@ -256,11 +257,11 @@ TEST(UnknownLog, FileNamesEscapeOnlyWhatTheCodePageCannotHoldAndReverse)
     };
     for (const auto& [file_name, log_text] : cases) {
         EXPECT_EQ(escaped_file_name(file_name), log_text);
-        EXPECT_EQ(file_name_from_escaped(log_text), std::optional<std::string>(file_name));
+        EXPECT_EQ(test::file_name_from_escaped(log_text), std::optional<std::string>(file_name));
     }
     for (const char* text : {"\\", "a\\q", "\\x4", "\\xG1", "\\u{41}", "\\u{1234567}", "\\u{D800}", "\\u{110000}",
                              "\\u0041"})
-        EXPECT_EQ(file_name_from_escaped(text), std::nullopt) << text;
+        EXPECT_EQ(test::file_name_from_escaped(text), std::nullopt) << text;
 }
 
 } // namespace
