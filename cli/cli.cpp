@@ -6,6 +6,7 @@
 #include "common/error.h"
 #include "common/program_info.h"
 #include "common/number_text.h"
+#include "common/system_calls.h"
 #include "naming/file_names.h"
 #include "naming/database_location.h"
 #include "naming/name_database.h"
@@ -107,14 +108,36 @@ const char* outcome_text(BatchOutcome outcome)
     case BatchOutcome::Completed: return "completed";
     case BatchOutcome::NoFiles: return "no_files";
     case BatchOutcome::Failed: return "failed";
+    case BatchOutcome::Interrupted: return "interrupted";
     }
     return "failed";
 }
 
-json batch_object(const BatchResult& result)
+const char* file_outcome_text(FileOutcome outcome)
+{
+    switch (outcome) {
+    case FileOutcome::Renamed: return "renamed";
+    case FileOutcome::AlreadyCorrect: return "already_correct";
+    case FileOutcome::Duplicate: return "duplicate";
+    case FileOutcome::Unknown: return "unknown";
+    case FileOutcome::NotAnImage: return "not_image";
+    case FileOutcome::PassedOver: return "passed_over";
+    }
+    return "passed_over";
+}
+
+// A file-system name exactly, whatever its bytes: the form unknown.log
+// writes (escapes for bytes that are not UTF-8 and for characters the code
+// page lacks), as UTF-8.
+std::string exact_name(const std::string& name) { return as_utf8(escaped_file_name(name)); }
+
+json batch_object(const BatchResult& result, bool dry_run)
 {
     const BatchCounts& counts = result.counts;
-    return {
+    json unknown_escaped = json::array();
+    for (const std::string& name : result.unknown_names)
+        unknown_escaped.push_back(exact_name(name));
+    json object = {
         {"outcome", outcome_text(result.outcome)},
         {"total", counts.total},
         {"roms", counts.roms()},
@@ -122,8 +145,20 @@ json batch_object(const BatchResult& result)
         {"already_correct", counts.already_correct},
         {"duplicates", counts.duplicates},
         {"unknown", result.unknown_names},
+        {"unknown_escaped", unknown_escaped},
         {"message", as_utf8(result.message.text)},
     };
+    if (dry_run) {
+        json plan = json::array();
+        for (const PlannedFile& file : result.plan) {
+            plan.push_back({{"file", file.file},
+                            {"outcome", file_outcome_text(file.outcome)},
+                            {"destination", file.destination.empty() ? json(nullptr) : json(file.destination)}});
+        }
+        object["dry_run"] = true;
+        object["plan"] = std::move(plan);
+    }
+    return object;
 }
 
 // A file name on one output line: a control character (a line break in a
@@ -153,17 +188,24 @@ std::string name_on_one_line(const std::string& name)
 void write_batch_panel(const BatchResult& result, std::ostream& out)
 {
     const BatchCounts& counts = result.counts;
-    out << "Total files in directory: " << decimal_text(counts.total) << '\n'
-        << "SNES ROMs: " << decimal_text(counts.roms()) << '\n'
-        << "ROMs that had alredy the correct filename: " << decimal_text(counts.already_correct) << '\n'
-        << "Successfully renamed: " << decimal_text(counts.renamed) << '\n'
-        << "Duplicates (see subdir Duplicates): " << decimal_text(counts.duplicates) << '\n';
+    out << total_caption << ' ' << decimal_text(counts.total) << '\n'
+        << roms_caption << ' ' << decimal_text(counts.roms()) << '\n'
+        << already_correct_caption << ' ' << decimal_text(counts.already_correct) << '\n'
+        << renamed_caption << ' ' << decimal_text(counts.renamed) << '\n'
+        << duplicates_caption << ' ' << decimal_text(counts.duplicates) << '\n';
     for (const std::string& name : result.unknown_names)
         out << name_on_one_line(name) << '\n';
 }
 
-int run_batch(const std::string& folder, const CommonOptions& options, bool game_list, bool as_json,
-                     std::ostream& out, std::ostream& err, bool stderr_is_terminal)
+struct BatchCommand {
+    std::string folder;
+    bool game_list = false;
+    bool as_json = false;
+    bool dry_run = false;
+};
+
+int run_batch(const BatchCommand& command, const CommonOptions& options, std::ostream& out, std::ostream& err,
+              bool stderr_is_terminal)
 {
     if (!check_database_for_cli(options.database, err))
         return exit_usage;
@@ -181,27 +223,45 @@ int run_batch(const std::string& folder, const CommonOptions& options, bool game
             err << "\rBatchmode: " << percent << " %" << std::flush;
         };
     }
-    const BatchResult result =
-        Batchrun({folder, options.database, options.without_spaces, game_list}, observer);
+    // Ctrl-C and SIGTERM stop the run between two files; what was done so
+    // far is then printed with "Interrupted".
+    catch_interrupt_signals();
+    observer.stop_requested = [] { return caught_interrupt_signal() != 0; };
+    BatchOptions batch_options{command.folder, options.database, options.without_spaces, command.game_list};
+    batch_options.dry_run = command.dry_run;
+    const BatchResult result = Batchrun(batch_options, observer);
     if (display_started)
         err << '\n';
 
     if (result.outcome == BatchOutcome::Failed)
         err << as_utf8(result.message.text) << '\n';
-    if (as_json) {
-        out << json_line(batch_object(result)) << '\n';
+    if (command.as_json) {
+        out << json_line(batch_object(result, command.dry_run)) << '\n';
     } else {
+        if (command.dry_run) {
+            for (const PlannedFile& file : result.plan) {
+                out << name_on_one_line(file.file) << " -> " << file_outcome_text(file.outcome);
+                if (!file.destination.empty())
+                    out << ' ' << name_on_one_line(file.destination);
+                out << '\n';
+            }
+        }
         out << as_utf8(result.message.text) << '\n';
-        if (result.outcome == BatchOutcome::Completed)
+        if (result.outcome == BatchOutcome::Completed || result.outcome == BatchOutcome::Interrupted)
             write_batch_panel(result, out);
     }
     out.flush();
-    return result.outcome == BatchOutcome::Failed ? exit_failure : exit_ok;
+    switch (result.outcome) {
+    case BatchOutcome::Failed: return result.setup_failed ? exit_usage : exit_failure;
+    case BatchOutcome::Interrupted: return 128 + caught_interrupt_signal();
+    default: return exit_ok;
+    }
 }
 
 void add_common_options(CLI::App& command, CommonOptions& options)
 {
-    command.add_option("--db", options.database, "The name database (default: snes.dat beside the program)");
+    command.add_option("--db", options.database, "The name database (default: the user's own, else snes.dat beside the program)")
+        ->check([](const std::string& value) { return value.empty() ? std::string("--db needs a file name") : std::string(); });
     command.add_flag("--no-spaces", options.without_spaces,
                     "Long filenames without spaces: every space of a new name becomes \"_\"");
 }
@@ -221,14 +281,13 @@ int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     add_common_options(*info, options);
     info->add_option("FILE", files, "Image files")->required();
 
-    std::string batch_folder;
-    bool game_list = false;
-    bool as_json = false;
+    BatchCommand batch_command;
     CLI::App* batch = app.add_subcommand("batch", "Sort and rename every image of a folder, as \"Start Batchmode\" does");
     add_common_options(*batch, options);
-    batch->add_flag("--gamelist", game_list, "Create gamelist (games.htm)");
-    batch->add_flag("--json", as_json, "Print the outcome as one JSON object");
-    batch->add_option("FOLDER", batch_folder, "The folder to process")->required();
+    batch->add_flag("--gamelist", batch_command.game_list, "Create gamelist (games.htm)");
+    batch->add_flag("--json", batch_command.as_json, "Print the outcome as one JSON object");
+    batch->add_flag("--dry-run", batch_command.dry_run, "Print what the run would do with every file and change nothing");
+    batch->add_option("FOLDER", batch_command.folder, "The folder to process")->required();
 
     DatabaseCommandLine database_command;
     add_database_commands(app, database_command);
@@ -250,7 +309,7 @@ int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (*info)
         return run_info(files, options, out, err);
     if (*batch)
-        return run_batch(batch_folder, options, game_list, as_json, out, err, stderr_is_terminal);
+        return run_batch(batch_command, options, out, err, stderr_is_terminal);
     return exit_usage;
 }
 

@@ -183,7 +183,8 @@ void add_database_commands(CLI::App& app, DatabaseCommandLine& line)
     line.db->require_subcommand(1);
     const auto database_option = [&](CLI::App* command) {
         command->add_option("--db", line.database,
-                            "The name database (default: the user's own, else snes.dat beside the program)");
+                            "The name database (default: the user's own, else snes.dat beside the program)")
+            ->check([](const std::string& value) { return value.empty() ? std::string("--db needs a file name") : std::string(); });
     };
 
     line.check = line.db->add_subcommand("check", "Report records the lookup cannot use or that give bad names");

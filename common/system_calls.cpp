@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <csignal>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
@@ -352,6 +353,28 @@ bool Directory::is_subfolder(const std::string& name) const
                        [&] { return ::fstatat(fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW); }) == 0
         && S_ISDIR(info.st_mode);
 }
+
+namespace {
+volatile std::sig_atomic_t interrupt_signal = 0;
+
+extern "C" void remember_interrupt(int signal_number)
+{
+    if (interrupt_signal == 0)
+        interrupt_signal = signal_number;
+}
+} // namespace
+
+void catch_interrupt_signals()
+{
+    struct sigaction action {};
+    action.sa_handler = remember_interrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+int caught_interrupt_signal() { return interrupt_signal; }
 
 std::int64_t wall_clock_ns()
 {

@@ -209,6 +209,13 @@ private:
 // The wall-clock time in nanoseconds since 1970.
 std::int64_t wall_clock_ns();
 
+// From now on SIGINT and SIGTERM no longer end the process: the first one
+// is remembered, for the program to stop at the next safe point.
+void catch_interrupt_signals();
+
+// The interrupting signal caught (SIGINT or SIGTERM), or 0.
+int caught_interrupt_signal();
+
 // This process's id.
 long process_id();
 

@@ -18,51 +18,91 @@ inline constexpr const char* no_files_text = "There are no files in this directo
 inline constexpr const char* batch_succeeded_text = "Batchmode finished successfull !";
 inline constexpr const char* batch_finished_text = "Batchrun finished !";
 
+// Receives every change a run makes to the disk, each before it is made,
+// so that the run can be taken back. Failures of the recorder stop the run.
+class RunRecorder {
+public:
+    virtual ~RunRecorder() = default;
+    // An output folder the run has just created.
+    virtual void folder_created(const std::string& path) = 0;
+    // A move about to be made (the entry at from, identified by the
+    // identity of what from names now).
+    virtual void moving(const std::string& from, const std::string& to) = 0;
+    // An entry about to be appended to the unknown-image log at log_path.
+    virtual void log_appending(const std::string& log_path) = 0;
+    // The game list the run has placed at path.
+    virtual void game_list_placed(const std::string& path) = 0;
+    // The run has ended (whatever its outcome).
+    virtual void finished() = 0;
+};
+
 struct BatchOptions {
     std::string folder;           // the folder F, a file-system path
     std::string database_path;
-    bool without_spaces = false; // "Long filenames without spaces"
+    bool without_spaces = false;  // "Long filenames without spaces"
     bool game_list = false;       // "Create gamelist (games.htm)" ticked
+    bool dry_run = false;         // take every decision, change nothing on disk
+    RunRecorder* recorder = nullptr;
 };
 
 enum class BatchOutcome {
-    Completed,  // completed
-    NoFiles,  // the folder has no files: nothing was created
-    Failed, // stopped by a failure
+    Completed,   // completed
+    NoFiles,     // the folder has no files: nothing was created
+    Failed,      // stopped by a failure
+    Interrupted, // stopped between two files because the caller asked
 };
 
 struct BatchCounts {
-    std::int32_t total = 0;     // files taken up, the current one included ("Total files in directory:")
-    std::int32_t renamed = 0;     // "Successfully renamed:"
+    std::int32_t total = 0;           // files taken up, the current one included ("Total files in directory:")
+    std::int32_t renamed = 0;         // "Successfully renamed:"
     std::int32_t already_correct = 0; // "ROMs that had alredy the correct filename:"
-    std::int32_t unknown = 0;     // unknown images (duplicates among them not counted)
-    std::int32_t duplicates = 0;     // "Duplicates (see subdir Duplicates):"
+    std::int32_t unknown = 0;         // unknown images (duplicates among them not counted)
+    std::int32_t duplicates = 0;      // "Duplicates (see subdir Duplicates):"
     std::int32_t roms() const { return renamed + already_correct + unknown + duplicates; }
+};
+
+// The captions of the batch statistics panel, top to bottom.
+inline constexpr const char* total_caption = "Total files in directory:";
+inline constexpr const char* roms_caption = "SNES ROMs:";
+inline constexpr const char* already_correct_caption = "ROMs that had alredy the correct filename:";
+inline constexpr const char* renamed_caption = "Successfully renamed:";
+inline constexpr const char* duplicates_caption = "Duplicates (see subdir Duplicates):";
+
+// What the run did, or in a dry run would do, with one file.
+enum class FileOutcome { Renamed, AlreadyCorrect, Duplicate, Unknown, NotAnImage, PassedOver };
+
+struct PlannedFile {
+    std::string file;        // the file-system name in the folder
+    FileOutcome outcome = FileOutcome::NotAnImage;
+    std::string destination; // relative to the folder; "" when the file stays
 };
 
 // What the run reports to its caller while it goes on.
 struct BatchObserver {
-    std::function<void(const std::string& text)> status;        // the status line (Windows-1252)
-    std::function<void(float value)> progress;                // 0 to 100
-    std::function<void(const std::string& file)> unknown;    // a name for the unknown list (file-system name)
-    std::function<void()> unknown_cleared;                   // the unknown list is emptied
-    std::function<void(const Message& message)> message;        // a modal message, shown at once
+    std::function<void(const std::string& text)> status;  // the status line (Windows-1252)
+    std::function<void(float value)> progress;            // 0 to 100
+    std::function<void(const std::string& file)> unknown; // a name for the unknown list (file-system name)
+    std::function<void()> unknown_cleared;                // the unknown list is emptied
+    std::function<void(const Message& message)> message;  // a modal message, shown at once
+    std::function<bool()> stop_requested;                 // asked before each file
 };
 
 struct BatchResult {
     BatchOutcome outcome = BatchOutcome::Completed;
     BatchCounts counts;
     std::vector<std::string> unknown_names; // file-system names of the unknown images, in order
-    Message message;                     // the final message, or the error message
-    std::optional<Error> error;        // the failure that stopped the run
-    std::string Dateipfad;               // the file in hand at the end
+    std::vector<PlannedFile> plan;          // every file taken up, in order
+    Message message;                        // the final message, or the error message
+    std::optional<Error> error;             // the failure that stopped the run
+    bool setup_failed = false;              // the failure came before the first file (folder, database, list)
+    std::string Dateipfad;                  // the file (or folder) in hand at the end
 };
 
-// One whole run. The observer's meldung is called at the moment the window
+// One whole run. The observer's message is called at the moment the window
 // shows its box; the caller sets the panel values after the return. Failures
 // never leave it: they end in BatchOutcome::Failed with the "Error !"
-// message (its file path escaped as in unknown.log where Windows-1252 lacks
-// a character).
+// message (its path escaped as in unknown.log where Windows-1252 lacks a
+// character).
 BatchResult Batchrun(const BatchOptions& options, const BatchObserver& observer = {});
 
 } // namespace cartonym

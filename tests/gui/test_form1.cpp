@@ -243,12 +243,15 @@ void Form1_test::Fehlende_datenbank_bei_auswahl_und_batchlauf()
     f.Batchmodus->click();
     f.Timer1_Timer();
     f.Batchrun->click();
-    // The selection names the selected image, the run its first image.
+    // The selection names the selected image, the run the missing database
+    // before it moves anything.
     QCOMPARE(meldungen_.shown.size(), 2);
     QCOMPARE(meldungen_.shown[0].message.title, std::string("Error !"));
     for (const int i : {0, 1})
-        QCOMPARE(meldungen_.shown[i].message.text, file_error_text(Error(ErrorNumber::FileNotFound),
-                                                                      Systempfad(i ? QStringLiteral("mystery.smc") : QStringLiteral("starlight.smc"))));
+        QCOMPARE(meldungen_.shown[i].message.text,
+                 file_error_text(Error(ErrorNumber::FileNotFound),
+                                 i ? ui::Systempfad(dbordner_->filePath(QStringLiteral("snes.dat")))
+                                   : Systempfad(QStringLiteral("starlight.smc"))));
     // A stopped run sets no panel values.
     QVERIFY(f.Labelinsgesamt->text().isEmpty() && f.Label17->text() != QStringLiteral("Batchmode finished successfull !"));
 }

@@ -256,7 +256,7 @@ TEST(Batchrun, FailureStopsTheRunAndTheNextRunWorks)
     EXPECT_TRUE(u.temp_tree().empty());
 }
 
-TEST(Batchrun, DatabaseRemovedBeforeTheRunStopsAtTheFirstImageAnAccessErrorPassesTheFileOver)
+TEST(Batchrun, DatabaseRemovedBeforeTheRunStopsBeforeTheFirstImageAnAccessErrorPassesTheFileOver)
 {
     TestEnvironment u;
     u.file("a.txt", "kein Bild");
@@ -271,7 +271,7 @@ TEST(Batchrun, DatabaseRemovedBeforeTheRunStopsAtTheFirstImageAnAccessErrorPasse
     u.image("alpha.smc", Alpha);
     fs::remove(u.db);
     const Tree before = u.tree();
-    EXPECT_EQ(u.run().message.text, test::error_text(53, u.F + "/alpha.smc"));
+    EXPECT_EQ(u.run().message.text, test::error_text(53, u.db)); // named, before anything moves
     EXPECT_EQ(u.tree(), before);
 }
 
@@ -316,7 +316,7 @@ TEST(Batchrun, UnwritableNamesAreEscapedInTheLog)
 json json_result(const char* outcome, const Z& z, const json& unknown, const std::string& message)
 {
     return {{"outcome", outcome}, {"total", z[0]},          {"roms", z[1]},       {"renamed", z[2]},
-            {"already_correct", z[3]}, {"duplicates", z[4]}, {"unknown", unknown}, {"message", message}};
+            {"already_correct", z[3]}, {"duplicates", z[4]}, {"unknown", unknown}, {"unknown_escaped", unknown}, {"message", message}};
 }
 
 TEST(CliBatch, PrintsTheMessageThenThePanelAndTheUnknownNamesEscaped)
