@@ -3,11 +3,21 @@
 #include "common/error.h"
 #include "common/system_calls.h"
 
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 
 namespace cartonym {
 namespace {
+
+// The start of the hidden names of a move's private files (a copy on its
+// way across file systems, a link being repointed): the kind and the id of
+// the process that made them, so that a later run can tell the leftovers
+// of a process that no longer runs.
+std::string private_name_prefix(const char* kind)
+{
+    return std::string(".cartonym-") + kind + "-" + std::to_string(process_id()) + "-";
+}
 
 std::string parent_folder_of(const std::string& path)
 {
@@ -35,7 +45,7 @@ void repoint_moved_link(const std::string& old_folder, const std::string& target
     if (!link || link->empty() || link->front() == '/')
         return;
     const std::string absolute = joined(resolved_path(old_folder), *link);
-    std::string fresh = target + ".cartonym-link-XXXXXX";
+    std::string fresh = joined(parent_folder_of(target), private_name_prefix("link") + "XXXXXX");
     create_unique_file(fresh).discard();
     remove_name(fresh);
     if (const int error = create_link(absolute, fresh))
@@ -60,7 +70,7 @@ void copy_to_target(const std::string& source, const std::string& target)
         throw_errno(errno);
 
     const std::string folder = parent_folder_of(target);
-    std::string copy_path = joined(folder, ".cartonym-copy-" + std::to_string(process_id()) + "-XXXXXX");
+    std::string copy_path = joined(folder, private_name_prefix("copy") + "XXXXXX");
     FileDescriptor out = create_unique_file(copy_path);
     try {
         set_mode(out, info.st_mode & 0777);
@@ -84,6 +94,30 @@ void copy_to_target(const std::string& source, const std::string& target)
 }
 
 } // namespace
+
+void remove_leftovers_of_ended_moves(const std::string& folder)
+{
+    try {
+        Directory directory(folder);
+        while (const auto entry = directory.next()) {
+            for (const char* kind : {"copy", "link"}) {
+                const std::string prefix = std::string(".cartonym-") + kind + "-";
+                if (!entry->name.starts_with(prefix))
+                    continue;
+                const std::string rest = entry->name.substr(prefix.size());
+                const long pid = std::atol(rest.c_str());
+                const std::string path = joined(folder, entry->name);
+                const EntryKind found = entry_kind(path);
+                // A partial copy (its source still exists) or a spare link.
+                if (pid > 0 && !process_is_running(pid)
+                    && (found == EntryKind::RegularFile ? std::string(kind) == "copy" : found == EntryKind::Link))
+                    remove_name(path);
+            }
+        }
+    } catch (const Error&) {
+        // A folder that cannot be read has nothing to tidy for us.
+    }
+}
 
 void move_file(const std::string& source, const std::string& target)
 {

@@ -25,6 +25,11 @@ void move_file(const std::string& source, const std::string& target);
 // Sync (the temporary copy), Delete (source).
 void move_across_file_systems(const std::string& source, const std::string& target);
 
+// Removes the private files that moves of processes that no longer run
+// left in folder (a partial copy, a spare link), so that nothing of an
+// interrupted move stays behind. Failures are ignored.
+void remove_leftovers_of_ended_moves(const std::string& folder);
+
 // Creates a folder; an existing one (or any file of that name) is Error 75.
 // Hook: CreateFolder.
 void create_folder(const std::string& path);

@@ -225,6 +225,12 @@ void sync_folder(const std::string& folder)
         throw_errno(errno);
 }
 
+void truncate_file(const FileDescriptor& file, std::uint64_t size)
+{
+    if (system_call(SystemOperation::Write, file.path(), [&] { return ::ftruncate(file.get(), static_cast<off_t>(size)); }) != 0)
+        throw_errno(errno);
+}
+
 void set_mode(const FileDescriptor& file, mode_t mode)
 {
     if (system_call(SystemOperation::Write, file.path(), [&] { return ::fchmod(file.get(), mode); }) != 0)
@@ -384,6 +390,11 @@ std::int64_t wall_clock_ns()
 }
 
 long process_id() { return static_cast<long>(::getpid()); }
+
+bool process_is_running(long pid)
+{
+    return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+}
 
 std::string program_folder()
 {

@@ -146,6 +146,9 @@ std::size_t read_at(const FileDescriptor& file, std::uint64_t offset, unsigned c
 void sync_file(const FileDescriptor& file);
 void sync_folder(const std::string& folder);
 
+// Cuts a file back to size bytes; throws Error. Hook: Write.
+void truncate_file(const FileDescriptor& file, std::uint64_t size);
+
 // Sets a file's access rights; throws Error. Hook: Write.
 void set_mode(const FileDescriptor& file, mode_t mode);
 
@@ -218,6 +221,9 @@ int caught_interrupt_signal();
 
 // This process's id.
 long process_id();
+
+// True when a process with this id is running.
+bool process_is_running(long pid);
 
 // The folder that holds the running executable.
 std::string program_folder();

@@ -463,6 +463,8 @@ BatchResult Run::run()
         for (const char* folder : output_folders) {
             const std::string path = folder_path(folder);
             setup(path, [&] { step([&] { filer_.create_output_folder(path); }); });
+            if (!filer_.dry_run())
+                remove_leftovers_of_ended_moves(path);
         }
         started = true;
 

@@ -54,8 +54,20 @@ void Schreibe_unbekannt(const std::string& ordner, const std::string& datei, con
     struct stat info {};
     if (!status_of(path, false, info) || !S_ISREG(info.st_mode) || identity_of(log).inode != info.st_ino)
         throw Error(ErrorNumber::PathFileAccessError);
-    // One write for the whole entry, so that entries do not interleave.
-    write_all(log, unknown_log_entry(datei, format, iname, land, crc));
+    // One write for the whole entry, so that entries do not interleave; an
+    // entry that cannot be written whole is taken back, so that the log
+    // never holds half an entry.
+    const std::uint64_t size_before = static_cast<std::uint64_t>(info.st_size);
+    try {
+        write_all(log, unknown_log_entry(datei, format, iname, land, crc));
+    } catch (const Error&) {
+        try {
+            truncate_file(log, size_before);
+        } catch (const Error&) {
+            // The entry's failure is the one to report.
+        }
+        throw;
+    }
     log.close();
 }
 
