@@ -5,10 +5,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <mutex>
-#include <tuple>
-#include <utility>
 
 namespace cartonym {
 
@@ -28,9 +27,6 @@ namespace {
 
 // Window for re-reading single records: they are short, the file is not.
 constexpr std::size_t record_window = 16 * 1024;
-
-// Entries gathered before duplicates of a hash are first merged.
-constexpr std::size_t first_merge = 64 * 1024;
 
 bool is_line_end(char c) { return c == '\r' || c == '\n'; }
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
@@ -101,6 +97,13 @@ struct Item {
         text.clear();
         length = kept_length = 0;
     }
+    // Part of a quoted item, whose blanks all count.
+    void add_quoted(std::string_view part)
+    {
+        if (text.size() < cap)
+            text.append(part.substr(0, cap - text.size()));
+        length += part.size();
+    }
     void add(std::string_view part)
     {
         if (text.size() < cap)
@@ -157,12 +160,12 @@ bool read_item(Cursor& in, bool& after_comma, Item& item)
         for (std::string_view bytes = in.rest(); !bytes.empty(); bytes = in.rest()) {
             if (const void* quote = std::memchr(bytes.data(), '"', bytes.size())) {
                 const std::size_t k = static_cast<std::size_t>(static_cast<const char*>(quote) - bytes.data());
-                item.add(bytes.substr(0, k));
+                item.add_quoted(bytes.substr(0, k));
                 in.advance(k + 1);
                 pass_to_separator(in, nullptr); // the rest up to the separator is ignored
                 break;
             }
-            item.add(bytes);
+            item.add_quoted(bytes);
             in.advance(bytes.size());
         }
     } else {
@@ -216,9 +219,43 @@ struct ScanEnd {
     std::uint64_t last_start = 0; // the last complete record
 };
 
+// A key as the scan passes it on: its first bytes (all of it when whole)
+// and its length.
+struct Key {
+    std::string_view text;
+    std::uint64_t length;
+    bool whole() const { return length == text.size(); }
+};
+
+// The length of the record at the start of bytes when it has the usual
+// form, a quoted key, a comma, a quoted name and a line end, all within
+// bytes; 0 otherwise. Such a record reads the same through read_item.
+std::size_t usual_record(std::string_view bytes, std::string_view& key)
+{
+    if (bytes.empty() || bytes[0] != '"')
+        return 0;
+    const auto quote_after = [&](std::size_t from) {
+        const void* quote = std::memchr(bytes.data() + from, '"', bytes.size() - from);
+        return quote ? static_cast<std::size_t>(static_cast<const char*>(quote) - bytes.data()) : std::string_view::npos;
+    };
+    const std::size_t key_end = quote_after(1);
+    if (key_end == std::string_view::npos || key_end + 3 >= bytes.size() || bytes[key_end + 1] != ','
+        || bytes[key_end + 2] != '"')
+        return 0;
+    const std::size_t name_end = quote_after(key_end + 3);
+    if (name_end == std::string_view::npos || name_end + 1 >= bytes.size() || !is_line_end(bytes[name_end + 1]))
+        return 0;
+    key = bytes.substr(1, key_end - 1);
+    std::size_t length = name_end + 2;
+    if (bytes[name_end + 1] == '\r' && length < bytes.size() && bytes[length] == '\n')
+        ++length;
+    return length;
+}
+
 // Reads the records front to back as search_database_text does.
 // on_record(start, key) sees every complete record in file order; when it
-// returns true the scan stops there and returns true.
+// returns true the scan stops there and returns true. Keys longer than
+// key.cap are passed on cut to that length.
 template <typename OnRecord>
 bool scan_records(Cursor& in, Item& key, ScanEnd& end, OnRecord&& on_record)
 {
@@ -226,12 +263,21 @@ bool scan_records(Cursor& in, Item& key, ScanEnd& end, OnRecord&& on_record)
     bool after_comma = false;
     do {
         const std::uint64_t start = (in.position() << 1) | (after_comma ? 1 : 0);
+        std::string_view usual_key;
+        if (const std::size_t length = after_comma ? 0 : usual_record(in.rest(), usual_key);
+            length > 0 && usual_key.size() <= key.cap) {
+            in.advance(length);
+            end.last_start = start;
+            if (on_record(start, Key {usual_key, usual_key.size()}))
+                return true;
+            continue;
+        }
         if (!read_item(in, after_comma, key) || !read_item(in, after_comma, skipped)) {
             end.cut_short = true;
             return false;
         }
         end.last_start = start;
-        if (on_record(start, std::as_const(key)))
+        if (on_record(start, Key {key.text, key.length}))
             return true;
     } while (!only_blanks_left(in, after_comma));
     return false;
@@ -272,47 +318,107 @@ std::uint64_t process_seed()
 
 std::uint64_t DatabaseIndex::hash_of(std::string_view key_start, std::uint64_t key_length) const
 {
-    std::uint64_t h = seed_ ^ mixed(key_length);
+    std::uint64_t h = seed_ ^ (key_length * 0xD6E8FEB86659FD93u);
     std::size_t i = 0;
     for (; i + 8 <= key_start.size(); i += 8) {
         std::uint64_t word = 0;
         std::memcpy(&word, key_start.data() + i, 8);
-        h = mixed(h ^ word);
+        h = (h ^ word) * 0x9E3779B97F4A7C15u;
+        h ^= h >> 29;
     }
     std::uint64_t tail = 0;
-    std::memcpy(&tail, key_start.data() + i, key_start.size() - i);
+    for (std::size_t j = key_start.size(); j > i; --j)
+        tail = (tail << 8) | static_cast<unsigned char>(key_start[j - 1]);
     return mixed(h ^ tail) & limits_.hash_mask;
 }
 
+namespace {
+
+constexpr auto by_hash_then_start = [](const DatabaseIndex::Entry& a, const DatabaseIndex::Entry& b) {
+    return a.hash != b.hash ? a.hash < b.hash : a.start < b.start;
+};
+
+// Sorts entries by hash, then start. The hashes are spread evenly, so the
+// entries are first placed into buckets by the bits below those that chose
+// their part (stable, so equal hashes keep their file order), and the
+// buckets, a few entries each, are then sorted on their own.
+void sort_entries(std::vector<DatabaseIndex::Entry>::iterator first, std::vector<DatabaseIndex::Entry>::iterator last,
+                  std::vector<DatabaseIndex::Entry>& scratch)
+{
+    const std::size_t count = static_cast<std::size_t>(last - first);
+    const int bits = std::clamp(static_cast<int>(std::bit_width(count)) - 1, 0, 16);
+    const int shift = 64 - DatabaseIndex::part_bits - bits;
+    const std::size_t buckets = std::size_t{1} << bits;
+    const auto bucket_of = [&](const DatabaseIndex::Entry& entry) {
+        return static_cast<std::size_t>(entry.hash >> shift) & (buckets - 1);
+    };
+    std::vector<std::uint32_t> begin(buckets + 1, 0);
+    for (auto entry = first; entry != last; ++entry)
+        ++begin[bucket_of(*entry) + 1];
+    for (std::size_t b = 0; b < buckets; ++b)
+        begin[b + 1] += begin[b];
+    scratch.resize(count);
+    std::vector<std::uint32_t> next(begin.begin(), begin.end() - 1);
+    for (auto entry = first; entry != last; ++entry)
+        scratch[next[bucket_of(*entry)]++] = *entry;
+    for (std::size_t b = 0; b < buckets; ++b)
+        if (begin[b + 1] - begin[b] > 1)
+            std::sort(scratch.begin() + begin[b], scratch.begin() + begin[b + 1], by_hash_then_start);
+    std::copy(scratch.begin(), scratch.end(), first);
+}
+
+// Entries a part gathers before its duplicates of a hash are first merged.
+constexpr std::size_t first_merge = 1024;
+
+} // namespace
+
 DatabaseIndex::DatabaseIndex(const DatabaseBytes& bytes, const DatabaseLimits& limits)
-    : limits_(limits), seed_(process_seed())
+    : limits_(limits), seed_(process_seed()), parts_(std::size_t{1} << part_bits)
 {
     if (bytes.length() > limits_.largest_file)
         too_large();
 
-    // Entries come in file order; merging keeps the first of every hash.
-    std::size_t merged = 0;
-    const auto merge = [&] {
-        std::sort(entries_.begin(), entries_.end(),
-                  [](const Entry& a, const Entry& b) { return std::tie(a.hash, a.start) < std::tie(b.hash, b.start); });
-        entries_.erase(std::unique(entries_.begin(), entries_.end(),
-                                   [](const Entry& a, const Entry& b) { return a.hash == b.hash; }),
-                       entries_.end());
-        if (entries_.size() > limits_.most_keys)
+    // Entries come in file order; merging a part keeps the first of every
+    // hash. A part is small enough to be sorted within the processor's cache.
+    std::vector<std::size_t> merged(parts_.size(), 0);
+    std::vector<Entry> scratch;
+    std::size_t held = 0;
+    const auto merge = [&](std::size_t p) {
+        std::vector<Entry>& part = parts_[p];
+        held -= part.size();
+        const auto sorted_end = part.begin() + static_cast<std::ptrdiff_t>(merged[p]);
+        sort_entries(sorted_end, part.end(), scratch);
+        std::inplace_merge(part.begin(), sorted_end, part.end(), by_hash_then_start);
+        part.erase(std::unique(part.begin(), part.end(), [](const Entry& a, const Entry& b) { return a.hash == b.hash; }),
+                   part.end());
+        held += part.size();
+        merged[p] = part.size();
+    };
+    const auto merge_all = [&] {
+        for (std::size_t p = 0; p < parts_.size(); ++p)
+            merge(p);
+        if (held > limits_.most_keys)
             too_large();
-        merged = entries_.size();
     };
 
     Cursor in(bytes, limits_.window);
     Item key(limits_.largest_item);
     ScanEnd end;
-    scan_records(in, key, end, [&](std::uint64_t start, const Item& record_key) {
-        entries_.push_back({hash_of(record_key.text, record_key.length), start});
-        if (entries_.size() >= std::max(2 * merged, first_merge))
-            merge();
+    scan_records(in, key, end, [&](std::uint64_t start, Key record_key) {
+        const std::uint64_t hash = hash_of(record_key.text, record_key.length);
+        const std::size_t p = part_of(hash);
+        parts_[p].push_back({hash, start});
+        ++held;
+        if (parts_[p].size() >= std::max(2 * merged[p], first_merge))
+            merge(p);
+        if (held > 2 * limits_.most_keys)
+            merge_all();
         return false;
     });
-    merge();
+    merge_all();
+    for (auto& part : parts_)
+        part.shrink_to_fit();
+    keys_ = held;
     cut_short_ = end.cut_short;
     last_start_ = end.last_start;
 }
@@ -322,7 +428,8 @@ LookupResult DatabaseIndex::lookup(const DatabaseBytes& bytes, std::string_view 
 {
     const std::string_view name = Interner_name;
     const std::uint64_t hash = hash_of(name.substr(0, limits_.largest_item), name.size());
-    const auto candidate = std::lower_bound(entries_.begin(), entries_.end(), hash,
+    const std::vector<Entry>& part = parts_[part_of(hash)];
+    const auto candidate = std::lower_bound(part.begin(), part.end(), hash,
                                             [](const Entry& entry, std::uint64_t h) { return entry.hash < h; });
 
     LookupResult result;
@@ -339,7 +446,7 @@ LookupResult DatabaseIndex::lookup(const DatabaseBytes& bytes, std::string_view 
 
     bool cut_short = cut_short_;
     std::uint64_t last_start = last_start_;
-    if (candidate != entries_.end() && candidate->hash == hash) {
+    if (candidate != part.end() && candidate->hash == hash) {
         if (name.size() > limits_.largest_item)
             too_large();
         read_record(bytes, candidate->start, key, full, limits_.window);
@@ -350,7 +457,7 @@ LookupResult DatabaseIndex::lookup(const DatabaseBytes& bytes, std::string_view 
         Cursor in(bytes, limits_.window);
         ScanEnd end;
         std::optional<std::uint64_t> match;
-        scan_records(in, key, end, [&](std::uint64_t start, const Item& record_key) {
+        scan_records(in, key, end, [&](std::uint64_t start, Key record_key) {
             if (record_key.whole() && record_key.text == name)
                 match = start;
             return match.has_value();

@@ -72,18 +72,23 @@ public:
     // answer that would hold an item longer than largest_item fails with 61.
     LookupResult lookup(const DatabaseBytes& bytes, std::string_view Interner_name, const RomAnalysis& analysis) const;
 
-    std::size_t key_count() const { return entries_.size(); }
+    std::size_t key_count() const { return keys_; }
 
-private:
     struct Entry {
         std::uint64_t hash;
         std::uint64_t start; // offset of the record times 2, plus 1 when a comma came before it
     };
+
+    static constexpr int part_bits = 8; // the top bits of a hash choose its part of the table
+
+private:
     std::uint64_t hash_of(std::string_view key_start, std::uint64_t key_length) const;
+    static std::size_t part_of(std::uint64_t hash) { return static_cast<std::size_t>(hash >> (64 - part_bits)); }
 
     DatabaseLimits limits_;
     std::uint64_t seed_;
-    std::vector<Entry> entries_; // sorted by hash, one per hash
+    std::vector<std::vector<Entry>> parts_; // by the top bits of the hash; each sorted by hash, one entry per hash
+    std::size_t keys_ = 0;
     std::uint64_t last_start_ = 0;
     bool cut_short_ = false; // the bytes end inside a record
 };
