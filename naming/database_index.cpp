@@ -318,18 +318,20 @@ std::uint64_t process_seed()
 
 std::uint64_t DatabaseIndex::hash_of(std::string_view key_start, std::uint64_t key_length) const
 {
+    // The words are multiplied independently of each other and only added
+    // up in a chain, then the sum is mixed.
     std::uint64_t h = seed_ ^ (key_length * 0xD6E8FEB86659FD93u);
     std::size_t i = 0;
     for (; i + 8 <= key_start.size(); i += 8) {
         std::uint64_t word = 0;
         std::memcpy(&word, key_start.data() + i, 8);
-        h = (h ^ word) * 0x9E3779B97F4A7C15u;
-        h ^= h >> 29;
+        h = std::rotl(h, 23) + (word ^ seed_) * 0x9E3779B97F4A7C15u;
     }
     std::uint64_t tail = 0;
     for (std::size_t j = key_start.size(); j > i; --j)
         tail = (tail << 8) | static_cast<unsigned char>(key_start[j - 1]);
-    return mixed(h ^ tail) & limits_.hash_mask;
+    h = std::rotl(h, 23) + (tail ^ seed_) * 0xC2B2AE3D27D4EB4Fu;
+    return mixed(h) & limits_.hash_mask;
 }
 
 namespace {
@@ -367,8 +369,8 @@ void sort_entries(std::vector<DatabaseIndex::Entry>::iterator first, std::vector
     std::copy(scratch.begin(), scratch.end(), first);
 }
 
-// Entries a part gathers before its duplicates of a hash are first merged.
-constexpr std::size_t first_merge = 1024;
+// Entries gathered before duplicates of a hash are first merged: 16 MiB.
+constexpr std::size_t first_merge = std::size_t{1} << 20;
 
 } // namespace
 
@@ -378,27 +380,31 @@ DatabaseIndex::DatabaseIndex(const DatabaseBytes& bytes, const DatabaseLimits& l
     if (bytes.length() > limits_.largest_file)
         too_large();
 
-    // Entries come in file order; merging a part keeps the first of every
-    // hash. A part is small enough to be sorted within the processor's cache.
+    // Entries come in file order; merging keeps the first of every hash.
+    // Merging sorts each part's new entries and merges them into the part;
+    // it runs when the entries held have doubled since the last merge, so
+    // a database of many repeated keys holds at most twice its distinct ones.
     std::vector<std::size_t> merged(parts_.size(), 0);
     std::vector<Entry> scratch;
     std::size_t held = 0;
-    const auto merge = [&](std::size_t p) {
-        std::vector<Entry>& part = parts_[p];
-        held -= part.size();
-        const auto sorted_end = part.begin() + static_cast<std::ptrdiff_t>(merged[p]);
-        sort_entries(sorted_end, part.end(), scratch);
-        std::inplace_merge(part.begin(), sorted_end, part.end(), by_hash_then_start);
-        part.erase(std::unique(part.begin(), part.end(), [](const Entry& a, const Entry& b) { return a.hash == b.hash; }),
-                   part.end());
-        held += part.size();
-        merged[p] = part.size();
-    };
+    std::size_t held_after_merge = 0;
     const auto merge_all = [&] {
-        for (std::size_t p = 0; p < parts_.size(); ++p)
-            merge(p);
+        for (std::size_t p = 0; p < parts_.size(); ++p) {
+            std::vector<Entry>& part = parts_[p];
+            if (part.size() == merged[p])
+                continue;
+            held -= part.size();
+            const auto sorted_end = part.begin() + static_cast<std::ptrdiff_t>(merged[p]);
+            sort_entries(sorted_end, part.end(), scratch);
+            std::inplace_merge(part.begin(), sorted_end, part.end(), by_hash_then_start);
+            part.erase(std::unique(part.begin(), part.end(), [](const Entry& a, const Entry& b) { return a.hash == b.hash; }),
+                       part.end());
+            held += part.size();
+            merged[p] = part.size();
+        }
         if (held > limits_.most_keys)
             too_large();
+        held_after_merge = held;
     };
 
     Cursor in(bytes, limits_.window);
@@ -406,12 +412,8 @@ DatabaseIndex::DatabaseIndex(const DatabaseBytes& bytes, const DatabaseLimits& l
     ScanEnd end;
     scan_records(in, key, end, [&](std::uint64_t start, Key record_key) {
         const std::uint64_t hash = hash_of(record_key.text, record_key.length);
-        const std::size_t p = part_of(hash);
-        parts_[p].push_back({hash, start});
-        ++held;
-        if (parts_[p].size() >= std::max(2 * merged[p], first_merge))
-            merge(p);
-        if (held > 2 * limits_.most_keys)
+        parts_[part_of(hash)].push_back({hash, start});
+        if (++held >= std::max(2 * held_after_merge, first_merge))
             merge_all();
         return false;
     });

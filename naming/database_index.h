@@ -53,7 +53,7 @@ private:
 struct DatabaseLimits {
     std::uint64_t largest_file = std::uint64_t{4} << 30; // 4 GiB; a file of that length is still read
     std::size_t largest_item = std::size_t{1} << 20;     // 1 MiB: an answer holding a longer item fails
-    std::size_t most_keys = std::size_t{4} << 20;        // distinct keys: a table of at most 64 MiB
+    std::size_t most_keys = std::size_t{4} << 20;        // distinct keys: a table of at most 64 MiB (twice that while it is built)
     std::size_t window = std::size_t{1} << 20;           // bytes read at a time
     std::uint64_t hash_mask = ~std::uint64_t{0};          // tests narrow it to make keys share hashes
 };
