@@ -3,77 +3,545 @@
 #include "common/error.h"
 #include "naming/file_names.h"
 
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
+#include <mutex>
 
 namespace cartonym {
 
-DatabaseIndex::DatabaseIndex(std::string_view database_text)
+void FileBytes::read_at(std::uint64_t offset, unsigned char* target, std::size_t count) const
 {
-    RecordReader reader(database_text);
-    try {
-        do {
-            Record record;
-            record.internal_name = reader.next_item();
-            record.full_name = reader.next_item();
-            first_match_.try_emplace(record.internal_name, records_.size());
-            records_.push_back(std::move(record));
-        } while (!reader.at_end());
-    } catch (const Error& error) {
-        if (error.number() != ErrorNumber::InputPastEndOfFile)
-            throw;
-        cut_short_ = true;
-    }
+    file_.read_at(offset, target, count);
 }
 
-LookupResult DatabaseIndex::lookup(const std::string& Interner_name, const RomAnalysis& analysis) const
+void TextBytes::read_at(std::uint64_t offset, unsigned char* target, std::size_t count) const
 {
-    LookupResult result;
-    if (const auto match = first_match_.find(Interner_name); match != first_match_.end()) {
-        const Record& record = records_[match->second];
-        result.Db_interner_name = record.internal_name;
-        result.Voller_name = record.full_name;
-        result.Neuer_name = normal_name(record.full_name, analysis.Landkuerzel, analysis.Endung);
-        return result;
-    }
-    if (cut_short_)
-        throw Error(ErrorNumber::InputPastEndOfFile);
-    if (!records_.empty()) {
-        result.Db_interner_name = records_.back().internal_name;
-        result.Voller_name = records_.back().full_name;
-    }
-    return result;
+    std::memset(target, 0, count);
+    if (offset < text_.size())
+        std::memcpy(target, text_.data() + offset, std::min<std::uint64_t>(count, text_.size() - offset));
 }
 
 namespace {
 
-// True while the modification time lies less than two seconds back.
-bool is_fresh(const FileIdentity& identity)
+// Window for re-reading single records: they are short, the file is not.
+constexpr std::size_t record_window = 16 * 1024;
+
+bool is_line_end(char c) { return c == '\r' || c == '\n'; }
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+constexpr std::array<bool, 256> item_ends = [] {
+    std::array<bool, 256> ends {};
+    ends[static_cast<unsigned char>(',')] = ends[static_cast<unsigned char>('\r')] = ends[static_cast<unsigned char>('\n')] = true;
+    return ends;
+}();
+
+bool ends_item(char c) { return item_ends[static_cast<unsigned char>(c)]; }
+
+[[noreturn]] void too_large() { throw Error(ErrorNumber::DiskFull); }
+
+// Reads the database through one buffer that slides along it.
+class Cursor {
+public:
+    Cursor(const DatabaseBytes& bytes, std::size_t window)
+        : bytes_(bytes), end_(bytes.length()), buffer_(std::max<std::size_t>(window, 1))
+    {
+    }
+
+    std::uint64_t position() const { return pos_; }
+    void seek(std::uint64_t pos) { pos_ = pos; }
+    void advance(std::size_t count) { pos_ += count; }
+    bool at_end() const { return pos_ >= end_; }
+
+    // The bytes from the position to the end of the window, which is read
+    // anew when the position lies outside it; empty at the end.
+    std::string_view rest()
+    {
+        if (pos_ >= end_)
+            return {};
+        if (pos_ < base_ || pos_ >= base_ + fill_) {
+            base_ = pos_;
+            fill_ = static_cast<std::size_t>(std::min<std::uint64_t>(buffer_.size(), end_ - pos_));
+            bytes_.read_at(base_, reinterpret_cast<unsigned char*>(buffer_.data()), fill_);
+        }
+        return {buffer_.data() + (pos_ - base_), static_cast<std::size_t>(base_ + fill_ - pos_)};
+    }
+
+    int peek()
+    {
+        const std::string_view bytes = rest();
+        return bytes.empty() ? -1 : static_cast<unsigned char>(bytes.front());
+    }
+
+private:
+    const DatabaseBytes& bytes_;
+    std::uint64_t end_;
+    std::vector<char> buffer_;
+    std::uint64_t base_ = 0;
+    std::size_t fill_ = 0;
+    std::uint64_t pos_ = 0;
+};
+
+// One item: its first `cap` bytes and its whole length.
+struct Item {
+    explicit Item(std::size_t cap_) : cap(cap_) {}
+
+    std::string text;
+    std::size_t cap;
+    std::uint64_t length = 0;
+    std::uint64_t kept_length = 0; // up to the last byte that is no blank
+
+    void clear()
+    {
+        text.clear();
+        length = kept_length = 0;
+    }
+    // Part of a quoted item, whose blanks all count.
+    void add_quoted(std::string_view part)
+    {
+        if (text.size() < cap)
+            text.append(part.substr(0, cap - text.size()));
+        length += part.size();
+    }
+    void add(std::string_view part)
+    {
+        if (text.size() < cap)
+            text.append(part.substr(0, cap - text.size()));
+        std::size_t kept = part.size();
+        while (kept > 0 && is_blank(part[kept - 1]))
+            --kept;
+        if (kept > 0)
+            kept_length = length + kept;
+        length += part.size();
+    }
+    void drop_trailing_blanks()
+    {
+        length = kept_length;
+        if (text.size() > length)
+            text.resize(static_cast<std::size_t>(length));
+    }
+    bool whole() const { return length <= cap; }
+};
+
+// Moves to the next comma or line end (or the end), adding what it passes to item.
+void pass_to_separator(Cursor& in, Item* item)
 {
-    const std::int64_t age_ns = wall_clock_ns() - (identity.mtime_s * 1000000000 + identity.mtime_ns);
-    return age_ns < 2000000000;
+    for (std::string_view bytes = in.rest(); !bytes.empty(); bytes = in.rest()) {
+        std::size_t k = 0;
+        while (k < bytes.size() && !ends_item(bytes[k]))
+            ++k;
+        if (item)
+            item->add(bytes.substr(0, k));
+        in.advance(k);
+        if (k < bytes.size())
+            return;
+    }
+}
+
+// Reads one item exactly as RecordReader::next_item does; false where that
+// throws 62 (the bytes end before the item).
+bool read_item(Cursor& in, bool& after_comma, Item& item)
+{
+    item.clear();
+    for (std::string_view bytes = in.rest(); !bytes.empty(); bytes = in.rest()) {
+        std::size_t k = 0;
+        while (k < bytes.size() && (is_blank(bytes[k]) || (!after_comma && is_line_end(bytes[k]))))
+            ++k;
+        in.advance(k);
+        if (k < bytes.size())
+            break;
+    }
+    if (!after_comma && in.at_end())
+        return false;
+
+    if (in.peek() == '"') {
+        in.advance(1);
+        for (std::string_view bytes = in.rest(); !bytes.empty(); bytes = in.rest()) {
+            if (const void* quote = std::memchr(bytes.data(), '"', bytes.size())) {
+                const std::size_t k = static_cast<std::size_t>(static_cast<const char*>(quote) - bytes.data());
+                item.add_quoted(bytes.substr(0, k));
+                in.advance(k + 1);
+                pass_to_separator(in, nullptr); // the rest up to the separator is ignored
+                break;
+            }
+            item.add_quoted(bytes);
+            in.advance(bytes.size());
+        }
+    } else {
+        pass_to_separator(in, &item);
+        item.drop_trailing_blanks();
+    }
+
+    after_comma = false;
+    switch (in.peek()) {
+    case ',':
+        after_comma = true;
+        in.advance(1);
+        break;
+    case '\r':
+        in.advance(1);
+        if (in.peek() == '\n')
+            in.advance(1);
+        break;
+    case '\n':
+        in.advance(1);
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
+// True when nothing but blanks and line ends is left (RecordReader::at_end).
+// Without a comma before, the next item would skip them anyway, so they are
+// passed; after a comma a line end still ends an empty item, so the
+// position goes back.
+bool only_blanks_left(Cursor& in, bool after_comma)
+{
+    const std::uint64_t start = in.position();
+    for (std::string_view bytes = in.rest(); !bytes.empty(); bytes = in.rest()) {
+        std::size_t k = 0;
+        while (k < bytes.size() && (is_blank(bytes[k]) || is_line_end(bytes[k])))
+            ++k;
+        in.advance(k);
+        if (k < bytes.size()) {
+            if (after_comma)
+                in.seek(start);
+            return false;
+        }
+    }
+    return true;
+}
+
+struct ScanEnd {
+    bool cut_short = false;
+    std::uint64_t last_start = 0; // the last complete record
+};
+
+// A key as the scan passes it on: its first bytes (all of it when whole)
+// and its length.
+struct Key {
+    std::string_view text;
+    std::uint64_t length;
+    bool whole() const { return length == text.size(); }
+};
+
+// The length of the record at the start of bytes when it has the usual
+// form, a quoted key, a comma, a quoted name and a line end, all within
+// bytes; 0 otherwise. Such a record reads the same through read_item.
+std::size_t usual_record(std::string_view bytes, std::string_view& key)
+{
+    if (bytes.empty() || bytes[0] != '"')
+        return 0;
+    const auto quote_after = [&](std::size_t from) {
+        const void* quote = std::memchr(bytes.data() + from, '"', bytes.size() - from);
+        return quote ? static_cast<std::size_t>(static_cast<const char*>(quote) - bytes.data()) : std::string_view::npos;
+    };
+    const std::size_t key_end = quote_after(1);
+    if (key_end == std::string_view::npos || key_end + 3 >= bytes.size() || bytes[key_end + 1] != ','
+        || bytes[key_end + 2] != '"')
+        return 0;
+    const std::size_t name_end = quote_after(key_end + 3);
+    if (name_end == std::string_view::npos || name_end + 1 >= bytes.size() || !is_line_end(bytes[name_end + 1]))
+        return 0;
+    key = bytes.substr(1, key_end - 1);
+    std::size_t length = name_end + 2;
+    if (bytes[name_end + 1] == '\r' && length < bytes.size() && bytes[length] == '\n')
+        ++length;
+    return length;
+}
+
+// Reads the records front to back as search_database_text does.
+// on_record(start, key) sees every complete record in file order; when it
+// returns true the scan stops there and returns true. Keys longer than
+// key.cap are passed on cut to that length.
+template <typename OnRecord>
+bool scan_records(Cursor& in, Item& key, ScanEnd& end, OnRecord&& on_record)
+{
+    Item skipped(0);
+    bool after_comma = false;
+    do {
+        const std::uint64_t start = (in.position() << 1) | (after_comma ? 1 : 0);
+        std::string_view usual_key;
+        if (const std::size_t length = after_comma ? 0 : usual_record(in.rest(), usual_key);
+            length > 0 && usual_key.size() <= key.cap) {
+            in.advance(length);
+            end.last_start = start;
+            if (on_record(start, Key {usual_key, usual_key.size()}))
+                return true;
+            continue;
+        }
+        if (!read_item(in, after_comma, key) || !read_item(in, after_comma, skipped)) {
+            end.cut_short = true;
+            return false;
+        }
+        end.last_start = start;
+        if (on_record(start, Key {key.text, key.length}))
+            return true;
+    } while (!only_blanks_left(in, after_comma));
+    return false;
+}
+
+// Reads the two items of the complete record at start.
+void read_record(const DatabaseBytes& bytes, std::uint64_t start, Item& key, Item& full, std::size_t window)
+{
+    Cursor in(bytes, std::min(window, record_window));
+    in.seek(start >> 1);
+    bool after_comma = (start & 1) != 0;
+    // The record was complete when the index was built; only a file changed
+    // in place since then can end early here.
+    if (!read_item(in, after_comma, key) || !read_item(in, after_comma, full))
+        throw Error(ErrorNumber::InputPastEndOfFile);
+}
+
+std::uint64_t mixed(std::uint64_t h)
+{
+    h ^= h >> 30;
+    h *= 0xBF58476D1CE4E5B9u;
+    h ^= h >> 27;
+    h *= 0x94D049BB133111EBu;
+    h ^= h >> 31;
+    return h;
+}
+
+// A value of this process that the hashes start from, so that keys which
+// share a hash cannot be prepared in advance; sharing one costs only time.
+std::uint64_t process_seed()
+{
+    static const std::uint64_t seed = mixed(static_cast<std::uint64_t>(wall_clock_ns())
+                                            ^ (static_cast<std::uint64_t>(process_id()) << 40));
+    return seed;
 }
 
 } // namespace
 
-const DatabaseIndex& DatabaseCache::index_for(const std::string& database_path)
+std::uint64_t DatabaseIndex::hash_of(std::string_view key_start, std::uint64_t key_length) const
 {
-    // One stat per lookup while nothing changed; a change of the access
-    // rights moves ctime, so a file that became unreadable is opened again
-    // and fails as it would without the index.
-    if (index_ && !fresh_ && path_ == database_path && identity_ == identity_of(database_path))
-        return *index_;
-
-    const ReadableFile file(database_path);
-    std::string text(file.length(), '\0');
-    file.read_at(0, reinterpret_cast<unsigned char*>(text.data()), text.size());
-    if (!index_ || text != text_) {
-        index_.reset();
-        index_.emplace(text);
-        text_ = std::move(text);
+    // The words are multiplied independently of each other and only added
+    // up in a chain, then the sum is mixed.
+    std::uint64_t h = seed_ ^ (key_length * 0xD6E8FEB86659FD93u);
+    std::size_t i = 0;
+    for (; i + 8 <= key_start.size(); i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, key_start.data() + i, 8);
+        h = std::rotl(h, 23) + (word ^ seed_) * 0x9E3779B97F4A7C15u;
     }
-    path_ = database_path;
-    identity_ = file.identity();
-    fresh_ = is_fresh(identity_);
-    return *index_;
+    std::uint64_t tail = 0;
+    for (std::size_t j = key_start.size(); j > i; --j)
+        tail = (tail << 8) | static_cast<unsigned char>(key_start[j - 1]);
+    h = std::rotl(h, 23) + (tail ^ seed_) * 0xC2B2AE3D27D4EB4Fu;
+    return mixed(h) & limits_.hash_mask;
+}
+
+namespace {
+
+constexpr auto by_hash_then_start = [](const DatabaseIndex::Entry& a, const DatabaseIndex::Entry& b) {
+    return a.hash != b.hash ? a.hash < b.hash : a.start < b.start;
+};
+
+// Sorts entries by hash, then start. The hashes are spread evenly, so the
+// entries are first placed into buckets by the bits below those that chose
+// their part (stable, so equal hashes keep their file order), and the
+// buckets, a few entries each, are then sorted on their own.
+void sort_entries(std::vector<DatabaseIndex::Entry>::iterator first, std::vector<DatabaseIndex::Entry>::iterator last,
+                  std::vector<DatabaseIndex::Entry>& scratch)
+{
+    const std::size_t count = static_cast<std::size_t>(last - first);
+    const int bits = std::clamp(static_cast<int>(std::bit_width(count)) - 1, 0, 16);
+    const int shift = 64 - DatabaseIndex::part_bits - bits;
+    const std::size_t buckets = std::size_t{1} << bits;
+    const auto bucket_of = [&](const DatabaseIndex::Entry& entry) {
+        return static_cast<std::size_t>(entry.hash >> shift) & (buckets - 1);
+    };
+    std::vector<std::uint32_t> begin(buckets + 1, 0);
+    for (auto entry = first; entry != last; ++entry)
+        ++begin[bucket_of(*entry) + 1];
+    for (std::size_t b = 0; b < buckets; ++b)
+        begin[b + 1] += begin[b];
+    scratch.resize(count);
+    std::vector<std::uint32_t> next(begin.begin(), begin.end() - 1);
+    for (auto entry = first; entry != last; ++entry)
+        scratch[next[bucket_of(*entry)]++] = *entry;
+    for (std::size_t b = 0; b < buckets; ++b)
+        if (begin[b + 1] - begin[b] > 1)
+            std::sort(scratch.begin() + begin[b], scratch.begin() + begin[b + 1], by_hash_then_start);
+    std::copy(scratch.begin(), scratch.end(), first);
+}
+
+// Entries gathered before duplicates of a hash are first merged: 16 MiB.
+constexpr std::size_t first_merge = std::size_t{1} << 20;
+
+} // namespace
+
+DatabaseIndex::DatabaseIndex(const DatabaseBytes& bytes, const DatabaseLimits& limits)
+    : limits_(limits), seed_(process_seed()), parts_(std::size_t{1} << part_bits)
+{
+    if (bytes.length() > limits_.largest_file)
+        too_large();
+
+    // Entries come in file order; merging keeps the first of every hash.
+    // Merging sorts each part's new entries and merges them into the part;
+    // it runs when the entries held have doubled since the last merge, so
+    // a database of many repeated keys holds at most twice its distinct ones.
+    std::vector<std::size_t> merged(parts_.size(), 0);
+    std::vector<Entry> scratch;
+    std::size_t held = 0;
+    std::size_t held_after_merge = 0;
+    const auto merge_all = [&] {
+        for (std::size_t p = 0; p < parts_.size(); ++p) {
+            std::vector<Entry>& part = parts_[p];
+            if (part.size() == merged[p])
+                continue;
+            held -= part.size();
+            const auto sorted_end = part.begin() + static_cast<std::ptrdiff_t>(merged[p]);
+            sort_entries(sorted_end, part.end(), scratch);
+            std::inplace_merge(part.begin(), sorted_end, part.end(), by_hash_then_start);
+            part.erase(std::unique(part.begin(), part.end(), [](const Entry& a, const Entry& b) { return a.hash == b.hash; }),
+                       part.end());
+            held += part.size();
+            merged[p] = part.size();
+        }
+        if (held > limits_.most_keys)
+            too_large();
+        held_after_merge = held;
+    };
+
+    Cursor in(bytes, limits_.window);
+    Item key(limits_.largest_item);
+    ScanEnd end;
+    scan_records(in, key, end, [&](std::uint64_t start, Key record_key) {
+        const std::uint64_t hash = hash_of(record_key.text, record_key.length);
+        parts_[part_of(hash)].push_back({hash, start});
+        if (++held >= std::max(2 * held_after_merge, first_merge))
+            merge_all();
+        return false;
+    });
+    merge_all();
+    for (auto& part : parts_)
+        part.shrink_to_fit();
+    keys_ = held;
+    cut_short_ = end.cut_short;
+    last_start_ = end.last_start;
+}
+
+LookupResult DatabaseIndex::lookup(const DatabaseBytes& bytes, std::string_view Interner_name,
+                                   const RomAnalysis& analysis) const
+{
+    const std::string_view name = Interner_name;
+    const std::uint64_t hash = hash_of(name.substr(0, limits_.largest_item), name.size());
+    const std::vector<Entry>& part = parts_[part_of(hash)];
+    const auto candidate = std::lower_bound(part.begin(), part.end(), hash,
+                                            [](const Entry& entry, std::uint64_t h) { return entry.hash < h; });
+
+    LookupResult result;
+    Item key(name.size());
+    Item full(limits_.largest_item);
+    const auto found = [&] {
+        if (!full.whole() || !key.whole())
+            too_large();
+        result.Db_interner_name = std::move(key.text);
+        result.Voller_name = std::move(full.text);
+        result.Neuer_name = normal_name(result.Voller_name, analysis.Landkuerzel, analysis.Endung);
+        return result;
+    };
+
+    bool cut_short = cut_short_;
+    std::uint64_t last_start = last_start_;
+    if (candidate != part.end() && candidate->hash == hash) {
+        if (name.size() > limits_.largest_item)
+            too_large();
+        read_record(bytes, candidate->start, key, full, limits_.window);
+        if (key.whole() && key.text == name)
+            return found(); // no earlier record has this key: it would have this hash
+        // Another key has the same hash; the first record of this one, if
+        // any, is found by reading front to back.
+        Cursor in(bytes, limits_.window);
+        ScanEnd end;
+        std::optional<std::uint64_t> match;
+        scan_records(in, key, end, [&](std::uint64_t start, Key record_key) {
+            if (record_key.whole() && record_key.text == name)
+                match = start;
+            return match.has_value();
+        });
+        if (match) {
+            read_record(bytes, *match, key, full, limits_.window);
+            return found();
+        }
+        cut_short = end.cut_short;
+        last_start = end.last_start;
+    }
+
+    if (cut_short)
+        throw Error(ErrorNumber::InputPastEndOfFile);
+    // Not found: the names of the last record read.
+    Item last_key(limits_.largest_item);
+    read_record(bytes, last_start, last_key, full, limits_.window);
+    if (!last_key.whole() || !full.whole())
+        too_large();
+    result.Db_interner_name = std::move(last_key.text);
+    result.Voller_name = std::move(full.text);
+    return result;
+}
+
+void DatabaseCache::end_scope()
+{
+    if (scopes_ > 0 && --scopes_ == 0)
+        held_.reset();
+}
+
+LookupResult DatabaseCache::lookup(const std::string& database_path, const RomAnalysis& analysis)
+{
+    if (scopes_ > 0 && held_ && index_ && database_path == path_)
+        return index_->lookup(FileBytes(*held_), analysis.Interner_name, analysis);
+
+    // Opening fails as a front-to-back read would (53 when it is missing).
+    held_.reset();
+    std::optional<ReadableFile> opened;
+    opened.emplace(database_path);
+    if (!index_ || database_path != path_ || opened->identity() != identity_) {
+        index_.reset();
+        // The identity is the one from before reading, so a change while
+        // the index is built is seen by the next look at the file.
+        index_.emplace(FileBytes(*opened), limits_);
+        path_ = database_path;
+        identity_ = opened->identity();
+    }
+    if (scopes_ > 0) {
+        held_ = std::move(opened);
+        return index_->lookup(FileBytes(*held_), analysis.Interner_name, analysis);
+    }
+    return index_->lookup(FileBytes(*opened), analysis.Interner_name, analysis);
+}
+
+namespace {
+
+std::mutex shared_mutex;
+
+DatabaseCache& shared_cache()
+{
+    static DatabaseCache cache;
+    return cache;
+}
+
+} // namespace
+
+LookupResult lookup_in_shared_cache(const std::string& database_path, const RomAnalysis& analysis)
+{
+    const std::lock_guard<std::mutex> locked(shared_mutex);
+    return shared_cache().lookup(database_path, analysis);
+}
+
+DatabaseSession::DatabaseSession()
+{
+    const std::lock_guard<std::mutex> locked(shared_mutex);
+    shared_cache().begin_scope();
+}
+
+DatabaseSession::~DatabaseSession()
+{
+    const std::lock_guard<std::mutex> locked(shared_mutex);
+    shared_cache().end_scope();
 }
 
 } // namespace cartonym

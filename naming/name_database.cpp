@@ -7,7 +7,6 @@
 #include "naming/database_index.h"
 
 #include <algorithm>
-#include <mutex>
 #include <array>
 #include <optional>
 
@@ -151,11 +150,9 @@ LookupResult Finde_romname(const RomAnalysis& analysis, const std::string& datab
             set_found(result, *correction, analysis);
         return result;
     }
-    // The database is parsed once and reused while the file stays the same.
-    static std::mutex mutex_;
-    static DatabaseCache cache;
-    const std::lock_guard<std::mutex> locked(mutex_);
-    return cache.index_for(database_path).lookup(analysis.Interner_name, analysis);
+    // Through the index of the database, kept while the file stays the same
+    // (see DatabaseCache).
+    return lookup_in_shared_cache(database_path, analysis);
 }
 
 StartupCheckResult check_database_at_startup(const std::string& database_path)

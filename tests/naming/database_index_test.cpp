@@ -1,13 +1,17 @@
-// The cached database index must answer exactly as reading the file front to
-// back on every lookup: same names, same last record, same errors, also
-// right after the file is edited, truncated or removed.
+// The database index must answer exactly as reading the file front to back:
+// same names, same last record, same errors, whatever the windows it reads
+// in and however many keys share a hash; through the cache also after the
+// file is edited, truncated or removed, and within a validity scope without
+// looking at the file again.
 #include "common/error.h"
 #include "fixtures/rom_builder.h"
+#include "naming/database_index.h"
 #include "naming/name_database.h"
 #include "tests/testsupport.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <random>
 
@@ -16,8 +20,8 @@ using namespace cartonym;
 namespace {
 
 // A lookup's answer in one text: the names and last record read, or the failure's number.
-template <typename search>
-std::string Answer(search lookup)
+template <typename Search>
+std::string answer(Search lookup)
 {
     try {
         const LookupResult e = lookup();
@@ -27,9 +31,9 @@ std::string Answer(search lookup)
     }
 }
 
-class random_database {
+class RandomDatabase {
 public:
-    explicit random_database(unsigned seed) : random_(seed) {}
+    explicit RandomDatabase(unsigned seed) : random_(seed) {}
 
     // Keys from a tiny alphabet, so that repeated keys and near misses occur;
     // no key starts like one of the fixed corrections.
@@ -42,21 +46,36 @@ public:
         return name;
     }
 
+    // Records in the forms the reader knows, with one kind of line end.
     std::string text()
     {
         static const char* const line_ends[] = {"\r\n", "\n", "\r"};
-        const std::string end_pos = line_ends[value(0, 2)];
+        const std::string end = line_ends[value(0, 2)];
         std::string content;
         const int records = value(0, 12);
         for (int i = 0; i < records; ++i) {
             if (value(0, 9) == 0)
-                content += end_pos; // a blank line
-            content += "\"" + key() + "\"," + (value(0, 3) == 0 ? " " : "") + "\"Game " + std::to_string(i) + "\"" + end_pos;
+                content += end; // a blank line
+            const std::string name = key();
+            switch (value(0, 5)) {
+            case 0: content += name.substr(0, 5) + "  ,"; break; // unquoted, trailing blanks dropped
+            case 1: content += " \"" + name + "\" x,"; break;  // blanks before, text after the quote
+            default: content += "\"" + name + "\","; break;
+            }
+            switch (value(0, 4)) {
+            case 0: content += "\"Game, " + std::to_string(i) + "\""; break; // a comma inside quotes
+            case 1: content += " Game " + std::to_string(i) + " "; break;
+            case 2: content += "\"Game\r\n" + std::to_string(i) + "\""; break; // a line end inside quotes
+            default: content += "\"Game " + std::to_string(i) + "\""; break;
+            }
+            content += value(0, 7) == 0 ? "," : end; // a trailing comma makes the next key follow it
         }
-        switch (value(0, 5)) {
-        case 0: content += "\"" + key() + "\""; break;       // record cut short
-        case 1: content += "\"" + key() + "\"," + end_pos; break; // empty second item
-        case 2: content += end_pos + end_pos; break;                        // trailing blank lines
+        switch (value(0, 6)) {
+        case 0: content += "\"" + key() + "\""; break;      // record cut short
+        case 1: content += "\"" + key() + "\"," + end; break; // empty second item
+        case 2: content += end + end; break;                  // trailing blank lines
+        case 3: content += "\"" + key() + "\",\"Open"; break; // quote never closed
+        case 4: content += "\"" + key(); break;               // key's quote never closed
         default: break;
         }
         return content;
@@ -68,38 +87,95 @@ private:
     std::mt19937 random_;
 };
 
+DatabaseLimits limits(std::size_t window, std::uint64_t hash_mask)
+{
+    DatabaseLimits chosen;
+    chosen.window = window;
+    chosen.hash_mask = hash_mask;
+    return chosen;
+}
+
+// A distinct modification time for every version, as edits far enough
+// apart have; an in-place edit of the same size within one clock tick is
+// seen only once the time stamps move.
+void stamp(const std::string& path)
+{
+    static int version = 0;
+    std::filesystem::last_write_time(
+        path, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1) + std::chrono::seconds(++version));
+}
+
 } // namespace
 
-TEST(DatabaseIndex, AnswersLikeAFrontToBackReadThroughEditsTruncationAndRemoval)
+TEST(DatabaseIndex, AnswersLikeAFrontToBackReadInAnyWindowsAndWithSharedHashes)
+{
+    const struct {
+        const char* what;
+        DatabaseLimits limits;
+    } configurations[] = {
+        {"usual limits", {}},
+        {"one-byte windows", limits(1, ~std::uint64_t{0})},
+        {"five-byte windows, four hashes", limits(5, 3)},
+        {"64-byte windows, two hashes", limits(64, 1)},
+        {"two-byte windows, one hash", limits(2, 0)},
+    };
+    RandomDatabase random(20261206);
+    for (int round = 0; round < 400; ++round) {
+        const std::string text = random.text();
+        std::vector<std::string> names;
+        for (int i = 0; i < 6; ++i)
+            names.push_back(random.key());
+        for (const auto& configuration : configurations) {
+            SCOPED_TRACE(std::string(configuration.what) + ", round " + std::to_string(round));
+            const TextBytes bytes(text);
+            std::optional<DatabaseIndex> index;
+            const std::string built = answer([&] {
+                index.emplace(bytes, configuration.limits);
+                return LookupResult {};
+            });
+            ASSERT_EQ(built, "||") << "building never fails on text that fits the limits";
+            for (const std::string& name : names) {
+                const RomAnalysis analysis = test::analysis_for(name);
+                EXPECT_EQ(answer([&] { return index->lookup(bytes, name, analysis); }),
+                          answer([&] { return search_database_text(analysis, text); }));
+            }
+        }
+    }
+}
+
+TEST(DatabaseIndex, FileLookupsFollowEditsTruncationAndRemoval)
 {
     test::TempFolder folder;
     const std::string path = folder / "snes.dat";
-    random_database random(20261206);
+    RandomDatabase random(20261207);
 
-    for (int round_ = 0; round_ < 300; ++round_) {
-        const std::string where = "round " + std::to_string(round_);
+    for (int round = 0; round < 300; ++round) {
+        const std::string where = "round " + std::to_string(round);
         switch (random.value(0, 9)) {
         case 0:
             std::filesystem::remove(path);
             break;
         case 1:
-            if (std::filesystem::exists(path)) // cut the file somewhere
+            if (std::filesystem::exists(path)) { // cut the file somewhere
                 std::filesystem::resize_file(path, static_cast<std::uintmax_t>(random.value(0, static_cast<int>(std::filesystem::file_size(path)))));
+                stamp(path);
+            }
             break;
         default:
             fixtures::write_file(path, random.text()); // often the same size as before
+            stamp(path);
             break;
         }
         for (int lookup = 0; lookup < 6; ++lookup) {
             const RomAnalysis analysis = test::analysis_for(random.key());
             // The reference: the whole file read and searched front to back.
-            EXPECT_EQ(Answer([&] { return Finde_romname(analysis, path); }),
-                      Answer([&] { return search_database_text(analysis, read_database(path)); })) << where;
+            EXPECT_EQ(answer([&] { return Finde_romname(analysis, path); }),
+                      answer([&] { return search_database_text(analysis, read_database(path)); })) << where;
         }
     }
 }
 
-TEST(DatabaseIndex, SeesAnEditOfTheSameSizeRightAfterALookupAndKeepsTwoDatabasesApart)
+TEST(DatabaseIndex, SeesAnEditOfTheSameSizeAndKeepsTwoDatabasesApart)
 {
     test::TempFolder folder;
     const std::string a = folder / "a.dat", b = folder / "b.dat";
@@ -110,8 +186,86 @@ TEST(DatabaseIndex, SeesAnEditOfTheSameSizeRightAfterALookupAndKeepsTwoDatabases
     EXPECT_EQ(full(a), "Game A");
     EXPECT_EQ(full(b), "From B");
     fixtures::write_file(a, fixtures::database_line("QQ", "Game C"));
+    stamp(a);
     EXPECT_EQ(full(a), "Game C");
     fixtures::write_file(a, fixtures::database_line("QR", "Game C"));
+    stamp(a);
     EXPECT_EQ(Finde_romname(analysis, a).Neuer_name, "");
     EXPECT_EQ(full(b), "From B");
+}
+
+TEST(DatabaseIndex, WithinAScopeTheDatabaseIsReadOnce)
+{
+    test::TempFolder folder;
+    const std::string path = folder / "snes.dat", replacement = folder / "new.dat";
+    const RomAnalysis analysis = test::analysis_for("QQ");
+    const auto full = [&] { return answer([&] { return Finde_romname(analysis, path); }); };
+    fixtures::write_file(path, fixtures::database_line("QQ", "Old"));
+    {
+        const DatabaseSession run;
+        EXPECT_EQ(full(), "Old (JAP).fig|Old|" + analysis.Interner_name);
+        fixtures::write_file(replacement, fixtures::database_line("QQ", "New"));
+        std::filesystem::rename(replacement, path);
+        EXPECT_EQ(full(), "Old (JAP).fig|Old|" + analysis.Interner_name) << "a replaced database waits for the next scope";
+        {
+            const DatabaseSession nested;
+            std::filesystem::remove(path);
+            EXPECT_EQ(full(), "Old (JAP).fig|Old|" + analysis.Interner_name) << "so does a removed one";
+        }
+        EXPECT_EQ(full(), "Old (JAP).fig|Old|" + analysis.Interner_name) << "the outer scope still lasts";
+    }
+    EXPECT_EQ(full(), "failure 53");
+    fixtures::write_file(path, fixtures::database_line("QQ", "New"));
+    {
+        const DatabaseSession selection;
+        EXPECT_EQ(full(), "New (JAP).fig|New|" + analysis.Interner_name);
+    }
+}
+
+TEST(DatabaseIndex, ADatabaseBeyondTheLimitsFailsWith61)
+{
+    // A sparse file one byte over 4 GiB: refused before anything is read.
+    test::TempFolder folder;
+    const std::string huge = folder / "huge.dat";
+    fixtures::write_file(huge, fixtures::database_line("QQ", "Game"));
+    std::filesystem::resize_file(huge, (std::uintmax_t{4} << 30) + 1);
+    EXPECT_EQ(answer([&] { return Finde_romname(test::analysis_for("QQ"), huge); }), "failure 61");
+
+    using fixtures::database_line;
+    const std::string long_name(40, 'L');
+    DatabaseLimits small;
+    small.most_keys = 3;
+    small.largest_item = 30;
+    const struct {
+        const char* what;
+        std::string text, name, expected;
+    } cases[] = {
+        {"four distinct keys", database_line("QA", "A") + database_line("QB", "B") + database_line("QC", "C") + database_line("QD", "D"),
+         "QA", "build failure 61"},
+        {"three keys, repeated", database_line("QA", "A") + database_line("QB", "B") + database_line("QA", "A2") + database_line("QC", "C"),
+         "QA", "A (JAP).fig|A|" + fixtures::Interner_name("QA")},
+        {"a long full name that matches", database_line("QA", long_name), "QA", "failure 61"},
+        {"a long full name before the match", database_line("QA", long_name) + database_line("QB", "B"), "QB",
+         "B (JAP).fig|B|" + fixtures::Interner_name("QB")},
+        {"a long full name in the last record", database_line("QA", "A") + database_line("QB", long_name), "QC", "failure 61"},
+        {"a long key in the last record", database_line("QA", "A") + "\"" + long_name + "\",\"B\"\r\n", "QA",
+         "A (JAP).fig|A|" + fixtures::Interner_name("QA")},
+        {"a long key in the last record, no match", database_line("QA", "A") + "\"" + long_name + "\",\"B\"\r\n", "QC",
+         "failure 61"},
+        {"a long key, then a cut record", database_line("QA", "A") + "\"" + long_name + "\",\"B\"\r\n\"QD\"", "QC",
+         "failure 62"},
+    };
+    for (const auto& case_ : cases) {
+        SCOPED_TRACE(case_.what);
+        const TextBytes bytes(case_.text);
+        std::string result;
+        try {
+            const DatabaseIndex index(bytes, small);
+            const std::string name = fixtures::Interner_name(case_.name);
+            result = answer([&] { return index.lookup(bytes, name, test::analysis_for(case_.name)); });
+        } catch (const Error& error) {
+            result = "build failure " + std::to_string(error.value());
+        }
+        EXPECT_EQ(result, case_.expected);
+    }
 }
