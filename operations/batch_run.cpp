@@ -6,6 +6,7 @@
 #include "common/system_calls.h"
 #include "common/windows1252.h"
 #include "naming/file_names.h"
+#include "naming/database_index.h"
 #include "naming/name_database.h"
 #include "operations/file_mode.h"
 #include "operations/folder_listing.h"
@@ -439,6 +440,9 @@ Message Run::final_message() const
 
 BatchResult Run::run()
 {
+    // The database is read once for the whole run; an edit made during the
+    // run is seen by the next one.
+    const DatabaseSession database_session;
     bool started = false;
     try {
         check_setup();
