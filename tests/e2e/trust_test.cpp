@@ -1,0 +1,251 @@
+// The promise under hostile use: no file is lost, overwritten or altered,
+// and every failure names what failed. Each case here once broke it.
+#include "common/system_calls.h"
+#include "fixtures/rom_builder.h"
+#include "operations/batch_run.h"
+#include "tests/testsupport.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace cartonym {
+namespace {
+
+namespace fs = std::filesystem;
+using fixtures::build_rom;
+using fixtures::database_line;
+using fixtures::Interner_name;
+using fixtures::read_file;
+using fixtures::RomPlan;
+using fixtures::write_file;
+using test::Tree;
+
+const RomPlan Alpha{.name = "ALPHA QUEST"};
+const RomPlan Riddle{.name = "NOBODY KNOWS ME"};
+const std::string database = database_line(Interner_name("ALPHA QUEST"), "Alpha Quest");
+
+struct World : test::RunFolder {
+    World() : RunFolder(database) { fs::create_directories(temp_folder); }
+    test::ProgramRun cli(std::vector<std::string> args, const std::string& other_database = "") const
+    {
+        args.insert(args.begin(), {"batch", "--db", other_database.empty() ? db : other_database});
+        args.push_back(F);
+        return test::run_program(CARTONYM_CLI_PATH, args, t);
+    }
+    // Every regular file below the test folder but the program's reports, as
+    // a sorted list of content hashes.
+    std::vector<std::size_t> contents() const
+    {
+        std::vector<std::size_t> all;
+        for (const auto& [path, content] : test::tree_of(t.path())) {
+            if (!path.ends_with("unknown.log") && !path.ends_with("games.htm") && !path.ends_with(".txt"))
+                all.push_back(std::hash<std::string>{}(content));
+        }
+        std::sort(all.begin(), all.end());
+        return all;
+    }
+};
+
+TEST(TrustImages, AnImageNamedLikeTheLogKeepsItsBytes)
+{
+    World w;
+    w.image("unknown.log", Riddle);
+    const test::ProgramRun run = w.cli({});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(read_file(w.in_folder("Duplicates/unknown.log")) == build_rom(Riddle));
+    EXPECT_TRUE(read_file(w.in_folder("Unknown_ROMs/unknown.log")).starts_with("Datasource: "));
+}
+
+TEST(TrustImages, ALinkToAnImageOfTheSameFolderNeverDanglesWhicheverSortsFirst)
+{
+    for (const char* link : {"a link.smc", "z link.smc"}) {
+        SCOPED_TRACE(link);
+        World w;
+        w.image("m image.smc", Alpha);
+        fs::create_symlink("m image.smc", w.in_folder(link));
+        const test::ProgramRun run = w.cli({});
+        EXPECT_EQ(run.status, 0) << run.out << run.err;
+        EXPECT_TRUE(read_file(w.in_folder("Renamed_SNES_ROMs/Alpha Quest (USA).smc")) == build_rom(Alpha));
+        const fs::path filed = fs::path(w.F) / "Duplicates" / link;
+        ASSERT_TRUE(fs::is_symlink(filed));
+        EXPECT_TRUE(read_file(filed.string()) == build_rom(Alpha)) << "the link leads to the image's new place";
+    }
+}
+
+TEST(TrustSetup, FailuresBeforeTheFirstImageNameThePathAndMoveNothing)
+{
+    struct Case {
+        const char* what;
+        std::function<std::string(World&)> prepare; // returns the path the message must name
+    };
+    const std::vector<Case> cases = {
+        {"missing folder", [](World& w) { fs::remove_all(w.F); return w.F; }},
+        {"folder is a file", [](World& w) { fs::remove_all(w.F); write_file(w.F, "x"); return w.F; }},
+        {"database is a folder", [](World& w) { fs::remove(w.db); fs::create_directory(w.db); return w.db; }},
+        {"database is a FIFO", [](World& w) { fs::remove(w.db); test::make_fifo(w.db); return w.db; }},
+        {"temporary folder missing", [](World& w) { fs::remove_all(w.temp_folder); return w.temp_folder; }},
+        {"temporary folder is a file", [](World& w) { fs::remove_all(w.temp_folder); write_file(w.temp_folder, "x"); return w.temp_folder; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        World w;
+        w.image("alpha.smc", Alpha);
+        const std::string named = c.prepare(w);
+        const auto before = w.contents();
+        const test::ProgramRun run = w.cli({"--gamelist"});
+        EXPECT_EQ(run.status, 2) << run.out;
+        EXPECT_NE(run.err.find(named), std::string::npos) << run.err;
+        EXPECT_EQ(w.contents(), before);
+        EXPECT_FALSE(fs::exists(w.in_folder("Renamed_SNES_ROMs")));
+    }
+    World w;
+    EXPECT_EQ(test::run_program(CARTONYM_CLI_PATH, {"batch", "--db", "", w.F}, w.t).status, 2)
+        << "an empty database name is a usage error";
+}
+
+TEST(TrustSetup, AnOutputFolderOnAnotherFileSystemIsRefusedBeforeAnythingMoves)
+{
+    struct stat shm {}, tmp {};
+    World w;
+    if (::stat("/dev/shm", &shm) != 0 || ::stat(w.t.path().c_str(), &tmp) != 0 || shm.st_dev == tmp.st_dev)
+        GTEST_SKIP() << "no second file system at hand";
+    const test::TempFolder elsewhere; // below the system's temporary folder
+    const std::string other = "/dev/shm/cartonym-test-" + std::to_string(::getpid());
+    fs::create_directory(other);
+    w.image("alpha.smc", Alpha);
+    fs::create_symlink(other, w.in_folder("Renamed_SNES_ROMs"));
+    const test::ProgramRun run = w.cli({});
+    fs::remove_all(other);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("Renamed_SNES_ROMs"), std::string::npos) << run.err;
+    EXPECT_TRUE(read_file(w.in_folder("alpha.smc")) == build_rom(Alpha));
+}
+
+// A second process exchanges each link of the folder with a regular file of
+// another folder, again and again, while real runs move the links.
+TEST(TrustRace, LinksExchangedWithFilesDuringRealRunsLoseNothing)
+{
+    constexpr int links = 300;
+    World w;
+    fs::create_directories(w.t / "images");
+    fs::create_directories(w.t / "other");
+    for (int i = 0; i < links; ++i) {
+        const std::string name = "game" + std::to_string(i) + ".smc";
+        fixtures::write_rom(w.t / ("images/" + name), {.name = "GAME " + std::to_string(i)});
+        fs::create_symlink("../images/" + name, w.in_folder(name));
+        write_file(w.t / ("other/" + std::to_string(i)), "someone's file " + std::to_string(i));
+    }
+    const auto before = w.contents();
+    const pid_t swapper = ::fork();
+    ASSERT_GE(swapper, 0);
+    if (swapper == 0) {
+        for (;;) {
+            for (int i = 0; i < links; ++i) {
+                const std::string a = w.in_folder("game" + std::to_string(i) + ".smc");
+                const std::string b = w.t / ("other/" + std::to_string(i));
+                ::syscall(SYS_renameat2, AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), 2u /* RENAME_EXCHANGE */);
+            }
+        }
+    }
+    for (int run = 0; run < 3; ++run)
+        w.cli({});
+    ::kill(swapper, SIGKILL);
+    ::waitpid(swapper, nullptr, 0);
+    w.cli({});
+    EXPECT_EQ(w.contents(), before) << "every byte sequence exactly once";
+}
+
+// Starts cartonym-cli batch on the world's folder; returns its pid.
+pid_t start_batch(const World& w)
+{
+    const std::string cli = CARTONYM_CLI_PATH, out = w.t / "out.txt";
+    std::vector<std::string> args = {cli, "batch", "--gamelist", "--db", w.db, w.F};
+    std::vector<char*> argv;
+    for (auto& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    posix_spawn(&pid, cli.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+TEST(TrustSignals, InterruptAndTerminateStopBetweenFilesSayWhatWasDoneAndLeaveNoList)
+{
+    for (const int signal_number : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal_number);
+        World w;
+        for (int i = 0; i < 12000; ++i)
+            fixtures::write_rom(w.in_folder("game" + std::to_string(i) + ".smc"), {.name = "GAME " + std::to_string(i)}, true);
+        const auto before = w.contents();
+        const pid_t pid = start_batch(w);
+        // The handlers are in place once the run has made its output folders.
+        while (!fs::exists(w.in_folder("Unknown_ROMs")))
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        ::kill(pid, signal_number);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 128 + signal_number);
+        const std::string out = read_file(w.t / "out.txt");
+        EXPECT_TRUE(out.starts_with("Interrupted\nTotal files in directory: ")) << out.substr(0, 200);
+        EXPECT_TRUE(fs::is_empty(w.temp_folder)) << "the working list is dropped";
+        EXPECT_EQ(w.contents(), before);
+    }
+}
+
+TEST(TrustOutput, JsonKeepsNamesThatAreNoUtf8Apart)
+{
+    World w;
+    w.image("odd\xE9.smc", Riddle);
+    w.image("odd\xE8.smc", {.name = "NOBODY KNOWS ME TOO"});
+    const nlohmann::json result = nlohmann::json::parse(w.cli({"--json"}).out);
+    EXPECT_EQ(result["unknown_escaped"], (nlohmann::json{"odd\\xE8.smc", "odd\\xE9.smc"}));
+}
+
+TEST(TrustLeftovers, TheNextRunRemovesWhatAnEndedMoveLeftAndKeepsEveryLogEntry)
+{
+    World w;
+    w.image("alpha.smc", Alpha);
+    fs::create_directories(w.in_folder("Renamed_SNES_ROMs"));
+    const long ended = 999999; // no process has this id here
+    ASSERT_FALSE(process_is_running(ended));
+    write_file(w.in_folder("Renamed_SNES_ROMs/.cartonym-copy-" + std::to_string(ended) + "-abcdef"), "partial");
+    write_file(w.in_folder("Renamed_SNES_ROMs/.cartonym-copy-" + std::to_string(::getpid()) + "-abcdef"), "in use");
+    w.image("mystery.smc", Riddle);
+    {
+        // A full disk while the unknown image's entry is written: the run
+        // stops with the image still in place and the log without a part entry.
+        const test::ScopedFaultHook full([](SystemOperation operation, const std::string& path) {
+            return operation == SystemOperation::Write && path.ends_with("unknown.log") ? ENOSPC : 0;
+        });
+        const BatchResult result = Batchrun({w.F, w.db, false, false});
+        EXPECT_EQ(result.error->value(), 61);
+        EXPECT_TRUE(read_file(w.in_folder("mystery.smc")) == build_rom(Riddle));
+    }
+    EXPECT_EQ(Batchrun({w.F, w.db, false, false}).outcome, BatchOutcome::Completed);
+    const Tree after = test::tree_of(w.F);
+    EXPECT_FALSE(after.contains("Renamed_SNES_ROMs/.cartonym-copy-" + std::to_string(ended) + "-abcdef"));
+    EXPECT_TRUE(after.contains("Renamed_SNES_ROMs/.cartonym-copy-" + std::to_string(::getpid()) + "-abcdef"));
+    EXPECT_TRUE(after.at("Unknown_ROMs/mystery.smc") == build_rom(Riddle));
+    EXPECT_NE(after.at("Unknown_ROMs/unknown.log").find("Filename = \"mystery.smc\""), std::string::npos);
+}
+
+} // namespace
+} // namespace cartonym
