@@ -441,9 +441,9 @@ void Form1::Batchmodus_Click()
 // One whole batch run, on this thread and without returning to the event
 // loop until it is over: no tick and no click comes between its steps. The
 // previous run's panel is emptied and shown empty before the first file;
-// then the bar is repainted when it grows by a step and the unknown list at
-// most every few milliseconds, so that painting costs the run next to
-// nothing.
+// then the bar and the unknown list are repainted at most every few
+// milliseconds, so that painting costs the run next to nothing. The file list is read again once, at the end: nothing is painted
+// in between, so reading it before the run too would only cost time.
 void Form1::Batchrun_Click()
 {
     constexpr qint64 repaint_interval_ms = 40;
@@ -457,7 +457,6 @@ void Form1::Batchrun_Click()
         Label17->setVisible(true);
         repaint_now({Labelschonrichtig, Labelinsgesamt, Labelanzahlroms, Labelumbenannt, Labelduplikate, Listeunbekannt,
                      Label17, ProgressBar});
-        read_files();
 
         BatchOptions options;
         options.folder = folder_path();
@@ -465,35 +464,57 @@ void Form1::Batchrun_Click()
         options.without_spaces = !Optiondateinamennormal->isChecked();
         options.game_list = Checkgamelist->isChecked();
 
-        QElapsedTimer list_painted;
-        list_painted.start();
+        // Painting is the window's only cost beyond the core's own work: the
+        // bar and the unknown list are brought up to date at most once per
+        // repaint_interval_ms (and at the end), the names in between being
+        // added in one go.
+        QElapsedTimer since_paint;
+        since_paint.start();
+        QStringList pending_unknown;
+        int progress_step = 0;
+        // QProgressBar::setValue repaints at once, so it too waits its turn.
+        const auto paint_progress = [&](bool now) {
+            if (!now && since_paint.elapsed() < repaint_interval_ms)
+                return;
+            ProgressBar->setValue(progress_step);
+            if (!pending_unknown.isEmpty()) {
+                Listeunbekannt->addItems(pending_unknown);
+                pending_unknown.clear();
+                Listeunbekannt->repaint();
+            }
+            since_paint.restart();
+        };
         BatchObserver observer;
         observer.status = [this](const std::string& text) {
             Label17->setText(from_cp1252(text));
             Label17->repaint();
         };
-        observer.progress = [this](float value) {
+        observer.progress = [&](float value) {
             const int step = static_cast<int>(value);
-            if (step == ProgressBar->value())
+            if (step == progress_step)
                 return;
-            ProgressBar->setValue(step);
-            ProgressBar->repaint();
+            progress_step = step;
+            paint_progress(step == 0 || step == 100);
         };
-        observer.unknown = [this, &list_painted](const std::string& file) {
-            Listeunbekannt->addItem(from_file_system(file));
-            if (list_painted.elapsed() >= repaint_interval_ms) {
-                Listeunbekannt->repaint();
-                list_painted.restart();
-            }
+        observer.unknown = [&](const std::string& file) {
+            pending_unknown << from_file_system(file);
+            paint_progress(false);
         };
-        observer.unknown_cleared = [this] { Listeunbekannt->clear(); };
-        observer.message = [this](const Message& message) {
-            Listeunbekannt->repaint();
+        observer.unknown_cleared = [&] {
+            pending_unknown.clear();
+            Listeunbekannt->clear();
+        };
+        observer.message = [&](const Message& message) {
+            paint_progress(true);
             messages_.show(this, message);
         };
 
+        // The run changes the folder once per file; the folder list reads it
+        // again once at the end instead, showing the output folders.
+        Ordner->set_watching(false);
         const BatchResult result = cartonym::Batchrun(options, observer);
-        // The folder list shows the output folders the run created or removed.
+        paint_progress(true);
+        Ordner->set_watching(true);
         Ordner->refresh();
         if (result.outcome != BatchOutcome::Completed)
             return;

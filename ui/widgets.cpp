@@ -110,7 +110,8 @@ void FolderTree::read_children(QTreeWidgetItem* item)
     item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
     if (!read_items_.contains(folder)) {
         read_items_.insert(folder, item);
-        watcher_->addPath(folder);
+        if (watching_)
+            watcher_->addPath(folder);
     }
 }
 
@@ -183,6 +184,15 @@ void FolderTree::refresh()
         if (QTreeWidgetItem* item = item_for(folder))
             read_children(item);
     }
+}
+
+void FolderTree::set_watching(bool on)
+{
+    watching_ = on;
+    if (!watcher_->directories().isEmpty())
+        watcher_->removePaths(watcher_->directories());
+    if (on && !read_items_.isEmpty())
+        watcher_->addPaths(read_items_.keys());
 }
 
 void FolderTree::go_to(const QString& target)

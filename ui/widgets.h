@@ -47,6 +47,10 @@ public:
     // Reads every folder shown again.
     void refresh();
 
+    // Stops or starts watching the folders shown, for a run that changes a
+    // folder many thousand times: it then refreshes once at its end.
+    void set_watching(bool on);
+
     // The entry of a folder already read into the tree, or nullptr.
     QTreeWidgetItem* item_for(const QString& path) const;
 
@@ -63,6 +67,7 @@ private:
 
     QString path_;
     QFileSystemWatcher* watcher_ = nullptr;
+    bool watching_ = true;
     QHash<QString, QTreeWidgetItem*> read_items_; // folders whose sub-folders are in the tree
 };
 
