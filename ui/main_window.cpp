@@ -476,12 +476,12 @@ void Form1::Batchrun_Click()
         const auto paint_progress = [&](bool now) {
             if (!now && since_paint.elapsed() < repaint_interval_ms)
                 return;
-            ProgressBar->setValue(progress_step);
             if (!pending_unknown.isEmpty()) {
                 Listeunbekannt->addItems(pending_unknown);
                 pending_unknown.clear();
                 Listeunbekannt->repaint();
             }
+            ProgressBar->setValue(progress_step);
             since_paint.restart();
         };
         BatchObserver observer;
