@@ -26,7 +26,7 @@ using F = FontChoice;
 
 // The window's controls: name, kind, container, left, top, width, height in
 // twips, caption, font, alignment. Captions the program sets at load are "".
-constexpr ControlSpec about_controls[] = {
+constexpr ControlRow about_controls[] = {
     {"picScroll", K::ScrollArea, "", 120, 120, 3855, 1815, ""},
     {"Label1", K::Label, "", 4560, 120, 2775, 420, "", F::Inherit, Qt::AlignRight},
     {"Label5", K::Label, "", 4320, 960, 2415, 600, "Errors, suggestions, unknown Roms ? Feel free to email me:",

@@ -65,14 +65,14 @@ QWidget* create(ControlKind kind, const QString& caption, QWidget* container)
 
 } // namespace
 
-void build_controls(QWidget* form, std::span<const ControlSpec> controls)
+void build_controls(QWidget* form, std::span<const ControlRow> controls)
 {
-    for (const ControlSpec& spec : controls) {
-        QWidget* container = *spec.container ? control<QWidget>(form, spec.container) : form;
-        QWidget* widget = create(spec.kind, QString::fromLatin1(spec.caption), container);
-        widget->setObjectName(QLatin1String(spec.name));
-        widget->setGeometry(pixels(spec.left), pixels(spec.top), pixels(spec.width), pixels(spec.height));
-        switch (spec.font) {
+    for (const ControlRow& row : controls) {
+        QWidget* container = *row.container ? control<QWidget>(form, row.container) : form;
+        QWidget* widget = create(row.kind, QString::fromLatin1(row.caption), container);
+        widget->setObjectName(QLatin1String(row.name));
+        widget->setGeometry(pixels(row.left), pixels(row.top), pixels(row.width), pixels(row.height));
+        switch (row.font) {
         case FontChoice::Inherit:
             break;
         case FontChoice::Bold:
@@ -90,7 +90,7 @@ void build_controls(QWidget* form, std::span<const ControlSpec> controls)
         }
         }
         if (auto* label = qobject_cast<QLabel*>(widget))
-            label->setAlignment(spec.alignment | Qt::AlignTop);
+            label->setAlignment(row.alignment | Qt::AlignTop);
     }
 }
 

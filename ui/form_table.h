@@ -29,7 +29,7 @@ enum class ControlKind {
 
 enum class FontChoice { Inherit, Bold, Dialog, Link };
 
-struct ControlSpec {
+struct ControlRow {
     const char* name;
     ControlKind kind;
     const char* container; // object name of a frame, or "" for the form itself
@@ -41,7 +41,7 @@ struct ControlSpec {
 
 // Creates every control of the table in order, inside form or inside the
 // frame its row names (which must come earlier in the table).
-void build_controls(QWidget* form, std::span<const ControlSpec> controls);
+void build_controls(QWidget* form, std::span<const ControlRow> controls);
 
 // The control of that object name below form; the table guarantees it.
 template <typename Control>

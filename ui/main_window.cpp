@@ -51,7 +51,7 @@ constexpr Qt::Alignment centre = Qt::AlignHCenter;
 // lower than their classic places, into room no control of file mode uses,
 // so that their longest texts fit in DejaVu Sans; Romname, Dateiname,
 // Namevoll and Nameneu elide what still does not fit.
-constexpr ControlSpec form1_controls[] = {
+constexpr ControlRow form1_controls[] = {
     {"Frame1", K::Frame, "", 120, 0, 2775, 1575, "Mode:", F::Bold},
     {"Dateimodus", K::OptionButton, "Frame1", 240, 240, 2295, 255, "Rename a single file", F::Dialog},
     {"Batchmodus", K::OptionButton, "Frame1", 240, 480, 1215, 255, "Batchmode", F::Dialog},
