@@ -1,117 +1,183 @@
 // Takes the screenshots of docs/ from the real windows and measures the
-// processor time the program uses while its About window is open. Run under
-// a display (an X server or Xvfb):
-//   cartonym-bildschirmfotos SNES_DAT DEMO_FOLDER OUTPUT_FOLDER [ABOUT_SECONDS]
-// The demo folder is sorted by the batch run it performs.
+// processor time the program uses, idle and with its About window open, from
+// /proc/self/stat. Run under a display (an X server or Xvfb):
+//   cartonym-screenshots SNES_DAT DEMO_FOLDER OUTPUT_FOLDER [SECONDS]
+// The demo folder gets one image with a long name and 1,500 home-made ones
+// and is then sorted by the batch run it performs; SECONDS (default 0: no measurement) is the length
+// of each processor measurement.
 #include "common/message.h"
-#include "ui/anzeige.h"
-#include "ui/form1.h"
-#include "ui/frmabout.h"
-#include "ui/meldungsdienst.h"
-#include "ui/steuerelemente.h"
-#include "ui/uhr.h"
+#include "fixtures/rom_builder.h"
+#include "ui/about_window.h"
+#include "ui/clock.h"
+#include "ui/main_window.h"
+#include "ui/message_service.h"
+#include "ui/text_conversion.h"
+#include "ui/widgets.h"
 
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QEventLoop>
+#include <QtCore/QFile>
+#include <QtCore/QFileInfo>
+#include <QtCore/QTemporaryDir>
 #include <QtCore/QTimer>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QListWidget>
+#include <QtWidgets/QProgressBar>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QRadioButton>
 
-#include <sys/resource.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 
 namespace {
 
+using namespace cartonym::ui;
+
 // Message boxes are answered at once; their texts go to the terminal.
-class Stille_meldungen : public cartonym::ui::Meldungsdienst {
+class PrintedMessages : public MessageService {
 public:
-    cartonym::ui::Meldungsantwort zeige(QWidget*, const cartonym::Message& message,
-                                        cartonym::ui::Meldungsknoepfe) override
+    MessageAnswer show(QWidget*, const cartonym::Message& message, MessageButtons) override
     {
         std::printf("[%s] %s\n", message.title.c_str(), message.text.c_str());
-        return cartonym::ui::Meldungsantwort::Ok;
+        return MessageAnswer::Ok;
     }
 };
 
-void wait_for(int millisekunden)
+void wait_for(int milliseconds)
 {
-    QEventLoop schleife;
-    QTimer::singleShot(millisekunden, &schleife, &QEventLoop::quit);
-    schleife.exec();
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
-double Prozessorsekunden()
+// User and system time of this process in seconds, from /proc/self/stat.
+double processor_seconds()
 {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-        + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    std::ifstream file("/proc/self/stat");
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    unsigned long long utime = 0, stime = 0;
+    for (int number = 3; fields >> field; ++number) {
+        if (number == 14)
+            utime = std::stoull(field);
+        if (number == 15) {
+            stime = std::stoull(field);
+            break;
+        }
+    }
+    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
-bool Speichere(QWidget* fenster, const QString& path)
+void measure(const char* what, int seconds)
 {
-    const bool ok = fenster->grab().save(path, "PNG");
+    if (seconds <= 0)
+        return;
+    const double before = processor_seconds();
+    QElapsedTimer clock;
+    clock.start();
+    wait_for(seconds * 1000);
+    const double used = processor_seconds() - before;
+    const double elapsed = static_cast<double>(clock.elapsed()) / 1000.0;
+    std::printf("%s: %.2f s of processor time in %.1f s = %.2f %% of one core\n", what, used, elapsed,
+                100.0 * used / elapsed);
+}
+
+bool save(QWidget* window, const QString& path)
+{
+    const bool ok = window->grab().save(path, "PNG");
     std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
     return ok;
+}
+
+void select(Form1& form, const QString& name)
+{
+    auto* files = form.findChild<QListWidget*>(QStringLiteral("Dateien"));
+    const auto match = files->findItems(name, Qt::MatchExactly);
+    if (!match.isEmpty())
+        files->setCurrentItem(match.front());
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    QApplication anwendung(argc, argv);
+    QApplication application(argc, argv);
     if (argc < 4) {
-        std::fprintf(stderr, "usage: cartonym-bildschirmfotos SNES_DAT DEMO_FOLDER OUTPUT_FOLDER [ABOUT_SECONDS]\n");
+        std::fprintf(stderr, "usage: cartonym-screenshots SNES_DAT DEMO_FOLDER OUTPUT_FOLDER [SECONDS]\n");
         return 2;
     }
-    using namespace cartonym::ui;
-    Lade_bilder();
+    load_images();
     const QString folder = QString::fromLocal8Bit(argv[2]);
-    const QString ausgabe = QString::fromLocal8Bit(argv[3]);
-    const int about_sekunden = argc > 4 ? QString::fromLocal8Bit(argv[4]).toInt() : 0;
+    const QString output = QString::fromLocal8Bit(argv[3]);
+    const int seconds = argc > 4 ? QString::fromLocal8Bit(argv[4]).toInt() : 0;
 
-    Stille_meldungen messages;
-    Schale schale;
-    Form1 form(argv[1], messages, schale, Standard_uhr());
+    // A copy of the database that also knows the long-named image.
+    QTemporaryDir scratch;
+    const std::string database = to_file_system(scratch.filePath(QStringLiteral("snes.dat")));
+    const QString long_file = QStringLiteral("the_cartridge_knight_and_the_lost_save_game_special_edition.smc");
+    cartonym::fixtures::write_file(
+        database, cartonym::fixtures::read_file(argv[1])
+                      + cartonym::fixtures::database_line(
+                          "CARTRIDGE KNIGHT", "The Cartridge Knight and the Lost Save Game - Special Collector's Edition"));
+    cartonym::fixtures::write_rom(to_file_system(folder + QLatin1Char('/') + long_file), {.name = "CARTRIDGE KNIGHT"});
+    // Enough home-made images that the run lasts long enough to be caught halfway.
+    for (int i = 0; i < 1500; ++i) {
+        const QString name = QStringLiteral("homebrew_%1.smc").arg(i, 4, 10, QLatin1Char('0'));
+        cartonym::fixtures::write_rom(to_file_system(folder + QLatin1Char('/') + name),
+                                      {.name = "HOMEBREW " + std::to_string(i), .data_length = 0x8000});
+    }
+
+    PrintedMessages messages;
+    Shell shell;
+    Form1 form(database, messages, shell, default_clock());
     form.show();
-    form.Ordner->setze_pfad(folder);
+    form.findChild<FolderTree*>(QStringLiteral("Ordner"))->set_path(folder);
     wait_for(300);
     bool ok = true;
 
-    // File mode with a known image selected.
-    const auto match = form.Dateien->findItems(QStringLiteral("starlight.smc"), Qt::MatchExactly);
-    if (!match.isEmpty())
-        form.Dateien->setCurrentItem(match.front());
+    // File mode with a known image selected, in both styles.
+    select(form, QStringLiteral("starlight.smc"));
     wait_for(200);
-    ok &= Speichere(&form, ausgabe + QStringLiteral("/file-mode.png"));
+    ok &= save(&form, output + QStringLiteral("/file-mode.png"));
+    measure("idle window", seconds);
+    form.findChild<QRadioButton*>(QStringLiteral("Optiondateinamenultrahle"))->click();
+    select(form, long_file);
+    wait_for(200);
+    ok &= save(&form, output + QStringLiteral("/file-mode-no-spaces.png"));
+    form.findChild<QRadioButton*>(QStringLiteral("Optiondateinamennormal"))->click();
 
     // The About window, scrolling for a while.
-    frmAbout about(&form, messages, schale, Standard_uhr(), [&form] { form.setEnabled(true); });
-    about.show();
-    wait_for(2500);
-    ok &= Speichere(&about, ausgabe + QStringLiteral("/about.png"));
-    if (about_sekunden > 0) {
-        const double before = Prozessorsekunden();
-        QElapsedTimer clock_;
-        clock_.start();
-        wait_for(about_sekunden * 1000);
-        const double verbraucht = Prozessorsekunden() - before;
-        std::printf("about-open cpu %.3f s in %.1f s = %.2f %% of one core, %d frames\n", verbraucht,
-                    static_cast<double>(clock_.elapsed()) / 1000.0,
-                    100.0 * verbraucht / (static_cast<double>(clock_.elapsed()) / 1000.0), about.image_count);
+    {
+        // It names the database given, not the scratch copy that stands in for it.
+        frmAbout about(&form, messages, shell, default_clock(), QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath(),
+                       [&form] { form.setEnabled(true); });
+        about.show();
+        wait_for(2500);
+        ok &= save(&about, output + QStringLiteral("/about.png"));
+        measure("About window open", seconds);
+        about.accept();
     }
-    about.Command1->click();
 
-    // Batch mode after a run over the folder.
-    form.Batchmodus->click();
+    // Batch mode, caught halfway through a run over the folder.
+    form.findChild<QRadioButton*>(QStringLiteral("Batchmodus"))->click();
     form.Timer1_Timer();
-    form.Checkgamelist->setChecked(true);
-    form.Batchrun->click();
+    form.findChild<QCheckBox*>(QStringLiteral("Checkgamelist"))->setChecked(true);
+    wait_for(200);
+    auto* bar = form.findChild<QProgressBar*>(QStringLiteral("ProgressBar"));
+    bool taken = false;
+    QObject::connect(bar, &QProgressBar::valueChanged, &form, [&](int value) {
+        if (!taken && value >= 50) {
+            taken = true;
+            ok &= save(&form, output + QStringLiteral("/batch-mode.png"));
+        }
+    });
+    form.findChild<QPushButton*>(QStringLiteral("Batchrun"))->click();
     wait_for(300);
-    ok &= Speichere(&form, ausgabe + QStringLiteral("/batch-mode.png"));
+    ok &= taken;
     return ok ? 0 : 1;
 }

@@ -106,14 +106,17 @@ bool ProposalRun::blocks_writing() const
 }
 
 ProposalRun propose_records(const std::vector<std::string>& files, std::string_view database_text,
-                             const RomCatalogue* catalogue)
+                             const RomCatalogue* catalogue, const ProposalProgress& progress)
 {
     const std::vector<std::string> keys = database_keys(database_text);
     const std::unordered_set<std::string> known_keys(keys.begin(), keys.end());
 
     ProposalRun run;
-    for (const std::string& file : files)
+    for (const std::string& file : files) {
+        if (progress && !progress(run.files.size(), files.size()))
+            break;
         run.files.push_back(Examine(file, known_keys, catalogue));
+    }
 
     // Files of this call with the same internal name must agree on the name.
     std::map<std::string, std::vector<Proposal*>> by_key;

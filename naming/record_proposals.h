@@ -5,6 +5,8 @@
 #include "common/error.h"
 #include "naming/rom_catalogue.h"
 
+#include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,9 +40,13 @@ struct ProposalRun {
 // Examines the files in order against the database text (its complete
 // records and the fixed corrections tell what is known). Without a
 // catalogue the full name comes from the file name; with one, from the
-// name of the game whose rom matches the cartridge data.
+// name of the game whose rom matches the cartridge data. progress, when
+// given, is called before each file with the files done so far and their
+// total; when it returns false the run stops there and holds only the files
+// examined until then.
+using ProposalProgress = std::function<bool(std::size_t done, std::size_t total)>;
 ProposalRun propose_records(const std::vector<std::string>& files, std::string_view database_text,
-                             const RomCatalogue* catalogue);
+                             const RomCatalogue* catalogue, const ProposalProgress& progress = {});
 
 // The database text with the records appended (after a line end, when the
 // text does not end with one), Windows-1252 with CR LF.

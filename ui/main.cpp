@@ -1,11 +1,12 @@
-// The desktop program: checks for snes.dat, then shows the main window.
+// The desktop program: checks for its name database (the user's own when
+// there is one, else snes.dat beside the program), then shows the main window.
 #include "common/program_info.h"
-#include "naming/name_database.h"
-#include "ui/anzeige.h"
-#include "ui/form1.h"
-#include "ui/meldungsdienst.h"
-#include "ui/start.h"
-#include "ui/uhr.h"
+#include "naming/database_location.h"
+#include "ui/clock.h"
+#include "ui/main_window.h"
+#include "ui/message_service.h"
+#include "ui/startup.h"
+#include "ui/text_conversion.h"
 
 #include <QtGui/QIcon>
 #include <QtWidgets/QApplication>
@@ -14,23 +15,23 @@
 
 int main(int argc, char** argv)
 {
-    QApplication anwendung(argc, argv);
+    QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(cartonym::program_info::Name));
     QApplication::setApplicationVersion(QString::fromUtf8(cartonym::program_info::version_text));
-    cartonym::ui::Lade_bilder();
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/bilder/symbol.png")));
+    cartonym::ui::load_images();
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/icon.png")));
     QApplication::setDesktopFileName(QStringLiteral("cartonym"));
 
     using namespace cartonym::ui;
     try {
-        const auto fenster = Starte_form1(cartonym::default_database_path(), Standard_meldungsdienst(),
-                                          Standard_schale(), Standard_uhr());
-        if (!fenster)
+        const auto window = start_main_window(cartonym::chosen_database_path(), default_message_service(),
+                                              default_shell(), default_clock());
+        if (!window)
             return 1;
-        fenster->show();
+        window->show();
         return QApplication::exec();
     } catch (const std::exception& error) {
-        Standard_meldungsdienst().zeige(nullptr, {"Error !", error.what(), cartonym::MessageIcon::Exclamation});
+        default_message_service().show(nullptr, {"Error !", error.what(), cartonym::MessageIcon::Exclamation});
         return 1;
     }
 }

@@ -6,20 +6,20 @@
 
 namespace cartonym::ui {
 
-class Uhr {
+class Clock {
 public:
-    virtual ~Uhr();
+    virtual ~Clock();
     // Milliseconds of a monotonic clock; never goes back.
-    virtual std::int64_t millisekunden() const = 0;
+    virtual std::int64_t milliseconds() const = 0;
 };
 
 // The system's monotonic clock, counted from an arbitrary fixed point (on
 // Linux the start of the system), 64 bits wide so that it never wraps.
-class Monotone_uhr : public Uhr {
+class MonotonicClock : public Clock {
 public:
-    std::int64_t millisekunden() const override;
+    std::int64_t milliseconds() const override;
 };
 
-Uhr& Standard_uhr();
+Clock& default_clock();
 
 } // namespace cartonym::ui

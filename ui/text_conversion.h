@@ -9,29 +9,26 @@
 
 namespace cartonym::ui {
 
-// Makes the program's images available under :/bilder/.
-void Lade_bilder();
+// Makes the program's images available under :/images/.
+void load_images();
 
 // A Windows-1252 text of the core as a QString.
-QString Qtext(const std::string& cp1252);
+QString from_cp1252(const std::string& cp1252);
 
 // A file-system path or name (bytes as the system gives them) for display.
-QString Qpfad(const std::string& path);
+QString from_file_system(const std::string& path);
 
 // A displayed path back as the file system's bytes.
-std::string Systempfad(const QString& path);
-
-// A file-system path as Windows-1252 for the core's messages; bytes the code
-// page cannot write are passed through unchanged.
-std::string Cp1252_pfad(const std::string& path);
+std::string to_file_system(const QString& path);
 
 // Verdana 8.25 pt bold: frames, buttons and the captions with fixed text.
-QFont Fette_schrift();
+QFont bold_font();
 
-// The default dialog font, MS Sans Serif 8.25 pt, or the closest installed sans.
-QFont Dialogschrift();
+// The default dialog font: MS Sans Serif, or the closest installed sans, at
+// 7.5 pt so that the texts fit in DejaVu Sans too.
+QFont dialog_font();
 
 // A twips value as device-independent pixels (15 twips to a pixel at 96 dpi).
-constexpr int Pixel(int twips) { return twips / 15; }
+constexpr int pixels(int twips) { return twips / 15; }
 
 } // namespace cartonym::ui

@@ -6,16 +6,16 @@
 
 namespace cartonym::ui {
 
+class Clock;
 class Form1;
-class Meldungsdienst;
-class Schale;
-class Uhr;
+class MessageService;
+class Shell;
 
-// Checks that snes.dat can be opened. Missing: shows the missing-file
+// Checks that the database can be opened. Missing: shows the missing-file
 // message and returns nullptr, and the program ends without a window. Any
 // other failure: shows the "Error Nr." message and goes on. Otherwise
 // returns the main window, not yet shown.
-std::unique_ptr<Form1> Starte_form1(const std::string& database_path, Meldungsdienst& messages, Schale& schale,
-                                    Uhr& clock_);
+std::unique_ptr<Form1> start_main_window(const std::string& database_path, MessageService& messages, Shell& shell,
+                                         Clock& clock);
 
 } // namespace cartonym::ui

@@ -26,16 +26,18 @@ class QTimer;
 
 namespace cartonym::ui {
 
-class Meldungsdienst;
-class Ordnerliste;
-class Schale;
-class Uhr;
+class Clock;
+class ElidedLabel;
+class FolderTree;
+class MessageService;
+class Shell;
 
 class Form1 : public QMainWindow {
     Q_OBJECT
 public:
-    Form1(std::string database_path, Meldungsdienst& messages, Schale& schale, Uhr& clock_,
-          QWidget* eltern = nullptr);
+    // database_path: the name database in use (see naming/database_location.h).
+    Form1(std::string database_path, MessageService& messages, Shell& shell, Clock& clock,
+          QWidget* parent = nullptr);
 
     // Event handlers, named after their control and event. Each catches every
     // failure itself; none lets an exception reach the event loop.
@@ -52,91 +54,91 @@ public:
     void beenden_Click();
     void homepage_Click();
     void about_Click();
+    // The Database menu.
+    void check_database_Click();
+    void learn_names_Click();
+    void import_catalogue_Click();
 
     // What Exit does; the program ends. Tests put their own in its place.
-    std::function<void()> Programmende;
+    std::function<void()> program_end;
 
-    // Fields of the window: the image in hand and its names.
+    // Fields of the window: the image in hand and its new name.
     std::string Dateipfad;
     std::string Neuer_name;
-    RomAnalysis Analyse_feld;
-    LookupResult Namen;
 
-    // The controls, named as in the window's layout.
-    QGroupBox* Frame1 = nullptr;
+    const std::string& database_path() const { return database_path_; }
+
+    // The window's timer period in milliseconds.
+    static constexpr int timer_interval = 50;
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    void bind_controls();
+    void build_menus();
+    void connect_controls();
+    void fill_drives();
+    void follow_folder_with_drive();
+    void read_files();
+    std::string folder_path() const;
+    void show_error(const Error& error);
+    void trap_file_errors(const std::function<void()>& steps);
+    void show_unexpected(const std::exception& error);
+    void learn(bool from_catalogue);
+
+    std::string database_path_;
+    MessageService& messages_;
+    Shell& shell_;
+    Clock& clock_;
+    RomAnalysis analysis_;
+    LookupResult names_;
+
+    // The controls, named as in the window's layout; built from the table in
+    // main_window.cpp.
     QRadioButton* Dateimodus = nullptr;
     QRadioButton* Batchmodus = nullptr;
     QLabel* Modusbeschreibung = nullptr;
-    QGroupBox* Frame2 = nullptr;
     QRadioButton* Optiondateinamennormal = nullptr;
     QRadioButton* Optiondateinamenultrahle = nullptr;
     QLabel* Namenmodus = nullptr;
-    QGroupBox* Frame3 = nullptr;
     QCheckBox* Checkgamelist = nullptr;
-    QLabel* Label1 = nullptr;
     QComboBox* Laufwerk = nullptr;
-    Ordnerliste* Ordner = nullptr;
+    FolderTree* Ordner = nullptr;
     QListWidget* Dateien = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* Dateiname = nullptr;
-    QLabel* Label2 = nullptr;
+    QLabel *Label2 = nullptr, *Label3 = nullptr, *Label4 = nullptr, *Label5 = nullptr, *Label6 = nullptr,
+           *Label7 = nullptr, *Label8 = nullptr, *Label9 = nullptr, *Label10 = nullptr, *Label11 = nullptr,
+           *Label12 = nullptr, *Label13 = nullptr, *Label14 = nullptr, *Label15 = nullptr, *Label16 = nullptr,
+           *Label17 = nullptr, *Label18 = nullptr;
+    ElidedLabel* Dateiname = nullptr;
     QLabel* Dateityp = nullptr;
-    QLabel* Label4 = nullptr;
-    QLabel* Romname = nullptr;
-    QLabel* Label5 = nullptr;
+    ElidedLabel* Romname = nullptr;
     QLabel* Hersteller = nullptr;
-    QLabel* Label6 = nullptr;
     QLabel* Cardid = nullptr;
-    QLabel* Label7 = nullptr;
     QLabel* Land = nullptr;
-    QLabel* Label9 = nullptr;
-    QLabel* Namevoll = nullptr;
-    QLabel* Label16 = nullptr;
+    ElidedLabel* Namevoll = nullptr;
     QLabel* CRC1label = nullptr;
-    QLabel* Label15 = nullptr;
     QLabel* sizelabel = nullptr;
-    QLabel* Label8 = nullptr;
-    QLabel* Nameneu = nullptr;
-    QLabel* Label12 = nullptr;
+    ElidedLabel* Nameneu = nullptr;
     QLabel* Labelinsgesamt = nullptr;
-    QLabel* Label13 = nullptr;
     QLabel* Labelanzahlroms = nullptr;
-    QLabel* Label10 = nullptr;
     QLabel* Labelschonrichtig = nullptr;
-    QLabel* Label14 = nullptr;
     QLabel* Labelumbenannt = nullptr;
-    QLabel* Label18 = nullptr;
     QLabel* Labelduplikate = nullptr;
-    QLabel* Label11 = nullptr;
     QListWidget* Listeunbekannt = nullptr;
-    QLabel* Label17 = nullptr;
     QProgressBar* ProgressBar = nullptr;
     QPushButton* Command2 = nullptr;
     QPushButton* Batchrun = nullptr;
     QTimer* Timer1 = nullptr;
     QMenu* dateimenu = nullptr;
     QAction* beenden = nullptr;
+    QMenu* database_menu = nullptr;
+    QAction* check_database = nullptr;
+    QAction* learn_names = nullptr;
+    QAction* import_catalogue = nullptr;
     QMenu* hilfemenu = nullptr;
     QAction* homepage = nullptr;
     QAction* about = nullptr;
-
-    // The window's timer period in milliseconds.
-    static constexpr int Timerintervall = 50;
-
-private:
-    void Baue_fenster();
-    void Baue_menue();
-    void Fuelle_laufwerke();
-    void Lies_dateien();
-    std::string Ordnerpfad() const;
-    void Zeige_fehler(const Error& error);
-    void Fange_dateifehler(const std::function<void()>& steps);
-    void Zeige_unerwartet(const std::exception& error);
-
-    std::string Datenbankpfad_;
-    Meldungsdienst& meldungen_;
-    Schale& schale_;
-    Uhr& uhr_;
 };
 
 } // namespace cartonym::ui

@@ -1,0 +1,181 @@
+// The About window: its look as a window, its links and the database line,
+// the scroller's frame rule against a clock the test sets by hand, and the
+// wrap of the credits.
+#include "test_services.h"
+#include "ui/about_window.h"
+#include "ui/widgets.h"
+
+#include <QtGui/QImage>
+#include <QtTest/QtTest>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QPushButton>
+
+#include <memory>
+#include <tuple>
+
+using namespace cartonym;
+using cartonym::test::find;
+using cartonym::ui::frmAbout;
+
+namespace {
+
+// Rows of the frame that hold a pixel of the credits' yellow.
+QList<int> yellow_rows(const QPixmap& frame)
+{
+    const QImage image = frame.toImage().convertToFormat(QImage::Format_RGB32);
+    QList<int> rows;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor colour = image.pixelColor(x, y);
+            if (colour.red() > 200 && colour.green() > 200 && colour.blue() < 100) {
+                rows << y;
+                break;
+            }
+        }
+    }
+    return rows;
+}
+
+const QString database_path = QStringLiteral("/home/someone/.local/share/cartonym/snes.dat");
+
+} // namespace
+
+class AboutWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup() { window_.reset(); }
+
+    void fixed_dialog_without_icon_or_size_buttons();
+    void links_and_database_line();
+    void first_frame_shows_nothing_then_the_text_comes_in();
+    void frame_rule_more_than_40_ms_and_wrap_only_below_minus_h();
+    void ok_and_close_box_end_the_scroller();
+
+private:
+    ui::ScrollArea* scroll_area() const { return find<ui::ScrollArea>(window_.get(), "picScroll"); }
+    test::TestMessages messages_;
+    test::TestShell shell_;
+    test::TestClock clock_;
+    int releases_ = 0;
+    std::unique_ptr<frmAbout> window_;
+};
+
+void AboutWindowTest::init()
+{
+    clock_.now = 5000;
+    releases_ = 0;
+    shell_.opened.clear();
+    window_ = std::make_unique<frmAbout>(nullptr, messages_, shell_, clock_, database_path, [this] { ++releases_; });
+}
+
+void AboutWindowTest::fixed_dialog_without_icon_or_size_buttons()
+{
+    const Qt::WindowFlags flags = window_->windowFlags();
+    QCOMPARE(flags & Qt::WindowType_Mask, Qt::Dialog);
+    for (const Qt::WindowType wanted : {Qt::MSWindowsFixedSizeDialogHint, Qt::WindowTitleHint, Qt::WindowCloseButtonHint})
+        QVERIFY(flags.testFlag(wanted));
+    for (const Qt::WindowType unwanted : {Qt::WindowMinimizeButtonHint, Qt::WindowMaximizeButtonHint})
+        QVERIFY(!flags.testFlag(unwanted));
+    QCOMPARE(window_->minimumSize(), window_->maximumSize());
+    // The icon is there only to keep the application's from showing: it is clear.
+    const QImage icon = window_->windowIcon().pixmap(16, 16).toImage();
+    for (int y = 0; y < icon.height(); ++y)
+        for (int x = 0; x < icon.width(); ++x)
+            QCOMPARE(qAlpha(icon.pixel(x, y)), 0);
+}
+
+void AboutWindowTest::links_and_database_line()
+{
+    frmAbout& window = *window_;
+    QVERIFY(window.isModal());
+    const auto link = [&](const char* name) { return find<ui::LinkLabel>(&window, name); };
+    emit link("Label4")->clicked(), scroll_area()->clicked(), link("Label6")->clicked();
+    emit link("Label9")->clicked(), link("Label10")->clicked(), link("Picture1")->clicked();
+    const QList<QUrl>& opened = shell_.opened;
+    QCOMPARE(opened.size(), 6);
+    QCOMPARE((QStringList{opened[0].toString(), opened[1].toString(), opened[2].scheme(), opened[2].path(), opened[3].toString()}),
+             (QStringList{link("Label4")->text(), link("Label4")->text(), QStringLiteral("mailto"), link("Label6")->text(),
+                          link("Label9")->text()}));
+    QVERIFY(opened[4] == opened[5] && opened[4] != opened[0]);
+    // One more line names the database in use; the rest of the window is as before.
+    QCOMPARE(find<QLabel>(&window, "database_in_use")->text(), QStringLiteral("Name database: ") + database_path);
+    QVERIFY(find<QLabel>(&window, "Label11")->text().endsWith(QStringLiteral("\nThank you !")));
+}
+
+void AboutWindowTest::first_frame_shows_nothing_then_the_text_comes_in()
+{
+    frmAbout& window = *window_;
+    window.show();
+    const int height = scroll_area()->inner().height();
+    // Opening drew the first frame at once: the text just below the area.
+    QCOMPARE(std::tuple(window.frame_count, window.top, window.bottom), std::tuple(1, height - 1, height - 1 + window.H));
+    QVERIFY(yellow_rows(scroll_area()->frame()).isEmpty());
+    // One pixel a frame; after a few frames the first line shows at the bottom.
+    for (int i = 0; i < 12; ++i) {
+        clock_.now += 41;
+        window.scroll_pass();
+    }
+    QCOMPARE(window.top, height - 13);
+    const QList<int> rows = yellow_rows(scroll_area()->frame());
+    QVERIFY(!rows.isEmpty());
+    QVERIFY(rows.front() >= height - 12);
+}
+
+void AboutWindowTest::frame_rule_more_than_40_ms_and_wrap_only_below_minus_h()
+{
+    frmAbout& window = *window_;
+    window.show();
+    const int top = window.top;
+    const struct {
+        int ms, frames, top;
+    } steps[] = {
+        {40, 1, top},      // exactly 40 ms is not enough
+        {1, 2, top - 1},   // 41 ms since the last frame
+        {0, 2, top - 1},   // no time: no frame
+        {500, 3, top - 2}, // a late pass still draws only one frame
+    };
+    for (const auto& step : steps) {
+        clock_.now += step.ms;
+        window.scroll_pass();
+        QCOMPARE(std::tuple(window.frame_count, window.top), std::tuple(step.frames, step.top));
+    }
+    QCOMPARE(window.last_frame, clock_.now);
+    // The next frame is planned for the moment it falls due.
+    auto* timer = find<QTimer>(&window, "scroll_timer");
+    QVERIFY(timer->isActive() && timer->interval() == 41);
+
+    window.top = -window.H + 1;
+    window.bottom = window.top + window.H;
+    clock_.now += 41;
+    window.scroll_pass();
+    QCOMPARE(window.top, -window.H); // top = -H: no wrap yet
+    clock_.now += 41;
+    window.scroll_pass();
+    QCOMPARE(window.top, scroll_area()->inner().height()); // top < -H: back below the area
+    QCOMPARE(window.bottom, window.top + window.H);
+}
+
+void AboutWindowTest::ok_and_close_box_end_the_scroller()
+{
+    for (const bool with_ok : {true, false}) {
+        releases_ = 0;
+        window_ = std::make_unique<frmAbout>(nullptr, messages_, shell_, clock_, database_path, [this] { ++releases_; });
+        window_->show();
+        QVERIFY(!window_->Scroll_ende);
+        if (with_ok)
+            find<QPushButton>(window_.get(), "Command1")->click();
+        else
+            window_->close();
+        QVERIFY(window_->Scroll_ende && !find<QTimer>(window_.get(), "scroll_timer")->isActive());
+        QVERIFY(!window_->isVisible() && releases_ >= 1);
+        const int frames = window_->frame_count;
+        clock_.now += 100;
+        window_->scroll_pass();
+        QCOMPARE(window_->frame_count, frames);
+    }
+}
+
+QTEST_MAIN(AboutWindowTest)
+#include "about_window_test.moc"

@@ -1,0 +1,165 @@
+// The Database menu: the check's findings in a table, and new records learnt
+// from a folder shown in a preview that appends them to the user's database
+// (keeping a .bak) or refuses while a file is in conflict.
+#include "fixtures/rom_builder.h"
+#include "naming/database_check.h"
+#include "test_services.h"
+#include "ui/main_window.h"
+#include "ui/text_conversion.h"
+
+#include <QtCore/QDir>
+#include <QtCore/QFile>
+#include <QtCore/QTemporaryDir>
+#include <QtCore/QTimer>
+#include <QtGui/QAction>
+#include <QtTest/QtTest>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QDialog>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QTableWidget>
+
+#include <functional>
+#include <memory>
+
+using namespace cartonym;
+using namespace cartonym::fixtures;
+using cartonym::test::find;
+
+namespace {
+
+// Runs act on the modal dialog of that name as soon as it is open.
+void when_open(const char* name, std::function<void(QDialog*)> act)
+{
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, name, act = std::move(act)] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || dialog->objectName() != QLatin1String(name))
+            return;
+        poll->deleteLater();
+        poll->stop();
+        act(dialog);
+    });
+    poll->start(5);
+}
+
+QList<QStringList> rows(const QTableWidget* table)
+{
+    QList<QStringList> all;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < table->columnCount(); ++column)
+            cells << table->item(row, column)->text();
+        all << cells;
+    }
+    return all;
+}
+
+} // namespace
+
+class DatabaseMenuTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup() { form_.reset(), home_.reset(), images_.reset(); }
+
+    void check_shows_every_finding();
+    void learnt_records_are_previewed_then_added();
+    void a_conflict_blocks_adding();
+
+private:
+    std::string write_image(const char* name, const char* internal_name)
+    {
+        const std::string file = ui::to_file_system(images_->filePath(QLatin1String(name)));
+        write_rom(file, {.name = internal_name});
+        return file;
+    }
+
+    std::unique_ptr<QTemporaryDir> home_, images_;
+    std::string database_;
+    test::TestMessages messages_;
+    test::TestShell shell_;
+    test::TestClock clock_;
+    std::unique_ptr<ui::Form1> form_;
+};
+
+// The user's own database, in a data folder of the test's own.
+void DatabaseMenuTest::init()
+{
+    home_ = std::make_unique<QTemporaryDir>();
+    images_ = std::make_unique<QTemporaryDir>();
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home_->path()));
+    QVERIFY(QDir(home_->path()).mkdir(QStringLiteral("cartonym")));
+    database_ = ui::to_file_system(home_->filePath(QStringLiteral("cartonym/snes.dat")));
+    write_file(database_, database_line("KNOWN GAME", "Known Game") + database_line("KNOWN GAME", "Known Again")
+                              + database_line("EMPTY", ""));
+    messages_ = {};
+    shell_.folder = images_->path();
+    form_ = std::make_unique<ui::Form1>(database_, messages_, shell_, clock_);
+}
+
+void DatabaseMenuTest::check_shows_every_finding()
+{
+    QList<QStringList> shown;
+    when_open("database_check", [&](QDialog* dialog) {
+        shown = rows(find<QTableWidget>(dialog, "table"));
+        dialog->reject();
+    });
+    find<QAction>(form_.get(), "check_database")->trigger();
+    const DatabaseCheck check = check_database(read_file(database_));
+    QVERIFY(check.findings.size() >= 2);
+    QCOMPARE(shown.size(), static_cast<qsizetype>(check.findings.size()));
+    for (std::size_t i = 0; i < check.findings.size(); ++i) {
+        const DatabaseFinding& finding = check.findings[i];
+        QCOMPARE(shown[static_cast<qsizetype>(i)],
+                 (QStringList{QString::number(finding.line),
+                              finding.severity == FindingSeverity::error ? QStringLiteral("error") : QStringLiteral("warning"),
+                              QString::fromStdString(finding.child), ui::from_cp1252(finding.message)}));
+    }
+}
+
+void DatabaseMenuTest::learnt_records_are_previewed_then_added()
+{
+    write_image("Moon Walker (USA).smc", "MOON WALKER");
+    write_image("known.smc", "KNOWN GAME");
+    write_file(ui::to_file_system(images_->filePath(QStringLiteral("notes.txt"))), "no image");
+    const std::string before = read_file(database_);
+    QList<QStringList> shown;
+    bool could_add = false;
+    when_open("record_preview", [&](QDialog* dialog) {
+        shown = rows(find<QTableWidget>(dialog, "table"));
+        auto* add = find<QPushButton>(dialog, "add_to_database");
+        could_add = add->isEnabled();
+        add->click();
+    });
+    find<QAction>(form_.get(), "learn_names")->trigger();
+    QCOMPARE(shown.size(), 3);
+    QCOMPARE(shown[0][1], QStringLiteral("known"));
+    QCOMPARE(shown[1].mid(1, 3), (QStringList{QStringLiteral("new"), QStringLiteral("MOON WALKER          "),
+                                              QStringLiteral("Moon Walker")}));
+    QCOMPARE(shown[2][1], QStringLiteral("not_image"));
+    QVERIFY(could_add);
+    // Appended as the command line appends, the previous file kept beside it.
+    QCOMPARE(read_file(database_), before + database_record("MOON WALKER          ", "Moon Walker"));
+    QCOMPARE(read_file(database_ + ".bak"), before);
+    QCOMPARE(messages_.shown.size(), 1);
+    QVERIFY(messages_.shown.front().message.text.starts_with("1 record appended to "));
+}
+
+void DatabaseMenuTest::a_conflict_blocks_adding()
+{
+    write_image("Moon Walker (USA).smc", "MOON WALKER");
+    write_image("Sun Runner (USA).smc", "MOON WALKER");
+    const std::string before = read_file(database_);
+    bool could_add = true;
+    when_open("record_preview", [&](QDialog* dialog) {
+        could_add = find<QPushButton>(dialog, "add_to_database")->isEnabled();
+        dialog->reject();
+    });
+    find<QAction>(form_.get(), "learn_names")->trigger();
+    QVERIFY(!could_add);
+    QCOMPARE(read_file(database_), before);
+}
+
+QTEST_MAIN(DatabaseMenuTest)
+#include "database_menu_test.moc"

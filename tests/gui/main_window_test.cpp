@@ -1,0 +1,487 @@
+// The main window: the timer refresh of both modes, the three states of a
+// selected file in both name styles, the rename, batch runs, the failure
+// message's path, the drive and folder lists, the keyboard, the menus and
+// the About window opened from them.
+#include "common/error.h"
+#include "fixtures/rom_builder.h"
+#include "common/system_calls.h"
+#include "common/windows1252.h"
+#include "test_services.h"
+#include "ui/about_window.h"
+#include "ui/main_window.h"
+#include "ui/text_conversion.h"
+#include "ui/widgets.h"
+
+#include <QtCore/QDir>
+#include <QtCore/QFile>
+#include <QtCore/QTemporaryDir>
+#include <QtCore/QTimer>
+#include <QtGui/QAction>
+#include <QtTest/QtTest>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QComboBox>
+#include <QtWidgets/QHeaderView>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QListWidget>
+#include <QtWidgets/QMenu>
+#include <QtWidgets/QMenuBar>
+#include <QtWidgets/QProgressBar>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QRadioButton>
+#include <QtWidgets/QScrollBar>
+
+#include <algorithm>
+#include <memory>
+#include <tuple>
+
+using namespace cartonym;
+using namespace cartonym::fixtures;
+using cartonym::test::find;
+using cartonym::ui::Form1;
+
+namespace {
+
+const QString known_name = QStringLiteral("Starlight Racer (USA).smc");
+const QString not_an_image = QStringLiteral("This is no SNES ROM Image or a bad dump !");
+
+QStringList entries(const QListWidget* list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts << list->item(i)->text();
+    return texts;
+}
+
+QStringList child_names(const QTreeWidgetItem* item)
+{
+    QStringList names;
+    for (int i = 0; i < item->childCount(); ++i)
+        names << item->child(i)->text(0);
+    return names;
+}
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup() { form_.reset(), folder_.reset(), database_folder_.reset(); }
+
+    void modes_and_timer();
+    void three_states_in_both_styles();
+    void rename_onto_taken_name_then_free();
+    void batch_run_from_window();
+    void batch_run_shows_an_empty_panel_before_the_first_file();
+    void missing_database_on_selection_and_batch_run();
+    void failure_message_escapes_what_windows_1252_lacks();
+    void drive_retry_cancel_and_folder();
+    void folder_tree_expands_lists_siblings_and_follows_the_disk();
+    void drive_list_follows_the_folder_list();
+    void keyboard();
+    void menus();
+    void about_twice_with_ok_and_close_box();
+
+private:
+    template <typename Control>
+    Control* c(const char* name) const { return find<Control>(form_.get(), name); }
+    QLabel* label(const char* name) const { return c<QLabel>(name); }
+    bool hidden(std::initializer_list<const char*> names, bool yes = true) const
+    {
+        return std::ranges::all_of(names, [&](const char* name) { return c<QWidget>(name)->isHidden() == yes; });
+    }
+    QString path(const QString& name) const { return folder_->filePath(name); }
+    std::string file_system_path(const QString& name) const { return ui::to_file_system(path(name)); }
+    void select(const QString& name);
+    void tick() { form_->Timer1_Timer(); }
+
+    std::unique_ptr<QTemporaryDir> folder_, database_folder_;
+    test::TestMessages messages_;
+    test::TestShell shell_;
+    test::TestClock clock_;
+    std::unique_ptr<Form1> form_;
+};
+
+// A folder with a known image, an unknown one and a file that is no image.
+void MainWindowTest::init()
+{
+    folder_ = std::make_unique<QTemporaryDir>();
+    database_folder_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(folder_->isValid() && database_folder_->isValid());
+    const std::string database = ui::to_file_system(database_folder_->filePath(QStringLiteral("snes.dat")));
+    write_file(database, database_line("OTHER GAME", "Other Game") + database_line("STARLIGHT RACER", "Starlight Racer"));
+    write_rom(file_system_path(QStringLiteral("starlight.smc")), {.name = "STARLIGHT RACER"});
+    write_rom(file_system_path(QStringLiteral("mystery.smc")), {.name = "NOBODY KNOWS ME", .checksum = 0xBEEF});
+    write_file(file_system_path(QStringLiteral("readme.txt")), "no image here\r\n");
+    messages_ = {};
+    shell_.opened.clear();
+    form_ = std::make_unique<Form1>(database, messages_, shell_, clock_);
+    form_->program_end = [] {};
+    form_->show();
+    c<ui::FolderTree>("Ordner")->set_path(folder_->path());
+}
+
+void MainWindowTest::select(const QString& name)
+{
+    auto* files = c<QListWidget>("Dateien");
+    const QList<QListWidgetItem*> match = files->findItems(name, Qt::MatchExactly);
+    QCOMPARE(match.size(), 1);
+    files->setCurrentItem(match.front());
+}
+
+void MainWindowTest::modes_and_timer()
+{
+    QVERIFY(c<QRadioButton>("Dateimodus")->isChecked() && c<QRadioButton>("Optiondateinamennormal")->isChecked());
+    QVERIFY(!c<QCheckBox>("Checkgamelist")->isEnabled() && hidden({"Command2", "Batchrun"}));
+
+    // The tick undoes changes to the controls it governs.
+    c<QWidget>("Batchrun")->show();
+    c<QWidget>("Dateien")->setEnabled(false);
+    label("Modusbeschreibung")->setText(QStringLiteral("changed"));
+    tick();
+    QCOMPARE(label("Modusbeschreibung")->text(), QStringLiteral("Use this mode to rename single ROM-Images"));
+    QCOMPARE(label("Namenmodus")->text(), QStringLiteral("Normal long filenames that also can contain spaces will be used"));
+    QVERIFY(c<QWidget>("Dateien")->isEnabled());
+    QVERIFY(hidden({"Batchrun", "Labelschonrichtig", "Listeunbekannt", "ProgressBar", "Label17"}));
+
+    select(QStringLiteral("starlight.smc"));
+    QVERIFY(hidden({"Romname", "Command2"}, false));
+    // Batchmodus_Click itself shows the counters and empties them; the tick does the rest.
+    c<QRadioButton>("Batchmodus")->click();
+    QVERIFY(hidden({"Labelschonrichtig", "Listeunbekannt"}, false) && hidden({"Command2"}));
+    QVERIFY(c<QCheckBox>("Checkgamelist")->isEnabled());
+    tick();
+    QCOMPARE(label("Modusbeschreibung")->text(), QStringLiteral("Use this mode to rename all ROM-Images in a directory"));
+    QVERIFY(!c<QWidget>("Dateien")->isEnabled() && hidden({"Batchrun", "ProgressBar"}, false));
+    QVERIFY(hidden({"Nameneu", "Romname", "Label8"}));
+
+    c<QRadioButton>("Optiondateinamenultrahle")->click();
+    tick();
+    QCOMPARE(label("Namenmodus")->text(), QStringLiteral("Long filenames will be used, spaces will be replaced by underscores\n( _ )"));
+
+    c<QRadioButton>("Dateimodus")->click();
+    QVERIFY(!c<QCheckBox>("Checkgamelist")->isEnabled());
+    tick();
+    QVERIFY(c<QWidget>("Dateien")->isEnabled() && hidden({"Batchrun", "Listeunbekannt"}) && hidden({"Nameneu"}, false));
+    QVERIFY(label("Nameneu")->text().isEmpty() && label("Dateiname")->text().isEmpty());
+}
+
+void MainWindowTest::three_states_in_both_styles()
+{
+    QCOMPARE(entries(c<QListWidget>("Dateien")),
+             (QStringList{QStringLiteral("mystery.smc"), QStringLiteral("readme.txt"), QStringLiteral("starlight.smc")}));
+    const QString lo = QStringLiteral("SNES LoRom, no Header"), full = QStringLiteral("Starlight Racer");
+    const struct {
+        const char* file;
+        bool without_spaces;
+        QString file_type_text, nameneu, namevoll;
+    } cases[] = {
+        {"starlight.smc", false, lo, known_name, full},
+        {"mystery.smc", false, lo, QStringLiteral("ROM unknown !"), {}},
+        {"readme.txt", false, not_an_image, {}, {}},
+        {"starlight.smc", true, lo, QStringLiteral("Starlight_Racer_(USA).smc"), full},
+        {"mystery.smc", true, lo, QStringLiteral("ROM_unknown_!"), {}},
+        {"readme.txt", true, not_an_image, {}, {}},
+    };
+    for (const auto& case_ : cases) {
+        const QString file = QString::fromLatin1(case_.file);
+        c<QRadioButton>(case_.without_spaces ? "Optiondateinamenultrahle" : "Optiondateinamennormal")->click();
+        select(file);
+        const QStringList shown = {label("Dateiname")->text(), label("Dateityp")->text(), label("Nameneu")->text(),
+                                   label("Namevoll")->text()};
+        QCOMPARE(shown, (QStringList{file, case_.file_type_text, case_.nameneu, case_.namevoll}));
+        QCOMPARE((QList<bool>{label("Romname")->text().isEmpty(), label("Land")->text().isEmpty()}),
+                 QList<bool>(2, case_.file_type_text == not_an_image));
+        QCOMPARE(c<QWidget>("Command2")->isHidden(), case_.namevoll.isEmpty());
+    }
+    QVERIFY(messages_.shown.isEmpty());
+
+    // Switching the style of a shown image renames it at once; for an unknown
+    // image the name changes, the label does not.
+    select(QStringLiteral("starlight.smc"));
+    c<QRadioButton>("Optiondateinamennormal")->click();
+    QCOMPARE(label("Nameneu")->text(), known_name);
+    select(QStringLiteral("mystery.smc"));
+    c<QRadioButton>("Optiondateinamenultrahle")->click();
+    QCOMPARE(form_->Neuer_name, std::string("ROM_unknown_!"));
+    QCOMPARE(label("Nameneu")->text(), QStringLiteral("ROM unknown !"));
+}
+
+void MainWindowTest::rename_onto_taken_name_then_free()
+{
+    write_file(file_system_path(known_name), "already here");
+    form_->Ordner_Change();
+    select(QStringLiteral("starlight.smc"));
+    const std::string content = read_file(file_system_path(QStringLiteral("starlight.smc")));
+    c<QPushButton>("Command2")->click();
+    QCOMPARE(messages_.shown.size(), 1);
+    const Message& message = messages_.shown.front().message;
+    QCOMPARE(std::tie(message.title, message.symbol), std::tuple(std::string("Error !"), MessageIcon::Exclamation));
+    QCOMPARE(messages_.shown.front().buttons, ui::MessageButtons::Ok);
+    QCOMPARE(message.text, file_error_text(Error(ErrorNumber::FileAlreadyExists),
+                                           file_system_path(QStringLiteral("starlight.smc"))));
+    // Nothing changed: both files, the labels and the button.
+    QCOMPARE(read_file(file_system_path(QStringLiteral("starlight.smc"))), content);
+    QCOMPARE(read_file(file_system_path(known_name)), std::string("already here"));
+    QVERIFY(label("Nameneu")->text() == known_name && !c<QWidget>("Command2")->isHidden());
+
+    // With the name free the same button renames the file and empties the labels.
+    QVERIFY(QFile::remove(path(known_name)));
+    c<QPushButton>("Command2")->click();
+    QCOMPARE(messages_.shown.size(), 1);
+    QVERIFY(!QFile::exists(path(QStringLiteral("starlight.smc"))));
+    QCOMPARE(read_file(file_system_path(known_name)), content);
+    QCOMPARE(entries(c<QListWidget>("Dateien")),
+             (QStringList{QStringLiteral("mystery.smc"), QStringLiteral("readme.txt"), known_name}));
+    for (const char* value : {"Dateiname", "Dateityp", "Romname", "Namevoll", "Nameneu", "sizelabel"})
+        QVERIFY2(label(value)->text().isEmpty(), value);
+    QVERIFY(c<QWidget>("Command2")->isHidden());
+}
+
+void MainWindowTest::batch_run_from_window()
+{
+    write_rom(file_system_path(known_name), {.name = "STARLIGHT RACER"}); // already correct
+    form_->Ordner_Change();
+    c<QRadioButton>("Batchmodus")->click();
+    tick();
+    c<QCheckBox>("Checkgamelist")->setChecked(true);
+    c<QPushButton>("Batchrun")->click();
+    QCOMPARE(messages_.shown.size(), 1);
+    QCOMPARE(messages_.shown.front().message.title, std::string("Cartonym Message:"));
+    QVERIFY(messages_.shown.front().message.text.starts_with("Batchrun finished !\n\nThere have been some unkown ROMs."));
+    QCOMPARE(label("Label17")->text(), QStringLiteral("Batchmode finished successfull !"));
+    QCOMPARE(c<QProgressBar>("ProgressBar")->value(), 100);
+    // Four files: one already correct, one a duplicate of it, one unknown, one no image.
+    QStringList panel;
+    for (const char* counter : {"Labelinsgesamt", "Labelanzahlroms", "Labelschonrichtig", "Labelumbenannt", "Labelduplikate"})
+        panel << label(counter)->text();
+    QCOMPARE(panel.join(QLatin1Char('|')), QStringLiteral(" 4| 3| 1| 0| 1"));
+    QCOMPARE(entries(c<QListWidget>("Listeunbekannt")), QStringList{QStringLiteral("mystery.smc")});
+    QCOMPARE(entries(c<QListWidget>("Dateien")), QStringList{QStringLiteral("readme.txt")});
+    for (const char* file : {"Renamed_SNES_ROMs/games.htm", "Unknown_ROMs/mystery.smc", "Duplicates/starlight.smc"})
+        QVERIFY2(QFile::exists(path(QString::fromLatin1(file))), file);
+    // The folder list shows the output folders at once.
+    QVERIFY(child_names(c<ui::FolderTree>("Ordner")->currentItem()).contains(QStringLiteral("Renamed_SNES_ROMs")));
+    // A second Batchmodus click empties the counters, keeps the unknown list.
+    c<QRadioButton>("Batchmodus")->click();
+    QVERIFY(label("Labelinsgesamt")->text().isEmpty() && c<QListWidget>("Listeunbekannt")->count() == 1);
+}
+
+// A second run that stops at its first file: while its message is open the
+// panel, the unknown list and the status of the first run are gone.
+void MainWindowTest::batch_run_shows_an_empty_panel_before_the_first_file()
+{
+    c<QRadioButton>("Batchmodus")->click();
+    tick();
+    c<QPushButton>("Batchrun")->click();
+    QVERIFY(!label("Labelinsgesamt")->text().isEmpty() && c<QListWidget>("Listeunbekannt")->count() == 1);
+
+    write_rom(file_system_path(QStringLiteral("another.smc")), {.name = "ANOTHER"});
+    QVERIFY(QFile::remove(database_folder_->filePath(QStringLiteral("snes.dat"))));
+    QStringList seen;
+    messages_.on_show = [&](const Message&) {
+        seen = {label("Labelinsgesamt")->text(), label("Labelduplikate")->text(),
+                QString::number(c<QListWidget>("Listeunbekannt")->count()), label("Label17")->text()};
+    };
+    c<QPushButton>("Batchrun")->click();
+    QCOMPARE(messages_.shown.back().message.title, std::string("Error !"));
+    QCOMPARE(seen, (QStringList{QString(), QString(), QStringLiteral("0"), QStringLiteral("Batchmode Status:")}));
+}
+
+void MainWindowTest::missing_database_on_selection_and_batch_run()
+{
+    QVERIFY(QFile::remove(database_folder_->filePath(QStringLiteral("snes.dat"))));
+    select(QStringLiteral("starlight.smc"));
+    c<QRadioButton>("Batchmodus")->click();
+    tick();
+    c<QPushButton>("Batchrun")->click();
+    // The selection names the selected image, the run the missing database
+    // before it moves anything.
+    QCOMPARE(messages_.shown.size(), 2);
+    QCOMPARE(messages_.shown[0].message.title, std::string("Error !"));
+    QCOMPARE(messages_.shown[0].message.text,
+             file_error_text(Error(ErrorNumber::FileNotFound), file_system_path(QStringLiteral("starlight.smc"))));
+    QCOMPARE(messages_.shown[1].message.text,
+             file_error_text(Error(ErrorNumber::FileNotFound),
+                             ui::to_file_system(database_folder_->filePath(QStringLiteral("snes.dat")))));
+    // A stopped run sets no panel values.
+    QVERIFY(label("Labelinsgesamt")->text().isEmpty());
+    QVERIFY(label("Label17")->text() != QStringLiteral("Batchmode finished successfull !"));
+}
+
+// A name Windows-1252 cannot write reads in the window's message exactly as
+// in the batch run's message: escaped, never as mojibake.
+void MainWindowTest::failure_message_escapes_what_windows_1252_lacks()
+{
+    QVERIFY(QDir(folder_->path()).mkdir(QStringLiteral("k")));
+    const QString name = QStringLiteral("k/\u30B9\u30BF\u30FC.smc"); // three katakana
+    write_rom(file_system_path(name), {.name = "STARLIGHT RACER"});
+    // The image cannot be read: the selection and the run both stop on it.
+    const std::string image = file_system_path(name);
+    const FaultHook previous = set_fault_hook([image](SystemOperation operation, const std::string& path) {
+        return operation == SystemOperation::Open && path == image ? EIO : 0;
+    });
+    c<ui::FolderTree>("Ordner")->set_path(path(QStringLiteral("k")));
+    select(QFileInfo(name).fileName());
+    c<QRadioButton>("Batchmodus")->click();
+    tick();
+    c<QPushButton>("Batchrun")->click();
+    QCOMPARE(messages_.shown.size(), 2);
+    const std::string escaped = escaped_file_name(file_system_path(name));
+    QVERIFY(escaped.ends_with("\\u{30B9}\\u{30BF}\\u{30FC}.smc"));
+    set_fault_hook(previous);
+    QCOMPARE(messages_.shown[0].message.text, file_error_text(Error(ErrorNumber::DeviceIoError), escaped));
+    QCOMPARE(messages_.shown[0].message.text, messages_.shown[1].message.text);
+}
+
+void MainWindowTest::drive_retry_cancel_and_folder()
+{
+    auto* drives = c<QComboBox>("Laufwerk");
+    auto* folders = c<ui::FolderTree>("Ordner");
+    const QString before = folders->path();
+    messages_.answers = {ui::MessageAnswer::Retry, ui::MessageAnswer::Cancel};
+    drives->addItem(QStringLiteral("gone"), path(QStringLiteral("no-such-drive")));
+    drives->setCurrentIndex(drives->count() - 1);
+    QCOMPARE(messages_.shown.size(), 2);
+    for (const auto& shown : messages_.shown)
+        QVERIFY(shown.message.text == "Path not found" && shown.buttons == ui::MessageButtons::RetryCancel);
+    QCOMPARE(folders->path(), before);
+
+    // A drive that opens moves the folder list to its root.
+    drives->addItem(QStringLiteral("here"), database_folder_->path());
+    drives->setCurrentIndex(drives->count() - 1);
+    QCOMPARE(folders->path(), QDir::cleanPath(database_folder_->path()));
+    QCOMPARE(entries(c<QListWidget>("Dateien")), QStringList{QStringLiteral("snes.dat")});
+
+    // Activating an entry of the folder list opens that folder.
+    folders->set_path(folder_->path());
+    QTreeWidgetItem* parent = folders->currentItem()->parent();
+    QVERIFY(parent);
+    emit folders->itemActivated(parent, 0);
+    QCoreApplication::processEvents(); // the folder list opens it from the event loop
+    QCOMPARE(folders->path(), QDir::cleanPath(QFileInfo(folder_->path()).dir().path()));
+}
+
+void MainWindowTest::folder_tree_expands_lists_siblings_and_follows_the_disk()
+{
+    QDir here(folder_->path());
+    QVERIFY(here.mkpath(QStringLiteral("games/Renamed_SNES_ROMs/deep")) && here.mkdir(QStringLiteral("sister")));
+    auto* folders = c<ui::FolderTree>("Ordner");
+    folders->set_path(here.filePath(QStringLiteral("games")));
+    QTreeWidgetItem* games = folders->currentItem();
+
+    // The current folder's siblings are listed beside it.
+    QCOMPARE(child_names(games->parent()), (QStringList{QStringLiteral("games"), QStringLiteral("sister")}));
+    // A folder not yet read shows an arrow; expanding it reads its sub-folders.
+    QTreeWidgetItem* renamed = games->child(0);
+    QCOMPARE(renamed->text(0), QStringLiteral("Renamed_SNES_ROMs"));
+    QCOMPARE(std::tuple(renamed->childCount(), renamed->childIndicatorPolicy()),
+             std::tuple(0, QTreeWidgetItem::ShowIndicator));
+    renamed->setExpanded(true);
+    QCOMPARE(child_names(renamed), QStringList{QStringLiteral("deep")});
+
+    // The whole name is readable: the column is as wide as it needs, and the list scrolls sideways.
+    const QRect shown = folders->visualItemRect(renamed);
+    const int needed = shown.left() + folders->iconSize().width() + 8
+        + folders->fontMetrics().horizontalAdvance(renamed->text(0));
+    QVERIFY2(folders->header()->sectionSize(0) >= needed - folders->horizontalScrollBar()->value(),
+             qPrintable(QStringLiteral("%1 < %2").arg(folders->header()->sectionSize(0)).arg(needed)));
+
+    // Folders made meanwhile appear; removed ones vanish.
+    QVERIFY(here.mkpath(QStringLiteral("games/Unknown_ROMs")));
+    QTRY_COMPARE(child_names(games), (QStringList{QStringLiteral("Renamed_SNES_ROMs"), QStringLiteral("Unknown_ROMs")}));
+    QVERIFY(here.rmdir(QStringLiteral("sister")));
+    folders->refresh();
+    QCOMPARE(child_names(games->parent()), QStringList{QStringLiteral("games")});
+    QVERIFY(renamed->isExpanded()); // what was open stays open
+}
+
+void MainWindowTest::drive_list_follows_the_folder_list()
+{
+    auto* drives = c<QComboBox>("Laufwerk");
+    auto* folders = c<ui::FolderTree>("Ordner");
+    QDir(folder_->path()).mkdir(QStringLiteral("inner"));
+    {
+        const QSignalBlocker quiet(drives);
+        drives->addItem(QStringLiteral("test drive"), folder_->path());
+    }
+    folders->set_path(path(QStringLiteral("inner")));
+    QCOMPARE(drives->currentText(), QStringLiteral("test drive"));
+    folders->set_path(database_folder_->path());
+    QVERIFY(drives->currentText() != QStringLiteral("test drive"));
+    QVERIFY(QDir::cleanPath(database_folder_->path()).startsWith(QDir::cleanPath(drives->currentData().toString())));
+}
+
+void MainWindowTest::keyboard()
+{
+    // Enter presses a focused button, as Space does.
+    select(QStringLiteral("starlight.smc"));
+    auto* rename = c<QPushButton>("Command2");
+    QSignalSpy renames(rename, &QPushButton::clicked);
+    QTest::keyClick(rename, Qt::Key_Return);
+    QCOMPARE(renames.size(), 1);
+    c<QRadioButton>("Batchmodus")->click();
+    tick();
+    auto* batch = c<QPushButton>("Batchrun");
+    QSignalSpy runs(batch, &QPushButton::clicked);
+    QTest::keyClick(batch, Qt::Key_Enter);
+    QCOMPARE(runs.size(), 1);
+
+    // Alt+F opens the File menu; its caption still reads "File".
+    auto* file_menu = c<QMenu>("dateimenu");
+    QCOMPARE(file_menu->menuAction()->iconText(), QStringLiteral("File"));
+    QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+    QTest::keyClick(form_.get(), Qt::Key_F, Qt::AltModifier);
+    QTRY_VERIFY(file_menu->isVisible());
+    file_menu->close();
+}
+
+void MainWindowTest::menus()
+{
+    QCOMPARE(c<QAction>("beenden")->shortcut(), QKeySequence(QStringLiteral("Ctrl+X")));
+    QCOMPARE(c<QAction>("about")->shortcut(), QKeySequence(Qt::Key_F1));
+    QStringList titles;
+    for (QAction* menu : form_->menuBar()->actions())
+        titles << menu->text();
+    QCOMPARE(titles, (QStringList{QStringLiteral("&File"), QStringLiteral("&Database"), QStringLiteral("&Help")}));
+    bool ended = false;
+    form_->program_end = [&ended] { ended = true; };
+    c<QAction>("beenden")->trigger();
+    c<QAction>("homepage")->trigger();
+    QVERIFY(ended && shell_.opened.size() == 1 && messages_.shown.isEmpty());
+    QVERIFY(shell_.opened.front().toString().startsWith(QStringLiteral("https://")));
+}
+
+void MainWindowTest::about_twice_with_ok_and_close_box()
+{
+    Form1& form = *form_;
+    for (const bool with_ok : {true, false}) {
+        bool modal = false;
+        int scroll_offset = 1;
+        QTimer::singleShot(0, &form, [&] {
+            auto* window = qobject_cast<ui::frmAbout*>(QApplication::activeModalWidget());
+            QVERIFY(window);
+            modal = window->isModal() && window->parentWidget() == &form && !window->Scroll_ende;
+            scroll_offset = window->top - find<ui::ScrollArea>(window, "picScroll")->inner().height();
+            if (with_ok)
+                find<QPushButton>(window, "Command1")->click();
+            else
+                window->close();
+        });
+        c<QAction>("about")->trigger();
+        QVERIFY(modal);
+        QVERIFY(!QApplication::activeModalWidget());
+        // Fresh state each time: the credits start from below the area.
+        QVERIFY2(scroll_offset > -10 && scroll_offset <= 0, qPrintable(QString::number(scroll_offset)));
+        // The About command leaves the window switched off until the next tick.
+        QVERIFY(!form.isEnabled());
+        tick();
+        QVERIFY(form.isEnabled());
+    }
+    QVERIFY(messages_.shown.isEmpty());
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"

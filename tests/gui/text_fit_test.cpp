@@ -1,0 +1,235 @@
+// Every text the windows can put into a control is readable in it: each
+// control is walked with each of its texts (the captions, all countries, ROM
+// types, sizes and licensees the analysis knows, every file type, the
+// longest internal name, the mode and file-name style descriptions, the
+// status lines and six-digit counts) and measured against the control's
+// contents rectangle, word wrap considered. Names that may be longer than
+// any window are elided instead and carry their whole text as a tooltip.
+// CTest runs this at scale 1 and at QT_SCALE_FACTOR=2.
+#include "analysis/rom_analysis.h"
+#include "common/number_text.h"
+#include "fixtures/rom_builder.h"
+#include "operations/batch_run.h"
+#include "operations/file_mode.h"
+#include "test_services.h"
+#include "ui/about_window.h"
+#include "ui/main_window.h"
+#include "ui/text_conversion.h"
+#include "ui/widgets.h"
+
+#include <QtCore/QTemporaryDir>
+#include <QtTest/QtTest>
+#include <QtWidgets/QAbstractButton>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QGroupBox>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QRadioButton>
+#include <QtWidgets/QStyleOptionButton>
+
+#include <map>
+#include <memory>
+#include <set>
+
+using namespace cartonym;
+using cartonym::test::find;
+
+namespace {
+
+// Why text does not fit in the control, or "" when it does.
+QString misfit(const QWidget* widget, const QString& text)
+{
+    const QFontMetrics metrics(widget->font());
+    QRect room;
+    QRect needed;
+    if (const auto* label = qobject_cast<const QLabel*>(widget)) {
+        room = label->contentsRect();
+        const int flags = static_cast<int>(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0);
+        if (label->wordWrap()) {
+            needed = metrics.boundingRect(QRect(0, 0, room.width(), 100000), flags, text);
+        } else {
+            for (const QString& line : text.split(QLatin1Char('\n')))
+                needed.setWidth(qMax(needed.width(), metrics.horizontalAdvance(line)));
+            needed.setHeight(metrics.lineSpacing() * static_cast<int>(text.count(QLatin1Char('\n')) + 1));
+        }
+    } else if (const auto* box = qobject_cast<const QGroupBox*>(widget)) {
+        // The title sits on the frame, with a small gap at each side.
+        room = QRect(0, 0, box->width() - 2 * 8, box->height());
+        needed = QRect(0, 0, metrics.horizontalAdvance(text), metrics.height());
+    } else if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = text;
+        const QStyle::SubElement contents = qobject_cast<const QRadioButton*>(button) ? QStyle::SE_RadioButtonContents
+            : qobject_cast<const QCheckBox*>(button)                                 ? QStyle::SE_CheckBoxContents
+                                                                                     : QStyle::SE_PushButtonContents;
+        room = button->style()->subElementRect(contents, &option, button);
+        needed = QRect(0, 0, metrics.horizontalAdvance(text), metrics.height());
+    }
+    if (needed.width() <= room.width() && needed.height() <= room.height())
+        return {};
+    return QStringLiteral("%1 \"%2\": needs %3x%4, has %5x%6")
+        .arg(widget->objectName(), text)
+        .arg(needed.width())
+        .arg(needed.height())
+        .arg(room.width())
+        .arg(room.height());
+}
+
+QString caption(const QWidget* widget)
+{
+    if (const auto* label = qobject_cast<const QLabel*>(widget))
+        return label->text();
+    if (const auto* box = qobject_cast<const QGroupBox*>(widget))
+        return box->title();
+    if (const auto* button = qobject_cast<const QAbstractButton*>(widget))
+        return button->text();
+    return {};
+}
+
+QStringList from_table(std::string (*text)(std::uint8_t))
+{
+    QStringList texts;
+    for (int value = 0; value < 256; ++value)
+        texts << ui::from_cp1252(text(static_cast<std::uint8_t>(value)));
+    texts.removeDuplicates();
+    return texts;
+}
+
+// The file types of every copier header and memory map the analysis accepts.
+QStringList file_types()
+{
+    using namespace fixtures;
+    QTemporaryDir folder;
+    QStringList texts{QString::fromLatin1(no_image_text)};
+    for (const CopierHeader header : {CopierHeader::None, CopierHeader::SWC, CopierHeader::GDR, CopierHeader::FIG, CopierHeader::COS}) {
+        for (const MemoryMap map : {MemoryMap::LoRom, MemoryMap::HiRom}) {
+            const std::string path = ui::to_file_system(folder.filePath(QStringLiteral("image")));
+            write_rom(path, {.header = header, .map = map});
+            const RomAnalysis analysis = Analysiere_rom(path);
+            if (analysis.Rom_ok)
+                texts << ui::from_cp1252(analysis.Dateityp_text);
+        }
+    }
+    texts.removeDuplicates();
+    return texts;
+}
+
+// 21 of the widest printable ASCII character, the longest internal name of
+// real cartridges; rarer bytes are elided with the whole name as tooltip.
+QString widest_internal_name(const QFont& font)
+{
+    const QFontMetrics metrics(font);
+    QString widest;
+    for (int byte = 0x20; byte < 0x7F; ++byte) {
+        const QString character = ui::from_cp1252(std::string(1, static_cast<char>(byte)));
+        if (widest.isEmpty() || metrics.horizontalAdvance(character) > metrics.horizontalAdvance(widest))
+            widest = character;
+    }
+    return widest.repeated(21);
+}
+
+} // namespace
+
+class TextFitTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void main_window_texts_fit();
+    void long_names_are_elided_with_their_whole_text_as_tooltip();
+    void about_window_texts_fit();
+};
+
+void TextFitTest::main_window_texts_fit()
+{
+    test::TestMessages messages;
+    test::TestShell shell;
+    test::TestClock clock;
+    ui::Form1 form("snes.dat", messages, shell, clock);
+    form.show();
+
+    std::map<QString, QStringList> texts;
+    const QString count = ui::from_cp1252(decimal_text(999999));
+    for (const char* counter : {"Labelinsgesamt", "Labelanzahlroms", "Labelschonrichtig", "Labelumbenannt", "Labelduplikate"})
+        texts[QLatin1String(counter)] = {count};
+    texts[QStringLiteral("Modusbeschreibung")] = {QStringLiteral("Use this mode to rename single ROM-Images"),
+                                                  QStringLiteral("Use this mode to rename all ROM-Images in a directory")};
+    texts[QStringLiteral("Namenmodus")] = {
+        QStringLiteral("Normal long filenames that also can contain spaces will be used"),
+        QStringLiteral("Long filenames will be used, spaces will be replaced by underscores\n( _ )")};
+    texts[QStringLiteral("Label17")] = {QStringLiteral("Batchmode Status:"), QString::fromLatin1(no_files_text),
+                                        QString::fromLatin1(batch_succeeded_text)};
+    texts[QStringLiteral("Dateityp")] = file_types();
+    texts[QStringLiteral("Hersteller")] = from_table(licensee_text);
+    texts[QStringLiteral("Cardid")] = from_table(rom_type_text);
+    texts[QStringLiteral("Land")] = from_table(country_text);
+    QStringList sizes;
+    for (const std::uint64_t length : {std::uint64_t{0}, std::uint64_t{0x20000}, std::uint64_t{0x600000},
+                                       std::uint64_t{0xFFFFFFFF}, std::uint64_t{0xFFFFFFFFFFFF}})
+        for (int value = 0; value < 256; ++value)
+            sizes << ui::from_cp1252(rom_size_text(static_cast<std::uint8_t>(value), length));
+    sizes.removeDuplicates();
+    texts[QStringLiteral("sizelabel")] = sizes;
+    RomAnalysis checksum;
+    decode_header({.checksum_lo = 0xFF, .checksum_hi = 0xFF}, 0, checksum);
+    texts[QStringLiteral("CRC1label")] = {ui::from_cp1252(checksum.CRC1_text)};
+    texts[QStringLiteral("Romname")] = {widest_internal_name(find<QWidget>(&form, "Romname")->font())};
+    texts[QStringLiteral("Nameneu")] = {QString::fromLatin1(unknown_text), QStringLiteral("ROM_unknown_!")};
+
+    int checked = 0;
+    QStringList misfits;
+    const QList<QWidget*> controls = form.centralWidget()->findChildren<QWidget*>();
+    for (const QWidget* control : controls) {
+        const QString name = control->objectName();
+        QStringList all = texts.contains(name) ? texts[name] : QStringList{};
+        if (!all.isEmpty() || !caption(control).isEmpty()) {
+            all << caption(control);
+            for (const QString& text : all) {
+                ++checked;
+                if (const QString why = misfit(control, text); !why.isEmpty())
+                    misfits << why;
+            }
+        }
+    }
+    QVERIFY2(misfits.isEmpty(), qPrintable(misfits.join(QLatin1Char('\n'))));
+    QVERIFY(checked > 700);
+}
+
+void TextFitTest::long_names_are_elided_with_their_whole_text_as_tooltip()
+{
+    test::TestMessages messages;
+    test::TestShell shell;
+    test::TestClock clock;
+    ui::Form1 form("snes.dat", messages, shell, clock);
+    const QString long_name = QStringLiteral("The Very Long Adventures of a Cartridge With a Name Far Too Long "
+                                             "For Any Label (Europe) (En,Fr,De,Es,It,Nl,Sv) (Rev 2).smc");
+    for (const char* name : {"Dateiname", "Namevoll", "Nameneu"}) {
+        auto* label = find<ui::ElidedLabel>(&form, name);
+        label->setText(long_name);
+        QCOMPARE(label->toolTip(), long_name);
+        QVERIFY2(misfit(label, label->shown_text()).isEmpty(), name);
+        QVERIFY(label->shown_text().contains(QChar(0x2026)));
+        label->setText(QStringLiteral("Short.smc"));
+        QVERIFY(label->toolTip().isEmpty() && label->shown_text() == QStringLiteral("Short.smc"));
+    }
+}
+
+void TextFitTest::about_window_texts_fit()
+{
+    test::TestMessages messages;
+    test::TestShell shell;
+    test::TestClock clock;
+    ui::frmAbout window(nullptr, messages, shell, clock, QStringLiteral("/usr/lib/cartonym/snes.dat"), {});
+    QStringList misfits;
+    for (const QWidget* control : window.findChildren<QWidget*>()) {
+        if (const QString text = caption(control); !text.isEmpty() && qobject_cast<const ui::ElidedLabel*>(control) == nullptr)
+            if (const QString why = misfit(control, text); !why.isEmpty())
+                misfits << why;
+    }
+    QVERIFY2(misfits.isEmpty(), qPrintable(misfits.join(QLatin1Char('\n'))));
+    QVERIFY(misfit(find<QWidget>(&window, "database_in_use"),
+                   find<ui::ElidedLabel>(&window, "database_in_use")->shown_text()).isEmpty());
+}
+
+QTEST_MAIN(TextFitTest)
+#include "text_fit_test.moc"

@@ -1,0 +1,230 @@
+#include "ui/database_tools.h"
+
+#include "common/database_file.h"
+#include "common/error.h"
+#include "naming/database_check.h"
+#include "naming/database_location.h"
+#include "naming/file_names.h"
+#include "naming/name_database.h"
+#include "naming/record_proposals.h"
+#include "naming/rom_catalogue.h"
+#include "operations/folder_listing.h"
+#include "common/windows1252.h"
+#include "ui/message_service.h"
+#include "ui/text_conversion.h"
+
+#include <QtWidgets/QDialog>
+#include <QtWidgets/QDialogButtonBox>
+#include <QtWidgets/QHeaderView>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QProgressDialog>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QTableWidget>
+#include <QtWidgets/QVBoxLayout>
+
+#include <optional>
+
+namespace cartonym::ui {
+namespace {
+
+constexpr const char* message_title = "Cartonym Message:";
+
+// The database text, or nullopt after telling the user why it cannot be read.
+std::optional<std::string> read_or_report(QWidget* parent, MessageService& messages, const std::string& path)
+{
+    try {
+        return read_database(path);
+    } catch (const Error& error) {
+        const StartupCheckResult startup = check_database_at_startup(path);
+        messages.show(parent, {"Error !",
+                               startup.state == StartupState::DatabaseMissing ? startup.message : short_error_text(error),
+                               MessageIcon::Exclamation});
+        return std::nullopt;
+    }
+}
+
+// A dialog of a summary line, one table and the given buttons.
+struct TableDialog {
+    QDialog* dialog;
+    QLabel* summary;
+    QTableWidget* table;
+    QDialogButtonBox* buttons;
+};
+
+TableDialog make_table_dialog(QWidget* parent, const char* name, const QString& title, const QStringList& columns)
+{
+    auto* dialog = new QDialog(parent);
+    dialog->setObjectName(QLatin1String(name));
+    dialog->setWindowTitle(title);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->resize(760, 420);
+    auto* layout = new QVBoxLayout(dialog);
+    auto* summary = new QLabel(dialog);
+    summary->setObjectName(QStringLiteral("summary"));
+    summary->setWordWrap(true);
+    auto* table = new QTableWidget(0, static_cast<int>(columns.size()), dialog);
+    table->setObjectName(QStringLiteral("table"));
+    table->setHorizontalHeaderLabels(columns);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->verticalHeader()->hide();
+    table->horizontalHeader()->setStretchLastSection(true);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    layout->addWidget(summary);
+    layout->addWidget(table);
+    layout->addWidget(buttons);
+    return {dialog, summary, table, buttons};
+}
+
+void add_row(QTableWidget* table, const QStringList& cells)
+{
+    const int row = table->rowCount();
+    table->insertRow(row);
+    for (int column = 0; column < cells.size(); ++column) {
+        auto* item = new QTableWidgetItem(cells[column]);
+        item->setToolTip(cells[column]);
+        table->setItem(row, column, item);
+    }
+}
+
+// The files of the folder in the batch run's order, as full paths.
+std::vector<std::string> files_of(const std::string& folder)
+{
+    std::vector<std::string> files;
+    for (const std::string& name : list_files(folder))
+        files.push_back(join_path(folder, name));
+    return files;
+}
+
+// Appends the records as "cartonym-cli db learn --write" does: never to a
+// database that ends inside a record, into the user's own database (made as
+// a copy of the one beside the program when needed), keeping a .bak.
+bool write_records(QWidget* parent, MessageService& messages, std::string& database_path, const std::string& text,
+                   const ProposalRun& run)
+{
+    if (check_database(text).ends_in_cut_record) {
+        messages.show(parent, {"Error !",
+                               "The database ends inside a record; records appended to it would be misread. "
+                               "See Database > Check snes.dat...",
+                               MessageIcon::Exclamation});
+        return false;
+    }
+    std::string path = database_path;
+    try {
+        if (path != user_database_path())
+            path = create_user_database();
+        replace_file_keeping_backup(path, append_records(text, run.records));
+    } catch (const Error& error) {
+        messages.show(parent, {"Error !", short_error_text(error), MessageIcon::Exclamation});
+        return false;
+    }
+    database_path = path;
+    const std::string shown = escaped_file_name(path);
+    messages.show(parent, {message_title,
+                           std::to_string(run.records.size()) + (run.records.size() == 1 ? " record" : " records")
+                               + " appended to " + shown + " (the previous file is " + shown + ".bak)",
+                           MessageIcon::Information});
+    return true;
+}
+
+} // namespace
+
+void show_database_check(QWidget* parent, MessageService& messages, const std::string& database_path)
+{
+    const std::optional<std::string> text = read_or_report(parent, messages, database_path);
+    if (!text)
+        return;
+    const DatabaseCheck check = check_database(*text);
+    TableDialog shown = make_table_dialog(parent, "database_check", QStringLiteral("Check snes.dat"),
+                                          {QStringLiteral("Line"), QStringLiteral("Severity"), QStringLiteral("Kind"),
+                                           QStringLiteral("Message")});
+    shown.summary->setText(QStringLiteral("%1\n%2 records, %3 errors, %4 warnings")
+                               .arg(from_file_system(database_path))
+                               .arg(check.records)
+                               .arg(check.count(FindingSeverity::error))
+                               .arg(check.count(FindingSeverity::warning)));
+    for (const DatabaseFinding& finding : check.findings)
+        add_row(shown.table, {QString::number(finding.line),
+                              finding.severity == FindingSeverity::error ? QStringLiteral("error") : QStringLiteral("warning"),
+                              QString::fromStdString(finding.child), from_cp1252(finding.message)});
+    shown.table->resizeColumnsToContents();
+    shown.dialog->exec();
+}
+
+void learn_database_names(QWidget* parent, MessageService& messages, Shell& shell, std::string& database_path,
+                          bool from_catalogue)
+{
+    std::optional<RomCatalogue> catalogue;
+    if (from_catalogue) {
+        const QString file = shell.choose_file(parent, QStringLiteral("Choose a ROM catalogue"),
+                                               QStringLiteral("ROM catalogues (*.dat *.xml);;All files (*)"));
+        if (file.isEmpty())
+            return;
+        try {
+            catalogue = RomCatalogue::Read(to_file_system(file));
+        } catch (const CatalogueError& error) {
+            messages.show(parent, {"Error !", error.what(), MessageIcon::Exclamation});
+            return;
+        }
+    }
+    const QString folder = shell.choose_folder(parent, QStringLiteral("Choose the folder of the images"));
+    if (folder.isEmpty())
+        return;
+    const std::optional<std::string> text = read_or_report(parent, messages, database_path);
+    if (!text)
+        return;
+    std::vector<std::string> files;
+    try {
+        files = files_of(to_file_system(folder));
+    } catch (const Error& error) {
+        messages.show(parent, {"Error !", short_error_text(error), MessageIcon::Exclamation});
+        return;
+    }
+
+    QProgressDialog progress(QStringLiteral("Examining the images..."), QStringLiteral("Cancel"), 0,
+                             static_cast<int>(files.size()), parent);
+    progress.setObjectName(QStringLiteral("examining"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(400);
+    progress.setAutoReset(false);
+    const ProposalRun run = propose_records(files, *text, catalogue ? &*catalogue : nullptr,
+                                            [&progress](std::size_t done, std::size_t) {
+                                                progress.setValue(static_cast<int>(done));
+                                                return !progress.wasCanceled();
+                                            });
+    const bool cancelled = progress.wasCanceled();
+    progress.close();
+    if (cancelled)
+        return;
+
+    TableDialog shown = make_table_dialog(
+        parent, "record_preview",
+        from_catalogue ? QStringLiteral("Import a ROM catalogue") : QStringLiteral("Learn names from a folder"),
+        {QStringLiteral("File"), QStringLiteral("Status"), QStringLiteral("Internal name"),
+         QStringLiteral("Proposed name"), QStringLiteral("Note")});
+    for (const Proposal& proposal : run.files) {
+        const QString note = proposal.error ? QString::fromStdString(proposal.error->description())
+                                            : from_cp1252(proposal.message);
+        add_row(shown.table, {from_file_system(proposal.file), QString::fromLatin1(status_name(proposal.status)),
+                              from_cp1252(proposal.internal_name), from_cp1252(proposal.full_name), note});
+    }
+    shown.table->resizeColumnsToContents();
+    QString summary = QStringLiteral("%1 files, %2 new records for %3.")
+                          .arg(run.files.size())
+                          .arg(run.records.size())
+                          .arg(from_file_system(database_path));
+    if (run.blocks_writing())
+        summary += QStringLiteral(" Nothing can be added: a file is a conflict or has an unusable name.");
+    shown.summary->setText(summary);
+    QPushButton* add = shown.buttons->addButton(QStringLiteral("Add to database"), QDialogButtonBox::AcceptRole);
+    add->setObjectName(QStringLiteral("add_to_database"));
+    add->setEnabled(!run.records.empty() && !run.blocks_writing());
+    QObject::connect(add, &QPushButton::clicked, shown.dialog, [&, dialog = shown.dialog] {
+        if (write_records(dialog, messages, database_path, *text, run))
+            dialog->accept();
+    });
+    shown.dialog->exec();
+}
+
+} // namespace cartonym::ui

@@ -1,0 +1,705 @@
+#include "ui/main_window.h"
+
+#include "common/number_text.h"
+#include "common/program_info.h"
+#include "naming/file_names.h"
+#include "operations/batch_run.h"
+#include "operations/file_mode.h"
+#include "operations/folder_listing.h"
+#include "common/windows1252.h"
+#include "ui/about_window.h"
+#include "ui/database_tools.h"
+#include "ui/form_table.h"
+#include "ui/message_service.h"
+#include "ui/text_conversion.h"
+#include "ui/widgets.h"
+
+#include <QtCore/QCoreApplication>
+#include <QtCore/QDir>
+#include <QtCore/QElapsedTimer>
+#include <QtCore/QSignalBlocker>
+#include <QtCore/QStorageInfo>
+#include <QtCore/QTimer>
+#include <QtGui/QAction>
+#include <QtGui/QScreen>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QComboBox>
+#include <QtWidgets/QGroupBox>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QLayout>
+#include <QtWidgets/QListWidget>
+#include <QtWidgets/QMenuBar>
+#include <QtWidgets/QProgressBar>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QRadioButton>
+
+#include <initializer_list>
+
+namespace cartonym::ui {
+namespace {
+
+constexpr int name_role = Qt::UserRole; // a file's name as the file system's bytes
+
+using K = ControlKind;
+using F = FontChoice;
+constexpr Qt::Alignment left = Qt::AlignLeft;
+constexpr Qt::Alignment right = Qt::AlignRight;
+constexpr Qt::Alignment centre = Qt::AlignHCenter;
+
+// The window's controls: name, kind, container, left, top, width, height in
+// twips, caption, font, alignment. A few value labels reach further right or
+// lower than their classic places, into room no control of file mode uses,
+// so that their longest texts fit in DejaVu Sans; Romname, Dateiname,
+// Namevoll and Nameneu elide what still does not fit.
+constexpr ControlRow form1_controls[] = {
+    {"Frame1", K::Frame, "", 120, 0, 2775, 1575, "Mode:", F::Bold},
+    {"Dateimodus", K::OptionButton, "Frame1", 240, 240, 2295, 255, "Rename a single file", F::Dialog},
+    {"Batchmodus", K::OptionButton, "Frame1", 240, 480, 1215, 255, "Batchmode", F::Dialog},
+    {"Modusbeschreibung", K::Label, "Frame1", 150, 840, 2475, 675, "", F::Dialog, centre},
+    {"Frame2", K::Frame, "", 120, 1680, 2775, 1575, "Filenames:", F::Bold},
+    {"Optiondateinamennormal", K::OptionButton, "Frame2", 120, 240, 2415, 195, "Normal long filenames", F::Dialog},
+    {"Optiondateinamenultrahle", K::OptionButton, "Frame2", 120, 480, 2595, 255, "Long filenames without spaces",
+     F::Dialog},
+    {"Namenmodus", K::Label, "Frame2", 60, 810, 2655, 735, "", F::Dialog, centre},
+    {"Frame3", K::Frame, "", 120, 3360, 2775, 615, "List:", F::Bold},
+    {"Checkgamelist", K::CheckBox, "Frame3", 120, 240, 2535, 315, "Create gamelist (games.htm)", F::Dialog},
+    {"Label1", K::Label, "", 3000, 0, 2415, 255, "File to rename:", F::Bold, centre},
+    {"Laufwerk", K::ComboBox, "", 3000, 240, 2535, 315, "", F::Dialog},
+    {"Ordner", K::FolderTree, "", 3000, 600, 2535, 3240, "", F::Dialog},
+    {"Dateien", K::ListBox, "", 5640, 240, 2775, 3600, "", F::Dialog},
+    {"Label3", K::Label, "", 960, 4080, 1215, 255, "Filename:", F::Bold, right},
+    {"Dateiname", K::ElidedLabel, "", 2400, 4080, 6015, 255, "", F::Dialog},
+    {"Label2", K::Label, "", 840, 4440, 1335, 255, "Filetype:", F::Bold, right},
+    {"Dateityp", K::ValueLabel, "", 2400, 4440, 5895, 255, "", F::Dialog},
+    {"Label4", K::Label, "", 1080, 4800, 1095, 420, "Internal Romname:", F::Bold, right},
+    {"Romname", K::ElidedLabel, "", 2400, 4920, 3735, 255, "", F::Dialog},
+    {"Label5", K::Label, "", 120, 5280, 2055, 255, "Manufacturer code:", F::Bold, right},
+    {"Hersteller", K::ValueLabel, "", 2400, 5280, 3090, 255, "", F::Dialog},
+    {"Label6", K::Label, "", 840, 5640, 1335, 255, "Romtype:", F::Bold, right},
+    {"Cardid", K::ValueLabel, "", 2400, 5640, 2775, 255, "", F::Dialog},
+    {"Label7", K::Label, "", 1200, 6000, 975, 255, "Country:", F::Bold, right},
+    {"Land", K::ValueLabel, "", 2400, 6000, 6015, 255, "", F::Dialog},
+    {"Label9", K::Label, "", 120, 6360, 2055, 255, "Full name:", F::Bold, right},
+    {"Namevoll", K::ElidedLabel, "", 2400, 6360, 6015, 255, "", F::Dialog},
+    {"Label16", K::Label, "", 4920, 4800, 1815, 255, "Checksum (Hex):", F::Bold, right},
+    {"CRC1label", K::ValueLabel, "", 6960, 4800, 1335, 255, "", F::Dialog},
+    {"Label15", K::Label, "", 5520, 5160, 1215, 255, "ROM Size:", F::Bold, right},
+    {"sizelabel", K::Label, "", 6960, 5160, 1455, 450, "", F::Dialog},
+    {"Label8", K::Label, "", 120, 6720, 8295, 255, "Suggested new filename:", F::Bold, centre},
+    {"Nameneu", K::ElidedLabel, "", 1080, 6960, 6255, 255, "", F::Dialog, centre},
+    {"Label12", K::Label, "", 2160, 4680, 2535, 255, "Total files in directory:", F::Bold, right},
+    {"Labelinsgesamt", K::ValueLabel, "", 4920, 4680, 615, 255, "", F::Dialog},
+    {"Label13", K::Label, "", 3120, 5040, 1575, 255, "SNES ROMs:", F::Bold, right},
+    {"Labelanzahlroms", K::ValueLabel, "", 4920, 5040, 615, 255, "", F::Dialog},
+    {"Label10", K::Label, "", 240, 5400, 4455, 255, "ROMs that had alredy the correct filename:", F::Bold, right},
+    {"Labelschonrichtig", K::ValueLabel, "", 4920, 5400, 615, 255, "", F::Dialog},
+    {"Label14", K::Label, "", 1560, 5760, 3135, 255, "Successfully renamed:", F::Bold, right},
+    {"Labelumbenannt", K::ValueLabel, "", 4920, 5760, 615, 255, "", F::Dialog},
+    {"Label18", K::Label, "", 720, 6120, 3975, 255, "Duplicates (see subdir Duplicates):", F::Bold, right},
+    {"Labelduplikate", K::ValueLabel, "", 4920, 6120, 615, 255, "", F::Dialog},
+    {"Label11", K::Label, "", 5520, 4080, 2895, 495, "Unknown SNES ROMs (see subdir Unknown_ROMs):", F::Bold, centre},
+    {"Listeunbekannt", K::ListBox, "", 5520, 4560, 2895, 2010, "", F::Dialog},
+    {"Label17", K::ValueLabel, "", 120, 6840, 5535, 255, "Batchmode Status:", F::Dialog},
+    {"ProgressBar", K::ProgressBar, "", 120, 7080, 8295, 135, ""},
+    {"Command2", K::Button, "", 3000, 7320, 2295, 375, "Rename file", F::Bold},
+    {"Batchrun", K::Button, "", 3000, 7320, 2295, 375, "Start Batchmode", F::Bold},
+};
+
+void set_visible(std::initializer_list<QWidget*> widgets, bool visible)
+{
+    for (QWidget* widget : widgets)
+        widget->setVisible(visible);
+}
+
+// Empties the labels, and the tooltips that carried their whole texts.
+void clear_labels(std::initializer_list<QLabel*> labels)
+{
+    for (QLabel* label : labels) {
+        label->clear();
+        label->setToolTip(QString());
+    }
+}
+
+void repaint_now(std::initializer_list<QWidget*> widgets)
+{
+    for (QWidget* widget : widgets)
+        widget->repaint();
+}
+
+} // namespace
+
+Form1::Form1(std::string database_path, MessageService& messages, Shell& shell, Clock& clock, QWidget* parent)
+    : QMainWindow(parent)
+    , program_end([] { QCoreApplication::exit(0); })
+    , database_path_(std::move(database_path))
+    , messages_(messages)
+    , shell_(shell)
+    , clock_(clock)
+{
+    load_images();
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("The Cartonym v%1.%2 by %3 - %4")
+                       .arg(program_info::version_major)
+                       .arg(program_info::version_minor)
+                       .arg(QString::fromUtf8(program_info::author), QString::fromUtf8(program_info::homepage_address)));
+    setWindowIcon(QIcon(QStringLiteral(":/images/icon.png")));
+    // Fixed size with a minimise button and no maximise button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+    auto* area = new PictureArea(QPixmap(QStringLiteral(":/images/background.png")), this);
+    area->setObjectName(QStringLiteral("client_area"));
+    area->setFixedSize(pixels(8535), pixels(7770));
+    setCentralWidget(area);
+    build_controls(area, form1_controls);
+    bind_controls();
+    build_menus();
+    connect_controls();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    adjustSize();
+    if (const QScreen* screen_ = screen())
+        move(screen_->availableGeometry().center() - rect().center());
+
+    fill_drives();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(timer_interval);
+    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    Timer1->start();
+}
+
+void Form1::bind_controls()
+{
+    const QWidget* form = centralWidget();
+    Dateimodus = control<QRadioButton>(form, "Dateimodus");
+    Batchmodus = control<QRadioButton>(form, "Batchmodus");
+    Modusbeschreibung = control<QLabel>(form, "Modusbeschreibung");
+    Optiondateinamennormal = control<QRadioButton>(form, "Optiondateinamennormal");
+    Optiondateinamenultrahle = control<QRadioButton>(form, "Optiondateinamenultrahle");
+    Namenmodus = control<QLabel>(form, "Namenmodus");
+    Checkgamelist = control<QCheckBox>(form, "Checkgamelist");
+    Laufwerk = control<QComboBox>(form, "Laufwerk");
+    Ordner = control<FolderTree>(form, "Ordner");
+    Dateien = control<QListWidget>(form, "Dateien");
+    QLabel** captions[] = {&Label2,  &Label3,  &Label4,  &Label5,  &Label6,  &Label7,  &Label8,  &Label9, &Label10,
+                           &Label11, &Label12, &Label13, &Label14, &Label15, &Label16, &Label17, &Label18};
+    int number = 2;
+    for (QLabel** caption : captions)
+        *caption = control<QLabel>(form, qPrintable(QStringLiteral("Label%1").arg(number++)));
+    Dateiname = control<ElidedLabel>(form, "Dateiname");
+    Dateityp = control<QLabel>(form, "Dateityp");
+    Romname = control<ElidedLabel>(form, "Romname");
+    Hersteller = control<QLabel>(form, "Hersteller");
+    Cardid = control<QLabel>(form, "Cardid");
+    Land = control<QLabel>(form, "Land");
+    Namevoll = control<ElidedLabel>(form, "Namevoll");
+    CRC1label = control<QLabel>(form, "CRC1label");
+    sizelabel = control<QLabel>(form, "sizelabel");
+    Nameneu = control<ElidedLabel>(form, "Nameneu");
+    Labelinsgesamt = control<QLabel>(form, "Labelinsgesamt");
+    Labelanzahlroms = control<QLabel>(form, "Labelanzahlroms");
+    Labelschonrichtig = control<QLabel>(form, "Labelschonrichtig");
+    Labelumbenannt = control<QLabel>(form, "Labelumbenannt");
+    Labelduplikate = control<QLabel>(form, "Labelduplikate");
+    Listeunbekannt = control<QListWidget>(form, "Listeunbekannt");
+    ProgressBar = control<QProgressBar>(form, "ProgressBar");
+    Command2 = control<QPushButton>(form, "Command2");
+    Batchrun = control<QPushButton>(form, "Batchrun");
+
+    // What the table does not say: colours, states and the look of a few.
+    const QColor grey(192, 192, 192);
+    const QColor frame_colour = palette().color(QPalette::Window);
+    set_background(control<QGroupBox>(form, "Frame1"), grey);
+    set_background(Modusbeschreibung, grey);
+    set_background(control<QGroupBox>(form, "Frame2"), frame_colour);
+    set_background(Namenmodus, frame_colour);
+    set_background(control<QGroupBox>(form, "Frame3"), frame_colour);
+    set_text_colour(Label8, QColor(0, 0, 192));
+    set_background(Nameneu, QColor(224, 224, 224));
+    Dateimodus->setChecked(true);
+    Optiondateinamennormal->setChecked(true);
+    Checkgamelist->setEnabled(false);
+    Dateien->setUniformItemSizes(true);
+    Listeunbekannt->setUniformItemSizes(true);
+    // Enter presses a focused button, as Space does.
+    for (QPushButton* button : {Command2, Batchrun}) {
+        button->setAutoDefault(true);
+        button->hide();
+    }
+    // The option buttons and the check box keep their text close to the box,
+    // as the narrow places of the layout need.
+    for (QWidget* button : std::initializer_list<QWidget*>{Dateimodus, Batchmodus, Optiondateinamennormal,
+                                                           Optiondateinamenultrahle, Checkgamelist})
+        button->setStyleSheet(QStringLiteral("spacing: 3px;"));
+}
+
+void Form1::connect_controls()
+{
+    connect(Dateimodus, &QRadioButton::clicked, this, &Form1::Dateimodus_Click);
+    connect(Batchmodus, &QRadioButton::clicked, this, &Form1::Batchmodus_Click);
+    connect(Optiondateinamennormal, &QRadioButton::clicked, this, &Form1::Optiondateinamennormal_Click);
+    connect(Optiondateinamenultrahle, &QRadioButton::clicked, this, &Form1::Optiondateinamenultrahle_Click);
+    connect(Laufwerk, &QComboBox::currentIndexChanged, this, &Form1::Laufwerk_Change);
+    connect(Ordner, &FolderTree::path_changed, this, &Form1::Ordner_Change);
+    connect(Ordner, &FolderTree::open_failed, this, [this](int, const QString& description) {
+        messages_.show(this, {"Error !", to_file_system(description), MessageIcon::Exclamation});
+    });
+    connect(Dateien, &QListWidget::itemSelectionChanged, this, &Form1::Dateien_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(Batchrun, &QPushButton::clicked, this, &Form1::Batchrun_Click);
+}
+
+// Menu titles carry mnemonics (Alt+F opens File); the captions read as before.
+void Form1::build_menus()
+{
+    const auto add_menu = [this](const char* name, const QString& title) {
+        QMenu* menu = menuBar()->addMenu(title);
+        menu->setObjectName(QLatin1String(name));
+        return menu;
+    };
+    const auto add_item = [this](QMenu* menu, const char* name, const QString& caption, auto handler) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(QLatin1String(name));
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    dateimenu = add_menu("dateimenu", QStringLiteral("&File"));
+    beenden = add_item(dateimenu, "beenden", QStringLiteral("Exit"), &Form1::beenden_Click);
+    beenden->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
+
+    database_menu = add_menu("database_menu", QStringLiteral("&Database"));
+    check_database = add_item(database_menu, "check_database", QStringLiteral("Check snes.dat..."),
+                              &Form1::check_database_Click);
+    learn_names = add_item(database_menu, "learn_names", QStringLiteral("Learn names from a folder..."),
+                           &Form1::learn_names_Click);
+    import_catalogue = add_item(database_menu, "import_catalogue", QStringLiteral("Import a ROM catalogue..."),
+                                &Form1::import_catalogue_Click);
+
+    hilfemenu = add_menu("hilfemenu", QStringLiteral("&Help"));
+    homepage = add_item(hilfemenu, "homepage", QStringLiteral("The Cartonym Homepage"), &Form1::homepage_Click);
+    about = add_item(hilfemenu, "about", QStringLiteral("About..."), &Form1::about_Click);
+    about->setShortcut(QKeySequence(Qt::Key_F1));
+}
+
+// The drives of this system: every mounted volume and the home folder. The
+// list starts on the volume that holds the current folder, the folder list
+// on the current folder itself.
+void Form1::fill_drives()
+{
+    {
+        const QSignalBlocker quiet(Laufwerk);
+        for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
+            const QString root = volume.rootPath();
+            QString text = root;
+            if (!volume.displayName().isEmpty() && volume.displayName() != root)
+                text += QStringLiteral(" [%1]").arg(volume.displayName());
+            Laufwerk->addItem(text, root);
+            Laufwerk->setItemData(Laufwerk->count() - 1, text, Qt::ToolTipRole);
+        }
+        const QString home = QDir::homePath();
+        Laufwerk->addItem(QStringLiteral("%1 [home]").arg(home), home);
+    }
+    try {
+        Ordner->set_path(QDir::currentPath());
+    } catch (const Error&) {
+        try {
+            Ordner->set_path(QDir::homePath());
+        } catch (const Error& error) {
+            show_error(error);
+        }
+    }
+}
+
+// The drive list shows the drive (the deepest of its entries) that holds the
+// folder list's current folder.
+void Form1::follow_folder_with_drive()
+{
+    const QString folder = Ordner->path();
+    int best = -1;
+    qsizetype best_length = -1;
+    for (int i = 0; i < Laufwerk->count(); ++i) {
+        const QString root = QDir::cleanPath(Laufwerk->itemData(i).toString());
+        const bool holds = folder == root || folder.startsWith(root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/'));
+        if (holds && root.size() > best_length) {
+            best = i;
+            best_length = root.size();
+        }
+    }
+    if (best >= 0 && best != Laufwerk->currentIndex()) {
+        const QSignalBlocker quiet(Laufwerk);
+        Laufwerk->setCurrentIndex(best);
+    }
+}
+
+std::string Form1::folder_path() const
+{
+    return to_file_system(Ordner->path());
+}
+
+// Reads the folder's files into Dateien, sorted by name. Selecting nothing,
+// so that no file is analysed until the user picks one.
+void Form1::read_files()
+{
+    const QSignalBlocker quiet(Dateien);
+    Dateien->clear();
+    const std::vector<std::string> names = list_files(folder_path());
+    for (const std::string& name : names) {
+        auto* item = new QListWidgetItem(from_file_system(name), Dateien);
+        item->setData(name_role, QByteArray(name.data(), static_cast<qsizetype>(name.size())));
+    }
+}
+
+void Form1::show_error(const Error& error)
+{
+    messages_.show(this, {"Error !", short_error_text(error), MessageIcon::Exclamation});
+}
+
+// The error trap of the file-mode and batch handlers: a failure ends the
+// handler with the failure message naming the file in hand, its path
+// written as the batch run and unknown.log write it.
+void Form1::trap_file_errors(const std::function<void()>& steps)
+{
+    try {
+        steps();
+    } catch (const Error& error) {
+        messages_.show(this, {"Error !", file_error_text(error, escaped_file_name(Dateipfad)), MessageIcon::Exclamation});
+    } catch (const std::exception& error) {
+        show_unexpected(error);
+    }
+}
+
+void Form1::show_unexpected(const std::exception& error)
+{
+    messages_.show(this, {"Error !", escaped_file_name(error.what()), MessageIcon::Exclamation});
+}
+
+// The folder list follows the file system while the window is away; coming
+// back shows what changed meanwhile even where no watch reaches.
+void Form1::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        Ordner->refresh();
+}
+
+// The refresh: fits the window to the chosen mode and file-name style. A
+// change to a control it governs is undone here at the next tick.
+void Form1::Timer1_Timer()
+{
+    setEnabled(true);
+    if (Dateimodus->isChecked()) {
+        Modusbeschreibung->setText(QStringLiteral("Use this mode to rename single ROM-Images"));
+        Dateien->setEnabled(true);
+        Batchrun->setVisible(false);
+        set_visible({Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9, Label16, Label15, Nameneu, Romname,
+                     Hersteller, Cardid, Land, Namevoll, Dateiname, Dateityp, CRC1label, sizelabel},
+                    true);
+        set_visible({Labelschonrichtig, Label10, Listeunbekannt, Label11, Label12, Labelinsgesamt, Label13,
+                     Labelanzahlroms, Label14, Labelumbenannt, Label18, Labelduplikate, ProgressBar, Label17},
+                    false);
+    } else if (Batchmodus->isChecked()) {
+        Modusbeschreibung->setText(QStringLiteral("Use this mode to rename all ROM-Images in a directory"));
+        Dateien->setEnabled(false);
+        Batchrun->setVisible(true);
+        set_visible({Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9, Label16, Label15, Nameneu, Romname,
+                     Hersteller, Cardid, Land, Namevoll, Dateiname, Dateityp, CRC1label, sizelabel},
+                    false);
+        set_visible({ProgressBar, Label17}, true);
+    }
+    if (Optiondateinamennormal->isChecked())
+        Namenmodus->setText(QStringLiteral("Normal long filenames that also can contain spaces will be used"));
+    else if (Optiondateinamenultrahle->isChecked())
+        Namenmodus->setText(QStringLiteral("Long filenames will be used, spaces will be replaced by underscores\n( _ )"));
+}
+
+void Form1::Dateimodus_Click()
+{
+    try {
+        clear_labels({Nameneu, Romname, Hersteller, Cardid, Land, Namevoll, Dateiname, Dateityp, CRC1label, sizelabel});
+        read_files();
+        Checkgamelist->setEnabled(false);
+    } catch (const Error& error) {
+        show_error(error);
+    } catch (const std::exception& error) {
+        show_unexpected(error);
+    }
+}
+
+void Form1::Batchmodus_Click()
+{
+    set_visible({Label10, Labelschonrichtig, Listeunbekannt, Label11, Label12, Labelinsgesamt, Label13, Labelanzahlroms,
+                 Label14, Labelumbenannt, Label18, Labelduplikate},
+                true);
+    clear_labels({Labelschonrichtig, Labelinsgesamt, Labelanzahlroms, Labelumbenannt, Labelduplikate});
+    Command2->setVisible(false);
+    ProgressBar->setValue(0);
+    Label17->setText(QStringLiteral("Batchmode Status:"));
+    Checkgamelist->setEnabled(true);
+}
+
+// One whole batch run, on this thread and without returning to the event
+// loop until it is over: no tick and no click comes between its steps. The
+// previous run's panel is emptied and shown empty before the first file;
+// then the bar and the unknown list are repainted at most every few
+// milliseconds, so that painting costs the run next to nothing. The file list is read again once, at the end: nothing is painted
+// in between, so reading it before the run too would only cost time.
+void Form1::Batchrun_Click()
+{
+    constexpr qint64 repaint_interval_ms = 40;
+    trap_file_errors([&] {
+        Neuer_name.clear();
+        clear_labels({Romname, Hersteller, Cardid, Land, Namevoll, Nameneu, Labelschonrichtig, Labelinsgesamt,
+                      Labelanzahlroms, Labelumbenannt, Labelduplikate});
+        Listeunbekannt->clear();
+        Label17->setText(QStringLiteral("Batchmode Status:"));
+        ProgressBar->setValue(0);
+        Label17->setVisible(true);
+        repaint_now({Labelschonrichtig, Labelinsgesamt, Labelanzahlroms, Labelumbenannt, Labelduplikate, Listeunbekannt,
+                     Label17, ProgressBar});
+
+        BatchOptions options;
+        options.folder = folder_path();
+        options.database_path = database_path_;
+        options.without_spaces = !Optiondateinamennormal->isChecked();
+        options.game_list = Checkgamelist->isChecked();
+
+        // Painting is the window's only cost beyond the core's own work: the
+        // bar and the unknown list are brought up to date at most once per
+        // repaint_interval_ms (and at the end), the names in between being
+        // added in one go.
+        QElapsedTimer since_paint;
+        since_paint.start();
+        QStringList pending_unknown;
+        int progress_step = 0;
+        // QProgressBar::setValue repaints at once, so it too waits its turn.
+        const auto paint_progress = [&](bool now) {
+            if (!now && since_paint.elapsed() < repaint_interval_ms)
+                return;
+            if (!pending_unknown.isEmpty()) {
+                Listeunbekannt->addItems(pending_unknown);
+                pending_unknown.clear();
+                Listeunbekannt->repaint();
+            }
+            ProgressBar->setValue(progress_step);
+            since_paint.restart();
+        };
+        BatchObserver observer;
+        observer.status = [this](const std::string& text) {
+            Label17->setText(from_cp1252(text));
+            Label17->repaint();
+        };
+        observer.progress = [&](float value) {
+            const int step = static_cast<int>(value);
+            if (step == progress_step)
+                return;
+            progress_step = step;
+            paint_progress(step == 0 || step == 100);
+        };
+        observer.unknown = [&](const std::string& file) {
+            pending_unknown << from_file_system(file);
+            paint_progress(false);
+        };
+        observer.unknown_cleared = [&] {
+            pending_unknown.clear();
+            Listeunbekannt->clear();
+        };
+        observer.message = [&](const Message& message) {
+            paint_progress(true);
+            messages_.show(this, message);
+        };
+
+        // The run changes the folder once per file; the folder list reads it
+        // again once at the end instead, showing the output folders.
+        Ordner->set_watching(false);
+        const BatchResult result = cartonym::Batchrun(options, observer);
+        paint_progress(true);
+        Ordner->set_watching(true);
+        Ordner->refresh();
+        if (result.outcome != BatchOutcome::Completed)
+            return;
+
+        const BatchCounts& counts = result.counts;
+        Labelschonrichtig->setText(from_cp1252(decimal_text(counts.already_correct)));
+        Labelinsgesamt->setText(from_cp1252(decimal_text(counts.total)));
+        Labelanzahlroms->setText(from_cp1252(decimal_text(counts.roms())));
+        Labelumbenannt->setText(from_cp1252(decimal_text(counts.renamed)));
+        Labelduplikate->setText(from_cp1252(decimal_text(counts.duplicates)));
+        read_files();
+    });
+}
+
+// A new drive: the folder list moves to its root. A drive that cannot be
+// opened asks Retry or Cancel; Cancel leaves the folder list where it was.
+void Form1::Laufwerk_Change()
+{
+    const QString root = Laufwerk->currentData().toString();
+    for (;;) {
+        try {
+            Ordner->set_path(root);
+            return;
+        } catch (const Error& error) {
+            const MessageAnswer answer =
+                messages_.show(this, {"Error !", error.description(), MessageIcon::None}, MessageButtons::RetryCancel);
+            if (answer != MessageAnswer::Retry) {
+                follow_folder_with_drive();
+                return;
+            }
+        } catch (const std::exception& error) {
+            show_unexpected(error);
+            return;
+        }
+    }
+}
+
+void Form1::Ordner_Change()
+{
+    follow_folder_with_drive();
+    try {
+        read_files();
+    } catch (const Error& error) {
+        Dateien->clear();
+        show_error(error);
+    } catch (const std::exception& error) {
+        show_unexpected(error);
+    }
+}
+
+// A file chosen in the list: analysed, looked up, shown in the chosen style.
+void Form1::Dateien_Click()
+{
+    const QList<QListWidgetItem*> selection = Dateien->selectedItems();
+    if (selection.isEmpty())
+        return;
+    const QListWidgetItem* item = selection.front();
+    trap_file_errors([&] {
+        Neuer_name.clear();
+        clear_labels({Romname, Hersteller, Cardid, Land, Namevoll, Nameneu});
+        Command2->setVisible(false);
+
+        const QByteArray name = item->data(name_role).toByteArray();
+        Dateipfad = join_path(folder_path(), name.toStdString());
+        Dateiname->setText(item->text());
+
+        const FileSelection result = select_file(Dateipfad, database_path_, !Optiondateinamennormal->isChecked());
+        analysis_ = result.analysis;
+        names_ = result.names;
+        Neuer_name = result.names.Neuer_name;
+
+        if (result.state == SelectionState::NotAnImage) {
+            Dateityp->setText(QString::fromLatin1(no_image_text));
+            clear_labels({Romname, Hersteller, Cardid, CRC1label, sizelabel, Land, Namevoll, Nameneu});
+            Command2->setVisible(false);
+            return;
+        }
+        Dateityp->setText(from_cp1252(analysis_.Dateityp_text));
+        Romname->setText(from_cp1252(analysis_.Interner_name));
+        Hersteller->setText(from_cp1252(analysis_.Hersteller_text));
+        Cardid->setText(from_cp1252(analysis_.Cardid_text));
+        CRC1label->setText(from_cp1252(analysis_.CRC1_text));
+        sizelabel->setText(from_cp1252(analysis_.Size_text));
+        Land->setText(from_cp1252(analysis_.Land_text));
+        const bool known = result.state == SelectionState::Known;
+        Namevoll->setText(known ? from_cp1252(names_.Voller_name) : QString());
+        Command2->setVisible(known);
+        Nameneu->setText(from_cp1252(Neuer_name));
+    });
+}
+
+// Renames the selected file in the folder the folder list shows. A failure
+// leaves the file, the labels and the button as they were.
+void Form1::Command2_Click()
+{
+    trap_file_errors([&] {
+        if (Nameneu->text().isEmpty() || Nameneu->text() == QLatin1String(unknown_text))
+            return;
+        rename_file_in_folder(Dateipfad, folder_path(), Neuer_name);
+        read_files();
+        clear_labels({Dateiname, Dateityp, Romname, Hersteller, Cardid, Land, Namevoll});
+        Command2->setVisible(false);
+        clear_labels({Nameneu, CRC1label, sizelabel});
+    });
+}
+
+// The normal style, composed again from the pieces of the last image.
+void Form1::Optiondateinamennormal_Click()
+{
+    try {
+        Neuer_name = normal_name(names_.Voller_name, analysis_.Landkuerzel, analysis_.Endung);
+        if (!Command2->isHidden())
+            Nameneu->setText(from_cp1252(Neuer_name));
+    } catch (const std::exception& error) {
+        show_unexpected(error);
+    }
+}
+
+void Form1::Optiondateinamenultrahle_Click()
+{
+    try {
+        Neuer_name = Baue_dateiname(Neuer_name);
+        if (!Command2->isHidden())
+            Nameneu->setText(from_cp1252(Neuer_name));
+    } catch (const std::exception& error) {
+        show_unexpected(error);
+    }
+}
+
+void Form1::beenden_Click()
+{
+    if (program_end)
+        program_end();
+}
+
+void Form1::homepage_Click()
+{
+    try {
+        shell_.open(QUrl(QString::fromUtf8(program_info::homepage_address)));
+    } catch (const std::exception&) {
+        // Opening the home page may fail without a word.
+    }
+}
+
+// The About window, modal; returns once it has closed. The window is then
+// switched off until the next tick switches it on again.
+void Form1::about_Click()
+{
+    try {
+        frmAbout window(this, messages_, shell_, clock_, from_file_system(database_path_),
+                        [this] { setEnabled(true); });
+        window.exec();
+        setEnabled(false);
+    } catch (const std::exception& error) {
+        setEnabled(true);
+        show_unexpected(error);
+    }
+}
+
+void Form1::check_database_Click()
+{
+    try {
+        show_database_check(this, messages_, database_path_);
+    } catch (const std::exception& error) {
+        show_unexpected(error);
+    }
+}
+
+void Form1::learn_names_Click()
+{
+    learn(false);
+}
+
+void Form1::import_catalogue_Click()
+{
+    learn(true);
+}
+
+void Form1::learn(bool from_catalogue)
+{
+    try {
+        learn_database_names(this, messages_, shell_, database_path_, from_catalogue);
+    } catch (const std::exception& error) {
+        show_unexpected(error);
+    }
+}
+
+} // namespace cartonym::ui

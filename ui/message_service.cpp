@@ -1,0 +1,69 @@
+#include "ui/message_service.h"
+
+#include "ui/text_conversion.h"
+
+#include <QtGui/QDesktopServices>
+#include <QtWidgets/QFileDialog>
+#include <QtWidgets/QMessageBox>
+
+namespace cartonym::ui {
+
+MessageService::~MessageService() = default;
+
+MessageAnswer MessageService::show(QWidget* parent, const Message& message, MessageButtons buttons)
+{
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    switch (message.symbol) {
+    case MessageIcon::None:
+        icon = QMessageBox::NoIcon;
+        break;
+    case MessageIcon::Information:
+        icon = QMessageBox::Information;
+        break;
+    case MessageIcon::Exclamation:
+        icon = QMessageBox::Warning;
+        break;
+    }
+    const QMessageBox::StandardButtons standard_buttons = buttons == MessageButtons::Ok
+        ? QMessageBox::StandardButtons(QMessageBox::Ok)
+        : QMessageBox::Retry | QMessageBox::Cancel;
+    QMessageBox box(icon, from_cp1252(message.title), from_cp1252(message.text), standard_buttons, parent);
+    box.setTextFormat(Qt::PlainText);
+    const int answer = box.exec();
+    if (answer == QMessageBox::Retry)
+        return MessageAnswer::Retry;
+    if (answer == QMessageBox::Cancel)
+        return MessageAnswer::Cancel;
+    return MessageAnswer::Ok;
+}
+
+Shell::~Shell() = default;
+
+void Shell::open(const QUrl& address)
+{
+    QDesktopServices::openUrl(address);
+}
+
+QString Shell::choose_folder(QWidget* parent, const QString& title)
+{
+    return QFileDialog::getExistingDirectory(parent, title);
+}
+
+QString Shell::choose_file(QWidget* parent, const QString& title, const QString& filter)
+{
+    return QFileDialog::getOpenFileName(parent, title, QString(), filter);
+}
+
+MessageService& default_message_service()
+{
+    static MessageService service;
+    return service;
+}
+
+Shell& default_shell()
+{
+    static Shell shell;
+    return shell;
+}
+
+} // namespace cartonym::ui

@@ -1,0 +1,43 @@
+// The seams between the windows and the desktop: every modal message box,
+// every link the program opens and every file chooser goes through one of
+// these, so that tests can answer them without anything appearing.
+#pragma once
+
+#include "common/message.h"
+
+#include <QtCore/QString>
+#include <QtCore/QUrl>
+
+class QWidget;
+
+namespace cartonym::ui {
+
+enum class MessageButtons { Ok, RetryCancel };
+enum class MessageAnswer { Ok, Retry, Cancel };
+
+class MessageService {
+public:
+    virtual ~MessageService();
+
+    // Shows the message modal to parent and returns the button chosen.
+    virtual MessageAnswer show(QWidget* parent, const Message& message, MessageButtons buttons = MessageButtons::Ok);
+};
+
+class Shell {
+public:
+    virtual ~Shell();
+
+    // Asks the desktop to open an address with its default action; the
+    // result is not looked at.
+    virtual void open(const QUrl& address);
+
+    // Lets the user choose an existing folder or file; "" when cancelled.
+    virtual QString choose_folder(QWidget* parent, const QString& title);
+    virtual QString choose_file(QWidget* parent, const QString& title, const QString& filter);
+};
+
+// The real ones, for the program itself.
+MessageService& default_message_service();
+Shell& default_shell();
+
+} // namespace cartonym::ui

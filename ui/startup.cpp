@@ -1,0 +1,26 @@
+#include "ui/startup.h"
+
+#include "naming/name_database.h"
+#include "ui/main_window.h"
+#include "ui/message_service.h"
+
+namespace cartonym::ui {
+
+std::unique_ptr<Form1> start_main_window(const std::string& database_path, MessageService& messages, Shell& shell,
+                                         Clock& clock)
+{
+    const StartupCheckResult check = check_database_at_startup(database_path);
+    switch (check.state) {
+    case StartupState::Ready:
+        break;
+    case StartupState::DatabaseMissing:
+        messages.show(nullptr, {"Error !", check.message, MessageIcon::Exclamation});
+        return nullptr;
+    case StartupState::DatabaseFaulty:
+        messages.show(nullptr, {"Error !", check.message, MessageIcon::Exclamation});
+        break;
+    }
+    return std::make_unique<Form1>(database_path, messages, shell, clock);
+}
+
+} // namespace cartonym::ui

@@ -1,0 +1,284 @@
+#include "ui/widgets.h"
+
+#include "common/error.h"
+
+#include <QtCore/QDir>
+#include <QtCore/QFileInfo>
+#include <QtCore/QFileSystemWatcher>
+#include <QtGui/QMouseEvent>
+#include <QtGui/QPainter>
+#include <QtWidgets/QHeaderView>
+#include <QtWidgets/QStyle>
+#include <QtWidgets/QStyleOptionFrame>
+
+namespace cartonym::ui {
+
+PictureArea::PictureArea(const QPixmap& image, QWidget* parent)
+    : QWidget(parent)
+    , image_(image)
+{
+}
+
+void PictureArea::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().window());
+    painter.drawPixmap(0, 0, image_);
+}
+
+namespace {
+
+constexpr int path_role = Qt::UserRole;
+
+QStringList subfolder_names(const QString& path)
+{
+    return QDir(path).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+}
+
+QString child_path(const QString& folder, const QString& name)
+{
+    return QDir::cleanPath(folder + QLatin1Char('/') + name);
+}
+
+} // namespace
+
+FolderTree::FolderTree(QWidget* parent)
+    : QTreeWidget(parent)
+    , watcher_(new QFileSystemWatcher(this))
+{
+    setHeaderHidden(true);
+    setColumnCount(1);
+    setIndentation(12);
+    setUniformRowHeights(true);
+    // The column is as wide as its longest name; the list scrolls sideways.
+    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    header()->setStretchLastSection(false);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+
+    connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
+        if (!read_items_.contains(item->data(0, path_role).toString()))
+            read_children(item);
+    });
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, this, [this](const QString& folder) {
+        if (QTreeWidgetItem* item = item_for(QDir::cleanPath(folder)))
+            read_children(item);
+    });
+    // Deferred: the list is rebuilt, and the activated entry with it.
+    connect(this, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
+        const QString target = item ? item->data(0, path_role).toString() : QString();
+        QMetaObject::invokeMethod(this, [this, target] { go_to(target); }, Qt::QueuedConnection);
+    });
+}
+
+QTreeWidgetItem* FolderTree::item_for(const QString& path) const
+{
+    return read_items_.value(path, nullptr);
+}
+
+QTreeWidgetItem* FolderTree::new_folder_item(const QString& path, const QString& name) const
+{
+    auto* item = new QTreeWidgetItem;
+    item->setText(0, name);
+    item->setIcon(0, style()->standardIcon(QStyle::SP_DirClosedIcon));
+    item->setData(0, path_role, path);
+    // An arrow until the folder is read; then only when it has sub-folders.
+    item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+    return item;
+}
+
+// Reads the sub-folders of item's folder into the tree: entries of folders
+// that vanished go, new ones are put in their place by name, and the
+// entries that stay keep what is open below them and the current entry.
+void FolderTree::read_children(QTreeWidgetItem* item)
+{
+    const QString folder = item->data(0, path_role).toString();
+    const QStringList names = subfolder_names(folder);
+    const QSet<QString> wanted(names.begin(), names.end());
+    for (int i = item->childCount() - 1; i >= 0; --i) {
+        if (!wanted.contains(item->child(i)->text(0))) {
+            forget(item->child(i));
+            delete item->takeChild(i);
+        }
+    }
+    int position = 0;
+    for (const QString& name : names) {
+        if (position >= item->childCount() || item->child(position)->text(0) != name)
+            item->insertChild(position, new_folder_item(child_path(folder, name), name));
+        ++position;
+    }
+    item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    if (!read_items_.contains(folder)) {
+        read_items_.insert(folder, item);
+        if (watching_)
+            watcher_->addPath(folder);
+    }
+}
+
+// Drops a vanished folder and everything below it from the watch.
+void FolderTree::forget(QTreeWidgetItem* item)
+{
+    const QString folder = item->data(0, path_role).toString();
+    if (read_items_.remove(folder) > 0)
+        watcher_->removePath(folder);
+    for (int i = 0; i < item->childCount(); ++i)
+        forget(item->child(i));
+}
+
+void FolderTree::set_path(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() || !info.isDir())
+        throw Error(ErrorNumber::PathNotFound);
+    if (!info.isReadable() || !info.isExecutable())
+        throw Error(ErrorNumber::PathFileAccessError);
+    const QString target = QDir::cleanPath(info.absoluteFilePath());
+
+    // The chain from the root down to the target.
+    QStringList chain;
+    for (QDir level(target);;) {
+        chain.prepend(QDir::cleanPath(level.absolutePath()));
+        if (level.isRoot() || !level.cdUp())
+            break;
+    }
+
+    // Quiet while rebuilding: no expand or current-item signal of the old tree.
+    blockSignals(true);
+    if (!watcher_->directories().isEmpty())
+        watcher_->removePaths(watcher_->directories());
+    read_items_.clear();
+    clear();
+    path_ = target;
+
+    QTreeWidgetItem* item = new_folder_item(chain.front(), chain.front());
+    addTopLevelItem(item);
+    for (qsizetype i = 0; i < chain.size(); ++i) {
+        read_children(item);
+        item->setExpanded(true);
+        item->setIcon(0, style()->standardIcon(QStyle::SP_DirOpenIcon));
+        if (i + 1 == chain.size())
+            break;
+        QTreeWidgetItem* next = nullptr;
+        for (int c = 0; c < item->childCount() && !next; ++c) {
+            if (item->child(c)->data(0, path_role).toString() == chain[i + 1])
+                next = item->child(c);
+        }
+        // A hidden folder on the way is not listed among its siblings.
+        if (!next) {
+            next = new_folder_item(chain[i + 1], QFileInfo(chain[i + 1]).fileName());
+            item->addChild(next);
+        }
+        item = next;
+    }
+    setCurrentItem(item);
+    scrollToItem(item);
+    blockSignals(false);
+    emit path_changed();
+}
+
+void FolderTree::refresh()
+{
+    const QStringList folders = read_items_.keys();
+    for (const QString& folder : folders) {
+        // Reading one folder may drop others that have vanished.
+        if (QTreeWidgetItem* item = item_for(folder))
+            read_children(item);
+    }
+}
+
+void FolderTree::set_watching(bool on)
+{
+    watching_ = on;
+    if (!watcher_->directories().isEmpty())
+        watcher_->removePaths(watcher_->directories());
+    if (on && !read_items_.isEmpty())
+        watcher_->addPaths(read_items_.keys());
+}
+
+void FolderTree::go_to(const QString& target)
+{
+    if (target.isEmpty() || target == path_)
+        return;
+    try {
+        set_path(target);
+    } catch (const Error& error) {
+        emit open_failed(error.value(), QString::fromStdString(error.description()));
+    }
+}
+
+ElidedLabel::ElidedLabel(QWidget* parent, Qt::TextElideMode mode)
+    : QLabel(parent)
+    , mode_(mode)
+{
+    setTextFormat(Qt::PlainText);
+}
+
+void ElidedLabel::setText(const QString& text)
+{
+    QLabel::setText(text);
+    setToolTip(shown_text() == text ? QString() : text);
+}
+
+QString ElidedLabel::shown_text() const
+{
+    return fontMetrics().elidedText(text(), mode_, contentsRect().width());
+}
+
+void ElidedLabel::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    style()->drawItemText(&painter, contentsRect(), static_cast<int>(alignment()), palette(), isEnabled(),
+                          shown_text(), foregroundRole());
+}
+
+LinkLabel::LinkLabel(QWidget* parent)
+    : QLabel(parent)
+{
+}
+
+void LinkLabel::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
+    QLabel::mouseReleaseEvent(event);
+}
+
+ScrollArea::ScrollArea(QWidget* parent)
+    : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+QRect ScrollArea::inner() const
+{
+    return rect().adjusted(border_width, border_width, -border_width, -border_width);
+}
+
+void ScrollArea::show_frame(const QPixmap& image)
+{
+    frame_ = image;
+    repaint(inner());
+}
+
+void ScrollArea::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    QStyleOptionFrame option;
+    option.initFrom(this);
+    option.frameShape = QFrame::Panel;
+    option.state |= QStyle::State_Sunken;
+    option.lineWidth = border_width;
+    option.midLineWidth = 0;
+    painter.fillRect(rect(), QColor(50, 49, 51));
+    if (!frame_.isNull())
+        painter.drawPixmap(inner().topLeft(), frame_);
+    style()->drawPrimitive(QStyle::PE_Frame, &option, &painter, this);
+}
+
+void ScrollArea::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
+}
+
+} // namespace cartonym::ui
