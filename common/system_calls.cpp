@@ -412,6 +412,15 @@ std::optional<std::string> environment_variable(const std::string& name)
     return std::nullopt;
 }
 
+std::string user_base_folder(const std::string& variable, const std::string& below_home)
+{
+    if (const auto value = environment_variable(variable); value && value->starts_with('/'))
+        return *value;
+    if (const auto home = environment_variable("HOME"); home && !home->empty())
+        return *home + "/" + below_home;
+    return "";
+}
+
 std::optional<std::string> environment_variable_any_case(std::string_view name)
 {
     for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {

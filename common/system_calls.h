@@ -231,6 +231,11 @@ std::string program_folder();
 // A variable of the environment, or nullopt.
 std::optional<std::string> environment_variable(const std::string& name);
 
+// A base folder of the user's files as the XDG rules give it: the value of
+// variable when it is an absolute path, else HOME and below_home
+// ("XDG_DATA_HOME", ".local/share" gives ~/.local/share); "" without HOME.
+std::string user_base_folder(const std::string& variable, const std::string& below_home);
+
 // The value of the first environment variable whose name equals name
 // without regard to ASCII letter case.
 std::optional<std::string> environment_variable_any_case(std::string_view name);

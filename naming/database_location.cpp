@@ -5,19 +5,13 @@
 #include "common/error.h"
 #include "naming/name_database.h"
 
-#include <cstdlib>
 
 namespace cartonym {
 
 std::string user_database_path()
 {
-    const char* data_home = std::getenv("XDG_DATA_HOME");
-    if (data_home != nullptr && data_home[0] == '/')
-        return std::string(data_home) + "/cartonym/snes.dat";
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] != '\0')
-        return std::string(home) + "/.local/share/cartonym/snes.dat";
-    return "";
+    const std::string data_home = user_base_folder("XDG_DATA_HOME", ".local/share");
+    return data_home.empty() ? "" : data_home + "/cartonym/snes.dat";
 }
 
 std::string chosen_database_path()
