@@ -11,6 +11,7 @@
 #include "operations/folder_listing.h"
 #include "common/windows1252.h"
 #include "ui/message_service.h"
+#include "ui/table_dialog.h"
 #include "ui/text_conversion.h"
 
 #include <QtWidgets/QDialog>
@@ -40,51 +41,6 @@ std::optional<std::string> read_or_report(QWidget* parent, MessageService& messa
                                startup.state == StartupState::DatabaseMissing ? startup.message : short_error_text(error),
                                MessageIcon::Exclamation});
         return std::nullopt;
-    }
-}
-
-// A dialog of a summary line, one table and the given buttons.
-struct TableDialog {
-    QDialog* dialog;
-    QLabel* summary;
-    QTableWidget* table;
-    QDialogButtonBox* buttons;
-};
-
-TableDialog make_table_dialog(QWidget* parent, const char* name, const QString& title, const QStringList& columns)
-{
-    auto* dialog = new QDialog(parent);
-    dialog->setObjectName(QLatin1String(name));
-    dialog->setWindowTitle(title);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->resize(760, 420);
-    auto* layout = new QVBoxLayout(dialog);
-    auto* summary = new QLabel(dialog);
-    summary->setObjectName(QStringLiteral("summary"));
-    summary->setWordWrap(true);
-    auto* table = new QTableWidget(0, static_cast<int>(columns.size()), dialog);
-    table->setObjectName(QStringLiteral("table"));
-    table->setHorizontalHeaderLabels(columns);
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table->verticalHeader()->hide();
-    table->horizontalHeader()->setStretchLastSection(true);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-    layout->addWidget(summary);
-    layout->addWidget(table);
-    layout->addWidget(buttons);
-    return {dialog, summary, table, buttons};
-}
-
-void add_row(QTableWidget* table, const QStringList& cells)
-{
-    const int row = table->rowCount();
-    table->insertRow(row);
-    for (int column = 0; column < cells.size(); ++column) {
-        auto* item = new QTableWidgetItem(cells[column]);
-        item->setToolTip(cells[column]);
-        table->setItem(row, column, item);
     }
 }
 

@@ -8,6 +8,7 @@
 #include "operations/folder_listing.h"
 #include "common/windows1252.h"
 #include "ui/about_window.h"
+#include "ui/batch_preview.h"
 #include "ui/database_tools.h"
 #include "ui/form_table.h"
 #include "ui/message_service.h"
@@ -103,6 +104,7 @@ constexpr ControlRow form1_controls[] = {
     {"ProgressBar", K::ProgressBar, "", 120, 7080, 8295, 135, ""},
     {"Command2", K::Button, "", 3000, 7320, 2295, 375, "Rename file", F::Bold},
     {"Batchrun", K::Button, "", 3000, 7320, 2295, 375, "Start Batchmode", F::Bold},
+    {"preview_button", K::Button, "", 5400, 7320, 1215, 375, "Preview", F::Bold},
 };
 
 void set_visible(std::initializer_list<QWidget*> widgets, bool visible)
@@ -206,6 +208,7 @@ void Form1::bind_controls()
     ProgressBar = control<QProgressBar>(form, "ProgressBar");
     Command2 = control<QPushButton>(form, "Command2");
     Batchrun = control<QPushButton>(form, "Batchrun");
+    preview_button = control<QPushButton>(form, "preview_button");
 
     // What the table does not say: colours, states and the look of a few.
     const QColor grey(192, 192, 192);
@@ -223,7 +226,7 @@ void Form1::bind_controls()
     Dateien->setUniformItemSizes(true);
     Listeunbekannt->setUniformItemSizes(true);
     // Enter presses a focused button, as Space does.
-    for (QPushButton* button : {Command2, Batchrun}) {
+    for (QPushButton* button : {Command2, Batchrun, preview_button}) {
         button->setAutoDefault(true);
         button->hide();
     }
@@ -248,6 +251,7 @@ void Form1::connect_controls()
     connect(Dateien, &QListWidget::itemSelectionChanged, this, &Form1::Dateien_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(Batchrun, &QPushButton::clicked, this, &Form1::Batchrun_Click);
+    connect(preview_button, &QPushButton::clicked, this, &Form1::preview_Click);
 }
 
 // Menu titles carry mnemonics (Alt+F opens File); the captions read as before.
@@ -392,6 +396,7 @@ void Form1::Timer1_Timer()
         Modusbeschreibung->setText(QStringLiteral("Use this mode to rename single ROM-Images"));
         Dateien->setEnabled(true);
         Batchrun->setVisible(false);
+        preview_button->setVisible(false);
         set_visible({Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9, Label16, Label15, Nameneu, Romname,
                      Hersteller, Cardid, Land, Namevoll, Dateiname, Dateityp, CRC1label, sizelabel},
                     true);
@@ -402,6 +407,7 @@ void Form1::Timer1_Timer()
         Modusbeschreibung->setText(QStringLiteral("Use this mode to rename all ROM-Images in a directory"));
         Dateien->setEnabled(false);
         Batchrun->setVisible(true);
+        preview_button->setVisible(true);
         set_visible({Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9, Label16, Label15, Nameneu, Romname,
                      Hersteller, Cardid, Land, Namevoll, Dateiname, Dateityp, CRC1label, sizelabel},
                     false);
@@ -526,6 +532,22 @@ void Form1::Batchrun_Click()
         Labelumbenannt->setText(from_cp1252(decimal_text(counts.renamed)));
         Labelduplikate->setText(from_cp1252(decimal_text(counts.duplicates)));
         read_files();
+    });
+}
+
+// What "Start Batchmode" would do with every file of the folder, taken by
+// the same run with nothing changed on disk, shown in a table.
+void Form1::preview_Click()
+{
+    trap_file_errors([&] {
+        BatchOptions options;
+        options.folder = folder_path();
+        options.database_path = database_path_;
+        options.without_spaces = !Optiondateinamennormal->isChecked();
+        options.game_list = Checkgamelist->isChecked();
+        options.dry_run = true;
+        const BatchResult result = cartonym::Batchrun(options);
+        make_batch_preview(this, result)->exec();
     });
 }
 

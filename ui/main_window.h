@@ -45,6 +45,7 @@ public:
     void Dateimodus_Click();
     void Batchmodus_Click();
     void Batchrun_Click();
+    void preview_Click();
     void Laufwerk_Change();
     void Ordner_Change();
     void Dateien_Click();
@@ -129,6 +130,7 @@ private:
     QProgressBar* ProgressBar = nullptr;
     QPushButton* Command2 = nullptr;
     QPushButton* Batchrun = nullptr;
+    QPushButton* preview_button = nullptr;
     QTimer* Timer1 = nullptr;
     QMenu* dateimenu = nullptr;
     QAction* beenden = nullptr;

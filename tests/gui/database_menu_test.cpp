@@ -27,21 +27,6 @@ using cartonym::test::find;
 
 namespace {
 
-// Runs act on the modal dialog of that name as soon as it is open.
-void when_open(const char* name, std::function<void(QDialog*)> act)
-{
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, name, act = std::move(act)] {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (!dialog || dialog->objectName() != QLatin1String(name))
-            return;
-        poll->deleteLater();
-        poll->stop();
-        act(dialog);
-    });
-    poll->start(5);
-}
-
 QList<QStringList> rows(const QTableWidget* table)
 {
     QList<QStringList> all;
@@ -101,7 +86,7 @@ void DatabaseMenuTest::init()
 void DatabaseMenuTest::check_shows_every_finding()
 {
     QList<QStringList> shown;
-    when_open("database_check", [&](QDialog* dialog) {
+    test::when_open("database_check", [&](QDialog* dialog) {
         shown = rows(find<QTableWidget>(dialog, "table"));
         dialog->reject();
     });
@@ -126,7 +111,7 @@ void DatabaseMenuTest::learnt_records_are_previewed_then_added()
     const std::string before = read_file(database_);
     QList<QStringList> shown;
     bool could_add = false;
-    when_open("record_preview", [&](QDialog* dialog) {
+    test::when_open("record_preview", [&](QDialog* dialog) {
         shown = rows(find<QTableWidget>(dialog, "table"));
         auto* add = find<QPushButton>(dialog, "add_to_database");
         could_add = add->isEnabled();
@@ -152,7 +137,7 @@ void DatabaseMenuTest::a_conflict_blocks_adding()
     write_image("Sun Runner (USA).smc", "MOON WALKER");
     const std::string before = read_file(database_);
     bool could_add = true;
-    when_open("record_preview", [&](QDialog* dialog) {
+    test::when_open("record_preview", [&](QDialog* dialog) {
         could_add = find<QPushButton>(dialog, "add_to_database")->isEnabled();
         dialog->reject();
     });

@@ -30,6 +30,7 @@
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QRadioButton>
 #include <QtWidgets/QScrollBar>
+#include <QtWidgets/QTableWidget>
 
 #include <algorithm>
 #include <memory>
@@ -247,6 +248,19 @@ void MainWindowTest::batch_run_from_window()
     c<QRadioButton>("Batchmodus")->click();
     tick();
     c<QCheckBox>("Checkgamelist")->setChecked(true);
+    // The preview shows what the run will do, and changes nothing.
+    QStringList outcomes;
+    test::when_open("batch_preview", [&](QDialog* dialog) {
+        const auto* table = dialog->findChild<QTableWidget*>(QStringLiteral("table"));
+        for (int row = 0; row < table->rowCount(); ++row)
+            outcomes << table->item(row, 0)->text() + QLatin1Char(' ') + table->item(row, 1)->text();
+        dialog->reject();
+    });
+    c<QPushButton>("preview_button")->click();
+    QCOMPARE(outcomes, (QStringList{QStringLiteral("mystery.smc unknown"), QStringLiteral("readme.txt not an image"),
+                                    QStringLiteral("Starlight Racer (USA).smc already correct"),
+                                    QStringLiteral("starlight.smc duplicate")}));
+    QVERIFY(!QFile::exists(path(QStringLiteral("Renamed_SNES_ROMs"))));
     c<QPushButton>("Batchrun")->click();
     QCOMPARE(messages_.shown.size(), 1);
     QCOMPARE(messages_.shown.front().message.title, std::string("Cartonym Message:"));

@@ -4,6 +4,12 @@
 // test sets by hand, and the lookup of a window's controls by object name.
 #pragma once
 
+#include <QtCore/QTimer>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QDialog>
+
+#include <functional>
+
 #include "common/message.h"
 #include "ui/clock.h"
 #include "ui/message_service.h"
@@ -66,6 +72,21 @@ Control* find(const QObject* window, const char* name)
     if (!found)
         qFatal("no control %s of the asked kind", name);
     return found;
+}
+
+// Runs act on the modal dialog of that name as soon as it is open.
+inline void when_open(const char* name, std::function<void(QDialog*)> act)
+{
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, name, act = std::move(act)] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || dialog->objectName() != QLatin1String(name))
+            return;
+        poll->deleteLater();
+        poll->stop();
+        act(dialog);
+    });
+    poll->start(5);
 }
 
 } // namespace cartonym::test
