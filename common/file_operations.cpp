@@ -119,12 +119,12 @@ void remove_leftovers_of_ended_moves(const std::string& folder)
     }
 }
 
-void move_file(const std::string& source, const std::string& target)
+void move_file(const std::string& source, const std::string& target, bool may_be_link)
 {
     if (const int error = rename_without_replacing(source, target, SystemOperation::Move, target))
         throw_errno(error);
     const std::string old_folder = parent_folder_of(source);
-    if (old_folder != parent_folder_of(target) && entry_kind(target) == EntryKind::Link)
+    if (may_be_link && old_folder != parent_folder_of(target) && entry_kind(target) == EntryKind::Link)
         repoint_moved_link(old_folder, target);
 }
 

@@ -14,7 +14,9 @@ namespace cartonym {
 // with a relative target that goes into another folder is made anew there,
 // naming the same target absolutely, so that it still leads to its file.
 // Hook: SystemOperation::Move with target.
-void move_file(const std::string& source, const std::string& target);
+// may_be_link false (the caller knows source to be no link) spares the look
+// at what was moved.
+void move_file(const std::string& source, const std::string& target, bool may_be_link = true);
 
 // Moves source to target, also across file systems. When a plain move is not
 // possible (EXDEV, real or injected), the file is copied under a temporary

@@ -44,12 +44,12 @@ public:
     }
 
     // Moves from to to, never replacing: Error 58 when to is taken.
-    void move(const std::string& from, const std::string& to)
+    void move(const std::string& from, const std::string& to, bool may_be_link)
     {
         if (!dry_run_) {
             if (recorder_)
                 recorder_->moving(from, to);
-            move_file(from, to);
+            move_file(from, to, may_be_link);
             return;
         }
         const std::string folder = to.substr(0, to.rfind('/'));
@@ -146,8 +146,8 @@ private:
     enum class Filing { Filed, Duplicate, PassedOver };
     Filing file_into(const std::string& target, std::string& destination);
     void check_setup();
-    std::vector<std::pair<std::string, std::string>> links_into_the_folder(std::vector<std::string>& files) const;
-    void process_file(const std::string& Aktuelle_datei, std::int32_t count);
+    std::vector<std::pair<std::string, std::string>> links_into_the_folder(std::vector<ListedFile>& files) const;
+    void process_file(const std::string& Aktuelle_datei, bool is_link, std::int32_t count);
     void file_link_to_moved_image(const std::string& link, const std::string& image);
     void write_log_entry(const RomAnalysis& analysis);
     void remove_unused_folders();
@@ -163,12 +163,13 @@ private:
     Filer filer_;
     float progress_ = 0;
     std::map<std::string, std::string> moved_to_; // file name in F -> its path after the run
+    bool current_is_link_ = true;                 // the file in hand may be a link
 };
 
 Run::Filing Run::file_into(const std::string& target, std::string& destination)
 {
     try {
-        filer_.move(result_.Dateipfad, target);
+        filer_.move(result_.Dateipfad, target, current_is_link_);
         destination = target;
         return Filing::Filed;
     } catch (const Error& error) {
@@ -182,7 +183,7 @@ Run::Filing Run::file_into(const std::string& target, std::string& destination)
     // is; it is a duplicate all the same.
     try {
         const std::string duplicate = output_path(duplicates_folder_name, Aktuelle_datei_);
-        filer_.move(result_.Dateipfad, duplicate);
+        filer_.move(result_.Dateipfad, duplicate, current_is_link_);
         destination = duplicate;
     } catch (const Error& error) {
         if (error.number() != ErrorNumber::FileAlreadyExists && error.number() != ErrorNumber::PathFileAccessError)
@@ -205,8 +206,9 @@ void Run::write_log_entry(const RomAnalysis& analysis)
     });
 }
 
-void Run::process_file(const std::string& Aktuelle_datei, std::int32_t count)
+void Run::process_file(const std::string& Aktuelle_datei, bool is_link, std::int32_t count)
 {
+    current_is_link_ = is_link;
     // The bar advances before the file is examined, and never beyond 100.
     const double sum = static_cast<double>(progress_) + 100.0 / count;
     if (sum <= 100.0)
@@ -252,7 +254,7 @@ void Run::process_file(const std::string& Aktuelle_datei, std::int32_t count)
         if (filing == Filing::Duplicate) {
             ++counts.duplicates;
             try {
-                filer_.move(result_.Dateipfad, target);
+                filer_.move(result_.Dateipfad, target, current_is_link_);
                 destination = target;
             } catch (const Error& error) {
                 if (error.number() != ErrorNumber::FileAlreadyExists && error.number() != ErrorNumber::PathFileAccessError)
@@ -301,15 +303,18 @@ void Run::process_file(const std::string& Aktuelle_datei, std::int32_t count)
 // A link that leads to another file of this folder is taken up after every
 // other file: the image it leads to may move in this run, and the link must
 // neither be filed in the image's place nor be left leading nowhere.
-std::vector<std::pair<std::string, std::string>> Run::links_into_the_folder(std::vector<std::string>& files) const
+std::vector<std::pair<std::string, std::string>> Run::links_into_the_folder(std::vector<ListedFile>& files) const
 {
-    std::set<std::string> names(files.begin(), files.end());
+    std::set<std::string> names;
+    for (const ListedFile& file : files)
+        names.insert(file.name);
     std::vector<std::pair<std::string, std::string>> links; // link, the image it leads to
-    std::vector<std::string> others;
-    for (std::string& name : files) {
+    std::vector<ListedFile> others;
+    for (ListedFile& file : files) {
+        const std::string& name = file.name;
         const std::string path = join_path(F_, name);
         std::optional<std::string> target;
-        if (entry_kind(path) == EntryKind::Link)
+        if (file.is_link && entry_kind(path) == EntryKind::Link)
             target = link_target(path);
         std::string image;
         if (target && !target->empty()) {
@@ -324,9 +329,9 @@ std::vector<std::pair<std::string, std::string>> Run::links_into_the_folder(std:
             }
         }
         if (image.empty())
-            others.push_back(std::move(name));
+            others.push_back(std::move(file));
         else
-            links.emplace_back(std::move(name), std::move(image));
+            links.emplace_back(name, std::move(image));
     }
     files = std::move(others);
     return links;
@@ -348,7 +353,7 @@ void Run::file_link_to_moved_image(const std::string& link, const std::string& i
     planned.outcome = FileOutcome::Duplicate;
     if (filer_.dry_run()) {
         try {
-            filer_.move(result_.Dateipfad, destination);
+            filer_.move(result_.Dateipfad, destination, true);
             planned.destination = relative(destination);
         } catch (const Error& error) {
             if (error.number() != ErrorNumber::FileAlreadyExists && error.number() != ErrorNumber::PathFileAccessError)
@@ -454,8 +459,8 @@ BatchResult Run::run()
             observer_.unknown_cleared();
         progress(0);
 
-        std::vector<std::string> files;
-        setup(F_, [&] { step([&] { files = list_files(F_); }); });
+        std::vector<ListedFile> files;
+        setup(F_, [&] { step([&] { files = list_file_entries(F_); }); });
         if (files.empty()) {
             status(no_files_text);
             report({"Attention !", no_files_text, MessageIcon::Information});
@@ -475,11 +480,11 @@ BatchResult Run::run()
         const auto links = links_into_the_folder(files);
         const auto count = static_cast<std::int32_t>(files.size() + links.size());
         std::int32_t Dateiindex = 0;
-        for (const std::string& file : files) {
+        for (const ListedFile& file : files) {
             if (observer_.stop_requested && observer_.stop_requested())
                 break;
             result_.counts.total = ++Dateiindex;
-            process_file(file, count);
+            process_file(file.name, file.is_link, count);
         }
         for (const auto& [link, image] : links) {
             if (observer_.stop_requested && observer_.stop_requested())

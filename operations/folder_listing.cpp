@@ -5,6 +5,7 @@
 #include "common/windows1252.h"
 
 #include <algorithm>
+#include <tuple>
 #include <sys/stat.h>
 
 namespace cartonym {
@@ -14,27 +15,43 @@ namespace {
 // letter case: names compared folded to lower case, names equal when folded
 // keep their byte order. Hidden entries (and "." and "..") are left out.
 template <typename Keep>
-std::vector<std::string> sorted_entries(const std::string& folder, Keep&& keep)
+std::vector<ListedFile> sorted_entries(const std::string& folder, Keep&& keep)
 {
     Directory directory(folder);
-    std::vector<std::pair<std::string, std::string>> entries; // folded name, name
+    std::vector<std::pair<std::string, ListedFile>> entries; // folded name, entry
     while (const auto entry = directory.next()) {
         if (entry->name.empty() || entry->name.front() == '.')
             continue;
         if (keep(directory, *entry))
-            entries.emplace_back(ascii_lower(entry->name), entry->name);
+            entries.emplace_back(ascii_lower(entry->name),
+                                 ListedFile{entry->name, !entry->type_known || entry->kind == EntryKind::Link});
     }
-    std::sort(entries.begin(), entries.end());
+    std::sort(entries.begin(), entries.end(),
+              [](const auto& a, const auto& b) { return std::tie(a.first, a.second.name) < std::tie(b.first, b.second.name); });
+    std::vector<ListedFile> listed;
+    listed.reserve(entries.size());
+    for (auto& [folded, entry] : entries)
+        listed.push_back(std::move(entry));
+    return listed;
+}
+
+std::vector<std::string> names_of(std::vector<ListedFile> listed)
+{
     std::vector<std::string> names;
-    names.reserve(entries.size());
-    for (auto& [folded, name] : entries)
-        names.push_back(std::move(name));
+    names.reserve(listed.size());
+    for (ListedFile& entry : listed)
+        names.push_back(std::move(entry.name));
     return names;
 }
 
 } // namespace
 
 std::vector<std::string> list_files(const std::string& folder)
+{
+    return names_of(list_file_entries(folder));
+}
+
+std::vector<ListedFile> list_file_entries(const std::string& folder)
 {
     // The entry's type from the folder itself spares a stat per file; links
     // (a link counts when it leads to a regular file) and file systems that
@@ -50,11 +67,11 @@ std::vector<std::string> list_files(const std::string& folder)
 
 std::vector<std::string> list_subfolders(const std::string& folder)
 {
-    return sorted_entries(folder, [](const Directory& directory, const Directory::Entry& entry) {
+    return names_of(sorted_entries(folder, [](const Directory& directory, const Directory::Entry& entry) {
         if (entry.type_known)
             return entry.kind == EntryKind::Folder;
         return directory.is_subfolder(entry.name);
-    });
+    }));
 }
 
 bool is_folder(const std::string& path)

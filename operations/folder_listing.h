@@ -12,6 +12,14 @@ namespace cartonym {
 // when the folder cannot be read.
 std::vector<std::string> list_files(const std::string& folder);
 
+// The same files, each with whether the folder names it as a link (or did
+// not tell its type).
+struct ListedFile {
+    std::string name;
+    bool is_link = false;
+};
+std::vector<ListedFile> list_file_entries(const std::string& folder);
+
 // The folder's non-hidden sub-folders (links are not followed), in the same
 // order. Throws Error when the folder cannot be read.
 std::vector<std::string> list_subfolders(const std::string& folder);
