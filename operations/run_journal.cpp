@@ -26,10 +26,10 @@ namespace {
 //   started <ns since 1970>
 //   earlier-game-list <path> <copy>        a game list that was there, copied beside the journal
 //   created <folder>                       an output folder the run created
-//   move <from> <to> <device> <inode> <kind> <link target> <repointed target> <made device> <made inode>
+//   move <from> <to> <device> <inode> <size> <mtime s> <mtime ns> <kind> <link target> <repointed target> <made device> <made inode>
 //   log <path> <size before> <device> <inode>
 //   appended <path> <device> <inode> <bytes>
-//   game-list <path> <device> <inode> <size> <mtime s> <mtime ns>
+//   game-list <path> <size> <content digest>
 //   end <ns>
 //   undone <ns> complete|partly
 
@@ -162,6 +162,14 @@ struct EntryState {
     {
         return exists && device == other_device && inode == other_inode;
     }
+    // The same entry unchanged: an inode number taken again by a new file
+    // after the old one was deleted differs in its time of change at least.
+    bool same_version(std::uint64_t other_device, std::uint64_t other_inode, std::uint64_t other_size,
+                      std::int64_t other_mtime_s, std::int64_t other_mtime_ns) const
+    {
+        return same_entry(other_device, other_inode) && size == other_size && mtime_s == other_mtime_s
+            && mtime_ns == other_mtime_ns;
+    }
 };
 
 EntryState look_at(const std::string& path)
@@ -198,6 +206,20 @@ void create_folders(const std::string& path)
     }
 }
 
+// path with every link of its existing part resolved; the missing rest
+// appended as it is.
+std::string resolved_as_far_as_it_exists(const std::string& path)
+{
+    std::string existing = path, rest;
+    while (!entry_exists(existing) && existing != "/" && existing != ".") {
+        const auto cut = existing.rfind('/');
+        rest = existing.substr(cut + 1) + (rest.empty() ? "" : "/" + rest);
+        existing = parent_of(existing);
+    }
+    const std::string resolved = resolved_path(existing);
+    return rest.empty() ? resolved : resolved + (resolved.ends_with('/') ? "" : "/") + rest;
+}
+
 std::string read_whole_file(const std::string& path)
 {
     const ReadableFile file(path);
@@ -228,13 +250,28 @@ int place_new_file(const std::string& path, const std::string& content)
     return error;
 }
 
+// A digest of a file's bytes (64-bit FNV-1a), to recognise the game list a
+// run placed even after it was copied back by an undo.
+std::string digest_of(std::string_view bytes)
+{
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char character : bytes) {
+        hash ^= static_cast<unsigned char>(character);
+        hash *= 1099511628211ull;
+    }
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
 std::string description_of(int error) { return Error(error_number_from_errno(error)).description(); }
 
 // ---- reading a journal ----------------------------------------------------
 
 struct MoveRecord {
     std::string from, to;
-    std::uint64_t device = 0, inode = 0;
+    std::uint64_t device = 0, inode = 0, size = 0;
+    std::int64_t mtime_s = 0, mtime_ns = 0;
     std::string kind; // file, link, other, missing
     std::string link_target, repointed_target;
     std::uint64_t made_device = 0, made_inode = 0;
@@ -250,8 +287,8 @@ struct LogRecord {
 
 struct GameListRecord {
     std::string path;
-    std::uint64_t device = 0, inode = 0, size = 0;
-    std::int64_t mtime_s = 0, mtime_ns = 0;
+    std::uint64_t size = 0;
+    std::string digest;
 };
 
 struct ParsedRun {
@@ -304,12 +341,13 @@ std::optional<ParsedRun> parse_journal(const std::string& name, const std::strin
         } else if (kind == "created" && fields.size() == 2) {
             if (auto folder = string_at(1))
                 run.created.push_back(*folder);
-        } else if (kind == "move" && fields.size() == 10) {
-            auto from = string_at(1), to = string_at(2), link = string_at(6), repointed = string_at(7);
+        } else if (kind == "move" && fields.size() == 13) {
+            auto from = string_at(1), to = string_at(2), link = string_at(9), repointed = string_at(10);
             if (!from || !to || !link || !repointed)
                 continue;
-            run.moves.push_back({*from, *to, unsigned_of(fields[3]), unsigned_of(fields[4]), std::string(fields[5]), *link,
-                                 *repointed, unsigned_of(fields[8]), unsigned_of(fields[9])});
+            run.moves.push_back({*from, *to, unsigned_of(fields[3]), unsigned_of(fields[4]), unsigned_of(fields[5]),
+                                 number_of(fields[6]).value_or(0), number_of(fields[7]).value_or(0), std::string(fields[8]),
+                                 *link, *repointed, unsigned_of(fields[11]), unsigned_of(fields[12])});
         } else if (kind == "log" && fields.size() == 5) {
             auto log = string_at(1);
             if (!log)
@@ -330,10 +368,9 @@ std::optional<ParsedRun> parse_journal(const std::string& name, const std::strin
             }
             record.appended += *bytes;
             record.last_unrecorded = false;
-        } else if (kind == "game-list" && fields.size() == 7) {
+        } else if (kind == "game-list" && fields.size() == 4) {
             if (auto list = string_at(1))
-                run.game_list = GameListRecord{*list, unsigned_of(fields[2]), unsigned_of(fields[3]), unsigned_of(fields[4]),
-                                               number_of(fields[5]).value_or(0), number_of(fields[6]).value_or(0)};
+                run.game_list = GameListRecord{*list, unsigned_of(fields[2]), std::string(fields[3])};
         } else if (kind == "earlier-game-list" && fields.size() == 3) {
             auto list = string_at(1), copy = string_at(2);
             if (list && copy)
@@ -388,18 +425,19 @@ RunJournal::RunJournal(const std::string& folder)
     }
     folder_ = absolute(folder);
     const std::string runs = runs_folder();
+    // The journal lies outside the folder being sorted: checked before any
+    // folder is made for it.
     try {
-        create_folders(runs);
-    } catch (const Error& error) {
-        throw JournalUnavailable(runs + ": " + error.description());
-    }
-    // The journal lies outside the folder being sorted.
-    try {
-        const std::string resolved_runs = resolved_path(runs), resolved_folder = resolved_path(folder_);
+        const std::string resolved_runs = resolved_as_far_as_it_exists(runs), resolved_folder = resolved_path(folder_);
         if (resolved_runs == resolved_folder || resolved_runs.starts_with(resolved_folder + "/"))
             throw JournalUnavailable(runs + " lies inside the folder being sorted");
     } catch (const Error&) {
         // The folder cannot be resolved: the run will say so itself.
+    }
+    try {
+        create_folders(runs);
+    } catch (const Error& error) {
+        throw JournalUnavailable(runs + ": " + error.description());
     }
 
     const std::int64_t now = wall_clock_ns();
@@ -437,7 +475,9 @@ RunJournal::RunJournal(const std::string& folder)
 
 RunJournal::~RunJournal()
 {
-    if (!changes_recorded_)
+    // A run that ended before making any change (no files, a failed set-up)
+    // leaves no journal.
+    if (!changes_recorded_ && created_folders_.empty())
         discard_if_unused();
 }
 
@@ -499,8 +539,15 @@ void RunJournal::record_pending_log()
 void RunJournal::folder_created(const std::string& path)
 {
     record_pending_log();
-    changes_recorded_ = true;
-    write_entry("created " + escaped(absolute(path)));
+    created_folders_.push_back(absolute(path));
+    try {
+        write_entry("created " + escaped(created_folders_.back()));
+    } catch (const Error&) {
+        // Not in the journal: the folder, still empty, goes again.
+        remove_empty_folder(created_folders_.back());
+        created_folders_.pop_back();
+        throw;
+    }
 }
 
 void RunJournal::moving(const std::string& from_path, const std::string& to_path)
@@ -530,7 +577,8 @@ void RunJournal::moving(const std::string& from_path, const std::string& to_path
         made = look_at(to);
     }
     write_entry("move " + escaped(from) + " " + escaped(to) + " " + number_text(entry.device) + " " + number_text(entry.inode) + " "
-                + kind + " " + escaped(target) + " " + escaped(repointed) + " " + number_text(made.device) + " "
+                + number_text(entry.size) + " " + number_text(entry.mtime_s) + " " + number_text(entry.mtime_ns) + " " + kind + " "
+                + escaped(target) + " " + escaped(repointed) + " " + number_text(made.device) + " "
                 + number_text(made.inode));
 }
 
@@ -553,9 +601,14 @@ void RunJournal::game_list_placed(const std::string& path)
     record_pending_log();
     changes_recorded_ = true;
     const std::string list = absolute(path);
-    const EntryState entry = look_at(list);
-    write_entry("game-list " + escaped(list) + " " + number_text(entry.device) + " " + number_text(entry.inode) + " "
-                + number_text(entry.size) + " " + number_text(entry.mtime_s) + " " + number_text(entry.mtime_ns));
+    std::string content;
+    try {
+        content = read_whole_file(list);
+    } catch (const Error&) {
+        content.clear(); // gone already: undo finds nothing to take away
+    }
+    write_entry("game-list " + escaped(list) + " " + number_text(static_cast<std::uint64_t>(content.size())) + " "
+                + digest_of(content));
 }
 
 void RunJournal::finished()
@@ -565,7 +618,9 @@ void RunJournal::finished()
     ended_ = true;
     try {
         record_pending_log();
-        if (!changes_recorded_) {
+        // Output folders the run created and removed again are no change.
+        const bool folder_left = std::ranges::any_of(created_folders_, [](const std::string& folder) { return entry_exists(folder); });
+        if (!changes_recorded_ && !folder_left) {
             discard_if_unused();
             return;
         }
@@ -641,13 +696,18 @@ private:
         }
     }
 
+    static bool is_moved_entry(const EntryState& state, const MoveRecord& move)
+    {
+        return state.same_version(move.device, move.inode, move.size, move.mtime_s, move.mtime_ns);
+    }
+
     void move_file_back(const MoveRecord& move)
     {
         const EntryState at_from = look_at(move.from);
-        if (at_from.same_entry(move.device, move.inode))
+        if (is_moved_entry(at_from, move))
             return; // the move was never made, or was taken back already
         const EntryState at_to = look_at(move.to);
-        if (!at_to.same_entry(move.device, move.inode)) {
+        if (!is_moved_entry(at_to, move)) {
             problem(move.to, move.from, at_to.exists ? "another file is there now" : "the file is no longer there");
             return;
         }
@@ -671,7 +731,7 @@ private:
         const EntryState at_to = look_at(move.to);
         const bool made_by_run = (move.made_device != 0 || move.made_inode != 0)
             && at_to.kind == EntryKind::Link && at_to.same_entry(move.made_device, move.made_inode);
-        if (at_from.same_entry(move.device, move.inode)) {
+        if (is_moved_entry(at_from, move)) {
             // The old link is still there; a fresh one the run made at the
             // new place before it was stopped goes again.
             if (made_by_run) {
@@ -683,10 +743,9 @@ private:
             return;
         }
         const std::optional<std::string> target = at_to.kind == EntryKind::Link ? link_target(move.to) : std::nullopt;
-        const bool unchanged = at_to.kind == EntryKind::Link && at_to.same_entry(move.device, move.inode)
-            && target == move.link_target;
+        const bool unchanged = at_to.kind == EntryKind::Link && is_moved_entry(at_to, move) && target == move.link_target;
         const bool remade = at_to.kind == EntryKind::Link
-            && (made_by_run || at_to.same_entry(move.device, move.inode)
+            && (made_by_run || is_moved_entry(at_to, move)
                 || (!move.repointed_target.empty() && target == move.repointed_target));
         if (!unchanged && !remade) {
             problem(move.to, move.from, at_to.exists ? "another file is there now" : "the link is no longer there");
@@ -719,17 +778,32 @@ private:
 
     void take_back_game_list()
     {
+        std::optional<std::string> earlier;
+        if (run_.earlier_game_list) {
+            try {
+                earlier = read_whole_file(run_.earlier_game_list->second);
+            } catch (const Error&) {
+                earlier.reset();
+            }
+        }
         if (run_.game_list) {
             const GameListRecord& list = *run_.game_list;
             const EntryState now = look_at(list.path);
             if (now.exists) {
-                if (now.kind == EntryKind::RegularFile && now.same_entry(list.device, list.inode) && now.size == list.size
-                    && now.mtime_s == list.mtime_s && now.mtime_ns == list.mtime_ns) {
+                std::optional<std::string> content;
+                if (now.kind == EntryKind::RegularFile) {
+                    try {
+                        content = read_whole_file(list.path);
+                    } catch (const Error&) {
+                        content.reset();
+                    }
+                }
+                if (content && content->size() == list.size && digest_of(*content) == list.digest) {
                     if (!dry_run_)
                         remove_name(list.path);
                     leaving_.insert(list.path);
                     report_.removed.push_back(list.path);
-                } else {
+                } else if (!(content && earlier && *content == *earlier)) {
                     problem(list.path, "", "the game list was changed after the run");
                 }
             }
@@ -740,9 +814,13 @@ private:
             const auto& [path, copy] = *run_.earlier_game_list;
             if (entry_exists(path) && !leaving_.contains(path))
                 return;
+            if (!earlier) {
+                problem(copy, path, "the copy of the earlier game list cannot be read");
+                return;
+            }
             if (!dry_run_) {
                 try {
-                    const int error = place_new_file(path, read_whole_file(copy));
+                    const int error = place_new_file(path, *earlier);
                     if (error != 0) {
                         problem(copy, path, error == EEXIST ? "its old place is taken" : description_of(error));
                         return;
