@@ -25,6 +25,7 @@ namespace {
 //   folder <folder>
 //   started <ns since 1970>
 //   earlier-game-list <path> <copy>        a game list that was there, copied beside the journal
+//   earlier-folder <folder>                an output folder that was there (the run removes it when empty)
 //   created <folder>                       an output folder the run created
 //   move <from> <to> <device> <inode> <size> <mtime s> <mtime ns> <kind> <link target> <repointed target> <made device> <made inode>
 //   log <path> <size before> <device> <inode>
@@ -295,7 +296,7 @@ struct ParsedRun {
     std::string name, path;
     std::string folder;
     std::int64_t started_ns = 0;
-    std::vector<std::string> created;
+    std::vector<std::string> created, earlier_folders;
     std::vector<MoveRecord> moves;
     std::vector<LogRecord> logs;
     std::optional<GameListRecord> game_list;
@@ -303,7 +304,12 @@ struct ParsedRun {
     bool finished = false;
     RunState state = RunState::NotUndone;
 
-    bool has_changes() const { return !created.empty() || !moves.empty() || !logs.empty() || game_list; }
+    // A finished run keeps its journal only when it changed something (an
+    // earlier output folder it removed, say).
+    bool has_changes() const
+    {
+        return !created.empty() || !moves.empty() || !logs.empty() || game_list || (finished && !earlier_folders.empty());
+    }
 };
 
 std::uint64_t unsigned_of(std::string_view text)
@@ -338,6 +344,9 @@ std::optional<ParsedRun> parse_journal(const std::string& name, const std::strin
             run.folder = string_at(1).value_or("");
         } else if (kind == "started" && fields.size() == 2) {
             run.started_ns = number_of(fields[1]).value_or(0);
+        } else if (kind == "earlier-folder" && fields.size() == 2) {
+            if (auto folder = string_at(1))
+                run.earlier_folders.push_back(*folder);
         } else if (kind == "created" && fields.size() == 2) {
             if (auto folder = string_at(1))
                 run.created.push_back(*folder);
@@ -458,6 +467,15 @@ RunJournal::RunJournal(const std::string& folder)
         std::string heading = std::string(journal_heading) + "\nfolder " + escaped(folder_) + "\nstarted " + number_text(now) + "\n";
         // A game list already there is replaced when the run places its
         // own: a copy beside the journal lets undo put it back.
+        // An output folder already there is removed by the run when it
+        // stays empty: undo makes it again.
+        for (const char* output : {duplicates_folder_name, unknown_folder_name, renamed_folder_name}) {
+            const std::string output_folder = join_path(folder_, output);
+            if (entry_kind(output_folder) == EntryKind::Folder) {
+                heading += "earlier-folder " + escaped(output_folder) + "\n";
+                earlier_folders_.push_back(output_folder);
+            }
+        }
         const std::string list = join_path(folder_, renamed_folder_name) + "/" + game_list_name;
         if (entry_kind(list) == EntryKind::RegularFile) {
             saved_game_list_ = runs + "/" + name_ + saved_list_extension;
@@ -620,7 +638,8 @@ void RunJournal::finished()
         record_pending_log();
         // Output folders the run created and removed again are no change.
         const bool folder_left = std::ranges::any_of(created_folders_, [](const std::string& folder) { return entry_exists(folder); });
-        if (!changes_recorded_ && !folder_left) {
+        const bool folder_gone = std::ranges::any_of(earlier_folders_, [](const std::string& folder) { return !entry_exists(folder); });
+        if (!changes_recorded_ && !folder_left && !folder_gone) {
             discard_if_unused();
             return;
         }
@@ -669,6 +688,8 @@ public:
             take_back_log(log);
         for (auto folder = run_.created.rbegin(); folder != run_.created.rend(); ++folder)
             remove_created_folder(*folder);
+        for (const std::string& folder : run_.earlier_folders)
+            make_earlier_folder(folder);
         if (!dry_run_)
             mark_undone();
         return std::move(report_);
@@ -948,6 +969,22 @@ private:
             report_.removed.push_back(folder);
         else if (error != ENOENT && error != ENOTDIR)
             report_.kept_folders.push_back(folder);
+    }
+
+    void make_earlier_folder(const std::string& folder)
+    {
+        if (entry_exists(folder))
+            return;
+        if (!dry_run_) {
+            const int error = make_folder(folder);
+            if (error == EEXIST)
+                return;
+            if (error != 0) {
+                problem(folder, "", description_of(error));
+                return;
+            }
+        }
+        report_.restored.push_back(folder);
     }
 
     void mark_undone()

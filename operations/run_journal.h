@@ -64,7 +64,7 @@ private:
 
     std::string name_, path_, working_folder_, folder_;
     std::string saved_game_list_;
-    std::vector<std::string> created_folders_;
+    std::vector<std::string> created_folders_, earlier_folders_;
     FileDescriptor file_;
     std::int64_t last_sync_ns_ = 0;
     bool changes_recorded_ = false;
