@@ -3,6 +3,7 @@
 #include "common/error.h"
 #include "common/file_operations.h"
 #include "naming/file_names.h"
+#include "reports/game_list.h"
 #include "reports/unknown_log.h"
 
 #include <algorithm>
@@ -305,10 +306,11 @@ struct ParsedRun {
     RunState state = RunState::NotUndone;
 
     // A finished run keeps its journal only when it changed something (an
-    // earlier output folder it removed, say).
+    // earlier output folder it removed, say). A run that was stopped may
+    // have made an output folder without recording it yet.
     bool has_changes() const
     {
-        return !created.empty() || !moves.empty() || !logs.empty() || game_list || (finished && !earlier_folders.empty());
+        return !finished || !created.empty() || !moves.empty() || !logs.empty() || game_list || !earlier_folders.empty();
     }
 };
 
@@ -688,6 +690,17 @@ public:
             take_back_log(log);
         for (auto folder = run_.created.rbegin(); folder != run_.created.rend(); ++folder)
             remove_created_folder(*folder);
+        if (!run_.finished) {
+            // A run killed between making an output folder and recording it:
+            // an output folder that was not there when the run began and is
+            // empty now is the run's.
+            for (const char* output : {renamed_folder_name, unknown_folder_name, duplicates_folder_name}) {
+                const std::string folder = join_path(run_.folder, output);
+                if (std::ranges::find(run_.earlier_folders, folder) == run_.earlier_folders.end()
+                    && std::ranges::find(run_.created, folder) == run_.created.end())
+                    remove_created_folder(folder);
+            }
+        }
         for (const std::string& folder : run_.earlier_folders)
             make_earlier_folder(folder);
         if (!dry_run_)
@@ -807,6 +820,8 @@ private:
                 earlier.reset();
             }
         }
+        if (!run_.game_list && !run_.finished)
+            take_back_unrecorded_game_list(earlier);
         if (run_.game_list) {
             const GameListRecord& list = *run_.game_list;
             const EntryState now = look_at(list.path);
@@ -854,6 +869,29 @@ private:
             arriving_.insert(path);
             report_.restored.push_back(path);
         }
+    }
+
+    // A run killed between placing its game list and recording it: a whole
+    // game list written since the run began (file times are coarse: a
+    // second's leeway) that is not the earlier list is the run's.
+    void take_back_unrecorded_game_list(const std::optional<std::string>& earlier)
+    {
+        const std::string path = join_path(run_.folder, renamed_folder_name) + "/" + game_list_name;
+        const EntryState now = look_at(path);
+        if (now.kind != EntryKind::RegularFile || (now.mtime_s + 1) * 1'000'000'000 + now.mtime_ns < run_.started_ns)
+            return;
+        try {
+            const std::string content = read_whole_file(path);
+            if (!content.starts_with(game_list_head_text()) || !content.ends_with(game_list_end_text())
+                || (earlier && content == *earlier))
+                return;
+        } catch (const Error&) {
+            return;
+        }
+        if (!dry_run_)
+            remove_name(path);
+        leaving_.insert(path);
+        report_.removed.push_back(path);
     }
 
     void take_back_log(const LogRecord& log)

@@ -105,7 +105,7 @@ TEST(UndoAfterKill, RunKilledAtRandomMomentsIsUndoneExactly)
 
     std::mt19937 random(1206);
     int killed = 0, attempt = 0;
-    for (; killed < 20 && attempt < 100; ++attempt) {
+    for (; killed < 20 && attempt < 300; ++attempt) {
         const fs::path folder = work.path() / ("kill" + std::to_string(attempt));
         fs::copy(template_folder, folder, fs::copy_options::recursive);
         const test::ScopedVariable state("XDG_STATE_HOME", (work.path() / ("state" + std::to_string(attempt))).string());
@@ -116,12 +116,23 @@ TEST(UndoAfterKill, RunKilledAtRandomMomentsIsUndoneExactly)
         if (WIFSIGNALED(wait_for(pid)))
             ++killed;
 
-        // 0: everything went back; 2: killed before its first change, no run to undo.
+        // 0: everything went back; 2: killed before the journal was made, no run to undo.
         const int undo_status = wait_for(start({"undo"}));
         ASSERT_TRUE(WIFEXITED(undo_status)) << "attempt " << attempt;
         EXPECT_TRUE(WEXITSTATUS(undo_status) == 0 || WEXITSTATUS(undo_status) == 2)
             << "attempt " << attempt << ": exit " << WEXITSTATUS(undo_status);
-        ASSERT_EQ(difference(before, test::entries_of(folder)), "") << "after the kill of attempt " << attempt;
+        const std::string left = difference(before, test::entries_of(folder));
+        if (!left.empty()) {
+            // The journal's first and last records tell where the kill came.
+            const fs::path runs = work.path() / ("state" + std::to_string(attempt)) / "cartonym" / "runs";
+            std::string journal;
+            for (const auto& entry : fs::directory_iterator(runs))
+                if (entry.path().extension() == ".journal")
+                    journal = fixtures::read_file(entry.path().string());
+            const auto head = journal.substr(0, std::min<std::size_t>(journal.size(), 600));
+            const auto tail = journal.substr(journal.size() - std::min<std::size_t>(journal.size(), 600));
+            FAIL() << "after the kill of attempt " << attempt << ":\n" << left << "journal begins:\n" << head << "\njournal ends:\n" << tail;
+        }
         fs::remove_all(folder);
     }
     std::printf("kills undone: %d in %d attempts (the rest ended before the signal)\n", killed, attempt);
