@@ -254,16 +254,40 @@ int place_new_file(const std::string& path, const std::string& content)
 
 // A digest of a file's bytes (64-bit FNV-1a), to recognise the game list a
 // run placed even after it was copied back by an undo.
-std::string digest_of(std::string_view bytes)
+constexpr std::uint64_t digest_start = 14695981039346656037ull;
+
+std::uint64_t digest_step(std::uint64_t hash, std::string_view bytes)
 {
-    std::uint64_t hash = 14695981039346656037ull;
     for (const char character : bytes) {
         hash ^= static_cast<unsigned char>(character);
         hash *= 1099511628211ull;
     }
+    return hash;
+}
+
+std::string digest_text(std::uint64_t hash)
+{
     char text[17];
     std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
     return text;
+}
+
+std::string digest_of(std::string_view bytes) { return digest_text(digest_step(digest_start, bytes)); }
+
+// The size and digest of a file, read in pieces (a game list of many
+// thousand games is never held whole).
+std::pair<std::uint64_t, std::string> size_and_digest_of_file(const std::string& path)
+{
+    const ReadableFile file(path);
+    std::string buffer(1 << 16, '\0');
+    std::uint64_t hash = digest_start;
+    for (std::uint64_t offset = 0; offset < file.length();) {
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), file.length() - offset));
+        file.read_at(offset, reinterpret_cast<unsigned char*>(buffer.data()), n);
+        hash = digest_step(hash, std::string_view(buffer.data(), n));
+        offset += n;
+    }
+    return {file.length(), digest_text(hash)};
 }
 
 std::string description_of(int error) { return Error(error_number_from_errno(error)).description(); }
@@ -621,14 +645,13 @@ void RunJournal::game_list_placed(const std::string& path)
     record_pending_log();
     changes_recorded_ = true;
     const std::string list = absolute(path);
-    std::string content;
+    std::pair<std::uint64_t, std::string> size_and_digest{0, digest_of("")};
     try {
-        content = read_whole_file(list);
+        size_and_digest = size_and_digest_of_file(list);
     } catch (const Error&) {
-        content.clear(); // gone already: undo finds nothing to take away
+        // Gone already: undo finds nothing to take away.
     }
-    write_entry("game-list " + escaped(list) + " " + number_text(static_cast<std::uint64_t>(content.size())) + " "
-                + digest_of(content));
+    write_entry("game-list " + escaped(list) + " " + number_text(size_and_digest.first) + " " + size_and_digest.second);
 }
 
 void RunJournal::finished()
