@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 #include "cli/database_commands.h"
+#include "cli/undo_command.h"
 
 #include "analysis/rom_analysis.h"
 #include "common/windows1252.h"
@@ -11,11 +12,13 @@
 #include "naming/database_location.h"
 #include "naming/name_database.h"
 #include "operations/batch_run.h"
+#include "operations/run_journal.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
 #include <cmath>
+#include <memory>
 
 namespace cartonym {
 namespace {
@@ -229,9 +232,21 @@ int run_batch(const BatchCommand& command, const CommonOptions& options, std::os
     observer.stop_requested = [] { return caught_interrupt_signal() != 0; };
     BatchOptions batch_options{command.folder, options.database, options.without_spaces, command.game_list};
     batch_options.dry_run = command.dry_run;
+    // Every real run keeps a journal for undo; without one it goes on.
+    std::unique_ptr<RunJournal> journal;
+    if (!command.dry_run) {
+        try {
+            journal = std::make_unique<RunJournal>(command.folder);
+            batch_options.recorder = journal.get();
+        } catch (const JournalUnavailable& error) {
+            err << "cartonym-cli: the run's journal cannot be kept (" << error.what() << "); the run goes on without undo\n";
+        }
+    }
     const BatchResult result = Batchrun(batch_options, observer);
     if (display_started)
         err << '\n';
+    if (journal && journal->failure())
+        err << "cartonym-cli: the run's journal could not be completed (" << *journal->failure() << ")\n";
 
     if (result.outcome == BatchOutcome::Failed)
         err << as_utf8(result.message.text) << '\n';
@@ -291,6 +306,8 @@ int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 
     DatabaseCommandLine database_command;
     add_database_commands(app, database_command);
+    UndoCommandLine undo_command;
+    add_undo_command(app, undo_command);
 
     std::vector<std::string> arguments(args.rbegin(), args.rend());
     if (!arguments.empty())
@@ -303,6 +320,8 @@ int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     if (database_command.chosen())
         return run_database_command(database_command, out, err);
+    if (undo_command.chosen())
+        return run_undo_command(undo_command, out, err);
     if (options.database.empty())
         options.database = chosen_database_path();
 

@@ -114,6 +114,41 @@ Tree tree_of(const std::filesystem::path& folder)
     return state;
 }
 
+Tree entries_of(const std::filesystem::path& folder)
+{
+    Tree state;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        const std::string path = std::filesystem::relative(entry.path(), folder).string();
+        if (entry.is_symlink())
+            state[path] = "<link> " + std::filesystem::read_symlink(entry.path()).string();
+        else if (entry.is_directory())
+            state[path] = "<folder>";
+        else if (entry.is_regular_file())
+            state[path] = fixtures::read_file(entry.path().string());
+        else
+            state[path] = "<other>";
+    }
+    return state;
+}
+
+ScopedVariable::ScopedVariable(std::string name, const std::optional<std::string>& value) : name_(std::move(name))
+{
+    if (const char* old = std::getenv(name_.c_str()))
+        old_ = old;
+    if (value)
+        ::setenv(name_.c_str(), value->c_str(), 1);
+    else
+        ::unsetenv(name_.c_str());
+}
+
+ScopedVariable::~ScopedVariable()
+{
+    if (old_)
+        ::setenv(name_.c_str(), old_->c_str(), 1);
+    else
+        ::unsetenv(name_.c_str());
+}
+
 FaultHook fail_on(SystemOperation wanted, int errnum)
 {
     return [wanted, errnum](SystemOperation operation, const std::string&) { return operation == wanted ? errnum : 0; };

@@ -41,6 +41,24 @@ using Tree = std::map<std::string, std::string>;
 // Every regular file below ordner, by path relative to it, with its content.
 Tree tree_of(const std::filesystem::path& folder);
 
+// Every entry below folder, by path relative to it: a regular file with its
+// content, a folder as "<folder>", a link as "<link> " and its target, anything
+// else as "<other>". Two equal results mean the same paths and the same bytes.
+Tree entries_of(const std::filesystem::path& folder);
+
+// Sets (or with nullopt removes) one environment variable for one scope.
+class ScopedVariable {
+public:
+    ScopedVariable(std::string name, const std::optional<std::string>& value);
+    ~ScopedVariable();
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    std::string name_;
+    std::optional<std::string> old_;
+};
+
 // Installs a failure hook for one scope.
 class ScopedFaultHook {
 public:

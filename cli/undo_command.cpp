@@ -1,0 +1,143 @@
+#include "cli/undo_command.h"
+
+#include "operations/run_journal.h"
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+namespace cartonym {
+namespace {
+
+using nlohmann::json;
+
+constexpr int exit_ok = 0;
+constexpr int exit_failure = 1;
+constexpr int exit_usage = 2;
+
+std::string json_line(const json& object) { return object.dump(-1, ' ', false, json::error_handler_t::replace); }
+
+// A path on one output line: control characters as \u{XXXX} and a
+// backslash doubled, so that every path can be read back exactly.
+std::string one_line(const std::string& path)
+{
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string line;
+    for (const char character : path) {
+        const auto byte = static_cast<unsigned char>(character);
+        if (byte == '\\') {
+            line += "\\\\";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            line += "\\u{00";
+            line += digits[byte >> 4];
+            line += digits[byte & 0x0F];
+            line += '}';
+        } else {
+            line += character;
+        }
+    }
+    return line;
+}
+
+const char* state_text(RunState state)
+{
+    switch (state) {
+    case RunState::NotUndone: return "not undone";
+    case RunState::PartlyUndone: return "partly undone";
+    case RunState::Undone: return "undone";
+    }
+    return "not undone";
+}
+
+int list(const UndoCommandLine& line, std::ostream& out)
+{
+    for (const RunSummary& run : list_runs()) {
+        if (line.json) {
+            out << json_line({{"run", run.name},
+                              {"folder", run.folder},
+                              {"started", run.started},
+                              {"moves", run.moves},
+                              {"undone", run.state == RunState::Undone},
+                              {"state", state_text(run.state)},
+                              {"finished", run.finished}})
+                << '\n';
+        } else {
+            out << run.name << '\t' << one_line(run.folder) << '\t' << run.started << '\t' << run.moves << " moves\t"
+                << state_text(run.state) << (run.finished ? "" : " (stopped before its end)") << '\n';
+        }
+    }
+    return exit_ok;
+}
+
+void print_report(const UndoReport& report, bool as_json, std::ostream& out, std::ostream& err)
+{
+    if (as_json) {
+        json moved = json::array(), problems = json::array();
+        for (const auto& [from, to] : report.moved_back)
+            moved.push_back({{"from", from}, {"to", to}});
+        for (const UndoProblem& problem : report.problems)
+            problems.push_back({{"file", problem.path},
+                                {"place", problem.place.empty() ? json(nullptr) : json(problem.place)},
+                                {"reason", problem.reason}});
+        out << json_line({{"run", report.name},
+                          {"folder", report.folder},
+                          {"dry_run", report.dry_run},
+                          {"complete", report.complete()},
+                          {"moved_back", moved},
+                          {"not_moved_back", problems},
+                          {"removed", report.removed},
+                          {"restored", report.restored},
+                          {"kept_folders", report.kept_folders}})
+            << '\n';
+    } else {
+        const char* back = report.dry_run ? "would go back: " : "back: ";
+        for (const auto& [from, to] : report.moved_back)
+            out << back << one_line(from) << " -> " << one_line(to) << '\n';
+        for (const std::string& path : report.removed)
+            out << (report.dry_run ? "would remove: " : "removed: ") << one_line(path) << '\n';
+        for (const std::string& path : report.restored)
+            out << (report.dry_run ? "would restore: " : "restored: ") << one_line(path) << '\n';
+        for (const std::string& path : report.kept_folders)
+            out << "kept (not empty): " << one_line(path) << '\n';
+        out << "Run " << report.name << ": " << report.moved_back.size() << (report.dry_run ? " files would go back, " : " files went back, ")
+            << report.problems.size() << (report.dry_run ? " would not\n" : " could not\n");
+    }
+    for (const UndoProblem& problem : report.problems) {
+        err << "cartonym-cli: " << one_line(problem.path) << " stays where it is: " << problem.reason;
+        if (!problem.place.empty())
+            err << " (it was " << one_line(problem.place) << ')';
+        err << '\n';
+    }
+}
+
+} // namespace
+
+bool UndoCommandLine::chosen() const { return undo != nullptr && undo->parsed(); }
+
+void add_undo_command(CLI::App& app, UndoCommandLine& line)
+{
+    line.undo = app.add_subcommand("undo", "Take back a batch run: every file to where it was, never overwriting");
+    CLI::Option* list_option = line.undo->add_flag("--list", line.list, "List the runs kept in journals, newest first");
+    line.undo->add_flag("--dry-run", line.dry_run, "Print what undo would do and change nothing")->excludes(list_option);
+    line.undo->add_flag("--json", line.json, "Print JSON (one line per run with --list)");
+    line.undo->add_option("RUN", line.run, "A run as --list names it (default: the latest not yet undone)")->excludes(list_option);
+}
+
+int run_undo_command(const UndoCommandLine& line, std::ostream& out, std::ostream& err)
+{
+    try {
+        if (line.list)
+            return list(line, out);
+        const UndoReport report = undo_run(line.run, line.dry_run);
+        print_report(report, line.json, out, err);
+        out.flush();
+        return report.complete() ? exit_ok : exit_failure;
+    } catch (const JournalUnavailable& error) {
+        err << "cartonym-cli: " << error.what() << '\n';
+        return exit_usage;
+    } catch (const std::exception& error) {
+        err << "cartonym-cli: " << error.what() << '\n';
+        return exit_failure;
+    }
+}
+
+} // namespace cartonym

@@ -1,0 +1,295 @@
+// Preview and undo through the real cartonym-cli: batch --dry-run decides
+// exactly what the real run then does and changes nothing; every real run
+// keeps a journal; undo, undo --list and undo --dry-run.
+#include "fixtures/rom_builder.h"
+#include "operations/batch_run.h"
+#include "operations/run_journal.h"
+#include "tests/testsupport.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <random>
+#include <set>
+
+namespace cartonym {
+namespace {
+
+namespace fs = std::filesystem;
+using fixtures::build_rom;
+using fixtures::database_line;
+using fixtures::read_file;
+using fixtures::RomPlan;
+using json = nlohmann::json;
+using test::Tree;
+
+constexpr int game_count = 6;
+
+std::string game_database()
+{
+    std::string text;
+    for (int game = 0; game < game_count; ++game)
+        text += database_line("GAME " + std::to_string(game), "Game " + std::to_string(game));
+    return text;
+}
+
+RomPlan game(int number, std::uint16_t checksum = 0x1234)
+{
+    return {.name = "GAME " + std::to_string(number), .checksum = checksum};
+}
+
+std::string difference(const Tree& expected, const Tree& actual)
+{
+    std::string text;
+    for (const auto& [path, content] : expected) {
+        const auto found = actual.find(path);
+        if (found == actual.end())
+            text += "missing: " + path + "\n";
+        else if (found->second != content)
+            text += "changed: " + path + "\n";
+    }
+    for (const auto& [path, content] : actual)
+        if (!expected.contains(path))
+            text += "added: " + path + "\n";
+    return text;
+}
+
+// A run folder whose journals go to a folder of the test's own.
+struct CliWorld : test::RunFolder {
+    test::TempFolder state;
+    test::ScopedVariable state_home{"XDG_STATE_HOME", state.path().string()};
+
+    CliWorld() : RunFolder(game_database()) {}
+
+    test::ProgramRun cli(const std::vector<std::string>& arguments) const
+    {
+        return test::run_program(CARTONYM_CLI_PATH, arguments, t);
+    }
+    test::ProgramRun batch(std::vector<std::string> options = {"--gamelist"}) const
+    {
+        options.insert(options.begin(), {"batch", "--db", db});
+        options.push_back(F);
+        return cli(options);
+    }
+    Tree entries() const { return test::entries_of(F); }
+    Tree journals() const
+    {
+        const fs::path runs = state.path() / "cartonym" / "runs";
+        return fs::exists(runs) ? test::entries_of(runs) : Tree{};
+    }
+};
+
+void fill(const CliWorld& world)
+{
+    world.image("first.smc", game(0));
+    world.image("second copy.smc", game(0, 0x2222));
+    world.image("Game 1 (USA).smc", game(1));
+    world.image("stranger.smc", RomPlan{.name = "NOBODY AT ALL"});
+    world.file("notes.txt", "no image");
+    world.file("Unknown_ROMs/unknown.log", "an earlier entry\r\n\r\n");
+}
+
+TEST(UndoCommand, ListAndDryRunChangeNothingAndUndoRestoresTheFolder)
+{
+    CliWorld world;
+    fill(world);
+    const Tree before = world.entries();
+    const auto run = world.batch();
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const Tree after_run = world.entries();
+    ASSERT_NE(difference(before, after_run), "");
+
+    const Tree journals = world.journals();
+    const auto listed = world.cli({"undo", "--list"});
+    EXPECT_EQ(listed.status, 0);
+    EXPECT_NE(listed.out.find(world.F), std::string::npos) << listed.out;
+    EXPECT_NE(listed.out.find("\t4 moves\tnot undone"), std::string::npos) << listed.out;
+    const auto listed_json = world.cli({"undo", "--list", "--json"});
+    const json line = json::parse(listed_json.out);
+    EXPECT_EQ(line["folder"], world.F);
+    EXPECT_EQ(line["moves"], 4);
+    EXPECT_EQ(line["undone"], false);
+    EXPECT_EQ(line["finished"], true);
+
+    const auto preview = world.cli({"undo", "--dry-run", "--json"});
+    EXPECT_EQ(preview.status, 0) << preview.err;
+    EXPECT_EQ(json::parse(preview.out)["moved_back"].size(), 4u);
+    EXPECT_EQ(difference(after_run, world.entries()), "");
+    EXPECT_EQ(world.journals(), journals);
+
+    const auto undo = world.cli({"undo"});
+    EXPECT_EQ(undo.status, 0) << undo.err;
+    EXPECT_EQ(undo.err, "");
+    EXPECT_EQ(difference(before, world.entries()), "");
+    EXPECT_NE(world.cli({"undo", "--list"}).out.find("\tundone"), std::string::npos);
+
+    const auto nothing_left = world.cli({"undo"});
+    EXPECT_EQ(nothing_left.status, 2);
+    EXPECT_EQ(nothing_left.err, "cartonym-cli: there is no run to undo\n");
+}
+
+TEST(UndoCommand, AFileInAVacatedPlaceStaysIsNamedAndTheExitStatusIsOne)
+{
+    CliWorld world;
+    fill(world);
+    ASSERT_EQ(world.batch().status, 0);
+    world.file("first.smc", "put here after the run");
+
+    const auto undo = world.cli({"undo"});
+    EXPECT_EQ(undo.status, 1);
+    EXPECT_NE(undo.err.find(world.in_folder("Renamed_SNES_ROMs/Game 0 (USA).smc") + " stays where it is: its old place is taken"),
+              std::string::npos)
+        << undo.err;
+    EXPECT_EQ(read_file(world.in_folder("first.smc")), "put here after the run");
+    EXPECT_EQ(read_file(world.in_folder("Renamed_SNES_ROMs/Game 0 (USA).smc")), build_rom(game(0)));
+    EXPECT_EQ(read_file(world.in_folder("stranger.smc")), build_rom(RomPlan{.name = "NOBODY AT ALL"}));
+    EXPECT_NE(world.cli({"undo", "--list"}).out.find("partly undone"), std::string::npos);
+}
+
+TEST(UndoCommand, UnknownRunAndBadUsageExitWithTwo)
+{
+    CliWorld world;
+    fill(world);
+    ASSERT_EQ(world.batch().status, 0);
+    const Tree after_run = world.entries();
+    const auto unknown = world.cli({"undo", "20000101T000000.000000Z"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.err, "cartonym-cli: there is no run called 20000101T000000.000000Z\n");
+    EXPECT_EQ(world.cli({"undo", "--list", "20000101T000000.000000Z"}).status, 2);
+    EXPECT_EQ(world.cli({"undo", "--list", "--dry-run"}).status, 2);
+    EXPECT_EQ(difference(after_run, world.entries()), "");
+}
+
+TEST(UndoCommand, ARunWhoseJournalCannotBeKeptGoesOnWithAWarning)
+{
+    CliWorld world;
+    fill(world);
+    world.file("../state file", "");
+    const test::ScopedVariable state_home("XDG_STATE_HOME", world.t / "state file");
+    const auto run = world.batch();
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(run.err.starts_with("cartonym-cli: the run's journal cannot be kept ("));
+    EXPECT_TRUE(run.err.ends_with("); the run goes on without undo\n")) << run.err;
+    EXPECT_TRUE(fs::exists(world.in_folder("Renamed_SNES_ROMs/Game 1 (USA).smc")));
+}
+
+// ---- the preview ------------------------------------------------------------------
+
+const char* outcome_text(FileOutcome outcome)
+{
+    switch (outcome) {
+    case FileOutcome::Renamed: return "renamed";
+    case FileOutcome::AlreadyCorrect: return "already_correct";
+    case FileOutcome::Duplicate: return "duplicate";
+    case FileOutcome::Unknown: return "unknown";
+    case FileOutcome::NotAnImage: return "not_image";
+    case FileOutcome::PassedOver: return "passed_over";
+    }
+    return "?";
+}
+
+// A folder of everything the run decides about: clashes within the run,
+// names already correct and differing only in letter case, unknown images,
+// copies of a game whose Duplicates name is taken too, files that are no
+// image, an unknown image called unknown.log, and output folders left by
+// an earlier run.
+void generate(std::mt19937& random, const CliWorld& world)
+{
+    const auto pick = [&](int below) { return std::uniform_int_distribution<int>(0, below - 1)(random); };
+    std::set<std::string> names;
+    const int files = 3 + pick(20);
+    for (int i = 0; i < files; ++i) {
+        const int kind = pick(10);
+        const int number = pick(game_count);
+        std::string name;
+        if (kind <= 4) {
+            const int style = pick(3);
+            name = style == 0 ? "Game " + std::to_string(number) + " (USA).smc"
+                : style == 1  ? "game " + std::to_string(number) + " (usa).smc"
+                              : "file " + std::to_string(i) + ".smc";
+            if (names.insert(name).second)
+                world.image(name, game(number, static_cast<std::uint16_t>(pick(3))));
+        } else if (kind <= 6) {
+            name = "unknown " + std::to_string(pick(4)) + ".fig";
+            if (names.insert(name).second)
+                world.image(name, RomPlan{.name = "MYSTERY " + std::to_string(pick(3))});
+        } else if (kind == 7) {
+            name = "notes " + std::to_string(i) + ".txt";
+            if (names.insert(name).second)
+                world.file(name, "no image " + std::to_string(i));
+        } else if (kind == 8) {
+            if (names.insert("unknown.log").second)
+                world.image("unknown.log", RomPlan{.name = "LOG NAMED IMAGE"});
+        } else {
+            // Three copies of one game, and its Duplicates name taken already.
+            for (int copy = 0; copy < 3; ++copy) {
+                name = "copy " + std::to_string(copy) + " of " + std::to_string(number) + ".smc";
+                if (names.insert(name).second)
+                    world.image(name, game(number, static_cast<std::uint16_t>(copy)));
+            }
+            if (pick(2) == 0)
+                world.file("Duplicates/copy 2 of " + std::to_string(number) + ".smc", "an earlier duplicate");
+        }
+    }
+    switch (pick(4)) {
+    case 0: world.image("Renamed_SNES_ROMs/Game " + std::to_string(pick(game_count)) + " (USA).smc", game(0, 0x7777)); break;
+    case 1: fs::create_directories(world.in_folder("Unknown_ROMs")); break;
+    case 2: world.file("Unknown_ROMs/unknown.log", "an earlier entry\r\n\r\n"); break;
+    default: break;
+    }
+}
+
+TEST(Preview, DryRunPlansExactlyWhatTheRealRunDoesAndChangesNothing)
+{
+    std::mt19937 random(20261206);
+    for (int round = 0; round < 60; ++round) {
+        CliWorld world;
+        generate(random, world);
+        const bool without_spaces = round % 2 == 1, game_list = round % 3 != 0;
+        const Tree before = world.entries();
+
+        std::vector<std::string> options = {"--json", "--dry-run"};
+        if (without_spaces)
+            options.push_back("--no-spaces");
+        if (game_list)
+            options.push_back("--gamelist");
+        const auto preview = world.batch(options);
+        ASSERT_EQ(preview.status, 0) << preview.err;
+        ASSERT_EQ(difference(before, world.entries()), "") << "round " << round;
+        ASSERT_TRUE(world.journals().empty()) << "a dry run keeps no journal";
+        const json planned = json::parse(preview.out);
+
+        RunJournal journal(world.F);
+        BatchOptions batch_options{world.F, world.db, without_spaces, game_list};
+        batch_options.recorder = &journal;
+        const BatchResult real = Batchrun(batch_options);
+        ASSERT_EQ(real.outcome, BatchOutcome::Completed) << "round " << round;
+
+        ASSERT_EQ(planned["plan"].size(), real.plan.size()) << "round " << round;
+        for (std::size_t i = 0; i < real.plan.size(); ++i) {
+            const json& file = planned["plan"][i];
+            const PlannedFile& done = real.plan[i];
+            EXPECT_EQ(file["file"], done.file) << "round " << round;
+            EXPECT_EQ(file["outcome"], outcome_text(done.outcome)) << "round " << round << ", " << done.file;
+            EXPECT_EQ(file["destination"], done.destination.empty() ? json(nullptr) : json(done.destination))
+                << "round " << round << ", " << done.file;
+        }
+        EXPECT_EQ(planned["total"], real.counts.total);
+        EXPECT_EQ(planned["roms"], real.counts.roms());
+        EXPECT_EQ(planned["renamed"], real.counts.renamed);
+        EXPECT_EQ(planned["already_correct"], real.counts.already_correct);
+        EXPECT_EQ(planned["duplicates"], real.counts.duplicates);
+        EXPECT_EQ(planned["unknown"], real.unknown_names);
+
+        // And the real run goes back entirely.
+        if (!list_runs().empty()) { // a run that changed nothing keeps no journal
+            EXPECT_TRUE(undo_run("", false).complete()) << "round " << round;
+        }
+        EXPECT_EQ(difference(before, world.entries()), "") << "round " << round;
+    }
+}
+
+} // namespace
+} // namespace cartonym

@@ -1,0 +1,357 @@
+// The run journal and undo, in process: a batch run with its journal, then
+// undo_run. After an undo the folder holds exactly the paths and bytes it held
+// before the run; whatever undo cannot take back safely stays and is named.
+#include "common/error.h"
+#include "common/system_calls.h"
+#include "fixtures/rom_builder.h"
+#include "operations/batch_run.h"
+#include "operations/run_journal.h"
+#include "tests/testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <unistd.h>
+
+namespace cartonym {
+namespace {
+
+namespace fs = std::filesystem;
+using fixtures::build_rom;
+using fixtures::database_line;
+using fixtures::read_file;
+using fixtures::RomPlan;
+using test::Tree;
+
+const RomPlan Alpha{.name = "ALPHA QUEST"};
+const RomPlan alpha_long{.name = "ALPHA QUEST", .data_length = 0x40000};
+const RomPlan Beta{.header = fixtures::CopierHeader::SWC, .map = fixtures::MemoryMap::HiRom, .name = "BETA & GAMMA", .country = 0};
+const RomPlan Gamma{.name = "GAMMA RAY"};
+const RomPlan Riddle{.map = fixtures::MemoryMap::HiRom, .name = "NOBODY KNOWS ME", .checksum = 0xBEEF};
+const RomPlan Riddle2{.name = "NOCH EINER"};
+const std::string NameDatabase = database_line("ALPHA QUEST", "Alpha Quest") + database_line("BETA & GAMMA", "Beta & Gamma")
+    + database_line("GAMMA RAY", "Gamma");
+const std::string R = "Renamed_SNES_ROMs/";
+
+// The paths at which two trees differ, "" when they are equal (a readable
+// failure message instead of two whole trees of image bytes).
+std::string difference(const Tree& expected, const Tree& actual)
+{
+    std::string text;
+    for (const auto& [path, content] : expected) {
+        const auto found = actual.find(path);
+        if (found == actual.end())
+            text += "missing: " + path + "\n";
+        else if (found->second != content)
+            text += "changed: " + path + "\n";
+    }
+    for (const auto& [path, content] : actual)
+        if (!expected.contains(path))
+            text += "added: " + path + "\n";
+    return text;
+}
+
+// A run folder with its own journal folder (XDG_STATE_HOME) for one test.
+struct UndoWorld : test::RunFolder {
+    test::TempFolder state;
+    test::ScopedVariable state_home{"XDG_STATE_HOME", state.path().string()};
+
+    UndoWorld() : RunFolder(NameDatabase) {}
+
+    BatchResult run(bool game_list = true, bool without_spaces = false)
+    {
+        RunJournal journal(F);
+        BatchOptions options{F, db, without_spaces, game_list};
+        options.recorder = &journal;
+        BatchResult result = Batchrun(options);
+        EXPECT_FALSE(journal.failure()) << *journal.failure();
+        return result;
+    }
+    Tree entries() const { return test::entries_of(F); }
+    std::size_t journal_count() const
+    {
+        const fs::path runs = state.path() / "cartonym" / "runs";
+        if (!fs::exists(runs))
+            return 0;
+        return static_cast<std::size_t>(std::distance(fs::directory_iterator(runs), fs::directory_iterator()));
+    }
+};
+
+// Everything a run meets: two copies of one game (a clash within the run),
+// an image already bearing its name, two unknown images, a file that is no
+// image, an image whose name is taken by an earlier run, an image whose
+// Duplicates name is taken too, an unknown.log with earlier entries and an
+// earlier game list.
+void fill_everything(const UndoWorld& world)
+{
+    world.image("alpha copy.smc", Alpha);
+    world.image("alpha.smc", alpha_long);
+    world.image("Beta & Gamma (JAP).swc", Beta);
+    world.image("gamma (usa).smc", Gamma);
+    world.image("mystery.smc", Riddle);
+    world.image("noch einer.fig", Riddle2);
+    world.file("readme.txt", "no image\r\n");
+    world.image("Renamed_SNES_ROMs/Gamma (USA).smc", RomPlan{.name = "GAMMA RAY", .checksum = 0x4321});
+    world.image("gamma again.smc", Gamma);
+    world.file("Duplicates/gamma again.smc", "an earlier duplicate");
+    world.file("Unknown_ROMs/unknown.log", "an earlier entry\r\n\r\n");
+    world.file("Renamed_SNES_ROMs/games.htm", "<html>an earlier list</html>");
+}
+
+TEST(Undo, CompleteRunWithClashesUnknownImagesDuplicatesListAndLogIsUndoneExactly)
+{
+    for (const bool without_spaces : {false, true}) {
+        UndoWorld world;
+        fill_everything(world);
+        const Tree before = world.entries();
+        const BatchResult result = world.run(true, without_spaces);
+        ASSERT_EQ(result.outcome, BatchOutcome::Completed);
+        ASSERT_GE(result.counts.duplicates, 2);
+        ASSERT_EQ(result.counts.unknown, 2);
+        ASSERT_NE(difference(before, world.entries()), "");
+        ASSERT_NE(read_file(world.in_folder(R + "games.htm")), "<html>an earlier list</html>");
+
+        const UndoReport report = undo_run("", false);
+        EXPECT_TRUE(report.complete()) << report.problems.front().path << ": " << report.problems.front().reason;
+        EXPECT_EQ(difference(before, world.entries()), "") << "without spaces: " << without_spaces;
+
+        const auto runs = list_runs();
+        ASSERT_EQ(runs.size(), 1u);
+        EXPECT_EQ(runs[0].state, RunState::Undone);
+        EXPECT_TRUE(runs[0].finished);
+        EXPECT_EQ(runs[0].moves, 7u); // every image the run moved or tried to move
+        EXPECT_EQ(runs[0].folder, world.F);
+    }
+}
+
+TEST(Undo, RunIntoAFreshFolderLeavesNoOutputFolderLogOrList)
+{
+    UndoWorld world;
+    world.image("alpha copy.smc", Alpha);
+    world.image("alpha.smc", alpha_long);
+    world.image("mystery.smc", Riddle);
+    const Tree before = world.entries();
+    ASSERT_EQ(world.run().outcome, BatchOutcome::Completed);
+    ASSERT_TRUE(fs::exists(world.in_folder("Unknown_ROMs/unknown.log")));
+    const UndoReport report = undo_run("", false);
+    EXPECT_TRUE(report.complete());
+    EXPECT_EQ(difference(before, world.entries()), "");
+    EXPECT_EQ(report.moved_back.size(), 3u);
+}
+
+TEST(Undo, LinksGoBackWithTheirOwnTargetText)
+{
+    UndoWorld world;
+    world.image("alpha.smc", Alpha);
+    // A link to an image of the folder (filed after it into Duplicates) and
+    // a relative link to an image outside the folder (moved and repointed).
+    fs::create_symlink("alpha.smc", world.in_folder("link to alpha.smc"));
+    fixtures::write_rom(world.t / "outside.smc", Gamma);
+    fs::create_symlink("../outside.smc", world.in_folder("gamma link.smc"));
+    const Tree before = world.entries();
+    ASSERT_EQ(world.run().outcome, BatchOutcome::Completed);
+    ASSERT_TRUE(fs::is_symlink(world.in_folder("Duplicates/link to alpha.smc")));
+    ASSERT_TRUE(fs::is_symlink(world.in_folder(R + "Gamma (USA).smc")));
+
+    const UndoReport report = undo_run("", false);
+    EXPECT_TRUE(report.complete());
+    EXPECT_EQ(difference(before, world.entries()), "");
+}
+
+TEST(Undo, NamesWithAnyBytesSurviveTheJournal)
+{
+    UndoWorld world;
+    for (const std::string& name : std::vector<std::string>{"with\nline break.smc", "per%cent 100%.smc", std::string("bad \xff\xfe bytes.smc"),
+                                   "tab\there.smc", "  spaces  .smc"})
+        world.image(name, Riddle);
+    world.image("alpha %41.smc", Alpha);
+    const Tree before = world.entries();
+    ASSERT_EQ(world.run().outcome, BatchOutcome::Completed);
+    ASSERT_NE(difference(before, world.entries()), "");
+    EXPECT_TRUE(undo_run("", false).complete());
+    EXPECT_EQ(difference(before, world.entries()), "");
+}
+
+// A run stopped by a failure at every possible move is undone as far as it went.
+TEST(Undo, RunStoppedByAFailureIsUndoneAsFarAsItWent)
+{
+    for (int failing_move = 1; failing_move <= 10; ++failing_move) {
+        UndoWorld world;
+        fill_everything(world);
+        const Tree before = world.entries();
+        BatchResult result;
+        {
+            int moves = 0;
+            const test::ScopedFaultHook hook([&](SystemOperation operation, const std::string&) {
+                return operation == SystemOperation::Move && ++moves == failing_move ? EIO : 0;
+            });
+            result = world.run();
+        }
+        ASSERT_EQ(result.outcome, BatchOutcome::Failed) << failing_move;
+        const UndoReport report = undo_run("", false);
+        EXPECT_TRUE(report.complete()) << failing_move;
+        EXPECT_EQ(difference(before, world.entries()), "") << "failure at move " << failing_move;
+    }
+}
+
+// A journal entry that cannot be written stops the run before its change.
+TEST(Undo, JournalThatCannotBeWrittenStopsTheRunBeforeTheChange)
+{
+    for (int failing_write = 2; failing_write <= 12; failing_write += 2) {
+        UndoWorld world;
+        fill_everything(world);
+        const Tree before = world.entries();
+        BatchResult result;
+        {
+            int writes = 0;
+            const test::ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
+                return operation == SystemOperation::Write && path.ends_with(".journal") && ++writes == failing_write ? ENOSPC : 0;
+            });
+            result = world.run();
+        }
+        ASSERT_EQ(result.outcome, BatchOutcome::Failed) << failing_write;
+        // A run stopped before its first change leaves no journal.
+        if (!list_runs().empty()) {
+            EXPECT_TRUE(undo_run(list_runs()[0].name, false).complete()) << failing_write;
+        }
+        EXPECT_EQ(difference(before, world.entries()), "") << "journal write " << failing_write;
+    }
+}
+
+TEST(Undo, FileInAVacatedPlaceStaysAndIsReported)
+{
+    UndoWorld world;
+    fill_everything(world);
+    const Tree before = world.entries();
+    ASSERT_EQ(world.run().outcome, BatchOutcome::Completed);
+    world.file("mystery.smc", "a new file in the vacated place");
+    const Tree after_run = world.entries();
+
+    const UndoReport report = undo_run("", false);
+    ASSERT_EQ(report.problems.size(), 1u);
+    EXPECT_EQ(report.problems[0].path, world.in_folder("Unknown_ROMs/mystery.smc"));
+    EXPECT_EQ(report.problems[0].place, world.in_folder("mystery.smc"));
+    EXPECT_EQ(read_file(world.in_folder("mystery.smc")), "a new file in the vacated place");
+    EXPECT_EQ(read_file(world.in_folder("Unknown_ROMs/mystery.smc")), build_rom(Riddle));
+    EXPECT_EQ(list_runs()[0].state, RunState::PartlyUndone);
+
+    // Once the place is free again, the same run can be undone to the end.
+    fs::remove(world.in_folder("mystery.smc"));
+    const UndoReport again = undo_run(list_runs()[0].name, false);
+    EXPECT_TRUE(again.complete());
+    EXPECT_EQ(difference(before, world.entries()), "");
+    EXPECT_EQ(list_runs()[0].state, RunState::Undone);
+}
+
+TEST(Undo, ReplacedFileLogWithLaterEntriesAndChangedListStay)
+{
+    UndoWorld world;
+    fill_everything(world);
+    ASSERT_EQ(world.run().outcome, BatchOutcome::Completed);
+    const std::string renamed_alpha = world.in_folder(R + "Alpha Quest (USA).smc");
+    fs::remove(renamed_alpha);
+    world.file(R + "Alpha Quest (USA).smc", "someone else's file");
+    const std::string log = read_file(world.in_folder("Unknown_ROMs/unknown.log")) + "a later entry\r\n";
+    world.file("Unknown_ROMs/unknown.log", log);
+    world.file(R + "games.htm", "a list edited by hand");
+
+    const UndoReport report = undo_run("", false);
+    EXPECT_FALSE(report.complete());
+    EXPECT_EQ(report.problems.size(), 3u);
+    EXPECT_EQ(read_file(renamed_alpha), "someone else's file");
+    EXPECT_FALSE(fs::exists(world.in_folder("alpha copy.smc")));
+    EXPECT_EQ(read_file(world.in_folder("Unknown_ROMs/unknown.log")), log);
+    EXPECT_EQ(read_file(world.in_folder(R + "games.htm")), "a list edited by hand");
+    EXPECT_EQ(read_file(world.in_folder("mystery.smc")), build_rom(Riddle)); // the rest went back
+}
+
+TEST(Undo, DryRunChangesNothingAndForetellsTheUndo)
+{
+    UndoWorld world;
+    fill_everything(world);
+    ASSERT_EQ(world.run().outcome, BatchOutcome::Completed);
+    const Tree after_run = world.entries();
+    const std::string journal_text = read_file(world.state / ("cartonym/runs/" + list_runs()[0].name + ".journal"));
+
+    const UndoReport preview = undo_run("", true);
+    EXPECT_TRUE(preview.dry_run);
+    EXPECT_EQ(difference(after_run, world.entries()), "");
+    EXPECT_EQ(read_file(world.state / ("cartonym/runs/" + list_runs()[0].name + ".journal")), journal_text);
+    EXPECT_EQ(list_runs()[0].state, RunState::NotUndone);
+
+    const UndoReport real = undo_run("", false);
+    EXPECT_EQ(preview.moved_back, real.moved_back);
+    EXPECT_EQ(preview.removed, real.removed);
+    EXPECT_EQ(preview.restored, real.restored);
+}
+
+TEST(Undo, RunsAreListedNewestFirstAndUndoneInTurn)
+{
+    UndoWorld world;
+    world.image("alpha.smc", Alpha);
+    const Tree first_before = world.entries();
+    ASSERT_EQ(world.run().outcome, BatchOutcome::Completed);
+    world.image("gamma.smc", Gamma);
+    const Tree second_before = world.entries();
+    ASSERT_EQ(world.run().outcome, BatchOutcome::Completed);
+
+    auto runs = list_runs();
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_GT(runs[0].name, runs[1].name);
+    EXPECT_EQ(runs[0].moves, 1u);
+    EXPECT_EQ(undo_run("", false).name, runs[0].name);
+    EXPECT_EQ(difference(second_before, world.entries()), "");
+    EXPECT_EQ(undo_run("", false).name, runs[1].name);
+    fs::remove(world.in_folder("gamma.smc")); // added by hand between the runs
+    EXPECT_EQ(difference(first_before, world.entries()), "");
+    EXPECT_THROW(undo_run("", false), JournalUnavailable);
+    EXPECT_THROW(undo_run("20000101T000000.000000Z", false), JournalUnavailable);
+}
+
+TEST(Undo, RunWithoutChangesLeavesNoJournal)
+{
+    UndoWorld world;
+    world.file("readme.txt", "no image");
+    ASSERT_EQ(world.run(false).outcome, BatchOutcome::Completed);
+    EXPECT_EQ(world.journal_count(), 0u);
+    test::TempFolder empty;
+    {
+        RunJournal journal(empty.path().string());
+        BatchOptions options{empty.path().string(), world.db};
+        options.recorder = &journal;
+        EXPECT_EQ(Batchrun(options).outcome, BatchOutcome::NoFiles);
+    }
+    EXPECT_EQ(world.journal_count(), 0u);
+}
+
+TEST(Undo, JournalThatCannotBeCreatedIsReportedWithItsReason)
+{
+    UndoWorld world;
+    world.file("state file", "");
+    const test::ScopedVariable state_home("XDG_STATE_HOME", world.in_folder("state file"));
+    try {
+        RunJournal journal(world.F);
+        FAIL() << "a journal below a file";
+    } catch (const JournalUnavailable& error) {
+        EXPECT_NE(std::string(error.what()).find("state file"), std::string::npos) << error.what();
+    }
+    // Inside the folder being sorted it is refused, and nothing is made there.
+    const Tree before = world.entries();
+    const test::ScopedVariable inside("XDG_STATE_HOME", world.F + "/state");
+    EXPECT_THROW(RunJournal journal(world.t / "roms"), JournalUnavailable);
+    EXPECT_EQ(difference(before, world.entries()), "");
+}
+
+TEST(Undo, JournalsGoToTheDefaultFolderBelowHome)
+{
+    test::TempFolder home;
+    const test::ScopedVariable no_state("XDG_STATE_HOME", std::nullopt);
+    const test::ScopedVariable home_variable("HOME", home.path().string());
+    EXPECT_EQ(runs_folder(), home.path().string() + "/.local/state/cartonym/runs");
+    const test::ScopedVariable relative_state("XDG_STATE_HOME", "relative/state");
+    EXPECT_EQ(runs_folder(), home.path().string() + "/.local/state/cartonym/runs");
+}
+
+} // namespace
+} // namespace cartonym
