@@ -237,13 +237,6 @@ void set_mode(const FileDescriptor& file, mode_t mode)
         throw_errno(errno);
 }
 
-void truncate_file(const FileDescriptor& file, std::uint64_t size)
-{
-    if (system_call(SystemOperation::Write, file.path(), [&] { return ::ftruncate(file.get(), static_cast<off_t>(size)); })
-        != 0)
-        throw_errno(errno);
-}
-
 int rename_without_replacing(const std::string& source, const std::string& target, SystemOperation operation,
                              const std::string& hook_path)
 {

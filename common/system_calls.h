@@ -152,9 +152,6 @@ void truncate_file(const FileDescriptor& file, std::uint64_t size);
 // Sets a file's access rights; throws Error. Hook: Write.
 void set_mode(const FileDescriptor& file, mode_t mode);
 
-// Cuts a file back to size bytes; throws Error. Hook: Write.
-void truncate_file(const FileDescriptor& file, std::uint64_t size);
-
 // Renames without ever replacing; returns 0 or the errno (EEXIST when
 // target exists). A file system without the kernel's no-replace rename
 // gets a hard link and the removal of the old name instead. The hook sees
