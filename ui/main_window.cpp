@@ -8,7 +8,11 @@
 #include "operations/folder_listing.h"
 #include "common/windows1252.h"
 #include "ui/about_window.h"
+#include "operations/run_journal.h"
 #include "ui/batch_preview.h"
+
+#include <algorithm>
+#include <optional>
 #include "ui/database_tools.h"
 #include "ui/form_table.h"
 #include "ui/message_service.h"
@@ -269,6 +273,7 @@ void Form1::build_menus()
         return action;
     };
     dateimenu = add_menu("dateimenu", QStringLiteral("&File"));
+    undo_last_run = add_item(dateimenu, "undo_last_run", QStringLiteral("Undo last batch run..."), &Form1::undo_last_run_Click);
     beenden = add_item(dateimenu, "beenden", QStringLiteral("Exit"), &Form1::beenden_Click);
     beenden->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
 
@@ -515,6 +520,16 @@ void Form1::Batchrun_Click()
             messages_.show(this, message);
         };
 
+        // Every run keeps a journal of its moves, so that it can be undone;
+        // a run goes on without one when none can be kept.
+        std::optional<RunJournal> journal;
+        try {
+            journal.emplace(options.folder);
+            options.recorder = &*journal;
+        } catch (const JournalUnavailable&) {
+            options.recorder = nullptr;
+        }
+
         // The run changes the folder once per file; the folder list reads it
         // again once at the end instead, showing the output folders.
         Ordner->set_watching(false);
@@ -531,6 +546,38 @@ void Form1::Batchrun_Click()
         Labelanzahlroms->setText(from_cp1252(decimal_text(counts.roms())));
         Labelumbenannt->setText(from_cp1252(decimal_text(counts.renamed)));
         Labelduplikate->setText(from_cp1252(decimal_text(counts.duplicates)));
+        read_files();
+    });
+}
+
+// Takes back the latest batch run that is not undone yet, after asking: every
+// file it moved goes back where it was, never over anything; what cannot go
+// back is named and stays.
+void Form1::undo_last_run_Click()
+{
+    trap_file_errors([&] {
+        const std::vector<RunSummary> runs = list_runs();
+        const auto run = std::find_if(runs.begin(), runs.end(), [](const RunSummary& summary) {
+            return summary.state != RunState::Undone && summary.has_changes;
+        });
+        if (run == runs.end()) {
+            messages_.show(this, {"Cartonym Message:", "There is no batch run to undo.", MessageIcon::Information});
+            return;
+        }
+        const std::string question = "Undo the batch run of " + run->started + " in\n\n" + escaped_file_name(run->folder)
+            + "\n\n" + std::to_string(run->moves)
+            + (run->moves == 1 ? " file goes back to where it was" : " files go back to where they were")
+            + "; the output folders, the game list and the log entries of the run are taken away.";
+        if (messages_.show(this, {"Attention !", question, MessageIcon::Exclamation}, MessageButtons::OkCancel)
+            != MessageAnswer::Ok)
+            return;
+        const UndoReport report = undo_run(run->name, false);
+        std::string text = std::to_string(report.moved_back.size()) + " files went back.";
+        for (const UndoProblem& problem : report.problems)
+            text += "\n" + escaped_file_name(problem.path) + " stays where it is: " + problem.reason;
+        messages_.show(this, {"Cartonym Message:", text,
+                              report.complete() ? MessageIcon::Information : MessageIcon::Exclamation});
+        Ordner->refresh();
         read_files();
     });
 }

@@ -46,6 +46,7 @@ public:
     void Batchmodus_Click();
     void Batchrun_Click();
     void preview_Click();
+    void undo_last_run_Click();
     void Laufwerk_Change();
     void Ordner_Change();
     void Dateien_Click();
@@ -134,6 +135,7 @@ private:
     QTimer* Timer1 = nullptr;
     QMenu* dateimenu = nullptr;
     QAction* beenden = nullptr;
+    QAction* undo_last_run = nullptr;
     QMenu* database_menu = nullptr;
     QAction* check_database = nullptr;
     QAction* learn_names = nullptr;

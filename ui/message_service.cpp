@@ -26,7 +26,8 @@ MessageAnswer MessageService::show(QWidget* parent, const Message& message, Mess
     }
     const QMessageBox::StandardButtons standard_buttons = buttons == MessageButtons::Ok
         ? QMessageBox::StandardButtons(QMessageBox::Ok)
-        : QMessageBox::Retry | QMessageBox::Cancel;
+        : buttons == MessageButtons::RetryCancel ? QMessageBox::Retry | QMessageBox::Cancel
+                                                 : QMessageBox::Ok | QMessageBox::Cancel;
     QMessageBox box(icon, from_cp1252(message.title), from_cp1252(message.text), standard_buttons, parent);
     box.setTextFormat(Qt::PlainText);
     const int answer = box.exec();

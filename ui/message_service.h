@@ -12,7 +12,7 @@ class QWidget;
 
 namespace cartonym::ui {
 
-enum class MessageButtons { Ok, RetryCancel };
+enum class MessageButtons { Ok, RetryCancel, OkCancel };
 enum class MessageAnswer { Ok, Retry, Cancel };
 
 class MessageService {

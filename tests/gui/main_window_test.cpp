@@ -281,6 +281,22 @@ void MainWindowTest::batch_run_from_window()
     // A second Batchmodus click empties the counters, keeps the unknown list.
     c<QRadioButton>("Batchmodus")->click();
     QVERIFY(label("Labelinsgesamt")->text().isEmpty() && c<QListWidget>("Listeunbekannt")->count() == 1);
+
+    // File > Undo last batch run... names the folder and the number of files,
+    // then puts every file back: the folder holds its four files again.
+    c<QAction>("undo_last_run")->trigger(); // answered Cancel: nothing changes
+    QVERIFY(QFile::exists(path(QStringLiteral("Renamed_SNES_ROMs"))));
+    const qsizetype shown_before = messages_.shown.size();
+    messages_.answers = {ui::MessageAnswer::Ok};
+    c<QAction>("undo_last_run")->trigger();
+    QCOMPARE(messages_.shown.size(), shown_before + 2);
+    const std::string question = messages_.shown[shown_before].message.text;
+    QVERIFY2(question.find(ui::to_file_system(folder_->path())) != std::string::npos, question.c_str());
+    QVERIFY2(question.find("3 files go back") != std::string::npos, question.c_str());
+    QCOMPARE(entries(c<QListWidget>("Dateien")),
+             (QStringList{QStringLiteral("mystery.smc"), QStringLiteral("readme.txt"), known_name,
+                          QStringLiteral("starlight.smc")}));
+    QVERIFY(!QFile::exists(path(QStringLiteral("Renamed_SNES_ROMs"))));
 }
 
 // A second run that stops at its first file: while its message is open the
