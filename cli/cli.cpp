@@ -14,6 +14,8 @@
 #include "operations/batch_run.h"
 #include "operations/run_journal.h"
 
+#include "cli/output.h"
+
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
@@ -24,23 +26,15 @@ namespace cartonym {
 namespace {
 
 using nlohmann::json;
+using namespace cli_output;
 
-constexpr int exit_ok = 0;
-constexpr int exit_failure = 1;
-constexpr int exit_usage = 2;
 
 struct CommonOptions {
     std::string database;
     bool without_spaces = false;
 };
 
-std::string as_utf8(const std::string& cp1252) { return utf8_from_cp1252(cp1252); }
 
-std::string json_line(const json& object)
-{
-    // File names as given may be invalid UTF-8; such bytes become U+FFFD.
-    return object.dump(-1, ' ', false, json::error_handler_t::replace);
-}
 
 json error_object(const Error& error)
 {

@@ -12,6 +12,8 @@
 #include "naming/rom_catalogue.h"
 #include "operations/folder_listing.h"
 
+#include "cli/output.h"
+
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
@@ -19,14 +21,10 @@ namespace cartonym {
 namespace {
 
 using nlohmann::json;
+using namespace cli_output;
 
-constexpr int exit_ok = 0;
-constexpr int status_failed = 1;
-constexpr int status_usage = 2;
 
-std::string Utf8(const std::string& cp1252) { return utf8_from_cp1252(cp1252); }
 
-std::string json_line(const json& object) { return object.dump(-1, ' ', false, json::error_handler_t::replace); }
 
 // The database text, or the message and exit status when it cannot be read:
 // the start-up message when it is missing, the error text otherwise.
@@ -36,7 +34,7 @@ std::optional<std::string> read_database_or_report(const std::string& path, std:
         return read_database(path);
     } catch (const Error& error) {
         const StartupCheckResult startup = check_database_at_startup(path);
-        err << Utf8(startup.state == StartupState::DatabaseMissing ? startup.message : short_error_text(error)) << '\n';
+        err << as_utf8(startup.state == StartupState::DatabaseMissing ? startup.message : short_error_text(error)) << '\n';
         return std::nullopt;
     }
 }
@@ -46,23 +44,23 @@ int run_check(const DatabaseCommandLine& line, std::ostream& out, std::ostream& 
     const std::string path = line.database.empty() ? chosen_database_path() : line.database;
     const std::optional<std::string> text = read_database_or_report(path, err);
     if (!text)
-        return status_usage;
+        return exit_usage;
     const DatabaseCheck check = check_database(*text);
     for (const DatabaseFinding& finding : check.findings) {
         const char* severity = finding.severity == FindingSeverity::error ? "error" : "warning";
         if (line.json)
             out << json_line({{"line", finding.line}, {"severity", severity}, {"kind", finding.child},
-                              {"message", Utf8(finding.message)}, {"key", Utf8(finding.key)}})
+                              {"message", as_utf8(finding.message)}, {"key", as_utf8(finding.key)}})
                 << '\n';
         else
-            out << finding.line << ": " << severity << ": " << finding.child << ": " << Utf8(finding.message) << '\n';
+            out << finding.line << ": " << severity << ": " << finding.child << ": " << as_utf8(finding.message) << '\n';
     }
     const std::size_t errors = check.count(FindingSeverity::error);
     if (!line.json)
         out << check.records << " records, " << errors << " errors, " << check.count(FindingSeverity::warning)
             << " warnings\n";
     out.flush();
-    return errors == 0 ? exit_ok : status_failed;
+    return errors == 0 ? exit_ok : exit_failure;
 }
 
 // The files a path stands for, in the batch run's order; a folder that
@@ -94,13 +92,13 @@ json proposal_object(const Proposal& proposal)
 {
     json object = {{"file", proposal.file}, {"status", status_name(proposal.status)}};
     if (!proposal.internal_name.empty())
-        object["internal_name"] = Utf8(proposal.internal_name);
+        object["internal_name"] = as_utf8(proposal.internal_name);
     if (!proposal.full_name.empty())
-        object["full_name"] = Utf8(proposal.full_name);
+        object["full_name"] = as_utf8(proposal.full_name);
     if (proposal.error)
         object["error"] = {{"number", proposal.error->value()}, {"description", proposal.error->description()}};
     else if (proposal.status != ProposalStatus::new_record && !proposal.message.empty())
-        object["message"] = Utf8(proposal.message);
+        object["message"] = as_utf8(proposal.message);
     return object;
 }
 
@@ -121,7 +119,7 @@ bool write_records(const DatabaseCommandLine& line, std::string path, const std:
         }
         replace_file_keeping_backup(path, append_records(text, run.records));
     } catch (const Error& error) {
-        err << "cartonym-cli: " << path << " was not changed: " << Utf8(short_error_text(error)) << '\n';
+        err << "cartonym-cli: " << path << " was not changed: " << as_utf8(short_error_text(error)) << '\n';
         return false;
     }
     err << "cartonym-cli: " << run.records.size() << (run.records.size() == 1 ? " record" : " records")
@@ -134,14 +132,14 @@ int run_learn(const DatabaseCommandLine& line, bool from_catalogue, std::ostream
     const std::string path = line.database.empty() ? chosen_database_path() : line.database;
     const std::optional<std::string> text = read_database_or_report(path, err);
     if (!text)
-        return status_usage;
+        return exit_usage;
     std::optional<RomCatalogue> catalogue;
     if (from_catalogue) {
         try {
             catalogue = RomCatalogue::Read(line.catalogue);
         } catch (const CatalogueError& error) {
             err << "cartonym-cli: " << error.what() << '\n';
-            return status_usage;
+            return exit_usage;
         }
     }
 
@@ -155,10 +153,10 @@ int run_learn(const DatabaseCommandLine& line, bool from_catalogue, std::ostream
         if (line.json)
             out << json_line(proposal_object(proposal)) << '\n';
         else if (proposal.status != ProposalStatus::new_record)
-            err << proposal.file << ": " << status_name(proposal.status) << ": " << Utf8(proposal.message) << '\n';
+            err << proposal.file << ": " << status_name(proposal.status) << ": " << as_utf8(proposal.message) << '\n';
         if (proposal.status == ProposalStatus::error || proposal.status == ProposalStatus::conflict
             || proposal.status == ProposalStatus::unusable_name)
-            status = status_failed;
+            status = exit_failure;
     }
     if (!line.json) {
         for (const auto& [key, name] : run.records)
@@ -169,7 +167,7 @@ int run_learn(const DatabaseCommandLine& line, bool from_catalogue, std::ostream
     if (line.write && run.blocks_writing())
         err << "cartonym-cli: nothing written: a file is a conflict or has an unusable name\n";
     else if (line.write && !run.records.empty() && !write_records(line, path, *text, run, err))
-        status = status_failed;
+        status = exit_failure;
     return status;
 }
 
@@ -215,7 +213,7 @@ int run_database_command(const DatabaseCommandLine& line, std::ostream& out, std
         return run_learn(line, false, out, err);
     if (*line.import_dat)
         return run_learn(line, true, out, err);
-    return status_usage;
+    return exit_usage;
 }
 
 } // namespace cartonym

@@ -2,6 +2,8 @@
 
 #include "operations/run_journal.h"
 
+#include "cli/output.h"
+
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
@@ -9,12 +11,9 @@ namespace cartonym {
 namespace {
 
 using nlohmann::json;
+using namespace cli_output;
 
-constexpr int exit_ok = 0;
-constexpr int exit_failure = 1;
-constexpr int exit_usage = 2;
 
-std::string json_line(const json& object) { return object.dump(-1, ' ', false, json::error_handler_t::replace); }
 
 // A path on one output line: control characters as \u{XXXX} and a
 // backslash doubled, so that every path can be read back exactly.

@@ -1,0 +1,27 @@
+// What every cartonym-cli command shares: its exit statuses and how it
+// writes texts and JSON.
+#pragma once
+
+#include "common/windows1252.h"
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+
+namespace cartonym::cli_output {
+
+inline constexpr int exit_ok = 0;      // everything processed
+inline constexpr int exit_failure = 1; // something failed and is named
+inline constexpr int exit_usage = 2;   // a usage error, or nothing could start
+
+// A Windows-1252 text of the core as UTF-8 for the terminal and JSON.
+inline std::string as_utf8(const std::string& cp1252) { return utf8_from_cp1252(cp1252); }
+
+// One JSON object on one line. File names as given may be invalid UTF-8;
+// such bytes become U+FFFD (the exact names go in fields of their own).
+inline std::string json_line(const nlohmann::json& object)
+{
+    return object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+} // namespace cartonym::cli_output
