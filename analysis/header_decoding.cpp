@@ -34,6 +34,7 @@ constexpr std::array<CountryEntry, 14> countries = {{
 }};
 
 // Licensee texts by code; each text begins with its own code.
+// clang-format off
 constexpr std::pair<std::uint8_t, std::string_view> licensees[] = {
     {1, "1 - Nintendo"}, {3, "3 - Imagineer-Zoom"}, {5, "5 - Zamuse"}, {6, "6 - Falcom"},
     {8, "8 - Capcom"}, {9, "9 - HOT-B"}, {10, "10 - Jaleco"}, {11, "11 - Coconuts"},
@@ -84,6 +85,7 @@ constexpr std::pair<std::uint8_t, std::string_view> licensees[] = {
     {243, "243 - Beam Software"}, {244, "244 - Tec Magik"}, {249, "249 - Cybersoft"},
     {255, "255 - Hudson Soft"},
 };
+// clang-format on
 static_assert(std::size(licensees) == 154);
 
 // Rounds zaehler / nenner to the nearest integer, halves to the even one.
@@ -122,8 +124,7 @@ std::string rom_size_text(std::uint8_t rom_size, std::uint64_t file_length)
     case 10: return "8 MegaBits";
     case 11: return "16 MegaBits";
     case 12: return "32 MegaBits";
-    default:
-        break;
+    default: break;
     }
     // Decimal megabits, length x 8 / 1,000,000, to one decimal place: the exact
     // ratio in tenths is length x 8 / 100,000, rounded halves to even. The

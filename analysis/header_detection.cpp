@@ -12,7 +12,13 @@ namespace cartonym {
 namespace {
 
 // The four places an internal header can sit, in the file's offsets.
-enum HeaderSite { LoRomWithoutCopierHeader, HiRomWithoutCopierHeader, LoRomBehindCopierHeader, HiRomBehindCopierHeader, SiteCount };
+enum HeaderSite {
+    LoRomWithoutCopierHeader,
+    HiRomWithoutCopierHeader,
+    LoRomBehindCopierHeader,
+    HiRomBehindCopierHeader,
+    SiteCount
+};
 
 constexpr std::array<std::uint64_t, SiteCount> site_offsets = {0x7FC0, 0xFFC0, 0x81C0, 0x101C0};
 
@@ -61,11 +67,11 @@ const FormatInfo& format_for(std::string_view code)
 }
 
 // The internal name that marks an unusable site besides a leading 0xFF.
-constexpr std::array<unsigned char, internal_name_length> rejected_name = {
-    0xD7, 0x6F, 0x75, 0xF7, 0xDF, 0xFD, 0xD7, 0x5F, 0xD7, 0x75, 0xFD,
-    0xDF, 0xFF, 0xFF, 0xF7, 0xFD, 0xFF, 0xFD, 0xFF, 0xDF, 0xFF};
+constexpr std::array<unsigned char, internal_name_length> rejected_name = {0xD7, 0x6F, 0x75, 0xF7, 0xDF, 0xFD, 0xD7,
+    0x5F, 0xD7, 0x75, 0xFD, 0xDF, 0xFF, 0xFF, 0xF7, 0xFD, 0xFF, 0xFD, 0xFF, 0xDF, 0xFF};
 
-std::string detect_copier_header(const std::array<unsigned char, copier_header_length>& header, std::int32_t Headersumme)
+std::string detect_copier_header(
+    const std::array<unsigned char, copier_header_length>& header, std::int32_t Headersumme)
 {
     const std::string chain_8 = hex_text(header[8]) + hex_text(header[9]) + hex_text(header[10]);
     const std::string chain_7 = hex_text(header[7]) + hex_text(header[8]) + hex_text(header[9]);
@@ -142,7 +148,8 @@ RomAnalysis Analysiere_rom(const std::string& Dateipfad)
     for (;;) {
         const Candidate* accepted = nullptr;
         for (const Candidate& candidate : candidates) {
-            if (candidate.code == "COS LO" || Zwangsformat == candidate.code || checksum_pair_test(check_bytes[candidate.site])) {
+            if (candidate.code == "COS LO" || Zwangsformat == candidate.code
+                || checksum_pair_test(check_bytes[candidate.site])) {
                 accepted = &candidate;
                 break;
             }
@@ -173,7 +180,7 @@ RomAnalysis Analysiere_rom(const std::string& Dateipfad)
 
         analysis.Rom_ok = true;
         const HeaderBytes bytes{site[rom_type_offset], site[rom_size_offset], site[country_offset],
-                              site[licensee_offset], site[complement_offset + 2], site[complement_offset + 3]};
+            site[licensee_offset], site[complement_offset + 2], site[complement_offset + 3]};
         decode_header(bytes, file.length(), analysis);
         return analysis;
     }

@@ -82,7 +82,8 @@ void write_folder(const fs::path& folder, int images, int records, std::uint64_t
     fs::remove_all(folder);
     fs::create_directories(folder);
     std::mt19937 random(4711);
-    const CopierHeader headers[] = {CopierHeader::None, CopierHeader::SWC, CopierHeader::GDR, CopierHeader::FIG, CopierHeader::COS};
+    const CopierHeader headers[] = {
+        CopierHeader::None, CopierHeader::SWC, CopierHeader::GDR, CopierHeader::FIG, CopierHeader::COS};
     // The known names are every 1.25th record, so they reach the file's end.
     const int known_ones = std::max(1, records * 4 / 5);
     for (int i = 0; i < images; ++i) {
@@ -133,7 +134,7 @@ Measurement start(const std::vector<std::string>& arguments)
     pid_t pid = 0;
     check(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0, "posix_spawn");
     int status = 0;
-    rusage usage {};
+    rusage usage{};
     check(::wait4(pid, &status, 0, &usage) == pid, "wait4");
     posix_spawn_file_actions_destroy(&actions);
     return {std::chrono::duration<double>(Clock::now() - begin_pos).count(), usage.ru_maxrss};
@@ -189,10 +190,11 @@ Measurement measure_floor(const fs::path& folder)
         sum += buffer[0];
         ::close(fd);
         const std::string target = "moved/" + name;
-        check(::syscall(SYS_renameat2, folder_fd, name.c_str(), folder_fd, target.c_str(), RENAME_NOREPLACE) == 0, "renameat2");
+        check(::syscall(SYS_renameat2, folder_fd, name.c_str(), folder_fd, target.c_str(), RENAME_NOREPLACE) == 0,
+            "renameat2");
     }
     ::close(folder_fd);
-    rusage usage {};
+    rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
     (void)sum;
     return {std::chrono::duration<double>(Clock::now() - begin_pos).count(), usage.ru_maxrss};
@@ -209,7 +211,8 @@ double median(std::vector<double> values)
 int main(int argc, char** argv)
 {
     if (argc < 4) {
-        std::cerr << "usage: cartonym-bench CARTONYM-CLI WORKDIR N [N...] [--records M] [--runs R] [--sizes] [--generate-only]\n";
+        std::cerr << "usage: cartonym-bench CARTONYM-CLI WORKDIR N [N...] [--records M] [--runs R] [--sizes] "
+                     "[--generate-only]\n";
         return 2;
     }
     const std::string cli = fs::absolute(argv[1]).string();
@@ -239,7 +242,8 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    std::printf("| images N | records M | image sizes | info (s) | batch (s) | floor (s) | info / floor | batch / floor | peak memory info / batch (MiB) |\n");
+    std::printf("| images N | records M | image sizes | info (s) | batch (s) | floor (s) | info / floor | batch / "
+                "floor | peak memory info / batch (MiB) |\n");
     std::printf("|---:|---:|---|---:|---:|---:|---:|---:|---:|\n");
     struct Case {
         int n;
@@ -271,8 +275,8 @@ int main(int argc, char** argv)
         }
         const double mi = median(info), mb = median(batch), mf = median(floor_time);
         std::printf("| %d | %d | %s | %.3f | %.3f | %.3f | %.2f | %.2f | %.1f / %.1f |\n", case_.n, records, case_.text,
-                    mi, mb, mf, mi / mf, mb / mf, static_cast<double>(peak_info) / 1024.0,
-                    static_cast<double>(peak_batch) / 1024.0);
+            mi, mb, mf, mi / mf, mb / mf, static_cast<double>(peak_info) / 1024.0,
+            static_cast<double>(peak_batch) / 1024.0);
         std::fflush(stdout);
     }
     fs::remove_all(work / "images");

@@ -126,17 +126,21 @@ int main(int argc, char** argv)
     const double peak = peak_mib();
     std::printf("database: %ld records, %.1f MB\n", records, megabytes);
     std::printf("wc -l: %.3f s (median of 3)\n", wc);
-    std::printf("30 lookups, the first builds the index: %.3f s = %.2f x wc -l; %d of 30 right\n", cold, cold / wc, right);
+    std::printf(
+        "30 lookups, the first builds the index: %.3f s = %.2f x wc -l; %d of 30 right\n", cold, cold / wc, right);
     std::printf("peak memory: %.1f MiB (%.1f MiB before the lookups)\n", peak, before);
 
     const auto [again, right_again] = thirty_lookups(path, records);
     std::printf("30 more lookups, file checked each time: %.4f s; %d of 30 right\n", again, right_again);
 
-    std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() + std::chrono::hours(24 * 365));
+    std::filesystem::last_write_time(
+        path, std::filesystem::file_time_type::clock::now() + std::chrono::hours(24 * 365));
     const auto [future, right_future] = thirty_lookups(path, records);
-    std::printf("30 lookups, database dated a year ahead (one rebuild): %.3f s; %d of 30 right\n", future, right_future);
+    std::printf(
+        "30 lookups, database dated a year ahead (one rebuild): %.3f s; %d of 30 right\n", future, right_future);
     const auto [future_again, right_future_again] = thirty_lookups(path, records);
-    std::printf("30 more lookups of the future-dated database: %.4f s; %d of 30 right\n", future_again, right_future_again);
+    std::printf(
+        "30 more lookups of the future-dated database: %.4f s; %d of 30 right\n", future_again, right_future_again);
     {
         const DatabaseSession run;
         const auto [scoped, right_scoped] = thirty_lookups(path, records);
@@ -155,7 +159,7 @@ int main(int argc, char** argv)
     begin = Clock::now();
     std::string outcome = outcome_of(nul);
     std::printf("4 GiB of NUL bytes (sparse): %s after %.2f s (wc -l: %.2f s), peak %.1f MiB\n", outcome.c_str(),
-                seconds_since(begin), wc_nul, peak_mib());
+        seconds_since(begin), wc_nul, peak_mib());
     std::filesystem::resize_file(nul, std::uintmax_t{1} << 40);
     begin = Clock::now();
     outcome = outcome_of(nul);

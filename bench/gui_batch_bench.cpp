@@ -75,8 +75,8 @@ void write_folder(const fs::path& folder, int images)
 {
     fs::remove_all(folder);
     fs::create_directories(folder);
-    const CopierHeader headers[] = {CopierHeader::None, CopierHeader::SWC, CopierHeader::GDR, CopierHeader::FIG,
-                                    CopierHeader::COS};
+    const CopierHeader headers[] = {
+        CopierHeader::None, CopierHeader::SWC, CopierHeader::GDR, CopierHeader::FIG, CopierHeader::COS};
     for (int i = 0; i < images; ++i) {
         char name[64];
         const int kind = i % 20;
@@ -179,7 +179,7 @@ int main(int argc, char** argv)
     const double window_seconds = median(window_times);
     const double cli_seconds = median(cli_times);
     std::printf("gui-batch %d images: window %.2f s, cli %.2f s, ratio %.2f\n", images, window_seconds, cli_seconds,
-                window_seconds / cli_seconds);
+        window_seconds / cli_seconds);
     fs::remove_all(folder);
     return 0;
 }

@@ -28,18 +28,12 @@ namespace {
 using nlohmann::json;
 using namespace cli_output;
 
-
 struct CommonOptions {
     std::string database;
     bool without_spaces = false;
 };
 
-
-
-json error_object(const Error& error)
-{
-    return {{"number", error.value()}, {"description", error.description()}};
-}
+json error_object(const Error& error) { return {{"number", error.value()}, {"description", error.description()}}; }
 
 // The database check shared with the window's start-up. Returns false when
 // the command must stop (the database is missing).
@@ -79,8 +73,7 @@ json info_object(const std::string& file, const CommonOptions& options)
     };
 }
 
-int run_info(const std::vector<std::string>& files, const CommonOptions& options,
-                    std::ostream& out, std::ostream& err)
+int run_info(const std::vector<std::string>& files, const CommonOptions& options, std::ostream& out, std::ostream& err)
 {
     if (!check_database_for_cli(options.database, err))
         return exit_usage;
@@ -148,9 +141,8 @@ json batch_object(const BatchResult& result, bool dry_run)
     if (dry_run) {
         json plan = json::array();
         for (const PlannedFile& file : result.plan) {
-            plan.push_back({{"file", file.file},
-                            {"outcome", file_outcome_text(file.outcome)},
-                            {"destination", file.destination.empty() ? json(nullptr) : json(file.destination)}});
+            plan.push_back({{"file", file.file}, {"outcome", file_outcome_text(file.outcome)},
+                {"destination", file.destination.empty() ? json(nullptr) : json(file.destination)}});
         }
         object["dry_run"] = true;
         object["plan"] = std::move(plan);
@@ -202,7 +194,7 @@ struct BatchCommand {
 };
 
 int run_batch(const BatchCommand& command, const CommonOptions& options, std::ostream& out, std::ostream& err,
-              bool stderr_is_terminal)
+    bool stderr_is_terminal)
 {
     if (!check_database_for_cli(options.database, err))
         return exit_usage;
@@ -233,7 +225,8 @@ int run_batch(const BatchCommand& command, const CommonOptions& options, std::os
             journal = std::make_unique<RunJournal>(command.folder);
             batch_options.recorder = journal.get();
         } catch (const JournalUnavailable& error) {
-            err << "cartonym-cli: the run's journal cannot be kept (" << error.what() << "); the run goes on without undo\n";
+            err << "cartonym-cli: the run's journal cannot be kept (" << error.what()
+                << "); the run goes on without undo\n";
         }
     }
     const BatchResult result = Batchrun(batch_options, observer);
@@ -269,16 +262,19 @@ int run_batch(const BatchCommand& command, const CommonOptions& options, std::os
 
 void add_common_options(CLI::App& command, CommonOptions& options)
 {
-    command.add_option("--db", options.database, "The name database (default: the user's own, else snes.dat beside the program)")
-        ->check([](const std::string& value) { return value.empty() ? std::string("--db needs a file name") : std::string(); });
+    command
+        .add_option(
+            "--db", options.database, "The name database (default: the user's own, else snes.dat beside the program)")
+        ->check([](const std::string& value) {
+            return value.empty() ? std::string("--db needs a file name") : std::string();
+        });
     command.add_flag("--no-spaces", options.without_spaces,
-                    "Long filenames without spaces: every space of a new name becomes \"_\"");
+        "Long filenames without spaces: every space of a new name becomes \"_\"");
 }
 
 } // namespace
 
-int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                   bool stderr_is_terminal)
+int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool stderr_is_terminal)
 {
     CLI::App app{"Identifies SNES ROM images and gives them their proper names.", "cartonym-cli"};
     app.set_version_flag("--version", std::string("cartonym-cli ") + program_info::version_text);
@@ -291,11 +287,13 @@ int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     info->add_option("FILE", files, "Image files")->required();
 
     BatchCommand batch_command;
-    CLI::App* batch = app.add_subcommand("batch", "Sort and rename every image of a folder, as \"Start Batchmode\" does");
+    CLI::App* batch =
+        app.add_subcommand("batch", "Sort and rename every image of a folder, as \"Start Batchmode\" does");
     add_common_options(*batch, options);
     batch->add_flag("--gamelist", batch_command.game_list, "Create gamelist (games.htm)");
     batch->add_flag("--json", batch_command.as_json, "Print the outcome as one JSON object");
-    batch->add_flag("--dry-run", batch_command.dry_run, "Print what the run would do with every file and change nothing");
+    batch->add_flag(
+        "--dry-run", batch_command.dry_run, "Print what the run would do with every file and change nothing");
     batch->add_option("FOLDER", batch_command.folder, "The folder to process")->required();
 
     DatabaseCommandLine database_command;

@@ -23,9 +23,6 @@ namespace {
 using nlohmann::json;
 using namespace cli_output;
 
-
-
-
 // The database text, or the message and exit status when it cannot be read:
 // the start-up message when it is missing, the error text otherwise.
 std::optional<std::string> read_database_or_report(const std::string& path, std::ostream& err)
@@ -34,7 +31,8 @@ std::optional<std::string> read_database_or_report(const std::string& path, std:
         return read_database(path);
     } catch (const Error& error) {
         const StartupCheckResult startup = check_database_at_startup(path);
-        err << as_utf8(startup.state == StartupState::DatabaseMissing ? startup.message : short_error_text(error)) << '\n';
+        err << as_utf8(startup.state == StartupState::DatabaseMissing ? startup.message : short_error_text(error))
+            << '\n';
         return std::nullopt;
     }
 }
@@ -50,10 +48,11 @@ int run_check(const DatabaseCommandLine& line, std::ostream& out, std::ostream& 
         const char* severity = finding.severity == FindingSeverity::error ? "error" : "warning";
         if (line.json)
             out << json_line({{"line", finding.line}, {"severity", severity}, {"kind", finding.child},
-                              {"message", as_utf8(finding.message)}, {"key", as_utf8(finding.key)}})
+                {"message", as_utf8(finding.message)}, {"key", as_utf8(finding.key)}})
                 << '\n';
         else
-            out << finding.line << ": " << severity << ": " << finding.child << ": " << as_utf8(finding.message) << '\n';
+            out << finding.line << ": " << severity << ": " << finding.child << ": " << as_utf8(finding.message)
+                << '\n';
     }
     const std::size_t errors = check.count(FindingSeverity::error);
     if (!line.json)
@@ -70,8 +69,7 @@ void collect_files(const std::string& path, bool recursive, std::vector<std::str
     bool folder = false;
     try {
         folder = is_folder(path);
-    } catch (const Error&) {
-    }
+    } catch (const Error&) { }
     if (!folder) {
         files.push_back(path);
         return;
@@ -104,8 +102,8 @@ json proposal_object(const Proposal& proposal)
 
 // Appends the records to the database, creating the user's database first
 // when no --db was given and there is none. False after a failure (reported).
-bool write_records(const DatabaseCommandLine& line, std::string path, const std::string& text,
-                   const ProposalRun& run, std::ostream& err)
+bool write_records(const DatabaseCommandLine& line, std::string path, const std::string& text, const ProposalRun& run,
+    std::ostream& err)
 {
     if (check_database(text).ends_in_cut_record) {
         err << "cartonym-cli: " << path
@@ -180,9 +178,12 @@ void add_database_commands(CLI::App& app, DatabaseCommandLine& line)
     line.db = app.add_subcommand("db", "Check and grow the name database");
     line.db->require_subcommand(1);
     const auto database_option = [&](CLI::App* command) {
-        command->add_option("--db", line.database,
-                            "The name database (default: the user's own, else snes.dat beside the program)")
-            ->check([](const std::string& value) { return value.empty() ? std::string("--db needs a file name") : std::string(); });
+        command
+            ->add_option(
+                "--db", line.database, "The name database (default: the user's own, else snes.dat beside the program)")
+            ->check([](const std::string& value) {
+                return value.empty() ? std::string("--db needs a file name") : std::string();
+            });
     };
 
     line.check = line.db->add_subcommand("check", "Report records the lookup cannot use or that give bad names");

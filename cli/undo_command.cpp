@@ -13,8 +13,6 @@ namespace {
 using nlohmann::json;
 using namespace cli_output;
 
-
-
 // A path on one output line: control characters as \u{XXXX} and a
 // backslash doubled, so that every path can be read back exactly.
 std::string one_line(const std::string& path)
@@ -51,13 +49,9 @@ int list(const UndoCommandLine& line, std::ostream& out)
 {
     for (const RunSummary& run : list_runs()) {
         if (line.json) {
-            out << json_line({{"run", run.name},
-                              {"folder", run.folder},
-                              {"started", run.started},
-                              {"moves", run.moves},
-                              {"undone", run.state == RunState::Undone},
-                              {"state", state_text(run.state)},
-                              {"finished", run.finished}})
+            out << json_line({{"run", run.name}, {"folder", run.folder}, {"started", run.started}, {"moves", run.moves},
+                {"undone", run.state == RunState::Undone}, {"state", state_text(run.state)},
+                {"finished", run.finished}})
                 << '\n';
         } else {
             out << run.name << '\t' << one_line(run.folder) << '\t' << run.started << '\t' << run.moves << " moves\t"
@@ -75,17 +69,10 @@ void print_report(const UndoReport& report, bool as_json, std::ostream& out, std
             moved.push_back({{"from", from}, {"to", to}});
         for (const UndoProblem& problem : report.problems)
             problems.push_back({{"file", problem.path},
-                                {"place", problem.place.empty() ? json(nullptr) : json(problem.place)},
-                                {"reason", problem.reason}});
-        out << json_line({{"run", report.name},
-                          {"folder", report.folder},
-                          {"dry_run", report.dry_run},
-                          {"complete", report.complete()},
-                          {"moved_back", moved},
-                          {"not_moved_back", problems},
-                          {"removed", report.removed},
-                          {"restored", report.restored},
-                          {"kept_folders", report.kept_folders}})
+                {"place", problem.place.empty() ? json(nullptr) : json(problem.place)}, {"reason", problem.reason}});
+        out << json_line({{"run", report.name}, {"folder", report.folder}, {"dry_run", report.dry_run},
+            {"complete", report.complete()}, {"moved_back", moved}, {"not_moved_back", problems},
+            {"removed", report.removed}, {"restored", report.restored}, {"kept_folders", report.kept_folders}})
             << '\n';
     } else {
         const char* back = report.dry_run ? "would go back: " : "back: ";
@@ -97,8 +84,9 @@ void print_report(const UndoReport& report, bool as_json, std::ostream& out, std
             out << (report.dry_run ? "would restore: " : "restored: ") << one_line(path) << '\n';
         for (const std::string& path : report.kept_folders)
             out << "kept (not empty): " << one_line(path) << '\n';
-        out << "Run " << report.name << ": " << report.moved_back.size() << (report.dry_run ? " files would go back, " : " files went back, ")
-            << report.problems.size() << (report.dry_run ? " would not\n" : " could not\n");
+        out << "Run " << report.name << ": " << report.moved_back.size()
+            << (report.dry_run ? " files would go back, " : " files went back, ") << report.problems.size()
+            << (report.dry_run ? " would not\n" : " could not\n");
     }
     for (const UndoProblem& problem : report.problems) {
         err << "cartonym-cli: " << one_line(problem.path) << " stays where it is: " << problem.reason;
@@ -116,9 +104,11 @@ void add_undo_command(CLI::App& app, UndoCommandLine& line)
 {
     line.undo = app.add_subcommand("undo", "Take back a batch run: every file to where it was, never overwriting");
     CLI::Option* list_option = line.undo->add_flag("--list", line.list, "List the runs kept in journals, newest first");
-    line.undo->add_flag("--dry-run", line.dry_run, "Print what undo would do and change nothing")->excludes(list_option);
+    line.undo->add_flag("--dry-run", line.dry_run, "Print what undo would do and change nothing")
+        ->excludes(list_option);
     line.undo->add_flag("--json", line.json, "Print JSON (one line per run with --list)");
-    line.undo->add_option("RUN", line.run, "A run as --list names it (default: the latest not yet undone)")->excludes(list_option);
+    line.undo->add_option("RUN", line.run, "A run as --list names it (default: the latest not yet undone)")
+        ->excludes(list_option);
 }
 
 int run_undo_command(const UndoCommandLine& line, std::ostream& out, std::ostream& err)

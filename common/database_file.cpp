@@ -29,9 +29,9 @@ std::string base_of(const std::string& path)
 class TempFile {
 public:
     explicit TempFile(const std::string& target)
-        : path_(folder_of(target) + "/." + base_of(target) + ".new-XXXXXX"), file_(create_unique_file(path_))
-    {
-    }
+        : path_(folder_of(target) + "/." + base_of(target) + ".new-XXXXXX")
+        , file_(create_unique_file(path_))
+    { }
     ~TempFile()
     {
         file_.discard();
@@ -83,7 +83,7 @@ void create_folders(const std::string& folder)
 {
     if (folder == "." || folder == "/")
         return;
-    struct stat info {};
+    struct stat info { };
     if (status_of(folder, true, info)) {
         if (!S_ISDIR(info.st_mode))
             throw_errno(ENOTDIR);
@@ -101,7 +101,7 @@ void create_folders(const std::string& folder)
 void replace_file_keeping_backup(const std::string& path, std::string_view content)
 {
     const std::string target = resolved_path(path);
-    struct stat info {};
+    struct stat info { };
     if (!status_of(target, true, info))
         throw_errno(errno);
     const mode_t mode = info.st_mode & 07777;

@@ -25,26 +25,20 @@ const char* error_description(ErrorNumber number)
 ErrorNumber error_number_from_errno(int errnum)
 {
     switch (errnum) {
-    case ENOENT:
-        return ErrorNumber::FileNotFound;
-    case EEXIST:
-        return ErrorNumber::FileAlreadyExists;
+    case ENOENT: return ErrorNumber::FileNotFound;
+    case EEXIST: return ErrorNumber::FileAlreadyExists;
     case EACCES:
     case EPERM:
-    case EROFS:
-        return ErrorNumber::PermissionDenied;
+    case EROFS: return ErrorNumber::PermissionDenied;
     case ENOSPC:
     case EDQUOT:
-    case EFBIG:
-        return ErrorNumber::DiskFull;
+    case EFBIG: return ErrorNumber::DiskFull;
     case ENAMETOOLONG:
     case EINVAL:
     case EILSEQ:
-    case EBADF:
-        return ErrorNumber::BadFileName;
+    case EBADF: return ErrorNumber::BadFileName;
     case ENOTDIR:
-    case ELOOP:
-        return ErrorNumber::PathNotFound;
+    case ELOOP: return ErrorNumber::PathNotFound;
     case EISDIR:
     case ENOTEMPTY:
     case EBUSY:
@@ -54,8 +48,7 @@ ErrorNumber error_number_from_errno(int errnum)
     case ENFILE:
     case ENXIO:
     case ENODEV:
-    case EWOULDBLOCK:
-        return ErrorNumber::PathFileAccessError;
+    case EWOULDBLOCK: return ErrorNumber::PathFileAccessError;
     default:
         // EIO and everything unforeseen: treated as a device failure, which
         // stops a batch run instead of silently passing the file over.
@@ -64,14 +57,11 @@ ErrorNumber error_number_from_errno(int errnum)
 }
 
 Error::Error(ErrorNumber number)
-    : std::runtime_error(error_description(number)), number_(number)
-{
-}
+    : std::runtime_error(error_description(number))
+    , number_(number)
+{ }
 
-void throw_errno(int errnum)
-{
-    throw Error(error_number_from_errno(errnum));
-}
+void throw_errno(int errnum) { throw Error(error_number_from_errno(errnum)); }
 
 std::string short_error_text(const Error& error)
 {
@@ -80,8 +70,8 @@ std::string short_error_text(const Error& error)
 
 std::string file_error_text(const Error& error, const std::string& Dateipfad)
 {
-    return short_error_text(error) + "\nThis error happend while processing the following file: \n\n"
-        + Dateipfad + "\n\nProgress aborted !";
+    return short_error_text(error) + "\nThis error happend while processing the following file: \n\n" + Dateipfad
+        + "\n\nProgress aborted !";
 }
 
 } // namespace cartonym

@@ -10,15 +10,15 @@ namespace cartonym {
 // Error numbers and their descriptions. Every failure the core reports
 // carries one of these; every errno maps onto one of them.
 enum class ErrorNumber : int {
-    BadFileName = 52,   // "Bad file name or number"
+    BadFileName = 52,         // "Bad file name or number"
     FileNotFound = 53,        // "File not found"
-    DeviceIoError = 57,      // "Device I/O error"
-    FileAlreadyExists = 58,    // "File already exists"
-    DiskFull = 61,  // "Disk full"
-    InputPastEndOfFile = 62,          // "Input past end of file"
-    PermissionDenied = 70, // "Permission denied"
-    PathFileAccessError = 75,     // "Path/File access error"
-    PathNotFound = 76,         // "Path not found"
+    DeviceIoError = 57,       // "Device I/O error"
+    FileAlreadyExists = 58,   // "File already exists"
+    DiskFull = 61,            // "Disk full"
+    InputPastEndOfFile = 62,  // "Input past end of file"
+    PermissionDenied = 70,    // "Permission denied"
+    PathFileAccessError = 75, // "Path/File access error"
+    PathNotFound = 76,        // "Path not found"
 };
 
 // The fixed description of an error number ("File not found" for 53).

@@ -65,7 +65,7 @@ void copy_to_target(const std::string& source, const std::string& target)
     if (const int error = injected_error(SystemOperation::Copy, target))
         throw_errno(error);
     const ReadableFile in(source);
-    struct stat info {};
+    struct stat info { };
     if (!status_of(source, true, info))
         throw_errno(errno);
 
@@ -76,7 +76,8 @@ void copy_to_target(const std::string& source, const std::string& target)
         set_mode(out, info.st_mode & 0777);
         std::string buffer(1 << 16, '\0');
         for (std::uint64_t offset = 0; offset < in.length();) {
-            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), in.length() - offset));
+            const std::size_t n =
+                static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), in.length() - offset));
             in.read_at(offset, reinterpret_cast<unsigned char*>(buffer.data()), n);
             write_all(out, std::string_view(buffer.data(), n));
             offset += n;

@@ -34,10 +34,10 @@ FaultHook& installed_hook()
 
 FileIdentity identity_from_stat(const struct stat& info)
 {
-    return {static_cast<std::uint64_t>(info.st_dev),         static_cast<std::uint64_t>(info.st_ino),
-            static_cast<std::uint64_t>(info.st_size),        static_cast<std::int64_t>(info.st_mtim.tv_sec),
-            static_cast<std::int64_t>(info.st_mtim.tv_nsec), static_cast<std::int64_t>(info.st_ctim.tv_sec),
-            static_cast<std::int64_t>(info.st_ctim.tv_nsec)};
+    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+        static_cast<std::uint64_t>(info.st_size), static_cast<std::int64_t>(info.st_mtim.tv_sec),
+        static_cast<std::int64_t>(info.st_mtim.tv_nsec), static_cast<std::int64_t>(info.st_ctim.tv_sec),
+        static_cast<std::int64_t>(info.st_ctim.tv_nsec)};
 }
 
 EntryKind kind_from_mode(mode_t mode)
@@ -76,7 +76,8 @@ int injected_error(SystemOperation operation, const std::string& path)
 FileDescriptor::~FileDescriptor() { discard(); }
 
 FileDescriptor::FileDescriptor(FileDescriptor&& other) noexcept
-    : fd_(other.fd_), path_(std::move(other.path_))
+    : fd_(other.fd_)
+    , path_(std::move(other.path_))
 {
     other.fd_ = -1;
 }
@@ -116,7 +117,8 @@ void FileDescriptor::discard() noexcept
 
 FileDescriptor open_file(const std::string& path, int flags, mode_t mode)
 {
-    const int fd = system_call(SystemOperation::Open, path, [&] { return ::open(path.c_str(), flags | O_CLOEXEC, mode); });
+    const int fd =
+        system_call(SystemOperation::Open, path, [&] { return ::open(path.c_str(), flags | O_CLOEXEC, mode); });
     if (fd < 0)
         throw_errno(errno);
     return {fd, path};
@@ -125,7 +127,7 @@ FileDescriptor open_file(const std::string& path, int flags, mode_t mode)
 FileDescriptor create_unique_file(std::string& path_template, int suffix_length)
 {
     const int fd = system_call(SystemOperation::Open, path_template,
-                               [&] { return ::mkostemps(path_template.data(), suffix_length, O_CLOEXEC); });
+        [&] { return ::mkostemps(path_template.data(), suffix_length, O_CLOEXEC); });
     if (fd < 0)
         throw_errno(errno);
     return {fd, path_template};
@@ -134,13 +136,13 @@ FileDescriptor create_unique_file(std::string& path_template, int suffix_length)
 bool status_of(const std::string& path, bool follow_links, struct stat& info)
 {
     return system_call(SystemOperation::Examine, path, [&] {
-               return follow_links ? ::stat(path.c_str(), &info) : ::lstat(path.c_str(), &info);
-           }) == 0;
+        return follow_links ? ::stat(path.c_str(), &info) : ::lstat(path.c_str(), &info);
+    }) == 0;
 }
 
 FileIdentity identity_of(const std::string& path)
 {
-    struct stat info {};
+    struct stat info { };
     if (!status_of(path, true, info))
         throw_errno(errno);
     return identity_from_stat(info);
@@ -148,7 +150,7 @@ FileIdentity identity_of(const std::string& path)
 
 FileIdentity identity_of(const FileDescriptor& file)
 {
-    struct stat info {};
+    struct stat info { };
     if (system_call(SystemOperation::Examine, file.path(), [&] { return ::fstat(file.get(), &info); }) != 0)
         throw_errno(errno);
     return identity_from_stat(info);
@@ -156,7 +158,7 @@ FileIdentity identity_of(const FileDescriptor& file)
 
 EntryKind entry_kind(const std::string& path)
 {
-    struct stat info {};
+    struct stat info { };
     if (!status_of(path, false, info))
         return EntryKind::Missing;
     return kind_from_mode(info.st_mode);
@@ -167,8 +169,8 @@ bool entry_exists(const std::string& path) { return entry_kind(path) != EntryKin
 std::optional<std::string> link_target(const std::string& path)
 {
     std::string target(PATH_MAX, '\0');
-    const ssize_t length = system_call(SystemOperation::Examine, path,
-                                       [&] { return ::readlink(path.c_str(), target.data(), target.size()); });
+    const ssize_t length = system_call(
+        SystemOperation::Examine, path, [&] { return ::readlink(path.c_str(), target.data(), target.size()); });
     if (length <= 0 || static_cast<std::size_t>(length) >= target.size())
         return std::nullopt;
     target.resize(static_cast<std::size_t>(length));
@@ -192,8 +194,8 @@ std::string resolved_path(const std::string& path)
 void write_all(const FileDescriptor& file, std::string_view data)
 {
     while (!data.empty()) {
-        const ssize_t n = system_call(SystemOperation::Write, file.path(),
-                                      [&] { return ::write(file.get(), data.data(), data.size()); });
+        const ssize_t n = system_call(
+            SystemOperation::Write, file.path(), [&] { return ::write(file.get(), data.data(), data.size()); });
         if (n < 0)
             throw_errno(errno);
         data.remove_prefix(static_cast<std::size_t>(n));
@@ -202,9 +204,8 @@ void write_all(const FileDescriptor& file, std::string_view data)
 
 std::size_t read_at(const FileDescriptor& file, std::uint64_t offset, unsigned char* target, std::size_t count)
 {
-    const ssize_t n = system_call(SystemOperation::Read, file.path(), [&] {
-        return ::pread(file.get(), target, count, static_cast<off_t>(offset));
-    });
+    const ssize_t n = system_call(SystemOperation::Read, file.path(),
+        [&] { return ::pread(file.get(), target, count, static_cast<off_t>(offset)); });
     if (n < 0)
         throw_errno(errno);
     return static_cast<std::size_t>(n);
@@ -227,7 +228,9 @@ void sync_folder(const std::string& folder)
 
 void truncate_file(const FileDescriptor& file, std::uint64_t size)
 {
-    if (system_call(SystemOperation::Write, file.path(), [&] { return ::ftruncate(file.get(), static_cast<off_t>(size)); }) != 0)
+    if (system_call(
+            SystemOperation::Write, file.path(), [&] { return ::ftruncate(file.get(), static_cast<off_t>(size)); })
+        != 0)
         throw_errno(errno);
 }
 
@@ -237,8 +240,8 @@ void set_mode(const FileDescriptor& file, mode_t mode)
         throw_errno(errno);
 }
 
-int rename_without_replacing(const std::string& source, const std::string& target, SystemOperation operation,
-                             const std::string& hook_path)
+int rename_without_replacing(
+    const std::string& source, const std::string& target, SystemOperation operation, const std::string& hook_path)
 {
     const long result = system_call(operation, hook_path, [&] { return renameat2(source, target, RENAME_NOREPLACE); });
     const int error = errno_of(result);
@@ -268,7 +271,8 @@ int rename_without_replacing(const std::string& source, const std::string& targe
 
 int exchange_names(const std::string& first, const std::string& second)
 {
-    return errno_of(system_call(SystemOperation::Move, second, [&] { return renameat2(first, second, RENAME_EXCHANGE); }));
+    return errno_of(
+        system_call(SystemOperation::Move, second, [&] { return renameat2(first, second, RENAME_EXCHANGE); }));
 }
 
 void rename_replacing(const std::string& source, const std::string& target)
@@ -344,19 +348,21 @@ std::optional<Directory::Entry> Directory::next()
 
 bool Directory::leads_to_regular_file(const std::string& name) const
 {
-    struct stat info {};
+    struct stat info { };
     const int fd = ::dirfd(static_cast<DIR*>(stream_));
-    return system_call(SystemOperation::Examine, path_ + "/" + name,
-                       [&] { return ::fstatat(fd, name.c_str(), &info, 0); }) == 0
+    return system_call(
+               SystemOperation::Examine, path_ + "/" + name, [&] { return ::fstatat(fd, name.c_str(), &info, 0); })
+        == 0
         && S_ISREG(info.st_mode);
 }
 
 bool Directory::is_subfolder(const std::string& name) const
 {
-    struct stat info {};
+    struct stat info { };
     const int fd = ::dirfd(static_cast<DIR*>(stream_));
     return system_call(SystemOperation::Examine, path_ + "/" + name,
-                       [&] { return ::fstatat(fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW); }) == 0
+               [&] { return ::fstatat(fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW); })
+        == 0
         && S_ISDIR(info.st_mode);
 }
 
@@ -372,7 +378,7 @@ extern "C" void remember_interrupt(int signal_number)
 
 void catch_interrupt_signals()
 {
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = remember_interrupt;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
@@ -384,17 +390,14 @@ int caught_interrupt_signal() { return interrupt_signal; }
 
 std::int64_t wall_clock_ns()
 {
-    timespec now {};
+    timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
     return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
 long process_id() { return static_cast<long>(::getpid()); }
 
-bool process_is_running(long pid)
-{
-    return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
-}
+bool process_is_running(long pid) { return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM); }
 
 std::string program_folder()
 {
@@ -435,7 +438,7 @@ std::optional<std::string> environment_variable_any_case(std::string_view name)
 ReadableFile::ReadableFile(const std::string& path)
     : file_(open_file(path, O_RDONLY | O_NONBLOCK | O_NOCTTY))
 {
-    struct stat info {};
+    struct stat info { };
     if (system_call(SystemOperation::Examine, path, [&] { return ::fstat(file_.get(), &info); }) != 0)
         throw_errno(errno);
     if (!S_ISREG(info.st_mode))

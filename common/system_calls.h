@@ -67,7 +67,10 @@ auto system_call(SystemOperation operation, const std::string& path, Call&& call
 class FileDescriptor {
 public:
     FileDescriptor() = default;
-    FileDescriptor(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+    FileDescriptor(int fd, std::string path)
+        : fd_(fd)
+        , path_(std::move(path))
+    { }
     ~FileDescriptor();
     FileDescriptor(FileDescriptor&& other) noexcept;
     FileDescriptor& operator=(FileDescriptor&& other) noexcept;
@@ -156,8 +159,8 @@ void set_mode(const FileDescriptor& file, mode_t mode);
 // target exists). A file system without the kernel's no-replace rename
 // gets a hard link and the removal of the old name instead. The hook sees
 // operation with hook_path.
-int rename_without_replacing(const std::string& source, const std::string& target,
-                             SystemOperation operation, const std::string& hook_path);
+int rename_without_replacing(
+    const std::string& source, const std::string& target, SystemOperation operation, const std::string& hook_path);
 
 // Swaps two names atomically; returns 0 or the errno. Hook: Move.
 int exchange_names(const std::string& first, const std::string& second);

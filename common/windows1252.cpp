@@ -7,17 +7,16 @@ namespace cartonym {
 namespace {
 
 // Code points of the bytes 0x80 to 0x9F; the undefined ones keep their value.
+// clang-format off
 constexpr std::array<char32_t, 32> upper_code_points = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
+// clang-format on
 
-bool is_control_character(char32_t character)
-{
-    return character < 0x20 || (character >= 0x7F && character <= 0x9F);
-}
+bool is_control_character(char32_t character) { return character < 0x20 || (character >= 0x7F && character <= 0x9F); }
 
 } // namespace
 
@@ -122,7 +121,6 @@ bool decode_utf8(std::string_view text, std::size_t& pos, char32_t& character)
     return true;
 }
 
-
 std::string ascii_lower(std::string_view text)
 {
     std::string lower(text);
@@ -141,7 +139,8 @@ std::string escaped_file_name(std::string_view name)
     while (pos < name.size()) {
         char32_t character = 0;
         if (!decode_utf8(name, pos, character)) {
-            std::snprintf(buffer, sizeof buffer, "\\x%02X", static_cast<unsigned>(static_cast<unsigned char>(name[pos])));
+            std::snprintf(
+                buffer, sizeof buffer, "\\x%02X", static_cast<unsigned>(static_cast<unsigned char>(name[pos])));
             text += buffer;
             ++pos;
             continue;

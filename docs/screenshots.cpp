@@ -83,8 +83,8 @@ void measure(const char* what, int seconds)
     wait_for(seconds * 1000);
     const double used = processor_seconds() - before;
     const double elapsed = static_cast<double>(clock.elapsed()) / 1000.0;
-    std::printf("%s: %.2f s of processor time in %.1f s = %.2f %% of one core\n", what, used, elapsed,
-                100.0 * used / elapsed);
+    std::printf(
+        "%s: %.2f s of processor time in %.1f s = %.2f %% of one core\n", what, used, elapsed, 100.0 * used / elapsed);
 }
 
 bool save(QWidget* window, const QString& path)
@@ -120,16 +120,16 @@ int main(int argc, char** argv)
     QTemporaryDir scratch;
     const std::string database = to_file_system(scratch.filePath(QStringLiteral("snes.dat")));
     const QString long_file = QStringLiteral("the_cartridge_knight_and_the_lost_save_game_special_edition.smc");
-    cartonym::fixtures::write_file(
-        database, cartonym::fixtures::read_file(argv[1])
-                      + cartonym::fixtures::database_line(
-                          "CARTRIDGE KNIGHT", "The Cartridge Knight and the Lost Save Game - Special Collector's Edition"));
+    cartonym::fixtures::write_file(database,
+        cartonym::fixtures::read_file(argv[1])
+            + cartonym::fixtures::database_line(
+                "CARTRIDGE KNIGHT", "The Cartridge Knight and the Lost Save Game - Special Collector's Edition"));
     cartonym::fixtures::write_rom(to_file_system(folder + QLatin1Char('/') + long_file), {.name = "CARTRIDGE KNIGHT"});
     // Enough home-made images that the run lasts long enough to be caught halfway.
     for (int i = 0; i < 1500; ++i) {
         const QString name = QStringLiteral("homebrew_%1.smc").arg(i, 4, 10, QLatin1Char('0'));
         cartonym::fixtures::write_rom(to_file_system(folder + QLatin1Char('/') + name),
-                                      {.name = "HOMEBREW " + std::to_string(i), .data_length = 0x8000});
+            {.name = "HOMEBREW " + std::to_string(i), .data_length = 0x8000});
     }
 
     PrintedMessages messages;
@@ -154,8 +154,8 @@ int main(int argc, char** argv)
     // The About window, scrolling for a while.
     {
         // It names the database given, not the scratch copy that stands in for it.
-        frmAbout about(&form, messages, shell, default_clock(), QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath(),
-                       [&form] { form.setEnabled(true); });
+        frmAbout about(&form, messages, shell, default_clock(),
+            QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath(), [&form] { form.setEnabled(true); });
         about.show();
         wait_for(2500);
         ok &= save(&about, output + QStringLiteral("/about.png"));

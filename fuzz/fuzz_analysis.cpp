@@ -53,7 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data_bytes, std::size_
     const auto write = [&](std::uint64_t offset, std::size_t count) {
         count = std::min(count, size);
         if (offset < length && count > 0)
-            check(::pwrite(fd, data_bytes, std::min<std::uint64_t>(count, length - offset), static_cast<off_t>(offset)) >= 0);
+            check(::pwrite(fd, data_bytes, std::min<std::uint64_t>(count, length - offset), static_cast<off_t>(offset))
+                >= 0);
         data_bytes += count;
         size -= count;
     };

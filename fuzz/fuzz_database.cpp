@@ -20,8 +20,7 @@ struct Outcome {
     cartonym::LookupResult result;
 };
 
-template <typename search>
-Outcome run_lookup(search lookup)
+template <typename search> Outcome run_lookup(search lookup)
 {
     Outcome outcome;
     try {
@@ -54,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data_bytes, std::size_
     cartonym::DatabaseLimits tight;
     tight.window = 1 + data_bytes[0] % 8;
     tight.hash_mask = 3;
-    for (const cartonym::DatabaseLimits& limits : {cartonym::DatabaseLimits {}, tight}) {
+    for (const cartonym::DatabaseLimits& limits : {cartonym::DatabaseLimits{}, tight}) {
         const Outcome through_index = run_lookup([&] {
             const cartonym::TextBytes bytes(text);
             const cartonym::DatabaseIndex index(bytes, limits);

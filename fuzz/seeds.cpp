@@ -44,7 +44,8 @@ int main(int argc, char** argv)
     std::filesystem::create_directories(database);
 
     int number = 0;
-    for (const CopierHeader header : {CopierHeader::None, CopierHeader::SWC, CopierHeader::GDR, CopierHeader::FIG, CopierHeader::COS}) {
+    for (const CopierHeader header :
+        {CopierHeader::None, CopierHeader::SWC, CopierHeader::GDR, CopierHeader::FIG, CopierHeader::COS}) {
         for (const MemoryMap map : {MemoryMap::LoRom, MemoryMap::HiRom}) {
             RomPlan plan;
             plan.header = header;
@@ -60,7 +61,8 @@ int main(int argc, char** argv)
     }
 
     const std::string name = Interner_name("SEED GAME");
-    write_file((database / "found").string(), name + database_line("OTHER", "Other") + database_line("SEED GAME", "Seed Game"));
+    write_file((database / "found").string(),
+        name + database_line("OTHER", "Other") + database_line("SEED GAME", "Seed Game"));
     write_file((database / "missing").string(), name + database_line("OTHER", "Other"));
     write_file((database / "cut-short").string(), name + database_line("OTHER", "Other") + "\"SEED GAME            \"");
     write_file((database / "unquoted").string(), name + "  SEED GAME , \"Seed, Game\"\nX,Y\r");

@@ -17,7 +17,8 @@ struct ContentHasher::State {
     std::uint64_t size = 0;
 };
 
-ContentHasher::ContentHasher(DigestKinds kinds) : state_(std::make_unique<State>())
+ContentHasher::ContentHasher(DigestKinds kinds)
+    : state_(std::make_unique<State>())
 {
     state_->kinds = kinds;
     sha1_init(&state_->sha1);

@@ -39,7 +39,7 @@ const std::string& longest_suffix()
 std::string_view longest_extension()
 {
     return *std::max_element(std::begin(Extensions), std::end(Extensions),
-                             [](std::string_view a, std::string_view b) { return a.size() < b.size(); });
+        [](std::string_view a, std::string_view b) { return a.size() < b.size(); });
 }
 
 // Offsets at which each line begins; CR LF, a lone CR and a lone LF each end a line.
@@ -119,7 +119,9 @@ std::string_view Utf8_sequence(std::string_view text)
 
 class RecordChecker {
 public:
-    explicit RecordChecker(std::vector<DatabaseFinding>& findings) : findings_(findings) {}
+    explicit RecordChecker(std::vector<DatabaseFinding>& findings)
+        : findings_(findings)
+    { }
 
     void Check(std::size_t line, const std::string& key, const std::string& name)
     {
@@ -192,8 +194,8 @@ private:
 
 std::size_t DatabaseCheck::count(FindingSeverity severity) const
 {
-    return static_cast<std::size_t>(std::count_if(findings.begin(), findings.end(),
-                                                  [&](const DatabaseFinding& f) { return f.severity == severity; }));
+    return static_cast<std::size_t>(std::count_if(
+        findings.begin(), findings.end(), [&](const DatabaseFinding& f) { return f.severity == severity; }));
 }
 
 DatabaseCheck check_database(std::string_view text)
@@ -202,7 +204,7 @@ DatabaseCheck check_database(std::string_view text)
     RecordReader reader(text);
     if (reader.at_end()) {
         result.findings.push_back({1, FindingSeverity::error, "cut_short",
-                                   "the database holds no record: every search that reaches it fails with error 62", ""});
+            "the database holds no record: every search that reaches it fails with error 62", ""});
         return result;
     }
     const std::vector<std::size_t> starts = line_starts(text);
@@ -218,9 +220,9 @@ DatabaseCheck check_database(std::string_view text)
             if (error.number() != ErrorNumber::InputPastEndOfFile)
                 throw;
             result.findings.push_back({line, FindingSeverity::error, "cut_short",
-                                       "the record ends before its second item: a search that reaches it fails "
-                                       "with error 62",
-                                       key});
+                "the record ends before its second item: a search that reaches it fails "
+                "with error 62",
+                key});
             result.ends_in_cut_record = true;
             break;
         }
@@ -240,8 +242,7 @@ std::vector<DatabaseFinding> check_proposed_record(const std::string& key, const
     const std::string name_read = reader.at_end() ? std::string("\x01") : reader.next_item();
     if (key_read != key || name_read != full_name || !reader.at_end())
         findings.push_back({0, FindingSeverity::error, "unusable_name",
-                            "the record cannot be written so that it reads back the same (an item holds a double quote)",
-                            key});
+            "the record cannot be written so that it reads back the same (an item holds a double quote)", key});
     return findings;
 }
 

@@ -16,16 +16,16 @@ enum class FindingSeverity { error, warning };
 struct DatabaseFinding {
     std::size_t line = 0; // 1-based line on which the record starts; 0 for a proposed record
     FindingSeverity severity = FindingSeverity::error;
-    std::string child;     // "cut_short", "key_length", "duplicate_key", "empty_name",
-                          // "unusable_name", "windows_name", "encoding", "shadowed", "markup"
+    std::string child; // "cut_short", "key_length", "duplicate_key", "empty_name",
+                       // "unusable_name", "windows_name", "encoding", "shadowed", "markup"
     std::string message;
-    std::string key;      // the record's first item
+    std::string key; // the record's first item
 };
 
 struct DatabaseCheck {
     std::vector<DatabaseFinding> findings; // in file order
-    std::size_t records = 0;                // records begun, a cut-short one included
-    bool ends_in_cut_record = false;        // the text ends inside a record (not merely empty)
+    std::size_t records = 0;               // records begun, a cut-short one included
+    bool ends_in_cut_record = false;       // the text ends inside a record (not merely empty)
 
     std::size_t count(FindingSeverity severity) const;
 };

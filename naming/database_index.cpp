@@ -32,8 +32,9 @@ bool is_line_end(char c) { return c == '\r' || c == '\n'; }
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
 constexpr std::array<bool, 256> item_ends = [] {
-    std::array<bool, 256> ends {};
-    ends[static_cast<unsigned char>(',')] = ends[static_cast<unsigned char>('\r')] = ends[static_cast<unsigned char>('\n')] = true;
+    std::array<bool, 256> ends{};
+    ends[static_cast<unsigned char>(',')] = ends[static_cast<unsigned char>('\r')] =
+        ends[static_cast<unsigned char>('\n')] = true;
     return ends;
 }();
 
@@ -45,9 +46,10 @@ bool ends_item(char c) { return item_ends[static_cast<unsigned char>(c)]; }
 class Cursor {
 public:
     Cursor(const DatabaseBytes& bytes, std::size_t window)
-        : bytes_(bytes), end_(bytes.length()), buffer_(std::max<std::size_t>(window, 1))
-    {
-    }
+        : bytes_(bytes)
+        , end_(bytes.length())
+        , buffer_(std::max<std::size_t>(window, 1))
+    { }
 
     std::uint64_t position() const { return pos_; }
     void seek(std::uint64_t pos) { pos_ = pos; }
@@ -85,7 +87,9 @@ private:
 
 // One item: its first `cap` bytes and its whole length.
 struct Item {
-    explicit Item(std::size_t cap_) : cap(cap_) {}
+    explicit Item(std::size_t cap_)
+        : cap(cap_)
+    { }
 
     std::string text;
     std::size_t cap;
@@ -184,11 +188,8 @@ bool read_item(Cursor& in, bool& after_comma, Item& item)
         if (in.peek() == '\n')
             in.advance(1);
         break;
-    case '\n':
-        in.advance(1);
-        break;
-    default:
-        break;
+    case '\n': in.advance(1); break;
+    default: break;
     }
     return true;
 }
@@ -236,7 +237,8 @@ std::size_t usual_record(std::string_view bytes, std::string_view& key)
         return 0;
     const auto quote_after = [&](std::size_t from) {
         const void* quote = std::memchr(bytes.data() + from, '"', bytes.size() - from);
-        return quote ? static_cast<std::size_t>(static_cast<const char*>(quote) - bytes.data()) : std::string_view::npos;
+        return quote ? static_cast<std::size_t>(static_cast<const char*>(quote) - bytes.data())
+                     : std::string_view::npos;
     };
     const std::size_t key_end = quote_after(1);
     if (key_end == std::string_view::npos || key_end + 3 >= bytes.size() || bytes[key_end + 1] != ','
@@ -256,8 +258,7 @@ std::size_t usual_record(std::string_view bytes, std::string_view& key)
 // on_record(start, key) sees every complete record in file order; when it
 // returns true the scan stops there and returns true. Keys longer than
 // key.cap are passed on cut to that length.
-template <typename OnRecord>
-bool scan_records(Cursor& in, Item& key, ScanEnd& end, OnRecord&& on_record)
+template <typename OnRecord> bool scan_records(Cursor& in, Item& key, ScanEnd& end, OnRecord&& on_record)
 {
     Item skipped(0);
     bool after_comma = false;
@@ -268,7 +269,7 @@ bool scan_records(Cursor& in, Item& key, ScanEnd& end, OnRecord&& on_record)
             length > 0 && usual_key.size() <= key.cap) {
             in.advance(length);
             end.last_start = start;
-            if (on_record(start, Key {usual_key, usual_key.size()}))
+            if (on_record(start, Key{usual_key, usual_key.size()}))
                 return true;
             continue;
         }
@@ -277,7 +278,7 @@ bool scan_records(Cursor& in, Item& key, ScanEnd& end, OnRecord&& on_record)
             return false;
         }
         end.last_start = start;
-        if (on_record(start, Key {key.text, key.length}))
+        if (on_record(start, Key{key.text, key.length}))
             return true;
     } while (!only_blanks_left(in, after_comma));
     return false;
@@ -309,8 +310,8 @@ std::uint64_t mixed(std::uint64_t h)
 // share a hash cannot be prepared in advance; sharing one costs only time.
 std::uint64_t process_seed()
 {
-    static const std::uint64_t seed = mixed(static_cast<std::uint64_t>(wall_clock_ns())
-                                            ^ (static_cast<std::uint64_t>(process_id()) << 40));
+    static const std::uint64_t seed =
+        mixed(static_cast<std::uint64_t>(wall_clock_ns()) ^ (static_cast<std::uint64_t>(process_id()) << 40));
     return seed;
 }
 
@@ -345,7 +346,7 @@ constexpr auto by_hash_then_start = [](const DatabaseIndex::Entry& a, const Data
 // their part (stable, so equal hashes keep their file order), and the
 // buckets, a few entries each, are then sorted on their own.
 void sort_entries(std::vector<DatabaseIndex::Entry>::iterator first, std::vector<DatabaseIndex::Entry>::iterator last,
-                  std::vector<DatabaseIndex::Entry>& scratch)
+    std::vector<DatabaseIndex::Entry>& scratch)
 {
     const std::size_t count = static_cast<std::size_t>(last - first);
     const int bits = std::clamp(static_cast<int>(std::bit_width(count)) - 1, 0, 16);
@@ -375,7 +376,9 @@ constexpr std::size_t first_merge = std::size_t{1} << 20;
 } // namespace
 
 DatabaseIndex::DatabaseIndex(const DatabaseBytes& bytes, const DatabaseLimits& limits)
-    : limits_(limits), seed_(process_seed()), parts_(std::size_t{1} << part_bits)
+    : limits_(limits)
+    , seed_(process_seed())
+    , parts_(std::size_t{1} << part_bits)
 {
     if (bytes.length() > limits_.largest_file)
         too_large();
@@ -397,8 +400,9 @@ DatabaseIndex::DatabaseIndex(const DatabaseBytes& bytes, const DatabaseLimits& l
             const auto sorted_end = part.begin() + static_cast<std::ptrdiff_t>(merged[p]);
             sort_entries(sorted_end, part.end(), scratch);
             std::inplace_merge(part.begin(), sorted_end, part.end(), by_hash_then_start);
-            part.erase(std::unique(part.begin(), part.end(), [](const Entry& a, const Entry& b) { return a.hash == b.hash; }),
-                       part.end());
+            part.erase(
+                std::unique(part.begin(), part.end(), [](const Entry& a, const Entry& b) { return a.hash == b.hash; }),
+                part.end());
             held += part.size();
             merged[p] = part.size();
         }
@@ -425,14 +429,14 @@ DatabaseIndex::DatabaseIndex(const DatabaseBytes& bytes, const DatabaseLimits& l
     last_start_ = end.last_start;
 }
 
-LookupResult DatabaseIndex::lookup(const DatabaseBytes& bytes, std::string_view Interner_name,
-                                   const RomAnalysis& analysis) const
+LookupResult DatabaseIndex::lookup(
+    const DatabaseBytes& bytes, std::string_view Interner_name, const RomAnalysis& analysis) const
 {
     const std::string_view name = Interner_name;
     const std::uint64_t hash = hash_of(name.substr(0, limits_.largest_item), name.size());
     const std::vector<Entry>& part = parts_[part_of(hash)];
-    const auto candidate = std::lower_bound(part.begin(), part.end(), hash,
-                                            [](const Entry& entry, std::uint64_t h) { return entry.hash < h; });
+    const auto candidate = std::lower_bound(
+        part.begin(), part.end(), hash, [](const Entry& entry, std::uint64_t h) { return entry.hash < h; });
 
     LookupResult result;
     Item key(name.size());

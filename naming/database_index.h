@@ -28,7 +28,9 @@ public:
 
 class FileBytes final : public DatabaseBytes {
 public:
-    explicit FileBytes(const ReadableFile& file) : file_(file) {}
+    explicit FileBytes(const ReadableFile& file)
+        : file_(file)
+    { }
     std::uint64_t length() const override { return file_.length(); }
     void read_at(std::uint64_t offset, unsigned char* target, std::size_t count) const override;
 
@@ -38,7 +40,9 @@ private:
 
 class TextBytes final : public DatabaseBytes {
 public:
-    explicit TextBytes(std::string_view text) : text_(text) {}
+    explicit TextBytes(std::string_view text)
+        : text_(text)
+    { }
     std::uint64_t length() const override { return text_.size(); }
     void read_at(std::uint64_t offset, unsigned char* target, std::size_t count) const override;
 
@@ -53,9 +57,10 @@ private:
 struct DatabaseLimits {
     std::uint64_t largest_file = std::uint64_t{4} << 30; // 4 GiB; a file of that length is still read
     std::size_t largest_item = std::size_t{1} << 20;     // 1 MiB: an answer holding a longer item fails
-    std::size_t most_keys = std::size_t{4} << 20;        // distinct keys: a table of at most 64 MiB (twice that while it is built)
-    std::size_t window = std::size_t{1} << 20;           // bytes read at a time
-    std::uint64_t hash_mask = ~std::uint64_t{0};          // tests narrow it to make keys share hashes
+    std::size_t most_keys = std::size_t{4}
+        << 20; // distinct keys: a table of at most 64 MiB (twice that while it is built)
+    std::size_t window = std::size_t{1} << 20;   // bytes read at a time
+    std::uint64_t hash_mask = ~std::uint64_t{0}; // tests narrow it to make keys share hashes
 };
 
 class DatabaseIndex {
@@ -110,7 +115,9 @@ private:
 // next scope. One batch run or one file-mode selection is one scope.
 class DatabaseCache {
 public:
-    explicit DatabaseCache(const DatabaseLimits& limits = {}) : limits_(limits) {}
+    explicit DatabaseCache(const DatabaseLimits& limits = {})
+        : limits_(limits)
+    { }
 
     LookupResult lookup(const std::string& database_path, const RomAnalysis& analysis);
 

@@ -5,7 +5,6 @@
 #include "common/error.h"
 #include "naming/name_database.h"
 
-
 namespace cartonym {
 
 std::string user_database_path()

@@ -13,10 +13,7 @@ std::string Trenner(const std::string& folder)
     return std::string(1, path_separator);
 }
 
-std::string join_path(const std::string& folder, const std::string& name)
-{
-    return folder + Trenner(folder) + name;
-}
+std::string join_path(const std::string& folder, const std::string& name) { return folder + Trenner(folder) + name; }
 
 std::string normal_name(const std::string& Voller_name, const std::string& Landkuerzel, const std::string& Endung)
 {

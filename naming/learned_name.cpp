@@ -33,8 +33,7 @@ std::string clean_full_name(std::string_view name, std::string_view country_suff
         cleaned.erase(cleaned.size() - country_suffix.size());
         return cleaned;
     }
-    while (remove_trailing_group(cleaned)) {
-    }
+    while (remove_trailing_group(cleaned)) { }
     return cleaned;
 }
 

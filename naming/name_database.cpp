@@ -19,9 +19,8 @@ bool is_blank(char c) { return c == ' ' || c == '\t'; }
 std::string ascii_lower(std::string_view text)
 {
     std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) {
-        return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    });
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+        [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; });
     return lower;
 }
 
@@ -163,8 +162,8 @@ StartupCheckResult check_database_at_startup(const std::string& database_path)
     } catch (const Error& error) {
         if (error.number() == ErrorNumber::FileNotFound) {
             return {StartupState::DatabaseMissing,
-                    std::string("The file SNES.DAT is missing ! Download the complete version of the Cartonym from ")
-                        + program_info::homepage_address + " !\n\nProgram will close now."};
+                std::string("The file SNES.DAT is missing ! Download the complete version of the Cartonym from ")
+                    + program_info::homepage_address + " !\n\nProgram will close now."};
         }
         return {StartupState::DatabaseFaulty, short_error_text(error)};
     }

@@ -16,7 +16,9 @@ namespace cartonym {
 // between records are skipped.
 class RecordReader {
 public:
-    explicit RecordReader(std::string_view text) : text_(text) {}
+    explicit RecordReader(std::string_view text)
+        : text_(text)
+    { }
 
     // The next item; throws Error 62 when the text ends before it.
     std::string next_item();
@@ -57,9 +59,9 @@ LookupResult search_database_text(const RomAnalysis& analysis, std::string_view 
 
 // Result of the start-up check of the database.
 enum class StartupState {
-    Ready,              // the database can be opened
-    DatabaseMissing,     // missing: show the message, then end the program
-    DatabaseFaulty // any other failure: show the message, then go on
+    Ready,           // the database can be opened
+    DatabaseMissing, // missing: show the message, then end the program
+    DatabaseFaulty   // any other failure: show the message, then go on
 };
 
 struct StartupCheckResult {

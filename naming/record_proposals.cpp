@@ -38,8 +38,8 @@ void Propose(Proposal& proposal, const std::optional<std::string>& name_cp1252, 
     proposal.status = ProposalStatus::new_record;
 }
 
-Proposal Examine(const std::string& file, const std::unordered_set<std::string>& known_keys,
-                 const RomCatalogue* catalogue)
+Proposal Examine(
+    const std::string& file, const std::unordered_set<std::string>& known_keys, const RomCatalogue* catalogue)
 {
     Proposal proposal;
     proposal.file = file;
@@ -58,8 +58,9 @@ Proposal Examine(const std::string& file, const std::unordered_set<std::string>&
         }
         if (!catalogue) {
             const std::optional<std::string> name = cp1252_from_utf8(base_name(file));
-            Propose(proposal, name ? std::optional(full_name_from_file_name(*name, analysis.Landkuerzel)) : std::nullopt,
-                    "file name");
+            Propose(proposal,
+                name ? std::optional(full_name_from_file_name(*name, analysis.Landkuerzel)) : std::nullopt,
+                "file name");
             return proposal;
         }
         const ContentDigest digest = digest_of_file(file, copier_header_length(analysis), catalogue->needed_kinds());
@@ -71,7 +72,7 @@ Proposal Examine(const std::string& file, const std::unordered_set<std::string>&
         }
         const std::optional<std::string> name = cp1252_from_utf8(entry->game_name);
         Propose(proposal, name ? std::optional(clean_full_name(*name, analysis.Landkuerzel)) : std::nullopt,
-                "catalogue's game name");
+            "catalogue's game name");
     } catch (const Error& error) {
         proposal.status = ProposalStatus::error;
         proposal.error = error;
@@ -106,7 +107,7 @@ bool ProposalRun::blocks_writing() const
 }
 
 ProposalRun propose_records(const std::vector<std::string>& files, std::string_view database_text,
-                             const RomCatalogue* catalogue, const ProposalProgress& progress)
+    const RomCatalogue* catalogue, const ProposalProgress& progress)
 {
     const std::vector<std::string> keys = database_keys(database_text);
     const std::unordered_set<std::string> known_keys(keys.begin(), keys.end());
@@ -144,8 +145,8 @@ ProposalRun propose_records(const std::vector<std::string>& files, std::string_v
     return run;
 }
 
-std::string append_records(std::string_view database_text,
-                           const std::vector<std::pair<std::string, std::string>>& records)
+std::string append_records(
+    std::string_view database_text, const std::vector<std::pair<std::string, std::string>>& records)
 {
     std::string text(database_text);
     if (!text.empty() && text.back() != '\n' && text.back() != '\r')

@@ -20,7 +20,7 @@ enum class ProposalStatus { new_record, known, conflict, unusable_name, not_imag
 const char* status_name(ProposalStatus status);
 
 struct Proposal {
-    std::string file;          // the path as given (a file-system name)
+    std::string file; // the path as given (a file-system name)
     ProposalStatus status = ProposalStatus::error;
     std::string internal_name; // Windows-1252; "" when the file is no image
     std::string full_name;     // Windows-1252; the proposed name, "" when there is none
@@ -29,7 +29,7 @@ struct Proposal {
 };
 
 struct ProposalRun {
-    std::vector<Proposal> files;                                // in the order given
+    std::vector<Proposal> files;                              // in the order given
     std::vector<std::pair<std::string, std::string>> records; // key, full name; first file's order
 
     // True when any file is a conflict or has an unusable name: then
@@ -46,11 +46,11 @@ struct ProposalRun {
 // examined until then.
 using ProposalProgress = std::function<bool(std::size_t done, std::size_t total)>;
 ProposalRun propose_records(const std::vector<std::string>& files, std::string_view database_text,
-                             const RomCatalogue* catalogue, const ProposalProgress& progress = {});
+    const RomCatalogue* catalogue, const ProposalProgress& progress = {});
 
 // The database text with the records appended (after a line end, when the
 // text does not end with one), Windows-1252 with CR LF.
-std::string append_records(std::string_view database_text,
-                           const std::vector<std::pair<std::string, std::string>>& records);
+std::string append_records(
+    std::string_view database_text, const std::vector<std::pair<std::string, std::string>>& records);
 
 } // namespace cartonym

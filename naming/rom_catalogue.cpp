@@ -16,7 +16,8 @@ bool is_space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' |
 std::size_t line_at(std::string_view text, std::size_t offset)
 {
     offset = std::min(offset, text.size());
-    return 1 + static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
+    return 1
+        + static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
 }
 
 [[noreturn]] void Fail(const std::string& file_name, const std::string& place, const std::string& what)
@@ -25,8 +26,7 @@ std::size_t line_at(std::string_view text, std::size_t offset)
 }
 
 // Hexadecimal digits into bytes; nullopt unless there are exactly 2 * N.
-template <std::size_t N>
-std::optional<std::array<unsigned char, N>> parse_hex_bytes(std::string_view text)
+template <std::size_t N> std::optional<std::array<unsigned char, N>> parse_hex_bytes(std::string_view text)
 {
     if (text.size() != 2 * N)
         return std::nullopt;
@@ -60,8 +60,8 @@ std::optional<std::uint64_t> parse_size(std::string_view text)
 // The entry of one rom from its fields; a rom without any sum (a missing
 // dump) gives nothing.
 std::optional<CatalogueEntry> make_entry(const std::string& game_name, std::optional<std::string_view> size,
-                                          std::optional<std::string_view> crc32, std::optional<std::string_view> sha1,
-                                          const std::string& file_name, const std::string& place)
+    std::optional<std::string_view> crc32, std::optional<std::string_view> sha1, const std::string& file_name,
+    const std::string& place)
 {
     if (!crc32 && !sha1)
         return std::nullopt;
@@ -101,13 +101,13 @@ std::vector<CatalogueEntry> parse_logiqx(std::string_view text, const std::strin
         const std::size_t last = text.find_last_not_of(" \t\r\n");
         if (last == std::string_view::npos || static_cast<std::size_t>(result.offset) >= last)
             Fail(file_name, place(result.offset),
-                 std::string("the file ends inside the XML (it is truncated): ") + result.description());
+                std::string("the file ends inside the XML (it is truncated): ") + result.description());
         Fail(file_name, place(result.offset), std::string("not well-formed XML: ") + result.description());
     }
     const pugi::xml_node root = document.document_element();
     if (std::string_view(root.name()) != "datafile")
         Fail(file_name, place(root.offset_debug()),
-             "the root element is <" + std::string(root.name()) + ">, not the <datafile> of a Logiqx catalogue");
+            "the root element is <" + std::string(root.name()) + ">, not the <datafile> of a Logiqx catalogue");
 
     std::vector<CatalogueEntry> entries;
     const auto attribute = [](const pugi::xml_node& node, const char* name) -> std::optional<std::string_view> {
@@ -123,7 +123,7 @@ std::vector<CatalogueEntry> parse_logiqx(std::string_view text, const std::strin
             Fail(file_name, place(game.offset_debug()), "a <" + std::string(child) + "> without a name");
         for (const pugi::xml_node& rom : game.children("rom")) {
             if (auto entry = make_entry(std::string(*game_name), attribute(rom, "size"), attribute(rom, "crc"),
-                                        attribute(rom, "sha1"), file_name, place(rom.offset_debug())))
+                    attribute(rom, "sha1"), file_name, place(rom.offset_debug())))
                 entries.push_back(std::move(*entry));
         }
     }
@@ -140,7 +140,10 @@ struct Token {
 
 class Tokenizer {
 public:
-    Tokenizer(std::string_view text, const std::string& file_name) : text_(text), file_name_(file_name) {}
+    Tokenizer(std::string_view text, const std::string& file_name)
+        : text_(text)
+        , file_name_(file_name)
+    { }
 
     Token Next()
     {
@@ -168,7 +171,7 @@ public:
         } else {
             const std::size_t start = pos_;
             while (pos_ < text_.size() && !is_space(text_[pos_]) && text_[pos_] != '(' && text_[pos_] != ')'
-                   && text_[pos_] != '"')
+                && text_[pos_] != '"')
                 ++pos_;
             token.child = Token::word;
             token.text = text_.substr(start, pos_ - start);
@@ -208,7 +211,10 @@ struct Block {
 
 class ClrmameproParser {
 public:
-    ClrmameproParser(std::string_view text, const std::string& file_name) : tokens_(text, file_name), file_name_(file_name) {}
+    ClrmameproParser(std::string_view text, const std::string& file_name)
+        : tokens_(text, file_name)
+        , file_name_(file_name)
+    { }
 
     std::vector<CatalogueEntry> Parse()
     {
@@ -219,10 +225,10 @@ public:
             if (name.child != Token::word || opening.child != Token::open) {
                 if (first)
                     Fail(file_name_, "line " + std::to_string(name.line),
-                         "neither a Logiqx XML catalogue nor a clrmamepro catalogue (it does not begin with "
-                         "\"<\" or with a block such as \"clrmamepro (\")");
+                        "neither a Logiqx XML catalogue nor a clrmamepro catalogue (it does not begin with "
+                        "\"<\" or with a block such as \"clrmamepro (\")");
                 Fail(file_name_, "line " + std::to_string(name.line),
-                     "expected a block name and \"(\", found \"" + name.text + "\"");
+                    "expected a block name and \"(\", found \"" + name.text + "\"");
             }
             first = false;
             blocks_.clear();
@@ -237,7 +243,7 @@ public:
                     continue;
                 const Block& rom = blocks_[field.block - 1];
                 if (auto entry = make_entry(std::string(*game_name), rom.value("size"), rom.value("crc"),
-                                            rom.value("sha1"), file_name_, "line " + std::to_string(rom.line)))
+                        rom.value("sha1"), file_name_, "line " + std::to_string(rom.line)))
                     entries.push_back(std::move(*entry));
             }
         }
@@ -256,9 +262,10 @@ private:
                 return block;
             if (key.child == Token::end)
                 Fail(file_name_, "line " + std::to_string(key.line),
-                     "the file ends inside the block opened on line " + std::to_string(line) + " (it is truncated)");
+                    "the file ends inside the block opened on line " + std::to_string(line) + " (it is truncated)");
             if (key.child != Token::word)
-                Fail(file_name_, "line " + std::to_string(key.line), "expected a field name, found \"" + key.text + "\"");
+                Fail(file_name_, "line " + std::to_string(key.line),
+                    "expected a field name, found \"" + key.text + "\"");
             const Token value = tokens_.Next();
             Block::Field field{key.text, value.text, 0, key.line};
             if (value.child == Token::open) {
@@ -267,7 +274,7 @@ private:
                 field.block = blocks_.size();
             } else if (value.child == Token::end) {
                 Fail(file_name_, "line " + std::to_string(value.line),
-                     "the file ends inside the block opened on line " + std::to_string(line) + " (it is truncated)");
+                    "the file ends inside the block opened on line " + std::to_string(line) + " (it is truncated)");
             } else if (value.child == Token::close) {
                 Fail(file_name_, "line " + std::to_string(value.line), "the field \"" + key.text + "\" has no value");
             }
@@ -303,7 +310,7 @@ RomCatalogue RomCatalogue::Parse(std::string_view text, const std::string& file_
     const auto first = std::find_if_not(remainder.begin(), remainder.end(), is_space);
     if (first == remainder.end())
         Fail(file_name, "line " + std::to_string(line_at(text, text.size())),
-             "the file is empty: neither a Logiqx XML catalogue nor a clrmamepro catalogue");
+            "the file is empty: neither a Logiqx XML catalogue nor a clrmamepro catalogue");
 
     RomCatalogue catalogue;
     std::vector<CatalogueEntry> entries =
@@ -332,9 +339,6 @@ const CatalogueEntry* RomCatalogue::Find(const ContentDigest& digest) const
     return nullptr;
 }
 
-DigestKinds RomCatalogue::needed_kinds() const
-{
-    return {!by_sha1_.empty(), !by_crc32_and_size_.empty()};
-}
+DigestKinds RomCatalogue::needed_kinds() const { return {!by_sha1_.empty(), !by_crc32_and_size_.empty()}; }
 
 } // namespace cartonym

@@ -28,7 +28,10 @@ constexpr const char* output_folders[] = {duplicates_folder_name, unknown_folder
 // and vacated.
 class Filer {
 public:
-    Filer(bool dry_run, RunRecorder* recorder) : dry_run_(dry_run), recorder_(recorder) {}
+    Filer(bool dry_run, RunRecorder* recorder)
+        : dry_run_(dry_run)
+        , recorder_(recorder)
+    { }
 
     void create_output_folder(const std::string& path)
     {
@@ -81,15 +84,16 @@ private:
 class Run {
 public:
     Run(const BatchOptions& options, const BatchObserver& observer)
-        : options_(options), observer_(observer), F_(options.folder), filer_(options.dry_run, options.recorder)
-    {
-    }
+        : options_(options)
+        , observer_(observer)
+        , F_(options.folder)
+        , filer_(options.dry_run, options.recorder)
+    { }
 
     BatchResult run();
 
 private:
-    template <typename Action>
-    static bool step(Action&& action)
+    template <typename Action> static bool step(Action&& action)
     {
         try {
             action();
@@ -103,8 +107,7 @@ private:
 
     // Runs a setup step: a failure names path and stops the run before
     // anything has moved.
-    template <typename Action>
-    void setup(const std::string& path, Action&& action)
+    template <typename Action> void setup(const std::string& path, Action&& action)
     {
         result_.Dateipfad = path;
         action();
@@ -202,7 +205,7 @@ void Run::write_log_entry(const RomAnalysis& analysis)
         options_.recorder->log_appending(join_path(log_folder, unknown_log_name));
     step([&] {
         Schreibe_unbekannt(log_folder, escaped_file_name(Aktuelle_datei_), analysis.Dateityp_text,
-                           analysis.Interner_name, analysis.Land_text, analysis.CRC1_text);
+            analysis.Interner_name, analysis.Land_text, analysis.CRC1_text);
     });
 }
 
@@ -257,7 +260,8 @@ void Run::process_file(const std::string& Aktuelle_datei, bool is_link, std::int
                 filer_.move(result_.Dateipfad, target, current_is_link_);
                 destination = target;
             } catch (const Error& error) {
-                if (error.number() != ErrorNumber::FileAlreadyExists && error.number() != ErrorNumber::PathFileAccessError)
+                if (error.number() != ErrorNumber::FileAlreadyExists
+                    && error.number() != ErrorNumber::PathFileAccessError)
                     throw;
             }
         } else {
@@ -386,13 +390,13 @@ void Run::check_setup()
             throw Error(ErrorNumber::PathNotFound);
     });
     setup(options_.database_path, [&] { const ReadableFile database(options_.database_path); });
-    struct stat folder_status {};
+    struct stat folder_status { };
     setup(F_, [&] {
         if (!status_of(F_, true, folder_status))
             throw_errno(errno);
     });
     for (const char* folder : output_folders) {
-        struct stat output_status {};
+        struct stat output_status { };
         const std::string path = folder_path(folder);
         if (status_of(path, true, output_status) && S_ISDIR(output_status.st_mode)
             && output_status.st_dev != folder_status.st_dev) {
@@ -436,11 +440,11 @@ Message Run::final_message() const
     if (result_.counts.unknown == 0)
         return {"Cartonym Message:", batch_finished_text, MessageIcon::Information};
     return {"Cartonym Message:",
-            std::string(batch_finished_text)
-                + "\n\nThere have been some unkown ROMs. A logfile named UNKNOWN.LOG was created. Please send this "
-                  "file to "
-                + program_info::contact_address + " so these ROMs can be added in the next version.\n\nThank you !",
-            MessageIcon::Exclamation};
+        std::string(batch_finished_text)
+            + "\n\nThere have been some unkown ROMs. A logfile named UNKNOWN.LOG was created. Please send this "
+              "file to "
+            + program_info::contact_address + " so these ROMs can be added in the next version.\n\nThank you !",
+        MessageIcon::Exclamation};
 }
 
 BatchResult Run::run()

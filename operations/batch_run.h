@@ -37,11 +37,11 @@ public:
 };
 
 struct BatchOptions {
-    std::string folder;           // the folder F, a file-system path
+    std::string folder; // the folder F, a file-system path
     std::string database_path;
-    bool without_spaces = false;  // "Long filenames without spaces"
-    bool game_list = false;       // "Create gamelist (games.htm)" ticked
-    bool dry_run = false;         // take every decision, change nothing on disk
+    bool without_spaces = false; // "Long filenames without spaces"
+    bool game_list = false;      // "Create gamelist (games.htm)" ticked
+    bool dry_run = false;        // take every decision, change nothing on disk
     RunRecorder* recorder = nullptr;
 };
 
@@ -72,7 +72,7 @@ inline constexpr const char* duplicates_caption = "Duplicates (see subdir Duplic
 enum class FileOutcome { Renamed, AlreadyCorrect, Duplicate, Unknown, NotAnImage, PassedOver };
 
 struct PlannedFile {
-    std::string file;        // the file-system name in the folder
+    std::string file; // the file-system name in the folder
     FileOutcome outcome = FileOutcome::NotAnImage;
     std::string destination; // relative to the folder; "" when the file stays
 };

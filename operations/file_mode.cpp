@@ -28,7 +28,8 @@ FileSelection select_file(const std::string& Dateipfad, const std::string& datab
 
 bool is_plain_file_name(const std::string& name)
 {
-    return !name.empty() && name != "." && name != ".." && name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
+    return !name.empty() && name != "." && name != ".."
+        && name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
 }
 
 void rename_file_in_folder(const std::string& Dateipfad, const std::string& folder, const std::string& Neuer_name)

@@ -9,9 +9,9 @@
 namespace cartonym {
 
 enum class SelectionState {
-    NotAnImage,  // "This is no SNES ROM Image or a bad dump !"
-    Unknown,  // image, but the database does not know it
-    Known,    // image with a new name; the rename button is shown
+    NotAnImage, // "This is no SNES ROM Image or a bad dump !"
+    Unknown,    // image, but the database does not know it
+    Known,      // image with a new name; the rename button is shown
 };
 
 struct FileSelection {

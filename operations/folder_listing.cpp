@@ -14,8 +14,7 @@ namespace {
 // The entries of a folder that pass keep, sorted by name without regard to
 // letter case: names compared folded to lower case, names equal when folded
 // keep their byte order. Hidden entries (and "." and "..") are left out.
-template <typename Keep>
-std::vector<ListedFile> sorted_entries(const std::string& folder, Keep&& keep)
+template <typename Keep> std::vector<ListedFile> sorted_entries(const std::string& folder, Keep&& keep)
 {
     Directory directory(folder);
     std::vector<std::pair<std::string, ListedFile>> entries; // folded name, entry
@@ -24,10 +23,11 @@ std::vector<ListedFile> sorted_entries(const std::string& folder, Keep&& keep)
             continue;
         if (keep(directory, *entry))
             entries.emplace_back(ascii_lower(entry->name),
-                                 ListedFile{entry->name, !entry->type_known || entry->kind == EntryKind::Link});
+                ListedFile{entry->name, !entry->type_known || entry->kind == EntryKind::Link});
     }
-    std::sort(entries.begin(), entries.end(),
-              [](const auto& a, const auto& b) { return std::tie(a.first, a.second.name) < std::tie(b.first, b.second.name); });
+    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+        return std::tie(a.first, a.second.name) < std::tie(b.first, b.second.name);
+    });
     std::vector<ListedFile> listed;
     listed.reserve(entries.size());
     for (auto& [folded, entry] : entries)
@@ -46,10 +46,7 @@ std::vector<std::string> names_of(std::vector<ListedFile> listed)
 
 } // namespace
 
-std::vector<std::string> list_files(const std::string& folder)
-{
-    return names_of(list_file_entries(folder));
-}
+std::vector<std::string> list_files(const std::string& folder) { return names_of(list_file_entries(folder)); }
 
 std::vector<ListedFile> list_file_entries(const std::string& folder)
 {
@@ -76,7 +73,7 @@ std::vector<std::string> list_subfolders(const std::string& folder)
 
 bool is_folder(const std::string& path)
 {
-    struct stat info {};
+    struct stat info { };
     if (!status_of(path, true, info))
         throw_errno(errno);
     return S_ISDIR(info.st_mode);

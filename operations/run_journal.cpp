@@ -139,10 +139,11 @@ std::string time_stamp(std::int64_t ns, bool readable)
     const year_month_day date{day};
     const hh_mm_ss clock{floor<microseconds>(time - day)};
     char text[64];
-    std::snprintf(text, sizeof text, readable ? "%04d-%02u-%02uT%02ld:%02ld:%02ld.%06ldZ" : "%04d%02u%02uT%02ld%02ld%02ld.%06ldZ",
-                  static_cast<int>(date.year()), static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-                  static_cast<long>(clock.hours().count()), static_cast<long>(clock.minutes().count()),
-                  static_cast<long>(clock.seconds().count()), static_cast<long>(clock.subseconds().count()));
+    std::snprintf(text, sizeof text,
+        readable ? "%04d-%02u-%02uT%02ld:%02ld:%02ld.%06ldZ" : "%04d%02u%02uT%02ld%02ld%02ld.%06ldZ",
+        static_cast<int>(date.year()), static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+        static_cast<long>(clock.hours().count()), static_cast<long>(clock.minutes().count()),
+        static_cast<long>(clock.seconds().count()), static_cast<long>(clock.subseconds().count()));
     return text;
 }
 
@@ -167,7 +168,7 @@ struct EntryState {
     // The same entry unchanged: an inode number taken again by a new file
     // after the old one was deleted differs in its time of change at least.
     bool same_version(std::uint64_t other_device, std::uint64_t other_inode, std::uint64_t other_size,
-                      std::int64_t other_mtime_s, std::int64_t other_mtime_ns) const
+        std::int64_t other_mtime_s, std::int64_t other_mtime_ns) const
     {
         return same_entry(other_device, other_inode) && size == other_size && mtime_s == other_mtime_s
             && mtime_ns == other_mtime_ns;
@@ -176,7 +177,7 @@ struct EntryState {
 
 EntryState look_at(const std::string& path)
 {
-    struct stat info {};
+    struct stat info { };
     EntryState state;
     if (!status_of(path, false, info))
         return state;
@@ -334,14 +335,12 @@ struct ParsedRun {
     // have made an output folder without recording it yet.
     bool has_changes() const
     {
-        return !finished || !created.empty() || !moves.empty() || !logs.empty() || game_list || !earlier_folders.empty();
+        return !finished || !created.empty() || !moves.empty() || !logs.empty() || game_list
+            || !earlier_folders.empty();
     }
 };
 
-std::uint64_t unsigned_of(std::string_view text)
-{
-    return static_cast<std::uint64_t>(number_of(text).value_or(0));
-}
+std::uint64_t unsigned_of(std::string_view text) { return static_cast<std::uint64_t>(number_of(text).value_or(0)); }
 
 std::optional<ParsedRun> parse_journal(const std::string& name, const std::string& path)
 {
@@ -381,15 +380,16 @@ std::optional<ParsedRun> parse_journal(const std::string& name, const std::strin
             if (!from || !to || !link || !repointed)
                 continue;
             run.moves.push_back({*from, *to, unsigned_of(fields[3]), unsigned_of(fields[4]), unsigned_of(fields[5]),
-                                 number_of(fields[6]).value_or(0), number_of(fields[7]).value_or(0), std::string(fields[8]),
-                                 *link, *repointed, unsigned_of(fields[11]), unsigned_of(fields[12])});
+                number_of(fields[6]).value_or(0), number_of(fields[7]).value_or(0), std::string(fields[8]), *link,
+                *repointed, unsigned_of(fields[11]), unsigned_of(fields[12])});
         } else if (kind == "log" && fields.size() == 5) {
             auto log = string_at(1);
             if (!log)
                 continue;
             auto [entry, added] = log_index.try_emplace(*log, run.logs.size());
             if (added)
-                run.logs.push_back({*log, number_of(fields[2]).value_or(0), unsigned_of(fields[3]), unsigned_of(fields[4]), "", false});
+                run.logs.push_back({*log, number_of(fields[2]).value_or(0), unsigned_of(fields[3]),
+                    unsigned_of(fields[4]), "", false});
             run.logs[entry->second].last_unrecorded = true;
         } else if (kind == "appended" && fields.size() == 5) {
             auto log = string_at(1), bytes = string_at(4);
@@ -490,7 +490,8 @@ RunJournal::RunJournal(const std::string& folder)
     }
     last_sync_ns_ = now;
     try {
-        std::string heading = std::string(journal_heading) + "\nfolder " + escaped(folder_) + "\nstarted " + number_text(now) + "\n";
+        std::string heading =
+            std::string(journal_heading) + "\nfolder " + escaped(folder_) + "\nstarted " + number_text(now) + "\n";
         // A game list already there is replaced when the run places its
         // own: a copy beside the journal lets undo put it back.
         // An output folder already there is removed by the run when it
@@ -577,7 +578,8 @@ void RunJournal::record_pending_log()
     } catch (const Error&) {
         // The append did not happen (the log could not be opened): nothing added.
     }
-    write_entry("appended " + escaped(log) + " " + number_text(device) + " " + number_text(inode) + " " + escaped(bytes));
+    write_entry(
+        "appended " + escaped(log) + " " + number_text(device) + " " + number_text(inode) + " " + escaped(bytes));
 }
 
 void RunJournal::folder_created(const std::string& path)
@@ -600,10 +602,10 @@ void RunJournal::moving(const std::string& from_path, const std::string& to_path
     changes_recorded_ = true;
     const std::string from = absolute(from_path), to = absolute(to_path);
     const EntryState entry = look_at(from);
-    const char* kind = !entry.exists                   ? "missing"
-        : entry.kind == EntryKind::Link                ? "link"
-        : entry.kind == EntryKind::RegularFile         ? "file"
-                                                       : "other";
+    const char* kind = !entry.exists           ? "missing"
+        : entry.kind == EntryKind::Link        ? "link"
+        : entry.kind == EntryKind::RegularFile ? "file"
+                                               : "other";
     std::string target, repointed;
     EntryState made;
     if (entry.kind == EntryKind::Link) {
@@ -620,10 +622,10 @@ void RunJournal::moving(const std::string& from_path, const std::string& to_path
         }
         made = look_at(to);
     }
-    write_entry("move " + escaped(from) + " " + escaped(to) + " " + number_text(entry.device) + " " + number_text(entry.inode) + " "
-                + number_text(entry.size) + " " + number_text(entry.mtime_s) + " " + number_text(entry.mtime_ns) + " " + kind + " "
-                + escaped(target) + " " + escaped(repointed) + " " + number_text(made.device) + " "
-                + number_text(made.inode));
+    write_entry("move " + escaped(from) + " " + escaped(to) + " " + number_text(entry.device) + " "
+        + number_text(entry.inode) + " " + number_text(entry.size) + " " + number_text(entry.mtime_s) + " "
+        + number_text(entry.mtime_ns) + " " + kind + " " + escaped(target) + " " + escaped(repointed) + " "
+        + number_text(made.device) + " " + number_text(made.inode));
 }
 
 void RunJournal::log_appending(const std::string& log_path)
@@ -632,11 +634,11 @@ void RunJournal::log_appending(const std::string& log_path)
     changes_recorded_ = true;
     const std::string log = absolute(log_path);
     const EntryState entry = look_at(log);
-    const std::int64_t size = !entry.exists                 ? log_was_missing
-        : entry.kind != EntryKind::RegularFile              ? log_was_no_file
-                                                            : static_cast<std::int64_t>(entry.size);
+    const std::int64_t size = !entry.exists    ? log_was_missing
+        : entry.kind != EntryKind::RegularFile ? log_was_no_file
+                                               : static_cast<std::int64_t>(entry.size);
     write_entry("log " + escaped(log) + " " + number_text(size) + " " + number_text(entry.device) + " "
-                + number_text(entry.inode));
+        + number_text(entry.inode));
     pending_log_ = {log, size};
 }
 
@@ -662,8 +664,10 @@ void RunJournal::finished()
     try {
         record_pending_log();
         // Output folders the run created and removed again are no change.
-        const bool folder_left = std::ranges::any_of(created_folders_, [](const std::string& folder) { return entry_exists(folder); });
-        const bool folder_gone = std::ranges::any_of(earlier_folders_, [](const std::string& folder) { return !entry_exists(folder); });
+        const bool folder_left =
+            std::ranges::any_of(created_folders_, [](const std::string& folder) { return entry_exists(folder); });
+        const bool folder_gone =
+            std::ranges::any_of(earlier_folders_, [](const std::string& folder) { return !entry_exists(folder); });
         if (!changes_recorded_ && !folder_left && !folder_gone) {
             discard_if_unused();
             return;
@@ -688,7 +692,7 @@ std::vector<RunSummary> list_runs()
         for (const MoveRecord& move : run.moves)
             moved.insert(move.from);
         summaries.push_back({run.name, run.folder, time_stamp(run.started_ns, true), moved.size(), run.finished,
-                             run.has_changes(), run.state});
+            run.has_changes(), run.state});
     }
     return summaries;
 }
@@ -698,7 +702,9 @@ namespace {
 // One undo: decides every step, and makes it unless it is a dry run.
 class Undo {
 public:
-    Undo(const ParsedRun& run, bool dry_run) : run_(run), dry_run_(dry_run)
+    Undo(const ParsedRun& run, bool dry_run)
+        : run_(run)
+        , dry_run_(dry_run)
     {
         report_.name = run.name;
         report_.folder = run.folder;
@@ -786,8 +792,8 @@ private:
     {
         const EntryState at_from = look_at(move.from);
         const EntryState at_to = look_at(move.to);
-        const bool made_by_run = (move.made_device != 0 || move.made_inode != 0)
-            && at_to.kind == EntryKind::Link && at_to.same_entry(move.made_device, move.made_inode);
+        const bool made_by_run = (move.made_device != 0 || move.made_inode != 0) && at_to.kind == EntryKind::Link
+            && at_to.same_entry(move.made_device, move.made_inode);
         if (is_moved_entry(at_from, move)) {
             // The old link is still there; a fresh one the run made at the
             // new place before it was stopped goes again.
@@ -800,7 +806,8 @@ private:
             return;
         }
         const std::optional<std::string> target = at_to.kind == EntryKind::Link ? link_target(move.to) : std::nullopt;
-        const bool unchanged = at_to.kind == EntryKind::Link && is_moved_entry(at_to, move) && target == move.link_target;
+        const bool unchanged =
+            at_to.kind == EntryKind::Link && is_moved_entry(at_to, move) && target == move.link_target;
         const bool remade = at_to.kind == EntryKind::Link
             && (made_by_run || is_moved_entry(at_to, move)
                 || (!move.repointed_target.empty() && target == move.repointed_target));
@@ -928,7 +935,8 @@ private:
                 problem(log.path, "", "the log is gone");
             return;
         }
-        if (now.kind != EntryKind::RegularFile || ((log.device != 0 || log.inode != 0) && !now.same_entry(log.device, log.inode))) {
+        if (now.kind != EntryKind::RegularFile
+            || ((log.device != 0 || log.inode != 0) && !now.same_entry(log.device, log.inode))) {
             if (!log.appended.empty() || log.last_unrecorded)
                 problem(log.path, "", "another file is there now");
             return;
@@ -942,7 +950,8 @@ private:
             }
             std::string tail(static_cast<std::size_t>(size - keep), '\0');
             for (std::size_t done = 0; done < tail.size();) {
-                const std::size_t n = read_at(file, keep + done, reinterpret_cast<unsigned char*>(tail.data() + done), tail.size() - done);
+                const std::size_t n = read_at(
+                    file, keep + done, reinterpret_cast<unsigned char*>(tail.data() + done), tail.size() - done);
                 if (n == 0)
                     break;
                 done += n;
@@ -1052,7 +1061,8 @@ private:
     {
         try {
             FileDescriptor file = open_file(run_.path, O_WRONLY | O_APPEND | O_NOFOLLOW);
-            write_all(file, "undone " + number_text(wall_clock_ns()) + (report_.complete() ? " complete\n" : " partly\n"));
+            write_all(
+                file, "undone " + number_text(wall_clock_ns()) + (report_.complete() ? " complete\n" : " partly\n"));
             sync_file(file);
             file.close();
         } catch (const Error& error) {

@@ -79,7 +79,7 @@ enum class RunState { NotUndone, PartlyUndone, Undone };
 struct RunSummary {
     std::string name;
     std::string folder;
-    std::string started; // UTC, e.g. 2026-12-06T10:45:12.123456Z
+    std::string started;   // UTC, e.g. 2026-12-06T10:45:12.123456Z
     std::size_t moves = 0; // files the run moved (or was about to move when it stopped)
     bool finished = false; // false for a run that was killed or crashed
     bool has_changes = false;

@@ -11,7 +11,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-
 namespace cartonym {
 namespace {
 
@@ -29,9 +28,8 @@ std::string link_bar()
 std::string news_text()
 {
     return std::string("Sorting Game Boy images as well? Try <a href=\"") + program_info::sister_program_address + "\">"
-        + program_info::sister_program_name
-        + "</a>. New versions and name database updates are announced at <a href=\"" + program_info::news_page
-        + "\">our news page</a>.";
+        + program_info::sister_program_name + "</a>. New versions and name database updates are announced at <a href=\""
+        + program_info::news_page + "\">our news page</a>.";
 }
 
 } // namespace
@@ -50,19 +48,19 @@ std::string game_list_head_text()
     line("<body text=\"#000000\" bgcolor=\"#FFFFFF\" link=\"#33CCFF\" vlink=\"#33CCFF\" alink=\"#33CCFF\">");
     line("<center><b><i><tt><font color=\"#999999\"><font size=+3>SNES ROM Image List</font></font></tt></i></b>");
     line("<br><b><tt><font color=\"#333333\">created by the Cartonym</font></tt></b><b><tt><font "
-          "color=\"#999999\"></font></tt></b>");
+         "color=\"#999999\"></font></tt></b>");
     line(link_bar());
     line("<br><b><tt><font color=\"#999999\"></font></tt></b>&nbsp;<b><tt><font color=\"#333333\"></font></tt></b>");
     line("<p><b><tt><font color=\"#333333\">Attention:</font></tt></b>");
     line("<br><b><tt><font color=\"#999999\">This program is designed to identify, rename and list SNES ROM "
-          "images. It is forbidden to download ROMs and to use them without the original cardridge. The author of "
-          "the of the Cartonym is in no way responsible for any ROM pirating activites. The distribution of this "
-          "program together with illegal ROMs is strictly forbidden !</font></tt></b></center><br>&nbsp;");
+         "images. It is forbidden to download ROMs and to use them without the original cardridge. The author of "
+         "the of the Cartonym is in no way responsible for any ROM pirating activites. The distribution of this "
+         "program together with illegal ROMs is strictly forbidden !</font></tt></b></center><br>&nbsp;");
     line("<table BORDER=\"0\" CELLSPACING=\"3\" CELLPADDING=\"3\" WIDTH=\"100%\" BGCOLOR=\"#CCFFFF\"><tr><td>");
     line("<center><b><i><tt><font color=\"#666666\">Name</font></tt></i></b></center></td><td><center><b><i><tt>"
-          "<font color=\"#666666\">Filename</font></tt></i></b></center></td><td><center><b><i><tt><font "
-          "color=\"#666666\">Country</font></tt></i></b></center></td><td><center><b><i><tt><font "
-          "color=\"#666666\">Fileformat</font></tt></i></b></center></td></tr>");
+         "<font color=\"#666666\">Filename</font></tt></i></b></center></td><td><center><b><i><tt><font "
+         "color=\"#666666\">Country</font></tt></i></b></center></td><td><center><b><i><tt><font "
+         "color=\"#666666\">Fileformat</font></tt></i></b></center></td></tr>");
     return text;
 }
 
@@ -82,7 +80,7 @@ std::string game_list_end_text()
     line("</table><center>");
     line("<p><b><tt><font color=\"#999999\">" + news_text() + "</font></tt></b>");
     line("<br><b><tt><font color=\"#999999\">Thank you !</font></tt></b><b><tt><font "
-          "color=\"#999999\"></font></tt></b>");
+         "color=\"#999999\"></font></tt></b>");
     line(link_bar() + "</center>");
     line("</body></html>");
     return text;
@@ -103,10 +101,7 @@ std::string game_list_working_file_template()
     return join_path(temporary_folder(), "cartonym-" + std::to_string(process_id()) + "-XXXXXX-" + game_list_name);
 }
 
-GameList::~GameList()
-{
-    close();
-}
+GameList::~GameList() { close(); }
 
 void GameList::Schreibe_listenkopf()
 {

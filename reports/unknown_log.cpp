@@ -21,7 +21,7 @@ constexpr const char* line_end = "\r\n";
 } // namespace
 
 std::string unknown_log_entry(const std::string& file, const std::string& format, const std::string& iname,
-                              const std::string& country, const std::string& crc)
+    const std::string& country, const std::string& crc)
 {
     std::string entry = "Datasource: The Cartonym ver." + decimal_text(program_info::version_major) + "."
         + decimal_text(program_info::version_minor) + "." + decimal_text(program_info::version_revision) + " Englisch"
@@ -36,7 +36,7 @@ std::string unknown_log_entry(const std::string& file, const std::string& format
 }
 
 void Schreibe_unbekannt(const std::string& ordner, const std::string& datei, const std::string& format,
-                        const std::string& iname, const std::string& land, const std::string& crc)
+    const std::string& iname, const std::string& land, const std::string& crc)
 {
     const std::string path = join_path(ordner, unknown_log_name);
     // The log is appended to only when it is a plain file of its own: a link
@@ -51,7 +51,7 @@ void Schreibe_unbekannt(const std::string& ordner, const std::string& datei, con
             throw Error(ErrorNumber::PathFileAccessError);
         throw;
     }
-    struct stat info {};
+    struct stat info { };
     if (!status_of(path, false, info) || !S_ISREG(info.st_mode) || identity_of(log).inode != info.st_ino)
         throw Error(ErrorNumber::PathFileAccessError);
     // One write for the whole entry, so that entries do not interleave; an

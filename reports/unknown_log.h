@@ -12,7 +12,7 @@ inline constexpr const char* unknown_log_name = "unknown.log";
 
 // One entry, each line ended by CR LF. All arguments Windows-1252.
 std::string unknown_log_entry(const std::string& file, const std::string& format, const std::string& iname,
-                              const std::string& country, const std::string& crc);
+    const std::string& country, const std::string& crc);
 
 // Appends one entry to ordner, its separator and "unknown.log", creating the
 // file when it is missing. ordner is a file-system path, the other texts are
@@ -20,6 +20,6 @@ std::string unknown_log_entry(const std::string& file, const std::string& format
 // log that is a link, a FIFO or anything but a plain file is never opened
 // for writing through: Error 75.
 void Schreibe_unbekannt(const std::string& ordner, const std::string& datei, const std::string& format,
-                        const std::string& iname, const std::string& land, const std::string& crc);
+    const std::string& iname, const std::string& land, const std::string& crc);
 
 } // namespace cartonym

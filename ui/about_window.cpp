@@ -29,8 +29,8 @@ using F = FontChoice;
 constexpr ControlRow about_controls[] = {
     {"picScroll", K::ScrollArea, "", 120, 120, 3855, 1815, ""},
     {"Label1", K::Label, "", 4560, 120, 2775, 420, "", F::Inherit, Qt::AlignRight},
-    {"Label5", K::Label, "", 4320, 960, 2415, 600, "Errors, suggestions, unknown Roms ? Feel free to email me:",
-     F::Dialog, Qt::AlignHCenter},
+    {"Label5", K::Label, "", 4320, 960, 2415, 600,
+        "Errors, suggestions, unknown Roms ? Feel free to email me:", F::Dialog, Qt::AlignHCenter},
     {"Label6", K::LinkLabel, "", 4560, 1560, 1935, 255, "", F::Link},
     {"Frame1", K::Frame, "", 120, 2280, 7095, 1095, "[ Links: ]"},
     {"Label3", K::Label, "Frame1", 240, 360, 3495, 255, "The Cartonym Homepage:"},
@@ -39,16 +39,13 @@ constexpr ControlRow about_controls[] = {
     {"Label9", K::LinkLabel, "Frame1", 3840, 720, 2055, 255, "", F::Link},
     {"Picture1", K::LinkLabel, "", 2400, 3480, 2775, 960, ""},
     {"Label10", K::LinkLabel, "", 120, 4440, 7095, 255, "Get the Cartonym News: new names, new versions, once a month.",
-     F::Link, Qt::AlignHCenter},
+        F::Link, Qt::AlignHCenter},
     {"Label11", K::Label, "", 120, 4800, 7095, 975, "", F::Dialog, Qt::AlignHCenter},
     {"database_in_use", K::ElidedLabel, "", 120, 5820, 5400, 255, "", F::Dialog},
     {"Command1", K::Button, "", 5640, 5760, 1575, 375, "Ok"},
 };
 
-QString utf8(const char* text)
-{
-    return QString::fromUtf8(text);
-}
+QString utf8(const char* text) { return QString::fromUtf8(text); }
 
 } // namespace
 
@@ -64,7 +61,7 @@ const char* const frmAbout::credits =
     "Mara, Jonas, Ilka, Tobi, Ruth and Finn, and to everybody who sent in the names of unknown ROMs.\r\n";
 
 frmAbout::frmAbout(QWidget* parent, MessageService& messages, Shell& shell, Clock& clock, const QString& database_path,
-                   std::function<void()> release_main_window)
+    std::function<void()> release_main_window)
     : QDialog(parent)
     , messages_(messages)
     , shell_(shell)
@@ -78,7 +75,7 @@ frmAbout::frmAbout(QWidget* parent, MessageService& messages, Shell& shell, Cloc
     // A fixed-size dialog with only a title and the close box: no icon, no
     // minimise or maximise button.
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                   | Qt::WindowCloseButtonHint);
+        | Qt::WindowCloseButtonHint);
     QPixmap no_icon(16, 16);
     no_icon.fill(Qt::transparent);
     setWindowIcon(QIcon(no_icon));
@@ -113,7 +110,7 @@ frmAbout::frmAbout(QWidget* parent, MessageService& messages, Shell& shell, Cloc
     Label9->setText(utf8(program_info::sister_program_address));
     Label11->setText(QStringLiteral("Sign up for the free newsletter and be the first to hear when the name "
                                     "database grows. Every unknown ROM you report makes the next version better.")
-                     + QLatin1Char('\n') + QStringLiteral("Thank you !"));
+        + QLatin1Char('\n') + QStringLiteral("Thank you !"));
     Picture1->setPixmap(QPixmap(QStringLiteral(":/images/banner.png")));
     Picture1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Picture1->setLineWidth(ScrollArea::border_width);
@@ -147,8 +144,9 @@ frmAbout::frmAbout(QWidget* parent, MessageService& messages, Shell& shell, Cloc
     connect(Label4, &LinkLabel::clicked, this, [this, homepage] { shell_.open(homepage); });
     connect(picScroll, &ScrollArea::clicked, this, [this, homepage] { shell_.open(homepage); });
     connect(Label6, &LinkLabel::clicked, this,
-            [this] { shell_.open(QUrl(QStringLiteral("mailto:") + utf8(program_info::contact_address))); });
-    connect(Label9, &LinkLabel::clicked, this, [this] { shell_.open(QUrl(utf8(program_info::sister_program_address))); });
+        [this] { shell_.open(QUrl(QStringLiteral("mailto:") + utf8(program_info::contact_address))); });
+    connect(
+        Label9, &LinkLabel::clicked, this, [this] { shell_.open(QUrl(utf8(program_info::sister_program_address))); });
     connect(Label10, &LinkLabel::clicked, this, [this, news_page] { shell_.open(news_page); });
     connect(Picture1, &LinkLabel::clicked, this, [this, news_page] { shell_.open(news_page); });
 }

@@ -23,7 +23,7 @@ class frmAbout : public QDialog {
 public:
     // release_main_window hands the main window back when this one closes.
     frmAbout(QWidget* parent, MessageService& messages, Shell& shell, Clock& clock, const QString& database_path,
-             std::function<void()> release_main_window);
+        std::function<void()> release_main_window);
     ~frmAbout() override;
 
     // The credits, lines separated by CR LF.

@@ -34,9 +34,10 @@ QString panel_line(const char* caption, std::int32_t value)
 QDialog* make_batch_preview(QWidget* parent, const BatchResult& dry_run)
 {
     TableDialog shown = make_table_dialog(parent, "batch_preview", QStringLiteral("Preview"),
-                                          {QStringLiteral("File"), QStringLiteral("Outcome"), QStringLiteral("Destination")});
+        {QStringLiteral("File"), QStringLiteral("Outcome"), QStringLiteral("Destination")});
     for (const PlannedFile& file : dry_run.plan)
-        add_row(shown.table, {from_file_system(file.file), outcome_text(file.outcome), from_file_system(file.destination)});
+        add_row(
+            shown.table, {from_file_system(file.file), outcome_text(file.outcome), from_file_system(file.destination)});
     shown.table->resizeColumnsToContents();
     const BatchCounts& counts = dry_run.counts;
     QStringList summary = {from_cp1252(dry_run.message.text)};

@@ -37,9 +37,9 @@ std::optional<std::string> read_or_report(QWidget* parent, MessageService& messa
         return read_database(path);
     } catch (const Error& error) {
         const StartupCheckResult startup = check_database_at_startup(path);
-        messages.show(parent, {"Error !",
-                               startup.state == StartupState::DatabaseMissing ? startup.message : short_error_text(error),
-                               MessageIcon::Exclamation});
+        messages.show(parent,
+            {"Error !", startup.state == StartupState::DatabaseMissing ? startup.message : short_error_text(error),
+                MessageIcon::Exclamation});
         return std::nullopt;
     }
 }
@@ -57,13 +57,14 @@ std::vector<std::string> files_of(const std::string& folder)
 // database that ends inside a record, into the user's own database (made as
 // a copy of the one beside the program when needed), keeping a .bak.
 bool write_records(QWidget* parent, MessageService& messages, std::string& database_path, const std::string& text,
-                   const ProposalRun& run)
+    const ProposalRun& run)
 {
     if (check_database(text).ends_in_cut_record) {
-        messages.show(parent, {"Error !",
-                               "The database ends inside a record; records appended to it would be misread. "
-                               "See Database > Check snes.dat...",
-                               MessageIcon::Exclamation});
+        messages.show(parent,
+            {"Error !",
+                "The database ends inside a record; records appended to it would be misread. "
+                "See Database > Check snes.dat...",
+                MessageIcon::Exclamation});
         return false;
     }
     std::string path = database_path;
@@ -77,10 +78,11 @@ bool write_records(QWidget* parent, MessageService& messages, std::string& datab
     }
     database_path = path;
     const std::string shown = escaped_file_name(path);
-    messages.show(parent, {message_title,
-                           std::to_string(run.records.size()) + (run.records.size() == 1 ? " record" : " records")
-                               + " appended to " + shown + " (the previous file is " + shown + ".bak)",
-                           MessageIcon::Information});
+    messages.show(parent,
+        {message_title,
+            std::to_string(run.records.size()) + (run.records.size() == 1 ? " record" : " records") + " appended to "
+                + shown + " (the previous file is " + shown + ".bak)",
+            MessageIcon::Information});
     return true;
 }
 
@@ -93,28 +95,28 @@ void show_database_check(QWidget* parent, MessageService& messages, const std::s
         return;
     const DatabaseCheck check = check_database(*text);
     TableDialog shown = make_table_dialog(parent, "database_check", QStringLiteral("Check snes.dat"),
-                                          {QStringLiteral("Line"), QStringLiteral("Severity"), QStringLiteral("Kind"),
-                                           QStringLiteral("Message")});
+        {QStringLiteral("Line"), QStringLiteral("Severity"), QStringLiteral("Kind"), QStringLiteral("Message")});
     shown.summary->setText(QStringLiteral("%1\n%2 records, %3 errors, %4 warnings")
                                .arg(from_file_system(database_path))
                                .arg(check.records)
                                .arg(check.count(FindingSeverity::error))
                                .arg(check.count(FindingSeverity::warning)));
     for (const DatabaseFinding& finding : check.findings)
-        add_row(shown.table, {QString::number(finding.line),
-                              finding.severity == FindingSeverity::error ? QStringLiteral("error") : QStringLiteral("warning"),
-                              QString::fromStdString(finding.child), from_cp1252(finding.message)});
+        add_row(shown.table,
+            {QString::number(finding.line),
+                finding.severity == FindingSeverity::error ? QStringLiteral("error") : QStringLiteral("warning"),
+                QString::fromStdString(finding.child), from_cp1252(finding.message)});
     shown.table->resizeColumnsToContents();
     shown.dialog->exec();
 }
 
-void learn_database_names(QWidget* parent, MessageService& messages, Shell& shell, std::string& database_path,
-                          bool from_catalogue)
+void learn_database_names(
+    QWidget* parent, MessageService& messages, Shell& shell, std::string& database_path, bool from_catalogue)
 {
     std::optional<RomCatalogue> catalogue;
     if (from_catalogue) {
         const QString file = shell.choose_file(parent, QStringLiteral("Choose a ROM catalogue"),
-                                               QStringLiteral("ROM catalogues (*.dat *.xml);;All files (*)"));
+            QStringLiteral("ROM catalogues (*.dat *.xml);;All files (*)"));
         if (file.isEmpty())
             return;
         try {
@@ -138,32 +140,32 @@ void learn_database_names(QWidget* parent, MessageService& messages, Shell& shel
         return;
     }
 
-    QProgressDialog progress(QStringLiteral("Examining the images..."), QStringLiteral("Cancel"), 0,
-                             static_cast<int>(files.size()), parent);
+    QProgressDialog progress(
+        QStringLiteral("Examining the images..."), QStringLiteral("Cancel"), 0, static_cast<int>(files.size()), parent);
     progress.setObjectName(QStringLiteral("examining"));
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(400);
     progress.setAutoReset(false);
-    const ProposalRun run = propose_records(files, *text, catalogue ? &*catalogue : nullptr,
-                                            [&progress](std::size_t done, std::size_t) {
-                                                progress.setValue(static_cast<int>(done));
-                                                return !progress.wasCanceled();
-                                            });
+    const ProposalRun run =
+        propose_records(files, *text, catalogue ? &*catalogue : nullptr, [&progress](std::size_t done, std::size_t) {
+            progress.setValue(static_cast<int>(done));
+            return !progress.wasCanceled();
+        });
     const bool cancelled = progress.wasCanceled();
     progress.close();
     if (cancelled)
         return;
 
-    TableDialog shown = make_table_dialog(
-        parent, "record_preview",
+    TableDialog shown = make_table_dialog(parent, "record_preview",
         from_catalogue ? QStringLiteral("Import a ROM catalogue") : QStringLiteral("Learn names from a folder"),
         {QStringLiteral("File"), QStringLiteral("Status"), QStringLiteral("Internal name"),
-         QStringLiteral("Proposed name"), QStringLiteral("Note")});
+            QStringLiteral("Proposed name"), QStringLiteral("Note")});
     for (const Proposal& proposal : run.files) {
-        const QString note = proposal.error ? QString::fromStdString(proposal.error->description())
-                                            : from_cp1252(proposal.message);
-        add_row(shown.table, {from_file_system(proposal.file), QString::fromLatin1(status_name(proposal.status)),
-                              from_cp1252(proposal.internal_name), from_cp1252(proposal.full_name), note});
+        const QString note =
+            proposal.error ? QString::fromStdString(proposal.error->description()) : from_cp1252(proposal.message);
+        add_row(shown.table,
+            {from_file_system(proposal.file), QString::fromLatin1(status_name(proposal.status)),
+                from_cp1252(proposal.internal_name), from_cp1252(proposal.full_name), note});
     }
     shown.table->resizeColumnsToContents();
     QString summary = QStringLiteral("%1 files, %2 new records for %3.")

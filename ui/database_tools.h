@@ -21,7 +21,7 @@ void show_database_check(QWidget* parent, MessageService& messages, const std::s
 // progress dialog and shows them in a preview whose "Add to database"
 // appends them. Writing into the database beside the program creates the
 // user's own database first; database_path then names it.
-void learn_database_names(QWidget* parent, MessageService& messages, Shell& shell, std::string& database_path,
-                          bool from_catalogue);
+void learn_database_names(
+    QWidget* parent, MessageService& messages, Shell& shell, std::string& database_path, bool from_catalogue);
 
 } // namespace cartonym::ui

@@ -18,12 +18,9 @@ namespace {
 QWidget* create(ControlKind kind, const QString& caption, QWidget* container)
 {
     switch (kind) {
-    case ControlKind::Frame:
-        return new QGroupBox(caption, container);
-    case ControlKind::OptionButton:
-        return new QRadioButton(caption, container);
-    case ControlKind::CheckBox:
-        return new QCheckBox(caption, container);
+    case ControlKind::Frame: return new QGroupBox(caption, container);
+    case ControlKind::OptionButton: return new QRadioButton(caption, container);
+    case ControlKind::CheckBox: return new QCheckBox(caption, container);
     case ControlKind::Label: {
         auto* label = new QLabel(caption, container);
         label->setWordWrap(true);
@@ -44,21 +41,16 @@ QWidget* create(ControlKind kind, const QString& caption, QWidget* container)
         label->setText(caption);
         return label;
     }
-    case ControlKind::ComboBox:
-        return new QComboBox(container);
-    case ControlKind::FolderTree:
-        return new FolderTree(container);
+    case ControlKind::ComboBox: return new QComboBox(container);
+    case ControlKind::FolderTree: return new FolderTree(container);
     case ControlKind::ListBox: {
         auto* list = new QListWidget(container);
         list->setSelectionMode(QAbstractItemView::SingleSelection);
         return list;
     }
-    case ControlKind::ProgressBar:
-        return new QProgressBar(container);
-    case ControlKind::Button:
-        return new QPushButton(caption, container);
-    case ControlKind::ScrollArea:
-        return new ScrollArea(container);
+    case ControlKind::ProgressBar: return new QProgressBar(container);
+    case ControlKind::Button: return new QPushButton(caption, container);
+    case ControlKind::ScrollArea: return new ScrollArea(container);
     }
     return nullptr;
 }
@@ -73,14 +65,9 @@ void build_controls(QWidget* form, std::span<const ControlRow> controls)
         widget->setObjectName(QLatin1String(row.name));
         widget->setGeometry(pixels(row.left), pixels(row.top), pixels(row.width), pixels(row.height));
         switch (row.font) {
-        case FontChoice::Inherit:
-            break;
-        case FontChoice::Bold:
-            widget->setFont(bold_font());
-            break;
-        case FontChoice::Dialog:
-            widget->setFont(dialog_font());
-            break;
+        case FontChoice::Inherit: break;
+        case FontChoice::Bold: widget->setFont(bold_font()); break;
+        case FontChoice::Dialog: widget->setFont(dialog_font()); break;
         case FontChoice::Link: {
             QFont font = dialog_font();
             font.setUnderline(true);

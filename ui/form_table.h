@@ -15,16 +15,16 @@ enum class ControlKind {
     Frame,        // QGroupBox with a caption
     OptionButton, // QRadioButton
     CheckBox,
-    Label,        // word-wrapped QLabel
-    ValueLabel,   // one-line plain-text QLabel, filled by the program
-    ElidedLabel,  // one-line label that elides a long text (ui/widgets.h)
-    LinkLabel,    // clickable label (ui/widgets.h)
+    Label,       // word-wrapped QLabel
+    ValueLabel,  // one-line plain-text QLabel, filled by the program
+    ElidedLabel, // one-line label that elides a long text (ui/widgets.h)
+    LinkLabel,   // clickable label (ui/widgets.h)
     ComboBox,
-    FolderTree,   // ui/widgets.h
-    ListBox,      // QListWidget
+    FolderTree, // ui/widgets.h
+    ListBox,    // QListWidget
     ProgressBar,
-    Button,       // QPushButton
-    ScrollArea,   // ui/widgets.h
+    Button,     // QPushButton
+    ScrollArea, // ui/widgets.h
 };
 
 enum class FontChoice { Inherit, Bold, Dialog, Link };
@@ -32,7 +32,7 @@ enum class FontChoice { Inherit, Bold, Dialog, Link };
 struct ControlRow {
     const char* name;
     ControlKind kind;
-    const char* container; // object name of a frame, or "" for the form itself
+    const char* container;        // object name of a frame, or "" for the form itself
     int left, top, width, height; // twips, relative to the container
     const char* caption;
     FontChoice font = FontChoice::Inherit;
@@ -44,8 +44,7 @@ struct ControlRow {
 void build_controls(QWidget* form, std::span<const ControlRow> controls);
 
 // The control of that object name below form; the table guarantees it.
-template <typename Control>
-Control* control(const QWidget* form, const char* name)
+template <typename Control> Control* control(const QWidget* form, const char* name)
 {
     auto* found = form->findChild<Control*>(QLatin1String(name));
     Q_ASSERT(found);

@@ -24,8 +24,8 @@ int main(int argc, char** argv)
 
     using namespace cartonym::ui;
     try {
-        const auto window = start_main_window(cartonym::chosen_database_path(), default_message_service(),
-                                              default_shell(), default_clock());
+        const auto window = start_main_window(
+            cartonym::chosen_database_path(), default_message_service(), default_shell(), default_clock());
         if (!window)
             return 1;
         window->show();

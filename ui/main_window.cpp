@@ -64,7 +64,7 @@ constexpr ControlRow form1_controls[] = {
     {"Frame2", K::Frame, "", 120, 1680, 2775, 1575, "Filenames:", F::Bold},
     {"Optiondateinamennormal", K::OptionButton, "Frame2", 120, 240, 2415, 195, "Normal long filenames", F::Dialog},
     {"Optiondateinamenultrahle", K::OptionButton, "Frame2", 120, 480, 2595, 255, "Long filenames without spaces",
-     F::Dialog},
+        F::Dialog},
     {"Namenmodus", K::Label, "Frame2", 60, 810, 2655, 735, "", F::Dialog, centre},
     {"Frame3", K::Frame, "", 120, 3360, 2775, 615, "List:", F::Bold},
     {"Checkgamelist", K::CheckBox, "Frame3", 120, 240, 2535, 315, "Create gamelist (games.htm)", F::Dialog},
@@ -144,14 +144,15 @@ Form1::Form1(std::string database_path, MessageService& messages, Shell& shell, 
 {
     load_images();
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("The Cartonym v%1.%2 by %3 - %4")
-                       .arg(program_info::version_major)
-                       .arg(program_info::version_minor)
-                       .arg(QString::fromUtf8(program_info::author), QString::fromUtf8(program_info::homepage_address)));
+    setWindowTitle(
+        QStringLiteral("The Cartonym v%1.%2 by %3 - %4")
+            .arg(program_info::version_major)
+            .arg(program_info::version_minor)
+            .arg(QString::fromUtf8(program_info::author), QString::fromUtf8(program_info::homepage_address)));
     setWindowIcon(QIcon(QStringLiteral(":/images/icon.png")));
     // Fixed size with a minimise button and no maximise button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+        | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
     auto* area = new PictureArea(QPixmap(QStringLiteral(":/images/background.png")), this);
     area->setObjectName(QStringLiteral("client_area"));
@@ -188,8 +189,8 @@ void Form1::bind_controls()
     Laufwerk = control<QComboBox>(form, "Laufwerk");
     Ordner = control<FolderTree>(form, "Ordner");
     Dateien = control<QListWidget>(form, "Dateien");
-    QLabel** captions[] = {&Label2,  &Label3,  &Label4,  &Label5,  &Label6,  &Label7,  &Label8,  &Label9, &Label10,
-                           &Label11, &Label12, &Label13, &Label14, &Label15, &Label16, &Label17, &Label18};
+    QLabel** captions[] = {&Label2, &Label3, &Label4, &Label5, &Label6, &Label7, &Label8, &Label9, &Label10, &Label11,
+        &Label12, &Label13, &Label14, &Label15, &Label16, &Label17, &Label18};
     int number = 2;
     for (QLabel** caption : captions)
         *caption = control<QLabel>(form, qPrintable(QStringLiteral("Label%1").arg(number++)));
@@ -236,8 +237,8 @@ void Form1::bind_controls()
     }
     // The option buttons and the check box keep their text close to the box,
     // as the narrow places of the layout need.
-    for (QWidget* button : std::initializer_list<QWidget*>{Dateimodus, Batchmodus, Optiondateinamennormal,
-                                                           Optiondateinamenultrahle, Checkgamelist})
+    for (QWidget* button : std::initializer_list<QWidget*>{
+             Dateimodus, Batchmodus, Optiondateinamennormal, Optiondateinamenultrahle, Checkgamelist})
         button->setStyleSheet(QStringLiteral("spacing: 3px;"));
 }
 
@@ -273,17 +274,18 @@ void Form1::build_menus()
         return action;
     };
     dateimenu = add_menu("dateimenu", QStringLiteral("&File"));
-    undo_last_run = add_item(dateimenu, "undo_last_run", QStringLiteral("Undo last batch run..."), &Form1::undo_last_run_Click);
+    undo_last_run =
+        add_item(dateimenu, "undo_last_run", QStringLiteral("Undo last batch run..."), &Form1::undo_last_run_Click);
     beenden = add_item(dateimenu, "beenden", QStringLiteral("Exit"), &Form1::beenden_Click);
     beenden->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
 
     database_menu = add_menu("database_menu", QStringLiteral("&Database"));
-    check_database = add_item(database_menu, "check_database", QStringLiteral("Check snes.dat..."),
-                              &Form1::check_database_Click);
-    learn_names = add_item(database_menu, "learn_names", QStringLiteral("Learn names from a folder..."),
-                           &Form1::learn_names_Click);
-    import_catalogue = add_item(database_menu, "import_catalogue", QStringLiteral("Import a ROM catalogue..."),
-                                &Form1::import_catalogue_Click);
+    check_database =
+        add_item(database_menu, "check_database", QStringLiteral("Check snes.dat..."), &Form1::check_database_Click);
+    learn_names = add_item(
+        database_menu, "learn_names", QStringLiteral("Learn names from a folder..."), &Form1::learn_names_Click);
+    import_catalogue = add_item(
+        database_menu, "import_catalogue", QStringLiteral("Import a ROM catalogue..."), &Form1::import_catalogue_Click);
 
     hilfemenu = add_menu("hilfemenu", QStringLiteral("&Help"));
     homepage = add_item(hilfemenu, "homepage", QStringLiteral("The Cartonym Homepage"), &Form1::homepage_Click);
@@ -329,7 +331,8 @@ void Form1::follow_folder_with_drive()
     qsizetype best_length = -1;
     for (int i = 0; i < Laufwerk->count(); ++i) {
         const QString root = QDir::cleanPath(Laufwerk->itemData(i).toString());
-        const bool holds = folder == root || folder.startsWith(root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/'));
+        const bool holds =
+            folder == root || folder.startsWith(root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/'));
         if (holds && root.size() > best_length) {
             best = i;
             best_length = root.size();
@@ -341,10 +344,7 @@ void Form1::follow_folder_with_drive()
     }
 }
 
-std::string Form1::folder_path() const
-{
-    return to_file_system(Ordner->path());
-}
+std::string Form1::folder_path() const { return to_file_system(Ordner->path()); }
 
 // Reads the folder's files into Dateien, sorted by name. Selecting nothing,
 // so that no file is analysed until the user picks one.
@@ -372,7 +372,8 @@ void Form1::trap_file_errors(const std::function<void()>& steps)
     try {
         steps();
     } catch (const Error& error) {
-        messages_.show(this, {"Error !", file_error_text(error, escaped_file_name(Dateipfad)), MessageIcon::Exclamation});
+        messages_.show(
+            this, {"Error !", file_error_text(error, escaped_file_name(Dateipfad)), MessageIcon::Exclamation});
     } catch (const std::exception& error) {
         show_unexpected(error);
     }
@@ -403,25 +404,26 @@ void Form1::Timer1_Timer()
         Batchrun->setVisible(false);
         preview_button->setVisible(false);
         set_visible({Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9, Label16, Label15, Nameneu, Romname,
-                     Hersteller, Cardid, Land, Namevoll, Dateiname, Dateityp, CRC1label, sizelabel},
-                    true);
+                        Hersteller, Cardid, Land, Namevoll, Dateiname, Dateityp, CRC1label, sizelabel},
+            true);
         set_visible({Labelschonrichtig, Label10, Listeunbekannt, Label11, Label12, Labelinsgesamt, Label13,
-                     Labelanzahlroms, Label14, Labelumbenannt, Label18, Labelduplikate, ProgressBar, Label17},
-                    false);
+                        Labelanzahlroms, Label14, Labelumbenannt, Label18, Labelduplikate, ProgressBar, Label17},
+            false);
     } else if (Batchmodus->isChecked()) {
         Modusbeschreibung->setText(QStringLiteral("Use this mode to rename all ROM-Images in a directory"));
         Dateien->setEnabled(false);
         Batchrun->setVisible(true);
         preview_button->setVisible(true);
         set_visible({Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9, Label16, Label15, Nameneu, Romname,
-                     Hersteller, Cardid, Land, Namevoll, Dateiname, Dateityp, CRC1label, sizelabel},
-                    false);
+                        Hersteller, Cardid, Land, Namevoll, Dateiname, Dateityp, CRC1label, sizelabel},
+            false);
         set_visible({ProgressBar, Label17}, true);
     }
     if (Optiondateinamennormal->isChecked())
         Namenmodus->setText(QStringLiteral("Normal long filenames that also can contain spaces will be used"));
     else if (Optiondateinamenultrahle->isChecked())
-        Namenmodus->setText(QStringLiteral("Long filenames will be used, spaces will be replaced by underscores\n( _ )"));
+        Namenmodus->setText(
+            QStringLiteral("Long filenames will be used, spaces will be replaced by underscores\n( _ )"));
 }
 
 void Form1::Dateimodus_Click()
@@ -440,8 +442,8 @@ void Form1::Dateimodus_Click()
 void Form1::Batchmodus_Click()
 {
     set_visible({Label10, Labelschonrichtig, Listeunbekannt, Label11, Label12, Labelinsgesamt, Label13, Labelanzahlroms,
-                 Label14, Labelumbenannt, Label18, Labelduplikate},
-                true);
+                    Label14, Labelumbenannt, Label18, Labelduplikate},
+        true);
     clear_labels({Labelschonrichtig, Labelinsgesamt, Labelanzahlroms, Labelumbenannt, Labelduplikate});
     Command2->setVisible(false);
     ProgressBar->setValue(0);
@@ -461,13 +463,13 @@ void Form1::Batchrun_Click()
     trap_file_errors([&] {
         Neuer_name.clear();
         clear_labels({Romname, Hersteller, Cardid, Land, Namevoll, Nameneu, Labelschonrichtig, Labelinsgesamt,
-                      Labelanzahlroms, Labelumbenannt, Labelduplikate});
+            Labelanzahlroms, Labelumbenannt, Labelduplikate});
         Listeunbekannt->clear();
         Label17->setText(QStringLiteral("Batchmode Status:"));
         ProgressBar->setValue(0);
         Label17->setVisible(true);
         repaint_now({Labelschonrichtig, Labelinsgesamt, Labelanzahlroms, Labelumbenannt, Labelduplikate, Listeunbekannt,
-                     Label17, ProgressBar});
+            Label17, ProgressBar});
 
         BatchOptions options;
         options.folder = folder_path();
@@ -557,15 +559,14 @@ void Form1::undo_last_run_Click()
 {
     trap_file_errors([&] {
         const std::vector<RunSummary> runs = list_runs();
-        const auto run = std::find_if(runs.begin(), runs.end(), [](const RunSummary& summary) {
-            return summary.state != RunState::Undone && summary.has_changes;
-        });
+        const auto run = std::find_if(runs.begin(), runs.end(),
+            [](const RunSummary& summary) { return summary.state != RunState::Undone && summary.has_changes; });
         if (run == runs.end()) {
             messages_.show(this, {"Cartonym Message:", "There is no batch run to undo.", MessageIcon::Information});
             return;
         }
-        const std::string question = "Undo the batch run of " + run->started + " in\n\n" + escaped_file_name(run->folder)
-            + "\n\n" + std::to_string(run->moves)
+        const std::string question = "Undo the batch run of " + run->started + " in\n\n"
+            + escaped_file_name(run->folder) + "\n\n" + std::to_string(run->moves)
             + (run->moves == 1 ? " file goes back to where it was" : " files go back to where they were")
             + "; the output folders, the game list and the log entries of the run are taken away.";
         if (messages_.show(this, {"Attention !", question, MessageIcon::Exclamation}, MessageButtons::OkCancel)
@@ -575,8 +576,8 @@ void Form1::undo_last_run_Click()
         std::string text = std::to_string(report.moved_back.size()) + " files went back.";
         for (const UndoProblem& problem : report.problems)
             text += "\n" + escaped_file_name(problem.path) + " stays where it is: " + problem.reason;
-        messages_.show(this, {"Cartonym Message:", text,
-                              report.complete() ? MessageIcon::Information : MessageIcon::Exclamation});
+        messages_.show(
+            this, {"Cartonym Message:", text, report.complete() ? MessageIcon::Information : MessageIcon::Exclamation});
         Ordner->refresh();
         read_files();
     });
@@ -733,8 +734,8 @@ void Form1::homepage_Click()
 void Form1::about_Click()
 {
     try {
-        frmAbout window(this, messages_, shell_, clock_, from_file_system(database_path_),
-                        [this] { setEnabled(true); });
+        frmAbout window(
+            this, messages_, shell_, clock_, from_file_system(database_path_), [this] { setEnabled(true); });
         window.exec();
         setEnabled(false);
     } catch (const std::exception& error) {
@@ -752,15 +753,9 @@ void Form1::check_database_Click()
     }
 }
 
-void Form1::learn_names_Click()
-{
-    learn(false);
-}
+void Form1::learn_names_Click() { learn(false); }
 
-void Form1::import_catalogue_Click()
-{
-    learn(true);
-}
+void Form1::import_catalogue_Click() { learn(true); }
 
 void Form1::learn(bool from_catalogue)
 {

@@ -36,8 +36,7 @@ class Form1 : public QMainWindow {
     Q_OBJECT
 public:
     // database_path: the name database in use (see naming/database_location.h).
-    Form1(std::string database_path, MessageService& messages, Shell& shell, Clock& clock,
-          QWidget* parent = nullptr);
+    Form1(std::string database_path, MessageService& messages, Shell& shell, Clock& clock, QWidget* parent = nullptr);
 
     // Event handlers, named after their control and event. Each catches every
     // failure itself; none lets an exception reach the event loop.

@@ -14,15 +14,9 @@ MessageAnswer MessageService::show(QWidget* parent, const Message& message, Mess
 {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     switch (message.symbol) {
-    case MessageIcon::None:
-        icon = QMessageBox::NoIcon;
-        break;
-    case MessageIcon::Information:
-        icon = QMessageBox::Information;
-        break;
-    case MessageIcon::Exclamation:
-        icon = QMessageBox::Warning;
-        break;
+    case MessageIcon::None: icon = QMessageBox::NoIcon; break;
+    case MessageIcon::Information: icon = QMessageBox::Information; break;
+    case MessageIcon::Exclamation: icon = QMessageBox::Warning; break;
     }
     const QMessageBox::StandardButtons standard_buttons = buttons == MessageButtons::Ok
         ? QMessageBox::StandardButtons(QMessageBox::Ok)
@@ -40,10 +34,7 @@ MessageAnswer MessageService::show(QWidget* parent, const Message& message, Mess
 
 Shell::~Shell() = default;
 
-void Shell::open(const QUrl& address)
-{
-    QDesktopServices::openUrl(address);
-}
+void Shell::open(const QUrl& address) { QDesktopServices::openUrl(address); }
 
 QString Shell::choose_folder(QWidget* parent, const QString& title)
 {

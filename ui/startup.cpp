@@ -6,13 +6,12 @@
 
 namespace cartonym::ui {
 
-std::unique_ptr<Form1> start_main_window(const std::string& database_path, MessageService& messages, Shell& shell,
-                                         Clock& clock)
+std::unique_ptr<Form1> start_main_window(
+    const std::string& database_path, MessageService& messages, Shell& shell, Clock& clock)
 {
     const StartupCheckResult check = check_database_at_startup(database_path);
     switch (check.state) {
-    case StartupState::Ready:
-        break;
+    case StartupState::Ready: break;
     case StartupState::DatabaseMissing:
         messages.show(nullptr, {"Error !", check.message, MessageIcon::Exclamation});
         return nullptr;

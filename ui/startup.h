@@ -15,7 +15,7 @@ class Shell;
 // message and returns nullptr, and the program ends without a window. Any
 // other failure: shows the "Error Nr." message and goes on. Otherwise
 // returns the main window, not yet shown.
-std::unique_ptr<Form1> start_main_window(const std::string& database_path, MessageService& messages, Shell& shell,
-                                         Clock& clock);
+std::unique_ptr<Form1> start_main_window(
+    const std::string& database_path, MessageService& messages, Shell& shell, Clock& clock);
 
 } // namespace cartonym::ui

@@ -7,10 +7,7 @@
 
 // The images live in this library's resources, which a static library has
 // to register itself.
-static void register_images()
-{
-    Q_INIT_RESOURCE(cartonym);
-}
+static void register_images() { Q_INIT_RESOURCE(cartonym); }
 
 namespace cartonym::ui {
 
@@ -34,10 +31,7 @@ QString from_file_system(const std::string& path)
     return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
 }
 
-std::string to_file_system(const QString& path)
-{
-    return QFile::encodeName(path).toStdString();
-}
+std::string to_file_system(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 QFont bold_font()
 {
@@ -56,7 +50,7 @@ QFont dialog_font()
     // every text the program shows fits its control in the widest of them.
     QFont font;
     font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
-                      QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Sans Serif")});
+        QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Sans Serif")});
     font.setPointSizeF(7.5);
     // Set explicitly, so that a control inside a bold frame does not inherit it.
     font.setBold(false);

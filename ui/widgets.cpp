@@ -16,8 +16,7 @@ namespace cartonym::ui {
 PictureArea::PictureArea(const QPixmap& image, QWidget* parent)
     : QWidget(parent)
     , image_(image)
-{
-}
+{ }
 
 void PictureArea::paintEvent(QPaintEvent*)
 {
@@ -67,14 +66,12 @@ FolderTree::FolderTree(QWidget* parent)
     // Deferred: the list is rebuilt, and the activated entry with it.
     connect(this, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
         const QString target = item ? item->data(0, path_role).toString() : QString();
-        QMetaObject::invokeMethod(this, [this, target] { go_to(target); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, target] { go_to(target); }, Qt::QueuedConnection);
     });
 }
 
-QTreeWidgetItem* FolderTree::item_for(const QString& path) const
-{
-    return read_items_.value(path, nullptr);
-}
+QTreeWidgetItem* FolderTree::item_for(const QString& path) const { return read_items_.value(path, nullptr); }
 
 QTreeWidgetItem* FolderTree::new_folder_item(const QString& path, const QString& name) const
 {
@@ -219,22 +216,18 @@ void ElidedLabel::setText(const QString& text)
     setToolTip(shown_text() == text ? QString() : text);
 }
 
-QString ElidedLabel::shown_text() const
-{
-    return fontMetrics().elidedText(text(), mode_, contentsRect().width());
-}
+QString ElidedLabel::shown_text() const { return fontMetrics().elidedText(text(), mode_, contentsRect().width()); }
 
 void ElidedLabel::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    style()->drawItemText(&painter, contentsRect(), static_cast<int>(alignment()), palette(), isEnabled(),
-                          shown_text(), foregroundRole());
+    style()->drawItemText(&painter, contentsRect(), static_cast<int>(alignment()), palette(), isEnabled(), shown_text(),
+        foregroundRole());
 }
 
 LinkLabel::LinkLabel(QWidget* parent)
     : QLabel(parent)
-{
-}
+{ }
 
 void LinkLabel::mouseReleaseEvent(QMouseEvent* event)
 {
@@ -249,10 +242,7 @@ ScrollArea::ScrollArea(QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-QRect ScrollArea::inner() const
-{
-    return rect().adjusted(border_width, border_width, -border_width, -border_width);
-}
+QRect ScrollArea::inner() const { return rect().adjusted(border_width, border_width, -border_width, -border_width); }
 
 void ScrollArea::show_frame(const QPixmap& image)
 {
