@@ -166,8 +166,6 @@ TEST(CliProgram, InfoWithTheDatabaseBesideTheProgramStreamsAndExitStatuses)
     EXPECT_EQ(lines[0]["new_name"], utf8_from_cp1252(expected));
     EXPECT_EQ(lines[1]["error"]["number"], 53);
 
-    const test::ProgramRun missing = test::run_program(program, {"info", "--db", u.folder / "f.dat", file}, u.folder);
-    EXPECT_EQ(std::tie(missing.status, missing.out, missing.err), std::tuple(2, "", missing_text));
-    EXPECT_EQ(test::run_program(program, {"info"}, u.folder).status, 2);
-    EXPECT_EQ(test::run_program(program, {"--version"}, u.folder).status, 0);
+    // The texts of a missing database, usage errors and --version are the in-process tests'; here the status.
+    EXPECT_EQ(test::run_program(program, {"info", "--db", u.folder / "f.dat", file}, u.folder).status, 2);
 }
