@@ -136,14 +136,6 @@ std::set<std::string> new_names(const std::vector<NamedImage>& images)
     return names;
 }
 
-Sha1 Sha1_of(const std::string& hex)
-{
-    Sha1 sha1{};
-    for (std::size_t i = 0; i < sha1.size(); ++i)
-        sha1[i] = static_cast<unsigned char>(std::stoi(hex.substr(2 * i, 2), nullptr, 16));
-    return sha1;
-}
-
 // A catalogue of the images' cartridge data (copier header left out); every
 // second entry has no SHA-1, so it is found by CRC32 and size. The game name
 // is the full name with the image's own suffix, or with other bracket groups
@@ -313,7 +305,7 @@ TEST(ContentDigest, KnownAnswersInPieces)
 
 TEST(RomCatalogue, BothKindsAndTheOrderOfLookup)
 {
-    const std::string sha1_a(40, 'a'), sha1_b(40, 'b');
+    const std::string sha1_a(40, 'a'); // every byte 0xAA
     const struct {
         const char* child;
         std::string text;
@@ -333,11 +325,11 @@ TEST(RomCatalogue, BothKindsAndTheOrderOfLookup)
         const RomCatalogue catalogue = RomCatalogue::Parse(c.text, "t.dat");
         ASSERT_EQ(catalogue.entries().size(), 2u);
         ContentDigest digest;
-        digest.sha1 = Sha1_of(sha1_a);
+        digest.sha1.fill(0xAA);
         digest.size = 20;
         digest.crc32 = 0xBEEF;
         EXPECT_EQ(catalogue.Find(digest)->game_name, "By SHA-1 & more");
-        digest.sha1 = Sha1_of(sha1_b);
+        digest.sha1.fill(0xBB);
         EXPECT_EQ(catalogue.Find(digest)->game_name, "By CRC");
         digest.crc32 = 0x0A; // an entry with a SHA-1 is never found by CRC32
         digest.size = 10;
