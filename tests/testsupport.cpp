@@ -1,6 +1,5 @@
 #include "tests/testsupport.h"
 
-#include "common/windows1252.h"
 
 #include "fixtures/rom_builder.h"
 
@@ -8,6 +7,8 @@
 #include <cstdlib>
 #include <algorithm>
 #include <stdexcept>
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -17,72 +18,6 @@
 extern char** environ;
 
 namespace cartonym::test {
-namespace {
-
-int hex_digit_value(char character)
-{
-    if (character >= '0' && character <= '9')
-        return character - '0';
-    if (character >= 'A' && character <= 'F')
-        return character - 'A' + 10;
-    return -1;
-}
-
-
-} // namespace
-
-std::optional<std::string> file_name_from_escaped(std::string_view text)
-{
-    std::string name;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        const char character = text[pos];
-        if (character != '\\') {
-            append_utf8(name, code_point_from_cp1252(static_cast<unsigned char>(character)));
-            ++pos;
-            continue;
-        }
-        if (pos + 1 >= text.size())
-            return std::nullopt;
-        const char kind = text[pos + 1];
-        if (kind == '\\') {
-            name += '\\';
-            pos += 2;
-        } else if (kind == 'x') {
-            if (pos + 4 > text.size())
-                return std::nullopt;
-            const int high = hex_digit_value(text[pos + 2]);
-            const int low = hex_digit_value(text[pos + 3]);
-            if (high < 0 || low < 0)
-                return std::nullopt;
-            name += static_cast<char>(high * 16 + low);
-            pos += 4;
-        } else if (kind == 'u') {
-            if (pos + 2 >= text.size() || text[pos + 2] != '{')
-                return std::nullopt;
-            const auto end_pos = text.find('}', pos + 3);
-            if (end_pos == std::string_view::npos || end_pos - (pos + 3) < 4 || end_pos - (pos + 3) > 6)
-                return std::nullopt;
-            char32_t value = 0;
-            for (std::size_t i = pos + 3; i < end_pos; ++i) {
-                const int digit = hex_digit_value(text[i]);
-                if (digit < 0)
-                    return std::nullopt;
-                value = value * 16 + static_cast<char32_t>(digit);
-            }
-            if (value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
-                return std::nullopt;
-            append_utf8(name, value);
-            pos = end_pos + 1;
-        } else {
-            return std::nullopt;
-        }
-    }
-    return name;
-}
-
-
-
 TempFolder::TempFolder()
 {
     std::string pattern = (std::filesystem::temp_directory_path() / "cartonym-test-XXXXXX").string();
@@ -165,6 +100,9 @@ TempEnvironment::TempEnvironment(const std::vector<std::pair<std::string, std::s
         if (lower == "temp" || name == "TMPDIR")
             old_.emplace_back(name, text.substr(name.size() + 1));
     }
+    for (const auto& [name, value] : to_set) // set ones of other names come back as well
+        if (const char* old = std::getenv(name.c_str()); old && std::ranges::none_of(old_, [&](const auto& e) { return e.first == name; }))
+            old_.emplace_back(name, old);
     for (const auto& [name, value] : old_)
         ::unsetenv(name.c_str());
     for (const auto& [name, value] : to_set)
@@ -189,9 +127,10 @@ std::string shell_word(const std::string& word)
 }
 } // namespace
 
-ProgramRun run_program(const std::string& program, const std::vector<std::string>& arguments, const TempFolder& filing)
+ProgramRun run_program(const std::string& program, const std::vector<std::string>& arguments, const TempFolder& filing,
+                       const std::string& working_folder)
 {
-    std::string command = shell_word(program);
+    std::string command = (working_folder.empty() ? "" : "cd " + shell_word(working_folder) + " && ") + shell_word(program);
     for (const auto& arg : arguments)
         command += " " + shell_word(arg);
     command += " >" + shell_word(filing / "cli.out") + " 2>" + shell_word(filing / "cli.err") + " </dev/null";
@@ -203,6 +142,23 @@ ProgramRun run_program(const std::string& program, const std::vector<std::string
     std::filesystem::remove(filing / "cli.out");
     std::filesystem::remove(filing / "cli.err");
     return run;
+}
+
+int start_program(const std::string& program, std::vector<std::string> arguments, const std::string& output)
+{
+    arguments.insert(arguments.begin(), program);
+    std::vector<char*> argv;
+    for (auto& arg : arguments)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int error = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return error == 0 ? pid : -1;
 }
 
 void make_fifo(const std::string& path)

@@ -10,16 +10,12 @@
 #include <filesystem>
 #include <map>
 #include <optional>
-#include <string_view>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace cartonym::test {
 
-// A file-system name back from its escaped Windows-1252 form (the reverse of
-// escaped_file_name); nullopt for a malformed escape.
-std::optional<std::string> file_name_from_escaped(std::string_view text);
 
 // A fresh folder below the system's temporary folder, removed afterwards.
 class TempFolder {
@@ -97,14 +93,18 @@ private:
     std::vector<std::pair<std::string, std::string>> old_, set_;
 };
 
-// A run of the real cartonym-cli (its path given), stdin from /dev/null.
+// A run of the real cartonym-cli (its path given), stdin from /dev/null, in
+// working_folder when one is given; stdout and stderr pass through files in filing.
 struct ProgramRun {
     int status = -1;
     std::string out, err;
 };
 ProgramRun run_program(const std::string& program, const std::vector<std::string>& arguments,
-                     const TempFolder& filing);
+                     const TempFolder& filing, const std::string& working_folder = "");
 
+// Starts the program with these arguments, stdout into output, stderr into
+// /dev/null, without waiting; its process id, -1 when it could not start.
+int start_program(const std::string& program, std::vector<std::string> arguments, const std::string& output = "/dev/null");
 // A FIFO or a bound Unix socket at pfad.
 void make_fifo(const std::string& path);
 void make_socket(const std::string& path);

@@ -10,16 +10,12 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <random>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -45,20 +41,7 @@ void write_folder(const fs::path& folder)
 
 pid_t start_batch(const std::string& database, const fs::path& folder)
 {
-    const std::string cli = CARTONYM_CLI_PATH;
-    std::vector<std::string> arguments = {cli, "batch", "--gamelist", "--db", database, folder.string()};
-    std::vector<char*> argv;
-    for (auto& a : arguments)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int error = posix_spawn(&pid, cli.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return error == 0 ? pid : -1;
+    return test::start_program(CARTONYM_CLI_PATH, {"batch", "--gamelist", "--db", database, folder.string()});
 }
 
 int wait_for(pid_t pid)

@@ -1,6 +1,5 @@
 // Hostile folders. Each case checks what stays behind: nothing hangs, nothing is lost, nothing leaves
-// its folder, every failure is named. Batch runs and calls that could block run in a child under alarm().
-#include "common/windows1252.h"
+// its folder, every failure is named. A test that hangs is ended by alarm().
 #include "common/error.h"
 #include "fixtures/rom_builder.h"
 #include "operations/batch_run.h"
@@ -15,18 +14,13 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
 #include <cstring>
 #include <functional>
 #include <ranges>
-#include <sstream>
 #include <tuple>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace cartonym {
@@ -37,12 +31,6 @@ using namespace test;
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 using Counts = std::vector<int>; // total, renamed, already right, unknown, duplicates
-
-int cases_tried = 0; // hostile cases tried
-struct CaseCounter : ::testing::Environment {
-    void TearDown() override { std::printf("hostile cases: %d\n", cases_tried); }
-};
-const auto* const Counting = ::testing::AddGlobalTestEnvironment(new CaseCounter);
 
 const RomPlan Alpha{.name = "ALPHA QUEST"}, Alpha2{.name = "ALPHA QUEST", .data_length = 0x40000}, Gamma{.name = "GAMMA RAY"};
 const RomPlan Riddle{.map = fixtures::MemoryMap::HiRom, .name = "NOBODY KNOWS ME", .checksum = 0xBEEF};
@@ -79,47 +67,17 @@ Tree after_stop(Tree remainder)
     return remainder;
 }
 
-// Runs aufgabe in a child under alarm(); what it returns or writes to its stdout
-// comes back with its exit status, -1 when it hung or crashed.
-std::pair<int, std::string> in_child(const std::function<std::string()>& task)
-{
-    int pipe_fds[2];
-    if (::pipe(pipe_fds) != 0)
-        return {-1, ""};
-    std::fflush(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::dup2(pipe_fds[1], 1);
-        ::close(pipe_fds[0]);
-        ::alarm(60); // kept across exec
-        const std::string answer = task();
-        std::fwrite(answer.data(), 1, answer.size(), stdout);
-        ::_exit(std::fflush(stdout) == 0 ? 0 : 125);
-    }
-    ::close(pipe_fds[1]);
-    std::string answer;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(pipe_fds[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR);)
-        answer.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
-    ::close(pipe_fds[0]);
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    return {child > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1, answer};
-}
-
-// The number of the Error that f throws in a guarded child: 0 for none, -1 when it hung.
-int failure_in_child(const std::function<void()>& f)
-{
-    const auto [status, answer] = in_child([&] { return std::to_string(error_number_of(f)); });
-    return status == 0 ? std::stoi(answer) : -1;
-}
-
-struct ShortResult {
-    int error = 0; // the number of the failure that stopped the run
-    Counts counts = Counts(5);
-    std::string message;
+// A hang fails the test: the process ends (SIGALRM) two minutes after each test starts.
+struct HangGuard : ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo&) override { ::alarm(120); }
+    void OnTestEnd(const ::testing::TestInfo&) override { ::alarm(0); }
 };
+const bool guarded = (::testing::UnitTest::GetInstance()->listeners().Append(new HangGuard), true);
+
+Counts counts(const BatchResult& e)
+{
+    return {e.counts.total, e.counts.renamed, e.counts.already_correct, e.counts.unknown, e.counts.duplicates};
+}
 
 // A test's world; anything leaving F shows in the test folder around it.
 struct TestEnvironment : RunFolder {
@@ -134,31 +92,14 @@ struct TestEnvironment : RunFolder {
         return tree;
     }
 
-    // The batch run over F in a guarded child; the result comes back as numbers and the message.
-    ShortResult run(bool game_list = false) const
-    {
-        const auto [status, answer] = in_child([&] {
-            const BatchResult e = Batchrun({F, db, false, game_list});
-            const BatchCounts& z = e.counts;
-            std::string out;
-            for (const int value : {e.error ? e.error->value() : 0, z.total, z.renamed, z.already_correct, z.unknown, z.duplicates})
-                out += std::to_string(value) + ' ';
-            return out + e.message.text;
-        });
-        std::istringstream in(answer);
-        ShortResult k;
-        in >> k.error >> k.counts[0] >> k.counts[1] >> k.counts[2] >> k.counts[3] >> k.counts[4];
-        k.message = in ? answer.substr(static_cast<std::size_t>(in.tellg()) + 1) : "";
-        EXPECT_TRUE(status == 0 && in) << "the batch run hung or crashed";
-        return k;
-    }
+    BatchResult run(bool game_list = false) const { return Batchrun({F, db, false, game_list}); }
 };
 
 // The run completed (fehler 0) or stopped with that failure at pfad.
-void expect_end(const ShortResult& e, int error, const std::string& path)
+void expect_end(const BatchResult& e, int error, const std::string& path)
 {
-    EXPECT_EQ(e.error, error) << e.message;
-    EXPECT_TRUE(!error || e.message == error_text(error, path)) << e.message;
+    EXPECT_EQ(e.error ? e.error->value() : 0, error) << e.message.text;
+    EXPECT_TRUE(!error || e.message.text == error_text(error, path)) << e.message.text;
 }
 
 TEST(HostileEntries, FifosSocketsFoldersDeadAndLoopingLinksAreLeftAloneBySelectionAndBatchAndNothingHangs)
@@ -175,14 +116,12 @@ TEST(HostileEntries, FifosSocketsFoldersDeadAndLoopingLinksAreLeftAloneBySelecti
             : kind == "folder" ? (void)fs::create_directory(u.in_folder(name)) : u.link(kind.substr(5), name);
     const int holder = ::open(u.in_folder("offen.smc").c_str(), O_RDWR | O_NONBLOCK); // a reader finds it ready but empty
     for (const auto& [name, kind, error] : entries) {
-        ++cases_tried;
-        EXPECT_EQ(failure_in_child([&] { select_file(u.in_folder(name), u.db, false); }), error) << name;
+        EXPECT_EQ(error_number_of([&] { select_file(u.in_folder(name), u.db, false); }), error) << name;
     }
-    cases_tried += static_cast<int>(entries.size());
     Tree expected = u.tree();
-    const ShortResult e = u.run(true);
+    const BatchResult e = u.run(true);
     ::close(holder);
-    EXPECT_EQ(e.counts, (Counts{2, 1, 0, 1, 0})) << e.message;
+    EXPECT_EQ(counts(e), (Counts{2, 1, 0, 1, 0})) << e.message.text;
     expected.erase("alpha.smc");
     expected.erase("zeta.smc");
     expected.insert({{R, "folder"}, {R + "/" + alpha_new, Image(Alpha)}, {R + "/games.htm", Content(page_alpha)}, {U, "folder"},
@@ -200,9 +139,8 @@ TEST(HostileEntries, LinksToImagesCountAsFilesAndStillLeadToTheImageAfterTheMove
     u.link(u.t / "lager/alpha", "absolut.smc"); // absolute target
     u.link("../lager/gamma", "relativ.smc");    // relative target
     u.link("../lager/zeta", "unbekannt.smc");   // relative, unknown image
-    cases_tried += 3;
     const Tree outside_before = u.outside();
-    EXPECT_EQ(u.run().counts, (Counts{3, 2, 0, 1, 0}));
+    EXPECT_EQ(counts(u.run()), (Counts{3, 2, 0, 1, 0}));
     EXPECT_EQ(u.outside(), outside_before); // the images stay where they are
     for (const std::string& entry : {R + "/" + alpha_new, R + "/" + gamma_new, U + "/unbekannt.smc"}) {
         EXPECT_TRUE(fs::is_symlink(u.in_folder(entry))) << entry;
@@ -227,7 +165,6 @@ TEST(HostileEntries, AFileChangedAfterTheListingEndsAsDecidedAndLosesNothing)
              {SystemOperation::Open, [&](const std::string& p) { away(p), make_socket(p); }, 0, "other"},
              {SystemOperation::Open, [&](const std::string& p) { away(p), fs::create_symlink("beta.smc", p); }, 76, "link to beta.smc"}}) {
         SCOPED_TRACE(std::to_string(case_.error) + case_.after);
-        ++cases_tried;
         TestEnvironment u(base_database, {{"alpha.smc", Alpha}, {"beta.smc", Gamma}, {"zeta.smc", Riddle2}});
         const std::string beta = u.in_folder("beta.smc");
         bool switched = false;
@@ -257,15 +194,14 @@ TEST(HostileEntries, AnUnreadableFileStopsTheRunNamingItAndLosesNothing)
         if (errnum == 0 && ::geteuid() == 0)
             continue;
         SCOPED_TRACE(errnum);
-        ++cases_tried;
         TestEnvironment u(base_database, {{"alpha.smc", Alpha}, {"beta.smc", Gamma}, {"zeta.smc", Riddle}});
         const std::string beta = u.in_folder("beta.smc");
         ::chmod(beta.c_str(), errnum ? 0644 : 0);
         const ScopedFaultHook hook([&](SystemOperation op, const std::string& path) { return op == operation && path == beta ? errnum : 0; });
-        const ShortResult e = u.run(true);
+        const BatchResult e = u.run(true);
         ::chmod(beta.c_str(), 0644);
         expect_end(e, error, beta);
-        EXPECT_EQ(e.counts, (Counts{2, 1, 0, 0, 0}));
+        EXPECT_EQ(counts(e), (Counts{2, 1, 0, 0, 0}));
         EXPECT_EQ(u.tree(), after_stop({{"beta.smc", Image(Gamma)}, {"zeta.smc", Image(Riddle)}}));
         // The begun list was closed and not placed.
         EXPECT_TRUE(full_tree(u.temp_folder).empty());
@@ -291,8 +227,7 @@ TEST(HostileNames, LineFeedsDashesBrokenUtf8AndLongNamesAreFiledUnchanged)
         u.image(name, plan);
         expected[target] = Image(plan);
     }
-    cases_tried += static_cast<int>(cases.size());
-    EXPECT_EQ(u.run().counts, (Counts{8, 2, 0, 5, 1}));
+    EXPECT_EQ(counts(u.run()), (Counts{8, 2, 0, 5, 1}));
     const std::string log = read_file(u.in_folder(U + "/unknown.log"));
     expected[U + "/unknown.log"] = Content(log);
     EXPECT_EQ(u.tree(), expected);
@@ -304,34 +239,17 @@ TEST(HostileNames, LineFeedsDashesBrokenUtf8AndLongNamesAreFiledUnchanged)
     // A failure message escapes the name of the file just the same.
     TestEnvironment v(base_database, {{"zeile\n\xFF.smc", Alpha}});
     const ScopedFaultHook hook(fail_on(SystemOperation::Move, EIO));
-    ++cases_tried;
     expect_end(v.run(), 57, v.in_folder("zeile\\u{000A}\\xFF.smc"));
     EXPECT_EQ(read_file(v.in_folder("zeile\n\xFF.smc")), build_rom(Alpha));
 }
 
-TEST(HostileNames, NewNamesTooLongOrWithPathSeparatorsFailWithFiftyTwoAndNeverLeaveTheFolder)
+// Names too long or leading out of the folder are refused where the file is renamed (52, the file-operation
+// tests); a full name over 1 MiB is more than the database reader holds.
+TEST(HostileNames, AFullNameOverOneMebibyteStopsTheRunWithSixtyOne)
 {
-    const std::vector<std::pair<std::string, bool>> cases = { // the full name, and whether the new name is fine
-        {std::string(246, 'L'), false}, {std::string(245, 'L'), true}, // " (USA).smc" is 10 bytes: 256 and 255
-        {std::string(200, '\xE9'), false},                              // 400 bytes once in UTF-8
-        {std::string(10 << 20, 'h'), false}, {"../Raus", false}, {"Unter/Name", false}, {"..\\Raus", false},
-        {"Name\0"s, false}, {"..", true}};
-    for (const auto& [full_name, fits] : cases) {
-        // A name over 1 MiB is more than the database reader holds (61).
-        const int expected = fits ? 0 : full_name.size() > (1u << 20) ? 61 : 52;
-        SCOPED_TRACE(full_name.substr(0, 12));
-        ++cases_tried;
-        TestEnvironment u(base_database + database_line("LONG NAME GAME", full_name), {{"alpha.smc", Alpha}, {"lang.smc", Long}});
-        fs::create_directories(u.in_folder(R + "/Unter")); // folders a name could lead into
-        fs::create_directories(u.t / "raus");
-        const Tree outside_before = u.outside();
-        expect_end(u.run(), expected, u.in_folder("lang.smc"));
-        EXPECT_EQ(u.outside(), outside_before);
-        if (fits)
-            EXPECT_EQ(read_file(u.in_folder(R + "/" + utf8_from_cp1252(full_name + " (USA).smc"))), build_rom(Long));
-        else
-            EXPECT_EQ(u.tree(), after_stop({{"lang.smc", Image(Long)}, {R + "/Unter", "folder"}}));
-    }
+    TestEnvironment u(base_database + database_line("LONG NAME GAME", std::string(10 << 20, 'h')), {{"alpha.smc", Alpha}, {"lang.smc", Long}});
+    expect_end(u.run(), 61, u.in_folder("lang.smc"));
+    EXPECT_EQ(u.tree(), after_stop({{"lang.smc", Image(Long)}}));
 }
 
 TEST(WriteErrors, ReadOnlyFolderOrFullDiskStopsWithTheMessageOrCompletesWithoutTheList)
@@ -345,7 +263,6 @@ TEST(WriteErrors, ReadOnlyFolderOrFullDiskStopsWithTheMessageOrCompletesWithoutT
              {Write, "unknown.log", 1, ENOSPC, 61}, {Write, "unknown.log", 1, EDQUOT, 61},
              {Write, "unknown.log", 1, EFBIG, 61}, {Close, "unknown.log", 1, ENOSPC, 61}}) {
         SCOPED_TRACE(path + " " + std::to_string(static_cast<int>(operation)) + " " + std::strerror(errnum));
-        ++cases_tried;
         TestEnvironment u(base_database, {{"alpha.smc", Alpha}, {"beta.smc", Gamma}, {"zeta.smc", Riddle}});
         fs::create_directory(u.in_folder(U));
         write_file(u.in_folder(U + "/unknown.log"), "earlier\r\n");
@@ -354,10 +271,10 @@ TEST(WriteErrors, ReadOnlyFolderOrFullDiskStopsWithTheMessageOrCompletesWithoutT
         const ScopedFaultHook hook([&](SystemOperation op, const std::string& p) {
             return op == operation && p.ends_with(path) && ++counted == number ? errnum : 0;
         });
-        const ShortResult e = u.run(true);
+        const BatchResult e = u.run(true);
         const std::string header = error ? error_text(error, "") : "";
-        EXPECT_EQ(e.error, error) << e.message;
-        EXPECT_TRUE(e.message.starts_with(header.substr(0, header.find("\nThis")))) << e.message;
+        EXPECT_EQ(e.error ? e.error->value() : 0, error) << e.message.text;
+        EXPECT_TRUE(e.message.text.starts_with(header.substr(0, header.find("\nThis")))) << e.message.text;
         const Tree after = u.tree();
         EXPECT_FALSE(after.contains(R + "/games.htm")) << "an incomplete list is never placed";
         EXPECT_TRUE(operation != CreateFolder || after == before) << "a file was touched";
@@ -369,38 +286,18 @@ TEST(WriteErrors, ReadOnlyFolderOrFullDiskStopsWithTheMessageOrCompletesWithoutT
     }
 }
 
-TEST(HostileDatabase, TheMatchIsFoundAndFiledAndADatabaseThatIsNoFileMovesNothing)
+TEST(HostileDatabase, TheMatchIsFoundAndFiled)
 {
-    std::string many, only_cr = database_line("A", "B") + database_line("C", "D") + base_database;
+    // Line ends, blanks and NULs of the records are the reader's own tests; here the sizes with the usual limits.
+    std::string many;
     for (int i = 0; i < 199998; ++i) // the match two records before the end
         many += database_line("FILLER " + std::to_string(i), "Filler Game " + std::to_string(i));
-    std::erase(only_cr, '\n');
-    for (const auto& [database, name] : std::vector<std::pair<std::string, std::string>>{ // the database, the image's name
-             {only_cr, "ALPHA QUEST"},
-             {"\"A\",\"B\"\r" + database_line("X", "Y") + "\"C\",\"D\"\n\n\r\n" + base_database, "ALPHA QUEST"},
-             {"\"NUL\0IN KEY\",\"N\0\"\r\n"s + database_line("\0\0\0"s, "x") + base_database + database_line("T", "\0"s), "ALPHA QUEST"},
-             {database_line("NUL\0KEY"s, "Alpha Quest") + base_database, "NUL\0KEY"s},
-             {database_line("HUGE", std::string(10 << 20, 'h')) + base_database, "ALPHA QUEST"},
-             {many + base_database, "ALPHA QUEST"}}) {
-        SCOPED_TRACE(database.substr(0, 30));
-        ++cases_tried;
-        TestEnvironment u(database, {{"alpha.smc", {.name = name}}, {"zeta.smc", Riddle}});
-        const ShortResult e = u.run();
-        EXPECT_EQ(u.tree(), (Tree{{R, "folder"}, {R + "/" + alpha_new, Image({.name = name})}, {U, "folder"},
+    for (const std::string& database : {database_line("HUGE", std::string(10 << 20, 'h')) + base_database, many + base_database}) {
+        TestEnvironment u(database, {{"alpha.smc", Alpha}, {"zeta.smc", Riddle}});
+        const BatchResult e = u.run();
+        EXPECT_EQ(u.tree(), (Tree{{R, "folder"}, {R + "/" + alpha_new, Image(Alpha)}, {U, "folder"},
                                   {U + "/zeta.smc", Image(Riddle)}, {U + "/unknown.log", Content(log_zeta)}}))
-            << e.message;
-    }
-    for (const bool fifo : {true, false}) { // a database that is no file stops the run before anything moves, named
-        ++cases_tried;
-        TestEnvironment u(base_database, {{"alpha.smc", Alpha}});
-        fs::remove(u.db);
-        fifo ? make_fifo(u.db) : (void)fs::create_directory(u.db);
-        const Tree before = u.tree();
-        const ShortResult e = u.run();
-        EXPECT_EQ(e.error, 75) << e.message;
-        EXPECT_TRUE(e.message.find(u.db) != std::string::npos) << e.message;
-        EXPECT_EQ(e.counts, (Counts{0, 0, 0, 0, 0})) << fifo;
-        EXPECT_EQ(u.tree(), before);
+            << e.message.text;
     }
 }
 
@@ -431,7 +328,6 @@ TEST(TakenOutputFolders, StrangeEntriesInPlaceOfOutputFoldersStayAndTheRunEndsAs
              {[](const TestEnvironment& u) { fs::create_directories(u.in_folder(R + "/games.htm")); }, Alpha, 0,
               with_(alpha, {{R + "/games.htm", "folder"}})}}) {
         SCOPED_TRACE(testing::PrintToString(case_.after));
-        ++cases_tried;
         TestEnvironment u;
         fs::create_directory(u.t / "anderswo");
         write_file(u.t / "fremd", "someone else's file\n");
@@ -456,7 +352,6 @@ TEST(SingleOperations, RemovingAFolderNameHeldByAFileFifoOrLinkLeavesItWithSeven
     fs::create_symlink("nirgends", t / "tot");
     const Tree before = full_tree(t.path());
     for (const char* name : {"datei", "fifo", "link", "tot"}) {
-        ++cases_tried;
         EXPECT_EQ(error_number_of([&] { remove_folder(t / name); }), 75) << name;
     }
     EXPECT_EQ(full_tree(t.path()), before);
@@ -472,10 +367,9 @@ TEST(SingleOperations, UnknownLogThatIsNoPlainFileIsRefusedAtOnce)
              {"link", [&](const std::string& log) { fs::create_symlink(t / "fremd", log); }},
              {"ordner", [](const std::string& log) { fs::create_directory(log); }},
              {"toter_link", [&](const std::string& log) { fs::create_symlink(t / "nirgends", log); }}}) {
-        ++cases_tried;
         fs::create_directory(t / kind);
         create(t / kind + "/unknown.log");
-        EXPECT_EQ(failure_in_child([&] { Schreibe_unbekannt(t / kind, "a.smc", "b", "c", "d", "e"); }), 75) << kind;
+        EXPECT_EQ(error_number_of([&] { Schreibe_unbekannt(t / kind, "a.smc", "b", "c", "d", "e"); }), 75) << kind;
         EXPECT_EQ(read_file(t / "fremd"), "fremd");
         EXPECT_FALSE(fs::exists(t / "nirgends"));
     }
@@ -488,7 +382,6 @@ TEST(SingleOperations, MovingARelativeLinkIntoAnotherFolderKeepsItLeadingToItsFi
     write_file(t / "F/bild.bin", "bild");
     fs::create_symlink("bild.bin", t / "F/verweis");
     fs::create_symlink("bild.bin", t / "F/zweiter");
-    cases_tried += 2;
     move_file(t / "F/verweis", t / "F/aus/neu");
     EXPECT_EQ(read_file(t / "F/aus/neu"), "bild");
     EXPECT_FALSE(fs::exists(fs::symlink_status(t / "F/verweis")));
@@ -502,57 +395,25 @@ TEST(HostileFileMode, ARenamedRelativeLinkStillLeadsToItsFile)
     TempFolder t;
     write_file(t / "alt.smc", "bild");
     fs::create_symlink("alt.smc", t / "verweis.smc");
-    ++cases_tried;
     rename_file_in_folder(t / "verweis.smc", t.path().string(), "Neu (USA).smc");
     EXPECT_EQ(full_tree(t.path()), (Tree{{"Neu (USA).smc", "link to alt.smc"}, {"alt.smc", Content("bild")}}));
 }
 
-// Runs cartonym-cli with exactly these arguments (no shell in between) in a
-// guarded child working in the folder ordner; stderr goes through u.t/cli.err.
-ProgramRun run_cli_program(const TestEnvironment& u, std::vector<std::string> arguments, const std::string& folder)
+TEST(HostileCli, LeadingDashesAndFifosOnTheCommandLine)
 {
-    const auto [status, out] = in_child([&] {
-        const int fd_err = ::open((u.t / "cli.err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        std::vector<char*> argv = {const_cast<char*>(CARTONYM_CLI_PATH)};
-        for (std::string& arg : arguments)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        if (::chdir(folder.c_str()) == 0 && ::dup2(fd_err, 2) >= 0 && ::close(0) == 0 && ::open("/dev/null", O_RDONLY) == 0)
-            ::execv(argv[0], argv.data());
-        ::_exit(127);
-        return ""s;
-    });
-    return {status, out, read_file(u.t / "cli.err")};
-}
-
-TEST(HostileCli, LeadingDashesFifosAndLineFeedsInTheCli)
-{
-    TestEnvironment u(base_database + database_line("LONG NAME GAME", std::string(300, 'L')),
-               {{"-rf.smc", Alpha}, {"--json", Riddle}, {"zeile\numbruch.smc", Riddle2}});
+    TestEnvironment u(base_database + database_line("LONG NAME GAME", std::string(300, 'L')), {{"-rf.smc", Alpha}});
     make_fifo(u.in_folder("fifo.smc"));
-    make_socket(u.in_folder("sock.smc"));
     fs::create_directory(u.t / "-rf");
     write_rom(u.t / "-rf/lang.smc", Long);
-    cases_tried += 7;
     // After "--" a leading dash is a file name; without it, a usage error. A FIFO answers at once with an error.
-    auto run = run_cli_program(u, {"info", "--db", u.db, "--", "-rf.smc"}, u.F);
+    auto run = run_program(CARTONYM_CLI_PATH, {"info", "--db", u.db, "--", "-rf.smc"}, u.t, u.F);
     EXPECT_EQ(nlohmann::json::parse(run.out)["new_name"], alpha_new) << run.err;
-    EXPECT_EQ(run_cli_program(u, {"info", "--db", u.db, "-rf.smc"}, u.F).status, 2);
-    run = run_cli_program(u, {"info", "--db", u.db, u.in_folder("fifo.smc")}, u.F);
+    EXPECT_EQ(run_program(CARTONYM_CLI_PATH, {"info", "--db", u.db, "-rf.smc"}, u.t, u.F).status, 2);
+    run = run_program(CARTONYM_CLI_PATH, {"info", "--db", u.db, u.in_folder("fifo.smc")}, u.t, u.F);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(nlohmann::json::parse(run.out)["error"]["number"], 75);
-    // A batch tells the unknown names exactly and leaves the special entries alone.
-    run = run_cli_program(u, {"batch", "--db", u.db, "--json", u.F}, u.t.path());
-    EXPECT_EQ(run.status, 0) << run.err;
-    const auto json = nlohmann::json::parse(run.out);
-    EXPECT_EQ(json["renamed"], 1);
-    EXPECT_EQ(json["unknown"], nlohmann::json({"--json", "zeile\numbruch.smc"}));
-    Tree tree = u.tree();
-    tree.erase(U + "/unknown.log");
-    EXPECT_EQ(tree, (Tree{{R, "folder"}, {R + "/" + alpha_new, Image(Alpha)}, {U, "folder"}, {U + "/--json", Image(Riddle)},
-                          {U + "/zeile\numbruch.smc", Image(Riddle2)}, {"fifo.smc", "fifo"}, {"sock.smc", "other"}}));
     // A batch over a folder named with a dash whose image's new name is too long: exit 1 and the message.
-    run = run_cli_program(u, {"batch", "--db", u.db, "--", "-rf"}, u.t.path());
+    run = run_program(CARTONYM_CLI_PATH, {"batch", "--db", u.db, "--", "-rf"}, u.t, u.t.path());
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, error_text(52, "-rf/lang.smc") + "\n");
     EXPECT_EQ(read_file(u.t / "-rf/lang.smc"), build_rom(Long));

@@ -12,14 +12,11 @@
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace cartonym {
 namespace {
@@ -168,24 +165,6 @@ TEST(TrustRace, LinksExchangedWithFilesDuringRealRunsLoseNothing)
     EXPECT_EQ(w.contents(), before) << "every byte sequence exactly once";
 }
 
-// Starts cartonym-cli batch on the world's folder; returns its pid.
-pid_t start_batch(const World& w)
-{
-    const std::string cli = CARTONYM_CLI_PATH, out = w.t / "out.txt";
-    std::vector<std::string> args = {cli, "batch", "--gamelist", "--db", w.db, w.F};
-    std::vector<char*> argv;
-    for (auto& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    posix_spawn(&pid, cli.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
 TEST(TrustSignals, InterruptAndTerminateStopBetweenFilesSayWhatWasDoneAndLeaveNoList)
 {
     for (const int signal_number : {SIGINT, SIGTERM}) {
@@ -194,7 +173,7 @@ TEST(TrustSignals, InterruptAndTerminateStopBetweenFilesSayWhatWasDoneAndLeaveNo
         for (int i = 0; i < 12000; ++i)
             fixtures::write_rom(w.in_folder("game" + std::to_string(i) + ".smc"), {.name = "GAME " + std::to_string(i)}, true);
         const auto before = w.contents();
-        const pid_t pid = start_batch(w);
+        const pid_t pid = test::start_program(CARTONYM_CLI_PATH, {"batch", "--gamelist", "--db", w.db, w.F}, w.t / "out.txt");
         // The handlers are in place once the run has made its output folders.
         while (!fs::exists(w.in_folder("Unknown_ROMs")))
             std::this_thread::sleep_for(std::chrono::microseconds(200));

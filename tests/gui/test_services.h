@@ -63,6 +63,13 @@ public:
     std::int64_t now = 100000;
 };
 
+// The three stand-ins a window is made with.
+struct Services {
+    TestMessages messages;
+    TestShell shell;
+    TestClock clock;
+};
+
 // The control of that object name; ends the test program when there is none,
 // so that a renamed control cannot pass unnoticed.
 template <typename Control>

@@ -142,10 +142,8 @@ private slots:
 
 void TextFitTest::main_window_texts_fit()
 {
-    test::TestMessages messages;
-    test::TestShell shell;
-    test::TestClock clock;
-    ui::Form1 form("snes.dat", messages, shell, clock);
+    test::Services services;
+    ui::Form1 form("snes.dat", services.messages, services.shell, services.clock);
     form.show();
 
     std::map<QString, QStringList> texts;
@@ -197,10 +195,8 @@ void TextFitTest::main_window_texts_fit()
 
 void TextFitTest::long_names_are_elided_with_their_whole_text_as_tooltip()
 {
-    test::TestMessages messages;
-    test::TestShell shell;
-    test::TestClock clock;
-    ui::Form1 form("snes.dat", messages, shell, clock);
+    test::Services services;
+    ui::Form1 form("snes.dat", services.messages, services.shell, services.clock);
     const QString long_name = QStringLiteral("The Very Long Adventures of a Cartridge With a Name Far Too Long "
                                              "For Any Label (Europe) (En,Fr,De,Es,It,Nl,Sv) (Rev 2).smc");
     for (const char* name : {"Dateiname", "Namevoll", "Nameneu"}) {
@@ -216,10 +212,8 @@ void TextFitTest::long_names_are_elided_with_their_whole_text_as_tooltip()
 
 void TextFitTest::about_window_texts_fit()
 {
-    test::TestMessages messages;
-    test::TestShell shell;
-    test::TestClock clock;
-    ui::frmAbout window(nullptr, messages, shell, clock, QStringLiteral("/usr/lib/cartonym/snes.dat"), {});
+    test::Services services;
+    ui::frmAbout window(nullptr, services.messages, services.shell, services.clock, QStringLiteral("/usr/lib/cartonym/snes.dat"), {});
     QStringList misfits;
     for (const QWidget* control : window.findChildren<QWidget*>()) {
         if (const QString text = caption(control); !text.isEmpty() && qobject_cast<const ui::ElidedLabel*>(control) == nullptr)

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "analysis/rom_analysis.h"
-#include "cli/cli.h"
 #include "common/windows1252.h"
 #include "common/database_file.h"
 #include "fixtures/rom_builder.h"
@@ -14,6 +13,7 @@
 #include "naming/name_database.h"
 #include "naming/learned_name.h"
 #include "naming/rom_catalogue.h"
+#include "tests/cli_run.h"
 #include "tests/testsupport.h"
 
 #include <nlohmann/json.hpp>
@@ -33,27 +33,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct CliRun {
-    int status;
-    std::string out, err;
-};
-
-CliRun Cli(std::vector<std::string> args)
-{
-    args.insert(args.begin(), "cartonym-cli");
-    std::ostringstream out, err;
-    const int status = run_cli(args, out, err);
-    return {status, out.str(), err.str()};
-}
-
-std::vector<json> json_lines(const std::string& text)
-{
-    std::vector<json> lines;
-    std::istringstream input(text);
-    for (std::string line; std::getline(input, line);)
-        lines.push_back(json::parse(line));
-    return lines;
-}
+using test::Cli;
+using test::CliRun;
+using test::json_lines;
 
 // The records of a database text, in order.
 std::vector<std::pair<std::string, std::string>> records_of(const std::string& text)
@@ -66,28 +48,6 @@ std::vector<std::pair<std::string, std::string>> records_of(const std::string& t
     }
     return records;
 }
-
-// Sets an environment variable for one scope.
-class EnvironmentVariable {
-public:
-    EnvironmentVariable(const char* name, const std::string& value) : name_(name)
-    {
-        if (const char* old = std::getenv(name))
-            old_ = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~EnvironmentVariable()
-    {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 // A generated collection: one image of every copier format and map, twice,
 // with several countries and names holding brackets and underscores.
@@ -176,29 +136,6 @@ std::set<std::string> new_names(const std::vector<NamedImage>& images)
     return names;
 }
 
-Sha1 Sha1_of(const std::string& hex)
-{
-    Sha1 sha1{};
-    for (std::size_t i = 0; i < sha1.size(); ++i)
-        sha1[i] = static_cast<unsigned char>(std::stoi(hex.substr(2 * i, 2), nullptr, 16));
-    return sha1;
-}
-
-std::string xml_escaped(const std::string& text)
-{
-    std::string escaped;
-    for (const char c : text) {
-        switch (c) {
-        case '&': escaped += "&amp;"; break;
-        case '<': escaped += "&lt;"; break;
-        case '>': escaped += "&gt;"; break;
-        case '"': escaped += "&quot;"; break;
-        default: escaped += c;
-        }
-    }
-    return escaped;
-}
-
 // A catalogue of the images' cartridge data (copier header left out); every
 // second entry has no SHA-1, so it is found by CRC32 and size. The game name
 // is the full name with the image's own suffix, or with other bracket groups
@@ -221,8 +158,8 @@ std::string catalogue_for(const std::vector<NamedImage>& images, bool logiqx)
         const std::string sha1 = i % 2 == 0 ? hex_text(digest.sha1) : "";
         const std::string size = std::to_string(digest.size);
         if (logiqx) {
-            text += "  <game name=\"" + xml_escaped(game) + "\">\n    <description>" + xml_escaped(game)
-                + "</description>\n    <rom name=\"" + xml_escaped(game) + ".sfc\" size=\"" + size + "\" crc=\"" + crc
+            text += "  <game name=\"" + game + "\">\n    <description>" + game
+                + "</description>\n    <rom name=\"" + game + ".sfc\" size=\"" + size + "\" crc=\"" + crc
                 + "\"" + (sha1.empty() ? "" : " sha1=\"" + sha1 + "\"") + "/>\n  </game>\n";
         } else {
             text += "game (\n\tname \"" + game + "\"\n\tdescription \"" + game + "\"\n\trom ( name \"" + game
@@ -368,7 +305,7 @@ TEST(ContentDigest, KnownAnswersInPieces)
 
 TEST(RomCatalogue, BothKindsAndTheOrderOfLookup)
 {
-    const std::string sha1_a(40, 'a'), sha1_b(40, 'b');
+    const std::string sha1_a(40, 'a'); // every byte 0xAA
     const struct {
         const char* child;
         std::string text;
@@ -388,11 +325,11 @@ TEST(RomCatalogue, BothKindsAndTheOrderOfLookup)
         const RomCatalogue catalogue = RomCatalogue::Parse(c.text, "t.dat");
         ASSERT_EQ(catalogue.entries().size(), 2u);
         ContentDigest digest;
-        digest.sha1 = Sha1_of(sha1_a);
+        digest.sha1.fill(0xAA);
         digest.size = 20;
         digest.crc32 = 0xBEEF;
         EXPECT_EQ(catalogue.Find(digest)->game_name, "By SHA-1 & more");
-        digest.sha1 = Sha1_of(sha1_b);
+        digest.sha1.fill(0xBB);
         EXPECT_EQ(catalogue.Find(digest)->game_name, "By CRC");
         digest.crc32 = 0x0A; // an entry with a SHA-1 is never found by CRC32
         digest.size = 10;
@@ -566,7 +503,7 @@ TEST(DatabaseTools, AFailureAtAnyStepOfWritingKeepsTheOldDatabase)
 TEST(DatabaseTools, WriteWithoutDbGrowsTheUserDatabase)
 {
     test::TempFolder t;
-    const EnvironmentVariable data_home("XDG_DATA_HOME", t / "data");
+    const test::TempEnvironment data_home({{"XDG_DATA_HOME", t / "data"}});
     const std::string program = CARTONYM_CLI_PATH;
     const std::string bundled = fixtures::read_file(program.substr(0, program.rfind('/')) + "/snes.dat");
     fs::create_directories(t / "img");

@@ -41,8 +41,7 @@ const RomPlan Gamma{.name = "GAMMA RAY"};
 const RomPlan Riddle{.map = MemoryMap::HiRom, .name = "NOBODY KNOWS ME", .checksum = 0xBEEF};
 const RomPlan Riddle2{.name = "NOCH EINER"};
 const std::string NameDatabase = database_line("ALPHA QUEST", "Alpha Quest") + database_line("BETA & GAMMA", "Beta & Gamma")
-    + database_line("GAMMA RAY", "Gamma") + database_line("SLASH GAME", "AC/DC Live")
-    + database_line("BACKSLASH GAME", "AC\\DC Live");
+    + database_line("GAMMA RAY", "Gamma") + database_line("SLASH GAME", "AC/DC Live");
 const std::string R = "Renamed_SNES_ROMs/", A = R + "Alpha Quest (USA).smc";
 
 GameListRow Line(const std::string& full, const std::string& new_one, const std::string& country = "1 = USA (NTSC)",
@@ -360,20 +359,18 @@ TEST(CliBatch, FolderWithoutFiles)
               json_result("no_files", {0, 0, 0, 0, 0}, json::array(), "There are no files in this directory !"));
 }
 
+// Which names leave the folder is the file operations' test (a backslash as well).
 TEST(CliBatch, NameThatWouldLeaveTheFolderStopsTheRunWithOne)
 {
-    for (const std::string& name : {"SLASH GAME"s, "BACKSLASH GAME"s}) {
-        SCOPED_TRACE(name);
-        TestEnvironment u;
-        u.image("alpha.smc", Alpha);
-        u.image("slash.smc", {.name = name});
-        const std::string error_text = test::error_text(52, u.F + "/slash.smc");
-        const test::ProgramRun run = u.cli({"--json", "--gamelist"});
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.err, error_text + "\n");
-        EXPECT_EQ(json::parse(run.out), json_result("failed", {2, 1, 1, 0, 0}, json::array(), error_text));
-        EXPECT_EQ(u.tree(), (Tree{{A, build_rom(Alpha)}, {"slash.smc", build_rom({.name = name})}}));
-    }
+    TestEnvironment u;
+    u.image("alpha.smc", Alpha);
+    u.image("slash.smc", {.name = "SLASH GAME"});
+    const std::string error_text = test::error_text(52, u.F + "/slash.smc");
+    const test::ProgramRun run = u.cli({"--json", "--gamelist"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, error_text + "\n");
+    EXPECT_EQ(json::parse(run.out), json_result("failed", {2, 1, 1, 0, 0}, json::array(), error_text));
+    EXPECT_EQ(u.tree(), (Tree{{A, build_rom(Alpha)}, {"slash.smc", build_rom({.name = "SLASH GAME"})}}));
 }
 
 TEST(CliBatch, MissingDatabaseExitsWithTwoAndTouchesNothing)

@@ -211,13 +211,17 @@ TEST(RenameFileInFolder, RenamesInsideTheFolderWithTheWindowsNameAsUtf8)
     write_file(t / "alt.smc", "bild");
     rename_file_in_folder(t / "alt.smc", t.path().string() + "/", "Caf\xE9 \x80.smc");
     EXPECT_EQ(tree_of(t.path()), (Tree{{"Caf\xC3\xA9 \xE2\x82\xAC.smc", "bild"}}));
+    // 255 bytes once in UTF-8 is the longest name: 250 + 2 + 3.
+    rename_file_in_folder(t / "Caf\xC3\xA9 \xE2\x82\xAC.smc", t.path().string(), std::string(250, 'L') + "\xE9\x80");
+    EXPECT_EQ(tree_of(t.path()), (Tree{{std::string(250, 'L') + "\xC3\xA9\xE2\x82\xAC", "bild"}}));
 }
 
 TEST(RenameFileInFolder, RefusesTakenNamesNamesLeavingTheFolderAndMissingFiles)
 {
     const std::pair<std::string, int> cases[] = {
         {"Neu.smc", 58}, {"alt.smc", 58}, {"../raus.smc", 52}, {"unter/raus.smc", 52}, {"a\\b.smc", 52},
-        {".", 52},       {"..", 52},      {"", 52},            {std::string("a\0b", 3), 52}, {std::string(256, 'L'), 52}};
+        {".", 52},       {"..", 52},      {"", 52},            {std::string("a\0b", 3), 52}, {std::string(256, 'L'), 52},
+        {std::string(128, '\xE9'), 52}}; // 256 bytes once in UTF-8
     for (const auto& [name, number] : cases) {
         SCOPED_TRACE(name);
         TempFolder t;
