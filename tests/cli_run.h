@@ -30,7 +30,8 @@ inline CliRun Cli(std::vector<std::string> args)
     args.insert(args.begin(), "cartonym-cli");
     std::ostringstream out, err;
     const int status = run_cli(args, out, err);
-    return {status, out.str(), err.str(), out.str().starts_with('{') ? json_lines(out.str()) : std::vector<nlohmann::json>{}};
+    return {status, out.str(), err.str(),
+        out.str().starts_with('{') ? json_lines(out.str()) : std::vector<nlohmann::json>{}};
 }
 
 } // namespace cartonym::test

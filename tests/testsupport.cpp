@@ -1,6 +1,5 @@
 #include "tests/testsupport.h"
 
-
 #include "fixtures/rom_builder.h"
 
 #include <cctype>
@@ -33,8 +32,8 @@ TempFolder::~TempFolder()
     for (auto it = std::filesystem::recursive_directory_iterator(path_, error);
          it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
         if (it->is_directory(error) && !it->is_symlink(error))
-            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                         std::filesystem::perm_options::add, error);
+            std::filesystem::permissions(
+                it->path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add, error);
     }
     std::filesystem::remove_all(path_, error);
 }
@@ -44,7 +43,8 @@ Tree tree_of(const std::filesystem::path& folder)
     Tree state;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
         if (entry.is_regular_file() && !entry.is_symlink())
-            state[std::filesystem::relative(entry.path(), folder).string()] = fixtures::read_file(entry.path().string());
+            state[std::filesystem::relative(entry.path(), folder).string()] =
+                fixtures::read_file(entry.path().string());
     }
     return state;
 }
@@ -66,7 +66,8 @@ Tree entries_of(const std::filesystem::path& folder)
     return state;
 }
 
-ScopedVariable::ScopedVariable(std::string name, const std::optional<std::string>& value) : name_(std::move(name))
+ScopedVariable::ScopedVariable(std::string name, const std::optional<std::string>& value)
+    : name_(std::move(name))
 {
     if (const char* old = std::getenv(name_.c_str()))
         old_ = old;
@@ -89,7 +90,8 @@ FaultHook fail_on(SystemOperation wanted, int errnum)
     return [wanted, errnum](SystemOperation operation, const std::string&) { return operation == wanted ? errnum : 0; };
 }
 
-TempEnvironment::TempEnvironment(const std::vector<std::pair<std::string, std::string>>& to_set) : set_(to_set)
+TempEnvironment::TempEnvironment(const std::vector<std::pair<std::string, std::string>>& to_set)
+    : set_(to_set)
 {
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string text = *entry;
@@ -101,7 +103,8 @@ TempEnvironment::TempEnvironment(const std::vector<std::pair<std::string, std::s
             old_.emplace_back(name, text.substr(name.size() + 1));
     }
     for (const auto& [name, value] : to_set) // set ones of other names come back as well
-        if (const char* old = std::getenv(name.c_str()); old && std::ranges::none_of(old_, [&](const auto& e) { return e.first == name; }))
+        if (const char* old = std::getenv(name.c_str());
+            old && std::ranges::none_of(old_, [&](const auto& e) { return e.first == name; }))
             old_.emplace_back(name, old);
     for (const auto& [name, value] : old_)
         ::unsetenv(name.c_str());
@@ -128,9 +131,10 @@ std::string shell_word(const std::string& word)
 } // namespace
 
 ProgramRun run_program(const std::string& program, const std::vector<std::string>& arguments, const TempFolder& filing,
-                       const std::string& working_folder)
+    const std::string& working_folder)
 {
-    std::string command = (working_folder.empty() ? "" : "cd " + shell_word(working_folder) + " && ") + shell_word(program);
+    std::string command =
+        (working_folder.empty() ? "" : "cd " + shell_word(working_folder) + " && ") + shell_word(program);
     for (const auto& arg : arguments)
         command += " " + shell_word(arg);
     command += " >" + shell_word(filing / "cli.out") + " 2>" + shell_word(filing / "cli.err") + " </dev/null";
@@ -179,7 +183,8 @@ void make_socket(const std::string& path)
         throw std::runtime_error("bind failed: " + path);
 }
 
-RomAnalysis analysis_for(const std::string& name, const std::string& checksum, const std::string& suffix, const std::string& extension)
+RomAnalysis analysis_for(
+    const std::string& name, const std::string& checksum, const std::string& suffix, const std::string& extension)
 {
     RomAnalysis a;
     a.Rom_ok = true;

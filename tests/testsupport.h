@@ -16,7 +16,6 @@
 
 namespace cartonym::test {
 
-
 // A fresh folder below the system's temporary folder, removed afterwards.
 class TempFolder {
 public:
@@ -58,7 +57,9 @@ private:
 // Installs a failure hook for one scope.
 class ScopedFaultHook {
 public:
-    explicit ScopedFaultHook(FaultHook hook) : old_(set_fault_hook(std::move(hook))) {}
+    explicit ScopedFaultHook(FaultHook hook)
+        : old_(set_fault_hook(std::move(hook)))
+    { }
     ~ScopedFaultHook() { set_fault_hook(std::move(old_)); }
 
 private:
@@ -69,8 +70,7 @@ private:
 FaultHook fail_on(SystemOperation wanted, int errnum);
 
 // The number of the Error that f throws, 0 when it throws none.
-template <typename F>
-int error_number_of(F&& f)
+template <typename F> int error_number_of(F&& f)
 {
     try {
         f();
@@ -99,19 +99,20 @@ struct ProgramRun {
     int status = -1;
     std::string out, err;
 };
-ProgramRun run_program(const std::string& program, const std::vector<std::string>& arguments,
-                     const TempFolder& filing, const std::string& working_folder = "");
+ProgramRun run_program(const std::string& program, const std::vector<std::string>& arguments, const TempFolder& filing,
+    const std::string& working_folder = "");
 
 // Starts the program with these arguments, stdout into output, stderr into
 // /dev/null, without waiting; its process id, -1 when it could not start.
-int start_program(const std::string& program, std::vector<std::string> arguments, const std::string& output = "/dev/null");
+int start_program(
+    const std::string& program, std::vector<std::string> arguments, const std::string& output = "/dev/null");
 // A FIFO or a bound Unix socket at pfad.
 void make_fifo(const std::string& path);
 void make_socket(const std::string& path);
 
 // An image as the lookup sees it: the internal name (padded), checksum key, suffix, extension.
 RomAnalysis analysis_for(const std::string& name, const std::string& checksum = "3412",
-                     const std::string& suffix = " (JAP)", const std::string& extension = ".fig");
+    const std::string& suffix = " (JAP)", const std::string& extension = ".fig");
 
 // The contents of every file below ordner but games.htm and unknown.log, sorted.
 std::vector<std::string> image_contents(const std::filesystem::path& folder);
@@ -126,8 +127,8 @@ struct RunFolder {
     std::string F = t / "roms", db = t / "snes.dat", temp_folder = t / "temp";
     TempEnvironment temp{{{"temp", temp_folder}}};
 
-    explicit RunFolder(const std::string& database,
-                        const std::vector<std::pair<std::string, fixtures::RomPlan>>& images = {});
+    explicit RunFolder(
+        const std::string& database, const std::vector<std::pair<std::string, fixtures::RomPlan>>& images = {});
     std::string in_folder(const std::string& name) const { return F + "/" + name; }
     void image(const std::string& name, const fixtures::RomPlan& plan) const { file(name, fixtures::build_rom(plan)); }
     void file(const std::string& name, const std::string& content) const;

@@ -13,8 +13,8 @@
 #include <unistd.h>
 
 using namespace cartonym;
-using fixtures::MemoryMap;
 using fixtures::CopierHeader;
+using fixtures::MemoryMap;
 
 namespace {
 
@@ -22,8 +22,7 @@ namespace {
 constexpr std::uint64_t Lo = 0x7FC0, Hi = 0xFFC0, lo_header = 0x81C0, hi_header = 0x101C0;
 
 // A name that marks an unusable site although it does not begin with 0xFF.
-const std::string special_name =
-    "\xD7\x6F\x75\xF7\xDF\xFD\xD7\x5F\xD7\x75\xFD\xDF\xFF\xFF\xF7\xFD\xFF\xFD\xFF\xDF\xFF";
+const std::string special_name = "\xD7\x6F\x75\xF7\xDF\xFD\xD7\x5F\xD7\x75\xFD\xDF\xFF\xFF\xF7\xFD\xFF\xFD\xFF\xDF\xFF";
 
 // Complement 0x1234, checksum 0xEDCB: passes the pair test.
 const std::string good_check_bytes("\x34\x12\xCB\xED", 4);
@@ -74,29 +73,35 @@ TEST(RomAnalysis, EveryFormatCodeFieldByField)
         {CopierHeader::GDR, MemoryMap::HiRom, "GDR HI", ".smc", "SNES HiRom, Game Dr. 3 Header"},
         {CopierHeader::FIG, MemoryMap::LoRom, "FIG LO", ".fig", "SNES LoRom, Pro Fighter Header (FIG)"},
         {CopierHeader::FIG, MemoryMap::HiRom, "FIG HI", ".fig", "SNES HiRom, Pro Fighter Header (FIG)"},
-        {CopierHeader::COS, MemoryMap::LoRom, "COS LO", ".smc", "SNES LoRom, Custom unknown Header (mostly PD's and demos)"},
+        {CopierHeader::COS, MemoryMap::LoRom, "COS LO", ".smc",
+            "SNES LoRom, Custom unknown Header (mostly PD's and demos)"},
         {CopierHeader::None, MemoryMap::LoRom, "NO LO", ".smc", "SNES LoRom, no Header"},
         {CopierHeader::None, MemoryMap::HiRom, "NO HI", ".smc", "SNES HiRom, no Header"},
     };
     for (const auto& case_ : cases) {
         SCOPED_TRACE(case_.code);
         const std::string name = std::string("GAME ") + case_.code;
-        const RomAnalysis a = analyse_image(fixtures::build_rom({.header = case_.header, .map = case_.map, .name = name,
-                                                              .rom_type = 2, .rom_size = 10, .country = 2,
-                                                              .licensee = 51, .checksum = 0xABCD}));
+        const RomAnalysis a = analyse_image(fixtures::build_rom({.header = case_.header,
+            .map = case_.map,
+            .name = name,
+            .rom_type = 2,
+            .rom_size = 10,
+            .country = 2,
+            .licensee = 51,
+            .checksum = 0xABCD}));
         ASSERT_TRUE(a.Rom_ok);
-        EXPECT_EQ((std::vector{a.Formatcode, a.Endung, a.Dateityp_text, a.Interner_name, a.Cardid_text, a.Size_text, a.Land_text,
-                               a.Landkuerzel, a.Hersteller_text, a.Pruefsumme, a.CRC1_text}),
-                  (std::vector<std::string>{case_.code, case_.extension, case_.file_type_text, fixtures::Interner_name(name), "2 - ROM and Save RAM",
-                                            "8 MegaBits", "2 = Australia, Europe, Oceania and Asia (PAL)", " (Euro)", "51 - Nintendo",
-                                            "CDAB", "CD AB"}));
+        EXPECT_EQ((std::vector{a.Formatcode, a.Endung, a.Dateityp_text, a.Interner_name, a.Cardid_text, a.Size_text,
+                      a.Land_text, a.Landkuerzel, a.Hersteller_text, a.Pruefsumme, a.CRC1_text}),
+            (std::vector<std::string>{case_.code, case_.extension, case_.file_type_text, fixtures::Interner_name(name),
+                "2 - ROM and Save RAM", "8 MegaBits", "2 = Australia, Europe, Oceania and Asia (PAL)", " (Euro)",
+                "51 - Nintendo", "CDAB", "CD AB"}));
     }
 }
 
 TEST(RomAnalysis, InternalNameKeepsBlanksAndNuls)
 {
     for (const std::string& name : {std::string(21, ' '), std::string("NUL\0NAME\0\0\0\0\0\0\0\0\0\0\0\0\0", 21),
-                                   std::string("Caf\xE9 \x80 ", 7) + std::string(14, ' ')}) {
+             std::string("Caf\xE9 \x80 ", 7) + std::string(14, ' ')}) {
         const RomAnalysis a = analyse_image(fixtures::build_rom({.name = name}));
         ASSERT_TRUE(a.Rom_ok);
         EXPECT_EQ(a.Interner_name.size(), 21u);
@@ -117,32 +122,45 @@ TEST(RomAnalysis, SiteChoiceAndRejection)
         const char* case_;
         CopierHeader header;
         std::vector<SiteInfo> sites; // written over an image in which no site passes
-        const char* code;                   // "" when the image is rejected
+        const char* code;            // "" when the image is rejected
         std::string name;
     } cases[] = {
         {"no candidate passes", CopierHeader::None, {}, "", ""},
         {"LoRom passes", CopierHeader::None, {{Lo, "LO", good_check_bytes}}, "NO LO", "LO"},
         {"HiRom passes", CopierHeader::None, {{Hi, "HI", good_check_bytes}}, "NO HI", "HI"},
         {"both pass: LoRom wins", CopierHeader::None, {{Lo, "LO", good_check_bytes}, {Hi, "HI", good_check_bytes}},
-         "NO LO", "LO"},
+            "NO LO", "LO"},
         {"any bytes whose OR is 0xFF pass", CopierHeader::None, {{Lo, "LO", "\xF0\x0F\x0F\xF0"}}, "NO LO", "LO"},
         {"one pair short of 0xFF fails", CopierHeader::None, {{Lo, "LO", "\x34\x12\xCB\xEC"}}, "", ""},
         {"all-0xFF LoRom site forces HiRom", CopierHeader::None, {{Lo, ff_name, ff_bytes}, {Hi, "HI", no_check_bytes}},
-         "NO HI", "HI"},
+            "NO HI", "HI"},
         {"special name at NO LO forces NO HI", CopierHeader::None,
-         {{Lo, special_name, good_check_bytes}, {Hi, "HI", no_check_bytes}}, "NO HI", "HI"},
-        {"special name at NO HI forces NO LO", CopierHeader::None, {{Hi, special_name, good_check_bytes}}, "NO LO", "LO"},
-        {"two rejected names", CopierHeader::None, {{Lo, special_name, good_check_bytes}, {Hi, "\xFFHI", good_check_bytes}},
-         "", ""},
+            {{Lo, special_name, good_check_bytes}, {Hi, "HI", no_check_bytes}}, "NO HI", "HI"},
+        {"special name at NO HI forces NO LO", CopierHeader::None, {{Hi, special_name, good_check_bytes}}, "NO LO",
+            "LO"},
+        {"two rejected names", CopierHeader::None,
+            {{Lo, special_name, good_check_bytes}, {Hi, "\xFFHI", good_check_bytes}}, "", ""},
         {"rejected SWC LO name forces SWC HI", CopierHeader::SWC,
-         {{lo_header, "\xFF" "BAD", good_check_bytes}, {hi_header, "HI", no_check_bytes}}, "SWC HI", "HI"},
+            {{lo_header,
+                 "\xFF"
+                 "BAD",
+                 good_check_bytes},
+                {hi_header, "HI", no_check_bytes}},
+            "SWC HI", "HI"},
         {"GDR HiRom site", CopierHeader::GDR, {{hi_header, "HI", good_check_bytes}}, "GDR HI", "HI"},
         {"FIG sites fail although a headerless site passes", CopierHeader::FIG,
-         {{Lo, "LO", good_check_bytes}, {Hi, "HI", good_check_bytes}}, "", ""},
+            {{Lo, "LO", good_check_bytes}, {Hi, "HI", good_check_bytes}}, "", ""},
         {"COS needs no check bytes", CopierHeader::COS, {{lo_header, "CUSTOM", no_check_bytes}}, "COS LO", "CUSTOM"},
-        {"COS keeps a rejected name", CopierHeader::COS, {{lo_header, "\xFF" "DEMO", no_check_bytes}}, "COS LO",
-         "\xFF" "DEMO"},
-        {"COS keeps the special name", CopierHeader::COS, {{lo_header, special_name, good_check_bytes}}, "COS LO", special_name},
+        {"COS keeps a rejected name", CopierHeader::COS,
+            {{lo_header,
+                "\xFF"
+                "DEMO",
+                no_check_bytes}},
+            "COS LO",
+            "\xFF"
+            "DEMO"},
+        {"COS keeps the special name", CopierHeader::COS, {{lo_header, special_name, good_check_bytes}}, "COS LO",
+            special_name},
     };
     for (const auto& case_ : cases) {
         SCOPED_TRACE(case_.case_);
@@ -165,10 +183,14 @@ TEST(RomAnalysis, CopierHeaderRecognition)
     // The image's SWC LoRom site is valid; everything else fails. A header
     // taken for anything but SWC therefore rejects the image.
     const std::pair<std::string, bool> cases[] = {
-        {std::string("\0\xAA\xBB\x04", 4), true},  {std::string("\0\xAA\xBB\x06", 4), true},
-        {std::string("\0\x0A\xAB\xB4", 4), true},  {std::string("\xAA\xBB\x04\0", 4), true},
-        {std::string("\x0A\xAB\xB4\0", 4), true},  {std::string("\xAA\xBB\x06\0", 4), false}, // "AABB6" only at 8..10
-        {std::string("\0\xAA\xBB\x05", 4), false}, {std::string("\0\xAB\xBB\x04", 4), false},
+        {std::string("\0\xAA\xBB\x04", 4), true},
+        {std::string("\0\xAA\xBB\x06", 4), true},
+        {std::string("\0\x0A\xAB\xB4", 4), true},
+        {std::string("\xAA\xBB\x04\0", 4), true},
+        {std::string("\x0A\xAB\xB4\0", 4), true},
+        {std::string("\xAA\xBB\x06\0", 4), false}, // "AABB6" only at 8..10
+        {std::string("\0\xAA\xBB\x05", 4), false},
+        {std::string("\0\xAB\xBB\x04", 4), false},
     };
     for (const auto& [bytes, swc] : cases) {
         SCOPED_TRACE(::testing::PrintToString(bytes));
@@ -204,7 +226,8 @@ TEST(RomAnalysis, BytesBeyondTheEndReadAsZero)
     expect_rejected(analyse_image(whole.substr(0, Hi + 0x1E)));
 
     // A file that ends right after its LoRom site.
-    const RomAnalysis a = analyse_image(fixtures::build_rom({.name = "SHORT LOROM", .rom_size = 0}).substr(0, Lo + 0x20));
+    const RomAnalysis a =
+        analyse_image(fixtures::build_rom({.name = "SHORT LOROM", .rom_size = 0}).substr(0, Lo + 0x20));
     ASSERT_TRUE(a.Rom_ok);
     EXPECT_EQ(a.Formatcode, "NO LO");
     EXPECT_EQ(a.Size_text, " 0.3 MegaBits"); // 32,736 bytes
@@ -230,8 +253,8 @@ TEST(RomAnalysis, FailuresToOpen)
 
 TEST(HeaderDecoding, ChecksumTexts)
 {
-    const std::tuple<std::uint8_t, std::uint8_t, std::string, std::string> cases[] = { // lo, hi, key, shown
-        {0x00, 0x05, "05", "0 5"}, {0x00, 0x00, "00", "0 0"},   {0xCD, 0xAB, "CDAB", "CD AB"},
+    const std::tuple<std::uint8_t, std::uint8_t, std::string, std::string> cases[] = {// lo, hi, key, shown
+        {0x00, 0x05, "05", "0 5"}, {0x00, 0x00, "00", "0 0"}, {0xCD, 0xAB, "CDAB", "CD AB"},
         {0x38, 0x0A, "38A", "38 A"}, {0x5A, 0x00, "5A0", "5A 0"}, {0x05, 0xA0, "5A0", "5 A0"}};
     for (const auto& [lo, hi, key, display] : cases) {
         RomAnalysis a;
@@ -242,10 +265,9 @@ TEST(HeaderDecoding, ChecksumTexts)
 
 TEST(HeaderDecoding, RomTypesAndSizes)
 {
-    const std::pair<std::uint8_t, const char*> types[] = {
-        {0, "0 - ROM only"}, {5, "5 - ROM, Save RAM and DSP1 chip"}, {19, "19 - ROM and Super FX chip"},
-        {227, "227 - ROM, RAM and GameBoy data"}, {246, "246 - ROM and DSP2 chip"}, {6, " 6 - unknown"},
-        {255, " 255 - unknown"}};
+    const std::pair<std::uint8_t, const char*> types[] = {{0, "0 - ROM only"}, {5, "5 - ROM, Save RAM and DSP1 chip"},
+        {19, "19 - ROM and Super FX chip"}, {227, "227 - ROM, RAM and GameBoy data"}, {246, "246 - ROM and DSP2 chip"},
+        {6, " 6 - unknown"}, {255, " 255 - unknown"}};
     for (const auto& [byte, text] : types)
         EXPECT_EQ(rom_type_text(byte), text);
 
@@ -254,11 +276,19 @@ TEST(HeaderDecoding, RomTypesAndSizes)
         std::uint64_t length;
         const char* text;
     } sizes[] = {
-        {8, 0, "2 MegaBits"}, {12, 0, "32 MegaBits"}, {0, 1048576, " 8.4 MegaBits"}, {13, 500000, " 4 MegaBits"},
-        {13, 4194816, " 33.6 MegaBits"}, {255, 0, " 0 MegaBits"}, {7, 56251, " 0.5 MegaBits"},
+        {8, 0, "2 MegaBits"},
+        {12, 0, "32 MegaBits"},
+        {0, 1048576, " 8.4 MegaBits"},
+        {13, 500000, " 4 MegaBits"},
+        {13, 4194816, " 33.6 MegaBits"},
+        {255, 0, " 0 MegaBits"},
+        {7, 56251, " 0.5 MegaBits"},
         // Exact halves go to the even neighbour: 0.15, 0.25, 0.05, 0.45.
-        {7, 18750, " 0.2 MegaBits"}, {7, 31250, " 0.2 MegaBits"}, {7, 6250, " 0 MegaBits"},
-        {7, 56250, " 0.4 MegaBits"}, {0, 5368709120ULL, " 42949.7 MegaBits"},
+        {7, 18750, " 0.2 MegaBits"},
+        {7, 31250, " 0.2 MegaBits"},
+        {7, 6250, " 0 MegaBits"},
+        {7, 56250, " 0.4 MegaBits"},
+        {0, 5368709120ULL, " 42949.7 MegaBits"},
     };
     for (const auto& case_ : sizes)
         EXPECT_EQ(rom_size_text(case_.byte, case_.length), case_.text) << int(case_.byte) << " " << case_.length;
@@ -277,16 +307,16 @@ TEST(HeaderDecoding, SizeOfAFileOf256MiB)
 
 TEST(HeaderDecoding, CountriesAndLicensees)
 {
-    const std::tuple<std::uint8_t, std::string, std::string> countries_[] = {
-        {0, "0 = Japan (NTSC)", " (JAP)"}, {3, "3 = Sweden (PAL)", " (Euro - Sweden)"},
-        {9, "9 = Europe, Germany, Austria and Switzerland (PAL)", " (Euro - Germany)"}, {13, "13 = Korea (PAL)", " (Korea)"},
-        {14, "Hex E   = ?", ""}, {0xFF, "Hex FF   = ?", ""}};
+    const std::tuple<std::uint8_t, std::string, std::string> countries_[] = {{0, "0 = Japan (NTSC)", " (JAP)"},
+        {3, "3 = Sweden (PAL)", " (Euro - Sweden)"},
+        {9, "9 = Europe, Germany, Austria and Switzerland (PAL)", " (Euro - Germany)"},
+        {13, "13 = Korea (PAL)", " (Korea)"}, {14, "Hex E   = ?", ""}, {0xFF, "Hex FF   = ?", ""}};
     for (const auto& [byte, text, suffix] : countries_)
         EXPECT_EQ(std::tuple(country_text(byte), country_suffix(byte)), std::tie(text, suffix)) << int(byte);
 
-    const std::pair<std::uint8_t, const char*> companies[] = {
-        {1, "1 - Nintendo"}, {0x33, "51 - Nintendo"}, {143, "143 - I''Max"}, {41, "41 - Seta Co.,Ltd."},
-        {255, "255 - Hudson Soft"}, {0, " 0 - ?"}, {250, " 250 - ?"}};
+    const std::pair<std::uint8_t, const char*> companies[] = {{1, "1 - Nintendo"}, {0x33, "51 - Nintendo"},
+        {143, "143 - I''Max"}, {41, "41 - Seta Co.,Ltd."}, {255, "255 - Hudson Soft"}, {0, " 0 - ?"},
+        {250, " 250 - ?"}};
     for (const auto& [byte, text] : companies)
         EXPECT_EQ(licensee_text(byte), text);
     // Every code has a text; a named one begins with its own code.

@@ -19,9 +19,8 @@ TEST(Cp1252, EveryByteSurvivesTheRoundTripAndTheHoleBytesStayControls)
     for (int b = 0; b < 256; ++b)
         EXPECT_EQ(cp1252_from_code_point(code_point_from_cp1252(static_cast<unsigned char>(b))), b) << b;
 
-    const std::pair<unsigned char, char32_t> cases[] = {{0x41, 0x41},     {0x7F, 0x7F},     {0x80, 0x20AC},
-                                                         {0x81, 0x81},     {0x8D, 0x8D},     {0x9D, 0x9D},
-                                                         {0x99, 0x2122},   {0x9F, 0x0178},   {0xFF, 0xFF}};
+    const std::pair<unsigned char, char32_t> cases[] = {{0x41, 0x41}, {0x7F, 0x7F}, {0x80, 0x20AC}, {0x81, 0x81},
+        {0x8D, 0x8D}, {0x9D, 0x9D}, {0x99, 0x2122}, {0x9F, 0x0178}, {0xFF, 0xFF}};
     for (const auto& [byte, character] : cases)
         EXPECT_EQ(code_point_from_cp1252(byte), character) << int(byte);
     EXPECT_EQ(utf8_from_cp1252(std::string("\x80 A\0", 4)), std::string("\xE2\x82\xAC A\0", 6));
@@ -30,11 +29,12 @@ TEST(Cp1252, EveryByteSurvivesTheRoundTripAndTheHoleBytesStayControls)
 TEST(Cp1252, RejectsInvalidUtf8AndUnwritableCharacters)
 {
     for (const char* text : {
-             "\xC0\x80",         // overlong NUL
-             "\xE0\x80\xAF",     // overlong '/'
-             "\xED\xA0\x80",     // surrogate
-             "\xC3",             // truncated
-             "\xE2\x82" "A",     // truncated in the middle
+             "\xC0\x80",     // overlong NUL
+             "\xE0\x80\xAF", // overlong '/'
+             "\xED\xA0\x80", // surrogate
+             "\xC3",         // truncated
+             "\xE2\x82"
+             "A",                // truncated in the middle
              "\x80",             // lone continuation byte
              "\xF4\x90\x80\x80", // beyond U+10FFFF
              "\xC4\x80",         // U+0100: no Windows-1252 byte
@@ -64,10 +64,16 @@ TEST(Error, ErrnoMapsToNumberAndDescription)
         int errnum, number;
         const char* description;
     } cases[] = {
-        {ENOENT, 53, "File not found"},    {EEXIST, 58, "File already exists"}, {EACCES, 70, "Permission denied"},
-        {EROFS, 70, "Permission denied"},  {ENOSPC, 61, "Disk full"},           {EIO, 57, "Device I/O error"},
-        {ENAMETOOLONG, 52, "Bad file name or number"},                          {ENOTDIR, 76, "Path not found"},
-        {EXDEV, 75, "Path/File access error"}, {EAGAIN, 75, "Path/File access error"},
+        {ENOENT, 53, "File not found"},
+        {EEXIST, 58, "File already exists"},
+        {EACCES, 70, "Permission denied"},
+        {EROFS, 70, "Permission denied"},
+        {ENOSPC, 61, "Disk full"},
+        {EIO, 57, "Device I/O error"},
+        {ENAMETOOLONG, 52, "Bad file name or number"},
+        {ENOTDIR, 76, "Path not found"},
+        {EXDEV, 75, "Path/File access error"},
+        {EAGAIN, 75, "Path/File access error"},
     };
     for (const auto& case_ : cases) {
         SCOPED_TRACE(case_.errnum);
@@ -82,6 +88,6 @@ TEST(Error, ErrnoMapsToNumberAndDescription)
     EXPECT_STREQ(error_description(ErrorNumber::InputPastEndOfFile), "Input past end of file");
     EXPECT_EQ(short_error_text(Error(ErrorNumber::FileNotFound)), "Error Nr.  53 happened:\nFile not found");
     EXPECT_EQ(file_error_text(Error(ErrorNumber::FileAlreadyExists), "/roms/Game (USA).smc"),
-              "Error Nr.  58 happened:\nFile already exists\nThis error happend while processing the following "
-              "file: \n\n/roms/Game (USA).smc\n\nProgress aborted !");
+        "Error Nr.  58 happened:\nFile already exists\nThis error happend while processing the following "
+        "file: \n\n/roms/Game (USA).smc\n\nProgress aborted !");
 }

@@ -25,7 +25,8 @@ using test::CliRun;
 using test::json_lines;
 
 const std::string missing_text = std::string("The file SNES.DAT is missing ! Download the complete version of the "
-                                           "Cartonym from ") + program_info::homepage_address + " !\n\nProgram will close now.\n";
+                                             "Cartonym from ")
+    + program_info::homepage_address + " !\n\nProgram will close now.\n";
 
 // A temporary folder with a database and images in it.
 struct TestEnvironment {
@@ -45,26 +46,24 @@ struct TestEnvironment {
 TEST(CliInfo, EveryFieldOfAKnownImage)
 {
     TestEnvironment u(database_line("OTHER", "Other") + database_line("WILD CARD HI", "Wild Card"));
-    const std::string file = u.Image("w.bin", {.header = fixtures::CopierHeader::SWC, .map = fixtures::MemoryMap::HiRom,
-                                               .name = "WILD CARD HI", .rom_type = 19, .rom_size = 0, .country = 14,
-                                               .licensee = 0, .checksum = 0x0A38});
+    const std::string file = u.Image("w.bin",
+        {.header = fixtures::CopierHeader::SWC,
+            .map = fixtures::MemoryMap::HiRom,
+            .name = "WILD CARD HI",
+            .rom_type = 19,
+            .rom_size = 0,
+            .country = 14,
+            .licensee = 0,
+            .checksum = 0x0A38});
     const CliRun run = Cli({"info", "--db", u.db, file});
     EXPECT_EQ(run.status + run.err.size(), 0u);
-    EXPECT_EQ(run.lines, (std::vector{json{{"file", file},
-                                    {"rom_ok", true},
-                                    {"format_code", "SWC HI"},
-                                    {"file_type", "SNES HiRom, Super Wildcard Header (SWC)"},
-                                    {"extension", ".swc"},
-                                    {"internal_name", "WILD CARD HI         "},
-                                    {"rom_type", "19 - ROM and Super FX chip"},
-                                    {"rom_size", " 1.1 MegaBits"}, // 131,584 bytes
-                                    {"country", "Hex E   = ?"},
-                                    {"country_suffix", ""},
-                                    {"licensee", " 0 - ?"},
-                                    {"checksum_key", "38A"},
-                                    {"checksum", "38 A"},
-                                    {"full_name", "Wild Card"},
-                                    {"new_name", "Wild Card.swc"}}}));
+    EXPECT_EQ(run.lines,
+        (std::vector{json{{"file", file}, {"rom_ok", true}, {"format_code", "SWC HI"},
+            {"file_type", "SNES HiRom, Super Wildcard Header (SWC)"}, {"extension", ".swc"},
+            {"internal_name", "WILD CARD HI         "}, {"rom_type", "19 - ROM and Super FX chip"},
+            {"rom_size", " 1.1 MegaBits"}, // 131,584 bytes
+            {"country", "Hex E   = ?"}, {"country_suffix", ""}, {"licensee", " 0 - ?"}, {"checksum_key", "38A"},
+            {"checksum", "38 A"}, {"full_name", "Wild Card"}, {"new_name", "Wild Card.swc"}}}));
 }
 
 TEST(CliInfo, LinesInOrderForNoImageCorrectedUnknownAndFailedFiles)
@@ -73,8 +72,8 @@ TEST(CliInfo, LinesInOrderForNoImageCorrectedUnknownAndFailedFiles)
     std::string none_ = fixtures::build_rom({});
     fixtures::set_bytes(none_, 0x7FDC, std::string(4, '\0')); // no site passes
     fixtures::write_file(u.folder / "keine.bin", none_);
-    const std::vector<std::string> files = {
-        u.folder / "keine.bin", u.Image("xmen738.bin", {.name = "X-MEN", .checksum = 0x0873}),
+    const std::vector<std::string> files = {u.folder / "keine.bin",
+        u.Image("xmen738.bin", {.name = "X-MEN", .checksum = 0x0873}),
         u.Image("xmen.bin", {.name = "X-MEN", .checksum = 0x0808}), u.Image("unbekannt.bin", {.name = "NOBODY"}),
         u.folder / "fehlt.bin", u.folder.path().string(), u.Image("gut.bin", {.name = "GAME"})};
     std::vector<std::string> args = {"info", "--db", u.db};
@@ -87,9 +86,9 @@ TEST(CliInfo, LinesInOrderForNoImageCorrectedUnknownAndFailedFiles)
     EXPECT_EQ(run.lines[1]["new_name"], "X-Men Mutant Apocalypse (USA).smc");
     // A checksum key without a correction is unknown although the database has the name.
     for (const std::size_t i : {2u, 3u})
-        EXPECT_EQ(json::array({run.lines[i]["rom_ok"], run.lines[i]["full_name"], run.lines[i]["new_name"]}), json::array({true, "", ""}));
-    EXPECT_EQ(run.lines[4],
-              (json{{"file", files[4]}, {"error", {{"number", 53}, {"description", "File not found"}}}}));
+        EXPECT_EQ(json::array({run.lines[i]["rom_ok"], run.lines[i]["full_name"], run.lines[i]["new_name"]}),
+            json::array({true, "", ""}));
+    EXPECT_EQ(run.lines[4], (json{{"file", files[4]}, {"error", {{"number", 53}, {"description", "File not found"}}}}));
     EXPECT_EQ(run.lines[5]["error"]["number"], 75);
     EXPECT_EQ(run.lines[6]["new_name"], "Game (USA).smc");
 }
@@ -97,15 +96,21 @@ TEST(CliInfo, LinesInOrderForNoImageCorrectedUnknownAndFailedFiles)
 TEST(CliInfo, InternalNameKeepsNulAndTextsBecomeUtf8InBothStyles)
 {
     const std::string name("Caf\xE9\0\x80", 6);
-    TestEnvironment u(database_line(name, "Caf\xE9 Stra\xDF" "e  Zwei"));
+    TestEnvironment u(database_line(name,
+        "Caf\xE9 Stra\xDF"
+        "e  Zwei"));
     const std::string file = u.Image("a.bin", {.name = name});
     for (const bool without : {false, true}) {
-        const CliRun run = without ? Cli({"info", "--no-spaces", "--db", u.db, file}) : Cli({"info", "--db", u.db, file});
+        const CliRun run =
+            without ? Cli({"info", "--no-spaces", "--db", u.db, file}) : Cli({"info", "--db", u.db, file});
         ASSERT_EQ(run.lines.size(), 1u);
         EXPECT_NE(run.out.find("\\u0000"), std::string::npos);
         EXPECT_EQ(run.lines[0]["internal_name"], std::string("Caf\xC3\xA9\0\xE2\x82\xAC", 9) + std::string(15, ' '));
-        EXPECT_EQ(run.lines[0]["new_name"], without ? "Caf\xC3\xA9_Stra\xC3\x9F" "e__Zwei_(USA).smc"
-                                                   : "Caf\xC3\xA9 Stra\xC3\x9F" "e  Zwei (USA).smc");
+        EXPECT_EQ(run.lines[0]["new_name"],
+            without ? "Caf\xC3\xA9_Stra\xC3\x9F"
+                      "e__Zwei_(USA).smc"
+                    : "Caf\xC3\xA9 Stra\xC3\x9F"
+                      "e  Zwei (USA).smc");
     }
 }
 
@@ -129,14 +134,15 @@ TEST(CliInfo, DatabaseRules)
 
     const CliRun empty = Cli({"info", "--db", u.db, good});
     EXPECT_EQ(std::tie(empty.status, empty.err), std::tuple(1, ""));
-    EXPECT_EQ(empty.lines, (std::vector{json{{"file", good}, {"error", {{"number", 62}, {"description", "Input past end of file"}}}}}));
+    EXPECT_EQ(empty.lines,
+        (std::vector{json{{"file", good}, {"error", {{"number", 62}, {"description", "Input past end of file"}}}}}));
 }
 
 TEST(CliInfo, UsageErrorsHelpAndVersion)
 {
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {}, {"info"}, {"info", "--db"}, {"frobnicate", "x"}, {"info", "--bogus", "x"}, {"--no-spaces"},
-             {"batch"}, {"batch", "--unknown-option", "x"}})
+    for (const std::vector<std::string>& args :
+        std::vector<std::vector<std::string>>{{}, {"info"}, {"info", "--db"}, {"frobnicate", "x"},
+            {"info", "--bogus", "x"}, {"--no-spaces"}, {"batch"}, {"batch", "--unknown-option", "x"}})
         EXPECT_EQ(Cli(args).status, 2) << ::testing::PrintToString(args);
     EXPECT_NE(Cli({"--version"}).out.find(program_info::version_text), std::string::npos);
     EXPECT_EQ(Cli({"--help"}).status, 0);
@@ -156,7 +162,8 @@ TEST(CliProgram, InfoWithTheDatabaseBesideTheProgramStreamsAndExitStatuses)
 
     TestEnvironment u;
     const std::string file = u.Image("a.bin", {.header = fixtures::CopierHeader::FIG, .name = key, .country = 2});
-    const test::ProgramRun run = test::run_program(program, {"info", "--no-spaces", file, u.folder / "f.bin"}, u.folder);
+    const test::ProgramRun run =
+        test::run_program(program, {"info", "--no-spaces", file, u.folder / "f.bin"}, u.folder);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out.back(), '\n');
     const std::vector<json> lines = json_lines(run.out);

@@ -30,12 +30,15 @@ void write_folder(const fs::path& folder)
     for (int i = 0; i < image_count; ++i) {
         const std::string file = "image " + std::to_string(i) + ".smc";
         if (i % 25 == 24) {
-            fixtures::write_file((folder / ("notes " + std::to_string(i) + ".txt")).string(), "no image " + std::to_string(i));
+            fixtures::write_file(
+                (folder / ("notes " + std::to_string(i) + ".txt")).string(), "no image " + std::to_string(i));
             continue;
         }
         // Every tenth image is unknown; three images in a row share a game and become duplicates.
-        fixtures::write_rom((folder / file).string(), {.name = i % 10 == 9 ? "UNKNOWN " + std::to_string(i) : "GAME " + std::to_string(i / 3),
-                                                           .checksum = static_cast<std::uint16_t>(i), .data_length = 0x8000});
+        fixtures::write_rom((folder / file).string(),
+            {.name = i % 10 == 9 ? "UNKNOWN " + std::to_string(i) : "GAME " + std::to_string(i / 3),
+                .checksum = static_cast<std::uint16_t>(i),
+                .data_length = 0x8000});
     }
 }
 
@@ -74,7 +77,8 @@ TEST(CrashSafety, EveryImageSurvivesSigkillAtRandomMomentsAndTheNextRunCompletes
     ASSERT_GT(trial_run, 0);
     const int trial_status = wait_for(trial_run);
     ASSERT_TRUE(WIFEXITED(trial_status) && WEXITSTATUS(trial_status) == 0);
-    const auto duration_ = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - begin_pos);
+    const auto duration_ =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - begin_pos);
     ASSERT_EQ(test::image_contents(probe), before);
 
     std::mt19937 random(1206);
@@ -86,8 +90,8 @@ TEST(CrashSafety, EveryImageSurvivesSigkillAtRandomMomentsAndTheNextRunCompletes
         fs::copy(template_, folder);
         const pid_t pid = start_batch(database, folder);
         ASSERT_GT(pid, 0);
-        std::this_thread::sleep_for(std::chrono::microseconds(
-            std::uniform_int_distribution<long>(0, duration_.count())(random)));
+        std::this_thread::sleep_for(
+            std::chrono::microseconds(std::uniform_int_distribution<long>(0, duration_.count())(random)));
         ::kill(pid, SIGKILL);
         const int status = wait_for(pid);
         if (WIFSIGNALED(status))

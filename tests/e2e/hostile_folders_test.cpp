@@ -32,7 +32,8 @@ namespace fs = std::filesystem;
 using namespace std::string_literals;
 using Counts = std::vector<int>; // total, renamed, already right, unknown, duplicates
 
-const RomPlan Alpha{.name = "ALPHA QUEST"}, Alpha2{.name = "ALPHA QUEST", .data_length = 0x40000}, Gamma{.name = "GAMMA RAY"};
+const RomPlan Alpha{.name = "ALPHA QUEST"}, Alpha2{.name = "ALPHA QUEST", .data_length = 0x40000},
+    Gamma{.name = "GAMMA RAY"};
 const RomPlan Riddle{.map = fixtures::MemoryMap::HiRom, .name = "NOBODY KNOWS ME", .checksum = 0xBEEF};
 const RomPlan Riddle2{.name = "NOCH EINER"}, Long{.name = "LONG NAME GAME"};
 const std::string R = "Renamed_SNES_ROMs", U = "Unknown_ROMs", D = "Duplicates";
@@ -40,8 +41,8 @@ const std::string alpha_new = "Alpha Quest (USA).smc", gamma_new = "Gamma (USA).
 const std::string base_database = database_line("ALPHA QUEST", "Alpha Quest") + database_line("GAMMA RAY", "Gamma");
 const GameListRow row_alpha{"Alpha Quest", alpha_new, "1 = USA (NTSC)", "SNES LoRom, no Header"};
 const std::string page_alpha = game_list_head_text() + game_list_row_text(row_alpha) + game_list_end_text();
-const std::string log_zeta =
-    unknown_log_entry("zeta.smc", "SNES HiRom, no Header", fixtures::Interner_name("NOBODY KNOWS ME"), "1 = USA (NTSC)", "EF BE");
+const std::string log_zeta = unknown_log_entry(
+    "zeta.smc", "SNES HiRom, no Header", fixtures::Interner_name("NOBODY KNOWS ME"), "1 = USA (NTSC)", "EF BE");
 
 // A short stand-in for a file's content, so that a difference prints readably.
 std::string Content(const std::string& bytes) { return "file " + std::to_string(std::hash<std::string>{}(bytes)); }
@@ -53,9 +54,12 @@ Tree full_tree(const fs::path& folder)
     Tree tree;
     for (auto it = fs::recursive_directory_iterator(folder); it != fs::recursive_directory_iterator(); ++it) {
         const fs::file_type kind = it->symlink_status().type();
-        tree[it->path().lexically_relative(folder).string()] = kind == fs::file_type::regular ? Content(read_file(it->path()))
-            : kind == fs::file_type::directory ? "folder" : kind == fs::file_type::fifo ? "fifo"
-            : kind == fs::file_type::symlink ? "link to " + fs::read_symlink(it->path()).string() : "other"; // socket, device
+        tree[it->path().lexically_relative(folder).string()] = kind == fs::file_type::regular
+            ? Content(read_file(it->path()))
+            : kind == fs::file_type::directory ? "folder"
+            : kind == fs::file_type::fifo      ? "fifo"
+            : kind == fs::file_type::symlink   ? "link to " + fs::read_symlink(it->path()).string()
+                                               : "other"; // socket, device
     }
     return tree;
 }
@@ -81,8 +85,10 @@ Counts counts(const BatchResult& e)
 
 // A test's world; anything leaving F shows in the test folder around it.
 struct TestEnvironment : RunFolder {
-    explicit TestEnvironment(const std::string& database = base_database, const std::vector<std::pair<std::string, RomPlan>>& images = {})
-        : RunFolder(database, images) {}
+    explicit TestEnvironment(
+        const std::string& database = base_database, const std::vector<std::pair<std::string, RomPlan>>& images = {})
+        : RunFolder(database, images)
+    { }
     void link(const std::string& target, const std::string& name) const { fs::create_symlink(target, in_folder(name)); }
     Tree tree() const { return full_tree(F); }
     Tree outside() const // the test folder outside F, a list waiting in the temporary folder left out
@@ -105,16 +111,20 @@ void expect_end(const BatchResult& e, int error, const std::string& path)
 TEST(HostileEntries, FifosSocketsFoldersDeadAndLoopingLinksAreLeftAloneBySelectionAndBatchAndNothingHangs)
 {
     // name, what it is ("link ..." with its target), the failure selecting it gives
-    const std::vector<std::tuple<std::string, std::string, int>> entries = {
-        {"fifo.smc", "fifo", 75}, {"offen.smc", "fifo", 75}, {"sock.smc", "socket", 75}, {"unter.smc", "folder", 75},
-        {"tot.smc", "link fehlt.smc", 53}, {"schleife.smc", "link schleife.smc", 76}, {"a_ring.smc", "link b_ring.smc", 76},
-        {"b_ring.smc", "link a_ring.smc", 76}, {"ordnerlink.smc", "link unter.smc", 75}, {"fifolink.smc", "link fifo.smc", 75},
+    const std::vector<std::tuple<std::string, std::string, int>> entries = {{"fifo.smc", "fifo", 75},
+        {"offen.smc", "fifo", 75}, {"sock.smc", "socket", 75}, {"unter.smc", "folder", 75},
+        {"tot.smc", "link fehlt.smc", 53}, {"schleife.smc", "link schleife.smc", 76},
+        {"a_ring.smc", "link b_ring.smc", 76}, {"b_ring.smc", "link a_ring.smc", 76},
+        {"ordnerlink.smc", "link unter.smc", 75}, {"fifolink.smc", "link fifo.smc", 75},
         {"geraet.smc", "link /dev/null", 75}};
     TestEnvironment u(base_database, {{"alpha.smc", Alpha}, {"zeta.smc", Riddle}});
     for (const auto& [name, kind, error] : entries)
-        kind == "fifo" ? make_fifo(u.in_folder(name)) : kind == "socket" ? make_socket(u.in_folder(name))
-            : kind == "folder" ? (void)fs::create_directory(u.in_folder(name)) : u.link(kind.substr(5), name);
-    const int holder = ::open(u.in_folder("offen.smc").c_str(), O_RDWR | O_NONBLOCK); // a reader finds it ready but empty
+        kind == "fifo"         ? make_fifo(u.in_folder(name))
+            : kind == "socket" ? make_socket(u.in_folder(name))
+            : kind == "folder" ? (void)fs::create_directory(u.in_folder(name))
+                               : u.link(kind.substr(5), name);
+    const int holder =
+        ::open(u.in_folder("offen.smc").c_str(), O_RDWR | O_NONBLOCK); // a reader finds it ready but empty
     for (const auto& [name, kind, error] : entries) {
         EXPECT_EQ(error_number_of([&] { select_file(u.in_folder(name), u.db, false); }), error) << name;
     }
@@ -124,8 +134,8 @@ TEST(HostileEntries, FifosSocketsFoldersDeadAndLoopingLinksAreLeftAloneBySelecti
     EXPECT_EQ(counts(e), (Counts{2, 1, 0, 1, 0})) << e.message.text;
     expected.erase("alpha.smc");
     expected.erase("zeta.smc");
-    expected.insert({{R, "folder"}, {R + "/" + alpha_new, Image(Alpha)}, {R + "/games.htm", Content(page_alpha)}, {U, "folder"},
-                     {U + "/zeta.smc", Image(Riddle)}, {U + "/unknown.log", Content(log_zeta)}});
+    expected.insert({{R, "folder"}, {R + "/" + alpha_new, Image(Alpha)}, {R + "/games.htm", Content(page_alpha)},
+        {U, "folder"}, {U + "/zeta.smc", Image(Riddle)}, {U + "/unknown.log", Content(log_zeta)}});
     EXPECT_EQ(u.tree(), expected);
 }
 
@@ -144,7 +154,8 @@ TEST(HostileEntries, LinksToImagesCountAsFilesAndStillLeadToTheImageAfterTheMove
     EXPECT_EQ(u.outside(), outside_before); // the images stay where they are
     for (const std::string& entry : {R + "/" + alpha_new, R + "/" + gamma_new, U + "/unbekannt.smc"}) {
         EXPECT_TRUE(fs::is_symlink(u.in_folder(entry))) << entry;
-        EXPECT_TRUE(fs::is_regular_file(u.in_folder(entry))) << entry << ": the moved link no longer leads to the image";
+        EXPECT_TRUE(fs::is_regular_file(u.in_folder(entry)))
+            << entry << ": the moved link no longer leads to the image";
     }
     EXPECT_EQ(read_file(u.in_folder(R + "/" + gamma_new)), build_rom(Gamma));
 }
@@ -158,28 +169,31 @@ TEST(HostileEntries, AFileChangedAfterTheListingEndsAsDecidedAndLosesNothing)
         const char* after; // what stands at beta.smc afterwards
     };
     const auto away = [](const std::string& p) { fs::remove(p); };
-    for (const Case& case_ : std::vector<Case>{
-             {SystemOperation::Open, away, 53, ""}, {SystemOperation::Move, away, 53, ""},
-             {SystemOperation::Open, [](const std::string& p) { write_rom(p, Alpha2); }, 0, "copy"},
-             {SystemOperation::Open, [&](const std::string& p) { away(p), make_fifo(p); }, 0, "fifo"},
-             {SystemOperation::Open, [&](const std::string& p) { away(p), make_socket(p); }, 0, "other"},
-             {SystemOperation::Open, [&](const std::string& p) { away(p), fs::create_symlink("beta.smc", p); }, 76, "link to beta.smc"}}) {
+    for (const Case& case_ :
+        std::vector<Case>{{SystemOperation::Open, away, 53, ""}, {SystemOperation::Move, away, 53, ""},
+            {SystemOperation::Open, [](const std::string& p) { write_rom(p, Alpha2); }, 0, "copy"},
+            {SystemOperation::Open, [&](const std::string& p) { away(p), make_fifo(p); }, 0, "fifo"},
+            {SystemOperation::Open, [&](const std::string& p) { away(p), make_socket(p); }, 0, "other"},
+            {SystemOperation::Open, [&](const std::string& p) { away(p), fs::create_symlink("beta.smc", p); }, 76,
+                "link to beta.smc"}}) {
         SCOPED_TRACE(std::to_string(case_.error) + case_.after);
         TestEnvironment u(base_database, {{"alpha.smc", Alpha}, {"beta.smc", Gamma}, {"zeta.smc", Riddle2}});
         const std::string beta = u.in_folder("beta.smc");
         bool switched = false;
         const ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
-            if (operation == case_.when && (path == beta || path.ends_with(gamma_new)) && !std::exchange(switched, true))
+            if (operation == case_.when && (path == beta || path.ends_with(gamma_new))
+                && !std::exchange(switched, true))
                 case_.swap(beta);
             return 0;
         });
         expect_end(u.run(), case_.error, beta);
         Tree expected = after_stop({{case_.error ? "zeta.smc" : U + "/zeta.smc", Image(Riddle2)}});
         if (*case_.after)
-            expected[case_.after == "copy"s ? D + "/beta.smc" : "beta.smc"] = case_.after == "copy"s ? Image(Alpha2) : case_.after;
+            expected[case_.after == "copy"s ? D + "/beta.smc" : "beta.smc"] =
+                case_.after == "copy"s ? Image(Alpha2) : case_.after;
         if (!case_.error) // the run went on: zeta is unknown and logged, an unused folder went
-            expected[U + "/unknown.log"] = Content(unknown_log_entry("zeta.smc", "SNES LoRom, no Header", Interner_name("NOCH EINER"),
-                                                                    "1 = USA (NTSC)", "34 12"));
+            expected[U + "/unknown.log"] = Content(unknown_log_entry(
+                "zeta.smc", "SNES LoRom, no Header", Interner_name("NOCH EINER"), "1 = USA (NTSC)", "34 12"));
         if (!case_.error && case_.after != "copy"s)
             expected.erase(D);
         EXPECT_EQ(u.tree(), expected);
@@ -197,7 +211,8 @@ TEST(HostileEntries, AnUnreadableFileStopsTheRunNamingItAndLosesNothing)
         TestEnvironment u(base_database, {{"alpha.smc", Alpha}, {"beta.smc", Gamma}, {"zeta.smc", Riddle}});
         const std::string beta = u.in_folder("beta.smc");
         ::chmod(beta.c_str(), errnum ? 0644 : 0);
-        const ScopedFaultHook hook([&](SystemOperation op, const std::string& path) { return op == operation && path == beta ? errnum : 0; });
+        const ScopedFaultHook hook(
+            [&](SystemOperation op, const std::string& path) { return op == operation && path == beta ? errnum : 0; });
         const BatchResult e = u.run(true);
         ::chmod(beta.c_str(), 0644);
         expect_end(e, error, beta);
@@ -214,8 +229,7 @@ TEST(HostileNames, LineFeedsDashesBrokenUtf8AndLongNamesAreFiledUnchanged)
     const std::string long_unknown = std::string(251, 'u') + ".smc", long_copy = std::string(251, 'k') + ".smc";
     const std::vector<Case> cases = {
         {"zeile\numbruch.smc", Riddle, U + "/zeile\numbruch.smc", "zeile\\u{000A}umbruch.smc"},
-        {"wagen\rruecklauf.smc", Gamma, R + "/" + gamma_new, ""},
-        {"-rf.smc", Alpha, R + "/" + alpha_new, ""},
+        {"wagen\rruecklauf.smc", Gamma, R + "/" + gamma_new, ""}, {"-rf.smc", Alpha, R + "/" + alpha_new, ""},
         {"--help.smc", Riddle, U + "/--help.smc", "--help.smc"},
         {"\xFF\xFE.smc", Riddle, U + "/\xFF\xFE.smc", "\\xFF\\xFE.smc"},
         {"a\\b.smc", Riddle, U + "/a\\b.smc", "a\\\\b.smc"},
@@ -247,7 +261,8 @@ TEST(HostileNames, LineFeedsDashesBrokenUtf8AndLongNamesAreFiledUnchanged)
 // tests); a full name over 1 MiB is more than the database reader holds.
 TEST(HostileNames, AFullNameOverOneMebibyteStopsTheRunWithSixtyOne)
 {
-    TestEnvironment u(base_database + database_line("LONG NAME GAME", std::string(10 << 20, 'h')), {{"alpha.smc", Alpha}, {"lang.smc", Long}});
+    TestEnvironment u(base_database + database_line("LONG NAME GAME", std::string(10 << 20, 'h')),
+        {{"alpha.smc", Alpha}, {"lang.smc", Long}});
     expect_end(u.run(), 61, u.in_folder("lang.smc"));
     EXPECT_EQ(u.tree(), after_stop({{"lang.smc", Image(Long)}}));
 }
@@ -256,12 +271,13 @@ TEST(WriteErrors, ReadOnlyFolderOrFullDiskStopsWithTheMessageOrCompletesWithoutT
 {
     // The hook fails this operation on a path ending so the n-th time with errnum; fehler 0: the run completes without the list.
     using enum SystemOperation;
-    for (const auto& [operation, path, number, errnum, error] : std::vector<std::tuple<SystemOperation, std::string, int, int, int>>{
-             {CreateFolder, "", 1, EROFS, 70}, {Move, "", 1, EACCES, 70}, {Open, "unknown.log", 1, EROFS, 70},
-             {RemoveFolder, "", 1, EROFS, 70}, {Open, "games.htm", 1, ENOSPC, 61}, // the list's head, end
-             {Write, "games.htm", 1, ENOSPC, 61}, {Write, "games.htm", 4, ENOSPC, 0},
-             {Write, "unknown.log", 1, ENOSPC, 61}, {Write, "unknown.log", 1, EDQUOT, 61},
-             {Write, "unknown.log", 1, EFBIG, 61}, {Close, "unknown.log", 1, ENOSPC, 61}}) {
+    for (const auto& [operation, path, number, errnum, error] :
+        std::vector<std::tuple<SystemOperation, std::string, int, int, int>>{{CreateFolder, "", 1, EROFS, 70},
+            {Move, "", 1, EACCES, 70}, {Open, "unknown.log", 1, EROFS, 70}, {RemoveFolder, "", 1, EROFS, 70},
+            {Open, "games.htm", 1, ENOSPC, 61}, // the list's head, end
+            {Write, "games.htm", 1, ENOSPC, 61}, {Write, "games.htm", 4, ENOSPC, 0},
+            {Write, "unknown.log", 1, ENOSPC, 61}, {Write, "unknown.log", 1, EDQUOT, 61},
+            {Write, "unknown.log", 1, EFBIG, 61}, {Close, "unknown.log", 1, ENOSPC, 61}}) {
         SCOPED_TRACE(path + " " + std::to_string(static_cast<int>(operation)) + " " + std::strerror(errnum));
         TestEnvironment u(base_database, {{"alpha.smc", Alpha}, {"beta.smc", Gamma}, {"zeta.smc", Riddle}});
         fs::create_directory(u.in_folder(U));
@@ -281,7 +297,8 @@ TEST(WriteErrors, ReadOnlyFolderOrFullDiskStopsWithTheMessageOrCompletesWithoutT
         const std::string log = read_file(u.in_folder(U + "/unknown.log"));
         EXPECT_TRUE(log == "earlier\r\n" || log == "earlier\r\n" + log_zeta) << "not complete entries only: " << log;
         for (const RomPlan* plan : {&Alpha, &Gamma, &Riddle})
-            EXPECT_EQ(std::ranges::count(after | std::views::values, Image(*plan)), 1) << "not exactly once: " << plan->name;
+            EXPECT_EQ(std::ranges::count(after | std::views::values, Image(*plan)), 1)
+                << "not exactly once: " << plan->name;
         EXPECT_EQ(u.outside(), outside_before);
     }
 }
@@ -292,11 +309,13 @@ TEST(HostileDatabase, TheMatchIsFoundAndFiled)
     std::string many;
     for (int i = 0; i < 199998; ++i) // the match two records before the end
         many += database_line("FILLER " + std::to_string(i), "Filler Game " + std::to_string(i));
-    for (const std::string& database : {database_line("HUGE", std::string(10 << 20, 'h')) + base_database, many + base_database}) {
+    for (const std::string& database :
+        {database_line("HUGE", std::string(10 << 20, 'h')) + base_database, many + base_database}) {
         TestEnvironment u(database, {{"alpha.smc", Alpha}, {"zeta.smc", Riddle}});
         const BatchResult e = u.run();
-        EXPECT_EQ(u.tree(), (Tree{{R, "folder"}, {R + "/" + alpha_new, Image(Alpha)}, {U, "folder"},
-                                  {U + "/zeta.smc", Image(Riddle)}, {U + "/unknown.log", Content(log_zeta)}}))
+        EXPECT_EQ(u.tree(),
+            (Tree{{R, "folder"}, {R + "/" + alpha_new, Image(Alpha)}, {U, "folder"}, {U + "/zeta.smc", Image(Riddle)},
+                {U + "/unknown.log", Content(log_zeta)}}))
             << e.message.text;
     }
 }
@@ -305,28 +324,30 @@ TEST(TakenOutputFolders, StrangeEntriesInPlaceOfOutputFoldersStayAndTheRunEndsAs
 {
     struct Case {
         std::function<void(const TestEnvironment&)> create; // besides the image
-        const RomPlan& plan;                        // alpha.smc, or zeta.smc when unknown
-        int error;                                    // 0: the run completes
+        const RomPlan& plan;                                // alpha.smc, or zeta.smc when unknown
+        int error;                                          // 0: the run completes
         Tree after;
     };
     const auto with_ = [](Tree tree, const Tree& extra) { return tree.insert(extra.begin(), extra.end()), tree; };
-    const Tree alpha = {{R, "folder"}, {R + "/" + alpha_new, Image(Alpha)}}, zeta = {{U, "folder"}, {U + "/zeta.smc", Image(Riddle)}};
+    const Tree alpha = {{R, "folder"}, {R + "/" + alpha_new, Image(Alpha)}},
+               zeta = {{U, "folder"}, {U + "/zeta.smc", Image(Riddle)}};
     const auto log_folder = [](const TestEnvironment& u) { fs::create_directory(u.in_folder(U)); };
-    for (const Case& case_ : std::vector<Case>{
-             {[](const TestEnvironment& u) { write_file(u.in_folder(D), "mine"); }, Alpha, 0, with_(alpha, {{D, Content("mine")}})},
-             {[](const TestEnvironment& u) { u.image(D, Gamma); }, Alpha, 0, with_(alpha, {{R + "/" + gamma_new, Image(Gamma)}})},
+    for (const Case& case_ : std::vector<Case>{{[](const TestEnvironment& u) { write_file(u.in_folder(D), "mine"); },
+                                                   Alpha, 0, with_(alpha, {{D, Content("mine")}})},
+             {[](const TestEnvironment& u) { u.image(D, Gamma); }, Alpha, 0,
+                 with_(alpha, {{R + "/" + gamma_new, Image(Gamma)}})},
              {[](const TestEnvironment& u) { make_fifo(u.in_folder(U)), u.link("../anderswo", D); }, Alpha, 0,
-              with_(alpha, {{U, "fifo"}, {D, "link to ../anderswo"}})},
+                 with_(alpha, {{U, "fifo"}, {D, "link to ../anderswo"}})},
              {[](const TestEnvironment& u) { make_fifo(u.in_folder(U)); }, Riddle, 76,
-              {{U, "fifo"}, {"zeta.smc", Image(Riddle)}, {D, "folder"}, {R, "folder"}}},
+                 {{U, "fifo"}, {"zeta.smc", Image(Riddle)}, {D, "folder"}, {R, "folder"}}},
              {[](const TestEnvironment& u) { u.link("nirgends", R); }, Alpha, 53,
-              {{R, "link to nirgends"}, {"alpha.smc", Image(Alpha)}, {D, "folder"}, {U, "folder"}}},
+                 {{R, "link to nirgends"}, {"alpha.smc", Image(Alpha)}, {D, "folder"}, {U, "folder"}}},
              {[&](const TestEnvironment& u) { log_folder(u), make_fifo(u.in_folder(U + "/unknown.log")); }, Riddle, 0,
-              with_(zeta, {{U + "/unknown.log", "fifo"}})},
+                 with_(zeta, {{U + "/unknown.log", "fifo"}})},
              {[&](const TestEnvironment& u) { log_folder(u), u.link("../../fremd", U + "/unknown.log"); }, Riddle, 0,
-              with_(zeta, {{U + "/unknown.log", "link to ../../fremd"}})},
+                 with_(zeta, {{U + "/unknown.log", "link to ../../fremd"}})},
              {[](const TestEnvironment& u) { fs::create_directories(u.in_folder(R + "/games.htm")); }, Alpha, 0,
-              with_(alpha, {{R + "/games.htm", "folder"}})}}) {
+                 with_(alpha, {{R + "/games.htm", "folder"}})}}) {
         SCOPED_TRACE(testing::PrintToString(case_.after));
         TestEnvironment u;
         fs::create_directory(u.t / "anderswo");

@@ -35,7 +35,11 @@ const RomPlan Riddle{.name = "NOBODY KNOWS ME"};
 const std::string database = database_line(Interner_name("ALPHA QUEST"), "Alpha Quest");
 
 struct World : test::RunFolder {
-    World() : RunFolder(database) { fs::create_directories(temp_folder); }
+    World()
+        : RunFolder(database)
+    {
+        fs::create_directories(temp_folder);
+    }
     test::ProgramRun cli(std::vector<std::string> args, const std::string& other_database = "") const
     {
         args.insert(args.begin(), {"batch", "--db", other_database.empty() ? db : other_database});
@@ -89,12 +93,40 @@ TEST(TrustSetup, FailuresBeforeTheFirstImageNameThePathAndMoveNothing)
         std::function<std::string(World&)> prepare; // returns the path the message must name
     };
     const std::vector<Case> cases = {
-        {"missing folder", [](World& w) { fs::remove_all(w.F); return w.F; }},
-        {"folder is a file", [](World& w) { fs::remove_all(w.F); write_file(w.F, "x"); return w.F; }},
-        {"database is a folder", [](World& w) { fs::remove(w.db); fs::create_directory(w.db); return w.db; }},
-        {"database is a FIFO", [](World& w) { fs::remove(w.db); test::make_fifo(w.db); return w.db; }},
-        {"temporary folder missing", [](World& w) { fs::remove_all(w.temp_folder); return w.temp_folder; }},
-        {"temporary folder is a file", [](World& w) { fs::remove_all(w.temp_folder); write_file(w.temp_folder, "x"); return w.temp_folder; }},
+        {"missing folder",
+            [](World& w) {
+                fs::remove_all(w.F);
+                return w.F;
+            }},
+        {"folder is a file",
+            [](World& w) {
+                fs::remove_all(w.F);
+                write_file(w.F, "x");
+                return w.F;
+            }},
+        {"database is a folder",
+            [](World& w) {
+                fs::remove(w.db);
+                fs::create_directory(w.db);
+                return w.db;
+            }},
+        {"database is a FIFO",
+            [](World& w) {
+                fs::remove(w.db);
+                test::make_fifo(w.db);
+                return w.db;
+            }},
+        {"temporary folder missing",
+            [](World& w) {
+                fs::remove_all(w.temp_folder);
+                return w.temp_folder;
+            }},
+        {"temporary folder is a file",
+            [](World& w) {
+                fs::remove_all(w.temp_folder);
+                write_file(w.temp_folder, "x");
+                return w.temp_folder;
+            }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -115,7 +147,8 @@ TEST(TrustSetup, FailuresBeforeTheFirstImageNameThePathAndMoveNothing)
 
 TEST(TrustSetup, AnOutputFolderOnAnotherFileSystemIsRefusedBeforeAnythingMoves)
 {
-    struct stat shm {}, tmp {};
+    struct stat shm {
+    }, tmp{};
     World w;
     if (::stat("/dev/shm", &shm) != 0 || ::stat(w.t.path().c_str(), &tmp) != 0 || shm.st_dev == tmp.st_dev)
         GTEST_SKIP() << "no second file system at hand";
@@ -171,9 +204,11 @@ TEST(TrustSignals, InterruptAndTerminateStopBetweenFilesSayWhatWasDoneAndLeaveNo
         SCOPED_TRACE(signal_number);
         World w;
         for (int i = 0; i < 12000; ++i)
-            fixtures::write_rom(w.in_folder("game" + std::to_string(i) + ".smc"), {.name = "GAME " + std::to_string(i)}, true);
+            fixtures::write_rom(
+                w.in_folder("game" + std::to_string(i) + ".smc"), {.name = "GAME " + std::to_string(i)}, true);
         const auto before = w.contents();
-        const pid_t pid = test::start_program(CARTONYM_CLI_PATH, {"batch", "--gamelist", "--db", w.db, w.F}, w.t / "out.txt");
+        const pid_t pid =
+            test::start_program(CARTONYM_CLI_PATH, {"batch", "--gamelist", "--db", w.db, w.F}, w.t / "out.txt");
         // The handlers are in place once the run has made its output folders.
         while (!fs::exists(w.in_folder("Unknown_ROMs")))
             std::this_thread::sleep_for(std::chrono::microseconds(200));

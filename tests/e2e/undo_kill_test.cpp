@@ -32,13 +32,15 @@ void write_folder(const fs::path& folder)
     fixtures::write_file((folder / "Unknown_ROMs" / "unknown.log").string(), "an earlier entry\r\n\r\n");
     for (int i = 0; i < image_count; ++i) {
         if (i % 25 == 24) {
-            fixtures::write_file((folder / ("notes " + std::to_string(i) + ".txt")).string(), "no image " + std::to_string(i));
+            fixtures::write_file(
+                (folder / ("notes " + std::to_string(i) + ".txt")).string(), "no image " + std::to_string(i));
             continue;
         }
         // Every tenth image is unknown; three images in a row share a game and become duplicates.
         fixtures::write_rom((folder / ("image " + std::to_string(i) + ".smc")).string(),
-                            {.name = i % 10 == 9 ? "UNKNOWN " + std::to_string(i) : "GAME " + std::to_string(i / 3),
-                             .checksum = static_cast<std::uint16_t>(i), .data_length = 0x8000});
+            {.name = i % 10 == 9 ? "UNKNOWN " + std::to_string(i) : "GAME " + std::to_string(i / 3),
+                .checksum = static_cast<std::uint16_t>(i),
+                .data_length = 0x8000});
     }
 }
 
@@ -101,17 +103,20 @@ TEST(UndoAfterKill, RunKilledAtRandomMomentsIsUndoneExactly)
     const test::ScopedVariable probe_state("XDG_STATE_HOME", (work.path() / "probe state").string());
     const auto begin = std::chrono::steady_clock::now();
     ASSERT_EQ(WEXITSTATUS(wait_for(start({"batch", "--gamelist", "--db", database, probe.string()}))), 0);
-    const auto duration = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - begin);
+    const auto duration =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - begin);
 
     std::mt19937 random(1206);
     int killed = 0, attempt = 0;
     for (; killed < 20 && attempt < 300; ++attempt) {
         const fs::path folder = work.path() / ("kill" + std::to_string(attempt));
         fs::copy(template_folder, folder, fs::copy_options::recursive);
-        const test::ScopedVariable state("XDG_STATE_HOME", (work.path() / ("state" + std::to_string(attempt))).string());
+        const test::ScopedVariable state(
+            "XDG_STATE_HOME", (work.path() / ("state" + std::to_string(attempt))).string());
         const pid_t pid = start({"batch", "--gamelist", "--db", database, folder.string()});
         ASSERT_GT(pid, 0);
-        std::this_thread::sleep_for(std::chrono::microseconds(std::uniform_int_distribution<long>(0, duration.count())(random)));
+        std::this_thread::sleep_for(
+            std::chrono::microseconds(std::uniform_int_distribution<long>(0, duration.count())(random)));
         ::kill(pid, SIGKILL);
         if (WIFSIGNALED(wait_for(pid)))
             ++killed;
@@ -131,7 +136,10 @@ TEST(UndoAfterKill, RunKilledAtRandomMomentsIsUndoneExactly)
                     journal = fixtures::read_file(entry.path().string());
             const auto head = journal.substr(0, std::min<std::size_t>(journal.size(), 600));
             const auto tail = journal.substr(journal.size() - std::min<std::size_t>(journal.size(), 600));
-            FAIL() << "after the kill of attempt " << attempt << ":\n" << left << "journal begins:\n" << head << "\njournal ends:\n" << tail;
+            FAIL() << "after the kill of attempt " << attempt << ":\n"
+                   << left << "journal begins:\n"
+                   << head << "\njournal ends:\n"
+                   << tail;
         }
         fs::remove_all(folder);
     }

@@ -60,7 +60,9 @@ struct CliWorld : test::RunFolder {
     test::TempFolder state;
     test::ScopedVariable state_home{"XDG_STATE_HOME", state.path().string()};
 
-    CliWorld() : RunFolder(game_database()) {}
+    CliWorld()
+        : RunFolder(game_database())
+    { }
 
     test::ProgramRun cli(const std::vector<std::string>& arguments) const
     {
@@ -139,8 +141,9 @@ TEST(UndoCommand, AFileInAVacatedPlaceStaysIsNamedAndTheExitStatusIsOne)
 
     const auto undo = world.cli({"undo"});
     EXPECT_EQ(undo.status, 1);
-    EXPECT_NE(undo.err.find(world.in_folder("Renamed_SNES_ROMs/Game 0 (USA).smc") + " stays where it is: its old place is taken"),
-              std::string::npos)
+    EXPECT_NE(undo.err.find(
+                  world.in_folder("Renamed_SNES_ROMs/Game 0 (USA).smc") + " stays where it is: its old place is taken"),
+        std::string::npos)
         << undo.err;
     EXPECT_EQ(read_file(world.in_folder("first.smc")), "put here after the run");
     EXPECT_EQ(read_file(world.in_folder("Renamed_SNES_ROMs/Game 0 (USA).smc")), build_rom(game(0)));
@@ -234,7 +237,9 @@ void generate(std::mt19937& random, const CliWorld& world)
         }
     }
     switch (pick(4)) {
-    case 0: world.image("Renamed_SNES_ROMs/Game " + std::to_string(pick(game_count)) + " (USA).smc", game(0, 0x7777)); break;
+    case 0:
+        world.image("Renamed_SNES_ROMs/Game " + std::to_string(pick(game_count)) + " (USA).smc", game(0, 0x7777));
+        break;
     case 1: fs::create_directories(world.in_folder("Unknown_ROMs")); break;
     case 2: world.file("Unknown_ROMs/unknown.log", "an earlier entry\r\n\r\n"); break;
     default: break;

@@ -74,7 +74,8 @@ void AboutWindowTest::fixed_dialog_without_icon_or_size_buttons()
 {
     const Qt::WindowFlags flags = window_->windowFlags();
     QCOMPARE(flags & Qt::WindowType_Mask, Qt::Dialog);
-    for (const Qt::WindowType wanted : {Qt::MSWindowsFixedSizeDialogHint, Qt::WindowTitleHint, Qt::WindowCloseButtonHint})
+    for (const Qt::WindowType wanted :
+        {Qt::MSWindowsFixedSizeDialogHint, Qt::WindowTitleHint, Qt::WindowCloseButtonHint})
         QVERIFY(flags.testFlag(wanted));
     for (const Qt::WindowType unwanted : {Qt::WindowMinimizeButtonHint, Qt::WindowMaximizeButtonHint})
         QVERIFY(!flags.testFlag(unwanted));
@@ -95,9 +96,10 @@ void AboutWindowTest::links_and_database_line()
     emit link("Label9")->clicked(), link("Label10")->clicked(), link("Picture1")->clicked();
     const QList<QUrl>& opened = shell_.opened;
     QCOMPARE(opened.size(), 6);
-    QCOMPARE((QStringList{opened[0].toString(), opened[1].toString(), opened[2].scheme(), opened[2].path(), opened[3].toString()}),
-             (QStringList{link("Label4")->text(), link("Label4")->text(), QStringLiteral("mailto"), link("Label6")->text(),
-                          link("Label9")->text()}));
+    QCOMPARE((QStringList{opened[0].toString(), opened[1].toString(), opened[2].scheme(), opened[2].path(),
+                 opened[3].toString()}),
+        (QStringList{link("Label4")->text(), link("Label4")->text(), QStringLiteral("mailto"), link("Label6")->text(),
+            link("Label9")->text()}));
     QVERIFY(opened[4] == opened[5] && opened[4] != opened[0]);
     // One more line names the database in use; the rest of the window is as before.
     QCOMPARE(find<QLabel>(&window, "database_in_use")->text(), QStringLiteral("Name database: ") + database_path);
@@ -110,7 +112,8 @@ void AboutWindowTest::first_frame_shows_nothing_then_the_text_comes_in()
     window.show();
     const int height = scroll_area()->inner().height();
     // Opening drew the first frame at once: the text just below the area.
-    QCOMPARE(std::tuple(window.frame_count, window.top, window.bottom), std::tuple(1, height - 1, height - 1 + window.H));
+    QCOMPARE(
+        std::tuple(window.frame_count, window.top, window.bottom), std::tuple(1, height - 1, height - 1 + window.H));
     QVERIFY(yellow_rows(scroll_area()->frame()).isEmpty());
     // One pixel a frame; after a few frames the first line shows at the bottom.
     for (int i = 0; i < 12; ++i) {
@@ -161,7 +164,8 @@ void AboutWindowTest::ok_and_close_box_end_the_scroller()
 {
     for (const bool with_ok : {true, false}) {
         releases_ = 0;
-        window_ = std::make_unique<frmAbout>(nullptr, messages_, shell_, clock_, database_path, [this] { ++releases_; });
+        window_ =
+            std::make_unique<frmAbout>(nullptr, messages_, shell_, clock_, database_path, [this] { ++releases_; });
         window_->show();
         QVERIFY(!window_->Scroll_ende);
         if (with_ok)

@@ -76,8 +76,9 @@ void DatabaseMenuTest::init()
     qputenv("XDG_DATA_HOME", QFile::encodeName(home_->path()));
     QVERIFY(QDir(home_->path()).mkdir(QStringLiteral("cartonym")));
     database_ = ui::to_file_system(home_->filePath(QStringLiteral("cartonym/snes.dat")));
-    write_file(database_, database_line("KNOWN GAME", "Known Game") + database_line("KNOWN GAME", "Known Again")
-                              + database_line("EMPTY", ""));
+    write_file(database_,
+        database_line("KNOWN GAME", "Known Game") + database_line("KNOWN GAME", "Known Again")
+            + database_line("EMPTY", ""));
     messages_ = {};
     shell_.folder = images_->path();
     form_ = std::make_unique<ui::Form1>(database_, messages_, shell_, clock_);
@@ -97,9 +98,9 @@ void DatabaseMenuTest::check_shows_every_finding()
     for (std::size_t i = 0; i < check.findings.size(); ++i) {
         const DatabaseFinding& finding = check.findings[i];
         QCOMPARE(shown[static_cast<qsizetype>(i)],
-                 (QStringList{QString::number(finding.line),
-                              finding.severity == FindingSeverity::error ? QStringLiteral("error") : QStringLiteral("warning"),
-                              QString::fromStdString(finding.child), ui::from_cp1252(finding.message)}));
+            (QStringList{QString::number(finding.line),
+                finding.severity == FindingSeverity::error ? QStringLiteral("error") : QStringLiteral("warning"),
+                QString::fromStdString(finding.child), ui::from_cp1252(finding.message)}));
     }
 }
 
@@ -120,8 +121,8 @@ void DatabaseMenuTest::learnt_records_are_previewed_then_added()
     find<QAction>(form_.get(), "learn_names")->trigger();
     QCOMPARE(shown.size(), 3);
     QCOMPARE(shown[0][1], QStringLiteral("known"));
-    QCOMPARE(shown[1].mid(1, 3), (QStringList{QStringLiteral("new"), QStringLiteral("MOON WALKER          "),
-                                              QStringLiteral("Moon Walker")}));
+    QCOMPARE(shown[1].mid(1, 3),
+        (QStringList{QStringLiteral("new"), QStringLiteral("MOON WALKER          "), QStringLiteral("Moon Walker")}));
     QCOMPARE(shown[2][1], QStringLiteral("not_image"));
     QVERIFY(could_add);
     // Appended as the command line appends, the previous file kept beside it.

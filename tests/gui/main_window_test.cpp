@@ -86,8 +86,7 @@ private slots:
     void about_twice_with_ok_and_close_box();
 
 private:
-    template <typename Control>
-    Control* c(const char* name) const { return find<Control>(form_.get(), name); }
+    template <typename Control> Control* c(const char* name) const { return find<Control>(form_.get(), name); }
     QLabel* label(const char* name) const { return c<QLabel>(name); }
     bool hidden(std::initializer_list<const char*> names, bool yes = true) const
     {
@@ -112,7 +111,8 @@ void MainWindowTest::init()
     database_folder_ = std::make_unique<QTemporaryDir>();
     QVERIFY(folder_->isValid() && database_folder_->isValid());
     const std::string database = ui::to_file_system(database_folder_->filePath(QStringLiteral("snes.dat")));
-    write_file(database, database_line("OTHER GAME", "Other Game") + database_line("STARLIGHT RACER", "Starlight Racer"));
+    write_file(
+        database, database_line("OTHER GAME", "Other Game") + database_line("STARLIGHT RACER", "Starlight Racer"));
     write_rom(file_system_path(QStringLiteral("starlight.smc")), {.name = "STARLIGHT RACER"});
     write_rom(file_system_path(QStringLiteral("mystery.smc")), {.name = "NOBODY KNOWS ME", .checksum = 0xBEEF});
     write_file(file_system_path(QStringLiteral("readme.txt")), "no image here\r\n");
@@ -143,7 +143,8 @@ void MainWindowTest::modes_and_timer()
     label("Modusbeschreibung")->setText(QStringLiteral("changed"));
     tick();
     QCOMPARE(label("Modusbeschreibung")->text(), QStringLiteral("Use this mode to rename single ROM-Images"));
-    QCOMPARE(label("Namenmodus")->text(), QStringLiteral("Normal long filenames that also can contain spaces will be used"));
+    QCOMPARE(
+        label("Namenmodus")->text(), QStringLiteral("Normal long filenames that also can contain spaces will be used"));
     QVERIFY(c<QWidget>("Dateien")->isEnabled());
     QVERIFY(hidden({"Batchrun", "Labelschonrichtig", "Listeunbekannt", "ProgressBar", "Label17"}));
 
@@ -154,13 +155,15 @@ void MainWindowTest::modes_and_timer()
     QVERIFY(hidden({"Labelschonrichtig", "Listeunbekannt"}, false) && hidden({"Command2"}));
     QVERIFY(c<QCheckBox>("Checkgamelist")->isEnabled());
     tick();
-    QCOMPARE(label("Modusbeschreibung")->text(), QStringLiteral("Use this mode to rename all ROM-Images in a directory"));
+    QCOMPARE(
+        label("Modusbeschreibung")->text(), QStringLiteral("Use this mode to rename all ROM-Images in a directory"));
     QVERIFY(!c<QWidget>("Dateien")->isEnabled() && hidden({"Batchrun", "ProgressBar"}, false));
     QVERIFY(hidden({"Nameneu", "Romname", "Label8"}));
 
     c<QRadioButton>("Optiondateinamenultrahle")->click();
     tick();
-    QCOMPARE(label("Namenmodus")->text(), QStringLiteral("Long filenames will be used, spaces will be replaced by underscores\n( _ )"));
+    QCOMPARE(label("Namenmodus")->text(),
+        QStringLiteral("Long filenames will be used, spaces will be replaced by underscores\n( _ )"));
 
     c<QRadioButton>("Dateimodus")->click();
     QVERIFY(!c<QCheckBox>("Checkgamelist")->isEnabled());
@@ -172,7 +175,7 @@ void MainWindowTest::modes_and_timer()
 void MainWindowTest::three_states_in_both_styles()
 {
     QCOMPARE(entries(c<QListWidget>("Dateien")),
-             (QStringList{QStringLiteral("mystery.smc"), QStringLiteral("readme.txt"), QStringLiteral("starlight.smc")}));
+        (QStringList{QStringLiteral("mystery.smc"), QStringLiteral("readme.txt"), QStringLiteral("starlight.smc")}));
     const QString lo = QStringLiteral("SNES LoRom, no Header"), full = QStringLiteral("Starlight Racer");
     const struct {
         const char* file;
@@ -190,11 +193,11 @@ void MainWindowTest::three_states_in_both_styles()
         const QString file = QString::fromLatin1(case_.file);
         c<QRadioButton>(case_.without_spaces ? "Optiondateinamenultrahle" : "Optiondateinamennormal")->click();
         select(file);
-        const QStringList shown = {label("Dateiname")->text(), label("Dateityp")->text(), label("Nameneu")->text(),
-                                   label("Namevoll")->text()};
+        const QStringList shown = {
+            label("Dateiname")->text(), label("Dateityp")->text(), label("Nameneu")->text(), label("Namevoll")->text()};
         QCOMPARE(shown, (QStringList{file, case_.file_type_text, case_.nameneu, case_.namevoll}));
         QCOMPARE((QList<bool>{label("Romname")->text().isEmpty(), label("Land")->text().isEmpty()}),
-                 QList<bool>(2, case_.file_type_text == not_an_image));
+            QList<bool>(2, case_.file_type_text == not_an_image));
         QCOMPARE(c<QWidget>("Command2")->isHidden(), case_.namevoll.isEmpty());
     }
     QVERIFY(messages_.shown.isEmpty());
@@ -221,8 +224,8 @@ void MainWindowTest::rename_onto_taken_name_then_free()
     const Message& message = messages_.shown.front().message;
     QCOMPARE(std::tie(message.title, message.symbol), std::tuple(std::string("Error !"), MessageIcon::Exclamation));
     QCOMPARE(messages_.shown.front().buttons, ui::MessageButtons::Ok);
-    QCOMPARE(message.text, file_error_text(Error(ErrorNumber::FileAlreadyExists),
-                                           file_system_path(QStringLiteral("starlight.smc"))));
+    QCOMPARE(message.text,
+        file_error_text(Error(ErrorNumber::FileAlreadyExists), file_system_path(QStringLiteral("starlight.smc"))));
     // Nothing changed: both files, the labels and the button.
     QCOMPARE(read_file(file_system_path(QStringLiteral("starlight.smc"))), content);
     QCOMPARE(read_file(file_system_path(known_name)), std::string("already here"));
@@ -235,7 +238,7 @@ void MainWindowTest::rename_onto_taken_name_then_free()
     QVERIFY(!QFile::exists(path(QStringLiteral("starlight.smc"))));
     QCOMPARE(read_file(file_system_path(known_name)), content);
     QCOMPARE(entries(c<QListWidget>("Dateien")),
-             (QStringList{QStringLiteral("mystery.smc"), QStringLiteral("readme.txt"), known_name}));
+        (QStringList{QStringLiteral("mystery.smc"), QStringLiteral("readme.txt"), known_name}));
     for (const char* value : {"Dateiname", "Dateityp", "Romname", "Namevoll", "Nameneu", "sizelabel"})
         QVERIFY2(label(value)->text().isEmpty(), value);
     QVERIFY(c<QWidget>("Command2")->isHidden());
@@ -257,19 +260,21 @@ void MainWindowTest::batch_run_from_window()
         dialog->reject();
     });
     c<QPushButton>("preview_button")->click();
-    QCOMPARE(outcomes, (QStringList{QStringLiteral("mystery.smc unknown"), QStringLiteral("readme.txt not an image"),
-                                    QStringLiteral("Starlight Racer (USA).smc already correct"),
-                                    QStringLiteral("starlight.smc duplicate")}));
+    QCOMPARE(outcomes,
+        (QStringList{QStringLiteral("mystery.smc unknown"), QStringLiteral("readme.txt not an image"),
+            QStringLiteral("Starlight Racer (USA).smc already correct"), QStringLiteral("starlight.smc duplicate")}));
     QVERIFY(!QFile::exists(path(QStringLiteral("Renamed_SNES_ROMs"))));
     c<QPushButton>("Batchrun")->click();
     QCOMPARE(messages_.shown.size(), 1);
     QCOMPARE(messages_.shown.front().message.title, std::string("Cartonym Message:"));
-    QVERIFY(messages_.shown.front().message.text.starts_with("Batchrun finished !\n\nThere have been some unkown ROMs."));
+    QVERIFY(
+        messages_.shown.front().message.text.starts_with("Batchrun finished !\n\nThere have been some unkown ROMs."));
     QCOMPARE(label("Label17")->text(), QStringLiteral("Batchmode finished successfull !"));
     QCOMPARE(c<QProgressBar>("ProgressBar")->value(), 100);
     // Four files: one already correct, one a duplicate of it, one unknown, one no image.
     QStringList panel;
-    for (const char* counter : {"Labelinsgesamt", "Labelanzahlroms", "Labelschonrichtig", "Labelumbenannt", "Labelduplikate"})
+    for (const char* counter :
+        {"Labelinsgesamt", "Labelanzahlroms", "Labelschonrichtig", "Labelumbenannt", "Labelduplikate"})
         panel << label(counter)->text();
     QCOMPARE(panel.join(QLatin1Char('|')), QStringLiteral(" 4| 3| 1| 0| 1"));
     QCOMPARE(entries(c<QListWidget>("Listeunbekannt")), QStringList{QStringLiteral("mystery.smc")});
@@ -294,8 +299,8 @@ void MainWindowTest::batch_run_from_window()
     QVERIFY2(question.find(ui::to_file_system(folder_->path())) != std::string::npos, question.c_str());
     QVERIFY2(question.find("3 files go back") != std::string::npos, question.c_str());
     QCOMPARE(entries(c<QListWidget>("Dateien")),
-             (QStringList{QStringLiteral("mystery.smc"), QStringLiteral("readme.txt"), known_name,
-                          QStringLiteral("starlight.smc")}));
+        (QStringList{
+            QStringLiteral("mystery.smc"), QStringLiteral("readme.txt"), known_name, QStringLiteral("starlight.smc")}));
     QVERIFY(!QFile::exists(path(QStringLiteral("Renamed_SNES_ROMs"))));
 }
 
@@ -313,12 +318,13 @@ void MainWindowTest::batch_run_shows_an_empty_panel_before_the_first_file()
     QStringList seen;
     messages_.on_show = [&](const Message&) {
         seen = {label("Labelinsgesamt")->text(), label("Labelduplikate")->text(),
-                QString::number(c<QListWidget>("Listeunbekannt")->count()), label("Label17")->text()};
+            QString::number(c<QListWidget>("Listeunbekannt")->count()), label("Label17")->text()};
     };
     c<QPushButton>("Batchrun")->click();
     // The run names the missing database before it moves anything, and sets no panel values.
     QCOMPARE(messages_.shown.back().message.text,
-             file_error_text(Error(ErrorNumber::FileNotFound), ui::to_file_system(database_folder_->filePath(QStringLiteral("snes.dat")))));
+        file_error_text(Error(ErrorNumber::FileNotFound),
+            ui::to_file_system(database_folder_->filePath(QStringLiteral("snes.dat")))));
     QCOMPARE(seen, (QStringList{QString(), QString(), QStringLiteral("0"), QStringLiteral("Batchmode Status:")}));
     QVERIFY(label("Labelinsgesamt")->text().isEmpty());
 }
@@ -330,7 +336,7 @@ void MainWindowTest::missing_database_on_selection()
     QCOMPARE(messages_.shown.size(), 1);
     QCOMPARE(messages_.shown[0].message.title, std::string("Error !"));
     QCOMPARE(messages_.shown[0].message.text,
-             file_error_text(Error(ErrorNumber::FileNotFound), file_system_path(QStringLiteral("starlight.smc"))));
+        file_error_text(Error(ErrorNumber::FileNotFound), file_system_path(QStringLiteral("starlight.smc"))));
 }
 
 // A name Windows-1252 cannot write reads in the window's message exactly as
@@ -400,20 +406,21 @@ void MainWindowTest::folder_tree_expands_lists_siblings_and_follows_the_disk()
     QTreeWidgetItem* renamed = games->child(0);
     QCOMPARE(renamed->text(0), QStringLiteral("Renamed_SNES_ROMs"));
     QCOMPARE(std::tuple(renamed->childCount(), renamed->childIndicatorPolicy()),
-             std::tuple(0, QTreeWidgetItem::ShowIndicator));
+        std::tuple(0, QTreeWidgetItem::ShowIndicator));
     renamed->setExpanded(true);
     QCOMPARE(child_names(renamed), QStringList{QStringLiteral("deep")});
 
     // The whole name is readable: the column is as wide as it needs, and the list scrolls sideways.
     const QRect shown = folders->visualItemRect(renamed);
-    const int needed = shown.left() + folders->iconSize().width() + 8
-        + folders->fontMetrics().horizontalAdvance(renamed->text(0));
+    const int needed =
+        shown.left() + folders->iconSize().width() + 8 + folders->fontMetrics().horizontalAdvance(renamed->text(0));
     QVERIFY2(folders->header()->sectionSize(0) >= needed - folders->horizontalScrollBar()->value(),
-             qPrintable(QStringLiteral("%1 < %2").arg(folders->header()->sectionSize(0)).arg(needed)));
+        qPrintable(QStringLiteral("%1 < %2").arg(folders->header()->sectionSize(0)).arg(needed)));
 
     // Folders made meanwhile appear; removed ones vanish.
     QVERIFY(here.mkpath(QStringLiteral("games/Unknown_ROMs")));
-    QTRY_COMPARE(child_names(games), (QStringList{QStringLiteral("Renamed_SNES_ROMs"), QStringLiteral("Unknown_ROMs")}));
+    QTRY_COMPARE(
+        child_names(games), (QStringList{QStringLiteral("Renamed_SNES_ROMs"), QStringLiteral("Unknown_ROMs")}));
     QVERIFY(here.rmdir(QStringLiteral("sister")));
     folders->refresh();
     QCOMPARE(child_names(games->parent()), QStringList{QStringLiteral("games")});

@@ -37,7 +37,8 @@ void StartupTest::with_without_and_with_unreadable_database()
         QCOMPARE(!window, case_ == std::string("missing"));
         QCOMPARE(messages.shown.size(), case_ == std::string("present") ? 0 : 1);
         if (case_ == std::string("present"))
-            QVERIFY(test::find<QRadioButton>(window.get(), "Dateimodus")->isChecked() && window->database_path() == database);
+            QVERIFY(test::find<QRadioButton>(window.get(), "Dateimodus")->isChecked()
+                && window->database_path() == database);
         if (messages.shown.isEmpty())
             continue;
         const Message& message = messages.shown.front().message;
@@ -45,8 +46,8 @@ void StartupTest::with_without_and_with_unreadable_database()
         QCOMPARE(message.symbol, MessageIcon::Exclamation);
         QCOMPARE(messages.shown.front().buttons, ui::MessageButtons::Ok);
         QVERIFY2(message.text.starts_with(case_ == std::string("missing") ? "The file SNES.DAT is missing ! Download "
-                                                                         : "Error Nr.  75 happened:\n"),
-                 message.text.c_str());
+                                                                          : "Error Nr.  75 happened:\n"),
+            message.text.c_str());
     }
 }
 

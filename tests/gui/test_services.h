@@ -72,8 +72,7 @@ struct Services {
 
 // The control of that object name; ends the test program when there is none,
 // so that a renamed control cannot pass unnoticed.
-template <typename Control>
-Control* find(const QObject* window, const char* name)
+template <typename Control> Control* find(const QObject* window, const char* name)
 {
     auto* found = window->findChild<Control*>(QLatin1String(name));
     if (!found)

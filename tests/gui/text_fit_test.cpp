@@ -61,8 +61,8 @@ QString misfit(const QWidget* widget, const QString& text)
         option.initFrom(button);
         option.text = text;
         const QStyle::SubElement contents = qobject_cast<const QRadioButton*>(button) ? QStyle::SE_RadioButtonContents
-            : qobject_cast<const QCheckBox*>(button)                                 ? QStyle::SE_CheckBoxContents
-                                                                                     : QStyle::SE_PushButtonContents;
+            : qobject_cast<const QCheckBox*>(button)                                  ? QStyle::SE_CheckBoxContents
+                                                                                      : QStyle::SE_PushButtonContents;
         room = button->style()->subElementRect(contents, &option, button);
         needed = QRect(0, 0, metrics.horizontalAdvance(text), metrics.height());
     }
@@ -102,7 +102,8 @@ QStringList file_types()
     using namespace fixtures;
     QTemporaryDir folder;
     QStringList texts{QString::fromLatin1(no_image_text)};
-    for (const CopierHeader header : {CopierHeader::None, CopierHeader::SWC, CopierHeader::GDR, CopierHeader::FIG, CopierHeader::COS}) {
+    for (const CopierHeader header :
+        {CopierHeader::None, CopierHeader::SWC, CopierHeader::GDR, CopierHeader::FIG, CopierHeader::COS}) {
         for (const MemoryMap map : {MemoryMap::LoRom, MemoryMap::HiRom}) {
             const std::string path = ui::to_file_system(folder.filePath(QStringLiteral("image")));
             write_rom(path, {.header = header, .map = map});
@@ -148,22 +149,23 @@ void TextFitTest::main_window_texts_fit()
 
     std::map<QString, QStringList> texts;
     const QString count = ui::from_cp1252(decimal_text(999999));
-    for (const char* counter : {"Labelinsgesamt", "Labelanzahlroms", "Labelschonrichtig", "Labelumbenannt", "Labelduplikate"})
+    for (const char* counter :
+        {"Labelinsgesamt", "Labelanzahlroms", "Labelschonrichtig", "Labelumbenannt", "Labelduplikate"})
         texts[QLatin1String(counter)] = {count};
     texts[QStringLiteral("Modusbeschreibung")] = {QStringLiteral("Use this mode to rename single ROM-Images"),
-                                                  QStringLiteral("Use this mode to rename all ROM-Images in a directory")};
+        QStringLiteral("Use this mode to rename all ROM-Images in a directory")};
     texts[QStringLiteral("Namenmodus")] = {
         QStringLiteral("Normal long filenames that also can contain spaces will be used"),
         QStringLiteral("Long filenames will be used, spaces will be replaced by underscores\n( _ )")};
     texts[QStringLiteral("Label17")] = {QStringLiteral("Batchmode Status:"), QString::fromLatin1(no_files_text),
-                                        QString::fromLatin1(batch_succeeded_text)};
+        QString::fromLatin1(batch_succeeded_text)};
     texts[QStringLiteral("Dateityp")] = file_types();
     texts[QStringLiteral("Hersteller")] = from_table(licensee_text);
     texts[QStringLiteral("Cardid")] = from_table(rom_type_text);
     texts[QStringLiteral("Land")] = from_table(country_text);
     QStringList sizes;
     for (const std::uint64_t length : {std::uint64_t{0}, std::uint64_t{0x20000}, std::uint64_t{0x600000},
-                                       std::uint64_t{0xFFFFFFFF}, std::uint64_t{0xFFFFFFFFFFFF}})
+             std::uint64_t{0xFFFFFFFF}, std::uint64_t{0xFFFFFFFFFFFF}})
         for (int value = 0; value < 256; ++value)
             sizes << ui::from_cp1252(rom_size_text(static_cast<std::uint8_t>(value), length));
     sizes.removeDuplicates();
@@ -213,16 +215,19 @@ void TextFitTest::long_names_are_elided_with_their_whole_text_as_tooltip()
 void TextFitTest::about_window_texts_fit()
 {
     test::Services services;
-    ui::frmAbout window(nullptr, services.messages, services.shell, services.clock, QStringLiteral("/usr/lib/cartonym/snes.dat"), {});
+    ui::frmAbout window(
+        nullptr, services.messages, services.shell, services.clock, QStringLiteral("/usr/lib/cartonym/snes.dat"), {});
     QStringList misfits;
     for (const QWidget* control : window.findChildren<QWidget*>()) {
-        if (const QString text = caption(control); !text.isEmpty() && qobject_cast<const ui::ElidedLabel*>(control) == nullptr)
+        if (const QString text = caption(control);
+            !text.isEmpty() && qobject_cast<const ui::ElidedLabel*>(control) == nullptr)
             if (const QString why = misfit(control, text); !why.isEmpty())
                 misfits << why;
     }
     QVERIFY2(misfits.isEmpty(), qPrintable(misfits.join(QLatin1Char('\n'))));
-    QVERIFY(misfit(find<QWidget>(&window, "database_in_use"),
-                   find<ui::ElidedLabel>(&window, "database_in_use")->shown_text()).isEmpty());
+    QVERIFY(misfit(
+        find<QWidget>(&window, "database_in_use"), find<ui::ElidedLabel>(&window, "database_in_use")->shown_text())
+                .isEmpty());
 }
 
 QTEST_MAIN(TextFitTest)

@@ -20,8 +20,7 @@ using namespace cartonym;
 namespace {
 
 // A lookup's answer in one text: the names and last record read, or the failure's number.
-template <typename Search>
-std::string answer(Search lookup)
+template <typename Search> std::string answer(Search lookup)
 {
     try {
         const LookupResult e = lookup();
@@ -33,7 +32,9 @@ std::string answer(Search lookup)
 
 class RandomDatabase {
 public:
-    explicit RandomDatabase(unsigned seed) : random_(seed) {}
+    explicit RandomDatabase(unsigned seed)
+        : random_(seed)
+    { }
 
     // Keys from a tiny alphabet, so that repeated keys and near misses occur;
     // no key starts like one of the fixed corrections.
@@ -59,7 +60,7 @@ public:
             const std::string name = key();
             switch (value(0, 5)) {
             case 0: content += name.substr(0, 5) + "  ,"; break; // unquoted, trailing blanks dropped
-            case 1: content += " \"" + name + "\" x,"; break;  // blanks before, text after the quote
+            case 1: content += " \"" + name + "\" x,"; break;    // blanks before, text after the quote
             default: content += "\"" + name + "\","; break;
             }
             switch (value(0, 4)) {
@@ -71,7 +72,7 @@ public:
             content += value(0, 7) == 0 ? "," : end; // a trailing comma makes the next key follow it
         }
         switch (value(0, 6)) {
-        case 0: content += "\"" + key() + "\""; break;      // record cut short
+        case 0: content += "\"" + key() + "\""; break;        // record cut short
         case 1: content += "\"" + key() + "\"," + end; break; // empty second item
         case 2: content += end + end; break;                  // trailing blank lines
         case 3: content += "\"" + key() + "\",\"Open"; break; // quote never closed
@@ -131,13 +132,13 @@ TEST(DatabaseIndex, AnswersLikeAFrontToBackReadInAnyWindowsAndWithSharedHashes)
             std::optional<DatabaseIndex> index;
             const std::string built = answer([&] {
                 index.emplace(bytes, configuration.limits);
-                return LookupResult {};
+                return LookupResult{};
             });
             ASSERT_EQ(built, "||") << "building never fails on text that fits the limits";
             for (const std::string& name : names) {
                 const RomAnalysis analysis = test::analysis_for(name);
                 EXPECT_EQ(answer([&] { return index->lookup(bytes, name, analysis); }),
-                          answer([&] { return search_database_text(analysis, text); }));
+                    answer([&] { return search_database_text(analysis, text); }));
             }
         }
     }
@@ -152,12 +153,11 @@ TEST(DatabaseIndex, FileLookupsFollowEditsTruncationAndRemoval)
     for (int round = 0; round < 300; ++round) {
         const std::string where = "round " + std::to_string(round);
         switch (random.value(0, 9)) {
-        case 0:
-            std::filesystem::remove(path);
-            break;
+        case 0: std::filesystem::remove(path); break;
         case 1:
             if (std::filesystem::exists(path)) { // cut the file somewhere
-                std::filesystem::resize_file(path, static_cast<std::uintmax_t>(random.value(0, static_cast<int>(std::filesystem::file_size(path)))));
+                std::filesystem::resize_file(path,
+                    static_cast<std::uintmax_t>(random.value(0, static_cast<int>(std::filesystem::file_size(path)))));
                 stamp(path);
             }
             break;
@@ -169,8 +169,9 @@ TEST(DatabaseIndex, FileLookupsFollowEditsTruncationAndRemoval)
         for (int lookup = 0; lookup < 6; ++lookup) {
             const RomAnalysis analysis = test::analysis_for(random.key());
             // The reference: the whole file read and searched front to back.
-            EXPECT_EQ(answer([&] { return Finde_romname(analysis, path); }),
-                      answer([&] { return search_database_text(analysis, read_database(path)); })) << where;
+            EXPECT_EQ(answer([&] { return Finde_romname(analysis, path); }), answer([&] {
+                return search_database_text(analysis, read_database(path));
+            })) << where;
         }
     }
 }
@@ -200,7 +201,8 @@ TEST(DatabaseIndex, WithinAScopeTheDatabaseIsReadOnce)
         EXPECT_EQ(full(), "Old (JAP).fig|Old|" + analysis.Interner_name);
         fixtures::write_file(replacement, fixtures::database_line("QQ", "New"));
         std::filesystem::rename(replacement, path);
-        EXPECT_EQ(full(), "Old (JAP).fig|Old|" + analysis.Interner_name) << "a replaced database waits for the next scope";
+        EXPECT_EQ(full(), "Old (JAP).fig|Old|" + analysis.Interner_name)
+            << "a replaced database waits for the next scope";
         {
             const DatabaseSession nested;
             std::filesystem::remove(path);
@@ -234,20 +236,23 @@ TEST(DatabaseIndex, ADatabaseBeyondTheLimitsFailsWith61)
         const char* what;
         std::string text, name, expected;
     } cases[] = {
-        {"four distinct keys", database_line("QA", "A") + database_line("QB", "B") + database_line("QC", "C") + database_line("QD", "D"),
-         "QA", "build failure 61"},
-        {"three keys, repeated", database_line("QA", "A") + database_line("QB", "B") + database_line("QA", "A2") + database_line("QC", "C"),
-         "QA", "A (JAP).fig|A|" + fixtures::Interner_name("QA")},
+        {"four distinct keys",
+            database_line("QA", "A") + database_line("QB", "B") + database_line("QC", "C") + database_line("QD", "D"),
+            "QA", "build failure 61"},
+        {"three keys, repeated",
+            database_line("QA", "A") + database_line("QB", "B") + database_line("QA", "A2") + database_line("QC", "C"),
+            "QA", "A (JAP).fig|A|" + fixtures::Interner_name("QA")},
         {"a long full name that matches", database_line("QA", long_name), "QA", "failure 61"},
         {"a long full name before the match", database_line("QA", long_name) + database_line("QB", "B"), "QB",
-         "B (JAP).fig|B|" + fixtures::Interner_name("QB")},
-        {"a long full name in the last record", database_line("QA", "A") + database_line("QB", long_name), "QC", "failure 61"},
+            "B (JAP).fig|B|" + fixtures::Interner_name("QB")},
+        {"a long full name in the last record", database_line("QA", "A") + database_line("QB", long_name), "QC",
+            "failure 61"},
         {"a long key in the last record", database_line("QA", "A") + "\"" + long_name + "\",\"B\"\r\n", "QA",
-         "A (JAP).fig|A|" + fixtures::Interner_name("QA")},
+            "A (JAP).fig|A|" + fixtures::Interner_name("QA")},
         {"a long key in the last record, no match", database_line("QA", "A") + "\"" + long_name + "\",\"B\"\r\n", "QC",
-         "failure 61"},
+            "failure 61"},
         {"a long key, then a cut record", database_line("QA", "A") + "\"" + long_name + "\",\"B\"\r\n\"QD\"", "QC",
-         "failure 62"},
+            "failure 62"},
     };
     for (const auto& case_ : cases) {
         SCOPED_TRACE(case_.what);

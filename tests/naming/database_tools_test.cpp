@@ -26,8 +26,8 @@
 
 using namespace cartonym;
 using namespace std::string_literals;
-using fixtures::MemoryMap;
 using fixtures::CopierHeader;
+using fixtures::MemoryMap;
 using nlohmann::json;
 namespace fs = std::filesystem;
 
@@ -78,19 +78,20 @@ struct NamedImage {
 
 std::vector<NamedImage> Collection()
 {
-    const std::pair<CopierHeader, MemoryMap> formats[] = {
-        {CopierHeader::None, MemoryMap::LoRom}, {CopierHeader::None, MemoryMap::HiRom}, {CopierHeader::SWC, MemoryMap::LoRom},
-        {CopierHeader::SWC, MemoryMap::HiRom},    {CopierHeader::FIG, MemoryMap::LoRom},    {CopierHeader::FIG, MemoryMap::HiRom},
-        {CopierHeader::GDR, MemoryMap::LoRom},    {CopierHeader::GDR, MemoryMap::HiRom},    {CopierHeader::COS, MemoryMap::LoRom}};
-    const std::string names[] = {"Mole Patrol",   "Comet Curling (Rev 1)", "Star_Fox Arena",  "Dr. Mario [Hack]",
-                                 "Caf\xE9 Racer", "Quest (Disc 2) [T+Eng]", "Super V.G.",     "Big_Bang  Theory"};
+    const std::pair<CopierHeader, MemoryMap> formats[] = {{CopierHeader::None, MemoryMap::LoRom},
+        {CopierHeader::None, MemoryMap::HiRom}, {CopierHeader::SWC, MemoryMap::LoRom},
+        {CopierHeader::SWC, MemoryMap::HiRom}, {CopierHeader::FIG, MemoryMap::LoRom},
+        {CopierHeader::FIG, MemoryMap::HiRom}, {CopierHeader::GDR, MemoryMap::LoRom},
+        {CopierHeader::GDR, MemoryMap::HiRom}, {CopierHeader::COS, MemoryMap::LoRom}};
+    const std::string names[] = {"Mole Patrol", "Comet Curling (Rev 1)", "Star_Fox Arena", "Dr. Mario [Hack]",
+        "Caf\xE9 Racer", "Quest (Disc 2) [T+Eng]", "Super V.G.", "Big_Bang  Theory"};
     const std::uint8_t countries[] = {0, 1, 2, 9, 13, 0x0E};
     std::vector<NamedImage> images;
     for (int i = 0; i < 18; ++i) {
         const auto [header, map] = formats[i % 9];
         NamedImage image;
-        image.plan = {.header = header, .map = map, .name = "GAME NUMBER " + std::to_string(10 + i),
-                      .country = countries[i % 6]};
+        image.plan = {
+            .header = header, .map = map, .name = "GAME NUMBER " + std::to_string(10 + i), .country = countries[i % 6]};
         image.no_spaces = i >= 9;
         image.full_name = names[i % 8];
         if (image.no_spaces) // "_" of a no-spaces name reads back as a space
@@ -110,7 +111,8 @@ std::set<std::pair<std::string, std::string>> expected_records(const std::vector
 
 // Copies of the images under meaningless names in normal/ and nospace/,
 // sorted by the batch run with the database; returns the names it gave.
-std::set<std::string> batch_names(const test::TempFolder& t, const std::vector<NamedImage>& images, const std::string& db)
+std::set<std::string> batch_names(
+    const test::TempFolder& t, const std::vector<NamedImage>& images, const std::string& db)
 {
     std::set<std::string> names;
     for (const bool no_spaces : {false, true}) {
@@ -120,7 +122,8 @@ std::set<std::string> batch_names(const test::TempFolder& t, const std::vector<N
             if (images[i].no_spaces == no_spaces)
                 fixtures::write_rom(folder + "/rom" + std::to_string(100 + i) + ".bin", images[i].plan);
         }
-        const CliRun run = no_spaces ? Cli({"batch", "--db", db, "--no-spaces", folder}) : Cli({"batch", "--db", db, folder});
+        const CliRun run =
+            no_spaces ? Cli({"batch", "--db", db, "--no-spaces", folder}) : Cli({"batch", "--db", db, folder});
         EXPECT_EQ(run.status, 0) << run.out << run.err;
         for (const auto& entry : fs::directory_iterator(folder + "/Renamed_SNES_ROMs"))
             names.insert(entry.path().filename().string());
@@ -152,15 +155,16 @@ std::string catalogue_for(const std::vector<NamedImage>& images, bool logiqx)
         hasher.update(reinterpret_cast<const unsigned char*>(bytes.data()) + header, bytes.size() - header);
         const ContentDigest digest = hasher.finish();
         const bool ends_in_brackets = image.full_name.ends_with(')') || image.full_name.ends_with(']');
-        const std::string game = utf8_from_cp1252(image.full_name + (i % 3 == 0 && !ends_in_brackets ? " (Japan) (Rev 1) [!]" : image.suffix()));
+        const std::string game = utf8_from_cp1252(
+            image.full_name + (i % 3 == 0 && !ends_in_brackets ? " (Japan) (Rev 1) [!]" : image.suffix()));
         char crc[9];
         std::snprintf(crc, sizeof crc, "%08x", digest.crc32);
         const std::string sha1 = i % 2 == 0 ? hex_text(digest.sha1) : "";
         const std::string size = std::to_string(digest.size);
         if (logiqx) {
-            text += "  <game name=\"" + game + "\">\n    <description>" + game
-                + "</description>\n    <rom name=\"" + game + ".sfc\" size=\"" + size + "\" crc=\"" + crc
-                + "\"" + (sha1.empty() ? "" : " sha1=\"" + sha1 + "\"") + "/>\n  </game>\n";
+            text += "  <game name=\"" + game + "\">\n    <description>" + game + "</description>\n    <rom name=\""
+                + game + ".sfc\" size=\"" + size + "\" crc=\"" + crc + "\""
+                + (sha1.empty() ? "" : " sha1=\"" + sha1 + "\"") + "/>\n  </game>\n";
         } else {
             text += "game (\n\tname \"" + game + "\"\n\tdescription \"" + game + "\"\n\trom ( name \"" + game
                 + ".sfc\" size " + size + " crc " + crc + (sha1.empty() ? "" : " sha1 " + sha1) + " )\n)\n\n";
@@ -193,8 +197,8 @@ TEST(LearnedName, Rules)
 
 TEST(LearnedName, ProgramGivenNamesGiveBackTheirFullName)
 {
-    const std::string pieces[] = {"Mole",  "Patrol", "(Rev 1)", "[!]", "Dr.",  "A_B", "Caf\xE9",
-                                  "(USA)", "",       "V.G.",    "[T+Eng]", "x(y)", "2"};
+    const std::string pieces[] = {
+        "Mole", "Patrol", "(Rev 1)", "[!]", "Dr.", "A_B", "Caf\xE9", "(USA)", "", "V.G.", "[T+Eng]", "x(y)", "2"};
     for (const std::string& a : pieces) {
         for (const std::string& b : pieces) {
             for (const std::string& separator : {" "s, "  "s, ""s}) {
@@ -227,7 +231,7 @@ TEST(DatabaseCheck, FindsEachPlantedFaultAtItsLine)
         return fixtures::database_line(key, name);
     };
     const struct {
-        std::string text;                                         // one record, or blank lines
+        std::string text;                                          // one record, or blank lines
         std::vector<std::pair<std::string, std::string>> findings; // kind, severity
     } rows[] = {
         {record("CLEAN GAME", "Clean Game"), {}},
@@ -256,7 +260,8 @@ TEST(DatabaseCheck, FindsEachPlantedFaultAtItsLine)
     const DatabaseCheck check = check_database(text);
     std::vector<std::tuple<std::size_t, std::string, std::string>> found;
     for (const DatabaseFinding& finding : check.findings)
-        found.emplace_back(finding.line, finding.child, finding.severity == FindingSeverity::error ? "error" : "warning");
+        found.emplace_back(
+            finding.line, finding.child, finding.severity == FindingSeverity::error ? "error" : "warning");
     EXPECT_EQ(found, expected);
     EXPECT_NE(check.findings[1].message.find("line 1 "), std::string::npos) << check.findings[1].message;
     EXPECT_TRUE(check.ends_in_cut_record);
@@ -270,15 +275,16 @@ TEST(DatabaseCheck, FindsEachPlantedFaultAtItsLine)
     EXPECT_TRUE(run.out.ends_with("\n12 records, 6 errors, 6 warnings\n")) << run.out;
     const std::vector<json> lines = json_lines(Cli({"db", "check", "--json", "--db", t / "faulty.dat"}).out);
     ASSERT_EQ(lines.size(), expected.size());
-    EXPECT_EQ(lines[0], (json{{"line", 2}, {"severity", "error"}, {"kind", "key_length"},
-                              {"message", "the first item has 5 characters, not 21: it can never match"},
-                              {"key", "SHORT"}}));
+    EXPECT_EQ(lines[0],
+        (json{{"line", 2}, {"severity", "error"}, {"kind", "key_length"},
+            {"message", "the first item has 5 characters, not 21: it can never match"}, {"key", "SHORT"}}));
 }
 
 TEST(DatabaseCheck, CleanDatabasesHaveNoFindings)
 {
     test::TempFolder t;
-    const std::string clean = fixtures::database_line("ONE", "One (Rev 1) [!]") + fixtures::database_line("TWO", "Caf\xE9 Two");
+    const std::string clean =
+        fixtures::database_line("ONE", "One (Rev 1) [!]") + fixtures::database_line("TWO", "Caf\xE9 Two");
     fixtures::write_file(t / "clean.dat", clean);
     for (const std::string& path : {t / "clean.dat", std::string(CARTONYM_BUNDLED_DATABASE)}) {
         const CliRun run = Cli({"db", "check", "--db", path});
@@ -310,15 +316,21 @@ TEST(RomCatalogue, BothKindsAndTheOrderOfLookup)
         const char* child;
         std::string text;
     } cases[] = {
-        {"logiqx", "<?xml version=\"1.0\"?>\n<!DOCTYPE datafile>\n<datafile><header/>"
-                   "<game name=\"By SHA-1 &amp; more\"><rom name=\"a\" size=\"10\" crc=\"0000000a\" sha1=\"" + sha1_a + "\"/></game>"
-                   "<game name=\"Missing\"><rom name=\"m\" size=\"10\" status=\"nodump\"/></game>"
-                   "<machine name=\"By CRC\"><rom name=\"b\" size=\"20\" crc=\"BEEF\"/></machine></datafile>"},
-        {"clrmamepro", "clrmamepro ( name \"x\" version 1 )\n"
-                       "game ( name \"By SHA-1 & more\" rom ( name a size 10 crc 0000000a sha1 " + sha1_a + " ) )\n"
-                       "game ( name Missing rom ( name \"m\" size 10 flags nodump ) )\n"
-                       "resource ( name bios )\n"
-                       "machine ( name \"By CRC\" rom ( name \"b\" size 20 crc beef ) )\n"},
+        {"logiqx",
+            "<?xml version=\"1.0\"?>\n<!DOCTYPE datafile>\n<datafile><header/>"
+            "<game name=\"By SHA-1 &amp; more\"><rom name=\"a\" size=\"10\" crc=\"0000000a\" sha1=\""
+                + sha1_a
+                + "\"/></game>"
+                  "<game name=\"Missing\"><rom name=\"m\" size=\"10\" status=\"nodump\"/></game>"
+                  "<machine name=\"By CRC\"><rom name=\"b\" size=\"20\" crc=\"BEEF\"/></machine></datafile>"},
+        {"clrmamepro",
+            "clrmamepro ( name \"x\" version 1 )\n"
+            "game ( name \"By SHA-1 & more\" rom ( name a size 10 crc 0000000a sha1 "
+                + sha1_a
+                + " ) )\n"
+                  "game ( name Missing rom ( name \"m\" size 10 flags nodump ) )\n"
+                  "resource ( name bios )\n"
+                  "machine ( name \"By CRC\" rom ( name \"b\" size 20 crc beef ) )\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.child);
@@ -408,25 +420,28 @@ TEST(DatabaseTools, BadInputChangesNothingAndSaysWhy)
         FaultHook hook = {};
     } cases[] = {
         {"catalogue not XML", {"import-dat", "--write", "--db", "DB", "CAT", "IMG"}, "just some words\n", "a.smc", 2,
-         "CAT: line 1: neither a Logiqx XML catalogue nor a clrmamepro catalogue"},
-        {"catalogue empty", {"import-dat", "--write", "--db", "DB", "CAT", "IMG"}, "", "a.smc", 2, "CAT: line 1: the file is empty"},
+            "CAT: line 1: neither a Logiqx XML catalogue nor a clrmamepro catalogue"},
+        {"catalogue empty", {"import-dat", "--write", "--db", "DB", "CAT", "IMG"}, "", "a.smc", 2,
+            "CAT: line 1: the file is empty"},
         {"XML truncated", {"import-dat", "--write", "--db", "DB", "CAT", "IMG"},
-         "<datafile>\n<game name=\"G\">\n<rom name=\"g\" size=\"1\" crc=\"00000001\"/>\n", "a.smc", 2,
-         "CAT: line 3 (byte 66): the file ends inside the XML (it is truncated)"},
+            "<datafile>\n<game name=\"G\">\n<rom name=\"g\" size=\"1\" crc=\"00000001\"/>\n", "a.smc", 2,
+            "CAT: line 3 (byte 66): the file ends inside the XML (it is truncated)"},
         {"clrmamepro truncated", {"import-dat", "--write", "--db", "DB", "CAT", "IMG"},
-         "clrmamepro ( name x )\ngame (\n name \"G\"\n rom ( name g size 1 crc 1 )\n", "a.smc", 2,
-         "CAT: line 5: the file ends inside the block opened on line 2"},
+            "clrmamepro ( name x )\ngame (\n name \"G\"\n rom ( name g size 1 crc 1 )\n", "a.smc", 2,
+            "CAT: line 5: the file ends inside the block opened on line 2"},
         {"bad sha1", {"import-dat", "--write", "--db", "DB", "CAT", "IMG"},
-         "game ( name G\n rom ( name g size 1 sha1 xyz ) )\n", "a.smc", 2, "CAT: line 2: the sha1 \"xyz\" is not 40"},
-        {"a character Windows-1252 lacks", {"learn", "--write", "--db", "DB", "IMG"}, "", "Snow \xE2\x98\x83 Day (USA).smc", 1,
-         "unusable_name: the file name has characters that Windows-1252 lacks"},
+            "game ( name G\n rom ( name g size 1 sha1 xyz ) )\n", "a.smc", 2,
+            "CAT: line 2: the sha1 \"xyz\" is not 40"},
+        {"a character Windows-1252 lacks", {"learn", "--write", "--db", "DB", "IMG"}, "",
+            "Snow \xE2\x98\x83 Day (USA).smc", 1,
+            "unusable_name: the file name has characters that Windows-1252 lacks"},
         {"a name the check rejects", {"learn", "--write", "--db", "DB", "IMG"}, "", std::string(240, 'N') + ".smc", 1,
-         "unusable_name: unusable_name: the new name with the country suffix"},
+            "unusable_name: unusable_name: the new name with the country suffix"},
         {"database cannot be written", {"learn", "--write", "--db", "DB", "IMG"}, "", "Fine (USA).smc", 1,
-         "DB was not changed: Error Nr.  70 happened:\nPermission denied",
-         [](SystemOperation operation, const std::string& path) {
-             return operation == SystemOperation::Open && path.find(".new-") != std::string::npos ? EROFS : 0;
-         }},
+            "DB was not changed: Error Nr.  70 happened:\nPermission denied",
+            [](SystemOperation operation, const std::string& path) {
+                return operation == SystemOperation::Open && path.find(".new-") != std::string::npos ? EROFS : 0;
+            }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.case_name);
@@ -439,7 +454,10 @@ TEST(DatabaseTools, BadInputChangesNothingAndSaysWhy)
             fixtures::write_file(t / "cat.dat", c.catalogue);
         std::vector<std::string> args = {"db"};
         for (const std::string& arg : c.args)
-            args.push_back(arg == "DB" ? t / "db/snes.dat" : arg == "CAT" ? t / "cat.dat" : arg == "IMG" ? t / "img" : arg);
+            args.push_back(arg == "DB" ? t / "db/snes.dat"
+                    : arg == "CAT"     ? t / "cat.dat"
+                    : arg == "IMG"     ? t / "img"
+                                       : arg);
         const test::Tree before = test::tree_of(t / "db");
 
         const test::ScopedFaultHook hook(c.hook);
@@ -511,7 +529,8 @@ TEST(DatabaseTools, WriteWithoutDbGrowsTheUserDatabase)
 
     const test::ProgramRun learn = test::run_program(program, {"db", "learn", "--write", t / "img"}, t);
     EXPECT_EQ(learn.status, 0) << learn.err;
-    EXPECT_EQ(fixtures::read_file(t / "data/cartonym/snes.dat"), bundled + fixtures::database_line("BRAND NEW", "Brand New"));
+    EXPECT_EQ(
+        fixtures::read_file(t / "data/cartonym/snes.dat"), bundled + fixtures::database_line("BRAND NEW", "Brand New"));
 
     // info and batch now choose the user's database too.
     const test::ProgramRun info = test::run_program(program, {"info", t / "img/Brand New (USA).smc"}, t);

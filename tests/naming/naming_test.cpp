@@ -15,8 +15,8 @@ using namespace cartonym;
 using namespace std::string_literals;
 using fixtures::database_line;
 
-using test::analysis_for;
 using fixtures::Interner_name;
+using test::analysis_for;
 
 // --- Item syntax -------------------------------------------------------------
 
@@ -64,14 +64,17 @@ TEST(NameDatabase, Search)
         std::string db_internal_name; // the last record read
         int error = 0;
     } cases[] = {
-        {"first matching record wins", a + database_line("GAME", "First") + database_line("GAME", "Second"), "GAME", "First", true, game},
+        {"first matching record wins", a + database_line("GAME", "First") + database_line("GAME", "Second"), "GAME",
+            "First", true, game},
         {"the last record matches", a + database_line("GAME", "Last"), "GAME", "Last", true, game},
         {"the last record matches without a line end", a + "\"" + game + "\",\"Last\"", "GAME", "Last", true, game},
-        {"case differs", a + database_line("game", "Lower") + database_line("OMEGA", "Omega"), "GAME", "Omega", false, Interner_name("OMEGA")},
+        {"case differs", a + database_line("game", "Lower") + database_line("OMEGA", "Omega"), "GAME", "Omega", false,
+            Interner_name("OMEGA")},
         {"trailing blanks missing", a + "\"GAME\",\"Short\"\r\n", "GAME", "Short", false, "GAME"},
         {"key longer than the name", a + "\"" + game + "X\",\"Longer\"\r\n", "GAME", "Longer", false, game + "X"},
         {"unquoted key loses its trailing blanks", game + ",Unquoted\r\n", "GAME", "Unquoted", false, "GAME"},
-        {"CR-only, LF-only and blank lines", "\"ALPHA\",\"Alpha\"\r\r\n\n\"" + game + "\",\"Game\"\n", "GAME", "Game", true, game},
+        {"CR-only, LF-only and blank lines", "\"ALPHA\",\"Alpha\"\r\r\n\n\"" + game + "\",\"Game\"\n", "GAME", "Game",
+            true, game},
         {"NUL inside the key", database_line(nul, "Nul Game"), nul, "Nul Game", true, Interner_name(nul)},
         {"a match before a cut record", database_line("GAME", "Game") + "\"CUT\"\r\n", "GAME", "Game", true, game},
         {"the search reaches a cut record", a + "\"CUT\"\r\n", "GAME", "", false, "", 62},
@@ -88,15 +91,15 @@ TEST(NameDatabase, Search)
             SCOPED_TRACE(std::string(case_.case_) + (from_file ? " (file)" : " (text)"));
             std::optional<LookupResult> result;
             EXPECT_EQ(test::error_number_of([&] {
-                          result = from_file ? Finde_romname(analysis_for(case_.name), file)
-                                               : search_database_text(analysis_for(case_.name), case_.database);
-                      }),
-                      case_.error);
+                result = from_file ? Finde_romname(analysis_for(case_.name), file)
+                                   : search_database_text(analysis_for(case_.name), case_.database);
+            }),
+                case_.error);
             if (case_.error != 0)
                 continue;
             ASSERT_TRUE(result);
             EXPECT_EQ(std::tie(result->Neuer_name, result->Voller_name, result->Db_interner_name),
-                      std::tuple(case_.known ? case_.full_name + " (JAP).fig" : "", case_.full_name, case_.db_internal_name));
+                std::tuple(case_.known ? case_.full_name + " (JAP).fig" : "", case_.full_name, case_.db_internal_name));
         }
     }
 }
@@ -108,22 +111,34 @@ TEST(NameDatabase, Corrections)
     test::TempFolder folder;
     // Every name below that reaches the database finds a record of its own.
     std::string database;
-    for (const char* name : {"ALADIN", "SUPPLIED BY ADJ/FLT!!", "bs_dr mario", "BS_DR MARIO", "super v.g.cona-s.d.l", "X-MEN",
-                             "X-MEN 2", "wcw superbrawl", "FIRST SAMURA"})
+    for (const char* name : {"ALADIN", "SUPPLIED BY ADJ/FLT!!", "bs_dr mario", "BS_DR MARIO", "super v.g.cona-s.d.l",
+             "X-MEN", "X-MEN 2", "wcw superbrawl", "FIRST SAMURA"})
         database += database_line(name, "DB "s + name);
     fixtures::write_file(folder / "snes.dat", database);
 
     const struct {
         std::string name, key, full_name; // "" for unknown
     } cases[] = {
-        {"ALADDIN", "3412", "Aladdin"}, {"aladdinXYZ", "3412", "Aladdin"}, {"ALADIN", "3412", "DB ALADIN"},
-        {"SUPPLIED BY ADJ/FLT!!", "3581", "Back to the Future 2 (Hacked)"}, {"SUPPLIED BY ADJ/FLT!!", "3582", "DB SUPPLIED BY ADJ/FLT!!"},
-        {"BS_Dr Mario", "3412", "Dr. Mario"}, {"bs_dr mario", "3412", "DB bs_dr mario"}, {"BS_DR MARIO", "3412", "DB BS_DR MARIO"},
-        {"FIRST SAMURAI", "3412", "First Samurai"}, {"FIRST SAMURA", "3412", "DB FIRST SAMURA"},
-        {"Super V.G.CONA-S.D.L", "3412", "Super V.G."}, {"super v.g.cona-s.d.l", "3412", "DB super v.g.cona-s.d.l"},
-        {"wcw.SuperBrawl II", "3412", "WCW Super Brawl"}, {"wcw superbrawl", "3412", "DB wcw superbrawl"},
-        {"X-MEN", "F0C5", "X-Men Arcades Revenge"}, {"X-MEN", "738", "X-Men Mutant Apocalypse"}, {"X-MEN", "3412", ""},
-        {"X-MEN", "f0c5", ""}, {"X-MEN", "7380", ""}, {"X-MEN 2", "738", "DB X-MEN 2"},
+        {"ALADDIN", "3412", "Aladdin"},
+        {"aladdinXYZ", "3412", "Aladdin"},
+        {"ALADIN", "3412", "DB ALADIN"},
+        {"SUPPLIED BY ADJ/FLT!!", "3581", "Back to the Future 2 (Hacked)"},
+        {"SUPPLIED BY ADJ/FLT!!", "3582", "DB SUPPLIED BY ADJ/FLT!!"},
+        {"BS_Dr Mario", "3412", "Dr. Mario"},
+        {"bs_dr mario", "3412", "DB bs_dr mario"},
+        {"BS_DR MARIO", "3412", "DB BS_DR MARIO"},
+        {"FIRST SAMURAI", "3412", "First Samurai"},
+        {"FIRST SAMURA", "3412", "DB FIRST SAMURA"},
+        {"Super V.G.CONA-S.D.L", "3412", "Super V.G."},
+        {"super v.g.cona-s.d.l", "3412", "DB super v.g.cona-s.d.l"},
+        {"wcw.SuperBrawl II", "3412", "WCW Super Brawl"},
+        {"wcw superbrawl", "3412", "DB wcw superbrawl"},
+        {"X-MEN", "F0C5", "X-Men Arcades Revenge"},
+        {"X-MEN", "738", "X-Men Mutant Apocalypse"},
+        {"X-MEN", "3412", ""},
+        {"X-MEN", "f0c5", ""},
+        {"X-MEN", "7380", ""},
+        {"X-MEN 2", "738", "DB X-MEN 2"},
     };
     for (const auto& case_ : cases) {
         SCOPED_TRACE(case_.name + " / " + case_.key);
@@ -136,9 +151,10 @@ TEST(NameDatabase, Corrections)
 TEST(NameDatabase, CorrectionsNeedNoDatabaseAndTakeTheImagesSuffixAndExtension)
 {
     const std::string missing = "/nonexistent/snes.dat";
-    EXPECT_EQ(Finde_romname(analysis_for("Super V.G.CONA-S.D.L", "1", "", ".fig"), missing).Neuer_name, "Super V.G..fig");
+    EXPECT_EQ(
+        Finde_romname(analysis_for("Super V.G.CONA-S.D.L", "1", "", ".fig"), missing).Neuer_name, "Super V.G..fig");
     EXPECT_EQ(Finde_romname(analysis_for("aladdin", "1", " (Euro - Germany)", ".smc"), missing).Neuer_name,
-              "Aladdin (Euro - Germany).smc");
+        "Aladdin (Euro - Germany).smc");
     EXPECT_EQ(test::error_number_of([&] { Finde_romname(analysis_for("GAME"), missing); }), 53);
 }
 
@@ -147,8 +163,10 @@ TEST(NameDatabase, StartupCheck)
     test::TempFolder folder;
     const StartupCheckResult missing = check_database_at_startup(folder / "snes.dat");
     EXPECT_EQ(missing.state, StartupState::DatabaseMissing);
-    EXPECT_EQ(missing.message, std::string("The file SNES.DAT is missing ! Download the complete version of the "
-                                         "Cartonym from ") + program_info::homepage_address + " !\n\nProgram will close now.");
+    EXPECT_EQ(missing.message,
+        std::string("The file SNES.DAT is missing ! Download the complete version of the "
+                    "Cartonym from ")
+            + program_info::homepage_address + " !\n\nProgram will close now.");
     const StartupCheckResult folder_instead_of_file = check_database_at_startup(folder.path().string());
     EXPECT_EQ(folder_instead_of_file.state, StartupState::DatabaseFaulty);
     EXPECT_EQ(folder_instead_of_file.message, "Error Nr.  75 happened:\nPath/File access error");
@@ -162,9 +180,9 @@ TEST(NameDatabase, StartupCheck)
 
 TEST(FileNames, UnderscoreStyle)
 {
-    const std::pair<std::string, std::string> cases[] = {
-        {"Super V.G. (JAP).fig", "Super_V.G._(JAP).fig"}, {"A  B   C.smc", "A__B___C.smc"}, {" Lead and trail ", "_Lead_and_trail_"},
-        {"NoSpaces.smc", "NoSpaces.smc"}, {"Caf\xE9 \x80.swc", "Caf\xE9_\x80.swc"}, {"", ""}};
+    const std::pair<std::string, std::string> cases[] = {{"Super V.G. (JAP).fig", "Super_V.G._(JAP).fig"},
+        {"A  B   C.smc", "A__B___C.smc"}, {" Lead and trail ", "_Lead_and_trail_"}, {"NoSpaces.smc", "NoSpaces.smc"},
+        {"Caf\xE9 \x80.swc", "Caf\xE9_\x80.swc"}, {"", ""}};
     for (const auto& [normal, without] : cases) {
         std::string Neuer_name = normal;
         EXPECT_EQ(Baue_dateiname(Neuer_name), without);

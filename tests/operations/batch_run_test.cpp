@@ -23,13 +23,13 @@ namespace {
 
 using namespace std::string_literals;
 using fixtures::build_rom;
+using fixtures::CopierHeader;
 using fixtures::database_line;
 using fixtures::MemoryMap;
-using fixtures::CopierHeader;
 using fixtures::read_file;
 using fixtures::RomPlan;
-using test::Tree;
 using test::ScopedFaultHook;
+using test::Tree;
 using json = nlohmann::json;
 namespace fs = std::filesystem;
 
@@ -40,18 +40,20 @@ const RomPlan Beta{.header = CopierHeader::SWC, .map = MemoryMap::HiRom, .name =
 const RomPlan Gamma{.name = "GAMMA RAY"};
 const RomPlan Riddle{.map = MemoryMap::HiRom, .name = "NOBODY KNOWS ME", .checksum = 0xBEEF};
 const RomPlan Riddle2{.name = "NOCH EINER"};
-const std::string NameDatabase = database_line("ALPHA QUEST", "Alpha Quest") + database_line("BETA & GAMMA", "Beta & Gamma")
-    + database_line("GAMMA RAY", "Gamma") + database_line("SLASH GAME", "AC/DC Live");
+const std::string NameDatabase = database_line("ALPHA QUEST", "Alpha Quest")
+    + database_line("BETA & GAMMA", "Beta & Gamma") + database_line("GAMMA RAY", "Gamma")
+    + database_line("SLASH GAME", "AC/DC Live");
 const std::string R = "Renamed_SNES_ROMs/", A = R + "Alpha Quest (USA).smc";
 
 GameListRow Line(const std::string& full, const std::string& new_one, const std::string& country = "1 = USA (NTSC)",
-                  const std::string& format = "SNES LoRom, no Header")
+    const std::string& format = "SNES LoRom, no Header")
 {
     return {full, new_one, country, format};
 }
 const GameListRow row_alpha = Line("Alpha Quest", "Alpha Quest (USA).smc");
 
-std::string log_entry(const std::string& file, const std::string& format, const std::string& name, const std::string& crc)
+std::string log_entry(
+    const std::string& file, const std::string& format, const std::string& name, const std::string& crc)
 {
     return unknown_log_entry(file, format, fixtures::Interner_name(name), "1 = USA (NTSC)", crc);
 }
@@ -79,7 +81,9 @@ struct TestEnvironment : test::RunFolder {
     std::vector<std::tuple<std::string, std::string, MessageIcon>> messages;
     int cleared = 0;
 
-    TestEnvironment() : RunFolder(NameDatabase) {}
+    TestEnvironment()
+        : RunFolder(NameDatabase)
+    { }
     Tree tree() const { return test::tree_of(F); }
     Tree temp_tree() const { return test::tree_of(temp_folder); }
 
@@ -104,7 +108,10 @@ struct TestEnvironment : test::RunFolder {
 
 // insgesamt, umbenannt, schon_richtig, unbekannt, duplikate
 using Z = std::vector<std::int32_t>;
-Z Counts(const BatchResult& e) { return {e.counts.total, e.counts.renamed, e.counts.already_correct, e.counts.unknown, e.counts.duplicates}; }
+Z Counts(const BatchResult& e)
+{
+    return {e.counts.total, e.counts.renamed, e.counts.already_correct, e.counts.unknown, e.counts.duplicates};
+}
 
 // The mixed folder: two copies of one game, one image already bearing its
 // name, one differing from it only in letter case, an unknown image and a
@@ -112,7 +119,7 @@ Z Counts(const BatchResult& e) { return {e.counts.total, e.counts.renamed, e.cou
 void fill_mixed(const TestEnvironment& u)
 {
     for (const auto& [name, plan] : {std::pair{"alpha copy.smc", Alpha}, {"alpha.smc", alpha_long},
-                                     {"Beta & Gamma (JAP).swc", Beta}, {"gamma (usa).smc", Gamma}, {"mystery.smc", Riddle}})
+             {"Beta & Gamma (JAP).swc", Beta}, {"gamma (usa).smc", Gamma}, {"mystery.smc", Riddle}})
         u.image(name, plan);
     u.file("readme.txt", "no image\r\n");
 }
@@ -120,12 +127,17 @@ void fill_mixed(const TestEnvironment& u)
 // The mixed folder after a run with the game list, in either name style.
 Tree mixed_after(bool without_spaces = false)
 {
-    const auto name = [&](std::string text) { return without_spaces ? (std::ranges::replace(text, ' ', '_'), text) : text; };
-    const GameListRow alpha = Line("Alpha Quest", name("Alpha Quest (USA).smc")), gamma = Line("Gamma", name("Gamma (USA).smc")),
-                      beta = Line("Beta & Gamma", name("Beta & Gamma (JAP).swc"), "0 = Japan (NTSC)", "SNES HiRom, Super Wildcard Header (SWC)");
-    return {{R + alpha.Neuer_name, build_rom(Alpha)}, {R + beta.Neuer_name, build_rom(Beta)}, {R + gamma.Neuer_name, build_rom(Gamma)},
-            {R + "games.htm", Page({alpha, alpha, beta, gamma})}, {"Duplicates/alpha.smc", build_rom(alpha_long)},
-            {"Unknown_ROMs/mystery.smc", build_rom(Riddle)}, {"Unknown_ROMs/unknown.log", log_riddle}, {"readme.txt", "no image\r\n"}};
+    const auto name = [&](std::string text) {
+        return without_spaces ? (std::ranges::replace(text, ' ', '_'), text) : text;
+    };
+    const GameListRow alpha = Line("Alpha Quest", name("Alpha Quest (USA).smc")),
+                      gamma = Line("Gamma", name("Gamma (USA).smc")),
+                      beta = Line("Beta & Gamma", name("Beta & Gamma (JAP).swc"), "0 = Japan (NTSC)",
+                          "SNES HiRom, Super Wildcard Header (SWC)");
+    return {{R + alpha.Neuer_name, build_rom(Alpha)}, {R + beta.Neuer_name, build_rom(Beta)},
+        {R + gamma.Neuer_name, build_rom(Gamma)}, {R + "games.htm", Page({alpha, alpha, beta, gamma})},
+        {"Duplicates/alpha.smc", build_rom(alpha_long)}, {"Unknown_ROMs/mystery.smc", build_rom(Riddle)},
+        {"Unknown_ROMs/unknown.log", log_riddle}, {"readme.txt", "no image\r\n"}};
 }
 
 // --- In process ------------------------------------------------------------------
@@ -177,7 +189,8 @@ TEST(Batchrun, SecondRunReusesFoldersKeepsFilesReplacesListAppendsLog)
     Tree expected = mixed_after();
     expected["Duplicates/alpha again.smc"] = build_rom(Alpha);
     expected["Unknown_ROMs/other unknown.smc"] = build_rom(Riddle2);
-    expected["Unknown_ROMs/unknown.log"] = log_riddle + log_entry("other unknown.smc", "SNES LoRom, no Header", "NOCH EINER", "34 12");
+    expected["Unknown_ROMs/unknown.log"] =
+        log_riddle + log_entry("other unknown.smc", "SNES LoRom, no Header", "NOCH EINER", "34 12");
     expected[R + "games.htm"] = Page({row_alpha});
     EXPECT_EQ(u.tree(), expected);
 }
@@ -194,7 +207,8 @@ TEST(Batchrun, OnlyNonImagesLeaveTheFolderAsItWasAndRemoveAnEarlierList)
     EXPECT_EQ(u.tree(), before);
     EXPECT_EQ(std::distance(fs::directory_iterator(u.F), fs::directory_iterator()), 2) << "no folder left behind";
     EXPECT_TRUE(u.temp_tree().empty()) << "not placed, the folder had gone: removed";
-    EXPECT_EQ(u.messages, (std::vector{std::tuple{"Cartonym Message:"s, "Batchrun finished !"s, MessageIcon::Information}}));
+    EXPECT_EQ(
+        u.messages, (std::vector{std::tuple{"Cartonym Message:"s, "Batchrun finished !"s, MessageIcon::Information}}));
     // A folder that holds files stays; an earlier list in it goes.
     u.file(A, build_rom(Alpha));
     u.file(R + "games.htm", "earlier list");
@@ -218,7 +232,9 @@ TEST(Batchrun, EmptyFolderOrOnlySubFoldersCreateNothing)
         EXPECT_EQ(u.tree(), before);
         EXPECT_EQ(std::distance(fs::directory_iterator(u.F), fs::directory_iterator()), with_subfolders ? 2 : 0);
         EXPECT_EQ(u.status, std::vector<std::string>{"There are no files in this directory !"});
-        EXPECT_EQ(u.messages, (std::vector{std::tuple{"Attention !"s, "There are no files in this directory !"s, MessageIcon::Information}}));
+        EXPECT_EQ(u.messages,
+            (std::vector{
+                std::tuple{"Attention !"s, "There are no files in this directory !"s, MessageIcon::Information}}));
         EXPECT_TRUE(u.temp_tree().empty()) << "begun, closed, not placed: removed";
     }
 }
@@ -240,18 +256,22 @@ TEST(Batchrun, FailureStopsTheRunAndTheNextRunWorks)
     EXPECT_EQ(result.outcome, BatchOutcome::Failed);
     EXPECT_EQ(Counts(result), (Z{2, 1, 0, 0, 0}));
     EXPECT_EQ(result.Dateipfad, u.F + "/alpha.smc");
-    EXPECT_EQ(u.messages, (std::vector{std::tuple{"Error !"s, test::error_text(57, u.F + "/alpha.smc"), MessageIcon::Exclamation}}));
+    EXPECT_EQ(u.messages,
+        (std::vector{std::tuple{"Error !"s, test::error_text(57, u.F + "/alpha.smc"), MessageIcon::Exclamation}}));
     EXPECT_EQ(result.message.text, test::error_text(57, u.F + "/alpha.smc"));
     EXPECT_TRUE(u.status.empty());
     EXPECT_NE(u.progress.back(), 100.0f);
     // Nothing after the failure: the folders stay, even the unused ones; the list is closed but not placed.
-    EXPECT_EQ(u.tree(), (Tree{{A, build_rom(Alpha)}, {"alpha.smc", build_rom(alpha_long)}, {"mystery.smc", build_rom(Riddle)}}));
+    EXPECT_EQ(u.tree(),
+        (Tree{{A, build_rom(Alpha)}, {"alpha.smc", build_rom(alpha_long)}, {"mystery.smc", build_rom(Riddle)}}));
     EXPECT_TRUE(fs::is_directory(u.F + "/Duplicates") && fs::is_directory(u.F + "/Unknown_ROMs"));
     EXPECT_TRUE(u.temp_tree().empty());
 
     EXPECT_EQ(Counts(u.run()), (Z{2, 0, 0, 1, 1}));
-    EXPECT_EQ(u.tree(), (Tree{{A, build_rom(Alpha)}, {R + "games.htm", Page({row_alpha})}, {"Duplicates/alpha.smc", build_rom(alpha_long)},
-                              {"Unknown_ROMs/mystery.smc", build_rom(Riddle)}, {"Unknown_ROMs/unknown.log", log_riddle}}));
+    EXPECT_EQ(u.tree(),
+        (Tree{{A, build_rom(Alpha)}, {R + "games.htm", Page({row_alpha})},
+            {"Duplicates/alpha.smc", build_rom(alpha_long)}, {"Unknown_ROMs/mystery.smc", build_rom(Riddle)},
+            {"Unknown_ROMs/unknown.log", log_riddle}}));
     EXPECT_TRUE(u.temp_tree().empty());
 }
 
@@ -278,12 +298,12 @@ TEST(Batchrun, NothingIsEverOverwritten)
 {
     TestEnvironment u;
     for (const auto& [name, plan] : {std::pair{"alpha copy.smc", Alpha}, {"alpha.smc", alpha_long}, {"beta.swc", Beta},
-                                     {"mystery.smc", Riddle}, {"Gamma (USA).smc", Gamma}})
+             {"mystery.smc", Riddle}, {"Gamma (USA).smc", Gamma}})
         u.image(name, plan);
     // Every target each of them could take is taken already.
-    for (const std::string& target : {A, R + "Beta & Gamma (JAP).swc", R + "Gamma (USA).smc", "Duplicates/alpha copy.smc"s,
-                                   "Duplicates/alpha.smc"s, "Duplicates/Gamma (USA).smc"s, "Duplicates/mystery.smc"s,
-                                   "Unknown_ROMs/mystery.smc"s})
+    for (const std::string& target :
+        {A, R + "Beta & Gamma (JAP).swc", R + "Gamma (USA).smc", "Duplicates/alpha copy.smc"s, "Duplicates/alpha.smc"s,
+            "Duplicates/Gamma (USA).smc"s, "Duplicates/mystery.smc"s, "Unknown_ROMs/mystery.smc"s})
         u.file(target, "earlier " + target);
     u.file("Unknown_ROMs/unknown.log", "earlier log\r\n");
     Tree expected = u.tree();
@@ -305,7 +325,7 @@ TEST(Batchrun, UnwritableNamesAreEscapedInTheLog)
     u.image(name, Riddle);
     u.run(false);
     EXPECT_EQ(read_file(u.F + "/Unknown_ROMs/unknown.log"),
-              log_entry("\\u{65E5} \\\\ caf\xE9.smc", "SNES HiRom, no Header", "NOBODY KNOWS ME", "EF BE"));
+        log_entry("\\u{65E5} \\\\ caf\xE9.smc", "SNES HiRom, no Header", "NOBODY KNOWS ME", "EF BE"));
     EXPECT_EQ(u.unknown, std::vector<std::string>{name}) << "the list keeps the file-system name";
 }
 
@@ -314,8 +334,8 @@ TEST(Batchrun, UnwritableNamesAreEscapedInTheLog)
 // z: total, roms, renamed, already_correct, duplicates
 json json_result(const char* outcome, const Z& z, const json& unknown, const std::string& message)
 {
-    return {{"outcome", outcome}, {"total", z[0]},          {"roms", z[1]},       {"renamed", z[2]},
-            {"already_correct", z[3]}, {"duplicates", z[4]}, {"unknown", unknown}, {"unknown_escaped", unknown}, {"message", message}};
+    return {{"outcome", outcome}, {"total", z[0]}, {"roms", z[1]}, {"renamed", z[2]}, {"already_correct", z[3]},
+        {"duplicates", z[4]}, {"unknown", unknown}, {"unknown_escaped", unknown}, {"message", message}};
 }
 
 TEST(CliBatch, PrintsTheMessageThenThePanelAndTheUnknownNamesEscaped)
@@ -324,10 +344,11 @@ TEST(CliBatch, PrintsTheMessageThenThePanelAndTheUnknownNamesEscaped)
     fill_mixed(u);
     const test::ProgramRun run = u.cli({"--gamelist"});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, long_final_text
-                              + "\nTotal files in directory:  6\nSNES ROMs:  5\n"
-                                "ROMs that had alredy the correct filename:  1\nSuccessfully renamed:  2\n"
-                                "Duplicates (see subdir Duplicates):  1\nmystery.smc\n");
+    EXPECT_EQ(run.out,
+        long_final_text
+            + "\nTotal files in directory:  6\nSNES ROMs:  5\n"
+              "ROMs that had alredy the correct filename:  1\nSuccessfully renamed:  2\n"
+              "Duplicates (see subdir Duplicates):  1\nmystery.smc\n");
     EXPECT_EQ(run.err, "") << "no progress indicator when stderr is no terminal";
     EXPECT_EQ(u.tree(), mixed_after());
     u.image("two\nlines.smc", Riddle);
@@ -356,7 +377,7 @@ TEST(CliBatch, FolderWithoutFiles)
     run = u.cli({"--json"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(json::parse(run.out),
-              json_result("no_files", {0, 0, 0, 0, 0}, json::array(), "There are no files in this directory !"));
+        json_result("no_files", {0, 0, 0, 0, 0}, json::array(), "There are no files in this directory !"));
 }
 
 // Which names leave the folder is the file operations' test (a backslash as well).

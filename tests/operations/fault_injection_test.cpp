@@ -25,7 +25,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::pair<int, const char*> failure_cases[] = {{EIO, "EIO"}, {ENOSPC, "ENOSPC"}, {EACCES, "EACCES"}, {EXDEV, "EXDEV"}, {EEXIST, "EEXIST"}};
+constexpr std::pair<int, const char*> failure_cases[] = {
+    {EIO, "EIO"}, {ENOSPC, "ENOSPC"}, {EACCES, "EACCES"}, {EXDEV, "EXDEV"}, {EEXIST, "EEXIST"}};
 
 // A folder with every kind of file: images to rename, one already named, two
 // copies of one game, an unknown image, a non-image, and a name that an
@@ -38,14 +39,16 @@ protected:
     {
         using fixtures::CopierHeader;
         world_.reset(); // one world at a time, each with its own temporary folder
-        world_ = std::make_unique<test::RunFolder>(
-            fixtures::database_line("KNOWN ONE", "Known One") + fixtures::database_line("KNOWN TWO", "Known Two")
-                + fixtures::database_line("TWIN", "Twin"),
+        world_ = std::make_unique<test::RunFolder>(fixtures::database_line("KNOWN ONE", "Known One")
+                + fixtures::database_line("KNOWN TWO", "Known Two") + fixtures::database_line("TWIN", "Twin"),
             std::vector<std::pair<std::string, fixtures::RomPlan>>{
                 {"a.smc", {.name = "KNOWN ONE", .checksum = 0x1111, .data_length = 0x8000}},
-                {"Known Two (USA).swc", {.header = CopierHeader::SWC, .name = "KNOWN TWO", .checksum = 0x2222, .data_length = 0x8000}},
-                {"twin 1.fig", {.header = CopierHeader::FIG, .name = "TWIN", .checksum = 0x3333, .data_length = 0x8000}},
-                {"twin 2.fig", {.header = CopierHeader::FIG, .name = "TWIN", .checksum = 0x3333, .data_length = 0x8000}},
+                {"Known Two (USA).swc",
+                    {.header = CopierHeader::SWC, .name = "KNOWN TWO", .checksum = 0x2222, .data_length = 0x8000}},
+                {"twin 1.fig",
+                    {.header = CopierHeader::FIG, .name = "TWIN", .checksum = 0x3333, .data_length = 0x8000}},
+                {"twin 2.fig",
+                    {.header = CopierHeader::FIG, .name = "TWIN", .checksum = 0x3333, .data_length = 0x8000}},
                 {"zz unknown.smc", {.name = "NOBODY", .checksum = 0x4444, .data_length = 0x8000}}});
         const test::RunFolder& w = *world_;
         w.file("notes.txt", "no image");
@@ -81,7 +84,7 @@ TEST_F(FaultInjection, NoFailureAtAnyPointLosesOrCorruptsAFile)
 
             int counted = 0;
             std::string failed; // the path of the failed operation
-            SystemOperation kind {};
+            SystemOperation kind{};
             set_fault_hook([&](SystemOperation operation, const std::string& path) {
                 if (++counted != n)
                     return 0;
@@ -98,7 +101,8 @@ TEST_F(FaultInjection, NoFailureAtAnyPointLosesOrCorruptsAFile)
             ASSERT_EQ(test::image_contents(folder), before) << where;
             // The game list is placed only complete.
             const fs::path list = folder / "Renamed_SNES_ROMs" / "games.htm";
-            EXPECT_TRUE(!fs::exists(list) || fixtures::read_file(list.string()).ends_with("</body></html>\r\n")) << where;
+            EXPECT_TRUE(!fs::exists(list) || fixtures::read_file(list.string()).ends_with("</body></html>\r\n"))
+                << where;
 
             if (result.outcome == BatchOutcome::Failed) {
                 // Stopped: before the first image by any failure of the set-up
@@ -107,9 +111,12 @@ TEST_F(FaultInjection, NoFailureAtAnyPointLosesOrCorruptsAFile)
                 ASSERT_TRUE(result.error.has_value()) << where;
                 const int number = result.error->value();
                 EXPECT_TRUE(number != 75 || result.setup_failed) << where << " (" << failed << ")";
-                EXPECT_FALSE(number == 58 && kind == SystemOperation::Move && !failed.ends_with("games.htm") && !failed.ends_with("unknown.log")) << where;
+                EXPECT_FALSE(number == 58 && kind == SystemOperation::Move && !failed.ends_with("games.htm")
+                    && !failed.ends_with("unknown.log"))
+                    << where;
                 EXPECT_EQ(result.message.title, "Error !") << where;
-                EXPECT_TRUE(result.message.text.starts_with("Error Nr. " + decimal_text(number) + " happened:\n")) << where;
+                EXPECT_TRUE(result.message.text.starts_with("Error Nr. " + decimal_text(number) + " happened:\n"))
+                    << where;
                 EXPECT_TRUE(result.message.text.ends_with("\n\nProgress aborted !")) << where;
             } else if (result.outcome == BatchOutcome::NoFiles) {
                 EXPECT_EQ(kind, SystemOperation::List) << where; // a folder that could not be listed

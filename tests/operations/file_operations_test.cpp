@@ -22,12 +22,12 @@ namespace {
 using fixtures::database_line;
 using fixtures::read_file;
 using fixtures::write_file;
+using test::error_number_of;
+using test::fail_on;
+using test::ScopedFaultHook;
+using test::TempFolder;
 using test::Tree;
 using test::tree_of;
-using test::error_number_of;
-using test::ScopedFaultHook;
-using test::fail_on;
-using test::TempFolder;
 namespace fs = std::filesystem;
 
 // --- Moving -----------------------------------------------------------------
@@ -57,8 +57,7 @@ TEST(MoveFile, MovesButNeverReplaces)
             case_.preparation(t);
             const Tree before = tree_of(t.path());
             // EXDEV makes the move take the copying path, as onto another file system.
-            const ScopedFaultHook hook(across_file_systems ? fail_on(SystemOperation::Move, EXDEV)
-                                                      : FaultHook());
+            const ScopedFaultHook hook(across_file_systems ? fail_on(SystemOperation::Move, EXDEV) : FaultHook());
             const int number = error_number_of([&] {
                 if (across_file_systems)
                     move_across_file_systems(t / case_.source, t / case_.target);
@@ -98,15 +97,14 @@ TEST(MoveAcrossFileSystems, CopiesWithRightsSynchronisesThenRemovesTheSource)
     move_across_file_systems(t / "a", t / "ziel/b");
     EXPECT_EQ(tree_of(t.path()), (Tree{{"ziel/b", content}}));
     EXPECT_EQ(fs::status(t / "ziel/b").permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+        fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_NE(std::find(continuation.begin(), continuation.end(), SystemOperation::Sync), continuation.end());
     EXPECT_EQ(continuation.back(), SystemOperation::Delete);
 }
 
 TEST(MoveAcrossFileSystems, FailedCopyLeavesNoPartialTarget)
 {
-    for (const SystemOperation failing :
-         {SystemOperation::Copy, SystemOperation::Write, SystemOperation::Sync}) {
+    for (const SystemOperation failing : {SystemOperation::Copy, SystemOperation::Write, SystemOperation::Sync}) {
         SCOPED_TRACE(static_cast<int>(failing));
         TempFolder t;
         write_file(t / "a", "seite");
@@ -166,8 +164,8 @@ TEST(ListFiles, VisibleRegularFilesAndLinksToThemSortedWithoutRegardToCase)
     test::make_fifo(t / "fifo");
     test::make_socket(t / "sock");
     // Equal when folded: the byte order decides ("A.smc" before "a.smc").
-    EXPECT_EQ(list_files(t.path().string()), (std::vector<std::string>{"10", "2", "_x", "A.smc", "a.smc", "aa",
-                                                                          "b.smc", "C.fig", "link_auf_datei", "Z"}));
+    EXPECT_EQ(list_files(t.path().string()),
+        (std::vector<std::string>{"10", "2", "_x", "A.smc", "a.smc", "aa", "b.smc", "C.fig", "link_auf_datei", "Z"}));
 }
 
 TEST(ListFiles, EmptyFolderAndFailures)
@@ -186,19 +184,22 @@ TEST(ListFiles, EmptyFolderAndFailures)
 TEST(SelectFile, ThreeStatesInBothStyles)
 {
     TempFolder t;
-    write_file(t / "snes.dat", database_line("OTHER GAME", "Other Game") + database_line("SUPER TEST", "Super Test Game"));
+    write_file(
+        t / "snes.dat", database_line("OTHER GAME", "Other Game") + database_line("SUPER TEST", "Super Test Game"));
     write_file(t / "kein.smc", "kein Bild");
     fixtures::write_rom(t / "unbekannt.smc", {.name = "NIEMAND KENNT MICH"});
     fixtures::write_rom(t / "bekannt.smc", {.name = "SUPER TEST"});
     using enum SelectionState;
-    const std::tuple<std::string, bool, SelectionState, std::string, std::string> cases[] = { // file, no spaces, state, names
+    const std::tuple<std::string, bool, SelectionState, std::string, std::string> cases[] = {
+        // file, no spaces, state, names
         {"kein.smc", false, NotAnImage, "", ""}, {"kein.smc", true, NotAnImage, "", ""},
         {"unbekannt.smc", false, Unknown, "ROM unknown !", ""}, {"unbekannt.smc", true, Unknown, "ROM_unknown_!", ""},
         {"bekannt.smc", false, Known, "Super Test Game (USA).smc", "Super Test Game"},
         {"bekannt.smc", true, Known, "Super_Test_Game_(USA).smc", "Super Test Game"}};
     for (const auto& [file, without, state, new_name, full_name] : cases) {
         const FileSelection a = select_file(t / file, t / "snes.dat", without);
-        EXPECT_EQ(std::tie(a.state, a.names.Neuer_name, a.names.Voller_name), std::tie(state, new_name, full_name)) << file << without;
+        EXPECT_EQ(std::tie(a.state, a.names.Neuer_name, a.names.Voller_name), std::tie(state, new_name, full_name))
+            << file << without;
         EXPECT_EQ(a.analysis.Rom_ok, state != NotAnImage);
     }
     EXPECT_EQ(error_number_of([&] { select_file(t / "fehlt.smc", t / "snes.dat", false); }), 53);
@@ -218,10 +219,9 @@ TEST(RenameFileInFolder, RenamesInsideTheFolderWithTheWindowsNameAsUtf8)
 
 TEST(RenameFileInFolder, RefusesTakenNamesNamesLeavingTheFolderAndMissingFiles)
 {
-    const std::pair<std::string, int> cases[] = {
-        {"Neu.smc", 58}, {"alt.smc", 58}, {"../raus.smc", 52}, {"unter/raus.smc", 52}, {"a\\b.smc", 52},
-        {".", 52},       {"..", 52},      {"", 52},            {std::string("a\0b", 3), 52}, {std::string(256, 'L'), 52},
-        {std::string(128, '\xE9'), 52}}; // 256 bytes once in UTF-8
+    const std::pair<std::string, int> cases[] = {{"Neu.smc", 58}, {"alt.smc", 58}, {"../raus.smc", 52},
+        {"unter/raus.smc", 52}, {"a\\b.smc", 52}, {".", 52}, {"..", 52}, {"", 52}, {std::string("a\0b", 3), 52},
+        {std::string(256, 'L'), 52}, {std::string(128, '\xE9'), 52}}; // 256 bytes once in UTF-8
     for (const auto& [name, number] : cases) {
         SCOPED_TRACE(name);
         TempFolder t;

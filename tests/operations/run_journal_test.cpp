@@ -26,12 +26,13 @@ using test::Tree;
 
 const RomPlan Alpha{.name = "ALPHA QUEST"};
 const RomPlan alpha_long{.name = "ALPHA QUEST", .data_length = 0x40000};
-const RomPlan Beta{.header = fixtures::CopierHeader::SWC, .map = fixtures::MemoryMap::HiRom, .name = "BETA & GAMMA", .country = 0};
+const RomPlan Beta{
+    .header = fixtures::CopierHeader::SWC, .map = fixtures::MemoryMap::HiRom, .name = "BETA & GAMMA", .country = 0};
 const RomPlan Gamma{.name = "GAMMA RAY"};
 const RomPlan Riddle{.map = fixtures::MemoryMap::HiRom, .name = "NOBODY KNOWS ME", .checksum = 0xBEEF};
 const RomPlan Riddle2{.name = "NOCH EINER"};
-const std::string NameDatabase = database_line("ALPHA QUEST", "Alpha Quest") + database_line("BETA & GAMMA", "Beta & Gamma")
-    + database_line("GAMMA RAY", "Gamma");
+const std::string NameDatabase = database_line("ALPHA QUEST", "Alpha Quest")
+    + database_line("BETA & GAMMA", "Beta & Gamma") + database_line("GAMMA RAY", "Gamma");
 const std::string R = "Renamed_SNES_ROMs/";
 
 // The paths at which two trees differ, "" when they are equal (a readable
@@ -57,7 +58,9 @@ struct UndoWorld : test::RunFolder {
     test::TempFolder state;
     test::ScopedVariable state_home{"XDG_STATE_HOME", state.path().string()};
 
-    UndoWorld() : RunFolder(NameDatabase) {}
+    UndoWorld()
+        : RunFolder(NameDatabase)
+    { }
 
     BatchResult run(bool game_list = true, bool without_spaces = false)
     {
@@ -162,8 +165,8 @@ TEST(Undo, LinksGoBackWithTheirOwnTargetText)
 TEST(Undo, NamesWithAnyBytesSurviveTheJournal)
 {
     UndoWorld world;
-    for (const std::string& name : std::vector<std::string>{"with\nline break.smc", "per%cent 100%.smc", std::string("bad \xff\xfe bytes.smc"),
-                                   "tab\there.smc", "  spaces  .smc"})
+    for (const std::string& name : std::vector<std::string>{"with\nline break.smc", "per%cent 100%.smc",
+             std::string("bad \xff\xfe bytes.smc"), "tab\there.smc", "  spaces  .smc"})
         world.image(name, Riddle);
     world.image("alpha %41.smc", Alpha);
     const Tree before = world.entries();
@@ -206,7 +209,9 @@ TEST(Undo, JournalThatCannotBeWrittenStopsTheRunBeforeTheChange)
         {
             int writes = 0;
             const test::ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
-                return operation == SystemOperation::Write && path.ends_with(".journal") && ++writes == failing_write ? ENOSPC : 0;
+                return operation == SystemOperation::Write && path.ends_with(".journal") && ++writes == failing_write
+                    ? ENOSPC
+                    : 0;
             });
             result = world.run();
         }

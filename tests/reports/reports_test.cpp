@@ -19,13 +19,13 @@ namespace {
 
 using fixtures::read_file;
 using fixtures::write_file;
-using test::Tree;
-using test::tree_of;
 using test::error_number_of;
-using test::ScopedFaultHook;
 using test::fail_on;
+using test::ScopedFaultHook;
 using test::TempEnvironment;
 using test::TempFolder;
+using test::Tree;
+using test::tree_of;
 namespace fs = std::filesystem;
 
 std::string Lines(const std::vector<std::string>& lines)
@@ -78,10 +78,10 @@ TEST(GameListText, HeadRowAndEnd)
 {
     EXPECT_EQ(game_list_head_text(), expected_head);
     EXPECT_EQ(game_list_row_text({"Tom & Jerry <Deluxe> \"\xE9\"", "Tom & Jerry (USA).smc", "1 = USA (NTSC)",
-                                "SNES LoRom, no Header"}),
-              "<tr><td><tt><font color=\"#000099\">Tom & Jerry <Deluxe> \"\xE9\"</font></tt></td><td><tt><font "
-              "color=\"#808080\">Tom & Jerry (USA).smc</font></tt></td><td><tt><font color=\"#000099\">1 = USA "
-              "(NTSC)</font></tt></td><td><tt><font color=\"#808080\">SNES LoRom, no Header</font></tt></td></tr>\r\n");
+                  "SNES LoRom, no Header"}),
+        "<tr><td><tt><font color=\"#000099\">Tom & Jerry <Deluxe> \"\xE9\"</font></tt></td><td><tt><font "
+        "color=\"#808080\">Tom & Jerry (USA).smc</font></tt></td><td><tt><font color=\"#000099\">1 = USA "
+        "(NTSC)</font></tt></td><td><tt><font color=\"#808080\">SNES LoRom, no Header</font></tt></td></tr>\r\n");
 
     // Five lines; the promotional paragraph is free text with links, but no line break.
     const std::string end_pos = game_list_end_text();
@@ -93,10 +93,10 @@ TEST(GameListText, HeadRowAndEnd)
     EXPECT_NE(text.find("<a href=\""), std::string::npos);
     EXPECT_EQ(text.find('\n'), std::string::npos);
     EXPECT_EQ(end_pos.substr(0, paragraph) + end_pos.substr(after + 2),
-              Lines({"</table><center>",
-                      "<br><b><tt><font color=\"#999999\">Thank you !</font></tt></b><b><tt><font color=\"#999999\">"
-                      "</font></tt></b>",
-                      link_bar() + "</center>", "</body></html>"}));
+        Lines({"</table><center>",
+            "<br><b><tt><font color=\"#999999\">Thank you !</font></tt></b><b><tt><font color=\"#999999\">"
+            "</font></tt></b>",
+            link_bar() + "</center>", "</body></html>"}));
 }
 
 TEST(GameListText, TemporaryFolder)
@@ -150,8 +150,9 @@ TEST(GameList, WrittenInTheTemporaryFolderThenMovedOverAnEarlierList)
         list.Schreibe_listenzeile(sample_row);
         list.Schreibe_listenende(u.F + "/");
         EXPECT_FALSE(list.is_open());
-        EXPECT_EQ(tree_of(u.t.path()), (Tree{{"roms/Renamed_SNES_ROMs/games.htm",
-                                                  expected_head + game_list_row_text(sample_row) + game_list_end_text()}}));
+        EXPECT_EQ(tree_of(u.t.path()),
+            (Tree{{"roms/Renamed_SNES_ROMs/games.htm",
+                expected_head + game_list_row_text(sample_row) + game_list_end_text()}}));
     }
 }
 
@@ -167,9 +168,10 @@ TEST(GameList, EachRunWritesAPrivateFileAndNeverTouchesAnyoneElses)
     first.Schreibe_listenzeile(sample_row);
     second.Schreibe_listenende(u.F);
     first.Schreibe_listenende(u.F); // the second list is placed; the first finds it and replaces it
-    EXPECT_EQ(tree_of(u.t.path()), (Tree{{"other", "someone else's file"},
-                                          {"roms/Renamed_SNES_ROMs/games.htm",
-                                           expected_head + game_list_row_text(sample_row) + game_list_end_text()}}));
+    EXPECT_EQ(tree_of(u.t.path()),
+        (Tree{{"other", "someone else's file"},
+            {"roms/Renamed_SNES_ROMs/games.htm",
+                expected_head + game_list_row_text(sample_row) + game_list_end_text()}}));
     EXPECT_TRUE(fs::is_symlink(u.temp_folder + "/games.htm"));
 }
 
@@ -224,17 +226,22 @@ TEST(GameList, HeadAndRowFailuresGoBackToTheCaller)
 
 TEST(UnknownLog, SevenLineEntriesAppended)
 {
-    const std::string first_one = Lines({"Datasource: The Cartonym ver. 0. 91. 0 Englisch", "Filename = \"mystery.smc\"",
-                                        "Format = SNES HiRom, no Header", "Internal name = \"NOBODY KNOWS ME      \"",
-                                        "Country = 1 = USA (NTSC)", "CRC1 = EF BE", ""});
-    EXPECT_EQ(unknown_log_entry("mystery.smc", "SNES HiRom, no Header", "NOBODY KNOWS ME      ", "1 = USA (NTSC)", "EF BE"), first_one);
+    const std::string first_one = Lines({"Datasource: The Cartonym ver. 0. 91. 0 Englisch",
+        "Filename = \"mystery.smc\"", "Format = SNES HiRom, no Header", "Internal name = \"NOBODY KNOWS ME      \"",
+        "Country = 1 = USA (NTSC)", "CRC1 = EF BE", ""});
+    EXPECT_EQ(
+        unknown_log_entry("mystery.smc", "SNES HiRom, no Header", "NOBODY KNOWS ME      ", "1 = USA (NTSC)", "EF BE"),
+        first_one);
     TempFolder t;
-    Schreibe_unbekannt(t.path().string() + "/", "mystery.smc", "SNES HiRom, no Header", "NOBODY KNOWS ME      ", "1 = USA (NTSC)", "EF BE");
-    Schreibe_unbekannt(t.path().string(), "Caf\xE9.fig", "SNES LoRom, Pro Fighter Header (FIG)", std::string(21, ' '), "0 = Japan (NTSC)", "0 0");
-    EXPECT_EQ(read_file(t / "unknown.log"), first_one + Lines({"Datasource: The Cartonym ver. 0. 91. 0 Englisch", "Filename = \"Caf\xE9.fig\"",
-                                                             "Format = SNES LoRom, Pro Fighter Header (FIG)",
-                                                             "Internal name = \"                     \"", "Country = 0 = Japan (NTSC)",
-                                                             "CRC1 = 0 0", ""}));
+    Schreibe_unbekannt(t.path().string() + "/", "mystery.smc", "SNES HiRom, no Header", "NOBODY KNOWS ME      ",
+        "1 = USA (NTSC)", "EF BE");
+    Schreibe_unbekannt(t.path().string(), "Caf\xE9.fig", "SNES LoRom, Pro Fighter Header (FIG)", std::string(21, ' '),
+        "0 = Japan (NTSC)", "0 0");
+    EXPECT_EQ(read_file(t / "unknown.log"),
+        first_one
+            + Lines({"Datasource: The Cartonym ver. 0. 91. 0 Englisch", "Filename = \"Caf\xE9.fig\"",
+                "Format = SNES LoRom, Pro Fighter Header (FIG)", "Internal name = \"                     \"",
+                "Country = 0 = Japan (NTSC)", "CRC1 = 0 0", ""}));
     EXPECT_EQ(error_number_of([&] { Schreibe_unbekannt(t / "fehlt", "a", "b", "c", "d", "e"); }), 53);
     const ScopedFaultHook hook(fail_on(SystemOperation::Write, ENOSPC));
     EXPECT_EQ(error_number_of([&] { Schreibe_unbekannt(t.path().string(), "a", "b", "c", "d", "e"); }), 61);
