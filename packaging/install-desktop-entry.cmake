@@ -27,7 +27,7 @@ if(program MATCHES "[\n\r]")
     message(FATAL_ERROR "A desktop entry cannot name a program whose path holds a line break: ${program}")
 endif()
 # The Exec= key: a path with anything but plain characters is quoted, with the
-# characters the desktop entry specification reserves inside quotes escaped;
+# characters the freedesktop desktop entry format reserves inside quotes escaped;
 # then the key file's own string escaping doubles every backslash, and a
 # literal percent sign is written twice.
 set(CARTONYM_EXEC "${program}")
