@@ -150,29 +150,6 @@ json batch_object(const BatchResult& result, bool dry_run)
     return object;
 }
 
-// A file name on one output line: a control character (a line break in a
-// name, say) is written as \u{XXXX} and a backslash doubled, so that every
-// name stays on its line and can be read back exactly.
-std::string name_on_one_line(const std::string& name)
-{
-    static constexpr char digits[] = "0123456789ABCDEF";
-    std::string line;
-    for (const char character : name) {
-        const auto byte = static_cast<unsigned char>(character);
-        if (byte == '\\') {
-            line += "\\\\";
-        } else if (byte < 0x20 || byte == 0x7F) {
-            line += "\\u{00";
-            line += digits[byte >> 4];
-            line += digits[byte & 0x0F];
-            line += '}';
-        } else {
-            line += character;
-        }
-    }
-    return line;
-}
-
 // The statistics panel, top to bottom, then the unknown images' names.
 void write_batch_panel(const BatchResult& result, std::ostream& out)
 {

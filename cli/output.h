@@ -24,4 +24,9 @@ inline std::string json_line(const nlohmann::json& object)
     return object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
+// A file name on one output line: a control character (a line break in a
+// name, say) is written as \u{XXXX} and a backslash doubled, so that every
+// name stays on its line and can be read back exactly.
+std::string name_on_one_line(const std::string& name);
+
 } // namespace cartonym::cli_output

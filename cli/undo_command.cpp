@@ -13,28 +13,6 @@ namespace {
 using nlohmann::json;
 using namespace cli_output;
 
-// A path on one output line: control characters as \u{XXXX} and a
-// backslash doubled, so that every path can be read back exactly.
-std::string one_line(const std::string& path)
-{
-    static constexpr char digits[] = "0123456789ABCDEF";
-    std::string line;
-    for (const char character : path) {
-        const auto byte = static_cast<unsigned char>(character);
-        if (byte == '\\') {
-            line += "\\\\";
-        } else if (byte < 0x20 || byte == 0x7F) {
-            line += "\\u{00";
-            line += digits[byte >> 4];
-            line += digits[byte & 0x0F];
-            line += '}';
-        } else {
-            line += character;
-        }
-    }
-    return line;
-}
-
 const char* state_text(RunState state)
 {
     switch (state) {
@@ -54,8 +32,8 @@ int list(const UndoCommandLine& line, std::ostream& out)
                 {"finished", run.finished}})
                 << '\n';
         } else {
-            out << run.name << '\t' << one_line(run.folder) << '\t' << run.started << '\t' << run.moves << " moves\t"
-                << state_text(run.state) << (run.finished ? "" : " (stopped before its end)") << '\n';
+            out << run.name << '\t' << name_on_one_line(run.folder) << '\t' << run.started << '\t' << run.moves
+                << " moves\t" << state_text(run.state) << (run.finished ? "" : " (stopped before its end)") << '\n';
         }
     }
     return exit_ok;
@@ -77,21 +55,21 @@ void print_report(const UndoReport& report, bool as_json, std::ostream& out, std
     } else {
         const char* back = report.dry_run ? "would go back: " : "back: ";
         for (const auto& [from, to] : report.moved_back)
-            out << back << one_line(from) << " -> " << one_line(to) << '\n';
+            out << back << name_on_one_line(from) << " -> " << name_on_one_line(to) << '\n';
         for (const std::string& path : report.removed)
-            out << (report.dry_run ? "would remove: " : "removed: ") << one_line(path) << '\n';
+            out << (report.dry_run ? "would remove: " : "removed: ") << name_on_one_line(path) << '\n';
         for (const std::string& path : report.restored)
-            out << (report.dry_run ? "would restore: " : "restored: ") << one_line(path) << '\n';
+            out << (report.dry_run ? "would restore: " : "restored: ") << name_on_one_line(path) << '\n';
         for (const std::string& path : report.kept_folders)
-            out << "kept (not empty): " << one_line(path) << '\n';
+            out << "kept (not empty): " << name_on_one_line(path) << '\n';
         out << "Run " << report.name << ": " << report.moved_back.size()
             << (report.dry_run ? " files would go back, " : " files went back, ") << report.problems.size()
             << (report.dry_run ? " would not\n" : " could not\n");
     }
     for (const UndoProblem& problem : report.problems) {
-        err << "cartonym-cli: " << one_line(problem.path) << " stays where it is: " << problem.reason;
+        err << "cartonym-cli: " << name_on_one_line(problem.path) << " stays where it is: " << problem.reason;
         if (!problem.place.empty())
-            err << " (it was " << one_line(problem.place) << ')';
+            err << " (it was " << name_on_one_line(problem.place) << ')';
         err << '\n';
     }
 }
