@@ -254,7 +254,10 @@ void add_common_options(CLI::App& command, CommonOptions& options)
 int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool stderr_is_terminal)
 {
     CLI::App app{"Identifies SNES ROM images and gives them their proper names.", "cartonym-cli"};
-    app.set_version_flag("--version", std::string("cartonym-cli ") + program_info::version_text);
+    // The version, and which name database the commands use without --db.
+    app.set_version_flag("--version", [] {
+        return std::string("cartonym-cli ") + program_info::version_text + "\nname database: " + chosen_database_path();
+    });
     app.require_subcommand(1);
 
     CommonOptions options;

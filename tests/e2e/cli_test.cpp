@@ -4,6 +4,7 @@
 
 #include "common/windows1252.h"
 #include "common/program_info.h"
+#include "naming/database_location.h"
 #include "fixtures/rom_builder.h"
 #include "naming/file_names.h"
 #include "naming/name_database.h"
@@ -144,7 +145,9 @@ TEST(CliInfo, UsageErrorsHelpAndVersion)
         std::vector<std::vector<std::string>>{{}, {"info"}, {"info", "--db"}, {"frobnicate", "x"},
             {"info", "--bogus", "x"}, {"--no-spaces"}, {"batch"}, {"batch", "--unknown-option", "x"}})
         EXPECT_EQ(Cli(args).status, 2) << ::testing::PrintToString(args);
-    EXPECT_NE(Cli({"--version"}).out.find(program_info::version_text), std::string::npos);
+    const std::string version = Cli({"--version"}).out;
+    EXPECT_NE(version.find(program_info::version_text), std::string::npos);
+    EXPECT_NE(version.find("name database: " + chosen_database_path()), std::string::npos);
     EXPECT_EQ(Cli({"--help"}).status, 0);
     EXPECT_EQ(Cli({"info", "--help"}).status, 0);
 }
