@@ -9,6 +9,7 @@
 // The times are medians of three rounds, each on freshly written folders,
 // the window and the command line taking turns.
 // Usage: cartonym-gui-bench CARTONYM_CLI WORKDIR [IMAGES]
+#include "bench/bench_folder.h"
 #include "fixtures/rom_builder.h"
 #include "ui/clock.h"
 #include "ui/main_window.h"
@@ -38,64 +39,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace cartonym::fixtures;
-
-void check(bool ok, const char* what)
-{
-    if (!ok) {
-        std::perror(what);
-        std::exit(1);
-    }
-}
-
-std::string key(int number)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "BENCH GAME %06d", number);
-    return text;
-}
-
-// Writes only the bytes the analysis reads; the rest of the image is a hole.
-void write_sparse(const std::string& path, const RomPlan& plan)
-{
-    RomPlan lower = plan;
-    lower.data_length = 0x10000;
-    const std::string image = build_rom(lower);
-    const std::uint64_t header = plan.header == CopierHeader::None ? 0 : 512;
-    const std::uint64_t site = header + (plan.map == MemoryMap::LoRom ? 0x7FC0 : 0xFFC0);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    check(fd >= 0, path.c_str());
-    check(::pwrite(fd, image.data(), 1024, 0) == 1024, "pwrite");
-    check(::pwrite(fd, image.data() + site, 32, static_cast<off_t>(site)) == 32, "pwrite");
-    check(::ftruncate(fd, static_cast<off_t>(header + plan.data_length)) == 0, "ftruncate");
-    ::close(fd);
-}
-
-// The same folder every time: 5 % non-images, 5 % unknown, 5 % duplicates.
-void write_folder(const fs::path& folder, int images)
-{
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    const CopierHeader headers[] = {
-        CopierHeader::None, CopierHeader::SWC, CopierHeader::GDR, CopierHeader::FIG, CopierHeader::COS};
-    for (int i = 0; i < images; ++i) {
-        char name[64];
-        const int kind = i % 20;
-        if (kind == 19) {
-            std::snprintf(name, sizeof name, "notes_%06d.txt", i);
-            write_file((folder / name).string(), "not an image\r\n");
-            continue;
-        }
-        RomPlan plan;
-        plan.header = headers[i % 5];
-        plan.map = (plan.header == CopierHeader::COS || (i / 5) % 2 == 0) ? MemoryMap::LoRom : MemoryMap::HiRom;
-        const int base = kind == 17 ? i - 1 : i;
-        plan.name = kind == 18 ? "UNKNOWN BENCH " + std::to_string(i) : key(base);
-        plan.checksum = static_cast<std::uint16_t>(base * 31 + 7);
-        plan.data_length = 0x100000;
-        std::snprintf(name, sizeof name, "image_%06d.smc", i);
-        write_sparse((folder / name).string(), plan);
-    }
-}
+using namespace cartonym::bench;
 
 double run_cli(const std::string& cli, const std::string& database, const std::string& folder)
 {
@@ -141,10 +85,7 @@ int main(int argc, char** argv)
     const int images = argc > 3 ? std::atoi(argv[3]) : 10000;
     fs::create_directories(work);
     const std::string database = (work / "snes.dat").string();
-    std::string records;
-    for (int r = 0; r < images; ++r)
-        records += database_line(key(r), "Bench Game " + std::to_string(r));
-    write_file(database, records);
+    write_database(database, images);
 
     SilentMessages messages;
     cartonym::ui::Shell shell;
@@ -159,7 +100,7 @@ int main(int argc, char** argv)
     const fs::path folder = work / "images";
     for (int round = 0; round < 3; ++round) {
         // The window's own handler, as a click on "Start Batchmode" runs it.
-        write_folder(folder, images);
+        write_folder(folder, images, images, 0x100000);
         folders->set_path(QString::fromStdString(folder.string()));
         QApplication::processEvents();
         QElapsedTimer clock;
@@ -169,7 +110,7 @@ int main(int argc, char** argv)
         QApplication::processEvents();
         folders->set_path(QString::fromStdString(work.string()));
 
-        write_folder(folder, images);
+        write_folder(folder, images, images, 0x100000);
         cli_times.push_back(run_cli(cli, database, folder.string()));
     }
     const auto median = [](std::vector<double> times) {
