@@ -66,6 +66,24 @@ Tree entries_of(const std::filesystem::path& folder)
     return state;
 }
 
+std::string tree_difference(const Tree& expected, const Tree& actual)
+{
+    std::string text;
+    for (const auto& [path, content] : expected)
+        if (!actual.contains(path) || actual.at(path) != content)
+            text += (actual.contains(path) ? "changed: " : "missing: ") + path + "\n";
+    for (const auto& [path, content] : actual)
+        if (!expected.contains(path))
+            text += "added: " + path + "\n";
+    return text;
+}
+
+Tree JournalledRunFolder::journals() const
+{
+    const std::filesystem::path runs = state.path() / "cartonym" / "runs";
+    return std::filesystem::exists(runs) ? entries_of(runs) : Tree{};
+}
+
 ScopedVariable::ScopedVariable(std::string name, const std::optional<std::string>& value)
     : name_(std::move(name))
 {

@@ -41,6 +41,10 @@ Tree tree_of(const std::filesystem::path& folder);
 // else as "<other>". Two equal results mean the same paths and the same bytes.
 Tree entries_of(const std::filesystem::path& folder);
 
+// The paths at which two trees differ, "" when they are equal (a readable
+// failure message instead of two whole trees of image bytes).
+std::string tree_difference(const Tree& expected, const Tree& actual);
+
 // Sets (or with nullopt removes) one environment variable for one scope.
 class ScopedVariable {
 public:
@@ -132,6 +136,17 @@ struct RunFolder {
     std::string in_folder(const std::string& name) const { return F + "/" + name; }
     void image(const std::string& name, const fixtures::RomPlan& plan) const { file(name, fixtures::build_rom(plan)); }
     void file(const std::string& name, const std::string& content) const;
+};
+
+// A run folder whose run journals go to a state folder (XDG_STATE_HOME) of its own.
+struct JournalledRunFolder : RunFolder {
+    TempFolder state;
+    ScopedVariable state_home{"XDG_STATE_HOME", state.path().string()};
+
+    using RunFolder::RunFolder;
+    Tree entries() const { return entries_of(F); }
+    // Every entry of the journal folder, empty when there is none.
+    Tree journals() const;
 };
 
 } // namespace cartonym::test

@@ -8,16 +8,12 @@
 
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <filesystem>
 #include <random>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -44,42 +40,13 @@ void write_folder(const fs::path& folder)
     }
 }
 
-pid_t start(const std::vector<std::string>& arguments_after_program)
-{
-    const std::string cli = CARTONYM_CLI_PATH;
-    std::vector<std::string> arguments = {cli};
-    arguments.insert(arguments.end(), arguments_after_program.begin(), arguments_after_program.end());
-    std::vector<char*> argv;
-    for (auto& argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int error = posix_spawn(&pid, cli.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return error == 0 ? pid : -1;
-}
+pid_t start(const std::vector<std::string>& arguments) { return test::start_program(CARTONYM_CLI_PATH, arguments); }
 
 int wait_for(pid_t pid)
 {
     int status = 0;
     ::waitpid(pid, &status, 0);
     return status;
-}
-
-std::string difference(const test::Tree& expected, const test::Tree& actual)
-{
-    std::string text;
-    for (const auto& [path, content] : expected)
-        if (!actual.contains(path) || actual.at(path) != content)
-            text += (actual.contains(path) ? "changed: " : "missing: ") + path + "\n";
-    for (const auto& [path, content] : actual)
-        if (!expected.contains(path))
-            text += "added: " + path + "\n";
-    return text;
 }
 
 } // namespace
@@ -126,7 +93,7 @@ TEST(UndoAfterKill, RunKilledAtRandomMomentsIsUndoneExactly)
         ASSERT_TRUE(WIFEXITED(undo_status)) << "attempt " << attempt;
         EXPECT_TRUE(WEXITSTATUS(undo_status) == 0 || WEXITSTATUS(undo_status) == 2)
             << "attempt " << attempt << ": exit " << WEXITSTATUS(undo_status);
-        const std::string left = difference(before, test::entries_of(folder));
+        const std::string left = test::tree_difference(before, test::entries_of(folder));
         if (!left.empty()) {
             // The journal's first and last records tell where the kill came.
             const fs::path runs = work.path() / ("state" + std::to_string(attempt)) / "cartonym" / "runs";

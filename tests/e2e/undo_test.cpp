@@ -39,29 +39,12 @@ RomPlan game(int number, std::uint16_t checksum = 0x1234)
     return {.name = "GAME " + std::to_string(number), .checksum = checksum};
 }
 
-std::string difference(const Tree& expected, const Tree& actual)
-{
-    std::string text;
-    for (const auto& [path, content] : expected) {
-        const auto found = actual.find(path);
-        if (found == actual.end())
-            text += "missing: " + path + "\n";
-        else if (found->second != content)
-            text += "changed: " + path + "\n";
-    }
-    for (const auto& [path, content] : actual)
-        if (!expected.contains(path))
-            text += "added: " + path + "\n";
-    return text;
-}
+using test::tree_difference;
 
 // A run folder whose journals go to a folder of the test's own.
-struct CliWorld : test::RunFolder {
-    test::TempFolder state;
-    test::ScopedVariable state_home{"XDG_STATE_HOME", state.path().string()};
-
+struct CliWorld : test::JournalledRunFolder {
     CliWorld()
-        : RunFolder(game_database())
+        : JournalledRunFolder(game_database())
     { }
 
     test::ProgramRun cli(const std::vector<std::string>& arguments) const
@@ -73,12 +56,6 @@ struct CliWorld : test::RunFolder {
         options.insert(options.begin(), {"batch", "--db", db});
         options.push_back(F);
         return cli(options);
-    }
-    Tree entries() const { return test::entries_of(F); }
-    Tree journals() const
-    {
-        const fs::path runs = state.path() / "cartonym" / "runs";
-        return fs::exists(runs) ? test::entries_of(runs) : Tree{};
     }
 };
 
@@ -101,7 +78,7 @@ TEST(UndoCommand, ListAndDryRunChangeNothingAndUndoRestoresTheFolder)
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
     const Tree after_run = world.entries();
-    ASSERT_NE(difference(before, after_run), "");
+    ASSERT_NE(tree_difference(before, after_run), "");
 
     const Tree journals = world.journals();
     const auto listed = world.cli({"undo", "--list"});
@@ -118,13 +95,13 @@ TEST(UndoCommand, ListAndDryRunChangeNothingAndUndoRestoresTheFolder)
     const auto preview = world.cli({"undo", "--dry-run", "--json"});
     EXPECT_EQ(preview.status, 0) << preview.err;
     EXPECT_EQ(json::parse(preview.out)["moved_back"].size(), 4u);
-    EXPECT_EQ(difference(after_run, world.entries()), "");
+    EXPECT_EQ(tree_difference(after_run, world.entries()), "");
     EXPECT_EQ(world.journals(), journals);
 
     const auto undo = world.cli({"undo"});
     EXPECT_EQ(undo.status, 0) << undo.err;
     EXPECT_EQ(undo.err, "");
-    EXPECT_EQ(difference(before, world.entries()), "");
+    EXPECT_EQ(tree_difference(before, world.entries()), "");
     EXPECT_NE(world.cli({"undo", "--list"}).out.find("\tundone"), std::string::npos);
 
     const auto nothing_left = world.cli({"undo"});
@@ -162,7 +139,7 @@ TEST(UndoCommand, UnknownRunAndBadUsageExitWithTwo)
     EXPECT_EQ(unknown.err, "cartonym-cli: there is no run called 20000101T000000.000000Z\n");
     EXPECT_EQ(world.cli({"undo", "--list", "20000101T000000.000000Z"}).status, 2);
     EXPECT_EQ(world.cli({"undo", "--list", "--dry-run"}).status, 2);
-    EXPECT_EQ(difference(after_run, world.entries()), "");
+    EXPECT_EQ(tree_difference(after_run, world.entries()), "");
 }
 
 TEST(UndoCommand, ARunWhoseJournalCannotBeKeptGoesOnWithAWarning)
@@ -262,7 +239,7 @@ TEST(Preview, DryRunPlansExactlyWhatTheRealRunDoesAndChangesNothing)
             options.push_back("--gamelist");
         const auto preview = world.batch(options);
         ASSERT_EQ(preview.status, 0) << preview.err;
-        ASSERT_EQ(difference(before, world.entries()), "") << "round " << round;
+        ASSERT_EQ(tree_difference(before, world.entries()), "") << "round " << round;
         ASSERT_TRUE(world.journals().empty()) << "a dry run keeps no journal";
         const json planned = json::parse(preview.out);
 
@@ -292,7 +269,7 @@ TEST(Preview, DryRunPlansExactlyWhatTheRealRunDoesAndChangesNothing)
         if (!list_runs().empty()) { // a run that changed nothing keeps no journal
             EXPECT_TRUE(undo_run("", false).complete()) << "round " << round;
         }
-        EXPECT_EQ(difference(before, world.entries()), "") << "round " << round;
+        EXPECT_EQ(tree_difference(before, world.entries()), "") << "round " << round;
     }
 }
 

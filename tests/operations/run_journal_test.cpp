@@ -35,31 +35,12 @@ const std::string NameDatabase = database_line("ALPHA QUEST", "Alpha Quest")
     + database_line("BETA & GAMMA", "Beta & Gamma") + database_line("GAMMA RAY", "Gamma");
 const std::string R = "Renamed_SNES_ROMs/";
 
-// The paths at which two trees differ, "" when they are equal (a readable
-// failure message instead of two whole trees of image bytes).
-std::string difference(const Tree& expected, const Tree& actual)
-{
-    std::string text;
-    for (const auto& [path, content] : expected) {
-        const auto found = actual.find(path);
-        if (found == actual.end())
-            text += "missing: " + path + "\n";
-        else if (found->second != content)
-            text += "changed: " + path + "\n";
-    }
-    for (const auto& [path, content] : actual)
-        if (!expected.contains(path))
-            text += "added: " + path + "\n";
-    return text;
-}
+using test::tree_difference;
 
-// A run folder with its own journal folder (XDG_STATE_HOME) for one test.
-struct UndoWorld : test::RunFolder {
-    test::TempFolder state;
-    test::ScopedVariable state_home{"XDG_STATE_HOME", state.path().string()};
-
+// A run folder with its own journal folder for one test.
+struct UndoWorld : test::JournalledRunFolder {
     UndoWorld()
-        : RunFolder(NameDatabase)
+        : JournalledRunFolder(NameDatabase)
     { }
 
     BatchResult run(bool game_list = true, bool without_spaces = false)
@@ -70,14 +51,6 @@ struct UndoWorld : test::RunFolder {
         BatchResult result = Batchrun(options);
         EXPECT_FALSE(journal.failure()) << *journal.failure();
         return result;
-    }
-    Tree entries() const { return test::entries_of(F); }
-    std::size_t journal_count() const
-    {
-        const fs::path runs = state.path() / "cartonym" / "runs";
-        if (!fs::exists(runs))
-            return 0;
-        return static_cast<std::size_t>(std::distance(fs::directory_iterator(runs), fs::directory_iterator()));
     }
 };
 
@@ -112,12 +85,12 @@ TEST(Undo, CompleteRunWithClashesUnknownImagesDuplicatesListAndLogIsUndoneExactl
         ASSERT_EQ(result.outcome, BatchOutcome::Completed);
         ASSERT_GE(result.counts.duplicates, 2);
         ASSERT_EQ(result.counts.unknown, 2);
-        ASSERT_NE(difference(before, world.entries()), "");
+        ASSERT_NE(tree_difference(before, world.entries()), "");
         ASSERT_NE(read_file(world.in_folder(R + "games.htm")), "<html>an earlier list</html>");
 
         const UndoReport report = undo_run("", false);
         EXPECT_TRUE(report.complete()) << report.problems.front().path << ": " << report.problems.front().reason;
-        EXPECT_EQ(difference(before, world.entries()), "") << "without spaces: " << without_spaces;
+        EXPECT_EQ(tree_difference(before, world.entries()), "") << "without spaces: " << without_spaces;
 
         const auto runs = list_runs();
         ASSERT_EQ(runs.size(), 1u);
@@ -139,11 +112,11 @@ TEST(Undo, RunIntoAFreshFolderLeavesNoOutputFolderLogOrList)
     ASSERT_TRUE(fs::exists(world.in_folder("Unknown_ROMs/unknown.log")));
     const UndoReport report = undo_run("", false);
     EXPECT_TRUE(report.complete());
-    EXPECT_EQ(difference(before, world.entries()), "");
+    EXPECT_EQ(tree_difference(before, world.entries()), "");
     EXPECT_EQ(report.moved_back.size(), 3u);
 }
 
-TEST(Undo, LinksGoBackWithTheirOwnTargetText)
+TEST(Undo, LinksAndNamesWithAnyBytesGoBackAsTheyWere)
 {
     UndoWorld world;
     world.image("alpha.smc", Alpha);
@@ -152,28 +125,19 @@ TEST(Undo, LinksGoBackWithTheirOwnTargetText)
     fs::create_symlink("alpha.smc", world.in_folder("link to alpha.smc"));
     fixtures::write_rom(world.t / "outside.smc", Gamma);
     fs::create_symlink("../outside.smc", world.in_folder("gamma link.smc"));
+    for (const std::string& name : std::vector<std::string>{"with\nline break.smc", "per%cent 100%.smc",
+             std::string("bad \xff\xfe bytes.smc"), "tab\there.smc", "  spaces  .smc"})
+        world.image(name, Riddle);
+    world.image("percent %41.smc", Alpha);
     const Tree before = world.entries();
     ASSERT_EQ(world.run().outcome, BatchOutcome::Completed);
     ASSERT_TRUE(fs::is_symlink(world.in_folder("Duplicates/link to alpha.smc")));
     ASSERT_TRUE(fs::is_symlink(world.in_folder(R + "Gamma (USA).smc")));
+    ASSERT_TRUE(fs::exists(world.in_folder("Unknown_ROMs/with\nline break.smc")));
 
     const UndoReport report = undo_run("", false);
     EXPECT_TRUE(report.complete());
-    EXPECT_EQ(difference(before, world.entries()), "");
-}
-
-TEST(Undo, NamesWithAnyBytesSurviveTheJournal)
-{
-    UndoWorld world;
-    for (const std::string& name : std::vector<std::string>{"with\nline break.smc", "per%cent 100%.smc",
-             std::string("bad \xff\xfe bytes.smc"), "tab\there.smc", "  spaces  .smc"})
-        world.image(name, Riddle);
-    world.image("alpha %41.smc", Alpha);
-    const Tree before = world.entries();
-    ASSERT_EQ(world.run().outcome, BatchOutcome::Completed);
-    ASSERT_NE(difference(before, world.entries()), "");
-    EXPECT_TRUE(undo_run("", false).complete());
-    EXPECT_EQ(difference(before, world.entries()), "");
+    EXPECT_EQ(tree_difference(before, world.entries()), "");
 }
 
 // A run stopped by a failure at every possible move is undone as far as it went.
@@ -194,7 +158,7 @@ TEST(Undo, RunStoppedByAFailureIsUndoneAsFarAsItWent)
         ASSERT_EQ(result.outcome, BatchOutcome::Failed) << failing_move;
         const UndoReport report = undo_run("", false);
         EXPECT_TRUE(report.complete()) << failing_move;
-        EXPECT_EQ(difference(before, world.entries()), "") << "failure at move " << failing_move;
+        EXPECT_EQ(tree_difference(before, world.entries()), "") << "failure at move " << failing_move;
     }
 }
 
@@ -220,7 +184,7 @@ TEST(Undo, JournalThatCannotBeWrittenStopsTheRunBeforeTheChange)
         if (!list_runs().empty()) {
             EXPECT_TRUE(undo_run(list_runs()[0].name, false).complete()) << failing_write;
         }
-        EXPECT_EQ(difference(before, world.entries()), "") << "journal write " << failing_write;
+        EXPECT_EQ(tree_difference(before, world.entries()), "") << "journal write " << failing_write;
     }
 }
 
@@ -245,7 +209,7 @@ TEST(Undo, FileInAVacatedPlaceStaysAndIsReported)
     fs::remove(world.in_folder("mystery.smc"));
     const UndoReport again = undo_run(list_runs()[0].name, false);
     EXPECT_TRUE(again.complete());
-    EXPECT_EQ(difference(before, world.entries()), "");
+    EXPECT_EQ(tree_difference(before, world.entries()), "");
     EXPECT_EQ(list_runs()[0].state, RunState::Undone);
 }
 
@@ -281,7 +245,7 @@ TEST(Undo, DryRunChangesNothingAndForetellsTheUndo)
 
     const UndoReport preview = undo_run("", true);
     EXPECT_TRUE(preview.dry_run);
-    EXPECT_EQ(difference(after_run, world.entries()), "");
+    EXPECT_EQ(tree_difference(after_run, world.entries()), "");
     EXPECT_EQ(read_file(world.state / ("cartonym/runs/" + list_runs()[0].name + ".journal")), journal_text);
     EXPECT_EQ(list_runs()[0].state, RunState::NotUndone);
 
@@ -306,10 +270,10 @@ TEST(Undo, RunsAreListedNewestFirstAndUndoneInTurn)
     EXPECT_GT(runs[0].name, runs[1].name);
     EXPECT_EQ(runs[0].moves, 1u);
     EXPECT_EQ(undo_run("", false).name, runs[0].name);
-    EXPECT_EQ(difference(second_before, world.entries()), "");
+    EXPECT_EQ(tree_difference(second_before, world.entries()), "");
     EXPECT_EQ(undo_run("", false).name, runs[1].name);
     fs::remove(world.in_folder("gamma.smc")); // added by hand between the runs
-    EXPECT_EQ(difference(first_before, world.entries()), "");
+    EXPECT_EQ(tree_difference(first_before, world.entries()), "");
     EXPECT_THROW(undo_run("", false), JournalUnavailable);
     EXPECT_THROW(undo_run("20000101T000000.000000Z", false), JournalUnavailable);
 }
@@ -319,7 +283,7 @@ TEST(Undo, RunWithoutChangesLeavesNoJournal)
     UndoWorld world;
     world.file("readme.txt", "no image");
     ASSERT_EQ(world.run(false).outcome, BatchOutcome::Completed);
-    EXPECT_EQ(world.journal_count(), 0u);
+    EXPECT_EQ(world.journals().size(), 0u);
     test::TempFolder empty;
     {
         RunJournal journal(empty.path().string());
@@ -327,7 +291,7 @@ TEST(Undo, RunWithoutChangesLeavesNoJournal)
         options.recorder = &journal;
         EXPECT_EQ(Batchrun(options).outcome, BatchOutcome::NoFiles);
     }
-    EXPECT_EQ(world.journal_count(), 0u);
+    EXPECT_EQ(world.journals().size(), 0u);
 }
 
 TEST(Undo, JournalThatCannotBeCreatedIsReportedWithItsReason)
@@ -345,7 +309,7 @@ TEST(Undo, JournalThatCannotBeCreatedIsReportedWithItsReason)
     const Tree before = world.entries();
     const test::ScopedVariable inside("XDG_STATE_HOME", world.F + "/state");
     EXPECT_THROW(RunJournal journal(world.t / "roms"), JournalUnavailable);
-    EXPECT_EQ(difference(before, world.entries()), "");
+    EXPECT_EQ(tree_difference(before, world.entries()), "");
 }
 
 TEST(Undo, JournalsGoToTheDefaultFolderBelowHome)
