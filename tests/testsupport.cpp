@@ -53,8 +53,8 @@ Tree entries_of(const std::filesystem::path& folder)
 {
     Tree state;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-        const std::string path = std::filesystem::relative(entry.path(), folder).string();
-        if (entry.is_symlink())
+        const std::string path = entry.path().lexically_relative(folder).string();
+        if (entry.is_symlink()) // never followed: a link that loops is an entry like any other
             state[path] = "<link> " + std::filesystem::read_symlink(entry.path()).string();
         else if (entry.is_directory())
             state[path] = "<folder>";

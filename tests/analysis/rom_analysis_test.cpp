@@ -78,17 +78,13 @@ TEST(RomAnalysis, EveryFormatCodeFieldByField)
         {CopierHeader::None, MemoryMap::LoRom, "NO LO", ".smc", "SNES LoRom, no Header"},
         {CopierHeader::None, MemoryMap::HiRom, "NO HI", ".smc", "SNES HiRom, no Header"},
     };
+    const fixtures::RomPlan common{.rom_type = 2, .rom_size = 10, .country = 2, .licensee = 51, .checksum = 0xABCD};
     for (const auto& case_ : cases) {
         SCOPED_TRACE(case_.code);
         const std::string name = std::string("GAME ") + case_.code;
-        const RomAnalysis a = analyse_image(fixtures::build_rom({.header = case_.header,
-            .map = case_.map,
-            .name = name,
-            .rom_type = 2,
-            .rom_size = 10,
-            .country = 2,
-            .licensee = 51,
-            .checksum = 0xABCD}));
+        fixtures::RomPlan plan = common;
+        plan.header = case_.header, plan.map = case_.map, plan.name = name;
+        const RomAnalysis a = analyse_image(fixtures::build_rom(plan));
         ASSERT_TRUE(a.Rom_ok);
         EXPECT_EQ((std::vector{a.Formatcode, a.Endung, a.Dateityp_text, a.Interner_name, a.Cardid_text, a.Size_text,
                       a.Land_text, a.Landkuerzel, a.Hersteller_text, a.Pruefsumme, a.CRC1_text}),
@@ -103,8 +99,7 @@ TEST(RomAnalysis, InternalNameKeepsBlanksAndNuls)
     for (const std::string& name : {std::string(21, ' '), std::string("NUL\0NAME\0\0\0\0\0\0\0\0\0\0\0\0\0", 21),
              std::string("Caf\xE9 \x80 ", 7) + std::string(14, ' ')}) {
         const RomAnalysis a = analyse_image(fixtures::build_rom({.name = name}));
-        ASSERT_TRUE(a.Rom_ok);
-        EXPECT_EQ(a.Interner_name.size(), 21u);
+        EXPECT_TRUE(a.Rom_ok);
         EXPECT_EQ(a.Interner_name, name);
     }
 }
@@ -117,7 +112,7 @@ TEST(RomAnalysis, SiteChoiceAndRejection)
         std::uint64_t site;
         std::string name, check_bytes;
     };
-    const std::string ff_name(21, '\xFF'), ff_bytes(4, '\xFF');
+    const std::string ff_name(21, '\xFF'), ff_bytes(4, '\xFF'), ff = "\xFF";
     const struct {
         const char* case_;
         CopierHeader header;
@@ -141,24 +136,13 @@ TEST(RomAnalysis, SiteChoiceAndRejection)
         {"two rejected names", CopierHeader::None,
             {{Lo, special_name, good_check_bytes}, {Hi, "\xFFHI", good_check_bytes}}, "", ""},
         {"rejected SWC LO name forces SWC HI", CopierHeader::SWC,
-            {{lo_header,
-                 "\xFF"
-                 "BAD",
-                 good_check_bytes},
-                {hi_header, "HI", no_check_bytes}},
-            "SWC HI", "HI"},
+            {{lo_header, ff + "BAD", good_check_bytes}, {hi_header, "HI", no_check_bytes}}, "SWC HI", "HI"},
         {"GDR HiRom site", CopierHeader::GDR, {{hi_header, "HI", good_check_bytes}}, "GDR HI", "HI"},
         {"FIG sites fail although a headerless site passes", CopierHeader::FIG,
             {{Lo, "LO", good_check_bytes}, {Hi, "HI", good_check_bytes}}, "", ""},
         {"COS needs no check bytes", CopierHeader::COS, {{lo_header, "CUSTOM", no_check_bytes}}, "COS LO", "CUSTOM"},
-        {"COS keeps a rejected name", CopierHeader::COS,
-            {{lo_header,
-                "\xFF"
-                "DEMO",
-                no_check_bytes}},
-            "COS LO",
-            "\xFF"
-            "DEMO"},
+        {"COS keeps a rejected name", CopierHeader::COS, {{lo_header, ff + "DEMO", no_check_bytes}}, "COS LO",
+            ff + "DEMO"},
         {"COS keeps the special name", CopierHeader::COS, {{lo_header, special_name, good_check_bytes}}, "COS LO",
             special_name},
     };
@@ -168,13 +152,9 @@ TEST(RomAnalysis, SiteChoiceAndRejection)
         for (const auto& info : case_.sites)
             set_site(image, info.site, info.name, info.check_bytes);
         const RomAnalysis a = analyse_image(image);
-        if (*case_.code == '\0') {
-            expect_rejected(a);
-            continue;
-        }
-        ASSERT_TRUE(a.Rom_ok);
-        EXPECT_EQ(a.Formatcode, case_.code);
-        EXPECT_EQ(a.Interner_name, fixtures::Interner_name(case_.name));
+        const bool accepted = *case_.code != '\0';
+        EXPECT_EQ(std::tie(a.Rom_ok, a.Formatcode, a.Interner_name),
+            std::tuple(accepted, case_.code, accepted ? fixtures::Interner_name(case_.name) : ""));
     }
 }
 

@@ -44,30 +44,10 @@ const std::string page_alpha = game_list_head_text() + game_list_row_text(row_al
 const std::string log_zeta = unknown_log_entry(
     "zeta.smc", "SNES HiRom, no Header", fixtures::Interner_name("NOBODY KNOWS ME"), "1 = USA (NTSC)", "EF BE");
 
-// A short stand-in for a file's content, so that a difference prints readably.
-std::string Content(const std::string& bytes) { return "file " + std::to_string(std::hash<std::string>{}(bytes)); }
-std::string Image(const RomPlan& plan) { return Content(build_rom(plan)); }
-
-// Every entry below ordner, links not followed: a file's content, a link's target or the entry's kind.
-Tree full_tree(const fs::path& folder)
-{
-    Tree tree;
-    for (auto it = fs::recursive_directory_iterator(folder); it != fs::recursive_directory_iterator(); ++it) {
-        const fs::file_type kind = it->symlink_status().type();
-        tree[it->path().lexically_relative(folder).string()] = kind == fs::file_type::regular
-            ? Content(read_file(it->path()))
-            : kind == fs::file_type::directory ? "folder"
-            : kind == fs::file_type::fifo      ? "fifo"
-            : kind == fs::file_type::symlink   ? "link to " + fs::read_symlink(it->path()).string()
-                                               : "other"; // socket, device
-    }
-    return tree;
-}
-
 // The tree a run left behind when it stopped after renaming alpha.smc: the output folders and rest.
 Tree after_stop(Tree remainder)
 {
-    remainder.insert({{D, "folder"}, {U, "folder"}, {R, "folder"}, {R + "/" + alpha_new, Image(Alpha)}});
+    remainder.insert({{D, "<folder>"}, {U, "<folder>"}, {R, "<folder>"}, {R + "/" + alpha_new, build_rom(Alpha)}});
     return remainder;
 }
 
@@ -90,10 +70,10 @@ struct TestEnvironment : RunFolder {
         : RunFolder(database, images)
     { }
     void link(const std::string& target, const std::string& name) const { fs::create_symlink(target, in_folder(name)); }
-    Tree tree() const { return full_tree(F); }
+    Tree tree() const { return entries_of(F); }
     Tree outside() const // the test folder outside F, a list waiting in the temporary folder left out
     {
-        Tree tree = full_tree(t.path());
+        Tree tree = entries_of(t.path());
         std::erase_if(tree, [](const auto& e) { return e.first.starts_with("roms") || e.first == "temp/games.htm"; });
         return tree;
     }
@@ -134,9 +114,9 @@ TEST(HostileEntries, FifosSocketsFoldersDeadAndLoopingLinksAreLeftAloneBySelecti
     EXPECT_EQ(counts(e), (Counts{2, 1, 0, 1, 0})) << e.message.text;
     expected.erase("alpha.smc");
     expected.erase("zeta.smc");
-    expected.insert({{R, "folder"}, {R + "/" + alpha_new, Image(Alpha)}, {R + "/games.htm", Content(page_alpha)},
-        {U, "folder"}, {U + "/zeta.smc", Image(Riddle)}, {U + "/unknown.log", Content(log_zeta)}});
-    EXPECT_EQ(u.tree(), expected);
+    expected.insert({{R, "<folder>"}, {R + "/" + alpha_new, build_rom(Alpha)}, {R + "/games.htm", page_alpha},
+        {U, "<folder>"}, {U + "/zeta.smc", build_rom(Riddle)}, {U + "/unknown.log", log_zeta}});
+    EXPECT_EQ(tree_difference(expected, u.tree()), "");
 }
 
 TEST(HostileEntries, LinksToImagesCountAsFilesAndStillLeadToTheImageAfterTheMove)
@@ -172,10 +152,10 @@ TEST(HostileEntries, AFileChangedAfterTheListingEndsAsDecidedAndLosesNothing)
     for (const Case& case_ :
         std::vector<Case>{{SystemOperation::Open, away, 53, ""}, {SystemOperation::Move, away, 53, ""},
             {SystemOperation::Open, [](const std::string& p) { write_rom(p, Alpha2); }, 0, "copy"},
-            {SystemOperation::Open, [&](const std::string& p) { away(p), make_fifo(p); }, 0, "fifo"},
-            {SystemOperation::Open, [&](const std::string& p) { away(p), make_socket(p); }, 0, "other"},
+            {SystemOperation::Open, [&](const std::string& p) { away(p), make_fifo(p); }, 0, "<other>"},
+            {SystemOperation::Open, [&](const std::string& p) { away(p), make_socket(p); }, 0, "<other>"},
             {SystemOperation::Open, [&](const std::string& p) { away(p), fs::create_symlink("beta.smc", p); }, 76,
-                "link to beta.smc"}}) {
+                "<link> beta.smc"}}) {
         SCOPED_TRACE(std::to_string(case_.error) + case_.after);
         TestEnvironment u(base_database, {{"alpha.smc", Alpha}, {"beta.smc", Gamma}, {"zeta.smc", Riddle2}});
         const std::string beta = u.in_folder("beta.smc");
@@ -187,16 +167,16 @@ TEST(HostileEntries, AFileChangedAfterTheListingEndsAsDecidedAndLosesNothing)
             return 0;
         });
         expect_end(u.run(), case_.error, beta);
-        Tree expected = after_stop({{case_.error ? "zeta.smc" : U + "/zeta.smc", Image(Riddle2)}});
+        Tree expected = after_stop({{case_.error ? "zeta.smc" : U + "/zeta.smc", build_rom(Riddle2)}});
         if (*case_.after)
             expected[case_.after == "copy"s ? D + "/beta.smc" : "beta.smc"] =
-                case_.after == "copy"s ? Image(Alpha2) : case_.after;
+                case_.after == "copy"s ? build_rom(Alpha2) : case_.after;
         if (!case_.error) // the run went on: zeta is unknown and logged, an unused folder went
-            expected[U + "/unknown.log"] = Content(unknown_log_entry(
-                "zeta.smc", "SNES LoRom, no Header", Interner_name("NOCH EINER"), "1 = USA (NTSC)", "34 12"));
+            expected[U + "/unknown.log"] = unknown_log_entry(
+                "zeta.smc", "SNES LoRom, no Header", Interner_name("NOCH EINER"), "1 = USA (NTSC)", "34 12");
         if (!case_.error && case_.after != "copy"s)
             expected.erase(D);
-        EXPECT_EQ(u.tree(), expected);
+        EXPECT_EQ(tree_difference(expected, u.tree()), "");
     }
 }
 
@@ -217,9 +197,11 @@ TEST(HostileEntries, AnUnreadableFileStopsTheRunNamingItAndLosesNothing)
         ::chmod(beta.c_str(), 0644);
         expect_end(e, error, beta);
         EXPECT_EQ(counts(e), (Counts{2, 1, 0, 0, 0}));
-        EXPECT_EQ(u.tree(), after_stop({{"beta.smc", Image(Gamma)}, {"zeta.smc", Image(Riddle)}}));
+        EXPECT_EQ(
+            tree_difference(after_stop({{"beta.smc", build_rom(Gamma)}, {"zeta.smc", build_rom(Riddle)}}), u.tree()),
+            "");
         // The begun list was closed and not placed.
-        EXPECT_TRUE(full_tree(u.temp_folder).empty());
+        EXPECT_TRUE(entries_of(u.temp_folder).empty());
     }
 }
 
@@ -236,15 +218,15 @@ TEST(HostileNames, LineFeedsDashesBrokenUtf8AndLongNamesAreFiledUnchanged)
         {long_unknown, Riddle, U + "/" + long_unknown, long_unknown},
         {long_copy, Alpha, D + "/" + long_copy, ""}}; // listed after -rf.smc: the copy
     TestEnvironment u;
-    Tree expected = {{R, "folder"}, {U, "folder"}, {D, "folder"}};
+    Tree expected = {{R, "<folder>"}, {U, "<folder>"}, {D, "<folder>"}};
     for (const auto& [name, plan, target, in_log] : cases) {
         u.image(name, plan);
-        expected[target] = Image(plan);
+        expected[target] = build_rom(plan);
     }
     EXPECT_EQ(counts(u.run()), (Counts{8, 2, 0, 5, 1}));
     const std::string log = read_file(u.in_folder(U + "/unknown.log"));
-    expected[U + "/unknown.log"] = Content(log);
-    EXPECT_EQ(u.tree(), expected);
+    expected[U + "/unknown.log"] = (log);
+    EXPECT_EQ(tree_difference(expected, u.tree()), "");
     // Every unknown name stands in the log, escaped where Windows-1252 or a line of its own would not hold it.
     for (const auto& [name, plan, target, in_log] : cases)
         EXPECT_TRUE(in_log.empty() || log.find("Filename = \"" + in_log + "\"") != std::string::npos) << in_log;
@@ -264,7 +246,7 @@ TEST(HostileNames, AFullNameOverOneMebibyteStopsTheRunWithSixtyOne)
     TestEnvironment u(base_database + database_line("LONG NAME GAME", std::string(10 << 20, 'h')),
         {{"alpha.smc", Alpha}, {"lang.smc", Long}});
     expect_end(u.run(), 61, u.in_folder("lang.smc"));
-    EXPECT_EQ(u.tree(), after_stop({{"lang.smc", Image(Long)}}));
+    EXPECT_EQ(tree_difference(after_stop({{"lang.smc", build_rom(Long)}}), u.tree()), "");
 }
 
 TEST(WriteErrors, ReadOnlyFolderOrFullDiskStopsWithTheMessageOrCompletesWithoutTheList)
@@ -297,7 +279,7 @@ TEST(WriteErrors, ReadOnlyFolderOrFullDiskStopsWithTheMessageOrCompletesWithoutT
         const std::string log = read_file(u.in_folder(U + "/unknown.log"));
         EXPECT_TRUE(log == "earlier\r\n" || log == "earlier\r\n" + log_zeta) << "not complete entries only: " << log;
         for (const RomPlan* plan : {&Alpha, &Gamma, &Riddle})
-            EXPECT_EQ(std::ranges::count(after | std::views::values, Image(*plan)), 1)
+            EXPECT_EQ(std::ranges::count(after | std::views::values, build_rom(*plan)), 1)
                 << "not exactly once: " << plan->name;
         EXPECT_EQ(u.outside(), outside_before);
     }
@@ -313,10 +295,9 @@ TEST(HostileDatabase, TheMatchIsFoundAndFiled)
         {database_line("HUGE", std::string(10 << 20, 'h')) + base_database, many + base_database}) {
         TestEnvironment u(database, {{"alpha.smc", Alpha}, {"zeta.smc", Riddle}});
         const BatchResult e = u.run();
-        EXPECT_EQ(u.tree(),
-            (Tree{{R, "folder"}, {R + "/" + alpha_new, Image(Alpha)}, {U, "folder"}, {U + "/zeta.smc", Image(Riddle)},
-                {U + "/unknown.log", Content(log_zeta)}}))
-            << e.message.text;
+        const Tree expected = {{R, "<folder>"}, {R + "/" + alpha_new, build_rom(Alpha)}, {U, "<folder>"},
+            {U + "/zeta.smc", build_rom(Riddle)}, {U + "/unknown.log", log_zeta}};
+        EXPECT_EQ(tree_difference(expected, u.tree()), "") << e.message.text;
     }
 }
 
@@ -329,26 +310,26 @@ TEST(TakenOutputFolders, StrangeEntriesInPlaceOfOutputFoldersStayAndTheRunEndsAs
         Tree after;
     };
     const auto with_ = [](Tree tree, const Tree& extra) { return tree.insert(extra.begin(), extra.end()), tree; };
-    const Tree alpha = {{R, "folder"}, {R + "/" + alpha_new, Image(Alpha)}},
-               zeta = {{U, "folder"}, {U + "/zeta.smc", Image(Riddle)}};
+    const Tree alpha = {{R, "<folder>"}, {R + "/" + alpha_new, build_rom(Alpha)}},
+               zeta = {{U, "<folder>"}, {U + "/zeta.smc", build_rom(Riddle)}};
     const auto log_folder = [](const TestEnvironment& u) { fs::create_directory(u.in_folder(U)); };
     for (const Case& case_ : std::vector<Case>{{[](const TestEnvironment& u) { write_file(u.in_folder(D), "mine"); },
-                                                   Alpha, 0, with_(alpha, {{D, Content("mine")}})},
+                                                   Alpha, 0, with_(alpha, {{D, "mine"}})},
              {[](const TestEnvironment& u) { u.image(D, Gamma); }, Alpha, 0,
-                 with_(alpha, {{R + "/" + gamma_new, Image(Gamma)}})},
+                 with_(alpha, {{R + "/" + gamma_new, build_rom(Gamma)}})},
              {[](const TestEnvironment& u) { make_fifo(u.in_folder(U)), u.link("../anderswo", D); }, Alpha, 0,
-                 with_(alpha, {{U, "fifo"}, {D, "link to ../anderswo"}})},
+                 with_(alpha, {{U, "<other>"}, {D, "<link> ../anderswo"}})},
              {[](const TestEnvironment& u) { make_fifo(u.in_folder(U)); }, Riddle, 76,
-                 {{U, "fifo"}, {"zeta.smc", Image(Riddle)}, {D, "folder"}, {R, "folder"}}},
+                 {{U, "<other>"}, {"zeta.smc", build_rom(Riddle)}, {D, "<folder>"}, {R, "<folder>"}}},
              {[](const TestEnvironment& u) { u.link("nirgends", R); }, Alpha, 53,
-                 {{R, "link to nirgends"}, {"alpha.smc", Image(Alpha)}, {D, "folder"}, {U, "folder"}}},
+                 {{R, "<link> nirgends"}, {"alpha.smc", build_rom(Alpha)}, {D, "<folder>"}, {U, "<folder>"}}},
              {[&](const TestEnvironment& u) { log_folder(u), make_fifo(u.in_folder(U + "/unknown.log")); }, Riddle, 0,
-                 with_(zeta, {{U + "/unknown.log", "fifo"}})},
+                 with_(zeta, {{U + "/unknown.log", "<other>"}})},
              {[&](const TestEnvironment& u) { log_folder(u), u.link("../../fremd", U + "/unknown.log"); }, Riddle, 0,
-                 with_(zeta, {{U + "/unknown.log", "link to ../../fremd"}})},
+                 with_(zeta, {{U + "/unknown.log", "<link> ../../fremd"}})},
              {[](const TestEnvironment& u) { fs::create_directories(u.in_folder(R + "/games.htm")); }, Alpha, 0,
-                 with_(alpha, {{R + "/games.htm", "folder"}})}}) {
-        SCOPED_TRACE(testing::PrintToString(case_.after));
+                 with_(alpha, {{R + "/games.htm", "<folder>"}})}}) {
+        SCOPED_TRACE(tree_difference({}, case_.after)); // the paths of the case
         TestEnvironment u;
         fs::create_directory(u.t / "anderswo");
         write_file(u.t / "fremd", "someone else's file\n");
@@ -357,7 +338,7 @@ TEST(TakenOutputFolders, StrangeEntriesInPlaceOfOutputFoldersStayAndTheRunEndsAs
         u.image(image, case_.plan);
         const Tree outside_before = u.outside();
         expect_end(u.run(case_.after.contains(R + "/games.htm")), case_.error, u.in_folder(image));
-        EXPECT_EQ(u.tree(), case_.after);
+        EXPECT_EQ(tree_difference(case_.after, u.tree()), "");
         EXPECT_EQ(u.outside(), outside_before) << "something outside F changed";
     }
 }
@@ -371,11 +352,11 @@ TEST(SingleOperations, RemovingAFolderNameHeldByAFileFifoOrLinkLeavesItWithSeven
     fs::create_directory(t.path() / "ordner");
     fs::create_symlink("ordner", t / "link");
     fs::create_symlink("nirgends", t / "tot");
-    const Tree before = full_tree(t.path());
+    const Tree before = entries_of(t.path());
     for (const char* name : {"datei", "fifo", "link", "tot"}) {
         EXPECT_EQ(error_number_of([&] { remove_folder(t / name); }), 75) << name;
     }
-    EXPECT_EQ(full_tree(t.path()), before);
+    EXPECT_EQ(entries_of(t.path()), before);
     EXPECT_EQ(error_number_of([&] { remove_folder(t / "datei/unter"); }), 76); // a path that leads to no folder
 }
 
@@ -417,7 +398,7 @@ TEST(HostileFileMode, ARenamedRelativeLinkStillLeadsToItsFile)
     write_file(t / "alt.smc", "bild");
     fs::create_symlink("alt.smc", t / "verweis.smc");
     rename_file_in_folder(t / "verweis.smc", t.path().string(), "Neu (USA).smc");
-    EXPECT_EQ(full_tree(t.path()), (Tree{{"Neu (USA).smc", "link to alt.smc"}, {"alt.smc", Content("bild")}}));
+    EXPECT_EQ(entries_of(t.path()), (Tree{{"Neu (USA).smc", "<link> alt.smc"}, {"alt.smc", "bild"}}));
 }
 
 TEST(HostileCli, LeadingDashesAndFifosOnTheCommandLine)

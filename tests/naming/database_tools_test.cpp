@@ -35,7 +35,6 @@ namespace {
 
 using test::Cli;
 using test::CliRun;
-using test::json_lines;
 
 // The records of a database text, in order.
 std::vector<std::pair<std::string, std::string>> records_of(const std::string& text)
@@ -227,9 +226,7 @@ TEST(LearnedName, ProgramGivenNamesGiveBackTheirFullName)
 
 TEST(DatabaseCheck, FindsEachPlantedFaultAtItsLine)
 {
-    const auto record = [](const std::string& key, const std::string& name) {
-        return fixtures::database_line(key, name);
-    };
+    const auto record = fixtures::database_line;
     const struct {
         std::string text;                                          // one record, or blank lines
         std::vector<std::pair<std::string, std::string>> findings; // kind, severity
@@ -273,7 +270,7 @@ TEST(DatabaseCheck, FindsEachPlantedFaultAtItsLine)
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find("\n5: error: duplicate_key: the record on line 1 "), std::string::npos) << run.out;
     EXPECT_TRUE(run.out.ends_with("\n12 records, 6 errors, 6 warnings\n")) << run.out;
-    const std::vector<json> lines = json_lines(Cli({"db", "check", "--json", "--db", t / "faulty.dat"}).out);
+    const std::vector<json> lines = Cli({"db", "check", "--json", "--db", t / "faulty.dat"}).lines;
     ASSERT_EQ(lines.size(), expected.size());
     EXPECT_EQ(lines[0],
         (json{{"line", 2}, {"severity", "error"}, {"kind", "key_length"},
@@ -351,57 +348,48 @@ TEST(RomCatalogue, BothKindsAndTheOrderOfLookup)
 
 // --- End to end ----------------------------------------------------------------
 
-TEST(DatabaseTools, LearnedRecordsNameScrambledCopiesAsBefore)
-{
-    test::TempFolder t;
-    const std::vector<NamedImage> images = Collection();
-    for (const NamedImage& image : images) {
-        const std::string folder = t / (image.no_spaces ? "named/nospace" : "named/normal");
-        fs::create_directories(folder);
-        fixtures::write_rom(folder + "/" + image.new_name(), image.plan);
-    }
-    fixtures::write_file(t / "snes.dat", "");
-
-    const CliRun learn = Cli({"db", "learn", "--db", t / "snes.dat", "--write", "-r", t / "named"});
-    ASSERT_EQ(learn.status, 0) << learn.err;
-    const auto records = records_of(fixtures::read_file(t / "snes.dat"));
-    EXPECT_EQ(std::set(records.begin(), records.end()), expected_records(images));
-    EXPECT_EQ(records.size(), images.size());
-    EXPECT_EQ(learn.out, fixtures::read_file(t / "snes.dat")); // the proposals, exactly as written
-    EXPECT_EQ(fixtures::read_file(t / "snes.dat.bak"), "");
-    EXPECT_EQ(check_database(fixtures::read_file(t / "snes.dat")).findings.size(), 0u);
-
-    // Learned again: everything is known, nothing is proposed or written.
-    const CliRun again = Cli({"db", "learn", "--db", t / "snes.dat", "--json", "--write", "-r", t / "named"});
-    EXPECT_EQ(again.status, 0);
-    for (const json& line : json_lines(again.out))
-        EXPECT_EQ(line["status"], "known") << line;
-
-    EXPECT_EQ(batch_names(t, images, t / "snes.dat"), new_names(images));
-}
-
-TEST(DatabaseTools, CatalogueRecordsNameScrambledCopiesAsBefore)
+// Records learned from the program's own names, or imported from a catalogue
+// of either kind, name meaningless copies of the images as the program would.
+TEST(DatabaseTools, LearnedAndCatalogueRecordsNameScrambledCopiesAsBefore)
 {
     const std::vector<NamedImage> images = Collection();
-    for (const bool logiqx : {true, false}) {
-        SCOPED_TRACE(logiqx ? "Logiqx" : "clrmamepro");
+    for (const std::string source : {"learn", "Logiqx", "clrmamepro"}) {
+        SCOPED_TRACE(source);
         test::TempFolder t;
-        fixtures::write_file(t / "catalogue.dat", catalogue_for(images, logiqx));
         fixtures::write_file(t / "snes.dat", "");
-        fs::create_directories(t / "images");
-        for (std::size_t i = 0; i < images.size(); ++i)
-            fixtures::write_rom(t / ("images/x" + std::to_string(i) + ".bin"), images[i].plan);
-        fixtures::write_rom(t / "images/unlisted.bin", {.name = "UNLISTED"});
-        fixtures::write_file(t / "images/notes.txt", "no image");
-
-        const CliRun import =
-            Cli({"db", "import-dat", "--db", t / "snes.dat", "--write", "--json", t / "catalogue.dat", t / "images"});
-        ASSERT_EQ(import.status, 0) << import.err;
-        std::map<std::string, int> statuses;
-        for (const json& line : json_lines(import.out))
-            ++statuses[line["status"]];
-        EXPECT_EQ(statuses, (std::map<std::string, int>{{"new", 18}, {"no_match", 1}, {"not_image", 1}}));
+        if (source == "learn") {
+            for (const NamedImage& image : images) {
+                const std::string folder = t / (image.no_spaces ? "named/nospace" : "named/normal");
+                fs::create_directories(folder);
+                fixtures::write_rom(folder + "/" + image.new_name(), image.plan);
+            }
+            const CliRun learn = Cli({"db", "learn", "--db", t / "snes.dat", "--write", "-r", t / "named"});
+            ASSERT_EQ(learn.status, 0) << learn.err;
+            EXPECT_EQ(learn.out, fixtures::read_file(t / "snes.dat")); // the proposals, exactly as written
+            EXPECT_EQ(fixtures::read_file(t / "snes.dat.bak"), "");
+            EXPECT_EQ(check_database(fixtures::read_file(t / "snes.dat")).findings.size(), 0u);
+            // Learned again: everything is known, nothing is proposed or written.
+            const CliRun again = Cli({"db", "learn", "--db", t / "snes.dat", "--json", "--write", "-r", t / "named"});
+            EXPECT_EQ(again.status, 0);
+            for (const json& line : again.lines)
+                EXPECT_EQ(line["status"], "known") << line;
+        } else {
+            fixtures::write_file(t / "catalogue.dat", catalogue_for(images, source == "Logiqx"));
+            fs::create_directories(t / "images");
+            for (std::size_t i = 0; i < images.size(); ++i)
+                fixtures::write_rom(t / ("images/x" + std::to_string(i) + ".bin"), images[i].plan);
+            fixtures::write_rom(t / "images/unlisted.bin", {.name = "UNLISTED"});
+            fixtures::write_file(t / "images/notes.txt", "no image");
+            const CliRun import = Cli(
+                {"db", "import-dat", "--db", t / "snes.dat", "--write", "--json", t / "catalogue.dat", t / "images"});
+            ASSERT_EQ(import.status, 0) << import.err;
+            std::map<std::string, int> statuses;
+            for (const json& line : import.lines)
+                ++statuses[line["status"]];
+            EXPECT_EQ(statuses, (std::map<std::string, int>{{"new", 18}, {"no_match", 1}, {"not_image", 1}}));
+        }
         const auto records = records_of(fixtures::read_file(t / "snes.dat"));
+        EXPECT_EQ(records.size(), images.size());
         EXPECT_EQ(std::set(records.begin(), records.end()), expected_records(images));
         EXPECT_EQ(batch_names(t, images, t / "snes.dat"), new_names(images));
     }

@@ -72,8 +72,6 @@ const std::string long_final_text =
                 "Please send this file to ")
     + program_info::contact_address + " so these ROMs can be added in the next version.\n\nThank you !";
 
-std::tuple<std::string, std::string, MessageIcon> parts(const Message& m) { return {m.title, m.text, m.symbol}; }
-
 struct TestEnvironment : test::RunFolder {
     // What the last run told its observer.
     std::vector<std::string> status, unknown;
@@ -95,7 +93,7 @@ struct TestEnvironment : test::RunFolder {
         observer.progress = [this](float value) { progress.push_back(value); };
         observer.unknown = [this](const std::string& name) { unknown.push_back(name); };
         observer.unknown_cleared = [this] { ++cleared; };
-        observer.message = [this](const Message& message) { messages.push_back(parts(message)); };
+        observer.message = [this](const Message& m) { messages.emplace_back(m.title, m.text, m.symbol); };
         return Batchrun({folder.empty() ? F : folder, db, false, game_list}, observer);
     }
     test::ProgramRun cli(std::vector<std::string> options) const
@@ -231,10 +229,9 @@ TEST(Batchrun, EmptyFolderOrOnlySubFoldersCreateNothing)
         EXPECT_EQ(Counts(result), (Z{0, 0, 0, 0, 0}));
         EXPECT_EQ(u.tree(), before);
         EXPECT_EQ(std::distance(fs::directory_iterator(u.F), fs::directory_iterator()), with_subfolders ? 2 : 0);
-        EXPECT_EQ(u.status, std::vector<std::string>{"There are no files in this directory !"});
-        EXPECT_EQ(u.messages,
-            (std::vector{
-                std::tuple{"Attention !"s, "There are no files in this directory !"s, MessageIcon::Information}}));
+        const std::string none = "There are no files in this directory !";
+        EXPECT_EQ(u.status, std::vector<std::string>{none});
+        EXPECT_EQ(u.messages, (std::vector{std::tuple{"Attention !"s, none, MessageIcon::Information}}));
         EXPECT_TRUE(u.temp_tree().empty()) << "begun, closed, not placed: removed";
     }
 }
@@ -371,13 +368,10 @@ TEST(CliBatch, FolderWithoutFiles)
 {
     TestEnvironment u;
     fs::create_directory(u.F + "/unter");
-    test::ProgramRun run = u.cli({});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "There are no files in this directory !\n");
-    run = u.cli({"--json"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(json::parse(run.out),
-        json_result("no_files", {0, 0, 0, 0, 0}, json::array(), "There are no files in this directory !"));
+    const std::string none = "There are no files in this directory !";
+    const test::ProgramRun plain = u.cli({}), as_json = u.cli({"--json"});
+    EXPECT_EQ(std::tie(plain.status, plain.out, as_json.status), std::tuple(0, none + "\n", 0));
+    EXPECT_EQ(json::parse(as_json.out), json_result("no_files", {0, 0, 0, 0, 0}, json::array(), none));
 }
 
 // Which names leave the folder is the file operations' test (a backslash as well).
