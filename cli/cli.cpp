@@ -103,19 +103,6 @@ const char* outcome_text(BatchOutcome outcome)
     return "failed";
 }
 
-const char* file_outcome_text(FileOutcome outcome)
-{
-    switch (outcome) {
-    case FileOutcome::Renamed: return "renamed";
-    case FileOutcome::AlreadyCorrect: return "already_correct";
-    case FileOutcome::Duplicate: return "duplicate";
-    case FileOutcome::Unknown: return "unknown";
-    case FileOutcome::NotAnImage: return "not_image";
-    case FileOutcome::PassedOver: return "passed_over";
-    }
-    return "passed_over";
-}
-
 // A file-system name exactly, whatever its bytes: the form unknown.log
 // writes (escapes for bytes that are not UTF-8 and for characters the code
 // page lacks), as UTF-8.
@@ -141,7 +128,7 @@ json batch_object(const BatchResult& result, bool dry_run)
     if (dry_run) {
         json plan = json::array();
         for (const PlannedFile& file : result.plan) {
-            plan.push_back({{"file", file.file}, {"outcome", file_outcome_text(file.outcome)},
+            plan.push_back({{"file", file.file}, {"outcome", outcome_name(file.outcome)},
                 {"destination", file.destination.empty() ? json(nullptr) : json(file.destination)}});
         }
         object["dry_run"] = true;
@@ -219,7 +206,7 @@ int run_batch(const BatchCommand& command, const CommonOptions& options, std::os
     } else {
         if (command.dry_run) {
             for (const PlannedFile& file : result.plan) {
-                out << name_on_one_line(file.file) << " -> " << file_outcome_text(file.outcome);
+                out << name_on_one_line(file.file) << " -> " << outcome_name(file.outcome);
                 if (!file.destination.empty())
                     out << ' ' << name_on_one_line(file.destination);
                 out << '\n';

@@ -548,6 +548,19 @@ BatchResult Run::run()
 
 } // namespace
 
+const char* outcome_name(FileOutcome outcome)
+{
+    switch (outcome) {
+    case FileOutcome::Renamed: return "renamed";
+    case FileOutcome::AlreadyCorrect: return "already_correct";
+    case FileOutcome::Duplicate: return "duplicate";
+    case FileOutcome::Unknown: return "unknown";
+    case FileOutcome::NotAnImage: return "not_image";
+    case FileOutcome::PassedOver: return "passed_over";
+    }
+    return "passed_over";
+}
+
 BatchResult Batchrun(const BatchOptions& options, const BatchObserver& observer)
 {
     Run run(options, observer);

@@ -71,6 +71,10 @@ inline constexpr const char* duplicates_caption = "Duplicates (see subdir Duplic
 // What the run did, or in a dry run would do, with one file.
 enum class FileOutcome { Renamed, AlreadyCorrect, Duplicate, Unknown, NotAnImage, PassedOver };
 
+// The outcome's name in reports and JSON: "renamed", "already_correct",
+// "duplicate", "unknown", "not_image" or "passed_over".
+const char* outcome_name(FileOutcome outcome);
+
 struct PlannedFile {
     std::string file; // the file-system name in the folder
     FileOutcome outcome = FileOutcome::NotAnImage;

@@ -157,19 +157,6 @@ TEST(UndoCommand, ARunWhoseJournalCannotBeKeptGoesOnWithAWarning)
 
 // ---- the preview ------------------------------------------------------------------
 
-const char* outcome_text(FileOutcome outcome)
-{
-    switch (outcome) {
-    case FileOutcome::Renamed: return "renamed";
-    case FileOutcome::AlreadyCorrect: return "already_correct";
-    case FileOutcome::Duplicate: return "duplicate";
-    case FileOutcome::Unknown: return "unknown";
-    case FileOutcome::NotAnImage: return "not_image";
-    case FileOutcome::PassedOver: return "passed_over";
-    }
-    return "?";
-}
-
 // A folder of everything the run decides about: clashes within the run,
 // names already correct and differing only in letter case, unknown images,
 // copies of a game whose Duplicates name is taken too, files that are no
@@ -254,7 +241,7 @@ TEST(Preview, DryRunPlansExactlyWhatTheRealRunDoesAndChangesNothing)
             const json& file = planned["plan"][i];
             const PlannedFile& done = real.plan[i];
             EXPECT_EQ(file["file"], done.file) << "round " << round;
-            EXPECT_EQ(file["outcome"], outcome_text(done.outcome)) << "round " << round << ", " << done.file;
+            EXPECT_EQ(file["outcome"], outcome_name(done.outcome)) << "round " << round << ", " << done.file;
             EXPECT_EQ(file["destination"], done.destination.empty() ? json(nullptr) : json(done.destination))
                 << "round " << round << ", " << done.file;
         }
