@@ -6,6 +6,7 @@
 #include "common/system_calls.h"
 #include "common/error.h"
 #include "fixtures/rom_builder.h"
+#include "operations/batch_run.h"
 
 #include <filesystem>
 #include <map>
@@ -33,7 +34,7 @@ private:
 
 using Tree = std::map<std::string, std::string>;
 
-// Every regular file below ordner, by path relative to it, with its content.
+// Every regular file below folder, by path relative to it, with its content.
 Tree tree_of(const std::filesystem::path& folder);
 
 // Every entry below folder, by path relative to it: a regular file with its
@@ -110,7 +111,7 @@ ProgramRun run_program(const std::string& program, const std::vector<std::string
 // /dev/null, without waiting; its process id, -1 when it could not start.
 int start_program(
     const std::string& program, std::vector<std::string> arguments, const std::string& output = "/dev/null");
-// A FIFO or a bound Unix socket at pfad.
+// A FIFO or a bound Unix socket at path.
 void make_fifo(const std::string& path);
 void make_socket(const std::string& path);
 
@@ -118,10 +119,10 @@ void make_socket(const std::string& path);
 RomAnalysis analysis_for(const std::string& name, const std::string& checksum = "3412",
     const std::string& suffix = " (JAP)", const std::string& extension = ".fig");
 
-// The contents of every file below ordner but games.htm and unknown.log, sorted.
+// The contents of every file below folder but games.htm and unknown.log, sorted.
 std::vector<std::string> image_contents(const std::filesystem::path& folder);
 
-// The message of failure nummer while processing pfad.
+// The message of failure number while processing path.
 std::string error_text(int number, const std::string& path);
 
 // A batch run's world: the folder F, the database and the temporary folder
@@ -148,5 +149,26 @@ struct JournalledRunFolder : RunFolder {
     // Every entry of the journal folder, empty when there is none.
     Tree journals() const;
 };
+
+// The made-up games of the batch-run tests.
+namespace games {
+inline const fixtures::RomPlan Alpha{.name = "ALPHA QUEST"};
+inline const fixtures::RomPlan alpha_long{.name = "ALPHA QUEST", .data_length = 0x40000}; // the same game, other bytes
+inline const fixtures::RomPlan Beta{
+    .header = fixtures::CopierHeader::SWC, .map = fixtures::MemoryMap::HiRom, .name = "BETA & GAMMA", .country = 0};
+inline const fixtures::RomPlan Gamma{.name = "GAMMA RAY"};
+inline const fixtures::RomPlan Riddle{.map = fixtures::MemoryMap::HiRom, .name = "NOBODY KNOWS ME", .checksum = 0xBEEF};
+inline const fixtures::RomPlan Riddle2{.name = "ANOTHER ONE"};
+// A database that knows Alpha, Beta and Gamma.
+inline const std::string database = fixtures::database_line("ALPHA QUEST", "Alpha Quest")
+    + fixtures::database_line("BETA & GAMMA", "Beta & Gamma") + fixtures::database_line("GAMMA RAY", "Gamma");
+} // namespace games
+
+// A run's counts: total, renamed, already correct, unknown, duplicates.
+inline std::vector<int> run_counts(const BatchResult& result)
+{
+    return {result.counts.total, result.counts.renamed, result.counts.already_correct, result.counts.unknown,
+        result.counts.duplicates};
+}
 
 } // namespace cartonym::test

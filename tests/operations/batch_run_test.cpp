@@ -23,9 +23,7 @@ namespace {
 
 using namespace std::string_literals;
 using fixtures::build_rom;
-using fixtures::CopierHeader;
 using fixtures::database_line;
-using fixtures::MemoryMap;
 using fixtures::read_file;
 using fixtures::RomPlan;
 using test::ScopedFaultHook;
@@ -33,16 +31,8 @@ using test::Tree;
 using json = nlohmann::json;
 namespace fs = std::filesystem;
 
-// The made-up games of these tests and their images.
-const RomPlan Alpha{.name = "ALPHA QUEST"};
-const RomPlan alpha_long{.name = "ALPHA QUEST", .data_length = 0x40000}; // the same game, other bytes
-const RomPlan Beta{.header = CopierHeader::SWC, .map = MemoryMap::HiRom, .name = "BETA & GAMMA", .country = 0};
-const RomPlan Gamma{.name = "GAMMA RAY"};
-const RomPlan Riddle{.map = MemoryMap::HiRom, .name = "NOBODY KNOWS ME", .checksum = 0xBEEF};
-const RomPlan Riddle2{.name = "NOCH EINER"};
-const std::string NameDatabase = database_line("ALPHA QUEST", "Alpha Quest")
-    + database_line("BETA & GAMMA", "Beta & Gamma") + database_line("GAMMA RAY", "Gamma")
-    + database_line("SLASH GAME", "AC/DC Live");
+using namespace test::games;
+const std::string NameDatabase = test::games::database + database_line("SLASH GAME", "AC/DC Live");
 const std::string R = "Renamed_SNES_ROMs/", A = R + "Alpha Quest (USA).smc";
 
 GameListRow Line(const std::string& full, const std::string& new_one, const std::string& country = "1 = USA (NTSC)",
@@ -104,12 +94,8 @@ struct TestEnvironment : test::RunFolder {
     }
 };
 
-// insgesamt, umbenannt, schon_richtig, unbekannt, duplikate
-using Z = std::vector<std::int32_t>;
-Z Counts(const BatchResult& e)
-{
-    return {e.counts.total, e.counts.renamed, e.counts.already_correct, e.counts.unknown, e.counts.duplicates};
-}
+using Z = std::vector<int>; // total, renamed, already correct, unknown, duplicates
+const auto Counts = test::run_counts;
 
 // The mixed folder: two copies of one game, one image already bearing its
 // name, one differing from it only in letter case, an unknown image and a
@@ -163,7 +149,7 @@ TEST(Batchrun, ProgressAdvancesBeforeEachFileAndEndsAtHundred)
         SCOPED_TRACE(count);
         TestEnvironment u;
         for (int i = 0; i < count; ++i)
-            u.file("datei" + std::to_string(i), "x");
+            u.file("file" + std::to_string(i), "x");
         u.run(false);
         // 0, one step per file, 100; the rounded sum may hold back the last step.
         const std::vector<float>& values = u.progress;
@@ -188,7 +174,7 @@ TEST(Batchrun, SecondRunReusesFoldersKeepsFilesReplacesListAppendsLog)
     expected["Duplicates/alpha again.smc"] = build_rom(Alpha);
     expected["Unknown_ROMs/other unknown.smc"] = build_rom(Riddle2);
     expected["Unknown_ROMs/unknown.log"] =
-        log_riddle + log_entry("other unknown.smc", "SNES LoRom, no Header", "NOCH EINER", "34 12");
+        log_riddle + log_entry("other unknown.smc", "SNES LoRom, no Header", "ANOTHER ONE", "34 12");
     expected[R + "games.htm"] = Page({row_alpha});
     EXPECT_EQ(u.tree(), expected);
 }
@@ -196,8 +182,8 @@ TEST(Batchrun, SecondRunReusesFoldersKeepsFilesReplacesListAppendsLog)
 TEST(Batchrun, OnlyNonImagesLeaveTheFolderAsItWasAndRemoveAnEarlierList)
 {
     TestEnvironment u;
-    u.file("a.txt", "eins");
-    u.file("unter/c.smc", build_rom(Alpha)); // files of sub-folders are not taken
+    u.file("a.txt", "one");
+    u.file("sub/c.smc", build_rom(Alpha)); // files of sub-folders are not taken
     const Tree before = u.tree();
     const BatchResult result = u.run();
     EXPECT_EQ(result.outcome, BatchOutcome::Completed);
@@ -211,7 +197,7 @@ TEST(Batchrun, OnlyNonImagesLeaveTheFolderAsItWasAndRemoveAnEarlierList)
     u.file(A, build_rom(Alpha));
     u.file(R + "games.htm", "earlier list");
     u.run();
-    EXPECT_EQ(u.tree(), (Tree{{A, build_rom(Alpha)}, {"a.txt", "eins"}, {"unter/c.smc", build_rom(Alpha)}}));
+    EXPECT_EQ(u.tree(), (Tree{{A, build_rom(Alpha)}, {"a.txt", "one"}, {"sub/c.smc", build_rom(Alpha)}}));
 }
 
 TEST(Batchrun, EmptyFolderOrOnlySubFoldersCreateNothing)
@@ -220,8 +206,8 @@ TEST(Batchrun, EmptyFolderOrOnlySubFoldersCreateNothing)
         SCOPED_TRACE(with_subfolders);
         TestEnvironment u;
         if (with_subfolders) {
-            u.file("unter/bild.smc", build_rom(Alpha));
-            u.file(".versteckt.smc", build_rom(Alpha));
+            u.file("sub/image.smc", build_rom(Alpha));
+            u.file(".hidden.smc", build_rom(Alpha));
         }
         const Tree before = u.tree();
         const BatchResult result = u.run();
@@ -275,7 +261,7 @@ TEST(Batchrun, FailureStopsTheRunAndTheNextRunWorks)
 TEST(Batchrun, DatabaseRemovedBeforeTheRunStopsBeforeTheFirstImageAnAccessErrorPassesTheFileOver)
 {
     TestEnvironment u;
-    u.file("a.txt", "kein Bild");
+    u.file("a.txt", "no image");
     u.image("alpha.smc", Alpha);
     u.image("beta.swc", Beta);
     {
@@ -367,7 +353,7 @@ TEST(CliBatch, JsonOutcomeInTheNoSpacesStyle)
 TEST(CliBatch, FolderWithoutFiles)
 {
     TestEnvironment u;
-    fs::create_directory(u.F + "/unter");
+    fs::create_directory(u.F + "/sub");
     const std::string none = "There are no files in this directory !";
     const test::ProgramRun plain = u.cli({}), as_json = u.cli({"--json"});
     EXPECT_EQ(std::tie(plain.status, plain.out, as_json.status), std::tuple(0, none + "\n", 0));

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <unistd.h>
@@ -24,15 +25,7 @@ using fixtures::read_file;
 using fixtures::RomPlan;
 using test::Tree;
 
-const RomPlan Alpha{.name = "ALPHA QUEST"};
-const RomPlan alpha_long{.name = "ALPHA QUEST", .data_length = 0x40000};
-const RomPlan Beta{
-    .header = fixtures::CopierHeader::SWC, .map = fixtures::MemoryMap::HiRom, .name = "BETA & GAMMA", .country = 0};
-const RomPlan Gamma{.name = "GAMMA RAY"};
-const RomPlan Riddle{.map = fixtures::MemoryMap::HiRom, .name = "NOBODY KNOWS ME", .checksum = 0xBEEF};
-const RomPlan Riddle2{.name = "NOCH EINER"};
-const std::string NameDatabase = database_line("ALPHA QUEST", "Alpha Quest")
-    + database_line("BETA & GAMMA", "Beta & Gamma") + database_line("GAMMA RAY", "Gamma");
+using namespace test::games;
 const std::string R = "Renamed_SNES_ROMs/";
 
 using test::tree_difference;
@@ -40,7 +33,7 @@ using test::tree_difference;
 // A run folder with its own journal folder for one test.
 struct UndoWorld : test::JournalledRunFolder {
     UndoWorld()
-        : JournalledRunFolder(NameDatabase)
+        : JournalledRunFolder(test::games::database)
     { }
 
     BatchResult run(bool game_list = true, bool without_spaces = false)
@@ -66,7 +59,7 @@ void fill_everything(const UndoWorld& world)
     world.image("Beta & Gamma (JAP).swc", Beta);
     world.image("gamma (usa).smc", Gamma);
     world.image("mystery.smc", Riddle);
-    world.image("noch einer.fig", Riddle2);
+    world.image("another one.fig", Riddle2);
     world.file("readme.txt", "no image\r\n");
     world.image("Renamed_SNES_ROMs/Gamma (USA).smc", RomPlan{.name = "GAMMA RAY", .checksum = 0x4321});
     world.image("gamma again.smc", Gamma);
@@ -75,45 +68,39 @@ void fill_everything(const UndoWorld& world)
     world.file("Renamed_SNES_ROMs/games.htm", "<html>an earlier list</html>");
 }
 
+// A fresh folder, and one holding output folders, a log and a list of an earlier run.
 TEST(Undo, CompleteRunWithClashesUnknownImagesDuplicatesListAndLogIsUndoneExactly)
 {
-    for (const bool without_spaces : {false, true}) {
+    for (const auto& [without_spaces, fresh] : {std::pair{false, false}, {true, false}, {false, true}}) {
+        SCOPED_TRACE(std::to_string(without_spaces) + (fresh ? " fresh" : ""));
         UndoWorld world;
-        fill_everything(world);
+        if (fresh) {
+            world.image("alpha copy.smc", Alpha);
+            world.image("alpha.smc", alpha_long);
+            world.image("mystery.smc", Riddle);
+        } else {
+            fill_everything(world);
+        }
         const Tree before = world.entries();
         const BatchResult result = world.run(true, without_spaces);
         ASSERT_EQ(result.outcome, BatchOutcome::Completed);
-        ASSERT_GE(result.counts.duplicates, 2);
-        ASSERT_EQ(result.counts.unknown, 2);
+        ASSERT_EQ(result.counts.unknown, fresh ? 1 : 2);
         ASSERT_NE(tree_difference(before, world.entries()), "");
+        ASSERT_TRUE(fs::exists(world.in_folder("Unknown_ROMs/unknown.log")));
         ASSERT_NE(read_file(world.in_folder(R + "games.htm")), "<html>an earlier list</html>");
 
         const UndoReport report = undo_run("", false);
         EXPECT_TRUE(report.complete()) << report.problems.front().path << ": " << report.problems.front().reason;
-        EXPECT_EQ(tree_difference(before, world.entries()), "") << "without spaces: " << without_spaces;
+        EXPECT_EQ(tree_difference(before, world.entries()), "");
+        EXPECT_EQ(report.moved_back.size(), fresh ? 3u : 6u);
 
         const auto runs = list_runs();
         ASSERT_EQ(runs.size(), 1u);
         EXPECT_EQ(runs[0].state, RunState::Undone);
         EXPECT_TRUE(runs[0].finished);
-        EXPECT_EQ(runs[0].moves, 7u); // every image the run moved or tried to move
+        EXPECT_EQ(runs[0].moves, fresh ? 3u : 7u); // every image the run moved or tried to move
         EXPECT_EQ(runs[0].folder, world.F);
     }
-}
-
-TEST(Undo, RunIntoAFreshFolderLeavesNoOutputFolderLogOrList)
-{
-    UndoWorld world;
-    world.image("alpha copy.smc", Alpha);
-    world.image("alpha.smc", alpha_long);
-    world.image("mystery.smc", Riddle);
-    const Tree before = world.entries();
-    ASSERT_EQ(world.run().outcome, BatchOutcome::Completed);
-    ASSERT_TRUE(fs::exists(world.in_folder("Unknown_ROMs/unknown.log")));
-    const UndoReport report = undo_run("", false);
-    EXPECT_TRUE(report.complete());
-    EXPECT_EQ(tree_difference(before, world.entries()), "");
-    EXPECT_EQ(report.moved_back.size(), 3u);
 }
 
 TEST(Undo, LinksAndNamesWithAnyBytesGoBackAsTheyWere)
@@ -188,36 +175,14 @@ TEST(Undo, JournalThatCannotBeWrittenStopsTheRunBeforeTheChange)
     }
 }
 
-TEST(Undo, FileInAVacatedPlaceStaysAndIsReported)
+// A new file in a vacated place, a file put in place of a moved image, a log
+// with later entries and a list edited by hand all stay; the rest goes back.
+TEST(Undo, WhatChangedAfterTheRunStaysAndIsReported)
 {
     UndoWorld world;
     fill_everything(world);
-    const Tree before = world.entries();
     ASSERT_EQ(world.run().outcome, BatchOutcome::Completed);
     world.file("mystery.smc", "a new file in the vacated place");
-    const Tree after_run = world.entries();
-
-    const UndoReport report = undo_run("", false);
-    ASSERT_EQ(report.problems.size(), 1u);
-    EXPECT_EQ(report.problems[0].path, world.in_folder("Unknown_ROMs/mystery.smc"));
-    EXPECT_EQ(report.problems[0].place, world.in_folder("mystery.smc"));
-    EXPECT_EQ(read_file(world.in_folder("mystery.smc")), "a new file in the vacated place");
-    EXPECT_EQ(read_file(world.in_folder("Unknown_ROMs/mystery.smc")), build_rom(Riddle));
-    EXPECT_EQ(list_runs()[0].state, RunState::PartlyUndone);
-
-    // Once the place is free again, the same run can be undone to the end.
-    fs::remove(world.in_folder("mystery.smc"));
-    const UndoReport again = undo_run(list_runs()[0].name, false);
-    EXPECT_TRUE(again.complete());
-    EXPECT_EQ(tree_difference(before, world.entries()), "");
-    EXPECT_EQ(list_runs()[0].state, RunState::Undone);
-}
-
-TEST(Undo, ReplacedFileLogWithLaterEntriesAndChangedListStay)
-{
-    UndoWorld world;
-    fill_everything(world);
-    ASSERT_EQ(world.run().outcome, BatchOutcome::Completed);
     const std::string renamed_alpha = world.in_folder(R + "Alpha Quest (USA).smc");
     fs::remove(renamed_alpha);
     world.file(R + "Alpha Quest (USA).smc", "someone else's file");
@@ -226,13 +191,18 @@ TEST(Undo, ReplacedFileLogWithLaterEntriesAndChangedListStay)
     world.file(R + "games.htm", "a list edited by hand");
 
     const UndoReport report = undo_run("", false);
-    EXPECT_FALSE(report.complete());
-    EXPECT_EQ(report.problems.size(), 3u);
+    ASSERT_EQ(report.problems.size(), 4u);
+    const auto vacated = std::ranges::find(report.problems, world.in_folder("mystery.smc"), &UndoProblem::place);
+    ASSERT_NE(vacated, report.problems.end());
+    EXPECT_EQ(vacated->path, world.in_folder("Unknown_ROMs/mystery.smc"));
+    EXPECT_EQ(read_file(world.in_folder("mystery.smc")), "a new file in the vacated place");
+    EXPECT_EQ(read_file(world.in_folder("Unknown_ROMs/mystery.smc")), build_rom(Riddle));
     EXPECT_EQ(read_file(renamed_alpha), "someone else's file");
     EXPECT_FALSE(fs::exists(world.in_folder("alpha copy.smc")));
     EXPECT_EQ(read_file(world.in_folder("Unknown_ROMs/unknown.log")), log);
     EXPECT_EQ(read_file(world.in_folder(R + "games.htm")), "a list edited by hand");
-    EXPECT_EQ(read_file(world.in_folder("mystery.smc")), build_rom(Riddle)); // the rest went back
+    EXPECT_EQ(read_file(world.in_folder("another one.fig")), build_rom(Riddle2)); // the rest went back
+    EXPECT_EQ(list_runs()[0].state, RunState::PartlyUndone);
 }
 
 TEST(Undo, DryRunChangesNothingAndForetellsTheUndo)
