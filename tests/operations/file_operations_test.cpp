@@ -42,18 +42,18 @@ TEST(MoveFile, MovesButNeverReplaces)
         int number;
     } cases[] = {
         {"free target", [](const TempFolder&) {}, "a", "b", 0},
-        {"existing file", [](const TempFolder& t) { write_file(t / "b", "ziel"); }, "a", "b", 58},
+        {"existing file", [](const TempFolder& t) { write_file(t / "b", "target"); }, "a", "b", 58},
         {"existing folder", [](const TempFolder& t) { fs::create_directory(t / "b"); }, "a", "b", 58},
-        {"dangling link", [](const TempFolder& t) { fs::create_symlink(t / "nirgends", t / "b"); }, "a", "b", 58},
+        {"dangling link", [](const TempFolder& t) { fs::create_symlink(t / "nowhere", t / "b"); }, "a", "b", 58},
         {"its own name", [](const TempFolder&) {}, "a", "a", 58},
-        {"missing source", [](const TempFolder&) {}, "fehlt", "b", 53},
-        {"missing target folder", [](const TempFolder&) {}, "a", "fehlt/b", 53},
+        {"missing source", [](const TempFolder&) {}, "missing", "b", 53},
+        {"missing target folder", [](const TempFolder&) {}, "a", "missing/b", 53},
     };
     for (const auto& case_ : cases) {
         for (const bool across_file_systems : {false, true}) {
             SCOPED_TRACE(std::string(case_.case_) + (across_file_systems ? " (across file systems)" : ""));
             TempFolder t;
-            write_file(t / "a", "quelle");
+            write_file(t / "a", "source");
             case_.preparation(t);
             const Tree before = tree_of(t.path());
             // EXDEV makes the move take the copying path, as onto another file system.
@@ -65,20 +65,36 @@ TEST(MoveFile, MovesButNeverReplaces)
                     move_file(t / case_.source, t / case_.target);
             });
             EXPECT_EQ(number, case_.number);
-            EXPECT_EQ(tree_of(t.path()), (number == 0 ? Tree{{"b", "quelle"}} : before));
+            EXPECT_EQ(tree_of(t.path()), (number == 0 ? Tree{{"b", "source"}} : before));
             EXPECT_EQ(fs::is_symlink(t / "b"), std::string(case_.case_) == "dangling link");
         }
     }
+}
+
+TEST(MoveFile, RelativeLinksMovedOrRenamedStillLeadToTheirFile)
+{
+    TempFolder t;
+    fs::create_directories(t / "F/out");
+    write_file(t / "F/image.bin", "image");
+    fs::create_symlink("image.bin", t / "F/link");
+    fs::create_symlink("image.bin", t / "F/second");
+    fs::create_symlink("image.bin", t / "F/third.smc");
+    move_file(t / "F/link", t / "F/out/new");
+    EXPECT_EQ(error_number_of([&] { move_file(t / "F/second", t / "F/out/new"); }), 58); // onto a taken name
+    rename_file_in_folder(t / "F/third.smc", t / "F", "New (USA).smc");
+    EXPECT_EQ(test::entries_of(t / "F"),
+        (Tree{{"New (USA).smc", "<link> image.bin"}, {"image.bin", "image"}, {"out", "<folder>"},
+            {"out/new", "<link> ../image.bin"}, {"second", "<link> image.bin"}}));
 }
 
 TEST(MoveFile, InjectedFailuresKeepTheSource)
 {
     for (const auto& [errnum, number] : {std::pair{EIO, 57}, {ENOSPC, 61}, {EXDEV, 75}, {EEXIST, 58}}) {
         TempFolder t;
-        write_file(t / "a", "quelle");
+        write_file(t / "a", "source");
         const ScopedFaultHook hook(fail_on(SystemOperation::Move, errnum));
         EXPECT_EQ(error_number_of([&] { move_file(t / "a", t / "b"); }), number) << errnum;
-        EXPECT_EQ(tree_of(t.path()), (Tree{{"a", "quelle"}}));
+        EXPECT_EQ(tree_of(t.path()), (Tree{{"a", "source"}}));
     }
 }
 
@@ -88,15 +104,15 @@ TEST(MoveAcrossFileSystems, CopiesWithRightsSynchronisesThenRemovesTheSource)
     const std::string content(200000, 'x'); // more than one copy buffer
     write_file(t / "a", content);
     ::chmod((t / "a").c_str(), 0640);
-    fs::create_directory(t / "ziel");
+    fs::create_directory(t / "target");
     std::vector<SystemOperation> continuation;
     const ScopedFaultHook hook([&](SystemOperation operation, const std::string&) {
         continuation.push_back(operation);
         return operation == SystemOperation::Move ? EXDEV : 0;
     });
-    move_across_file_systems(t / "a", t / "ziel/b");
-    EXPECT_EQ(tree_of(t.path()), (Tree{{"ziel/b", content}}));
-    EXPECT_EQ(fs::status(t / "ziel/b").permissions() & fs::perms::all,
+    move_across_file_systems(t / "a", t / "target/b");
+    EXPECT_EQ(tree_of(t.path()), (Tree{{"target/b", content}}));
+    EXPECT_EQ(fs::status(t / "target/b").permissions() & fs::perms::all,
         fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_NE(std::find(continuation.begin(), continuation.end(), SystemOperation::Sync), continuation.end());
     EXPECT_EQ(continuation.back(), SystemOperation::Delete);
@@ -107,14 +123,14 @@ TEST(MoveAcrossFileSystems, FailedCopyLeavesNoPartialTarget)
     for (const SystemOperation failing : {SystemOperation::Copy, SystemOperation::Write, SystemOperation::Sync}) {
         SCOPED_TRACE(static_cast<int>(failing));
         TempFolder t;
-        write_file(t / "a", "seite");
-        fs::create_directory(t / "ziel");
+        write_file(t / "a", "page");
+        fs::create_directory(t / "target");
         const ScopedFaultHook hook([failing](SystemOperation operation, const std::string&) {
             return operation == SystemOperation::Move ? EXDEV : operation == failing ? ENOSPC : 0;
         });
-        EXPECT_EQ(error_number_of([&] { move_across_file_systems(t / "a", t / "ziel/b"); }), 61);
-        EXPECT_EQ(tree_of(t.path()), (Tree{{"a", "seite"}}));
-        EXPECT_TRUE(fs::is_empty(t / "ziel"));
+        EXPECT_EQ(error_number_of([&] { move_across_file_systems(t / "a", t / "target/b"); }), 61);
+        EXPECT_EQ(tree_of(t.path()), (Tree{{"a", "page"}}));
+        EXPECT_TRUE(fs::is_empty(t / "target"));
     }
 }
 
@@ -123,31 +139,44 @@ TEST(MoveAcrossFileSystems, FailedCopyLeavesNoPartialTarget)
 TEST(Folders, CreateRemoveDeleteAndTheirFailures)
 {
     TempFolder t;
-    create_folder(t / "neu");
-    EXPECT_TRUE(fs::is_directory(t / "neu"));
-    EXPECT_EQ(error_number_of([&] { create_folder(t / "neu"); }), 75);
-    write_file(t / "datei", "x");
-    EXPECT_EQ(error_number_of([&] { create_folder(t / "datei"); }), 75);
-    EXPECT_EQ(error_number_of([&] { delete_file(t / "neu"); }), 75);
+    create_folder(t / "new");
+    EXPECT_TRUE(fs::is_directory(t / "new"));
+    EXPECT_EQ(error_number_of([&] { create_folder(t / "new"); }), 75);
+    write_file(t / "file", "x");
+    EXPECT_EQ(error_number_of([&] { create_folder(t / "file"); }), 75);
+    EXPECT_EQ(error_number_of([&] { delete_file(t / "new"); }), 75);
 
-    write_file(t / "neu/inhalt", "bleibt");
-    EXPECT_EQ(error_number_of([&] { remove_folder(t / "neu"); }), 75);
-    delete_file(t / "neu/inhalt");
-    EXPECT_EQ(error_number_of([&] { delete_file(t / "neu/inhalt"); }), 53);
+    write_file(t / "new/content", "stays");
+    EXPECT_EQ(error_number_of([&] { remove_folder(t / "new"); }), 75);
+    delete_file(t / "new/content");
+    EXPECT_EQ(error_number_of([&] { delete_file(t / "new/content"); }), 53);
     {
         const ScopedFaultHook hook(fail_on(SystemOperation::RemoveFolder, EIO));
-        EXPECT_EQ(error_number_of([&] { remove_folder(t / "neu"); }), 57);
+        EXPECT_EQ(error_number_of([&] { remove_folder(t / "new"); }), 57);
     }
-    remove_folder(t / "neu");
-    EXPECT_EQ(error_number_of([&] { remove_folder(t / "neu"); }), 53);
+    remove_folder(t / "new");
+    EXPECT_EQ(error_number_of([&] { remove_folder(t / "new"); }), 53);
     {
         const ScopedFaultHook hook(fail_on(SystemOperation::CreateFolder, EACCES));
-        EXPECT_EQ(error_number_of([&] { create_folder(t / "neu"); }), 70);
+        EXPECT_EQ(error_number_of([&] { create_folder(t / "new"); }), 70);
     }
-    const ScopedFaultHook hook(fail_on(SystemOperation::Delete, EACCES));
-    EXPECT_EQ(error_number_of([&] { delete_file(t / "datei"); }), 70);
-    EXPECT_EQ(tree_of(t.path()), (Tree{{"datei", "x"}}));
-    EXPECT_FALSE(fs::exists(t / "neu"));
+    {
+        const ScopedFaultHook hook(fail_on(SystemOperation::Delete, EACCES));
+        EXPECT_EQ(error_number_of([&] { delete_file(t / "file"); }), 70);
+    }
+    EXPECT_EQ(tree_of(t.path()), (Tree{{"file", "x"}}));
+    EXPECT_FALSE(fs::exists(t / "new"));
+
+    // A folder name held by a file, FIFO or link is left alone.
+    test::make_fifo(t / "fifo");
+    fs::create_directory(t / "folder");
+    fs::create_symlink("folder", t / "link");
+    fs::create_symlink("nowhere", t / "dead link");
+    const test::Tree entries = test::entries_of(t.path());
+    for (const char* name : {"file", "fifo", "link", "dead link"})
+        EXPECT_EQ(error_number_of([&] { remove_folder(t / name); }), 75) << name;
+    EXPECT_EQ(test::entries_of(t.path()), entries);
+    EXPECT_EQ(error_number_of([&] { remove_folder(t / "file/sub"); }), 76); // a path that leads to no folder
 }
 
 // --- The folder listing ------------------------------------------------------
@@ -157,24 +186,24 @@ TEST(ListFiles, VisibleRegularFilesAndLinksToThemSortedWithoutRegardToCase)
     TempFolder t;
     for (const char* name : {"b.smc", "a.smc", "C.fig", "A.smc", "_x", "Z", "aa", "10", "2", ".versteckt"})
         write_file(t / name, name);
-    fs::create_directory(t / "unterordner");
-    fs::create_symlink(t / "Z", t / "link_auf_datei");
-    fs::create_symlink(t / "unterordner", t / "link_auf_ordner");
-    fs::create_symlink(t / "fehlt", t / "toter_link");
+    fs::create_directory(t / "sub");
+    fs::create_symlink(t / "Z", t / "link_to_file");
+    fs::create_symlink(t / "sub", t / "link_to_folder");
+    fs::create_symlink(t / "missing", t / "dead_link");
     test::make_fifo(t / "fifo");
     test::make_socket(t / "sock");
     // Equal when folded: the byte order decides ("A.smc" before "a.smc").
     EXPECT_EQ(list_files(t.path().string()),
-        (std::vector<std::string>{"10", "2", "_x", "A.smc", "a.smc", "aa", "b.smc", "C.fig", "link_auf_datei", "Z"}));
+        (std::vector<std::string>{"10", "2", "_x", "A.smc", "a.smc", "aa", "b.smc", "C.fig", "link_to_file", "Z"}));
 }
 
 TEST(ListFiles, EmptyFolderAndFailures)
 {
     TempFolder t;
     EXPECT_TRUE(list_files(t.path().string()).empty());
-    EXPECT_EQ(error_number_of([&] { list_files(t / "fehlt"); }), 53);
-    write_file(t / "datei", "x");
-    EXPECT_EQ(error_number_of([&] { list_files(t / "datei"); }), 76);
+    EXPECT_EQ(error_number_of([&] { list_files(t / "missing"); }), 53);
+    write_file(t / "file", "x");
+    EXPECT_EQ(error_number_of([&] { list_files(t / "file"); }), 76);
     const ScopedFaultHook hook(fail_on(SystemOperation::List, EIO));
     EXPECT_EQ(error_number_of([&] { list_files(t.path().string()); }), 57);
 }
@@ -186,54 +215,54 @@ TEST(SelectFile, ThreeStatesInBothStyles)
     TempFolder t;
     write_file(
         t / "snes.dat", database_line("OTHER GAME", "Other Game") + database_line("SUPER TEST", "Super Test Game"));
-    write_file(t / "kein.smc", "kein Bild");
-    fixtures::write_rom(t / "unbekannt.smc", {.name = "NIEMAND KENNT MICH"});
-    fixtures::write_rom(t / "bekannt.smc", {.name = "SUPER TEST"});
+    write_file(t / "none.smc", "no image");
+    fixtures::write_rom(t / "unknown.smc", {.name = "NOBODY KNOWS ME"});
+    fixtures::write_rom(t / "known.smc", {.name = "SUPER TEST"});
     using enum SelectionState;
     const std::tuple<std::string, bool, SelectionState, std::string, std::string> cases[] = {
         // file, no spaces, state, names
-        {"kein.smc", false, NotAnImage, "", ""}, {"kein.smc", true, NotAnImage, "", ""},
-        {"unbekannt.smc", false, Unknown, "ROM unknown !", ""}, {"unbekannt.smc", true, Unknown, "ROM_unknown_!", ""},
-        {"bekannt.smc", false, Known, "Super Test Game (USA).smc", "Super Test Game"},
-        {"bekannt.smc", true, Known, "Super_Test_Game_(USA).smc", "Super Test Game"}};
+        {"none.smc", false, NotAnImage, "", ""}, {"none.smc", true, NotAnImage, "", ""},
+        {"unknown.smc", false, Unknown, "ROM unknown !", ""}, {"unknown.smc", true, Unknown, "ROM_unknown_!", ""},
+        {"known.smc", false, Known, "Super Test Game (USA).smc", "Super Test Game"},
+        {"known.smc", true, Known, "Super_Test_Game_(USA).smc", "Super Test Game"}};
     for (const auto& [file, without, state, new_name, full_name] : cases) {
         const FileSelection a = select_file(t / file, t / "snes.dat", without);
         EXPECT_EQ(std::tie(a.state, a.names.Neuer_name, a.names.Voller_name), std::tie(state, new_name, full_name))
             << file << without;
         EXPECT_EQ(a.analysis.Rom_ok, state != NotAnImage);
     }
-    EXPECT_EQ(error_number_of([&] { select_file(t / "fehlt.smc", t / "snes.dat", false); }), 53);
-    EXPECT_EQ(error_number_of([&] { select_file(t / "bekannt.smc", t / "fehlt.dat", false); }), 53);
+    EXPECT_EQ(error_number_of([&] { select_file(t / "missing.smc", t / "snes.dat", false); }), 53);
+    EXPECT_EQ(error_number_of([&] { select_file(t / "known.smc", t / "missing.dat", false); }), 53);
 }
 
 TEST(RenameFileInFolder, RenamesInsideTheFolderWithTheWindowsNameAsUtf8)
 {
     TempFolder t;
-    write_file(t / "alt.smc", "bild");
-    rename_file_in_folder(t / "alt.smc", t.path().string() + "/", "Caf\xE9 \x80.smc");
-    EXPECT_EQ(tree_of(t.path()), (Tree{{"Caf\xC3\xA9 \xE2\x82\xAC.smc", "bild"}}));
+    write_file(t / "old.smc", "image");
+    rename_file_in_folder(t / "old.smc", t.path().string() + "/", "Caf\xE9 \x80.smc");
+    EXPECT_EQ(tree_of(t.path()), (Tree{{"Caf\xC3\xA9 \xE2\x82\xAC.smc", "image"}}));
     // 255 bytes once in UTF-8 is the longest name: 250 + 2 + 3.
     rename_file_in_folder(t / "Caf\xC3\xA9 \xE2\x82\xAC.smc", t.path().string(), std::string(250, 'L') + "\xE9\x80");
-    EXPECT_EQ(tree_of(t.path()), (Tree{{std::string(250, 'L') + "\xC3\xA9\xE2\x82\xAC", "bild"}}));
+    EXPECT_EQ(tree_of(t.path()), (Tree{{std::string(250, 'L') + "\xC3\xA9\xE2\x82\xAC", "image"}}));
 }
 
 TEST(RenameFileInFolder, RefusesTakenNamesNamesLeavingTheFolderAndMissingFiles)
 {
-    const std::pair<std::string, int> cases[] = {{"Neu.smc", 58}, {"alt.smc", 58}, {"../raus.smc", 52},
-        {"unter/raus.smc", 52}, {"a\\b.smc", 52}, {".", 52}, {"..", 52}, {"", 52}, {std::string("a\0b", 3), 52},
+    const std::pair<std::string, int> cases[] = {{"New.smc", 58}, {"old.smc", 58}, {"../out.smc", 52},
+        {"sub/out.smc", 52}, {"a\\b.smc", 52}, {".", 52}, {"..", 52}, {"", 52}, {std::string("a\0b", 3), 52},
         {std::string(256, 'L'), 52}, {std::string(128, '\xE9'), 52}}; // 256 bytes once in UTF-8
     for (const auto& [name, number] : cases) {
         SCOPED_TRACE(name);
         TempFolder t;
-        fs::create_directories(t / "ordner/unter");
-        write_file(t / "ordner/alt.smc", "bild");
-        write_file(t / "ordner/Neu.smc", "anderes");
+        fs::create_directories(t / "folder/sub");
+        write_file(t / "folder/old.smc", "image");
+        write_file(t / "folder/New.smc", "other");
         const Tree before = tree_of(t.path());
-        EXPECT_EQ(error_number_of([&] { rename_file_in_folder(t / "ordner/alt.smc", t / "ordner", name); }), number);
+        EXPECT_EQ(error_number_of([&] { rename_file_in_folder(t / "folder/old.smc", t / "folder", name); }), number);
         EXPECT_EQ(tree_of(t.path()), before);
     }
     TempFolder t;
-    EXPECT_EQ(error_number_of([&] { rename_file_in_folder(t / "fehlt.smc", t.path().string(), "neu.smc"); }), 53);
+    EXPECT_EQ(error_number_of([&] { rename_file_in_folder(t / "missing.smc", t.path().string(), "new.smc"); }), 53);
 }
 
 } // namespace
