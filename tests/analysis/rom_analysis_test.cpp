@@ -45,8 +45,8 @@ std::string image_without_valid_site(CopierHeader header)
 RomAnalysis analyse_image(const std::string& image)
 {
     test::TempFolder folder;
-    fixtures::write_file(folder / "bild.smc", image);
-    return Analysiere_rom(folder / "bild.smc");
+    fixtures::write_file(folder / "image.smc", image);
+    return Analysiere_rom(folder / "image.smc");
 }
 
 void expect_rejected(const RomAnalysis& a)
@@ -199,8 +199,8 @@ TEST(RomAnalysis, BytesBeyondTheEndReadAsZero)
 {
     test::TempFolder folder;
     const std::string whole = fixtures::build_rom({.map = MemoryMap::HiRom, .name = "LONG HIROM"});
-    fixtures::write_file(folder / "ganz.smc", whole);
-    ASSERT_TRUE(Analysiere_rom(folder / "ganz.smc").Rom_ok);
+    fixtures::write_file(folder / "whole.smc", whole);
+    ASSERT_TRUE(Analysiere_rom(folder / "whole.smc").Rom_ok);
     // The same image cut before its checksum: the missing bytes are zero, not
     // whatever the earlier image held there.
     expect_rejected(analyse_image(whole.substr(0, Hi + 0x1E)));
@@ -219,7 +219,7 @@ TEST(RomAnalysis, FailuresToOpen)
 {
     test::TempFolder folder;
     const auto number = [](const std::string& path) { return test::error_number_of([&] { Analysiere_rom(path); }); };
-    EXPECT_EQ(number(folder / "fehlt/a.smc"), 53);
+    EXPECT_EQ(number(folder / "missing/a.smc"), 53);
     EXPECT_EQ(number(folder.path().string()), 75);
     fixtures::write_rom(folder / "a.smc", {});
     EXPECT_EQ(number(folder / "a.smc/b.smc"), 76);
@@ -278,11 +278,11 @@ TEST(HeaderDecoding, SizeOfAFileOf256MiB)
 {
     test::TempFolder folder;
     try {
-        fixtures::write_rom(folder / "gross.smc", {.rom_size = 0, .data_length = 268435456}, true);
+        fixtures::write_rom(folder / "large.smc", {.rom_size = 0, .data_length = 268435456}, true);
     } catch (const std::runtime_error&) {
         GTEST_SKIP() << "the file system cannot hold a sparse file of 256 MiB";
     }
-    EXPECT_EQ(Analysiere_rom(folder / "gross.smc").Size_text, " 2147.5 MegaBits");
+    EXPECT_EQ(Analysiere_rom(folder / "large.smc").Size_text, " 2147.5 MegaBits");
 }
 
 TEST(HeaderDecoding, CountriesAndLicensees)

@@ -30,34 +30,20 @@ using fixtures::RomPlan;
 using fixtures::write_file;
 using test::Tree;
 
-const RomPlan Alpha{.name = "ALPHA QUEST"};
-const RomPlan Riddle{.name = "NOBODY KNOWS ME"};
-const std::string database = database_line(Interner_name("ALPHA QUEST"), "Alpha Quest");
+using namespace test::games;
 
 struct World : test::RunFolder {
     World()
-        : RunFolder(database)
-    {
-        fs::create_directories(temp_folder);
-    }
+        : RunFolder(test::games::database)
+    { }
     test::ProgramRun cli(std::vector<std::string> args, const std::string& other_database = "") const
     {
         args.insert(args.begin(), {"batch", "--db", other_database.empty() ? db : other_database});
         args.push_back(F);
         return test::run_program(CARTONYM_CLI_PATH, args, t);
     }
-    // Every regular file below the test folder but the program's reports, as
-    // a sorted list of content hashes.
-    std::vector<std::size_t> contents() const
-    {
-        std::vector<std::size_t> all;
-        for (const auto& [path, content] : test::tree_of(t.path())) {
-            if (!path.ends_with("unknown.log") && !path.ends_with("games.htm") && !path.ends_with(".txt"))
-                all.push_back(std::hash<std::string>{}(content));
-        }
-        std::sort(all.begin(), all.end());
-        return all;
-    }
+    // Every file of the test folder but the program's reports, sorted.
+    std::vector<std::string> contents() const { return test::image_contents(t.path()); }
 };
 
 TEST(TrustImages, AnImageNamedLikeTheLogKeepsItsBytes)
@@ -206,7 +192,7 @@ TEST(TrustSignals, InterruptAndTerminateStopBetweenFilesSayWhatWasDoneAndLeaveNo
         for (int i = 0; i < 12000; ++i)
             fixtures::write_rom(
                 w.in_folder("game" + std::to_string(i) + ".smc"), {.name = "GAME " + std::to_string(i)}, true);
-        const auto before = w.contents();
+        const auto before = test::image_contents(w.F);
         const pid_t pid =
             test::start_program(CARTONYM_CLI_PATH, {"batch", "--gamelist", "--db", w.db, w.F}, w.t / "out.txt");
         // The handlers are in place once the run has made its output folders.
@@ -220,7 +206,7 @@ TEST(TrustSignals, InterruptAndTerminateStopBetweenFilesSayWhatWasDoneAndLeaveNo
         const std::string out = read_file(w.t / "out.txt");
         EXPECT_TRUE(out.starts_with("Interrupted\nTotal files in directory: ")) << out.substr(0, 200);
         EXPECT_TRUE(fs::is_empty(w.temp_folder)) << "the working list is dropped";
-        EXPECT_EQ(w.contents(), before);
+        EXPECT_EQ(test::image_contents(w.F), before);
     }
 }
 
