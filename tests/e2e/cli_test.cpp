@@ -72,11 +72,11 @@ TEST(CliInfo, LinesInOrderForNoImageCorrectedUnknownAndFailedFiles)
     TestEnvironment u(database_line("X-MEN", "Not This One") + database_line("GAME", "Game"));
     std::string none_ = fixtures::build_rom({});
     fixtures::set_bytes(none_, 0x7FDC, std::string(4, '\0')); // no site passes
-    fixtures::write_file(u.folder / "keine.bin", none_);
-    const std::vector<std::string> files = {u.folder / "keine.bin",
+    fixtures::write_file(u.folder / "none.bin", none_);
+    const std::vector<std::string> files = {u.folder / "none.bin",
         u.Image("xmen738.bin", {.name = "X-MEN", .checksum = 0x0873}),
-        u.Image("xmen.bin", {.name = "X-MEN", .checksum = 0x0808}), u.Image("unbekannt.bin", {.name = "NOBODY"}),
-        u.folder / "fehlt.bin", u.folder.path().string(), u.Image("gut.bin", {.name = "GAME"})};
+        u.Image("xmen.bin", {.name = "X-MEN", .checksum = 0x0808}), u.Image("unknown.bin", {.name = "NOBODY"}),
+        u.folder / "missing.bin", u.folder.path().string(), u.Image("good.bin", {.name = "GAME"})};
     std::vector<std::string> args = {"info", "--db", u.db};
     args.insert(args.end(), files.begin(), files.end());
     const CliRun run = Cli(args);
@@ -118,10 +118,10 @@ TEST(CliInfo, InternalNameKeepsNulAndTextsBecomeUtf8InBothStyles)
 TEST(CliInfo, DatabaseRules)
 {
     TestEnvironment u;
-    const std::string good = u.Image("gut.bin", {.name = "GAME"});
+    const std::string good = u.Image("good.bin", {.name = "GAME"});
     const std::string aladdin = u.Image("aladdin.bin", {.name = "ALADDIN"});
 
-    const CliRun missing = Cli({"info", "--db", u.folder / "fehlt.dat", good});
+    const CliRun missing = Cli({"info", "--db", u.folder / "missing.dat", good});
     EXPECT_EQ(std::tie(missing.status, missing.out, missing.err), std::tuple(2, "", missing_text));
 
     // Any other failure is reported and the command goes on; corrections need
