@@ -90,15 +90,22 @@ void draw_icon(QImage& image)
     painter.restore();
 }
 
+// Fills the image from top to bottom with a gradient through three colours.
+void fill_top_to_bottom(QPainter& painter, const QImage& image, const QColor& top, qreal middle_at,
+    const QColor& middle, const QColor& bottom)
+{
+    painter.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient gradient(0, 0, 0, image.height());
+    gradient.setColorAt(0.0, top);
+    gradient.setColorAt(middle_at, middle);
+    gradient.setColorAt(1.0, bottom);
+    painter.fillRect(image.rect(), gradient);
+}
+
 void draw_background(QImage& image)
 {
     QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient gradient(0, 0, 0, image.height());
-    gradient.setColorAt(0.0, QColor(236, 238, 246));
-    gradient.setColorAt(0.55, QColor(218, 222, 238));
-    gradient.setColorAt(1.0, QColor(196, 202, 226));
-    painter.fillRect(image.rect(), gradient);
+    fill_top_to_bottom(painter, image, QColor(236, 238, 246), 0.55, QColor(218, 222, 238), QColor(196, 202, 226));
 
     // A faint diamond pattern, like the ridges of a cartridge shell.
     painter.setPen(QPen(QColor(255, 255, 255, 70), 1));
@@ -123,12 +130,7 @@ void draw_scroll_background(QImage& image)
 {
     image.fill(QColor(50, 49, 51));
     QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient gradient(0, 0, 0, image.height());
-    gradient.setColorAt(0, QColor(30, 28, 48));
-    gradient.setColorAt(0.5, QColor(50, 49, 51));
-    gradient.setColorAt(1, QColor(34, 30, 56));
-    painter.fillRect(image.rect(), gradient);
+    fill_top_to_bottom(painter, image, QColor(30, 28, 48), 0.5, QColor(50, 49, 51), QColor(34, 30, 56));
     std::mt19937 random(1991);
     std::uniform_int_distribution<int> x(0, image.width() - 1);
     std::uniform_int_distribution<int> y(0, image.height() - 1);
