@@ -524,8 +524,11 @@ BatchResult Run::run()
         if (options_.game_list && counts.roms() == 0 && !filer_.dry_run()) {
             // A run without any image leaves no game list in the folder.
             step([&] {
+                const std::string earlier = output_path(renamed_folder_name, game_list_name);
+                if (options_.recorder && entry_exists(earlier))
+                    options_.recorder->game_list_removing(earlier);
                 try {
-                    delete_file(output_path(renamed_folder_name, game_list_name));
+                    delete_file(earlier);
                 } catch (const Error& error) {
                     if (error.number() != ErrorNumber::FileNotFound)
                         throw;

@@ -32,6 +32,9 @@ public:
     virtual void log_appending(const std::string& log_path) = 0;
     // The game list the run has placed at path.
     virtual void game_list_placed(const std::string& path) = 0;
+    // The earlier game list at path, about to be removed by a run that met
+    // no image.
+    virtual void game_list_removing(const std::string& path) = 0;
     // The run has ended (whatever its outcome).
     virtual void finished() = 0;
 };

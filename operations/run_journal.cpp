@@ -32,6 +32,7 @@ namespace {
 //   log <path> <size before> <device> <inode>
 //   appended <path> <device> <inode> <bytes>
 //   game-list <path> <size> <content digest>
+//   game-list-removed <path>               the earlier game list, removed by a run without images
 //   end <ns>
 //   undone <ns> complete|partly
 
@@ -327,6 +328,7 @@ struct ParsedRun {
     std::vector<LogRecord> logs;
     std::optional<GameListRecord> game_list;
     std::optional<std::pair<std::string, std::string>> earlier_game_list; // path, copy
+    bool earlier_game_list_removed = false;
     bool finished = false;
     RunState state = RunState::NotUndone;
 
@@ -336,7 +338,7 @@ struct ParsedRun {
     bool has_changes() const
     {
         return !finished || !created.empty() || !moves.empty() || !logs.empty() || game_list
-            || !earlier_folders.empty();
+            || earlier_game_list_removed || !earlier_folders.empty();
     }
 };
 
@@ -410,6 +412,8 @@ std::optional<ParsedRun> parse_journal(const std::string& name, const std::strin
             auto list = string_at(1), copy = string_at(2);
             if (list && copy)
                 run.earlier_game_list = {*list, *copy};
+        } else if (kind == "game-list-removed") {
+            run.earlier_game_list_removed = true;
         } else if (kind == "end") {
             run.finished = true;
         } else if (kind == "undone" && fields.size() == 3) {
@@ -656,6 +660,13 @@ void RunJournal::game_list_placed(const std::string& path)
     write_entry("game-list " + escaped(list) + " " + number_text(size_and_digest.first) + " " + size_and_digest.second);
 }
 
+void RunJournal::game_list_removing(const std::string& path)
+{
+    record_pending_log();
+    changes_recorded_ = true;
+    write_entry("game-list-removed " + escaped(absolute(path)));
+}
+
 void RunJournal::finished()
 {
     if (ended_)
@@ -875,8 +886,8 @@ private:
             }
         }
         // The game list that was there before the run is put back when the
-        // run replaced it (or was stopped while replacing it).
-        if (run_.earlier_game_list && (run_.game_list || !run_.finished)) {
+        // run replaced or removed it (or was stopped while doing so).
+        if (run_.earlier_game_list && (run_.game_list || run_.earlier_game_list_removed || !run_.finished)) {
             const auto& [path, copy] = *run_.earlier_game_list;
             if (entry_exists(path) && !leaving_.contains(path))
                 return;

@@ -48,6 +48,7 @@ public:
     void moving(const std::string& from, const std::string& to) override;
     void log_appending(const std::string& log_path) override;
     void game_list_placed(const std::string& path) override;
+    void game_list_removing(const std::string& path) override;
     void finished() override;
 
     // The run's name (what `undo --list` prints) and the journal's path.

@@ -248,7 +248,7 @@ TEST(Undo, RunsAreListedNewestFirstAndUndoneInTurn)
     EXPECT_THROW(undo_run("20000101T000000.000000Z", false), JournalUnavailable);
 }
 
-TEST(Undo, RunWithoutChangesLeavesNoJournal)
+TEST(Undo, RunWithoutChangesLeavesNoJournalOneThatRemovedAListPutsItBack)
 {
     UndoWorld world;
     world.file("readme.txt", "no image");
@@ -262,6 +262,14 @@ TEST(Undo, RunWithoutChangesLeavesNoJournal)
         EXPECT_EQ(Batchrun(options).outcome, BatchOutcome::NoFiles);
     }
     EXPECT_EQ(world.journals().size(), 0u);
+
+    // A run without images removes an earlier game list: undo puts it back.
+    world.file(R + "games.htm", "<html>an earlier list</html>");
+    const Tree before = world.entries();
+    ASSERT_EQ(world.run(true).outcome, BatchOutcome::Completed);
+    ASSERT_FALSE(fs::exists(world.in_folder(R + "games.htm")));
+    EXPECT_TRUE(undo_run("", false).complete());
+    EXPECT_EQ(tree_difference(before, world.entries()), "");
 }
 
 TEST(Undo, JournalThatCannotBeCreatedIsReportedWithItsReason)
