@@ -1,45 +1,19 @@
-// The Database menu: the check's findings in a table, and new records learnt
-// from a folder shown in a preview that appends them to the user's database
-// (keeping a .bak) or refuses while a file is in conflict.
+// The Database menu: the check's findings in a table; learnt records previewed, then appended (or refused on a conflict).
 #include "fixtures/rom_builder.h"
 #include "naming/database_check.h"
 #include "test_services.h"
 #include "ui/main_window.h"
 #include "ui/text_conversion.h"
 
-#include <QtCore/QDir>
-#include <QtCore/QFile>
-#include <QtCore/QTemporaryDir>
-#include <QtCore/QTimer>
 #include <QtGui/QAction>
 #include <QtTest/QtTest>
-#include <QtWidgets/QApplication>
-#include <QtWidgets/QDialog>
 #include <QtWidgets/QPushButton>
-#include <QtWidgets/QTableWidget>
 
-#include <functional>
 #include <memory>
 
 using namespace cartonym;
 using namespace cartonym::fixtures;
 using cartonym::test::find;
-
-namespace {
-
-QList<QStringList> rows(const QTableWidget* table)
-{
-    QList<QStringList> all;
-    for (int row = 0; row < table->rowCount(); ++row) {
-        QStringList cells;
-        for (int column = 0; column < table->columnCount(); ++column)
-            cells << table->item(row, column)->text();
-        all << cells;
-    }
-    return all;
-}
-
-} // namespace
 
 class DatabaseMenuTest : public QObject {
     Q_OBJECT
@@ -49,8 +23,7 @@ private slots:
     void cleanup() { form_.reset(), home_.reset(), images_.reset(); }
 
     void check_shows_every_finding();
-    void learnt_records_are_previewed_then_added();
-    void a_conflict_blocks_adding();
+    void a_conflict_blocks_adding_then_learnt_records_are_previewed_and_added();
 
 private:
     std::string write_image(const char* name, const char* internal_name)
@@ -62,9 +35,7 @@ private:
 
     std::unique_ptr<QTemporaryDir> home_, images_;
     std::string database_;
-    test::TestMessages messages_;
-    test::TestShell shell_;
-    test::TestClock clock_;
+    test::Services s_;
     std::unique_ptr<ui::Form1> form_;
 };
 
@@ -79,19 +50,15 @@ void DatabaseMenuTest::init()
     write_file(database_,
         database_line("KNOWN GAME", "Known Game") + database_line("KNOWN GAME", "Known Again")
             + database_line("EMPTY", ""));
-    messages_ = {};
-    shell_.folder = images_->path();
-    form_ = std::make_unique<ui::Form1>(database_, messages_, shell_, clock_);
+    s_ = {};
+    s_.shell.folder = images_->path();
+    form_ = std::make_unique<ui::Form1>(database_, s_.messages, s_.shell, s_.clock);
 }
 
 void DatabaseMenuTest::check_shows_every_finding()
 {
-    QList<QStringList> shown;
-    test::when_open("database_check", [&](QDialog* dialog) {
-        shown = rows(find<QTableWidget>(dialog, "table"));
-        dialog->reject();
-    });
-    find<QAction>(form_.get(), "check_database")->trigger();
+    const QList<QStringList> shown =
+        test::table_rows("database_check", [&] { find<QAction>(form_.get(), "check_database")->trigger(); });
     const DatabaseCheck check = check_database(read_file(database_));
     QVERIFY(check.findings.size() >= 2);
     QCOMPARE(shown.size(), static_cast<qsizetype>(check.findings.size()));
@@ -104,16 +71,27 @@ void DatabaseMenuTest::check_shows_every_finding()
     }
 }
 
-void DatabaseMenuTest::learnt_records_are_previewed_then_added()
+void DatabaseMenuTest::a_conflict_blocks_adding_then_learnt_records_are_previewed_and_added()
 {
     write_image("Moon Walker (USA).smc", "MOON WALKER");
     write_image("known.smc", "KNOWN GAME");
     write_file(ui::to_file_system(images_->filePath(QStringLiteral("notes.txt"))), "no image");
+    const std::string sun_runner = write_image("Sun Runner (USA).smc", "MOON WALKER");
     const std::string before = read_file(database_);
     QList<QStringList> shown;
-    bool could_add = false;
+    bool could_add = true;
     test::when_open("record_preview", [&](QDialog* dialog) {
-        shown = rows(find<QTableWidget>(dialog, "table"));
+        could_add = find<QPushButton>(dialog, "add_to_database")->isEnabled();
+        dialog->reject();
+    });
+    find<QAction>(form_.get(), "learn_names")->trigger();
+    QVERIFY(!could_add);
+    QCOMPARE(read_file(database_), before);
+
+    // Without the conflicting file the records can be added.
+    QVERIFY(QFile::remove(QString::fromStdString(sun_runner)));
+    test::when_open("record_preview", [&](QDialog* dialog) {
+        shown = test::rows(find<QTableWidget>(dialog, "table"));
         auto* add = find<QPushButton>(dialog, "add_to_database");
         could_add = add->isEnabled();
         add->click();
@@ -128,23 +106,8 @@ void DatabaseMenuTest::learnt_records_are_previewed_then_added()
     // Appended as the command line appends, the previous file kept beside it.
     QCOMPARE(read_file(database_), before + database_record("MOON WALKER          ", "Moon Walker"));
     QCOMPARE(read_file(database_ + ".bak"), before);
-    QCOMPARE(messages_.shown.size(), 1);
-    QVERIFY(messages_.shown.front().message.text.starts_with("1 record appended to "));
-}
-
-void DatabaseMenuTest::a_conflict_blocks_adding()
-{
-    write_image("Moon Walker (USA).smc", "MOON WALKER");
-    write_image("Sun Runner (USA).smc", "MOON WALKER");
-    const std::string before = read_file(database_);
-    bool could_add = true;
-    test::when_open("record_preview", [&](QDialog* dialog) {
-        could_add = find<QPushButton>(dialog, "add_to_database")->isEnabled();
-        dialog->reject();
-    });
-    find<QAction>(form_.get(), "learn_names")->trigger();
-    QVERIFY(!could_add);
-    QCOMPARE(read_file(database_), before);
+    QCOMPARE(s_.messages.shown.size(), 1);
+    QVERIFY(s_.messages.shown.front().message.text.starts_with("1 record appended to "));
 }
 
 QTEST_MAIN(DatabaseMenuTest)
