@@ -1,8 +1,4 @@
-// The main window: the timer refresh of both modes, the three states of a
-// selected file in both name styles, the rename, batch runs, the failure
-// message's path, the drive and folder lists, the keyboard, the menus and
-// the About window opened from them.
-#include "common/error.h"
+// The main window: modes and timer, a selected file, rename, batch runs, error messages, lists, keys, menus, About.
 #include "fixtures/rom_builder.h"
 #include "common/system_calls.h"
 #include "common/windows1252.h"
@@ -12,17 +8,11 @@
 #include "ui/text_conversion.h"
 #include "ui/widgets.h"
 
-#include <QtCore/QDir>
-#include <QtCore/QFile>
-#include <QtCore/QTemporaryDir>
-#include <QtCore/QTimer>
 #include <QtGui/QAction>
 #include <QtTest/QtTest>
-#include <QtWidgets/QApplication>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QHeaderView>
-#include <QtWidgets/QLabel>
 #include <QtWidgets/QListWidget>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMenuBar>
@@ -30,7 +20,6 @@
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QRadioButton>
 #include <QtWidgets/QScrollBar>
-#include <QtWidgets/QTableWidget>
 
 #include <algorithm>
 #include <memory>
@@ -76,13 +65,10 @@ private slots:
     void rename_onto_taken_name_then_free();
     void batch_run_from_window();
     void batch_run_shows_an_empty_panel_before_the_first_file();
-    void missing_database_on_selection();
     void failure_message_escapes_what_windows_1252_lacks();
-    void drive_retry_cancel_and_folder();
+    void drive_retry_cancel_and_folder_lists();
     void folder_tree_expands_lists_siblings_and_follows_the_disk();
-    void drive_list_follows_the_folder_list();
-    void keyboard();
-    void menus();
+    void keyboard_and_menus();
     void about_twice_with_ok_and_close_box();
 
 private:
@@ -98,9 +84,7 @@ private:
     void tick() { form_->Timer1_Timer(); }
 
     std::unique_ptr<QTemporaryDir> folder_, database_folder_;
-    test::TestMessages messages_;
-    test::TestShell shell_;
-    test::TestClock clock_;
+    test::Services s_;
     std::unique_ptr<Form1> form_;
 };
 
@@ -116,9 +100,8 @@ void MainWindowTest::init()
     write_rom(file_system_path(QStringLiteral("starlight.smc")), {.name = "STARLIGHT RACER"});
     write_rom(file_system_path(QStringLiteral("mystery.smc")), {.name = "NOBODY KNOWS ME", .checksum = 0xBEEF});
     write_file(file_system_path(QStringLiteral("readme.txt")), "no image here\r\n");
-    messages_ = {};
-    shell_.opened.clear();
-    form_ = std::make_unique<Form1>(database, messages_, shell_, clock_);
+    s_ = {};
+    form_ = std::make_unique<Form1>(database, s_.messages, s_.shell, s_.clock);
     form_->program_end = [] {};
     form_->show();
     c<ui::FolderTree>("Ordner")->set_path(folder_->path());
@@ -200,7 +183,7 @@ void MainWindowTest::three_states_in_both_styles()
             QList<bool>(2, case_.file_type_text == not_an_image));
         QCOMPARE(c<QWidget>("Command2")->isHidden(), case_.namevoll.isEmpty());
     }
-    QVERIFY(messages_.shown.isEmpty());
+    QVERIFY(s_.messages.shown.isEmpty());
 
     // Switching the style of a shown image renames it at once; for an unknown
     // image the name changes, the label does not.
@@ -220,10 +203,10 @@ void MainWindowTest::rename_onto_taken_name_then_free()
     select(QStringLiteral("starlight.smc"));
     const std::string content = read_file(file_system_path(QStringLiteral("starlight.smc")));
     c<QPushButton>("Command2")->click();
-    QCOMPARE(messages_.shown.size(), 1);
-    const Message& message = messages_.shown.front().message;
+    QCOMPARE(s_.messages.shown.size(), 1);
+    const Message& message = s_.messages.shown.front().message;
     QCOMPARE(std::tie(message.title, message.symbol), std::tuple(std::string("Error !"), MessageIcon::Exclamation));
-    QCOMPARE(messages_.shown.front().buttons, ui::MessageButtons::Ok);
+    QCOMPARE(s_.messages.shown.front().buttons, ui::MessageButtons::Ok);
     QCOMPARE(message.text,
         file_error_text(Error(ErrorNumber::FileAlreadyExists), file_system_path(QStringLiteral("starlight.smc"))));
     // Nothing changed: both files, the labels and the button.
@@ -234,7 +217,7 @@ void MainWindowTest::rename_onto_taken_name_then_free()
     // With the name free the same button renames the file and empties the labels.
     QVERIFY(QFile::remove(path(known_name)));
     c<QPushButton>("Command2")->click();
-    QCOMPARE(messages_.shown.size(), 1);
+    QCOMPARE(s_.messages.shown.size(), 1);
     QVERIFY(!QFile::exists(path(QStringLiteral("starlight.smc"))));
     QCOMPARE(read_file(file_system_path(known_name)), content);
     QCOMPARE(entries(c<QListWidget>("Dateien")),
@@ -253,22 +236,17 @@ void MainWindowTest::batch_run_from_window()
     c<QCheckBox>("Checkgamelist")->setChecked(true);
     // The preview shows what the run will do, and changes nothing.
     QStringList outcomes;
-    test::when_open("batch_preview", [&](QDialog* dialog) {
-        const auto* table = dialog->findChild<QTableWidget*>(QStringLiteral("table"));
-        for (int row = 0; row < table->rowCount(); ++row)
-            outcomes << table->item(row, 0)->text() + QLatin1Char(' ') + table->item(row, 1)->text();
-        dialog->reject();
-    });
-    c<QPushButton>("preview_button")->click();
+    for (const QStringList& row : test::table_rows("batch_preview", [&] { c<QPushButton>("preview_button")->click(); }))
+        outcomes << row[0] + QLatin1Char(' ') + row[1];
     QCOMPARE(outcomes,
         (QStringList{QStringLiteral("mystery.smc unknown"), QStringLiteral("readme.txt not an image"),
             QStringLiteral("Starlight Racer (USA).smc already correct"), QStringLiteral("starlight.smc duplicate")}));
     QVERIFY(!QFile::exists(path(QStringLiteral("Renamed_SNES_ROMs"))));
     c<QPushButton>("Batchrun")->click();
-    QCOMPARE(messages_.shown.size(), 1);
-    QCOMPARE(messages_.shown.front().message.title, std::string("Cartonym Message:"));
+    QCOMPARE(s_.messages.shown.size(), 1);
+    QCOMPARE(s_.messages.shown.front().message.title, std::string("Cartonym Message:"));
     QVERIFY(
-        messages_.shown.front().message.text.starts_with("Batchrun finished !\n\nThere have been some unkown ROMs."));
+        s_.messages.shown.front().message.text.starts_with("Batchrun finished !\n\nThere have been some unkown ROMs."));
     QCOMPARE(label("Label17")->text(), QStringLiteral("Batchmode finished successfull !"));
     QCOMPARE(c<QProgressBar>("ProgressBar")->value(), 100);
     // Four files: one already correct, one a duplicate of it, one unknown, one no image.
@@ -291,11 +269,11 @@ void MainWindowTest::batch_run_from_window()
     // then puts every file back: the folder holds its four files again.
     c<QAction>("undo_last_run")->trigger(); // answered Cancel: nothing changes
     QVERIFY(QFile::exists(path(QStringLiteral("Renamed_SNES_ROMs"))));
-    const qsizetype shown_before = messages_.shown.size();
-    messages_.answers = {ui::MessageAnswer::Ok};
+    const qsizetype shown_before = s_.messages.shown.size();
+    s_.messages.answers = {ui::MessageAnswer::Ok};
     c<QAction>("undo_last_run")->trigger();
-    QCOMPARE(messages_.shown.size(), shown_before + 2);
-    const std::string question = messages_.shown[shown_before].message.text;
+    QCOMPARE(s_.messages.shown.size(), shown_before + 2);
+    const std::string question = s_.messages.shown[shown_before].message.text;
     QVERIFY2(question.find(ui::to_file_system(folder_->path())) != std::string::npos, question.c_str());
     QVERIFY2(question.find("3 files go back") != std::string::npos, question.c_str());
     QCOMPARE(entries(c<QListWidget>("Dateien")),
@@ -316,27 +294,17 @@ void MainWindowTest::batch_run_shows_an_empty_panel_before_the_first_file()
     write_rom(file_system_path(QStringLiteral("another.smc")), {.name = "ANOTHER"});
     QVERIFY(QFile::remove(database_folder_->filePath(QStringLiteral("snes.dat"))));
     QStringList seen;
-    messages_.on_show = [&](const Message&) {
+    s_.messages.on_show = [&](const Message&) {
         seen = {label("Labelinsgesamt")->text(), label("Labelduplikate")->text(),
             QString::number(c<QListWidget>("Listeunbekannt")->count()), label("Label17")->text()};
     };
     c<QPushButton>("Batchrun")->click();
     // The run names the missing database before it moves anything, and sets no panel values.
-    QCOMPARE(messages_.shown.back().message.text,
+    QCOMPARE(s_.messages.shown.back().message.text,
         file_error_text(Error(ErrorNumber::FileNotFound),
             ui::to_file_system(database_folder_->filePath(QStringLiteral("snes.dat")))));
     QCOMPARE(seen, (QStringList{QString(), QString(), QStringLiteral("0"), QStringLiteral("Batchmode Status:")}));
     QVERIFY(label("Labelinsgesamt")->text().isEmpty());
-}
-
-void MainWindowTest::missing_database_on_selection()
-{
-    QVERIFY(QFile::remove(database_folder_->filePath(QStringLiteral("snes.dat"))));
-    select(QStringLiteral("starlight.smc"));
-    QCOMPARE(messages_.shown.size(), 1);
-    QCOMPARE(messages_.shown[0].message.title, std::string("Error !"));
-    QCOMPARE(messages_.shown[0].message.text,
-        file_error_text(Error(ErrorNumber::FileNotFound), file_system_path(QStringLiteral("starlight.smc"))));
 }
 
 // A name Windows-1252 cannot write reads in the window's message exactly as
@@ -356,24 +324,24 @@ void MainWindowTest::failure_message_escapes_what_windows_1252_lacks()
     c<QRadioButton>("Batchmodus")->click();
     tick();
     c<QPushButton>("Batchrun")->click();
-    QCOMPARE(messages_.shown.size(), 2);
+    QCOMPARE(s_.messages.shown.size(), 2);
     const std::string escaped = escaped_file_name(file_system_path(name));
     QVERIFY(escaped.ends_with("\\u{30B9}\\u{30BF}\\u{30FC}.smc"));
     set_fault_hook(previous);
-    QCOMPARE(messages_.shown[0].message.text, file_error_text(Error(ErrorNumber::DeviceIoError), escaped));
-    QCOMPARE(messages_.shown[0].message.text, messages_.shown[1].message.text);
+    QCOMPARE(s_.messages.shown[0].message.text, file_error_text(Error(ErrorNumber::DeviceIoError), escaped));
+    QCOMPARE(s_.messages.shown[0].message.text, s_.messages.shown[1].message.text);
 }
 
-void MainWindowTest::drive_retry_cancel_and_folder()
+void MainWindowTest::drive_retry_cancel_and_folder_lists()
 {
     auto* drives = c<QComboBox>("Laufwerk");
     auto* folders = c<ui::FolderTree>("Ordner");
     const QString before = folders->path();
-    messages_.answers = {ui::MessageAnswer::Retry, ui::MessageAnswer::Cancel};
+    s_.messages.answers = {ui::MessageAnswer::Retry, ui::MessageAnswer::Cancel};
     drives->addItem(QStringLiteral("gone"), path(QStringLiteral("no-such-drive")));
     drives->setCurrentIndex(drives->count() - 1);
-    QCOMPARE(messages_.shown.size(), 2);
-    for (const auto& shown : messages_.shown)
+    QCOMPARE(s_.messages.shown.size(), 2);
+    for (const auto& shown : s_.messages.shown)
         QVERIFY(shown.message.text == "Path not found" && shown.buttons == ui::MessageButtons::RetryCancel);
     QCOMPARE(folders->path(), before);
 
@@ -390,6 +358,18 @@ void MainWindowTest::drive_retry_cancel_and_folder()
     emit folders->itemActivated(parent, 0);
     QCoreApplication::processEvents(); // the folder list opens it from the event loop
     QCOMPARE(folders->path(), QDir::cleanPath(QFileInfo(folder_->path()).dir().path()));
+
+    // The drive list follows the folder list.
+    QDir(folder_->path()).mkdir(QStringLiteral("inner"));
+    {
+        const QSignalBlocker quiet(drives);
+        drives->addItem(QStringLiteral("test drive"), folder_->path());
+    }
+    folders->set_path(path(QStringLiteral("inner")));
+    QCOMPARE(drives->currentText(), QStringLiteral("test drive"));
+    folders->set_path(database_folder_->path());
+    QVERIFY(drives->currentText() != QStringLiteral("test drive"));
+    QVERIFY(QDir::cleanPath(database_folder_->path()).startsWith(QDir::cleanPath(drives->currentData().toString())));
 }
 
 void MainWindowTest::folder_tree_expands_lists_siblings_and_follows_the_disk()
@@ -427,24 +407,21 @@ void MainWindowTest::folder_tree_expands_lists_siblings_and_follows_the_disk()
     QVERIFY(renamed->isExpanded()); // what was open stays open
 }
 
-void MainWindowTest::drive_list_follows_the_folder_list()
+void MainWindowTest::keyboard_and_menus()
 {
-    auto* drives = c<QComboBox>("Laufwerk");
-    auto* folders = c<ui::FolderTree>("Ordner");
-    QDir(folder_->path()).mkdir(QStringLiteral("inner"));
-    {
-        const QSignalBlocker quiet(drives);
-        drives->addItem(QStringLiteral("test drive"), folder_->path());
-    }
-    folders->set_path(path(QStringLiteral("inner")));
-    QCOMPARE(drives->currentText(), QStringLiteral("test drive"));
-    folders->set_path(database_folder_->path());
-    QVERIFY(drives->currentText() != QStringLiteral("test drive"));
-    QVERIFY(QDir::cleanPath(database_folder_->path()).startsWith(QDir::cleanPath(drives->currentData().toString())));
-}
+    QCOMPARE(c<QAction>("beenden")->shortcut(), QKeySequence(QStringLiteral("Ctrl+X")));
+    QCOMPARE(c<QAction>("about")->shortcut(), QKeySequence(Qt::Key_F1));
+    QStringList titles;
+    for (QAction* menu : form_->menuBar()->actions())
+        titles << menu->text();
+    QCOMPARE(titles, (QStringList{QStringLiteral("&File"), QStringLiteral("&Database"), QStringLiteral("&Help")}));
+    bool ended = false;
+    form_->program_end = [&ended] { ended = true; };
+    c<QAction>("beenden")->trigger();
+    c<QAction>("homepage")->trigger();
+    QVERIFY(ended && s_.shell.opened.size() == 1 && s_.messages.shown.isEmpty());
+    QVERIFY(s_.shell.opened.front().toString().startsWith(QStringLiteral("https://")));
 
-void MainWindowTest::keyboard()
-{
     // Enter presses a focused button, as Space does.
     select(QStringLiteral("starlight.smc"));
     auto* rename = c<QPushButton>("Command2");
@@ -465,22 +442,6 @@ void MainWindowTest::keyboard()
     QTest::keyClick(form_.get(), Qt::Key_F, Qt::AltModifier);
     QTRY_VERIFY(file_menu->isVisible());
     file_menu->close();
-}
-
-void MainWindowTest::menus()
-{
-    QCOMPARE(c<QAction>("beenden")->shortcut(), QKeySequence(QStringLiteral("Ctrl+X")));
-    QCOMPARE(c<QAction>("about")->shortcut(), QKeySequence(Qt::Key_F1));
-    QStringList titles;
-    for (QAction* menu : form_->menuBar()->actions())
-        titles << menu->text();
-    QCOMPARE(titles, (QStringList{QStringLiteral("&File"), QStringLiteral("&Database"), QStringLiteral("&Help")}));
-    bool ended = false;
-    form_->program_end = [&ended] { ended = true; };
-    c<QAction>("beenden")->trigger();
-    c<QAction>("homepage")->trigger();
-    QVERIFY(ended && shell_.opened.size() == 1 && messages_.shown.isEmpty());
-    QVERIFY(shell_.opened.front().toString().startsWith(QStringLiteral("https://")));
 }
 
 void MainWindowTest::about_twice_with_ok_and_close_box()
@@ -509,7 +470,7 @@ void MainWindowTest::about_twice_with_ok_and_close_box()
         tick();
         QVERIFY(form.isEnabled());
     }
-    QVERIFY(messages_.shown.isEmpty());
+    QVERIFY(s_.messages.shown.isEmpty());
 }
 
 QTEST_MAIN(MainWindowTest)
