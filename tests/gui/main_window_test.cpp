@@ -1,5 +1,6 @@
-// The main window: start-up, modes, the selected file, rename, batch runs, failures, lists, keys, menus, About.
+// The main window: start-up, modes, the selected file, rename, batch runs, failures, lists, keys and the menus.
 #include "fixtures/rom_builder.h"
+#include "naming/database_check.h"
 #include "common/system_calls.h"
 #include "common/windows1252.h"
 #include "test_services.h"
@@ -59,7 +60,7 @@ class MainWindowTest : public QObject {
 
 private slots:
     void init();
-    void cleanup() { form_.reset(), folder_.reset(), database_folder_.reset(); }
+    void cleanup() { form_.reset(), folder_.reset(), data_home_.reset(); }
 
     void start_without_with_and_with_unreadable_database();
     void modes_and_timer();
@@ -71,6 +72,8 @@ private slots:
     void drive_retry_cancel_and_folder_lists();
     void folder_tree_expands_lists_siblings_and_follows_the_disk();
     void keyboard_and_menus();
+    void database_check_shows_every_finding();
+    void a_conflict_blocks_adding_then_learnt_records_are_previewed_and_added();
     void about_twice_each_time_fresh();
 
 private:
@@ -86,25 +89,28 @@ private:
     void tick() { form_->Timer1_Timer(); }
     void batch_mode() { c<QRadioButton>("Batchmodus")->click(), tick(); }
 
-    std::unique_ptr<QTemporaryDir> folder_, database_folder_;
+    std::unique_ptr<QTemporaryDir> folder_, data_home_;
+    std::string database_;
     test::Services s_;
     std::unique_ptr<Form1> form_;
 };
 
-// A folder with a known image, an unknown one and a file that is no image.
+// A folder with a known image, an unknown one and a file that is no image; the user's own database, with two findings.
 void MainWindowTest::init()
 {
     folder_ = std::make_unique<QTemporaryDir>();
-    database_folder_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(folder_->isValid() && database_folder_->isValid());
-    const std::string database = ui::to_file_system(database_folder_->filePath(QStringLiteral("snes.dat")));
-    write_file(
-        database, database_line("OTHER GAME", "Other Game") + database_line("STARLIGHT RACER", "Starlight Racer"));
+    data_home_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(folder_->isValid() && data_home_->isValid() && QDir(data_home_->path()).mkdir(QStringLiteral("cartonym")));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data_home_->path()));
+    database_ = ui::to_file_system(data_home_->filePath(QStringLiteral("cartonym/snes.dat")));
+    write_file(database_,
+        database_line("OTHER GAME", "Other Game") + database_line("STARLIGHT RACER", "Starlight Racer")
+            + database_line("OTHER GAME", "Other Again") + database_line("EMPTY", ""));
     write_rom(file_system_path(QStringLiteral("starlight.smc")), {.name = "STARLIGHT RACER"});
     write_rom(file_system_path(QStringLiteral("mystery.smc")), {.name = "NOBODY KNOWS ME", .checksum = 0xBEEF});
     write_file(file_system_path(QStringLiteral("readme.txt")), "no image here\r\n");
     s_ = {};
-    form_ = std::make_unique<Form1>(database, s_.messages, s_.shell, s_.clock);
+    form_ = std::make_unique<Form1>(database_, s_.messages, s_.shell, s_.clock);
     form_->program_end = [] {};
     form_->show();
     c<ui::FolderTree>("Ordner")->set_path(folder_->path());
@@ -315,7 +321,7 @@ void MainWindowTest::batch_run_shows_an_empty_panel_before_the_first_file()
     QVERIFY(!label("Labelinsgesamt")->text().isEmpty() && c<QListWidget>("Listeunbekannt")->count() == 1);
 
     write_rom(file_system_path(QStringLiteral("another.smc")), {.name = "ANOTHER"});
-    QVERIFY(QFile::remove(database_folder_->filePath(QStringLiteral("snes.dat"))));
+    QVERIFY(QFile::remove(ui::from_file_system(database_)));
     QStringList seen;
     s_.messages.on_show = [&](const Message&) {
         seen = {label("Labelinsgesamt")->text(), label("Labelduplikate")->text(),
@@ -323,9 +329,7 @@ void MainWindowTest::batch_run_shows_an_empty_panel_before_the_first_file()
     };
     c<QPushButton>("Batchrun")->click();
     // The run names the missing database before it moves anything, and sets no panel values.
-    QCOMPARE(s_.messages.shown.back().message.text,
-        file_error_text(Error(ErrorNumber::FileNotFound),
-            ui::to_file_system(database_folder_->filePath(QStringLiteral("snes.dat")))));
+    QCOMPARE(s_.messages.shown.back().message.text, file_error_text(Error(ErrorNumber::FileNotFound), database_));
     QCOMPARE(seen, (QStringList{QString(), QString(), QStringLiteral("0"), QStringLiteral("Batchmode Status:")}));
     QVERIFY(label("Labelinsgesamt")->text().isEmpty());
 }
@@ -368,9 +372,9 @@ void MainWindowTest::drive_retry_cancel_and_folder_lists()
     QCOMPARE(folders->path(), before);
 
     // A drive that opens moves the folder list to its root.
-    drives->addItem(QStringLiteral("here"), database_folder_->path());
+    drives->addItem(QStringLiteral("here"), data_home_->filePath(QStringLiteral("cartonym")));
     drives->setCurrentIndex(drives->count() - 1);
-    QCOMPARE(folders->path(), QDir::cleanPath(database_folder_->path()));
+    QCOMPARE(folders->path(), QDir::cleanPath(data_home_->filePath(QStringLiteral("cartonym"))));
     QCOMPARE(entries(c<QListWidget>("Dateien")), QStringList{QStringLiteral("snes.dat")});
 
     // Activating an entry of the folder list opens that folder.
@@ -389,9 +393,9 @@ void MainWindowTest::drive_retry_cancel_and_folder_lists()
     }
     folders->set_path(path(QStringLiteral("inner")));
     QCOMPARE(drives->currentText(), QStringLiteral("test drive"));
-    folders->set_path(database_folder_->path());
+    folders->set_path(data_home_->path());
     QVERIFY(drives->currentText() != QStringLiteral("test drive"));
-    QVERIFY(QDir::cleanPath(database_folder_->path()).startsWith(QDir::cleanPath(drives->currentData().toString())));
+    QVERIFY(QDir::cleanPath(data_home_->path()).startsWith(QDir::cleanPath(drives->currentData().toString())));
 }
 
 void MainWindowTest::folder_tree_expands_lists_siblings_and_follows_the_disk()
@@ -463,6 +467,60 @@ void MainWindowTest::keyboard_and_menus()
     QTest::keyClick(form_.get(), Qt::Key_F, Qt::AltModifier);
     QTRY_VERIFY(file_menu->isVisible());
     file_menu->close();
+}
+
+void MainWindowTest::database_check_shows_every_finding()
+{
+    const QList<QStringList> shown =
+        test::table_rows("database_check", [&] { c<QAction>("check_database")->trigger(); });
+    const DatabaseCheck check = check_database(read_file(database_));
+    QVERIFY(check.findings.size() >= 2);
+    QCOMPARE(shown.size(), static_cast<qsizetype>(check.findings.size()));
+    for (std::size_t i = 0; i < check.findings.size(); ++i) {
+        const DatabaseFinding& finding = check.findings[i];
+        QCOMPARE(shown[static_cast<qsizetype>(i)],
+            (QStringList{QString::number(finding.line),
+                finding.severity == FindingSeverity::error ? QStringLiteral("error") : QStringLiteral("warning"),
+                QString::fromStdString(finding.child), ui::from_cp1252(finding.message)}));
+    }
+}
+
+void MainWindowTest::a_conflict_blocks_adding_then_learnt_records_are_previewed_and_added()
+{
+    // Learnt from the window's folder: a known image, a new one, a file that is no image, and a twin of the new one.
+    write_rom(file_system_path(QStringLiteral("twin.smc")), {.name = "NOBODY KNOWS ME"});
+    s_.shell.folder = folder_->path();
+    const std::string before = read_file(database_);
+    QList<QStringList> shown;
+    bool could_add = true;
+    test::when_open("record_preview", [&](QDialog* dialog) {
+        could_add = find<QPushButton>(dialog, "add_to_database")->isEnabled();
+        dialog->reject();
+    });
+    c<QAction>("learn_names")->trigger();
+    QVERIFY(!could_add);
+    QCOMPARE(read_file(database_), before);
+
+    // Without the conflicting file the records can be added.
+    QVERIFY(QFile::remove(path(QStringLiteral("twin.smc"))));
+    test::when_open("record_preview", [&](QDialog* dialog) {
+        shown = test::rows(find<QTableWidget>(dialog, "table"));
+        auto* add = find<QPushButton>(dialog, "add_to_database");
+        could_add = add->isEnabled();
+        add->click();
+    });
+    c<QAction>("learn_names")->trigger();
+    QCOMPARE(shown.size(), 3);
+    QCOMPARE(shown[0].mid(1, 3),
+        (QStringList{QStringLiteral("new"), QStringLiteral("NOBODY KNOWS ME      "), QStringLiteral("mystery")}));
+    QCOMPARE(shown[1][1], QStringLiteral("not_image"));
+    QCOMPARE(shown[2][1], QStringLiteral("known"));
+    QVERIFY(could_add);
+    // Appended as the command line appends, the previous file kept beside it.
+    QCOMPARE(read_file(database_), before + database_record("NOBODY KNOWS ME      ", "mystery"));
+    QCOMPARE(read_file(database_ + ".bak"), before);
+    QCOMPARE(s_.messages.shown.size(), 1);
+    QVERIFY(s_.messages.shown.front().message.text.starts_with("1 record appended to "));
 }
 
 // Opened from the menu (its Ok and close box are the About window test's).
