@@ -31,21 +31,19 @@ namespace {
 QString misfit(const QWidget* widget, const QString& text)
 {
     const QFontMetrics metrics(widget->font());
-    QRect room, needed;
+    QRect room, needed(0, 0, metrics.horizontalAdvance(text), metrics.height()); // one line, as on boxes and buttons
     if (const auto* label = qobject_cast<const QLabel*>(widget)) {
         room = label->contentsRect();
-        const int flags = static_cast<int>(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0);
         if (label->wordWrap()) {
-            needed = metrics.boundingRect(QRect(0, 0, room.width(), 100000), flags, text);
+            needed = metrics.boundingRect(
+                QRect(0, 0, room.width(), 100000), static_cast<int>(label->alignment()) | Qt::TextWordWrap, text);
         } else {
+            needed = QRect(0, 0, 0, metrics.lineSpacing() * static_cast<int>(text.count(QLatin1Char('\n')) + 1));
             for (const QString& line : text.split(QLatin1Char('\n')))
                 needed.setWidth(qMax(needed.width(), metrics.horizontalAdvance(line)));
-            needed.setHeight(metrics.lineSpacing() * static_cast<int>(text.count(QLatin1Char('\n')) + 1));
         }
     } else if (const auto* box = qobject_cast<const QGroupBox*>(widget)) {
-        // The title sits on the frame, with a small gap at each side.
-        room = QRect(0, 0, box->width() - 2 * 8, box->height());
-        needed = QRect(0, 0, metrics.horizontalAdvance(text), metrics.height());
+        room = QRect(0, 0, box->width() - 2 * 8, box->height()); // the title sits on the frame, a small gap each side
     } else if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) {
         QStyleOptionButton option;
         option.initFrom(button);
@@ -54,7 +52,6 @@ QString misfit(const QWidget* widget, const QString& text)
             : qobject_cast<const QCheckBox*>(button)                                  ? QStyle::SE_CheckBoxContents
                                                                                       : QStyle::SE_PushButtonContents;
         room = button->style()->subElementRect(contents, &option, button);
-        needed = QRect(0, 0, metrics.horizontalAdvance(text), metrics.height());
     }
     if (needed.width() <= room.width() && needed.height() <= room.height())
         return {};
@@ -165,8 +162,7 @@ void TextFitTest::texts_fit_and_long_names_are_elided()
     texts[QStringLiteral("Cardid")] = from_table(rom_type_text);
     texts[QStringLiteral("Land")] = from_table(country_text);
     QStringList& sizes = texts[QStringLiteral("sizelabel")];
-    for (const std::uint64_t length : {std::uint64_t{0}, std::uint64_t{0x20000}, std::uint64_t{0x600000},
-             std::uint64_t{0xFFFFFFFF}, std::uint64_t{0xFFFFFFFFFFFF}})
+    for (const std::uint64_t length : {0x0ull, 0x20000ull, 0x600000ull, 0xFFFFFFFFull, 0xFFFFFFFFFFFFull})
         for (int value = 0; value < 256; ++value)
             sizes << ui::from_cp1252(rom_size_text(static_cast<std::uint8_t>(value), length));
     sizes.removeDuplicates();
