@@ -487,7 +487,8 @@ void MainWindowTest::database_check_shows_every_finding()
 
 void MainWindowTest::a_conflict_blocks_adding_then_learnt_records_are_previewed_and_added()
 {
-    // Learnt from the window's folder: a known image, a new one, a file that is no image, and a twin of the new one.
+    // Learnt from the window's folder: a known image, two new ones, a file that is no image, a twin of one new image.
+    write_rom(file_system_path(QStringLiteral("zeta.smc")), {.name = "ZETA RUNNER"});
     write_rom(file_system_path(QStringLiteral("twin.smc")), {.name = "NOBODY KNOWS ME"});
     s_.shell.folder = folder_->path();
     const std::string before = read_file(database_);
@@ -510,17 +511,20 @@ void MainWindowTest::a_conflict_blocks_adding_then_learnt_records_are_previewed_
         add->click();
     });
     c<QAction>("learn_names")->trigger();
-    QCOMPARE(shown.size(), 3);
+    QCOMPARE(shown.size(), 4);
     QCOMPARE(shown[0].mid(1, 3),
         (QStringList{QStringLiteral("new"), QStringLiteral("NOBODY KNOWS ME      "), QStringLiteral("mystery")}));
     QCOMPARE(shown[1][1], QStringLiteral("not_image"));
     QCOMPARE(shown[2][1], QStringLiteral("known"));
+    QCOMPARE(shown[3][1], QStringLiteral("new"));
     QVERIFY(could_add);
     // Appended as the command line appends, the previous file kept beside it.
-    QCOMPARE(read_file(database_), before + database_record("NOBODY KNOWS ME      ", "mystery"));
+    QCOMPARE(read_file(database_),
+        before + database_record("NOBODY KNOWS ME      ", "mystery")
+            + database_record("ZETA RUNNER          ", "zeta"));
     QCOMPARE(read_file(database_ + ".bak"), before);
     QCOMPARE(s_.messages.shown.size(), 1);
-    QVERIFY(s_.messages.shown.front().message.text.starts_with("1 record appended to "));
+    QVERIFY(s_.messages.shown.front().message.text.starts_with("2 records appended to "));
 }
 
 // Opened from the menu (its Ok and close box are the About window test's).
