@@ -1,13 +1,9 @@
-// The About window: its look as a window, its links and the database line,
-// the scroller's frame rule against a clock the test sets by hand, and the
-// wrap of the credits.
+// The About window: its look, links and database line, and the scroller's frames, wrap and end.
 #include "test_services.h"
 #include "ui/about_window.h"
 #include "ui/widgets.h"
 
-#include <QtGui/QImage>
 #include <QtTest/QtTest>
-#include <QtWidgets/QLabel>
 #include <QtWidgets/QPushButton>
 
 #include <memory>
@@ -19,21 +15,15 @@ using cartonym::ui::frmAbout;
 
 namespace {
 
-// Rows of the frame that hold a pixel of the credits' yellow.
-QList<int> yellow_rows(const QPixmap& frame)
+// The first row of the frame that holds a pixel of the credits' yellow, or -1.
+int first_yellow_row(const QPixmap& frame)
 {
     const QImage image = frame.toImage().convertToFormat(QImage::Format_RGB32);
-    QList<int> rows;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor colour = image.pixelColor(x, y);
-            if (colour.red() > 200 && colour.green() > 200 && colour.blue() < 100) {
-                rows << y;
-                break;
-            }
-        }
-    }
-    return rows;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (const QColor c = image.pixelColor(x, y); c.red() > 200 && c.green() > 200 && c.blue() < 100)
+                return y;
+    return -1;
 }
 
 const QString database_path = QStringLiteral("/home/someone/.local/share/cartonym/snes.dat");
@@ -47,54 +37,45 @@ private slots:
     void init();
     void cleanup() { window_.reset(); }
 
-    void fixed_dialog_without_icon_or_size_buttons();
-    void links_and_database_line();
-    void first_frame_shows_nothing_then_the_text_comes_in();
-    void frame_rule_more_than_40_ms_and_wrap_only_below_minus_h();
+    void fixed_dialog_links_and_database_line();
+    void frames_come_after_more_than_40_ms_and_wrap_only_below_minus_h();
     void ok_and_close_box_end_the_scroller();
 
 private:
     ui::ScrollArea* scroll_area() const { return find<ui::ScrollArea>(window_.get(), "picScroll"); }
-    test::TestMessages messages_;
-    test::TestShell shell_;
-    test::TestClock clock_;
+    test::Services s_;
     int releases_ = 0;
     std::unique_ptr<frmAbout> window_;
 };
 
 void AboutWindowTest::init()
 {
-    clock_.now = 5000;
+    s_ = {};
+    s_.clock.now = 5000;
     releases_ = 0;
-    shell_.opened.clear();
-    window_ = std::make_unique<frmAbout>(nullptr, messages_, shell_, clock_, database_path, [this] { ++releases_; });
+    window_ =
+        std::make_unique<frmAbout>(nullptr, s_.messages, s_.shell, s_.clock, database_path, [this] { ++releases_; });
 }
 
-void AboutWindowTest::fixed_dialog_without_icon_or_size_buttons()
+void AboutWindowTest::fixed_dialog_links_and_database_line()
 {
     const Qt::WindowFlags flags = window_->windowFlags();
     QCOMPARE(flags & Qt::WindowType_Mask, Qt::Dialog);
-    for (const Qt::WindowType wanted :
-        {Qt::MSWindowsFixedSizeDialogHint, Qt::WindowTitleHint, Qt::WindowCloseButtonHint})
-        QVERIFY(flags.testFlag(wanted));
-    for (const Qt::WindowType unwanted : {Qt::WindowMinimizeButtonHint, Qt::WindowMaximizeButtonHint})
-        QVERIFY(!flags.testFlag(unwanted));
+    const Qt::WindowFlags wanted = Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+    QCOMPARE(flags & (wanted | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint), wanted);
     QCOMPARE(window_->minimumSize(), window_->maximumSize());
     // The icon is there only to keep the application's from showing: it is clear.
     const QImage icon = window_->windowIcon().pixmap(16, 16).toImage();
     for (int y = 0; y < icon.height(); ++y)
         for (int x = 0; x < icon.width(); ++x)
             QCOMPARE(qAlpha(icon.pixel(x, y)), 0);
-}
 
-void AboutWindowTest::links_and_database_line()
-{
     frmAbout& window = *window_;
     QVERIFY(window.isModal());
     const auto link = [&](const char* name) { return find<ui::LinkLabel>(&window, name); };
     emit link("Label4")->clicked(), scroll_area()->clicked(), link("Label6")->clicked();
     emit link("Label9")->clicked(), link("Label10")->clicked(), link("Picture1")->clicked();
-    const QList<QUrl>& opened = shell_.opened;
+    const QList<QUrl>& opened = s_.shell.opened;
     QCOMPARE(opened.size(), 6);
     QCOMPARE((QStringList{opened[0].toString(), opened[1].toString(), opened[2].scheme(), opened[2].path(),
                  opened[3].toString()}),
@@ -106,31 +87,15 @@ void AboutWindowTest::links_and_database_line()
     QVERIFY(find<QLabel>(&window, "Label11")->text().endsWith(QStringLiteral("\nThank you !")));
 }
 
-void AboutWindowTest::first_frame_shows_nothing_then_the_text_comes_in()
+void AboutWindowTest::frames_come_after_more_than_40_ms_and_wrap_only_below_minus_h()
 {
     frmAbout& window = *window_;
     window.show();
-    const int height = scroll_area()->inner().height();
+    const int height = scroll_area()->inner().height(), top = height - 1;
     // Opening drew the first frame at once: the text just below the area.
-    QCOMPARE(
-        std::tuple(window.frame_count, window.top, window.bottom), std::tuple(1, height - 1, height - 1 + window.H));
-    QVERIFY(yellow_rows(scroll_area()->frame()).isEmpty());
-    // One pixel a frame; after a few frames the first line shows at the bottom.
-    for (int i = 0; i < 12; ++i) {
-        clock_.now += 41;
-        window.scroll_pass();
-    }
-    QCOMPARE(window.top, height - 13);
-    const QList<int> rows = yellow_rows(scroll_area()->frame());
-    QVERIFY(!rows.isEmpty());
-    QVERIFY(rows.front() >= height - 12);
-}
-
-void AboutWindowTest::frame_rule_more_than_40_ms_and_wrap_only_below_minus_h()
-{
-    frmAbout& window = *window_;
-    window.show();
-    const int top = window.top;
+    QCOMPARE(std::tuple(window.frame_count, window.top, window.bottom), std::tuple(1, top, top + window.H));
+    QVERIFY(first_yellow_row(scroll_area()->frame()) == -1);
+    const auto pass = [&](int ms) { s_.clock.now += ms, window.scroll_pass(); };
     const struct {
         int ms, frames, top;
     } steps[] = {
@@ -140,22 +105,24 @@ void AboutWindowTest::frame_rule_more_than_40_ms_and_wrap_only_below_minus_h()
         {500, 3, top - 2}, // a late pass still draws only one frame
     };
     for (const auto& step : steps) {
-        clock_.now += step.ms;
-        window.scroll_pass();
+        pass(step.ms);
         QCOMPARE(std::tuple(window.frame_count, window.top), std::tuple(step.frames, step.top));
     }
-    QCOMPARE(window.last_frame, clock_.now);
+    QCOMPARE(window.last_frame, s_.clock.now);
     // The next frame is planned for the moment it falls due.
     auto* timer = find<QTimer>(&window, "scroll_timer");
     QVERIFY(timer->isActive() && timer->interval() == 41);
+    // One pixel a frame; after a few frames the first line shows at the bottom.
+    for (int i = 0; i < 10; ++i)
+        pass(41);
+    QCOMPARE(window.top, height - 13);
+    QVERIFY(first_yellow_row(scroll_area()->frame()) >= height - 12);
 
     window.top = -window.H + 1;
     window.bottom = window.top + window.H;
-    clock_.now += 41;
-    window.scroll_pass();
+    pass(41);
     QCOMPARE(window.top, -window.H); // top = -H: no wrap yet
-    clock_.now += 41;
-    window.scroll_pass();
+    pass(41);
     QCOMPARE(window.top, scroll_area()->inner().height()); // top < -H: back below the area
     QCOMPARE(window.bottom, window.top + window.H);
 }
@@ -163,9 +130,7 @@ void AboutWindowTest::frame_rule_more_than_40_ms_and_wrap_only_below_minus_h()
 void AboutWindowTest::ok_and_close_box_end_the_scroller()
 {
     for (const bool with_ok : {true, false}) {
-        releases_ = 0;
-        window_ =
-            std::make_unique<frmAbout>(nullptr, messages_, shell_, clock_, database_path, [this] { ++releases_; });
+        init();
         window_->show();
         QVERIFY(!window_->Scroll_ende);
         if (with_ok)
@@ -175,7 +140,7 @@ void AboutWindowTest::ok_and_close_box_end_the_scroller()
         QVERIFY(window_->Scroll_ende && !find<QTimer>(window_.get(), "scroll_timer")->isActive());
         QVERIFY(!window_->isVisible() && releases_ >= 1);
         const int frames = window_->frame_count;
-        clock_.now += 100;
+        s_.clock.now += 100;
         window_->scroll_pass();
         QCOMPARE(window_->frame_count, frames);
     }

@@ -1,28 +1,20 @@
-// The main window: the timer refresh of both modes, the three states of a
-// selected file in both name styles, the rename, batch runs, the failure
-// message's path, the drive and folder lists, the keyboard, the menus and
-// the About window opened from them.
-#include "common/error.h"
+// The main window: start-up, modes, the selected file, rename, batch runs, failures, lists, keys and the menus.
 #include "fixtures/rom_builder.h"
+#include "naming/database_check.h"
 #include "common/system_calls.h"
 #include "common/windows1252.h"
 #include "test_services.h"
 #include "ui/about_window.h"
 #include "ui/main_window.h"
+#include "ui/startup.h"
 #include "ui/text_conversion.h"
 #include "ui/widgets.h"
 
-#include <QtCore/QDir>
-#include <QtCore/QFile>
-#include <QtCore/QTemporaryDir>
-#include <QtCore/QTimer>
 #include <QtGui/QAction>
 #include <QtTest/QtTest>
-#include <QtWidgets/QApplication>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QHeaderView>
-#include <QtWidgets/QLabel>
 #include <QtWidgets/QListWidget>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMenuBar>
@@ -30,7 +22,6 @@
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QRadioButton>
 #include <QtWidgets/QScrollBar>
-#include <QtWidgets/QTableWidget>
 
 #include <algorithm>
 #include <memory>
@@ -69,21 +60,21 @@ class MainWindowTest : public QObject {
 
 private slots:
     void init();
-    void cleanup() { form_.reset(), folder_.reset(), database_folder_.reset(); }
+    void cleanup() { form_.reset(), folder_.reset(), data_home_.reset(); }
 
+    void start_without_with_and_with_unreadable_database();
     void modes_and_timer();
     void three_states_in_both_styles();
     void rename_onto_taken_name_then_free();
     void batch_run_from_window();
     void batch_run_shows_an_empty_panel_before_the_first_file();
-    void missing_database_on_selection();
     void failure_message_escapes_what_windows_1252_lacks();
-    void drive_retry_cancel_and_folder();
+    void drive_retry_cancel_and_folder_lists();
     void folder_tree_expands_lists_siblings_and_follows_the_disk();
-    void drive_list_follows_the_folder_list();
-    void keyboard();
-    void menus();
-    void about_twice_with_ok_and_close_box();
+    void keyboard_and_menus();
+    void database_check_shows_every_finding();
+    void a_conflict_blocks_adding_then_learnt_records_are_previewed_and_added();
+    void about_twice_each_time_fresh();
 
 private:
     template <typename Control> Control* c(const char* name) const { return find<Control>(form_.get(), name); }
@@ -96,29 +87,30 @@ private:
     std::string file_system_path(const QString& name) const { return ui::to_file_system(path(name)); }
     void select(const QString& name);
     void tick() { form_->Timer1_Timer(); }
+    void batch_mode() { c<QRadioButton>("Batchmodus")->click(), tick(); }
 
-    std::unique_ptr<QTemporaryDir> folder_, database_folder_;
-    test::TestMessages messages_;
-    test::TestShell shell_;
-    test::TestClock clock_;
+    std::unique_ptr<QTemporaryDir> folder_, data_home_;
+    std::string database_;
+    test::Services s_;
     std::unique_ptr<Form1> form_;
 };
 
-// A folder with a known image, an unknown one and a file that is no image.
+// A folder with a known image, an unknown one and a file that is no image; the user's own database, with two findings.
 void MainWindowTest::init()
 {
     folder_ = std::make_unique<QTemporaryDir>();
-    database_folder_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(folder_->isValid() && database_folder_->isValid());
-    const std::string database = ui::to_file_system(database_folder_->filePath(QStringLiteral("snes.dat")));
-    write_file(
-        database, database_line("OTHER GAME", "Other Game") + database_line("STARLIGHT RACER", "Starlight Racer"));
+    data_home_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(folder_->isValid() && data_home_->isValid() && QDir(data_home_->path()).mkdir(QStringLiteral("cartonym")));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data_home_->path()));
+    database_ = ui::to_file_system(data_home_->filePath(QStringLiteral("cartonym/snes.dat")));
+    write_file(database_,
+        database_line("OTHER GAME", "Other Game") + database_line("STARLIGHT RACER", "Starlight Racer")
+            + database_line("OTHER GAME", "Other Again") + database_line("EMPTY", ""));
     write_rom(file_system_path(QStringLiteral("starlight.smc")), {.name = "STARLIGHT RACER"});
     write_rom(file_system_path(QStringLiteral("mystery.smc")), {.name = "NOBODY KNOWS ME", .checksum = 0xBEEF});
     write_file(file_system_path(QStringLiteral("readme.txt")), "no image here\r\n");
-    messages_ = {};
-    shell_.opened.clear();
-    form_ = std::make_unique<Form1>(database, messages_, shell_, clock_);
+    s_ = {};
+    form_ = std::make_unique<Form1>(database_, s_.messages, s_.shell, s_.clock);
     form_->program_end = [] {};
     form_->show();
     c<ui::FolderTree>("Ordner")->set_path(folder_->path());
@@ -130,6 +122,33 @@ void MainWindowTest::select(const QString& name)
     const QList<QListWidgetItem*> match = files->findItems(name, Qt::MatchExactly);
     QCOMPARE(match.size(), 1);
     files->setCurrentItem(match.front());
+}
+
+// Without the database no window; a database that cannot be opened is named and the window starts.
+void MainWindowTest::start_without_with_and_with_unreadable_database()
+{
+    for (const std::string_view case_ : {"missing", "present", "a folder"}) {
+        QTemporaryDir folder;
+        const std::string database = ui::to_file_system(folder.filePath(QStringLiteral("snes.dat")));
+        if (case_ == "present")
+            write_file(database, database_line("A GAME", "A Game"));
+        if (case_ == "a folder")
+            QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("snes.dat")));
+        test::Services s;
+        const auto window = ui::start_main_window(database, s.messages, s.shell, s.clock);
+        QCOMPARE(!window, case_ == "missing");
+        QCOMPARE(s.messages.shown.size(), case_ == "present" ? 0 : 1);
+        if (case_ == "present")
+            QVERIFY(find<QRadioButton>(window.get(), "Dateimodus")->isChecked() && window->database_path() == database);
+        if (s.messages.shown.isEmpty())
+            continue;
+        const Message& message = s.messages.shown.front().message;
+        QCOMPARE(std::tie(message.title, message.symbol), std::tuple(std::string("Error !"), MessageIcon::Exclamation));
+        QCOMPARE(s.messages.shown.front().buttons, ui::MessageButtons::Ok);
+        QVERIFY2(message.text.starts_with(
+                     case_ == "missing" ? "The file SNES.DAT is missing ! Download " : "Error Nr.  75 happened:\n"),
+            message.text.c_str());
+    }
 }
 
 void MainWindowTest::modes_and_timer()
@@ -200,7 +219,7 @@ void MainWindowTest::three_states_in_both_styles()
             QList<bool>(2, case_.file_type_text == not_an_image));
         QCOMPARE(c<QWidget>("Command2")->isHidden(), case_.namevoll.isEmpty());
     }
-    QVERIFY(messages_.shown.isEmpty());
+    QVERIFY(s_.messages.shown.isEmpty());
 
     // Switching the style of a shown image renames it at once; for an unknown
     // image the name changes, the label does not.
@@ -218,25 +237,20 @@ void MainWindowTest::rename_onto_taken_name_then_free()
     write_file(file_system_path(known_name), "already here");
     form_->Ordner_Change();
     select(QStringLiteral("starlight.smc"));
-    const std::string content = read_file(file_system_path(QStringLiteral("starlight.smc")));
     c<QPushButton>("Command2")->click();
-    QCOMPARE(messages_.shown.size(), 1);
-    const Message& message = messages_.shown.front().message;
+    QCOMPARE(s_.messages.shown.size(), 1);
+    const Message& message = s_.messages.shown.front().message;
     QCOMPARE(std::tie(message.title, message.symbol), std::tuple(std::string("Error !"), MessageIcon::Exclamation));
-    QCOMPARE(messages_.shown.front().buttons, ui::MessageButtons::Ok);
+    QCOMPARE(s_.messages.shown.front().buttons, ui::MessageButtons::Ok);
     QCOMPARE(message.text,
         file_error_text(Error(ErrorNumber::FileAlreadyExists), file_system_path(QStringLiteral("starlight.smc"))));
-    // Nothing changed: both files, the labels and the button.
-    QCOMPARE(read_file(file_system_path(QStringLiteral("starlight.smc"))), content);
-    QCOMPARE(read_file(file_system_path(known_name)), std::string("already here"));
+    // The labels and the button stay (that the files stay is the core rename test's).
     QVERIFY(label("Nameneu")->text() == known_name && !c<QWidget>("Command2")->isHidden());
 
     // With the name free the same button renames the file and empties the labels.
     QVERIFY(QFile::remove(path(known_name)));
     c<QPushButton>("Command2")->click();
-    QCOMPARE(messages_.shown.size(), 1);
-    QVERIFY(!QFile::exists(path(QStringLiteral("starlight.smc"))));
-    QCOMPARE(read_file(file_system_path(known_name)), content);
+    QCOMPARE(s_.messages.shown.size(), 1);
     QCOMPARE(entries(c<QListWidget>("Dateien")),
         (QStringList{QStringLiteral("mystery.smc"), QStringLiteral("readme.txt"), known_name}));
     for (const char* value : {"Dateiname", "Dateityp", "Romname", "Namevoll", "Nameneu", "sizelabel"})
@@ -248,27 +262,21 @@ void MainWindowTest::batch_run_from_window()
 {
     write_rom(file_system_path(known_name), {.name = "STARLIGHT RACER"}); // already correct
     form_->Ordner_Change();
-    c<QRadioButton>("Batchmodus")->click();
-    tick();
+    batch_mode();
     c<QCheckBox>("Checkgamelist")->setChecked(true);
     // The preview shows what the run will do, and changes nothing.
     QStringList outcomes;
-    test::when_open("batch_preview", [&](QDialog* dialog) {
-        const auto* table = dialog->findChild<QTableWidget*>(QStringLiteral("table"));
-        for (int row = 0; row < table->rowCount(); ++row)
-            outcomes << table->item(row, 0)->text() + QLatin1Char(' ') + table->item(row, 1)->text();
-        dialog->reject();
-    });
-    c<QPushButton>("preview_button")->click();
+    for (const QStringList& row : test::table_rows("batch_preview", [&] { c<QPushButton>("preview_button")->click(); }))
+        outcomes << row[0] + QLatin1Char(' ') + row[1];
     QCOMPARE(outcomes,
         (QStringList{QStringLiteral("mystery.smc unknown"), QStringLiteral("readme.txt not an image"),
             QStringLiteral("Starlight Racer (USA).smc already correct"), QStringLiteral("starlight.smc duplicate")}));
     QVERIFY(!QFile::exists(path(QStringLiteral("Renamed_SNES_ROMs"))));
     c<QPushButton>("Batchrun")->click();
-    QCOMPARE(messages_.shown.size(), 1);
-    QCOMPARE(messages_.shown.front().message.title, std::string("Cartonym Message:"));
+    QCOMPARE(s_.messages.shown.size(), 1);
+    QCOMPARE(s_.messages.shown.front().message.title, std::string("Cartonym Message:"));
     QVERIFY(
-        messages_.shown.front().message.text.starts_with("Batchrun finished !\n\nThere have been some unkown ROMs."));
+        s_.messages.shown.front().message.text.starts_with("Batchrun finished !\n\nThere have been some unkown ROMs."));
     QCOMPARE(label("Label17")->text(), QStringLiteral("Batchmode finished successfull !"));
     QCOMPARE(c<QProgressBar>("ProgressBar")->value(), 100);
     // Four files: one already correct, one a duplicate of it, one unknown, one no image.
@@ -291,11 +299,11 @@ void MainWindowTest::batch_run_from_window()
     // then puts every file back: the folder holds its four files again.
     c<QAction>("undo_last_run")->trigger(); // answered Cancel: nothing changes
     QVERIFY(QFile::exists(path(QStringLiteral("Renamed_SNES_ROMs"))));
-    const qsizetype shown_before = messages_.shown.size();
-    messages_.answers = {ui::MessageAnswer::Ok};
+    const qsizetype shown_before = s_.messages.shown.size();
+    s_.messages.answers = {ui::MessageAnswer::Ok};
     c<QAction>("undo_last_run")->trigger();
-    QCOMPARE(messages_.shown.size(), shown_before + 2);
-    const std::string question = messages_.shown[shown_before].message.text;
+    QCOMPARE(s_.messages.shown.size(), shown_before + 2);
+    const std::string question = s_.messages.shown[shown_before].message.text;
     QVERIFY2(question.find(ui::to_file_system(folder_->path())) != std::string::npos, question.c_str());
     QVERIFY2(question.find("3 files go back") != std::string::npos, question.c_str());
     QCOMPARE(entries(c<QListWidget>("Dateien")),
@@ -308,35 +316,22 @@ void MainWindowTest::batch_run_from_window()
 // message is open the panel, the unknown list and the status of the first run are gone.
 void MainWindowTest::batch_run_shows_an_empty_panel_before_the_first_file()
 {
-    c<QRadioButton>("Batchmodus")->click();
-    tick();
+    batch_mode();
     c<QPushButton>("Batchrun")->click();
     QVERIFY(!label("Labelinsgesamt")->text().isEmpty() && c<QListWidget>("Listeunbekannt")->count() == 1);
 
     write_rom(file_system_path(QStringLiteral("another.smc")), {.name = "ANOTHER"});
-    QVERIFY(QFile::remove(database_folder_->filePath(QStringLiteral("snes.dat"))));
+    QVERIFY(QFile::remove(ui::from_file_system(database_)));
     QStringList seen;
-    messages_.on_show = [&](const Message&) {
+    s_.messages.on_show = [&](const Message&) {
         seen = {label("Labelinsgesamt")->text(), label("Labelduplikate")->text(),
             QString::number(c<QListWidget>("Listeunbekannt")->count()), label("Label17")->text()};
     };
     c<QPushButton>("Batchrun")->click();
     // The run names the missing database before it moves anything, and sets no panel values.
-    QCOMPARE(messages_.shown.back().message.text,
-        file_error_text(Error(ErrorNumber::FileNotFound),
-            ui::to_file_system(database_folder_->filePath(QStringLiteral("snes.dat")))));
+    QCOMPARE(s_.messages.shown.back().message.text, file_error_text(Error(ErrorNumber::FileNotFound), database_));
     QCOMPARE(seen, (QStringList{QString(), QString(), QStringLiteral("0"), QStringLiteral("Batchmode Status:")}));
     QVERIFY(label("Labelinsgesamt")->text().isEmpty());
-}
-
-void MainWindowTest::missing_database_on_selection()
-{
-    QVERIFY(QFile::remove(database_folder_->filePath(QStringLiteral("snes.dat"))));
-    select(QStringLiteral("starlight.smc"));
-    QCOMPARE(messages_.shown.size(), 1);
-    QCOMPARE(messages_.shown[0].message.title, std::string("Error !"));
-    QCOMPARE(messages_.shown[0].message.text,
-        file_error_text(Error(ErrorNumber::FileNotFound), file_system_path(QStringLiteral("starlight.smc"))));
 }
 
 // A name Windows-1252 cannot write reads in the window's message exactly as
@@ -353,34 +348,33 @@ void MainWindowTest::failure_message_escapes_what_windows_1252_lacks()
     });
     c<ui::FolderTree>("Ordner")->set_path(path(QStringLiteral("k")));
     select(QFileInfo(name).fileName());
-    c<QRadioButton>("Batchmodus")->click();
-    tick();
+    batch_mode();
     c<QPushButton>("Batchrun")->click();
-    QCOMPARE(messages_.shown.size(), 2);
+    QCOMPARE(s_.messages.shown.size(), 2);
     const std::string escaped = escaped_file_name(file_system_path(name));
     QVERIFY(escaped.ends_with("\\u{30B9}\\u{30BF}\\u{30FC}.smc"));
     set_fault_hook(previous);
-    QCOMPARE(messages_.shown[0].message.text, file_error_text(Error(ErrorNumber::DeviceIoError), escaped));
-    QCOMPARE(messages_.shown[0].message.text, messages_.shown[1].message.text);
+    QCOMPARE(s_.messages.shown[0].message.text, file_error_text(Error(ErrorNumber::DeviceIoError), escaped));
+    QCOMPARE(s_.messages.shown[0].message.text, s_.messages.shown[1].message.text);
 }
 
-void MainWindowTest::drive_retry_cancel_and_folder()
+void MainWindowTest::drive_retry_cancel_and_folder_lists()
 {
     auto* drives = c<QComboBox>("Laufwerk");
     auto* folders = c<ui::FolderTree>("Ordner");
     const QString before = folders->path();
-    messages_.answers = {ui::MessageAnswer::Retry, ui::MessageAnswer::Cancel};
+    s_.messages.answers = {ui::MessageAnswer::Retry, ui::MessageAnswer::Cancel};
     drives->addItem(QStringLiteral("gone"), path(QStringLiteral("no-such-drive")));
     drives->setCurrentIndex(drives->count() - 1);
-    QCOMPARE(messages_.shown.size(), 2);
-    for (const auto& shown : messages_.shown)
+    QCOMPARE(s_.messages.shown.size(), 2);
+    for (const auto& shown : s_.messages.shown)
         QVERIFY(shown.message.text == "Path not found" && shown.buttons == ui::MessageButtons::RetryCancel);
     QCOMPARE(folders->path(), before);
 
     // A drive that opens moves the folder list to its root.
-    drives->addItem(QStringLiteral("here"), database_folder_->path());
+    drives->addItem(QStringLiteral("here"), data_home_->filePath(QStringLiteral("cartonym")));
     drives->setCurrentIndex(drives->count() - 1);
-    QCOMPARE(folders->path(), QDir::cleanPath(database_folder_->path()));
+    QCOMPARE(folders->path(), QDir::cleanPath(data_home_->filePath(QStringLiteral("cartonym"))));
     QCOMPARE(entries(c<QListWidget>("Dateien")), QStringList{QStringLiteral("snes.dat")});
 
     // Activating an entry of the folder list opens that folder.
@@ -390,6 +384,18 @@ void MainWindowTest::drive_retry_cancel_and_folder()
     emit folders->itemActivated(parent, 0);
     QCoreApplication::processEvents(); // the folder list opens it from the event loop
     QCOMPARE(folders->path(), QDir::cleanPath(QFileInfo(folder_->path()).dir().path()));
+
+    // The drive list follows the folder list.
+    QDir(folder_->path()).mkdir(QStringLiteral("inner"));
+    {
+        const QSignalBlocker quiet(drives);
+        drives->addItem(QStringLiteral("test drive"), folder_->path());
+    }
+    folders->set_path(path(QStringLiteral("inner")));
+    QCOMPARE(drives->currentText(), QStringLiteral("test drive"));
+    folders->set_path(data_home_->path());
+    QVERIFY(drives->currentText() != QStringLiteral("test drive"));
+    QVERIFY(QDir::cleanPath(data_home_->path()).startsWith(QDir::cleanPath(drives->currentData().toString())));
 }
 
 void MainWindowTest::folder_tree_expands_lists_siblings_and_follows_the_disk()
@@ -427,32 +433,28 @@ void MainWindowTest::folder_tree_expands_lists_siblings_and_follows_the_disk()
     QVERIFY(renamed->isExpanded()); // what was open stays open
 }
 
-void MainWindowTest::drive_list_follows_the_folder_list()
+void MainWindowTest::keyboard_and_menus()
 {
-    auto* drives = c<QComboBox>("Laufwerk");
-    auto* folders = c<ui::FolderTree>("Ordner");
-    QDir(folder_->path()).mkdir(QStringLiteral("inner"));
-    {
-        const QSignalBlocker quiet(drives);
-        drives->addItem(QStringLiteral("test drive"), folder_->path());
-    }
-    folders->set_path(path(QStringLiteral("inner")));
-    QCOMPARE(drives->currentText(), QStringLiteral("test drive"));
-    folders->set_path(database_folder_->path());
-    QVERIFY(drives->currentText() != QStringLiteral("test drive"));
-    QVERIFY(QDir::cleanPath(database_folder_->path()).startsWith(QDir::cleanPath(drives->currentData().toString())));
-}
+    QCOMPARE(c<QAction>("beenden")->shortcut(), QKeySequence(QStringLiteral("Ctrl+X")));
+    QCOMPARE(c<QAction>("about")->shortcut(), QKeySequence(Qt::Key_F1));
+    QStringList titles;
+    for (QAction* menu : form_->menuBar()->actions())
+        titles << menu->text();
+    QCOMPARE(titles, (QStringList{QStringLiteral("&File"), QStringLiteral("&Database"), QStringLiteral("&Help")}));
+    bool ended = false;
+    form_->program_end = [&ended] { ended = true; };
+    c<QAction>("beenden")->trigger();
+    c<QAction>("homepage")->trigger();
+    QVERIFY(ended && s_.shell.opened.size() == 1 && s_.messages.shown.isEmpty());
+    QVERIFY(s_.shell.opened.front().toString().startsWith(QStringLiteral("https://")));
 
-void MainWindowTest::keyboard()
-{
     // Enter presses a focused button, as Space does.
     select(QStringLiteral("starlight.smc"));
     auto* rename = c<QPushButton>("Command2");
     QSignalSpy renames(rename, &QPushButton::clicked);
     QTest::keyClick(rename, Qt::Key_Return);
     QCOMPARE(renames.size(), 1);
-    c<QRadioButton>("Batchmodus")->click();
-    tick();
+    batch_mode();
     auto* batch = c<QPushButton>("Batchrun");
     QSignalSpy runs(batch, &QPushButton::clicked);
     QTest::keyClick(batch, Qt::Key_Enter);
@@ -467,26 +469,69 @@ void MainWindowTest::keyboard()
     file_menu->close();
 }
 
-void MainWindowTest::menus()
+void MainWindowTest::database_check_shows_every_finding()
 {
-    QCOMPARE(c<QAction>("beenden")->shortcut(), QKeySequence(QStringLiteral("Ctrl+X")));
-    QCOMPARE(c<QAction>("about")->shortcut(), QKeySequence(Qt::Key_F1));
-    QStringList titles;
-    for (QAction* menu : form_->menuBar()->actions())
-        titles << menu->text();
-    QCOMPARE(titles, (QStringList{QStringLiteral("&File"), QStringLiteral("&Database"), QStringLiteral("&Help")}));
-    bool ended = false;
-    form_->program_end = [&ended] { ended = true; };
-    c<QAction>("beenden")->trigger();
-    c<QAction>("homepage")->trigger();
-    QVERIFY(ended && shell_.opened.size() == 1 && messages_.shown.isEmpty());
-    QVERIFY(shell_.opened.front().toString().startsWith(QStringLiteral("https://")));
+    const QList<QStringList> shown =
+        test::table_rows("database_check", [&] { c<QAction>("check_database")->trigger(); });
+    const DatabaseCheck check = check_database(read_file(database_));
+    QVERIFY(check.findings.size() >= 2);
+    QCOMPARE(shown.size(), static_cast<qsizetype>(check.findings.size()));
+    for (std::size_t i = 0; i < check.findings.size(); ++i) {
+        const DatabaseFinding& finding = check.findings[i];
+        QCOMPARE(shown[static_cast<qsizetype>(i)],
+            (QStringList{QString::number(finding.line),
+                finding.severity == FindingSeverity::error ? QStringLiteral("error") : QStringLiteral("warning"),
+                QString::fromStdString(finding.child), ui::from_cp1252(finding.message)}));
+    }
 }
 
-void MainWindowTest::about_twice_with_ok_and_close_box()
+void MainWindowTest::a_conflict_blocks_adding_then_learnt_records_are_previewed_and_added()
+{
+    // Learnt from the window's folder: a known image, two new ones, a file that is no image, a twin of one new image.
+    write_rom(file_system_path(QStringLiteral("zeta.smc")), {.name = "ZETA RUNNER"});
+    write_rom(file_system_path(QStringLiteral("twin.smc")), {.name = "NOBODY KNOWS ME"});
+    s_.shell.folder = folder_->path();
+    const std::string before = read_file(database_);
+    QList<QStringList> shown;
+    bool could_add = true;
+    test::when_open("record_preview", [&](QDialog* dialog) {
+        could_add = find<QPushButton>(dialog, "add_to_database")->isEnabled();
+        dialog->reject();
+    });
+    c<QAction>("learn_names")->trigger();
+    QVERIFY(!could_add);
+    QCOMPARE(read_file(database_), before);
+
+    // Without the conflicting file the records can be added.
+    QVERIFY(QFile::remove(path(QStringLiteral("twin.smc"))));
+    test::when_open("record_preview", [&](QDialog* dialog) {
+        shown = test::rows(find<QTableWidget>(dialog, "table"));
+        auto* add = find<QPushButton>(dialog, "add_to_database");
+        could_add = add->isEnabled();
+        add->click();
+    });
+    c<QAction>("learn_names")->trigger();
+    QCOMPARE(shown.size(), 4);
+    QCOMPARE(shown[0].mid(1, 3),
+        (QStringList{QStringLiteral("new"), QStringLiteral("NOBODY KNOWS ME      "), QStringLiteral("mystery")}));
+    QCOMPARE(shown[1][1], QStringLiteral("not_image"));
+    QCOMPARE(shown[2][1], QStringLiteral("known"));
+    QCOMPARE(shown[3][1], QStringLiteral("new"));
+    QVERIFY(could_add);
+    // Appended as the command line appends, the previous file kept beside it.
+    QCOMPARE(read_file(database_),
+        before + database_record("NOBODY KNOWS ME      ", "mystery")
+            + database_record("ZETA RUNNER          ", "zeta"));
+    QCOMPARE(read_file(database_ + ".bak"), before);
+    QCOMPARE(s_.messages.shown.size(), 1);
+    QVERIFY(s_.messages.shown.front().message.text.starts_with("2 records appended to "));
+}
+
+// Opened from the menu (its Ok and close box are the About window test's).
+void MainWindowTest::about_twice_each_time_fresh()
 {
     Form1& form = *form_;
-    for (const bool with_ok : {true, false}) {
+    for (int time = 0; time < 2; ++time) {
         bool modal = false;
         int scroll_offset = 1;
         QTimer::singleShot(0, &form, [&] {
@@ -494,10 +539,7 @@ void MainWindowTest::about_twice_with_ok_and_close_box()
             QVERIFY(window);
             modal = window->isModal() && window->parentWidget() == &form && !window->Scroll_ende;
             scroll_offset = window->top - find<ui::ScrollArea>(window, "picScroll")->inner().height();
-            if (with_ok)
-                find<QPushButton>(window, "Command1")->click();
-            else
-                window->close();
+            window->close();
         });
         c<QAction>("about")->trigger();
         QVERIFY(modal);
@@ -509,7 +551,7 @@ void MainWindowTest::about_twice_with_ok_and_close_box()
         tick();
         QVERIFY(form.isEnabled());
     }
-    QVERIFY(messages_.shown.isEmpty());
+    QVERIFY(s_.messages.shown.isEmpty());
 }
 
 QTEST_MAIN(MainWindowTest)

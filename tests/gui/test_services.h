@@ -1,22 +1,15 @@
-// Stand-ins for the desktop in the GUI tests: message boxes that answer from
-// a queue and record what they were asked to show, a shell that records the
-// addresses it was asked to open and answers the file choosers, a clock the
-// test sets by hand, and the lookup of a window's controls by object name.
+// Stand-ins for the desktop in the GUI tests (message boxes answering from a queue, a shell, a clock) and helpers.
 #pragma once
-
-#include <QtCore/QTimer>
-#include <QtWidgets/QApplication>
-#include <QtWidgets/QDialog>
-
-#include <functional>
 
 #include "common/message.h"
 #include "ui/clock.h"
 #include "ui/message_service.h"
 
-#include <QtCore/QList>
+#include <QtCore/QTimer>
 #include <QtCore/QUrl>
-#include <QtWidgets/QWidget>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QDialog>
+#include <QtWidgets/QTableWidget>
 
 #include <deque>
 #include <functional>
@@ -70,8 +63,7 @@ struct Services {
     TestClock clock;
 };
 
-// The control of that object name; ends the test program when there is none,
-// so that a renamed control cannot pass unnoticed.
+// The control of that object name; ends the test program when there is none (a renamed control cannot pass).
 template <typename Control> Control* find(const QObject* window, const char* name)
 {
     auto* found = window->findChild<Control*>(QLatin1String(name));
@@ -93,6 +85,31 @@ inline void when_open(const char* name, std::function<void(QDialog*)> act)
         act(dialog);
     });
     poll->start(5);
+}
+
+// The cells of a table, row by row.
+inline QList<QStringList> rows(const QTableWidget* table)
+{
+    QList<QStringList> all;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < table->columnCount(); ++column)
+            cells << table->item(row, column)->text();
+        all << cells;
+    }
+    return all;
+}
+
+// The rows of the table of the dialog that open opens under that name; the dialog is then closed.
+inline QList<QStringList> table_rows(const char* name, const std::function<void()>& open)
+{
+    QList<QStringList> shown;
+    when_open(name, [&](QDialog* dialog) {
+        shown = rows(find<QTableWidget>(dialog, "table"));
+        dialog->reject();
+    });
+    open();
+    return shown;
 }
 
 } // namespace cartonym::test

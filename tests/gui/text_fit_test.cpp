@@ -1,11 +1,5 @@
-// Every text the windows can put into a control is readable in it: each
-// control is walked with each of its texts (the captions, all countries, ROM
-// types, sizes and licensees the analysis knows, every file type, the
-// longest internal name, the mode and file-name style descriptions, the
-// status lines and six-digit counts) and measured against the control's
-// contents rectangle, word wrap considered. Names that may be longer than
-// any window are elided instead and carry their whole text as a tooltip.
-// CTest runs this at scale 1 and at QT_SCALE_FACTOR=2.
+// Every text the windows can put into a control fits its contents rectangle, word wrap considered; names longer
+// than any window are elided with their whole text as tooltip. CTest runs this at scale 1 and QT_SCALE_FACTOR=2.
 #include "analysis/rom_analysis.h"
 #include "common/number_text.h"
 #include "fixtures/rom_builder.h"
@@ -17,7 +11,6 @@
 #include "ui/text_conversion.h"
 #include "ui/widgets.h"
 
-#include <QtCore/QTemporaryDir>
 #include <QtTest/QtTest>
 #include <QtWidgets/QAbstractButton>
 #include <QtWidgets/QCheckBox>
@@ -28,8 +21,6 @@
 #include <QtWidgets/QStyleOptionButton>
 
 #include <map>
-#include <memory>
-#include <set>
 
 using namespace cartonym;
 using cartonym::test::find;
@@ -40,21 +31,19 @@ namespace {
 QString misfit(const QWidget* widget, const QString& text)
 {
     const QFontMetrics metrics(widget->font());
-    QRect room, needed;
+    QRect room, needed(0, 0, metrics.horizontalAdvance(text), metrics.height()); // one line, as on boxes and buttons
     if (const auto* label = qobject_cast<const QLabel*>(widget)) {
         room = label->contentsRect();
-        const int flags = static_cast<int>(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0);
         if (label->wordWrap()) {
-            needed = metrics.boundingRect(QRect(0, 0, room.width(), 100000), flags, text);
+            needed = metrics.boundingRect(
+                QRect(0, 0, room.width(), 100000), static_cast<int>(label->alignment()) | Qt::TextWordWrap, text);
         } else {
+            needed = QRect(0, 0, 0, metrics.lineSpacing() * static_cast<int>(text.count(QLatin1Char('\n')) + 1));
             for (const QString& line : text.split(QLatin1Char('\n')))
                 needed.setWidth(qMax(needed.width(), metrics.horizontalAdvance(line)));
-            needed.setHeight(metrics.lineSpacing() * static_cast<int>(text.count(QLatin1Char('\n')) + 1));
         }
     } else if (const auto* box = qobject_cast<const QGroupBox*>(widget)) {
-        // The title sits on the frame, with a small gap at each side.
-        room = QRect(0, 0, box->width() - 2 * 8, box->height());
-        needed = QRect(0, 0, metrics.horizontalAdvance(text), metrics.height());
+        room = QRect(0, 0, box->width() - 2 * 8, box->height()); // the title sits on the frame, a small gap each side
     } else if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) {
         QStyleOptionButton option;
         option.initFrom(button);
@@ -63,7 +52,6 @@ QString misfit(const QWidget* widget, const QString& text)
             : qobject_cast<const QCheckBox*>(button)                                  ? QStyle::SE_CheckBoxContents
                                                                                       : QStyle::SE_PushButtonContents;
         room = button->style()->subElementRect(contents, &option, button);
-        needed = QRect(0, 0, metrics.horizontalAdvance(text), metrics.height());
     }
     if (needed.width() <= room.width() && needed.height() <= room.height())
         return {};
@@ -71,8 +59,11 @@ QString misfit(const QWidget* widget, const QString& text)
     return QStringLiteral("%1 \"%2\": needs %3, has %4").arg(widget->objectName(), text, size(needed), size(room));
 }
 
+// The text the control shows of itself.
 QString caption(const QWidget* widget)
 {
+    if (const auto* elided = qobject_cast<const ui::ElidedLabel*>(widget))
+        return elided->shown_text();
     if (const auto* label = qobject_cast<const QLabel*>(widget))
         return label->text();
     if (const auto* box = qobject_cast<const QGroupBox*>(widget))
@@ -80,6 +71,20 @@ QString caption(const QWidget* widget)
     if (const auto* button = qobject_cast<const QAbstractButton*>(widget))
         return button->text();
     return {};
+}
+
+// Why the texts given for a control's name, and its caption, do not fit in it; counts the texts checked.
+QStringList misfits(const QWidget* root, std::map<QString, QStringList> texts, int& checked)
+{
+    QStringList why;
+    for (const QWidget* control : root->findChildren<QWidget*>()) {
+        for (const QString& text : texts[control->objectName()] << caption(control)) {
+            checked += text.isEmpty() ? 0 : 1;
+            if (const QString reason = text.isEmpty() ? QString() : misfit(control, text); !reason.isEmpty())
+                why << reason;
+        }
+    }
+    return why;
 }
 
 QStringList from_table(std::string (*text)(std::uint8_t))
@@ -131,12 +136,10 @@ class TextFitTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void main_window_texts_fit();
-    void long_names_are_elided_with_their_whole_text_as_tooltip();
-    void about_window_texts_fit();
+    void texts_fit_and_long_names_are_elided();
 };
 
-void TextFitTest::main_window_texts_fit()
+void TextFitTest::texts_fit_and_long_names_are_elided()
 {
     test::Services services;
     ui::Form1 form("snes.dat", services.messages, services.shell, services.clock);
@@ -158,13 +161,11 @@ void TextFitTest::main_window_texts_fit()
     texts[QStringLiteral("Hersteller")] = from_table(licensee_text);
     texts[QStringLiteral("Cardid")] = from_table(rom_type_text);
     texts[QStringLiteral("Land")] = from_table(country_text);
-    QStringList sizes;
-    for (const std::uint64_t length : {std::uint64_t{0}, std::uint64_t{0x20000}, std::uint64_t{0x600000},
-             std::uint64_t{0xFFFFFFFF}, std::uint64_t{0xFFFFFFFFFFFF}})
+    QStringList& sizes = texts[QStringLiteral("sizelabel")];
+    for (const std::uint64_t length : {0x0ull, 0x20000ull, 0x600000ull, 0xFFFFFFFFull, 0xFFFFFFFFFFFFull})
         for (int value = 0; value < 256; ++value)
             sizes << ui::from_cp1252(rom_size_text(static_cast<std::uint8_t>(value), length));
     sizes.removeDuplicates();
-    texts[QStringLiteral("sizelabel")] = sizes;
     RomAnalysis checksum;
     decode_header({.checksum_lo = 0xFF, .checksum_hi = 0xFF}, 0, checksum);
     texts[QStringLiteral("CRC1label")] = {ui::from_cp1252(checksum.CRC1_text)};
@@ -172,23 +173,13 @@ void TextFitTest::main_window_texts_fit()
     texts[QStringLiteral("Nameneu")] = {QString::fromLatin1(unknown_text), QStringLiteral("ROM_unknown_!")};
 
     int checked = 0;
-    QStringList misfits;
-    for (const QWidget* control : form.centralWidget()->findChildren<QWidget*>()) {
-        QStringList all = texts[control->objectName()];
-        for (const QString& text : all << caption(control)) {
-            checked += text.isEmpty() ? 0 : 1;
-            if (const QString why = text.isEmpty() ? QString() : misfit(control, text); !why.isEmpty())
-                misfits << why;
-        }
-    }
-    QVERIFY2(misfits.isEmpty(), qPrintable(misfits.join(QLatin1Char('\n'))));
+    QStringList why = misfits(form.centralWidget(), texts, checked);
     QVERIFY(checked > 700);
-}
+    ui::frmAbout about(
+        nullptr, services.messages, services.shell, services.clock, QStringLiteral("/usr/lib/cartonym/snes.dat"), {});
+    why += misfits(&about, {}, checked);
+    QVERIFY2(why.isEmpty(), qPrintable(why.join(QLatin1Char('\n'))));
 
-void TextFitTest::long_names_are_elided_with_their_whole_text_as_tooltip()
-{
-    test::Services services;
-    ui::Form1 form("snes.dat", services.messages, services.shell, services.clock);
     const QString long_name = QStringLiteral("The Very Long Adventures of a Cartridge With a Name Far Too Long "
                                              "For Any Label (Europe) (En,Fr,De,Es,It,Nl,Sv) (Rev 2).smc");
     for (const char* name : {"Dateiname", "Namevoll", "Nameneu"}) {
@@ -200,24 +191,6 @@ void TextFitTest::long_names_are_elided_with_their_whole_text_as_tooltip()
         label->setText(QStringLiteral("Short.smc"));
         QVERIFY(label->toolTip().isEmpty() && label->shown_text() == QStringLiteral("Short.smc"));
     }
-}
-
-void TextFitTest::about_window_texts_fit()
-{
-    test::Services services;
-    ui::frmAbout window(
-        nullptr, services.messages, services.shell, services.clock, QStringLiteral("/usr/lib/cartonym/snes.dat"), {});
-    QStringList misfits;
-    for (const QWidget* control : window.findChildren<QWidget*>()) {
-        if (const QString text = caption(control);
-            !text.isEmpty() && qobject_cast<const ui::ElidedLabel*>(control) == nullptr)
-            if (const QString why = misfit(control, text); !why.isEmpty())
-                misfits << why;
-    }
-    QVERIFY2(misfits.isEmpty(), qPrintable(misfits.join(QLatin1Char('\n'))));
-    QVERIFY(misfit(
-        find<QWidget>(&window, "database_in_use"), find<ui::ElidedLabel>(&window, "database_in_use")->shown_text())
-                .isEmpty());
 }
 
 QTEST_MAIN(TextFitTest)
