@@ -74,51 +74,28 @@ TEST(TrustImages, ALinkToAnImageOfTheSameFolderNeverDanglesWhicheverSortsFirst)
 
 TEST(TrustSetup, FailuresBeforeTheFirstImageNameThePathAndMoveNothing)
 {
-    struct Case {
+    // Where the path the message must name is, and what takes its place there.
+    enum class Put { Nothing, File, Folder, Fifo };
+    const struct {
         const char* what;
-        std::function<std::string(World&)> prepare; // returns the path the message must name
-    };
-    const std::vector<Case> cases = {
-        {"missing folder",
-            [](World& w) {
-                fs::remove_all(w.F);
-                return w.F;
-            }},
-        {"folder is a file",
-            [](World& w) {
-                fs::remove_all(w.F);
-                write_file(w.F, "x");
-                return w.F;
-            }},
-        {"database is a folder",
-            [](World& w) {
-                fs::remove(w.db);
-                fs::create_directory(w.db);
-                return w.db;
-            }},
-        {"database is a FIFO",
-            [](World& w) {
-                fs::remove(w.db);
-                test::make_fifo(w.db);
-                return w.db;
-            }},
-        {"temporary folder missing",
-            [](World& w) {
-                fs::remove_all(w.temp_folder);
-                return w.temp_folder;
-            }},
-        {"temporary folder is a file",
-            [](World& w) {
-                fs::remove_all(w.temp_folder);
-                write_file(w.temp_folder, "x");
-                return w.temp_folder;
-            }},
-    };
-    for (const Case& c : cases) {
+        std::string World::*path;
+        Put put;
+    } cases[] = {{"missing folder", &World::F, Put::Nothing}, {"folder is a file", &World::F, Put::File},
+        {"database is a folder", &World::db, Put::Folder}, {"database is a FIFO", &World::db, Put::Fifo},
+        {"temporary folder missing", &World::temp_folder, Put::Nothing},
+        {"temporary folder is a file", &World::temp_folder, Put::File}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         World w;
         w.image("alpha.smc", Alpha);
-        const std::string named = c.prepare(w);
+        const std::string named = w.*c.path;
+        fs::remove_all(named);
+        if (c.put == Put::File)
+            write_file(named, "x");
+        else if (c.put == Put::Folder)
+            fs::create_directory(named);
+        else if (c.put == Put::Fifo)
+            test::make_fifo(named);
         const auto before = w.contents();
         const test::ProgramRun run = w.cli({"--gamelist"});
         EXPECT_EQ(run.status, 2) << run.out;
@@ -138,7 +115,6 @@ TEST(TrustSetup, AnOutputFolderOnAnotherFileSystemIsRefusedBeforeAnythingMoves)
     World w;
     if (::stat("/dev/shm", &shm) != 0 || ::stat(w.t.path().c_str(), &tmp) != 0 || shm.st_dev == tmp.st_dev)
         GTEST_SKIP() << "no second file system at hand";
-    const test::TempFolder elsewhere; // below the system's temporary folder
     const std::string other = "/dev/shm/cartonym-test-" + std::to_string(::getpid());
     fs::create_directory(other);
     w.image("alpha.smc", Alpha);
