@@ -149,49 +149,41 @@ TEST(UndoCommand, ARunWhoseJournalCannotBeKeptGoesOnWithAWarning)
 void generate(std::mt19937& random, const CliWorld& world)
 {
     const auto pick = [&](int below) { return std::uniform_int_distribution<int>(0, below - 1)(random); };
+    const auto n = [](int number) { return std::to_string(number); };
     std::set<std::string> names;
+    const auto image = [&](const std::string& name, const RomPlan& plan) {
+        if (names.insert(name).second)
+            world.image(name, plan);
+    };
     const int files = 3 + pick(20);
     for (int i = 0; i < files; ++i) {
-        const int kind = pick(10);
-        const int number = pick(game_count);
-        std::string name;
+        const int kind = pick(10), number = pick(game_count), style = pick(3);
         if (kind <= 4) {
-            const int style = pick(3);
-            name = style == 0 ? "Game " + std::to_string(number) + " (USA).smc"
-                : style == 1  ? "game " + std::to_string(number) + " (usa).smc"
-                              : "file " + std::to_string(i) + ".smc";
-            if (names.insert(name).second)
-                world.image(name, game(number, static_cast<std::uint16_t>(pick(3))));
+            const std::string name = style == 0 ? "Game " + n(number) + " (USA).smc"
+                : style == 1                    ? "game " + n(number) + " (usa).smc"
+                                                : "file " + n(i) + ".smc";
+            image(name, game(number, static_cast<std::uint16_t>(pick(3))));
         } else if (kind <= 6) {
-            name = "unknown " + std::to_string(pick(4)) + ".fig";
-            if (names.insert(name).second)
-                world.image(name, RomPlan{.name = "MYSTERY " + std::to_string(pick(3))});
+            image("unknown " + n(pick(4)) + ".fig", RomPlan{.name = "MYSTERY " + n(pick(3))});
         } else if (kind == 7) {
-            name = "notes " + std::to_string(i) + ".txt";
-            if (names.insert(name).second)
-                world.file(name, "no image " + std::to_string(i));
+            world.file("notes " + n(i) + ".txt", "no image " + n(i));
         } else if (kind == 8) {
-            if (names.insert("unknown.log").second)
-                world.image("unknown.log", RomPlan{.name = "LOG NAMED IMAGE"});
+            image("unknown.log", RomPlan{.name = "LOG NAMED IMAGE"});
         } else {
             // Three copies of one game, and its Duplicates name taken already.
-            for (int copy = 0; copy < 3; ++copy) {
-                name = "copy " + std::to_string(copy) + " of " + std::to_string(number) + ".smc";
-                if (names.insert(name).second)
-                    world.image(name, game(number, static_cast<std::uint16_t>(copy)));
-            }
+            for (int copy = 0; copy < 3; ++copy)
+                image("copy " + n(copy) + " of " + n(number) + ".smc", game(number, static_cast<std::uint16_t>(copy)));
             if (pick(2) == 0)
-                world.file("Duplicates/copy 2 of " + std::to_string(number) + ".smc", "an earlier duplicate");
+                world.file("Duplicates/copy 2 of " + n(number) + ".smc", "an earlier duplicate");
         }
     }
-    switch (pick(4)) {
-    case 0:
-        world.image("Renamed_SNES_ROMs/Game " + std::to_string(pick(game_count)) + " (USA).smc", game(0, 0x7777));
-        break;
-    case 1: fs::create_directories(world.in_folder("Unknown_ROMs")); break;
-    case 2: world.file("Unknown_ROMs/unknown.log", "an earlier entry\r\n\r\n"); break;
-    default: break;
-    }
+    const int leftover = pick(4);
+    if (leftover == 0)
+        world.image("Renamed_SNES_ROMs/Game " + n(pick(game_count)) + " (USA).smc", game(0, 0x7777));
+    else if (leftover == 1)
+        fs::create_directories(world.in_folder("Unknown_ROMs"));
+    else if (leftover == 2)
+        world.file("Unknown_ROMs/unknown.log", "an earlier entry\r\n\r\n");
 }
 
 TEST(Preview, DryRunPlansExactlyWhatTheRealRunDoesAndChangesNothing)
