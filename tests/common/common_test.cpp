@@ -79,7 +79,7 @@ TEST(Error, ErrnoMapsToNumberAndDescription)
         SCOPED_TRACE(case_.errnum);
         try {
             throw_errno(case_.errnum);
-            ADD_FAILURE() << "Wirf_errno returned";
+            ADD_FAILURE() << "throw_errno returned";
         } catch (const Error& error) {
             EXPECT_EQ(error.value(), case_.number);
             EXPECT_EQ(error.description(), case_.description);
