@@ -11,6 +11,7 @@
 #include <chrono>
 #include <filesystem>
 #include <random>
+#include <vector>
 
 using namespace cartonym;
 
@@ -27,19 +28,15 @@ template <typename Search> std::string answer(Search lookup)
     }
 }
 
-class RandomDatabase {
-public:
-    explicit RandomDatabase(unsigned seed)
-        : random_(seed)
-    { }
+struct RandomDatabase {
+    std::mt19937 random;
 
     // Keys from a tiny alphabet, so that repeated keys and near misses occur;
     // no key starts like one of the fixed corrections.
     std::string key()
     {
         std::string name(21, ' ');
-        const int length = value(1, 4);
-        for (int i = 0; i < length; ++i)
+        for (int i = 0, length = value(1, 4); i < length; ++i)
             name[static_cast<std::size_t>(i)] = "QRST"[value(0, 3)];
         return name;
     }
@@ -47,11 +44,9 @@ public:
     // Records in the forms the reader knows, with one kind of line end.
     std::string text()
     {
-        static const char* const line_ends[] = {"\r\n", "\n", "\r"};
-        const std::string end = line_ends[value(0, 2)];
+        const std::string end = std::vector<std::string>{"\r\n", "\n", "\r"}[value(0, 2)];
         std::string content;
-        const int records = value(0, 12);
-        for (int i = 0; i < records; ++i) {
+        for (int i = 0, records = value(0, 12); i < records; ++i) {
             if (value(0, 9) == 0)
                 content += end; // a blank line
             const std::string name = key();
@@ -79,10 +74,7 @@ public:
         return content;
     }
 
-    int value(int from, int until) { return std::uniform_int_distribution<int>(from, until)(random_); }
-
-private:
-    std::mt19937 random_;
+    int value(int from, int until) { return std::uniform_int_distribution<int>(from, until)(random); }
 };
 
 // The answer of a lookup of key that finds full_name.
@@ -113,7 +105,7 @@ TEST(DatabaseIndex, AnswersLikeAFrontToBackReadInAnyWindowsAndWithSharedHashes)
         {"64-byte windows, two hashes", {.window = 64, .hash_mask = 1}},
         {"two-byte windows, one hash", {.window = 2, .hash_mask = 0}},
     };
-    RandomDatabase random(20261206);
+    RandomDatabase random{std::mt19937(20261206)};
     for (int round = 0; round < 400; ++round) {
         const std::string text = random.text();
         std::vector<std::string> names;
@@ -137,7 +129,7 @@ TEST(DatabaseIndex, FileLookupsFollowEditsTruncationAndRemoval)
 {
     test::TempFolder folder;
     const std::string path = folder / "snes.dat";
-    RandomDatabase random(20261207);
+    RandomDatabase random{std::mt19937(20261207)};
 
     for (int round = 0; round < 300; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
@@ -204,42 +196,32 @@ TEST(DatabaseIndex, ADatabaseBeyondTheLimitsFailsWith61)
     std::filesystem::resize_file(huge, (std::uintmax_t{4} << 30) + 1);
     EXPECT_EQ(answer([&] { return Finde_romname(test::analysis_for("QQ"), huge); }), "failure 61");
 
-    using fixtures::database_line;
-    const std::string long_name(40, 'L');
+    const auto line = fixtures::database_line;
+    const std::string long_name(40, 'L'), long_key = "\"" + long_name + "\",\"B\"\r\n";
     const DatabaseLimits small{.largest_item = 30, .most_keys = 3};
     const struct {
         const char* what;
         std::string text, name, expected;
     } cases[] = {
-        {"four distinct keys",
-            database_line("QA", "A") + database_line("QB", "B") + database_line("QC", "C") + database_line("QD", "D"),
-            "QA", "build failure 61"},
-        {"three keys, repeated",
-            database_line("QA", "A") + database_line("QB", "B") + database_line("QA", "A2") + database_line("QC", "C"),
-            "QA", found("QA", "A")},
-        {"a long full name that matches", database_line("QA", long_name), "QA", "failure 61"},
-        {"a long full name before the match", database_line("QA", long_name) + database_line("QB", "B"), "QB",
-            found("QB", "B")},
-        {"a long full name in the last record", database_line("QA", "A") + database_line("QB", long_name), "QC",
-            "failure 61"},
-        {"a long key in the last record", database_line("QA", "A") + "\"" + long_name + "\",\"B\"\r\n", "QA",
+        {"four distinct keys", line("QA", "A") + line("QB", "B") + line("QC", "C") + line("QD", "D"), "QA",
+            "build failure 61"},
+        {"three keys, repeated", line("QA", "A") + line("QB", "B") + line("QA", "A2") + line("QC", "C"), "QA",
             found("QA", "A")},
-        {"a long key in the last record, no match", database_line("QA", "A") + "\"" + long_name + "\",\"B\"\r\n", "QC",
-            "failure 61"},
-        {"a long key, then a cut record", database_line("QA", "A") + "\"" + long_name + "\",\"B\"\r\n\"QD\"", "QC",
-            "failure 62"},
+        {"a long full name that matches", line("QA", long_name), "QA", "failure 61"},
+        {"a long full name before the match", line("QA", long_name) + line("QB", "B"), "QB", found("QB", "B")},
+        {"a long full name in the last record", line("QA", "A") + line("QB", long_name), "QC", "failure 61"},
+        {"a long key in the last record", line("QA", "A") + long_key, "QA", found("QA", "A")},
+        {"a long key in the last record, no match", line("QA", "A") + long_key, "QC", "failure 61"},
+        {"a long key, then a cut record", line("QA", "A") + long_key + "\"QD\"", "QC", "failure 62"},
     };
     for (const auto& case_ : cases) {
         SCOPED_TRACE(case_.what);
         const TextBytes bytes(case_.text);
-        std::string result;
-        try {
-            const DatabaseIndex index(bytes, small);
-            const std::string name = fixtures::Interner_name(case_.name);
-            result = answer([&] { return index.lookup(bytes, name, test::analysis_for(case_.name)); });
-        } catch (const Error& error) {
-            result = "build failure " + std::to_string(error.value());
-        }
-        EXPECT_EQ(result, case_.expected);
+        std::optional<DatabaseIndex> index;
+        const int build_error = test::error_number_of([&] { index.emplace(bytes, small); });
+        const std::string name = fixtures::Interner_name(case_.name);
+        EXPECT_EQ(build_error != 0 ? "build failure " + std::to_string(build_error)
+                                   : answer([&] { return index->lookup(bytes, name, test::analysis_for(case_.name)); }),
+            case_.expected);
     }
 }

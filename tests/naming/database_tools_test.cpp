@@ -155,8 +155,6 @@ void learn_world(const test::TempFolder& t, const std::string& image_name)
 
 } // namespace
 
-// --- Names from file names ----------------------------------------------------
-
 TEST(LearnedName, Rules)
 {
     const struct {
@@ -196,8 +194,6 @@ TEST(LearnedName, ProgramGivenNamesGiveBackTheirFullName)
                         }
                     }
 }
-
-// --- The database check -----------------------------------------------------------
 
 // Each planted fault is found at its line; clean records, and the bundled database, give no findings.
 TEST(DatabaseCheck, FindsEachPlantedFaultAtItsLine)
@@ -258,8 +254,6 @@ TEST(DatabaseCheck, FindsEachPlantedFaultAtItsLine)
     EXPECT_EQ(Cli({"db", "check", "--db", t / "missing.dat"}).status, 2);
 }
 
-// --- Catalogues and sums -------------------------------------------------------
-
 TEST(ContentDigest, KnownAnswersInPieces)
 {
     const auto* text = reinterpret_cast<const unsigned char*>("123456789");
@@ -297,10 +291,8 @@ TEST(RomCatalogue, BothKindsAndTheOrderOfLookup)
         SCOPED_TRACE(c.child);
         const RomCatalogue catalogue = RomCatalogue::Parse(c.text, "t.dat");
         ASSERT_EQ(catalogue.entries().size(), 2u);
-        ContentDigest digest;
+        ContentDigest digest{.size = 20, .crc32 = 0xBEEF};
         digest.sha1.fill(0xAA);
-        digest.size = 20;
-        digest.crc32 = 0xBEEF;
         EXPECT_EQ(catalogue.Find(digest)->game_name, "By SHA-1 & more");
         digest.sha1.fill(0xBB);
         EXPECT_EQ(catalogue.Find(digest)->game_name, "By CRC");
@@ -310,10 +302,7 @@ TEST(RomCatalogue, BothKindsAndTheOrderOfLookup)
     }
 }
 
-// --- End to end ----------------------------------------------------------------
-
-// Records learned from the program's own names, or imported from a catalogue
-// of either kind, name meaningless copies of the images as the program would.
+// Records learned from the program's own names, or imported from either kind of catalogue, name scrambled copies alike.
 TEST(DatabaseTools, LearnedAndCatalogueRecordsNameScrambledCopiesAsBefore)
 {
     const std::vector<NamedImage> images = Collection();
@@ -328,16 +317,15 @@ TEST(DatabaseTools, LearnedAndCatalogueRecordsNameScrambledCopiesAsBefore)
         test::TempFolder t;
         const std::string db = t / "snes.dat";
         fixtures::write_file(db, "");
+        for (const NamedImage& image : images) {
+            const std::string folder = t / (image.no_spaces ? "named/nospace" : "named/normal");
+            fs::create_directories(folder);
+            fixtures::write_rom(folder + "/" + image.new_name(), image.plan);
+        }
         if (source == "learn") {
-            for (const NamedImage& image : images) {
-                const std::string folder = t / (image.no_spaces ? "named/nospace" : "named/normal");
-                fs::create_directories(folder);
-                fixtures::write_rom(folder + "/" + image.new_name(), image.plan);
-            }
             const CliRun learn = Cli({"db", "learn", "--db", db, "--write", "-r", t / "named"});
             ASSERT_EQ(learn.status, 0) << learn.err;
             EXPECT_EQ(learn.out, fixtures::read_file(db)); // the proposals, exactly as written
-            EXPECT_EQ(fixtures::read_file(db + ".bak"), "");
             EXPECT_EQ(check_database(fixtures::read_file(db)).findings.size(), 0u);
             // Learned again: everything is known, nothing is proposed or written.
             const CliRun again = Cli({"db", "learn", "--db", db, "--json", "--write", "-r", t / "named"});
@@ -346,13 +334,10 @@ TEST(DatabaseTools, LearnedAndCatalogueRecordsNameScrambledCopiesAsBefore)
                 EXPECT_EQ(line["status"], "known") << line;
         } else {
             fixtures::write_file(t / "catalogue.dat", catalogue_for(images, source == "Logiqx"));
-            fs::create_directories(t / "images");
-            for (std::size_t i = 0; i < images.size(); ++i)
-                fixtures::write_rom(t / ("images/x" + std::to_string(i) + ".bin"), images[i].plan);
-            fixtures::write_rom(t / "images/unlisted.bin", {.name = "UNLISTED"});
-            fixtures::write_file(t / "images/notes.txt", "no image");
+            fixtures::write_rom(t / "named/unlisted.bin", {.name = "UNLISTED"});
+            fixtures::write_file(t / "named/notes.txt", "no image");
             const CliRun import =
-                Cli({"db", "import-dat", "--db", db, "--write", "--json", t / "catalogue.dat", t / "images"});
+                Cli({"db", "import-dat", "--db", db, "--write", "--json", "-r", t / "catalogue.dat", t / "named"});
             ASSERT_EQ(import.status, 0) << import.err;
             std::map<std::string, int> statuses;
             for (const json& line : import.lines)

@@ -7,7 +7,6 @@
 #include "naming/name_database.h"
 #include "tests/testsupport.h"
 
-#include <optional>
 #include <tuple>
 #include <vector>
 
@@ -106,33 +105,20 @@ TEST(NameDatabase, Corrections)
 
     const struct {
         std::string name, key, full_name; // "" for unknown
-    } cases[] = {
-        {"ALADDIN", "3412", "Aladdin"},
-        {"aladdinXYZ", "3412", "Aladdin"},
-        {"ALADIN", "3412", "DB ALADIN"},
+    } cases[] = {{"ALADDIN", "3412", "Aladdin"}, {"aladdinXYZ", "3412", "Aladdin"}, {"ALADIN", "3412", "DB ALADIN"},
         {"SUPPLIED BY ADJ/FLT!!", "3581", "Back to the Future 2 (Hacked)"},
-        {"SUPPLIED BY ADJ/FLT!!", "3582", "DB SUPPLIED BY ADJ/FLT!!"},
-        {"BS_Dr Mario", "3412", "Dr. Mario"},
-        {"bs_dr mario", "3412", "DB bs_dr mario"},
-        {"BS_DR MARIO", "3412", "DB BS_DR MARIO"},
-        {"FIRST SAMURAI", "3412", "First Samurai"},
-        {"FIRST SAMURA", "3412", "DB FIRST SAMURA"},
-        {"Super V.G.CONA-S.D.L", "3412", "Super V.G."},
-        {"super v.g.cona-s.d.l", "3412", "DB super v.g.cona-s.d.l"},
-        {"wcw.SuperBrawl II", "3412", "WCW Super Brawl"},
-        {"wcw superbrawl", "3412", "DB wcw superbrawl"},
-        {"X-MEN", "F0C5", "X-Men Arcades Revenge"},
-        {"X-MEN", "738", "X-Men Mutant Apocalypse"},
-        {"X-MEN", "3412", ""},
-        {"X-MEN", "f0c5", ""},
-        {"X-MEN", "7380", ""},
-        {"X-MEN 2", "738", "DB X-MEN 2"},
-    };
+        {"SUPPLIED BY ADJ/FLT!!", "3582", "DB SUPPLIED BY ADJ/FLT!!"}, {"BS_Dr Mario", "3412", "Dr. Mario"},
+        {"bs_dr mario", "3412", "DB bs_dr mario"}, {"BS_DR MARIO", "3412", "DB BS_DR MARIO"},
+        {"FIRST SAMURAI", "3412", "First Samurai"}, {"FIRST SAMURA", "3412", "DB FIRST SAMURA"},
+        {"Super V.G.CONA-S.D.L", "3412", "Super V.G."}, {"super v.g.cona-s.d.l", "3412", "DB super v.g.cona-s.d.l"},
+        {"wcw.SuperBrawl II", "3412", "WCW Super Brawl"}, {"wcw superbrawl", "3412", "DB wcw superbrawl"},
+        {"X-MEN", "F0C5", "X-Men Arcades Revenge"}, {"X-MEN", "738", "X-Men Mutant Apocalypse"}, {"X-MEN", "3412", ""},
+        {"X-MEN", "f0c5", ""}, {"X-MEN", "7380", ""}, {"X-MEN 2", "738", "DB X-MEN 2"}};
     for (const auto& case_ : cases) {
         SCOPED_TRACE(case_.name + " / " + case_.key);
         const LookupResult result = Finde_romname(analysis_for(case_.name, case_.key), folder / "snes.dat");
-        EXPECT_EQ(result.Voller_name, case_.full_name);
-        EXPECT_EQ(result.Neuer_name, case_.full_name.empty() ? "" : case_.full_name + " (JAP).fig");
+        EXPECT_EQ(std::tie(result.Voller_name, result.Neuer_name),
+            std::tuple(case_.full_name, case_.full_name.empty() ? "" : case_.full_name + " (JAP).fig"));
         if (case_.full_name.starts_with("DB "))
             continue;
         // A correction needs no database and takes the image's own suffix and extension.
