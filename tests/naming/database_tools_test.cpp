@@ -13,14 +13,12 @@
 #include "tests/cli_run.h"
 #include "tests/testsupport.h"
 
-#include <nlohmann/json.hpp>
-
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <set>
 
 using namespace cartonym;
-using namespace std::string_literals;
 using fixtures::CopierHeader;
 using fixtures::MemoryMap;
 using nlohmann::json;
@@ -37,8 +35,7 @@ using Records = std::multiset<std::pair<std::string, std::string>>;
 Records records_of(const std::string& text)
 {
     Records records;
-    RecordReader reader(text);
-    while (!reader.at_end()) {
+    for (RecordReader reader(text); !reader.at_end();) {
         std::string key = reader.next_item();
         records.emplace(std::move(key), reader.next_item());
     }
@@ -95,10 +92,9 @@ std::set<std::string> batch_names(
     for (const bool no_spaces : {false, true}) {
         const std::string folder = t / (no_spaces ? "scrambled-nospace" : "scrambled-normal");
         fs::create_directories(folder);
-        for (std::size_t i = 0; i < images.size(); ++i) {
+        for (std::size_t i = 0; i < images.size(); ++i)
             if (images[i].no_spaces == no_spaces)
                 fixtures::write_rom(folder + "/rom" + std::to_string(100 + i) + ".bin", images[i].plan);
-        }
         const CliRun run =
             no_spaces ? Cli({"batch", "--db", db, "--no-spaces", folder}) : Cli({"batch", "--db", db, folder});
         EXPECT_EQ(run.status, 0) << run.out << run.err;
@@ -130,14 +126,13 @@ std::string catalogue_for(const std::vector<NamedImage>& images, bool logiqx)
         std::snprintf(crc, sizeof crc, "%08x", digest.crc32);
         const std::string sha1 = i % 2 == 0 ? hex_text(digest.sha1) : "";
         const std::string size = std::to_string(digest.size);
-        if (logiqx) {
+        if (logiqx)
             text += "  <game name=\"" + game + "\">\n    <description>" + game + "</description>\n    <rom name=\""
                 + game + ".sfc\" size=\"" + size + "\" crc=\"" + crc + "\""
                 + (sha1.empty() ? "" : " sha1=\"" + sha1 + "\"") + "/>\n  </game>\n";
-        } else {
+        else
             text += "game (\n\tname \"" + game + "\"\n\tdescription \"" + game + "\"\n\trom ( name \"" + game
                 + ".sfc\" size " + size + " crc " + crc + (sha1.empty() ? "" : " sha1 " + sha1) + " )\n)\n\n";
-        }
     }
     return text + (logiqx ? "</datafile>\n" : "");
 }
@@ -159,16 +154,11 @@ TEST(LearnedName, Rules)
 {
     const struct {
         std::string file_name, suffix, full_name;
-    } cases[] = {
-        {"Comet Curling (USA) (Rev 1) [!].smc", " (USA)", "Comet Curling"},
-        {"Comet Curling (USA).smc", " (USA)", "Comet Curling"},
-        {"Comet_Curling_(USA).smc", " (USA)", "Comet Curling"},
+    } cases[] = {{"Comet Curling (USA) (Rev 1) [!].smc", " (USA)", "Comet Curling"},
+        {"Comet Curling (USA).smc", " (USA)", "Comet Curling"}, {"Comet_Curling_(USA).smc", " (USA)", "Comet Curling"},
         {"Comet_Curling (USA).smc", " (USA)", "Comet_Curling"},
-        {"Comet Curling (Japan)  [b1].fig", " (Euro)", "Comet Curling"},
-        {"Super V.G..fig", "", "Super V.G."},
-        {"Foo (Hack).smc", "", "Foo (Hack)"},
-        {"No Extension", " (JAP)", "No Extension"},
-    };
+        {"Comet Curling (Japan)  [b1].fig", " (Euro)", "Comet Curling"}, {"Super V.G..fig", "", "Super V.G."},
+        {"Foo (Hack).smc", "", "Foo (Hack)"}, {"No Extension", " (JAP)", "No Extension"}};
     for (const auto& c : cases)
         EXPECT_EQ(full_name_from_file_name(c.file_name, c.suffix), c.full_name) << c.file_name;
 }
@@ -248,9 +238,9 @@ TEST(DatabaseCheck, FindsEachPlantedFaultAtItsLine)
         (json{{"line", 2}, {"severity", "error"}, {"kind", "key_length"},
             {"message", "the first item has 5 characters, not 21: it can never match"}, {"key", "SHORT"}}));
     const CliRun bundled = Cli({"db", "check", "--db", CARTONYM_BUNDLED_DATABASE});
-    EXPECT_EQ(bundled.status, 0);
-    EXPECT_EQ(bundled.out.find(": error: "), std::string::npos) << bundled.out;
-    EXPECT_EQ(bundled.out.find(": warning: "), std::string::npos) << bundled.out;
+    EXPECT_TRUE(bundled.status == 0 && bundled.out.find(": error: ") == std::string::npos
+        && bundled.out.find(": warning: ") == std::string::npos)
+        << bundled.status << bundled.out;
     EXPECT_EQ(Cli({"db", "check", "--db", t / "missing.dat"}).status, 2);
 }
 
@@ -266,26 +256,21 @@ TEST(ContentDigest, KnownAnswersInPieces)
 }
 TEST(RomCatalogue, BothKindsAndTheOrderOfLookup)
 {
-    const std::string sha1_a(40, 'a'); // every byte 0xAA
     const struct {
         const char* child;
-        std::string text;
+        std::string text; // the SHA-1 aa...aa is every byte 0xAA
     } cases[] = {
         {"logiqx",
-            "<?xml version=\"1.0\"?>\n<!DOCTYPE datafile>\n<datafile><header/>"
-            "<game name=\"By SHA-1 &amp; more\"><rom name=\"a\" size=\"10\" crc=\"0000000a\" sha1=\""
-                + sha1_a
-                + "\"/></game>"
-                  "<game name=\"Missing\"><rom name=\"m\" size=\"10\" status=\"nodump\"/></game>"
-                  "<machine name=\"By CRC\"><rom name=\"b\" size=\"20\" crc=\"BEEF\"/></machine></datafile>"},
+            "<?xml version=\"1.0\"?>\n<!DOCTYPE datafile>\n<datafile><header/><game name=\"By SHA-1 &amp; more\">"
+            "<rom name=\"a\" size=\"10\" crc=\"0000000a\" sha1=\"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\"/></game>"
+            "<game name=\"Missing\"><rom name=\"m\" size=\"10\" status=\"nodump\"/></game>"
+            "<machine name=\"By CRC\"><rom name=\"b\" size=\"20\" crc=\"BEEF\"/></machine></datafile>"},
         {"clrmamepro",
             "clrmamepro ( name \"x\" version 1 )\n"
             "game ( name \"By SHA-1 & more\" rom ( name a size 10 crc 0000000a sha1 "
-                + sha1_a
-                + " ) )\n"
-                  "game ( name Missing rom ( name \"m\" size 10 flags nodump ) )\n"
-                  "resource ( name bios )\n"
-                  "machine ( name \"By CRC\" rom ( name \"b\" size 20 crc beef ) )\n"},
+            "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa ) )\n"
+            "game ( name Missing rom ( name \"m\" size 10 flags nodump ) )\nresource ( name bios )\n"
+            "machine ( name \"By CRC\" rom ( name \"b\" size 20 crc beef ) )\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.child);
@@ -389,10 +374,8 @@ TEST(DatabaseTools, BadInputChangesNothingAndSaysWhy)
         const CliRun run = c.catalogue ? Cli({"db", "import-dat", "--write", "--db", db, catalogue, t / "img"})
                                        : Cli({"db", "learn", "--write", "--db", db, t / "img"});
         std::string message = c.message;
-        if (message.starts_with("CAT"))
-            message.replace(0, 3, catalogue);
-        if (message.starts_with("DB"))
-            message.replace(0, 2, db);
+        for (const auto& [name, path] : {std::pair("CAT", catalogue), std::pair("DB", db)})
+            message = message.starts_with(name) ? path + message.substr(std::strlen(name)) : message;
         EXPECT_EQ(run.status, c.catalogue ? 2 : 1);
         EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
         EXPECT_EQ(test::tree_of(t / "db"), before);
@@ -403,8 +386,7 @@ TEST(DatabaseTools, AFailureAtAnyStepOfWritingKeepsTheOldDatabase)
 {
     const std::string new_database = old_database + fixtures::database_line("NEW GAME", "New Game");
     for (const int errnum : {ENOSPC, EIO}) {
-        bool reached_the_end = false;
-        for (int n = 0; !reached_the_end; ++n) {
+        for (int n = 0;; ++n) { // until no step is left to fail
             SCOPED_TRACE("failing step " + std::to_string(n) + ", errno " + std::to_string(errnum));
             test::TempFolder t;
             const std::string folder = t / "db";
@@ -412,15 +394,14 @@ TEST(DatabaseTools, AFailureAtAnyStepOfWritingKeepsTheOldDatabase)
             fixtures::write_file(folder + "/snes.dat.bak", "an older backup");
 
             int step = 0;
-            std::optional<std::pair<SystemOperation, std::string>> failed;
-            const test::ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
+            std::optional<std::string> failed; // the path of the failed step
+            const test::ScopedFaultHook hook([&](SystemOperation, const std::string& path) {
                 if (!path.starts_with(folder) || step++ != n)
                     return 0;
-                failed.emplace(operation, path);
+                failed = path;
                 return errnum;
             });
             const CliRun run = Cli({"db", "learn", "--write", "--db", folder + "/snes.dat", t / "img"});
-            reached_the_end = !failed;
 
             const test::Tree after = test::tree_of(folder);
             EXPECT_EQ(after.size(), 2u) << "a temporary file was left";
@@ -428,7 +409,9 @@ TEST(DatabaseTools, AFailureAtAnyStepOfWritingKeepsTheOldDatabase)
                 EXPECT_EQ(run.status, 0);
                 EXPECT_EQ(after.at("snes.dat"), new_database);
                 EXPECT_EQ(after.at("snes.dat.bak"), old_database);
-            } else if (failed->second == folder) {
+                break;
+            }
+            if (*failed == folder) {
                 // Only the flush of the folder comes after the rename.
                 EXPECT_EQ(run.status, 1);
                 EXPECT_EQ(after.at("snes.dat"), new_database);
@@ -439,6 +422,7 @@ TEST(DatabaseTools, AFailureAtAnyStepOfWritingKeepsTheOldDatabase)
         }
     }
 }
+
 TEST(DatabaseTools, WriteWithoutDbGrowsTheUserDatabase)
 {
     test::TempFolder t;
