@@ -133,19 +133,18 @@ TEST(NameDatabase, StartupCheck)
 {
     test::TempFolder folder;
     const StartupCheckResult missing = check_database_at_startup(folder / "snes.dat");
-    EXPECT_EQ(missing.state, StartupState::DatabaseMissing);
-    EXPECT_EQ(missing.message,
-        std::string("The file SNES.DAT is missing ! Download the complete version of the "
-                    "Cartonym from ")
-            + program_info::homepage_address + " !\n\nProgram will close now.");
-    const StartupCheckResult folder_instead_of_file = check_database_at_startup(folder.path().string());
-    EXPECT_EQ(folder_instead_of_file.state, StartupState::DatabaseFaulty);
-    EXPECT_EQ(folder_instead_of_file.message, "Error Nr.  75 happened:\nPath/File access error");
+    EXPECT_EQ(std::tie(missing.state, missing.message),
+        std::tuple(StartupState::DatabaseMissing,
+            "The file SNES.DAT is missing ! Download the complete version of the Cartonym from "s
+                + program_info::homepage_address + " !\n\nProgram will close now."));
+    const StartupCheckResult not_a_file = check_database_at_startup(folder.path().string());
+    EXPECT_EQ(std::tie(not_a_file.state, not_a_file.message),
+        std::tuple(StartupState::DatabaseFaulty, "Error Nr.  75 happened:\nPath/File access error"));
     fixtures::write_file(folder / "snes.dat", ""); // an empty database passes (its searches fail, see Search)
     EXPECT_EQ(check_database_at_startup(folder / "snes.dat").state, StartupState::Ready);
 }
 
-TEST(FileNames, UnderscoreStyle)
+TEST(FileNames, UnderscoreStyleNormalFormAndPaths)
 {
     const std::pair<std::string, std::string> cases[] = {{"Super V.G. (JAP).fig", "Super_V.G._(JAP).fig"},
         {"A  B   C.smc", "A__B___C.smc"}, {" Lead and trail ", "_Lead_and_trail_"}, {"NoSpaces.smc", "NoSpaces.smc"},
@@ -156,15 +155,11 @@ TEST(FileNames, UnderscoreStyle)
         EXPECT_EQ(Neuer_name, without) << "the text itself is changed";
         EXPECT_EQ(Baue_dateiname(Neuer_name), without) << "twice changes nothing";
     }
-}
-
-TEST(FileNames, NormalFormAndPaths)
-{
     EXPECT_EQ(normal_name("First Samurai", " (Euro)", ".smc"), "First Samurai (Euro).smc");
     EXPECT_EQ(normal_name("Super V.G.", "", ".fig"), "Super V.G..fig");
-    const std::pair<const char*, const char*> cases[] = {
+    const std::pair<const char*, const char*> joins[] = {
         {"/", "/a.smc"}, {"/roms", "/roms/a.smc"}, {"/roms/", "/roms/a.smc"}, {"", "/a.smc"}};
-    for (const auto& [folder, path] : cases)
+    for (const auto& [folder, path] : joins)
         EXPECT_EQ(join_path(folder, "a.smc"), path) << folder;
     EXPECT_EQ(file_system_name("Caf\xE9 \x80.smc"), "Caf\xC3\xA9 \xE2\x82\xAC.smc");
 }
