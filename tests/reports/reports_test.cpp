@@ -209,18 +209,12 @@ TEST(UnknownLog, SevenLineEntriesAppended)
 
 TEST(UnknownLog, FileNamesEscapeOnlyWhatTheCodePageCannotHold)
 {
-    const std::pair<std::string, std::string> cases[] = {
-        {"%41 100% [!].smc", "%41 100% [!].smc"},
+    const std::pair<std::string, std::string> cases[] = {{"%41 100% [!].smc", "%41 100% [!].smc"},
         {"Caf\xC3\xA9 \xE2\x82\xAC\xC5\xB8.smc", "Caf\xE9 \x80\x9F.smc"},
-        {"\xE6\x97\xA5\xE6\x9C\xAC.smc", "\\u{65E5}\\u{672C}.smc"},
-        {"\xF0\x9F\x8E\xAE", "\\u{1F3AE}"},
-        {"a\\b \\x41", "a\\\\b \\\\x41"},
-        {"zeile\neins\r\t.smc", "zeile\\u{000A}eins\\u{000D}\\u{0009}.smc"},
-        {"\xC2\x81\xC2\x9D", "\\u{0081}\\u{009D}"},
-        {"latin1 \xE9\xFF.smc", "latin1 \\xE9\\xFF.smc"},
-        {"\xC3", "\\xC3"},
-        {"\xC0\x80 \xED\xA0\x80", "\\xC0\\x80 \\xED\\xA0\\x80"},
-    };
+        {"\xE6\x97\xA5\xE6\x9C\xAC.smc", "\\u{65E5}\\u{672C}.smc"}, {"\xF0\x9F\x8E\xAE", "\\u{1F3AE}"},
+        {"a\\b \\x41", "a\\\\b \\\\x41"}, {"zeile\neins\r\t.smc", "zeile\\u{000A}eins\\u{000D}\\u{0009}.smc"},
+        {"\xC2\x81\xC2\x9D", "\\u{0081}\\u{009D}"}, {"latin1 \xE9\xFF.smc", "latin1 \\xE9\\xFF.smc"}, {"\xC3", "\\xC3"},
+        {"\xC0\x80 \xED\xA0\x80", "\\xC0\\x80 \\xED\\xA0\\x80"}};
     for (const auto& [file_name, log_text] : cases)
         EXPECT_EQ(escaped_file_name(file_name), log_text);
 }
