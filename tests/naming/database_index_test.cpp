@@ -199,10 +199,8 @@ TEST(DatabaseIndex, ADatabaseBeyondTheLimitsFailsWith61)
     const auto line = fixtures::database_line;
     const std::string long_name(40, 'L'), long_key = "\"" + long_name + "\",\"B\"\r\n";
     const DatabaseLimits small{.largest_item = 30, .most_keys = 3};
-    const struct {
-        const char* what;
-        std::string text, name, expected;
-    } cases[] = {
+    const std::tuple<const char*, std::string, std::string, std::string> cases[] = {
+        // what, text, key, answer
         {"four distinct keys", line("QA", "A") + line("QB", "B") + line("QC", "C") + line("QD", "D"), "QA",
             "build failure 61"},
         {"three keys, repeated", line("QA", "A") + line("QB", "B") + line("QA", "A2") + line("QC", "C"), "QA",
@@ -214,14 +212,14 @@ TEST(DatabaseIndex, ADatabaseBeyondTheLimitsFailsWith61)
         {"a long key in the last record, no match", line("QA", "A") + long_key, "QC", "failure 61"},
         {"a long key, then a cut record", line("QA", "A") + long_key + "\"QD\"", "QC", "failure 62"},
     };
-    for (const auto& case_ : cases) {
-        SCOPED_TRACE(case_.what);
-        const TextBytes bytes(case_.text);
+    for (const auto& [what, text, key, expected] : cases) {
+        SCOPED_TRACE(what);
+        const TextBytes bytes(text);
         std::optional<DatabaseIndex> index;
         const int build_error = test::error_number_of([&] { index.emplace(bytes, small); });
-        const std::string name = fixtures::Interner_name(case_.name);
+        const RomAnalysis analysis = test::analysis_for(key);
         EXPECT_EQ(build_error != 0 ? "build failure " + std::to_string(build_error)
-                                   : answer([&] { return index->lookup(bytes, name, test::analysis_for(case_.name)); }),
-            case_.expected);
+                                   : answer([&] { return index->lookup(bytes, analysis.Interner_name, analysis); }),
+            expected);
     }
 }

@@ -152,15 +152,14 @@ void learn_world(const test::TempFolder& t, const std::string& image_name)
 
 TEST(LearnedName, Rules)
 {
-    const struct {
-        std::string file_name, suffix, full_name;
-    } cases[] = {{"Comet Curling (USA) (Rev 1) [!].smc", " (USA)", "Comet Curling"},
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"Comet Curling (USA) (Rev 1) [!].smc", " (USA)", "Comet Curling"},
         {"Comet Curling (USA).smc", " (USA)", "Comet Curling"}, {"Comet_Curling_(USA).smc", " (USA)", "Comet Curling"},
         {"Comet_Curling (USA).smc", " (USA)", "Comet_Curling"},
         {"Comet Curling (Japan)  [b1].fig", " (Euro)", "Comet Curling"}, {"Super V.G..fig", "", "Super V.G."},
         {"Foo (Hack).smc", "", "Foo (Hack)"}, {"No Extension", " (JAP)", "No Extension"}};
-    for (const auto& c : cases)
-        EXPECT_EQ(full_name_from_file_name(c.file_name, c.suffix), c.full_name) << c.file_name;
+    for (const auto& [file_name, suffix, full_name] : cases)
+        EXPECT_EQ(full_name_from_file_name(file_name, suffix), full_name) << file_name;
 }
 
 TEST(LearnedName, ProgramGivenNamesGiveBackTheirFullName)

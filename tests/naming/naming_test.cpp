@@ -19,11 +19,8 @@ using test::analysis_for;
 
 TEST(RecordReader, ItemSyntax)
 {
-    const struct {
-        const char* case_;
-        std::string text;
-        std::vector<std::string> items; // then the reader is at the end
-    } cases[] = {
+    // Each text gives these items, then the reader is at its end and one more item fails with 62.
+    const std::tuple<const char*, std::string, std::vector<std::string>> cases[] = {
         {"quoted items", "\"A B\",\"C, D\"\r\n", {"A B", "C, D"}},
         {"quoted blanks belong to the item", "\" A \",\"B  \"\r\n", {" A ", "B  "}},
         {"unquoted items", "abc,def\r\n", {"abc", "def"}},
@@ -37,10 +34,10 @@ TEST(RecordReader, ItemSyntax)
         {"empty text", "", {}},
         {"only line ends", "\r\n \r\n", {}},
     };
-    for (const auto& case_ : cases) {
-        SCOPED_TRACE(case_.case_);
-        RecordReader reader(case_.text);
-        for (const auto& item : case_.items)
+    for (const auto& [case_, text, items] : cases) {
+        SCOPED_TRACE(case_);
+        RecordReader reader(text);
+        for (const auto& item : items)
             EXPECT_EQ(reader.next_item(), item);
         EXPECT_TRUE(reader.at_end());
         EXPECT_EQ(test::error_number_of([&] { reader.next_item(); }), 62);
@@ -103,9 +100,8 @@ TEST(NameDatabase, Corrections)
         database += database_line(name, "DB "s + name);
     fixtures::write_file(folder / "snes.dat", database);
 
-    const struct {
-        std::string name, key, full_name; // "" for unknown
-    } cases[] = {{"ALADDIN", "3412", "Aladdin"}, {"aladdinXYZ", "3412", "Aladdin"}, {"ALADIN", "3412", "DB ALADIN"},
+    const std::tuple<std::string, std::string, std::string> cases[] = {{"ALADDIN", "3412", "Aladdin"},
+        {"aladdinXYZ", "3412", "Aladdin"}, {"ALADIN", "3412", "DB ALADIN"},
         {"SUPPLIED BY ADJ/FLT!!", "3581", "Back to the Future 2 (Hacked)"},
         {"SUPPLIED BY ADJ/FLT!!", "3582", "DB SUPPLIED BY ADJ/FLT!!"}, {"BS_Dr Mario", "3412", "Dr. Mario"},
         {"bs_dr mario", "3412", "DB bs_dr mario"}, {"BS_DR MARIO", "3412", "DB BS_DR MARIO"},
@@ -114,18 +110,18 @@ TEST(NameDatabase, Corrections)
         {"wcw.SuperBrawl II", "3412", "WCW Super Brawl"}, {"wcw superbrawl", "3412", "DB wcw superbrawl"},
         {"X-MEN", "F0C5", "X-Men Arcades Revenge"}, {"X-MEN", "738", "X-Men Mutant Apocalypse"}, {"X-MEN", "3412", ""},
         {"X-MEN", "f0c5", ""}, {"X-MEN", "7380", ""}, {"X-MEN 2", "738", "DB X-MEN 2"}};
-    for (const auto& case_ : cases) {
-        SCOPED_TRACE(case_.name + " / " + case_.key);
-        const LookupResult result = Finde_romname(analysis_for(case_.name, case_.key), folder / "snes.dat");
+    for (const auto& [name, key, full_name] : cases) { // full_name "" for unknown
+        SCOPED_TRACE(name + " / " + key);
+        const LookupResult result = Finde_romname(analysis_for(name, key), folder / "snes.dat");
         EXPECT_EQ(std::tie(result.Voller_name, result.Neuer_name),
-            std::tuple(case_.full_name, case_.full_name.empty() ? "" : case_.full_name + " (JAP).fig"));
-        if (case_.full_name.starts_with("DB "))
+            std::tuple(full_name, full_name.empty() ? "" : full_name + " (JAP).fig"));
+        if (full_name.starts_with("DB "))
             continue;
         // A correction needs no database and takes the image's own suffix and extension.
         const LookupResult fixed =
-            Finde_romname(analysis_for(case_.name, case_.key, " (Euro - Germany)", ".smc"), "/nonexistent/snes.dat");
+            Finde_romname(analysis_for(name, key, " (Euro - Germany)", ".smc"), "/nonexistent/snes.dat");
         EXPECT_EQ(std::tie(fixed.Voller_name, fixed.Neuer_name),
-            std::tuple(case_.full_name, case_.full_name.empty() ? "" : case_.full_name + " (Euro - Germany).smc"));
+            std::tuple(full_name, full_name.empty() ? "" : full_name + " (Euro - Germany).smc"));
     }
 }
 

@@ -86,10 +86,7 @@ TEST(GameListText, HeadRowAndEnd)
 
 TEST(GameListText, TemporaryFolder)
 {
-    const struct {
-        std::vector<std::pair<std::string, std::string>> environment;
-        const char *folder, *working_file;
-    } cases[] = {
+    const std::tuple<std::vector<std::pair<std::string, std::string>>, const char*, const char*> cases[] = {
         {{{"temp", "/a/b"}, {"TMPDIR", "/x"}}, "/a/b", "/a/b/cartonym-"},
         {{{"TEMP", "/a/b/"}}, "/a/b/", "/a/b/cartonym-"},
         {{{"TeMp", "/c"}}, "/c", "/c/cartonym-"},
@@ -97,10 +94,10 @@ TEST(GameListText, TemporaryFolder)
         {{{"TMPDIR", "/x/"}, {"TEMPO", "/no"}}, "/x/", "/x/cartonym-"},
         {{}, "/tmp", "/tmp/cartonym-"},
     };
-    for (const auto& case_ : cases) {
-        const TempEnvironment environment(case_.environment);
-        EXPECT_EQ(temporary_folder(), case_.folder);
-        EXPECT_TRUE(game_list_working_file_template().starts_with(case_.working_file));
+    for (const auto& [variables, folder, working_file] : cases) {
+        const TempEnvironment environment(variables);
+        EXPECT_EQ(temporary_folder(), folder);
+        EXPECT_TRUE(game_list_working_file_template().starts_with(working_file)) << folder;
     }
 }
 
