@@ -50,11 +50,8 @@ TEST(NameDatabase, Search)
     const auto found = [](const std::string& full, const std::string& key) {
         return full + " (JAP).fig|" + full + "|" + key;
     };
-    const struct {
-        const char* case_;
-        std::string database, name;
-        std::string expected; // new name ("" when unknown) | full name | key of the last record read, or the failure
-    } cases[] = {
+    // Case, database, name, answer: new name ("" when unknown) | full name | key of the last record read, or the failure.
+    const std::tuple<const char*, std::string, std::string, std::string> cases[] = {
         {"first matching record wins", a + database_line("GAME", "First") + database_line("GAME", "Second"), "GAME",
             found("First", game)},
         {"the last record matches", a + database_line("GAME", "Last"), "GAME", found("Last", game)},
@@ -73,19 +70,19 @@ TEST(NameDatabase, Search)
         {"only line ends", "\r\n\r\n", "GAME", "failure 62"},
     };
     test::TempFolder folder; // the search over text in memory and the one over a file (one per case) must agree
-    for (const auto& case_ : cases) {
-        const std::string file = folder / (case_.case_ + ".dat"s);
-        fixtures::write_file(file, case_.database);
+    for (const auto& [case_, database, name, expected] : cases) {
+        const std::string file = folder / (case_ + ".dat"s);
+        fixtures::write_file(file, database);
         for (const bool from_file : {false, true}) {
-            SCOPED_TRACE(std::string(case_.case_) + (from_file ? " (file)" : " (text)"));
+            SCOPED_TRACE(case_ + (from_file ? " (file)"s : " (text)"s));
             LookupResult r;
             const int error = test::error_number_of([&] {
-                r = from_file ? Finde_romname(analysis_for(case_.name), file)
-                              : search_database_text(analysis_for(case_.name), case_.database);
+                r = from_file ? Finde_romname(analysis_for(name), file)
+                              : search_database_text(analysis_for(name), database);
             });
             EXPECT_EQ(error != 0 ? "failure " + std::to_string(error)
                                  : r.Neuer_name + "|" + r.Voller_name + "|" + r.Db_interner_name,
-                case_.expected);
+                expected);
         }
     }
 }
