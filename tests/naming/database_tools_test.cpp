@@ -1,11 +1,8 @@
-// The database tools: names learned from file names and catalogues, the
-// database check, the catalogue reader, the sums, the safe append, and the
-// db commands of cartonym-cli end to end with the batch run.
+// The database tools: learned names, the check, catalogues, sums, the safe append and the db commands end to end.
 #include <gtest/gtest.h>
 
 #include "analysis/rom_analysis.h"
 #include "common/windows1252.h"
-#include "common/database_file.h"
 #include "fixtures/rom_builder.h"
 #include "naming/content_digest.h"
 #include "naming/database_check.h"
@@ -16,16 +13,12 @@
 #include "tests/cli_run.h"
 #include "tests/testsupport.h"
 
-#include <nlohmann/json.hpp>
-
 #include <cerrno>
-#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <set>
-#include <sstream>
 
 using namespace cartonym;
-using namespace std::string_literals;
 using fixtures::CopierHeader;
 using fixtures::MemoryMap;
 using nlohmann::json;
@@ -36,61 +29,51 @@ namespace {
 using test::Cli;
 using test::CliRun;
 
-// The records of a database text, in order.
-std::vector<std::pair<std::string, std::string>> records_of(const std::string& text)
+using Records = std::multiset<std::pair<std::string, std::string>>;
+
+// The records of a database text.
+Records records_of(const std::string& text)
 {
-    std::vector<std::pair<std::string, std::string>> records;
-    RecordReader reader(text);
-    while (!reader.at_end()) {
+    Records records;
+    for (RecordReader reader(text); !reader.at_end();) {
         std::string key = reader.next_item();
-        records.emplace_back(std::move(key), reader.next_item());
+        records.emplace(std::move(key), reader.next_item());
     }
     return records;
 }
 
-// A generated collection: one image of every copier format and map, twice,
-// with several countries and names holding brackets and underscores.
+// An image of a generated collection with the full name its record should hold.
 struct NamedImage {
     fixtures::RomPlan plan;
     std::string full_name; // Windows-1252
     bool no_spaces = false;
 
-    std::string key() const { return fixtures::Interner_name(plan.name); }
     std::string suffix() const { return country_suffix(plan.country); }
-    std::string extension() const
-    {
-        switch (plan.header) {
-        case CopierHeader::SWC: return ".swc";
-        case CopierHeader::FIG: return ".fig";
-        default: return ".smc";
-        }
-    }
     // The name the program gives it, as a file-system name.
     std::string new_name() const
     {
-        std::string name = normal_name(full_name, suffix(), extension());
+        const CopierHeader h = plan.header;
+        std::string name = normal_name(
+            full_name, suffix(), h == CopierHeader::SWC ? ".swc" : (h == CopierHeader::FIG ? ".fig" : ".smc"));
         if (no_spaces)
             Baue_dateiname(name);
         return file_system_name(name);
     }
 };
 
+// Every copier format and map twice (then without spaces), several countries, names with brackets and underscores.
 std::vector<NamedImage> Collection()
 {
-    const std::pair<CopierHeader, MemoryMap> formats[] = {{CopierHeader::None, MemoryMap::LoRom},
-        {CopierHeader::None, MemoryMap::HiRom}, {CopierHeader::SWC, MemoryMap::LoRom},
-        {CopierHeader::SWC, MemoryMap::HiRom}, {CopierHeader::FIG, MemoryMap::LoRom},
-        {CopierHeader::FIG, MemoryMap::HiRom}, {CopierHeader::GDR, MemoryMap::LoRom},
-        {CopierHeader::GDR, MemoryMap::HiRom}, {CopierHeader::COS, MemoryMap::LoRom}};
     const std::string names[] = {"Mole Patrol", "Comet Curling (Rev 1)", "Star_Fox Arena", "Dr. Mario [Hack]",
         "Caf\xE9 Racer", "Quest (Disc 2) [T+Eng]", "Super V.G.", "Big_Bang  Theory"};
     const std::uint8_t countries[] = {0, 1, 2, 9, 13, 0x0E};
     std::vector<NamedImage> images;
     for (int i = 0; i < 18; ++i) {
-        const auto [header, map] = formats[i % 9];
-        NamedImage image;
-        image.plan = {
-            .header = header, .map = map, .name = "GAME NUMBER " + std::to_string(10 + i), .country = countries[i % 6]};
+        NamedImage image; // headers None, SWC, GDR, FIG, COS; each but COS LoRom and HiRom
+        image.plan = {.header = static_cast<CopierHeader>(i % 9 / 2),
+            .map = i % 9 % 2 == 0 ? MemoryMap::LoRom : MemoryMap::HiRom,
+            .name = "GAME NUMBER " + std::to_string(10 + i),
+            .country = countries[i % 6]};
         image.no_spaces = i >= 9;
         image.full_name = names[i % 8];
         if (image.no_spaces) // "_" of a no-spaces name reads back as a space
@@ -98,14 +81,6 @@ std::vector<NamedImage> Collection()
         images.push_back(image);
     }
     return images;
-}
-
-std::set<std::pair<std::string, std::string>> expected_records(const std::vector<NamedImage>& images)
-{
-    std::set<std::pair<std::string, std::string>> records;
-    for (const NamedImage& image : images)
-        records.emplace(image.key(), image.full_name);
-    return records;
 }
 
 // Copies of the images under meaningless names in normal/ and nospace/,
@@ -117,24 +92,15 @@ std::set<std::string> batch_names(
     for (const bool no_spaces : {false, true}) {
         const std::string folder = t / (no_spaces ? "scrambled-nospace" : "scrambled-normal");
         fs::create_directories(folder);
-        for (std::size_t i = 0; i < images.size(); ++i) {
+        for (std::size_t i = 0; i < images.size(); ++i)
             if (images[i].no_spaces == no_spaces)
                 fixtures::write_rom(folder + "/rom" + std::to_string(100 + i) + ".bin", images[i].plan);
-        }
         const CliRun run =
             no_spaces ? Cli({"batch", "--db", db, "--no-spaces", folder}) : Cli({"batch", "--db", db, folder});
         EXPECT_EQ(run.status, 0) << run.out << run.err;
         for (const auto& entry : fs::directory_iterator(folder + "/Renamed_SNES_ROMs"))
             names.insert(entry.path().filename().string());
     }
-    return names;
-}
-
-std::set<std::string> new_names(const std::vector<NamedImage>& images)
-{
-    std::set<std::string> names;
-    for (const NamedImage& image : images)
-        names.insert(image.new_name());
     return names;
 }
 
@@ -160,70 +126,65 @@ std::string catalogue_for(const std::vector<NamedImage>& images, bool logiqx)
         std::snprintf(crc, sizeof crc, "%08x", digest.crc32);
         const std::string sha1 = i % 2 == 0 ? hex_text(digest.sha1) : "";
         const std::string size = std::to_string(digest.size);
-        if (logiqx) {
+        if (logiqx)
             text += "  <game name=\"" + game + "\">\n    <description>" + game + "</description>\n    <rom name=\""
                 + game + ".sfc\" size=\"" + size + "\" crc=\"" + crc + "\""
                 + (sha1.empty() ? "" : " sha1=\"" + sha1 + "\"") + "/>\n  </game>\n";
-        } else {
+        else
             text += "game (\n\tname \"" + game + "\"\n\tdescription \"" + game + "\"\n\trom ( name \"" + game
                 + ".sfc\" size " + size + " crc " + crc + (sha1.empty() ? "" : " sha1 " + sha1) + " )\n)\n\n";
-        }
     }
     return text + (logiqx ? "</datafile>\n" : "");
 }
 
-} // namespace
+const std::string old_database = fixtures::database_line("OLD GAME", "Old Game");
 
-// --- Names from file names ----------------------------------------------------
+// db/snes.dat holding one old record, and img/ holding one image of NEW GAME.
+void learn_world(const test::TempFolder& t, const std::string& image_name)
+{
+    fs::create_directories(t / "db");
+    fs::create_directories(t / "img");
+    fixtures::write_file(t / "db/snes.dat", old_database);
+    fixtures::write_rom(t / ("img/" + image_name), {.name = "NEW GAME"});
+}
+
+} // namespace
 
 TEST(LearnedName, Rules)
 {
-    const struct {
-        std::string file_name, suffix, full_name;
-    } cases[] = {
+    const std::tuple<std::string, std::string, std::string> cases[] = {
         {"Comet Curling (USA) (Rev 1) [!].smc", " (USA)", "Comet Curling"},
-        {"Comet Curling (USA).smc", " (USA)", "Comet Curling"},
-        {"Comet_Curling_(USA).smc", " (USA)", "Comet Curling"},
+        {"Comet Curling (USA).smc", " (USA)", "Comet Curling"}, {"Comet_Curling_(USA).smc", " (USA)", "Comet Curling"},
         {"Comet_Curling (USA).smc", " (USA)", "Comet_Curling"},
-        {"Comet Curling (Japan)  [b1].fig", " (Euro)", "Comet Curling"},
-        {"Super V.G..fig", "", "Super V.G."},
-        {"Foo (Hack).smc", "", "Foo (Hack)"},
-        {"No Extension", " (JAP)", "No Extension"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(full_name_from_file_name(c.file_name, c.suffix), c.full_name) << c.file_name;
+        {"Comet Curling (Japan)  [b1].fig", " (Euro)", "Comet Curling"}, {"Super V.G..fig", "", "Super V.G."},
+        {"Foo (Hack).smc", "", "Foo (Hack)"}, {"No Extension", " (JAP)", "No Extension"}};
+    for (const auto& [file_name, suffix, full_name] : cases)
+        EXPECT_EQ(full_name_from_file_name(file_name, suffix), full_name) << file_name;
 }
 
 TEST(LearnedName, ProgramGivenNamesGiveBackTheirFullName)
 {
     const std::string pieces[] = {
         "Mole", "Patrol", "(Rev 1)", "[!]", "Dr.", "A_B", "Caf\xE9", "(USA)", "", "V.G.", "[T+Eng]", "x(y)", "2"};
-    for (const std::string& a : pieces) {
-        for (const std::string& b : pieces) {
-            for (const std::string& separator : {" "s, "  "s, ""s}) {
-                const std::string full = a + separator + b;
-                if (full.empty())
-                    continue;
-                for (int country = 0; country <= 14; ++country) {
-                    const std::string suffix = country_suffix(static_cast<std::uint8_t>(country));
+    for (const std::string& a : pieces)
+        for (const std::string& b : pieces)
+            for (const std::string& full : {a + " " + b, a + "  " + b, a + b})
+                for (int country = 0; country <= 14 && !full.empty(); ++country)
                     for (const std::string extension : {".smc", ".swc", ".fig"}) {
+                        const std::string suffix = country_suffix(static_cast<std::uint8_t>(country));
                         std::string normal = normal_name(full, suffix, extension);
                         // An underscore reads back as itself only beside a space.
-                        if (full.find('_') == std::string::npos || (full + suffix).find(' ') != std::string::npos) {
+                        const bool underscore = full.find('_') != std::string::npos;
+                        if (!underscore || (full + suffix).find(' ') != std::string::npos) {
                             EXPECT_EQ(full_name_from_file_name(normal, suffix), full) << normal;
                         }
-                        if (full.find('_') == std::string::npos) {
+                        if (!underscore) {
                             EXPECT_EQ(full_name_from_file_name(Baue_dateiname(normal), suffix), full) << normal;
                         }
                     }
-                }
-            }
-        }
-    }
 }
 
-// --- The database check -----------------------------------------------------------
-
+// Each planted fault is found at its line; clean records, and the bundled database, give no findings.
 TEST(DatabaseCheck, FindsEachPlantedFaultAtItsLine)
 {
     const auto record = fixtures::database_line;
@@ -243,10 +204,11 @@ TEST(DatabaseCheck, FindsEachPlantedFaultAtItsLine)
         {record("X-MEN", "X-Men"), {{"shadowed", "warning"}}},
         {record("ALADDIN JR", "Aladdin Jr."), {{"shadowed", "warning"}}},
         {record("MARKUP", "Big <b>Game"), {{"windows_name", "warning"}, {"markup", "warning"}}},
+        {record("ONE", "One (Rev 1) [!]") + record("TWO", "Caf\xE9 Two"), {}},
         {"\"CUT                  \"\r\n", {{"cut_short", "error"}}},
     };
     std::string text;
-    std::vector<std::tuple<std::size_t, std::string, std::string>> expected;
+    std::vector<std::tuple<std::size_t, std::string, std::string>> expected, found;
     std::size_t line = 1;
     for (const auto& row : rows) {
         for (const auto& [child, severity] : row.findings)
@@ -255,7 +217,6 @@ TEST(DatabaseCheck, FindsEachPlantedFaultAtItsLine)
         line += static_cast<std::size_t>(std::count(row.text.begin(), row.text.end(), '\n'));
     }
     const DatabaseCheck check = check_database(text);
-    std::vector<std::tuple<std::size_t, std::string, std::string>> found;
     for (const DatabaseFinding& finding : check.findings)
         found.emplace_back(
             finding.line, finding.child, finding.severity == FindingSeverity::error ? "error" : "warning");
@@ -269,74 +230,53 @@ TEST(DatabaseCheck, FindsEachPlantedFaultAtItsLine)
     const CliRun run = Cli({"db", "check", "--db", t / "faulty.dat"});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find("\n5: error: duplicate_key: the record on line 1 "), std::string::npos) << run.out;
-    EXPECT_TRUE(run.out.ends_with("\n12 records, 6 errors, 6 warnings\n")) << run.out;
+    EXPECT_TRUE(run.out.ends_with("\n14 records, 6 errors, 6 warnings\n")) << run.out;
     const std::vector<json> lines = Cli({"db", "check", "--json", "--db", t / "faulty.dat"}).lines;
     ASSERT_EQ(lines.size(), expected.size());
     EXPECT_EQ(lines[0],
         (json{{"line", 2}, {"severity", "error"}, {"kind", "key_length"},
             {"message", "the first item has 5 characters, not 21: it can never match"}, {"key", "SHORT"}}));
-}
-
-TEST(DatabaseCheck, CleanDatabasesHaveNoFindings)
-{
-    test::TempFolder t;
-    const std::string clean =
-        fixtures::database_line("ONE", "One (Rev 1) [!]") + fixtures::database_line("TWO", "Caf\xE9 Two");
-    fixtures::write_file(t / "clean.dat", clean);
-    for (const std::string& path : {t / "clean.dat", std::string(CARTONYM_BUNDLED_DATABASE)}) {
-        const CliRun run = Cli({"db", "check", "--db", path});
-        EXPECT_EQ(run.status, 0) << path;
-        EXPECT_EQ(run.out.find(": error: "), std::string::npos) << run.out;
-        EXPECT_EQ(run.out.find(": warning: "), std::string::npos) << run.out;
-    }
+    const CliRun bundled = Cli({"db", "check", "--db", CARTONYM_BUNDLED_DATABASE});
+    EXPECT_TRUE(bundled.status == 0 && bundled.out.find(": error: ") == std::string::npos
+        && bundled.out.find(": warning: ") == std::string::npos)
+        << bundled.status << bundled.out;
     EXPECT_EQ(Cli({"db", "check", "--db", t / "missing.dat"}).status, 2);
 }
 
-// --- Catalogues and sums -------------------------------------------------------
-
 TEST(ContentDigest, KnownAnswersInPieces)
 {
+    const auto* text = reinterpret_cast<const unsigned char*>("123456789");
     ContentHasher hasher;
-    const std::string text = "123456789";
-    hasher.update(reinterpret_cast<const unsigned char*>(text.data()), 4);
-    hasher.update(reinterpret_cast<const unsigned char*>(text.data()) + 4, 5);
+    hasher.update(text, 4);
+    hasher.update(text + 4, 5);
     const ContentDigest digest = hasher.finish();
-    EXPECT_EQ(digest.size, 9u);
-    EXPECT_EQ(digest.crc32, 0xCBF43926u);
-    EXPECT_EQ(hex_text(digest.sha1), "f7c3bc1d808e04732adf679965ccc34ca7ae3441");
+    EXPECT_EQ(std::tuple(digest.size, digest.crc32, hex_text(digest.sha1)),
+        std::tuple(9u, 0xCBF43926u, "f7c3bc1d808e04732adf679965ccc34ca7ae3441"));
 }
-
 TEST(RomCatalogue, BothKindsAndTheOrderOfLookup)
 {
-    const std::string sha1_a(40, 'a'); // every byte 0xAA
     const struct {
         const char* child;
-        std::string text;
+        std::string text; // the SHA-1 aa...aa is every byte 0xAA
     } cases[] = {
         {"logiqx",
-            "<?xml version=\"1.0\"?>\n<!DOCTYPE datafile>\n<datafile><header/>"
-            "<game name=\"By SHA-1 &amp; more\"><rom name=\"a\" size=\"10\" crc=\"0000000a\" sha1=\""
-                + sha1_a
-                + "\"/></game>"
-                  "<game name=\"Missing\"><rom name=\"m\" size=\"10\" status=\"nodump\"/></game>"
-                  "<machine name=\"By CRC\"><rom name=\"b\" size=\"20\" crc=\"BEEF\"/></machine></datafile>"},
+            "<?xml version=\"1.0\"?>\n<!DOCTYPE datafile>\n<datafile><header/><game name=\"By SHA-1 &amp; more\">"
+            "<rom name=\"a\" size=\"10\" crc=\"0000000a\" sha1=\"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\"/></game>"
+            "<game name=\"Missing\"><rom name=\"m\" size=\"10\" status=\"nodump\"/></game>"
+            "<machine name=\"By CRC\"><rom name=\"b\" size=\"20\" crc=\"BEEF\"/></machine></datafile>"},
         {"clrmamepro",
             "clrmamepro ( name \"x\" version 1 )\n"
             "game ( name \"By SHA-1 & more\" rom ( name a size 10 crc 0000000a sha1 "
-                + sha1_a
-                + " ) )\n"
-                  "game ( name Missing rom ( name \"m\" size 10 flags nodump ) )\n"
-                  "resource ( name bios )\n"
-                  "machine ( name \"By CRC\" rom ( name \"b\" size 20 crc beef ) )\n"},
+            "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa ) )\n"
+            "game ( name Missing rom ( name \"m\" size 10 flags nodump ) )\nresource ( name bios )\n"
+            "machine ( name \"By CRC\" rom ( name \"b\" size 20 crc beef ) )\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.child);
         const RomCatalogue catalogue = RomCatalogue::Parse(c.text, "t.dat");
         ASSERT_EQ(catalogue.entries().size(), 2u);
-        ContentDigest digest;
+        ContentDigest digest{.size = 20, .crc32 = 0xBEEF};
         digest.sha1.fill(0xAA);
-        digest.size = 20;
-        digest.crc32 = 0xBEEF;
         EXPECT_EQ(catalogue.Find(digest)->game_name, "By SHA-1 & more");
         digest.sha1.fill(0xBB);
         EXPECT_EQ(catalogue.Find(digest)->game_name, "By CRC");
@@ -346,87 +286,76 @@ TEST(RomCatalogue, BothKindsAndTheOrderOfLookup)
     }
 }
 
-// --- End to end ----------------------------------------------------------------
-
-// Records learned from the program's own names, or imported from a catalogue
-// of either kind, name meaningless copies of the images as the program would.
+// Records learned from the program's own names, or imported from either kind of catalogue, name scrambled copies alike.
 TEST(DatabaseTools, LearnedAndCatalogueRecordsNameScrambledCopiesAsBefore)
 {
     const std::vector<NamedImage> images = Collection();
+    Records expected;
+    std::set<std::string> expected_names;
+    for (const NamedImage& image : images) {
+        expected.emplace(fixtures::Interner_name(image.plan.name), image.full_name);
+        expected_names.insert(image.new_name());
+    }
     for (const std::string source : {"learn", "Logiqx", "clrmamepro"}) {
         SCOPED_TRACE(source);
         test::TempFolder t;
-        fixtures::write_file(t / "snes.dat", "");
+        const std::string db = t / "snes.dat";
+        fixtures::write_file(db, "");
+        for (const NamedImage& image : images) {
+            const std::string folder = t / (image.no_spaces ? "named/nospace" : "named/normal");
+            fs::create_directories(folder);
+            fixtures::write_rom(folder + "/" + image.new_name(), image.plan);
+        }
         if (source == "learn") {
-            for (const NamedImage& image : images) {
-                const std::string folder = t / (image.no_spaces ? "named/nospace" : "named/normal");
-                fs::create_directories(folder);
-                fixtures::write_rom(folder + "/" + image.new_name(), image.plan);
-            }
-            const CliRun learn = Cli({"db", "learn", "--db", t / "snes.dat", "--write", "-r", t / "named"});
+            const CliRun learn = Cli({"db", "learn", "--db", db, "--write", "-r", t / "named"});
             ASSERT_EQ(learn.status, 0) << learn.err;
-            EXPECT_EQ(learn.out, fixtures::read_file(t / "snes.dat")); // the proposals, exactly as written
-            EXPECT_EQ(fixtures::read_file(t / "snes.dat.bak"), "");
-            EXPECT_EQ(check_database(fixtures::read_file(t / "snes.dat")).findings.size(), 0u);
+            EXPECT_EQ(learn.out, fixtures::read_file(db)); // the proposals, exactly as written
+            EXPECT_EQ(check_database(fixtures::read_file(db)).findings.size(), 0u);
             // Learned again: everything is known, nothing is proposed or written.
-            const CliRun again = Cli({"db", "learn", "--db", t / "snes.dat", "--json", "--write", "-r", t / "named"});
+            const CliRun again = Cli({"db", "learn", "--db", db, "--json", "--write", "-r", t / "named"});
             EXPECT_EQ(again.status, 0);
             for (const json& line : again.lines)
                 EXPECT_EQ(line["status"], "known") << line;
         } else {
             fixtures::write_file(t / "catalogue.dat", catalogue_for(images, source == "Logiqx"));
-            fs::create_directories(t / "images");
-            for (std::size_t i = 0; i < images.size(); ++i)
-                fixtures::write_rom(t / ("images/x" + std::to_string(i) + ".bin"), images[i].plan);
-            fixtures::write_rom(t / "images/unlisted.bin", {.name = "UNLISTED"});
-            fixtures::write_file(t / "images/notes.txt", "no image");
-            const CliRun import = Cli(
-                {"db", "import-dat", "--db", t / "snes.dat", "--write", "--json", t / "catalogue.dat", t / "images"});
+            fixtures::write_rom(t / "named/unlisted.bin", {.name = "UNLISTED"});
+            fixtures::write_file(t / "named/notes.txt", "no image");
+            const CliRun import =
+                Cli({"db", "import-dat", "--db", db, "--write", "--json", "-r", t / "catalogue.dat", t / "named"});
             ASSERT_EQ(import.status, 0) << import.err;
             std::map<std::string, int> statuses;
             for (const json& line : import.lines)
                 ++statuses[line["status"]];
             EXPECT_EQ(statuses, (std::map<std::string, int>{{"new", 18}, {"no_match", 1}, {"not_image", 1}}));
         }
-        const auto records = records_of(fixtures::read_file(t / "snes.dat"));
-        EXPECT_EQ(records.size(), images.size());
-        EXPECT_EQ(std::set(records.begin(), records.end()), expected_records(images));
-        EXPECT_EQ(batch_names(t, images, t / "snes.dat"), new_names(images));
+        EXPECT_EQ(records_of(fixtures::read_file(db)), expected);
+        EXPECT_EQ(batch_names(t, images, db), expected_names);
     }
 }
 
 TEST(DatabaseTools, BadInputChangesNothingAndSaysWhy)
 {
-    const std::string old_database = fixtures::database_line("OLD GAME", "Old Game");
     const struct {
         const char* case_name;
-        std::vector<std::string> args; // after "db"; DB, CAT and IMG stand for the test's paths
-        std::string catalogue;
-        std::string image_name;
-        int status;
-        std::string message; // in stderr
+        std::optional<std::string> catalogue; // import-dat with this catalogue, else learn
+        std::string message;                  // in stderr; CAT and DB stand for the test's paths
+        std::string image_name = "a.smc";
         FaultHook hook = {};
     } cases[] = {
-        {"catalogue not XML", {"import-dat", "--write", "--db", "DB", "CAT", "IMG"}, "just some words\n", "a.smc", 2,
+        {"catalogue not XML", "just some words\n",
             "CAT: line 1: neither a Logiqx XML catalogue nor a clrmamepro catalogue"},
-        {"catalogue empty", {"import-dat", "--write", "--db", "DB", "CAT", "IMG"}, "", "a.smc", 2,
-            "CAT: line 1: the file is empty"},
-        {"XML truncated", {"import-dat", "--write", "--db", "DB", "CAT", "IMG"},
-            "<datafile>\n<game name=\"G\">\n<rom name=\"g\" size=\"1\" crc=\"00000001\"/>\n", "a.smc", 2,
+        {"catalogue empty", "", "CAT: line 1: the file is empty"},
+        {"XML truncated", "<datafile>\n<game name=\"G\">\n<rom name=\"g\" size=\"1\" crc=\"00000001\"/>\n",
             "CAT: line 3 (byte 66): the file ends inside the XML (it is truncated)"},
-        {"clrmamepro truncated", {"import-dat", "--write", "--db", "DB", "CAT", "IMG"},
-            "clrmamepro ( name x )\ngame (\n name \"G\"\n rom ( name g size 1 crc 1 )\n", "a.smc", 2,
+        {"clrmamepro truncated", "clrmamepro ( name x )\ngame (\n name \"G\"\n rom ( name g size 1 crc 1 )\n",
             "CAT: line 5: the file ends inside the block opened on line 2"},
-        {"bad sha1", {"import-dat", "--write", "--db", "DB", "CAT", "IMG"},
-            "game ( name G\n rom ( name g size 1 sha1 xyz ) )\n", "a.smc", 2,
-            "CAT: line 2: the sha1 \"xyz\" is not 40"},
-        {"a character Windows-1252 lacks", {"learn", "--write", "--db", "DB", "IMG"}, "",
-            "Snow \xE2\x98\x83 Day (USA).smc", 1,
-            "unusable_name: the file name has characters that Windows-1252 lacks"},
-        {"a name the check rejects", {"learn", "--write", "--db", "DB", "IMG"}, "", std::string(240, 'N') + ".smc", 1,
-            "unusable_name: unusable_name: the new name with the country suffix"},
-        {"database cannot be written", {"learn", "--write", "--db", "DB", "IMG"}, "", "Fine (USA).smc", 1,
-            "DB was not changed: Error Nr.  70 happened:\nPermission denied",
+        {"bad sha1", "game ( name G\n rom ( name g size 1 sha1 xyz ) )\n", "CAT: line 2: the sha1 \"xyz\" is not 40"},
+        {"a character Windows-1252 lacks", {}, "unusable_name: the file name has characters that Windows-1252 lacks",
+            "Snow \xE2\x98\x83 Day (USA).smc"},
+        {"a name the check rejects", {}, "unusable_name: unusable_name: the new name with the country suffix",
+            std::string(240, 'N') + ".smc"},
+        {"database cannot be written", {}, "DB was not changed: Error Nr.  70 happened:\nPermission denied",
+            "Fine (USA).smc",
             [](SystemOperation operation, const std::string& path) {
                 return operation == SystemOperation::Open && path.find(".new-") != std::string::npos ? EROFS : 0;
             }},
@@ -434,28 +363,19 @@ TEST(DatabaseTools, BadInputChangesNothingAndSaysWhy)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.case_name);
         test::TempFolder t;
-        fs::create_directories(t / "db");
-        fs::create_directories(t / "img");
-        fixtures::write_file(t / "db/snes.dat", old_database);
-        fixtures::write_rom(t / ("img/" + c.image_name), {.name = "NEW GAME"});
-        if (!c.catalogue.empty() || c.args[0] == "import-dat"s)
-            fixtures::write_file(t / "cat.dat", c.catalogue);
-        std::vector<std::string> args = {"db"};
-        for (const std::string& arg : c.args)
-            args.push_back(arg == "DB" ? t / "db/snes.dat"
-                    : arg == "CAT"     ? t / "cat.dat"
-                    : arg == "IMG"     ? t / "img"
-                                       : arg);
+        learn_world(t, c.image_name);
+        const std::string db = t / "db/snes.dat", catalogue = t / "cat.dat";
+        if (c.catalogue)
+            fixtures::write_file(catalogue, *c.catalogue);
         const test::Tree before = test::tree_of(t / "db");
 
         const test::ScopedFaultHook hook(c.hook);
-        const CliRun run = Cli(args);
+        const CliRun run = c.catalogue ? Cli({"db", "import-dat", "--write", "--db", db, catalogue, t / "img"})
+                                       : Cli({"db", "learn", "--write", "--db", db, t / "img"});
         std::string message = c.message;
-        for (const auto& [name, path] : {std::pair("CAT", t / "cat.dat"), std::pair("DB", t / "db/snes.dat")}) {
-            if (message.starts_with(name))
-                message = path + message.substr(std::string(name).size());
-        }
-        EXPECT_EQ(run.status, c.status);
+        for (const auto& [name, path] : {std::pair("CAT", catalogue), std::pair("DB", db)})
+            message = message.starts_with(name) ? path + message.substr(std::strlen(name)) : message;
+        EXPECT_EQ(run.status, c.catalogue ? 2 : 1);
         EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
         EXPECT_EQ(test::tree_of(t / "db"), before);
     }
@@ -463,30 +383,24 @@ TEST(DatabaseTools, BadInputChangesNothingAndSaysWhy)
 
 TEST(DatabaseTools, AFailureAtAnyStepOfWritingKeepsTheOldDatabase)
 {
-    const std::string old_database = fixtures::database_line("OLD GAME", "Old Game");
     const std::string new_database = old_database + fixtures::database_line("NEW GAME", "New Game");
     for (const int errnum : {ENOSPC, EIO}) {
-        bool reached_the_end = false;
-        for (int n = 0; !reached_the_end; ++n) {
+        for (int n = 0;; ++n) { // until no step is left to fail
             SCOPED_TRACE("failing step " + std::to_string(n) + ", errno " + std::to_string(errnum));
             test::TempFolder t;
             const std::string folder = t / "db";
-            fs::create_directories(folder);
-            fs::create_directories(t / "img");
-            fixtures::write_file(folder + "/snes.dat", old_database);
+            learn_world(t, "New Game (USA).smc");
             fixtures::write_file(folder + "/snes.dat.bak", "an older backup");
-            fixtures::write_rom(t / "img/New Game (USA).smc", {.name = "NEW GAME"});
 
             int step = 0;
-            std::optional<std::pair<SystemOperation, std::string>> failed;
-            const test::ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
+            std::optional<std::string> failed; // the path of the failed step
+            const test::ScopedFaultHook hook([&](SystemOperation, const std::string& path) {
                 if (!path.starts_with(folder) || step++ != n)
                     return 0;
-                failed.emplace(operation, path);
+                failed = path;
                 return errnum;
             });
             const CliRun run = Cli({"db", "learn", "--write", "--db", folder + "/snes.dat", t / "img"});
-            reached_the_end = !failed;
 
             const test::Tree after = test::tree_of(folder);
             EXPECT_EQ(after.size(), 2u) << "a temporary file was left";
@@ -494,7 +408,9 @@ TEST(DatabaseTools, AFailureAtAnyStepOfWritingKeepsTheOldDatabase)
                 EXPECT_EQ(run.status, 0);
                 EXPECT_EQ(after.at("snes.dat"), new_database);
                 EXPECT_EQ(after.at("snes.dat.bak"), old_database);
-            } else if (failed->second == folder) {
+                break;
+            }
+            if (*failed == folder) {
                 // Only the flush of the folder comes after the rename.
                 EXPECT_EQ(run.status, 1);
                 EXPECT_EQ(after.at("snes.dat"), new_database);

@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 namespace cartonym {
@@ -19,13 +20,7 @@ namespace {
 
 using fixtures::read_file;
 using fixtures::write_file;
-using test::error_number_of;
-using test::fail_on;
-using test::ScopedFaultHook;
-using test::TempEnvironment;
-using test::TempFolder;
-using test::Tree;
-using test::tree_of;
+using namespace test;
 namespace fs = std::filesystem;
 
 std::string Lines(const std::vector<std::string>& lines)
@@ -46,14 +41,10 @@ std::string link_bar()
         + "</a> </font><font color=\"#999999\">]</font></tt></b>";
 }
 
-const std::string expected_head = Lines({
-    "<!doctype html public \"-//w3c//dtd html 4.0 transitional//en\">",
-    "<html>",
-    "<head>",
-    "   <meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">",
+const std::string expected_head = Lines({"<!doctype html public \"-//w3c//dtd html 4.0 transitional//en\">", "<html>",
+    "<head>", "   <meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">",
     std::string("   <meta name=\"GENERATOR\" content=\"The Cartonym - ") + program_info::maker_site + "\">",
-    "   <title>SNES ROM Image List</title>",
-    "</head>",
+    "   <title>SNES ROM Image List</title>", "</head>",
     "<body text=\"#000000\" bgcolor=\"#FFFFFF\" link=\"#33CCFF\" vlink=\"#33CCFF\" alink=\"#33CCFF\">",
     "<center><b><i><tt><font color=\"#999999\"><font size=+3>SNES ROM Image List</font></font></tt></i></b>",
     "<br><b><tt><font color=\"#333333\">created by the Cartonym</font></tt></b><b><tt><font color=\"#999999\"></font>"
@@ -69,10 +60,7 @@ const std::string expected_head = Lines({
     "<center><b><i><tt><font color=\"#666666\">Name</font></tt></i></b></center></td><td><center><b><i><tt><font "
     "color=\"#666666\">Filename</font></tt></i></b></center></td><td><center><b><i><tt><font color=\"#666666\">"
     "Country</font></tt></i></b></center></td><td><center><b><i><tt><font color=\"#666666\">Fileformat</font></tt>"
-    "</i></b></center></td></tr>",
-});
-
-// --- Page text ------------------------------------------------------------------
+    "</i></b></center></td></tr>"});
 
 TEST(GameListText, HeadRowAndEnd)
 {
@@ -84,27 +72,21 @@ TEST(GameListText, HeadRowAndEnd)
         "(NTSC)</font></tt></td><td><tt><font color=\"#808080\">SNES LoRom, no Header</font></tt></td></tr>\r\n");
 
     // Five lines; the promotional paragraph is free text with links, but no line break.
-    const std::string end_pos = game_list_end_text();
-    const auto paragraph = end_pos.find("\r\n") + 2;
-    const auto after = end_pos.find("\r\n", paragraph);
-    ASSERT_NE(after, std::string::npos);
-    const std::string text = end_pos.substr(paragraph, after - paragraph);
-    EXPECT_TRUE(text.starts_with("<p><b><tt><font color=\"#999999\">") && text.ends_with("</font></tt></b>"));
-    EXPECT_NE(text.find("<a href=\""), std::string::npos);
-    EXPECT_EQ(text.find('\n'), std::string::npos);
-    EXPECT_EQ(end_pos.substr(0, paragraph) + end_pos.substr(after + 2),
-        Lines({"</table><center>",
-            "<br><b><tt><font color=\"#999999\">Thank you !</font></tt></b><b><tt><font color=\"#999999\">"
-            "</font></tt></b>",
-            link_bar() + "</center>", "</body></html>"}));
+    const std::string end = game_list_end_text();
+    const std::string before = "</table><center>\r\n<p><b><tt><font color=\"#999999\">";
+    const std::string after = "</font></tt></b>\r\n"
+        + Lines({"<br><b><tt><font color=\"#999999\">Thank you !</font></tt></b><b><tt><font color=\"#999999\">"
+                 "</font></tt></b>",
+            link_bar() + "</center>", "</body></html>"});
+    ASSERT_TRUE(end.starts_with(before) && end.ends_with(after)) << end;
+    const std::string paragraph = end.substr(before.size(), end.size() - before.size() - after.size());
+    EXPECT_NE(paragraph.find("<a href=\""), std::string::npos);
+    EXPECT_EQ(paragraph.find('\n'), std::string::npos);
 }
 
 TEST(GameListText, TemporaryFolder)
 {
-    const struct {
-        std::vector<std::pair<std::string, std::string>> environment;
-        const char *folder, *working_file;
-    } cases[] = {
+    const std::tuple<std::vector<std::pair<std::string, std::string>>, const char*, const char*> cases[] = {
         {{{"temp", "/a/b"}, {"TMPDIR", "/x"}}, "/a/b", "/a/b/cartonym-"},
         {{{"TEMP", "/a/b/"}}, "/a/b/", "/a/b/cartonym-"},
         {{{"TeMp", "/c"}}, "/c", "/c/cartonym-"},
@@ -112,14 +94,12 @@ TEST(GameListText, TemporaryFolder)
         {{{"TMPDIR", "/x/"}, {"TEMPO", "/no"}}, "/x/", "/x/cartonym-"},
         {{}, "/tmp", "/tmp/cartonym-"},
     };
-    for (const auto& case_ : cases) {
-        const TempEnvironment environment(case_.environment);
-        EXPECT_EQ(temporary_folder(), case_.folder);
-        EXPECT_TRUE(game_list_working_file_template().starts_with(case_.working_file));
+    for (const auto& [variables, folder, working_file] : cases) {
+        const TempEnvironment environment(variables);
+        EXPECT_EQ(temporary_folder(), folder);
+        EXPECT_TRUE(game_list_working_file_template().starts_with(working_file)) << folder;
     }
 }
-
-// --- The list on disk ----------------------------------------------------------------
 
 struct GameListWorld {
     TempFolder t;
@@ -135,67 +115,50 @@ struct GameListWorld {
 };
 
 const GameListRow sample_row{"Alpha", "Alpha (USA).smc", "1 = USA (NTSC)", "SNES LoRom, no Header"};
-const std::string empty_page = expected_head + game_list_end_text();
 
-TEST(GameList, WrittenInTheTemporaryFolderThenMovedOverAnEarlierList)
+// Each run writes a private working file in the temporary folder, touches no one else's file there,
+// and moves its page over an earlier list, also across file systems.
+TEST(GameList, EachRunWritesAPrivateFileThenMovesItOverAnEarlierList)
 {
     for (const bool across_file_systems : {false, true}) {
         SCOPED_TRACE(across_file_systems);
         GameListWorld u;
-        write_file(u.target(), "alte Liste");
+        write_file(u.t / "other", "someone else's file");
+        fs::create_symlink(u.t / "other", u.temp_folder + "/games.htm");
         const ScopedFaultHook hook(across_file_systems ? fail_on(SystemOperation::Move, EXDEV) : FaultHook());
-        GameList list;
-        list.Schreibe_listenkopf();
-        EXPECT_EQ(read_file(list.working_file()), expected_head);
-        list.Schreibe_listenzeile(sample_row);
-        list.Schreibe_listenende(u.F + "/");
-        EXPECT_FALSE(list.is_open());
+        GameList first, second;
+        first.Schreibe_listenkopf();
+        second.Schreibe_listenkopf();
+        EXPECT_NE(first.working_file(), second.working_file());
+        EXPECT_EQ(read_file(first.working_file()), expected_head);
+        first.Schreibe_listenzeile(sample_row);
+        second.Schreibe_listenende(u.F);
+        first.Schreibe_listenende(u.F + "/"); // the second list is placed; the first replaces it
+        EXPECT_FALSE(first.is_open());
         EXPECT_EQ(tree_of(u.t.path()),
-            (Tree{{"roms/Renamed_SNES_ROMs/games.htm",
-                expected_head + game_list_row_text(sample_row) + game_list_end_text()}}));
+            (Tree{{"other", "someone else's file"},
+                {"roms/Renamed_SNES_ROMs/games.htm",
+                    expected_head + game_list_row_text(sample_row) + game_list_end_text()}}));
+        EXPECT_TRUE(fs::is_symlink(u.temp_folder + "/games.htm"));
     }
-}
-
-TEST(GameList, EachRunWritesAPrivateFileAndNeverTouchesAnyoneElses)
-{
-    GameListWorld u;
-    write_file(u.t / "other", "someone else's file");
-    fs::create_symlink(u.t / "other", u.temp_folder + "/games.htm");
-    GameList first, second;
-    first.Schreibe_listenkopf();
-    second.Schreibe_listenkopf();
-    EXPECT_NE(first.working_file(), second.working_file());
-    first.Schreibe_listenzeile(sample_row);
-    second.Schreibe_listenende(u.F);
-    first.Schreibe_listenende(u.F); // the second list is placed; the first finds it and replaces it
-    EXPECT_EQ(tree_of(u.t.path()),
-        (Tree{{"other", "someone else's file"},
-            {"roms/Renamed_SNES_ROMs/games.htm",
-                expected_head + game_list_row_text(sample_row) + game_list_end_text()}}));
-    EXPECT_TRUE(fs::is_symlink(u.temp_folder + "/games.htm"));
 }
 
 TEST(GameList, AnUnfinishedOrUnplaceablePageIsRemovedSilentlyButAFailedDeletionIsNot)
 {
-    {
+    for (const std::string how : {"never ended", "folder missing", "closing fails"}) {
+        SCOPED_TRACE(how);
         GameListWorld u;
-        {
-            GameList list;
-            list.Schreibe_listenkopf();
-            list.Schreibe_listenzeile(sample_row);
-        } // the destructor closes it and removes the working file
-        EXPECT_TRUE(fs::is_empty(u.temp_folder));
-        EXPECT_FALSE(fs::exists(u.target()));
-    }
-    for (const bool folder_missing : {true, false}) { // or closing fails
-        GameListWorld u;
-        if (folder_missing)
+        if (how == "folder missing")
             fs::remove(fs::path(u.F) / "Renamed_SNES_ROMs");
-        const ScopedFaultHook hook(folder_missing ? FaultHook() : fail_on(SystemOperation::Close, EIO));
-        GameList list;
-        list.Schreibe_listenkopf();
-        EXPECT_NO_THROW(list.Schreibe_listenende(u.F));
-        EXPECT_FALSE(list.is_open() || fs::exists(u.target()));
+        const ScopedFaultHook hook(how == "closing fails" ? fail_on(SystemOperation::Close, EIO) : FaultHook());
+        std::optional<GameList> list(std::in_place);
+        list->Schreibe_listenkopf();
+        list->Schreibe_listenzeile(sample_row);
+        if (how == "never ended")
+            list.reset(); // the destructor closes it and removes the working file
+        else
+            list->Schreibe_listenende(u.F); // fails silently, and the list is closed and removed
+        EXPECT_FALSE((list && list->is_open()) || fs::exists(u.target()));
         EXPECT_TRUE(fs::is_empty(u.temp_folder));
     }
     GameListWorld u;
@@ -222,23 +185,17 @@ TEST(GameList, HeadAndRowFailuresGoBackToTheCaller)
     EXPECT_EQ(error_number_of([&] { list.Schreibe_listenzeile(sample_row); }), 61);
 }
 
-// --- Unknown-image log -------------------------------------------------------------------
-
 TEST(UnknownLog, SevenLineEntriesAppended)
 {
-    const std::string first_one = Lines({"Datasource: The Cartonym ver. 0. 91. 0 Englisch",
-        "Filename = \"mystery.smc\"", "Format = SNES HiRom, no Header", "Internal name = \"NOBODY KNOWS ME      \"",
-        "Country = 1 = USA (NTSC)", "CRC1 = EF BE", ""});
-    EXPECT_EQ(
-        unknown_log_entry("mystery.smc", "SNES HiRom, no Header", "NOBODY KNOWS ME      ", "1 = USA (NTSC)", "EF BE"),
-        first_one);
-    TempFolder t;
+    TempFolder t; // the entries come from unknown_log_entry, which other tests use as their expected text
     Schreibe_unbekannt(t.path().string() + "/", "mystery.smc", "SNES HiRom, no Header", "NOBODY KNOWS ME      ",
         "1 = USA (NTSC)", "EF BE");
     Schreibe_unbekannt(t.path().string(), "Caf\xE9.fig", "SNES LoRom, Pro Fighter Header (FIG)", std::string(21, ' '),
         "0 = Japan (NTSC)", "0 0");
     EXPECT_EQ(read_file(t / "unknown.log"),
-        first_one
+        Lines({"Datasource: The Cartonym ver. 0. 91. 0 Englisch", "Filename = \"mystery.smc\"",
+            "Format = SNES HiRom, no Header", "Internal name = \"NOBODY KNOWS ME      \"", "Country = 1 = USA (NTSC)",
+            "CRC1 = EF BE", ""})
             + Lines({"Datasource: The Cartonym ver. 0. 91. 0 Englisch", "Filename = \"Caf\xE9.fig\"",
                 "Format = SNES LoRom, Pro Fighter Header (FIG)", "Internal name = \"                     \"",
                 "Country = 0 = Japan (NTSC)", "CRC1 = 0 0", ""}));
@@ -249,18 +206,12 @@ TEST(UnknownLog, SevenLineEntriesAppended)
 
 TEST(UnknownLog, FileNamesEscapeOnlyWhatTheCodePageCannotHold)
 {
-    const std::pair<std::string, std::string> cases[] = {
-        {"%41 100% [!].smc", "%41 100% [!].smc"},
+    const std::pair<std::string, std::string> cases[] = {{"%41 100% [!].smc", "%41 100% [!].smc"},
         {"Caf\xC3\xA9 \xE2\x82\xAC\xC5\xB8.smc", "Caf\xE9 \x80\x9F.smc"},
-        {"\xE6\x97\xA5\xE6\x9C\xAC.smc", "\\u{65E5}\\u{672C}.smc"},
-        {"\xF0\x9F\x8E\xAE", "\\u{1F3AE}"},
-        {"a\\b \\x41", "a\\\\b \\\\x41"},
-        {"zeile\neins\r\t.smc", "zeile\\u{000A}eins\\u{000D}\\u{0009}.smc"},
-        {"\xC2\x81\xC2\x9D", "\\u{0081}\\u{009D}"},
-        {"latin1 \xE9\xFF.smc", "latin1 \\xE9\\xFF.smc"},
-        {"\xC3", "\\xC3"},
-        {"\xC0\x80 \xED\xA0\x80", "\\xC0\\x80 \\xED\\xA0\\x80"},
-    };
+        {"\xE6\x97\xA5\xE6\x9C\xAC.smc", "\\u{65E5}\\u{672C}.smc"}, {"\xF0\x9F\x8E\xAE", "\\u{1F3AE}"},
+        {"a\\b \\x41", "a\\\\b \\\\x41"}, {"zeile\neins\r\t.smc", "zeile\\u{000A}eins\\u{000D}\\u{0009}.smc"},
+        {"\xC2\x81\xC2\x9D", "\\u{0081}\\u{009D}"}, {"latin1 \xE9\xFF.smc", "latin1 \\xE9\\xFF.smc"}, {"\xC3", "\\xC3"},
+        {"\xC0\x80 \xED\xA0\x80", "\\xC0\\x80 \\xED\\xA0\\x80"}};
     for (const auto& [file_name, log_text] : cases)
         EXPECT_EQ(escaped_file_name(file_name), log_text);
 }
