@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <string>
+#include <vector>
 
 using namespace cartonym;
 
@@ -46,12 +47,10 @@ TEST(Cp1252, RejectsInvalidUtf8AndUnwritableCharacters)
 
 TEST(NumberText, HexDecimalAndTenths)
 {
-    EXPECT_EQ(hex_text(0x04), "4");
-    EXPECT_EQ(hex_text(0x1F), "1F");
-    EXPECT_EQ(hex_text(0xFF), "FF");
-    EXPECT_EQ(decimal_text(53), " 53");
-    EXPECT_EQ(decimal_text(0), " 0");
-    EXPECT_EQ(decimal_text(-2147483648LL), "-2147483648");
+    EXPECT_EQ(
+        (std::vector{hex_text(0x04), hex_text(0x1F), hex_text(0xFF)}), (std::vector<std::string>{"4", "1F", "FF"}));
+    EXPECT_EQ((std::vector{decimal_text(53), decimal_text(0), decimal_text(-2147483648LL)}),
+        (std::vector<std::string>{" 53", " 0", "-2147483648"}));
     const std::pair<std::int64_t, const char*> tenths[] = {
         {84, " 8.4"}, {40, " 4"}, {4, " 0.4"}, {0, " 0"}, {-15, "-1.5"}, {-10, "-1"}};
     for (const auto& [value, text] : tenths)
@@ -63,18 +62,10 @@ TEST(Error, ErrnoMapsToNumberAndDescription)
     const struct {
         int errnum, number;
         const char* description;
-    } cases[] = {
-        {ENOENT, 53, "File not found"},
-        {EEXIST, 58, "File already exists"},
-        {EACCES, 70, "Permission denied"},
-        {EROFS, 70, "Permission denied"},
-        {ENOSPC, 61, "Disk full"},
-        {EIO, 57, "Device I/O error"},
-        {ENAMETOOLONG, 52, "Bad file name or number"},
-        {ENOTDIR, 76, "Path not found"},
-        {EXDEV, 75, "Path/File access error"},
-        {EAGAIN, 75, "Path/File access error"},
-    };
+    } cases[] = {{ENOENT, 53, "File not found"}, {EEXIST, 58, "File already exists"}, {EACCES, 70, "Permission denied"},
+        {EROFS, 70, "Permission denied"}, {ENOSPC, 61, "Disk full"}, {EIO, 57, "Device I/O error"},
+        {ENAMETOOLONG, 52, "Bad file name or number"}, {ENOTDIR, 76, "Path not found"},
+        {EXDEV, 75, "Path/File access error"}, {EAGAIN, 75, "Path/File access error"}};
     for (const auto& case_ : cases) {
         SCOPED_TRACE(case_.errnum);
         try {

@@ -175,7 +175,7 @@ TEST(GameList, HeadAndRowFailuresGoBackToTheCaller)
     GameListWorld u;
     GameList list;
     {
-        const TempEnvironment missing({{"temp", u.t / "fehlt"}});
+        const TempEnvironment missing({{"temp", u.t / "missing"}});
         EXPECT_NE(error_number_of([&] { list.Schreibe_listenkopf(); }), 0);
         EXPECT_FALSE(list.is_open());
     }
@@ -199,7 +199,7 @@ TEST(UnknownLog, SevenLineEntriesAppended)
             + Lines({"Datasource: The Cartonym ver. 0. 91. 0 Englisch", "Filename = \"Caf\xE9.fig\"",
                 "Format = SNES LoRom, Pro Fighter Header (FIG)", "Internal name = \"                     \"",
                 "Country = 0 = Japan (NTSC)", "CRC1 = 0 0", ""}));
-    EXPECT_EQ(error_number_of([&] { Schreibe_unbekannt(t / "fehlt", "a", "b", "c", "d", "e"); }), 53);
+    EXPECT_EQ(error_number_of([&] { Schreibe_unbekannt(t / "missing", "a", "b", "c", "d", "e"); }), 53);
     const ScopedFaultHook hook(fail_on(SystemOperation::Write, ENOSPC));
     EXPECT_EQ(error_number_of([&] { Schreibe_unbekannt(t.path().string(), "a", "b", "c", "d", "e"); }), 61);
 }
@@ -209,7 +209,7 @@ TEST(UnknownLog, FileNamesEscapeOnlyWhatTheCodePageCannotHold)
     const std::pair<std::string, std::string> cases[] = {{"%41 100% [!].smc", "%41 100% [!].smc"},
         {"Caf\xC3\xA9 \xE2\x82\xAC\xC5\xB8.smc", "Caf\xE9 \x80\x9F.smc"},
         {"\xE6\x97\xA5\xE6\x9C\xAC.smc", "\\u{65E5}\\u{672C}.smc"}, {"\xF0\x9F\x8E\xAE", "\\u{1F3AE}"},
-        {"a\\b \\x41", "a\\\\b \\\\x41"}, {"zeile\neins\r\t.smc", "zeile\\u{000A}eins\\u{000D}\\u{0009}.smc"},
+        {"a\\b \\x41", "a\\\\b \\\\x41"}, {"line\none\r\t.smc", "line\\u{000A}one\\u{000D}\\u{0009}.smc"},
         {"\xC2\x81\xC2\x9D", "\\u{0081}\\u{009D}"}, {"latin1 \xE9\xFF.smc", "latin1 \\xE9\\xFF.smc"}, {"\xC3", "\\xC3"},
         {"\xC0\x80 \xED\xA0\x80", "\\xC0\\x80 \\xED\\xA0\\x80"}};
     for (const auto& [file_name, log_text] : cases)
