@@ -138,27 +138,15 @@ TempEnvironment::~TempEnvironment()
         ::setenv(name.c_str(), value.c_str(), 1);
 }
 
-namespace {
-std::string shell_word(const std::string& word)
-{
-    std::string result = "'";
-    for (const char c : word)
-        result += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return result + "'";
-}
-} // namespace
-
 ProgramRun run_program(const std::string& program, const std::vector<std::string>& arguments, const TempFolder& filing,
     const std::string& working_folder)
 {
-    std::string command =
-        (working_folder.empty() ? "" : "cd " + shell_word(working_folder) + " && ") + shell_word(program);
-    for (const auto& arg : arguments)
-        command += " " + shell_word(arg);
-    command += " >" + shell_word(filing / "cli.out") + " 2>" + shell_word(filing / "cli.err") + " </dev/null";
-    const int raw = std::system(command.c_str());
+    int status = 0;
+    const int pid = start_program(program, arguments, filing / "cli.out", filing / "cli.err", working_folder);
+    if (pid > 0)
+        ::waitpid(pid, &status, 0);
     ProgramRun run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.status = pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.out = fixtures::read_file(filing / "cli.out");
     run.err = fixtures::read_file(filing / "cli.err");
     std::filesystem::remove(filing / "cli.out");
@@ -166,7 +154,8 @@ ProgramRun run_program(const std::string& program, const std::vector<std::string
     return run;
 }
 
-int start_program(const std::string& program, std::vector<std::string> arguments, const std::string& output)
+int start_program(const std::string& program, std::vector<std::string> arguments, const std::string& output,
+    const std::string& error_output, const std::string& working_folder)
 {
     arguments.insert(arguments.begin(), program);
     std::vector<char*> argv;
@@ -175,8 +164,11 @@ int start_program(const std::string& program, std::vector<std::string> arguments
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, error_output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (!working_folder.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, working_folder.c_str());
     pid_t pid = -1;
     const int error = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);

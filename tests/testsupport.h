@@ -107,10 +107,12 @@ struct ProgramRun {
 ProgramRun run_program(const std::string& program, const std::vector<std::string>& arguments, const TempFolder& filing,
     const std::string& working_folder = "");
 
-// Starts the program with these arguments, stdout into output, stderr into
-// /dev/null, without waiting; its process id, -1 when it could not start.
-int start_program(
-    const std::string& program, std::vector<std::string> arguments, const std::string& output = "/dev/null");
+// Starts the program with these arguments, stdin from /dev/null, stdout into
+// output, stderr into error_output, in working_folder when one is given,
+// without waiting; its process id, -1 when it could not start.
+int start_program(const std::string& program, std::vector<std::string> arguments,
+    const std::string& output = "/dev/null", const std::string& error_output = "/dev/null",
+    const std::string& working_folder = "");
 // A FIFO or a bound Unix socket at path.
 void make_fifo(const std::string& path);
 void make_socket(const std::string& path);
