@@ -361,7 +361,7 @@ TEST(CliBatch, FolderWithoutFiles)
 }
 
 // Which names leave the folder is the file operations' test (a backslash as well).
-TEST(CliBatch, NameThatWouldLeaveTheFolderStopsTheRunWithOne)
+TEST(CliBatch, AFailureExitsWithOneAMissingDatabaseWithTwoAndTouchesNothing)
 {
     TestEnvironment u;
     u.image("alpha.smc", Alpha);
@@ -371,19 +371,14 @@ TEST(CliBatch, NameThatWouldLeaveTheFolderStopsTheRunWithOne)
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, error_text + "\n");
     EXPECT_EQ(json::parse(run.out), json_result("failed", {2, 1, 1, 0, 0}, json::array(), error_text));
-    EXPECT_EQ(u.tree(), (Tree{{A, build_rom(Alpha)}, {"slash.smc", build_rom({.name = "SLASH GAME"})}}));
-}
+    const Tree after_failure = {{A, build_rom(Alpha)}, {"slash.smc", build_rom({.name = "SLASH GAME"})}};
+    EXPECT_EQ(u.tree(), after_failure);
 
-TEST(CliBatch, MissingDatabaseExitsWithTwoAndTouchesNothing)
-{
-    TestEnvironment u;
-    u.image("alpha.smc", Alpha);
     fs::remove(u.db);
-    const test::ProgramRun run = u.cli({"--gamelist"});
-    EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.out, "");
-    EXPECT_TRUE(run.err.starts_with("The file SNES.DAT is missing !"));
-    EXPECT_EQ(u.tree(), (Tree{{"alpha.smc", build_rom(Alpha)}}));
+    const test::ProgramRun missing = u.cli({"--gamelist"});
+    EXPECT_EQ(std::tie(missing.status, missing.out), std::tuple(2, ""));
+    EXPECT_TRUE(missing.err.starts_with("The file SNES.DAT is missing !"));
+    EXPECT_EQ(u.tree(), after_failure);
     EXPECT_TRUE(u.temp_tree().empty());
 }
 
