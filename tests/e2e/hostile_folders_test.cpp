@@ -199,6 +199,22 @@ TEST(HostileEntries, AnUnreadableFileStopsTheRunNamingItAndLosesNothing)
     }
 }
 
+// Mode bits do not hold root: scripts/test runs this once more as an unprivileged user.
+TEST(HostileEntries, AReadOnlyFolderStopsTheRunWithSeventyBeforeAnythingMoves)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root is not held by mode bits";
+    TestEnvironment u(base_database, {{"alpha.smc", Alpha}, {"zeta.smc", Riddle}});
+    const Tree before = u.tree();
+    ::chmod(u.F.c_str(), 0555);
+    const BatchResult e = u.run(true);
+    ::chmod(u.F.c_str(), 0755);
+    EXPECT_EQ(e.error ? e.error->value() : 0, 70) << e.message.text;
+    EXPECT_TRUE(e.setup_failed);
+    EXPECT_NE(e.message.text.find(u.F), std::string::npos) << e.message.text;
+    EXPECT_EQ(u.tree(), before);
+}
+
 TEST(HostileNames, LineFeedsDashesBrokenUtf8AndLongNamesAreFiledUnchanged)
 {
     using Case = std::tuple<std::string, RomPlan, std::string, std::string>; // name, image, where it ends up, as logged
