@@ -20,7 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using fixtures::build_rom;
-using fixtures::database_line;
 using fixtures::read_file;
 using fixtures::RomPlan;
 using test::Tree;
