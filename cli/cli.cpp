@@ -12,6 +12,7 @@
 #include "naming/database_location.h"
 #include "naming/name_database.h"
 #include "operations/batch_run.h"
+#include "operations/file_mode.h"
 #include "operations/run_journal.h"
 
 #include "cli/output.h"
@@ -47,13 +48,13 @@ bool check_database_for_cli(const std::string& path, std::ostream& err)
 
 json info_object(const std::string& file, const CommonOptions& options)
 {
-    const RomAnalysis analysis = Analysiere_rom(file);
-    if (!analysis.Rom_ok)
+    // File mode's selection; where the window shows "ROM unknown !", info
+    // gives empty names.
+    const FileSelection selection = select_file(file, options.database, options.without_spaces);
+    if (selection.state == SelectionState::NotAnImage)
         return {{"file", file}, {"rom_ok", false}};
-    LookupResult names = Finde_romname(analysis, options.database);
-    if (!names.Neuer_name.empty() && options.without_spaces)
-        Baue_dateiname(names.Neuer_name);
-    const bool known = !names.Neuer_name.empty();
+    const RomAnalysis& analysis = selection.analysis;
+    const bool known = selection.state == SelectionState::Known;
     return {
         {"file", file},
         {"rom_ok", true},
@@ -68,8 +69,8 @@ json info_object(const std::string& file, const CommonOptions& options)
         {"licensee", as_utf8(analysis.Hersteller_text)},
         {"checksum_key", as_utf8(analysis.Pruefsumme)},
         {"checksum", as_utf8(analysis.CRC1_text)},
-        {"full_name", known ? as_utf8(names.Voller_name) : std::string()},
-        {"new_name", as_utf8(names.Neuer_name)},
+        {"full_name", known ? as_utf8(selection.names.Voller_name) : std::string()},
+        {"new_name", known ? as_utf8(selection.names.Neuer_name) : std::string()},
     };
 }
 
