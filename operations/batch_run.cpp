@@ -365,12 +365,17 @@ void Run::file_link_to_moved_image(const std::string& link, const std::string& i
         }
         return;
     }
-    // A fresh link to the image's new place replaces this one: made in
-    // Duplicates without replacing anything, then the old link removed.
+    // A fresh link to the image's new place replaces this one: recorded,
+    // made in Duplicates without replacing anything, then the old link
+    // removed.
     const std::string new_target = resolved_path(moved->second);
+    if (entry_exists(destination))
+        return; // the name is taken in Duplicates: the link stays
+    if (options_.recorder)
+        options_.recorder->link_making(destination, new_target);
     if (const int error = create_link(new_target, destination)) {
         if (error == EEXIST)
-            return; // the name is taken in Duplicates: the link stays
+            return; // taken meanwhile: the link stays
         throw_errno(error);
     }
     if (options_.recorder)

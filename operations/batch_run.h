@@ -30,6 +30,9 @@ public:
     virtual void moving(const std::string& from, const std::string& to) = 0;
     // An entry about to be appended to the unknown-image log at log_path.
     virtual void log_appending(const std::string& log_path) = 0;
+    // A fresh link about to be made at path, naming target (a link to an
+    // image of the folder, filed after the image has moved).
+    virtual void link_making(const std::string& path, const std::string& target) = 0;
     // The game list the run has placed at path.
     virtual void game_list_placed(const std::string& path) = 0;
     // The earlier game list at path, about to be removed by a run that met

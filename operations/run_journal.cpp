@@ -29,6 +29,7 @@ namespace {
 //   earlier-folder <folder>                an output folder that was there (the run removes it when empty)
 //   created <folder>                       an output folder the run created
 //   move <from> <to> <device> <inode> <size> <mtime s> <mtime ns> <kind> <link target> <repointed target> <made device> <made inode>
+//   fresh-link <path> <target>             a link about to be made (its move record follows once it is)
 //   log <path> <size before> <device> <inode>
 //   appended <path> <device> <inode> <bytes>
 //   game-list <path> <size> <content digest>
@@ -328,6 +329,9 @@ struct ParsedRun {
     std::vector<LogRecord> logs;
     std::optional<GameListRecord> game_list;
     std::optional<std::pair<std::string, std::string>> earlier_game_list; // path, copy
+    // Fresh links recorded as about to be made whose move record never came
+    // (the run was stopped in between): path, target.
+    std::vector<std::pair<std::string, std::string>> unconfirmed_links;
     bool earlier_game_list_removed = false;
     bool finished = false;
     RunState state = RunState::NotUndone;
@@ -338,7 +342,7 @@ struct ParsedRun {
     bool has_changes() const
     {
         return !finished || !created.empty() || !moves.empty() || !logs.empty() || game_list
-            || earlier_game_list_removed || !earlier_folders.empty();
+            || earlier_game_list_removed || !earlier_folders.empty() || !unconfirmed_links.empty();
     }
 };
 
@@ -384,6 +388,11 @@ std::optional<ParsedRun> parse_journal(const std::string& name, const std::strin
             run.moves.push_back({*from, *to, unsigned_of(fields[3]), unsigned_of(fields[4]), unsigned_of(fields[5]),
                 number_of(fields[6]).value_or(0), number_of(fields[7]).value_or(0), std::string(fields[8]), *link,
                 *repointed, unsigned_of(fields[11]), unsigned_of(fields[12])});
+            std::erase_if(run.unconfirmed_links, [&](const auto& fresh) { return fresh.first == *to; });
+        } else if (kind == "fresh-link" && fields.size() == 3) {
+            auto link = string_at(1), target = string_at(2);
+            if (link && target)
+                run.unconfirmed_links.emplace_back(*link, *target);
         } else if (kind == "log" && fields.size() == 5) {
             auto log = string_at(1);
             if (!log)
@@ -632,6 +641,13 @@ void RunJournal::moving(const std::string& from_path, const std::string& to_path
         + number_text(made.device) + " " + number_text(made.inode));
 }
 
+void RunJournal::link_making(const std::string& path, const std::string& target)
+{
+    record_pending_log();
+    changes_recorded_ = true;
+    write_entry("fresh-link " + escaped(absolute(path)) + " " + escaped(target));
+}
+
 void RunJournal::log_appending(const std::string& log_path)
 {
     record_pending_log();
@@ -724,6 +740,7 @@ public:
 
     UndoReport undo()
     {
+        remove_unconfirmed_links();
         move_files_back();
         take_back_game_list();
         for (const LogRecord& log : run_.logs)
@@ -752,6 +769,22 @@ private:
     void problem(const std::string& path, const std::string& place, const std::string& reason)
     {
         report_.problems.push_back({path, place, reason});
+    }
+
+    // A run stopped between making a fresh link and recording its move: the
+    // link at the recorded place, naming exactly the recorded target, is
+    // the run's (the old link it was to replace is still in place). Only a
+    // link of that very target text goes, never a file.
+    void remove_unconfirmed_links()
+    {
+        for (const auto& [path, target] : run_.unconfirmed_links) {
+            if (look_at(path).kind != EntryKind::Link || link_target(path) != target)
+                continue;
+            if (!dry_run_)
+                remove_name(path);
+            leaving_.insert(path);
+            report_.removed.push_back(path);
+        }
     }
 
     // Newest move first. Only the newest record of each file counts: a

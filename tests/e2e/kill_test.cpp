@@ -34,7 +34,8 @@ int wait_for(pid_t pid)
 
 // A test folder holding the database and a template folder: 300 entries,
 // every tenth image unknown, three images in a row sharing a game (so two of
-// them are duplicates), some non-images and an earlier unknown.log.
+// them are duplicates), some non-images, links to images of the folder and
+// an earlier unknown.log.
 class KillWorld {
 public:
     KillWorld()
@@ -56,6 +57,9 @@ public:
                 {.name = i % 10 == 9 ? "UNKNOWN " + std::to_string(i) : "GAME " + std::to_string(i / 3),
                     .checksum = static_cast<std::uint16_t>(i),
                     .data_length = 0x8000});
+            if (i % 50 == 0) // a link to an image of the folder, filed after it
+                fs::create_symlink(
+                    "image " + std::to_string(i) + ".smc", template_folder / ("link " + std::to_string(i) + ".smc"));
         }
     }
 
@@ -63,7 +67,7 @@ public:
     fs::path copy(int attempt) const
     {
         const fs::path folder = work.path() / ("kill" + std::to_string(attempt));
-        fs::copy(template_folder, folder, fs::copy_options::recursive);
+        fs::copy(template_folder, folder, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
         return folder;
     }
 

@@ -174,6 +174,32 @@ TEST(Undo, JournalThatCannotBeWrittenStopsTheRunBeforeTheChange)
     }
 }
 
+// A run stopped between making the fresh link of a link to an image of the
+// folder and recording its move: undo takes the fresh link away.
+TEST(Undo, FreshLinkMadeButNotRecordedGoesAgain)
+{
+    UndoWorld world;
+    world.image("alpha.smc", Alpha);
+    fs::create_symlink("alpha.smc", world.in_folder("link to alpha.smc"));
+    const Tree before = world.entries();
+    bool made = false, failed = false;
+    BatchResult result;
+    {
+        const test::ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
+            made = made || (operation == SystemOperation::Move && path.ends_with("Duplicates/link to alpha.smc"));
+            return made && operation == SystemOperation::Write && path.ends_with(".journal")
+                    && !std::exchange(failed, true)
+                ? ENOSPC
+                : 0;
+        });
+        result = world.run();
+    }
+    ASSERT_EQ(result.outcome, BatchOutcome::Failed);
+    ASSERT_TRUE(fs::is_symlink(world.in_folder("Duplicates/link to alpha.smc")));
+    EXPECT_TRUE(undo_run("", false).complete());
+    EXPECT_EQ(tree_difference(before, world.entries()), "");
+}
+
 // A new file in a vacated place, a file put in place of a moved image, a log
 // with later entries and a list edited by hand all stay; the rest goes back.
 TEST(Undo, WhatChangedAfterTheRunStaysAndIsReported)
