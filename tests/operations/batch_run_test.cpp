@@ -301,17 +301,6 @@ TEST(Batchrun, NothingIsEverOverwritten)
     EXPECT_EQ(u.tree(), expected);
 }
 
-TEST(Batchrun, UnwritableNamesAreEscapedInTheLog)
-{
-    TestEnvironment u;
-    const std::string name = "\xE6\x97\xA5 \\ caf\xC3\xA9.smc";
-    u.image(name, Riddle);
-    u.run(false);
-    EXPECT_EQ(read_file(u.F + "/Unknown_ROMs/unknown.log"),
-        log_entry("\\u{65E5} \\\\ caf\xE9.smc", "SNES HiRom, no Header", "NOBODY KNOWS ME", "EF BE"));
-    EXPECT_EQ(u.unknown, std::vector<std::string>{name}) << "the list keeps the file-system name";
-}
-
 // --- The real cartonym-cli ------------------------------------------------------------
 
 // z: total, roms, renamed, already_correct, duplicates
