@@ -78,6 +78,7 @@ public:
 
     test::TempFolder work, temp;
     test::TempEnvironment environment{{{"temp", temp.path().string()}}};
+    test::ScopedVariable state{"XDG_STATE_HOME", (work.path() / "state").string()}; // the journals
     std::string database = work / "snes.dat";
     fs::path template_folder = work.path() / "template";
 };
@@ -149,12 +150,7 @@ TEST(UndoAfterKill, RunKilledAtRandomMomentsIsUndoneExactly)
     const KillWorld world;
     const test::Tree before = test::entries_of(world.template_folder);
     const fs::path probe = world.copy(-1);
-    microseconds run_length;
-    {
-        const test::ScopedVariable state("XDG_STATE_HOME", (world.work.path() / "probe state").string());
-        run_length = length_of_a_run(world, probe);
-    }
-    KillTimer timer(run_length);
+    KillTimer timer(length_of_a_run(world, probe));
 
     int killed = 0, attempt = 0;
     for (; killed < 20 && attempt < 400; ++attempt) {
