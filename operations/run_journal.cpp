@@ -787,6 +787,16 @@ private:
         }
     }
 
+    // Renames the entry at the move's new place back to its old place,
+    // never replacing; false (and the reason reported) when it cannot.
+    bool rename_back(const MoveRecord& move)
+    {
+        const int error = rename_without_replacing(move.to, move.from, SystemOperation::Move, move.from);
+        if (error != 0)
+            problem(move.to, move.from, error == EEXIST ? "its old place is taken" : description_of(error));
+        return error == 0;
+    }
+
     // Newest move first. Only the newest record of each file counts: a
     // file is moved once, and an older record is a move that failed
     // (its target taken) before the run tried another.
@@ -822,12 +832,8 @@ private:
             problem(move.to, move.from, "its old place is taken");
             return;
         }
-        if (!dry_run_) {
-            if (const int error = rename_without_replacing(move.to, move.from, SystemOperation::Move, move.from)) {
-                problem(move.to, move.from, error == EEXIST ? "its old place is taken" : description_of(error));
-                return;
-            }
-        }
+        if (!dry_run_ && !rename_back(move))
+            return;
         leaving_.insert(move.to);
         report_.moved_back.emplace_back(move.to, move.from);
     }
@@ -865,10 +871,8 @@ private:
         }
         if (!dry_run_) {
             if (unchanged) {
-                if (const int error = rename_without_replacing(move.to, move.from, SystemOperation::Move, move.from)) {
-                    problem(move.to, move.from, error == EEXIST ? "its old place is taken" : description_of(error));
+                if (!rename_back(move))
                     return;
-                }
             } else {
                 // The link goes back as it was, with its own target text;
                 // the one at the new place goes once the old is back.

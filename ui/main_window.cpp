@@ -398,14 +398,16 @@ void Form1::changeEvent(QEvent* event)
 void Form1::Timer1_Timer()
 {
     setEnabled(true);
+    // The information labels of file mode.
+    const std::initializer_list<QWidget*> file_mode_labels = {Label2, Label3, Label4, Label5, Label6, Label7, Label8,
+        Label9, Label16, Label15, Nameneu, Romname, Hersteller, Cardid, Land, Namevoll, Dateiname, Dateityp, CRC1label,
+        sizelabel};
     if (Dateimodus->isChecked()) {
         Modusbeschreibung->setText(QStringLiteral("Use this mode to rename single ROM-Images"));
         Dateien->setEnabled(true);
         Batchrun->setVisible(false);
         preview_button->setVisible(false);
-        set_visible({Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9, Label16, Label15, Nameneu, Romname,
-                        Hersteller, Cardid, Land, Namevoll, Dateiname, Dateityp, CRC1label, sizelabel},
-            true);
+        set_visible(file_mode_labels, true);
         set_visible({Labelschonrichtig, Label10, Listeunbekannt, Label11, Label12, Labelinsgesamt, Label13,
                         Labelanzahlroms, Label14, Labelumbenannt, Label18, Labelduplikate, ProgressBar, Label17},
             false);
@@ -414,9 +416,7 @@ void Form1::Timer1_Timer()
         Dateien->setEnabled(false);
         Batchrun->setVisible(true);
         preview_button->setVisible(true);
-        set_visible({Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9, Label16, Label15, Nameneu, Romname,
-                        Hersteller, Cardid, Land, Namevoll, Dateiname, Dateityp, CRC1label, sizelabel},
-            false);
+        set_visible(file_mode_labels, false);
         set_visible({ProgressBar, Label17}, true);
     }
     if (Optiondateinamennormal->isChecked())
