@@ -71,7 +71,8 @@ void draw_icon(QImage& image)
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     const qreal s = image.width();
-    draw_cartridge(painter, QRectF(s * 0.12, s * 0.04, s * 0.76, s * 0.9), QColor(150, 150, 162), QColor(92, 60, 170), 1.0);
+    draw_cartridge(
+        painter, QRectF(s * 0.12, s * 0.04, s * 0.76, s * 0.9), QColor(150, 150, 162), QColor(92, 60, 170), 1.0);
     // A name tag leaning on the cartridge: the program gives names.
     painter.save();
     painter.translate(s * 0.62, s * 0.62);
