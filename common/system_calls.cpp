@@ -164,6 +164,14 @@ EntryKind entry_kind(const std::string& path)
     return kind_from_mode(info.st_mode);
 }
 
+std::optional<EntryStatus> entry_status(const std::string& path)
+{
+    struct stat info { };
+    if (!status_of(path, false, info))
+        return std::nullopt;
+    return EntryStatus{kind_from_mode(info.st_mode), identity_from_stat(info)};
+}
+
 bool entry_exists(const std::string& path) { return entry_kind(path) != EntryKind::Missing; }
 
 std::optional<std::string> link_target(const std::string& path)

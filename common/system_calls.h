@@ -127,6 +127,14 @@ FileIdentity identity_of(const FileDescriptor& file);
 // none, or when it cannot be examined.
 EntryKind entry_kind(const std::string& path);
 
+// The kind and identity of the entry at path, links not followed; nullopt
+// when there is none or it cannot be examined. Hook: Examine.
+struct EntryStatus {
+    EntryKind kind = EntryKind::Missing;
+    FileIdentity identity;
+};
+std::optional<EntryStatus> entry_status(const std::string& path);
+
 // True when something of that name exists (a dangling link counts).
 bool entry_exists(const std::string& path);
 

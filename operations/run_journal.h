@@ -1,4 +1,5 @@
-// The journal of a batch run and the undo of a run.
+// The journal of a batch run and the undo of a run: the writer
+// (run_journal.cpp), the format (journal_format.*) and undo (run_undo.cpp).
 //
 // Every run that changes the disk writes one journal file in
 // $XDG_STATE_HOME/cartonym/runs/ (default ~/.local/state/cartonym/runs/),
@@ -19,6 +20,8 @@
 #include <vector>
 
 namespace cartonym {
+
+enum class RecordKind; // operations/journal_format.h
 
 // The folder that holds the journals, from the environment; throws
 // JournalUnavailable when neither XDG_STATE_HOME nor HOME names one.
@@ -59,7 +62,10 @@ public:
     const std::optional<std::string>& failure() const { return failure_; }
 
 private:
-    void write_entry(const std::string& line);
+    void open_new_journal(const std::string& runs, std::int64_t now);
+    std::string heading(const std::string& runs, std::int64_t now);
+    void write_record(RecordKind kind, const std::vector<std::string>& values);
+    void write_change(RecordKind kind, const std::vector<std::string>& values);
     void record_pending_log();
     void discard_if_unused() noexcept;
     std::string absolute(const std::string& path) const;

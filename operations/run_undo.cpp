@@ -1,0 +1,474 @@
+#include "common/error.h"
+#include "common/file_operations.h"
+#include "common/file_tree.h"
+#include "naming/file_names.h"
+#include "operations/journal_format.h"
+#include "operations/run_journal.h"
+#include "reports/game_list.h"
+#include "reports/unknown_log.h"
+
+#include <algorithm>
+#include <fcntl.h>
+#include <set>
+
+namespace cartonym {
+
+std::vector<RunSummary> list_runs()
+{
+    std::vector<RunSummary> summaries;
+    for (const JournalContents& run : read_journals()) {
+        // A file whose first target was taken is recorded twice: files count once.
+        std::set<std::string> moved;
+        for (const MoveRecord& move : run.moves)
+            moved.insert(move.from);
+        summaries.push_back({run.name, run.folder, time_stamp(run.started_ns, true), moved.size(), run.finished,
+            run.has_changes(), run.state});
+    }
+    return summaries;
+}
+
+namespace {
+
+// What an entry is now, links not followed.
+struct EntryState {
+    bool exists = false;
+    EntryKind kind = EntryKind::Missing;
+    FileIdentity identity;
+
+    bool same_entry(std::uint64_t device, std::uint64_t inode) const
+    {
+        return exists && identity.device == device && identity.inode == inode;
+    }
+    // The same entry unchanged: an inode number taken again by a new file
+    // after the old one was deleted differs in its time of change at least.
+    bool is_moved_entry(const MoveRecord& move) const
+    {
+        const RecordedIdentity& entry = move.entry;
+        return same_entry(entry.device, entry.inode) && identity.size == entry.size && identity.mtime_s == entry.mtime_s
+            && identity.mtime_ns == entry.mtime_ns;
+    }
+};
+
+EntryState look_at(const std::string& path)
+{
+    const auto status = entry_status(path);
+    return status ? EntryState{true, status->kind, status->identity} : EntryState{};
+}
+
+// One step of an undo, decided before it is taken.
+struct UndoStep {
+    enum class Kind { RenameBack, RemakeLink, RemoveName, DeleteLog, CutLog, PlaceGameList, MakeFolder };
+    Kind kind;
+    std::string path;       // what the step acts on (PlaceGameList: the copy it comes from)
+    std::string place = {}; // where it goes back to (RenameBack, RemakeLink, PlaceGameList)
+    std::string text = {};  // the link's target text (RemakeLink), the content (PlaceGameList)
+    FileIdentity seen = {}; // what stood at path when the step was decided (RemakeLink, CutLog)
+    std::uint64_t keep = 0; // CutLog: the log's size before the run
+};
+
+// Takes a step; throws Error when it fails.
+void take(const UndoStep& step)
+{
+    using Kind = UndoStep::Kind;
+    switch (step.kind) {
+    case Kind::RenameBack:
+        if (const int error = rename_without_replacing(step.path, step.place, SystemOperation::Move, step.place))
+            throw_errno(error);
+        return;
+    case Kind::RemakeLink:
+        // The link goes back as it was, with its own target text; the one
+        // at the new place goes once the old is back.
+        if (const int error = create_link(step.text, step.place))
+            throw_errno(error);
+        if (look_at(step.path).same_entry(step.seen.device, step.seen.inode))
+            remove_name(step.path);
+        return;
+    case Kind::RemoveName: remove_name(step.path); return;
+    case Kind::DeleteLog: delete_file(step.path); return;
+    case Kind::CutLog: {
+        FileDescriptor file = open_file(step.path, O_RDWR | O_NOFOLLOW | O_NONBLOCK);
+        const FileIdentity now = identity_of(file);
+        if (now.device != step.seen.device || now.inode != step.seen.inode || now.size != step.seen.size)
+            throw Error(ErrorNumber::PathFileAccessError);
+        truncate_file(file, step.keep);
+        sync_file(file);
+        file.close();
+        return;
+    }
+    case Kind::PlaceGameList: place_new_file(step.place, step.text); return;
+    case Kind::MakeFolder:
+        if (const int error = make_folder(step.path))
+            throw_errno(error);
+        return;
+    }
+}
+
+// One undo: decides every step, and takes it unless it is a dry run.
+class Undo {
+public:
+    Undo(const JournalContents& run, bool dry_run)
+        : run_(run)
+        , dry_run_(dry_run)
+    {
+        report_.name = run.name;
+        report_.folder = run.folder;
+        report_.dry_run = dry_run;
+    }
+
+    UndoReport undo()
+    {
+        remove_unconfirmed_links();
+        move_files_back();
+        take_back_game_list();
+        for (const LogRecord& log : run_.logs)
+            take_back_log(log);
+        for (auto folder = run_.created.rbegin(); folder != run_.created.rend(); ++folder)
+            remove_created_folder(*folder);
+        if (!run_.finished)
+            remove_unrecorded_folders();
+        for (const std::string& folder : run_.earlier_folders)
+            make_earlier_folder(folder);
+        if (!dry_run_)
+            mark_undone();
+        return std::move(report_);
+    }
+
+private:
+    void problem(const std::string& path, const std::string& place, const std::string& reason)
+    {
+        report_.problems.push_back({path, place, reason});
+    }
+
+    // Takes the step unless this is a dry run, and reports it: false (the
+    // failure reported) when it failed.
+    bool carry_out(const UndoStep& step)
+    {
+        using Kind = UndoStep::Kind;
+        try {
+            if (!dry_run_)
+                take(step);
+        } catch (const Error& error) {
+            if (step.kind == Kind::MakeFolder && error.number() == ErrorNumber::FileAlreadyExists)
+                return false;
+            const bool taken = error.number() == ErrorNumber::FileAlreadyExists && !step.place.empty();
+            problem(step.path, step.place, taken ? "its old place is taken" : error.description());
+            return false;
+        }
+        switch (step.kind) {
+        case Kind::RenameBack:
+        case Kind::RemakeLink:
+            leaving_.insert(step.path);
+            report_.moved_back.emplace_back(step.path, step.place);
+            break;
+        case Kind::RemoveName:
+        case Kind::DeleteLog:
+            leaving_.insert(step.path);
+            report_.removed.push_back(step.path);
+            break;
+        case Kind::PlaceGameList:
+            arriving_.insert(step.place);
+            report_.restored.push_back(step.place);
+            break;
+        case Kind::CutLog:
+        case Kind::MakeFolder: report_.restored.push_back(step.path); break;
+        }
+        return true;
+    }
+
+    // A run stopped between making a fresh link and recording its move: the
+    // link at the recorded place, naming exactly the recorded target, is
+    // the run's (the old link it was to replace is still in place). Only a
+    // link of that very target text goes, never a file.
+    void remove_unconfirmed_links()
+    {
+        for (const auto& [path, target] : run_.unconfirmed_links) {
+            if (look_at(path).kind == EntryKind::Link && link_target(path) == target)
+                carry_out({UndoStep::Kind::RemoveName, path});
+        }
+    }
+
+    // Newest move first. Only the newest record of each file counts: a
+    // file is moved once, and an older record is a move that failed
+    // (its target taken) before the run tried another.
+    void move_files_back()
+    {
+        std::set<std::string> handled;
+        for (auto move = run_.moves.rbegin(); move != run_.moves.rend(); ++move) {
+            if (!handled.insert(move->from).second)
+                continue;
+            if (move->kind == MoveKind::Link)
+                move_link_back(*move);
+            else if (move->kind != MoveKind::Missing)
+                move_file_back(*move);
+        }
+    }
+
+    void move_file_back(const MoveRecord& move)
+    {
+        const EntryState at_from = look_at(move.from);
+        if (at_from.is_moved_entry(move))
+            return; // the move was never made, or was taken back already
+        const EntryState at_to = look_at(move.to);
+        if (!at_to.is_moved_entry(move))
+            problem(move.to, move.from, at_to.exists ? "another file is there now" : "the file is no longer there");
+        else if (at_from.exists)
+            problem(move.to, move.from, "its old place is taken");
+        else
+            carry_out({UndoStep::Kind::RenameBack, move.to, move.from});
+    }
+
+    void move_link_back(const MoveRecord& move)
+    {
+        const EntryState at_from = look_at(move.from);
+        const EntryState at_to = look_at(move.to);
+        const bool made_by_run = (move.made_device != 0 || move.made_inode != 0) && at_to.kind == EntryKind::Link
+            && at_to.same_entry(move.made_device, move.made_inode);
+        if (at_from.is_moved_entry(move)) {
+            // The old link is still there; a fresh one the run made at the
+            // new place before it was stopped goes again.
+            if (made_by_run)
+                carry_out({UndoStep::Kind::RemoveName, move.to});
+            return;
+        }
+        const std::optional<std::string> target = at_to.kind == EntryKind::Link ? link_target(move.to) : std::nullopt;
+        const bool unchanged =
+            at_to.kind == EntryKind::Link && at_to.is_moved_entry(move) && target == move.link_target;
+        const bool remade = at_to.kind == EntryKind::Link
+            && (made_by_run || at_to.is_moved_entry(move)
+                || (!move.repointed_target.empty() && target == move.repointed_target));
+        if (!unchanged && !remade)
+            problem(move.to, move.from, at_to.exists ? "another file is there now" : "the link is no longer there");
+        else if (at_from.exists)
+            problem(move.to, move.from, "its old place is taken");
+        else if (unchanged)
+            carry_out({UndoStep::Kind::RenameBack, move.to, move.from});
+        else
+            carry_out({UndoStep::Kind::RemakeLink, move.to, move.from, move.link_target, at_to.identity});
+    }
+
+    std::optional<std::string> earlier_game_list() const
+    {
+        if (!run_.earlier_game_list)
+            return std::nullopt;
+        try {
+            return whole_file(run_.earlier_game_list->second);
+        } catch (const Error&) {
+            return std::nullopt;
+        }
+    }
+
+    void take_back_game_list()
+    {
+        const std::optional<std::string> earlier = earlier_game_list();
+        if (!run_.game_list && !run_.finished)
+            take_back_unrecorded_game_list(earlier);
+        if (run_.game_list)
+            take_back_recorded_game_list(*run_.game_list, earlier);
+        // The game list that was there before the run is put back when the
+        // run replaced or removed it (or was stopped while doing so).
+        if (run_.earlier_game_list && (run_.game_list || run_.earlier_game_list_removed || !run_.finished))
+            put_back_earlier_game_list(earlier);
+    }
+
+    void take_back_recorded_game_list(const GameListRecord& list, const std::optional<std::string>& earlier)
+    {
+        const EntryState now = look_at(list.path);
+        if (!now.exists)
+            return;
+        std::optional<std::string> content;
+        if (now.kind == EntryKind::RegularFile) {
+            try {
+                content = whole_file(list.path);
+            } catch (const Error&) {
+                content.reset();
+            }
+        }
+        if (content && content->size() == list.size && content_digest(*content) == list.digest)
+            carry_out({UndoStep::Kind::RemoveName, list.path});
+        else if (!(content && earlier && *content == *earlier))
+            problem(list.path, "", "the game list was changed after the run");
+    }
+
+    void put_back_earlier_game_list(const std::optional<std::string>& earlier)
+    {
+        const auto& [path, copy] = *run_.earlier_game_list;
+        if (entry_exists(path) && !leaving_.contains(path))
+            return;
+        if (!earlier)
+            problem(copy, path, "the copy of the earlier game list cannot be read");
+        else
+            carry_out({UndoStep::Kind::PlaceGameList, copy, path, *earlier});
+    }
+
+    // A run killed between placing its game list and recording it: a whole
+    // game list written since the run began (file times are coarse: a
+    // second's leeway) that is not the earlier list is the run's.
+    void take_back_unrecorded_game_list(const std::optional<std::string>& earlier)
+    {
+        const std::string path = join_path(run_.folder, renamed_folder_name) + "/" + game_list_name;
+        const EntryState now = look_at(path);
+        if (now.kind != EntryKind::RegularFile
+            || (now.identity.mtime_s + 1) * 1'000'000'000 + now.identity.mtime_ns < run_.started_ns)
+            return;
+        try {
+            const std::string content = whole_file(path);
+            if (!content.starts_with(game_list_head_text()) || !content.ends_with(game_list_end_text())
+                || (earlier && content == *earlier))
+                return;
+        } catch (const Error&) {
+            return;
+        }
+        carry_out({UndoStep::Kind::RemoveName, path});
+    }
+
+    void take_back_log(const LogRecord& log)
+    {
+        if (log.size_before == log_was_no_file)
+            return;
+        const EntryState now = look_at(log.path);
+        if (!now.exists) {
+            if (log.size_before != log_was_missing)
+                problem(log.path, "", "the log is gone");
+            return;
+        }
+        if (now.kind != EntryKind::RegularFile
+            || ((log.device != 0 || log.inode != 0) && !now.same_entry(log.device, log.inode))) {
+            if (!log.appended.empty() || log.last_unrecorded)
+                problem(log.path, "", "another file is there now");
+            return;
+        }
+        try {
+            if (const auto step = log_step(log))
+                carry_out(*step);
+        } catch (const Error& error) {
+            problem(log.path, "", error.description());
+        }
+    }
+
+    // What takes the run's entries out of a log: the log deleted when the
+    // run created it, else cut back to its size before the run.
+    std::optional<UndoStep> log_step(const LogRecord& log)
+    {
+        const std::uint64_t keep = log.size_before < 0 ? 0 : static_cast<std::uint64_t>(log.size_before);
+        const FileDescriptor file = open_file(log.path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
+        const FileIdentity seen = identity_of(file);
+        if (seen.size < keep) {
+            problem(log.path, "", "the log was cut short after the run");
+            return std::nullopt;
+        }
+        std::string tail(static_cast<std::size_t>(seen.size - keep), '\0');
+        for (std::size_t done = 0; done < tail.size();) {
+            const std::size_t n =
+                read_at(file, keep + done, reinterpret_cast<unsigned char*>(tail.data() + done), tail.size() - done);
+            if (n == 0)
+                break;
+            done += n;
+        }
+        if (tail.empty() && log.size_before != log_was_missing)
+            return std::nullopt; // cut back already
+        if (!only_the_runs_entries(tail, log)) {
+            problem(log.path, "", "the log holds entries written after the run");
+            return std::nullopt;
+        }
+        if (log.size_before == log_was_missing)
+            return UndoStep{UndoStep::Kind::DeleteLog, log.path};
+        return UndoStep{UndoStep::Kind::CutLog, log.path, "", "", seen, keep};
+    }
+
+    // True when tail is what the run appended: exactly the recorded bytes,
+    // or, for a run stopped right after announcing an append, the recorded
+    // bytes followed by at most the beginning of one entry.
+    static bool only_the_runs_entries(const std::string& tail, const LogRecord& log)
+    {
+        if (tail == log.appended)
+            return true;
+        return log.last_unrecorded && tail.starts_with(log.appended)
+            && is_start_of_unknown_log_entry(std::string_view(tail).substr(log.appended.size()));
+    }
+
+    // An output folder of the run goes when the undo leaves it empty.
+    void remove_created_folder(const std::string& folder)
+    {
+        if (look_at(folder).kind != EntryKind::Folder)
+            return;
+        if (!left_empty(folder)) {
+            report_.kept_folders.push_back(folder);
+            return;
+        }
+        const int error = dry_run_ ? 0 : remove_empty_folder(folder);
+        if (error == 0)
+            report_.removed.push_back(folder);
+        else if (error != ENOENT && error != ENOTDIR)
+            report_.kept_folders.push_back(folder);
+    }
+
+    // True when every entry of folder is one the undo takes away.
+    bool left_empty(const std::string& folder) const
+    {
+        try {
+            Directory listing(folder);
+            while (auto entry = listing.next()) {
+                const std::string path = folder + "/" + entry->name;
+                if (entry->name != "." && entry->name != ".." && (!leaving_.contains(path) || arriving_.contains(path)))
+                    return false;
+            }
+        } catch (const Error&) {
+            return false;
+        }
+        return true;
+    }
+
+    // A run killed between making an output folder and recording it: an
+    // output folder that was not there when the run began and is empty now
+    // is the run's.
+    void remove_unrecorded_folders()
+    {
+        for (const char* output : {renamed_folder_name, unknown_folder_name, duplicates_folder_name}) {
+            const std::string folder = join_path(run_.folder, output);
+            if (std::ranges::find(run_.earlier_folders, folder) == run_.earlier_folders.end()
+                && std::ranges::find(run_.created, folder) == run_.created.end())
+                remove_created_folder(folder);
+        }
+    }
+
+    void make_earlier_folder(const std::string& folder)
+    {
+        if (!entry_exists(folder))
+            carry_out({UndoStep::Kind::MakeFolder, folder});
+    }
+
+    void mark_undone()
+    {
+        try {
+            FileDescriptor file = open_file(run_.path, O_WRONLY | O_APPEND | O_NOFOLLOW);
+            write_all(file,
+                record_line(
+                    RecordKind::Undone, {std::to_string(wall_clock_ns()), report_.complete() ? "complete" : "partly"})
+                    + "\n");
+            sync_file(file);
+            file.close();
+        } catch (const Error& error) {
+            problem(run_.path, "", "the journal cannot be marked as undone: " + error.description());
+        }
+    }
+
+    const JournalContents& run_;
+    bool dry_run_;
+    UndoReport report_;
+    std::set<std::string> leaving_, arriving_; // paths the undo takes away or puts back
+};
+
+} // namespace
+
+UndoReport undo_run(const std::string& name, bool dry_run)
+{
+    const std::vector<JournalContents> runs = read_journals();
+    const auto chosen = std::ranges::find_if(runs, [&](const JournalContents& run) {
+        return name.empty() ? run.state != RunState::Undone && run.has_changes() : run.name == name;
+    });
+    if (chosen == runs.end())
+        throw JournalUnavailable(name.empty() ? "there is no run to undo" : "there is no run called " + name);
+    return Undo(*chosen, dry_run).undo();
+}
+
+} // namespace cartonym
