@@ -424,18 +424,22 @@ bool Run::take_up_files(
 {
     const auto count = static_cast<std::int32_t>(files.size() + links.size());
     std::int32_t Dateiindex = 0;
-    for (const ListedFile& file : files) {
+    // The next file is taken up unless the caller asked to stop.
+    const auto next = [&] {
         if (stop_requested())
             return false;
         result_.counts.total = ++Dateiindex;
         advance(count);
+        return true;
+    };
+    for (const ListedFile& file : files) {
+        if (!next())
+            return false;
         process_file(file.name, file.is_link);
     }
     for (const auto& [link, image] : links) {
-        if (stop_requested())
+        if (!next())
             return false;
-        result_.counts.total = ++Dateiindex;
-        advance(count);
         file_link_to_moved_image(link, image);
     }
     return true;
