@@ -31,7 +31,13 @@ public:
     {
         if (recorder_)
             recorder_->moving(from, to);
-        move_file(from, to, may_be_link);
+        try {
+            move_file(from, to, may_be_link);
+        } catch (const Error&) {
+            if (recorder_)
+                recorder_->move_failed(from, to);
+            throw;
+        }
     }
 
     // The fresh link is recorded, made without replacing anything, then the
@@ -43,8 +49,11 @@ public:
             throw Error(ErrorNumber::FileAlreadyExists);
         if (recorder_)
             recorder_->link_making(to, new_target);
-        if (const int error = create_link(new_target, to))
+        if (const int error = create_link(new_target, to)) {
+            if (recorder_)
+                recorder_->move_failed(from, to);
             throw_errno(error);
+        }
         if (recorder_)
             recorder_->moving(from, to);
         if (entry_kind(from) == EntryKind::Link)

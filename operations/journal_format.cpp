@@ -53,6 +53,7 @@ const std::vector<RecordFormat>& record_formats()
         {RecordKind::GameListRemoved, "game-list-removed", {{"path", path}}},
         {RecordKind::End, "end", {{"ns", number}}},
         {RecordKind::Undone, "undone", {{"ns", number}, {"result", word}}},
+        {RecordKind::Failed, "failed", {{"from", path}, {"to", path}}},
     };
     return formats;
 }
@@ -155,6 +156,7 @@ public:
         case RecordKind::GameList: run_.game_list = GameListRecord{v[0], record.unsigned_number(1), v[2]}; break;
         case RecordKind::GameListRemoved: run_.earlier_game_list_removed = true; break;
         case RecordKind::End: run_.finished = true; break;
+        case RecordKind::Failed: take_failed(record); break;
         case RecordKind::Undone: run_.state = v[1] == "complete" ? RunState::Undone : RunState::PartlyUndone; break;
         }
     }
@@ -169,6 +171,15 @@ private:
             move_kind_of(v[7]), v[8], v[9], record.unsigned_number(10), record.unsigned_number(11)};
         std::erase_if(run_.unconfirmed_links, [&](const auto& fresh) { return fresh.first == move.to; });
         run_.moves.push_back(std::move(move));
+    }
+
+    // A move that did not happen is no move of the run.
+    void take_failed(const Record& record)
+    {
+        const auto& v = record.values;
+        std::erase_if(run_.unconfirmed_links, [&](const auto& fresh) { return fresh.first == v[1]; });
+        if (!run_.moves.empty() && run_.moves.back().from == v[0] && run_.moves.back().to == v[1])
+            run_.moves.pop_back();
     }
 
     void take_log(const Record& record)

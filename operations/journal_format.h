@@ -43,6 +43,7 @@ enum class RecordKind {
     GameListRemoved, // game-list-removed <path>: the earlier game list, removed by a run without images
     End,             // end <ns>
     Undone,          // undone <ns> complete|partly
+    Failed,          // failed <from> <to>: the move (or fresh link) announced last did not happen
 };
 
 // How a field is written: a path or bytes escaped, a number in decimal, a

@@ -35,9 +35,9 @@ void check_outside(const std::string& runs, const std::string& folder)
 // a link its target text, the same target named absolutely (a relative one
 // is made anew at the new place) and what stands at the new place already
 // (a link to a moved image is made there before the old one goes).
-std::vector<std::string> move_fields(const std::string& from, const std::string& to)
+std::vector<std::string> move_fields(
+    const std::string& from, const std::string& to, const std::optional<EntryStatus>& status)
 {
-    const auto status = entry_status(from);
     const FileIdentity entry = status ? status->identity : FileIdentity{};
     const EntryKind kind = status ? status->kind : EntryKind::Missing;
     const MoveKind move_kind = !status   ? MoveKind::Missing
@@ -231,11 +231,28 @@ void RunJournal::moving(const std::string& from, const std::string& to)
 {
     record_pending_log();
     changes_recorded_ = true;
-    write_record(RecordKind::Move, move_fields(absolute(from), absolute(to)));
+    const auto source = entry_status(absolute(from));
+    last_move_source_ = source ? std::optional(source->identity) : std::nullopt;
+    write_record(RecordKind::Move, move_fields(absolute(from), absolute(to), source));
+}
+
+// Recorded only while the source is still what the move found there: a
+// move that failed after its rename (a link not repointed) did happen. A
+// failure to record it stops the run, as every journal failure does.
+void RunJournal::move_failed(const std::string& from, const std::string& to)
+{
+    const auto source = entry_status(absolute(from));
+    const bool unmoved = !last_move_source_
+        || (source && source->identity.device == last_move_source_->device
+            && source->identity.inode == last_move_source_->inode);
+    if (!unmoved)
+        return;
+    write_record(RecordKind::Failed, {absolute(from), absolute(to)});
 }
 
 void RunJournal::link_making(const std::string& path, const std::string& target)
 {
+    last_move_source_.reset();
     write_change(RecordKind::FreshLink, {absolute(path), target});
 }
 

@@ -4,6 +4,7 @@
 #include "naming/file_names.h"
 #include "operations/journal_format.h"
 #include "operations/run_journal.h"
+#include "operations/undo_scope.h"
 #include "reports/game_list.h"
 #include "reports/unknown_log.h"
 
@@ -66,6 +67,13 @@ struct UndoStep {
     std::uint64_t keep = 0; // CutLog: the log's size before the run
 };
 
+// Removes a name; one gone already is fine. Throws Error.
+void remove_or_gone(const std::string& path)
+{
+    if (const int error = remove_name(path); error != 0 && error != ENOENT)
+        throw_errno(error);
+}
+
 // Takes a step; throws Error when it fails.
 void take(const UndoStep& step)
 {
@@ -81,9 +89,9 @@ void take(const UndoStep& step)
         if (const int error = create_link(step.text, step.place))
             throw_errno(error);
         if (look_at(step.path).same_entry(step.seen.device, step.seen.inode))
-            remove_name(step.path);
+            remove_or_gone(step.path);
         return;
-    case Kind::RemoveName: remove_name(step.path); return;
+    case Kind::RemoveName: remove_or_gone(step.path); return;
     case Kind::DeleteLog: delete_file(step.path); return;
     case Kind::CutLog: {
         FileDescriptor file = open_file(step.path, O_RDWR | O_NOFOLLOW | O_NONBLOCK);
@@ -107,12 +115,12 @@ void take(const UndoStep& step)
 class Undo {
 public:
     Undo(const JournalContents& run, bool dry_run)
-        : run_(run)
-        , dry_run_(dry_run)
+        : dry_run_(dry_run)
     {
         report_.name = run.name;
         report_.folder = run.folder;
         report_.dry_run = dry_run;
+        run_ = records_in_scope(run, report_);
     }
 
     UndoReport undo()
@@ -124,7 +132,9 @@ public:
             take_back_log(log);
         for (auto folder = run_.created.rbegin(); folder != run_.created.rend(); ++folder)
             remove_created_folder(*folder);
-        if (!run_.finished)
+        // Output folders and a game list the journal does not name are
+        // looked for only in a folder named absolutely.
+        if (!run_.finished && run_.folder.starts_with('/'))
             remove_unrecorded_folders();
         for (const std::string& folder : run_.earlier_folders)
             make_earlier_folder(folder);
@@ -260,7 +270,7 @@ private:
     void take_back_game_list()
     {
         const std::optional<std::string> earlier = earlier_game_list();
-        if (!run_.game_list && !run_.finished)
+        if (!run_.game_list && !run_.finished && run_.folder.starts_with('/'))
             take_back_unrecorded_game_list(earlier);
         if (run_.game_list)
             take_back_recorded_game_list(*run_.game_list, earlier);
@@ -452,7 +462,7 @@ private:
         }
     }
 
-    const JournalContents& run_;
+    JournalContents run_;
     bool dry_run_;
     UndoReport report_;
     std::set<std::string> leaving_, arriving_; // paths the undo takes away or puts back
@@ -468,6 +478,9 @@ UndoReport undo_run(const std::string& name, bool dry_run)
     });
     if (chosen == runs.end())
         throw JournalUnavailable(name.empty() ? "there is no run to undo" : "there is no run called " + name);
+    // Undoing it again could take back what later runs did with the same names.
+    if (chosen->state == RunState::Undone)
+        throw JournalUnavailable("run " + name + " is undone already");
     return Undo(*chosen, dry_run).undo();
 }
 
