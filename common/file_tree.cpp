@@ -38,7 +38,9 @@ std::string whole_file(const std::string& path)
 
 void place_new_file(const std::string& path, std::string_view content)
 {
-    std::string working = parent_folder(path) + "/.cartonym-undo-XXXXXX";
+    // A private name of the kind a later run or undo removes when this
+    // process has ended (see remove_leftovers_of_ended_moves()).
+    std::string working = parent_folder(path) + "/.cartonym-copy-" + std::to_string(process_id()) + "-XXXXXX";
     FileDescriptor file = create_unique_file(working);
     int error = 0;
     try {

@@ -17,9 +17,10 @@ void create_missing_folders(const std::string& path);
 std::string whole_file(const std::string& path);
 
 // Writes content into a new file at path (access rights 0600), never
-// replacing: written under a private name in the same folder, flushed and
-// renamed into place. Throws Error (58 when path exists); the private file
-// never stays.
+// replacing: written under a private name in the same folder
+// (.cartonym-copy-<process id>-...), flushed and renamed into place.
+// Throws Error (58 when path exists); the private file stays only when the
+// process is killed meanwhile.
 void place_new_file(const std::string& path, std::string_view content);
 
 // path with every link of its existing part resolved, the missing rest

@@ -5,6 +5,7 @@
 #include "operations/journal_format.h"
 #include "operations/run_journal.h"
 #include "operations/undo_scope.h"
+#include "operations/undo_steps.h"
 #include "reports/game_list.h"
 #include "reports/unknown_log.h"
 
@@ -30,87 +31,6 @@ std::vector<RunSummary> list_runs()
 
 namespace {
 
-// What an entry is now, links not followed.
-struct EntryState {
-    bool exists = false;
-    EntryKind kind = EntryKind::Missing;
-    FileIdentity identity;
-
-    bool same_entry(std::uint64_t device, std::uint64_t inode) const
-    {
-        return exists && identity.device == device && identity.inode == inode;
-    }
-    // The same entry unchanged: an inode number taken again by a new file
-    // after the old one was deleted differs in its time of change at least.
-    bool is_moved_entry(const MoveRecord& move) const
-    {
-        const RecordedIdentity& entry = move.entry;
-        return same_entry(entry.device, entry.inode) && identity.size == entry.size && identity.mtime_s == entry.mtime_s
-            && identity.mtime_ns == entry.mtime_ns;
-    }
-};
-
-EntryState look_at(const std::string& path)
-{
-    const auto status = entry_status(path);
-    return status ? EntryState{true, status->kind, status->identity} : EntryState{};
-}
-
-// One step of an undo, decided before it is taken.
-struct UndoStep {
-    enum class Kind { RenameBack, RemakeLink, RemoveName, DeleteLog, CutLog, PlaceGameList, MakeFolder };
-    Kind kind;
-    std::string path;       // what the step acts on (PlaceGameList: the copy it comes from)
-    std::string place = {}; // where it goes back to (RenameBack, RemakeLink, PlaceGameList)
-    std::string text = {};  // the link's target text (RemakeLink), the content (PlaceGameList)
-    FileIdentity seen = {}; // what stood at path when the step was decided (RemakeLink, CutLog)
-    std::uint64_t keep = 0; // CutLog: the log's size before the run
-};
-
-// Removes a name; one gone already is fine. Throws Error.
-void remove_or_gone(const std::string& path)
-{
-    if (const int error = remove_name(path); error != 0 && error != ENOENT)
-        throw_errno(error);
-}
-
-// Takes a step; throws Error when it fails.
-void take(const UndoStep& step)
-{
-    using Kind = UndoStep::Kind;
-    switch (step.kind) {
-    case Kind::RenameBack:
-        if (const int error = rename_without_replacing(step.path, step.place, SystemOperation::Move, step.place))
-            throw_errno(error);
-        return;
-    case Kind::RemakeLink:
-        // The link goes back as it was, with its own target text; the one
-        // at the new place goes once the old is back.
-        if (const int error = create_link(step.text, step.place))
-            throw_errno(error);
-        if (look_at(step.path).same_entry(step.seen.device, step.seen.inode))
-            remove_or_gone(step.path);
-        return;
-    case Kind::RemoveName: remove_or_gone(step.path); return;
-    case Kind::DeleteLog: delete_file(step.path); return;
-    case Kind::CutLog: {
-        FileDescriptor file = open_file(step.path, O_RDWR | O_NOFOLLOW | O_NONBLOCK);
-        const FileIdentity now = identity_of(file);
-        if (now.device != step.seen.device || now.inode != step.seen.inode || now.size != step.seen.size)
-            throw Error(ErrorNumber::PathFileAccessError);
-        truncate_file(file, step.keep);
-        sync_file(file);
-        file.close();
-        return;
-    }
-    case Kind::PlaceGameList: place_new_file(step.place, step.text); return;
-    case Kind::MakeFolder:
-        if (const int error = make_folder(step.path))
-            throw_errno(error);
-        return;
-    }
-}
-
 // One undo: decides every step, and takes it unless it is a dry run.
 class Undo {
 public:
@@ -125,6 +45,12 @@ public:
 
     UndoReport undo()
     {
+        // What undos and runs killed part way left under private names goes first.
+        if (run_.folder.starts_with('/')) {
+            carry_out({UndoStep::Kind::ClearLeftovers, run_.folder});
+            for (const char* output : {renamed_folder_name, unknown_folder_name, duplicates_folder_name})
+                carry_out({UndoStep::Kind::ClearLeftovers, join_path(run_.folder, output)});
+        }
         remove_unconfirmed_links();
         move_files_back();
         take_back_game_list();
@@ -165,8 +91,10 @@ private:
             return false;
         }
         switch (step.kind) {
+        case Kind::ClearLeftovers: break;
         case Kind::RenameBack:
-        case Kind::RemakeLink:
+        case Kind::RelinkBack:
+        case Kind::Retarget:
             leaving_.insert(step.path);
             report_.moved_back.emplace_back(step.path, step.place);
             break;
@@ -227,33 +155,52 @@ private:
             carry_out({UndoStep::Kind::RenameBack, move.to, move.from});
     }
 
+    // The link at a place is the run's: the one it made, the one it moved
+    // there, or one naming the target the run gave the link.
+    static bool is_runs_link(const EntryState& state, const std::optional<std::string>& target, const MoveRecord& move)
+    {
+        const bool made =
+            (move.made_device != 0 || move.made_inode != 0) && state.same_entry(move.made_device, move.made_inode);
+        return state.kind == EntryKind::Link
+            && (made || state.is_moved_entry(move)
+                || (!move.repointed_target.empty() && target == move.repointed_target));
+    }
+
+    static std::optional<std::string> target_of(const EntryState& state, const std::string& path)
+    {
+        return state.kind == EntryKind::Link ? link_target(path) : std::nullopt;
+    }
+
     void move_link_back(const MoveRecord& move)
     {
         const EntryState at_from = look_at(move.from);
         const EntryState at_to = look_at(move.to);
-        const bool made_by_run = (move.made_device != 0 || move.made_inode != 0) && at_to.kind == EntryKind::Link
-            && at_to.same_entry(move.made_device, move.made_inode);
         if (at_from.is_moved_entry(move)) {
             // The old link is still there; a fresh one the run made at the
             // new place before it was stopped goes again.
-            if (made_by_run)
+            if (at_to.kind == EntryKind::Link && at_to.same_entry(move.made_device, move.made_inode)
+                && (move.made_device != 0 || move.made_inode != 0))
                 carry_out({UndoStep::Kind::RemoveName, move.to});
             return;
         }
-        const std::optional<std::string> target = at_to.kind == EntryKind::Link ? link_target(move.to) : std::nullopt;
+        const auto from_target = target_of(at_from, move.from);
+        if (!at_to.exists && at_from.kind == EntryKind::Link) {
+            // An undo stopped part way: the link is back, perhaps still
+            // naming its target as the run's link did.
+            if (from_target != move.link_target && is_runs_link(at_from, from_target, move))
+                carry_out({UndoStep::Kind::Retarget, move.to, move.from, move.link_target});
+            return;
+        }
+        const auto to_target = target_of(at_to, move.to);
         const bool unchanged =
-            at_to.kind == EntryKind::Link && at_to.is_moved_entry(move) && target == move.link_target;
-        const bool remade = at_to.kind == EntryKind::Link
-            && (made_by_run || at_to.is_moved_entry(move)
-                || (!move.repointed_target.empty() && target == move.repointed_target));
-        if (!unchanged && !remade)
+            at_to.kind == EntryKind::Link && at_to.is_moved_entry(move) && to_target == move.link_target;
+        if (!unchanged && !is_runs_link(at_to, to_target, move))
             problem(move.to, move.from, at_to.exists ? "another file is there now" : "the link is no longer there");
         else if (at_from.exists)
             problem(move.to, move.from, "its old place is taken");
-        else if (unchanged)
-            carry_out({UndoStep::Kind::RenameBack, move.to, move.from});
         else
-            carry_out({UndoStep::Kind::RemakeLink, move.to, move.from, move.link_target, at_to.identity});
+            carry_out({unchanged ? UndoStep::Kind::RenameBack : UndoStep::Kind::RelinkBack, move.to, move.from,
+                move.link_target});
     }
 
     std::optional<std::string> earlier_game_list() const
