@@ -33,9 +33,9 @@ public:
             recorder_->moving(from, to);
         try {
             move_file(from, to, may_be_link);
-        } catch (const Error&) {
+        } catch (const Error& error) {
             if (recorder_)
-                recorder_->move_failed(from, to);
+                recorder_->move_failed(from, to, error.number());
             throw;
         }
     }
@@ -51,7 +51,7 @@ public:
             recorder_->link_making(to, new_target);
         if (const int error = create_link(new_target, to)) {
             if (recorder_)
-                recorder_->move_failed(from, to);
+                recorder_->move_failed(from, to, error_number_from_errno(error));
             throw_errno(error);
         }
         if (recorder_)

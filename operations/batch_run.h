@@ -29,11 +29,13 @@ public:
     // identity of what from names now).
     virtual void moving(const std::string& from, const std::string& to) = 0;
     // The move announced last by moving() (or the fresh link announced by
-    // link_making()) failed: nothing was moved.
-    virtual void move_failed(const std::string& from, const std::string& to)
+    // link_making()) failed with error (after its rename, a link's new
+    // target may have failed: then the move did happen).
+    virtual void move_failed(const std::string& from, const std::string& to, ErrorNumber error)
     {
         static_cast<void>(from);
         static_cast<void>(to);
+        static_cast<void>(error);
     }
     // An entry about to be appended to the unknown-image log at log_path.
     virtual void log_appending(const std::string& log_path) = 0;

@@ -232,27 +232,28 @@ void RunJournal::moving(const std::string& from, const std::string& to)
     record_pending_log();
     changes_recorded_ = true;
     const auto source = entry_status(absolute(from));
-    last_move_source_ = source ? std::optional(source->identity) : std::nullopt;
+    last_moved_link_ = source && source->kind == EntryKind::Link ? std::optional(source->identity) : std::nullopt;
     write_record(RecordKind::Move, move_fields(absolute(from), absolute(to), source));
 }
 
-// Recorded only while the source is still what the move found there: a
-// move that failed after its rename (a link not repointed) did happen. A
-// failure to record it stops the run, as every journal failure does.
-void RunJournal::move_failed(const std::string& from, const std::string& to)
+// A move fails before its rename (the source gone, 53, or the target
+// taken, 58, among them: another run may have moved the same file), or,
+// for a link, after it: then the link stands at its target. A failure to
+// record it stops the run, as every journal failure does.
+void RunJournal::move_failed(const std::string& from, const std::string& to, ErrorNumber error)
 {
-    const auto source = entry_status(absolute(from));
-    const bool unmoved = !last_move_source_
-        || (source && source->identity.device == last_move_source_->device
-            && source->identity.inode == last_move_source_->inode);
-    if (!unmoved)
-        return;
+    if (error != ErrorNumber::FileNotFound && error != ErrorNumber::FileAlreadyExists && last_moved_link_) {
+        const auto at_to = entry_status(absolute(to));
+        if (at_to && at_to->identity.device == last_moved_link_->device
+            && at_to->identity.inode == last_moved_link_->inode)
+            return;
+    }
     write_record(RecordKind::Failed, {absolute(from), absolute(to)});
 }
 
 void RunJournal::link_making(const std::string& path, const std::string& target)
 {
-    last_move_source_.reset();
+    last_moved_link_.reset();
     write_change(RecordKind::FreshLink, {absolute(path), target});
 }
 

@@ -51,7 +51,7 @@ public:
     void moving(const std::string& from, const std::string& to) override;
     void log_appending(const std::string& log_path) override;
     void link_making(const std::string& path, const std::string& target) override;
-    void move_failed(const std::string& from, const std::string& to) override;
+    void move_failed(const std::string& from, const std::string& to, ErrorNumber error) override;
     void game_list_placed(const std::string& path) override;
     void game_list_removing(const std::string& path) override;
     void finished() override;
@@ -79,8 +79,8 @@ private:
     bool changes_recorded_ = false;
     bool ended_ = false;
     std::optional<std::string> failure_;
-    // What the last move announced found at its source.
-    std::optional<FileIdentity> last_move_source_;
+    // The link the last move announced found at its source, if it was one.
+    std::optional<FileIdentity> last_moved_link_;
     // An append to a log announced but whose bytes are not yet recorded.
     std::optional<std::pair<std::string, std::int64_t>> pending_log_;
 };

@@ -34,8 +34,11 @@ namespace {
 // One undo: decides every step, and takes it unless it is a dry run.
 class Undo {
 public:
-    Undo(const JournalContents& run, bool dry_run)
+    // undone_runs_folders: the output folders that runs undone already had
+    // created (a run beside this one may have met them).
+    Undo(const JournalContents& run, bool dry_run, std::set<std::string> undone_runs_folders)
         : dry_run_(dry_run)
+        , undone_runs_folders_(std::move(undone_runs_folders))
     {
         report_.name = run.name;
         report_.folder = run.folder;
@@ -62,8 +65,15 @@ public:
         // looked for only in a folder named absolutely.
         if (!run_.finished && run_.folder.starts_with('/'))
             remove_unrecorded_folders();
-        for (const std::string& folder : run_.earlier_folders)
-            make_earlier_folder(folder);
+        // An output folder that was there when the run began because a run
+        // beside it had made it goes when it is left empty once both are
+        // undone; any other that the run removed is made again.
+        for (const std::string& folder : run_.earlier_folders) {
+            if (undone_runs_folders_.contains(folder))
+                remove_created_folder(folder);
+            else
+                make_earlier_folder(folder);
+        }
         if (!dry_run_)
             mark_undone();
         return std::move(report_);
@@ -411,6 +421,7 @@ private:
 
     JournalContents run_;
     bool dry_run_;
+    std::set<std::string> undone_runs_folders_;
     UndoReport report_;
     std::set<std::string> leaving_, arriving_; // paths the undo takes away or puts back
 };
@@ -428,7 +439,12 @@ UndoReport undo_run(const std::string& name, bool dry_run)
     // Undoing it again could take back what later runs did with the same names.
     if (chosen->state == RunState::Undone)
         throw JournalUnavailable("run " + name + " is undone already");
-    return Undo(*chosen, dry_run).undo();
+    std::set<std::string> undone_runs_folders;
+    for (const JournalContents& run : runs) {
+        if (&run != &*chosen && run.state == RunState::Undone)
+            undone_runs_folders.insert(run.created.begin(), run.created.end());
+    }
+    return Undo(*chosen, dry_run, std::move(undone_runs_folders)).undo();
 }
 
 } // namespace cartonym
