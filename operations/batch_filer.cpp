@@ -38,6 +38,8 @@ public:
                 recorder_->move_failed(from, to, error.number());
             throw;
         }
+        if (recorder_)
+            recorder_->moved(from, to);
     }
 
     // The fresh link is recorded, made without replacing anything, then the

@@ -28,6 +28,12 @@ public:
     // A move about to be made (the entry at from, identified by the
     // identity of what from names now).
     virtual void moving(const std::string& from, const std::string& to) = 0;
+    // The move announced last by moving() is made: from is now at to.
+    virtual void moved(const std::string& from, const std::string& to)
+    {
+        static_cast<void>(from);
+        static_cast<void>(to);
+    }
     // The move announced last by moving() (or the fresh link announced by
     // link_making()) failed with error (after its rename, a link's new
     // target may have failed: then the move did happen).

@@ -54,6 +54,8 @@ const std::vector<RecordFormat>& record_formats()
         {RecordKind::End, "end", {{"ns", number}}},
         {RecordKind::Undone, "undone", {{"ns", number}, {"result", word}}},
         {RecordKind::Failed, "failed", {{"from", path}, {"to", path}}},
+        {RecordKind::Arrived, "arrived",
+            {{"to", path}, {"device", number}, {"inode", number}, {"ctime_s", number}, {"ctime_ns", number}}},
     };
     return formats;
 }
@@ -157,6 +159,7 @@ public:
         case RecordKind::GameListRemoved: run_.earlier_game_list_removed = true; break;
         case RecordKind::End: run_.finished = true; break;
         case RecordKind::Failed: take_failed(record); break;
+        case RecordKind::Arrived: take_arrived(record); break;
         case RecordKind::Undone: run_.state = v[1] == "complete" ? RunState::Undone : RunState::PartlyUndone; break;
         }
     }
@@ -168,7 +171,7 @@ private:
         MoveRecord move{v[0], v[1],
             {record.unsigned_number(2), record.unsigned_number(3), record.unsigned_number(4), record.number(5),
                 record.number(6)},
-            move_kind_of(v[7]), v[8], v[9], record.unsigned_number(10), record.unsigned_number(11)};
+            move_kind_of(v[7]), v[8], v[9], record.unsigned_number(10), record.unsigned_number(11), std::nullopt};
         std::erase_if(run_.unconfirmed_links, [&](const auto& fresh) { return fresh.first == move.to; });
         run_.moves.push_back(std::move(move));
     }
@@ -180,6 +183,18 @@ private:
         std::erase_if(run_.unconfirmed_links, [&](const auto& fresh) { return fresh.first == v[1]; });
         if (!run_.moves.empty() && run_.moves.back().from == v[0] && run_.moves.back().to == v[1])
             run_.moves.pop_back();
+    }
+
+    // The time of change of a moved entry that is still the one the move
+    // record names (a repointed link is another).
+    void take_arrived(const Record& record)
+    {
+        if (run_.moves.empty())
+            return;
+        MoveRecord& move = run_.moves.back();
+        if (move.to == record.values[0] && move.entry.device == record.unsigned_number(1)
+            && move.entry.inode == record.unsigned_number(2))
+            move.arrived_ctime = std::pair{record.number(3), record.number(4)};
     }
 
     void take_log(const Record& record)

@@ -44,6 +44,7 @@ enum class RecordKind {
     End,             // end <ns>
     Undone,          // undone <ns> complete|partly
     Failed,          // failed <from> <to>: the move (or fresh link) announced last did not happen
+    Arrived,         // arrived <to> <device> <inode> <ctime s> <ctime ns>: the moved entry at its new place
 };
 
 // How a field is written: a path or bytes escaped, a number in decimal, a
@@ -95,6 +96,8 @@ struct MoveRecord {
     MoveKind kind = MoveKind::Missing;
     std::string link_target, repointed_target;
     std::uint64_t made_device = 0, made_inode = 0;
+    // The time of change at the new place, when the journal has it.
+    std::optional<std::pair<std::int64_t, std::int64_t>> arrived_ctime;
 };
 
 struct LogRecord {

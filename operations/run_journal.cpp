@@ -236,6 +236,20 @@ void RunJournal::moving(const std::string& from, const std::string& to)
     write_record(RecordKind::Move, move_fields(absolute(from), absolute(to), source));
 }
 
+// The moved entry's time of change, which the rename itself changed, so
+// that undo can tell it from a file that took its inode number later.
+void RunJournal::moved(const std::string& from, const std::string& to)
+{
+    static_cast<void>(from);
+    const std::string target = absolute(to);
+    if (const auto arrived = entry_status(target)) {
+        const FileIdentity& identity = arrived->identity;
+        write_record(RecordKind::Arrived,
+            {target, text_of(identity.device), text_of(identity.inode), text_of(identity.ctime_s),
+                text_of(identity.ctime_ns)});
+    }
+}
+
 // A move fails before its rename (the source gone, 53, or the target
 // taken, 58, among them: another run may have moved the same file), or,
 // for a link, after it: then the link stands at its target. A failure to

@@ -34,11 +34,15 @@ namespace {
 // One undo: decides every step, and takes it unless it is a dry run.
 class Undo {
 public:
-    // undone_runs_folders: the output folders that runs undone already had
-    // created (a run beside this one may have met them).
-    Undo(const JournalContents& run, bool dry_run, std::set<std::string> undone_runs_folders)
+    // Undone runs that began before this one: the output folders they had
+    // made (made_before) and found (found_before).
+    struct EarlierRuns {
+        std::set<std::string> made_before, found_before;
+    };
+
+    Undo(const JournalContents& run, bool dry_run, EarlierRuns earlier_runs)
         : dry_run_(dry_run)
-        , undone_runs_folders_(std::move(undone_runs_folders))
+        , earlier_runs_(std::move(earlier_runs))
     {
         report_.name = run.name;
         report_.folder = run.folder;
@@ -59,17 +63,23 @@ public:
         take_back_game_list();
         for (const LogRecord& log : run_.logs)
             take_back_log(log);
-        for (auto folder = run_.created.rbegin(); folder != run_.created.rend(); ++folder)
-            remove_created_folder(*folder);
+        // Among runs over one folder at once, an output folder belongs to
+        // the tree before them when the earliest run found it there: the
+        // undo that leaves it empty removes it otherwise.
+        for (auto folder = run_.created.rbegin(); folder != run_.created.rend(); ++folder) {
+            if (std::ranges::find(run_.earlier_folders, *folder) != run_.earlier_folders.end())
+                continue; // found there first: made again below
+            if (earlier_runs_.found_before.contains(*folder))
+                make_earlier_folder(*folder);
+            else
+                remove_created_folder(*folder);
+        }
         // Output folders and a game list the journal does not name are
         // looked for only in a folder named absolutely.
         if (!run_.finished && run_.folder.starts_with('/'))
             remove_unrecorded_folders();
-        // An output folder that was there when the run began because a run
-        // beside it had made it goes when it is left empty once both are
-        // undone; any other that the run removed is made again.
         for (const std::string& folder : run_.earlier_folders) {
-            if (undone_runs_folders_.contains(folder))
+            if (earlier_runs_.made_before.contains(folder))
                 remove_created_folder(folder);
             else
                 make_earlier_folder(folder);
@@ -157,7 +167,7 @@ private:
         if (at_from.is_moved_entry(move))
             return; // the move was never made, or was taken back already
         const EntryState at_to = look_at(move.to);
-        if (!at_to.is_moved_entry(move))
+        if (!at_to.is_moved_entry_at_target(move))
             problem(move.to, move.from, at_to.exists ? "another file is there now" : "the file is no longer there");
         else if (at_from.exists)
             problem(move.to, move.from, "its old place is taken");
@@ -421,7 +431,7 @@ private:
 
     JournalContents run_;
     bool dry_run_;
-    std::set<std::string> undone_runs_folders_;
+    EarlierRuns earlier_runs_;
     UndoReport report_;
     std::set<std::string> leaving_, arriving_; // paths the undo takes away or puts back
 };
@@ -439,12 +449,19 @@ UndoReport undo_run(const std::string& name, bool dry_run)
     // Undoing it again could take back what later runs did with the same names.
     if (chosen->state == RunState::Undone)
         throw JournalUnavailable("run " + name + " is undone already");
-    std::set<std::string> undone_runs_folders;
+    Undo::EarlierRuns earlier_runs;
     for (const JournalContents& run : runs) {
-        if (&run != &*chosen && run.state == RunState::Undone)
-            undone_runs_folders.insert(run.created.begin(), run.created.end());
+        if (run.state == RunState::Undone && run.started_ns < chosen->started_ns) {
+            for (const std::string& folder : run.created) {
+                // One the run found there first, then made again after a run
+                // beside it had removed it, was there before both.
+                if (std::ranges::find(run.earlier_folders, folder) == run.earlier_folders.end())
+                    earlier_runs.made_before.insert(folder);
+            }
+            earlier_runs.found_before.insert(run.earlier_folders.begin(), run.earlier_folders.end());
+        }
     }
-    return Undo(*chosen, dry_run, std::move(undone_runs_folders)).undo();
+    return Undo(*chosen, dry_run, std::move(earlier_runs)).undo();
 }
 
 } // namespace cartonym

@@ -31,6 +31,15 @@ struct EntryState {
         return same_entry(entry.device, entry.inode) && identity.size == entry.size && identity.mtime_s == entry.mtime_s
             && identity.mtime_ns == entry.mtime_ns;
     }
+    // The moved entry at its new place, its time of change too when the
+    // journal has it: a file that took its inode number after it was
+    // deleted, with its size and modification time copied, differs there.
+    bool is_moved_entry_at_target(const MoveRecord& move) const
+    {
+        return is_moved_entry(move)
+            && (!move.arrived_ctime
+                || (identity.ctime_s == move.arrived_ctime->first && identity.ctime_ns == move.arrived_ctime->second));
+    }
 };
 
 EntryState look_at(const std::string& path);
