@@ -497,6 +497,8 @@ BatchResult Run::run()
         }
         complete();
     } catch (const Error& error) {
+        if (const auto* failure = dynamic_cast<const RecordingFailure*>(&error))
+            result_.Dateipfad = failure->path();
         filer_->drop_game_list();
         result_.setup_failed = !started_;
         result_.error = error;

@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace cartonym {
@@ -17,6 +18,21 @@ namespace cartonym {
 inline constexpr const char* no_files_text = "There are no files in this directory !";
 inline constexpr const char* batch_succeeded_text = "Batchmode finished successfull !";
 inline constexpr const char* batch_finished_text = "Batchrun finished !";
+
+// A failure to record a change (the journal's disk full, say): it names
+// the file the record was to go into, and the run's message shows that
+// file instead of the image in hand.
+class RecordingFailure : public Error {
+public:
+    RecordingFailure(ErrorNumber number, std::string path)
+        : Error(number)
+        , path_(std::move(path))
+    { }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
 
 // Receives every change a run makes to the disk, each before it is made,
 // so that the run can be taken back. Failures of the recorder stop the run.

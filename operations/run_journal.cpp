@@ -170,12 +170,18 @@ void RunJournal::discard_if_unused() noexcept
 void RunJournal::write_record(RecordKind kind, const std::vector<std::string>& values)
 {
     if (!file_.is_open())
-        throw Error(ErrorNumber::PathFileAccessError);
-    write_all(file_, record_line(kind, values) + "\n");
-    const std::int64_t now = wall_clock_ns();
-    if (now - last_sync_ns_ >= sync_interval_ns) {
-        sync_file(file_);
-        last_sync_ns_ = now;
+        throw RecordingFailure(ErrorNumber::PathFileAccessError, path_);
+    try {
+        write_all(file_, record_line(kind, values) + "\n");
+        const std::int64_t now = wall_clock_ns();
+        if (now - last_sync_ns_ >= sync_interval_ns) {
+            sync_file(file_);
+            last_sync_ns_ = now;
+        }
+    } catch (const RecordingFailure&) {
+        throw;
+    } catch (const Error& error) {
+        throw RecordingFailure(error.number(), path_);
     }
 }
 

@@ -209,3 +209,28 @@ TEST(UndoSafety, FileWithTheMovedImagesIdentityButAnotherChangeTimeStays)
 
 } // namespace
 } // namespace cartonym
+
+namespace cartonym {
+namespace {
+
+// A journal that cannot be written (its disk full) stops the run with a
+// message naming the journal, not the image in hand.
+TEST(UndoSafety, FullJournalDiskIsReportedWithTheJournal)
+{
+    SafetyWorld world;
+    world.image("alpha.smc", Alpha);
+    RunJournal journal(world.F);
+    const std::string journal_path = journal.path();
+    const test::ScopedFaultHook hook([](SystemOperation operation, const std::string& path) {
+        return operation == SystemOperation::Write && path.ends_with(".journal") ? ENOSPC : 0;
+    });
+    BatchOptions options{world.F, world.db};
+    options.recorder = &journal;
+    const BatchResult result = Batchrun(options);
+    EXPECT_EQ(result.outcome, BatchOutcome::Failed);
+    EXPECT_EQ(result.Dateipfad, journal_path);
+    EXPECT_NE(result.message.text.find(journal_path), std::string::npos) << result.message.text;
+}
+
+} // namespace
+} // namespace cartonym
