@@ -134,6 +134,7 @@ private:
     Filing file_image(const FileDecision& decision, std::string& destination);
     FileDecision decide(const std::string& Aktuelle_datei);
     void check_setup();
+    void check_path_length() const;
     bool prepare(std::vector<ListedFile>& files);
     void create_output_folders();
     bool take_up_files(
@@ -338,12 +339,24 @@ void Run::file_link_to_moved_image(const std::string& link, const std::string& i
 // Everything that can stop the run before the first image: the folder, the
 // database, the temporary folder of the game list, and output folders that
 // lie on another file system (an image cannot be moved there by renaming).
+// Every path of the run named absolutely, as its journal and undo name it,
+// fits PATH_MAX: a deeper folder is refused (52) before the first move.
+void Run::check_path_length() const
+{
+    constexpr std::size_t path_max = 4096, name_max = 255;
+    const std::string absolute = F_.starts_with('/') ? F_ : resolved_path(".") + "/" + F_;
+    const std::size_t longest_entry = 1 + std::string_view(renamed_folder_name).size() + 1 + name_max;
+    if (std::max(absolute.size(), resolved_path(F_).size()) + longest_entry >= path_max)
+        throw Error(ErrorNumber::BadFileName);
+}
+
 void Run::check_setup()
 {
     setup(F_, [&] {
         if (!is_folder(F_))
             throw Error(ErrorNumber::PathNotFound);
     });
+    setup(F_, [&] { check_path_length(); });
     setup(options_.database_path, [&] { const ReadableFile database(options_.database_path); });
     struct stat folder_status { };
     setup(F_, [&] {

@@ -234,3 +234,40 @@ TEST(UndoSafety, FullJournalDiskIsReportedWithTheJournal)
 
 } // namespace
 } // namespace cartonym
+
+namespace cartonym {
+namespace {
+
+// A folder whose path is longer than PATH_MAX (reached through a working
+// folder deep down) is refused before the first move: the journal and undo
+// could not name its files.
+TEST(UndoSafety, FolderBeyondPathMaxIsRefusedBeforeTheFirstMove)
+{
+    SafetyWorld world;
+    const fs::path start = fs::current_path();
+    const std::string level(200, 'd');
+    constexpr int levels = 21;
+    fs::current_path(world.t.path());
+    for (int depth = 0; depth < levels; ++depth) {
+        fs::create_directory(level);
+        fs::current_path(level);
+    }
+    fs::create_directory("roms");
+    fixtures::write_rom("roms/alpha.smc", Alpha);
+    const BatchResult result = Batchrun(BatchOptions{"roms", world.db});
+    const bool untouched = fs::exists("roms/alpha.smc") && !fs::exists("roms/Renamed_SNES_ROMs");
+    // Taken apart from the bottom: no path used here is longer than PATH_MAX.
+    fs::remove_all("roms");
+    for (int depth = 0; depth < levels; ++depth) {
+        fs::current_path("..");
+        fs::remove(level);
+    }
+    fs::current_path(start);
+    EXPECT_EQ(result.outcome, BatchOutcome::Failed);
+    EXPECT_TRUE(result.setup_failed);
+    EXPECT_EQ(result.error->number(), ErrorNumber::BadFileName);
+    EXPECT_TRUE(untouched);
+}
+
+} // namespace
+} // namespace cartonym
