@@ -104,11 +104,6 @@ const char* outcome_text(BatchOutcome outcome)
     return "failed";
 }
 
-// A file-system name exactly, whatever its bytes: the form unknown.log
-// writes (escapes for bytes that are not UTF-8 and for characters the code
-// page lacks), as UTF-8.
-std::string exact_name(const std::string& name) { return as_utf8(escaped_file_name(name)); }
-
 json batch_object(const BatchResult& result, bool dry_run)
 {
     const BatchCounts& counts = result.counts;
