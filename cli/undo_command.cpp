@@ -49,25 +49,29 @@ json exact_names(const std::vector<std::string>& paths)
     return names;
 }
 
+// undo --json: the report as one object, every path with its exact form.
+json report_object(const UndoReport& report)
+{
+    json moved = json::array(), problems = json::array();
+    for (const auto& [from, to] : report.moved_back)
+        moved.push_back(
+            {{"from", from}, {"to", to}, {"from_escaped", exact_name(from)}, {"to_escaped", exact_name(to)}});
+    for (const UndoProblem& problem : report.problems)
+        problems.push_back(
+            {{"file", problem.path}, {"place", problem.place.empty() ? json(nullptr) : json(problem.place)},
+                {"reason", problem.reason}, {"file_escaped", exact_name(problem.path)},
+                {"place_escaped", problem.place.empty() ? json(nullptr) : json(exact_name(problem.place))}});
+    return json({{"run", report.name}, {"folder", report.folder}, {"folder_escaped", exact_name(report.folder)},
+        {"dry_run", report.dry_run}, {"complete", report.complete()}, {"moved_back", moved},
+        {"not_moved_back", problems}, {"removed", report.removed}, {"removed_escaped", exact_names(report.removed)},
+        {"restored", report.restored}, {"restored_escaped", exact_names(report.restored)},
+        {"kept_folders", report.kept_folders}, {"kept_folders_escaped", exact_names(report.kept_folders)}});
+}
+
 void print_report(const UndoReport& report, bool as_json, std::ostream& out, std::ostream& err)
 {
     if (as_json) {
-        json moved = json::array(), problems = json::array();
-        for (const auto& [from, to] : report.moved_back)
-            moved.push_back(
-                {{"from", from}, {"to", to}, {"from_escaped", exact_name(from)}, {"to_escaped", exact_name(to)}});
-        for (const UndoProblem& problem : report.problems)
-            problems.push_back(
-                {{"file", problem.path}, {"place", problem.place.empty() ? json(nullptr) : json(problem.place)},
-                    {"reason", problem.reason}, {"file_escaped", exact_name(problem.path)},
-                    {"place_escaped", problem.place.empty() ? json(nullptr) : json(exact_name(problem.place))}});
-        out << json_line({{"run", report.name}, {"folder", report.folder},
-            {"folder_escaped", exact_name(report.folder)}, {"dry_run", report.dry_run}, {"complete", report.complete()},
-            {"moved_back", moved}, {"not_moved_back", problems}, {"removed", report.removed},
-            {"removed_escaped", exact_names(report.removed)}, {"restored", report.restored},
-            {"restored_escaped", exact_names(report.restored)}, {"kept_folders", report.kept_folders},
-            {"kept_folders_escaped", exact_names(report.kept_folders)}})
-            << '\n';
+        out << json_line(report_object(report)) << '\n';
     } else {
         const char* back = report.dry_run ? "would go back: " : "back: ";
         for (const auto& [from, to] : report.moved_back)

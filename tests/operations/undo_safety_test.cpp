@@ -181,12 +181,6 @@ TEST(UndoSafety, FailedRemovalIsReported)
     EXPECT_EQ(report.problems[0].path, world.in_folder("Renamed_SNES_ROMs/games.htm"));
 }
 
-} // namespace
-} // namespace cartonym
-
-namespace cartonym {
-namespace {
-
 // A file that took the inode number of a moved image after it was deleted,
 // with its size and modification time copied, differs in its time of
 // change: it is not taken for the run's. (Its change is made here by a new
@@ -207,12 +201,6 @@ TEST(UndoSafety, FileWithTheMovedImagesIdentityButAnotherChangeTimeStays)
     EXPECT_TRUE(fs::exists(moved));
 }
 
-} // namespace
-} // namespace cartonym
-
-namespace cartonym {
-namespace {
-
 // A journal that cannot be written (its disk full) stops the run with a
 // message naming the journal, not the image in hand.
 TEST(UndoSafety, FullJournalDiskIsReportedWithTheJournal)
@@ -231,12 +219,6 @@ TEST(UndoSafety, FullJournalDiskIsReportedWithTheJournal)
     EXPECT_EQ(result.Dateipfad, journal_path);
     EXPECT_NE(result.message.text.find(journal_path), std::string::npos) << result.message.text;
 }
-
-} // namespace
-} // namespace cartonym
-
-namespace cartonym {
-namespace {
 
 // A folder whose path is longer than PATH_MAX (reached through a working
 // folder deep down) is refused before the first move: the journal and undo
