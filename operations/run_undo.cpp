@@ -101,8 +101,10 @@ private:
     {
         using Kind = UndoStep::Kind;
         try {
-            if (!dry_run_)
-                take(step);
+            if (!dry_run_ && !take(step)) {
+                problem(step.path, step.place, "another file is there now");
+                return false;
+            }
         } catch (const Error& error) {
             if (step.kind == Kind::MakeFolder && error.number() == ErrorNumber::FileAlreadyExists)
                 return false;
@@ -119,7 +121,6 @@ private:
             report_.moved_back.emplace_back(step.path, step.place);
             break;
         case Kind::RemoveName:
-        case Kind::DeleteLog:
             leaving_.insert(step.path);
             report_.removed.push_back(step.path);
             break;
@@ -140,8 +141,9 @@ private:
     void remove_unconfirmed_links()
     {
         for (const auto& [path, target] : run_.unconfirmed_links) {
-            if (look_at(path).kind == EntryKind::Link && link_target(path) == target)
-                carry_out({UndoStep::Kind::RemoveName, path});
+            const EntryState now = look_at(path);
+            if (now.kind == EntryKind::Link && link_target(path) == target)
+                carry_out({UndoStep::Kind::RemoveName, path, "", "", now.identity});
         }
     }
 
@@ -200,7 +202,7 @@ private:
             // new place before it was stopped goes again.
             if (at_to.kind == EntryKind::Link && at_to.same_entry(move.made_device, move.made_inode)
                 && (move.made_device != 0 || move.made_inode != 0))
-                carry_out({UndoStep::Kind::RemoveName, move.to});
+                carry_out({UndoStep::Kind::RemoveName, move.to, "", "", at_to.identity});
             return;
         }
         const auto from_target = target_of(at_from, move.from);
@@ -261,7 +263,7 @@ private:
             }
         }
         if (content && content->size() == list.size && content_digest(*content) == list.digest)
-            carry_out({UndoStep::Kind::RemoveName, list.path});
+            carry_out({UndoStep::Kind::RemoveName, list.path, "", "", now.identity});
         else if (!(content && earlier && *content == *earlier))
             problem(list.path, "", "the game list was changed after the run");
     }
@@ -295,7 +297,7 @@ private:
         } catch (const Error&) {
             return;
         }
-        carry_out({UndoStep::Kind::RemoveName, path});
+        carry_out({UndoStep::Kind::RemoveName, path, "", "", now.identity});
     }
 
     void take_back_log(const LogRecord& log)
@@ -348,7 +350,7 @@ private:
             return std::nullopt;
         }
         if (log.size_before == log_was_missing)
-            return UndoStep{UndoStep::Kind::DeleteLog, log.path};
+            return UndoStep{UndoStep::Kind::RemoveName, log.path, "", "", seen};
         return UndoStep{UndoStep::Kind::CutLog, log.path, "", "", seen, keep};
     }
 

@@ -46,6 +46,35 @@ void retarget_link(const std::string& path, const std::string& text)
         remove_or_gone(fresh);
 }
 
+// Removes the entry at path only while it is the one seen: it is first
+// renamed to a private name (of the kind remove_leftovers_of_ended_moves()
+// knows), where no other process takes it unnoticed, and checked there;
+// another entry that took the name since it was seen goes back. False then.
+bool remove_checked(const std::string& path, const FileIdentity& seen)
+{
+    const auto status = entry_status(path);
+    if (!status)
+        return true; // gone already
+    const char* kind = status->kind == EntryKind::Link ? "link" : "copy";
+    const std::string aside = parent_folder(path) + "/.cartonym-" + kind + "-" + std::to_string(process_id()) + "-"
+        + std::to_string(wall_clock_ns());
+    if (const int error = rename_without_replacing(path, aside, SystemOperation::Move, aside)) {
+        if (error == ENOENT)
+            return true;
+        throw_errno(error);
+    }
+    const auto moved = entry_status(aside);
+    if (moved && moved->identity.device == seen.device && moved->identity.inode == seen.inode
+        && moved->identity.size == seen.size && moved->identity.mtime_s == seen.mtime_s
+        && moved->identity.mtime_ns == seen.mtime_ns) {
+        remove_or_gone(aside);
+        return true;
+    }
+    if (const int error = rename_without_replacing(aside, path, SystemOperation::Move, path))
+        throw_errno(error);
+    return false;
+}
+
 void rename_back(const std::string& path, const std::string& place)
 {
     if (const int error = rename_without_replacing(path, place, SystemOperation::Move, place))
@@ -65,26 +94,26 @@ void cut_log(const UndoStep& step)
 
 } // namespace
 
-void take(const UndoStep& step)
+bool take(const UndoStep& step)
 {
     using Kind = UndoStep::Kind;
     switch (step.kind) {
-    case Kind::RenameBack: rename_back(step.path, step.place); return;
+    case Kind::RenameBack: rename_back(step.path, step.place); break;
     case Kind::RelinkBack:
         rename_back(step.path, step.place);
         retarget_link(step.place, step.text);
-        return;
-    case Kind::Retarget: retarget_link(step.place, step.text); return;
-    case Kind::RemoveName: remove_or_gone(step.path); return;
-    case Kind::DeleteLog: delete_file(step.path); return;
-    case Kind::CutLog: cut_log(step); return;
-    case Kind::PlaceGameList: place_new_file(step.place, step.text); return;
+        break;
+    case Kind::Retarget: retarget_link(step.place, step.text); break;
+    case Kind::RemoveName: return remove_checked(step.path, step.seen);
+    case Kind::CutLog: cut_log(step); break;
+    case Kind::PlaceGameList: place_new_file(step.place, step.text); break;
     case Kind::MakeFolder:
         if (const int error = make_folder(step.path))
             throw_errno(error);
-        return;
-    case Kind::ClearLeftovers: remove_leftovers_of_ended_moves(step.path); return;
+        break;
+    case Kind::ClearLeftovers: remove_leftovers_of_ended_moves(step.path); break;
     }
+    return true;
 }
 
 } // namespace cartonym

@@ -49,8 +49,7 @@ struct UndoStep {
         RenameBack,     // path renamed back to place
         RelinkBack,     // the run's link at path renamed to place, then given its own target text again
         Retarget,       // the link at place given its own target text again (path: where the run had put it)
-        RemoveName,     // path removed
-        DeleteLog,      // the log at path deleted
+        RemoveName,     // path removed, while it is still the entry seen
         CutLog,         // the log at path cut back to keep bytes
         PlaceGameList,  // the earlier game list put back at place (path: the copy it comes from)
         MakeFolder,     // the folder at path made again
@@ -60,11 +59,12 @@ struct UndoStep {
     std::string path;
     std::string place = {};
     std::string text = {};  // the link's target text, the game list's content
-    FileIdentity seen = {}; // CutLog: the log as it was when the step was decided
+    FileIdentity seen = {}; // RemoveName, CutLog: the entry as it was when the step was decided
     std::uint64_t keep = 0; // CutLog: the log's size before the run
 };
 
-// Takes a step; throws Error when it fails.
-void take(const UndoStep& step);
+// Takes a step; throws Error when it fails. False when another entry than
+// the one seen stands where the step acts: the step is not taken.
+bool take(const UndoStep& step);
 
 } // namespace cartonym

@@ -174,7 +174,9 @@ TEST(UndoSafety, FailedRemovalIsReported)
     world.image("alpha.smc", Alpha);
     ASSERT_EQ(world.run().outcome, BatchOutcome::Completed);
     const test::ScopedFaultHook hook([](SystemOperation operation, const std::string& path) {
-        return operation == SystemOperation::Delete && path.ends_with("games.htm") ? EACCES : 0;
+        const bool removal = (operation == SystemOperation::Delete && path.ends_with("games.htm"))
+            || (operation == SystemOperation::Move && path.find("/.cartonym-copy-") != std::string::npos);
+        return removal ? EACCES : 0;
     });
     const UndoReport report = undo_run("", false);
     ASSERT_EQ(report.problems.size(), 1u);
@@ -249,6 +251,33 @@ TEST(UndoSafety, FolderBeyondPathMaxIsRefusedBeforeTheFirstMove)
     EXPECT_TRUE(result.setup_failed);
     EXPECT_EQ(result.error->number(), ErrorNumber::BadFileName);
     EXPECT_TRUE(untouched);
+}
+
+// Another process that puts a file of its own at the game list's name
+// between undo's check and its removal keeps its file: undo removes only
+// what it has just verified, under a private name, and says so.
+TEST(UndoSafety, FileSwappedInBeforeARemovalStays)
+{
+    SafetyWorld world;
+    world.image("alpha.smc", Alpha);
+    ASSERT_EQ(world.run().outcome, BatchOutcome::Completed);
+    const std::string list = world.in_folder("Renamed_SNES_ROMs/games.htm");
+    bool swapped = false;
+    const test::ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
+        const bool removing = (operation == SystemOperation::Move && path.find("/.cartonym-") != std::string::npos)
+            || (operation == SystemOperation::Delete && path == list);
+        if (removing && !swapped) {
+            swapped = true;
+            fs::remove(list);
+            world.file("Renamed_SNES_ROMs/games.htm", "another process's file");
+        }
+        return 0;
+    });
+    const UndoReport report = undo_run("", false);
+    EXPECT_TRUE(swapped);
+    EXPECT_EQ(fixtures::read_file(list), "another process's file");
+    ASSERT_EQ(report.problems.size(), 1u);
+    EXPECT_EQ(report.problems[0].reason, "another file is there now");
 }
 
 } // namespace
