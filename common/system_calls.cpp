@@ -1,6 +1,7 @@
 #include "common/system_calls.h"
 
 #include "common/error.h"
+#include "common/paths.h"
 #include "common/windows1252.h"
 
 #include <climits>
@@ -40,7 +41,16 @@ FileIdentity identity_from_stat(const struct stat& info)
         static_cast<std::int64_t>(info.st_ctim.tv_nsec)};
 }
 
-EntryKind kind_from_mode(mode_t mode)
+int errno_of(long result) { return result == 0 ? 0 : errno; }
+
+long renameat2(const std::string& source, const std::string& target, unsigned flags)
+{
+    return ::syscall(SYS_renameat2, AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), flags);
+}
+
+} // namespace
+
+EntryKind entry_kind_from_mode(mode_t mode)
 {
     if (S_ISREG(mode))
         return EntryKind::RegularFile;
@@ -50,15 +60,6 @@ EntryKind kind_from_mode(mode_t mode)
         return EntryKind::Link;
     return EntryKind::Other;
 }
-
-int errno_of(long result) { return result == 0 ? 0 : errno; }
-
-long renameat2(const std::string& source, const std::string& target, unsigned flags)
-{
-    return ::syscall(SYS_renameat2, AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), flags);
-}
-
-} // namespace
 
 FaultHook set_fault_hook(FaultHook hook)
 {
@@ -161,7 +162,7 @@ EntryKind entry_kind(const std::string& path)
     struct stat info { };
     if (!status_of(path, false, info))
         return EntryKind::Missing;
-    return kind_from_mode(info.st_mode);
+    return entry_kind_from_mode(info.st_mode);
 }
 
 bool entry_exists(const std::string& path) { return entry_kind(path) != EntryKind::Missing; }
@@ -351,7 +352,7 @@ bool Directory::leads_to_regular_file(const std::string& name) const
     struct stat info { };
     const int fd = ::dirfd(static_cast<DIR*>(stream_));
     return system_call(
-               SystemOperation::Examine, path_ + "/" + name, [&] { return ::fstatat(fd, name.c_str(), &info, 0); })
+               SystemOperation::Examine, join_path(path_, name), [&] { return ::fstatat(fd, name.c_str(), &info, 0); })
         == 0
         && S_ISREG(info.st_mode);
 }
@@ -360,7 +361,7 @@ bool Directory::is_subfolder(const std::string& name) const
 {
     struct stat info { };
     const int fd = ::dirfd(static_cast<DIR*>(stream_));
-    return system_call(SystemOperation::Examine, path_ + "/" + name,
+    return system_call(SystemOperation::Examine, join_path(path_, name),
                [&] { return ::fstatat(fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW); })
         == 0
         && S_ISDIR(info.st_mode);
@@ -399,29 +400,13 @@ long process_id() { return static_cast<long>(::getpid()); }
 
 bool process_is_running(long pid) { return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM); }
 
-std::string program_folder()
-{
-    std::string path = link_target("/proc/self/exe").value_or(".");
-    const auto cut = path.rfind('/');
-    if (cut == std::string::npos)
-        return ".";
-    return cut == 0 ? "/" : path.substr(0, cut);
-}
+std::string program_folder() { return parent_folder(link_target("/proc/self/exe").value_or(".")); }
 
 std::optional<std::string> environment_variable(const std::string& name)
 {
     if (const char* value = std::getenv(name.c_str()))
         return std::string(value);
     return std::nullopt;
-}
-
-std::string user_base_folder(const std::string& variable, const std::string& below_home)
-{
-    if (const auto value = environment_variable(variable); value && value->starts_with('/'))
-        return *value;
-    if (const auto home = environment_variable("HOME"); home && !home->empty())
-        return *home + "/" + below_home;
-    return "";
 }
 
 std::optional<std::string> environment_variable_any_case(std::string_view name)

@@ -115,6 +115,9 @@ struct FileIdentity {
 // The kind of a directory entry without following links.
 enum class EntryKind { Missing, RegularFile, Folder, Link, Other };
 
+// The kind of entry a stat mode describes.
+EntryKind entry_kind_from_mode(mode_t mode);
+
 // The status of path. follow_links chooses stat or lstat. Returns false
 // with errno set when it fails. Hook: Examine.
 bool status_of(const std::string& path, bool follow_links, struct stat& info);
@@ -233,11 +236,6 @@ std::string program_folder();
 
 // A variable of the environment, or nullopt.
 std::optional<std::string> environment_variable(const std::string& name);
-
-// A base folder of the user's files as the XDG rules give it: the value of
-// variable when it is an absolute path, else HOME and below_home
-// ("XDG_DATA_HOME", ".local/share" gives ~/.local/share); "" without HOME.
-std::string user_base_folder(const std::string& variable, const std::string& below_home);
 
 // The value of the first environment variable whose name equals name
 // without regard to ASCII letter case.

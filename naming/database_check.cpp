@@ -84,35 +84,11 @@ std::string hex_bytes(std::string_view bytes)
 // two to four bytes, or "" when there is none.
 std::string_view Utf8_sequence(std::string_view text)
 {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const unsigned char lead = byte(i);
-        std::size_t length = 0;
-        unsigned char low = 0x80, high = 0xBF; // range of the second byte
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0)
-                low = 0xA0;
-            if (lead == 0xED)
-                high = 0x9F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0)
-                low = 0x90;
-            if (lead == 0xF4)
-                high = 0x8F;
-        } else {
-            continue;
-        }
-        if (i + length > text.size() || byte(i + 1) < low || byte(i + 1) > high)
-            continue;
-        bool well_formed = true;
-        for (std::size_t k = 2; k < length; ++k)
-            well_formed = well_formed && byte(i + k) >= 0x80 && byte(i + k) <= 0xBF;
-        if (well_formed)
-            return text.substr(i, length);
+        std::size_t end = i;
+        char32_t character = 0;
+        if (static_cast<unsigned char>(text[i]) >= 0x80 && decode_utf8(text, end, character))
+            return text.substr(i, end - i);
     }
     return {};
 }

@@ -1,6 +1,8 @@
 #include "naming/name_database.h"
 
+#include "common/file_contents.h"
 #include "common/system_calls.h"
+#include "common/windows1252.h"
 #include "common/error.h"
 #include "common/program_info.h"
 #include "naming/file_names.h"
@@ -15,14 +17,6 @@ namespace {
 
 bool is_line_end(char c) { return c == '\r' || c == '\n'; }
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
-
-std::string ascii_lower(std::string_view text)
-{
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-        [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; });
-    return lower;
-}
 
 // The full name a correction gives, "" for the correction that makes the
 // image unknown, nullopt when no correction applies.
@@ -118,13 +112,7 @@ bool RecordReader::at_end()
 
 bool correction_decides(const RomAnalysis& analysis) { return correction_for(analysis).has_value(); }
 
-std::string read_database(const std::string& database_path)
-{
-    const ReadableFile file(database_path);
-    std::string content(file.length(), '\0');
-    file.read_at(0, reinterpret_cast<unsigned char*>(content.data()), content.size());
-    return content;
-}
+std::string read_database(const std::string& database_path) { return read_whole_file(database_path); }
 
 LookupResult search_database_text(const RomAnalysis& analysis, std::string_view database_text)
 {
@@ -169,10 +157,6 @@ StartupCheckResult check_database_at_startup(const std::string& database_path)
     }
 }
 
-std::string default_database_path()
-{
-    const std::string folder = program_folder();
-    return folder + Trenner(folder) + "snes.dat";
-}
+std::string default_database_path() { return join_path(program_folder(), "snes.dat"); }
 
 } // namespace cartonym

@@ -1,6 +1,7 @@
 #include "naming/record_proposals.h"
 
 #include "analysis/rom_analysis.h"
+#include "common/paths.h"
 #include "common/windows1252.h"
 #include "naming/database_check.h"
 #include "naming/name_database.h"
@@ -11,12 +12,6 @@
 
 namespace cartonym {
 namespace {
-
-std::string base_name(const std::string& path)
-{
-    const auto cut = path.rfind('/');
-    return cut == std::string::npos ? path : path.substr(cut + 1);
-}
 
 // Turns a proposed name into the file's status: new, or unusable when the
 // record would fail the database check.

@@ -1,6 +1,6 @@
 #include "naming/rom_catalogue.h"
 
-#include "common/system_calls.h"
+#include "common/file_contents.h"
 #include "common/error.h"
 
 #include <pugixml.hpp>
@@ -293,9 +293,7 @@ RomCatalogue RomCatalogue::Read(const std::string& path)
 {
     std::string text;
     try {
-        const ReadableFile file(path);
-        text.resize(file.length());
-        file.read_at(0, reinterpret_cast<unsigned char*>(text.data()), text.size());
+        text = read_whole_file(path);
     } catch (const Error& error) {
         throw CatalogueError(path + ": cannot be read: " + short_error_text(error));
     }

@@ -1,9 +1,10 @@
-// Windows-1252 conversion, number texts and error numbers.
+// Windows-1252 conversion, number texts, paths and error numbers.
 #include <gtest/gtest.h>
 
 #include "common/windows1252.h"
 #include "common/error.h"
 #include "common/number_text.h"
+#include "common/paths.h"
 
 #include <cerrno>
 #include <string>
@@ -81,4 +82,45 @@ TEST(Error, ErrnoMapsToNumberAndDescription)
     EXPECT_EQ(file_error_text(Error(ErrorNumber::FileAlreadyExists), "/roms/Game (USA).smc"),
         "Error Nr.  58 happened:\nFile already exists\nThis error happend while processing the following "
         "file: \n\n/roms/Game (USA).smc\n\nProgress aborted !");
+}
+
+TEST(Paths, ParentFolderBaseNameAndJoining)
+{
+    const struct {
+        const char *path, *parent, *base;
+    } cases[] = {{"a.smc", ".", "a.smc"}, {"/a.smc", "/", "a.smc"}, {"/roms/a.smc", "/roms", "a.smc"},
+        {"roms/sub/a b.smc", "roms/sub", "a b.smc"}, {"/roms/", "/roms", ""}};
+    for (const auto& case_ : cases) {
+        EXPECT_EQ(parent_folder(case_.path), case_.parent) << case_.path;
+        EXPECT_EQ(base_name(case_.path), case_.base) << case_.path;
+        if (*case_.base != '\0' && std::string(case_.parent) != ".") {
+            EXPECT_EQ(join_path(parent_folder(case_.path), base_name(case_.path)), case_.path);
+        }
+    }
+}
+
+TEST(Paths, UserBaseFolderFollowsTheXdgRule)
+{
+    const auto with = [](const char* value, const char* home) {
+        value ? setenv("CARTONYM_TEST_BASE", value, 1) : unsetenv("CARTONYM_TEST_BASE");
+        const std::string saved_home = getenv("HOME") ? getenv("HOME") : "";
+        home ? setenv("HOME", home, 1) : unsetenv("HOME");
+        const std::string folder = user_base_folder("CARTONYM_TEST_BASE", ".local/share");
+        setenv("HOME", saved_home.c_str(), 1);
+        return folder;
+    };
+    EXPECT_EQ(with("/data", "/home/u"), "/data");
+    EXPECT_EQ(with("relative", "/home/u"), "/home/u/.local/share");
+    EXPECT_EQ(with(nullptr, "/home/u"), "/home/u/.local/share");
+    EXPECT_EQ(with("", nullptr), "");
+}
+
+TEST(NumberText, EveryHexDigitInBothCases)
+{
+    for (unsigned value = 0; value < 16; ++value) {
+        const char upper = "0123456789ABCDEF"[value];
+        EXPECT_EQ(hex_digit(value), upper) << value;
+        EXPECT_EQ(hex_digit(value, true), ascii_lower(std::string(1, upper))[0]) << value;
+        EXPECT_EQ(hex_digit(value + 16), upper) << "only the low four bits count";
+    }
 }
