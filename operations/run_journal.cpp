@@ -2,6 +2,7 @@
 
 #include "common/error.h"
 #include "common/file_operations.h"
+#include "common/file_contents.h"
 #include "naming/file_names.h"
 #include "reports/game_list.h"
 #include "reports/unknown_log.h"
@@ -223,15 +224,6 @@ std::string resolved_as_far_as_it_exists(const std::string& path)
     }
     const std::string resolved = resolved_path(existing);
     return rest.empty() ? resolved : resolved + (resolved.ends_with('/') ? "" : "/") + rest;
-}
-
-std::string read_whole_file(const std::string& path)
-{
-    const ReadableFile file(path);
-    std::string content(static_cast<std::size_t>(file.length()), '\0');
-    if (!content.empty())
-        file.read_at(0, reinterpret_cast<unsigned char*>(content.data()), content.size());
-    return content;
 }
 
 // Writes content into a new file at path, never replacing: through a

@@ -1,6 +1,6 @@
 // The main window: start-up, modes, the selected file, rename, batch runs, failures, lists, keys and the menus.
 #include "fixtures/rom_builder.h"
-#include "naming/database_check.h"
+#include "database_tools/database_check.h"
 #include "common/system_calls.h"
 #include "common/windows1252.h"
 #include "test_services.h"

@@ -5,6 +5,7 @@
 #include "fixtures/rom_builder.h"
 #include "naming/file_names.h"
 #include "naming/name_database.h"
+#include "tests/front_to_back_search.h"
 #include "tests/testsupport.h"
 
 #include <tuple>
@@ -78,7 +79,7 @@ TEST(NameDatabase, Search)
             LookupResult r;
             const int error = test::error_number_of([&] {
                 r = from_file ? Finde_romname(analysis_for(name), file)
-                              : search_database_text(analysis_for(name), database);
+                              : test::search_database_text(analysis_for(name), database);
             });
             EXPECT_EQ(error != 0 ? "failure " + std::to_string(error)
                                  : r.Neuer_name + "|" + r.Voller_name + "|" + r.Db_interner_name,

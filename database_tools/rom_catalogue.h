@@ -2,7 +2,7 @@
 // a Logiqx XML file or a clrmamepro text file.
 #pragma once
 
-#include "naming/content_digest.h"
+#include "database_tools/content_digest.h"
 
 #include <cstdint>
 #include <map>

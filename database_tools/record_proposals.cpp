@@ -1,11 +1,11 @@
-#include "naming/record_proposals.h"
+#include "database_tools/record_proposals.h"
 
 #include "analysis/rom_analysis.h"
 #include "common/paths.h"
 #include "common/windows1252.h"
-#include "naming/database_check.h"
+#include "database_tools/database_check.h"
 #include "naming/name_database.h"
-#include "naming/learned_name.h"
+#include "database_tools/learned_name.h"
 
 #include <map>
 #include <unordered_set>

@@ -1,4 +1,4 @@
-#include "naming/content_digest.h"
+#include "database_tools/content_digest.h"
 
 #include "common/number_text.h"
 #include "common/system_calls.h"

@@ -1,4 +1,4 @@
-#include "naming/rom_catalogue.h"
+#include "database_tools/rom_catalogue.h"
 
 #include "common/file_contents.h"
 #include "common/error.h"

@@ -1,4 +1,4 @@
-#include "naming/database_check.h"
+#include "database_tools/database_check.h"
 
 #include "analysis/rom_analysis.h"
 #include "common/windows1252.h"
