@@ -135,7 +135,7 @@ int run_learn(const DatabaseCommandLine& line, bool from_catalogue, std::ostream
     if (from_catalogue) {
         try {
             catalogue = RomCatalogue::Read(line.catalogue);
-        } catch (const CatalogueError& error) {
+        } catch (const Error& error) {
             err << "cartonym-cli: " << error.what() << '\n';
             return exit_usage;
         }

@@ -25,8 +25,7 @@ void replace_file_keeping_backup(const std::string& path, std::string_view conte
 {
     const std::string target = resolved_path(path);
     struct stat info { };
-    if (!status_of(target, true, info))
-        throw_errno(errno);
+    status_of(target, true, info);
     const mode_t mode = info.st_mode & 07777;
     const std::string previous = read_whole_file(target);
 

@@ -56,12 +56,18 @@ ErrorNumber error_number_from_errno(int errnum)
     }
 }
 
-Error::Error(ErrorNumber number)
+Error::Error(ErrorNumber number, int system_error)
     : std::runtime_error(error_description(number))
+    , number_(number)
+    , system_error_(system_error)
+{ }
+
+Error::Error(ErrorNumber number, const std::string& detail)
+    : std::runtime_error(detail)
     , number_(number)
 { }
 
-void throw_errno(int errnum) { throw Error(error_number_from_errno(errnum)); }
+void throw_errno(int errnum) { throw Error(error_number_from_errno(errnum), errnum); }
 
 std::string short_error_text(const Error& error)
 {

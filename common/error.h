@@ -27,15 +27,21 @@ const char* error_description(ErrorNumber number);
 // Maps a POSIX errno onto an error number.
 ErrorNumber error_number_from_errno(int errnum);
 
+// what() is the detail when one was given (a message that names the file
+// and the place of a fault), else the description.
 class Error : public std::runtime_error {
 public:
-    explicit Error(ErrorNumber number);
+    explicit Error(ErrorNumber number, int system_error = 0);
+    Error(ErrorNumber number, const std::string& detail);
     ErrorNumber number() const noexcept { return number_; }
     int value() const noexcept { return static_cast<int>(number_); }
-    std::string description() const { return what(); }
+    std::string description() const { return error_description(number_); }
+    // The errno the error came from, 0 when it came from none.
+    int system_error() const noexcept { return system_error_; }
 
 private:
     ErrorNumber number_;
+    int system_error_ = 0;
 };
 
 // Throws the error that errnum maps to.

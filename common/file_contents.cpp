@@ -22,15 +22,15 @@ void create_missing_folders(const std::string& folder)
     if (folder == "." || folder == "/" || folder.empty())
         return;
     struct stat info { };
-    if (status_of(folder, true, info)) {
+    if (const int error = status_of(folder, true, info, no_throw); error == 0) {
         if (!S_ISDIR(info.st_mode))
             throw_errno(ENOTDIR);
         return;
+    } else if (error != ENOENT) {
+        throw_errno(error);
     }
-    if (errno != ENOENT)
-        throw_errno(errno);
     create_missing_folders(parent_folder(folder));
-    if (const int error = make_folder(folder); error != 0 && error != EEXIST)
+    if (const int error = make_folder(folder, no_throw); error != 0 && error != EEXIST)
         throw_errno(error);
 }
 
@@ -48,7 +48,7 @@ WorkingFile::~WorkingFile()
 {
     file_.discard();
     if (!path_.empty())
-        remove_name(path_);
+        remove_name(path_, no_throw);
 }
 
 void WorkingFile::write(std::string_view data) { write_all(file_, data); }

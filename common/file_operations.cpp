@@ -47,15 +47,15 @@ void repoint_moved_link(const std::string& old_folder, const std::string& target
     const std::string absolute = joined(resolved_path(old_folder), *link);
     std::string fresh = joined(parent_folder_of(target), private_name_prefix("link") + "XXXXXX");
     create_unique_file(fresh).discard();
-    remove_name(fresh);
+    remove_name(fresh, no_throw);
     if (const int error = create_link(absolute, fresh))
         throw_errno(error);
     if (const int error = exchange_names(fresh, target)) {
-        remove_name(fresh);
+        remove_name(fresh, no_throw);
         throw_errno(error);
     }
     if (entry_kind(fresh) == EntryKind::Link)
-        remove_name(fresh);
+        remove_name(fresh, no_throw);
 }
 
 // Copies source into a fresh private file in target's folder and links it
@@ -66,8 +66,7 @@ void copy_to_target(const std::string& source, const std::string& target)
         throw_errno(error);
     const ReadableFile in(source);
     struct stat info { };
-    if (!status_of(source, true, info))
-        throw_errno(errno);
+    status_of(source, true, info);
 
     const std::string folder = parent_folder_of(target);
     std::string copy_path = joined(folder, private_name_prefix("copy") + "XXXXXX");
@@ -88,7 +87,7 @@ void copy_to_target(const std::string& source, const std::string& target)
             throw_errno(error);
     } catch (...) {
         out.discard();
-        remove_name(copy_path);
+        remove_name(copy_path, no_throw);
         throw;
     }
     sync_folder(folder);
@@ -112,7 +111,7 @@ void remove_leftovers_of_ended_moves(const std::string& folder)
                 // A partial copy (its source still exists) or a spare link.
                 if (pid > 0 && !process_is_running(pid)
                     && (found == EntryKind::RegularFile ? std::string(kind) == "copy" : found == EntryKind::Link))
-                    remove_name(path);
+                    remove_name(path, no_throw);
             }
         }
     } catch (const Error&) {
@@ -145,13 +144,13 @@ void move_across_file_systems(const std::string& source, const std::string& targ
 
 void create_folder(const std::string& path)
 {
-    if (const int error = make_folder(path))
+    if (const int error = make_folder(path, no_throw))
         throw error == EEXIST ? Error(ErrorNumber::PathFileAccessError) : Error(error_number_from_errno(error));
 }
 
 void remove_folder(const std::string& path)
 {
-    const int error = remove_empty_folder(path);
+    const int error = remove_empty_folder(path, no_throw);
     if (error == 0)
         return;
     if (error == ENOTEMPTY || error == EEXIST)
@@ -169,7 +168,7 @@ void remove_folder(const std::string& path)
 
 void delete_file(const std::string& path)
 {
-    if (const int error = remove_name(path))
+    if (const int error = remove_name(path, no_throw))
         throw_errno(error);
 }
 

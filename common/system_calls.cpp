@@ -43,6 +43,35 @@ FileIdentity identity_from_stat(const struct stat& info)
 
 int errno_of(long result) { return result == 0 ? 0 : errno; }
 
+// Throws the errno a twin returned, if any.
+void throw_if(int error)
+{
+    if (error != 0)
+        throw_errno(error);
+}
+
+// Closes through the hook exactly once and never again after EINTR; a
+// failure the hook injects closes all the same. Returns 0 or the errno.
+template <typename Close> int close_once(SystemOperation operation, const std::string& path, Close&& close) noexcept
+{
+    bool called = false;
+    const int result = system_call(
+        operation, path,
+        [&] {
+            called = true;
+            return close();
+        },
+        Interrupted::give_up);
+    const int error = errno_of(result);
+    if (!called)
+        close();
+    return error;
+}
+
+// Nothing of that name: the name is missing, or a part of the path before
+// it is no folder.
+bool names_nothing(int error) { return error == ENOENT || error == ENOTDIR; }
+
 long renameat2(const std::string& source, const std::string& target, unsigned flags)
 {
     return ::syscall(SYS_renameat2, AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), flags);
@@ -100,19 +129,17 @@ void FileDescriptor::close()
         return;
     const int fd = fd_;
     fd_ = -1;
-    if (const int error = injected_error(SystemOperation::Close, path_)) {
-        ::close(fd);
-        throw_errno(error);
-    }
     // Never repeated: after EINTR the descriptor is closed all the same.
-    if (::close(fd) != 0 && errno != EINTR)
-        throw_errno(errno);
+    if (const int error = close_once(SystemOperation::Close, path_, [&] { return ::close(fd); }); error != EINTR)
+        throw_if(error);
 }
 
 void FileDescriptor::discard() noexcept
 {
-    if (fd_ >= 0)
-        ::close(fd_);
+    if (fd_ >= 0) {
+        const int fd = fd_;
+        close_once(SystemOperation::Close, path_, [&] { return ::close(fd); });
+    }
     fd_ = -1;
 }
 
@@ -134,18 +161,21 @@ FileDescriptor create_unique_file(std::string& path_template, int suffix_length)
     return {fd, path_template};
 }
 
-bool status_of(const std::string& path, bool follow_links, struct stat& info)
+int status_of(const std::string& path, bool follow_links, struct stat& info, NoThrow) noexcept
 {
-    return system_call(SystemOperation::Examine, path, [&] {
-        return follow_links ? ::stat(path.c_str(), &info) : ::lstat(path.c_str(), &info);
-    }) == 0;
+    return errno_of(system_call(SystemOperation::Examine, path,
+        [&] { return follow_links ? ::stat(path.c_str(), &info) : ::lstat(path.c_str(), &info); }));
+}
+
+void status_of(const std::string& path, bool follow_links, struct stat& info)
+{
+    throw_if(status_of(path, follow_links, info, no_throw));
 }
 
 FileIdentity identity_of(const std::string& path)
 {
     struct stat info { };
-    if (!status_of(path, true, info))
-        throw_errno(errno);
+    status_of(path, true, info);
     return identity_from_stat(info);
 }
 
@@ -160,8 +190,11 @@ FileIdentity identity_of(const FileDescriptor& file)
 EntryKind entry_kind(const std::string& path)
 {
     struct stat info { };
-    if (!status_of(path, false, info))
-        return EntryKind::Missing;
+    if (const int error = status_of(path, false, info, no_throw)) {
+        if (names_nothing(error))
+            return EntryKind::Missing;
+        throw_errno(error);
+    }
     return entry_kind_from_mode(info.st_mode);
 }
 
@@ -172,6 +205,8 @@ std::optional<std::string> link_target(const std::string& path)
     std::string target(PATH_MAX, '\0');
     const ssize_t length = system_call(
         SystemOperation::Examine, path, [&] { return ::readlink(path.c_str(), target.data(), target.size()); });
+    if (length < 0 && errno != EINVAL && !names_nothing(errno))
+        throw_errno(errno);
     if (length <= 0 || static_cast<std::size_t>(length) >= target.size())
         return std::nullopt;
     target.resize(static_cast<std::size_t>(length));
@@ -292,20 +327,26 @@ int create_hard_link(const std::string& existing, const std::string& path)
     return errno_of(system_call(SystemOperation::Move, path, [&] { return ::link(existing.c_str(), path.c_str()); }));
 }
 
-int remove_name(const std::string& path)
+int remove_name(const std::string& path, NoThrow) noexcept
 {
     return errno_of(system_call(SystemOperation::Delete, path, [&] { return ::unlink(path.c_str()); }));
 }
 
-int make_folder(const std::string& path)
+void remove_name(const std::string& path) { throw_if(remove_name(path, no_throw)); }
+
+int make_folder(const std::string& path, NoThrow) noexcept
 {
     return errno_of(system_call(SystemOperation::CreateFolder, path, [&] { return ::mkdir(path.c_str(), 0777); }));
 }
 
-int remove_empty_folder(const std::string& path)
+void make_folder(const std::string& path) { throw_if(make_folder(path, no_throw)); }
+
+int remove_empty_folder(const std::string& path, NoThrow) noexcept
 {
     return errno_of(system_call(SystemOperation::RemoveFolder, path, [&] { return ::rmdir(path.c_str()); }));
 }
+
+void remove_empty_folder(const std::string& path) { throw_if(remove_empty_folder(path, no_throw)); }
 
 Directory::Directory(const std::string& path)
     : path_(path)
@@ -322,19 +363,25 @@ Directory::Directory(const std::string& path)
 
 Directory::~Directory()
 {
-    if (stream_ != nullptr)
-        ::closedir(static_cast<DIR*>(stream_));
+    if (stream_ != nullptr) {
+        DIR* stream = static_cast<DIR*>(stream_);
+        // The stream is gone whatever closing answers; nothing to report.
+        close_once(SystemOperation::Close, path_, [&] { return ::closedir(stream); });
+    }
 }
 
 std::optional<Directory::Entry> Directory::next()
 {
-    errno = 0;
-    const dirent* entry = ::readdir(static_cast<DIR*>(stream_));
-    if (entry == nullptr) {
-        if (errno != 0)
-            throw_errno(errno);
+    const dirent* entry = nullptr;
+    const int read = system_call(SystemOperation::List, path_, [&] {
+        errno = 0;
+        entry = ::readdir(static_cast<DIR*>(stream_));
+        return entry == nullptr && errno != 0 ? -1 : 0;
+    });
+    if (read != 0)
+        throw_errno(errno);
+    if (entry == nullptr)
         return std::nullopt;
-    }
     Entry result;
     result.name = entry->d_name;
     switch (entry->d_type) {
@@ -398,7 +445,12 @@ std::int64_t wall_clock_ns()
 
 long process_id() { return static_cast<long>(::getpid()); }
 
-bool process_is_running(long pid) { return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM); }
+bool process_is_running(long pid)
+{
+    return pid > 0 && (system_call(SystemOperation::Examine, "/proc/" + std::to_string(pid), [&] {
+        return ::kill(static_cast<pid_t>(pid), 0);
+    }) == 0 || errno == EPERM);
+}
 
 std::string program_folder() { return parent_folder(link_target("/proc/self/exe").value_or(".")); }
 

@@ -22,7 +22,7 @@ std::size_t line_at(std::string_view text, std::size_t offset)
 
 [[noreturn]] void Fail(const std::string& file_name, const std::string& place, const std::string& what)
 {
-    throw CatalogueError(file_name + ": " + place + ": " + what);
+    throw Error(ErrorNumber::BadFileName, file_name + ": " + place + ": " + what);
 }
 
 // Hexadecimal digits into bytes; nullopt unless there are exactly 2 * N.
@@ -295,7 +295,7 @@ RomCatalogue RomCatalogue::Read(const std::string& path)
     try {
         text = read_whole_file(path);
     } catch (const Error& error) {
-        throw CatalogueError(path + ": cannot be read: " + short_error_text(error));
+        throw Error(error.number(), path + ": cannot be read: " + short_error_text(error));
     }
     return Parse(text, path);
 }

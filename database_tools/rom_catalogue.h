@@ -23,16 +23,11 @@ struct CatalogueEntry {
     std::optional<Sha1> sha1;
 };
 
-// A catalogue that cannot be read or parsed; the message (UTF-8) names the
-// file and the place of the fault.
-class CatalogueError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
 class RomCatalogue {
 public:
-    // Reads the file at path through ReadableFile; throws CatalogueError.
+    // Reads the file at path; throws Error, whose what() (UTF-8) names the
+    // file and the place of the fault: the error of reading, or 52 for a
+    // text that is no catalogue.
     static RomCatalogue Read(const std::string& path);
 
     // Parses catalogue text; file_name is used in error messages. The kind is

@@ -381,7 +381,7 @@ void Run::file_link_to_moved_image(const std::string& link, const std::string& i
     if (options_.recorder)
         options_.recorder->moving(result_.Dateipfad, destination);
     if (entry_kind(result_.Dateipfad) == EntryKind::Link)
-        remove_name(result_.Dateipfad);
+        remove_name(result_.Dateipfad, no_throw);
     planned.destination = relative(destination);
 }
 
@@ -397,13 +397,12 @@ void Run::check_setup()
     setup(options_.database_path, [&] { const ReadableFile database(options_.database_path); });
     struct stat folder_status { };
     setup(F_, [&] {
-        if (!status_of(F_, true, folder_status))
-            throw_errno(errno);
+        status_of(F_, true, folder_status);
     });
     for (const char* folder : output_folders) {
         struct stat output_status { };
         const std::string path = folder_path(folder);
-        if (status_of(path, true, output_status) && S_ISDIR(output_status.st_mode)
+        if (status_of(path, true, output_status, no_throw) == 0 && S_ISDIR(output_status.st_mode)
             && output_status.st_dev != folder_status.st_dev) {
             result_.Dateipfad = path;
             throw Error(ErrorNumber::PathFileAccessError);

@@ -74,8 +74,7 @@ std::vector<std::string> list_subfolders(const std::string& folder)
 bool is_folder(const std::string& path)
 {
     struct stat info { };
-    if (!status_of(path, true, info))
-        throw_errno(errno);
+    status_of(path, true, info);
     return S_ISDIR(info.st_mode);
 }
 

@@ -182,7 +182,7 @@ EntryState look_at(const std::string& path)
 {
     struct stat info { };
     EntryState state;
-    if (!status_of(path, false, info))
+    if (status_of(path, false, info, no_throw) != 0)
         return state;
     state.exists = true;
     state.kind = S_ISREG(info.st_mode) ? EntryKind::RegularFile
@@ -203,7 +203,7 @@ void create_folders(const std::string& path)
     for (std::size_t cut = path.find('/', 1);; cut = path.find('/', cut + 1)) {
         const std::string part = path.substr(0, cut);
         if (!part.empty()) {
-            const int error = make_folder(part);
+            const int error = make_folder(part, no_throw);
             if (error != 0 && error != EEXIST)
                 throw_errno(error);
         }
@@ -238,12 +238,12 @@ int place_new_file(const std::string& path, const std::string& content)
         file.close();
     } catch (...) {
         file.discard();
-        remove_name(working);
+        remove_name(working, no_throw);
         throw;
     }
     const int error = rename_without_replacing(working, path, SystemOperation::Move, path);
     if (error != 0)
-        remove_name(working);
+        remove_name(working, no_throw);
     return error;
 }
 
@@ -542,9 +542,9 @@ void RunJournal::discard_if_unused() noexcept
 {
     file_.discard();
     if (!path_.empty())
-        remove_name(path_);
+        remove_name(path_, no_throw);
     if (!saved_game_list_.empty())
-        remove_name(saved_game_list_);
+        remove_name(saved_game_list_, no_throw);
     path_.clear();
     saved_game_list_.clear();
 }
@@ -595,7 +595,7 @@ void RunJournal::folder_created(const std::string& path)
         write_entry("created " + escaped(created_folders_.back()));
     } catch (const Error&) {
         // Not in the journal: the folder, still empty, goes again.
-        remove_empty_folder(created_folders_.back());
+        remove_empty_folder(created_folders_.back(), no_throw);
         created_folders_.pop_back();
         throw;
     }
@@ -773,7 +773,7 @@ private:
             if (look_at(path).kind != EntryKind::Link || link_target(path) != target)
                 continue;
             if (!dry_run_)
-                remove_name(path);
+                remove_name(path, no_throw);
             leaving_.insert(path);
             report_.removed.push_back(path);
         }
@@ -841,7 +841,7 @@ private:
             // new place before it was stopped goes again.
             if (made_by_run) {
                 if (!dry_run_)
-                    remove_name(move.to);
+                    remove_name(move.to, no_throw);
                 leaving_.insert(move.to);
                 report_.removed.push_back(move.to);
             }
@@ -873,7 +873,7 @@ private:
                     return;
                 }
                 if (look_at(move.to).same_entry(at_to.device, at_to.inode))
-                    remove_name(move.to);
+                    remove_name(move.to, no_throw);
             }
         }
         leaving_.insert(move.to);
@@ -906,7 +906,7 @@ private:
                 }
                 if (content && content->size() == list.size && digest_of(*content) == list.digest) {
                     if (!dry_run_)
-                        remove_name(list.path);
+                        remove_name(list.path, no_throw);
                     leaving_.insert(list.path);
                     report_.removed.push_back(list.path);
                 } else if (!(content && earlier && *content == *earlier)) {
@@ -959,7 +959,7 @@ private:
             return;
         }
         if (!dry_run_)
-            remove_name(path);
+            remove_name(path, no_throw);
         leaving_.insert(path);
         report_.removed.push_back(path);
     }
@@ -1074,7 +1074,7 @@ private:
                 report_.kept_folders.push_back(folder);
             return;
         }
-        const int error = remove_empty_folder(folder);
+        const int error = remove_empty_folder(folder, no_throw);
         if (error == 0)
             report_.removed.push_back(folder);
         else if (error != ENOENT && error != ENOTDIR)
@@ -1086,7 +1086,7 @@ private:
         if (entry_exists(folder))
             return;
         if (!dry_run_) {
-            const int error = make_folder(folder);
+            const int error = make_folder(folder, no_throw);
             if (error == EEXIST)
                 return;
             if (error != 0) {

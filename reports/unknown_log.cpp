@@ -52,7 +52,7 @@ void Schreibe_unbekannt(const std::string& ordner, const std::string& datei, con
         throw;
     }
     struct stat info { };
-    if (!status_of(path, false, info) || entry_kind_from_mode(info.st_mode) != EntryKind::RegularFile
+    if (status_of(path, false, info, no_throw) != 0 || entry_kind_from_mode(info.st_mode) != EntryKind::RegularFile
         || identity_of(log).inode != info.st_ino)
         throw Error(ErrorNumber::PathFileAccessError);
     // One write for the whole entry, so that entries do not interleave; an

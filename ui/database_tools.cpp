@@ -121,7 +121,7 @@ void learn_database_names(
             return;
         try {
             catalogue = RomCatalogue::Read(to_file_system(file));
-        } catch (const CatalogueError& error) {
+        } catch (const Error& error) {
             messages.show(parent, {"Error !", error.what(), MessageIcon::Exclamation});
             return;
         }

@@ -394,10 +394,12 @@ TEST(DatabaseTools, AFailureAtAnyStepOfWritingKeepsTheOldDatabase)
 
             int step = 0;
             std::optional<std::string> failed; // the path of the failed step
-            const test::ScopedFaultHook hook([&](SystemOperation, const std::string& path) {
+            bool closing = false;
+            const test::ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
                 if (!path.starts_with(folder) || step++ != n)
                     return 0;
                 failed = path;
+                closing = operation == SystemOperation::Close;
                 return errnum;
             });
             const CliRun run = Cli({"db", "learn", "--write", "--db", folder + "/snes.dat", t / "img"});
@@ -410,7 +412,12 @@ TEST(DatabaseTools, AFailureAtAnyStepOfWritingKeepsTheOldDatabase)
                 EXPECT_EQ(after.at("snes.dat.bak"), old_database);
                 break;
             }
-            if (*failed == folder) {
+            if (closing && (*failed == folder + "/snes.dat" || *failed == folder)) {
+                // The database was only read, the folder only flushed,
+                // through that descriptor: a failure to close it harms nothing.
+                EXPECT_EQ(run.status, 0);
+                EXPECT_EQ(after.at("snes.dat"), new_database);
+            } else if (*failed == folder) {
                 // Only the flush of the folder comes after the rename.
                 EXPECT_EQ(run.status, 1);
                 EXPECT_EQ(after.at("snes.dat"), new_database);
