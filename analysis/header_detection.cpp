@@ -106,6 +106,13 @@ std::span<const Candidate> candidates_for(const std::string& Headertyp)
     return without;
 }
 
+bool name_rejected(const std::array<unsigned char, site_length>& site)
+{
+    return site[0] == 0xFF || std::memcmp(site.data(), rejected_name.data(), internal_name_length) == 0;
+}
+
+} // namespace
+
 // Checksum and complement: each pair of low and high bytes ORs to 0xFF.
 bool checksum_pair_test(const std::array<unsigned char, 4>& check_bytes)
 {
@@ -113,13 +120,6 @@ bool checksum_pair_test(const std::array<unsigned char, 4>& check_bytes)
     const auto or_hi = static_cast<std::uint8_t>(check_bytes[1] | check_bytes[3]);
     return hex_text(or_lo) + hex_text(or_hi) == "FFFF";
 }
-
-bool name_rejected(const std::array<unsigned char, site_length>& site)
-{
-    return site[0] == 0xFF || std::memcmp(site.data(), rejected_name.data(), internal_name_length) == 0;
-}
-
-} // namespace
 
 RomAnalysis Analysiere_rom(const std::string& Dateipfad)
 {

@@ -7,6 +7,9 @@
 #include "common/paths.h"
 
 #include <cerrno>
+#include <iconv.h>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -122,5 +125,33 @@ TEST(NumberText, EveryHexDigitInBothCases)
         EXPECT_EQ(hex_digit(value), upper) << value;
         EXPECT_EQ(hex_digit(value, true), ascii_lower(std::string(1, upper))[0]) << value;
         EXPECT_EQ(hex_digit(value + 16), upper) << "only the low four bits count";
+    }
+}
+
+// The code page's whole table against the system's own converter: all 256
+// bytes to code points, and every code point up to U+FFFF back. The five
+// bytes the code page leaves undefined stand for the C1 controls.
+TEST(Cp1252, EveryByteAndEveryCodePointAgainstTheSystemsTable)
+{
+    iconv_t to_utf32 = iconv_open("UTF-32LE", "CP1252");
+    ASSERT_NE(to_utf32, reinterpret_cast<iconv_t>(-1));
+    std::map<char32_t, unsigned char> byte_of;
+    for (int b = 0; b < 256; ++b) {
+        char in[1] = {static_cast<char>(b)};
+        char32_t out = 0;
+        char *in_ptr = in, *out_ptr = reinterpret_cast<char*>(&out);
+        std::size_t in_left = 1, out_left = sizeof out;
+        const bool defined = iconv(to_utf32, &in_ptr, &in_left, &out_ptr, &out_left) != static_cast<std::size_t>(-1);
+        const char32_t expected = defined ? out : static_cast<char32_t>(b);
+        EXPECT_EQ(code_point_from_cp1252(static_cast<unsigned char>(b)), expected) << b;
+        byte_of[expected] = static_cast<unsigned char>(b);
+    }
+    iconv_close(to_utf32);
+    ASSERT_EQ(byte_of.size(), 256u);
+    for (char32_t character = 0; character <= 0xFFFF; ++character) {
+        const auto found = byte_of.find(character);
+        const std::optional<unsigned char> expected =
+            found == byte_of.end() ? std::nullopt : std::optional<unsigned char>(found->second);
+        ASSERT_EQ(cp1252_from_code_point(character), expected) << static_cast<unsigned>(character);
     }
 }
