@@ -47,12 +47,12 @@ int run_check(const DatabaseCommandLine& line, std::ostream& out, std::ostream& 
     for (const DatabaseFinding& finding : check.findings) {
         const char* severity = finding.severity == FindingSeverity::error ? "error" : "warning";
         if (line.json)
-            out << json_line({{"line", finding.line}, {"severity", severity}, {"kind", finding.child},
+            out << json_line({{"line", finding.line}, {"severity", severity}, {"kind", kind_name(finding.kind)},
                 {"message", as_utf8(finding.message)}, {"key", as_utf8(finding.key)}})
                 << '\n';
         else
-            out << finding.line << ": " << severity << ": " << finding.child << ": " << as_utf8(finding.message)
-                << '\n';
+            out << finding.line << ": " << severity << ": " << kind_name(finding.kind) << ": "
+                << as_utf8(finding.message) << '\n';
     }
     const std::size_t errors = check.count(FindingSeverity::error);
     if (!line.json)

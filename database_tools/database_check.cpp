@@ -101,32 +101,32 @@ public:
 
     void Check(std::size_t line, const std::string& key, const std::string& name)
     {
-        const auto add = [&](FindingSeverity severity, const char* child, std::string message) {
-            findings_.push_back({line, severity, child, std::move(message), key});
+        const auto add = [&](FindingSeverity severity, FindingKind kind, std::string message) {
+            findings_.push_back({line, severity, kind, std::move(message), key});
         };
         using enum FindingSeverity;
 
         if (key.size() != key_length)
-            add(error, "key_length",
+            add(error, FindingKind::key_length,
                 "the first item has" + decimal_text(static_cast<std::int64_t>(key.size()))
                     + " characters, not 21: it can never match");
         if (const auto [earlier, fresh] = first_line_.try_emplace(key, line); !fresh)
-            add(error, "duplicate_key",
+            add(error, FindingKind::duplicate_key,
                 "the record on line" + decimal_text(static_cast<std::int64_t>(earlier->second))
                     + " has the same first item: this record is never used");
         if (name.empty())
-            add(error, "empty_name", "the second item (the full name) is empty");
+            add(error, FindingKind::empty_name, "the second item (the full name) is empty");
 
         const std::string longest = name + longest_suffix() + std::string(longest_extension());
         const std::string context = " with the country suffix \"" + longest_suffix() + "\" and the extension \""
             + std::string(longest_extension()) + "\"";
         const std::size_t bytes = utf8_from_cp1252(longest).size();
         if (longest.find_first_of("/\\") != std::string::npos)
-            add(error, "unusable_name", "the new name" + context + " contains \"/\" or \"\\\"");
+            add(error, FindingKind::unusable_name, "the new name" + context + " contains \"/\" or \"\\\"");
         else if (longest == "." || longest == "..")
-            add(error, "unusable_name", "the new name" + context + " is \"" + longest + "\"");
+            add(error, FindingKind::unusable_name, "the new name" + context + " is \"" + longest + "\"");
         else if (bytes > longest_file_name)
-            add(error, "unusable_name",
+            add(error, FindingKind::unusable_name,
                 "the new name" + context + " is" + decimal_text(static_cast<std::int64_t>(bytes))
                     + " bytes long, more than the 255 a file name may have");
 
@@ -139,11 +139,12 @@ public:
                 forbidden += (forbidden.empty() ? "" : " ") + shown;
         }
         if (!forbidden.empty())
-            add(warning, "windows_name", "the full name has characters Windows forbids in file names: " + forbidden);
+            add(warning, FindingKind::windows_name,
+                "the full name has characters Windows forbids in file names: " + forbidden);
 
         for (const std::string* item : {&key, &name}) {
             if (const std::string_view sequence = Utf8_sequence(*item); !sequence.empty()) {
-                add(warning, "encoding",
+                add(warning, FindingKind::encoding,
                     "the bytes " + hex_bytes(sequence) + " (\"" + std::string(sequence)
                         + "\") read as a UTF-8 character; the database is Windows-1252 text");
                 break;
@@ -154,11 +155,12 @@ public:
             RomAnalysis image;
             image.Interner_name = key; // no checksum key: only corrections that ignore it answer
             if (correction_decides(image))
-                add(warning, "shadowed", "a fixed correction answers this key before the database is read");
+                add(warning, FindingKind::shadowed, "a fixed correction answers this key before the database is read");
         }
 
         if (name.find_first_of("<>") != std::string::npos)
-            add(warning, "markup", "the full name holds \"<\" or \">\", which the game list writes unescaped");
+            add(warning, FindingKind::markup,
+                "the full name holds \"<\" or \">\", which the game list writes unescaped");
     }
 
 private:
@@ -167,6 +169,13 @@ private:
 };
 
 } // namespace
+
+const char* kind_name(FindingKind kind)
+{
+    static constexpr const char* names[] = {"cut_short", "key_length", "duplicate_key", "empty_name", "unusable_name",
+        "windows_name", "encoding", "shadowed", "markup", "unclosed_quote"};
+    return names[static_cast<std::size_t>(kind)];
+}
 
 std::size_t DatabaseCheck::count(FindingSeverity severity) const
 {
@@ -179,7 +188,7 @@ DatabaseCheck check_database(std::string_view text)
     DatabaseCheck result;
     RecordReader reader(text);
     if (reader.at_end()) {
-        result.findings.push_back({1, FindingSeverity::error, "cut_short",
+        result.findings.push_back({1, FindingSeverity::error, FindingKind::cut_short,
             "the database holds no record: every search that reaches it fails with error 62", ""});
         return result;
     }
@@ -195,7 +204,7 @@ DatabaseCheck check_database(std::string_view text)
         } catch (const Error& error) {
             if (error.number() != ErrorNumber::InputPastEndOfFile)
                 throw;
-            result.findings.push_back({line, FindingSeverity::error, "cut_short",
+            result.findings.push_back({line, FindingSeverity::error, FindingKind::cut_short,
                 "the record ends before its second item: a search that reaches it fails "
                 "with error 62",
                 key});
@@ -217,7 +226,7 @@ std::vector<DatabaseFinding> check_proposed_record(const std::string& key, const
     const std::string key_read = reader.next_item();
     const std::string name_read = reader.at_end() ? std::string("\x01") : reader.next_item();
     if (key_read != key || name_read != full_name || !reader.at_end())
-        findings.push_back({0, FindingSeverity::error, "unusable_name",
+        findings.push_back({0, FindingSeverity::error, FindingKind::unusable_name,
             "the record cannot be written so that it reads back the same (an item holds a double quote)", key});
     return findings;
 }

@@ -26,7 +26,7 @@ void Propose(Proposal& proposal, const std::optional<std::string>& name_cp1252, 
     for (const DatabaseFinding& finding : check_proposed_record(proposal.internal_name, proposal.full_name)) {
         if (finding.severity == FindingSeverity::error) {
             proposal.status = ProposalStatus::unusable_name;
-            proposal.message = finding.child + ": " + finding.message;
+            proposal.message = std::string(kind_name(finding.kind)) + ": " + finding.message;
             return;
         }
     }

@@ -133,7 +133,7 @@ std::vector<CatalogueEntry> parse_logiqx(std::string_view text, const std::strin
 // --- clrmamepro text ---------------------------------------------------------
 
 struct Token {
-    enum Kind { open, close, word, quoted, end } child = end;
+    enum Kind { open, close, word, quoted, end } kind = end;
     std::string text;
     std::size_t line = 0;
 };
@@ -158,14 +158,14 @@ public:
             return token;
         const char c = text_[pos_];
         if (c == '(' || c == ')') {
-            token.child = c == '(' ? Token::open : Token::close;
+            token.kind = c == '(' ? Token::open : Token::close;
             token.text = c;
             ++pos_;
         } else if (c == '"') {
             const auto closing = text_.find_first_of("\"\n", pos_ + 1);
             if (closing == std::string_view::npos || text_[closing] != '"')
                 Fail(file_name_, "line " + std::to_string(line_), "a quoted text without its closing quote");
-            token.child = Token::quoted;
+            token.kind = Token::quoted;
             token.text = text_.substr(pos_ + 1, closing - pos_ - 1);
             pos_ = closing + 1;
         } else {
@@ -173,7 +173,7 @@ public:
             while (pos_ < text_.size() && !is_space(text_[pos_]) && text_[pos_] != '(' && text_[pos_] != ')'
                 && text_[pos_] != '"')
                 ++pos_;
-            token.child = Token::word;
+            token.kind = Token::word;
             token.text = text_.substr(start, pos_ - start);
         }
         return token;
@@ -220,9 +220,9 @@ public:
     {
         std::vector<CatalogueEntry> entries;
         bool first = true;
-        for (Token name = tokens_.Next(); name.child != Token::end; name = tokens_.Next()) {
+        for (Token name = tokens_.Next(); name.kind != Token::end; name = tokens_.Next()) {
             const Token opening = tokens_.Next();
-            if (name.child != Token::word || opening.child != Token::open) {
+            if (name.kind != Token::word || opening.kind != Token::open) {
                 if (first)
                     Fail(file_name_, "line " + std::to_string(name.line),
                         "neither a Logiqx XML catalogue nor a clrmamepro catalogue (it does not begin with "
@@ -258,24 +258,24 @@ private:
         block.line = line;
         for (;;) {
             const Token key = tokens_.Next();
-            if (key.child == Token::close)
+            if (key.kind == Token::close)
                 return block;
-            if (key.child == Token::end)
+            if (key.kind == Token::end)
                 Fail(file_name_, "line " + std::to_string(key.line),
                     "the file ends inside the block opened on line " + std::to_string(line) + " (it is truncated)");
-            if (key.child != Token::word)
+            if (key.kind != Token::word)
                 Fail(file_name_, "line " + std::to_string(key.line),
                     "expected a field name, found \"" + key.text + "\"");
             const Token value = tokens_.Next();
             Block::Field field{key.text, value.text, 0, key.line};
-            if (value.child == Token::open) {
+            if (value.kind == Token::open) {
                 Block inner = read_block(value.line);
                 blocks_.push_back(std::move(inner));
                 field.block = blocks_.size();
-            } else if (value.child == Token::end) {
+            } else if (value.kind == Token::end) {
                 Fail(file_name_, "line " + std::to_string(value.line),
                     "the file ends inside the block opened on line " + std::to_string(line) + " (it is truncated)");
-            } else if (value.child == Token::close) {
+            } else if (value.kind == Token::close) {
                 Fail(file_name_, "line " + std::to_string(value.line), "the field \"" + key.text + "\" has no value");
             }
             block.fields.push_back(std::move(field));

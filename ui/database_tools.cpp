@@ -105,7 +105,7 @@ void show_database_check(QWidget* parent, MessageService& messages, const std::s
         add_row(shown.table,
             {QString::number(finding.line),
                 finding.severity == FindingSeverity::error ? QStringLiteral("error") : QStringLiteral("warning"),
-                QString::fromStdString(finding.child), from_cp1252(finding.message)});
+                QString::fromStdString(kind_name(finding.kind)), from_cp1252(finding.message)});
     shown.table->resizeColumnsToContents();
     shown.dialog->exec();
 }

@@ -219,7 +219,7 @@ TEST(DatabaseCheck, FindsEachPlantedFaultAtItsLine)
     const DatabaseCheck check = check_database(text);
     for (const DatabaseFinding& finding : check.findings)
         found.emplace_back(
-            finding.line, finding.child, finding.severity == FindingSeverity::error ? "error" : "warning");
+            finding.line, kind_name(finding.kind), finding.severity == FindingSeverity::error ? "error" : "warning");
     EXPECT_EQ(found, expected);
     EXPECT_NE(check.findings[1].message.find("line 1 "), std::string::npos) << check.findings[1].message;
     EXPECT_TRUE(check.ends_in_cut_record);

@@ -481,7 +481,7 @@ void MainWindowTest::database_check_shows_every_finding()
         QCOMPARE(shown[static_cast<qsizetype>(i)],
             (QStringList{QString::number(finding.line),
                 finding.severity == FindingSeverity::error ? QStringLiteral("error") : QStringLiteral("warning"),
-                QString::fromStdString(finding.child), ui::from_cp1252(finding.message)}));
+                QString::fromStdString(kind_name(finding.kind)), ui::from_cp1252(finding.message)}));
     }
 }
 
