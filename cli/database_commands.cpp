@@ -31,7 +31,7 @@ std::optional<std::string> read_database_or_report(const std::string& path, std:
         return read_database(path);
     } catch (const Error& error) {
         const StartupCheckResult startup = check_database_at_startup(path);
-        err << as_utf8(startup.state == StartupState::DatabaseMissing ? startup.message : short_error_text(error))
+        err << as_utf8(startup.state == StartupState::database_missing ? startup.message : short_error_text(error))
             << '\n';
         return std::nullopt;
     }
@@ -134,7 +134,7 @@ int run_learn(const DatabaseCommandLine& line, bool from_catalogue, std::ostream
     std::optional<RomCatalogue> catalogue;
     if (from_catalogue) {
         try {
-            catalogue = RomCatalogue::Read(line.catalogue);
+            catalogue = RomCatalogue::read(line.catalogue);
         } catch (const Error& error) {
             err << "cartonym-cli: " << error.what() << '\n';
             return exit_usage;

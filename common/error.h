@@ -10,15 +10,15 @@ namespace cartonym {
 // Error numbers and their descriptions. Every failure the core reports
 // carries one of these; every errno maps onto one of them.
 enum class ErrorNumber : int {
-    BadFileName = 52,         // "Bad file name or number"
-    FileNotFound = 53,        // "File not found"
-    DeviceIoError = 57,       // "Device I/O error"
-    FileAlreadyExists = 58,   // "File already exists"
-    DiskFull = 61,            // "Disk full"
-    InputPastEndOfFile = 62,  // "Input past end of file"
-    PermissionDenied = 70,    // "Permission denied"
-    PathFileAccessError = 75, // "Path/File access error"
-    PathNotFound = 76,        // "Path not found"
+    bad_file_name = 52,          // "Bad file name or number"
+    file_not_found = 53,         // "File not found"
+    device_io_error = 57,        // "Device I/O error"
+    file_already_exists = 58,    // "File already exists"
+    disk_full = 61,              // "Disk full"
+    input_past_end_of_file = 62, // "Input past end of file"
+    permission_denied = 70,      // "Permission denied"
+    path_file_access_error = 75, // "Path/File access error"
+    path_not_found = 76,         // "Path not found"
 };
 
 // The fixed description of an error number ("File not found" for 53).

@@ -70,7 +70,7 @@ void WorkingFile::replace(const std::string& destination)
 
 void WorkingFile::place(const std::string& destination)
 {
-    if (const int error = rename_without_replacing(path_, destination, SystemOperation::Move, destination))
+    if (const int error = rename_without_replacing(path_, destination, SystemOperation::move, destination))
         throw_errno(error);
     path_.clear();
 }

@@ -54,7 +54,7 @@ void repoint_moved_link(const std::string& old_folder, const std::string& target
         remove_name(fresh, no_throw);
         throw_errno(error);
     }
-    if (entry_kind(fresh) == EntryKind::Link)
+    if (entry_kind(fresh) == EntryKind::link)
         remove_name(fresh, no_throw);
 }
 
@@ -62,7 +62,7 @@ void repoint_moved_link(const std::string& old_folder, const std::string& target
 // into place; the source stays. On failure nothing new is left behind.
 void copy_to_target(const std::string& source, const std::string& target)
 {
-    if (const int error = injected_error(SystemOperation::Copy, target))
+    if (const int error = injected_error(SystemOperation::copy, target))
         throw_errno(error);
     const ReadableFile in(source);
     struct stat info { };
@@ -83,7 +83,7 @@ void copy_to_target(const std::string& source, const std::string& target)
         }
         sync_file(out);
         out.close();
-        if (const int error = rename_without_replacing(copy_path, target, SystemOperation::Copy, target))
+        if (const int error = rename_without_replacing(copy_path, target, SystemOperation::copy, target))
             throw_errno(error);
     } catch (...) {
         out.discard();
@@ -110,7 +110,7 @@ void remove_leftovers_of_ended_moves(const std::string& folder)
                 const EntryKind found = entry_kind(path);
                 // A partial copy (its source still exists) or a spare link.
                 if (pid > 0 && !process_is_running(pid)
-                    && (found == EntryKind::RegularFile ? std::string(kind) == "copy" : found == EntryKind::Link))
+                    && (found == EntryKind::regular_file ? std::string(kind) == "copy" : found == EntryKind::link))
                     remove_name(path, no_throw);
             }
         }
@@ -121,23 +121,23 @@ void remove_leftovers_of_ended_moves(const std::string& folder)
 
 void move_file(const std::string& source, const std::string& target, bool may_be_link)
 {
-    if (const int error = rename_without_replacing(source, target, SystemOperation::Move, target))
+    if (const int error = rename_without_replacing(source, target, SystemOperation::move, target))
         throw_errno(error);
     const std::string old_folder = parent_folder_of(source);
-    if (may_be_link && old_folder != parent_folder_of(target) && entry_kind(target) == EntryKind::Link)
+    if (may_be_link && old_folder != parent_folder_of(target) && entry_kind(target) == EntryKind::link)
         repoint_moved_link(old_folder, target);
 }
 
 void move_across_file_systems(const std::string& source, const std::string& target)
 {
-    const int error = rename_without_replacing(source, target, SystemOperation::Move, target);
+    const int error = rename_without_replacing(source, target, SystemOperation::move, target);
     if (error == 0)
         return;
     if (error != EXDEV)
         throw_errno(error);
     // Another file system: an existing target is refused before any copying.
     if (entry_exists(target))
-        throw Error(ErrorNumber::FileAlreadyExists);
+        throw Error(ErrorNumber::file_already_exists);
     copy_to_target(source, target);
     delete_file(source);
 }
@@ -145,7 +145,7 @@ void move_across_file_systems(const std::string& source, const std::string& targ
 void create_folder(const std::string& path)
 {
     if (const int error = make_folder(path, no_throw))
-        throw error == EEXIST ? Error(ErrorNumber::PathFileAccessError) : Error(error_number_from_errno(error));
+        throw error == EEXIST ? Error(ErrorNumber::path_file_access_error) : Error(error_number_from_errno(error));
 }
 
 void remove_folder(const std::string& path)
@@ -154,14 +154,14 @@ void remove_folder(const std::string& path)
     if (error == 0)
         return;
     if (error == ENOTEMPTY || error == EEXIST)
-        throw Error(ErrorNumber::PathFileAccessError);
+        throw Error(ErrorNumber::path_file_access_error);
     // An entry of that name that is no folder (a file, a FIFO, a link)
     // stays just as a folder with entries does; a path that does not lead
     // there at all is another matter.
     if (error == ENOTDIR) {
         const EntryKind kind = entry_kind(path);
-        if (kind != EntryKind::Missing && kind != EntryKind::Folder)
-            throw Error(ErrorNumber::PathFileAccessError);
+        if (kind != EntryKind::missing && kind != EntryKind::folder)
+            throw Error(ErrorNumber::path_file_access_error);
     }
     throw_errno(error);
 }

@@ -25,18 +25,18 @@ namespace cartonym {
 
 // The kind of an operation, as the fault hook sees it.
 enum class SystemOperation {
-    Open,
-    Read,
-    Write,
-    Sync,
-    Close,
-    Move,
-    Copy,
-    CreateFolder,
-    RemoveFolder,
-    Delete,
-    List,
-    Examine,
+    open,
+    read,
+    write,
+    sync,
+    close,
+    move,
+    copy,
+    create_folder,
+    remove_folder,
+    remove,
+    list,
+    examine,
 };
 
 // Returns an errno to inject, or 0 to let the operation run.
@@ -131,7 +131,7 @@ struct FileIdentity {
 };
 
 // The kind of a directory entry without following links.
-enum class EntryKind { Missing, RegularFile, Folder, Link, Other };
+enum class EntryKind { missing, regular_file, folder, link, other };
 
 // The kind of entry a stat mode describes.
 EntryKind entry_kind_from_mode(mode_t mode);
@@ -225,7 +225,7 @@ public:
 
     struct Entry {
         std::string name;
-        EntryKind kind = EntryKind::Other; // from the folder; links and unknown types as Link/Other
+        EntryKind kind = EntryKind::other; // from the folder; links and unknown types as Link/Other
         bool type_known = true;            // false when the file system did not tell the type
     };
     // The next entry, or nullopt at the end; throws Error.

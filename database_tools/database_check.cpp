@@ -82,7 +82,7 @@ std::string hex_bytes(std::string_view bytes)
 
 // The first byte sequence that reads as one well-formed UTF-8 character of
 // two to four bytes, or "" when there is none.
-std::string_view Utf8_sequence(std::string_view text)
+std::string_view utf8_sequence(std::string_view text)
 {
     for (std::size_t i = 0; i < text.size(); ++i) {
         std::size_t end = i;
@@ -99,7 +99,7 @@ public:
         : findings_(findings)
     { }
 
-    void Check(std::size_t line, const std::string& key, const std::string& name)
+    void check(std::size_t line, const std::string& key, const std::string& name)
     {
         const auto add = [&](FindingSeverity severity, FindingKind kind, std::string message) {
             findings_.push_back({line, severity, kind, std::move(message), key});
@@ -143,7 +143,7 @@ public:
                 "the full name has characters Windows forbids in file names: " + forbidden);
 
         for (const std::string* item : {&key, &name}) {
-            if (const std::string_view sequence = Utf8_sequence(*item); !sequence.empty()) {
+            if (const std::string_view sequence = utf8_sequence(*item); !sequence.empty()) {
                 add(warning, FindingKind::encoding,
                     "the bytes " + hex_bytes(sequence) + " (\"" + std::string(sequence)
                         + "\") read as a UTF-8 character; the database is Windows-1252 text");
@@ -202,7 +202,7 @@ DatabaseCheck check_database(std::string_view text)
         try {
             name = reader.next_item();
         } catch (const Error& error) {
-            if (error.number() != ErrorNumber::InputPastEndOfFile)
+            if (error.number() != ErrorNumber::input_past_end_of_file)
                 throw;
             result.findings.push_back({line, FindingSeverity::error, FindingKind::cut_short,
                 "the record ends before its second item: a search that reaches it fails "
@@ -211,7 +211,7 @@ DatabaseCheck check_database(std::string_view text)
             result.ends_in_cut_record = true;
             break;
         }
-        checker.Check(line, key, name);
+        checker.check(line, key, name);
     } while (!reader.at_end());
     return result;
 }
@@ -219,7 +219,7 @@ DatabaseCheck check_database(std::string_view text)
 std::vector<DatabaseFinding> check_proposed_record(const std::string& key, const std::string& full_name)
 {
     std::vector<DatabaseFinding> findings;
-    RecordChecker(findings).Check(0, key, full_name);
+    RecordChecker(findings).check(0, key, full_name);
 
     const std::string record = database_record(key, full_name);
     RecordReader reader(record);
@@ -247,7 +247,7 @@ std::vector<std::string> database_keys(std::string_view text)
             keys.push_back(std::move(key));
         }
     } catch (const Error& error) {
-        if (error.number() != ErrorNumber::InputPastEndOfFile)
+        if (error.number() != ErrorNumber::input_past_end_of_file)
             throw;
     }
     return keys;

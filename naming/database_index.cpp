@@ -17,7 +17,7 @@ namespace {
 // Window for re-reading single records: they are short, the file is not.
 constexpr std::size_t record_window = 16 * 1024;
 
-[[noreturn]] void too_large() { throw Error(ErrorNumber::DiskFull); }
+[[noreturn]] void too_large() { throw Error(ErrorNumber::disk_full); }
 
 struct ScanEnd {
     bool cut_short = false;
@@ -71,7 +71,7 @@ void read_record(const DatabaseBytes& bytes, std::uint64_t start, Item& key, Ite
     // The record was complete when the index was built; only a file changed
     // in place since then can end early here.
     if (!read_item(in, after_comma, key) || !read_item(in, after_comma, full))
-        throw Error(ErrorNumber::InputPastEndOfFile);
+        throw Error(ErrorNumber::input_past_end_of_file);
 }
 
 std::uint64_t mixed(std::uint64_t h)
@@ -254,7 +254,7 @@ LookupResult DatabaseIndex::lookup(
     }
 
     if (cut_short)
-        throw Error(ErrorNumber::InputPastEndOfFile);
+        throw Error(ErrorNumber::input_past_end_of_file);
     // Not found: the names of the last record read.
     Item last_key(limits_.largest_item);
     read_record(bytes, last_start, last_key, full, limits_.window);

@@ -211,9 +211,9 @@ RecordReader::RecordReader(const DatabaseBytes& bytes, std::size_t largest_item)
 std::string RecordReader::next_item()
 {
     if (!read_item(in_, after_comma_, item_))
-        throw Error(ErrorNumber::InputPastEndOfFile);
+        throw Error(ErrorNumber::input_past_end_of_file);
     if (!item_.whole())
-        throw Error(ErrorNumber::DiskFull);
+        throw Error(ErrorNumber::disk_full);
     return std::move(item_.text);
 }
 

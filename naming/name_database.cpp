@@ -76,12 +76,12 @@ StartupCheckResult check_database_at_startup(const std::string& database_path)
         const ReadableFile file(database_path);
         return {};
     } catch (const Error& error) {
-        if (error.number() == ErrorNumber::FileNotFound) {
-            return {StartupState::DatabaseMissing,
+        if (error.number() == ErrorNumber::file_not_found) {
+            return {StartupState::database_missing,
                 std::string("The file SNES.DAT is missing ! Download the complete version of the Cartonym from ")
                     + program_info::homepage_address + " !\n\nProgram will close now."};
         }
-        return {StartupState::DatabaseFaulty, short_error_text(error)};
+        return {StartupState::database_faulty, short_error_text(error)};
     }
 }
 

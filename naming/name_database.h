@@ -29,13 +29,13 @@ bool correction_decides(const RomAnalysis& analysis);
 
 // Result of the start-up check of the database.
 enum class StartupState {
-    Ready,           // the database can be opened
-    DatabaseMissing, // missing: show the message, then end the program
-    DatabaseFaulty   // any other failure: show the message, then go on
+    ready,            // the database can be opened
+    database_missing, // missing: show the message, then end the program
+    database_faulty   // any other failure: show the message, then go on
 };
 
 struct StartupCheckResult {
-    StartupState state = StartupState::Ready;
+    StartupState state = StartupState::ready;
     std::string message; // Windows-1252; empty when ready
 };
 

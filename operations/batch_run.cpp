@@ -42,7 +42,7 @@ public:
             return;
         }
         if (entry_exists(path))
-            throw Error(ErrorNumber::PathFileAccessError);
+            throw Error(ErrorNumber::path_file_access_error);
         created_.insert(path);
     }
 
@@ -58,13 +58,13 @@ public:
         const std::string folder = to.substr(0, to.rfind('/'));
         if (!created_.contains(folder)) {
             const EntryKind kind = entry_kind(folder);
-            if (kind == EntryKind::Missing)
-                throw Error(ErrorNumber::FileNotFound);
-            if (kind != EntryKind::Folder && !(kind == EntryKind::Link && is_folder(folder)))
-                throw Error(ErrorNumber::PathNotFound);
+            if (kind == EntryKind::missing)
+                throw Error(ErrorNumber::file_not_found);
+            if (kind != EntryKind::folder && !(kind == EntryKind::link && is_folder(folder)))
+                throw Error(ErrorNumber::path_not_found);
         }
         if (taken_.contains(to) || (entry_exists(to) && !vacated_.contains(to)))
-            throw Error(ErrorNumber::FileAlreadyExists);
+            throw Error(ErrorNumber::file_already_exists);
         taken_.insert(to);
         vacated_.insert(from);
         taken_.erase(from);
@@ -99,7 +99,7 @@ private:
             action();
             return true;
         } catch (const Error& error) {
-            if (error.number() == ErrorNumber::PathFileAccessError)
+            if (error.number() == ErrorNumber::path_file_access_error)
                 return false;
             throw;
         }
@@ -146,7 +146,7 @@ private:
     }
 
     // The outcome of moving an image into its output folder, and where it went.
-    enum class Filing { Filed, Duplicate, PassedOver };
+    enum class Filing { filed, duplicate, passed_over };
     Filing file_into(const std::string& target, std::string& destination);
     void check_setup();
     std::vector<std::pair<std::string, std::string>> links_into_the_folder(std::vector<ListedFile>& files) const;
@@ -174,11 +174,11 @@ Run::Filing Run::file_into(const std::string& target, std::string& destination)
     try {
         filer_.move(result_.Dateipfad, target, current_is_link_);
         destination = target;
-        return Filing::Filed;
+        return Filing::filed;
     } catch (const Error& error) {
-        if (error.number() == ErrorNumber::PathFileAccessError)
-            return Filing::PassedOver;
-        if (error.number() != ErrorNumber::FileAlreadyExists)
+        if (error.number() == ErrorNumber::path_file_access_error)
+            return Filing::passed_over;
+        if (error.number() != ErrorNumber::file_already_exists)
             throw;
     }
     // The name is taken: the image goes to Duplicates under its own name.
@@ -189,11 +189,11 @@ Run::Filing Run::file_into(const std::string& target, std::string& destination)
         filer_.move(result_.Dateipfad, duplicate, current_is_link_);
         destination = duplicate;
     } catch (const Error& error) {
-        if (error.number() != ErrorNumber::FileAlreadyExists && error.number() != ErrorNumber::PathFileAccessError)
+        if (error.number() != ErrorNumber::file_already_exists && error.number() != ErrorNumber::path_file_access_error)
             throw;
     }
     ++result_.counts.duplicates;
-    return Filing::Duplicate;
+    return Filing::duplicate;
 }
 
 void Run::write_log_entry(const RomAnalysis& analysis)
@@ -219,7 +219,7 @@ void Run::process_file(const std::string& Aktuelle_datei, bool is_link, std::int
 
     Aktuelle_datei_ = Aktuelle_datei;
     result_.Dateipfad = join_path(F_, Aktuelle_datei);
-    PlannedFile& planned = result_.plan.emplace_back(PlannedFile{Aktuelle_datei, FileOutcome::PassedOver, ""});
+    PlannedFile& planned = result_.plan.emplace_back(PlannedFile{Aktuelle_datei, FileOutcome::passed_over, ""});
 
     // A file that cannot be examined or looked up (75) stays where it is and
     // counts nowhere; nothing of an earlier file is carried over to it.
@@ -227,7 +227,7 @@ void Run::process_file(const std::string& Aktuelle_datei, bool is_link, std::int
     if (!step([&] { analysis = Analysiere_rom(result_.Dateipfad); }))
         return;
     if (!analysis.Rom_ok) {
-        planned.outcome = FileOutcome::NotAnImage;
+        planned.outcome = FileOutcome::not_an_image;
         return;
     }
     LookupResult names;
@@ -253,26 +253,26 @@ void Run::process_file(const std::string& Aktuelle_datei, bool is_link, std::int
         const std::string target = Aktuelle_datei == unknown_log_name
             ? output_path(duplicates_folder_name, Aktuelle_datei)
             : output_path(unknown_folder_name, Aktuelle_datei);
-        Filing filing = Aktuelle_datei == unknown_log_name ? Filing::Duplicate : Filing::Filed;
-        if (filing == Filing::Duplicate) {
+        Filing filing = Aktuelle_datei == unknown_log_name ? Filing::duplicate : Filing::filed;
+        if (filing == Filing::duplicate) {
             ++counts.duplicates;
             try {
                 filer_.move(result_.Dateipfad, target, current_is_link_);
                 destination = target;
             } catch (const Error& error) {
-                if (error.number() != ErrorNumber::FileAlreadyExists
-                    && error.number() != ErrorNumber::PathFileAccessError)
+                if (error.number() != ErrorNumber::file_already_exists
+                    && error.number() != ErrorNumber::path_file_access_error)
                     throw;
             }
         } else {
             filing = file_into(target, destination);
         }
         // An unknown image that lands in Duplicates counts once, as a duplicate.
-        if (filing == Filing::Duplicate)
+        if (filing == Filing::duplicate)
             --counts.unknown;
-        planned.outcome = filing == Filing::Duplicate ? FileOutcome::Duplicate
-            : filing == Filing::Filed                 ? FileOutcome::Unknown
-                                                      : FileOutcome::PassedOver;
+        planned.outcome = filing == Filing::duplicate ? FileOutcome::duplicate
+            : filing == Filing::filed                 ? FileOutcome::unknown
+                                                      : FileOutcome::passed_over;
     }
 
     if (options_.without_spaces)
@@ -282,17 +282,17 @@ void Run::process_file(const std::string& Aktuelle_datei, bool is_link, std::int
         // A name from the database that would lead out of the folder is refused
         // like a move the file system rejects.
         if (!is_plain_file_name(Neuer_name))
-            throw Error(ErrorNumber::BadFileName);
+            throw Error(ErrorNumber::bad_file_name);
         const std::string target_name = file_system_name(Neuer_name);
         const bool already_correct = join_path(F_, target_name) == result_.Dateipfad;
         const Filing filing = file_into(output_path(renamed_folder_name, target_name), destination);
-        if (filing == Filing::PassedOver)
+        if (filing == Filing::passed_over)
             return; // not filed: neither counted nor listed
-        if (filing == Filing::Filed)
+        if (filing == Filing::filed)
             ++(already_correct ? counts.already_correct : counts.renamed);
-        planned.outcome = filing == Filing::Duplicate ? FileOutcome::Duplicate
-            : already_correct                         ? FileOutcome::AlreadyCorrect
-                                                      : FileOutcome::Renamed;
+        planned.outcome = filing == Filing::duplicate ? FileOutcome::duplicate
+            : already_correct                         ? FileOutcome::already_correct
+                                                      : FileOutcome::renamed;
         if (options_.game_list && list_.is_open()) {
             step([&] {
                 list_.Schreibe_listenzeile({names.Voller_name, Neuer_name, analysis.Land_text, analysis.Dateityp_text});
@@ -318,7 +318,7 @@ std::vector<std::pair<std::string, std::string>> Run::links_into_the_folder(std:
         const std::string& name = file.name;
         const std::string path = join_path(F_, name);
         std::optional<std::string> target;
-        if (file.is_link && entry_kind(path) == EntryKind::Link)
+        if (file.is_link && entry_kind(path) == EntryKind::link)
             target = link_target(path);
         std::string image;
         if (target && !target->empty()) {
@@ -348,19 +348,20 @@ void Run::file_link_to_moved_image(const std::string& link, const std::string& i
 {
     Aktuelle_datei_ = link;
     result_.Dateipfad = join_path(F_, link);
-    PlannedFile& planned = result_.plan.emplace_back(PlannedFile{link, FileOutcome::NotAnImage, ""});
+    PlannedFile& planned = result_.plan.emplace_back(PlannedFile{link, FileOutcome::not_an_image, ""});
     const auto moved = moved_to_.find(image);
     if (moved == moved_to_.end())
         return; // its image stayed, and so does the link
     const std::string destination = output_path(duplicates_folder_name, link);
     ++result_.counts.duplicates;
-    planned.outcome = FileOutcome::Duplicate;
+    planned.outcome = FileOutcome::duplicate;
     if (filer_.dry_run()) {
         try {
             filer_.move(result_.Dateipfad, destination, true);
             planned.destination = relative(destination);
         } catch (const Error& error) {
-            if (error.number() != ErrorNumber::FileAlreadyExists && error.number() != ErrorNumber::PathFileAccessError)
+            if (error.number() != ErrorNumber::file_already_exists
+                && error.number() != ErrorNumber::path_file_access_error)
                 throw;
         }
         return;
@@ -380,7 +381,7 @@ void Run::file_link_to_moved_image(const std::string& link, const std::string& i
     }
     if (options_.recorder)
         options_.recorder->moving(result_.Dateipfad, destination);
-    if (entry_kind(result_.Dateipfad) == EntryKind::Link)
+    if (entry_kind(result_.Dateipfad) == EntryKind::link)
         remove_name(result_.Dateipfad, no_throw);
     planned.destination = relative(destination);
 }
@@ -392,20 +393,18 @@ void Run::check_setup()
 {
     setup(F_, [&] {
         if (!is_folder(F_))
-            throw Error(ErrorNumber::PathNotFound);
+            throw Error(ErrorNumber::path_not_found);
     });
     setup(options_.database_path, [&] { const ReadableFile database(options_.database_path); });
     struct stat folder_status { };
-    setup(F_, [&] {
-        status_of(F_, true, folder_status);
-    });
+    setup(F_, [&] { status_of(F_, true, folder_status); });
     for (const char* folder : output_folders) {
         struct stat output_status { };
         const std::string path = folder_path(folder);
         if (status_of(path, true, output_status, no_throw) == 0 && S_ISDIR(output_status.st_mode)
             && output_status.st_dev != folder_status.st_dev) {
             result_.Dateipfad = path;
-            throw Error(ErrorNumber::PathFileAccessError);
+            throw Error(ErrorNumber::path_file_access_error);
         }
     }
 }
@@ -433,7 +432,7 @@ void Run::remove_output_folder(const char* folder)
         } catch (const Error& error) {
             // Gone already: the folder could not be made because a file held
             // its name, and that file has been filed away by the run.
-            if (error.number() != ErrorNumber::FileNotFound)
+            if (error.number() != ErrorNumber::file_not_found)
                 throw;
         }
     });
@@ -442,13 +441,13 @@ void Run::remove_output_folder(const char* folder)
 Message Run::final_message() const
 {
     if (result_.counts.unknown == 0)
-        return {"Cartonym Message:", batch_finished_text, MessageIcon::Information};
+        return {"Cartonym Message:", batch_finished_text, MessageIcon::information};
     return {"Cartonym Message:",
         std::string(batch_finished_text)
             + "\n\nThere have been some unkown ROMs. A logfile named UNKNOWN.LOG was created. Please send this "
               "file to "
             + program_info::contact_address + " so these ROMs can be added in the next version.\n\nThank you !",
-        MessageIcon::Exclamation};
+        MessageIcon::exclamation};
 }
 
 BatchResult Run::run()
@@ -471,9 +470,9 @@ BatchResult Run::run()
         setup(F_, [&] { step([&] { files = list_file_entries(F_); }); });
         if (files.empty()) {
             status(no_files_text);
-            report({"Attention !", no_files_text, MessageIcon::Information});
+            report({"Attention !", no_files_text, MessageIcon::information});
             list_.close();
-            result_.outcome = BatchOutcome::NoFiles;
+            result_.outcome = BatchOutcome::no_files;
             return std::move(result_);
         }
 
@@ -508,8 +507,8 @@ BatchResult Run::run()
             // made but did not use is taken away again.
             list_.close();
             remove_unused_folders();
-            result_.outcome = BatchOutcome::Interrupted;
-            report({"Cartonym Message:", "Interrupted", MessageIcon::Exclamation});
+            result_.outcome = BatchOutcome::interrupted;
+            report({"Cartonym Message:", "Interrupted", MessageIcon::exclamation});
             if (options_.recorder)
                 options_.recorder->finished();
             return std::move(result_);
@@ -534,19 +533,19 @@ BatchResult Run::run()
                 try {
                     delete_file(earlier);
                 } catch (const Error& error) {
-                    if (error.number() != ErrorNumber::FileNotFound)
+                    if (error.number() != ErrorNumber::file_not_found)
                         throw;
                 }
             });
         }
-        result_.outcome = BatchOutcome::Completed;
+        result_.outcome = BatchOutcome::completed;
         report(final_message());
     } catch (const Error& error) {
         list_.close();
-        result_.outcome = BatchOutcome::Failed;
+        result_.outcome = BatchOutcome::failed;
         result_.setup_failed = !started;
         result_.error = error;
-        report({"Error !", file_error_text(error, escaped_file_name(result_.Dateipfad)), MessageIcon::Exclamation});
+        report({"Error !", file_error_text(error, escaped_file_name(result_.Dateipfad)), MessageIcon::exclamation});
     }
     if (options_.recorder)
         options_.recorder->finished();
@@ -558,12 +557,12 @@ BatchResult Run::run()
 const char* outcome_name(FileOutcome outcome)
 {
     switch (outcome) {
-    case FileOutcome::Renamed: return "renamed";
-    case FileOutcome::AlreadyCorrect: return "already_correct";
-    case FileOutcome::Duplicate: return "duplicate";
-    case FileOutcome::Unknown: return "unknown";
-    case FileOutcome::NotAnImage: return "not_image";
-    case FileOutcome::PassedOver: return "passed_over";
+    case FileOutcome::renamed: return "renamed";
+    case FileOutcome::already_correct: return "already_correct";
+    case FileOutcome::duplicate: return "duplicate";
+    case FileOutcome::unknown: return "unknown";
+    case FileOutcome::not_an_image: return "not_image";
+    case FileOutcome::passed_over: return "passed_over";
     }
     return "passed_over";
 }

@@ -161,7 +161,7 @@ std::string parent_of(const std::string& path)
 // What an entry is now, links not followed.
 struct EntryState {
     bool exists = false;
-    EntryKind kind = EntryKind::Missing;
+    EntryKind kind = EntryKind::missing;
     std::uint64_t device = 0, inode = 0, size = 0;
     std::int64_t mtime_s = 0, mtime_ns = 0;
     bool same_entry(std::uint64_t other_device, std::uint64_t other_inode) const
@@ -185,10 +185,10 @@ EntryState look_at(const std::string& path)
     if (status_of(path, false, info, no_throw) != 0)
         return state;
     state.exists = true;
-    state.kind = S_ISREG(info.st_mode) ? EntryKind::RegularFile
-        : S_ISDIR(info.st_mode)        ? EntryKind::Folder
-        : S_ISLNK(info.st_mode)        ? EntryKind::Link
-                                       : EntryKind::Other;
+    state.kind = S_ISREG(info.st_mode) ? EntryKind::regular_file
+        : S_ISDIR(info.st_mode)        ? EntryKind::folder
+        : S_ISLNK(info.st_mode)        ? EntryKind::link
+                                       : EntryKind::other;
     state.device = static_cast<std::uint64_t>(info.st_dev);
     state.inode = static_cast<std::uint64_t>(info.st_ino);
     state.size = static_cast<std::uint64_t>(info.st_size);
@@ -241,7 +241,7 @@ int place_new_file(const std::string& path, const std::string& content)
         remove_name(working, no_throw);
         throw;
     }
-    const int error = rename_without_replacing(working, path, SystemOperation::Move, path);
+    const int error = rename_without_replacing(working, path, SystemOperation::move, path);
     if (error != 0)
         remove_name(working, no_throw);
     return error;
@@ -326,7 +326,7 @@ struct ParsedRun {
     std::vector<std::pair<std::string, std::string>> unconfirmed_links;
     bool earlier_game_list_removed = false;
     bool finished = false;
-    RunState state = RunState::NotUndone;
+    RunState state = RunState::not_undone;
 
     // A finished run keeps its journal only when it changed something (an
     // earlier output folder it removed, say). A run that was stopped may
@@ -418,7 +418,7 @@ std::optional<ParsedRun> parse_journal(const std::string& name, const std::strin
         } else if (kind == "end") {
             run.finished = true;
         } else if (kind == "undone" && fields.size() == 3) {
-            run.state = fields[2] == "complete" ? RunState::Undone : RunState::PartlyUndone;
+            run.state = fields[2] == "complete" ? RunState::undone : RunState::partly_undone;
         }
     }
     return run;
@@ -428,7 +428,7 @@ std::vector<ParsedRun> read_runs()
 {
     std::vector<ParsedRun> runs;
     const std::string folder = runs_folder();
-    if (entry_kind(folder) == EntryKind::Missing)
+    if (entry_kind(folder) == EntryKind::missing)
         return runs;
     Directory listing(folder);
     while (auto entry = listing.next()) {
@@ -489,7 +489,7 @@ RunJournal::RunJournal(const std::string& folder)
             file_ = open_file(path_, O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW, 0600);
             break;
         } catch (const Error& error) {
-            if (error.number() != ErrorNumber::FileAlreadyExists || attempt >= 1000)
+            if (error.number() != ErrorNumber::file_already_exists || attempt >= 1000)
                 throw JournalUnavailable(path_ + ": " + error.description());
         }
     }
@@ -503,13 +503,13 @@ RunJournal::RunJournal(const std::string& folder)
         // stays empty: undo makes it again.
         for (const char* output : {duplicates_folder_name, unknown_folder_name, renamed_folder_name}) {
             const std::string output_folder = join_path(folder_, output);
-            if (entry_kind(output_folder) == EntryKind::Folder) {
+            if (entry_kind(output_folder) == EntryKind::folder) {
                 heading += "earlier-folder " + escaped(output_folder) + "\n";
                 earlier_folders_.push_back(output_folder);
             }
         }
         const std::string list = join_path(folder_, renamed_folder_name) + "/" + game_list_name;
-        if (entry_kind(list) == EntryKind::RegularFile) {
+        if (entry_kind(list) == EntryKind::regular_file) {
             saved_game_list_ = runs + "/" + name_ + saved_list_extension;
             FileDescriptor copy = open_file(saved_game_list_, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
             write_all(copy, read_whole_file(list));
@@ -552,7 +552,7 @@ void RunJournal::discard_if_unused() noexcept
 void RunJournal::write_entry(const std::string& line)
 {
     if (!file_.is_open())
-        throw Error(ErrorNumber::PathFileAccessError);
+        throw Error(ErrorNumber::path_file_access_error);
     write_all(file_, line + "\n");
     const std::int64_t now = wall_clock_ns();
     if (now - last_sync_ns_ >= sync_interval_ns) {
@@ -607,13 +607,13 @@ void RunJournal::moving(const std::string& from_path, const std::string& to_path
     changes_recorded_ = true;
     const std::string from = absolute(from_path), to = absolute(to_path);
     const EntryState entry = look_at(from);
-    const char* kind = !entry.exists           ? "missing"
-        : entry.kind == EntryKind::Link        ? "link"
-        : entry.kind == EntryKind::RegularFile ? "file"
-                                               : "other";
+    const char* kind = !entry.exists            ? "missing"
+        : entry.kind == EntryKind::link         ? "link"
+        : entry.kind == EntryKind::regular_file ? "file"
+                                                : "other";
     std::string target, repointed;
     EntryState made;
-    if (entry.kind == EntryKind::Link) {
+    if (entry.kind == EntryKind::link) {
         // A link keeps its target text; one with a relative target is made
         // anew at its new place naming the same target absolutely, and a
         // link to a moved image is made there before the old one goes.
@@ -646,9 +646,9 @@ void RunJournal::log_appending(const std::string& log_path)
     changes_recorded_ = true;
     const std::string log = absolute(log_path);
     const EntryState entry = look_at(log);
-    const std::int64_t size = !entry.exists    ? log_was_missing
-        : entry.kind != EntryKind::RegularFile ? log_was_no_file
-                                               : static_cast<std::int64_t>(entry.size);
+    const std::int64_t size = !entry.exists     ? log_was_missing
+        : entry.kind != EntryKind::regular_file ? log_was_no_file
+                                                : static_cast<std::int64_t>(entry.size);
     write_entry("log " + escaped(log) + " " + number_text(size) + " " + number_text(entry.device) + " "
         + number_text(entry.inode));
     pending_log_ = {log, size};
@@ -770,7 +770,7 @@ private:
     void remove_unconfirmed_links()
     {
         for (const auto& [path, target] : run_.unconfirmed_links) {
-            if (look_at(path).kind != EntryKind::Link || link_target(path) != target)
+            if (look_at(path).kind != EntryKind::link || link_target(path) != target)
                 continue;
             if (!dry_run_)
                 remove_name(path, no_throw);
@@ -783,7 +783,7 @@ private:
     // never replacing; false (and the reason reported) when it cannot.
     bool rename_back(const MoveRecord& move)
     {
-        const int error = rename_without_replacing(move.to, move.from, SystemOperation::Move, move.from);
+        const int error = rename_without_replacing(move.to, move.from, SystemOperation::move, move.from);
         if (error != 0)
             problem(move.to, move.from, error == EEXIST ? "its old place is taken" : description_of(error));
         return error == 0;
@@ -834,7 +834,7 @@ private:
     {
         const EntryState at_from = look_at(move.from);
         const EntryState at_to = look_at(move.to);
-        const bool made_by_run = (move.made_device != 0 || move.made_inode != 0) && at_to.kind == EntryKind::Link
+        const bool made_by_run = (move.made_device != 0 || move.made_inode != 0) && at_to.kind == EntryKind::link
             && at_to.same_entry(move.made_device, move.made_inode);
         if (is_moved_entry(at_from, move)) {
             // The old link is still there; a fresh one the run made at the
@@ -847,10 +847,10 @@ private:
             }
             return;
         }
-        const std::optional<std::string> target = at_to.kind == EntryKind::Link ? link_target(move.to) : std::nullopt;
+        const std::optional<std::string> target = at_to.kind == EntryKind::link ? link_target(move.to) : std::nullopt;
         const bool unchanged =
-            at_to.kind == EntryKind::Link && is_moved_entry(at_to, move) && target == move.link_target;
-        const bool remade = at_to.kind == EntryKind::Link
+            at_to.kind == EntryKind::link && is_moved_entry(at_to, move) && target == move.link_target;
+        const bool remade = at_to.kind == EntryKind::link
             && (made_by_run || is_moved_entry(at_to, move)
                 || (!move.repointed_target.empty() && target == move.repointed_target));
         if (!unchanged && !remade) {
@@ -897,7 +897,7 @@ private:
             const EntryState now = look_at(list.path);
             if (now.exists) {
                 std::optional<std::string> content;
-                if (now.kind == EntryKind::RegularFile) {
+                if (now.kind == EntryKind::regular_file) {
                     try {
                         content = read_whole_file(list.path);
                     } catch (const Error&) {
@@ -948,7 +948,7 @@ private:
     {
         const std::string path = join_path(run_.folder, renamed_folder_name) + "/" + game_list_name;
         const EntryState now = look_at(path);
-        if (now.kind != EntryKind::RegularFile || (now.mtime_s + 1) * 1'000'000'000 + now.mtime_ns < run_.started_ns)
+        if (now.kind != EntryKind::regular_file || (now.mtime_s + 1) * 1'000'000'000 + now.mtime_ns < run_.started_ns)
             return;
         try {
             const std::string content = read_whole_file(path);
@@ -975,7 +975,7 @@ private:
                 problem(log.path, "", "the log is gone");
             return;
         }
-        if (now.kind != EntryKind::RegularFile
+        if (now.kind != EntryKind::regular_file
             || ((log.device != 0 || log.inode != 0) && !now.same_entry(log.device, log.inode))) {
             if (!log.appended.empty() || log.last_unrecorded)
                 problem(log.path, "", "another file is there now");
@@ -1053,7 +1053,7 @@ private:
     {
         if (dry_run_) {
             const EntryState now = look_at(folder);
-            if (now.kind != EntryKind::Folder)
+            if (now.kind != EntryKind::folder)
                 return;
             bool empty = true;
             try {
@@ -1123,7 +1123,7 @@ UndoReport undo_run(const std::string& name, bool dry_run)
     const std::vector<ParsedRun> runs = read_runs();
     const ParsedRun* chosen = nullptr;
     for (const ParsedRun& run : runs) {
-        if (name.empty() ? run.state != RunState::Undone && run.has_changes() : run.name == name) {
+        if (name.empty() ? run.state != RunState::undone && run.has_changes() : run.name == name) {
             chosen = &run;
             break;
         }

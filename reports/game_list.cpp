@@ -119,7 +119,7 @@ void GameList::Schreibe_listenkopf()
 void GameList::Schreibe_listenzeile(const GameListRow& line)
 {
     if (!is_open())
-        throw Error(ErrorNumber::BadFileName);
+        throw Error(ErrorNumber::bad_file_name);
     working_->write(game_list_row_text(line));
 }
 
@@ -143,7 +143,7 @@ void GameList::Schreibe_listenende(const std::string& folder)
             working_.reset();
             return;
         } catch (const Error& error) {
-            if (error.number() != ErrorNumber::FileAlreadyExists) {
+            if (error.number() != ErrorNumber::file_already_exists) {
                 close();
                 return;
             }
@@ -153,7 +153,7 @@ void GameList::Schreibe_listenende(const std::string& folder)
         try {
             delete_file(target);
         } catch (const Error& error) {
-            if (error.number() != ErrorNumber::FileNotFound) {
+            if (error.number() != ErrorNumber::file_not_found) {
                 close();
                 throw;
             }

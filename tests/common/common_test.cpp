@@ -80,9 +80,9 @@ TEST(Error, ErrnoMapsToNumberAndDescription)
             EXPECT_EQ(error.description(), case_.description);
         }
     }
-    EXPECT_STREQ(error_description(ErrorNumber::InputPastEndOfFile), "Input past end of file");
-    EXPECT_EQ(short_error_text(Error(ErrorNumber::FileNotFound)), "Error Nr.  53 happened:\nFile not found");
-    EXPECT_EQ(file_error_text(Error(ErrorNumber::FileAlreadyExists), "/roms/Game (USA).smc"),
+    EXPECT_STREQ(error_description(ErrorNumber::input_past_end_of_file), "Input past end of file");
+    EXPECT_EQ(short_error_text(Error(ErrorNumber::file_not_found)), "Error Nr.  53 happened:\nFile not found");
+    EXPECT_EQ(file_error_text(Error(ErrorNumber::file_already_exists), "/roms/Game (USA).smc"),
         "Error Nr.  58 happened:\nFile already exists\nThis error happend while processing the following "
         "file: \n\n/roms/Game (USA).smc\n\nProgress aborted !");
 }

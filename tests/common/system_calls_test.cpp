@@ -41,17 +41,17 @@ TEST(Seam, AnInterruptedCallIsMadeAgainUntilItIsThrough)
         SystemOperation operation;
         std::function<void()> call;
     } cases[] = {
-        {SystemOperation::Open, [&] { open_file(t / "file", O_RDONLY); }},
-        {SystemOperation::Read,
+        {SystemOperation::open, [&] { open_file(t / "file", O_RDONLY); }},
+        {SystemOperation::read,
             [&] {
                 unsigned char bytes[3] = {};
                 const ReadableFile file(t / "file");
                 file.read_at(0, bytes, 3);
                 EXPECT_EQ(bytes[2], 'c');
             }},
-        {SystemOperation::Examine, [&] { EXPECT_EQ(identity_of(t / "file").size, 3u); }},
-        {SystemOperation::CreateFolder, [&] { make_folder(folder); }},
-        {SystemOperation::List, [&] { Directory(t.path().string()).next(); }},
+        {SystemOperation::examine, [&] { EXPECT_EQ(identity_of(t / "file").size, 3u); }},
+        {SystemOperation::create_folder, [&] { make_folder(folder); }},
+        {SystemOperation::list, [&] { Directory(t.path().string()).next(); }},
     };
     for (const auto& case_ : cases) {
         Interruptions interruptions{case_.operation, 3, {}};
@@ -70,7 +70,7 @@ TEST(Seam, CloseIsNeverMadeAgainAndTheDescriptorIsGone)
         const int fd = file.get();
         int closes = 0;
         const test::ScopedFaultHook hook([&](SystemOperation asked, const std::string&) {
-            return asked == SystemOperation::Close && ++closes == 1 ? errnum : 0;
+            return asked == SystemOperation::close && ++closes == 1 ? errnum : 0;
         });
         if (errnum == EINTR)
             EXPECT_NO_THROW(file.close()) << "after EINTR the descriptor is closed: nothing to report";
@@ -88,12 +88,12 @@ TEST(Seam, FolderStreamsReadAndCloseBehindTheHook)
     std::map<SystemOperation, int> seen;
     {
         const test::ScopedFaultHook hook([&](SystemOperation asked, const std::string&) {
-            return ++seen[asked] == 2 && asked == SystemOperation::List ? EIO : 0;
+            return ++seen[asked] == 2 && asked == SystemOperation::list ? EIO : 0;
         });
         Directory folder(t.path().string());
         EXPECT_EQ(test::error_number_of([&] { folder.next(); }), 57) << "the first entry is the hook's second List";
     }
-    EXPECT_EQ(seen[SystemOperation::Close], 1) << "closing the stream asks the hook";
+    EXPECT_EQ(seen[SystemOperation::close], 1) << "closing the stream asks the hook";
 }
 
 TEST(Seam, ErrorsKeepTheirErrnoAndTheTwinsReturnIt)
@@ -112,9 +112,9 @@ TEST(Seam, ErrorsKeepTheirErrnoAndTheTwinsReturnIt)
     EXPECT_EQ(remove_name(missing, no_throw), ENOENT);
     EXPECT_EQ(make_folder(t / "a/b", no_throw), ENOENT);
     EXPECT_EQ(remove_empty_folder(missing, no_throw), ENOENT);
-    EXPECT_EQ(entry_kind(missing), EntryKind::Missing);
-    EXPECT_EQ(entry_kind(missing + "/below"), EntryKind::Missing);
-    const test::ScopedFaultHook hook(test::fail_on(SystemOperation::Examine, EACCES));
+    EXPECT_EQ(entry_kind(missing), EntryKind::missing);
+    EXPECT_EQ(entry_kind(missing + "/below"), EntryKind::missing);
+    const test::ScopedFaultHook hook(test::fail_on(SystemOperation::examine, EACCES));
     EXPECT_EQ(test::error_number_of([&] { entry_kind(missing); }), 70) << "a failure is no missing entry";
     EXPECT_EQ(test::error_number_of([&] { status_of(missing, false, info); }), 70);
 }

@@ -273,16 +273,16 @@ TEST(RomCatalogue, BothKindsAndTheOrderOfLookup)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.child);
-        const RomCatalogue catalogue = RomCatalogue::Parse(c.text, "t.dat");
+        const RomCatalogue catalogue = RomCatalogue::parse(c.text, "t.dat");
         ASSERT_EQ(catalogue.entries().size(), 2u);
         ContentDigest digest{.size = 20, .crc32 = 0xBEEF};
         digest.sha1.fill(0xAA);
-        EXPECT_EQ(catalogue.Find(digest)->game_name, "By SHA-1 & more");
+        EXPECT_EQ(catalogue.find(digest)->game_name, "By SHA-1 & more");
         digest.sha1.fill(0xBB);
-        EXPECT_EQ(catalogue.Find(digest)->game_name, "By CRC");
+        EXPECT_EQ(catalogue.find(digest)->game_name, "By CRC");
         digest.crc32 = 0x0A; // an entry with a SHA-1 is never found by CRC32
         digest.size = 10;
-        EXPECT_EQ(catalogue.Find(digest), nullptr);
+        EXPECT_EQ(catalogue.find(digest), nullptr);
     }
 }
 
@@ -357,7 +357,7 @@ TEST(DatabaseTools, BadInputChangesNothingAndSaysWhy)
         {"database cannot be written", {}, "DB was not changed: Error Nr.  70 happened:\nPermission denied",
             "Fine (USA).smc",
             [](SystemOperation operation, const std::string& path) {
-                return operation == SystemOperation::Open && path.find(".new-") != std::string::npos ? EROFS : 0;
+                return operation == SystemOperation::open && path.find(".new-") != std::string::npos ? EROFS : 0;
             }},
     };
     for (const auto& c : cases) {
@@ -399,7 +399,7 @@ TEST(DatabaseTools, AFailureAtAnyStepOfWritingKeepsTheOldDatabase)
                 if (!path.starts_with(folder) || step++ != n)
                     return 0;
                 failed = path;
-                closing = operation == SystemOperation::Close;
+                closing = operation == SystemOperation::close;
                 return errnum;
             });
             const CliRun run = Cli({"db", "learn", "--write", "--db", folder + "/snes.dat", t / "img"});
