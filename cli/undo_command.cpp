@@ -16,9 +16,9 @@ using namespace cli_output;
 const char* state_text(RunState state)
 {
     switch (state) {
-    case RunState::NotUndone: return "not undone";
-    case RunState::PartlyUndone: return "partly undone";
-    case RunState::Undone: return "undone";
+    case RunState::not_undone: return "not undone";
+    case RunState::partly_undone: return "partly undone";
+    case RunState::undone: return "undone";
     }
     return "not undone";
 }
@@ -28,7 +28,7 @@ int list(const UndoCommandLine& line, std::ostream& out)
     for (const RunSummary& run : list_runs()) {
         if (line.json) {
             out << json_line({{"run", run.name}, {"folder", run.folder}, {"folder_escaped", exact_name(run.folder)},
-                {"started", run.started}, {"moves", run.moves}, {"undone", run.state == RunState::Undone},
+                {"started", run.started}, {"moves", run.moves}, {"undone", run.state == RunState::undone},
                 {"state", state_text(run.state)}, {"finished", run.finished}})
                 << '\n';
         } else {

@@ -48,7 +48,7 @@ public:
     {
         const std::string new_target = resolved_path(image);
         if (entry_exists(to))
-            throw Error(ErrorNumber::FileAlreadyExists);
+            throw Error(ErrorNumber::file_already_exists);
         if (recorder_)
             recorder_->link_making(to, new_target);
         if (const int error = create_link(new_target, to)) {
@@ -58,8 +58,8 @@ public:
         }
         if (recorder_)
             recorder_->moving(from, to);
-        if (entry_kind(from) == EntryKind::Link)
-            remove_name(from);
+        if (entry_kind(from) == EntryKind::link)
+            remove_name(from, no_throw);
     }
 
     void append_log_entry(const std::string& log_folder, const std::string& file, const RomAnalysis& analysis) override
@@ -108,7 +108,7 @@ private:
         try {
             removal();
         } catch (const Error& error) {
-            if (error.number() != ErrorNumber::FileNotFound)
+            if (error.number() != ErrorNumber::file_not_found)
                 throw;
         }
     }
@@ -122,7 +122,7 @@ public:
     void create_output_folder(const std::string& path) override
     {
         if (entry_exists(path))
-            throw Error(ErrorNumber::PathFileAccessError);
+            throw Error(ErrorNumber::path_file_access_error);
         created_.insert(path);
     }
 
@@ -131,13 +131,13 @@ public:
         const std::string folder = to.substr(0, to.rfind('/'));
         if (!created_.contains(folder)) {
             const EntryKind kind = entry_kind(folder);
-            if (kind == EntryKind::Missing)
-                throw Error(ErrorNumber::FileNotFound);
-            if (kind != EntryKind::Folder && !(kind == EntryKind::Link && is_folder(folder)))
-                throw Error(ErrorNumber::PathNotFound);
+            if (kind == EntryKind::missing)
+                throw Error(ErrorNumber::file_not_found);
+            if (kind != EntryKind::folder && !(kind == EntryKind::link && is_folder(folder)))
+                throw Error(ErrorNumber::path_not_found);
         }
         if (taken_.contains(to) || (entry_exists(to) && !vacated_.contains(to)))
-            throw Error(ErrorNumber::FileAlreadyExists);
+            throw Error(ErrorNumber::file_already_exists);
         taken_.insert(to);
         vacated_.insert(from);
         taken_.erase(from);

@@ -31,7 +31,7 @@ constexpr const char* output_folders[] = {duplicates_folder_name, unknown_folder
 // What the run decides about one file before it changes anything; the
 // same in the dry run and the real run.
 struct FileDecision {
-    FileOutcome outcome = FileOutcome::PassedOver; // NotAnImage, PassedOver, Unknown, Renamed or AlreadyCorrect
+    FileOutcome outcome = FileOutcome::passed_over; // not_an_image, PassedOver, Unknown, Renamed or AlreadyCorrect
     RomAnalysis analysis;
     LookupResult names;
     std::string Neuer_name;    // the new name in the chosen style
@@ -70,7 +70,7 @@ private:
 
     template <typename Action> static bool step(Action&& action)
     {
-        return attempt(action, {ErrorNumber::PathFileAccessError});
+        return attempt(action, {ErrorNumber::path_file_access_error});
     }
 
     // Runs a setup step: a failure names path and stops the run before
@@ -86,7 +86,7 @@ private:
     // it is; it is a duplicate all the same. True when it moved.
     template <typename Move> static bool into_duplicates(Move&& move)
     {
-        return attempt(move, {ErrorNumber::FileAlreadyExists, ErrorNumber::PathFileAccessError});
+        return attempt(move, {ErrorNumber::file_already_exists, ErrorNumber::path_file_access_error});
     }
 
     std::string folder_path(const char* folder) const { return F_ + Trenner(F_) + folder; }
@@ -130,7 +130,7 @@ private:
     bool stop_requested() const { return observer_.stop_requested && observer_.stop_requested(); }
 
     // The outcome of moving an image into its output folder.
-    enum class Filing { Filed, Duplicate, PassedOver };
+    enum class Filing { filed, duplicate, passed_over };
     Filing file_image(const FileDecision& decision, std::string& destination);
     FileDecision decide(const std::string& Aktuelle_datei);
     void check_setup();
@@ -170,7 +170,7 @@ FileDecision Run::decide(const std::string& Aktuelle_datei)
     if (!step([&] { decision.analysis = Analysiere_rom(result_.Dateipfad); }))
         return decision;
     if (!decision.analysis.Rom_ok) {
-        decision.outcome = FileOutcome::NotAnImage;
+        decision.outcome = FileOutcome::not_an_image;
         return decision;
     }
     if (!step([&] { decision.names = Finde_romname(decision.analysis, options_.database_path); }))
@@ -182,7 +182,7 @@ FileDecision Run::decide(const std::string& Aktuelle_datei)
     if (unknown) {
         // The log's own name is never given to an image: such an image is
         // filed as if the name were taken.
-        decision.outcome = FileOutcome::Unknown;
+        decision.outcome = FileOutcome::unknown;
         decision.as_duplicate = Aktuelle_datei == unknown_log_name;
         decision.target = output_path(unknown_folder_name, Aktuelle_datei);
         return decision;
@@ -190,10 +190,10 @@ FileDecision Run::decide(const std::string& Aktuelle_datei)
     // A name from the database that would lead out of the folder is refused
     // like a move the file system rejects.
     if (!is_plain_file_name(decision.Neuer_name))
-        throw Error(ErrorNumber::BadFileName);
+        throw Error(ErrorNumber::bad_file_name);
     const std::string target_name = file_system_name(decision.Neuer_name);
     decision.outcome =
-        join_path(F_, target_name) == result_.Dateipfad ? FileOutcome::AlreadyCorrect : FileOutcome::Renamed;
+        join_path(F_, target_name) == result_.Dateipfad ? FileOutcome::already_correct : FileOutcome::renamed;
     decision.target = output_path(renamed_folder_name, target_name);
     return decision;
 }
@@ -206,11 +206,11 @@ Run::Filing Run::file_image(const FileDecision& decision, std::string& destinati
         try {
             filer_->move(result_.Dateipfad, decision.target, current_is_link_);
             destination = decision.target;
-            return Filing::Filed;
+            return Filing::filed;
         } catch (const Error& error) {
-            if (error.number() == ErrorNumber::PathFileAccessError)
-                return Filing::PassedOver;
-            if (error.number() != ErrorNumber::FileAlreadyExists)
+            if (error.number() == ErrorNumber::path_file_access_error)
+                return Filing::passed_over;
+            if (error.number() != ErrorNumber::file_already_exists)
                 throw;
         }
     }
@@ -218,7 +218,7 @@ Run::Filing Run::file_image(const FileDecision& decision, std::string& destinati
     if (into_duplicates([&] { filer_->move(result_.Dateipfad, duplicate, current_is_link_); }))
         destination = duplicate;
     ++result_.counts.duplicates;
-    return Filing::Duplicate;
+    return Filing::duplicate;
 }
 
 // An unknown image is listed and its log entry written before it moves,
@@ -237,19 +237,19 @@ void Run::note_unknown(const FileDecision& decision)
 void Run::account(const FileDecision& decision, Filing filing, PlannedFile& planned)
 {
     BatchCounts& counts = result_.counts;
-    if (decision.outcome == FileOutcome::Unknown) {
+    if (decision.outcome == FileOutcome::unknown) {
         // An unknown image that lands in Duplicates counts once, as a duplicate.
-        if (filing == Filing::Duplicate)
+        if (filing == Filing::duplicate)
             --counts.unknown;
-        planned.outcome = filing == Filing::Duplicate ? FileOutcome::Duplicate
-            : filing == Filing::Filed                 ? FileOutcome::Unknown
-                                                      : FileOutcome::PassedOver;
+        planned.outcome = filing == Filing::duplicate ? FileOutcome::duplicate
+            : filing == Filing::filed                 ? FileOutcome::unknown
+                                                      : FileOutcome::passed_over;
         return;
     }
-    const bool already_correct = decision.outcome == FileOutcome::AlreadyCorrect;
-    if (filing == Filing::Filed)
+    const bool already_correct = decision.outcome == FileOutcome::already_correct;
+    if (filing == Filing::filed)
         ++(already_correct ? counts.already_correct : counts.renamed);
-    planned.outcome = filing == Filing::Duplicate ? FileOutcome::Duplicate : decision.outcome;
+    planned.outcome = filing == Filing::duplicate ? FileOutcome::duplicate : decision.outcome;
     if (options_.game_list) {
         const RomAnalysis& analysis = decision.analysis;
         step([&] {
@@ -264,17 +264,17 @@ void Run::process_file(const std::string& Aktuelle_datei, bool is_link)
     current_is_link_ = is_link;
     Aktuelle_datei_ = Aktuelle_datei;
     result_.Dateipfad = join_path(F_, Aktuelle_datei);
-    PlannedFile& planned = result_.plan.emplace_back(PlannedFile{Aktuelle_datei, FileOutcome::PassedOver, ""});
+    PlannedFile& planned = result_.plan.emplace_back(PlannedFile{Aktuelle_datei, FileOutcome::passed_over, ""});
     const FileDecision decision = decide(Aktuelle_datei);
-    if (decision.outcome == FileOutcome::NotAnImage)
-        planned.outcome = FileOutcome::NotAnImage;
-    if (decision.outcome == FileOutcome::NotAnImage || decision.outcome == FileOutcome::PassedOver)
+    if (decision.outcome == FileOutcome::not_an_image)
+        planned.outcome = FileOutcome::not_an_image;
+    if (decision.outcome == FileOutcome::not_an_image || decision.outcome == FileOutcome::passed_over)
         return;
-    if (decision.outcome == FileOutcome::Unknown)
+    if (decision.outcome == FileOutcome::unknown)
         note_unknown(decision);
     std::string destination;
     const Filing filing = file_image(decision, destination);
-    if (filing == Filing::PassedOver && decision.outcome != FileOutcome::Unknown)
+    if (filing == Filing::passed_over && decision.outcome != FileOutcome::unknown)
         return; // not filed: neither counted nor listed
     account(decision, filing, planned);
     planned.destination = relative(destination);
@@ -295,7 +295,7 @@ std::vector<std::pair<std::string, std::string>> Run::links_into_the_folder(std:
         const std::string& name = file.name;
         const std::string path = join_path(F_, name);
         std::optional<std::string> target;
-        if (file.is_link && entry_kind(path) == EntryKind::Link)
+        if (file.is_link && entry_kind(path) == EntryKind::link)
             target = link_target(path);
         std::string image;
         if (target && !target->empty()) {
@@ -325,13 +325,13 @@ void Run::file_link_to_moved_image(const std::string& link, const std::string& i
 {
     Aktuelle_datei_ = link;
     result_.Dateipfad = join_path(F_, link);
-    PlannedFile& planned = result_.plan.emplace_back(PlannedFile{link, FileOutcome::NotAnImage, ""});
+    PlannedFile& planned = result_.plan.emplace_back(PlannedFile{link, FileOutcome::not_an_image, ""});
     const auto moved = moved_to_.find(image);
     if (moved == moved_to_.end())
         return; // its image stayed, and so does the link
     const std::string destination = output_path(duplicates_folder_name, link);
     ++result_.counts.duplicates;
-    planned.outcome = FileOutcome::Duplicate;
+    planned.outcome = FileOutcome::duplicate;
     if (into_duplicates([&] { filer_->move_link(result_.Dateipfad, destination, moved->second); }))
         planned.destination = relative(destination);
 }
@@ -347,29 +347,26 @@ void Run::check_path_length() const
     const std::string absolute = F_.starts_with('/') ? F_ : resolved_path(".") + "/" + F_;
     const std::size_t longest_entry = 1 + std::string_view(renamed_folder_name).size() + 1 + name_max;
     if (std::max(absolute.size(), resolved_path(F_).size()) + longest_entry >= path_max)
-        throw Error(ErrorNumber::BadFileName);
+        throw Error(ErrorNumber::bad_file_name);
 }
 
 void Run::check_setup()
 {
     setup(F_, [&] {
         if (!is_folder(F_))
-            throw Error(ErrorNumber::PathNotFound);
+            throw Error(ErrorNumber::path_not_found);
     });
     setup(F_, [&] { check_path_length(); });
     setup(options_.database_path, [&] { const ReadableFile database(options_.database_path); });
     struct stat folder_status { };
-    setup(F_, [&] {
-        if (!status_of(F_, true, folder_status))
-            throw_errno(errno);
-    });
+    setup(F_, [&] { status_of(F_, true, folder_status); });
     for (const char* folder : output_folders) {
         struct stat output_status { };
         const std::string path = folder_path(folder);
-        if (status_of(path, true, output_status) && S_ISDIR(output_status.st_mode)
+        if (status_of(path, true, output_status, no_throw) == 0 && S_ISDIR(output_status.st_mode)
             && output_status.st_dev != folder_status.st_dev) {
             result_.Dateipfad = path;
-            throw Error(ErrorNumber::PathFileAccessError);
+            throw Error(ErrorNumber::path_file_access_error);
         }
     }
 }
@@ -395,13 +392,13 @@ void Run::remove_output_folder(const char* folder)
 Message Run::final_message() const
 {
     if (result_.counts.unknown == 0)
-        return {"Cartonym Message:", batch_finished_text, MessageIcon::Information};
+        return {"Cartonym Message:", batch_finished_text, MessageIcon::information};
     return {"Cartonym Message:",
         std::string(batch_finished_text)
             + "\n\nThere have been some unkown ROMs. A logfile named UNKNOWN.LOG was created. Please send this "
               "file to "
             + program_info::contact_address + " so these ROMs can be added in the next version.\n\nThank you !",
-        MessageIcon::Exclamation};
+        MessageIcon::exclamation};
 }
 
 // Everything before the first file: the set-up checks, the game list's
@@ -472,7 +469,7 @@ void Run::complete()
     // A run without any image leaves no game list in the folder.
     if (options_.game_list && !any_image)
         step([&] { filer_->remove_game_list(list); });
-    result_.outcome = BatchOutcome::Completed;
+    result_.outcome = BatchOutcome::completed;
     report(final_message());
 }
 
@@ -493,9 +490,9 @@ BatchResult Run::run()
         std::vector<ListedFile> files;
         if (!prepare(files)) {
             status(no_files_text);
-            report({"Attention !", no_files_text, MessageIcon::Information});
+            report({"Attention !", no_files_text, MessageIcon::information});
             filer_->drop_game_list();
-            result_.outcome = BatchOutcome::NoFiles;
+            result_.outcome = BatchOutcome::no_files;
             return std::move(result_);
         }
         create_output_folders();
@@ -505,7 +502,7 @@ BatchResult Run::run()
             // made but did not use is taken away again.
             filer_->drop_game_list();
             remove_unused_folders();
-            end(BatchOutcome::Interrupted, {"Cartonym Message:", "Interrupted", MessageIcon::Exclamation});
+            end(BatchOutcome::interrupted, {"Cartonym Message:", "Interrupted", MessageIcon::exclamation});
             return std::move(result_);
         }
         complete();
@@ -515,8 +512,8 @@ BatchResult Run::run()
         filer_->drop_game_list();
         result_.setup_failed = !started_;
         result_.error = error;
-        end(BatchOutcome::Failed,
-            {"Error !", file_error_text(error, escaped_file_name(result_.Dateipfad)), MessageIcon::Exclamation});
+        end(BatchOutcome::failed,
+            {"Error !", file_error_text(error, escaped_file_name(result_.Dateipfad)), MessageIcon::exclamation});
         return std::move(result_);
     }
     if (options_.recorder)
@@ -529,12 +526,12 @@ BatchResult Run::run()
 const char* outcome_name(FileOutcome outcome)
 {
     switch (outcome) {
-    case FileOutcome::Renamed: return "renamed";
-    case FileOutcome::AlreadyCorrect: return "already_correct";
-    case FileOutcome::Duplicate: return "duplicate";
-    case FileOutcome::Unknown: return "unknown";
-    case FileOutcome::NotAnImage: return "not_image";
-    case FileOutcome::PassedOver: return "passed_over";
+    case FileOutcome::renamed: return "renamed";
+    case FileOutcome::already_correct: return "already_correct";
+    case FileOutcome::duplicate: return "duplicate";
+    case FileOutcome::unknown: return "unknown";
+    case FileOutcome::not_an_image: return "not_image";
+    case FileOutcome::passed_over: return "passed_over";
     }
     return "passed_over";
 }

@@ -83,10 +83,10 @@ struct BatchOptions {
 };
 
 enum class BatchOutcome {
-    Completed,   // completed
-    NoFiles,     // the folder has no files: nothing was created
-    Failed,      // stopped by a failure
-    Interrupted, // stopped between two files because the caller asked
+    completed,   // completed
+    no_files,    // the folder has no files: nothing was created
+    failed,      // stopped by a failure
+    interrupted, // stopped between two files because the caller asked
 };
 
 struct BatchCounts {
@@ -106,7 +106,7 @@ inline constexpr const char* renamed_caption = "Successfully renamed:";
 inline constexpr const char* duplicates_caption = "Duplicates (see subdir Duplicates):";
 
 // What the run did, or in a dry run would do, with one file.
-enum class FileOutcome { Renamed, AlreadyCorrect, Duplicate, Unknown, NotAnImage, PassedOver };
+enum class FileOutcome { renamed, already_correct, duplicate, unknown, not_an_image, passed_over };
 
 // The outcome's name in reports and JSON: "renamed", "already_correct",
 // "duplicate", "unknown", "not_image" or "passed_over".
@@ -114,7 +114,7 @@ const char* outcome_name(FileOutcome outcome);
 
 struct PlannedFile {
     std::string file; // the file-system name in the folder
-    FileOutcome outcome = FileOutcome::NotAnImage;
+    FileOutcome outcome = FileOutcome::not_an_image;
     std::string destination; // relative to the folder; "" when the file stays
 };
 
@@ -129,7 +129,7 @@ struct BatchObserver {
 };
 
 struct BatchResult {
-    BatchOutcome outcome = BatchOutcome::Completed;
+    BatchOutcome outcome = BatchOutcome::completed;
     BatchCounts counts;
     std::vector<std::string> unknown_names; // file-system names of the unknown images, in order
     std::vector<PlannedFile> plan;          // every file taken up, in order
@@ -141,7 +141,7 @@ struct BatchResult {
 
 // One whole run. The observer's message is called at the moment the window
 // shows its box; the caller sets the panel values after the return. Failures
-// never leave it: they end in BatchOutcome::Failed with the "Error !"
+// never leave it: they end in BatchOutcome::failed with the "Error !"
 // message (its path escaped as in unknown.log where Windows-1252 lacks a
 // character).
 BatchResult Batchrun(const BatchOptions& options, const BatchObserver& observer = {});

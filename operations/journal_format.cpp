@@ -1,7 +1,8 @@
 #include "operations/journal_format.h"
 
 #include "common/error.h"
-#include "common/file_tree.h"
+#include "common/file_contents.h"
+#include "common/paths.h"
 #include "common/record_fields.h"
 #include "common/system_calls.h"
 
@@ -14,19 +15,19 @@
 namespace cartonym {
 namespace {
 
-constexpr FieldKind path = FieldKind::Path;
-constexpr FieldKind number = FieldKind::Number;
-constexpr FieldKind word = FieldKind::Word;
+constexpr FieldKind path = FieldKind::path;
+constexpr FieldKind number = FieldKind::number;
+constexpr FieldKind word = FieldKind::word;
 
 bool valid_number(std::string_view text) { return signed_number(text) || unsigned_number(text); }
 
 std::optional<std::string> value_of(const FieldFormat& field, std::string_view text)
 {
     switch (field.kind) {
-    case FieldKind::Path:
-    case FieldKind::Bytes: return percent_unescaped(text);
-    case FieldKind::Number: return valid_number(text) ? std::optional<std::string>(text) : std::nullopt;
-    case FieldKind::Word: return std::string(text);
+    case FieldKind::path:
+    case FieldKind::bytes: return percent_unescaped(text);
+    case FieldKind::number: return valid_number(text) ? std::optional<std::string>(text) : std::nullopt;
+    case FieldKind::word: return std::string(text);
     }
     return std::nullopt;
 }
@@ -36,25 +37,25 @@ std::optional<std::string> value_of(const FieldFormat& field, std::string_view t
 const std::vector<RecordFormat>& record_formats()
 {
     static const std::vector<RecordFormat> formats = {
-        {RecordKind::Folder, "folder", {{"folder", path}}},
-        {RecordKind::Started, "started", {{"ns", number}}},
-        {RecordKind::EarlierGameList, "earlier-game-list", {{"path", path}, {"copy", path}}},
-        {RecordKind::EarlierFolder, "earlier-folder", {{"folder", path}}},
-        {RecordKind::Created, "created", {{"folder", path}}},
-        {RecordKind::Move, "move",
+        {RecordKind::folder, "folder", {{"folder", path}}},
+        {RecordKind::started, "started", {{"ns", number}}},
+        {RecordKind::earlier_game_list, "earlier-game-list", {{"path", path}, {"copy", path}}},
+        {RecordKind::earlier_folder, "earlier-folder", {{"folder", path}}},
+        {RecordKind::created, "created", {{"folder", path}}},
+        {RecordKind::move, "move",
             {{"from", path}, {"to", path}, {"device", number}, {"inode", number}, {"size", number}, {"mtime_s", number},
                 {"mtime_ns", number}, {"kind", word}, {"link_target", path}, {"repointed_target", path},
                 {"made_device", number}, {"made_inode", number}}},
-        {RecordKind::FreshLink, "fresh-link", {{"path", path}, {"target", path}}},
-        {RecordKind::Log, "log", {{"path", path}, {"size_before", number}, {"device", number}, {"inode", number}}},
-        {RecordKind::Appended, "appended",
-            {{"path", path}, {"device", number}, {"inode", number}, {"bytes", FieldKind::Bytes}}},
-        {RecordKind::GameList, "game-list", {{"path", path}, {"size", number}, {"digest", word}}},
-        {RecordKind::GameListRemoved, "game-list-removed", {{"path", path}}},
-        {RecordKind::End, "end", {{"ns", number}}},
-        {RecordKind::Undone, "undone", {{"ns", number}, {"result", word}}},
-        {RecordKind::Failed, "failed", {{"from", path}, {"to", path}}},
-        {RecordKind::Arrived, "arrived",
+        {RecordKind::fresh_link, "fresh-link", {{"path", path}, {"target", path}}},
+        {RecordKind::log, "log", {{"path", path}, {"size_before", number}, {"device", number}, {"inode", number}}},
+        {RecordKind::appended, "appended",
+            {{"path", path}, {"device", number}, {"inode", number}, {"bytes", FieldKind::bytes}}},
+        {RecordKind::game_list, "game-list", {{"path", path}, {"size", number}, {"digest", word}}},
+        {RecordKind::game_list_removed, "game-list-removed", {{"path", path}}},
+        {RecordKind::end, "end", {{"ns", number}}},
+        {RecordKind::undone, "undone", {{"ns", number}, {"result", word}}},
+        {RecordKind::failed, "failed", {{"from", path}, {"to", path}}},
+        {RecordKind::arrived, "arrived",
             {{"to", path}, {"device", number}, {"inode", number}, {"ctime_s", number}, {"ctime_ns", number}}},
     };
     return formats;
@@ -78,7 +79,7 @@ std::string record_line(RecordKind kind, const std::vector<std::string>& values)
     for (std::size_t index = 0; index < values.size(); ++index) {
         const FieldKind field = format.fields[index].kind;
         line += ' ';
-        line += field == FieldKind::Path || field == FieldKind::Bytes ? percent_escaped(values[index]) : values[index];
+        line += field == FieldKind::path || field == FieldKind::bytes ? percent_escaped(values[index]) : values[index];
     }
     return line;
 }
@@ -117,10 +118,10 @@ std::uint64_t Record::unsigned_number(std::size_t index) const
 const char* move_kind_name(MoveKind kind)
 {
     switch (kind) {
-    case MoveKind::File: return "file";
-    case MoveKind::Link: return "link";
-    case MoveKind::Other: return "other";
-    case MoveKind::Missing: return "missing";
+    case MoveKind::file: return "file";
+    case MoveKind::link: return "link";
+    case MoveKind::other: return "other";
+    case MoveKind::missing: return "missing";
     }
     return "missing";
 }
@@ -129,10 +130,10 @@ namespace {
 
 MoveKind move_kind_of(std::string_view name)
 {
-    for (const MoveKind kind : {MoveKind::File, MoveKind::Link, MoveKind::Other, MoveKind::Missing})
+    for (const MoveKind kind : {MoveKind::file, MoveKind::link, MoveKind::other, MoveKind::missing})
         if (name == move_kind_name(kind))
             return kind;
-    return MoveKind::Other;
+    return MoveKind::other;
 }
 
 // Builds a JournalContents record by record.
@@ -146,21 +147,21 @@ public:
     {
         const auto& v = record.values;
         switch (record.kind) {
-        case RecordKind::Folder: run_.folder = v[0]; break;
-        case RecordKind::Started: run_.started_ns = record.number(0); break;
-        case RecordKind::EarlierGameList: run_.earlier_game_list = {v[0], v[1]}; break;
-        case RecordKind::EarlierFolder: run_.earlier_folders.push_back(v[0]); break;
-        case RecordKind::Created: run_.created.push_back(v[0]); break;
-        case RecordKind::Move: take_move(record); break;
-        case RecordKind::FreshLink: run_.unconfirmed_links.emplace_back(v[0], v[1]); break;
-        case RecordKind::Log: take_log(record); break;
-        case RecordKind::Appended: take_appended(record); break;
-        case RecordKind::GameList: run_.game_list = GameListRecord{v[0], record.unsigned_number(1), v[2]}; break;
-        case RecordKind::GameListRemoved: run_.earlier_game_list_removed = true; break;
-        case RecordKind::End: run_.finished = true; break;
-        case RecordKind::Failed: take_failed(record); break;
-        case RecordKind::Arrived: take_arrived(record); break;
-        case RecordKind::Undone: run_.state = v[1] == "complete" ? RunState::Undone : RunState::PartlyUndone; break;
+        case RecordKind::folder: run_.folder = v[0]; break;
+        case RecordKind::started: run_.started_ns = record.number(0); break;
+        case RecordKind::earlier_game_list: run_.earlier_game_list = {v[0], v[1]}; break;
+        case RecordKind::earlier_folder: run_.earlier_folders.push_back(v[0]); break;
+        case RecordKind::created: run_.created.push_back(v[0]); break;
+        case RecordKind::move: take_move(record); break;
+        case RecordKind::fresh_link: run_.unconfirmed_links.emplace_back(v[0], v[1]); break;
+        case RecordKind::log: take_log(record); break;
+        case RecordKind::appended: take_appended(record); break;
+        case RecordKind::game_list: run_.game_list = GameListRecord{v[0], record.unsigned_number(1), v[2]}; break;
+        case RecordKind::game_list_removed: run_.earlier_game_list_removed = true; break;
+        case RecordKind::end: run_.finished = true; break;
+        case RecordKind::failed: take_failed(record); break;
+        case RecordKind::arrived: take_arrived(record); break;
+        case RecordKind::undone: run_.state = v[1] == "complete" ? RunState::undone : RunState::partly_undone; break;
         }
     }
 
@@ -237,7 +238,7 @@ std::optional<JournalContents> read_journal(const std::string& name, const std::
 {
     std::string text;
     try {
-        text = whole_file(path);
+        text = read_whole_file(path);
     } catch (const Error&) {
         return std::nullopt;
     }
@@ -260,7 +261,7 @@ std::vector<JournalContents> read_journals()
 {
     std::vector<JournalContents> runs;
     const std::string folder = runs_folder();
-    if (entry_kind(folder) == EntryKind::Missing)
+    if (entry_kind(folder) == EntryKind::missing)
         return runs;
     Directory listing(folder);
     const std::string_view extension = journal_extension;

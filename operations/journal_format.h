@@ -30,26 +30,26 @@ inline constexpr std::int64_t log_was_missing = -1;
 inline constexpr std::int64_t log_was_no_file = -2;
 
 enum class RecordKind {
-    Folder,          // folder <folder>
-    Started,         // started <ns since 1970>
-    EarlierGameList, // earlier-game-list <path> <copy>: a game list that was there, copied beside the journal
-    EarlierFolder,   // earlier-folder <folder>: an output folder that was there (the run removes it when empty)
-    Created,         // created <folder>: an output folder the run created
-    Move,            // move <from> <to> <identity of from> <kind> <link target> <repointed target> <made identity>
-    FreshLink,       // fresh-link <path> <target>: a link about to be made (its move record follows once it is)
-    Log,             // log <path> <size before> <device> <inode>
-    Appended,        // appended <path> <device> <inode> <bytes>
-    GameList,        // game-list <path> <size> <content digest>
-    GameListRemoved, // game-list-removed <path>: the earlier game list, removed by a run without images
-    End,             // end <ns>
-    Undone,          // undone <ns> complete|partly
-    Failed,          // failed <from> <to>: the move (or fresh link) announced last did not happen
-    Arrived,         // arrived <to> <device> <inode> <ctime s> <ctime ns>: the moved entry at its new place
+    folder,            // folder <folder>
+    started,           // started <ns since 1970>
+    earlier_game_list, // earlier-game-list <path> <copy>: a game list that was there, copied beside the journal
+    earlier_folder,    // earlier-folder <folder>: an output folder that was there (the run removes it when empty)
+    created,           // created <folder>: an output folder the run created
+    move,              // move <from> <to> <identity of from> <kind> <link target> <repointed target> <made identity>
+    fresh_link,        // fresh-link <path> <target>: a link about to be made (its move record follows once it is)
+    log,               // log <path> <size before> <device> <inode>
+    appended,          // appended <path> <device> <inode> <bytes>
+    game_list,         // game-list <path> <size> <content digest>
+    game_list_removed, // game-list-removed <path>: the earlier game list, removed by a run without images
+    end,               // end <ns>
+    undone,            // undone <ns> complete|partly
+    failed,            // failed <from> <to>: the move (or fresh link) announced last did not happen
+    arrived,           // arrived <to> <device> <inode> <ctime s> <ctime ns>: the moved entry at its new place
 };
 
 // How a field is written: a path or bytes escaped, a number in decimal, a
 // word (a digest, a kind) as it is.
-enum class FieldKind { Path, Bytes, Number, Word };
+enum class FieldKind { path, bytes, number, word };
 
 struct FieldFormat {
     const char* name;
@@ -81,7 +81,7 @@ struct Record {
 std::optional<Record> parsed_record(std::string_view line);
 
 // What a moved entry was.
-enum class MoveKind { File, Link, Other, Missing };
+enum class MoveKind { file, link, other, missing };
 const char* move_kind_name(MoveKind kind);
 
 // The identity fields a move records of an entry.
@@ -93,7 +93,7 @@ struct RecordedIdentity {
 struct MoveRecord {
     std::string from, to;
     RecordedIdentity entry;
-    MoveKind kind = MoveKind::Missing;
+    MoveKind kind = MoveKind::missing;
     std::string link_target, repointed_target;
     std::uint64_t made_device = 0, made_inode = 0;
     // The time of change at the new place, when the journal has it.
@@ -129,7 +129,7 @@ struct JournalContents {
     std::vector<std::pair<std::string, std::string>> unconfirmed_links;
     bool earlier_game_list_removed = false;
     bool finished = false;
-    RunState state = RunState::NotUndone;
+    RunState state = RunState::not_undone;
 
     // A finished run keeps its journal only when it changed something (an
     // earlier output folder it removed, say). A run that was stopped may

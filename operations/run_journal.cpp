@@ -1,7 +1,9 @@
 #include "operations/run_journal.h"
 
 #include "common/error.h"
+#include "common/file_contents.h"
 #include "common/file_tree.h"
+#include "common/paths.h"
 #include "naming/file_names.h"
 #include "operations/journal_format.h"
 #include "reports/game_list.h"
@@ -39,14 +41,14 @@ std::vector<std::string> move_fields(
     const std::string& from, const std::string& to, const std::optional<EntryStatus>& status)
 {
     const FileIdentity entry = status ? status->identity : FileIdentity{};
-    const EntryKind kind = status ? status->kind : EntryKind::Missing;
-    const MoveKind move_kind = !status   ? MoveKind::Missing
-        : kind == EntryKind::Link        ? MoveKind::Link
-        : kind == EntryKind::RegularFile ? MoveKind::File
-                                         : MoveKind::Other;
+    const EntryKind kind = status ? status->kind : EntryKind::missing;
+    const MoveKind move_kind = !status    ? MoveKind::missing
+        : kind == EntryKind::link         ? MoveKind::link
+        : kind == EntryKind::regular_file ? MoveKind::file
+                                          : MoveKind::other;
     std::string target, repointed;
     FileIdentity made;
-    if (move_kind == MoveKind::Link) {
+    if (move_kind == MoveKind::link) {
         target = link_target(from).value_or("");
         if (!target.empty() && !target.starts_with('/')) {
             try {
@@ -108,7 +110,7 @@ void RunJournal::open_new_journal(const std::string& runs, std::int64_t now)
             file_ = open_file(path_, O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW, 0600);
             break;
         } catch (const Error& error) {
-            if (error.number() != ErrorNumber::FileAlreadyExists || attempt >= 1000)
+            if (error.number() != ErrorNumber::file_already_exists || attempt >= 1000)
                 throw JournalUnavailable(path_ + ": " + error.description());
         }
     }
@@ -121,22 +123,22 @@ void RunJournal::open_new_journal(const std::string& runs, std::int64_t now)
 // lets undo put it back.
 std::string RunJournal::heading(const std::string& runs, std::int64_t now)
 {
-    std::string heading = std::string(journal_heading) + "\n" + record_line(RecordKind::Folder, {folder_}) + "\n"
-        + record_line(RecordKind::Started, {text_of(now)}) + "\n";
+    std::string heading = std::string(journal_heading) + "\n" + record_line(RecordKind::folder, {folder_}) + "\n"
+        + record_line(RecordKind::started, {text_of(now)}) + "\n";
     for (const char* output : output_folders_in_order) {
         const std::string output_folder = join_path(folder_, output);
-        if (entry_kind(output_folder) == EntryKind::Folder) {
-            heading += record_line(RecordKind::EarlierFolder, {output_folder}) + "\n";
+        if (entry_kind(output_folder) == EntryKind::folder) {
+            heading += record_line(RecordKind::earlier_folder, {output_folder}) + "\n";
             earlier_folders_.push_back(output_folder);
         }
     }
     const std::string list = join_path(folder_, renamed_folder_name) + "/" + game_list_name;
-    if (entry_kind(list) == EntryKind::RegularFile) {
+    if (entry_kind(list) == EntryKind::regular_file) {
         saved_game_list_ = runs + "/" + name_ + saved_list_extension;
         FileDescriptor copy = open_file(saved_game_list_, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
-        write_all(copy, whole_file(list));
+        write_all(copy, read_whole_file(list));
         copy.close();
-        heading += record_line(RecordKind::EarlierGameList, {list, saved_game_list_}) + "\n";
+        heading += record_line(RecordKind::earlier_game_list, {list, saved_game_list_}) + "\n";
     }
     return heading;
 }
@@ -160,9 +162,9 @@ void RunJournal::discard_if_unused() noexcept
 {
     file_.discard();
     if (!path_.empty())
-        remove_name(path_);
+        remove_name(path_, no_throw);
     if (!saved_game_list_.empty())
-        remove_name(saved_game_list_);
+        remove_name(saved_game_list_, no_throw);
     path_.clear();
     saved_game_list_.clear();
 }
@@ -170,7 +172,7 @@ void RunJournal::discard_if_unused() noexcept
 void RunJournal::write_record(RecordKind kind, const std::vector<std::string>& values)
 {
     if (!file_.is_open())
-        throw RecordingFailure(ErrorNumber::PathFileAccessError, path_);
+        throw RecordingFailure(ErrorNumber::path_file_access_error, path_);
     try {
         write_all(file_, record_line(kind, values) + "\n");
         const std::int64_t now = wall_clock_ns();
@@ -216,7 +218,7 @@ void RunJournal::record_pending_log()
     } catch (const Error&) {
         // The append did not happen (the log could not be opened): nothing added.
     }
-    write_record(RecordKind::Appended, {log, text_of(device), text_of(inode), bytes});
+    write_record(RecordKind::appended, {log, text_of(device), text_of(inode), bytes});
 }
 
 void RunJournal::folder_created(const std::string& path)
@@ -224,10 +226,10 @@ void RunJournal::folder_created(const std::string& path)
     record_pending_log();
     created_folders_.push_back(absolute(path));
     try {
-        write_record(RecordKind::Created, {created_folders_.back()});
+        write_record(RecordKind::created, {created_folders_.back()});
     } catch (const Error&) {
         // Not in the journal: the folder, still empty, goes again.
-        remove_empty_folder(created_folders_.back());
+        remove_empty_folder(created_folders_.back(), no_throw);
         created_folders_.pop_back();
         throw;
     }
@@ -238,8 +240,8 @@ void RunJournal::moving(const std::string& from, const std::string& to)
     record_pending_log();
     changes_recorded_ = true;
     const auto source = entry_status(absolute(from));
-    last_moved_link_ = source && source->kind == EntryKind::Link ? std::optional(source->identity) : std::nullopt;
-    write_record(RecordKind::Move, move_fields(absolute(from), absolute(to), source));
+    last_moved_link_ = source && source->kind == EntryKind::link ? std::optional(source->identity) : std::nullopt;
+    write_record(RecordKind::move, move_fields(absolute(from), absolute(to), source));
 }
 
 // The moved entry's time of change, which the rename itself changed, so
@@ -250,7 +252,7 @@ void RunJournal::moved(const std::string& from, const std::string& to)
     const std::string target = absolute(to);
     if (const auto arrived = entry_status(target)) {
         const FileIdentity& identity = arrived->identity;
-        write_record(RecordKind::Arrived,
+        write_record(RecordKind::arrived,
             {target, text_of(identity.device), text_of(identity.inode), text_of(identity.ctime_s),
                 text_of(identity.ctime_ns)});
     }
@@ -262,19 +264,19 @@ void RunJournal::moved(const std::string& from, const std::string& to)
 // record it stops the run, as every journal failure does.
 void RunJournal::move_failed(const std::string& from, const std::string& to, ErrorNumber error)
 {
-    if (error != ErrorNumber::FileNotFound && error != ErrorNumber::FileAlreadyExists && last_moved_link_) {
+    if (error != ErrorNumber::file_not_found && error != ErrorNumber::file_already_exists && last_moved_link_) {
         const auto at_to = entry_status(absolute(to));
         if (at_to && at_to->identity.device == last_moved_link_->device
             && at_to->identity.inode == last_moved_link_->inode)
             return;
     }
-    write_record(RecordKind::Failed, {absolute(from), absolute(to)});
+    write_record(RecordKind::failed, {absolute(from), absolute(to)});
 }
 
 void RunJournal::link_making(const std::string& path, const std::string& target)
 {
     last_moved_link_.reset();
-    write_change(RecordKind::FreshLink, {absolute(path), target});
+    write_change(RecordKind::fresh_link, {absolute(path), target});
 }
 
 void RunJournal::log_appending(const std::string& log_path)
@@ -282,11 +284,11 @@ void RunJournal::log_appending(const std::string& log_path)
     record_pending_log();
     const std::string log = absolute(log_path);
     const auto status = entry_status(log);
-    const std::int64_t size = !status            ? log_was_missing
-        : status->kind != EntryKind::RegularFile ? log_was_no_file
-                                                 : static_cast<std::int64_t>(status->identity.size);
+    const std::int64_t size = !status             ? log_was_missing
+        : status->kind != EntryKind::regular_file ? log_was_no_file
+                                                  : static_cast<std::int64_t>(status->identity.size);
     const FileIdentity identity = status ? status->identity : FileIdentity{};
-    write_change(RecordKind::Log, {log, text_of(size), text_of(identity.device), text_of(identity.inode)});
+    write_change(RecordKind::log, {log, text_of(size), text_of(identity.device), text_of(identity.inode)});
     pending_log_ = {log, size};
 }
 
@@ -300,12 +302,12 @@ void RunJournal::game_list_placed(const std::string& path)
     } catch (const Error&) {
         // Gone already: undo finds nothing to take away.
     }
-    write_change(RecordKind::GameList, {list, text_of(size_and_digest.first), size_and_digest.second});
+    write_change(RecordKind::game_list, {list, text_of(size_and_digest.first), size_and_digest.second});
 }
 
 void RunJournal::game_list_removing(const std::string& path)
 {
-    write_change(RecordKind::GameListRemoved, {absolute(path)});
+    write_change(RecordKind::game_list_removed, {absolute(path)});
 }
 
 void RunJournal::finished()
@@ -324,7 +326,7 @@ void RunJournal::finished()
             discard_if_unused();
             return;
         }
-        write_record(RecordKind::End, {text_of(wall_clock_ns())});
+        write_record(RecordKind::end, {text_of(wall_clock_ns())});
         sync_file(file_);
         file_.close();
         sync_folder(parent_folder(path_));

@@ -86,7 +86,7 @@ private:
     std::optional<std::pair<std::string, std::int64_t>> pending_log_;
 };
 
-enum class RunState { NotUndone, PartlyUndone, Undone };
+enum class RunState { not_undone, partly_undone, undone };
 
 struct RunSummary {
     std::string name;
@@ -95,7 +95,7 @@ struct RunSummary {
     std::size_t moves = 0; // files the run moved (or was about to move when it stopped)
     bool finished = false; // false for a run that was killed or crashed
     bool has_changes = false;
-    RunState state = RunState::NotUndone;
+    RunState state = RunState::not_undone;
 };
 
 // Every run with a journal, newest first.

@@ -1,6 +1,7 @@
 #include "common/error.h"
 #include "common/file_operations.h"
-#include "common/file_tree.h"
+#include "common/file_contents.h"
+#include "common/paths.h"
 #include "naming/file_names.h"
 #include "operations/journal_format.h"
 #include "operations/run_journal.h"
@@ -54,9 +55,9 @@ public:
     {
         // What undos and runs killed part way left under private names goes first.
         if (run_.folder.starts_with('/')) {
-            carry_out({UndoStep::Kind::ClearLeftovers, run_.folder});
+            carry_out({UndoStep::Kind::clear_leftovers, run_.folder});
             for (const char* output : {renamed_folder_name, unknown_folder_name, duplicates_folder_name})
-                carry_out({UndoStep::Kind::ClearLeftovers, join_path(run_.folder, output)});
+                carry_out({UndoStep::Kind::clear_leftovers, join_path(run_.folder, output)});
         }
         remove_unconfirmed_links();
         move_files_back();
@@ -106,30 +107,30 @@ private:
                 return false;
             }
         } catch (const Error& error) {
-            if (step.kind == Kind::MakeFolder && error.number() == ErrorNumber::FileAlreadyExists)
+            if (step.kind == Kind::make_folder && error.number() == ErrorNumber::file_already_exists)
                 return false;
-            const bool taken = error.number() == ErrorNumber::FileAlreadyExists && !step.place.empty();
+            const bool taken = error.number() == ErrorNumber::file_already_exists && !step.place.empty();
             problem(step.path, step.place, taken ? "its old place is taken" : error.description());
             return false;
         }
         switch (step.kind) {
-        case Kind::ClearLeftovers: break;
-        case Kind::RenameBack:
-        case Kind::RelinkBack:
-        case Kind::Retarget:
+        case Kind::clear_leftovers: break;
+        case Kind::rename_back:
+        case Kind::relink_back:
+        case Kind::retarget:
             leaving_.insert(step.path);
             report_.moved_back.emplace_back(step.path, step.place);
             break;
-        case Kind::RemoveName:
+        case Kind::remove_name:
             leaving_.insert(step.path);
             report_.removed.push_back(step.path);
             break;
-        case Kind::PlaceGameList:
+        case Kind::place_game_list:
             arriving_.insert(step.place);
             report_.restored.push_back(step.place);
             break;
-        case Kind::CutLog:
-        case Kind::MakeFolder: report_.restored.push_back(step.path); break;
+        case Kind::cut_log:
+        case Kind::make_folder: report_.restored.push_back(step.path); break;
         }
         return true;
     }
@@ -142,8 +143,8 @@ private:
     {
         for (const auto& [path, target] : run_.unconfirmed_links) {
             const EntryState now = look_at(path);
-            if (now.kind == EntryKind::Link && link_target(path) == target)
-                carry_out({UndoStep::Kind::RemoveName, path, "", "", now.identity});
+            if (now.kind == EntryKind::link && link_target(path) == target)
+                carry_out({UndoStep::Kind::remove_name, path, "", "", now.identity});
         }
     }
 
@@ -156,9 +157,9 @@ private:
         for (auto move = run_.moves.rbegin(); move != run_.moves.rend(); ++move) {
             if (!handled.insert(move->from).second)
                 continue;
-            if (move->kind == MoveKind::Link)
+            if (move->kind == MoveKind::link)
                 move_link_back(*move);
-            else if (move->kind != MoveKind::Missing)
+            else if (move->kind != MoveKind::missing)
                 move_file_back(*move);
         }
     }
@@ -174,7 +175,7 @@ private:
         else if (at_from.exists)
             problem(move.to, move.from, "its old place is taken");
         else
-            carry_out({UndoStep::Kind::RenameBack, move.to, move.from});
+            carry_out({UndoStep::Kind::rename_back, move.to, move.from});
     }
 
     // The link at a place is the run's: the one it made, the one it moved
@@ -183,14 +184,14 @@ private:
     {
         const bool made =
             (move.made_device != 0 || move.made_inode != 0) && state.same_entry(move.made_device, move.made_inode);
-        return state.kind == EntryKind::Link
+        return state.kind == EntryKind::link
             && (made || state.is_moved_entry(move)
                 || (!move.repointed_target.empty() && target == move.repointed_target));
     }
 
     static std::optional<std::string> target_of(const EntryState& state, const std::string& path)
     {
-        return state.kind == EntryKind::Link ? link_target(path) : std::nullopt;
+        return state.kind == EntryKind::link ? link_target(path) : std::nullopt;
     }
 
     void move_link_back(const MoveRecord& move)
@@ -200,28 +201,28 @@ private:
         if (at_from.is_moved_entry(move)) {
             // The old link is still there; a fresh one the run made at the
             // new place before it was stopped goes again.
-            if (at_to.kind == EntryKind::Link && at_to.same_entry(move.made_device, move.made_inode)
+            if (at_to.kind == EntryKind::link && at_to.same_entry(move.made_device, move.made_inode)
                 && (move.made_device != 0 || move.made_inode != 0))
-                carry_out({UndoStep::Kind::RemoveName, move.to, "", "", at_to.identity});
+                carry_out({UndoStep::Kind::remove_name, move.to, "", "", at_to.identity});
             return;
         }
         const auto from_target = target_of(at_from, move.from);
-        if (!at_to.exists && at_from.kind == EntryKind::Link) {
+        if (!at_to.exists && at_from.kind == EntryKind::link) {
             // An undo stopped part way: the link is back, perhaps still
             // naming its target as the run's link did.
             if (from_target != move.link_target && is_runs_link(at_from, from_target, move))
-                carry_out({UndoStep::Kind::Retarget, move.to, move.from, move.link_target});
+                carry_out({UndoStep::Kind::retarget, move.to, move.from, move.link_target});
             return;
         }
         const auto to_target = target_of(at_to, move.to);
         const bool unchanged =
-            at_to.kind == EntryKind::Link && at_to.is_moved_entry(move) && to_target == move.link_target;
+            at_to.kind == EntryKind::link && at_to.is_moved_entry(move) && to_target == move.link_target;
         if (!unchanged && !is_runs_link(at_to, to_target, move))
             problem(move.to, move.from, at_to.exists ? "another file is there now" : "the link is no longer there");
         else if (at_from.exists)
             problem(move.to, move.from, "its old place is taken");
         else
-            carry_out({unchanged ? UndoStep::Kind::RenameBack : UndoStep::Kind::RelinkBack, move.to, move.from,
+            carry_out({unchanged ? UndoStep::Kind::rename_back : UndoStep::Kind::relink_back, move.to, move.from,
                 move.link_target});
     }
 
@@ -230,7 +231,7 @@ private:
         if (!run_.earlier_game_list)
             return std::nullopt;
         try {
-            return whole_file(run_.earlier_game_list->second);
+            return read_whole_file(run_.earlier_game_list->second);
         } catch (const Error&) {
             return std::nullopt;
         }
@@ -255,15 +256,15 @@ private:
         if (!now.exists)
             return;
         std::optional<std::string> content;
-        if (now.kind == EntryKind::RegularFile) {
+        if (now.kind == EntryKind::regular_file) {
             try {
-                content = whole_file(list.path);
+                content = read_whole_file(list.path);
             } catch (const Error&) {
                 content.reset();
             }
         }
         if (content && content->size() == list.size && content_digest(*content) == list.digest)
-            carry_out({UndoStep::Kind::RemoveName, list.path, "", "", now.identity});
+            carry_out({UndoStep::Kind::remove_name, list.path, "", "", now.identity});
         else if (!(content && earlier && *content == *earlier))
             problem(list.path, "", "the game list was changed after the run");
     }
@@ -276,7 +277,7 @@ private:
         if (!earlier)
             problem(copy, path, "the copy of the earlier game list cannot be read");
         else
-            carry_out({UndoStep::Kind::PlaceGameList, copy, path, *earlier});
+            carry_out({UndoStep::Kind::place_game_list, copy, path, *earlier});
     }
 
     // A run killed between placing its game list and recording it: a whole
@@ -286,18 +287,18 @@ private:
     {
         const std::string path = join_path(run_.folder, renamed_folder_name) + "/" + game_list_name;
         const EntryState now = look_at(path);
-        if (now.kind != EntryKind::RegularFile
+        if (now.kind != EntryKind::regular_file
             || (now.identity.mtime_s + 1) * 1'000'000'000 + now.identity.mtime_ns < run_.started_ns)
             return;
         try {
-            const std::string content = whole_file(path);
+            const std::string content = read_whole_file(path);
             if (!content.starts_with(game_list_head_text()) || !content.ends_with(game_list_end_text())
                 || (earlier && content == *earlier))
                 return;
         } catch (const Error&) {
             return;
         }
-        carry_out({UndoStep::Kind::RemoveName, path, "", "", now.identity});
+        carry_out({UndoStep::Kind::remove_name, path, "", "", now.identity});
     }
 
     void take_back_log(const LogRecord& log)
@@ -310,7 +311,7 @@ private:
                 problem(log.path, "", "the log is gone");
             return;
         }
-        if (now.kind != EntryKind::RegularFile
+        if (now.kind != EntryKind::regular_file
             || ((log.device != 0 || log.inode != 0) && !now.same_entry(log.device, log.inode))) {
             if (!log.appended.empty() || log.last_unrecorded)
                 problem(log.path, "", "another file is there now");
@@ -350,8 +351,8 @@ private:
             return std::nullopt;
         }
         if (log.size_before == log_was_missing)
-            return UndoStep{UndoStep::Kind::RemoveName, log.path, "", "", seen};
-        return UndoStep{UndoStep::Kind::CutLog, log.path, "", "", seen, keep};
+            return UndoStep{UndoStep::Kind::remove_name, log.path, "", "", seen};
+        return UndoStep{UndoStep::Kind::cut_log, log.path, "", "", seen, keep};
     }
 
     // True when tail is what the run appended: exactly the recorded bytes,
@@ -368,13 +369,13 @@ private:
     // An output folder of the run goes when the undo leaves it empty.
     void remove_created_folder(const std::string& folder)
     {
-        if (look_at(folder).kind != EntryKind::Folder)
+        if (look_at(folder).kind != EntryKind::folder)
             return;
         if (!left_empty(folder)) {
             report_.kept_folders.push_back(folder);
             return;
         }
-        const int error = dry_run_ ? 0 : remove_empty_folder(folder);
+        const int error = dry_run_ ? 0 : remove_empty_folder(folder, no_throw);
         if (error == 0)
             report_.removed.push_back(folder);
         else if (error != ENOENT && error != ENOTDIR)
@@ -413,7 +414,7 @@ private:
     void make_earlier_folder(const std::string& folder)
     {
         if (!entry_exists(folder))
-            carry_out({UndoStep::Kind::MakeFolder, folder});
+            carry_out({UndoStep::Kind::make_folder, folder});
     }
 
     void mark_undone()
@@ -422,7 +423,7 @@ private:
             FileDescriptor file = open_file(run_.path, O_WRONLY | O_APPEND | O_NOFOLLOW);
             write_all(file,
                 record_line(
-                    RecordKind::Undone, {std::to_string(wall_clock_ns()), report_.complete() ? "complete" : "partly"})
+                    RecordKind::undone, {std::to_string(wall_clock_ns()), report_.complete() ? "complete" : "partly"})
                     + "\n");
             sync_file(file);
             file.close();
@@ -444,16 +445,16 @@ UndoReport undo_run(const std::string& name, bool dry_run)
 {
     const std::vector<JournalContents> runs = read_journals();
     const auto chosen = std::ranges::find_if(runs, [&](const JournalContents& run) {
-        return name.empty() ? run.state != RunState::Undone && run.has_changes() : run.name == name;
+        return name.empty() ? run.state != RunState::undone && run.has_changes() : run.name == name;
     });
     if (chosen == runs.end())
         throw JournalUnavailable(name.empty() ? "there is no run to undo" : "there is no run called " + name);
     // Undoing it again could take back what later runs did with the same names.
-    if (chosen->state == RunState::Undone)
+    if (chosen->state == RunState::undone)
         throw JournalUnavailable("run " + name + " is undone already");
     Undo::EarlierRuns earlier_runs;
     for (const JournalContents& run : runs) {
-        if (run.state == RunState::Undone && run.started_ns < chosen->started_ns) {
+        if (run.state == RunState::undone && run.started_ns < chosen->started_ns) {
             for (const std::string& folder : run.created) {
                 // One the run found there first, then made again after a run
                 // beside it had removed it, was there before both.

@@ -1,6 +1,7 @@
 #include "operations/undo_scope.h"
 
-#include "common/file_tree.h"
+#include "common/file_contents.h"
+#include "common/paths.h"
 #include "common/system_calls.h"
 #include "naming/file_names.h"
 
@@ -46,7 +47,7 @@ public:
         if (cut == std::string::npos || !is_plain_name(std::string_view(path).substr(cut + 1)))
             return false;
         const std::string folder = path.substr(0, cut);
-        return is_output_folder(folder) && entry_kind(folder) != EntryKind::Link;
+        return is_output_folder(folder) && entry_kind(folder) != EntryKind::link;
     }
 
     bool is_sidecar(const std::string& path) const { return path == sidecar_; }

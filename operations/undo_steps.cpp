@@ -2,7 +2,8 @@
 
 #include "common/error.h"
 #include "common/file_operations.h"
-#include "common/file_tree.h"
+#include "common/file_contents.h"
+#include "common/paths.h"
 
 #include <fcntl.h>
 
@@ -19,7 +20,7 @@ namespace {
 // Removes a name; one gone already is fine. Throws Error.
 void remove_or_gone(const std::string& path)
 {
-    if (const int error = remove_name(path); error != 0 && error != ENOENT)
+    if (const int error = remove_name(path, no_throw); error != 0 && error != ENOENT)
         throw_errno(error);
 }
 
@@ -39,10 +40,10 @@ void retarget_link(const std::string& path, const std::string& text)
             throw_errno(error);
     }
     if (const int error = exchange_names(fresh, path)) {
-        remove_name(fresh);
+        remove_name(fresh, no_throw);
         throw_errno(error);
     }
-    if (entry_kind(fresh) == EntryKind::Link)
+    if (entry_kind(fresh) == EntryKind::link)
         remove_or_gone(fresh);
 }
 
@@ -55,10 +56,10 @@ bool remove_checked(const std::string& path, const FileIdentity& seen)
     const auto status = entry_status(path);
     if (!status)
         return true; // gone already
-    const char* kind = status->kind == EntryKind::Link ? "link" : "copy";
+    const char* kind = status->kind == EntryKind::link ? "link" : "copy";
     const std::string aside = parent_folder(path) + "/.cartonym-" + kind + "-" + std::to_string(process_id()) + "-"
         + std::to_string(wall_clock_ns());
-    if (const int error = rename_without_replacing(path, aside, SystemOperation::Move, aside)) {
+    if (const int error = rename_without_replacing(path, aside, SystemOperation::move, aside)) {
         if (error == ENOENT)
             return true;
         throw_errno(error);
@@ -70,14 +71,26 @@ bool remove_checked(const std::string& path, const FileIdentity& seen)
         remove_or_gone(aside);
         return true;
     }
-    if (const int error = rename_without_replacing(aside, path, SystemOperation::Move, path))
+    if (const int error = rename_without_replacing(aside, path, SystemOperation::move, path))
         throw_errno(error);
     return false;
 }
 
+// Writes a new file at path (never replacing) through a private working
+// name that a later undo removes after a kill; access rights 0600, as the
+// copy beside the journal has them.
+void place_privately(const std::string& path, std::string_view content)
+{
+    WorkingFile file(parent_folder(path) + "/.cartonym-copy-" + std::to_string(process_id()) + "-XXXXXX");
+    file.set_mode(0600);
+    file.write(content);
+    file.finish();
+    file.place(path);
+}
+
 void rename_back(const std::string& path, const std::string& place)
 {
-    if (const int error = rename_without_replacing(path, place, SystemOperation::Move, place))
+    if (const int error = rename_without_replacing(path, place, SystemOperation::move, place))
         throw_errno(error);
 }
 
@@ -86,7 +99,7 @@ void cut_log(const UndoStep& step)
     FileDescriptor file = open_file(step.path, O_RDWR | O_NOFOLLOW | O_NONBLOCK);
     const FileIdentity now = identity_of(file);
     if (now.device != step.seen.device || now.inode != step.seen.inode || now.size != step.seen.size)
-        throw Error(ErrorNumber::PathFileAccessError);
+        throw Error(ErrorNumber::path_file_access_error);
     truncate_file(file, step.keep);
     sync_file(file);
     file.close();
@@ -98,20 +111,20 @@ bool take(const UndoStep& step)
 {
     using Kind = UndoStep::Kind;
     switch (step.kind) {
-    case Kind::RenameBack: rename_back(step.path, step.place); break;
-    case Kind::RelinkBack:
+    case Kind::rename_back: rename_back(step.path, step.place); break;
+    case Kind::relink_back:
         rename_back(step.path, step.place);
         retarget_link(step.place, step.text);
         break;
-    case Kind::Retarget: retarget_link(step.place, step.text); break;
-    case Kind::RemoveName: return remove_checked(step.path, step.seen);
-    case Kind::CutLog: cut_log(step); break;
-    case Kind::PlaceGameList: place_new_file(step.place, step.text); break;
-    case Kind::MakeFolder:
-        if (const int error = make_folder(step.path))
+    case Kind::retarget: retarget_link(step.place, step.text); break;
+    case Kind::remove_name: return remove_checked(step.path, step.seen);
+    case Kind::cut_log: cut_log(step); break;
+    case Kind::place_game_list: place_privately(step.place, step.text); break;
+    case Kind::make_folder:
+        if (const int error = make_folder(step.path, no_throw))
             throw_errno(error);
         break;
-    case Kind::ClearLeftovers: remove_leftovers_of_ended_moves(step.path); break;
+    case Kind::clear_leftovers: remove_leftovers_of_ended_moves(step.path); break;
     }
     return true;
 }

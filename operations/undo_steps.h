@@ -16,7 +16,7 @@ namespace cartonym {
 // What an entry is now, links not followed.
 struct EntryState {
     bool exists = false;
-    EntryKind kind = EntryKind::Missing;
+    EntryKind kind = EntryKind::missing;
     FileIdentity identity;
 
     bool same_entry(std::uint64_t device, std::uint64_t inode) const
@@ -46,14 +46,14 @@ EntryState look_at(const std::string& path);
 
 struct UndoStep {
     enum class Kind {
-        RenameBack,     // path renamed back to place
-        RelinkBack,     // the run's link at path renamed to place, then given its own target text again
-        Retarget,       // the link at place given its own target text again (path: where the run had put it)
-        RemoveName,     // path removed, while it is still the entry seen
-        CutLog,         // the log at path cut back to keep bytes
-        PlaceGameList,  // the earlier game list put back at place (path: the copy it comes from)
-        MakeFolder,     // the folder at path made again
-        ClearLeftovers, // private files of ended processes removed from the folder at path
+        rename_back,     // path renamed back to place
+        relink_back,     // the run's link at path renamed to place, then given its own target text again
+        retarget,        // the link at place given its own target text again (path: where the run had put it)
+        remove_name,     // path removed, while it is still the entry seen
+        cut_log,         // the log at path cut back to keep bytes
+        place_game_list, // the earlier game list put back at place (path: the copy it comes from)
+        make_folder,     // the folder at path made again
+        clear_leftovers, // private files of ended processes removed from the folder at path
     };
     Kind kind;
     std::string path;

@@ -69,13 +69,14 @@ void Schreibe_unbekannt(const std::string& ordner, const std::string& datei, con
     try {
         log = open_file(path, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK, 0666);
     } catch (const Error&) {
-        if (entry_kind(path) == EntryKind::Link)
-            throw Error(ErrorNumber::PathFileAccessError);
+        if (entry_kind(path) == EntryKind::link)
+            throw Error(ErrorNumber::path_file_access_error);
         throw;
     }
     struct stat info { };
-    if (!status_of(path, false, info) || !S_ISREG(info.st_mode) || identity_of(log).inode != info.st_ino)
-        throw Error(ErrorNumber::PathFileAccessError);
+    if (status_of(path, false, info, no_throw) != 0 || entry_kind_from_mode(info.st_mode) != EntryKind::regular_file
+        || identity_of(log).inode != info.st_ino)
+        throw Error(ErrorNumber::path_file_access_error);
     // One write for the whole entry, so that entries do not interleave; an
     // entry that cannot be written whole is taken back, so that the log
     // never holds half an entry.

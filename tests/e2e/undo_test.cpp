@@ -212,7 +212,7 @@ TEST(Preview, DryRunPlansExactlyWhatTheRealRunDoesAndChangesNothing)
         BatchOptions batch_options{world.F, world.db, without_spaces, game_list};
         batch_options.recorder = &journal;
         const BatchResult real = Batchrun(batch_options);
-        ASSERT_EQ(real.outcome, BatchOutcome::Completed) << "round " << round;
+        ASSERT_EQ(real.outcome, BatchOutcome::completed) << "round " << round;
 
         ASSERT_EQ(planned["plan"].size(), real.plan.size()) << "round " << round;
         for (std::size_t i = 0; i < real.plan.size(); ++i) {

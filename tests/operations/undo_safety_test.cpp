@@ -75,38 +75,38 @@ TEST(UndoSafety, RecordsNamingPathsOutsideTheFolderAreRefused)
         {"a move out of the folder",
             [](const SafetyWorld& world) {
                 world.file("../outside.smc", "not the run's");
-                world.append_record(RecordKind::Move, move_of(world.t / "somewhere.smc", world.F + "/../outside.smc"));
+                world.append_record(RecordKind::move, move_of(world.t / "somewhere.smc", world.F + "/../outside.smc"));
                 return world.F + "/../outside.smc";
             }},
         {"a move from an absolute path elsewhere",
             [](const SafetyWorld& world) {
                 world.file("../other.smc", "not the run's");
-                world.append_record(RecordKind::Move, move_of(world.t / "elsewhere.smc", world.t / "other.smc"));
+                world.append_record(RecordKind::move, move_of(world.t / "elsewhere.smc", world.t / "other.smc"));
                 return world.t / "other.smc";
             }},
         {"a created folder",
             [](const SafetyWorld& world) {
                 fs::create_directory(world.t / "empty");
-                world.append_record(RecordKind::Created, {world.t / "empty"});
+                world.append_record(RecordKind::created, {world.t / "empty"});
                 return world.t / "empty";
             }},
         {"a game list",
             [](const SafetyWorld& world) {
                 world.file("../list.htm", "x");
-                world.append_record(RecordKind::GameList, {world.t / "list.htm", "1", content_digest("x")});
+                world.append_record(RecordKind::game_list, {world.t / "list.htm", "1", content_digest("x")});
                 return world.t / "list.htm";
             }},
         {"a log the run created",
             [](const SafetyWorld& world) {
                 world.file("../other.log", "entry");
-                world.append_record(RecordKind::Log, {world.t / "other.log", "-1", "0", "0"});
-                world.append_record(RecordKind::Appended, {world.t / "other.log", "0", "0", "entry"});
+                world.append_record(RecordKind::log, {world.t / "other.log", "-1", "0", "0"});
+                world.append_record(RecordKind::appended, {world.t / "other.log", "0", "0", "entry"});
                 return world.t / "other.log";
             }},
         {"a fresh link",
             [](const SafetyWorld& world) {
                 fs::create_symlink("target", world.t / "link");
-                world.append_record(RecordKind::FreshLink, {world.t / "link", "target"});
+                world.append_record(RecordKind::fresh_link, {world.t / "link", "target"});
                 return world.t / "link";
             }},
     };
@@ -117,7 +117,7 @@ TEST(UndoSafety, RecordsNamingPathsOutsideTheFolderAreRefused)
         world.image("mystery.smc", Riddle);
         const test::Tree before = world.entries();
         // (A game list of its own would be replaced by the planted record.)
-        ASSERT_EQ(world.run(std::string_view(planted.what) != "a game list").outcome, BatchOutcome::Completed);
+        ASSERT_EQ(world.run(std::string_view(planted.what) != "a game list").outcome, BatchOutcome::completed);
         const std::string outside = planted.plant(world);
         const UndoReport report = undo_run("", false);
         EXPECT_TRUE(fs::exists(fs::symlink_status(outside))) << outside;
@@ -134,14 +134,14 @@ TEST(UndoSafety, FailedMoveIsNotUndoneAndPlainUndoReachesOlderRuns)
 {
     SafetyWorld world;
     world.image("alpha.smc", Alpha);
-    ASSERT_EQ(world.run().outcome, BatchOutcome::Completed);
+    ASSERT_EQ(world.run().outcome, BatchOutcome::completed);
     const std::string first = list_runs().at(0).name;
     world.image("gamma.smc", Gamma);
     {
         const test::ScopedFaultHook hook([](SystemOperation operation, const std::string& path) {
-            return operation == SystemOperation::Move && path.ends_with("/Gamma (USA).smc") ? EIO : 0;
+            return operation == SystemOperation::move && path.ends_with("/Gamma (USA).smc") ? EIO : 0;
         });
-        ASSERT_EQ(world.run().outcome, BatchOutcome::Failed);
+        ASSERT_EQ(world.run().outcome, BatchOutcome::failed);
     }
     fs::remove(world.in_folder("gamma.smc")); // the user deletes it after the failure
     const UndoReport second = undo_run("", false);
@@ -158,11 +158,11 @@ TEST(UndoSafety, RunUndoneCompletelyIsRefusedByName)
 {
     SafetyWorld world;
     world.image("alpha.smc", Alpha);
-    ASSERT_EQ(world.run().outcome, BatchOutcome::Completed);
+    ASSERT_EQ(world.run().outcome, BatchOutcome::completed);
     const std::string name = list_runs().at(0).name;
     ASSERT_TRUE(undo_run(name, false).complete());
     world.image("alpha.smc", Alpha);
-    ASSERT_EQ(world.run().outcome, BatchOutcome::Completed);
+    ASSERT_EQ(world.run().outcome, BatchOutcome::completed);
     EXPECT_THROW(undo_run(name, false), JournalUnavailable);
     EXPECT_TRUE(fs::exists(world.in_folder("Renamed_SNES_ROMs/Alpha Quest (USA).smc")));
 }
@@ -172,10 +172,10 @@ TEST(UndoSafety, FailedRemovalIsReported)
 {
     SafetyWorld world;
     world.image("alpha.smc", Alpha);
-    ASSERT_EQ(world.run().outcome, BatchOutcome::Completed);
+    ASSERT_EQ(world.run().outcome, BatchOutcome::completed);
     const test::ScopedFaultHook hook([](SystemOperation operation, const std::string& path) {
-        const bool removal = (operation == SystemOperation::Delete && path.ends_with("games.htm"))
-            || (operation == SystemOperation::Move && path.find("/.cartonym-copy-") != std::string::npos);
+        const bool removal = (operation == SystemOperation::remove && path.ends_with("games.htm"))
+            || (operation == SystemOperation::move && path.find("/.cartonym-copy-") != std::string::npos);
         return removal ? EACCES : 0;
     });
     const UndoReport report = undo_run("", false);
@@ -191,7 +191,7 @@ TEST(UndoSafety, FileWithTheMovedImagesIdentityButAnotherChangeTimeStays)
 {
     SafetyWorld world;
     world.image("alpha.smc", Alpha);
-    ASSERT_EQ(world.run(false).outcome, BatchOutcome::Completed);
+    ASSERT_EQ(world.run(false).outcome, BatchOutcome::completed);
     const std::string moved = world.in_folder("Renamed_SNES_ROMs/Alpha Quest (USA).smc");
     const auto mtime = fs::last_write_time(moved);
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -212,12 +212,12 @@ TEST(UndoSafety, FullJournalDiskIsReportedWithTheJournal)
     RunJournal journal(world.F);
     const std::string journal_path = journal.path();
     const test::ScopedFaultHook hook([](SystemOperation operation, const std::string& path) {
-        return operation == SystemOperation::Write && path.ends_with(".journal") ? ENOSPC : 0;
+        return operation == SystemOperation::write && path.ends_with(".journal") ? ENOSPC : 0;
     });
     BatchOptions options{world.F, world.db};
     options.recorder = &journal;
     const BatchResult result = Batchrun(options);
-    EXPECT_EQ(result.outcome, BatchOutcome::Failed);
+    EXPECT_EQ(result.outcome, BatchOutcome::failed);
     EXPECT_EQ(result.Dateipfad, journal_path);
     EXPECT_NE(result.message.text.find(journal_path), std::string::npos) << result.message.text;
 }
@@ -247,9 +247,9 @@ TEST(UndoSafety, FolderBeyondPathMaxIsRefusedBeforeTheFirstMove)
         fs::remove(level);
     }
     fs::current_path(start);
-    EXPECT_EQ(result.outcome, BatchOutcome::Failed);
+    EXPECT_EQ(result.outcome, BatchOutcome::failed);
     EXPECT_TRUE(result.setup_failed);
-    EXPECT_EQ(result.error->number(), ErrorNumber::BadFileName);
+    EXPECT_EQ(result.error->number(), ErrorNumber::bad_file_name);
     EXPECT_TRUE(untouched);
 }
 
@@ -260,12 +260,12 @@ TEST(UndoSafety, FileSwappedInBeforeARemovalStays)
 {
     SafetyWorld world;
     world.image("alpha.smc", Alpha);
-    ASSERT_EQ(world.run().outcome, BatchOutcome::Completed);
+    ASSERT_EQ(world.run().outcome, BatchOutcome::completed);
     const std::string list = world.in_folder("Renamed_SNES_ROMs/games.htm");
     bool swapped = false;
     const test::ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
-        const bool removing = (operation == SystemOperation::Move && path.find("/.cartonym-") != std::string::npos)
-            || (operation == SystemOperation::Delete && path == list);
+        const bool removing = (operation == SystemOperation::move && path.find("/.cartonym-") != std::string::npos)
+            || (operation == SystemOperation::remove && path == list);
         if (removing && !swapped) {
             swapped = true;
             fs::remove(list);
