@@ -13,14 +13,14 @@ namespace {
 
 // The four places an internal header can sit, in the file's offsets.
 enum HeaderSite {
-    LoRomWithoutCopierHeader,
-    HiRomWithoutCopierHeader,
-    LoRomBehindCopierHeader,
-    HiRomBehindCopierHeader,
-    SiteCount
+    lo_rom_without_copier_header,
+    hi_rom_without_copier_header,
+    lo_rom_behind_copier_header,
+    hi_rom_behind_copier_header,
+    site_count
 };
 
-constexpr std::array<std::uint64_t, SiteCount> site_offsets = {0x7FC0, 0xFFC0, 0x81C0, 0x101C0};
+constexpr std::array<std::uint64_t, site_count> site_offsets = {0x7FC0, 0xFFC0, 0x81C0, 0x101C0};
 
 constexpr std::size_t copier_header_length = 512;
 constexpr std::size_t internal_name_length = 21;
@@ -90,11 +90,15 @@ std::string detect_copier_header(
 // The candidates of a header kind, tried in order.
 std::span<const Candidate> candidates_for(const std::string& Headertyp)
 {
-    static constexpr Candidate swc[] = {{"SWC LO", LoRomBehindCopierHeader}, {"SWC HI", HiRomBehindCopierHeader}};
-    static constexpr Candidate gdr[] = {{"GDR LO", LoRomBehindCopierHeader}, {"GDR HI", HiRomBehindCopierHeader}};
-    static constexpr Candidate fig[] = {{"FIG LO", LoRomBehindCopierHeader}, {"FIG HI", HiRomBehindCopierHeader}};
-    static constexpr Candidate cos[] = {{"COS LO", LoRomBehindCopierHeader}};
-    static constexpr Candidate without[] = {{"NO LO", LoRomWithoutCopierHeader}, {"NO HI", HiRomWithoutCopierHeader}};
+    static constexpr Candidate swc[] = {
+        {"SWC LO", lo_rom_behind_copier_header}, {"SWC HI", hi_rom_behind_copier_header}};
+    static constexpr Candidate gdr[] = {
+        {"GDR LO", lo_rom_behind_copier_header}, {"GDR HI", hi_rom_behind_copier_header}};
+    static constexpr Candidate fig[] = {
+        {"FIG LO", lo_rom_behind_copier_header}, {"FIG HI", hi_rom_behind_copier_header}};
+    static constexpr Candidate cos[] = {{"COS LO", lo_rom_behind_copier_header}};
+    static constexpr Candidate without[] = {
+        {"NO LO", lo_rom_without_copier_header}, {"NO HI", hi_rom_without_copier_header}};
     if (Headertyp == "SWC")
         return swc;
     if (Headertyp == "GDR")
@@ -106,6 +110,13 @@ std::span<const Candidate> candidates_for(const std::string& Headertyp)
     return without;
 }
 
+bool name_rejected(const std::array<unsigned char, site_length>& site)
+{
+    return site[0] == 0xFF || std::memcmp(site.data(), rejected_name.data(), internal_name_length) == 0;
+}
+
+} // namespace
+
 // Checksum and complement: each pair of low and high bytes ORs to 0xFF.
 bool checksum_pair_test(const std::array<unsigned char, 4>& check_bytes)
 {
@@ -113,13 +124,6 @@ bool checksum_pair_test(const std::array<unsigned char, 4>& check_bytes)
     const auto or_hi = static_cast<std::uint8_t>(check_bytes[1] | check_bytes[3]);
     return hex_text(or_lo) + hex_text(or_hi) == "FFFF";
 }
-
-bool name_rejected(const std::array<unsigned char, site_length>& site)
-{
-    return site[0] == 0xFF || std::memcmp(site.data(), rejected_name.data(), internal_name_length) == 0;
-}
-
-} // namespace
 
 RomAnalysis Analysiere_rom(const std::string& Dateipfad)
 {
@@ -135,9 +139,9 @@ RomAnalysis Analysiere_rom(const std::string& Dateipfad)
 
     // Each site is read whole: name, ROM type, size, country, licensee and the
     // four check bytes lie within its first 32 bytes.
-    std::array<std::array<unsigned char, site_length>, SiteCount> sites{};
-    std::array<std::array<unsigned char, 4>, SiteCount> check_bytes{};
-    for (std::size_t s = 0; s < SiteCount; ++s) {
+    std::array<std::array<unsigned char, site_length>, site_count> sites{};
+    std::array<std::array<unsigned char, 4>, site_count> check_bytes{};
+    for (std::size_t s = 0; s < site_count; ++s) {
         file.read_at(site_offsets[s], sites[s].data(), site_length);
         std::memcpy(check_bytes[s].data(), sites[s].data() + complement_offset, 4);
     }

@@ -2,6 +2,7 @@
 // image from a few fixed offsets and decodes its internal cartridge header.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -33,6 +34,10 @@ struct HeaderBytes {
     std::uint8_t checksum_lo = 0;
     std::uint8_t checksum_hi = 0;
 };
+
+// The check bytes of a header site (complement low, high, checksum low,
+// high) pass when each pair of low and high bytes ORs to 0xFF.
+bool checksum_pair_test(const std::array<unsigned char, 4>& check_bytes);
 
 // Examines the image file at Dateipfad (a file-system path). Reads only the
 // fixed header sites; a byte beyond the end of the file reads as 0. A file

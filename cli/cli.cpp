@@ -41,9 +41,9 @@ json error_object(const Error& error) { return {{"number", error.value()}, {"des
 bool check_database_for_cli(const std::string& path, std::ostream& err)
 {
     const StartupCheckResult check = check_database_at_startup(path);
-    if (check.state != StartupState::Ready)
+    if (check.state != StartupState::ready)
         err << as_utf8(check.message) << '\n';
-    return check.state != StartupState::DatabaseMissing;
+    return check.state != StartupState::database_missing;
 }
 
 json info_object(const std::string& file, const CommonOptions& options)
@@ -51,10 +51,10 @@ json info_object(const std::string& file, const CommonOptions& options)
     // File mode's selection; where the window shows "ROM unknown !", info
     // gives empty names.
     const FileSelection selection = select_file(file, options.database, options.without_spaces);
-    if (selection.state == SelectionState::NotAnImage)
+    if (selection.state == SelectionState::not_an_image)
         return {{"file", file}, {"rom_ok", false}};
     const RomAnalysis& analysis = selection.analysis;
-    const bool known = selection.state == SelectionState::Known;
+    const bool known = selection.state == SelectionState::known;
     return {
         {"file", file},
         {"rom_ok", true},
@@ -96,18 +96,13 @@ int run_info(const std::vector<std::string>& files, const CommonOptions& options
 const char* outcome_text(BatchOutcome outcome)
 {
     switch (outcome) {
-    case BatchOutcome::Completed: return "completed";
-    case BatchOutcome::NoFiles: return "no_files";
-    case BatchOutcome::Failed: return "failed";
-    case BatchOutcome::Interrupted: return "interrupted";
+    case BatchOutcome::completed: return "completed";
+    case BatchOutcome::no_files: return "no_files";
+    case BatchOutcome::failed: return "failed";
+    case BatchOutcome::interrupted: return "interrupted";
     }
     return "failed";
 }
-
-// A file-system name exactly, whatever its bytes: the form unknown.log
-// writes (escapes for bytes that are not UTF-8 and for characters the code
-// page lacks), as UTF-8.
-std::string exact_name(const std::string& name) { return as_utf8(escaped_file_name(name)); }
 
 json batch_object(const BatchResult& result, bool dry_run)
 {
@@ -200,7 +195,7 @@ int run_batch(const BatchCommand& command, const CommonOptions& options, std::os
     if (journal && journal->failure())
         err << "cartonym-cli: the run's journal could not be completed (" << *journal->failure() << ")\n";
 
-    if (result.outcome == BatchOutcome::Failed)
+    if (result.outcome == BatchOutcome::failed)
         err << as_utf8(result.message.text) << '\n';
     if (command.as_json) {
         out << json_line(batch_object(result, command.dry_run)) << '\n';
@@ -214,13 +209,13 @@ int run_batch(const BatchCommand& command, const CommonOptions& options, std::os
             }
         }
         out << as_utf8(result.message.text) << '\n';
-        if (result.outcome == BatchOutcome::Completed || result.outcome == BatchOutcome::Interrupted)
+        if (result.outcome == BatchOutcome::completed || result.outcome == BatchOutcome::interrupted)
             write_batch_panel(result, out);
     }
     out.flush();
     switch (result.outcome) {
-    case BatchOutcome::Failed: return result.setup_failed ? exit_usage : exit_failure;
-    case BatchOutcome::Interrupted: return 128 + caught_interrupt_signal();
+    case BatchOutcome::failed: return result.setup_failed ? exit_usage : exit_failure;
+    case BatchOutcome::interrupted: return 128 + caught_interrupt_signal();
     default: return exit_ok;
     }
 }

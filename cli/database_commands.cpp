@@ -4,12 +4,12 @@
 #include "common/database_file.h"
 #include "common/error.h"
 #include "operations/folder_listing.h"
-#include "naming/database_check.h"
+#include "database_tools/database_check.h"
 #include "naming/database_location.h"
 #include "naming/name_database.h"
 #include "naming/file_names.h"
-#include "naming/record_proposals.h"
-#include "naming/rom_catalogue.h"
+#include "database_tools/record_proposals.h"
+#include "database_tools/rom_catalogue.h"
 #include "operations/folder_listing.h"
 
 #include "cli/output.h"
@@ -31,7 +31,7 @@ std::optional<std::string> read_database_or_report(const std::string& path, std:
         return read_database(path);
     } catch (const Error& error) {
         const StartupCheckResult startup = check_database_at_startup(path);
-        err << as_utf8(startup.state == StartupState::DatabaseMissing ? startup.message : short_error_text(error))
+        err << as_utf8(startup.state == StartupState::database_missing ? startup.message : short_error_text(error))
             << '\n';
         return std::nullopt;
     }
@@ -47,12 +47,12 @@ int run_check(const DatabaseCommandLine& line, std::ostream& out, std::ostream& 
     for (const DatabaseFinding& finding : check.findings) {
         const char* severity = finding.severity == FindingSeverity::error ? "error" : "warning";
         if (line.json)
-            out << json_line({{"line", finding.line}, {"severity", severity}, {"kind", finding.child},
+            out << json_line({{"line", finding.line}, {"severity", severity}, {"kind", kind_name(finding.kind)},
                 {"message", as_utf8(finding.message)}, {"key", as_utf8(finding.key)}})
                 << '\n';
         else
-            out << finding.line << ": " << severity << ": " << finding.child << ": " << as_utf8(finding.message)
-                << '\n';
+            out << finding.line << ": " << severity << ": " << kind_name(finding.kind) << ": "
+                << as_utf8(finding.message) << '\n';
     }
     const std::size_t errors = check.count(FindingSeverity::error);
     if (!line.json)
@@ -134,8 +134,8 @@ int run_learn(const DatabaseCommandLine& line, bool from_catalogue, std::ostream
     std::optional<RomCatalogue> catalogue;
     if (from_catalogue) {
         try {
-            catalogue = RomCatalogue::Read(line.catalogue);
-        } catch (const CatalogueError& error) {
+            catalogue = RomCatalogue::read(line.catalogue);
+        } catch (const Error& error) {
             err << "cartonym-cli: " << error.what() << '\n';
             return exit_usage;
         }

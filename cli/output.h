@@ -17,6 +17,11 @@ inline constexpr int exit_usage = 2;   // a usage error, or nothing could start
 // A Windows-1252 text of the core as UTF-8 for the terminal and JSON.
 inline std::string as_utf8(const std::string& cp1252) { return utf8_from_cp1252(cp1252); }
 
+// A file-system name exactly, whatever its bytes: the form unknown.log
+// writes (escapes for bytes that are not UTF-8 and for characters the code
+// page lacks), as UTF-8.
+inline std::string exact_name(const std::string& name) { return as_utf8(escaped_file_name(name)); }
+
 // One JSON object on one line. File names as given may be invalid UTF-8;
 // such bytes become U+FFFD (the exact names go in fields of their own).
 inline std::string json_line(const nlohmann::json& object)

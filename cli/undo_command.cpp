@@ -16,9 +16,9 @@ using namespace cli_output;
 const char* state_text(RunState state)
 {
     switch (state) {
-    case RunState::NotUndone: return "not undone";
-    case RunState::PartlyUndone: return "partly undone";
-    case RunState::Undone: return "undone";
+    case RunState::not_undone: return "not undone";
+    case RunState::partly_undone: return "partly undone";
+    case RunState::undone: return "undone";
     }
     return "not undone";
 }
@@ -27,9 +27,9 @@ int list(const UndoCommandLine& line, std::ostream& out)
 {
     for (const RunSummary& run : list_runs()) {
         if (line.json) {
-            out << json_line({{"run", run.name}, {"folder", run.folder}, {"started", run.started}, {"moves", run.moves},
-                {"undone", run.state == RunState::Undone}, {"state", state_text(run.state)},
-                {"finished", run.finished}})
+            out << json_line({{"run", run.name}, {"folder", run.folder}, {"folder_escaped", exact_name(run.folder)},
+                {"started", run.started}, {"moves", run.moves}, {"undone", run.state == RunState::undone},
+                {"state", state_text(run.state)}, {"finished", run.finished}})
                 << '\n';
         } else {
             out << run.name << '\t' << name_on_one_line(run.folder) << '\t' << run.started << '\t' << run.moves
@@ -39,19 +39,39 @@ int list(const UndoCommandLine& line, std::ostream& out)
     return exit_ok;
 }
 
+// The exact forms of paths beside their UTF-8 ones, which turn a byte that
+// is no UTF-8 into U+FFFD.
+json exact_names(const std::vector<std::string>& paths)
+{
+    json names = json::array();
+    for (const std::string& path : paths)
+        names.push_back(exact_name(path));
+    return names;
+}
+
+// undo --json: the report as one object, every path with its exact form.
+json report_object(const UndoReport& report)
+{
+    json moved = json::array(), problems = json::array();
+    for (const auto& [from, to] : report.moved_back)
+        moved.push_back(
+            {{"from", from}, {"to", to}, {"from_escaped", exact_name(from)}, {"to_escaped", exact_name(to)}});
+    for (const UndoProblem& problem : report.problems)
+        problems.push_back(
+            {{"file", problem.path}, {"place", problem.place.empty() ? json(nullptr) : json(problem.place)},
+                {"reason", problem.reason}, {"file_escaped", exact_name(problem.path)},
+                {"place_escaped", problem.place.empty() ? json(nullptr) : json(exact_name(problem.place))}});
+    return json({{"run", report.name}, {"folder", report.folder}, {"folder_escaped", exact_name(report.folder)},
+        {"dry_run", report.dry_run}, {"complete", report.complete()}, {"moved_back", moved},
+        {"not_moved_back", problems}, {"removed", report.removed}, {"removed_escaped", exact_names(report.removed)},
+        {"restored", report.restored}, {"restored_escaped", exact_names(report.restored)},
+        {"kept_folders", report.kept_folders}, {"kept_folders_escaped", exact_names(report.kept_folders)}});
+}
+
 void print_report(const UndoReport& report, bool as_json, std::ostream& out, std::ostream& err)
 {
     if (as_json) {
-        json moved = json::array(), problems = json::array();
-        for (const auto& [from, to] : report.moved_back)
-            moved.push_back({{"from", from}, {"to", to}});
-        for (const UndoProblem& problem : report.problems)
-            problems.push_back({{"file", problem.path},
-                {"place", problem.place.empty() ? json(nullptr) : json(problem.place)}, {"reason", problem.reason}});
-        out << json_line({{"run", report.name}, {"folder", report.folder}, {"dry_run", report.dry_run},
-            {"complete", report.complete()}, {"moved_back", moved}, {"not_moved_back", problems},
-            {"removed", report.removed}, {"restored", report.restored}, {"kept_folders", report.kept_folders}})
-            << '\n';
+        out << json_line(report_object(report)) << '\n';
     } else {
         const char* back = report.dry_run ? "would go back: " : "back: ";
         for (const auto& [from, to] : report.moved_back)

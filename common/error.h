@@ -10,15 +10,15 @@ namespace cartonym {
 // Error numbers and their descriptions. Every failure the core reports
 // carries one of these; every errno maps onto one of them.
 enum class ErrorNumber : int {
-    BadFileName = 52,         // "Bad file name or number"
-    FileNotFound = 53,        // "File not found"
-    DeviceIoError = 57,       // "Device I/O error"
-    FileAlreadyExists = 58,   // "File already exists"
-    DiskFull = 61,            // "Disk full"
-    InputPastEndOfFile = 62,  // "Input past end of file"
-    PermissionDenied = 70,    // "Permission denied"
-    PathFileAccessError = 75, // "Path/File access error"
-    PathNotFound = 76,        // "Path not found"
+    bad_file_name = 52,          // "Bad file name or number"
+    file_not_found = 53,         // "File not found"
+    device_io_error = 57,        // "Device I/O error"
+    file_already_exists = 58,    // "File already exists"
+    disk_full = 61,              // "Disk full"
+    input_past_end_of_file = 62, // "Input past end of file"
+    permission_denied = 70,      // "Permission denied"
+    path_file_access_error = 75, // "Path/File access error"
+    path_not_found = 76,         // "Path not found"
 };
 
 // The fixed description of an error number ("File not found" for 53).
@@ -27,15 +27,21 @@ const char* error_description(ErrorNumber number);
 // Maps a POSIX errno onto an error number.
 ErrorNumber error_number_from_errno(int errnum);
 
+// what() is the detail when one was given (a message that names the file
+// and the place of a fault), else the description.
 class Error : public std::runtime_error {
 public:
-    explicit Error(ErrorNumber number);
+    explicit Error(ErrorNumber number, int system_error = 0);
+    Error(ErrorNumber number, const std::string& detail);
     ErrorNumber number() const noexcept { return number_; }
     int value() const noexcept { return static_cast<int>(number_); }
-    std::string description() const { return what(); }
+    std::string description() const { return error_description(number_); }
+    // The errno the error came from, 0 when it came from none.
+    int system_error() const noexcept { return system_error_; }
 
 private:
     ErrorNumber number_;
+    int system_error_ = 0;
 };
 
 // Throws the error that errnum maps to.

@@ -47,27 +47,26 @@ void repoint_moved_link(const std::string& old_folder, const std::string& target
     const std::string absolute = joined(resolved_path(old_folder), *link);
     std::string fresh = joined(parent_folder_of(target), private_name_prefix("link") + "XXXXXX");
     create_unique_file(fresh).discard();
-    remove_name(fresh);
+    remove_name(fresh, no_throw);
     if (const int error = create_link(absolute, fresh))
         throw_errno(error);
     if (const int error = exchange_names(fresh, target)) {
-        remove_name(fresh);
+        remove_name(fresh, no_throw);
         throw_errno(error);
     }
-    if (entry_kind(fresh) == EntryKind::Link)
-        remove_name(fresh);
+    if (entry_kind(fresh) == EntryKind::link)
+        remove_name(fresh, no_throw);
 }
 
 // Copies source into a fresh private file in target's folder and links it
 // into place; the source stays. On failure nothing new is left behind.
 void copy_to_target(const std::string& source, const std::string& target)
 {
-    if (const int error = injected_error(SystemOperation::Copy, target))
+    if (const int error = injected_error(SystemOperation::copy, target))
         throw_errno(error);
     const ReadableFile in(source);
     struct stat info { };
-    if (!status_of(source, true, info))
-        throw_errno(errno);
+    status_of(source, true, info);
 
     const std::string folder = parent_folder_of(target);
     std::string copy_path = joined(folder, private_name_prefix("copy") + "XXXXXX");
@@ -84,11 +83,11 @@ void copy_to_target(const std::string& source, const std::string& target)
         }
         sync_file(out);
         out.close();
-        if (const int error = rename_without_replacing(copy_path, target, SystemOperation::Copy, target))
+        if (const int error = rename_without_replacing(copy_path, target, SystemOperation::copy, target))
             throw_errno(error);
     } catch (...) {
         out.discard();
-        remove_name(copy_path);
+        remove_name(copy_path, no_throw);
         throw;
     }
     sync_folder(folder);
@@ -111,8 +110,8 @@ void remove_leftovers_of_ended_moves(const std::string& folder)
                 const EntryKind found = entry_kind(path);
                 // A partial copy (its source still exists) or a spare link.
                 if (pid > 0 && !process_is_running(pid)
-                    && (found == EntryKind::RegularFile ? std::string(kind) == "copy" : found == EntryKind::Link))
-                    remove_name(path);
+                    && (found == EntryKind::regular_file ? std::string(kind) == "copy" : found == EntryKind::link))
+                    remove_name(path, no_throw);
             }
         }
     } catch (const Error&) {
@@ -122,54 +121,54 @@ void remove_leftovers_of_ended_moves(const std::string& folder)
 
 void move_file(const std::string& source, const std::string& target, bool may_be_link)
 {
-    if (const int error = rename_without_replacing(source, target, SystemOperation::Move, target))
+    if (const int error = rename_without_replacing(source, target, SystemOperation::move, target))
         throw_errno(error);
     const std::string old_folder = parent_folder_of(source);
-    if (may_be_link && old_folder != parent_folder_of(target) && entry_kind(target) == EntryKind::Link)
+    if (may_be_link && old_folder != parent_folder_of(target) && entry_kind(target) == EntryKind::link)
         repoint_moved_link(old_folder, target);
 }
 
 void move_across_file_systems(const std::string& source, const std::string& target)
 {
-    const int error = rename_without_replacing(source, target, SystemOperation::Move, target);
+    const int error = rename_without_replacing(source, target, SystemOperation::move, target);
     if (error == 0)
         return;
     if (error != EXDEV)
         throw_errno(error);
     // Another file system: an existing target is refused before any copying.
     if (entry_exists(target))
-        throw Error(ErrorNumber::FileAlreadyExists);
+        throw Error(ErrorNumber::file_already_exists);
     copy_to_target(source, target);
     delete_file(source);
 }
 
 void create_folder(const std::string& path)
 {
-    if (const int error = make_folder(path))
-        throw error == EEXIST ? Error(ErrorNumber::PathFileAccessError) : Error(error_number_from_errno(error));
+    if (const int error = make_folder(path, no_throw))
+        throw error == EEXIST ? Error(ErrorNumber::path_file_access_error) : Error(error_number_from_errno(error));
 }
 
 void remove_folder(const std::string& path)
 {
-    const int error = remove_empty_folder(path);
+    const int error = remove_empty_folder(path, no_throw);
     if (error == 0)
         return;
     if (error == ENOTEMPTY || error == EEXIST)
-        throw Error(ErrorNumber::PathFileAccessError);
+        throw Error(ErrorNumber::path_file_access_error);
     // An entry of that name that is no folder (a file, a FIFO, a link)
     // stays just as a folder with entries does; a path that does not lead
     // there at all is another matter.
     if (error == ENOTDIR) {
         const EntryKind kind = entry_kind(path);
-        if (kind != EntryKind::Missing && kind != EntryKind::Folder)
-            throw Error(ErrorNumber::PathFileAccessError);
+        if (kind != EntryKind::missing && kind != EntryKind::folder)
+            throw Error(ErrorNumber::path_file_access_error);
     }
     throw_errno(error);
 }
 
 void delete_file(const std::string& path)
 {
-    if (const int error = remove_name(path))
+    if (const int error = remove_name(path, no_throw))
         throw_errno(error);
 }
 

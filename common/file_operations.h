@@ -13,7 +13,7 @@ namespace cartonym {
 // without replacing: Error 58 when target exists (whatever it is). A link
 // with a relative target that goes into another folder is made anew there,
 // naming the same target absolutely, so that it still leads to its file.
-// Hook: SystemOperation::Move with target.
+// Hook: SystemOperation::move with target.
 // may_be_link false (the caller knows source to be no link) spares the look
 // at what was moved.
 void move_file(const std::string& source, const std::string& target, bool may_be_link = true);

@@ -6,12 +6,12 @@
 
 namespace cartonym {
 
-enum class MessageIcon { None, Information, Exclamation };
+enum class MessageIcon { none, information, exclamation };
 
 struct Message {
     std::string title;
     std::string text;
-    MessageIcon symbol = MessageIcon::Information;
+    MessageIcon symbol = MessageIcon::information;
 };
 
 } // namespace cartonym

@@ -2,13 +2,18 @@
 
 namespace cartonym {
 
+char hex_digit(unsigned value, bool lower_case)
+{
+    static constexpr char digits[] = "0123456789ABCDEF0123456789abcdef";
+    return digits[(value & 0x0F) + (lower_case ? 16 : 0)];
+}
+
 std::string hex_text(std::uint8_t byte)
 {
-    static constexpr char digits[] = "0123456789ABCDEF";
     std::string text;
     if (byte >= 0x10)
-        text += digits[byte >> 4];
-    text += digits[byte & 0x0F];
+        text += hex_digit(byte >> 4);
+    text += hex_digit(byte);
     return text;
 }
 

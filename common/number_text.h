@@ -6,6 +6,9 @@
 
 namespace cartonym {
 
+// The hexadecimal digit of value (0 to 15), uppercase unless lower_case.
+char hex_digit(unsigned value, bool lower_case = false);
+
 // Uppercase hexadecimal digits without leading zeros: 0x0A gives "A".
 std::string hex_text(std::uint8_t byte);
 

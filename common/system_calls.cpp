@@ -1,6 +1,7 @@
 #include "common/system_calls.h"
 
 #include "common/error.h"
+#include "common/paths.h"
 #include "common/windows1252.h"
 
 #include <climits>
@@ -40,18 +41,36 @@ FileIdentity identity_from_stat(const struct stat& info)
         static_cast<std::int64_t>(info.st_ctim.tv_nsec)};
 }
 
-EntryKind kind_from_mode(mode_t mode)
+int errno_of(long result) { return result == 0 ? 0 : errno; }
+
+// Throws the errno a twin returned, if any.
+void throw_if(int error)
 {
-    if (S_ISREG(mode))
-        return EntryKind::RegularFile;
-    if (S_ISDIR(mode))
-        return EntryKind::Folder;
-    if (S_ISLNK(mode))
-        return EntryKind::Link;
-    return EntryKind::Other;
+    if (error != 0)
+        throw_errno(error);
 }
 
-int errno_of(long result) { return result == 0 ? 0 : errno; }
+// Closes through the hook exactly once and never again after EINTR; a
+// failure the hook injects closes all the same. Returns 0 or the errno.
+template <typename Close> int close_once(SystemOperation operation, const std::string& path, Close&& close) noexcept
+{
+    bool called = false;
+    const int result = system_call(
+        operation, path,
+        [&] {
+            called = true;
+            return close();
+        },
+        Interrupted::give_up);
+    const int error = errno_of(result);
+    if (!called)
+        close();
+    return error;
+}
+
+// Nothing of that name: the name is missing, or a part of the path before
+// it is no folder.
+bool names_nothing(int error) { return error == ENOENT || error == ENOTDIR; }
 
 long renameat2(const std::string& source, const std::string& target, unsigned flags)
 {
@@ -59,6 +78,17 @@ long renameat2(const std::string& source, const std::string& target, unsigned fl
 }
 
 } // namespace
+
+EntryKind entry_kind_from_mode(mode_t mode)
+{
+    if (S_ISREG(mode))
+        return EntryKind::regular_file;
+    if (S_ISDIR(mode))
+        return EntryKind::folder;
+    if (S_ISLNK(mode))
+        return EntryKind::link;
+    return EntryKind::other;
+}
 
 FaultHook set_fault_hook(FaultHook hook)
 {
@@ -99,26 +129,24 @@ void FileDescriptor::close()
         return;
     const int fd = fd_;
     fd_ = -1;
-    if (const int error = injected_error(SystemOperation::Close, path_)) {
-        ::close(fd);
-        throw_errno(error);
-    }
     // Never repeated: after EINTR the descriptor is closed all the same.
-    if (::close(fd) != 0 && errno != EINTR)
-        throw_errno(errno);
+    if (const int error = close_once(SystemOperation::close, path_, [&] { return ::close(fd); }); error != EINTR)
+        throw_if(error);
 }
 
 void FileDescriptor::discard() noexcept
 {
-    if (fd_ >= 0)
-        ::close(fd_);
+    if (fd_ >= 0) {
+        const int fd = fd_;
+        close_once(SystemOperation::close, path_, [&] { return ::close(fd); });
+    }
     fd_ = -1;
 }
 
 FileDescriptor open_file(const std::string& path, int flags, mode_t mode)
 {
     const int fd =
-        system_call(SystemOperation::Open, path, [&] { return ::open(path.c_str(), flags | O_CLOEXEC, mode); });
+        system_call(SystemOperation::open, path, [&] { return ::open(path.c_str(), flags | O_CLOEXEC, mode); });
     if (fd < 0)
         throw_errno(errno);
     return {fd, path};
@@ -126,32 +154,35 @@ FileDescriptor open_file(const std::string& path, int flags, mode_t mode)
 
 FileDescriptor create_unique_file(std::string& path_template, int suffix_length)
 {
-    const int fd = system_call(SystemOperation::Open, path_template,
+    const int fd = system_call(SystemOperation::open, path_template,
         [&] { return ::mkostemps(path_template.data(), suffix_length, O_CLOEXEC); });
     if (fd < 0)
         throw_errno(errno);
     return {fd, path_template};
 }
 
-bool status_of(const std::string& path, bool follow_links, struct stat& info)
+int status_of(const std::string& path, bool follow_links, struct stat& info, NoThrow) noexcept
 {
-    return system_call(SystemOperation::Examine, path, [&] {
-        return follow_links ? ::stat(path.c_str(), &info) : ::lstat(path.c_str(), &info);
-    }) == 0;
+    return errno_of(system_call(SystemOperation::examine, path,
+        [&] { return follow_links ? ::stat(path.c_str(), &info) : ::lstat(path.c_str(), &info); }));
+}
+
+void status_of(const std::string& path, bool follow_links, struct stat& info)
+{
+    throw_if(status_of(path, follow_links, info, no_throw));
 }
 
 FileIdentity identity_of(const std::string& path)
 {
     struct stat info { };
-    if (!status_of(path, true, info))
-        throw_errno(errno);
+    status_of(path, true, info);
     return identity_from_stat(info);
 }
 
 FileIdentity identity_of(const FileDescriptor& file)
 {
     struct stat info { };
-    if (system_call(SystemOperation::Examine, file.path(), [&] { return ::fstat(file.get(), &info); }) != 0)
+    if (system_call(SystemOperation::examine, file.path(), [&] { return ::fstat(file.get(), &info); }) != 0)
         throw_errno(errno);
     return identity_from_stat(info);
 }
@@ -159,18 +190,34 @@ FileIdentity identity_of(const FileDescriptor& file)
 EntryKind entry_kind(const std::string& path)
 {
     struct stat info { };
-    if (!status_of(path, false, info))
-        return EntryKind::Missing;
-    return kind_from_mode(info.st_mode);
+    if (const int error = status_of(path, false, info, no_throw)) {
+        if (names_nothing(error))
+            return EntryKind::missing;
+        throw_errno(error);
+    }
+    return entry_kind_from_mode(info.st_mode);
 }
 
-bool entry_exists(const std::string& path) { return entry_kind(path) != EntryKind::Missing; }
+std::optional<EntryStatus> entry_status(const std::string& path)
+{
+    struct stat info { };
+    if (const int error = status_of(path, false, info, no_throw)) {
+        if (names_nothing(error))
+            return std::nullopt;
+        throw_errno(error);
+    }
+    return EntryStatus{entry_kind_from_mode(info.st_mode), identity_from_stat(info)};
+}
+
+bool entry_exists(const std::string& path) { return entry_kind(path) != EntryKind::missing; }
 
 std::optional<std::string> link_target(const std::string& path)
 {
     std::string target(PATH_MAX, '\0');
     const ssize_t length = system_call(
-        SystemOperation::Examine, path, [&] { return ::readlink(path.c_str(), target.data(), target.size()); });
+        SystemOperation::examine, path, [&] { return ::readlink(path.c_str(), target.data(), target.size()); });
+    if (length < 0 && errno != EINVAL && !names_nothing(errno))
+        throw_errno(errno);
     if (length <= 0 || static_cast<std::size_t>(length) >= target.size())
         return std::nullopt;
     target.resize(static_cast<std::size_t>(length));
@@ -180,7 +227,7 @@ std::optional<std::string> link_target(const std::string& path)
 std::string resolved_path(const std::string& path)
 {
     char* resolved = nullptr;
-    const int result = system_call(SystemOperation::Examine, path, [&] {
+    const int result = system_call(SystemOperation::examine, path, [&] {
         resolved = ::realpath(path.c_str(), nullptr);
         return resolved == nullptr ? -1 : 0;
     });
@@ -195,7 +242,7 @@ void write_all(const FileDescriptor& file, std::string_view data)
 {
     while (!data.empty()) {
         const ssize_t n = system_call(
-            SystemOperation::Write, file.path(), [&] { return ::write(file.get(), data.data(), data.size()); });
+            SystemOperation::write, file.path(), [&] { return ::write(file.get(), data.data(), data.size()); });
         if (n < 0)
             throw_errno(errno);
         data.remove_prefix(static_cast<std::size_t>(n));
@@ -204,7 +251,7 @@ void write_all(const FileDescriptor& file, std::string_view data)
 
 std::size_t read_at(const FileDescriptor& file, std::uint64_t offset, unsigned char* target, std::size_t count)
 {
-    const ssize_t n = system_call(SystemOperation::Read, file.path(),
+    const ssize_t n = system_call(SystemOperation::read, file.path(),
         [&] { return ::pread(file.get(), target, count, static_cast<off_t>(offset)); });
     if (n < 0)
         throw_errno(errno);
@@ -213,7 +260,7 @@ std::size_t read_at(const FileDescriptor& file, std::uint64_t offset, unsigned c
 
 void sync_file(const FileDescriptor& file)
 {
-    if (system_call(SystemOperation::Sync, file.path(), [&] { return ::fsync(file.get()); }) != 0)
+    if (system_call(SystemOperation::sync, file.path(), [&] { return ::fsync(file.get()); }) != 0)
         throw_errno(errno);
 }
 
@@ -221,7 +268,7 @@ void sync_folder(const std::string& folder)
 {
     const FileDescriptor handle = open_file(folder, O_RDONLY | O_DIRECTORY);
     // Some file systems cannot flush a folder; the data is safe anyway.
-    if (system_call(SystemOperation::Sync, folder, [&] { return ::fsync(handle.get()); }) != 0 && errno != EINVAL
+    if (system_call(SystemOperation::sync, folder, [&] { return ::fsync(handle.get()); }) != 0 && errno != EINVAL
         && errno != EROFS)
         throw_errno(errno);
 }
@@ -229,14 +276,14 @@ void sync_folder(const std::string& folder)
 void truncate_file(const FileDescriptor& file, std::uint64_t size)
 {
     if (system_call(
-            SystemOperation::Write, file.path(), [&] { return ::ftruncate(file.get(), static_cast<off_t>(size)); })
+            SystemOperation::write, file.path(), [&] { return ::ftruncate(file.get(), static_cast<off_t>(size)); })
         != 0)
         throw_errno(errno);
 }
 
 void set_mode(const FileDescriptor& file, mode_t mode)
 {
-    if (system_call(SystemOperation::Write, file.path(), [&] { return ::fchmod(file.get(), mode); }) != 0)
+    if (system_call(SystemOperation::write, file.path(), [&] { return ::fchmod(file.get(), mode); }) != 0)
         throw_errno(errno);
 }
 
@@ -272,45 +319,51 @@ int rename_without_replacing(
 int exchange_names(const std::string& first, const std::string& second)
 {
     return errno_of(
-        system_call(SystemOperation::Move, second, [&] { return renameat2(first, second, RENAME_EXCHANGE); }));
+        system_call(SystemOperation::move, second, [&] { return renameat2(first, second, RENAME_EXCHANGE); }));
 }
 
 void rename_replacing(const std::string& source, const std::string& target)
 {
-    if (system_call(SystemOperation::Move, target, [&] { return ::rename(source.c_str(), target.c_str()); }) != 0)
+    if (system_call(SystemOperation::move, target, [&] { return ::rename(source.c_str(), target.c_str()); }) != 0)
         throw_errno(errno);
 }
 
 int create_link(const std::string& target, const std::string& path)
 {
-    return errno_of(system_call(SystemOperation::Move, path, [&] { return ::symlink(target.c_str(), path.c_str()); }));
+    return errno_of(system_call(SystemOperation::move, path, [&] { return ::symlink(target.c_str(), path.c_str()); }));
 }
 
 int create_hard_link(const std::string& existing, const std::string& path)
 {
-    return errno_of(system_call(SystemOperation::Move, path, [&] { return ::link(existing.c_str(), path.c_str()); }));
+    return errno_of(system_call(SystemOperation::move, path, [&] { return ::link(existing.c_str(), path.c_str()); }));
 }
 
-int remove_name(const std::string& path)
+int remove_name(const std::string& path, NoThrow) noexcept
 {
-    return errno_of(system_call(SystemOperation::Delete, path, [&] { return ::unlink(path.c_str()); }));
+    return errno_of(system_call(SystemOperation::remove, path, [&] { return ::unlink(path.c_str()); }));
 }
 
-int make_folder(const std::string& path)
+void remove_name(const std::string& path) { throw_if(remove_name(path, no_throw)); }
+
+int make_folder(const std::string& path, NoThrow) noexcept
 {
-    return errno_of(system_call(SystemOperation::CreateFolder, path, [&] { return ::mkdir(path.c_str(), 0777); }));
+    return errno_of(system_call(SystemOperation::create_folder, path, [&] { return ::mkdir(path.c_str(), 0777); }));
 }
 
-int remove_empty_folder(const std::string& path)
+void make_folder(const std::string& path) { throw_if(make_folder(path, no_throw)); }
+
+int remove_empty_folder(const std::string& path, NoThrow) noexcept
 {
-    return errno_of(system_call(SystemOperation::RemoveFolder, path, [&] { return ::rmdir(path.c_str()); }));
+    return errno_of(system_call(SystemOperation::remove_folder, path, [&] { return ::rmdir(path.c_str()); }));
 }
+
+void remove_empty_folder(const std::string& path) { throw_if(remove_empty_folder(path, no_throw)); }
 
 Directory::Directory(const std::string& path)
     : path_(path)
 {
     DIR* stream = nullptr;
-    const int result = system_call(SystemOperation::List, path, [&] {
+    const int result = system_call(SystemOperation::list, path, [&] {
         stream = ::opendir(path.c_str());
         return stream == nullptr ? -1 : 0;
     });
@@ -321,27 +374,33 @@ Directory::Directory(const std::string& path)
 
 Directory::~Directory()
 {
-    if (stream_ != nullptr)
-        ::closedir(static_cast<DIR*>(stream_));
+    if (stream_ != nullptr) {
+        DIR* stream = static_cast<DIR*>(stream_);
+        // The stream is gone whatever closing answers; nothing to report.
+        close_once(SystemOperation::close, path_, [&] { return ::closedir(stream); });
+    }
 }
 
 std::optional<Directory::Entry> Directory::next()
 {
-    errno = 0;
-    const dirent* entry = ::readdir(static_cast<DIR*>(stream_));
-    if (entry == nullptr) {
-        if (errno != 0)
-            throw_errno(errno);
+    const dirent* entry = nullptr;
+    const int read = system_call(SystemOperation::list, path_, [&] {
+        errno = 0;
+        entry = ::readdir(static_cast<DIR*>(stream_));
+        return entry == nullptr && errno != 0 ? -1 : 0;
+    });
+    if (read != 0)
+        throw_errno(errno);
+    if (entry == nullptr)
         return std::nullopt;
-    }
     Entry result;
     result.name = entry->d_name;
     switch (entry->d_type) {
-    case DT_REG: result.kind = EntryKind::RegularFile; break;
-    case DT_DIR: result.kind = EntryKind::Folder; break;
-    case DT_LNK: result.kind = EntryKind::Link; break;
+    case DT_REG: result.kind = EntryKind::regular_file; break;
+    case DT_DIR: result.kind = EntryKind::folder; break;
+    case DT_LNK: result.kind = EntryKind::link; break;
     case DT_UNKNOWN: result.type_known = false; break;
-    default: result.kind = EntryKind::Other; break;
+    default: result.kind = EntryKind::other; break;
     }
     return result;
 }
@@ -351,7 +410,7 @@ bool Directory::leads_to_regular_file(const std::string& name) const
     struct stat info { };
     const int fd = ::dirfd(static_cast<DIR*>(stream_));
     return system_call(
-               SystemOperation::Examine, path_ + "/" + name, [&] { return ::fstatat(fd, name.c_str(), &info, 0); })
+               SystemOperation::examine, join_path(path_, name), [&] { return ::fstatat(fd, name.c_str(), &info, 0); })
         == 0
         && S_ISREG(info.st_mode);
 }
@@ -360,7 +419,7 @@ bool Directory::is_subfolder(const std::string& name) const
 {
     struct stat info { };
     const int fd = ::dirfd(static_cast<DIR*>(stream_));
-    return system_call(SystemOperation::Examine, path_ + "/" + name,
+    return system_call(SystemOperation::examine, join_path(path_, name),
                [&] { return ::fstatat(fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW); })
         == 0
         && S_ISDIR(info.st_mode);
@@ -397,31 +456,20 @@ std::int64_t wall_clock_ns()
 
 long process_id() { return static_cast<long>(::getpid()); }
 
-bool process_is_running(long pid) { return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM); }
-
-std::string program_folder()
+bool process_is_running(long pid)
 {
-    std::string path = link_target("/proc/self/exe").value_or(".");
-    const auto cut = path.rfind('/');
-    if (cut == std::string::npos)
-        return ".";
-    return cut == 0 ? "/" : path.substr(0, cut);
+    return pid > 0 && (system_call(SystemOperation::examine, "/proc/" + std::to_string(pid), [&] {
+        return ::kill(static_cast<pid_t>(pid), 0);
+    }) == 0 || errno == EPERM);
 }
+
+std::string program_folder() { return parent_folder(link_target("/proc/self/exe").value_or(".")); }
 
 std::optional<std::string> environment_variable(const std::string& name)
 {
     if (const char* value = std::getenv(name.c_str()))
         return std::string(value);
     return std::nullopt;
-}
-
-std::string user_base_folder(const std::string& variable, const std::string& below_home)
-{
-    if (const auto value = environment_variable(variable); value && value->starts_with('/'))
-        return *value;
-    if (const auto home = environment_variable("HOME"); home && !home->empty())
-        return *home + "/" + below_home;
-    return "";
 }
 
 std::optional<std::string> environment_variable_any_case(std::string_view name)
@@ -439,10 +487,10 @@ ReadableFile::ReadableFile(const std::string& path)
     : file_(open_file(path, O_RDONLY | O_NONBLOCK | O_NOCTTY))
 {
     struct stat info { };
-    if (system_call(SystemOperation::Examine, path, [&] { return ::fstat(file_.get(), &info); }) != 0)
+    if (system_call(SystemOperation::examine, path, [&] { return ::fstat(file_.get(), &info); }) != 0)
         throw_errno(errno);
     if (!S_ISREG(info.st_mode))
-        throw Error(ErrorNumber::PathFileAccessError);
+        throw Error(ErrorNumber::path_file_access_error);
     identity_ = identity_from_stat(info);
 }
 

@@ -4,6 +4,10 @@
 // call then fails with, and it repeats a call interrupted by a signal where
 // repeating is right. Tests use the hook to fail the n-th operation of any
 // kind. Descriptors and folder streams have one owner each.
+//
+// One error convention: every function throws Error, which keeps the errno.
+// Where a caller must branch on the errno (EEXIST, ENOENT, ...), a noexcept
+// twin taking no_throw returns it instead (0 on success).
 #pragma once
 
 #include <cerrno>
@@ -21,18 +25,18 @@ namespace cartonym {
 
 // The kind of an operation, as the fault hook sees it.
 enum class SystemOperation {
-    Open,
-    Read,
-    Write,
-    Sync,
-    Close,
-    Move,
-    Copy,
-    CreateFolder,
-    RemoveFolder,
-    Delete,
-    List,
-    Examine,
+    open,
+    read,
+    write,
+    sync,
+    close,
+    move,
+    copy,
+    create_folder,
+    remove_folder,
+    remove,
+    list,
+    examine,
 };
 
 // Returns an errno to inject, or 0 to let the operation run.
@@ -44,19 +48,33 @@ FaultHook set_fault_hook(FaultHook hook);
 // The errno the hook injects for this operation, or 0.
 int injected_error(SystemOperation operation, const std::string& path);
 
+// The tag of the noexcept twins.
+struct NoThrow {
+    explicit NoThrow() = default;
+};
+inline constexpr NoThrow no_throw{};
+
+// Whether a call interrupted by a signal is made again.
+enum class Interrupted { retry, give_up };
+
 // Runs call() behind the hook: an injected errno makes it return -1 with
-// errno set, and a call interrupted by a signal (EINTR) is made again.
+// errno set, and a call interrupted by a signal (EINTR) is made again
+// unless told otherwise (close, whose descriptor is gone after EINTR).
 // Only for use inside common/.
 template <typename Call>
-auto system_call(SystemOperation operation, const std::string& path, Call&& call) -> decltype(call())
+auto system_call(SystemOperation operation, const std::string& path, Call&& call,
+    Interrupted interrupted = Interrupted::retry) -> decltype(call())
 {
-    if (const int error = injected_error(operation, path)) {
-        errno = error;
-        return -1;
-    }
     for (;;) {
+        // An injected EINTR is an interruption like a real one.
+        if (const int error = injected_error(operation, path)) {
+            errno = error;
+            if (error == EINTR && interrupted == Interrupted::retry)
+                continue;
+            return -1;
+        }
         const auto result = call();
-        if (!(result == -1 && errno == EINTR))
+        if (!(result == -1 && errno == EINTR) || interrupted == Interrupted::give_up)
             return result;
     }
 }
@@ -113,25 +131,38 @@ struct FileIdentity {
 };
 
 // The kind of a directory entry without following links.
-enum class EntryKind { Missing, RegularFile, Folder, Link, Other };
+enum class EntryKind { missing, regular_file, folder, link, other };
 
-// The status of path. follow_links chooses stat or lstat. Returns false
-// with errno set when it fails. Hook: Examine.
-bool status_of(const std::string& path, bool follow_links, struct stat& info);
+// The kind of entry a stat mode describes.
+EntryKind entry_kind_from_mode(mode_t mode);
+
+// The status of path. follow_links chooses stat or lstat; throws Error.
+// The twin returns the errno. Hook: Examine.
+void status_of(const std::string& path, bool follow_links, struct stat& info);
+int status_of(const std::string& path, bool follow_links, struct stat& info, NoThrow) noexcept;
 
 // The identity of the file at path, following links; throws Error.
 FileIdentity identity_of(const std::string& path);
 FileIdentity identity_of(const FileDescriptor& file);
 
 // The kind of the entry at path (links not followed); Missing when there is
-// none, or when it cannot be examined.
+// none (nothing of that name, or a part of the path that is no folder);
+// throws Error when it cannot be examined.
 EntryKind entry_kind(const std::string& path);
+
+// The kind and identity of the entry at path, links not followed; nullopt
+// when there is none; throws Error when it cannot be examined. Hook: Examine.
+struct EntryStatus {
+    EntryKind kind = EntryKind::missing;
+    FileIdentity identity;
+};
+std::optional<EntryStatus> entry_status(const std::string& path);
 
 // True when something of that name exists (a dangling link counts).
 bool entry_exists(const std::string& path);
 
-// The target of a symbolic link, or nullopt when path is none or cannot be
-// read. Hook: Examine.
+// The target of a symbolic link, or nullopt when path is none (no link, or
+// nothing there); throws Error when it cannot be read. Hook: Examine.
 std::optional<std::string> link_target(const std::string& path);
 
 // The absolute path of a folder with every link resolved; throws Error.
@@ -176,17 +207,23 @@ int create_link(const std::string& target, const std::string& path);
 // Creates a hard link; returns 0 or the errno. Hook: Move (path).
 int create_hard_link(const std::string& existing, const std::string& path);
 
-// Removes a name (never a folder); returns 0 or the errno. Hook: Delete.
-int remove_name(const std::string& path);
+// Removes a name (never a folder); throws Error. The twin returns the
+// errno, for clean-up that goes on whatever happens. Hook: Delete.
+void remove_name(const std::string& path);
+int remove_name(const std::string& path, NoThrow) noexcept;
 
-// Creates a folder; returns 0 or the errno. Hook: CreateFolder.
-int make_folder(const std::string& path);
+// Creates a folder; throws Error. The twin returns the errno. Hook:
+// CreateFolder.
+void make_folder(const std::string& path);
+int make_folder(const std::string& path, NoThrow) noexcept;
 
-// Removes an empty folder; returns 0 or the errno. Hook: RemoveFolder.
-int remove_empty_folder(const std::string& path);
+// Removes an empty folder; throws Error. The twin returns the errno. Hook:
+// RemoveFolder.
+void remove_empty_folder(const std::string& path);
+int remove_empty_folder(const std::string& path, NoThrow) noexcept;
 
 // The entries of a folder, read one by one; the stream has one owner and
-// is closed when it goes. Hook: List.
+// is closed when it goes. Hooks: List (opening and each entry), Close.
 class Directory {
 public:
     explicit Directory(const std::string& path); // throws Error
@@ -196,7 +233,7 @@ public:
 
     struct Entry {
         std::string name;
-        EntryKind kind = EntryKind::Other; // from the folder; links and unknown types as Link/Other
+        EntryKind kind = EntryKind::other; // from the folder; links and unknown types as Link/Other
         bool type_known = true;            // false when the file system did not tell the type
     };
     // The next entry, or nullopt at the end; throws Error.
@@ -225,7 +262,7 @@ int caught_interrupt_signal();
 // This process's id.
 long process_id();
 
-// True when a process with this id is running.
+// True when a process with this id is running. Hook: Examine ("/proc/<pid>").
 bool process_is_running(long pid);
 
 // The folder that holds the running executable.
@@ -233,11 +270,6 @@ std::string program_folder();
 
 // A variable of the environment, or nullopt.
 std::optional<std::string> environment_variable(const std::string& name);
-
-// A base folder of the user's files as the XDG rules give it: the value of
-// variable when it is an absolute path, else HOME and below_home
-// ("XDG_DATA_HOME", ".local/share" gives ~/.local/share); "" without HOME.
-std::string user_base_folder(const std::string& variable, const std::string& below_home);
 
 // The value of the first environment variable whose name equals name
 // without regard to ASCII letter case.

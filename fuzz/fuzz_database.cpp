@@ -7,6 +7,7 @@
 #include "common/error.h"
 #include "naming/name_database.h"
 #include "naming/database_index.h"
+#include "tests/front_to_back_search.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -44,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data_bytes, std::size_
     analysis.Endung = ".smc";
     const std::string_view text(reinterpret_cast<const char*>(data_bytes) + 21, size - 21);
 
-    const Outcome front_to_back = run_lookup([&] { return cartonym::search_database_text(analysis, text); });
+    const Outcome front_to_back = run_lookup([&] { return cartonym::test::search_database_text(analysis, text); });
     if (front_to_back.error != 0 && front_to_back.error != 62)
         std::abort(); // text in memory can only end too early
 

@@ -1,6 +1,7 @@
 #include "naming/database_index.h"
 
 #include "common/error.h"
+#include "naming/database_items.h"
 #include "naming/file_names.h"
 
 #include <algorithm>
@@ -11,209 +12,12 @@
 
 namespace cartonym {
 
-void FileBytes::read_at(std::uint64_t offset, unsigned char* target, std::size_t count) const
-{
-    file_.read_at(offset, target, count);
-}
-
-void TextBytes::read_at(std::uint64_t offset, unsigned char* target, std::size_t count) const
-{
-    std::memset(target, 0, count);
-    if (offset < text_.size())
-        std::memcpy(target, text_.data() + offset, std::min<std::uint64_t>(count, text_.size() - offset));
-}
-
 namespace {
 
 // Window for re-reading single records: they are short, the file is not.
 constexpr std::size_t record_window = 16 * 1024;
 
-bool is_line_end(char c) { return c == '\r' || c == '\n'; }
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
-
-constexpr std::array<bool, 256> item_ends = [] {
-    std::array<bool, 256> ends{};
-    ends[static_cast<unsigned char>(',')] = ends[static_cast<unsigned char>('\r')] =
-        ends[static_cast<unsigned char>('\n')] = true;
-    return ends;
-}();
-
-bool ends_item(char c) { return item_ends[static_cast<unsigned char>(c)]; }
-
-[[noreturn]] void too_large() { throw Error(ErrorNumber::DiskFull); }
-
-// Reads the database through one buffer that slides along it.
-class Cursor {
-public:
-    Cursor(const DatabaseBytes& bytes, std::size_t window)
-        : bytes_(bytes)
-        , end_(bytes.length())
-        , buffer_(std::max<std::size_t>(window, 1))
-    { }
-
-    std::uint64_t position() const { return pos_; }
-    void seek(std::uint64_t pos) { pos_ = pos; }
-    void advance(std::size_t count) { pos_ += count; }
-    bool at_end() const { return pos_ >= end_; }
-
-    // The bytes from the position to the end of the window, which is read
-    // anew when the position lies outside it; empty at the end.
-    std::string_view rest()
-    {
-        if (pos_ >= end_)
-            return {};
-        if (pos_ < base_ || pos_ >= base_ + fill_) {
-            base_ = pos_;
-            fill_ = static_cast<std::size_t>(std::min<std::uint64_t>(buffer_.size(), end_ - pos_));
-            bytes_.read_at(base_, reinterpret_cast<unsigned char*>(buffer_.data()), fill_);
-        }
-        return {buffer_.data() + (pos_ - base_), static_cast<std::size_t>(base_ + fill_ - pos_)};
-    }
-
-    int peek()
-    {
-        const std::string_view bytes = rest();
-        return bytes.empty() ? -1 : static_cast<unsigned char>(bytes.front());
-    }
-
-private:
-    const DatabaseBytes& bytes_;
-    std::uint64_t end_;
-    std::vector<char> buffer_;
-    std::uint64_t base_ = 0;
-    std::size_t fill_ = 0;
-    std::uint64_t pos_ = 0;
-};
-
-// One item: its first `cap` bytes and its whole length.
-struct Item {
-    explicit Item(std::size_t cap_)
-        : cap(cap_)
-    { }
-
-    std::string text;
-    std::size_t cap;
-    std::uint64_t length = 0;
-    std::uint64_t kept_length = 0; // up to the last byte that is no blank
-
-    void clear()
-    {
-        text.clear();
-        length = kept_length = 0;
-    }
-    // Part of a quoted item, whose blanks all count.
-    void add_quoted(std::string_view part)
-    {
-        if (text.size() < cap)
-            text.append(part.substr(0, cap - text.size()));
-        length += part.size();
-    }
-    void add(std::string_view part)
-    {
-        if (text.size() < cap)
-            text.append(part.substr(0, cap - text.size()));
-        std::size_t kept = part.size();
-        while (kept > 0 && is_blank(part[kept - 1]))
-            --kept;
-        if (kept > 0)
-            kept_length = length + kept;
-        length += part.size();
-    }
-    void drop_trailing_blanks()
-    {
-        length = kept_length;
-        if (text.size() > length)
-            text.resize(static_cast<std::size_t>(length));
-    }
-    bool whole() const { return length <= cap; }
-};
-
-// Moves to the next comma or line end (or the end), adding what it passes to item.
-void pass_to_separator(Cursor& in, Item* item)
-{
-    for (std::string_view bytes = in.rest(); !bytes.empty(); bytes = in.rest()) {
-        std::size_t k = 0;
-        while (k < bytes.size() && !ends_item(bytes[k]))
-            ++k;
-        if (item)
-            item->add(bytes.substr(0, k));
-        in.advance(k);
-        if (k < bytes.size())
-            return;
-    }
-}
-
-// Reads one item exactly as RecordReader::next_item does; false where that
-// throws 62 (the bytes end before the item).
-bool read_item(Cursor& in, bool& after_comma, Item& item)
-{
-    item.clear();
-    for (std::string_view bytes = in.rest(); !bytes.empty(); bytes = in.rest()) {
-        std::size_t k = 0;
-        while (k < bytes.size() && (is_blank(bytes[k]) || (!after_comma && is_line_end(bytes[k]))))
-            ++k;
-        in.advance(k);
-        if (k < bytes.size())
-            break;
-    }
-    if (!after_comma && in.at_end())
-        return false;
-
-    if (in.peek() == '"') {
-        in.advance(1);
-        for (std::string_view bytes = in.rest(); !bytes.empty(); bytes = in.rest()) {
-            if (const void* quote = std::memchr(bytes.data(), '"', bytes.size())) {
-                const std::size_t k = static_cast<std::size_t>(static_cast<const char*>(quote) - bytes.data());
-                item.add_quoted(bytes.substr(0, k));
-                in.advance(k + 1);
-                pass_to_separator(in, nullptr); // the rest up to the separator is ignored
-                break;
-            }
-            item.add_quoted(bytes);
-            in.advance(bytes.size());
-        }
-    } else {
-        pass_to_separator(in, &item);
-        item.drop_trailing_blanks();
-    }
-
-    after_comma = false;
-    switch (in.peek()) {
-    case ',':
-        after_comma = true;
-        in.advance(1);
-        break;
-    case '\r':
-        in.advance(1);
-        if (in.peek() == '\n')
-            in.advance(1);
-        break;
-    case '\n': in.advance(1); break;
-    default: break;
-    }
-    return true;
-}
-
-// True when nothing but blanks and line ends is left (RecordReader::at_end).
-// Without a comma before, the next item would skip them anyway, so they are
-// passed; after a comma a line end still ends an empty item, so the
-// position goes back.
-bool only_blanks_left(Cursor& in, bool after_comma)
-{
-    const std::uint64_t start = in.position();
-    for (std::string_view bytes = in.rest(); !bytes.empty(); bytes = in.rest()) {
-        std::size_t k = 0;
-        while (k < bytes.size() && (is_blank(bytes[k]) || is_line_end(bytes[k])))
-            ++k;
-        in.advance(k);
-        if (k < bytes.size()) {
-            if (after_comma)
-                in.seek(start);
-            return false;
-        }
-    }
-    return true;
-}
+[[noreturn]] void too_large() { throw Error(ErrorNumber::disk_full); }
 
 struct ScanEnd {
     bool cut_short = false;
@@ -228,33 +32,7 @@ struct Key {
     bool whole() const { return length == text.size(); }
 };
 
-// The length of the record at the start of bytes when it has the usual
-// form, a quoted key, a comma, a quoted name and a line end, all within
-// bytes; 0 otherwise. Such a record reads the same through read_item.
-std::size_t usual_record(std::string_view bytes, std::string_view& key)
-{
-    if (bytes.empty() || bytes[0] != '"')
-        return 0;
-    const auto quote_after = [&](std::size_t from) {
-        const void* quote = std::memchr(bytes.data() + from, '"', bytes.size() - from);
-        return quote ? static_cast<std::size_t>(static_cast<const char*>(quote) - bytes.data())
-                     : std::string_view::npos;
-    };
-    const std::size_t key_end = quote_after(1);
-    if (key_end == std::string_view::npos || key_end + 3 >= bytes.size() || bytes[key_end + 1] != ','
-        || bytes[key_end + 2] != '"')
-        return 0;
-    const std::size_t name_end = quote_after(key_end + 3);
-    if (name_end == std::string_view::npos || name_end + 1 >= bytes.size() || !is_line_end(bytes[name_end + 1]))
-        return 0;
-    key = bytes.substr(1, key_end - 1);
-    std::size_t length = name_end + 2;
-    if (bytes[name_end + 1] == '\r' && length < bytes.size() && bytes[length] == '\n')
-        ++length;
-    return length;
-}
-
-// Reads the records front to back as search_database_text does.
+// Reads the records front to back as RecordReader does.
 // on_record(start, key) sees every complete record in file order; when it
 // returns true the scan stops there and returns true. Keys longer than
 // key.cap are passed on cut to that length.
@@ -293,7 +71,7 @@ void read_record(const DatabaseBytes& bytes, std::uint64_t start, Item& key, Ite
     // The record was complete when the index was built; only a file changed
     // in place since then can end early here.
     if (!read_item(in, after_comma, key) || !read_item(in, after_comma, full))
-        throw Error(ErrorNumber::InputPastEndOfFile);
+        throw Error(ErrorNumber::input_past_end_of_file);
 }
 
 std::uint64_t mixed(std::uint64_t h)
@@ -424,7 +202,6 @@ DatabaseIndex::DatabaseIndex(const DatabaseBytes& bytes, const DatabaseLimits& l
     merge_all();
     for (auto& part : parts_)
         part.shrink_to_fit();
-    keys_ = held;
     cut_short_ = end.cut_short;
     last_start_ = end.last_start;
 }
@@ -477,7 +254,7 @@ LookupResult DatabaseIndex::lookup(
     }
 
     if (cut_short)
-        throw Error(ErrorNumber::InputPastEndOfFile);
+        throw Error(ErrorNumber::input_past_end_of_file);
     // Not found: the names of the last record read.
     Item last_key(limits_.largest_item);
     read_record(bytes, last_start, last_key, full, limits_.window);

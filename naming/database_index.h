@@ -3,7 +3,7 @@
 // distinct key hash: the hash and where the first record with that hash
 // starts. A lookup re-reads the few records it needs and compares them
 // exactly, so its answer is the answer of a front-to-back read of the same
-// bytes (search_database_text), errors included.
+// bytes through RecordReader, errors included.
 #pragma once
 
 #include "common/system_calls.h"
@@ -16,39 +16,6 @@
 #include <vector>
 
 namespace cartonym {
-
-// Where the bytes of a database come from: its file, or text in memory.
-class DatabaseBytes {
-public:
-    virtual ~DatabaseBytes() = default;
-    virtual std::uint64_t length() const = 0;
-    // Fills target with count bytes at offset; bytes past the end read as 0.
-    virtual void read_at(std::uint64_t offset, unsigned char* target, std::size_t count) const = 0;
-};
-
-class FileBytes final : public DatabaseBytes {
-public:
-    explicit FileBytes(const ReadableFile& file)
-        : file_(file)
-    { }
-    std::uint64_t length() const override { return file_.length(); }
-    void read_at(std::uint64_t offset, unsigned char* target, std::size_t count) const override;
-
-private:
-    const ReadableFile& file_;
-};
-
-class TextBytes final : public DatabaseBytes {
-public:
-    explicit TextBytes(std::string_view text)
-        : text_(text)
-    { }
-    std::uint64_t length() const override { return text_.size(); }
-    void read_at(std::uint64_t offset, unsigned char* target, std::size_t count) const override;
-
-private:
-    std::string_view text_;
-};
 
 // What the program will hold. A database beyond them fails with error 61,
 // the number the system's "file too large" (EFBIG) maps to: the file is
@@ -77,8 +44,6 @@ public:
     // answer that would hold an item longer than largest_item fails with 61.
     LookupResult lookup(const DatabaseBytes& bytes, std::string_view Interner_name, const RomAnalysis& analysis) const;
 
-    std::size_t key_count() const { return keys_; }
-
     struct Entry {
         std::uint64_t hash;
         std::uint64_t start; // offset of the record times 2, plus 1 when a comma came before it
@@ -93,7 +58,6 @@ private:
     DatabaseLimits limits_;
     std::uint64_t seed_;
     std::vector<std::vector<Entry>> parts_; // by the top bits of the hash; each sorted by hash, one entry per hash
-    std::size_t keys_ = 0;
     std::uint64_t last_start_ = 0;
     bool cut_short_ = false; // the bytes end inside a record
 };

@@ -1,6 +1,7 @@
 #include "naming/database_location.h"
 
 #include "common/database_file.h"
+#include "common/paths.h"
 #include "common/system_calls.h"
 #include "common/error.h"
 #include "naming/name_database.h"
@@ -23,7 +24,7 @@ std::string chosen_database_path()
         } catch (const Error& error) {
             // Anything but a missing file or folder means the file is there:
             // it is chosen and its fault reported when it is opened.
-            if (error.number() != ErrorNumber::FileNotFound && error.number() != ErrorNumber::PathNotFound)
+            if (error.number() != ErrorNumber::file_not_found && error.number() != ErrorNumber::path_not_found)
                 return user;
         }
     }
@@ -34,7 +35,7 @@ std::string create_user_database()
 {
     const std::string user = user_database_path();
     if (user.empty())
-        throw Error(ErrorNumber::PathNotFound);
+        throw Error(ErrorNumber::path_not_found);
     create_file_with_folders(user, read_database(default_database_path()));
     return user;
 }

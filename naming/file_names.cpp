@@ -13,8 +13,6 @@ std::string Trenner(const std::string& folder)
     return std::string(1, path_separator);
 }
 
-std::string join_path(const std::string& folder, const std::string& name) { return folder + Trenner(folder) + name; }
-
 std::string normal_name(const std::string& Voller_name, const std::string& Landkuerzel, const std::string& Endung)
 {
     return Voller_name + Landkuerzel + Endung;
@@ -26,13 +24,6 @@ std::string Baue_dateiname(std::string& name)
     return name;
 }
 
-std::string file_system_name(const std::string& text)
-{
-#ifdef _WIN32
-    return text;
-#else
-    return utf8_from_cp1252(text);
-#endif
-}
+std::string file_system_name(const std::string& text) { return utf8_from_cp1252(text); }
 
 } // namespace cartonym

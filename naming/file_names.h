@@ -1,16 +1,11 @@
-// New file names and the joining of folder paths and names.
+// New file names, the separator rule of folder paths, the output folders.
 #pragma once
+
+#include "common/paths.h"
 
 #include <string>
 
 namespace cartonym {
-
-// The separator between a folder path and a name on this platform.
-#ifdef _WIN32
-inline constexpr char path_separator = '\\';
-#else
-inline constexpr char path_separator = '/';
-#endif
 
 // The output folders of a batch run and the game list's name.
 inline constexpr const char* renamed_folder_name = "Renamed_SNES_ROMs";
@@ -21,9 +16,6 @@ inline constexpr const char* game_list_name = "games.htm";
 // "" when the folder path already ends in the separator (a root folder),
 // otherwise the separator.
 std::string Trenner(const std::string& folder);
-
-// ordner, Trenner(ordner), name joined.
-std::string join_path(const std::string& folder, const std::string& name);
 
 // The normal form: full name, country suffix and extension, nothing between.
 std::string normal_name(const std::string& Voller_name, const std::string& Landkuerzel, const std::string& Endung);

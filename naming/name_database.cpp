@@ -1,6 +1,8 @@
 #include "naming/name_database.h"
 
+#include "common/file_contents.h"
 #include "common/system_calls.h"
+#include "common/windows1252.h"
 #include "common/error.h"
 #include "common/program_info.h"
 #include "naming/file_names.h"
@@ -12,17 +14,6 @@
 
 namespace cartonym {
 namespace {
-
-bool is_line_end(char c) { return c == '\r' || c == '\n'; }
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
-
-std::string ascii_lower(std::string_view text)
-{
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-        [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; });
-    return lower;
-}
 
 // The full name a correction gives, "" for the correction that makes the
 // image unknown, nullopt when no correction applies.
@@ -62,84 +53,9 @@ void set_found(LookupResult& result, std::string full_name, const RomAnalysis& a
 
 } // namespace
 
-std::string RecordReader::next_item()
-{
-    if (after_comma_) {
-        while (pos_ < text_.size() && is_blank(text_[pos_]))
-            ++pos_;
-    } else {
-        while (pos_ < text_.size() && (is_blank(text_[pos_]) || is_line_end(text_[pos_])))
-            ++pos_;
-        if (pos_ >= text_.size())
-            throw Error(ErrorNumber::InputPastEndOfFile);
-    }
-
-    std::string item;
-    if (pos_ < text_.size() && text_[pos_] == '"') {
-        const std::size_t end_pos = std::min(text_.find('"', pos_ + 1), text_.size());
-        item.assign(text_.substr(pos_ + 1, end_pos - pos_ - 1));
-        pos_ = std::min(end_pos + 1, text_.size());
-        while (pos_ < text_.size() && text_[pos_] != ',' && !is_line_end(text_[pos_]))
-            ++pos_;
-    } else {
-        const std::size_t begin_pos = pos_;
-        while (pos_ < text_.size() && text_[pos_] != ',' && !is_line_end(text_[pos_]))
-            ++pos_;
-        std::size_t end_pos = pos_;
-        while (end_pos > begin_pos && is_blank(text_[end_pos - 1]))
-            --end_pos;
-        item.assign(text_.substr(begin_pos, end_pos - begin_pos));
-    }
-
-    // Consume the separator.
-    after_comma_ = false;
-    if (pos_ < text_.size()) {
-        if (text_[pos_] == ',') {
-            after_comma_ = true;
-            ++pos_;
-        } else if (text_[pos_] == '\r') {
-            ++pos_;
-            if (pos_ < text_.size() && text_[pos_] == '\n')
-                ++pos_;
-        } else {
-            ++pos_;
-        }
-    }
-    return item;
-}
-
-bool RecordReader::at_end()
-{
-    std::size_t p = pos_;
-    while (p < text_.size() && (is_blank(text_[p]) || is_line_end(text_[p])))
-        ++p;
-    return p >= text_.size();
-}
-
 bool correction_decides(const RomAnalysis& analysis) { return correction_for(analysis).has_value(); }
 
-std::string read_database(const std::string& database_path)
-{
-    const ReadableFile file(database_path);
-    std::string content(file.length(), '\0');
-    file.read_at(0, reinterpret_cast<unsigned char*>(content.data()), content.size());
-    return content;
-}
-
-LookupResult search_database_text(const RomAnalysis& analysis, std::string_view database_text)
-{
-    LookupResult result;
-    RecordReader reader(database_text);
-    do {
-        result.Db_interner_name = reader.next_item();
-        result.Voller_name = reader.next_item();
-        if (result.Db_interner_name == analysis.Interner_name) {
-            set_found(result, result.Voller_name, analysis);
-            return result;
-        }
-    } while (!reader.at_end());
-    return result;
-}
+std::string read_database(const std::string& database_path) { return read_whole_file(database_path); }
 
 LookupResult Finde_romname(const RomAnalysis& analysis, const std::string& database_path)
 {
@@ -160,19 +76,15 @@ StartupCheckResult check_database_at_startup(const std::string& database_path)
         const ReadableFile file(database_path);
         return {};
     } catch (const Error& error) {
-        if (error.number() == ErrorNumber::FileNotFound) {
-            return {StartupState::DatabaseMissing,
+        if (error.number() == ErrorNumber::file_not_found) {
+            return {StartupState::database_missing,
                 std::string("The file SNES.DAT is missing ! Download the complete version of the Cartonym from ")
                     + program_info::homepage_address + " !\n\nProgram will close now."};
         }
-        return {StartupState::DatabaseFaulty, short_error_text(error)};
+        return {StartupState::database_faulty, short_error_text(error)};
     }
 }
 
-std::string default_database_path()
-{
-    const std::string folder = program_folder();
-    return folder + Trenner(folder) + "snes.dat";
-}
+std::string default_database_path() { return join_path(program_folder(), "snes.dat"); }
 
 } // namespace cartonym

@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace cartonym {
@@ -17,6 +18,21 @@ namespace cartonym {
 inline constexpr const char* no_files_text = "There are no files in this directory !";
 inline constexpr const char* batch_succeeded_text = "Batchmode finished successfull !";
 inline constexpr const char* batch_finished_text = "Batchrun finished !";
+
+// A failure to record a change (the journal's disk full, say): it names
+// the file the record was to go into, and the run's message shows that
+// file instead of the image in hand.
+class RecordingFailure : public Error {
+public:
+    RecordingFailure(ErrorNumber number, std::string path)
+        : Error(number)
+        , path_(std::move(path))
+    { }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
 
 // Receives every change a run makes to the disk, each before it is made,
 // so that the run can be taken back. Failures of the recorder stop the run.
@@ -28,6 +44,21 @@ public:
     // A move about to be made (the entry at from, identified by the
     // identity of what from names now).
     virtual void moving(const std::string& from, const std::string& to) = 0;
+    // The move announced last by moving() is made: from is now at to.
+    virtual void moved(const std::string& from, const std::string& to)
+    {
+        static_cast<void>(from);
+        static_cast<void>(to);
+    }
+    // The move announced last by moving() (or the fresh link announced by
+    // link_making()) failed with error (after its rename, a link's new
+    // target may have failed: then the move did happen).
+    virtual void move_failed(const std::string& from, const std::string& to, ErrorNumber error)
+    {
+        static_cast<void>(from);
+        static_cast<void>(to);
+        static_cast<void>(error);
+    }
     // An entry about to be appended to the unknown-image log at log_path.
     virtual void log_appending(const std::string& log_path) = 0;
     // A fresh link about to be made at path, naming target (a link to an
@@ -52,10 +83,10 @@ struct BatchOptions {
 };
 
 enum class BatchOutcome {
-    Completed,   // completed
-    NoFiles,     // the folder has no files: nothing was created
-    Failed,      // stopped by a failure
-    Interrupted, // stopped between two files because the caller asked
+    completed,   // completed
+    no_files,    // the folder has no files: nothing was created
+    failed,      // stopped by a failure
+    interrupted, // stopped between two files because the caller asked
 };
 
 struct BatchCounts {
@@ -75,7 +106,7 @@ inline constexpr const char* renamed_caption = "Successfully renamed:";
 inline constexpr const char* duplicates_caption = "Duplicates (see subdir Duplicates):";
 
 // What the run did, or in a dry run would do, with one file.
-enum class FileOutcome { Renamed, AlreadyCorrect, Duplicate, Unknown, NotAnImage, PassedOver };
+enum class FileOutcome { renamed, already_correct, duplicate, unknown, not_an_image, passed_over };
 
 // The outcome's name in reports and JSON: "renamed", "already_correct",
 // "duplicate", "unknown", "not_image" or "passed_over".
@@ -83,7 +114,7 @@ const char* outcome_name(FileOutcome outcome);
 
 struct PlannedFile {
     std::string file; // the file-system name in the folder
-    FileOutcome outcome = FileOutcome::NotAnImage;
+    FileOutcome outcome = FileOutcome::not_an_image;
     std::string destination; // relative to the folder; "" when the file stays
 };
 
@@ -98,7 +129,7 @@ struct BatchObserver {
 };
 
 struct BatchResult {
-    BatchOutcome outcome = BatchOutcome::Completed;
+    BatchOutcome outcome = BatchOutcome::completed;
     BatchCounts counts;
     std::vector<std::string> unknown_names; // file-system names of the unknown images, in order
     std::vector<PlannedFile> plan;          // every file taken up, in order
@@ -110,7 +141,7 @@ struct BatchResult {
 
 // One whole run. The observer's message is called at the moment the window
 // shows its box; the caller sets the panel values after the return. Failures
-// never leave it: they end in BatchOutcome::Failed with the "Error !"
+// never leave it: they end in BatchOutcome::failed with the "Error !"
 // message (its path escaped as in unknown.log where Windows-1252 lacks a
 // character).
 BatchResult Batchrun(const BatchOptions& options, const BatchObserver& observer = {});

@@ -14,12 +14,12 @@ FileSelection select_file(const std::string& Dateipfad, const std::string& datab
         return selection;
     selection.names = Finde_romname(selection.analysis, database_path);
     if (selection.names.Neuer_name.empty()) {
-        selection.state = SelectionState::Unknown;
+        selection.state = SelectionState::unknown;
         selection.names.Neuer_name = unknown_text;
         // The lookup leaves the last record's name here; an unknown image has none.
         selection.names.Voller_name.clear();
     } else {
-        selection.state = SelectionState::Known;
+        selection.state = SelectionState::known;
     }
     if (without_spaces)
         Baue_dateiname(selection.names.Neuer_name);
@@ -35,7 +35,7 @@ bool is_plain_file_name(const std::string& name)
 void rename_file_in_folder(const std::string& Dateipfad, const std::string& folder, const std::string& Neuer_name)
 {
     if (!is_plain_file_name(Neuer_name))
-        throw Error(ErrorNumber::BadFileName);
+        throw Error(ErrorNumber::bad_file_name);
     move_file(Dateipfad, join_path(folder, file_system_name(Neuer_name)));
 }
 

@@ -9,13 +9,13 @@
 namespace cartonym {
 
 enum class SelectionState {
-    NotAnImage, // "This is no SNES ROM Image or a bad dump !"
-    Unknown,    // image, but the database does not know it
-    Known,      // image with a new name; the rename button is shown
+    not_an_image, // "This is no SNES ROM Image or a bad dump !"
+    unknown,      // image, but the database does not know it
+    known,        // image with a new name; the rename button is shown
 };
 
 struct FileSelection {
-    SelectionState state = SelectionState::NotAnImage;
+    SelectionState state = SelectionState::not_an_image;
     RomAnalysis analysis;
     LookupResult names; // namen.Neuer_name: exactly what "Suggested new filename:" shows
 };

@@ -23,7 +23,7 @@ template <typename Keep> std::vector<ListedFile> sorted_entries(const std::strin
             continue;
         if (keep(directory, *entry))
             entries.emplace_back(ascii_lower(entry->name),
-                ListedFile{entry->name, !entry->type_known || entry->kind == EntryKind::Link});
+                ListedFile{entry->name, !entry->type_known || entry->kind == EntryKind::link});
     }
     std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
         return std::tie(a.first, a.second.name) < std::tie(b.first, b.second.name);
@@ -54,9 +54,9 @@ std::vector<ListedFile> list_file_entries(const std::string& folder)
     // (a link counts when it leads to a regular file) and file systems that
     // do not tell the type are examined.
     return sorted_entries(folder, [](const Directory& directory, const Directory::Entry& entry) {
-        if (entry.type_known && entry.kind == EntryKind::RegularFile)
+        if (entry.type_known && entry.kind == EntryKind::regular_file)
             return true;
-        if (entry.type_known && entry.kind != EntryKind::Link)
+        if (entry.type_known && entry.kind != EntryKind::link)
             return false;
         return directory.leads_to_regular_file(entry.name);
     });
@@ -66,7 +66,7 @@ std::vector<std::string> list_subfolders(const std::string& folder)
 {
     return names_of(sorted_entries(folder, [](const Directory& directory, const Directory::Entry& entry) {
         if (entry.type_known)
-            return entry.kind == EntryKind::Folder;
+            return entry.kind == EntryKind::folder;
         return directory.is_subfolder(entry.name);
     }));
 }
@@ -74,8 +74,7 @@ std::vector<std::string> list_subfolders(const std::string& folder)
 bool is_folder(const std::string& path)
 {
     struct stat info { };
-    if (!status_of(path, true, info))
-        throw_errno(errno);
+    status_of(path, true, info);
     return S_ISDIR(info.st_mode);
 }
 

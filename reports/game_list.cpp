@@ -8,8 +8,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace cartonym {
 namespace {
@@ -109,10 +107,9 @@ void GameList::Schreibe_listenkopf()
     // A private file of this run, created exclusively under a name no one
     // else uses: parallel runs and other users of a shared temporary folder
     // never meet, and no file of anyone else is touched.
-    working_file_ = game_list_working_file_template();
-    file_ = create_unique_file(working_file_, static_cast<int>(std::string_view(game_list_name).size()) + 1);
+    working_.emplace(game_list_working_file_template(), static_cast<int>(std::string_view(game_list_name).size()) + 1);
     try {
-        write_all(file_, game_list_head_text());
+        working_->write(game_list_head_text());
     } catch (...) {
         close();
         throw;
@@ -122,8 +119,8 @@ void GameList::Schreibe_listenkopf()
 void GameList::Schreibe_listenzeile(const GameListRow& line)
 {
     if (!is_open())
-        throw Error(ErrorNumber::BadFileName);
-    write_all(file_, game_list_row_text(line));
+        throw Error(ErrorNumber::bad_file_name);
+    working_->write(game_list_row_text(line));
 }
 
 void GameList::Schreibe_listenende(const std::string& folder)
@@ -131,8 +128,8 @@ void GameList::Schreibe_listenende(const std::string& folder)
     if (!is_open())
         return;
     try {
-        write_all(file_, game_list_end_text());
-        file_.close();
+        working_->write(game_list_end_text());
+        working_->finish(false);
     } catch (const Error&) {
         close();
         return;
@@ -141,11 +138,12 @@ void GameList::Schreibe_listenende(const std::string& folder)
     // Bounded, so that a name that keeps coming back cannot hold the run.
     for (int attempt = 0; attempt < 10; ++attempt) {
         try {
-            move_across_file_systems(working_file_, target);
-            working_file_.clear();
+            move_across_file_systems(working_->path(), target);
+            working_->release();
+            working_.reset();
             return;
         } catch (const Error& error) {
-            if (error.number() != ErrorNumber::FileAlreadyExists) {
+            if (error.number() != ErrorNumber::file_already_exists) {
                 close();
                 return;
             }
@@ -155,7 +153,7 @@ void GameList::Schreibe_listenende(const std::string& folder)
         try {
             delete_file(target);
         } catch (const Error& error) {
-            if (error.number() != ErrorNumber::FileNotFound) {
+            if (error.number() != ErrorNumber::file_not_found) {
                 close();
                 throw;
             }
@@ -164,14 +162,8 @@ void GameList::Schreibe_listenende(const std::string& folder)
     close();
 }
 
-void GameList::close()
-{
-    file_.discard();
-    // The working file is this run's own: a list that is not placed is
-    // removed, so that nothing is left behind in the temporary folder.
-    if (!working_file_.empty())
-        remove_name(working_file_);
-    working_file_.clear();
-}
+// The working file is this run's own: a list that is not placed is removed
+// with it, so that nothing is left behind in the temporary folder.
+void GameList::close() { working_.reset(); }
 
 } // namespace cartonym

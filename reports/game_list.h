@@ -4,8 +4,9 @@
 // byte without a disk.
 #pragma once
 
-#include "common/system_calls.h"
+#include "common/file_contents.h"
 
+#include <optional>
 #include <string>
 
 namespace cartonym {
@@ -60,12 +61,10 @@ public:
     // removes its working file.
     void close();
 
-    bool is_open() const { return file_.is_open(); }
-    const std::string& working_file() const { return working_file_; }
+    bool is_open() const { return working_ && working_->is_open(); }
 
 private:
-    FileDescriptor file_;
-    std::string working_file_;
+    std::optional<WorkingFile> working_;
 };
 
 } // namespace cartonym

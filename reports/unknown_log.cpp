@@ -18,14 +18,36 @@ namespace {
 
 constexpr const char* line_end = "\r\n";
 
+std::size_t line_ends_in(std::string_view text)
+{
+    std::size_t count = 0;
+    for (std::size_t pos = text.find(line_end); pos != std::string_view::npos; pos = text.find(line_end, pos + 2))
+        ++count;
+    return count;
+}
+
 } // namespace
+
+std::string unknown_log_entry_head()
+{
+    return "Datasource: The Cartonym ver." + decimal_text(program_info::version_major) + "."
+        + decimal_text(program_info::version_minor) + "." + decimal_text(program_info::version_revision) + " Englisch"
+        + line_end;
+}
+
+bool is_start_of_unknown_log_entry(std::string_view text)
+{
+    const std::string head = unknown_log_entry_head();
+    if (text.size() < head.size())
+        return std::string_view(head).starts_with(text);
+    return text.starts_with(head) && text.find(head, 1) == std::string_view::npos
+        && line_ends_in(text) <= line_ends_in(unknown_log_entry("", "", "", "", ""));
+}
 
 std::string unknown_log_entry(const std::string& file, const std::string& format, const std::string& iname,
     const std::string& country, const std::string& crc)
 {
-    std::string entry = "Datasource: The Cartonym ver." + decimal_text(program_info::version_major) + "."
-        + decimal_text(program_info::version_minor) + "." + decimal_text(program_info::version_revision) + " Englisch"
-        + line_end;
+    std::string entry = unknown_log_entry_head();
     entry += "Filename = \"" + file + "\"" + line_end;
     entry += "Format = " + format + line_end;
     entry += "Internal name = \"" + iname + "\"" + line_end;
@@ -47,13 +69,14 @@ void Schreibe_unbekannt(const std::string& ordner, const std::string& datei, con
     try {
         log = open_file(path, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK, 0666);
     } catch (const Error&) {
-        if (entry_kind(path) == EntryKind::Link)
-            throw Error(ErrorNumber::PathFileAccessError);
+        if (entry_kind(path) == EntryKind::link)
+            throw Error(ErrorNumber::path_file_access_error);
         throw;
     }
     struct stat info { };
-    if (!status_of(path, false, info) || !S_ISREG(info.st_mode) || identity_of(log).inode != info.st_ino)
-        throw Error(ErrorNumber::PathFileAccessError);
+    if (status_of(path, false, info, no_throw) != 0 || entry_kind_from_mode(info.st_mode) != EntryKind::regular_file
+        || identity_of(log).inode != info.st_ino)
+        throw Error(ErrorNumber::path_file_access_error);
     // One write for the whole entry, so that entries do not interleave; an
     // entry that cannot be written whole is taken back, so that the log
     // never holds half an entry.

@@ -169,7 +169,7 @@ void frmAbout::Scrolle_text()
     H = metrics.boundingRect(QRect(0, 0, 0, 0), Qt::AlignLeft, credits_).height();
     if (H <= 0) {
         Scroll_ende = true;
-        messages_.show(this, {program_info::Name, "Error scrolling text", MessageIcon::Exclamation});
+        messages_.show(this, {program_info::Name, "Error scrolling text", MessageIcon::exclamation});
         QTimer::singleShot(0, this, &QDialog::reject);
         return;
     }

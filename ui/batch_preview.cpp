@@ -14,12 +14,12 @@ namespace {
 QString outcome_text(FileOutcome outcome)
 {
     switch (outcome) {
-    case FileOutcome::Renamed: return QStringLiteral("renamed");
-    case FileOutcome::AlreadyCorrect: return QStringLiteral("already correct");
-    case FileOutcome::Duplicate: return QStringLiteral("duplicate");
-    case FileOutcome::Unknown: return QStringLiteral("unknown");
-    case FileOutcome::NotAnImage: return QStringLiteral("not an image");
-    case FileOutcome::PassedOver: return QStringLiteral("passed over");
+    case FileOutcome::renamed: return QStringLiteral("renamed");
+    case FileOutcome::already_correct: return QStringLiteral("already correct");
+    case FileOutcome::duplicate: return QStringLiteral("duplicate");
+    case FileOutcome::unknown: return QStringLiteral("unknown");
+    case FileOutcome::not_an_image: return QStringLiteral("not an image");
+    case FileOutcome::passed_over: return QStringLiteral("passed over");
     }
     return {};
 }
@@ -41,7 +41,7 @@ QDialog* make_batch_preview(QWidget* parent, const BatchResult& dry_run)
     shown.table->resizeColumnsToContents();
     const BatchCounts& counts = dry_run.counts;
     QStringList summary = {from_cp1252(dry_run.message.text)};
-    if (dry_run.outcome == BatchOutcome::Completed) {
+    if (dry_run.outcome == BatchOutcome::completed) {
         summary << panel_line(total_caption, counts.total) << panel_line(roms_caption, counts.roms())
                 << panel_line(already_correct_caption, counts.already_correct)
                 << panel_line(renamed_caption, counts.renamed) << panel_line(duplicates_caption, counts.duplicates);

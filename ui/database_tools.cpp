@@ -2,12 +2,12 @@
 
 #include "common/database_file.h"
 #include "common/error.h"
-#include "naming/database_check.h"
+#include "database_tools/database_check.h"
 #include "naming/database_location.h"
 #include "naming/file_names.h"
 #include "naming/name_database.h"
-#include "naming/record_proposals.h"
-#include "naming/rom_catalogue.h"
+#include "database_tools/record_proposals.h"
+#include "database_tools/rom_catalogue.h"
 #include "operations/folder_listing.h"
 #include "common/windows1252.h"
 #include "ui/message_service.h"
@@ -38,8 +38,8 @@ std::optional<std::string> read_or_report(QWidget* parent, MessageService& messa
     } catch (const Error& error) {
         const StartupCheckResult startup = check_database_at_startup(path);
         messages.show(parent,
-            {"Error !", startup.state == StartupState::DatabaseMissing ? startup.message : short_error_text(error),
-                MessageIcon::Exclamation});
+            {"Error !", startup.state == StartupState::database_missing ? startup.message : short_error_text(error),
+                MessageIcon::exclamation});
         return std::nullopt;
     }
 }
@@ -64,7 +64,7 @@ bool write_records(QWidget* parent, MessageService& messages, std::string& datab
             {"Error !",
                 "The database ends inside a record; records appended to it would be misread. "
                 "See Database > Check snes.dat...",
-                MessageIcon::Exclamation});
+                MessageIcon::exclamation});
         return false;
     }
     std::string path = database_path;
@@ -73,7 +73,7 @@ bool write_records(QWidget* parent, MessageService& messages, std::string& datab
             path = create_user_database();
         replace_file_keeping_backup(path, append_records(text, run.records));
     } catch (const Error& error) {
-        messages.show(parent, {"Error !", short_error_text(error), MessageIcon::Exclamation});
+        messages.show(parent, {"Error !", short_error_text(error), MessageIcon::exclamation});
         return false;
     }
     database_path = path;
@@ -82,7 +82,7 @@ bool write_records(QWidget* parent, MessageService& messages, std::string& datab
         {message_title,
             std::to_string(run.records.size()) + (run.records.size() == 1 ? " record" : " records") + " appended to "
                 + shown + " (the previous file is " + shown + ".bak)",
-            MessageIcon::Information});
+            MessageIcon::information});
     return true;
 }
 
@@ -105,7 +105,7 @@ void show_database_check(QWidget* parent, MessageService& messages, const std::s
         add_row(shown.table,
             {QString::number(finding.line),
                 finding.severity == FindingSeverity::error ? QStringLiteral("error") : QStringLiteral("warning"),
-                QString::fromStdString(finding.child), from_cp1252(finding.message)});
+                QString::fromStdString(kind_name(finding.kind)), from_cp1252(finding.message)});
     shown.table->resizeColumnsToContents();
     shown.dialog->exec();
 }
@@ -120,9 +120,9 @@ void learn_database_names(
         if (file.isEmpty())
             return;
         try {
-            catalogue = RomCatalogue::Read(to_file_system(file));
-        } catch (const CatalogueError& error) {
-            messages.show(parent, {"Error !", error.what(), MessageIcon::Exclamation});
+            catalogue = RomCatalogue::read(to_file_system(file));
+        } catch (const Error& error) {
+            messages.show(parent, {"Error !", error.what(), MessageIcon::exclamation});
             return;
         }
     }
@@ -136,7 +136,7 @@ void learn_database_names(
     try {
         files = files_of(to_file_system(folder));
     } catch (const Error& error) {
-        messages.show(parent, {"Error !", short_error_text(error), MessageIcon::Exclamation});
+        messages.show(parent, {"Error !", short_error_text(error), MessageIcon::exclamation});
         return;
     }
 

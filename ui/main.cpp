@@ -31,7 +31,7 @@ int main(int argc, char** argv)
         window->show();
         return QApplication::exec();
     } catch (const std::exception& error) {
-        default_message_service().show(nullptr, {"Error !", error.what(), cartonym::MessageIcon::Exclamation});
+        default_message_service().show(nullptr, {"Error !", error.what(), cartonym::MessageIcon::exclamation});
         return 1;
     }
 }

@@ -251,7 +251,7 @@ void Form1::connect_controls()
     connect(Laufwerk, &QComboBox::currentIndexChanged, this, &Form1::Laufwerk_Change);
     connect(Ordner, &FolderTree::path_changed, this, &Form1::Ordner_Change);
     connect(Ordner, &FolderTree::open_failed, this, [this](int, const QString& description) {
-        messages_.show(this, {"Error !", to_file_system(description), MessageIcon::Exclamation});
+        messages_.show(this, {"Error !", to_file_system(description), MessageIcon::exclamation});
     });
     connect(Dateien, &QListWidget::itemSelectionChanged, this, &Form1::Dateien_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
@@ -361,7 +361,7 @@ void Form1::read_files()
 
 void Form1::show_error(const Error& error)
 {
-    messages_.show(this, {"Error !", short_error_text(error), MessageIcon::Exclamation});
+    messages_.show(this, {"Error !", short_error_text(error), MessageIcon::exclamation});
 }
 
 // The error trap of the file-mode and batch handlers: a failure ends the
@@ -373,7 +373,7 @@ void Form1::trap_file_errors(const std::function<void()>& steps)
         steps();
     } catch (const Error& error) {
         messages_.show(
-            this, {"Error !", file_error_text(error, escaped_file_name(Dateipfad)), MessageIcon::Exclamation});
+            this, {"Error !", file_error_text(error, escaped_file_name(Dateipfad)), MessageIcon::exclamation});
     } catch (const std::exception& error) {
         show_unexpected(error);
     }
@@ -381,7 +381,7 @@ void Form1::trap_file_errors(const std::function<void()>& steps)
 
 void Form1::show_unexpected(const std::exception& error)
 {
-    messages_.show(this, {"Error !", escaped_file_name(error.what()), MessageIcon::Exclamation});
+    messages_.show(this, {"Error !", escaped_file_name(error.what()), MessageIcon::exclamation});
 }
 
 // The folder list follows the file system while the window is away; coming
@@ -539,7 +539,7 @@ void Form1::Batchrun_Click()
         paint_progress(true);
         Ordner->set_watching(true);
         Ordner->refresh();
-        if (result.outcome != BatchOutcome::Completed)
+        if (result.outcome != BatchOutcome::completed)
             return;
 
         const BatchCounts& counts = result.counts;
@@ -560,16 +560,16 @@ void Form1::undo_last_run_Click()
     trap_file_errors([&] {
         const std::vector<RunSummary> runs = list_runs();
         const auto run = std::find_if(runs.begin(), runs.end(),
-            [](const RunSummary& summary) { return summary.state != RunState::Undone && summary.has_changes; });
+            [](const RunSummary& summary) { return summary.state != RunState::undone && summary.has_changes; });
         if (run == runs.end()) {
-            messages_.show(this, {"Cartonym Message:", "There is no batch run to undo.", MessageIcon::Information});
+            messages_.show(this, {"Cartonym Message:", "There is no batch run to undo.", MessageIcon::information});
             return;
         }
         const std::string question = "Undo the batch run of " + run->started + " in\n\n"
             + escaped_file_name(run->folder) + "\n\n" + std::to_string(run->moves)
             + (run->moves == 1 ? " file goes back to where it was" : " files go back to where they were")
             + "; the output folders, the game list and the log entries of the run are taken away.";
-        if (messages_.show(this, {"Attention !", question, MessageIcon::Exclamation}, MessageButtons::OkCancel)
+        if (messages_.show(this, {"Attention !", question, MessageIcon::exclamation}, MessageButtons::OkCancel)
             != MessageAnswer::Ok)
             return;
         const UndoReport report = undo_run(run->name, false);
@@ -577,7 +577,7 @@ void Form1::undo_last_run_Click()
         for (const UndoProblem& problem : report.problems)
             text += "\n" + escaped_file_name(problem.path) + " stays where it is: " + problem.reason;
         messages_.show(
-            this, {"Cartonym Message:", text, report.complete() ? MessageIcon::Information : MessageIcon::Exclamation});
+            this, {"Cartonym Message:", text, report.complete() ? MessageIcon::information : MessageIcon::exclamation});
         Ordner->refresh();
         read_files();
     });
@@ -610,7 +610,7 @@ void Form1::Laufwerk_Change()
             return;
         } catch (const Error& error) {
             const MessageAnswer answer =
-                messages_.show(this, {"Error !", error.description(), MessageIcon::None}, MessageButtons::RetryCancel);
+                messages_.show(this, {"Error !", error.description(), MessageIcon::none}, MessageButtons::RetryCancel);
             if (answer != MessageAnswer::Retry) {
                 follow_folder_with_drive();
                 return;
@@ -656,7 +656,7 @@ void Form1::Dateien_Click()
         names_ = result.names;
         Neuer_name = result.names.Neuer_name;
 
-        if (result.state == SelectionState::NotAnImage) {
+        if (result.state == SelectionState::not_an_image) {
             Dateityp->setText(QString::fromLatin1(no_image_text));
             clear_labels({Romname, Hersteller, Cardid, CRC1label, sizelabel, Land, Namevoll, Nameneu});
             Command2->setVisible(false);
@@ -669,7 +669,7 @@ void Form1::Dateien_Click()
         CRC1label->setText(from_cp1252(analysis_.CRC1_text));
         sizelabel->setText(from_cp1252(analysis_.Size_text));
         Land->setText(from_cp1252(analysis_.Land_text));
-        const bool known = result.state == SelectionState::Known;
+        const bool known = result.state == SelectionState::known;
         Namevoll->setText(known ? from_cp1252(names_.Voller_name) : QString());
         Command2->setVisible(known);
         Nameneu->setText(from_cp1252(Neuer_name));

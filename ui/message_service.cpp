@@ -14,9 +14,9 @@ MessageAnswer MessageService::show(QWidget* parent, const Message& message, Mess
 {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     switch (message.symbol) {
-    case MessageIcon::None: icon = QMessageBox::NoIcon; break;
-    case MessageIcon::Information: icon = QMessageBox::Information; break;
-    case MessageIcon::Exclamation: icon = QMessageBox::Warning; break;
+    case MessageIcon::none: icon = QMessageBox::NoIcon; break;
+    case MessageIcon::information: icon = QMessageBox::Information; break;
+    case MessageIcon::exclamation: icon = QMessageBox::Warning; break;
     }
     const QMessageBox::StandardButtons standard_buttons = buttons == MessageButtons::Ok
         ? QMessageBox::StandardButtons(QMessageBox::Ok)

@@ -11,12 +11,12 @@ std::unique_ptr<Form1> start_main_window(
 {
     const StartupCheckResult check = check_database_at_startup(database_path);
     switch (check.state) {
-    case StartupState::Ready: break;
-    case StartupState::DatabaseMissing:
-        messages.show(nullptr, {"Error !", check.message, MessageIcon::Exclamation});
+    case StartupState::ready: break;
+    case StartupState::database_missing:
+        messages.show(nullptr, {"Error !", check.message, MessageIcon::exclamation});
         return nullptr;
-    case StartupState::DatabaseFaulty:
-        messages.show(nullptr, {"Error !", check.message, MessageIcon::Exclamation});
+    case StartupState::database_faulty:
+        messages.show(nullptr, {"Error !", check.message, MessageIcon::exclamation});
         break;
     }
     return std::make_unique<Form1>(database_path, messages, shell, clock);

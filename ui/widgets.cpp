@@ -126,9 +126,9 @@ void FolderTree::set_path(const QString& path)
 {
     const QFileInfo info(path);
     if (!info.exists() || !info.isDir())
-        throw Error(ErrorNumber::PathNotFound);
+        throw Error(ErrorNumber::path_not_found);
     if (!info.isReadable() || !info.isExecutable())
-        throw Error(ErrorNumber::PathFileAccessError);
+        throw Error(ErrorNumber::path_file_access_error);
     const QString target = QDir::cleanPath(info.absoluteFilePath());
 
     // The chain from the root down to the target.

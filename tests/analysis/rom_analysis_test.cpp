@@ -285,3 +285,19 @@ TEST(HeaderDecoding, CountriesAndLicensees)
     }
     EXPECT_EQ(named, 154);
 }
+
+// Every pair of low bytes and every pair of high bytes, the other pair passing.
+TEST(HeaderDetection, EveryPairOfCheckBytesAgainstTheRule)
+{
+    int passing = 0;
+    for (unsigned first = 0; first < 256; ++first) {
+        for (unsigned second = 0; second < 256; ++second) {
+            const auto a = static_cast<unsigned char>(first), b = static_cast<unsigned char>(second);
+            const bool rule = (a | b) == 0xFF;
+            passing += rule;
+            ASSERT_EQ(checksum_pair_test({a, 0x00, b, 0xFF}), rule) << first << " " << second;
+            ASSERT_EQ(checksum_pair_test({0x0F, a, 0xF0, b}), rule) << first << " " << second;
+        }
+    }
+    EXPECT_EQ(passing, 6561) << "3^8 pairs: each bit set in at least one byte";
+}

@@ -1,11 +1,15 @@
-// Windows-1252 conversion, number texts and error numbers.
+// Windows-1252 conversion, number texts, paths and error numbers.
 #include <gtest/gtest.h>
 
 #include "common/windows1252.h"
 #include "common/error.h"
 #include "common/number_text.h"
+#include "common/paths.h"
 
 #include <cerrno>
+#include <iconv.h>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -76,9 +80,78 @@ TEST(Error, ErrnoMapsToNumberAndDescription)
             EXPECT_EQ(error.description(), case_.description);
         }
     }
-    EXPECT_STREQ(error_description(ErrorNumber::InputPastEndOfFile), "Input past end of file");
-    EXPECT_EQ(short_error_text(Error(ErrorNumber::FileNotFound)), "Error Nr.  53 happened:\nFile not found");
-    EXPECT_EQ(file_error_text(Error(ErrorNumber::FileAlreadyExists), "/roms/Game (USA).smc"),
+    EXPECT_STREQ(error_description(ErrorNumber::input_past_end_of_file), "Input past end of file");
+    EXPECT_EQ(short_error_text(Error(ErrorNumber::file_not_found)), "Error Nr.  53 happened:\nFile not found");
+    EXPECT_EQ(file_error_text(Error(ErrorNumber::file_already_exists), "/roms/Game (USA).smc"),
         "Error Nr.  58 happened:\nFile already exists\nThis error happend while processing the following "
         "file: \n\n/roms/Game (USA).smc\n\nProgress aborted !");
+}
+
+TEST(Paths, ParentFolderBaseNameAndJoining)
+{
+    const struct {
+        const char *path, *parent, *base;
+    } cases[] = {{"a.smc", ".", "a.smc"}, {"/a.smc", "/", "a.smc"}, {"/roms/a.smc", "/roms", "a.smc"},
+        {"roms/sub/a b.smc", "roms/sub", "a b.smc"}, {"/roms/", "/roms", ""}};
+    for (const auto& case_ : cases) {
+        EXPECT_EQ(parent_folder(case_.path), case_.parent) << case_.path;
+        EXPECT_EQ(base_name(case_.path), case_.base) << case_.path;
+        if (*case_.base != '\0' && std::string(case_.parent) != ".") {
+            EXPECT_EQ(join_path(parent_folder(case_.path), base_name(case_.path)), case_.path);
+        }
+    }
+}
+
+TEST(Paths, UserBaseFolderFollowsTheXdgRule)
+{
+    const auto with = [](const char* value, const char* home) {
+        value ? setenv("CARTONYM_TEST_BASE", value, 1) : unsetenv("CARTONYM_TEST_BASE");
+        const std::string saved_home = getenv("HOME") ? getenv("HOME") : "";
+        home ? setenv("HOME", home, 1) : unsetenv("HOME");
+        const std::string folder = user_base_folder("CARTONYM_TEST_BASE", ".local/share");
+        setenv("HOME", saved_home.c_str(), 1);
+        return folder;
+    };
+    EXPECT_EQ(with("/data", "/home/u"), "/data");
+    EXPECT_EQ(with("relative", "/home/u"), "/home/u/.local/share");
+    EXPECT_EQ(with(nullptr, "/home/u"), "/home/u/.local/share");
+    EXPECT_EQ(with("", nullptr), "");
+}
+
+TEST(NumberText, EveryHexDigitInBothCases)
+{
+    for (unsigned value = 0; value < 16; ++value) {
+        const char upper = "0123456789ABCDEF"[value];
+        EXPECT_EQ(hex_digit(value), upper) << value;
+        EXPECT_EQ(hex_digit(value, true), ascii_lower(std::string(1, upper))[0]) << value;
+        EXPECT_EQ(hex_digit(value + 16), upper) << "only the low four bits count";
+    }
+}
+
+// The code page's whole table against the system's own converter: all 256
+// bytes to code points, and every code point up to U+FFFF back. The five
+// bytes the code page leaves undefined stand for the C1 controls.
+TEST(Cp1252, EveryByteAndEveryCodePointAgainstTheSystemsTable)
+{
+    iconv_t to_utf32 = iconv_open("UTF-32LE", "CP1252");
+    ASSERT_NE(to_utf32, reinterpret_cast<iconv_t>(-1));
+    std::map<char32_t, unsigned char> byte_of;
+    for (int b = 0; b < 256; ++b) {
+        char in[1] = {static_cast<char>(b)};
+        char32_t out = 0;
+        char *in_ptr = in, *out_ptr = reinterpret_cast<char*>(&out);
+        std::size_t in_left = 1, out_left = sizeof out;
+        const bool defined = iconv(to_utf32, &in_ptr, &in_left, &out_ptr, &out_left) != static_cast<std::size_t>(-1);
+        const char32_t expected = defined ? out : static_cast<char32_t>(b);
+        EXPECT_EQ(code_point_from_cp1252(static_cast<unsigned char>(b)), expected) << b;
+        byte_of[expected] = static_cast<unsigned char>(b);
+    }
+    iconv_close(to_utf32);
+    ASSERT_EQ(byte_of.size(), 256u);
+    for (char32_t character = 0; character <= 0xFFFF; ++character) {
+        const auto found = byte_of.find(character);
+        const std::optional<unsigned char> expected =
+            found == byte_of.end() ? std::nullopt : std::optional<unsigned char>(found->second);
+        ASSERT_EQ(cp1252_from_code_point(character), expected) << static_cast<unsigned>(character);
+    }
 }

@@ -144,11 +144,11 @@ TEST(HostileEntries, AFileChangedAfterTheListingEndsAsDecidedAndLosesNothing)
     };
     const auto away = [](const std::string& p) { fs::remove(p); };
     for (const Case& case_ :
-        std::vector<Case>{{SystemOperation::Open, away, 53, ""}, {SystemOperation::Move, away, 53, ""},
-            {SystemOperation::Open, [](const std::string& p) { write_rom(p, alpha_long); }, 0, "copy"},
-            {SystemOperation::Open, [&](const std::string& p) { away(p), make_fifo(p); }, 0, "<other>"},
-            {SystemOperation::Open, [&](const std::string& p) { away(p), make_socket(p); }, 0, "<other>"},
-            {SystemOperation::Open, [&](const std::string& p) { away(p), fs::create_symlink("beta.smc", p); }, 76,
+        std::vector<Case>{{SystemOperation::open, away, 53, ""}, {SystemOperation::move, away, 53, ""},
+            {SystemOperation::open, [](const std::string& p) { write_rom(p, alpha_long); }, 0, "copy"},
+            {SystemOperation::open, [&](const std::string& p) { away(p), make_fifo(p); }, 0, "<other>"},
+            {SystemOperation::open, [&](const std::string& p) { away(p), make_socket(p); }, 0, "<other>"},
+            {SystemOperation::open, [&](const std::string& p) { away(p), fs::create_symlink("beta.smc", p); }, 76,
                 "<link> beta.smc"}}) {
         SCOPED_TRACE(std::to_string(case_.error) + case_.after);
         TestEnvironment u(base_database, {{"alpha.smc", Alpha}, {"beta.smc", Gamma}, {"zeta.smc", Riddle2}});
@@ -178,7 +178,7 @@ TEST(HostileEntries, AnUnreadableFileStopsTheRunNamingItAndLosesNothing)
 {
     // errnum 0: the file's mode bits deny reading, which root does not heed
     for (const auto& [operation, errnum, error] : std::vector<std::tuple<SystemOperation, int, int>>{
-             {SystemOperation::Open, EACCES, 70}, {SystemOperation::Read, EIO, 57}, {SystemOperation::Open, 0, 70}}) {
+             {SystemOperation::open, EACCES, 70}, {SystemOperation::read, EIO, 57}, {SystemOperation::open, 0, 70}}) {
         if (errnum == 0 && ::geteuid() == 0)
             continue;
         SCOPED_TRACE(errnum);
@@ -247,7 +247,7 @@ TEST(HostileNames, LineFeedsDashesBrokenUtf8AndLongNamesAreFiledUnchanged)
         ASSERT_TRUE(i > 0 && log[i - 1] == '\r') << "a bare line feed in the log at " << i;
     // A failure message escapes the name of the file just the same.
     TestEnvironment v(base_database, {{"line\n\xFF.smc", Alpha}});
-    const ScopedFaultHook hook(fail_on(SystemOperation::Move, EIO));
+    const ScopedFaultHook hook(fail_on(SystemOperation::move, EIO));
     expect_end(v.run(), 57, v.in_folder("line\\u{000A}\\xFF.smc"));
     EXPECT_EQ(read_file(v.in_folder("line\n\xFF.smc")), build_rom(Alpha));
 }
@@ -257,12 +257,12 @@ TEST(WriteErrors, ReadOnlyFolderOrFullDiskStopsWithTheMessageOrCompletesWithoutT
     // The hook fails this operation on a path ending so the n-th time with errnum; error 0: the run completes without the list.
     using enum SystemOperation;
     for (const auto& [operation, path, number, errnum, error] :
-        std::vector<std::tuple<SystemOperation, std::string, int, int, int>>{{CreateFolder, "", 1, EROFS, 70},
-            {Move, "", 1, EACCES, 70}, {Open, "unknown.log", 1, EROFS, 70}, {RemoveFolder, "", 1, EROFS, 70},
-            {Open, "games.htm", 1, ENOSPC, 61}, // the list's head, end
-            {Write, "games.htm", 1, ENOSPC, 61}, {Write, "games.htm", 4, ENOSPC, 0},
-            {Write, "unknown.log", 1, ENOSPC, 61}, {Write, "unknown.log", 1, EDQUOT, 61},
-            {Write, "unknown.log", 1, EFBIG, 61}, {Close, "unknown.log", 1, ENOSPC, 61}}) {
+        std::vector<std::tuple<SystemOperation, std::string, int, int, int>>{{create_folder, "", 1, EROFS, 70},
+            {move, "", 1, EACCES, 70}, {open, "unknown.log", 1, EROFS, 70}, {remove_folder, "", 1, EROFS, 70},
+            {open, "games.htm", 1, ENOSPC, 61}, // the list's head, end
+            {write, "games.htm", 1, ENOSPC, 61}, {write, "games.htm", 4, ENOSPC, 0},
+            {write, "unknown.log", 1, ENOSPC, 61}, {write, "unknown.log", 1, EDQUOT, 61},
+            {write, "unknown.log", 1, EFBIG, 61}, {close, "unknown.log", 1, ENOSPC, 61}}) {
         SCOPED_TRACE(path + " " + std::to_string(static_cast<int>(operation)) + " " + std::strerror(errnum));
         TestEnvironment u(base_database, {{"alpha.smc", Alpha}, {"beta.smc", Gamma}, {"zeta.smc", Riddle}});
         fs::create_directory(u.in_folder(U));
@@ -278,7 +278,7 @@ TEST(WriteErrors, ReadOnlyFolderOrFullDiskStopsWithTheMessageOrCompletesWithoutT
         EXPECT_TRUE(e.message.text.starts_with(header.substr(0, header.find("\nThis")))) << e.message.text;
         const Tree after = u.tree();
         EXPECT_FALSE(after.contains(R + "/games.htm")) << "an incomplete list is never placed";
-        EXPECT_TRUE(operation != CreateFolder || after == before) << "a file was touched";
+        EXPECT_TRUE(operation != create_folder || after == before) << "a file was touched";
         const std::string log = read_file(u.in_folder(U + "/unknown.log"));
         EXPECT_TRUE(log == "earlier\r\n" || log == "earlier\r\n" + log_zeta) << "not complete entries only: " << log;
         for (const RomPlan* plan : {&Alpha, &Gamma, &Riddle})

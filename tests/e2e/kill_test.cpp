@@ -12,6 +12,7 @@
 #include <csignal>
 #include <filesystem>
 #include <random>
+#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -38,7 +39,8 @@ int wait_for(pid_t pid)
 // an earlier unknown.log.
 class KillWorld {
 public:
-    KillWorld()
+    // Without unknown images (and log) when unknown is false.
+    explicit KillWorld(bool unknown = true)
     {
         std::string database_text;
         for (int game = 0; game < image_count / 3; ++game)
@@ -46,7 +48,9 @@ public:
         fixtures::write_file(database, database_text);
 
         fs::create_directories(template_folder / "Unknown_ROMs");
-        fixtures::write_file((template_folder / "Unknown_ROMs" / "unknown.log").string(), "an earlier entry\r\n\r\n");
+        if (unknown)
+            fixtures::write_file(
+                (template_folder / "Unknown_ROMs" / "unknown.log").string(), "an earlier entry\r\n\r\n");
         for (int i = 0; i < image_count; ++i) {
             if (i % 25 == 24) {
                 fixtures::write_file((template_folder / ("notes " + std::to_string(i) + ".txt")).string(),
@@ -54,7 +58,7 @@ public:
                 continue;
             }
             fixtures::write_rom((template_folder / ("image " + std::to_string(i) + ".smc")).string(),
-                {.name = i % 10 == 9 ? "UNKNOWN " + std::to_string(i) : "GAME " + std::to_string(i / 3),
+                {.name = unknown && i % 10 == 9 ? "UNKNOWN " + std::to_string(i) : "GAME " + std::to_string(i / 3),
                     .checksum = static_cast<std::uint16_t>(i),
                     .data_length = 0x8000});
             if (i % 50 == 0) // a link to an image of the folder, filed after it
@@ -71,8 +75,10 @@ public:
         return folder;
     }
 
-    pid_t start_batch(const fs::path& folder) const
+    pid_t start_batch(const fs::path& folder, bool game_list = true) const
     {
+        if (!game_list)
+            return test::start_program(CARTONYM_CLI_PATH, {"batch", "--db", database, folder.string()});
         return test::start_program(CARTONYM_CLI_PATH, {"batch", "--gamelist", "--db", database, folder.string()});
     }
 
@@ -172,4 +178,80 @@ TEST(UndoAfterKill, RunKilledAtRandomMomentsIsUndoneExactly)
     }
     std::printf("kills undone: %d in %d attempts (the rest ended before the signal)\n", killed, attempt);
     EXPECT_GE(killed, 20);
+}
+
+// An undo killed at random moments is finished by the next plain undo: it
+// exits 0 (or 2 when the killed undo had ended before the signal) and the
+// folder is exactly as before the run, with nothing under a private name.
+TEST(UndoAfterKill, UndoKilledAtRandomMomentsIsFinishedByTheNextUndo)
+{
+    const KillWorld world;
+    const test::Tree before = test::entries_of(world.template_folder);
+    const auto undo = [] { return test::start_program(CARTONYM_CLI_PATH, {"undo"}); };
+    microseconds undo_length{};
+    {
+        const fs::path probe = world.copy(-1);
+        const test::ScopedVariable state("XDG_STATE_HOME", (world.work.path() / "state-probe").string());
+        ASSERT_EQ(wait_for(world.start_batch(probe)), 0);
+        const auto begin = std::chrono::steady_clock::now();
+        ASSERT_EQ(wait_for(undo()), 0);
+        undo_length = std::chrono::duration_cast<microseconds>(std::chrono::steady_clock::now() - begin);
+    }
+    KillTimer timer(undo_length);
+    int killed = 0, attempt = 0;
+    for (; killed < 20 && attempt < 400; ++attempt) {
+        const fs::path folder = world.copy(attempt);
+        const test::ScopedVariable state(
+            "XDG_STATE_HOME", (world.work.path() / ("undo-state" + std::to_string(attempt))).string());
+        ASSERT_EQ(wait_for(world.start_batch(folder)), 0) << "attempt " << attempt;
+        killed += timer.kill_later(undo());
+        const int status = wait_for(undo());
+        ASSERT_TRUE(WIFEXITED(status)) << "attempt " << attempt;
+        EXPECT_TRUE(WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 2)
+            << "attempt " << attempt << ": exit " << WEXITSTATUS(status);
+        ASSERT_EQ(test::tree_difference(before, test::entries_of(folder)), "") << "after attempt " << attempt;
+        fs::remove_all(folder);
+    }
+    std::printf("undos killed and finished: %d in %d attempts\n", killed, attempt);
+    EXPECT_GE(killed, 20);
+}
+
+// Two runs over one folder at once (one stopped with SIGSTOP while the
+// other runs), undone in either order: each undo takes back only its own
+// moves, and the folder is exactly as before. (Without unknown images and
+// game lists: the runs' entries in one unknown.log interleave, and a log is
+// only cut back; the game list one run placed is the other's earlier one.)
+TEST(UndoAfterKill, TwoInterleavedRunsAreUndoneInEitherOrder)
+{
+    const KillWorld world(false);
+    const test::Tree before = test::entries_of(world.template_folder);
+    const fs::path probe = world.copy(-1);
+    const microseconds run_length = length_of_a_run(world, probe);
+    std::mt19937 random(1207);
+    for (int attempt = 0; attempt < 6; ++attempt) {
+        const fs::path folder = world.copy(attempt);
+        const test::ScopedVariable state(
+            "XDG_STATE_HOME", (world.work.path() / ("parallel-state" + std::to_string(attempt))).string());
+        const pid_t first = world.start_batch(folder, false);
+        std::this_thread::sleep_for(
+            microseconds(std::uniform_int_distribution<long>(0, std::max<long>(run_length.count() / 2, 1))(random)));
+        ::kill(first, SIGSTOP);
+        wait_for(world.start_batch(folder, false));
+        ::kill(first, SIGCONT);
+        wait_for(first);
+        // Plain undos, newest first, or undos by name, oldest first (a run
+        // that found nothing left to do keeps no journal).
+        const auto listing = test::run_program(CARTONYM_CLI_PATH, {"undo", "--list"}, world.work);
+        std::istringstream lines(listing.out);
+        std::vector<std::string> order;
+        for (std::string line; std::getline(lines, line);)
+            order.insert(order.begin(), attempt % 2 == 0 ? "" : line.substr(0, line.find('\t')));
+        for (const std::string& name : order) {
+            const auto undo = test::run_program(CARTONYM_CLI_PATH,
+                name.empty() ? std::vector<std::string>{"undo"} : std::vector<std::string>{"undo", name}, world.work);
+            EXPECT_EQ(undo.status, 0) << "attempt " << attempt << " " << name << ": " << undo.err;
+        }
+        ASSERT_EQ(test::tree_difference(before, test::entries_of(folder)), "") << "attempt " << attempt;
+        fs::remove_all(folder);
+    }
 }

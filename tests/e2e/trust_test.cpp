@@ -209,13 +209,13 @@ TEST(TrustLeftovers, TheNextRunRemovesWhatAnEndedMoveLeftAndKeepsEveryLogEntry)
         // A full disk while the unknown image's entry is written: the run
         // stops with the image still in place and the log without a part entry.
         const test::ScopedFaultHook full([](SystemOperation operation, const std::string& path) {
-            return operation == SystemOperation::Write && path.ends_with("unknown.log") ? ENOSPC : 0;
+            return operation == SystemOperation::write && path.ends_with("unknown.log") ? ENOSPC : 0;
         });
         const BatchResult result = Batchrun({w.F, w.db, false, false});
         EXPECT_EQ(result.error->value(), 61);
         EXPECT_TRUE(read_file(w.in_folder("mystery.smc")) == build_rom(Riddle));
     }
-    EXPECT_EQ(Batchrun({w.F, w.db, false, false}).outcome, BatchOutcome::Completed);
+    EXPECT_EQ(Batchrun({w.F, w.db, false, false}).outcome, BatchOutcome::completed);
     const Tree after = test::tree_of(w.F);
     EXPECT_FALSE(after.contains("Renamed_SNES_ROMs/.cartonym-copy-" + std::to_string(ended) + "-abcdef"));
     EXPECT_TRUE(after.contains("Renamed_SNES_ROMs/.cartonym-copy-" + std::to_string(::getpid()) + "-abcdef"));

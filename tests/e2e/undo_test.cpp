@@ -90,6 +90,7 @@ TEST(UndoCommand, ListDryRunPartialAndCompleteUndo)
     EXPECT_NE(listed.out.find("\t4 moves\tnot undone"), std::string::npos) << listed.out;
     const json line = json::parse(world.cli({"undo", "--list", "--json"}).out);
     EXPECT_EQ(line["folder"], world.F);
+    EXPECT_EQ(line["folder_escaped"], world.F);
     EXPECT_EQ(line["moves"], 4);
     EXPECT_EQ(line["undone"], false);
     EXPECT_EQ(line["finished"], true);
@@ -101,6 +102,7 @@ TEST(UndoCommand, ListDryRunPartialAndCompleteUndo)
     const auto preview = world.cli({"undo", "--dry-run", "--json"});
     EXPECT_EQ(preview.status, 0) << preview.err;
     EXPECT_EQ(json::parse(preview.out)["moved_back"].size(), 4u);
+    EXPECT_EQ(json::parse(preview.out)["folder_escaped"], world.F);
     EXPECT_EQ(tree_difference(after_run, world.entries()), "");
     EXPECT_EQ(world.journals(), journals);
 
@@ -210,7 +212,7 @@ TEST(Preview, DryRunPlansExactlyWhatTheRealRunDoesAndChangesNothing)
         BatchOptions batch_options{world.F, world.db, without_spaces, game_list};
         batch_options.recorder = &journal;
         const BatchResult real = Batchrun(batch_options);
-        ASSERT_EQ(real.outcome, BatchOutcome::Completed) << "round " << round;
+        ASSERT_EQ(real.outcome, BatchOutcome::completed) << "round " << round;
 
         ASSERT_EQ(planned["plan"].size(), real.plan.size()) << "round " << round;
         for (std::size_t i = 0; i < real.plan.size(); ++i) {
@@ -234,6 +236,34 @@ TEST(Preview, DryRunPlansExactlyWhatTheRealRunDoesAndChangesNothing)
         }
         EXPECT_EQ(tree_difference(before, world.entries()), "") << "round " << round;
     }
+}
+
+} // namespace
+} // namespace cartonym
+
+namespace cartonym {
+namespace {
+
+// Paths that are not UTF-8 come with exact escaped fields in undo's JSON
+// (two folders differing in one byte look different there); a run undone
+// completely is refused by name with exit 2.
+TEST(UndoCommand, EscapedFieldsAndARunUndoneAlreadyIsRefused)
+{
+    CliWorld world;
+    const std::string folder = world.F + "/caf\xE9";
+    fs::create_directories(folder);
+    fixtures::write_rom(folder + "/first.smc", game(0));
+    ASSERT_EQ(world.cli({"batch", "--db", world.db, folder}).status, 0);
+    const json listed = json::parse(world.cli({"undo", "--list", "--json"}).out);
+    EXPECT_EQ(listed["folder_escaped"], world.F + "/caf\\xE9");
+    const auto undo = world.cli({"undo", "--json"});
+    ASSERT_EQ(undo.status, 0) << undo.err;
+    const json report = json::parse(undo.out);
+    EXPECT_EQ(report["folder_escaped"], world.F + "/caf\\xE9");
+    EXPECT_EQ(report["moved_back"][0]["to_escaped"], world.F + "/caf\\xE9/first.smc");
+    const auto again = world.cli({"undo", listed["run"].get<std::string>()});
+    EXPECT_EQ(again.status, 2);
+    EXPECT_EQ(again.err, "cartonym-cli: run " + listed["run"].get<std::string>() + " is undone already\n");
 }
 
 } // namespace

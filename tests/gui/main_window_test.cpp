@@ -1,6 +1,6 @@
 // The main window: start-up, modes, the selected file, rename, batch runs, failures, lists, keys and the menus.
 #include "fixtures/rom_builder.h"
-#include "naming/database_check.h"
+#include "database_tools/database_check.h"
 #include "common/system_calls.h"
 #include "common/windows1252.h"
 #include "test_services.h"
@@ -143,7 +143,7 @@ void MainWindowTest::start_without_with_and_with_unreadable_database()
         if (s.messages.shown.isEmpty())
             continue;
         const Message& message = s.messages.shown.front().message;
-        QCOMPARE(std::tie(message.title, message.symbol), std::tuple(std::string("Error !"), MessageIcon::Exclamation));
+        QCOMPARE(std::tie(message.title, message.symbol), std::tuple(std::string("Error !"), MessageIcon::exclamation));
         QCOMPARE(s.messages.shown.front().buttons, ui::MessageButtons::Ok);
         QVERIFY2(message.text.starts_with(
                      case_ == "missing" ? "The file SNES.DAT is missing ! Download " : "Error Nr.  75 happened:\n"),
@@ -240,10 +240,10 @@ void MainWindowTest::rename_onto_taken_name_then_free()
     c<QPushButton>("Command2")->click();
     QCOMPARE(s_.messages.shown.size(), 1);
     const Message& message = s_.messages.shown.front().message;
-    QCOMPARE(std::tie(message.title, message.symbol), std::tuple(std::string("Error !"), MessageIcon::Exclamation));
+    QCOMPARE(std::tie(message.title, message.symbol), std::tuple(std::string("Error !"), MessageIcon::exclamation));
     QCOMPARE(s_.messages.shown.front().buttons, ui::MessageButtons::Ok);
     QCOMPARE(message.text,
-        file_error_text(Error(ErrorNumber::FileAlreadyExists), file_system_path(QStringLiteral("starlight.smc"))));
+        file_error_text(Error(ErrorNumber::file_already_exists), file_system_path(QStringLiteral("starlight.smc"))));
     // The labels and the button stay (that the files stay is the core rename test's).
     QVERIFY(label("Nameneu")->text() == known_name && !c<QWidget>("Command2")->isHidden());
 
@@ -329,7 +329,7 @@ void MainWindowTest::batch_run_shows_an_empty_panel_before_the_first_file()
     };
     c<QPushButton>("Batchrun")->click();
     // The run names the missing database before it moves anything, and sets no panel values.
-    QCOMPARE(s_.messages.shown.back().message.text, file_error_text(Error(ErrorNumber::FileNotFound), database_));
+    QCOMPARE(s_.messages.shown.back().message.text, file_error_text(Error(ErrorNumber::file_not_found), database_));
     QCOMPARE(seen, (QStringList{QString(), QString(), QStringLiteral("0"), QStringLiteral("Batchmode Status:")}));
     QVERIFY(label("Labelinsgesamt")->text().isEmpty());
 }
@@ -344,7 +344,7 @@ void MainWindowTest::failure_message_escapes_what_windows_1252_lacks()
     // The image cannot be read: the selection and the run both stop on it.
     const std::string image = file_system_path(name);
     const FaultHook previous = set_fault_hook([image](SystemOperation operation, const std::string& path) {
-        return operation == SystemOperation::Open && path == image ? EIO : 0;
+        return operation == SystemOperation::open && path == image ? EIO : 0;
     });
     c<ui::FolderTree>("Ordner")->set_path(path(QStringLiteral("k")));
     select(QFileInfo(name).fileName());
@@ -354,7 +354,7 @@ void MainWindowTest::failure_message_escapes_what_windows_1252_lacks()
     const std::string escaped = escaped_file_name(file_system_path(name));
     QVERIFY(escaped.ends_with("\\u{30B9}\\u{30BF}\\u{30FC}.smc"));
     set_fault_hook(previous);
-    QCOMPARE(s_.messages.shown[0].message.text, file_error_text(Error(ErrorNumber::DeviceIoError), escaped));
+    QCOMPARE(s_.messages.shown[0].message.text, file_error_text(Error(ErrorNumber::device_io_error), escaped));
     QCOMPARE(s_.messages.shown[0].message.text, s_.messages.shown[1].message.text);
 }
 
@@ -481,7 +481,7 @@ void MainWindowTest::database_check_shows_every_finding()
         QCOMPARE(shown[static_cast<qsizetype>(i)],
             (QStringList{QString::number(finding.line),
                 finding.severity == FindingSeverity::error ? QStringLiteral("error") : QStringLiteral("warning"),
-                QString::fromStdString(finding.child), ui::from_cp1252(finding.message)}));
+                QString::fromStdString(kind_name(finding.kind)), ui::from_cp1252(finding.message)}));
     }
 }
 

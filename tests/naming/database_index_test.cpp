@@ -4,6 +4,7 @@
 #include "fixtures/rom_builder.h"
 #include "naming/database_index.h"
 #include "naming/name_database.h"
+#include "tests/front_to_back_search.h"
 #include "tests/testsupport.h"
 
 #include <gtest/gtest.h>
@@ -119,7 +120,7 @@ TEST(DatabaseIndex, AnswersLikeAFrontToBackReadInAnyWindowsAndWithSharedHashes)
             for (const std::string& name : names) {
                 const RomAnalysis analysis = test::analysis_for(name);
                 EXPECT_EQ(answer([&] { return index->lookup(bytes, name, analysis); }),
-                    answer([&] { return search_database_text(analysis, text); }));
+                    answer([&] { return test::search_database_text(analysis, text); }));
             }
         }
     }
@@ -151,7 +152,7 @@ TEST(DatabaseIndex, FileLookupsFollowEditsTruncationAndRemoval)
             const RomAnalysis analysis = test::analysis_for(random.key());
             // The reference: the whole file read and searched front to back.
             EXPECT_EQ(answer([&] { return Finde_romname(analysis, path); }),
-                answer([&] { return search_database_text(analysis, read_database(path)); }));
+                answer([&] { return test::search_database_text(analysis, read_database(path)); }));
         }
     }
 }

@@ -5,6 +5,7 @@
 #include "fixtures/rom_builder.h"
 #include "naming/file_names.h"
 #include "naming/name_database.h"
+#include "tests/front_to_back_search.h"
 #include "tests/testsupport.h"
 
 #include <tuple>
@@ -78,7 +79,7 @@ TEST(NameDatabase, Search)
             LookupResult r;
             const int error = test::error_number_of([&] {
                 r = from_file ? Finde_romname(analysis_for(name), file)
-                              : search_database_text(analysis_for(name), database);
+                              : test::search_database_text(analysis_for(name), database);
             });
             EXPECT_EQ(error != 0 ? "failure " + std::to_string(error)
                                  : r.Neuer_name + "|" + r.Voller_name + "|" + r.Db_interner_name,
@@ -127,14 +128,14 @@ TEST(NameDatabase, StartupCheck)
     test::TempFolder folder;
     const StartupCheckResult missing = check_database_at_startup(folder / "snes.dat");
     EXPECT_EQ(std::tie(missing.state, missing.message),
-        std::tuple(StartupState::DatabaseMissing,
+        std::tuple(StartupState::database_missing,
             "The file SNES.DAT is missing ! Download the complete version of the Cartonym from "s
                 + program_info::homepage_address + " !\n\nProgram will close now."));
     const StartupCheckResult not_a_file = check_database_at_startup(folder.path().string());
     EXPECT_EQ(std::tie(not_a_file.state, not_a_file.message),
-        std::tuple(StartupState::DatabaseFaulty, "Error Nr.  75 happened:\nPath/File access error"));
+        std::tuple(StartupState::database_faulty, "Error Nr.  75 happened:\nPath/File access error"));
     fixtures::write_file(folder / "snes.dat", ""); // an empty database passes (its searches fail, see Search)
-    EXPECT_EQ(check_database_at_startup(folder / "snes.dat").state, StartupState::Ready);
+    EXPECT_EQ(check_database_at_startup(folder / "snes.dat").state, StartupState::ready);
 }
 
 TEST(FileNames, UnderscoreStyleNormalFormAndPaths)

@@ -131,7 +131,7 @@ TEST(Batchrun, MixedFolderIsSortedCountedListedAndLogged)
     TestEnvironment u;
     fill_mixed(u);
     const BatchResult result = u.run();
-    EXPECT_EQ(result.outcome, BatchOutcome::Completed);
+    EXPECT_EQ(result.outcome, BatchOutcome::completed);
     EXPECT_EQ(Counts(result), (Z{6, 2, 1, 1, 1}));
     EXPECT_EQ(result.unknown_names, std::vector<std::string>{"mystery.smc"});
     EXPECT_EQ(u.tree(), mixed_after());
@@ -139,7 +139,7 @@ TEST(Batchrun, MixedFolderIsSortedCountedListedAndLogged)
     EXPECT_EQ(u.cleared, 1);
     EXPECT_EQ(u.unknown, std::vector<std::string>{"mystery.smc"});
     EXPECT_EQ(u.status, std::vector<std::string>{"Batchmode finished successfull !"});
-    EXPECT_EQ(u.messages, (std::vector{std::tuple{"Cartonym Message:"s, long_final_text, MessageIcon::Exclamation}}));
+    EXPECT_EQ(u.messages, (std::vector{std::tuple{"Cartonym Message:"s, long_final_text, MessageIcon::exclamation}}));
     EXPECT_EQ(result.message.text, long_final_text);
 }
 
@@ -186,13 +186,13 @@ TEST(Batchrun, OnlyNonImagesLeaveTheFolderAsItWasAndRemoveAnEarlierList)
     u.file("sub/c.smc", build_rom(Alpha)); // files of sub-folders are not taken
     const Tree before = u.tree();
     const BatchResult result = u.run();
-    EXPECT_EQ(result.outcome, BatchOutcome::Completed);
+    EXPECT_EQ(result.outcome, BatchOutcome::completed);
     EXPECT_EQ(Counts(result), (Z{1, 0, 0, 0, 0}));
     EXPECT_EQ(u.tree(), before);
     EXPECT_EQ(std::distance(fs::directory_iterator(u.F), fs::directory_iterator()), 2) << "no folder left behind";
     EXPECT_TRUE(u.temp_tree().empty()) << "not placed, the folder had gone: removed";
     EXPECT_EQ(
-        u.messages, (std::vector{std::tuple{"Cartonym Message:"s, "Batchrun finished !"s, MessageIcon::Information}}));
+        u.messages, (std::vector{std::tuple{"Cartonym Message:"s, "Batchrun finished !"s, MessageIcon::information}}));
     // A folder that holds files stays; an earlier list in it goes.
     u.file(A, build_rom(Alpha));
     u.file(R + "games.htm", "earlier list");
@@ -211,13 +211,13 @@ TEST(Batchrun, EmptyFolderOrOnlySubFoldersCreateNothing)
         }
         const Tree before = u.tree();
         const BatchResult result = u.run();
-        EXPECT_EQ(result.outcome, BatchOutcome::NoFiles);
+        EXPECT_EQ(result.outcome, BatchOutcome::no_files);
         EXPECT_EQ(Counts(result), (Z{0, 0, 0, 0, 0}));
         EXPECT_EQ(u.tree(), before);
         EXPECT_EQ(std::distance(fs::directory_iterator(u.F), fs::directory_iterator()), with_subfolders ? 2 : 0);
         const std::string none = "There are no files in this directory !";
         EXPECT_EQ(u.status, std::vector<std::string>{none});
-        EXPECT_EQ(u.messages, (std::vector{std::tuple{"Attention !"s, none, MessageIcon::Information}}));
+        EXPECT_EQ(u.messages, (std::vector{std::tuple{"Attention !"s, none, MessageIcon::information}}));
         EXPECT_TRUE(u.temp_tree().empty()) << "begun, closed, not placed: removed";
     }
 }
@@ -232,15 +232,15 @@ TEST(Batchrun, FailureStopsTheRunAndTheNextRunWorks)
     {
         int moves = 0;
         const ScopedFaultHook hook([&](SystemOperation operation, const std::string&) {
-            return operation == SystemOperation::Move && ++moves == 2 ? EIO : 0;
+            return operation == SystemOperation::move && ++moves == 2 ? EIO : 0;
         });
         result = u.run();
     }
-    EXPECT_EQ(result.outcome, BatchOutcome::Failed);
+    EXPECT_EQ(result.outcome, BatchOutcome::failed);
     EXPECT_EQ(Counts(result), (Z{2, 1, 0, 0, 0}));
     EXPECT_EQ(result.Dateipfad, u.F + "/alpha.smc");
     EXPECT_EQ(u.messages,
-        (std::vector{std::tuple{"Error !"s, test::error_text(57, u.F + "/alpha.smc"), MessageIcon::Exclamation}}));
+        (std::vector{std::tuple{"Error !"s, test::error_text(57, u.F + "/alpha.smc"), MessageIcon::exclamation}}));
     EXPECT_EQ(result.message.text, test::error_text(57, u.F + "/alpha.smc"));
     EXPECT_TRUE(u.status.empty());
     EXPECT_NE(u.progress.back(), 100.0f);
@@ -266,7 +266,7 @@ TEST(Batchrun, DatabaseRemovedBeforeTheRunStopsBeforeTheFirstImageAnAccessErrorP
     u.image("beta.swc", Beta);
     {
         const ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
-            return operation == SystemOperation::Open && path == u.in_folder("beta.swc") ? EXDEV : 0;
+            return operation == SystemOperation::open && path == u.in_folder("beta.swc") ? EXDEV : 0;
         });
         EXPECT_EQ(Counts(u.run(false)), (Z{3, 1, 0, 0, 0}));
     }
@@ -291,7 +291,7 @@ TEST(Batchrun, NothingIsEverOverwritten)
     u.file("Unknown_ROMs/unknown.log", "earlier log\r\n");
     Tree expected = u.tree();
     const BatchResult result = u.run(false);
-    EXPECT_EQ(result.outcome, BatchOutcome::Completed);
+    EXPECT_EQ(result.outcome, BatchOutcome::completed);
     // The unknown image counts once, as a duplicate, but is listed and logged.
     EXPECT_EQ(Counts(result), (Z{5, 0, 0, 0, 5}));
     EXPECT_EQ(result.unknown_names, std::vector<std::string>{"mystery.smc"});

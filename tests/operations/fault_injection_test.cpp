@@ -71,7 +71,7 @@ TEST_F(FaultInjection, NoFailureAtAnyPointLosesOrCorruptsAFile)
         ++operations;
         return 0;
     });
-    ASSERT_EQ(Run(new_folder()).outcome, BatchOutcome::Completed);
+    ASSERT_EQ(Run(new_folder()).outcome, BatchOutcome::completed);
     ASSERT_GT(operations, 20);
 
     int runs = 0;
@@ -104,26 +104,26 @@ TEST_F(FaultInjection, NoFailureAtAnyPointLosesOrCorruptsAFile)
             EXPECT_TRUE(!fs::exists(list) || fixtures::read_file(list.string()).ends_with("</body></html>\r\n"))
                 << where;
 
-            if (result.outcome == BatchOutcome::Failed) {
+            if (result.outcome == BatchOutcome::failed) {
                 // Stopped: before the first image by any failure of the set-up
                 // (folder, database, list), later only by a failure that neither
                 // rule 58 nor 75 covers (the injected one, or one it led to).
                 ASSERT_TRUE(result.error.has_value()) << where;
                 const int number = result.error->value();
                 EXPECT_TRUE(number != 75 || result.setup_failed) << where << " (" << failed << ")";
-                EXPECT_FALSE(number == 58 && kind == SystemOperation::Move && !failed.ends_with("games.htm")
+                EXPECT_FALSE(number == 58 && kind == SystemOperation::move && !failed.ends_with("games.htm")
                     && !failed.ends_with("unknown.log"))
                     << where;
                 EXPECT_EQ(result.message.title, "Error !") << where;
                 EXPECT_TRUE(result.message.text.starts_with("Error Nr. " + decimal_text(number) + " happened:\n"))
                     << where;
                 EXPECT_TRUE(result.message.text.ends_with("\n\nProgress aborted !")) << where;
-            } else if (result.outcome == BatchOutcome::NoFiles) {
-                EXPECT_EQ(kind, SystemOperation::List) << where; // a folder that could not be listed
+            } else if (result.outcome == BatchOutcome::no_files) {
+                EXPECT_EQ(kind, SystemOperation::list) << where; // a folder that could not be listed
             }
 
             // The next run over the same folder completes and keeps everything.
-            EXPECT_EQ(Run(w).outcome, BatchOutcome::Completed) << where;
+            EXPECT_EQ(Run(w).outcome, BatchOutcome::completed) << where;
             ASSERT_EQ(test::image_contents(folder), before) << where;
         }
     }

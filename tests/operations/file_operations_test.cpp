@@ -57,7 +57,7 @@ TEST(MoveFile, MovesButNeverReplaces)
             case_.preparation(t);
             const Tree before = tree_of(t.path());
             // EXDEV makes the move take the copying path, as onto another file system.
-            const ScopedFaultHook hook(across_file_systems ? fail_on(SystemOperation::Move, EXDEV) : FaultHook());
+            const ScopedFaultHook hook(across_file_systems ? fail_on(SystemOperation::move, EXDEV) : FaultHook());
             const int number = error_number_of([&] {
                 if (across_file_systems)
                     move_across_file_systems(t / case_.source, t / case_.target);
@@ -92,7 +92,7 @@ TEST(MoveFile, InjectedFailuresKeepTheSource)
     for (const auto& [errnum, number] : {std::pair{EIO, 57}, {ENOSPC, 61}, {EXDEV, 75}, {EEXIST, 58}}) {
         TempFolder t;
         write_file(t / "a", "source");
-        const ScopedFaultHook hook(fail_on(SystemOperation::Move, errnum));
+        const ScopedFaultHook hook(fail_on(SystemOperation::move, errnum));
         EXPECT_EQ(error_number_of([&] { move_file(t / "a", t / "b"); }), number) << errnum;
         EXPECT_EQ(tree_of(t.path()), (Tree{{"a", "source"}}));
     }
@@ -108,25 +108,25 @@ TEST(MoveAcrossFileSystems, CopiesWithRightsSynchronisesThenRemovesTheSource)
     std::vector<SystemOperation> continuation;
     const ScopedFaultHook hook([&](SystemOperation operation, const std::string&) {
         continuation.push_back(operation);
-        return operation == SystemOperation::Move ? EXDEV : 0;
+        return operation == SystemOperation::move ? EXDEV : 0;
     });
     move_across_file_systems(t / "a", t / "target/b");
     EXPECT_EQ(tree_of(t.path()), (Tree{{"target/b", content}}));
     EXPECT_EQ(fs::status(t / "target/b").permissions() & fs::perms::all,
         fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    EXPECT_NE(std::find(continuation.begin(), continuation.end(), SystemOperation::Sync), continuation.end());
-    EXPECT_EQ(continuation.back(), SystemOperation::Delete);
+    EXPECT_NE(std::find(continuation.begin(), continuation.end(), SystemOperation::sync), continuation.end());
+    EXPECT_EQ(continuation.back(), SystemOperation::remove);
 }
 
 TEST(MoveAcrossFileSystems, FailedCopyLeavesNoPartialTarget)
 {
-    for (const SystemOperation failing : {SystemOperation::Copy, SystemOperation::Write, SystemOperation::Sync}) {
+    for (const SystemOperation failing : {SystemOperation::copy, SystemOperation::write, SystemOperation::sync}) {
         SCOPED_TRACE(static_cast<int>(failing));
         TempFolder t;
         write_file(t / "a", "page");
         fs::create_directory(t / "target");
         const ScopedFaultHook hook([failing](SystemOperation operation, const std::string&) {
-            return operation == SystemOperation::Move ? EXDEV : operation == failing ? ENOSPC : 0;
+            return operation == SystemOperation::move ? EXDEV : operation == failing ? ENOSPC : 0;
         });
         EXPECT_EQ(error_number_of([&] { move_across_file_systems(t / "a", t / "target/b"); }), 61);
         EXPECT_EQ(tree_of(t.path()), (Tree{{"a", "page"}}));
@@ -151,17 +151,17 @@ TEST(Folders, CreateRemoveDeleteAndTheirFailures)
     delete_file(t / "new/content");
     EXPECT_EQ(error_number_of([&] { delete_file(t / "new/content"); }), 53);
     {
-        const ScopedFaultHook hook(fail_on(SystemOperation::RemoveFolder, EIO));
+        const ScopedFaultHook hook(fail_on(SystemOperation::remove_folder, EIO));
         EXPECT_EQ(error_number_of([&] { remove_folder(t / "new"); }), 57);
     }
     remove_folder(t / "new");
     EXPECT_EQ(error_number_of([&] { remove_folder(t / "new"); }), 53);
     {
-        const ScopedFaultHook hook(fail_on(SystemOperation::CreateFolder, EACCES));
+        const ScopedFaultHook hook(fail_on(SystemOperation::create_folder, EACCES));
         EXPECT_EQ(error_number_of([&] { create_folder(t / "new"); }), 70);
     }
     {
-        const ScopedFaultHook hook(fail_on(SystemOperation::Delete, EACCES));
+        const ScopedFaultHook hook(fail_on(SystemOperation::remove, EACCES));
         EXPECT_EQ(error_number_of([&] { delete_file(t / "file"); }), 70);
     }
     EXPECT_EQ(tree_of(t.path()), (Tree{{"file", "x"}}));
@@ -204,7 +204,7 @@ TEST(ListFiles, EmptyFolderAndFailures)
     EXPECT_EQ(error_number_of([&] { list_files(t / "missing"); }), 53);
     write_file(t / "file", "x");
     EXPECT_EQ(error_number_of([&] { list_files(t / "file"); }), 76);
-    const ScopedFaultHook hook(fail_on(SystemOperation::List, EIO));
+    const ScopedFaultHook hook(fail_on(SystemOperation::list, EIO));
     EXPECT_EQ(error_number_of([&] { list_files(t.path().string()); }), 57);
 }
 
@@ -221,15 +221,15 @@ TEST(SelectFile, ThreeStatesInBothStyles)
     using enum SelectionState;
     const std::tuple<std::string, bool, SelectionState, std::string, std::string> cases[] = {
         // file, no spaces, state, names
-        {"none.smc", false, NotAnImage, "", ""}, {"none.smc", true, NotAnImage, "", ""},
-        {"unknown.smc", false, Unknown, "ROM unknown !", ""}, {"unknown.smc", true, Unknown, "ROM_unknown_!", ""},
-        {"known.smc", false, Known, "Super Test Game (USA).smc", "Super Test Game"},
-        {"known.smc", true, Known, "Super_Test_Game_(USA).smc", "Super Test Game"}};
+        {"none.smc", false, not_an_image, "", ""}, {"none.smc", true, not_an_image, "", ""},
+        {"unknown.smc", false, unknown, "ROM unknown !", ""}, {"unknown.smc", true, unknown, "ROM_unknown_!", ""},
+        {"known.smc", false, known, "Super Test Game (USA).smc", "Super Test Game"},
+        {"known.smc", true, known, "Super_Test_Game_(USA).smc", "Super Test Game"}};
     for (const auto& [file, without, state, new_name, full_name] : cases) {
         const FileSelection a = select_file(t / file, t / "snes.dat", without);
         EXPECT_EQ(std::tie(a.state, a.names.Neuer_name, a.names.Voller_name), std::tie(state, new_name, full_name))
             << file << without;
-        EXPECT_EQ(a.analysis.Rom_ok, state != NotAnImage);
+        EXPECT_EQ(a.analysis.Rom_ok, state != not_an_image);
     }
     EXPECT_EQ(error_number_of([&] { select_file(t / "missing.smc", t / "snes.dat", false); }), 53);
     EXPECT_EQ(error_number_of([&] { select_file(t / "known.smc", t / "missing.dat", false); }), 53);

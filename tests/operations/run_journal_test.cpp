@@ -5,6 +5,7 @@
 #include "common/system_calls.h"
 #include "fixtures/rom_builder.h"
 #include "operations/batch_run.h"
+#include "operations/journal_format.h"
 #include "operations/run_journal.h"
 #include "tests/testsupport.h"
 
@@ -82,7 +83,7 @@ TEST(Undo, CompleteRunWithClashesUnknownImagesDuplicatesListAndLogIsUndoneExactl
         }
         const Tree before = world.entries();
         const BatchResult result = world.run(true, without_spaces);
-        ASSERT_EQ(result.outcome, BatchOutcome::Completed);
+        ASSERT_EQ(result.outcome, BatchOutcome::completed);
         ASSERT_EQ(result.counts.unknown, fresh ? 1 : 2);
         ASSERT_NE(tree_difference(before, world.entries()), "");
         ASSERT_TRUE(fs::exists(world.in_folder("Unknown_ROMs/unknown.log")));
@@ -95,9 +96,9 @@ TEST(Undo, CompleteRunWithClashesUnknownImagesDuplicatesListAndLogIsUndoneExactl
 
         const auto runs = list_runs();
         ASSERT_EQ(runs.size(), 1u);
-        EXPECT_EQ(runs[0].state, RunState::Undone);
+        EXPECT_EQ(runs[0].state, RunState::undone);
         EXPECT_TRUE(runs[0].finished);
-        EXPECT_EQ(runs[0].moves, fresh ? 3u : 7u); // every image the run moved or tried to move
+        EXPECT_EQ(runs[0].moves, fresh ? 3u : 6u); // every image the run moved (one stayed: both names taken)
         EXPECT_EQ(runs[0].folder, world.F);
     }
 }
@@ -116,7 +117,7 @@ TEST(Undo, LinksAndNamesWithAnyBytesGoBackAsTheyWere)
         world.image(name, Riddle);
     world.image("percent %41.smc", Alpha);
     const Tree before = world.entries();
-    ASSERT_EQ(world.run().outcome, BatchOutcome::Completed);
+    ASSERT_EQ(world.run().outcome, BatchOutcome::completed);
     ASSERT_TRUE(fs::is_symlink(world.in_folder("Duplicates/link to alpha.smc")));
     ASSERT_TRUE(fs::is_symlink(world.in_folder(R + "Gamma (USA).smc")));
     ASSERT_TRUE(fs::exists(world.in_folder("Unknown_ROMs/with\nline break.smc")));
@@ -137,11 +138,11 @@ TEST(Undo, RunStoppedByAFailureIsUndoneAsFarAsItWent)
         {
             int moves = 0;
             const test::ScopedFaultHook hook([&](SystemOperation operation, const std::string&) {
-                return operation == SystemOperation::Move && ++moves == failing_move ? EIO : 0;
+                return operation == SystemOperation::move && ++moves == failing_move ? EIO : 0;
             });
             result = world.run();
         }
-        ASSERT_EQ(result.outcome, BatchOutcome::Failed) << failing_move;
+        ASSERT_EQ(result.outcome, BatchOutcome::failed) << failing_move;
         const UndoReport report = undo_run("", false);
         EXPECT_TRUE(report.complete()) << failing_move;
         EXPECT_EQ(tree_difference(before, world.entries()), "") << "failure at move " << failing_move;
@@ -159,13 +160,13 @@ TEST(Undo, JournalThatCannotBeWrittenStopsTheRunBeforeTheChange)
         {
             int writes = 0;
             const test::ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
-                return operation == SystemOperation::Write && path.ends_with(".journal") && ++writes == failing_write
+                return operation == SystemOperation::write && path.ends_with(".journal") && ++writes == failing_write
                     ? ENOSPC
                     : 0;
             });
             result = world.run();
         }
-        ASSERT_EQ(result.outcome, BatchOutcome::Failed) << failing_write;
+        ASSERT_EQ(result.outcome, BatchOutcome::failed) << failing_write;
         // A run stopped before its first change leaves no journal.
         if (!list_runs().empty()) {
             EXPECT_TRUE(undo_run(list_runs()[0].name, false).complete()) << failing_write;
@@ -186,15 +187,15 @@ TEST(Undo, FreshLinkMadeButNotRecordedGoesAgain)
     BatchResult result;
     {
         const test::ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
-            made = made || (operation == SystemOperation::Move && path.ends_with("Duplicates/link to alpha.smc"));
-            return made && operation == SystemOperation::Write && path.ends_with(".journal")
+            made = made || (operation == SystemOperation::move && path.ends_with("Duplicates/link to alpha.smc"));
+            return made && operation == SystemOperation::write && path.ends_with(".journal")
                     && !std::exchange(failed, true)
                 ? ENOSPC
                 : 0;
         });
         result = world.run();
     }
-    ASSERT_EQ(result.outcome, BatchOutcome::Failed);
+    ASSERT_EQ(result.outcome, BatchOutcome::failed);
     ASSERT_TRUE(fs::is_symlink(world.in_folder("Duplicates/link to alpha.smc")));
     EXPECT_TRUE(undo_run("", false).complete());
     EXPECT_EQ(tree_difference(before, world.entries()), "");
@@ -206,7 +207,7 @@ TEST(Undo, WhatChangedAfterTheRunStaysAndIsReported)
 {
     UndoWorld world;
     fill_everything(world);
-    ASSERT_EQ(world.run().outcome, BatchOutcome::Completed);
+    ASSERT_EQ(world.run().outcome, BatchOutcome::completed);
     world.file("mystery.smc", "a new file in the vacated place");
     const std::string renamed_alpha = world.in_folder(R + "Alpha Quest (USA).smc");
     fs::remove(renamed_alpha);
@@ -227,14 +228,14 @@ TEST(Undo, WhatChangedAfterTheRunStaysAndIsReported)
     EXPECT_EQ(read_file(world.in_folder("Unknown_ROMs/unknown.log")), log);
     EXPECT_EQ(read_file(world.in_folder(R + "games.htm")), "a list edited by hand");
     EXPECT_EQ(read_file(world.in_folder("another one.fig")), build_rom(Riddle2)); // the rest went back
-    EXPECT_EQ(list_runs()[0].state, RunState::PartlyUndone);
+    EXPECT_EQ(list_runs()[0].state, RunState::partly_undone);
 }
 
 TEST(Undo, DryRunChangesNothingAndForetellsTheUndo)
 {
     UndoWorld world;
     fill_everything(world);
-    ASSERT_EQ(world.run().outcome, BatchOutcome::Completed);
+    ASSERT_EQ(world.run().outcome, BatchOutcome::completed);
     const Tree after_run = world.entries();
     const std::string journal_text = read_file(world.state / ("cartonym/runs/" + list_runs()[0].name + ".journal"));
 
@@ -242,7 +243,7 @@ TEST(Undo, DryRunChangesNothingAndForetellsTheUndo)
     EXPECT_TRUE(preview.dry_run);
     EXPECT_EQ(tree_difference(after_run, world.entries()), "");
     EXPECT_EQ(read_file(world.state / ("cartonym/runs/" + list_runs()[0].name + ".journal")), journal_text);
-    EXPECT_EQ(list_runs()[0].state, RunState::NotUndone);
+    EXPECT_EQ(list_runs()[0].state, RunState::not_undone);
 
     const UndoReport real = undo_run("", false);
     EXPECT_EQ(preview.moved_back, real.moved_back);
@@ -255,10 +256,10 @@ TEST(Undo, RunsAreListedNewestFirstAndUndoneInTurn)
     UndoWorld world;
     world.image("alpha.smc", Alpha);
     const Tree first_before = world.entries();
-    ASSERT_EQ(world.run().outcome, BatchOutcome::Completed);
+    ASSERT_EQ(world.run().outcome, BatchOutcome::completed);
     world.image("gamma.smc", Gamma);
     const Tree second_before = world.entries();
-    ASSERT_EQ(world.run().outcome, BatchOutcome::Completed);
+    ASSERT_EQ(world.run().outcome, BatchOutcome::completed);
 
     auto runs = list_runs();
     ASSERT_EQ(runs.size(), 2u);
@@ -277,21 +278,21 @@ TEST(Undo, RunWithoutChangesLeavesNoJournalOneThatRemovedAListPutsItBack)
 {
     UndoWorld world;
     world.file("readme.txt", "no image");
-    ASSERT_EQ(world.run(false).outcome, BatchOutcome::Completed);
+    ASSERT_EQ(world.run(false).outcome, BatchOutcome::completed);
     EXPECT_EQ(world.journals().size(), 0u);
     test::TempFolder empty;
     {
         RunJournal journal(empty.path().string());
         BatchOptions options{empty.path().string(), world.db};
         options.recorder = &journal;
-        EXPECT_EQ(Batchrun(options).outcome, BatchOutcome::NoFiles);
+        EXPECT_EQ(Batchrun(options).outcome, BatchOutcome::no_files);
     }
     EXPECT_EQ(world.journals().size(), 0u);
 
     // A run without images removes an earlier game list: undo puts it back.
     world.file(R + "games.htm", "<html>an earlier list</html>");
     const Tree before = world.entries();
-    ASSERT_EQ(world.run(true).outcome, BatchOutcome::Completed);
+    ASSERT_EQ(world.run(true).outcome, BatchOutcome::completed);
     ASSERT_FALSE(fs::exists(world.in_folder(R + "games.htm")));
     EXPECT_TRUE(undo_run("", false).complete());
     EXPECT_EQ(tree_difference(before, world.entries()), "");
@@ -323,6 +324,45 @@ TEST(Undo, JournalsGoToTheDefaultFolderBelowHome)
     EXPECT_EQ(runs_folder(), home.path().string() + "/.local/state/cartonym/runs");
     const test::ScopedVariable relative_state("XDG_STATE_HOME", "relative/state");
     EXPECT_EQ(runs_folder(), home.path().string() + "/.local/state/cartonym/runs");
+}
+
+} // namespace
+} // namespace cartonym
+
+namespace cartonym {
+namespace {
+
+// Every record kind written from its table entry reads back as written (a
+// path holding every byte value); a line of the wrong arity, of an unknown
+// kind, with a bad escape or a number beyond 64 bits is no record.
+TEST(JournalFormat, EveryRecordKindReadsBackAndMalformedLinesAreNone)
+{
+    std::string every_byte;
+    for (int byte = 0; byte < 256; ++byte)
+        every_byte += static_cast<char>(byte);
+    for (const RecordFormat& format : record_formats()) {
+        SCOPED_TRACE(format.name);
+        std::vector<std::string> values;
+        for (const FieldFormat& field : format.fields)
+            values.push_back(field.kind == FieldKind::number ? "-12"
+                    : field.kind == FieldKind::word          ? "w0rd"
+                                                             : every_byte);
+        const std::string line = record_line(format.kind, values);
+        EXPECT_EQ(std::ranges::count(line, ' '), static_cast<std::ptrdiff_t>(values.size()));
+        EXPECT_EQ(line.find('\n'), std::string::npos);
+        const auto record = parsed_record(line);
+        ASSERT_TRUE(record);
+        EXPECT_EQ(record->kind, format.kind);
+        EXPECT_EQ(record->values, values);
+        EXPECT_FALSE(parsed_record(line + " more"));
+        EXPECT_EQ(&record_format(format.kind), &format);
+    }
+    for (const char* line : {"started 99999999999999999999", "started -9223372036854775809", "started 12x", "started",
+             "started -", "started +1", "folder a%4", "folder a%zz", "no-such-kind x", ""})
+        EXPECT_FALSE(parsed_record(line)) << line;
+    EXPECT_EQ(parsed_record("started -5")->number(0), -5);
+    EXPECT_EQ(parsed_record("folder %2541%41%2f")->values[0], "%41A/");
+    EXPECT_EQ(parsed_record("log p -1 18446744073709551615 7")->unsigned_number(2), 18446744073709551615ull);
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 // a Logiqx XML file or a clrmamepro text file.
 #pragma once
 
-#include "naming/content_digest.h"
+#include "database_tools/content_digest.h"
 
 #include <cstdint>
 #include <map>
@@ -23,34 +23,29 @@ struct CatalogueEntry {
     std::optional<Sha1> sha1;
 };
 
-// A catalogue that cannot be read or parsed; the message (UTF-8) names the
-// file and the place of the fault.
-class CatalogueError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
 class RomCatalogue {
 public:
-    // Reads the file at path through ReadableFile; throws CatalogueError.
-    static RomCatalogue Read(const std::string& path);
+    // Reads the file at path; throws Error, whose what() (UTF-8) names the
+    // file and the place of the fault: the error of reading, or 52 for a
+    // text that is no catalogue.
+    static RomCatalogue read(const std::string& path);
 
     // Parses catalogue text; file_name is used in error messages. The kind is
     // told by the first character that is not blank: "<" for Logiqx XML,
     // anything else must open a clrmamepro block.
-    static RomCatalogue Parse(std::string_view text, const std::string& file_name);
+    static RomCatalogue parse(std::string_view text, const std::string& file_name);
 
     const std::vector<CatalogueEntry>& entries() const { return entries_; }
 
     // The first entry, in file order, with this SHA-1; otherwise the first
     // entry without SHA-1 with this CRC32 and size; nullptr when none.
-    const CatalogueEntry* Find(const ContentDigest& digest) const;
+    const CatalogueEntry* find(const ContentDigest& digest) const;
 
     // The sums Find needs.
     DigestKinds needed_kinds() const;
 
 private:
-    void Add(CatalogueEntry entry);
+    void add(CatalogueEntry entry);
 
     std::vector<CatalogueEntry> entries_;
     std::map<Sha1, std::size_t> by_sha1_;

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "common/error.h"
-#include "naming/rom_catalogue.h"
+#include "database_tools/rom_catalogue.h"
 
 #include <cstddef>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "naming/learned_name.h"
+#include "database_tools/learned_name.h"
 
 #include <algorithm>
 

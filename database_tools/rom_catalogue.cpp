@@ -1,6 +1,6 @@
-#include "naming/rom_catalogue.h"
+#include "database_tools/rom_catalogue.h"
 
-#include "common/system_calls.h"
+#include "common/file_contents.h"
 #include "common/error.h"
 
 #include <pugixml.hpp>
@@ -20,9 +20,9 @@ std::size_t line_at(std::string_view text, std::size_t offset)
         + static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
 }
 
-[[noreturn]] void Fail(const std::string& file_name, const std::string& place, const std::string& what)
+[[noreturn]] void fail(const std::string& file_name, const std::string& place, const std::string& what)
 {
-    throw CatalogueError(file_name + ": " + place + ": " + what);
+    throw Error(ErrorNumber::bad_file_name, file_name + ": " + place + ": " + what);
 }
 
 // Hexadecimal digits into bytes; nullopt unless there are exactly 2 * N.
@@ -68,20 +68,20 @@ std::optional<CatalogueEntry> make_entry(const std::string& game_name, std::opti
     CatalogueEntry entry;
     entry.game_name = game_name;
     if (!size)
-        Fail(file_name, place, "the rom of \"" + game_name + "\" has no size");
+        fail(file_name, place, "the rom of \"" + game_name + "\" has no size");
     const auto parsed_size = parse_size(*size);
     if (!parsed_size)
-        Fail(file_name, place, "the size \"" + std::string(*size) + "\" is not a decimal number");
+        fail(file_name, place, "the size \"" + std::string(*size) + "\" is not a decimal number");
     entry.size = *parsed_size;
     if (crc32) {
         entry.crc32 = parse_crc32(*crc32);
         if (!entry.crc32)
-            Fail(file_name, place, "the crc \"" + std::string(*crc32) + "\" is not a CRC32 in hexadecimal digits");
+            fail(file_name, place, "the crc \"" + std::string(*crc32) + "\" is not a CRC32 in hexadecimal digits");
     }
     if (sha1) {
         entry.sha1 = parse_hex_bytes<20>(*sha1);
         if (!entry.sha1)
-            Fail(file_name, place, "the sha1 \"" + std::string(*sha1) + "\" is not 40 hexadecimal digits");
+            fail(file_name, place, "the sha1 \"" + std::string(*sha1) + "\" is not 40 hexadecimal digits");
     }
     return entry;
 }
@@ -100,13 +100,13 @@ std::vector<CatalogueEntry> parse_logiqx(std::string_view text, const std::strin
         // A fault found at the very end means the text stops inside an element.
         const std::size_t last = text.find_last_not_of(" \t\r\n");
         if (last == std::string_view::npos || static_cast<std::size_t>(result.offset) >= last)
-            Fail(file_name, place(result.offset),
+            fail(file_name, place(result.offset),
                 std::string("the file ends inside the XML (it is truncated): ") + result.description());
-        Fail(file_name, place(result.offset), std::string("not well-formed XML: ") + result.description());
+        fail(file_name, place(result.offset), std::string("not well-formed XML: ") + result.description());
     }
     const pugi::xml_node root = document.document_element();
     if (std::string_view(root.name()) != "datafile")
-        Fail(file_name, place(root.offset_debug()),
+        fail(file_name, place(root.offset_debug()),
             "the root element is <" + std::string(root.name()) + ">, not the <datafile> of a Logiqx catalogue");
 
     std::vector<CatalogueEntry> entries;
@@ -120,7 +120,7 @@ std::vector<CatalogueEntry> parse_logiqx(std::string_view text, const std::strin
             continue;
         const auto game_name = attribute(game, "name");
         if (!game_name)
-            Fail(file_name, place(game.offset_debug()), "a <" + std::string(child) + "> without a name");
+            fail(file_name, place(game.offset_debug()), "a <" + std::string(child) + "> without a name");
         for (const pugi::xml_node& rom : game.children("rom")) {
             if (auto entry = make_entry(std::string(*game_name), attribute(rom, "size"), attribute(rom, "crc"),
                     attribute(rom, "sha1"), file_name, place(rom.offset_debug())))
@@ -133,7 +133,7 @@ std::vector<CatalogueEntry> parse_logiqx(std::string_view text, const std::strin
 // --- clrmamepro text ---------------------------------------------------------
 
 struct Token {
-    enum Kind { open, close, word, quoted, end } child = end;
+    enum Kind { open, close, word, quoted, end } kind = end;
     std::string text;
     std::size_t line = 0;
 };
@@ -145,7 +145,7 @@ public:
         , file_name_(file_name)
     { }
 
-    Token Next()
+    Token next()
     {
         while (pos_ < text_.size() && is_space(text_[pos_])) {
             if (text_[pos_] == '\n')
@@ -158,14 +158,14 @@ public:
             return token;
         const char c = text_[pos_];
         if (c == '(' || c == ')') {
-            token.child = c == '(' ? Token::open : Token::close;
+            token.kind = c == '(' ? Token::open : Token::close;
             token.text = c;
             ++pos_;
         } else if (c == '"') {
             const auto closing = text_.find_first_of("\"\n", pos_ + 1);
             if (closing == std::string_view::npos || text_[closing] != '"')
-                Fail(file_name_, "line " + std::to_string(line_), "a quoted text without its closing quote");
-            token.child = Token::quoted;
+                fail(file_name_, "line " + std::to_string(line_), "a quoted text without its closing quote");
+            token.kind = Token::quoted;
             token.text = text_.substr(pos_ + 1, closing - pos_ - 1);
             pos_ = closing + 1;
         } else {
@@ -173,7 +173,7 @@ public:
             while (pos_ < text_.size() && !is_space(text_[pos_]) && text_[pos_] != '(' && text_[pos_] != ')'
                 && text_[pos_] != '"')
                 ++pos_;
-            token.child = Token::word;
+            token.kind = Token::word;
             token.text = text_.substr(start, pos_ - start);
         }
         return token;
@@ -216,18 +216,18 @@ public:
         , file_name_(file_name)
     { }
 
-    std::vector<CatalogueEntry> Parse()
+    std::vector<CatalogueEntry> parse()
     {
         std::vector<CatalogueEntry> entries;
         bool first = true;
-        for (Token name = tokens_.Next(); name.child != Token::end; name = tokens_.Next()) {
-            const Token opening = tokens_.Next();
-            if (name.child != Token::word || opening.child != Token::open) {
+        for (Token name = tokens_.next(); name.kind != Token::end; name = tokens_.next()) {
+            const Token opening = tokens_.next();
+            if (name.kind != Token::word || opening.kind != Token::open) {
                 if (first)
-                    Fail(file_name_, "line " + std::to_string(name.line),
+                    fail(file_name_, "line " + std::to_string(name.line),
                         "neither a Logiqx XML catalogue nor a clrmamepro catalogue (it does not begin with "
                         "\"<\" or with a block such as \"clrmamepro (\")");
-                Fail(file_name_, "line " + std::to_string(name.line),
+                fail(file_name_, "line " + std::to_string(name.line),
                     "expected a block name and \"(\", found \"" + name.text + "\"");
             }
             first = false;
@@ -237,7 +237,7 @@ public:
                 continue;
             const auto game_name = block.value("name");
             if (!game_name)
-                Fail(file_name_, "line " + std::to_string(name.line), "a " + name.text + " block without a name");
+                fail(file_name_, "line " + std::to_string(name.line), "a " + name.text + " block without a name");
             for (const Block::Field& field : block.fields) {
                 if (field.key != "rom" || field.block == 0)
                     continue;
@@ -257,26 +257,26 @@ private:
         Block block;
         block.line = line;
         for (;;) {
-            const Token key = tokens_.Next();
-            if (key.child == Token::close)
+            const Token key = tokens_.next();
+            if (key.kind == Token::close)
                 return block;
-            if (key.child == Token::end)
-                Fail(file_name_, "line " + std::to_string(key.line),
+            if (key.kind == Token::end)
+                fail(file_name_, "line " + std::to_string(key.line),
                     "the file ends inside the block opened on line " + std::to_string(line) + " (it is truncated)");
-            if (key.child != Token::word)
-                Fail(file_name_, "line " + std::to_string(key.line),
+            if (key.kind != Token::word)
+                fail(file_name_, "line " + std::to_string(key.line),
                     "expected a field name, found \"" + key.text + "\"");
-            const Token value = tokens_.Next();
+            const Token value = tokens_.next();
             Block::Field field{key.text, value.text, 0, key.line};
-            if (value.child == Token::open) {
+            if (value.kind == Token::open) {
                 Block inner = read_block(value.line);
                 blocks_.push_back(std::move(inner));
                 field.block = blocks_.size();
-            } else if (value.child == Token::end) {
-                Fail(file_name_, "line " + std::to_string(value.line),
+            } else if (value.kind == Token::end) {
+                fail(file_name_, "line " + std::to_string(value.line),
                     "the file ends inside the block opened on line " + std::to_string(line) + " (it is truncated)");
-            } else if (value.child == Token::close) {
-                Fail(file_name_, "line " + std::to_string(value.line), "the field \"" + key.text + "\" has no value");
+            } else if (value.kind == Token::close) {
+                fail(file_name_, "line " + std::to_string(value.line), "the field \"" + key.text + "\" has no value");
             }
             block.fields.push_back(std::move(field));
         }
@@ -289,38 +289,36 @@ private:
 
 } // namespace
 
-RomCatalogue RomCatalogue::Read(const std::string& path)
+RomCatalogue RomCatalogue::read(const std::string& path)
 {
     std::string text;
     try {
-        const ReadableFile file(path);
-        text.resize(file.length());
-        file.read_at(0, reinterpret_cast<unsigned char*>(text.data()), text.size());
+        text = read_whole_file(path);
     } catch (const Error& error) {
-        throw CatalogueError(path + ": cannot be read: " + short_error_text(error));
+        throw Error(error.number(), path + ": cannot be read: " + short_error_text(error));
     }
-    return Parse(text, path);
+    return parse(text, path);
 }
 
-RomCatalogue RomCatalogue::Parse(std::string_view text, const std::string& file_name)
+RomCatalogue RomCatalogue::parse(std::string_view text, const std::string& file_name)
 {
     std::string_view remainder = text;
     if (remainder.starts_with("\xEF\xBB\xBF"))
         remainder.remove_prefix(3);
     const auto first = std::find_if_not(remainder.begin(), remainder.end(), is_space);
     if (first == remainder.end())
-        Fail(file_name, "line " + std::to_string(line_at(text, text.size())),
+        fail(file_name, "line " + std::to_string(line_at(text, text.size())),
             "the file is empty: neither a Logiqx XML catalogue nor a clrmamepro catalogue");
 
     RomCatalogue catalogue;
     std::vector<CatalogueEntry> entries =
-        *first == '<' ? parse_logiqx(text, file_name) : ClrmameproParser(text, file_name).Parse();
+        *first == '<' ? parse_logiqx(text, file_name) : ClrmameproParser(text, file_name).parse();
     for (CatalogueEntry& entry : entries)
-        catalogue.Add(std::move(entry));
+        catalogue.add(std::move(entry));
     return catalogue;
 }
 
-void RomCatalogue::Add(CatalogueEntry entry)
+void RomCatalogue::add(CatalogueEntry entry)
 {
     const std::size_t index = entries_.size();
     if (entry.sha1)
@@ -330,7 +328,7 @@ void RomCatalogue::Add(CatalogueEntry entry)
     entries_.push_back(std::move(entry));
 }
 
-const CatalogueEntry* RomCatalogue::Find(const ContentDigest& digest) const
+const CatalogueEntry* RomCatalogue::find(const ContentDigest& digest) const
 {
     if (const auto found = by_sha1_.find(digest.sha1); found != by_sha1_.end())
         return &entries_[found->second];

@@ -1,4 +1,4 @@
-#include "naming/database_check.h"
+#include "database_tools/database_check.h"
 
 #include "analysis/rom_analysis.h"
 #include "common/windows1252.h"
@@ -82,37 +82,13 @@ std::string hex_bytes(std::string_view bytes)
 
 // The first byte sequence that reads as one well-formed UTF-8 character of
 // two to four bytes, or "" when there is none.
-std::string_view Utf8_sequence(std::string_view text)
+std::string_view utf8_sequence(std::string_view text)
 {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const unsigned char lead = byte(i);
-        std::size_t length = 0;
-        unsigned char low = 0x80, high = 0xBF; // range of the second byte
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0)
-                low = 0xA0;
-            if (lead == 0xED)
-                high = 0x9F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0)
-                low = 0x90;
-            if (lead == 0xF4)
-                high = 0x8F;
-        } else {
-            continue;
-        }
-        if (i + length > text.size() || byte(i + 1) < low || byte(i + 1) > high)
-            continue;
-        bool well_formed = true;
-        for (std::size_t k = 2; k < length; ++k)
-            well_formed = well_formed && byte(i + k) >= 0x80 && byte(i + k) <= 0xBF;
-        if (well_formed)
-            return text.substr(i, length);
+        std::size_t end = i;
+        char32_t character = 0;
+        if (static_cast<unsigned char>(text[i]) >= 0x80 && decode_utf8(text, end, character))
+            return text.substr(i, end - i);
     }
     return {};
 }
@@ -123,34 +99,34 @@ public:
         : findings_(findings)
     { }
 
-    void Check(std::size_t line, const std::string& key, const std::string& name)
+    void check(std::size_t line, const std::string& key, const std::string& name)
     {
-        const auto add = [&](FindingSeverity severity, const char* child, std::string message) {
-            findings_.push_back({line, severity, child, std::move(message), key});
+        const auto add = [&](FindingSeverity severity, FindingKind kind, std::string message) {
+            findings_.push_back({line, severity, kind, std::move(message), key});
         };
         using enum FindingSeverity;
 
         if (key.size() != key_length)
-            add(error, "key_length",
+            add(error, FindingKind::key_length,
                 "the first item has" + decimal_text(static_cast<std::int64_t>(key.size()))
                     + " characters, not 21: it can never match");
         if (const auto [earlier, fresh] = first_line_.try_emplace(key, line); !fresh)
-            add(error, "duplicate_key",
+            add(error, FindingKind::duplicate_key,
                 "the record on line" + decimal_text(static_cast<std::int64_t>(earlier->second))
                     + " has the same first item: this record is never used");
         if (name.empty())
-            add(error, "empty_name", "the second item (the full name) is empty");
+            add(error, FindingKind::empty_name, "the second item (the full name) is empty");
 
         const std::string longest = name + longest_suffix() + std::string(longest_extension());
         const std::string context = " with the country suffix \"" + longest_suffix() + "\" and the extension \""
             + std::string(longest_extension()) + "\"";
         const std::size_t bytes = utf8_from_cp1252(longest).size();
         if (longest.find_first_of("/\\") != std::string::npos)
-            add(error, "unusable_name", "the new name" + context + " contains \"/\" or \"\\\"");
+            add(error, FindingKind::unusable_name, "the new name" + context + " contains \"/\" or \"\\\"");
         else if (longest == "." || longest == "..")
-            add(error, "unusable_name", "the new name" + context + " is \"" + longest + "\"");
+            add(error, FindingKind::unusable_name, "the new name" + context + " is \"" + longest + "\"");
         else if (bytes > longest_file_name)
-            add(error, "unusable_name",
+            add(error, FindingKind::unusable_name,
                 "the new name" + context + " is" + decimal_text(static_cast<std::int64_t>(bytes))
                     + " bytes long, more than the 255 a file name may have");
 
@@ -163,11 +139,12 @@ public:
                 forbidden += (forbidden.empty() ? "" : " ") + shown;
         }
         if (!forbidden.empty())
-            add(warning, "windows_name", "the full name has characters Windows forbids in file names: " + forbidden);
+            add(warning, FindingKind::windows_name,
+                "the full name has characters Windows forbids in file names: " + forbidden);
 
         for (const std::string* item : {&key, &name}) {
-            if (const std::string_view sequence = Utf8_sequence(*item); !sequence.empty()) {
-                add(warning, "encoding",
+            if (const std::string_view sequence = utf8_sequence(*item); !sequence.empty()) {
+                add(warning, FindingKind::encoding,
                     "the bytes " + hex_bytes(sequence) + " (\"" + std::string(sequence)
                         + "\") read as a UTF-8 character; the database is Windows-1252 text");
                 break;
@@ -178,11 +155,12 @@ public:
             RomAnalysis image;
             image.Interner_name = key; // no checksum key: only corrections that ignore it answer
             if (correction_decides(image))
-                add(warning, "shadowed", "a fixed correction answers this key before the database is read");
+                add(warning, FindingKind::shadowed, "a fixed correction answers this key before the database is read");
         }
 
         if (name.find_first_of("<>") != std::string::npos)
-            add(warning, "markup", "the full name holds \"<\" or \">\", which the game list writes unescaped");
+            add(warning, FindingKind::markup,
+                "the full name holds \"<\" or \">\", which the game list writes unescaped");
     }
 
 private:
@@ -191,6 +169,13 @@ private:
 };
 
 } // namespace
+
+const char* kind_name(FindingKind kind)
+{
+    static constexpr const char* names[] = {"cut_short", "key_length", "duplicate_key", "empty_name", "unusable_name",
+        "windows_name", "encoding", "shadowed", "markup", "unclosed_quote"};
+    return names[static_cast<std::size_t>(kind)];
+}
 
 std::size_t DatabaseCheck::count(FindingSeverity severity) const
 {
@@ -203,7 +188,7 @@ DatabaseCheck check_database(std::string_view text)
     DatabaseCheck result;
     RecordReader reader(text);
     if (reader.at_end()) {
-        result.findings.push_back({1, FindingSeverity::error, "cut_short",
+        result.findings.push_back({1, FindingSeverity::error, FindingKind::cut_short,
             "the database holds no record: every search that reaches it fails with error 62", ""});
         return result;
     }
@@ -217,16 +202,16 @@ DatabaseCheck check_database(std::string_view text)
         try {
             name = reader.next_item();
         } catch (const Error& error) {
-            if (error.number() != ErrorNumber::InputPastEndOfFile)
+            if (error.number() != ErrorNumber::input_past_end_of_file)
                 throw;
-            result.findings.push_back({line, FindingSeverity::error, "cut_short",
+            result.findings.push_back({line, FindingSeverity::error, FindingKind::cut_short,
                 "the record ends before its second item: a search that reaches it fails "
                 "with error 62",
                 key});
             result.ends_in_cut_record = true;
             break;
         }
-        checker.Check(line, key, name);
+        checker.check(line, key, name);
     } while (!reader.at_end());
     return result;
 }
@@ -234,14 +219,14 @@ DatabaseCheck check_database(std::string_view text)
 std::vector<DatabaseFinding> check_proposed_record(const std::string& key, const std::string& full_name)
 {
     std::vector<DatabaseFinding> findings;
-    RecordChecker(findings).Check(0, key, full_name);
+    RecordChecker(findings).check(0, key, full_name);
 
     const std::string record = database_record(key, full_name);
     RecordReader reader(record);
     const std::string key_read = reader.next_item();
     const std::string name_read = reader.at_end() ? std::string("\x01") : reader.next_item();
     if (key_read != key || name_read != full_name || !reader.at_end())
-        findings.push_back({0, FindingSeverity::error, "unusable_name",
+        findings.push_back({0, FindingSeverity::error, FindingKind::unusable_name,
             "the record cannot be written so that it reads back the same (an item holds a double quote)", key});
     return findings;
 }
@@ -262,7 +247,7 @@ std::vector<std::string> database_keys(std::string_view text)
             keys.push_back(std::move(key));
         }
     } catch (const Error& error) {
-        if (error.number() != ErrorNumber::InputPastEndOfFile)
+        if (error.number() != ErrorNumber::input_past_end_of_file)
             throw;
     }
     return keys;

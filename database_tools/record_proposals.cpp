@@ -1,10 +1,11 @@
-#include "naming/record_proposals.h"
+#include "database_tools/record_proposals.h"
 
 #include "analysis/rom_analysis.h"
+#include "common/paths.h"
 #include "common/windows1252.h"
-#include "naming/database_check.h"
+#include "database_tools/database_check.h"
 #include "naming/name_database.h"
-#include "naming/learned_name.h"
+#include "database_tools/learned_name.h"
 
 #include <map>
 #include <unordered_set>
@@ -12,15 +13,9 @@
 namespace cartonym {
 namespace {
 
-std::string base_name(const std::string& path)
-{
-    const auto cut = path.rfind('/');
-    return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
 // Turns a proposed name into the file's status: new, or unusable when the
 // record would fail the database check.
-void Propose(Proposal& proposal, const std::optional<std::string>& name_cp1252, const std::string& what)
+void propose(Proposal& proposal, const std::optional<std::string>& name_cp1252, const std::string& what)
 {
     if (!name_cp1252) {
         proposal.status = ProposalStatus::unusable_name;
@@ -31,14 +26,14 @@ void Propose(Proposal& proposal, const std::optional<std::string>& name_cp1252, 
     for (const DatabaseFinding& finding : check_proposed_record(proposal.internal_name, proposal.full_name)) {
         if (finding.severity == FindingSeverity::error) {
             proposal.status = ProposalStatus::unusable_name;
-            proposal.message = finding.child + ": " + finding.message;
+            proposal.message = std::string(kind_name(finding.kind)) + ": " + finding.message;
             return;
         }
     }
     proposal.status = ProposalStatus::new_record;
 }
 
-Proposal Examine(
+Proposal examine(
     const std::string& file, const std::unordered_set<std::string>& known_keys, const RomCatalogue* catalogue)
 {
     Proposal proposal;
@@ -58,20 +53,20 @@ Proposal Examine(
         }
         if (!catalogue) {
             const std::optional<std::string> name = cp1252_from_utf8(base_name(file));
-            Propose(proposal,
+            propose(proposal,
                 name ? std::optional(full_name_from_file_name(*name, analysis.Landkuerzel)) : std::nullopt,
                 "file name");
             return proposal;
         }
         const ContentDigest digest = digest_of_file(file, copier_header_length(analysis), catalogue->needed_kinds());
-        const CatalogueEntry* entry = catalogue->Find(digest);
+        const CatalogueEntry* entry = catalogue->find(digest);
         if (!entry) {
             proposal.status = ProposalStatus::no_match;
             proposal.message = "no catalogue entry matches its cartridge data";
             return proposal;
         }
         const std::optional<std::string> name = cp1252_from_utf8(entry->game_name);
-        Propose(proposal, name ? std::optional(clean_full_name(*name, analysis.Landkuerzel)) : std::nullopt,
+        propose(proposal, name ? std::optional(clean_full_name(*name, analysis.Landkuerzel)) : std::nullopt,
             "catalogue's game name");
     } catch (const Error& error) {
         proposal.status = ProposalStatus::error;
@@ -116,7 +111,7 @@ ProposalRun propose_records(const std::vector<std::string>& files, std::string_v
     for (const std::string& file : files) {
         if (progress && !progress(run.files.size(), files.size()))
             break;
-        run.files.push_back(Examine(file, known_keys, catalogue));
+        run.files.push_back(examine(file, known_keys, catalogue));
     }
 
     // Files of this call with the same internal name must agree on the name.

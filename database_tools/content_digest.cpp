@@ -1,5 +1,6 @@
-#include "naming/content_digest.h"
+#include "database_tools/content_digest.h"
 
+#include "common/number_text.h"
 #include "common/system_calls.h"
 
 #include <nettle/sha1.h>
@@ -70,11 +71,10 @@ ContentDigest digest_of_file(const std::string& path, std::uint64_t offset, Dige
 
 std::string hex_text(const Sha1& sha1)
 {
-    static constexpr char digits[] = "0123456789abcdef";
     std::string text;
     for (const unsigned char byte : sha1) {
-        text += digits[byte >> 4];
-        text += digits[byte & 0x0F];
+        text += hex_digit(byte >> 4, true);
+        text += hex_digit(byte, true);
     }
     return text;
 }

@@ -12,12 +12,28 @@ namespace cartonym {
 
 enum class FindingSeverity { error, warning };
 
+// What is wrong with a record; its name is the enumerator's.
+enum class FindingKind {
+    cut_short,
+    key_length,
+    duplicate_key,
+    empty_name,
+    unusable_name,
+    windows_name,
+    encoding,
+    shadowed,
+    markup,
+    unclosed_quote,
+};
+
+// The kind's name as reports print it ("cut_short", ...).
+const char* kind_name(FindingKind kind);
+
 // One fault of one record. Texts are Windows-1252.
 struct DatabaseFinding {
     std::size_t line = 0; // 1-based line on which the record starts; 0 for a proposed record
     FindingSeverity severity = FindingSeverity::error;
-    std::string child; // "cut_short", "key_length", "duplicate_key", "empty_name",
-                       // "unusable_name", "windows_name", "encoding", "shadowed", "markup"
+    FindingKind kind = FindingKind::cut_short;
     std::string message;
     std::string key; // the record's first item
 };

@@ -4,12 +4,12 @@
 #include "analysis/rom_analysis.h"
 #include "common/windows1252.h"
 #include "fixtures/rom_builder.h"
-#include "naming/content_digest.h"
-#include "naming/database_check.h"
+#include "database_tools/content_digest.h"
+#include "database_tools/database_check.h"
 #include "naming/file_names.h"
 #include "naming/name_database.h"
-#include "naming/learned_name.h"
-#include "naming/rom_catalogue.h"
+#include "database_tools/learned_name.h"
+#include "database_tools/rom_catalogue.h"
 #include "tests/cli_run.h"
 #include "tests/testsupport.h"
 
@@ -219,7 +219,7 @@ TEST(DatabaseCheck, FindsEachPlantedFaultAtItsLine)
     const DatabaseCheck check = check_database(text);
     for (const DatabaseFinding& finding : check.findings)
         found.emplace_back(
-            finding.line, finding.child, finding.severity == FindingSeverity::error ? "error" : "warning");
+            finding.line, kind_name(finding.kind), finding.severity == FindingSeverity::error ? "error" : "warning");
     EXPECT_EQ(found, expected);
     EXPECT_NE(check.findings[1].message.find("line 1 "), std::string::npos) << check.findings[1].message;
     EXPECT_TRUE(check.ends_in_cut_record);
@@ -273,16 +273,16 @@ TEST(RomCatalogue, BothKindsAndTheOrderOfLookup)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.child);
-        const RomCatalogue catalogue = RomCatalogue::Parse(c.text, "t.dat");
+        const RomCatalogue catalogue = RomCatalogue::parse(c.text, "t.dat");
         ASSERT_EQ(catalogue.entries().size(), 2u);
         ContentDigest digest{.size = 20, .crc32 = 0xBEEF};
         digest.sha1.fill(0xAA);
-        EXPECT_EQ(catalogue.Find(digest)->game_name, "By SHA-1 & more");
+        EXPECT_EQ(catalogue.find(digest)->game_name, "By SHA-1 & more");
         digest.sha1.fill(0xBB);
-        EXPECT_EQ(catalogue.Find(digest)->game_name, "By CRC");
+        EXPECT_EQ(catalogue.find(digest)->game_name, "By CRC");
         digest.crc32 = 0x0A; // an entry with a SHA-1 is never found by CRC32
         digest.size = 10;
-        EXPECT_EQ(catalogue.Find(digest), nullptr);
+        EXPECT_EQ(catalogue.find(digest), nullptr);
     }
 }
 
@@ -357,7 +357,7 @@ TEST(DatabaseTools, BadInputChangesNothingAndSaysWhy)
         {"database cannot be written", {}, "DB was not changed: Error Nr.  70 happened:\nPermission denied",
             "Fine (USA).smc",
             [](SystemOperation operation, const std::string& path) {
-                return operation == SystemOperation::Open && path.find(".new-") != std::string::npos ? EROFS : 0;
+                return operation == SystemOperation::open && path.find(".new-") != std::string::npos ? EROFS : 0;
             }},
     };
     for (const auto& c : cases) {
@@ -394,10 +394,12 @@ TEST(DatabaseTools, AFailureAtAnyStepOfWritingKeepsTheOldDatabase)
 
             int step = 0;
             std::optional<std::string> failed; // the path of the failed step
-            const test::ScopedFaultHook hook([&](SystemOperation, const std::string& path) {
+            bool closing = false;
+            const test::ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
                 if (!path.starts_with(folder) || step++ != n)
                     return 0;
                 failed = path;
+                closing = operation == SystemOperation::close;
                 return errnum;
             });
             const CliRun run = Cli({"db", "learn", "--write", "--db", folder + "/snes.dat", t / "img"});
@@ -410,7 +412,12 @@ TEST(DatabaseTools, AFailureAtAnyStepOfWritingKeepsTheOldDatabase)
                 EXPECT_EQ(after.at("snes.dat.bak"), old_database);
                 break;
             }
-            if (*failed == folder) {
+            if (closing && (*failed == folder + "/snes.dat" || *failed == folder)) {
+                // The database was only read, the folder only flushed,
+                // through that descriptor: a failure to close it harms nothing.
+                EXPECT_EQ(run.status, 0);
+                EXPECT_EQ(after.at("snes.dat"), new_database);
+            } else if (*failed == folder) {
                 // Only the flush of the folder comes after the rename.
                 EXPECT_EQ(run.status, 1);
                 EXPECT_EQ(after.at("snes.dat"), new_database);

@@ -1,0 +1,88 @@
+#include "common/file_contents.h"
+
+#include "common/error.h"
+#include "common/paths.h"
+
+#include <cerrno>
+#include <sys/stat.h>
+
+namespace cartonym {
+
+std::string read_whole_file(const std::string& path)
+{
+    const ReadableFile file(path);
+    std::string content(static_cast<std::size_t>(file.length()), '\0');
+    if (!content.empty())
+        file.read_at(0, reinterpret_cast<unsigned char*>(content.data()), content.size());
+    return content;
+}
+
+void create_missing_folders(const std::string& folder)
+{
+    if (folder == "." || folder == "/" || folder.empty())
+        return;
+    struct stat info { };
+    if (const int error = status_of(folder, true, info, no_throw); error == 0) {
+        if (!S_ISDIR(info.st_mode))
+            throw_errno(ENOTDIR);
+        return;
+    } else if (error != ENOENT) {
+        throw_errno(error);
+    }
+    create_missing_folders(parent_folder(folder));
+    if (const int error = make_folder(folder, no_throw); error != 0 && error != EEXIST)
+        throw_errno(error);
+}
+
+std::string working_name_beside(const std::string& target)
+{
+    return join_path(parent_folder(target), "." + base_name(target) + ".new-XXXXXX");
+}
+
+WorkingFile::WorkingFile(std::string path_template, int suffix_length)
+    : path_(std::move(path_template))
+    , file_(create_unique_file(path_, suffix_length))
+{ }
+
+WorkingFile::~WorkingFile()
+{
+    file_.discard();
+    if (!path_.empty())
+        remove_name(path_, no_throw);
+}
+
+void WorkingFile::write(std::string_view data) { write_all(file_, data); }
+
+void WorkingFile::set_mode(mode_t mode) { cartonym::set_mode(file_, mode); }
+
+void WorkingFile::finish(bool flush)
+{
+    if (flush)
+        sync_file(file_);
+    file_.close();
+}
+
+void WorkingFile::replace(const std::string& destination)
+{
+    rename_replacing(path_, destination);
+    path_.clear();
+}
+
+void WorkingFile::place(const std::string& destination)
+{
+    if (const int error = rename_without_replacing(path_, destination, SystemOperation::move, destination))
+        throw_errno(error);
+    path_.clear();
+}
+
+void place_new_file(const std::string& path, std::string_view content, mode_t mode)
+{
+    WorkingFile fresh(working_name_beside(path));
+    fresh.set_mode(mode);
+    fresh.write(content);
+    fresh.finish();
+    fresh.place(path);
+    sync_folder(parent_folder(path));
+}
+
+} // namespace cartonym

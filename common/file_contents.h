@@ -1,0 +1,66 @@
+// Whole files: reading one into memory, creating the folders a new file
+// needs, and writing a file under a working name before it takes its place,
+// so that no one ever sees half of it.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+
+#include "common/system_calls.h"
+
+namespace cartonym {
+
+// The whole content of a regular file; throws Error.
+std::string read_whole_file(const std::string& path);
+
+// Creates folder and every missing folder above it; an existing folder (or
+// a link to one) is left as it is, anything else in the way is ENOTDIR.
+// Throws Error.
+void create_missing_folders(const std::string& folder);
+
+// The template of a hidden working name beside target:
+// <folder>/.<name>.new-XXXXXX.
+std::string working_name_beside(const std::string& target);
+
+// A new file under a working name of its own (a create_unique_file
+// template), written and flushed before it takes its place. Until then it
+// is this owner's alone: it is removed when the owner goes without having
+// placed or released it.
+class WorkingFile {
+public:
+    explicit WorkingFile(std::string path_template, int suffix_length = 0);
+    ~WorkingFile();
+    WorkingFile(const WorkingFile&) = delete;
+    WorkingFile& operator=(const WorkingFile&) = delete;
+
+    const std::string& path() const { return path_; }
+    bool is_open() const { return file_.is_open(); }
+
+    // Appends data; throws Error.
+    void write(std::string_view data);
+    // Sets the access rights; throws Error.
+    void set_mode(mode_t mode);
+    // Flushes to disk (when flush) and closes; throws Error.
+    void finish(bool flush = true);
+
+    // Renames the finished file onto destination, replacing what is there:
+    // only for the files this program keeps itself. Throws Error.
+    void replace(const std::string& destination);
+    // Renames the finished file onto destination, which must not exist;
+    // throws Error (58 when it does).
+    void place(const std::string& destination);
+    // Gives up ownership without removing: the caller has moved the file.
+    void release() { path_.clear(); }
+
+private:
+    std::string path_;
+    FileDescriptor file_;
+};
+
+// Writes a new file at path (never replacing: 58 when path exists) through
+// a working file beside it, flushed, with the given access rights, and
+// flushes the folder; throws Error.
+void place_new_file(const std::string& path, std::string_view content, mode_t mode = 0644);
+
+} // namespace cartonym

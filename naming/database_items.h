@@ -1,0 +1,147 @@
+// The item grammar of the name database, read in one place for the lookup,
+// its index and the database check. Items are separated by a comma or a
+// line end (CR LF, CR or LF); blanks before an item are skipped; a quoted
+// item runs to the next quote and may hold commas, and the rest of it up to
+// the separator is ignored; an unquoted item runs to the separator, its
+// trailing blanks dropped. Blank lines between records are skipped. The
+// bytes are read through a window that slides along them, so no reader
+// holds more than a window and the items it keeps.
+#pragma once
+
+#include "common/system_calls.h"
+
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cartonym {
+
+// Where the bytes of a database come from: its file, or text in memory.
+class DatabaseBytes {
+public:
+    virtual ~DatabaseBytes() = default;
+    virtual std::uint64_t length() const = 0;
+    // Fills target with count bytes at offset; bytes past the end read as 0.
+    virtual void read_at(std::uint64_t offset, unsigned char* target, std::size_t count) const = 0;
+};
+
+class FileBytes final : public DatabaseBytes {
+public:
+    explicit FileBytes(const ReadableFile& file)
+        : file_(file)
+    { }
+    std::uint64_t length() const override { return file_.length(); }
+    void read_at(std::uint64_t offset, unsigned char* target, std::size_t count) const override;
+
+private:
+    const ReadableFile& file_;
+};
+
+class TextBytes final : public DatabaseBytes {
+public:
+    explicit TextBytes(std::string_view text)
+        : text_(text)
+    { }
+    std::uint64_t length() const override { return text_.size(); }
+    void read_at(std::uint64_t offset, unsigned char* target, std::size_t count) const override;
+
+private:
+    std::string_view text_;
+};
+
+bool is_line_end(char c);
+bool is_blank(char c);
+
+// Reads the database through one buffer that slides along it.
+class Cursor {
+public:
+    Cursor(const DatabaseBytes& bytes, std::size_t window)
+        : bytes_(bytes)
+        , end_(bytes.length())
+        , buffer_(std::max<std::size_t>(window, 1))
+    { }
+
+    std::uint64_t position() const { return pos_; }
+    void seek(std::uint64_t pos) { pos_ = pos; }
+    void advance(std::size_t count) { pos_ += count; }
+    bool at_end() const { return pos_ >= end_; }
+
+    // The bytes from the position to the end of the window, which is read
+    // anew when the position lies outside it; empty at the end.
+    std::string_view rest();
+
+    // The byte at the position, or -1 at the end.
+    int peek();
+
+private:
+    const DatabaseBytes& bytes_;
+    std::uint64_t end_;
+    std::vector<char> buffer_;
+    std::uint64_t base_ = 0;
+    std::size_t fill_ = 0;
+    std::uint64_t pos_ = 0;
+};
+
+// One item: its first `cap` bytes and its whole length.
+struct Item {
+    explicit Item(std::size_t cap_)
+        : cap(cap_)
+    { }
+
+    std::string text;
+    std::size_t cap;
+    std::uint64_t length = 0;
+    std::uint64_t kept_length = 0; // up to the last byte that is no blank
+
+    void clear();
+    // Part of a quoted item, whose blanks all count.
+    void add_quoted(std::string_view part);
+    // Part of an unquoted item.
+    void add(std::string_view part);
+    void drop_trailing_blanks();
+    bool whole() const { return length <= cap; }
+};
+
+// Reads one item and its separator; false when the bytes end before the
+// item. after_comma tells whether a comma came before it, and is set for
+// the next item.
+bool read_item(Cursor& in, bool& after_comma, Item& item);
+
+// True when nothing but blanks and line ends is left. Without a comma
+// before, the next item would skip them anyway, so they are passed; after a
+// comma a line end still ends an empty item, so the position goes back.
+bool only_blanks_left(Cursor& in, bool after_comma);
+
+// The length of the record at the start of bytes when it has the usual
+// form, a quoted key, a comma, a quoted name and a line end, all within
+// bytes; 0 otherwise. Such a record reads the same through read_item.
+std::size_t usual_record(std::string_view bytes, std::string_view& key);
+
+// The items of a database one after the other.
+class RecordReader {
+public:
+    // Over text in memory, items of any length.
+    explicit RecordReader(std::string_view text);
+    // Over bytes (a file), items up to largest_item bytes.
+    RecordReader(const DatabaseBytes& bytes, std::size_t largest_item);
+
+    // The next item; throws Error 62 when the bytes end before it, 61 when
+    // it is longer than the largest item.
+    std::string next_item();
+
+    // True when nothing but blanks and line ends is left.
+    bool at_end();
+
+    // The offset just after the last item read and its separator.
+    std::uint64_t position() const { return in_.position(); }
+
+private:
+    TextBytes text_;
+    Cursor in_;
+    Item item_;
+    bool after_comma_ = false;
+};
+
+} // namespace cartonym

@@ -1,0 +1,132 @@
+#include "operations/undo_steps.h"
+
+#include "common/error.h"
+#include "common/file_operations.h"
+#include "common/file_contents.h"
+#include "common/paths.h"
+
+#include <fcntl.h>
+
+namespace cartonym {
+
+EntryState look_at(const std::string& path)
+{
+    const auto status = entry_status(path);
+    return status ? EntryState{true, status->kind, status->identity} : EntryState{};
+}
+
+namespace {
+
+// Removes a name; one gone already is fine. Throws Error.
+void remove_or_gone(const std::string& path)
+{
+    if (const int error = remove_name(path, no_throw); error != 0 && error != ENOENT)
+        throw_errno(error);
+}
+
+// Gives the link at path the target text: a fresh link under a private
+// name (one that remove_leftovers_of_ended_moves() knows) is exchanged
+// with it atomically, and the old link, now under the private name, goes.
+void retarget_link(const std::string& path, const std::string& text)
+{
+    const std::string prefix = parent_folder(path) + "/.cartonym-link-" + std::to_string(process_id()) + "-";
+    std::string fresh;
+    for (int attempt = 0;; ++attempt) {
+        fresh = prefix + std::to_string(wall_clock_ns());
+        const int error = create_link(text, fresh);
+        if (error == 0)
+            break;
+        if (error != EEXIST || attempt >= 100)
+            throw_errno(error);
+    }
+    if (const int error = exchange_names(fresh, path)) {
+        remove_name(fresh, no_throw);
+        throw_errno(error);
+    }
+    if (entry_kind(fresh) == EntryKind::link)
+        remove_or_gone(fresh);
+}
+
+// Removes the entry at path only while it is the one seen: it is first
+// renamed to a private name (of the kind remove_leftovers_of_ended_moves()
+// knows), where no other process takes it unnoticed, and checked there;
+// another entry that took the name since it was seen goes back. False then.
+bool remove_checked(const std::string& path, const FileIdentity& seen)
+{
+    const auto status = entry_status(path);
+    if (!status)
+        return true; // gone already
+    const char* kind = status->kind == EntryKind::link ? "link" : "copy";
+    const std::string aside = parent_folder(path) + "/.cartonym-" + kind + "-" + std::to_string(process_id()) + "-"
+        + std::to_string(wall_clock_ns());
+    if (const int error = rename_without_replacing(path, aside, SystemOperation::move, aside)) {
+        if (error == ENOENT)
+            return true;
+        throw_errno(error);
+    }
+    const auto moved = entry_status(aside);
+    if (moved && moved->identity.device == seen.device && moved->identity.inode == seen.inode
+        && moved->identity.size == seen.size && moved->identity.mtime_s == seen.mtime_s
+        && moved->identity.mtime_ns == seen.mtime_ns) {
+        remove_or_gone(aside);
+        return true;
+    }
+    if (const int error = rename_without_replacing(aside, path, SystemOperation::move, path))
+        throw_errno(error);
+    return false;
+}
+
+// Writes a new file at path (never replacing) through a private working
+// name that a later undo removes after a kill; access rights 0600, as the
+// copy beside the journal has them.
+void place_privately(const std::string& path, std::string_view content)
+{
+    WorkingFile file(parent_folder(path) + "/.cartonym-copy-" + std::to_string(process_id()) + "-XXXXXX");
+    file.set_mode(0600);
+    file.write(content);
+    file.finish();
+    file.place(path);
+}
+
+void rename_back(const std::string& path, const std::string& place)
+{
+    if (const int error = rename_without_replacing(path, place, SystemOperation::move, place))
+        throw_errno(error);
+}
+
+void cut_log(const UndoStep& step)
+{
+    FileDescriptor file = open_file(step.path, O_RDWR | O_NOFOLLOW | O_NONBLOCK);
+    const FileIdentity now = identity_of(file);
+    if (now.device != step.seen.device || now.inode != step.seen.inode || now.size != step.seen.size)
+        throw Error(ErrorNumber::path_file_access_error);
+    truncate_file(file, step.keep);
+    sync_file(file);
+    file.close();
+}
+
+} // namespace
+
+bool take(const UndoStep& step)
+{
+    using Kind = UndoStep::Kind;
+    switch (step.kind) {
+    case Kind::rename_back: rename_back(step.path, step.place); break;
+    case Kind::relink_back:
+        rename_back(step.path, step.place);
+        retarget_link(step.place, step.text);
+        break;
+    case Kind::retarget: retarget_link(step.place, step.text); break;
+    case Kind::remove_name: return remove_checked(step.path, step.seen);
+    case Kind::cut_log: cut_log(step); break;
+    case Kind::place_game_list: place_privately(step.place, step.text); break;
+    case Kind::make_folder:
+        if (const int error = make_folder(step.path, no_throw))
+            throw_errno(error);
+        break;
+    case Kind::clear_leftovers: remove_leftovers_of_ended_moves(step.path); break;
+    }
+    return true;
+}
+
+} // namespace cartonym

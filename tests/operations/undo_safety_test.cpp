@@ -1,0 +1,284 @@
+// Undo that trusts nothing: records naming paths outside the run's folder,
+// moves that failed, runs undone already, removals that fail.
+#include "common/system_calls.h"
+#include "fixtures/rom_builder.h"
+#include "operations/batch_run.h"
+#include "operations/journal_format.h"
+#include "operations/run_journal.h"
+#include "tests/testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+namespace cartonym {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace test::games;
+
+struct SafetyWorld : test::JournalledRunFolder {
+    SafetyWorld()
+        : JournalledRunFolder(test::games::database)
+    { }
+
+    BatchResult run(bool game_list = true)
+    {
+        RunJournal journal(F);
+        BatchOptions options{F, db, false, game_list};
+        options.recorder = &journal;
+        return Batchrun(options);
+    }
+
+    std::string journal_path() const
+    {
+        return (state.path() / "cartonym/runs" / (list_runs().at(0).name + journal_extension)).string();
+    }
+
+    void append_record(RecordKind kind, const std::vector<std::string>& values) const
+    {
+        std::ofstream(journal_path(), std::ios::app) << record_line(kind, values) << '\n';
+    }
+};
+
+std::string number(std::uint64_t value) { return std::to_string(value); }
+
+// The move fields of the entry at path, as the writer records them.
+std::vector<std::string> move_of(const std::string& from, const std::string& to)
+{
+    const FileIdentity identity = entry_status(to).value().identity;
+    return {from, to, number(identity.device), number(identity.inode), number(identity.size),
+        std::to_string(identity.mtime_s), std::to_string(identity.mtime_ns), "file", "", "", "0", "0"};
+}
+
+bool reported(const UndoReport& report, const std::string& path)
+{
+    return std::ranges::any_of(report.problems, [&](const UndoProblem& problem) {
+        return problem.path == path && problem.reason == "it lies outside the run's folder";
+    });
+}
+
+// A record added to the journal naming a path outside the run's folder is
+// refused and reported; the outside path stays, the run is undone.
+TEST(UndoSafety, RecordsNamingPathsOutsideTheFolderAreRefused)
+{
+    struct Case {
+        const char* what;
+        std::function<std::string(const SafetyWorld&)> plant; // adds the record, returns the outside path
+    };
+    const Case cases[] = {
+        {"a move out of the folder",
+            [](const SafetyWorld& world) {
+                world.file("../outside.smc", "not the run's");
+                world.append_record(RecordKind::move, move_of(world.t / "somewhere.smc", world.F + "/../outside.smc"));
+                return world.F + "/../outside.smc";
+            }},
+        {"a move from an absolute path elsewhere",
+            [](const SafetyWorld& world) {
+                world.file("../other.smc", "not the run's");
+                world.append_record(RecordKind::move, move_of(world.t / "elsewhere.smc", world.t / "other.smc"));
+                return world.t / "other.smc";
+            }},
+        {"a created folder",
+            [](const SafetyWorld& world) {
+                fs::create_directory(world.t / "empty");
+                world.append_record(RecordKind::created, {world.t / "empty"});
+                return world.t / "empty";
+            }},
+        {"a game list",
+            [](const SafetyWorld& world) {
+                world.file("../list.htm", "x");
+                world.append_record(RecordKind::game_list, {world.t / "list.htm", "1", content_digest("x")});
+                return world.t / "list.htm";
+            }},
+        {"a log the run created",
+            [](const SafetyWorld& world) {
+                world.file("../other.log", "entry");
+                world.append_record(RecordKind::log, {world.t / "other.log", "-1", "0", "0"});
+                world.append_record(RecordKind::appended, {world.t / "other.log", "0", "0", "entry"});
+                return world.t / "other.log";
+            }},
+        {"a fresh link",
+            [](const SafetyWorld& world) {
+                fs::create_symlink("target", world.t / "link");
+                world.append_record(RecordKind::fresh_link, {world.t / "link", "target"});
+                return world.t / "link";
+            }},
+    };
+    for (const Case& planted : cases) {
+        SCOPED_TRACE(planted.what);
+        SafetyWorld world;
+        world.image("alpha.smc", Alpha);
+        world.image("mystery.smc", Riddle);
+        const test::Tree before = world.entries();
+        // (A game list of its own would be replaced by the planted record.)
+        ASSERT_EQ(world.run(std::string_view(planted.what) != "a game list").outcome, BatchOutcome::completed);
+        const std::string outside = planted.plant(world);
+        const UndoReport report = undo_run("", false);
+        EXPECT_TRUE(fs::exists(fs::symlink_status(outside))) << outside;
+        EXPECT_TRUE(reported(report, outside));
+        EXPECT_EQ(report.problems.size(), 1u);
+        EXPECT_EQ(test::tree_difference(before, world.entries()), "");
+    }
+}
+
+// A move that failed is no change of the run: its file may go anywhere
+// afterwards, the run is undone completely, and plain undo reaches the
+// run before it.
+TEST(UndoSafety, FailedMoveIsNotUndoneAndPlainUndoReachesOlderRuns)
+{
+    SafetyWorld world;
+    world.image("alpha.smc", Alpha);
+    ASSERT_EQ(world.run().outcome, BatchOutcome::completed);
+    const std::string first = list_runs().at(0).name;
+    world.image("gamma.smc", Gamma);
+    {
+        const test::ScopedFaultHook hook([](SystemOperation operation, const std::string& path) {
+            return operation == SystemOperation::move && path.ends_with("/Gamma (USA).smc") ? EIO : 0;
+        });
+        ASSERT_EQ(world.run().outcome, BatchOutcome::failed);
+    }
+    fs::remove(world.in_folder("gamma.smc")); // the user deletes it after the failure
+    const UndoReport second = undo_run("", false);
+    EXPECT_NE(second.name, first);
+    EXPECT_TRUE(second.complete()) << (second.problems.empty() ? "" : second.problems[0].reason);
+    EXPECT_EQ(list_runs().at(0).moves, 0u);
+    EXPECT_EQ(undo_run("", false).name, first);
+    EXPECT_TRUE(fs::exists(world.in_folder("alpha.smc")));
+}
+
+// A run undone completely is not undone again by name: its names may hold
+// the files of a later run by now.
+TEST(UndoSafety, RunUndoneCompletelyIsRefusedByName)
+{
+    SafetyWorld world;
+    world.image("alpha.smc", Alpha);
+    ASSERT_EQ(world.run().outcome, BatchOutcome::completed);
+    const std::string name = list_runs().at(0).name;
+    ASSERT_TRUE(undo_run(name, false).complete());
+    world.image("alpha.smc", Alpha);
+    ASSERT_EQ(world.run().outcome, BatchOutcome::completed);
+    EXPECT_THROW(undo_run(name, false), JournalUnavailable);
+    EXPECT_TRUE(fs::exists(world.in_folder("Renamed_SNES_ROMs/Alpha Quest (USA).smc")));
+}
+
+// A removal that fails leaves the run partly undone and names what stayed.
+TEST(UndoSafety, FailedRemovalIsReported)
+{
+    SafetyWorld world;
+    world.image("alpha.smc", Alpha);
+    ASSERT_EQ(world.run().outcome, BatchOutcome::completed);
+    const test::ScopedFaultHook hook([](SystemOperation operation, const std::string& path) {
+        const bool removal = (operation == SystemOperation::remove && path.ends_with("games.htm"))
+            || (operation == SystemOperation::move && path.find("/.cartonym-copy-") != std::string::npos);
+        return removal ? EACCES : 0;
+    });
+    const UndoReport report = undo_run("", false);
+    ASSERT_EQ(report.problems.size(), 1u);
+    EXPECT_EQ(report.problems[0].path, world.in_folder("Renamed_SNES_ROMs/games.htm"));
+}
+
+// A file that took the inode number of a moved image after it was deleted,
+// with its size and modification time copied, differs in its time of
+// change: it is not taken for the run's. (Its change is made here by a new
+// access right; the inode, size and times stay.)
+TEST(UndoSafety, FileWithTheMovedImagesIdentityButAnotherChangeTimeStays)
+{
+    SafetyWorld world;
+    world.image("alpha.smc", Alpha);
+    ASSERT_EQ(world.run(false).outcome, BatchOutcome::completed);
+    const std::string moved = world.in_folder("Renamed_SNES_ROMs/Alpha Quest (USA).smc");
+    const auto mtime = fs::last_write_time(moved);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    fs::permissions(moved, fs::perms::owner_exec, fs::perm_options::add);
+    fs::last_write_time(moved, mtime);
+    const UndoReport report = undo_run("", false);
+    ASSERT_EQ(report.problems.size(), 1u);
+    EXPECT_EQ(report.problems[0].reason, "another file is there now");
+    EXPECT_TRUE(fs::exists(moved));
+}
+
+// A journal that cannot be written (its disk full) stops the run with a
+// message naming the journal, not the image in hand.
+TEST(UndoSafety, FullJournalDiskIsReportedWithTheJournal)
+{
+    SafetyWorld world;
+    world.image("alpha.smc", Alpha);
+    RunJournal journal(world.F);
+    const std::string journal_path = journal.path();
+    const test::ScopedFaultHook hook([](SystemOperation operation, const std::string& path) {
+        return operation == SystemOperation::write && path.ends_with(".journal") ? ENOSPC : 0;
+    });
+    BatchOptions options{world.F, world.db};
+    options.recorder = &journal;
+    const BatchResult result = Batchrun(options);
+    EXPECT_EQ(result.outcome, BatchOutcome::failed);
+    EXPECT_EQ(result.Dateipfad, journal_path);
+    EXPECT_NE(result.message.text.find(journal_path), std::string::npos) << result.message.text;
+}
+
+// A folder whose path is longer than PATH_MAX (reached through a working
+// folder deep down) is refused before the first move: the journal and undo
+// could not name its files.
+TEST(UndoSafety, FolderBeyondPathMaxIsRefusedBeforeTheFirstMove)
+{
+    SafetyWorld world;
+    const fs::path start = fs::current_path();
+    const std::string level(200, 'd');
+    constexpr int levels = 21;
+    fs::current_path(world.t.path());
+    for (int depth = 0; depth < levels; ++depth) {
+        fs::create_directory(level);
+        fs::current_path(level);
+    }
+    fs::create_directory("roms");
+    fixtures::write_rom("roms/alpha.smc", Alpha);
+    const BatchResult result = Batchrun(BatchOptions{"roms", world.db});
+    const bool untouched = fs::exists("roms/alpha.smc") && !fs::exists("roms/Renamed_SNES_ROMs");
+    // Taken apart from the bottom: no path used here is longer than PATH_MAX.
+    fs::remove_all("roms");
+    for (int depth = 0; depth < levels; ++depth) {
+        fs::current_path("..");
+        fs::remove(level);
+    }
+    fs::current_path(start);
+    EXPECT_EQ(result.outcome, BatchOutcome::failed);
+    EXPECT_TRUE(result.setup_failed);
+    EXPECT_EQ(result.error->number(), ErrorNumber::bad_file_name);
+    EXPECT_TRUE(untouched);
+}
+
+// Another process that puts a file of its own at the game list's name
+// between undo's check and its removal keeps its file: undo removes only
+// what it has just verified, under a private name, and says so.
+TEST(UndoSafety, FileSwappedInBeforeARemovalStays)
+{
+    SafetyWorld world;
+    world.image("alpha.smc", Alpha);
+    ASSERT_EQ(world.run().outcome, BatchOutcome::completed);
+    const std::string list = world.in_folder("Renamed_SNES_ROMs/games.htm");
+    bool swapped = false;
+    const test::ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
+        const bool removing = (operation == SystemOperation::move && path.find("/.cartonym-") != std::string::npos)
+            || (operation == SystemOperation::remove && path == list);
+        if (removing && !swapped) {
+            swapped = true;
+            fs::remove(list);
+            world.file("Renamed_SNES_ROMs/games.htm", "another process's file");
+        }
+        return 0;
+    });
+    const UndoReport report = undo_run("", false);
+    EXPECT_TRUE(swapped);
+    EXPECT_EQ(fixtures::read_file(list), "another process's file");
+    ASSERT_EQ(report.problems.size(), 1u);
+    EXPECT_EQ(report.problems[0].reason, "another file is there now");
+}
+
+} // namespace
+} // namespace cartonym
