@@ -28,8 +28,9 @@ constexpr const char* output_folders[] = {duplicates_folder_name, unknown_folder
 // and vacated.
 class Filer {
 public:
-    Filer(bool dry_run, RunRecorder* recorder)
+    Filer(bool dry_run, RunRecorder* recorder, const std::string& folder)
         : dry_run_(dry_run)
+        , folds_case_(dry_run && folds_letter_case(folder))
         , recorder_(recorder)
     { }
 
@@ -63,17 +64,20 @@ public:
             if (kind != EntryKind::Folder && !(kind == EntryKind::Link && is_folder(folder)))
                 throw Error(ErrorNumber::PathNotFound);
         }
-        if (taken_.contains(to) || (entry_exists(to) && !vacated_.contains(to)))
+        // On a volume that folds case, names differing only in letter case clash.
+        const auto key = [&](const std::string& path) { return folds_case_ ? ascii_lower(path) : path; };
+        if (taken_.contains(key(to)) || (entry_exists(to) && !vacated_.contains(key(to))))
             throw Error(ErrorNumber::FileAlreadyExists);
-        taken_.insert(to);
-        vacated_.insert(from);
-        taken_.erase(from);
+        taken_.insert(key(to));
+        vacated_.insert(key(from));
+        taken_.erase(key(from));
     }
 
     bool dry_run() const { return dry_run_; }
 
 private:
     bool dry_run_;
+    bool folds_case_;
     RunRecorder* recorder_;
     std::set<std::string> created_, taken_, vacated_;
 };
@@ -87,7 +91,7 @@ public:
         : options_(options)
         , observer_(observer)
         , F_(options.folder)
-        , filer_(options.dry_run, options.recorder)
+        , filer_(options.dry_run, options.recorder, options.folder)
     { }
 
     BatchResult run();
@@ -469,6 +473,8 @@ BatchResult Run::run()
         progress(0);
 
         std::vector<ListedFile> files;
+        if (!filer_.dry_run())
+            remove_leftovers_of_ended_moves(F_); // images earlier versions parked under a private name
         setup(F_, [&] { step([&] { files = list_file_entries(F_); }); });
         if (files.empty()) {
             status(no_files_text);
