@@ -238,6 +238,29 @@ void tidy_leftover(const std::string& folder, const std::string& name)
         rename_without_replacing(path, joined(folder, name.substr(0, parked)), SystemOperation::Move, path);
 }
 
+// Gives a file its own name in other letter case, on a volume that folds
+// case, in two renames through a name of the same folder reserved
+// exclusively: a rename straight onto the own name does nothing on some
+// drivers and on others (fusefat) frees the clusters of the "replaced"
+// target, which are the file's own. A stop between the two renames leaves
+// the image as <new name>.cartonym-move-XXXXXX, which the leftover sweep
+// of the next run gives its new name.
+int rename_to_other_case(
+    const std::string& source, const std::string& target, SystemOperation operation, const std::string& hook_path)
+{
+    std::string parked = target + ".cartonym-move-XXXXXX";
+    const FileIdentity made = identity_of(create_unique_file(parked));
+    if (const int error = rename_over(source, parked, operation, hook_path)) {
+        if (is_own_reservation(parked, made))
+            remove_name(parked);
+        return error;
+    }
+    const int error = rename_without_replacing(parked, target, operation, hook_path);
+    if (error != 0)
+        rename_without_replacing(parked, source, operation, hook_path);
+    return error;
+}
+
 } // namespace
 
 int rename_without_replacing(const std::string& source, const std::string& target, SystemOperation operation,
@@ -250,9 +273,9 @@ int rename_without_replacing(const std::string& source, const std::string& targe
             error = move_over_reservation(source, target, operation, hook_path, reserving);
     }
     // On a volume that folds case a new name differing only in letter case
-    // is the file's own name: the rename can replace nothing but the file.
+    // is the file's own name.
     if (error == EEXIST && is_same_file_by_other_case(source, target))
-        error = rename_over(source, target, operation, hook_path);
+        error = rename_to_other_case(source, target, operation, hook_path);
     return error;
 }
 

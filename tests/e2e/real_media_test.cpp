@@ -7,7 +7,9 @@
 // of two such images goes to Duplicates; no private name is ever left, and
 // undo restores the exact tree, also after the volume was mounted again.
 // Skipped, with the reason, without root, /dev/fuse, loop devices or tools.
+#include "common/file_operations.h"
 #include "fixtures/rom_builder.h"
+#include "operations/file_mode.h"
 #include "tests/testsupport.h"
 
 #include <gtest/gtest.h>
@@ -260,6 +262,19 @@ TEST_P(RealMedia, RunDryRunAndUndoGiveTheTreeOfTheTestsOwnFileSystem)
         ASSERT_EQ(test::tree_difference(world_.before, test::entries_of(F)), "");
         EXPECT_FALSE(has_private_name(test::entries_of(medium_->root)));
     }
+}
+
+// File mode renames glass.fig to Glass.fig: on a volume that folds case
+// that is the file's own name, and the rename works all the same.
+TEST_P(RealMedia, FileModeRenamesToTheOwnNameInOtherCase)
+{
+    const fs::path F = medium_->root / "roms";
+    fs::create_directories(F);
+    fixtures::write_rom((F / "glass.fig").string(), {.header = CopierHeader::FIG, .data_length = 0x8000});
+    const std::string image = fixtures::read_file((F / "glass.fig").string());
+    EXPECT_EQ(folds_letter_case(F.string()), folds_case());
+    rename_file_in_folder((F / "glass.fig").string(), F.string(), "Glass.fig");
+    EXPECT_EQ(test::tree_difference({{"Glass.fig", image}}, test::entries_of(F)), "");
 }
 
 // Runs killed at random moments, each followed by undo: nothing is ever
