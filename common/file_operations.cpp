@@ -48,9 +48,10 @@ std::string swapped_letter_case(std::string name)
 
 bool is_refusal(int error) { return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP; }
 
-bool names_same_entry(const EntryStatus& first, const EntryStatus& second)
+bool names_same_entry(const std::optional<EntryStatus>& first, const std::optional<EntryStatus>& second)
 {
-    return first.identity.device == second.identity.device && first.identity.inode == second.identity.inode;
+    return first && second && first->identity.device == second->identity.device
+        && first->identity.inode == second->identity.inode;
 }
 
 // True when folder lists an entry of exactly this name.
@@ -88,11 +89,11 @@ int link_then_unlink(const std::string& source, const std::string& target)
 {
     if (const int error = create_hard_link(source, target))
         return error;
-    EntryStatus at_source, at_target;
-    if (!entry_status(source, at_source) || !entry_status(target, at_target) || !names_same_entry(at_source, at_target))
+    const auto at_source = entry_status(source);
+    if (!names_same_entry(at_source, entry_status(target)))
         return 0; // the old name now names something else, which stays
     const int error = remove_name(source);
-    if (error != 0 && entry_status(target, at_target) && names_same_entry(at_source, at_target))
+    if (error != 0 && names_same_entry(at_source, entry_status(target)))
         remove_name(target); // never two names for one image
     return error;
 }
@@ -100,9 +101,9 @@ int link_then_unlink(const std::string& source, const std::string& target)
 // True while the entry at path is still the empty regular file made.
 bool is_own_reservation(const std::string& path, const FileIdentity& made)
 {
-    EntryStatus status;
-    return entry_status(path, status) && status.kind == EntryKind::RegularFile && status.identity.device == made.device
-        && status.identity.inode == made.inode && status.identity.size == 0;
+    const auto status = entry_status(path);
+    return status && status->kind == EntryKind::RegularFile && status->identity.device == made.device
+        && status->identity.inode == made.inode && status->identity.size == 0;
 }
 
 // The third route, for a volume with neither the flag nor hard links: the
@@ -144,8 +145,8 @@ int move_over_reservation(const std::string& source, const std::string& target, 
 void repoint_moved_link(const std::string& old_folder, const std::string& target)
 {
     const auto link = link_target(target);
-    EntryStatus moved;
-    if (!link || link->empty() || link->front() == '/' || !entry_status(target, moved))
+    const auto moved = entry_status(target);
+    if (!link || link->empty() || link->front() == '/' || !moved)
         return;
     const std::string absolute = joined(resolved_path(old_folder), *link);
     std::string fresh = joined(parent_folder_of(target), private_name_prefix("link") + "XXXXXX");
@@ -155,9 +156,9 @@ void repoint_moved_link(const std::string& old_folder, const std::string& target
         throw_errno(error);
     int error = exchange_names(fresh, target);
     if (is_refusal(error)) {
-        EntryStatus now;
-        const bool still_moved = entry_status(target, now) && now.kind == EntryKind::Link
-            && names_same_entry(now, moved) && link_target(target) == link;
+        const auto now = entry_status(target);
+        const bool still_moved =
+            now && now->kind == EntryKind::Link && names_same_entry(now, moved) && link_target(target) == link;
         error = still_moved ? rename_over(fresh, target, SystemOperation::Move, target) : 0;
     }
     if (error != 0) {
@@ -215,8 +216,8 @@ void copy_to_target(const std::string& source, const std::string& target)
 void tidy_leftover(const std::string& folder, const std::string& name)
 {
     const std::string path = joined(folder, name);
-    EntryStatus status;
-    if (!entry_status(path, status))
+    const auto status = entry_status(path);
+    if (!status)
         return;
     for (const char* kind : {"copy", "link"}) {
         const std::string prefix = std::string(".cartonym-") + kind + "-";
@@ -224,15 +225,15 @@ void tidy_leftover(const std::string& folder, const std::string& name)
             continue;
         const long pid = std::atol(name.c_str() + prefix.size());
         const bool leftover =
-            status.kind == EntryKind::RegularFile ? std::string(kind) == "copy" : status.kind == EntryKind::Link;
+            status->kind == EntryKind::RegularFile ? std::string(kind) == "copy" : status->kind == EntryKind::Link;
         if (pid > 0 && !process_is_running(pid) && leftover)
             remove_name(path);
         return;
     }
     const auto parked = name.rfind(".cartonym-move-");
-    if (parked == std::string::npos || parked == 0 || status.kind != EntryKind::RegularFile)
+    if (parked == std::string::npos || parked == 0 || status->kind != EntryKind::RegularFile)
         return;
-    if (status.identity.size == 0)
+    if (status->identity.size == 0)
         remove_name(path);
     else
         rename_without_replacing(path, joined(folder, name.substr(0, parked)), SystemOperation::Move, path);

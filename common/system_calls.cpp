@@ -165,6 +165,14 @@ EntryKind entry_kind(const std::string& path)
     return kind_from_mode(info.st_mode);
 }
 
+std::optional<EntryStatus> entry_status(const std::string& path)
+{
+    struct stat info { };
+    if (!status_of(path, false, info))
+        return std::nullopt;
+    return EntryStatus{kind_from_mode(info.st_mode), identity_from_stat(info)};
+}
+
 bool entry_exists(const std::string& path) { return entry_kind(path) != EntryKind::Missing; }
 
 std::optional<std::string> link_target(const std::string& path)
@@ -267,15 +275,6 @@ int create_empty_file(const std::string& path, FileIdentity& made)
         return errno;
     made = identity_from_stat(info);
     return 0;
-}
-
-bool entry_status(const std::string& path, EntryStatus& status)
-{
-    struct stat info { };
-    if (!status_of(path, false, info))
-        return false;
-    status = {identity_from_stat(info), kind_from_mode(info.st_mode)};
-    return true;
 }
 
 bool inodes_may_change_on_remount(const std::string& path)

@@ -128,6 +128,14 @@ FileIdentity identity_of(const FileDescriptor& file);
 // none, or when it cannot be examined.
 EntryKind entry_kind(const std::string& path);
 
+// The kind and identity of the entry at path, links not followed; nullopt
+// when there is none or it cannot be examined. Hook: Examine.
+struct EntryStatus {
+    EntryKind kind = EntryKind::Missing;
+    FileIdentity identity;
+};
+std::optional<EntryStatus> entry_status(const std::string& path);
+
 // True when something of that name exists (a dangling link counts).
 bool entry_exists(const std::string& path);
 
@@ -194,14 +202,6 @@ int rename_over(
 // name, or on a case-folding volume a name differing only in letter case,
 // is taken). Hook: Open.
 int create_empty_file(const std::string& path, FileIdentity& made);
-
-// The identity of the entry at path without following a link and its
-// kind; false when there is none. Hook: Examine.
-struct EntryStatus {
-    FileIdentity identity;
-    EntryKind kind = EntryKind::Missing;
-};
-bool entry_status(const std::string& path, EntryStatus& status);
 
 // True when the file system of path hands out inode numbers that need not
 // survive a remount (FAT, exFAT and everything mounted through FUSE), so

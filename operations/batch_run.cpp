@@ -1,5 +1,7 @@
 #include "operations/batch_run.h"
 
+#include "operations/batch_filer.h"
+
 #include "analysis/rom_analysis.h"
 #include "common/file_operations.h"
 #include "common/program_info.h"
@@ -13,7 +15,10 @@
 #include "reports/game_list.h"
 #include "reports/unknown_log.h"
 
+#include <algorithm>
+#include <initializer_list>
 #include <map>
+#include <memory>
 #include <set>
 #include <sys/stat.h>
 #include <utility>
@@ -23,63 +28,15 @@ namespace {
 
 constexpr const char* output_folders[] = {duplicates_folder_name, unknown_folder_name, renamed_folder_name};
 
-// Carries out the run's changes to the disk, or in a dry run only works out
-// whether each would succeed, against the names the run has already taken
-// and vacated.
-class Filer {
-public:
-    Filer(bool dry_run, RunRecorder* recorder, const std::string& folder)
-        : dry_run_(dry_run)
-        , folds_case_(dry_run && folds_letter_case(folder))
-        , recorder_(recorder)
-    { }
-
-    void create_output_folder(const std::string& path)
-    {
-        if (!dry_run_) {
-            create_folder(path);
-            if (recorder_)
-                recorder_->folder_created(path);
-            return;
-        }
-        if (entry_exists(path))
-            throw Error(ErrorNumber::PathFileAccessError);
-        created_.insert(path);
-    }
-
-    // Moves from to to, never replacing: Error 58 when to is taken.
-    void move(const std::string& from, const std::string& to, bool may_be_link)
-    {
-        if (!dry_run_) {
-            if (recorder_)
-                recorder_->moving(from, to);
-            move_file(from, to, may_be_link);
-            return;
-        }
-        const std::string folder = to.substr(0, to.rfind('/'));
-        if (!created_.contains(folder)) {
-            const EntryKind kind = entry_kind(folder);
-            if (kind == EntryKind::Missing)
-                throw Error(ErrorNumber::FileNotFound);
-            if (kind != EntryKind::Folder && !(kind == EntryKind::Link && is_folder(folder)))
-                throw Error(ErrorNumber::PathNotFound);
-        }
-        // On a volume that folds case, names differing only in letter case clash.
-        const auto key = [&](const std::string& path) { return folds_case_ ? ascii_lower(path) : path; };
-        if (taken_.contains(key(to)) || (entry_exists(to) && !vacated_.contains(key(to))))
-            throw Error(ErrorNumber::FileAlreadyExists);
-        taken_.insert(key(to));
-        vacated_.insert(key(from));
-        taken_.erase(key(from));
-    }
-
-    bool dry_run() const { return dry_run_; }
-
-private:
-    bool dry_run_;
-    bool folds_case_;
-    RunRecorder* recorder_;
-    std::set<std::string> created_, taken_, vacated_;
+// What the run decides about one file before it changes anything; the
+// same in the dry run and the real run.
+struct FileDecision {
+    FileOutcome outcome = FileOutcome::PassedOver; // NotAnImage, PassedOver, Unknown, Renamed or AlreadyCorrect
+    RomAnalysis analysis;
+    LookupResult names;
+    std::string Neuer_name;    // the new name in the chosen style
+    std::string target;        // where the image goes: its output folder, its name there
+    bool as_duplicate = false; // filed as if the name were taken (an image named like the log)
 };
 
 // One run with its state. Every step goes through step, which applies the
@@ -91,22 +48,29 @@ public:
         : options_(options)
         , observer_(observer)
         , F_(options.folder)
-        , filer_(options.dry_run, options.recorder, options.folder)
+        , filer_(filer_for(options))
     { }
 
     BatchResult run();
 
 private:
-    template <typename Action> static bool step(Action&& action)
+    // Runs action: false when it fails with one of the errors that pass
+    // it over, any other failure thrown.
+    template <typename Action> static bool attempt(Action&& action, std::initializer_list<ErrorNumber> passing)
     {
         try {
             action();
             return true;
         } catch (const Error& error) {
-            if (error.number() == ErrorNumber::PathFileAccessError)
-                return false;
-            throw;
+            if (std::ranges::find(passing, error.number()) == passing.end())
+                throw;
+            return false;
         }
+    }
+
+    template <typename Action> static bool step(Action&& action)
+    {
+        return attempt(action, {ErrorNumber::PathFileAccessError});
     }
 
     // Runs a setup step: a failure names path and stops the run before
@@ -115,6 +79,14 @@ private:
     {
         result_.Dateipfad = path;
         action();
+    }
+
+    // A move into Duplicates: when the name is taken there too (58, an
+    // earlier run) or the move is passed over (75), the file stays where
+    // it is; it is a duplicate all the same. True when it moved.
+    template <typename Move> static bool into_duplicates(Move&& move)
+    {
+        return attempt(move, {ErrorNumber::FileAlreadyExists, ErrorNumber::PathFileAccessError});
     }
 
     std::string folder_path(const char* folder) const { return F_ + Trenner(F_) + folder; }
@@ -142,23 +114,39 @@ private:
         if (observer_.progress)
             observer_.progress(value);
     }
+    // The bar advances before a file is examined, and never beyond 100.
+    void advance(std::int32_t count)
+    {
+        const double sum = static_cast<double>(progress_) + 100.0 / count;
+        if (sum <= 100.0)
+            progress(static_cast<float>(sum));
+    }
     void report(const Message& message)
     {
         result_.message = message;
         if (observer_.message)
             observer_.message(message);
     }
+    bool stop_requested() const { return observer_.stop_requested && observer_.stop_requested(); }
 
-    // The outcome of moving an image into its output folder, and where it went.
+    // The outcome of moving an image into its output folder.
     enum class Filing { Filed, Duplicate, PassedOver };
-    Filing file_into(const std::string& target, std::string& destination);
+    Filing file_image(const FileDecision& decision, std::string& destination);
+    FileDecision decide(const std::string& Aktuelle_datei);
     void check_setup();
+    bool prepare(std::vector<ListedFile>& files);
+    void create_output_folders();
+    bool take_up_files(
+        const std::vector<ListedFile>& files, const std::vector<std::pair<std::string, std::string>>& links);
+    void complete();
     std::vector<std::pair<std::string, std::string>> links_into_the_folder(std::vector<ListedFile>& files) const;
-    void process_file(const std::string& Aktuelle_datei, bool is_link, std::int32_t count);
+    void process_file(const std::string& Aktuelle_datei, bool is_link);
+    void note_unknown(const FileDecision& decision);
+    void account(const FileDecision& decision, Filing filing, PlannedFile& planned);
     void file_link_to_moved_image(const std::string& link, const std::string& image);
-    void write_log_entry(const RomAnalysis& analysis);
     void remove_unused_folders();
     void remove_output_folder(const char* folder);
+    void end(BatchOutcome outcome, const Message& message);
     Message final_message() const;
 
     const BatchOptions& options_;
@@ -166,148 +154,132 @@ private:
     const std::string F_;
     std::string Aktuelle_datei_;
     BatchResult result_;
-    GameList list_;
-    Filer filer_;
+    std::unique_ptr<Filer> filer_;
     float progress_ = 0;
     std::map<std::string, std::string> moved_to_; // file name in F -> its path after the run
     bool current_is_link_ = true;                 // the file in hand may be a link
+    bool started_ = false;                        // the first file has been taken up
 };
 
-Run::Filing Run::file_into(const std::string& target, std::string& destination)
+// Analysis, lookup and the new name. A file that cannot be examined or
+// looked up (75) stays where it is and counts nowhere.
+FileDecision Run::decide(const std::string& Aktuelle_datei)
 {
-    try {
-        filer_.move(result_.Dateipfad, target, current_is_link_);
-        destination = target;
-        return Filing::Filed;
-    } catch (const Error& error) {
-        if (error.number() == ErrorNumber::PathFileAccessError)
-            return Filing::PassedOver;
-        if (error.number() != ErrorNumber::FileAlreadyExists)
-            throw;
+    FileDecision decision;
+    if (!step([&] { decision.analysis = Analysiere_rom(result_.Dateipfad); }))
+        return decision;
+    if (!decision.analysis.Rom_ok) {
+        decision.outcome = FileOutcome::NotAnImage;
+        return decision;
     }
-    // The name is taken: the image goes to Duplicates under its own name.
-    // When that name is taken there too (an earlier run), it stays where it
-    // is; it is a duplicate all the same.
-    try {
-        const std::string duplicate = output_path(duplicates_folder_name, Aktuelle_datei_);
-        filer_.move(result_.Dateipfad, duplicate, current_is_link_);
+    if (!step([&] { decision.names = Finde_romname(decision.analysis, options_.database_path); }))
+        return decision;
+    const bool unknown = decision.names.Neuer_name.empty();
+    decision.Neuer_name = unknown ? std::string(unknown_text) : decision.names.Neuer_name;
+    if (options_.without_spaces)
+        Baue_dateiname(decision.Neuer_name);
+    if (unknown) {
+        // The log's own name is never given to an image: such an image is
+        // filed as if the name were taken.
+        decision.outcome = FileOutcome::Unknown;
+        decision.as_duplicate = Aktuelle_datei == unknown_log_name;
+        decision.target = output_path(unknown_folder_name, Aktuelle_datei);
+        return decision;
+    }
+    // A name from the database that would lead out of the folder is refused
+    // like a move the file system rejects.
+    if (!is_plain_file_name(decision.Neuer_name))
+        throw Error(ErrorNumber::BadFileName);
+    const std::string target_name = file_system_name(decision.Neuer_name);
+    decision.outcome =
+        join_path(F_, target_name) == result_.Dateipfad ? FileOutcome::AlreadyCorrect : FileOutcome::Renamed;
+    decision.target = output_path(renamed_folder_name, target_name);
+    return decision;
+}
+
+// Moves the image to its target; when the name is taken, into Duplicates
+// under its own name.
+Run::Filing Run::file_image(const FileDecision& decision, std::string& destination)
+{
+    if (!decision.as_duplicate) {
+        try {
+            filer_->move(result_.Dateipfad, decision.target, current_is_link_);
+            destination = decision.target;
+            return Filing::Filed;
+        } catch (const Error& error) {
+            if (error.number() == ErrorNumber::PathFileAccessError)
+                return Filing::PassedOver;
+            if (error.number() != ErrorNumber::FileAlreadyExists)
+                throw;
+        }
+    }
+    const std::string duplicate = output_path(duplicates_folder_name, Aktuelle_datei_);
+    if (into_duplicates([&] { filer_->move(result_.Dateipfad, duplicate, current_is_link_); }))
         destination = duplicate;
-    } catch (const Error& error) {
-        if (error.number() != ErrorNumber::FileAlreadyExists && error.number() != ErrorNumber::PathFileAccessError)
-            throw;
-    }
     ++result_.counts.duplicates;
     return Filing::Duplicate;
 }
 
-void Run::write_log_entry(const RomAnalysis& analysis)
+// An unknown image is listed and its log entry written before it moves,
+// so that a failure to write the entry stops the run with the image still
+// in place, and the next run writes it again.
+void Run::note_unknown(const FileDecision& decision)
 {
-    if (filer_.dry_run())
-        return;
+    ++result_.counts.unknown;
+    result_.unknown_names.push_back(Aktuelle_datei_);
+    if (observer_.unknown)
+        observer_.unknown(Aktuelle_datei_);
     const std::string log_folder = folder_path(unknown_folder_name) + path_separator;
-    if (options_.recorder)
-        options_.recorder->log_appending(join_path(log_folder, unknown_log_name));
-    step([&] {
-        Schreibe_unbekannt(log_folder, escaped_file_name(Aktuelle_datei_), analysis.Dateityp_text,
-            analysis.Interner_name, analysis.Land_text, analysis.CRC1_text);
-    });
+    step([&] { filer_->append_log_entry(log_folder, Aktuelle_datei_, decision.analysis); });
 }
 
-void Run::process_file(const std::string& Aktuelle_datei, bool is_link, std::int32_t count)
+void Run::account(const FileDecision& decision, Filing filing, PlannedFile& planned)
 {
-    current_is_link_ = is_link;
-    // The bar advances before the file is examined, and never beyond 100.
-    const double sum = static_cast<double>(progress_) + 100.0 / count;
-    if (sum <= 100.0)
-        progress(static_cast<float>(sum));
-
-    Aktuelle_datei_ = Aktuelle_datei;
-    result_.Dateipfad = join_path(F_, Aktuelle_datei);
-    PlannedFile& planned = result_.plan.emplace_back(PlannedFile{Aktuelle_datei, FileOutcome::PassedOver, ""});
-
-    // A file that cannot be examined or looked up (75) stays where it is and
-    // counts nowhere; nothing of an earlier file is carried over to it.
-    RomAnalysis analysis;
-    if (!step([&] { analysis = Analysiere_rom(result_.Dateipfad); }))
-        return;
-    if (!analysis.Rom_ok) {
-        planned.outcome = FileOutcome::NotAnImage;
-        return;
-    }
-    LookupResult names;
-    if (!step([&] { names = Finde_romname(analysis, options_.database_path); }))
-        return;
-
     BatchCounts& counts = result_.counts;
-    std::string Neuer_name = names.Neuer_name;
-    const bool Rom_unbekannt = Neuer_name.empty();
-    std::string destination;
-    if (Rom_unbekannt) {
-        Neuer_name = unknown_text;
-        ++counts.unknown;
-        result_.unknown_names.push_back(Aktuelle_datei);
-        if (observer_.unknown)
-            observer_.unknown(Aktuelle_datei);
-        // The entry is written before the image moves, so that a failure to
-        // write it stops the run with the image still in place, and the next
-        // run writes it again.
-        write_log_entry(analysis);
-        // The log's own name is never given to an image: such an image is
-        // filed as if the name were taken.
-        const std::string target = Aktuelle_datei == unknown_log_name
-            ? output_path(duplicates_folder_name, Aktuelle_datei)
-            : output_path(unknown_folder_name, Aktuelle_datei);
-        Filing filing = Aktuelle_datei == unknown_log_name ? Filing::Duplicate : Filing::Filed;
-        if (filing == Filing::Duplicate) {
-            ++counts.duplicates;
-            try {
-                filer_.move(result_.Dateipfad, target, current_is_link_);
-                destination = target;
-            } catch (const Error& error) {
-                if (error.number() != ErrorNumber::FileAlreadyExists
-                    && error.number() != ErrorNumber::PathFileAccessError)
-                    throw;
-            }
-        } else {
-            filing = file_into(target, destination);
-        }
+    if (decision.outcome == FileOutcome::Unknown) {
         // An unknown image that lands in Duplicates counts once, as a duplicate.
         if (filing == Filing::Duplicate)
             --counts.unknown;
         planned.outcome = filing == Filing::Duplicate ? FileOutcome::Duplicate
             : filing == Filing::Filed                 ? FileOutcome::Unknown
                                                       : FileOutcome::PassedOver;
+        return;
     }
-
-    if (options_.without_spaces)
-        Baue_dateiname(Neuer_name);
-
-    if (!Rom_unbekannt) {
-        // A name from the database that would lead out of the folder is refused
-        // like a move the file system rejects.
-        if (!is_plain_file_name(Neuer_name))
-            throw Error(ErrorNumber::BadFileName);
-        const std::string target_name = file_system_name(Neuer_name);
-        const bool already_correct = join_path(F_, target_name) == result_.Dateipfad;
-        const Filing filing = file_into(output_path(renamed_folder_name, target_name), destination);
-        if (filing == Filing::PassedOver)
-            return; // not filed: neither counted nor listed
-        if (filing == Filing::Filed)
-            ++(already_correct ? counts.already_correct : counts.renamed);
-        planned.outcome = filing == Filing::Duplicate ? FileOutcome::Duplicate
-            : already_correct                         ? FileOutcome::AlreadyCorrect
-                                                      : FileOutcome::Renamed;
-        if (options_.game_list && list_.is_open()) {
-            step([&] {
-                list_.Schreibe_listenzeile({names.Voller_name, Neuer_name, analysis.Land_text, analysis.Dateityp_text});
-            });
-        }
+    const bool already_correct = decision.outcome == FileOutcome::AlreadyCorrect;
+    if (filing == Filing::Filed)
+        ++(already_correct ? counts.already_correct : counts.renamed);
+    planned.outcome = filing == Filing::Duplicate ? FileOutcome::Duplicate : decision.outcome;
+    if (options_.game_list) {
+        const RomAnalysis& analysis = decision.analysis;
+        step([&] {
+            filer_->add_game(
+                {decision.names.Voller_name, decision.Neuer_name, analysis.Land_text, analysis.Dateityp_text});
+        });
     }
+}
+
+void Run::process_file(const std::string& Aktuelle_datei, bool is_link)
+{
+    current_is_link_ = is_link;
+    Aktuelle_datei_ = Aktuelle_datei;
+    result_.Dateipfad = join_path(F_, Aktuelle_datei);
+    PlannedFile& planned = result_.plan.emplace_back(PlannedFile{Aktuelle_datei, FileOutcome::PassedOver, ""});
+    const FileDecision decision = decide(Aktuelle_datei);
+    if (decision.outcome == FileOutcome::NotAnImage)
+        planned.outcome = FileOutcome::NotAnImage;
+    if (decision.outcome == FileOutcome::NotAnImage || decision.outcome == FileOutcome::PassedOver)
+        return;
+    if (decision.outcome == FileOutcome::Unknown)
+        note_unknown(decision);
+    std::string destination;
+    const Filing filing = file_image(decision, destination);
+    if (filing == Filing::PassedOver && decision.outcome != FileOutcome::Unknown)
+        return; // not filed: neither counted nor listed
+    account(decision, filing, planned);
     planned.destination = relative(destination);
     if (!destination.empty())
         moved_to_[Aktuelle_datei] = destination;
 }
-
 // A link that leads to another file of this folder is taken up after every
 // other file: the image it leads to may move in this run, and the link must
 // neither be filed in the image's place nor be left leading nowhere.
@@ -359,34 +331,8 @@ void Run::file_link_to_moved_image(const std::string& link, const std::string& i
     const std::string destination = output_path(duplicates_folder_name, link);
     ++result_.counts.duplicates;
     planned.outcome = FileOutcome::Duplicate;
-    if (filer_.dry_run()) {
-        try {
-            filer_.move(result_.Dateipfad, destination, true);
-            planned.destination = relative(destination);
-        } catch (const Error& error) {
-            if (error.number() != ErrorNumber::FileAlreadyExists && error.number() != ErrorNumber::PathFileAccessError)
-                throw;
-        }
-        return;
-    }
-    // A fresh link to the image's new place replaces this one: recorded,
-    // made in Duplicates without replacing anything, then the old link
-    // removed.
-    const std::string new_target = resolved_path(moved->second);
-    if (entry_exists(destination))
-        return; // the name is taken in Duplicates: the link stays
-    if (options_.recorder)
-        options_.recorder->link_making(destination, new_target);
-    if (const int error = create_link(new_target, destination)) {
-        if (error == EEXIST)
-            return; // taken meanwhile: the link stays
-        throw_errno(error);
-    }
-    if (options_.recorder)
-        options_.recorder->moving(result_.Dateipfad, destination);
-    if (entry_kind(result_.Dateipfad) == EntryKind::Link)
-        remove_name(result_.Dateipfad);
-    planned.destination = relative(destination);
+    if (into_duplicates([&] { filer_->move_link(result_.Dateipfad, destination, moved->second); }))
+        planned.destination = relative(destination);
 }
 
 // Everything that can stop the run before the first image: the folder, the
@@ -430,18 +376,7 @@ void Run::remove_unused_folders()
 
 void Run::remove_output_folder(const char* folder)
 {
-    if (filer_.dry_run())
-        return;
-    step([&] {
-        try {
-            remove_folder(folder_path(folder));
-        } catch (const Error& error) {
-            // Gone already: the folder could not be made because a file held
-            // its name, and that file has been filed away by the run.
-            if (error.number() != ErrorNumber::FileNotFound)
-                throw;
-        }
-    });
+    step([&] { filer_->remove_output_folder(folder_path(folder)); });
 }
 
 Message Run::final_message() const
@@ -456,104 +391,119 @@ Message Run::final_message() const
         MessageIcon::Exclamation};
 }
 
+// Everything before the first file: the set-up checks, the game list's
+// head, the listing. False when the folder has no files.
+bool Run::prepare(std::vector<ListedFile>& files)
+{
+    check_setup();
+    if (options_.game_list)
+        setup(temporary_folder(), [&] { step([&] { filer_->begin_game_list(); }); });
+    result_.counts = {};
+    result_.unknown_names.clear();
+    if (observer_.unknown_cleared)
+        observer_.unknown_cleared();
+    progress(0);
+    filer_->clear_leftovers(F_); // images that earlier versions parked under a private name
+    setup(F_, [&] { step([&] { files = list_file_entries(F_); }); });
+    return !files.empty();
+}
+
+void Run::create_output_folders()
+{
+    for (const char* folder : output_folders) {
+        const std::string path = folder_path(folder);
+        setup(path, [&] { step([&] { filer_->create_output_folder(path); }); });
+        filer_->clear_leftovers(path);
+    }
+    started_ = true;
+}
+
+// Every file in the run's order, then the links to images of the folder.
+// False when stopped between two files.
+bool Run::take_up_files(
+    const std::vector<ListedFile>& files, const std::vector<std::pair<std::string, std::string>>& links)
+{
+    const auto count = static_cast<std::int32_t>(files.size() + links.size());
+    std::int32_t Dateiindex = 0;
+    // The next file is taken up unless the caller asked to stop.
+    const auto next = [&] {
+        if (stop_requested())
+            return false;
+        result_.counts.total = ++Dateiindex;
+        advance(count);
+        return true;
+    };
+    for (const ListedFile& file : files) {
+        if (!next())
+            return false;
+        process_file(file.name, file.is_link);
+    }
+    for (const auto& [link, image] : links) {
+        if (!next())
+            return false;
+        file_link_to_moved_image(link, image);
+    }
+    return true;
+}
+
+// The end of a run that took up every file: unused folders go, the game
+// list is placed (or, without any image, the earlier one removed).
+void Run::complete()
+{
+    progress(100);
+    status(batch_succeeded_text);
+    remove_unused_folders();
+    const std::string list = output_path(renamed_folder_name, game_list_name);
+    const bool any_image = result_.counts.roms() > 0;
+    if (options_.game_list)
+        step([&] { filer_->end_game_list(F_, list, any_image); });
+    // A run without any image leaves no game list in the folder.
+    if (options_.game_list && !any_image)
+        step([&] { filer_->remove_game_list(list); });
+    result_.outcome = BatchOutcome::Completed;
+    report(final_message());
+}
+
+void Run::end(BatchOutcome outcome, const Message& message)
+{
+    result_.outcome = outcome;
+    report(message);
+    if (options_.recorder)
+        options_.recorder->finished();
+}
+
 BatchResult Run::run()
 {
     // The database is read once for the whole run; an edit made during the
     // run is seen by the next one.
     const DatabaseSession database_session;
-    bool started = false;
     try {
-        check_setup();
-        if (options_.game_list && !filer_.dry_run())
-            setup(temporary_folder(), [&] { step([&] { list_.Schreibe_listenkopf(); }); });
-        result_.counts = {};
-        result_.unknown_names.clear();
-        if (observer_.unknown_cleared)
-            observer_.unknown_cleared();
-        progress(0);
-
         std::vector<ListedFile> files;
-        if (!filer_.dry_run())
-            remove_leftovers_of_ended_moves(F_); // images earlier versions parked under a private name
-        setup(F_, [&] { step([&] { files = list_file_entries(F_); }); });
-        if (files.empty()) {
+        if (!prepare(files)) {
             status(no_files_text);
             report({"Attention !", no_files_text, MessageIcon::Information});
-            list_.close();
+            filer_->drop_game_list();
             result_.outcome = BatchOutcome::NoFiles;
             return std::move(result_);
         }
-
-        for (const char* folder : output_folders) {
-            const std::string path = folder_path(folder);
-            setup(path, [&] { step([&] { filer_.create_output_folder(path); }); });
-            if (!filer_.dry_run())
-                remove_leftovers_of_ended_moves(path);
-        }
-        started = true;
-
+        create_output_folders();
         const auto links = links_into_the_folder(files);
-        const auto count = static_cast<std::int32_t>(files.size() + links.size());
-        std::int32_t Dateiindex = 0;
-        for (const ListedFile& file : files) {
-            if (observer_.stop_requested && observer_.stop_requested())
-                break;
-            result_.counts.total = ++Dateiindex;
-            process_file(file.name, file.is_link, count);
-        }
-        for (const auto& [link, image] : links) {
-            if (observer_.stop_requested && observer_.stop_requested())
-                break;
-            result_.counts.total = ++Dateiindex;
-            const double sum = static_cast<double>(progress_) + 100.0 / count;
-            if (sum <= 100.0)
-                progress(static_cast<float>(sum));
-            file_link_to_moved_image(link, image);
-        }
-        if (Dateiindex < count) {
+        if (!take_up_files(files, links)) {
             // Stopped between two files: the list is dropped, what the run
             // made but did not use is taken away again.
-            list_.close();
+            filer_->drop_game_list();
             remove_unused_folders();
-            result_.outcome = BatchOutcome::Interrupted;
-            report({"Cartonym Message:", "Interrupted", MessageIcon::Exclamation});
-            if (options_.recorder)
-                options_.recorder->finished();
+            end(BatchOutcome::Interrupted, {"Cartonym Message:", "Interrupted", MessageIcon::Exclamation});
             return std::move(result_);
         }
-
-        progress(100);
-        status(batch_succeeded_text);
-        remove_unused_folders();
-        if (options_.game_list && !filer_.dry_run()) {
-            step([&] { list_.Schreibe_listenende(F_); });
-            const std::string placed = output_path(renamed_folder_name, game_list_name);
-            if (options_.recorder && result_.counts.roms() > 0 && entry_exists(placed))
-                options_.recorder->game_list_placed(placed);
-        }
-        const BatchCounts& counts = result_.counts;
-        if (options_.game_list && counts.roms() == 0 && !filer_.dry_run()) {
-            // A run without any image leaves no game list in the folder.
-            step([&] {
-                const std::string earlier = output_path(renamed_folder_name, game_list_name);
-                if (options_.recorder && entry_exists(earlier))
-                    options_.recorder->game_list_removing(earlier);
-                try {
-                    delete_file(earlier);
-                } catch (const Error& error) {
-                    if (error.number() != ErrorNumber::FileNotFound)
-                        throw;
-                }
-            });
-        }
-        result_.outcome = BatchOutcome::Completed;
-        report(final_message());
+        complete();
     } catch (const Error& error) {
-        list_.close();
-        result_.outcome = BatchOutcome::Failed;
-        result_.setup_failed = !started;
+        filer_->drop_game_list();
+        result_.setup_failed = !started_;
         result_.error = error;
-        report({"Error !", file_error_text(error, escaped_file_name(result_.Dateipfad)), MessageIcon::Exclamation});
+        end(BatchOutcome::Failed,
+            {"Error !", file_error_text(error, escaped_file_name(result_.Dateipfad)), MessageIcon::Exclamation});
+        return std::move(result_);
     }
     if (options_.recorder)
         options_.recorder->finished();

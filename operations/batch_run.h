@@ -28,6 +28,17 @@ public:
     // A move about to be made (the entry at from, identified by the
     // identity of what from names now).
     virtual void moving(const std::string& from, const std::string& to) = 0;
+    // The move announced last by moving() (or the fresh link announced by
+    // link_making()) failed: nothing was moved.
+    virtual void move_failed(const std::string& from, const std::string& to)
+    {
+        static_cast<void>(from);
+        static_cast<void>(to);
+    }
+    // A name about to be reserved for the move announced last, by creating
+    // an empty file there (on a volume with neither rename's no-replace
+    // flag nor hard links); the move then renames its file over it.
+    virtual void reserving(const std::string& path) { static_cast<void>(path); }
     // An entry about to be appended to the unknown-image log at log_path.
     virtual void log_appending(const std::string& log_path) = 0;
     // A fresh link about to be made at path, naming target (a link to an

@@ -1,4 +1,5 @@
-// The journal of a batch run and the undo of a run.
+// The journal of a batch run and the undo of a run: the writer
+// (run_journal.cpp), the format (journal_format.*) and undo (run_undo.cpp).
 //
 // Every run that changes the disk writes one journal file in
 // $XDG_STATE_HOME/cartonym/runs/ (default ~/.local/state/cartonym/runs/),
@@ -19,6 +20,8 @@
 #include <vector>
 
 namespace cartonym {
+
+enum class RecordKind; // operations/journal_format.h
 
 // The folder that holds the journals, from the environment; throws
 // JournalUnavailable when neither XDG_STATE_HOME nor HOME names one.
@@ -48,6 +51,8 @@ public:
     void moving(const std::string& from, const std::string& to) override;
     void log_appending(const std::string& log_path) override;
     void link_making(const std::string& path, const std::string& target) override;
+    void move_failed(const std::string& from, const std::string& to) override;
+    void reserving(const std::string& path) override;
     void game_list_placed(const std::string& path) override;
     void game_list_removing(const std::string& path) override;
     void finished() override;
@@ -59,7 +64,10 @@ public:
     const std::optional<std::string>& failure() const { return failure_; }
 
 private:
-    void write_entry(const std::string& line);
+    void open_new_journal(const std::string& runs, std::int64_t now);
+    std::string heading(const std::string& runs, std::int64_t now);
+    void write_record(RecordKind kind, const std::vector<std::string>& values);
+    void write_change(RecordKind kind, const std::vector<std::string>& values);
     void record_pending_log();
     void discard_if_unused() noexcept;
     std::string absolute(const std::string& path) const;
@@ -72,6 +80,8 @@ private:
     bool changes_recorded_ = false;
     bool ended_ = false;
     std::optional<std::string> failure_;
+    // What the last move announced found at its source.
+    std::optional<FileIdentity> last_move_source_;
     // An append to a log announced but whose bytes are not yet recorded.
     std::optional<std::pair<std::string, std::int64_t>> pending_log_;
 };

@@ -18,14 +18,36 @@ namespace {
 
 constexpr const char* line_end = "\r\n";
 
+std::size_t line_ends_in(std::string_view text)
+{
+    std::size_t count = 0;
+    for (std::size_t pos = text.find(line_end); pos != std::string_view::npos; pos = text.find(line_end, pos + 2))
+        ++count;
+    return count;
+}
+
 } // namespace
+
+std::string unknown_log_entry_head()
+{
+    return "Datasource: The Cartonym ver." + decimal_text(program_info::version_major) + "."
+        + decimal_text(program_info::version_minor) + "." + decimal_text(program_info::version_revision) + " Englisch"
+        + line_end;
+}
+
+bool is_start_of_unknown_log_entry(std::string_view text)
+{
+    const std::string head = unknown_log_entry_head();
+    if (text.size() < head.size())
+        return std::string_view(head).starts_with(text);
+    return text.starts_with(head) && text.find(head, 1) == std::string_view::npos
+        && line_ends_in(text) <= line_ends_in(unknown_log_entry("", "", "", "", ""));
+}
 
 std::string unknown_log_entry(const std::string& file, const std::string& format, const std::string& iname,
     const std::string& country, const std::string& crc)
 {
-    std::string entry = "Datasource: The Cartonym ver." + decimal_text(program_info::version_major) + "."
-        + decimal_text(program_info::version_minor) + "." + decimal_text(program_info::version_revision) + " Englisch"
-        + line_end;
+    std::string entry = unknown_log_entry_head();
     entry += "Filename = \"" + file + "\"" + line_end;
     entry += "Format = " + format + line_end;
     entry += "Internal name = \"" + iname + "\"" + line_end;

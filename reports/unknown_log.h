@@ -10,6 +10,13 @@ namespace cartonym {
 // The log's name in Unknown_ROMs; no image is ever filed under it.
 inline constexpr const char* unknown_log_name = "unknown.log";
 
+// The first line of every entry, with its line end.
+std::string unknown_log_entry_head();
+
+// True when text is the beginning of one entry, at most the whole of it:
+// what an append stopped part way may have left.
+bool is_start_of_unknown_log_entry(std::string_view text);
+
 // One entry, each line ended by CR LF. All arguments Windows-1252.
 std::string unknown_log_entry(const std::string& file, const std::string& format, const std::string& iname,
     const std::string& country, const std::string& crc);

@@ -173,3 +173,39 @@ TEST(UndoAfterKill, RunKilledAtRandomMomentsIsUndoneExactly)
     std::printf("kills undone: %d in %d attempts (the rest ended before the signal)\n", killed, attempt);
     EXPECT_GE(killed, 20);
 }
+
+// An undo killed at random moments is finished by the next plain undo: it
+// exits 0 (or 2 when the killed undo had ended before the signal) and the
+// folder is exactly as before the run, with nothing under a private name.
+TEST(UndoAfterKill, UndoKilledAtRandomMomentsIsFinishedByTheNextUndo)
+{
+    const KillWorld world;
+    const test::Tree before = test::entries_of(world.template_folder);
+    const auto undo = [] { return test::start_program(CARTONYM_CLI_PATH, {"undo"}); };
+    microseconds undo_length{};
+    {
+        const fs::path probe = world.copy(-1);
+        const test::ScopedVariable state("XDG_STATE_HOME", (world.work.path() / "state-probe").string());
+        ASSERT_EQ(wait_for(world.start_batch(probe)), 0);
+        const auto begin = std::chrono::steady_clock::now();
+        ASSERT_EQ(wait_for(undo()), 0);
+        undo_length = std::chrono::duration_cast<microseconds>(std::chrono::steady_clock::now() - begin);
+    }
+    KillTimer timer(undo_length);
+    int killed = 0, attempt = 0;
+    for (; killed < 20 && attempt < 400; ++attempt) {
+        const fs::path folder = world.copy(attempt);
+        const test::ScopedVariable state(
+            "XDG_STATE_HOME", (world.work.path() / ("undo-state" + std::to_string(attempt))).string());
+        ASSERT_EQ(wait_for(world.start_batch(folder)), 0) << "attempt " << attempt;
+        killed += timer.kill_later(undo());
+        const int status = wait_for(undo());
+        ASSERT_TRUE(WIFEXITED(status)) << "attempt " << attempt;
+        EXPECT_TRUE(WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 2)
+            << "attempt " << attempt << ": exit " << WEXITSTATUS(status);
+        ASSERT_EQ(test::tree_difference(before, test::entries_of(folder)), "") << "after attempt " << attempt;
+        fs::remove_all(folder);
+    }
+    std::printf("undos killed and finished: %d in %d attempts\n", killed, attempt);
+    EXPECT_GE(killed, 20);
+}

@@ -200,7 +200,14 @@ struct World {
         const auto run = test::run_program(CARTONYM_CLI_PATH, options, work);
         return nlohmann::json::parse(run.out, nullptr, false);
     }
-    int undo() const { return test::run_program(CARTONYM_CLI_PATH, {"undo"}, work).status; }
+    // Undo's exit status; what it said on stderr is printed when it is not 0.
+    int undo() const
+    {
+        const auto run = test::run_program(CARTONYM_CLI_PATH, {"undo"}, work);
+        if (run.status != 0)
+            std::printf("undo: %s", run.err.c_str());
+        return run.status;
+    }
 };
 
 // Copies the template's files one by one (FUSE drivers lack the kernel's
