@@ -240,6 +240,26 @@ protected:
     }
     bool folds_case() const { return GetParam() != Kind::Ntfs; }
 
+    // A dry run, the run and its undo, the volume mounted again before the
+    // undo when remount says so.
+    void run_and_undo(const fs::path& F, const Tree& expected, bool remount)
+    {
+        SCOPED_TRACE(remount ? "mounted again between run and undo" : "undo on the same mount");
+        const auto preview = world_.batch(F, {"--dry-run"});
+        ASSERT_EQ(test::tree_difference(world_.before, test::entries_of(F)), "");
+        const auto run = world_.batch(F, {});
+        ASSERT_EQ(run.value("outcome", ""), "completed") << run.dump();
+        EXPECT_EQ(test::tree_difference(expected, test::entries_of(F)), "");
+        EXPECT_FALSE(has_private_name(test::entries_of(medium_->root)));
+        for (const char* count : {"total", "roms", "renamed", "already_correct", "duplicates"})
+            EXPECT_EQ(preview.value(count, -1), run.value(count, -2)) << count;
+        if (remount)
+            medium_->remount();
+        ASSERT_EQ(world_.undo(), 0);
+        EXPECT_EQ(test::tree_difference(world_.before, test::entries_of(F)), "");
+        EXPECT_FALSE(has_private_name(test::entries_of(medium_->root)));
+    }
+
     World world_;
     std::unique_ptr<Medium> medium_;
 };
@@ -253,22 +273,8 @@ TEST_P(RealMedia, RunDryRunAndUndoGiveTheTreeOfTheTestsOwnFileSystem)
     }
     const fs::path F = medium_->root / "roms";
     copy_template(world_.template_folder, F);
-    for (const bool remount : {false, true}) {
-        SCOPED_TRACE(remount ? "mounted again between run and undo" : "undo on the same mount");
-        const auto preview = world_.batch(F, {"--dry-run"});
-        ASSERT_EQ(test::tree_difference(world_.before, test::entries_of(F)), "");
-        auto run = world_.batch(F, {});
-        ASSERT_EQ(run.value("outcome", ""), "completed") << run.dump();
-        EXPECT_EQ(test::tree_difference(expected, test::entries_of(F)), "");
-        EXPECT_FALSE(has_private_name(test::entries_of(medium_->root)));
-        for (const char* count : {"total", "roms", "renamed", "already_correct", "duplicates"})
-            EXPECT_EQ(preview.value(count, -1), run.value(count, -2)) << count;
-        if (remount)
-            medium_->remount();
-        ASSERT_EQ(world_.undo(), 0);
-        ASSERT_EQ(test::tree_difference(world_.before, test::entries_of(F)), "");
-        EXPECT_FALSE(has_private_name(test::entries_of(medium_->root)));
-    }
+    run_and_undo(F, expected, false);
+    run_and_undo(F, expected, true);
 }
 
 // File mode renames glass.fig to Glass.fig: on a volume that folds case
