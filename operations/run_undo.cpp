@@ -52,8 +52,8 @@ public:
                 carry_out({UndoStep::Kind::ClearLeftovers, join_path(run_.folder, output)});
         }
         remove_unconfirmed_links();
-        move_files_back();
         remove_empty_reservations(run_.reservations);
+        move_files_back();
         take_back_game_list();
         for (const LogRecord& log : run_.logs)
             take_back_log(log);
@@ -83,7 +83,7 @@ private:
         using Kind = UndoStep::Kind;
         try {
             if (!dry_run_)
-                take(step);
+                take(step, [this](const std::string& path) { note_reservation(path); });
         } catch (const Error& error) {
             if (step.kind == Kind::MakeFolder && error.number() == ErrorNumber::FileAlreadyExists)
                 return false;
@@ -417,6 +417,17 @@ private:
     {
         if (!entry_exists(folder))
             carry_out({UndoStep::Kind::MakeFolder, folder});
+    }
+
+    // A name about to be reserved for a rename back is added to the run's
+    // journal first: an undo stopped before the rename leaves an empty file
+    // at the old place, which the next undo removes before it moves back.
+    void note_reservation(const std::string& path) const
+    {
+        FileDescriptor file = open_file(run_.path, O_WRONLY | O_APPEND | O_NOFOLLOW);
+        write_all(file, record_line(RecordKind::Reserved, {path}) + "\n");
+        sync_file(file);
+        file.close();
     }
 
     void mark_undone()

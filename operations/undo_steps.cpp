@@ -46,9 +46,9 @@ void retarget_link(const std::string& path, const std::string& text)
         remove_or_gone(fresh);
 }
 
-void rename_back(const std::string& path, const std::string& place)
+void rename_back(const std::string& path, const std::string& place, const ReservationNotice& reserving)
 {
-    if (const int error = rename_without_replacing(path, place, SystemOperation::Move, place))
+    if (const int error = rename_without_replacing(path, place, SystemOperation::Move, place, reserving))
         throw_errno(error);
 }
 
@@ -65,13 +65,13 @@ void cut_log(const UndoStep& step)
 
 } // namespace
 
-void take(const UndoStep& step)
+void take(const UndoStep& step, const ReservationNotice& reserving)
 {
     using Kind = UndoStep::Kind;
     switch (step.kind) {
-    case Kind::RenameBack: rename_back(step.path, step.place); return;
+    case Kind::RenameBack: rename_back(step.path, step.place, reserving); return;
     case Kind::RelinkBack:
-        rename_back(step.path, step.place);
+        rename_back(step.path, step.place, reserving);
         retarget_link(step.place, step.text);
         return;
     case Kind::Retarget: retarget_link(step.place, step.text); return;

@@ -56,6 +56,8 @@ struct UndoStep {
 };
 
 // Takes a step; throws Error when it fails.
-void take(const UndoStep& step);
+// Takes the step; reserving is told a name about to be reserved for a
+// rename back (see rename_without_replacing).
+void take(const UndoStep& step, const ReservationNotice& reserving = {});
 
 } // namespace cartonym

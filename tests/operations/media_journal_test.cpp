@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 namespace cartonym {
 namespace {
@@ -40,6 +41,28 @@ TEST(Reservations, EmptyReservationOfAStoppedRunGoesWithUndoOrWithTheNextRun)
         EXPECT_EQ(w.entries(),
             (Tree{{"Renamed_SNES_ROMs", "<folder>"}, {"Renamed_SNES_ROMs/B.smc", "theirs"}, {"a.smc", "image"}}));
     }
+}
+
+// An undo stopped between reserving the old name and renaming the file
+// back left an empty file there, named in the journal: the next undo
+// removes it and puts the file back.
+TEST(Reservations, UndoStoppedAfterReservingTheOldNameIsFinishedByTheNext)
+{
+    const test::JournalledRunFolder w(test::games::database);
+    w.file("a.smc", "image");
+    std::filesystem::create_directories(w.in_folder("Renamed_SNES_ROMs"));
+    std::string journal_path;
+    {
+        RunJournal journal(w.F);
+        journal_path = journal.path();
+        journal.moving(w.in_folder("a.smc"), w.in_folder("Renamed_SNES_ROMs/A.smc"));
+        std::filesystem::rename(w.in_folder("a.smc"), w.in_folder("Renamed_SNES_ROMs/A.smc"));
+        journal.finished();
+    }
+    std::ofstream(journal_path, std::ios::app) << record_line(RecordKind::Reserved, {w.in_folder("a.smc")}) << '\n';
+    fixtures::write_file(w.in_folder("a.smc"), "");
+    EXPECT_TRUE(undo_run("", false).complete());
+    EXPECT_EQ(w.entries(), (Tree{{"Renamed_SNES_ROMs", "<folder>"}, {"a.smc", "image"}}));
 }
 
 TEST(ContentCheck, TellsFilesByTheBytesAtBothEnds)
