@@ -291,9 +291,13 @@ private:
             || (now.identity.mtime_s + 1) * 1'000'000'000 + now.identity.mtime_ns < run_.started_ns)
             return;
         try {
+            // An empty file made after the run began is the name reserved
+            // for placing the list (on a volume without hard links).
             const std::string content = whole_file(path);
-            if (!content.starts_with(game_list_head_text()) || !content.ends_with(game_list_end_text())
-                || (earlier && content == *earlier))
+            const bool reservation = content.empty() && !earlier;
+            if (!reservation
+                && (!content.starts_with(game_list_head_text()) || !content.ends_with(game_list_end_text())
+                    || (earlier && content == *earlier)))
                 return;
         } catch (const Error&) {
             return;

@@ -65,6 +65,23 @@ TEST(Reservations, UndoStoppedAfterReservingTheOldNameIsFinishedByTheNext)
     EXPECT_EQ(w.entries(), (Tree{{"Renamed_SNES_ROMs", "<folder>"}, {"a.smc", "image"}}));
 }
 
+// A run stopped while placing its game list by a reservation left an
+// empty games.htm: its undo removes it.
+TEST(Reservations, EmptyGameListOfAStoppedRunGoesWithUndo)
+{
+    const test::JournalledRunFolder w(test::games::database);
+    w.file("a.smc", "image");
+    std::filesystem::create_directories(w.in_folder("Renamed_SNES_ROMs"));
+    {
+        RunJournal journal(w.F);
+        journal.moving(w.in_folder("a.smc"), w.in_folder("Renamed_SNES_ROMs/A.smc"));
+        journal.move_failed(w.in_folder("a.smc"), w.in_folder("Renamed_SNES_ROMs/A.smc"));
+        fixtures::write_file(w.in_folder("Renamed_SNES_ROMs/games.htm"), "");
+    }
+    EXPECT_TRUE(undo_run("", false).complete());
+    EXPECT_EQ(w.entries(), (Tree{{"Renamed_SNES_ROMs", "<folder>"}, {"a.smc", "image"}}));
+}
+
 TEST(ContentCheck, TellsFilesByTheBytesAtBothEnds)
 {
     const test::TempFolder t;
