@@ -2,10 +2,13 @@
 
 #include "common/error.h"
 #include "common/system_calls.h"
+#include "common/windows1252.h"
 
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <set>
+#include <vector>
 
 namespace cartonym {
 namespace {
@@ -32,17 +35,118 @@ std::string joined(const std::string& folder, const std::string& name)
     return folder + (folder.ends_with('/') ? "" : "/") + name;
 }
 
+std::string swapped_letter_case(std::string name)
+{
+    for (char& character : name) {
+        if (character >= 'a' && character <= 'z')
+            character = static_cast<char>(character - 'a' + 'A');
+        else if (character >= 'A' && character <= 'Z')
+            character = static_cast<char>(character - 'A' + 'a');
+    }
+    return name;
+}
+
+bool is_refusal(int error) { return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP; }
+
+bool names_same_entry(const std::optional<EntryStatus>& first, const std::optional<EntryStatus>& second)
+{
+    return first && second && first->identity.device == second->identity.device
+        && first->identity.inode == second->identity.inode;
+}
+
+// True when folder lists an entry of exactly this name.
+bool is_listed(const std::string& folder, const std::string& name)
+{
+    try {
+        Directory directory(folder);
+        while (const auto entry = directory.next())
+            if (entry->name == name)
+                return true;
+    } catch (const Error&) {
+        // Unreadable: nothing is known to be listed.
+    }
+    return false;
+}
+
+// True when target is source's own name with other letter case on a volume
+// that folds case: target leads to an entry although the folder lists none
+// of exactly that name, and on such a volume the one entry whose name folds
+// to it is the source. (Inode numbers cannot tell: FUSE drivers may give
+// each spelling a number of its own.)
+bool is_same_file_by_other_case(const std::string& source, const std::string& target)
+{
+    const std::string folder = parent_folder_of(target);
+    return source != target && parent_folder_of(source) == folder && ascii_lower(source) == ascii_lower(target)
+        && entry_exists(source) && entry_exists(target) && !is_listed(folder, target.substr(target.rfind('/') + 1));
+}
+
+// The second route, where the no-replace flag is refused but hard links
+// exist: a hard link, which fails on a taken name, gives the new name; the
+// old one is removed only while it still names the same entry, so a file
+// another process put there meanwhile stays. Nothing ever has a private
+// name. Returns the errno of the link (EPERM where there are no hard links).
+int link_then_unlink(const std::string& source, const std::string& target)
+{
+    if (const int error = create_hard_link(source, target))
+        return error;
+    const auto at_source = entry_status(source);
+    if (!names_same_entry(at_source, entry_status(target)))
+        return 0; // the old name now names something else, which stays
+    const int error = remove_name(source, no_throw);
+    if (error != 0 && names_same_entry(at_source, entry_status(target)))
+        remove_name(target, no_throw); // never two names for one image
+    return error;
+}
+
+// True while the entry at path is still the empty regular file made.
+bool is_own_reservation(const std::string& path, const FileIdentity& made)
+{
+    const auto status = entry_status(path);
+    return status && status->kind == EntryKind::regular_file && status->identity.device == made.device
+        && status->identity.inode == made.inode && status->identity.size == 0;
+}
+
+// The third route, for a volume with neither the flag nor hard links: the
+// target name is reserved by creating it exclusively (which, on a volume
+// that folds case, also refuses a name differing only in letter case), and
+// only while the reservation is still the empty file made is the source
+// renamed over it. A stop in between leaves only the empty reservation,
+// which reserving named first.
+int move_over_reservation(const std::string& source, const std::string& target, SystemOperation operation,
+    const std::string& hook_path, const ReservationNotice& reserving)
+{
+    if (!entry_exists(source))
+        return ENOENT;
+    if (entry_exists(target))
+        return EEXIST; // taken (on a volume that folds case, also by a case twin): nothing is reserved
+    if (reserving)
+        reserving(target);
+    FileIdentity made;
+    if (const int error = create_empty_file(target, made))
+        return error;
+    if (!is_own_reservation(target, made))
+        return EEXIST; // something else stands there now: it stays
+    const int error = rename_over(source, target, operation, hook_path);
+    if (error != 0 && is_own_reservation(target, made))
+        remove_name(target, no_throw);
+    return error;
+}
+
 // A link whose target is relative leads elsewhere once it lies in another
 // folder. After the link itself has been renamed into place (atomically, so
 // whatever stood at the source is what moved), a fresh link naming the same
 // target absolutely is made under a private name and exchanged with it; the
 // old link, now under the private name, is removed only after checking that
-// it is still a link. Nothing but a link the move has just verified is ever
-// removed, and a regular file swapped in by another process stays.
+// it is still a link. Where the volume cannot exchange names, the fresh link
+// is renamed over the moved one only while that is still the very link the
+// move placed (same entry, same target). Nothing but a link the move has
+// just verified is ever removed, and a regular file swapped in by another
+// process stays.
 void repoint_moved_link(const std::string& old_folder, const std::string& target)
 {
     const auto link = link_target(target);
-    if (!link || link->empty() || link->front() == '/')
+    const auto moved = entry_status(target);
+    if (!link || link->empty() || link->front() == '/' || !moved)
         return;
     const std::string absolute = joined(resolved_path(old_folder), *link);
     std::string fresh = joined(parent_folder_of(target), private_name_prefix("link") + "XXXXXX");
@@ -50,7 +154,14 @@ void repoint_moved_link(const std::string& old_folder, const std::string& target
     remove_name(fresh, no_throw);
     if (const int error = create_link(absolute, fresh))
         throw_errno(error);
-    if (const int error = exchange_names(fresh, target)) {
+    int error = exchange_names(fresh, target);
+    if (is_refusal(error)) {
+        const auto now = entry_status(target);
+        const bool still_moved =
+            now && now->kind == EntryKind::link && names_same_entry(now, moved) && link_target(target) == link;
+        error = still_moved ? rename_over(fresh, target, SystemOperation::move, target) : 0;
+    }
+    if (error != 0) {
         remove_name(fresh, no_throw);
         throw_errno(error);
     }
@@ -72,7 +183,7 @@ void copy_to_target(const std::string& source, const std::string& target)
     std::string copy_path = joined(folder, private_name_prefix("copy") + "XXXXXX");
     FileDescriptor out = create_unique_file(copy_path);
     try {
-        set_mode(out, info.st_mode & 0777);
+        set_mode(out, info.st_mode & 0777, true);
         std::string buffer(1 << 16, '\0');
         for (std::uint64_t offset = 0; offset < in.length();) {
             const std::size_t n =
@@ -93,35 +204,120 @@ void copy_to_target(const std::string& source, const std::string& target)
     sync_folder(folder);
 }
 
+// Every private name the program's moves make in a folder:
+//   .cartonym-copy-<pid>-XXXXXX  a copy on its way across file systems
+//   .cartonym-link-<pid>-XXXXXX  a fresh link about to replace a moved one
+//   <name>.cartonym-move-XXXXXX  an image parked by earlier versions, whose
+//                                move fell back on a private name
+// A partial copy (its source still exists) or a spare link of a process
+// that no longer runs is removed; a parked image goes back to its name
+// when that is free, and an empty placeholder of that kind is removed.
+void tidy_leftover(const std::string& folder, const std::string& name)
+{
+    const std::string path = joined(folder, name);
+    const auto status = entry_status(path);
+    if (!status)
+        return;
+    for (const char* kind : {"copy", "link"}) {
+        const std::string prefix = std::string(".cartonym-") + kind + "-";
+        if (!name.starts_with(prefix))
+            continue;
+        const long pid = std::atol(name.c_str() + prefix.size());
+        const bool leftover =
+            status->kind == EntryKind::regular_file ? std::string(kind) == "copy" : status->kind == EntryKind::link;
+        if (pid > 0 && !process_is_running(pid) && leftover)
+            remove_name(path, no_throw);
+        return;
+    }
+    const auto parked = name.rfind(".cartonym-move-");
+    if (parked == std::string::npos || parked == 0 || status->kind != EntryKind::regular_file)
+        return;
+    if (status->identity.size == 0)
+        remove_name(path, no_throw);
+    else
+        rename_without_replacing(path, joined(folder, name.substr(0, parked)), SystemOperation::move, path);
+}
+
+// Gives a file its own name in other letter case, on a volume that folds
+// case, in two renames through a name of the same folder reserved
+// exclusively: a rename straight onto the own name does nothing on some
+// drivers and on others (fusefat) frees the clusters of the "replaced"
+// target, which are the file's own. A stop between the two renames leaves
+// the image as <new name>.cartonym-move-XXXXXX, which the leftover sweep
+// of the next run gives its new name.
+int rename_to_other_case(
+    const std::string& source, const std::string& target, SystemOperation operation, const std::string& hook_path)
+{
+    std::string parked = target + ".cartonym-move-XXXXXX";
+    const FileIdentity made = identity_of(create_unique_file(parked));
+    if (const int error = rename_over(source, parked, operation, hook_path)) {
+        if (is_own_reservation(parked, made))
+            remove_name(parked, no_throw);
+        return error;
+    }
+    const int error = rename_without_replacing(parked, target, operation, hook_path);
+    if (error != 0)
+        rename_without_replacing(parked, source, operation, hook_path);
+    return error;
+}
+
 } // namespace
+
+int rename_without_replacing(const std::string& source, const std::string& target, SystemOperation operation,
+    const std::string& hook_path, const ReservationNotice& reserving)
+{
+    int error = rename_no_replace(source, target, operation, hook_path);
+    if (is_refusal(error)) {
+        error = link_then_unlink(source, target);
+        if (error == EPERM || is_refusal(error))
+            error = move_over_reservation(source, target, operation, hook_path, reserving);
+    }
+    // On a volume that folds case a new name differing only in letter case
+    // is the file's own name.
+    if (error == EEXIST && is_same_file_by_other_case(source, target))
+        error = rename_to_other_case(source, target, operation, hook_path);
+    return error;
+}
 
 void remove_leftovers_of_ended_moves(const std::string& folder)
 {
+    std::vector<std::string> names;
     try {
         Directory directory(folder);
-        while (const auto entry = directory.next()) {
-            for (const char* kind : {"copy", "link"}) {
-                const std::string prefix = std::string(".cartonym-") + kind + "-";
-                if (!entry->name.starts_with(prefix))
-                    continue;
-                const std::string rest = entry->name.substr(prefix.size());
-                const long pid = std::atol(rest.c_str());
-                const std::string path = joined(folder, entry->name);
-                const EntryKind found = entry_kind(path);
-                // A partial copy (its source still exists) or a spare link.
-                if (pid > 0 && !process_is_running(pid)
-                    && (found == EntryKind::regular_file ? std::string(kind) == "copy" : found == EntryKind::link))
-                    remove_name(path, no_throw);
-            }
-        }
+        while (const auto entry = directory.next())
+            if (entry->name.find(".cartonym-") != std::string::npos)
+                names.push_back(entry->name);
     } catch (const Error&) {
-        // A folder that cannot be read has nothing to tidy for us.
+        return; // a folder that cannot be read has nothing to tidy for us
     }
+    for (const std::string& name : names)
+        tidy_leftover(folder, name);
 }
 
-void move_file(const std::string& source, const std::string& target, bool may_be_link)
+bool folds_letter_case(const std::string& folder)
 {
-    if (const int error = rename_without_replacing(source, target, SystemOperation::move, target))
+    // A name the folder lists, with its letter case changed, that still
+    // leads to an entry though the folder lists no such name.
+    std::set<std::string> names;
+    try {
+        Directory directory(folder);
+        while (const auto entry = directory.next())
+            names.insert(entry->name);
+    } catch (const Error&) {
+        return false;
+    }
+    for (const std::string& name : names) {
+        const std::string other = swapped_letter_case(name);
+        if (other != name && !names.contains(other))
+            return entry_exists(joined(folder, other));
+    }
+    return false;
+}
+
+void move_file(
+    const std::string& source, const std::string& target, bool may_be_link, const ReservationNotice& reserving)
+{
+    if (const int error = rename_without_replacing(source, target, SystemOperation::move, target, reserving))
         throw_errno(error);
     const std::string old_folder = parent_folder_of(source);
     if (may_be_link && old_folder != parent_folder_of(target) && entry_kind(target) == EntryKind::link)

@@ -16,7 +16,8 @@ namespace cartonym {
 // Hook: SystemOperation::move with target.
 // may_be_link false (the caller knows source to be no link) spares the look
 // at what was moved.
-void move_file(const std::string& source, const std::string& target, bool may_be_link = true);
+void move_file(const std::string& source, const std::string& target, bool may_be_link = true,
+    const ReservationNotice& reserving = {});
 
 // Moves source to target, also across file systems. When a plain move is not
 // possible (EXDEV, real or injected), the file is copied under a temporary
@@ -31,6 +32,12 @@ void move_across_file_systems(const std::string& source, const std::string& targ
 // left in folder (a partial copy, a spare link), so that nothing of an
 // interrupted move stays behind. Failures are ignored.
 void remove_leftovers_of_ended_moves(const std::string& folder);
+
+// True when the volume of folder folds letter case, so that names differing
+// only in letter case name one entry: learnt by looking up the name of one
+// of its entries with its letter case changed. Nothing is written. False
+// when no name tells (a folder without entries whose names hold letters).
+bool folds_letter_case(const std::string& folder);
 
 // Creates a folder; an existing one (or any file of that name) is Error 75.
 // Hook: CreateFolder.

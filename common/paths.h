@@ -25,4 +25,8 @@ std::string join_path(const std::string& folder, const std::string& name);
 // ("XDG_DATA_HOME", ".local/share" gives ~/.local/share); "" without HOME.
 std::string user_base_folder(const std::string& variable, const std::string& below_home);
 
+// path with every link of its existing part resolved, the missing rest
+// appended as it is; throws Error.
+std::string resolved_as_far_as_it_exists(const std::string& path);
+
 } // namespace cartonym

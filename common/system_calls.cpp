@@ -12,6 +12,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -281,39 +282,50 @@ void truncate_file(const FileDescriptor& file, std::uint64_t size)
         throw_errno(errno);
 }
 
-void set_mode(const FileDescriptor& file, mode_t mode)
+void set_mode(const FileDescriptor& file, mode_t mode, bool only_where_kept)
 {
-    if (system_call(SystemOperation::write, file.path(), [&] { return ::fchmod(file.get(), mode); }) != 0)
+    if (system_call(SystemOperation::write, file.path(), [&] { return ::fchmod(file.get(), mode); }) == 0)
+        return;
+    if (!(only_where_kept && (errno == ENOSYS || errno == EPERM || errno == EOPNOTSUPP)))
         throw_errno(errno);
 }
 
-int rename_without_replacing(
+int rename_no_replace(
     const std::string& source, const std::string& target, SystemOperation operation, const std::string& hook_path)
 {
-    const long result = system_call(operation, hook_path, [&] { return renameat2(source, target, RENAME_NOREPLACE); });
-    const int error = errno_of(result);
-    if (error != EINVAL && error != ENOSYS && error != EOPNOTSUPP)
-        return error;
-    // A file system without the no-replace flag. The entry is first renamed
-    // to a private name of its own folder, so that whatever another process
-    // puts at source meanwhile is never touched; a hard link, which fails on
-    // an existing name just the same, then gives it its new name.
-    std::string private_name = source + ".cartonym-move-XXXXXX";
-    create_unique_file(private_name).discard();
-    const auto call = [&](auto&& step) { return errno_of(system_call(operation, hook_path, step)); };
-    if (const int rename_error = call([&] { return ::rename(source.c_str(), private_name.c_str()); })) {
-        ::unlink(private_name.c_str());
-        return rename_error;
-    }
-    if (const int link_error = call([&] { return ::link(private_name.c_str(), target.c_str()); })) {
-        // Back to its name, unless someone took that name meanwhile: then
-        // it keeps the private name, and nothing is lost.
-        if (::link(private_name.c_str(), source.c_str()) == 0)
-            ::unlink(private_name.c_str());
-        return link_error == EPERM ? error : link_error;
-    }
-    ::unlink(private_name.c_str());
+    return errno_of(system_call(operation, hook_path, [&] { return renameat2(source, target, RENAME_NOREPLACE); }));
+}
+
+int rename_over(
+    const std::string& source, const std::string& target, SystemOperation operation, const std::string& hook_path)
+{
+    return errno_of(system_call(operation, hook_path, [&] { return ::rename(source.c_str(), target.c_str()); }));
+}
+
+int create_empty_file(const std::string& path, FileIdentity& made)
+{
+    const int fd = system_call(SystemOperation::open, path,
+        [&] { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644); });
+    if (fd < 0)
+        return errno;
+    const FileDescriptor file(fd, path);
+    struct stat info { };
+    if (system_call(SystemOperation::examine, path, [&] { return ::fstat(file.get(), &info); }) != 0)
+        return errno;
+    made = identity_from_stat(info);
     return 0;
+}
+
+bool inodes_may_change_on_remount(const std::string& path)
+{
+    constexpr long fuse_magic = 0x65735546;
+    constexpr long msdos_magic = 0x4d44;
+    constexpr long exfat_magic = 0x2011BAB0;
+    struct statfs info { };
+    if (system_call(SystemOperation::examine, path, [&] { return ::statfs(path.c_str(), &info); }) != 0)
+        return true;
+    const long type = static_cast<long>(info.f_type);
+    return type == fuse_magic || type == msdos_magic || type == exfat_magic;
 }
 
 int exchange_names(const std::string& first, const std::string& second)
@@ -335,7 +347,7 @@ int create_link(const std::string& target, const std::string& path)
 
 int create_hard_link(const std::string& existing, const std::string& path)
 {
-    return errno_of(system_call(SystemOperation::move, path, [&] { return ::link(existing.c_str(), path.c_str()); }));
+    return errno_of(system_call(SystemOperation::link, path, [&] { return ::link(existing.c_str(), path.c_str()); }));
 }
 
 int remove_name(const std::string& path, NoThrow) noexcept

@@ -37,6 +37,7 @@ enum class SystemOperation {
     remove,
     list,
     examine,
+    link, // a hard link: the no-replace move's second route
 };
 
 // Returns an errno to inject, or 0 to let the operation run.
@@ -183,15 +184,52 @@ void sync_folder(const std::string& folder);
 // Cuts a file back to size bytes; throws Error. Hook: Write.
 void truncate_file(const FileDescriptor& file, std::uint64_t size);
 
-// Sets a file's access rights; throws Error. Hook: Write.
-void set_mode(const FileDescriptor& file, mode_t mode);
+// Sets a file's access rights; throws Error. Hook: Write. With
+// only_only_where_kept, a volume that keeps no access rights (FAT through FUSE:
+// ENOSYS, EPERM or EOPNOTSUPP) counts as done.
+void set_mode(const FileDescriptor& file, mode_t mode, bool only_where_kept = false);
+
+// Told the target of a move right before the move reserves that name by
+// creating an empty file there (on a volume with neither the kernel's
+// no-replace rename nor hard links), so that a journal can name the
+// reservation before it exists.
+using ReservationNotice = std::function<void(const std::string& target)>;
 
 // Renames without ever replacing; returns 0 or the errno (EEXIST when
-// target exists). A file system without the kernel's no-replace rename
-// gets a hard link and the removal of the old name instead. The hook sees
-// operation with hook_path.
-int rename_without_replacing(
+// target, or on a volume that folds case a name differing from it only in
+// letter case, is taken). It takes the first route the volume offers:
+// the kernel's no-replace rename; a hard link and the removal of the old
+// name while it still names the same entry; or a reservation of the target
+// created exclusively, renamed over only while it is still the empty file
+// made. No route gives the entry a private name. Renaming a file to its
+// own name with other letter case works on a volume that folds case. The
+// hook sees operation with hook_path (Link and Open for the other routes).
+// Made in common/file_operations.cpp.
+int rename_without_replacing(const std::string& source, const std::string& target, SystemOperation operation,
+    const std::string& hook_path, const ReservationNotice& reserving = {});
+
+// Renames with the kernel's no-replace flag; returns 0 or the errno
+// (EEXIST when target exists, EINVAL or ENOSYS where the file system does
+// not know the flag). The hook sees operation with hook_path.
+int rename_no_replace(
     const std::string& source, const std::string& target, SystemOperation operation, const std::string& hook_path);
+
+// Renames, replacing what target names; returns 0 or the errno. Only for a
+// target the caller has just verified to be its own. The hook sees
+// operation with hook_path.
+int rename_over(
+    const std::string& source, const std::string& target, SystemOperation operation, const std::string& hook_path);
+
+// Creates an empty regular file at path exclusively (never through a
+// link) and tells its identity; returns 0 or the errno (EEXIST when the
+// name, or on a case-folding volume a name differing only in letter case,
+// is taken). Hook: Open.
+int create_empty_file(const std::string& path, FileIdentity& made);
+
+// True when the file system of path hands out inode numbers that need not
+// survive a remount (FAT, exFAT and everything mounted through FUSE), so
+// that a file is known again only by its content. Unknown counts as true.
+bool inodes_may_change_on_remount(const std::string& path);
 
 // Swaps two names atomically; returns 0 or the errno. Hook: Move.
 int exchange_names(const std::string& first, const std::string& second);
@@ -204,7 +242,7 @@ void rename_replacing(const std::string& source, const std::string& target);
 // Creates a symbolic link; returns 0 or the errno. Hook: Move (path).
 int create_link(const std::string& target, const std::string& path);
 
-// Creates a hard link; returns 0 or the errno. Hook: Move (path).
+// Creates a hard link; returns 0 or the errno. Hook: Link (path).
 int create_hard_link(const std::string& existing, const std::string& path);
 
 // Removes a name (never a folder); throws Error. The twin returns the

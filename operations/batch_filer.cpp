@@ -32,7 +32,10 @@ public:
         if (recorder_)
             recorder_->moving(from, to);
         try {
-            move_file(from, to, may_be_link);
+            move_file(from, to, may_be_link, [this](const std::string& target) {
+                if (recorder_)
+                    recorder_->reserving(target);
+            });
         } catch (const Error& error) {
             if (recorder_)
                 recorder_->move_failed(from, to, error.number());
@@ -119,6 +122,10 @@ private:
 
 class DryFiler : public Filer {
 public:
+    explicit DryFiler(const std::string& folder)
+        : folds_case_(folds_letter_case(folder))
+    { }
+
     void create_output_folder(const std::string& path) override
     {
         if (entry_exists(path))
@@ -136,11 +143,13 @@ public:
             if (kind != EntryKind::folder && !(kind == EntryKind::link && is_folder(folder)))
                 throw Error(ErrorNumber::path_not_found);
         }
-        if (taken_.contains(to) || (entry_exists(to) && !vacated_.contains(to)))
+        // On a volume that folds case, names differing only in letter case clash.
+        const auto key = [&](const std::string& path) { return folds_case_ ? ascii_lower(path) : path; };
+        if (taken_.contains(key(to)) || (entry_exists(to) && !vacated_.contains(key(to))))
             throw Error(ErrorNumber::file_already_exists);
-        taken_.insert(to);
-        vacated_.insert(from);
-        taken_.erase(from);
+        taken_.insert(key(to));
+        vacated_.insert(key(from));
+        taken_.erase(key(from));
     }
 
     void move_link(const std::string& from, const std::string& to, const std::string&) override
@@ -158,6 +167,7 @@ public:
     void drop_game_list() override { }
 
 private:
+    bool folds_case_;
     std::set<std::string> created_, taken_, vacated_;
 };
 
@@ -166,7 +176,7 @@ private:
 std::unique_ptr<Filer> filer_for(const BatchOptions& options)
 {
     if (options.dry_run)
-        return std::make_unique<DryFiler>();
+        return std::make_unique<DryFiler>(options.folder);
     return std::make_unique<DiskFiler>(options.recorder);
 }
 

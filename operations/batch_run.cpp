@@ -413,6 +413,7 @@ bool Run::prepare(std::vector<ListedFile>& files)
     if (observer_.unknown_cleared)
         observer_.unknown_cleared();
     progress(0);
+    filer_->clear_leftovers(F_); // images that earlier versions parked under a private name
     setup(F_, [&] { step([&] { files = list_file_entries(F_); }); });
     return !files.empty();
 }

@@ -59,6 +59,10 @@ public:
         static_cast<void>(to);
         static_cast<void>(error);
     }
+    // A name about to be reserved for the move announced last, by creating
+    // an empty file there (on a volume with neither rename's no-replace
+    // flag nor hard links); the move then renames its file over it.
+    virtual void reserving(const std::string& path) { static_cast<void>(path); }
     // An entry about to be appended to the unknown-image log at log_path.
     virtual void log_appending(const std::string& log_path) = 0;
     // A fresh link about to be made at path, naming target (a link to an

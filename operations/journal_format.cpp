@@ -57,6 +57,8 @@ const std::vector<RecordFormat>& record_formats()
         {RecordKind::failed, "failed", {{"from", path}, {"to", path}}},
         {RecordKind::arrived, "arrived",
             {{"to", path}, {"device", number}, {"inode", number}, {"ctime_s", number}, {"ctime_ns", number}}},
+        {RecordKind::reserved, "reserved", {{"path", path}}},
+        {RecordKind::content, "content", {{"to", path}, {"size", number}, {"digest", word}}},
     };
     return formats;
 }
@@ -162,6 +164,11 @@ public:
         case RecordKind::failed: take_failed(record); break;
         case RecordKind::arrived: take_arrived(record); break;
         case RecordKind::undone: run_.state = v[1] == "complete" ? RunState::undone : RunState::partly_undone; break;
+        case RecordKind::reserved: run_.reservations.push_back(v[0]); break;
+        case RecordKind::content:
+            if (!run_.moves.empty() && run_.moves.back().to == v[0])
+                run_.moves.back().content = ContentCheck{record.unsigned_number(1), v[2]};
+            break;
         }
     }
 
@@ -312,6 +319,23 @@ std::pair<std::uint64_t, std::string> size_and_digest_of_file(const std::string&
         offset += n;
     }
     return {file.length(), digest_text(hash)};
+}
+
+std::optional<ContentCheck> content_check_of(const std::string& path)
+{
+    constexpr std::uint64_t head = 0x10200, tail = 0x10000;
+    try {
+        const ReadableFile file(path);
+        const std::uint64_t length = file.length();
+        const std::uint64_t tail_start = std::max(std::min(head, length), length > tail ? length - tail : 0);
+        std::string bytes(static_cast<std::size_t>(std::min(head, length) + (length - tail_start)), '\0');
+        auto* data = reinterpret_cast<unsigned char*>(bytes.data());
+        file.read_at(0, data, static_cast<std::size_t>(std::min(head, length)));
+        file.read_at(tail_start, data + std::min(head, length), static_cast<std::size_t>(length - tail_start));
+        return ContentCheck{length, content_digest(bytes)};
+    } catch (const Error&) {
+        return std::nullopt;
+    }
 }
 
 std::string time_stamp(std::int64_t ns, bool readable)

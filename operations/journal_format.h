@@ -45,6 +45,8 @@ enum class RecordKind {
     undone,            // undone <ns> complete|partly
     failed,            // failed <from> <to>: the move (or fresh link) announced last did not happen
     arrived,           // arrived <to> <device> <inode> <ctime s> <ctime ns>: the moved entry at its new place
+    reserved,          // reserved <path>: an empty file about to be made at path to reserve it for the move before
+    content,           // content <to> <size> <digest>: the content check of the file the move before moves to <to>
 };
 
 // How a field is written: a path or bytes escaped, a number in decimal, a
@@ -84,6 +86,18 @@ std::optional<Record> parsed_record(std::string_view line);
 enum class MoveKind { file, link, other, missing };
 const char* move_kind_name(MoveKind kind);
 
+// What tells a file by its bytes where inode numbers do not survive a
+// remount: its size and a digest of its first 0x10200 bytes (which hold
+// every byte the analysis reads) and of its last 0x10000 bytes.
+struct ContentCheck {
+    std::uint64_t size = 0;
+    std::string digest;
+    bool operator==(const ContentCheck&) const = default;
+};
+
+// The content check of the regular file at path; nullopt when it cannot be read.
+std::optional<ContentCheck> content_check_of(const std::string& path);
+
 // The identity fields a move records of an entry.
 struct RecordedIdentity {
     std::uint64_t device = 0, inode = 0, size = 0;
@@ -98,6 +112,7 @@ struct MoveRecord {
     std::uint64_t made_device = 0, made_inode = 0;
     // The time of change at the new place, when the journal has it.
     std::optional<std::pair<std::int64_t, std::int64_t>> arrived_ctime;
+    std::optional<ContentCheck> content; // recorded on volumes whose inode numbers may change on a remount
 };
 
 struct LogRecord {
@@ -127,6 +142,9 @@ struct JournalContents {
     // Fresh links recorded as about to be made whose move record never came
     // (the run was stopped in between): path, target.
     std::vector<std::pair<std::string, std::string>> unconfirmed_links;
+    // Names reserved for moves by an empty file; one still empty is the
+    // run's leftover (the run was stopped before its move).
+    std::vector<std::string> reservations;
     bool earlier_game_list_removed = false;
     bool finished = false;
     RunState state = RunState::not_undone;

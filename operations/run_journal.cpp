@@ -2,7 +2,6 @@
 
 #include "common/error.h"
 #include "common/file_contents.h"
-#include "common/file_tree.h"
 #include "common/paths.h"
 #include "naming/file_names.h"
 #include "operations/journal_format.h"
@@ -65,6 +64,36 @@ std::vector<std::string> move_fields(
         text_of(made.inode)};
 }
 
+// A run stopped between reserving a name and moving its file there left
+// an empty file that its journal names: the next run of the same folder
+// removes it when undo has not (only the newest few journals are read;
+// the run stopped is most often the last).
+void remove_reservations_of_stopped_runs(const std::string& runs, const std::string& folder)
+{
+    std::vector<std::string> names;
+    try {
+        Directory listing(runs);
+        while (const auto entry = listing.next())
+            if (entry->name.ends_with(journal_extension) && !entry->name.starts_with('.'))
+                names.push_back(entry->name);
+    } catch (const Error&) {
+        return;
+    }
+    std::ranges::sort(names, std::greater<>());
+    names.resize(std::min<std::size_t>(names.size(), 5));
+    for (const std::string& name : names) {
+        const auto run = read_journal(name, runs + "/" + name);
+        if (!run || run->finished || run->state != RunState::not_undone || run->folder != folder)
+            continue;
+        for (const std::string& path : run->reservations) {
+            const auto status = entry_status(path);
+            if (path.starts_with(folder + "/") && status && status->kind == EntryKind::regular_file
+                && status->identity.size == 0)
+                remove_name(path);
+        }
+    }
+}
+
 } // namespace
 
 std::string runs_folder()
@@ -90,6 +119,7 @@ RunJournal::RunJournal(const std::string& folder)
     } catch (const Error& error) {
         throw JournalUnavailable(runs + ": " + error.description());
     }
+    remove_reservations_of_stopped_runs(runs, folder_);
     const std::int64_t now = wall_clock_ns();
     open_new_journal(runs, now);
     try {
@@ -242,7 +272,16 @@ void RunJournal::moving(const std::string& from, const std::string& to)
     const auto source = entry_status(absolute(from));
     last_moved_link_ = source && source->kind == EntryKind::link ? std::optional(source->identity) : std::nullopt;
     write_record(RecordKind::move, move_fields(absolute(from), absolute(to), source));
+    // Where inode numbers may not survive a remount (a card unplugged
+    // between the run and its undo), undo knows the file by its bytes.
+    if (source && source->kind == EntryKind::regular_file && inodes_may_change_on_remount(absolute(from)))
+        if (const auto check = content_check_of(absolute(from)))
+            write_record(RecordKind::content, {absolute(to), text_of(check->size), check->digest});
 }
+
+// Written before the reservation is made: a run stopped before its move
+// leaves an empty file that undo, or the next run, finds named here.
+void RunJournal::reserving(const std::string& path) { write_record(RecordKind::reserved, {absolute(path)}); }
 
 // The moved entry's time of change, which the rename itself changed, so
 // that undo can tell it from a file that took its inode number later.

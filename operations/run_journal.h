@@ -53,6 +53,7 @@ public:
     void link_making(const std::string& path, const std::string& target) override;
     void moved(const std::string& from, const std::string& to) override;
     void move_failed(const std::string& from, const std::string& to, ErrorNumber error) override;
+    void reserving(const std::string& path) override;
     void game_list_placed(const std::string& path) override;
     void game_list_removing(const std::string& path) override;
     void finished() override;

@@ -60,6 +60,7 @@ public:
                 carry_out({UndoStep::Kind::clear_leftovers, join_path(run_.folder, output)});
         }
         remove_unconfirmed_links();
+        remove_empty_reservations(run_.reservations);
         move_files_back();
         take_back_game_list();
         for (const LogRecord& log : run_.logs)
@@ -102,7 +103,7 @@ private:
     {
         using Kind = UndoStep::Kind;
         try {
-            if (!dry_run_ && !take(step)) {
+            if (!dry_run_ && !take(step, [this](const std::string& path) { note_reservation(path); })) {
                 problem(step.path, step.place, "another file is there now");
                 return false;
             }
@@ -148,6 +149,17 @@ private:
         }
     }
 
+    // A name reserved for a move whose file never came: still the empty
+    // regular file the run made (a file with any byte is someone's).
+    void remove_empty_reservations(const std::vector<std::string>& reservations)
+    {
+        for (const std::string& path : reservations) {
+            const EntryState state = look_at(path);
+            if (state.kind == EntryKind::regular_file && state.identity.size == 0)
+                carry_out({UndoStep::Kind::remove_name, path, "", "", state.identity});
+        }
+    }
+
     // Newest move first. Only the newest record of each file counts: a
     // file is moved once, and an older record is a move that failed
     // (its target taken) before the run tried another.
@@ -164,13 +176,29 @@ private:
         }
     }
 
+    // The moved file: the same entry unchanged, or where inode numbers may
+    // not survive a remount (FAT, exFAT, FUSE), a regular file of the same
+    // size and digest.
+    // Whether the entry at path is the file the move moved: where inode
+    // numbers may change on a remount, by its content check; elsewhere by
+    // its identity (at its new place also by the time of change the move
+    // gave it).
+    static bool holds_moved_file(
+        const std::string& path, const EntryState& state, const MoveRecord& move, bool at_target)
+    {
+        if (!move.content || !inodes_may_change_on_remount(parent_folder(path)))
+            return at_target ? state.is_moved_entry_at_target(move) : state.is_moved_entry(move);
+        return state.kind == EntryKind::regular_file && state.identity.size == move.content->size
+            && content_check_of(path) == move.content;
+    }
+
     void move_file_back(const MoveRecord& move)
     {
         const EntryState at_from = look_at(move.from);
-        if (at_from.is_moved_entry(move))
+        if (holds_moved_file(move.from, at_from, move, false))
             return; // the move was never made, or was taken back already
         const EntryState at_to = look_at(move.to);
-        if (!at_to.is_moved_entry_at_target(move))
+        if (!holds_moved_file(move.to, at_to, move, true))
             problem(move.to, move.from, at_to.exists ? "another file is there now" : "the file is no longer there");
         else if (at_from.exists)
             problem(move.to, move.from, "its old place is taken");
@@ -291,9 +319,13 @@ private:
             || (now.identity.mtime_s + 1) * 1'000'000'000 + now.identity.mtime_ns < run_.started_ns)
             return;
         try {
+            // An empty file made after the run began is the name reserved
+            // for placing the list (on a volume without hard links).
             const std::string content = read_whole_file(path);
-            if (!content.starts_with(game_list_head_text()) || !content.ends_with(game_list_end_text())
-                || (earlier && content == *earlier))
+            const bool reservation = content.empty() && !earlier;
+            if (!reservation
+                && (!content.starts_with(game_list_head_text()) || !content.ends_with(game_list_end_text())
+                    || (earlier && content == *earlier)))
                 return;
         } catch (const Error&) {
             return;
@@ -311,8 +343,10 @@ private:
                 problem(log.path, "", "the log is gone");
             return;
         }
-        if (now.kind != EntryKind::regular_file
-            || ((log.device != 0 || log.inode != 0) && !now.same_entry(log.device, log.inode))) {
+        // Where inode numbers may not survive a remount, the log is known by
+        // its tail holding exactly the run's entries (checked below).
+        const bool by_entry = (log.device != 0 || log.inode != 0) && !inodes_may_change_on_remount(log.path);
+        if (now.kind != EntryKind::regular_file || (by_entry && !now.same_entry(log.device, log.inode))) {
             if (!log.appended.empty() || log.last_unrecorded)
                 problem(log.path, "", "another file is there now");
             return;
@@ -415,6 +449,17 @@ private:
     {
         if (!entry_exists(folder))
             carry_out({UndoStep::Kind::make_folder, folder});
+    }
+
+    // A name about to be reserved for a rename back is added to the run's
+    // journal first: an undo stopped before the rename leaves an empty file
+    // at the old place, which the next undo removes before it moves back.
+    void note_reservation(const std::string& path) const
+    {
+        FileDescriptor file = open_file(run_.path, O_WRONLY | O_APPEND | O_NOFOLLOW);
+        write_all(file, record_line(RecordKind::reserved, {path}) + "\n");
+        sync_file(file);
+        file.close();
     }
 
     void mark_undone()

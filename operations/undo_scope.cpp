@@ -121,6 +121,8 @@ JournalContents records_in_scope(const JournalContents& run, UndoReport& report)
     kept.created = folders_in_scope(run.created, scope, report);
     kept.earlier_folders = folders_in_scope(run.earlier_folders, scope, report);
     keep_moves_in_scope(kept, scope, report);
+    std::erase_if(kept.reservations,
+        [&](const std::string& path) { return !scope.is_in_output_folder(path) && !scope.is_entry_of_folder(path); });
     keep_lists_and_logs_in_scope(kept, scope, report);
     return kept;
 }

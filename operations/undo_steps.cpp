@@ -88,9 +88,9 @@ void place_privately(const std::string& path, std::string_view content)
     file.place(path);
 }
 
-void rename_back(const std::string& path, const std::string& place)
+void rename_back(const std::string& path, const std::string& place, const ReservationNotice& reserving)
 {
-    if (const int error = rename_without_replacing(path, place, SystemOperation::move, place))
+    if (const int error = rename_without_replacing(path, place, SystemOperation::move, place, reserving))
         throw_errno(error);
 }
 
@@ -107,13 +107,13 @@ void cut_log(const UndoStep& step)
 
 } // namespace
 
-bool take(const UndoStep& step)
+bool take(const UndoStep& step, const ReservationNotice& reserving)
 {
     using Kind = UndoStep::Kind;
     switch (step.kind) {
-    case Kind::rename_back: rename_back(step.path, step.place); break;
+    case Kind::rename_back: rename_back(step.path, step.place, reserving); break;
     case Kind::relink_back:
-        rename_back(step.path, step.place);
+        rename_back(step.path, step.place, reserving);
         retarget_link(step.place, step.text);
         break;
     case Kind::retarget: retarget_link(step.place, step.text); break;

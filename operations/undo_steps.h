@@ -64,7 +64,9 @@ struct UndoStep {
 };
 
 // Takes a step; throws Error when it fails. False when another entry than
-// the one seen stands where the step acts: the step is not taken.
-bool take(const UndoStep& step);
+// the one seen stands where the step acts: the step is not taken. reserving
+// is told a name about to be reserved for a rename back (see
+// rename_without_replacing).
+bool take(const UndoStep& step, const ReservationNotice& reserving = {});
 
 } // namespace cartonym
