@@ -7,6 +7,8 @@
 
 #include <fcntl.h>
 
+#include <cstdlib>
+
 namespace cartonym {
 
 EntryState look_at(const std::string& path)
@@ -64,10 +66,16 @@ bool remove_checked(const std::string& path, const FileIdentity& seen)
             return true;
         throw_errno(error);
     }
+    // Where inode numbers follow the name (FAT and other FUSE volumes), the
+    // entry renamed aside is known by its size and modification time, which
+    // such volumes keep to two seconds.
     const auto moved = entry_status(aside);
-    if (moved && moved->identity.device == seen.device && moved->identity.inode == seen.inode
-        && moved->identity.size == seen.size && moved->identity.mtime_s == seen.mtime_s
-        && moved->identity.mtime_ns == seen.mtime_ns) {
+    const bool same = moved && moved->identity.size == seen.size
+        && (inodes_may_change_on_remount(aside)
+                ? std::abs(moved->identity.mtime_s - seen.mtime_s) <= 2
+                : moved->identity.device == seen.device && moved->identity.inode == seen.inode
+                    && moved->identity.mtime_s == seen.mtime_s && moved->identity.mtime_ns == seen.mtime_ns);
+    if (same) {
         remove_or_gone(aside);
         return true;
     }
