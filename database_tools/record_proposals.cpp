@@ -144,6 +144,10 @@ std::string append_records(
     std::string_view database_text, const std::vector<std::pair<std::string, std::string>>& records)
 {
     std::string text(database_text);
+    // An item the file leaves open is closed first: it keeps the value the
+    // reader gives it, and the new records start on a line of their own.
+    if (ends_inside_quoted_item(text))
+        text += '"';
     if (!text.empty() && text.back() != '\n' && text.back() != '\r')
         text += "\r\n";
     for (const auto& [key, name] : records)

@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <set>
 
 using namespace cartonym;
@@ -198,6 +199,8 @@ TEST(DatabaseCheck, FindsEachPlantedFaultAtItsLine)
         {record("CLEAN GAME", "Again"), {{"duplicate_key", "error"}}},
         {record("EMPTY", ""), {{"empty_name", "error"}}},
         {record("SLASH", "AC/DC"), {{"unusable_name", "error"}}},
+        {record("NUL", std::string("Nul\0Game", 8)), {{"unusable_name", "error"}}},
+        {record("BELL", "Bell\x07Game"), {{"windows_name", "warning"}}},
         {record("LONG", std::string(231, 'L')), {{"unusable_name", "error"}}},
         {record("COLON", "Game: Round 2"), {{"windows_name", "warning"}}},
         {record("UTF8", "Pok\xC3\xA9mon"), {{"encoding", "warning"}}},
@@ -230,7 +233,7 @@ TEST(DatabaseCheck, FindsEachPlantedFaultAtItsLine)
     const CliRun run = Cli({"db", "check", "--db", t / "faulty.dat"});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find("\n5: error: duplicate_key: the record on line 1 "), std::string::npos) << run.out;
-    EXPECT_TRUE(run.out.ends_with("\n14 records, 6 errors, 6 warnings\n")) << run.out;
+    EXPECT_TRUE(run.out.ends_with("\n16 records, 7 errors, 7 warnings\n")) << run.out;
     const std::vector<json> lines = Cli({"db", "check", "--json", "--db", t / "faulty.dat"}).lines;
     ASSERT_EQ(lines.size(), expected.size());
     EXPECT_EQ(lines[0],
@@ -446,4 +449,33 @@ TEST(DatabaseTools, WriteWithoutDbGrowsTheUserDatabase)
     // info and batch now choose the user's database too.
     const test::ProgramRun info = test::run_program(program, {"info", t / "img/Brand New (USA).smc"}, t);
     EXPECT_EQ(json::parse(info.out)["full_name"], "Brand New");
+}
+
+// A file that ends inside a quoted item: db check warns, and a write closes
+// the item first, so the old record keeps the name the reader gives it and
+// the new record reads back whole.
+TEST(DatabaseTools, AnAppendIsNeverSwallowedByAnUnclosedQuote)
+{
+    test::TempFolder t;
+    learn_world(t, "New Game (USA).smc");
+    const std::string db = t / "db/snes.dat";
+    const std::string open_end = old_database + "\"LAST GAME            \",\"Last Game\r\n";
+    fixtures::write_file(db, open_end);
+
+    const CliRun check = Cli({"db", "check", "--db", db});
+    EXPECT_EQ(check.status, 0) << check.out;
+    EXPECT_NE(check.out.find("2: warning: unclosed_quote: "), std::string::npos) << check.out;
+
+    const CliRun run = Cli({"db", "learn", "--write", "--db", db, t / "img"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string written = test::tree_of(t / "db").at("snes.dat");
+    EXPECT_EQ(written, open_end + "\"\r\n" + fixtures::database_line("NEW GAME", "New Game"));
+    std::map<std::string, std::string> records;
+    for (RecordReader reader(written); !reader.at_end();) {
+        std::string key = reader.next_item();
+        records.emplace(std::move(key), reader.next_item());
+    }
+    EXPECT_EQ(records.at("LAST GAME            "), "Last Game\r\n") << "the value the reader gave before";
+    EXPECT_EQ(records.at("NEW GAME             "), "New Game");
+    EXPECT_EQ(Cli({"db", "check", "--db", db}).out.find("unclosed_quote"), std::string::npos);
 }
