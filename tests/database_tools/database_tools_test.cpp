@@ -6,6 +6,8 @@
 #include "fixtures/rom_builder.h"
 #include "database_tools/content_digest.h"
 #include "database_tools/database_check.h"
+#include "database_tools/database_writes.h"
+#include "common/database_file.h"
 #include "naming/file_names.h"
 #include "naming/name_database.h"
 #include "database_tools/learned_name.h"
@@ -18,6 +20,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <thread>
 
 using namespace cartonym;
 using fixtures::CopierHeader;
@@ -380,7 +383,9 @@ TEST(DatabaseTools, BadInputChangesNothingAndSaysWhy)
             message = message.starts_with(name) ? path + message.substr(std::strlen(name)) : message;
         EXPECT_EQ(run.status, c.catalogue ? 2 : 1);
         EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
-        EXPECT_EQ(test::tree_of(t / "db"), before);
+        test::Tree after = test::tree_of(t / "db");
+        after.erase("snes.dat.lock"); // the writers' lock file stays
+        EXPECT_EQ(after, before);
     }
 }
 
@@ -397,17 +402,22 @@ TEST(DatabaseTools, AFailureAtAnyStepOfWritingKeepsTheOldDatabase)
 
             int step = 0;
             std::optional<std::string> failed; // the path of the failed step
-            bool closing = false;
+            bool harmless = false;             // a step whose failure the write may pass over
             const test::ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
                 if (!path.starts_with(folder) || step++ != n)
                     return 0;
                 failed = path;
-                closing = operation == SystemOperation::close;
+                // Closing what was only read, flushed or locked, and tidying
+                // the leftovers of killed writes, harm nothing when they fail.
+                harmless = (operation == SystemOperation::close
+                               && (path == folder + "/snes.dat" || path == folder || path == folder + "/snes.dat.lock"))
+                    || (operation == SystemOperation::list && path == folder);
                 return errnum;
             });
             const CliRun run = Cli({"db", "learn", "--write", "--db", folder + "/snes.dat", t / "img"});
 
-            const test::Tree after = test::tree_of(folder);
+            test::Tree after = test::tree_of(folder);
+            after.erase("snes.dat.lock"); // the writers' lock file stays
             EXPECT_EQ(after.size(), 2u) << "a temporary file was left";
             if (!failed) {
                 EXPECT_EQ(run.status, 0);
@@ -415,9 +425,7 @@ TEST(DatabaseTools, AFailureAtAnyStepOfWritingKeepsTheOldDatabase)
                 EXPECT_EQ(after.at("snes.dat.bak"), old_database);
                 break;
             }
-            if (closing && (*failed == folder + "/snes.dat" || *failed == folder)) {
-                // The database was only read, the folder only flushed,
-                // through that descriptor: a failure to close it harms nothing.
+            if (harmless) {
                 EXPECT_EQ(run.status, 0);
                 EXPECT_EQ(after.at("snes.dat"), new_database);
             } else if (*failed == folder) {
@@ -478,4 +486,54 @@ TEST(DatabaseTools, AnAppendIsNeverSwallowedByAnUnclosedQuote)
     EXPECT_EQ(records.at("LAST GAME            "), "Last Game\r\n") << "the value the reader gave before";
     EXPECT_EQ(records.at("NEW GAME             "), "New Game");
     EXPECT_EQ(Cli({"db", "check", "--db", db}).out.find("unclosed_quote"), std::string::npos);
+}
+
+// A writer that read the database before another one finished writes under
+// the lock; the second waits for it, reads the database again and appends
+// its own record to both.
+TEST(DatabaseTools, OneWriterAtATimeAndNoRecordLost)
+{
+    test::TempFolder t;
+    learn_world(t, "New Game (USA).smc");
+    const std::string db = t / "db/snes.dat";
+    std::optional<DatabaseWriteLock> first(std::in_place, db);
+    const std::string text_read_first = read_database(db);
+
+    CliRun second;
+    std::thread writer([&] { second = Cli({"db", "learn", "--write", "--db", db, t / "img"}); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the second writer reads and waits meanwhile
+    replace_file_keeping_backup(db, text_read_first + fixtures::database_line("HAND GAME", "Hand Game"));
+    first.reset();
+    writer.join();
+
+    EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(test::tree_of(t / "db").at("snes.dat"),
+        old_database + fixtures::database_line("HAND GAME", "Hand Game")
+            + fixtures::database_line("NEW GAME", "New Game"));
+    EXPECT_FALSE(DatabaseWriteLock::try_take(db) == std::nullopt) << "the lock is free again";
+}
+
+// Through a link the file it leads to is replaced, its backup lies beside
+// it, and the message names both; working files of killed writes go.
+TEST(DatabaseTools, AWriteThroughALinkReplacesItsTargetAndTidiesLeftovers)
+{
+    test::TempFolder t;
+    learn_world(t, "New Game (USA).smc");
+    fs::create_directories(t / "real");
+    fs::rename(t / "db/snes.dat", t / "real/snes.dat");
+    fs::create_symlink(t / "real/snes.dat", t / "db/snes.dat");
+    fixtures::write_file(t / "real/.snes.dat.new-AbC123", "killed write");
+    fixtures::write_file(t / "real/.other.new-AbC123", "not ours");
+
+    const CliRun run = Cli({"db", "learn", "--write", "--db", t / "db/snes.dat", t / "img"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string real = fs::canonical(t / "real").string();
+    EXPECT_NE(run.err.find("appended to " + real + "/snes.dat (the previous file is " + real + "/snes.dat.bak)"),
+        std::string::npos)
+        << run.err;
+    EXPECT_TRUE(fs::is_symlink(t / "db/snes.dat"));
+    EXPECT_EQ(test::tree_of(t / "real"),
+        (test::Tree{{".other.new-AbC123", "not ours"}, {"snes.dat.lock", ""},
+            {"snes.dat", old_database + fixtures::database_line("NEW GAME", "New Game")},
+            {"snes.dat.bak", old_database}}));
 }
