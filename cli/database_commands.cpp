@@ -32,8 +32,10 @@ std::optional<std::string> read_database_or_report(const std::string& path, std:
         return read_database(path);
     } catch (const Error& error) {
         const StartupCheckResult startup = check_database_at_startup(path);
-        err << as_utf8(startup.state == StartupState::database_missing ? startup.message : short_error_text(error))
-            << '\n';
+        if (startup.state == StartupState::database_missing)
+            err << as_utf8(startup.message) << '\n';
+        else // an unreadable file, a FIFO, a folder, a file too large: named
+            err << "cartonym-cli: " << path << ": cannot be read: " << as_utf8(short_error_text(error)) << '\n';
         return std::nullopt;
     }
 }

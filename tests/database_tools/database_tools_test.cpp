@@ -19,6 +19,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <sys/stat.h>
 #include <set>
 #include <thread>
 
@@ -536,4 +537,41 @@ TEST(DatabaseTools, AWriteThroughALinkReplacesItsTargetAndTidiesLeftovers)
         (test::Tree{{".other.new-AbC123", "not ours"}, {"snes.dat.lock", ""},
             {"snes.dat", old_database + fixtures::database_line("NEW GAME", "New Game")},
             {"snes.dat.bak", old_database}}));
+}
+
+// Files no tool can hold or read are refused with a message that names
+// them, in little memory: a folder or FIFO as the database, a database or a
+// catalogue of 256 MiB or 1 TiB (sparse), a catalogue nested 200,000 deep.
+TEST(DatabaseTools, HostileFilesAreRefusedByNameWithoutExhaustingTheProgram)
+{
+    test::TempFolder t;
+    learn_world(t, "New Game (USA).smc");
+    const std::string fifo = t / "fifo.dat", nested = t / "nested.dat";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::string deep = "game (\nname \"Deep\"\n";
+    for (int i = 0; i < 200000; ++i)
+        deep += "x (";
+    fixtures::write_file(nested, deep);
+    for (const auto& [name, size] :
+        {std::pair("big.dat", std::uintmax_t{256} << 20), {"huge.dat", std::uintmax_t{1} << 40}}) {
+        fixtures::write_file(t / name, "");
+        fs::resize_file(t / name, size);
+    }
+    const std::pair<std::string, int> databases[] = {
+        {t / "db", 75}, {fifo, 75}, {t / "big.dat", 61}, {t / "huge.dat", 61}};
+    for (const auto& [db, number] : databases) {
+        for (const CliRun& run : {Cli({"db", "check", "--db", db}), Cli({"db", "learn", "--db", db, t / "img"})}) {
+            EXPECT_EQ(run.status, 2) << db;
+            EXPECT_EQ(run.err,
+                "cartonym-cli: " + db + ": cannot be read: Error Nr.  " + std::to_string(number) + " happened:\n"
+                    + error_description(static_cast<ErrorNumber>(number)) + "\n");
+        }
+    }
+    const std::string db = t / "db/snes.dat";
+    for (const auto& [catalogue, why] : {std::pair(t / "huge.dat", "cannot be read: Error Nr.  61"),
+             {nested, "line 3: blocks nested more than 16 deep"}}) {
+        const CliRun run = Cli({"db", "import-dat", "--db", db, catalogue, t / "img"});
+        EXPECT_EQ(run.status, 2) << catalogue;
+        EXPECT_NE(run.err.find(catalogue + ": " + why), std::string::npos) << run.err;
+    }
 }
