@@ -5,6 +5,7 @@
 #include "common/error.h"
 #include "operations/folder_listing.h"
 #include "database_tools/database_check.h"
+#include "database_tools/database_writes.h"
 #include "naming/database_location.h"
 #include "naming/name_database.h"
 #include "naming/file_names.h"
@@ -31,8 +32,10 @@ std::optional<std::string> read_database_or_report(const std::string& path, std:
         return read_database(path);
     } catch (const Error& error) {
         const StartupCheckResult startup = check_database_at_startup(path);
-        err << as_utf8(startup.state == StartupState::database_missing ? startup.message : short_error_text(error))
-            << '\n';
+        if (startup.state == StartupState::database_missing)
+            err << as_utf8(startup.message) << '\n';
+        else // an unreadable file, a FIFO, a folder, a file too large: named
+            err << "cartonym-cli: " << path << ": cannot be read: " << as_utf8(short_error_text(error)) << '\n';
         return std::nullopt;
     }
 }
@@ -115,13 +118,26 @@ bool write_records(const DatabaseCommandLine& line, std::string path, const std:
             path = create_user_database();
             err << "cartonym-cli: created " << path << " as a copy of " << default_database_path() << '\n';
         }
-        replace_file_keeping_backup(path, append_records(text, run.records));
+        // One writer at a time; under the lock the database is read again.
+        const bool linked = entry_kind(path) == EntryKind::link;
+        const DatabaseWriteLock lock(path);
+        const DatabaseAppend append = append_proposals(lock, run);
+        for (std::size_t i = 0; i < run.files.size(); ++i) {
+            if (run.files[i].status != append.run.files[i].status)
+                err << "cartonym-cli: " << run.files[i].file << ": another writer added its record meanwhile\n";
+        }
+        if (!append.written) {
+            err << "cartonym-cli: nothing written: every record is in the database already\n";
+            return true;
+        }
+        err << "cartonym-cli: " << append.run.records.size()
+            << (append.run.records.size() == 1 ? " record" : " records") << " appended to "
+            << (linked ? append.database : path) << " (the previous file is "
+            << (linked ? append.backup : path + ".bak") << ")\n";
     } catch (const Error& error) {
         err << "cartonym-cli: " << path << " was not changed: " << as_utf8(short_error_text(error)) << '\n';
         return false;
     }
-    err << "cartonym-cli: " << run.records.size() << (run.records.size() == 1 ? " record" : " records")
-        << " appended to " << path << " (the previous file is " << path << ".bak)\n";
     return true;
 }
 

@@ -8,9 +8,11 @@
 
 namespace cartonym {
 
-std::string read_whole_file(const std::string& path)
+std::string read_whole_file(const std::string& path, std::uint64_t largest)
 {
     const ReadableFile file(path);
+    if (file.length() > largest)
+        throw_errno(EFBIG);
     std::string content(static_cast<std::size_t>(file.length()), '\0');
     if (!content.empty())
         file.read_at(0, reinterpret_cast<unsigned char*>(content.data()), content.size());

@@ -3,6 +3,7 @@
 // so that no one ever sees half of it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -11,8 +12,9 @@
 
 namespace cartonym {
 
-// The whole content of a regular file; throws Error.
-std::string read_whole_file(const std::string& path);
+// The whole content of a regular file; throws Error, 61 (what the
+// system's "file too large" maps to) when it is longer than largest.
+std::string read_whole_file(const std::string& path, std::uint64_t largest = UINT64_MAX);
 
 // Creates folder and every missing folder above it; an existing folder (or
 // a link to one) is left as it is, anything else in the way is ENOTDIR.

@@ -11,6 +11,7 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/syscall.h>
@@ -272,6 +273,21 @@ void sync_folder(const std::string& folder)
     if (system_call(SystemOperation::sync, folder, [&] { return ::fsync(handle.get()); }) != 0 && errno != EINVAL
         && errno != EROFS)
         throw_errno(errno);
+}
+
+void lock_file(const FileDescriptor& file)
+{
+    if (system_call(SystemOperation::lock, file.path(), [&] { return ::flock(file.get(), LOCK_EX); }) != 0)
+        throw_errno(errno);
+}
+
+bool try_lock_file(const FileDescriptor& file)
+{
+    if (system_call(SystemOperation::lock, file.path(), [&] { return ::flock(file.get(), LOCK_EX | LOCK_NB); }) == 0)
+        return true;
+    if (errno == EWOULDBLOCK)
+        return false;
+    throw_errno(errno);
 }
 
 void truncate_file(const FileDescriptor& file, std::uint64_t size)

@@ -38,6 +38,7 @@ enum class SystemOperation {
     list,
     examine,
     link, // a hard link: the no-replace move's second route
+    lock,
 };
 
 // Returns an errno to inject, or 0 to let the operation run.
@@ -180,6 +181,13 @@ std::size_t read_at(const FileDescriptor& file, std::uint64_t offset, unsigned c
 // whose file system cannot flush folders counts as flushed. Hook: Sync.
 void sync_file(const FileDescriptor& file);
 void sync_folder(const std::string& folder);
+
+// Takes the advisory lock (flock) of a whole file for this descriptor: the
+// system releases it when the descriptor closes, also when the process is
+// killed. lock_file waits until no one else holds it; try_lock_file returns
+// false at once when someone does. Both throw Error. Hook: lock.
+void lock_file(const FileDescriptor& file);
+bool try_lock_file(const FileDescriptor& file);
 
 // Cuts a file back to size bytes; throws Error. Hook: Write.
 void truncate_file(const FileDescriptor& file, std::uint64_t size);

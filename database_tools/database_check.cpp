@@ -121,7 +121,9 @@ public:
         const std::string context = " with the country suffix \"" + longest_suffix() + "\" and the extension \""
             + std::string(longest_extension()) + "\"";
         const std::size_t bytes = utf8_from_cp1252(longest).size();
-        if (longest.find_first_of("/\\") != std::string::npos)
+        if (name.find('\0') != std::string::npos)
+            add(error, FindingKind::unusable_name, "the full name holds a NUL byte, which no file name can hold");
+        else if (longest.find_first_of("/\\") != std::string::npos)
             add(error, FindingKind::unusable_name, "the new name" + context + " contains \"/\" or \"\\\"");
         else if (longest == "." || longest == "..")
             add(error, FindingKind::unusable_name, "the new name" + context + " is \"" + longest + "\"");
@@ -132,7 +134,7 @@ public:
 
         std::string forbidden;
         for (const char c : name) {
-            const bool control = static_cast<unsigned char>(c) < 0x20;
+            const bool control = static_cast<unsigned char>(c) < 0x20 && c != '\0'; // a NUL is unusable_name
             const std::string shown = control ? "0x" + hex_bytes(std::string(1, c)) : std::string(1, c);
             if ((control || std::string_view("<>:\"|?*").find(c) != std::string_view::npos)
                 && forbidden.find(shown) == std::string::npos)
@@ -194,8 +196,9 @@ DatabaseCheck check_database(std::string_view text)
     }
     const std::vector<std::size_t> starts = line_starts(text);
     RecordChecker checker(result.findings);
+    std::size_t line = 1;
     do {
-        const std::size_t line = line_of(starts, next_item_start(text, reader.position()));
+        line = line_of(starts, next_item_start(text, reader.position()));
         const std::string key = reader.next_item();
         ++result.records;
         std::string name;
@@ -213,6 +216,11 @@ DatabaseCheck check_database(std::string_view text)
         }
         checker.check(line, key, name);
     } while (!reader.at_end());
+    if (reader.last_item_unclosed())
+        result.findings.push_back({line, FindingSeverity::warning, FindingKind::unclosed_quote,
+            "the file ends inside a quoted item: the reader takes the item to the end of the file; a write closes "
+            "it first",
+            ""});
     return result;
 }
 

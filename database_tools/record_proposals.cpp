@@ -76,6 +76,18 @@ Proposal examine(
     return proposal;
 }
 
+// The records of the run's new files, each internal name once, in the
+// order of the files.
+void gather_records(ProposalRun& run)
+{
+    run.records.clear();
+    std::unordered_set<std::string> proposed;
+    for (const Proposal& proposal : run.files) {
+        if (proposal.status == ProposalStatus::new_record && proposed.insert(proposal.internal_name).second)
+            run.records.emplace_back(proposal.internal_name, proposal.full_name);
+    }
+}
+
 } // namespace
 
 const char* status_name(ProposalStatus status)
@@ -132,18 +144,34 @@ ProposalRun propose_records(const std::vector<std::string>& files, std::string_v
             }
         }
     }
-    std::unordered_set<std::string> proposed;
-    for (const Proposal& proposal : run.files) {
-        if (proposal.status == ProposalStatus::new_record && proposed.insert(proposal.internal_name).second)
-            run.records.emplace_back(proposal.internal_name, proposal.full_name);
-    }
+    gather_records(run);
     return run;
+}
+
+ProposalRun reconsider_proposals(const ProposalRun& run, std::string_view database_text)
+{
+    const std::vector<std::string> keys = database_keys(database_text);
+    const std::unordered_set<std::string> known_keys(keys.begin(), keys.end());
+    ProposalRun result;
+    result.files = run.files;
+    for (Proposal& proposal : result.files) {
+        if (proposal.status == ProposalStatus::new_record && known_keys.contains(proposal.internal_name)) {
+            proposal.status = ProposalStatus::known;
+            proposal.message = "the database or a correction already names it";
+        }
+    }
+    gather_records(result);
+    return result;
 }
 
 std::string append_records(
     std::string_view database_text, const std::vector<std::pair<std::string, std::string>>& records)
 {
     std::string text(database_text);
+    // An item the file leaves open is closed first: it keeps the value the
+    // reader gives it, and the new records start on a line of their own.
+    if (ends_inside_quoted_item(text))
+        text += '"';
     if (!text.empty() && text.back() != '\n' && text.back() != '\r')
         text += "\r\n";
     for (const auto& [key, name] : records)

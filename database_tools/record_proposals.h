@@ -48,6 +48,10 @@ using ProposalProgress = std::function<bool(std::size_t done, std::size_t total)
 ProposalRun propose_records(const std::vector<std::string>& files, std::string_view database_text,
     const RomCatalogue* catalogue, const ProposalProgress& progress = {});
 
+// The run against another version of the database (read again before a
+// write): a new record whose internal name the text now knows is known.
+ProposalRun reconsider_proposals(const ProposalRun& run, std::string_view database_text);
+
 // The database text with the records appended (after a line end, when the
 // text does not end with one), Windows-1252 with CR LF.
 std::string append_records(

@@ -232,7 +232,7 @@ public:
             }
             first = false;
             blocks_.clear();
-            const Block block = read_block(name.line);
+            const Block block = read_block(name.line, 1);
             if (name.text != "game" && name.text != "machine")
                 continue;
             const auto game_name = block.value("name");
@@ -252,8 +252,11 @@ public:
 
 private:
     // The fields up to the closing bracket of a block whose "(" was just read.
-    Block read_block(std::size_t line)
+    Block read_block(std::size_t line, int depth)
     {
+        if (depth > RomCatalogue::deepest_nesting)
+            fail(file_name_, "line " + std::to_string(line),
+                "blocks nested more than " + std::to_string(RomCatalogue::deepest_nesting) + " deep");
         Block block;
         block.line = line;
         for (;;) {
@@ -269,7 +272,7 @@ private:
             const Token value = tokens_.next();
             Block::Field field{key.text, value.text, 0, key.line};
             if (value.kind == Token::open) {
-                Block inner = read_block(value.line);
+                Block inner = read_block(value.line, depth + 1);
                 blocks_.push_back(std::move(inner));
                 field.block = blocks_.size();
             } else if (value.kind == Token::end) {
@@ -293,7 +296,7 @@ RomCatalogue RomCatalogue::read(const std::string& path)
 {
     std::string text;
     try {
-        text = read_whole_file(path);
+        text = read_whole_file(path, largest_text);
     } catch (const Error& error) {
         throw Error(error.number(), path + ": cannot be read: " + short_error_text(error));
     }
@@ -310,6 +313,8 @@ RomCatalogue RomCatalogue::parse(std::string_view text, const std::string& file_
         fail(file_name, "line " + std::to_string(line_at(text, text.size())),
             "the file is empty: neither a Logiqx XML catalogue nor a clrmamepro catalogue");
 
+    if (*first == '<' && text.size() > largest_xml_text)
+        fail(file_name, "line 1", "an XML catalogue of more than 3 MiB: Error Nr. 61 (Disk full)");
     RomCatalogue catalogue;
     std::vector<CatalogueEntry> entries =
         *first == '<' ? parse_logiqx(text, file_name) : ClrmameproParser(text, file_name).parse();

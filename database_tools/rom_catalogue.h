@@ -30,6 +30,14 @@ public:
     // text that is no catalogue.
     static RomCatalogue read(const std::string& path);
 
+    // What read() will hold: real catalogues are a few MiB; a larger file
+    // is refused with error 61, so that no file can exhaust the memory. An
+    // XML catalogue's parsed tree takes up to 18 times its text.
+    static constexpr std::uint64_t largest_text = std::uint64_t{8} << 20;
+    static constexpr std::uint64_t largest_xml_text = std::uint64_t{3} << 20;
+    // Blocks of a clrmamepro file nest at most this deep.
+    static constexpr int deepest_nesting = 16;
+
     // Parses catalogue text; file_name is used in error messages. The kind is
     // told by the first character that is not blank: "<" for Logiqx XML,
     // anything else must open a clrmamepro block.

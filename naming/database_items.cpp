@@ -73,6 +73,7 @@ void Item::clear()
 {
     text.clear();
     length = kept_length = 0;
+    unclosed = false;
 }
 
 void Item::add_quoted(std::string_view part)
@@ -117,11 +118,13 @@ bool read_item(Cursor& in, bool& after_comma, Item& item)
 
     if (in.peek() == '"') {
         in.advance(1);
+        item.unclosed = true;
         for (std::string_view bytes = in.rest(); !bytes.empty(); bytes = in.rest()) {
             if (const void* quote = std::memchr(bytes.data(), '"', bytes.size())) {
                 const std::size_t k = static_cast<std::size_t>(static_cast<const char*>(quote) - bytes.data());
                 item.add_quoted(bytes.substr(0, k));
                 in.advance(k + 1);
+                item.unclosed = false;
                 pass_to_separator(in, nullptr); // the rest up to the separator is ignored
                 break;
             }
@@ -218,5 +221,17 @@ std::string RecordReader::next_item()
 }
 
 bool RecordReader::at_end() { return only_blanks_left(in_, after_comma_); }
+
+bool ends_inside_quoted_item(std::string_view text)
+{
+    RecordReader reader(text);
+    try {
+        while (!reader.at_end())
+            reader.next_item();
+    } catch (const Error&) {
+        // A record cut short ends the items all the same.
+    }
+    return reader.last_item_unclosed();
+}
 
 } // namespace cartonym

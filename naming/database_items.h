@@ -94,6 +94,7 @@ struct Item {
     std::size_t cap;
     std::uint64_t length = 0;
     std::uint64_t kept_length = 0; // up to the last byte that is no blank
+    bool unclosed = false;         // a quoted item that the end of the bytes cut off
 
     void clear();
     // Part of a quoted item, whose blanks all count.
@@ -119,6 +120,9 @@ bool only_blanks_left(Cursor& in, bool after_comma);
 // bytes; 0 otherwise. Such a record reads the same through read_item.
 std::size_t usual_record(std::string_view bytes, std::string_view& key);
 
+// True when text ends inside a quoted item (its closing quote missing).
+bool ends_inside_quoted_item(std::string_view text);
+
 // The items of a database one after the other.
 class RecordReader {
 public:
@@ -133,6 +137,10 @@ public:
 
     // True when nothing but blanks and line ends is left.
     bool at_end();
+
+    // True when the last item read was quoted and the bytes ended before
+    // its closing quote.
+    bool last_item_unclosed() const { return item_.unclosed; }
 
     // The offset just after the last item read and its separator.
     std::uint64_t position() const { return in_.position(); }

@@ -55,7 +55,10 @@ void set_found(LookupResult& result, std::string full_name, const RomAnalysis& a
 
 bool correction_decides(const RomAnalysis& analysis) { return correction_for(analysis).has_value(); }
 
-std::string read_database(const std::string& database_path) { return read_whole_file(database_path); }
+std::string read_database(const std::string& database_path)
+{
+    return read_whole_file(database_path, largest_database_text);
+}
 
 LookupResult Finde_romname(const RomAnalysis& analysis, const std::string& database_path)
 {

@@ -4,6 +4,7 @@
 #include "analysis/rom_analysis.h"
 #include "naming/database_items.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -15,7 +16,13 @@ struct LookupResult {
     std::string Db_interner_name; // first item of the last record read
 };
 
-// The whole database file; throws Error (53 when it is missing).
+// The database tools (check, learn, import) hold the whole database, at
+// most this much of it: far beyond any real database, and small enough
+// that no input makes them run out of memory.
+inline constexpr std::uint64_t largest_database_text = std::uint64_t{6} << 20;
+
+// The whole database file; throws Error (53 when it is missing, 61 when it
+// is longer than largest_database_text).
 std::string read_database(const std::string& database_path);
 
 // Looks the analysed image up: first the fixed corrections, then the

@@ -65,18 +65,19 @@ void Schreibe_unbekannt(const std::string& ordner, const std::string& datei, con
     // of that name is never written through (it could lead into any file),
     // and a FIFO must not hold the run waiting for a reader. Both are
     // path/file access errors.
+    const Error not_a_plain_file(ErrorNumber::path_file_access_error, path);
     FileDescriptor log;
     try {
         log = open_file(path, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK, 0666);
-    } catch (const Error&) {
-        if (entry_kind(path) == EntryKind::link)
-            throw Error(ErrorNumber::path_file_access_error);
+    } catch (const Error& error) {
+        if (error.number() == ErrorNumber::path_file_access_error || entry_kind(path) == EntryKind::link)
+            throw not_a_plain_file;
         throw;
     }
     struct stat info { };
     if (status_of(path, false, info, no_throw) != 0 || entry_kind_from_mode(info.st_mode) != EntryKind::regular_file
         || identity_of(log).inode != info.st_ino)
-        throw Error(ErrorNumber::path_file_access_error);
+        throw not_a_plain_file;
     // One write for the whole entry, so that entries do not interleave; an
     // entry that cannot be written whole is taken back, so that the log
     // never holds half an entry.

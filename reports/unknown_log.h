@@ -25,7 +25,9 @@ std::string unknown_log_entry(const std::string& file, const std::string& format
 // file when it is missing. ordner is a file-system path, the other texts are
 // Windows-1252. Failures throw Error; the entry may then be incomplete. A
 // log that is a link, a FIFO or anything but a plain file is never opened
-// for writing through: Error 75.
+// for writing through: Error 75, whose what() is the log's path, so that
+// the run can stop before the image moves and name the log: an entry that
+// goes nowhere must not pass as written.
 void Schreibe_unbekannt(const std::string& ordner, const std::string& datei, const std::string& format,
     const std::string& iname, const std::string& land, const std::string& crc);
 

@@ -6,6 +6,8 @@
 #include "fixtures/rom_builder.h"
 #include "database_tools/content_digest.h"
 #include "database_tools/database_check.h"
+#include "database_tools/database_writes.h"
+#include "common/database_file.h"
 #include "naming/file_names.h"
 #include "naming/name_database.h"
 #include "database_tools/learned_name.h"
@@ -16,7 +18,10 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <sys/stat.h>
 #include <set>
+#include <thread>
 
 using namespace cartonym;
 using fixtures::CopierHeader;
@@ -198,6 +203,8 @@ TEST(DatabaseCheck, FindsEachPlantedFaultAtItsLine)
         {record("CLEAN GAME", "Again"), {{"duplicate_key", "error"}}},
         {record("EMPTY", ""), {{"empty_name", "error"}}},
         {record("SLASH", "AC/DC"), {{"unusable_name", "error"}}},
+        {record("NUL", std::string("Nul\0Game", 8)), {{"unusable_name", "error"}}},
+        {record("BELL", "Bell\x07Game"), {{"windows_name", "warning"}}},
         {record("LONG", std::string(231, 'L')), {{"unusable_name", "error"}}},
         {record("COLON", "Game: Round 2"), {{"windows_name", "warning"}}},
         {record("UTF8", "Pok\xC3\xA9mon"), {{"encoding", "warning"}}},
@@ -230,7 +237,7 @@ TEST(DatabaseCheck, FindsEachPlantedFaultAtItsLine)
     const CliRun run = Cli({"db", "check", "--db", t / "faulty.dat"});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find("\n5: error: duplicate_key: the record on line 1 "), std::string::npos) << run.out;
-    EXPECT_TRUE(run.out.ends_with("\n14 records, 6 errors, 6 warnings\n")) << run.out;
+    EXPECT_TRUE(run.out.ends_with("\n16 records, 7 errors, 7 warnings\n")) << run.out;
     const std::vector<json> lines = Cli({"db", "check", "--json", "--db", t / "faulty.dat"}).lines;
     ASSERT_EQ(lines.size(), expected.size());
     EXPECT_EQ(lines[0],
@@ -377,7 +384,9 @@ TEST(DatabaseTools, BadInputChangesNothingAndSaysWhy)
             message = message.starts_with(name) ? path + message.substr(std::strlen(name)) : message;
         EXPECT_EQ(run.status, c.catalogue ? 2 : 1);
         EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
-        EXPECT_EQ(test::tree_of(t / "db"), before);
+        test::Tree after = test::tree_of(t / "db");
+        after.erase("snes.dat.lock"); // the writers' lock file stays
+        EXPECT_EQ(after, before);
     }
 }
 
@@ -394,17 +403,22 @@ TEST(DatabaseTools, AFailureAtAnyStepOfWritingKeepsTheOldDatabase)
 
             int step = 0;
             std::optional<std::string> failed; // the path of the failed step
-            bool closing = false;
+            bool harmless = false;             // a step whose failure the write may pass over
             const test::ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
                 if (!path.starts_with(folder) || step++ != n)
                     return 0;
                 failed = path;
-                closing = operation == SystemOperation::close;
+                // Closing what was only read, flushed or locked, and tidying
+                // the leftovers of killed writes, harm nothing when they fail.
+                harmless = (operation == SystemOperation::close
+                               && (path == folder + "/snes.dat" || path == folder || path == folder + "/snes.dat.lock"))
+                    || (operation == SystemOperation::list && path == folder);
                 return errnum;
             });
             const CliRun run = Cli({"db", "learn", "--write", "--db", folder + "/snes.dat", t / "img"});
 
-            const test::Tree after = test::tree_of(folder);
+            test::Tree after = test::tree_of(folder);
+            after.erase("snes.dat.lock"); // the writers' lock file stays
             EXPECT_EQ(after.size(), 2u) << "a temporary file was left";
             if (!failed) {
                 EXPECT_EQ(run.status, 0);
@@ -412,9 +426,7 @@ TEST(DatabaseTools, AFailureAtAnyStepOfWritingKeepsTheOldDatabase)
                 EXPECT_EQ(after.at("snes.dat.bak"), old_database);
                 break;
             }
-            if (closing && (*failed == folder + "/snes.dat" || *failed == folder)) {
-                // The database was only read, the folder only flushed,
-                // through that descriptor: a failure to close it harms nothing.
+            if (harmless) {
                 EXPECT_EQ(run.status, 0);
                 EXPECT_EQ(after.at("snes.dat"), new_database);
             } else if (*failed == folder) {
@@ -446,4 +458,120 @@ TEST(DatabaseTools, WriteWithoutDbGrowsTheUserDatabase)
     // info and batch now choose the user's database too.
     const test::ProgramRun info = test::run_program(program, {"info", t / "img/Brand New (USA).smc"}, t);
     EXPECT_EQ(json::parse(info.out)["full_name"], "Brand New");
+}
+
+// A file that ends inside a quoted item: db check warns, and a write closes
+// the item first, so the old record keeps the name the reader gives it and
+// the new record reads back whole.
+TEST(DatabaseTools, AnAppendIsNeverSwallowedByAnUnclosedQuote)
+{
+    test::TempFolder t;
+    learn_world(t, "New Game (USA).smc");
+    const std::string db = t / "db/snes.dat";
+    const std::string open_end = old_database + "\"LAST GAME            \",\"Last Game\r\n";
+    fixtures::write_file(db, open_end);
+
+    const CliRun check = Cli({"db", "check", "--db", db});
+    EXPECT_EQ(check.status, 0) << check.out;
+    EXPECT_NE(check.out.find("2: warning: unclosed_quote: "), std::string::npos) << check.out;
+
+    const CliRun run = Cli({"db", "learn", "--write", "--db", db, t / "img"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string written = test::tree_of(t / "db").at("snes.dat");
+    EXPECT_EQ(written, open_end + "\"\r\n" + fixtures::database_line("NEW GAME", "New Game"));
+    std::map<std::string, std::string> records;
+    for (RecordReader reader(written); !reader.at_end();) {
+        std::string key = reader.next_item();
+        records.emplace(std::move(key), reader.next_item());
+    }
+    EXPECT_EQ(records.at("LAST GAME            "), "Last Game\r\n") << "the value the reader gave before";
+    EXPECT_EQ(records.at("NEW GAME             "), "New Game");
+    EXPECT_EQ(Cli({"db", "check", "--db", db}).out.find("unclosed_quote"), std::string::npos);
+}
+
+// A writer that read the database before another one finished writes under
+// the lock; the second waits for it, reads the database again and appends
+// its own record to both.
+TEST(DatabaseTools, OneWriterAtATimeAndNoRecordLost)
+{
+    test::TempFolder t;
+    learn_world(t, "New Game (USA).smc");
+    const std::string db = t / "db/snes.dat";
+    std::optional<DatabaseWriteLock> first(std::in_place, db);
+    const std::string text_read_first = read_database(db);
+
+    CliRun second;
+    std::thread writer([&] { second = Cli({"db", "learn", "--write", "--db", db, t / "img"}); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the second writer reads and waits meanwhile
+    replace_file_keeping_backup(db, text_read_first + fixtures::database_line("HAND GAME", "Hand Game"));
+    first.reset();
+    writer.join();
+
+    EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(test::tree_of(t / "db").at("snes.dat"),
+        old_database + fixtures::database_line("HAND GAME", "Hand Game")
+            + fixtures::database_line("NEW GAME", "New Game"));
+    EXPECT_FALSE(DatabaseWriteLock::try_take(db) == std::nullopt) << "the lock is free again";
+}
+
+// Through a link the file it leads to is replaced, its backup lies beside
+// it, and the message names both; working files of killed writes go.
+TEST(DatabaseTools, AWriteThroughALinkReplacesItsTargetAndTidiesLeftovers)
+{
+    test::TempFolder t;
+    learn_world(t, "New Game (USA).smc");
+    fs::create_directories(t / "real");
+    fs::rename(t / "db/snes.dat", t / "real/snes.dat");
+    fs::create_symlink(t / "real/snes.dat", t / "db/snes.dat");
+    fixtures::write_file(t / "real/.snes.dat.new-AbC123", "killed write");
+    fixtures::write_file(t / "real/.other.new-AbC123", "not ours");
+
+    const CliRun run = Cli({"db", "learn", "--write", "--db", t / "db/snes.dat", t / "img"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string real = fs::canonical(t / "real").string();
+    EXPECT_NE(run.err.find("appended to " + real + "/snes.dat (the previous file is " + real + "/snes.dat.bak)"),
+        std::string::npos)
+        << run.err;
+    EXPECT_TRUE(fs::is_symlink(t / "db/snes.dat"));
+    EXPECT_EQ(test::tree_of(t / "real"),
+        (test::Tree{{".other.new-AbC123", "not ours"}, {"snes.dat.lock", ""},
+            {"snes.dat", old_database + fixtures::database_line("NEW GAME", "New Game")},
+            {"snes.dat.bak", old_database}}));
+}
+
+// Files no tool can hold or read are refused with a message that names
+// them, in little memory: a folder or FIFO as the database, a database or a
+// catalogue of 256 MiB or 1 TiB (sparse), a catalogue nested 200,000 deep.
+TEST(DatabaseTools, HostileFilesAreRefusedByNameWithoutExhaustingTheProgram)
+{
+    test::TempFolder t;
+    learn_world(t, "New Game (USA).smc");
+    const std::string fifo = t / "fifo.dat", nested = t / "nested.dat";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::string deep = "game (\nname \"Deep\"\n";
+    for (int i = 0; i < 200000; ++i)
+        deep += "x (";
+    fixtures::write_file(nested, deep);
+    for (const auto& [name, size] :
+        {std::pair("big.dat", std::uintmax_t{256} << 20), {"huge.dat", std::uintmax_t{1} << 40}}) {
+        fixtures::write_file(t / name, "");
+        fs::resize_file(t / name, size);
+    }
+    const std::pair<std::string, int> databases[] = {
+        {t / "db", 75}, {fifo, 75}, {t / "big.dat", 61}, {t / "huge.dat", 61}};
+    for (const auto& [db, number] : databases) {
+        for (const CliRun& run : {Cli({"db", "check", "--db", db}), Cli({"db", "learn", "--db", db, t / "img"})}) {
+            EXPECT_EQ(run.status, 2) << db;
+            EXPECT_EQ(run.err,
+                "cartonym-cli: " + db + ": cannot be read: Error Nr.  " + std::to_string(number) + " happened:\n"
+                    + error_description(static_cast<ErrorNumber>(number)) + "\n");
+        }
+    }
+    const std::string db = t / "db/snes.dat";
+    for (const auto& [catalogue, why] : {std::pair(t / "huge.dat", "cannot be read: Error Nr.  61"),
+             {nested, "line 3: blocks nested more than 16 deep"}}) {
+        const CliRun run = Cli({"db", "import-dat", "--db", db, catalogue, t / "img"});
+        EXPECT_EQ(run.status, 2) << catalogue;
+        EXPECT_NE(run.err.find(catalogue + ": " + why), std::string::npos) << run.err;
+    }
 }

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <optional>
+#include <sys/stat.h>
 #include <vector>
 
 namespace cartonym {
@@ -217,6 +218,25 @@ TEST(UnknownLog, FileNamesEscapeOnlyWhatTheCodePageCannotHold)
         {"\xC0\x80 \xED\xA0\x80", "\\xC0\\x80 \\xED\\xA0\\x80"}};
     for (const auto& [file_name, log_text] : cases)
         EXPECT_EQ(escaped_file_name(file_name), log_text);
+}
+
+// A log that is a link or a FIFO is never written through: error 75 naming
+// the log, so that the run can stop and say where the entry did not go.
+TEST(UnknownLog, ALinkOrFifoIsRefusedNamingTheLog)
+{
+    for (const bool fifo : {false, true}) {
+        TempFolder t;
+        const std::string log = t / "unknown.log";
+        fifo ? static_cast<void>(mkfifo(log.c_str(), 0600)) : fs::create_symlink(t / "elsewhere", log);
+        try {
+            Schreibe_unbekannt(t.path().string(), "a.smc", "SNES LoRom, no Header", std::string(21, 'A'), "", "1");
+            ADD_FAILURE() << "written through " << fifo;
+        } catch (const Error& error) {
+            EXPECT_EQ(error.value(), 75) << fifo;
+            EXPECT_EQ(std::string(error.what()), log) << fifo;
+        }
+        EXPECT_FALSE(fs::exists(t / "elsewhere"));
+    }
 }
 
 } // namespace

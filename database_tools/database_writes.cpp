@@ -1,0 +1,80 @@
+#include "database_tools/database_writes.h"
+
+#include "common/database_file.h"
+#include "common/error.h"
+#include "common/file_contents.h"
+#include "common/paths.h"
+#include "database_tools/database_check.h"
+#include "naming/name_database.h"
+
+#include <fcntl.h>
+
+namespace cartonym {
+namespace {
+
+FileDescriptor open_lock_file(const std::string& database)
+{
+    return open_file(DatabaseWriteLock::lock_path_of(database), O_RDWR | O_CREAT | O_NOFOLLOW, 0666);
+}
+
+// The working files of writes that were killed before they placed them:
+// only this database's own kind, and only while this writer holds the
+// lock, so no live write is touched.
+void remove_working_files_of_killed_writes(const std::string& database)
+{
+    const std::string prefix = "." + base_name(database) + ".new-";
+    const std::string folder = parent_folder(database);
+    try {
+        Directory entries(folder);
+        while (const auto entry = entries.next()) {
+            const std::string path = join_path(folder, entry->name);
+            if (entry->name.starts_with(prefix) && entry_kind(path) == EntryKind::regular_file)
+                remove_name(path, no_throw);
+        }
+    } catch (const Error&) {
+        // A folder that cannot be listed has nothing to tidy for us.
+    }
+}
+
+} // namespace
+
+DatabaseWriteLock::DatabaseWriteLock(const std::string& database_path, Unlocked)
+    : database_(resolved_path(database_path))
+    , lock_(open_lock_file(database_))
+{ }
+
+DatabaseWriteLock::DatabaseWriteLock(const std::string& database_path)
+    : DatabaseWriteLock(database_path, Unlocked{})
+{
+    lock_file(lock_);
+}
+
+std::optional<DatabaseWriteLock> DatabaseWriteLock::try_take(const std::string& database_path)
+{
+    DatabaseWriteLock lock(database_path, Unlocked{});
+    if (!try_lock_file(lock.lock_))
+        return std::nullopt;
+    return lock;
+}
+
+std::string DatabaseWriteLock::lock_path_of(const std::string& database) { return database + ".lock"; }
+
+DatabaseAppend append_proposals(const DatabaseWriteLock& lock, const ProposalRun& proposals)
+{
+    DatabaseAppend result;
+    result.database = lock.database();
+    result.backup = result.database + ".bak";
+    remove_working_files_of_killed_writes(result.database);
+    const std::string text = read_database(result.database);
+    result.run = reconsider_proposals(proposals, text);
+    if (result.run.blocks_writing() || result.run.records.empty())
+        return result;
+    if (check_database(text).ends_in_cut_record)
+        throw Error(ErrorNumber::input_past_end_of_file,
+            result.database + ": the database ends inside a record; records appended to it would be misread");
+    replace_file_keeping_backup(result.database, append_records(text, result.run.records));
+    result.written = true;
+    return result;
+}
+
+} // namespace cartonym
