@@ -1,13 +1,12 @@
 #include "ui/database_tools.h"
 
-#include "common/database_file.h"
 #include "common/error.h"
 #include "naming/database_check.h"
-#include "naming/database_location.h"
 #include "naming/file_names.h"
 #include "naming/name_database.h"
 #include "naming/record_proposals.h"
 #include "naming/rom_catalogue.h"
+#include "operations/engine.h"
 #include "operations/folder_listing.h"
 #include "common/windows1252.h"
 #include "ui/message_service.h"
@@ -33,15 +32,10 @@ constexpr const char* message_title = "Cartonym Message:";
 // The database text, or nullopt after telling the user why it cannot be read.
 std::optional<std::string> read_or_report(QWidget* parent, MessageService& messages, const std::string& path)
 {
-    try {
-        return read_database(path);
-    } catch (const Error& error) {
-        const StartupCheckResult startup = check_database_at_startup(path);
-        messages.show(parent,
-            {"Error !", startup.state == StartupState::DatabaseMissing ? startup.message : short_error_text(error),
-                MessageIcon::Exclamation});
-        return std::nullopt;
-    }
+    DatabaseText read = read_database_or_say_why(path);
+    if (!read.text)
+        messages.show(parent, {"Error !", read.failure, MessageIcon::Exclamation});
+    return std::move(read.text);
 }
 
 // The files of the folder in the batch run's order, as full paths.
@@ -59,29 +53,23 @@ std::vector<std::string> files_of(const std::string& folder)
 bool write_records(QWidget* parent, MessageService& messages, std::string& database_path, const std::string& text,
     const ProposalRun& run)
 {
-    if (check_database(text).ends_in_cut_record) {
+    const AppendOutcome outcome = append_proposals(database_path, true, text, run);
+    switch (outcome.status) {
+    case AppendOutcome::Status::ends_inside_record:
         messages.show(parent,
             {"Error !",
                 "The database ends inside a record; records appended to it would be misread. "
                 "See Database > Check snes.dat...",
                 MessageIcon::Exclamation});
         return false;
-    }
-    std::string path = database_path;
-    try {
-        if (path != user_database_path())
-            path = create_user_database();
-        replace_file_keeping_backup(path, append_records(text, run.records));
-    } catch (const Error& error) {
-        messages.show(parent, {"Error !", short_error_text(error), MessageIcon::Exclamation});
+    case AppendOutcome::Status::failed:
+        messages.show(parent, {"Error !", short_error_text(*outcome.error), MessageIcon::Exclamation});
         return false;
+    case AppendOutcome::Status::appended: break;
     }
-    database_path = path;
-    const std::string shown = escaped_file_name(path);
+    database_path = outcome.path;
     messages.show(parent,
-        {message_title,
-            std::to_string(run.records.size()) + (run.records.size() == 1 ? " record" : " records") + " appended to "
-                + shown + " (the previous file is " + shown + ".bak)",
+        {message_title, records_appended_text(outcome.records, escaped_file_name(outcome.path)),
             MessageIcon::Information});
     return true;
 }
@@ -110,52 +98,52 @@ void show_database_check(QWidget* parent, MessageService& messages, const std::s
     shown.dialog->exec();
 }
 
-void learn_database_names(
-    QWidget* parent, MessageService& messages, Shell& shell, std::string& database_path, bool from_catalogue)
-{
-    std::optional<RomCatalogue> catalogue;
-    if (from_catalogue) {
-        const QString file = shell.choose_file(parent, QStringLiteral("Choose a ROM catalogue"),
-            QStringLiteral("ROM catalogues (*.dat *.xml);;All files (*)"));
-        if (file.isEmpty())
-            return;
-        try {
-            catalogue = RomCatalogue::Read(to_file_system(file));
-        } catch (const CatalogueError& error) {
-            messages.show(parent, {"Error !", error.what(), MessageIcon::Exclamation});
-            return;
-        }
-    }
-    const QString folder = shell.choose_folder(parent, QStringLiteral("Choose the folder of the images"));
-    if (folder.isEmpty())
-        return;
-    const std::optional<std::string> text = read_or_report(parent, messages, database_path);
-    if (!text)
-        return;
-    std::vector<std::string> files;
-    try {
-        files = files_of(to_file_system(folder));
-    } catch (const Error& error) {
-        messages.show(parent, {"Error !", short_error_text(error), MessageIcon::Exclamation});
-        return;
-    }
+namespace {
 
+// The catalogue the user chooses; false when there is none to go on with
+// (cancelled, or it cannot be read: said).
+bool choose_catalogue(QWidget* parent, MessageService& messages, Shell& shell, std::optional<RomCatalogue>& catalogue)
+{
+    const QString file = shell.choose_file(parent, QStringLiteral("Choose a ROM catalogue"),
+        QStringLiteral("ROM catalogues (*.dat *.xml);;All files (*)"));
+    if (file.isEmpty())
+        return false;
+    try {
+        catalogue = RomCatalogue::Read(to_file_system(file));
+        return true;
+    } catch (const CatalogueError& error) {
+        messages.show(parent, {"Error !", error.what(), MessageIcon::Exclamation});
+        return false;
+    }
+}
+
+// The proposals for the files, behind a progress dialog that may cancel
+// them (then nullopt).
+std::optional<ProposalRun> propose_with_progress(QWidget* parent, const std::vector<std::string>& files,
+    const std::string& text, const std::optional<RomCatalogue>& catalogue)
+{
     QProgressDialog progress(
         QStringLiteral("Examining the images..."), QStringLiteral("Cancel"), 0, static_cast<int>(files.size()), parent);
     progress.setObjectName(QStringLiteral("examining"));
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(400);
     progress.setAutoReset(false);
-    const ProposalRun run =
-        propose_records(files, *text, catalogue ? &*catalogue : nullptr, [&progress](std::size_t done, std::size_t) {
+    ProposalRun run =
+        propose_records(files, text, catalogue ? &*catalogue : nullptr, [&progress](std::size_t done, std::size_t) {
             progress.setValue(static_cast<int>(done));
             return !progress.wasCanceled();
         });
     const bool cancelled = progress.wasCanceled();
     progress.close();
     if (cancelled)
-        return;
+        return std::nullopt;
+    return run;
+}
 
+// The preview of the records, whose "Add to database" appends them.
+void show_proposals(QWidget* parent, MessageService& messages, std::string& database_path, const std::string& text,
+    const ProposalRun& run, bool from_catalogue)
+{
     TableDialog shown = make_table_dialog(parent, "record_preview",
         from_catalogue ? QStringLiteral("Import a ROM catalogue") : QStringLiteral("Learn names from a folder"),
         {QStringLiteral("File"), QStringLiteral("Status"), QStringLiteral("Internal name"),
@@ -179,10 +167,35 @@ void learn_database_names(
     add->setObjectName(QStringLiteral("add_to_database"));
     add->setEnabled(!run.records.empty() && !run.blocks_writing());
     QObject::connect(add, &QPushButton::clicked, shown.dialog, [&, dialog = shown.dialog] {
-        if (write_records(dialog, messages, database_path, *text, run))
+        if (write_records(dialog, messages, database_path, text, run))
             dialog->accept();
     });
     shown.dialog->exec();
+}
+
+} // namespace
+
+void learn_database_names(
+    QWidget* parent, MessageService& messages, Shell& shell, std::string& database_path, bool from_catalogue)
+{
+    std::optional<RomCatalogue> catalogue;
+    if (from_catalogue && !choose_catalogue(parent, messages, shell, catalogue))
+        return;
+    const QString folder = shell.choose_folder(parent, QStringLiteral("Choose the folder of the images"));
+    if (folder.isEmpty())
+        return;
+    const std::optional<std::string> text = read_or_report(parent, messages, database_path);
+    if (!text)
+        return;
+    std::vector<std::string> files;
+    try {
+        files = files_of(to_file_system(folder));
+    } catch (const Error& error) {
+        messages.show(parent, {"Error !", short_error_text(error), MessageIcon::Exclamation});
+        return;
+    }
+    if (const std::optional<ProposalRun> run = propose_with_progress(parent, files, *text, catalogue))
+        show_proposals(parent, messages, database_path, *text, *run, from_catalogue);
 }
 
 } // namespace cartonym::ui

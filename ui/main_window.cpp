@@ -2,26 +2,19 @@
 
 #include "common/number_text.h"
 #include "common/program_info.h"
+#include "common/windows1252.h"
 #include "naming/file_names.h"
 #include "operations/batch_run.h"
 #include "operations/file_mode.h"
 #include "operations/folder_listing.h"
-#include "common/windows1252.h"
-#include "ui/about_window.h"
-#include "operations/run_journal.h"
-#include "ui/batch_preview.h"
-
-#include <algorithm>
-#include <optional>
-#include "ui/database_tools.h"
 #include "ui/form_table.h"
 #include "ui/message_service.h"
 #include "ui/text_conversion.h"
+#include "ui/widget_groups.h"
 #include "ui/widgets.h"
 
-#include <QtCore/QCoreApplication>
 #include <QtCore/QDir>
-#include <QtCore/QElapsedTimer>
+#include <QtCore/QEvent>
 #include <QtCore/QSignalBlocker>
 #include <QtCore/QStorageInfo>
 #include <QtCore/QTimer>
@@ -38,12 +31,8 @@
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QRadioButton>
 
-#include <initializer_list>
-
 namespace cartonym::ui {
 namespace {
-
-constexpr int name_role = Qt::UserRole; // a file's name as the file system's bytes
 
 using K = ControlKind;
 using F = FontChoice;
@@ -111,32 +100,10 @@ constexpr ControlRow form1_controls[] = {
     {"preview_button", K::Button, "", 5400, 7320, 1215, 375, "Preview", F::Bold},
 };
 
-void set_visible(std::initializer_list<QWidget*> widgets, bool visible)
-{
-    for (QWidget* widget : widgets)
-        widget->setVisible(visible);
-}
-
-// Empties the labels, and the tooltips that carried their whole texts.
-void clear_labels(std::initializer_list<QLabel*> labels)
-{
-    for (QLabel* label : labels) {
-        label->clear();
-        label->setToolTip(QString());
-    }
-}
-
-void repaint_now(std::initializer_list<QWidget*> widgets)
-{
-    for (QWidget* widget : widgets)
-        widget->repaint();
-}
-
 } // namespace
 
 Form1::Form1(std::string database_path, MessageService& messages, Shell& shell, Clock& clock, QWidget* parent)
     : QMainWindow(parent)
-    , program_end([] { QCoreApplication::exit(0); })
     , database_path_(std::move(database_path))
     , messages_(messages)
     , shell_(shell)
@@ -214,8 +181,13 @@ void Form1::bind_controls()
     Command2 = control<QPushButton>(form, "Command2");
     Batchrun = control<QPushButton>(form, "Batchrun");
     preview_button = control<QPushButton>(form, "preview_button");
+    style_controls();
+}
 
-    // What the table does not say: colours, states and the look of a few.
+// What the table does not say: colours, states and the look of a few.
+void Form1::style_controls()
+{
+    const QWidget* form = centralWidget();
     const QColor grey(192, 192, 192);
     const QColor frame_colour = palette().color(QPalette::Window);
     set_background(control<QGroupBox>(form, "Frame1"), grey);
@@ -355,7 +327,7 @@ void Form1::read_files()
     const std::vector<std::string> names = list_files(folder_path());
     for (const std::string& name : names) {
         auto* item = new QListWidgetItem(from_file_system(name), Dateien);
-        item->setData(name_role, QByteArray(name.data(), static_cast<qsizetype>(name.size())));
+        item->setData(file_name_role, QByteArray(name.data(), static_cast<qsizetype>(name.size())));
     }
 }
 
@@ -426,344 +398,64 @@ void Form1::Timer1_Timer()
             QStringLiteral("Long filenames will be used, spaces will be replaced by underscores\n( _ )"));
 }
 
-void Form1::Dateimodus_Click()
+// The choices of the window for a run of the folder the folder list shows.
+BatchOptions Form1::batch_options(bool dry_run) const
 {
-    try {
-        clear_labels({Nameneu, Romname, Hersteller, Cardid, Land, Namevoll, Dateiname, Dateityp, CRC1label, sizelabel});
-        read_files();
-        Checkgamelist->setEnabled(false);
-    } catch (const Error& error) {
-        show_error(error);
-    } catch (const std::exception& error) {
-        show_unexpected(error);
-    }
+    BatchOptions options;
+    options.folder = folder_path();
+    options.database_path = database_path_;
+    options.without_spaces = !Optiondateinamennormal->isChecked();
+    options.game_list = Checkgamelist->isChecked();
+    options.dry_run = dry_run;
+    return options;
 }
 
-void Form1::Batchmodus_Click()
+// The previous run's panel emptied and painted empty at once.
+void Form1::empty_batch_panel()
 {
-    set_visible({Label10, Labelschonrichtig, Listeunbekannt, Label11, Label12, Labelinsgesamt, Label13, Labelanzahlroms,
-                    Label14, Labelumbenannt, Label18, Labelduplikate},
-        true);
-    clear_labels({Labelschonrichtig, Labelinsgesamt, Labelanzahlroms, Labelumbenannt, Labelduplikate});
-    Command2->setVisible(false);
-    ProgressBar->setValue(0);
+    Neuer_name.clear();
+    rename_ready_ = false;
+    clear_labels({Romname, Hersteller, Cardid, Land, Namevoll, Nameneu, Labelschonrichtig, Labelinsgesamt,
+        Labelanzahlroms, Labelumbenannt, Labelduplikate});
+    Listeunbekannt->clear();
     Label17->setText(QStringLiteral("Batchmode Status:"));
-    Checkgamelist->setEnabled(true);
+    ProgressBar->setValue(0);
+    Label17->setVisible(true);
+    repaint_now({Labelschonrichtig, Labelinsgesamt, Labelanzahlroms, Labelumbenannt, Labelduplikate, Listeunbekannt,
+        Label17, ProgressBar});
 }
 
-// One whole batch run, on this thread and without returning to the event
-// loop until it is over: no tick and no click comes between its steps. The
-// previous run's panel is emptied and shown empty before the first file;
-// then the bar and the unknown list are repainted at most every few
-// milliseconds, so that painting costs the run next to nothing. The file list is read again once, at the end: nothing is painted
-// in between, so reading it before the run too would only cost time.
-void Form1::Batchrun_Click()
+void Form1::show_counts(const BatchCounts& counts)
 {
-    constexpr qint64 repaint_interval_ms = 40;
-    trap_file_errors([&] {
-        Neuer_name.clear();
-        clear_labels({Romname, Hersteller, Cardid, Land, Namevoll, Nameneu, Labelschonrichtig, Labelinsgesamt,
-            Labelanzahlroms, Labelumbenannt, Labelduplikate});
-        Listeunbekannt->clear();
-        Label17->setText(QStringLiteral("Batchmode Status:"));
-        ProgressBar->setValue(0);
-        Label17->setVisible(true);
-        repaint_now({Labelschonrichtig, Labelinsgesamt, Labelanzahlroms, Labelumbenannt, Labelduplikate, Listeunbekannt,
-            Label17, ProgressBar});
-
-        BatchOptions options;
-        options.folder = folder_path();
-        options.database_path = database_path_;
-        options.without_spaces = !Optiondateinamennormal->isChecked();
-        options.game_list = Checkgamelist->isChecked();
-
-        // Painting is the window's only cost beyond the core's own work: the
-        // bar and the unknown list are brought up to date at most once per
-        // repaint_interval_ms (and at the end), the names in between being
-        // added in one go.
-        QElapsedTimer since_paint;
-        since_paint.start();
-        QStringList pending_unknown;
-        int progress_step = 0;
-        // QProgressBar::setValue repaints at once, so it too waits its turn.
-        const auto paint_progress = [&](bool now) {
-            if (!now && since_paint.elapsed() < repaint_interval_ms)
-                return;
-            if (!pending_unknown.isEmpty()) {
-                Listeunbekannt->addItems(pending_unknown);
-                pending_unknown.clear();
-                Listeunbekannt->repaint();
-            }
-            ProgressBar->setValue(progress_step);
-            since_paint.restart();
-        };
-        BatchObserver observer;
-        observer.status = [this](const std::string& text) {
-            Label17->setText(from_cp1252(text));
-            Label17->repaint();
-        };
-        observer.progress = [&](float value) {
-            const int step = static_cast<int>(value);
-            if (step == progress_step)
-                return;
-            progress_step = step;
-            paint_progress(step == 0 || step == 100);
-        };
-        observer.unknown = [&](const std::string& file) {
-            pending_unknown << from_file_system(file);
-            paint_progress(false);
-        };
-        observer.unknown_cleared = [&] {
-            pending_unknown.clear();
-            Listeunbekannt->clear();
-        };
-        observer.message = [&](const Message& message) {
-            paint_progress(true);
-            messages_.show(this, message);
-        };
-
-        // Every run keeps a journal of its moves, so that it can be undone;
-        // a run goes on without one when none can be kept.
-        std::optional<RunJournal> journal;
-        try {
-            journal.emplace(options.folder);
-            options.recorder = &*journal;
-        } catch (const JournalUnavailable&) {
-            options.recorder = nullptr;
-        }
-
-        // The run changes the folder once per file; the folder list reads it
-        // again once at the end instead, showing the output folders.
-        Ordner->set_watching(false);
-        const BatchResult result = cartonym::Batchrun(options, observer);
-        paint_progress(true);
-        Ordner->set_watching(true);
-        Ordner->refresh();
-        if (result.outcome != BatchOutcome::Completed)
-            return;
-
-        const BatchCounts& counts = result.counts;
-        Labelschonrichtig->setText(from_cp1252(decimal_text(counts.already_correct)));
-        Labelinsgesamt->setText(from_cp1252(decimal_text(counts.total)));
-        Labelanzahlroms->setText(from_cp1252(decimal_text(counts.roms())));
-        Labelumbenannt->setText(from_cp1252(decimal_text(counts.renamed)));
-        Labelduplikate->setText(from_cp1252(decimal_text(counts.duplicates)));
-        read_files();
-    });
+    Labelschonrichtig->setText(from_cp1252(decimal_text(counts.already_correct)));
+    Labelinsgesamt->setText(from_cp1252(decimal_text(counts.total)));
+    Labelanzahlroms->setText(from_cp1252(decimal_text(counts.roms())));
+    Labelumbenannt->setText(from_cp1252(decimal_text(counts.renamed)));
+    Labelduplikate->setText(from_cp1252(decimal_text(counts.duplicates)));
 }
 
-// Takes back the latest batch run that is not undone yet, after asking: every
-// file it moved goes back where it was, never over anything; what cannot go
-// back is named and stays.
-void Form1::undo_last_run_Click()
+// The labels of the selection in its state; the rename button only for a
+// known image.
+void Form1::show_selection(SelectionState state)
 {
-    trap_file_errors([&] {
-        const std::vector<RunSummary> runs = list_runs();
-        const auto run = std::find_if(runs.begin(), runs.end(),
-            [](const RunSummary& summary) { return summary.state != RunState::Undone && summary.has_changes; });
-        if (run == runs.end()) {
-            messages_.show(this, {"Cartonym Message:", "There is no batch run to undo.", MessageIcon::Information});
-            return;
-        }
-        const std::string question = "Undo the batch run of " + run->started + " in\n\n"
-            + escaped_file_name(run->folder) + "\n\n" + std::to_string(run->moves)
-            + (run->moves == 1 ? " file goes back to where it was" : " files go back to where they were")
-            + "; the output folders, the game list and the log entries of the run are taken away.";
-        if (messages_.show(this, {"Attention !", question, MessageIcon::Exclamation}, MessageButtons::OkCancel)
-            != MessageAnswer::Ok)
-            return;
-        const UndoReport report = undo_run(run->name, false);
-        std::string text = std::to_string(report.moved_back.size()) + " files went back.";
-        for (const UndoProblem& problem : report.problems)
-            text += "\n" + escaped_file_name(problem.path) + " stays where it is: " + problem.reason;
-        messages_.show(
-            this, {"Cartonym Message:", text, report.complete() ? MessageIcon::Information : MessageIcon::Exclamation});
-        Ordner->refresh();
-        read_files();
-    });
-}
-
-// What "Start Batchmode" would do with every file of the folder, taken by
-// the same run with nothing changed on disk, shown in a table.
-void Form1::preview_Click()
-{
-    trap_file_errors([&] {
-        BatchOptions options;
-        options.folder = folder_path();
-        options.database_path = database_path_;
-        options.without_spaces = !Optiondateinamennormal->isChecked();
-        options.game_list = Checkgamelist->isChecked();
-        options.dry_run = true;
-        const BatchResult result = cartonym::Batchrun(options);
-        make_batch_preview(this, result)->exec();
-    });
-}
-
-// A new drive: the folder list moves to its root. A drive that cannot be
-// opened asks Retry or Cancel; Cancel leaves the folder list where it was.
-void Form1::Laufwerk_Change()
-{
-    const QString root = Laufwerk->currentData().toString();
-    for (;;) {
-        try {
-            Ordner->set_path(root);
-            return;
-        } catch (const Error& error) {
-            const MessageAnswer answer =
-                messages_.show(this, {"Error !", error.description(), MessageIcon::None}, MessageButtons::RetryCancel);
-            if (answer != MessageAnswer::Retry) {
-                follow_folder_with_drive();
-                return;
-            }
-        } catch (const std::exception& error) {
-            show_unexpected(error);
-            return;
-        }
-    }
-}
-
-void Form1::Ordner_Change()
-{
-    follow_folder_with_drive();
-    try {
-        read_files();
-    } catch (const Error& error) {
-        Dateien->clear();
-        show_error(error);
-    } catch (const std::exception& error) {
-        show_unexpected(error);
-    }
-}
-
-// A file chosen in the list: analysed, looked up, shown in the chosen style.
-void Form1::Dateien_Click()
-{
-    const QList<QListWidgetItem*> selection = Dateien->selectedItems();
-    if (selection.isEmpty())
+    if (state == SelectionState::NotAnImage) {
+        Dateityp->setText(QString::fromLatin1(no_image_text));
+        clear_labels({Romname, Hersteller, Cardid, CRC1label, sizelabel, Land, Namevoll, Nameneu});
+        Command2->setVisible(false);
         return;
-    const QListWidgetItem* item = selection.front();
-    trap_file_errors([&] {
-        Neuer_name.clear();
-        clear_labels({Romname, Hersteller, Cardid, Land, Namevoll, Nameneu});
-        Command2->setVisible(false);
-
-        const QByteArray name = item->data(name_role).toByteArray();
-        Dateipfad = join_path(folder_path(), name.toStdString());
-        Dateiname->setText(item->text());
-
-        const FileSelection result = select_file(Dateipfad, database_path_, !Optiondateinamennormal->isChecked());
-        analysis_ = result.analysis;
-        names_ = result.names;
-        Neuer_name = result.names.Neuer_name;
-
-        if (result.state == SelectionState::NotAnImage) {
-            Dateityp->setText(QString::fromLatin1(no_image_text));
-            clear_labels({Romname, Hersteller, Cardid, CRC1label, sizelabel, Land, Namevoll, Nameneu});
-            Command2->setVisible(false);
-            return;
-        }
-        Dateityp->setText(from_cp1252(analysis_.Dateityp_text));
-        Romname->setText(from_cp1252(analysis_.Interner_name));
-        Hersteller->setText(from_cp1252(analysis_.Hersteller_text));
-        Cardid->setText(from_cp1252(analysis_.Cardid_text));
-        CRC1label->setText(from_cp1252(analysis_.CRC1_text));
-        sizelabel->setText(from_cp1252(analysis_.Size_text));
-        Land->setText(from_cp1252(analysis_.Land_text));
-        const bool known = result.state == SelectionState::Known;
-        Namevoll->setText(known ? from_cp1252(names_.Voller_name) : QString());
-        Command2->setVisible(known);
-        Nameneu->setText(from_cp1252(Neuer_name));
-    });
-}
-
-// Renames the selected file in the folder the folder list shows. A failure
-// leaves the file, the labels and the button as they were.
-void Form1::Command2_Click()
-{
-    trap_file_errors([&] {
-        if (Nameneu->text().isEmpty() || Nameneu->text() == QLatin1String(unknown_text))
-            return;
-        rename_file_in_folder(Dateipfad, folder_path(), Neuer_name);
-        read_files();
-        clear_labels({Dateiname, Dateityp, Romname, Hersteller, Cardid, Land, Namevoll});
-        Command2->setVisible(false);
-        clear_labels({Nameneu, CRC1label, sizelabel});
-    });
-}
-
-// The normal style, composed again from the pieces of the last image.
-void Form1::Optiondateinamennormal_Click()
-{
-    try {
-        Neuer_name = normal_name(names_.Voller_name, analysis_.Landkuerzel, analysis_.Endung);
-        if (!Command2->isHidden())
-            Nameneu->setText(from_cp1252(Neuer_name));
-    } catch (const std::exception& error) {
-        show_unexpected(error);
     }
-}
-
-void Form1::Optiondateinamenultrahle_Click()
-{
-    try {
-        Neuer_name = Baue_dateiname(Neuer_name);
-        if (!Command2->isHidden())
-            Nameneu->setText(from_cp1252(Neuer_name));
-    } catch (const std::exception& error) {
-        show_unexpected(error);
-    }
-}
-
-void Form1::beenden_Click()
-{
-    if (program_end)
-        program_end();
-}
-
-void Form1::homepage_Click()
-{
-    try {
-        shell_.open(QUrl(QString::fromUtf8(program_info::homepage_address)));
-    } catch (const std::exception&) {
-        // Opening the home page may fail without a word.
-    }
-}
-
-// The About window, modal; returns once it has closed. The window is then
-// switched off until the next tick switches it on again.
-void Form1::about_Click()
-{
-    try {
-        frmAbout window(
-            this, messages_, shell_, clock_, from_file_system(database_path_), [this] { setEnabled(true); });
-        window.exec();
-        setEnabled(false);
-    } catch (const std::exception& error) {
-        setEnabled(true);
-        show_unexpected(error);
-    }
-}
-
-void Form1::check_database_Click()
-{
-    try {
-        show_database_check(this, messages_, database_path_);
-    } catch (const std::exception& error) {
-        show_unexpected(error);
-    }
-}
-
-void Form1::learn_names_Click() { learn(false); }
-
-void Form1::import_catalogue_Click() { learn(true); }
-
-void Form1::learn(bool from_catalogue)
-{
-    try {
-        learn_database_names(this, messages_, shell_, database_path_, from_catalogue);
-    } catch (const std::exception& error) {
-        show_unexpected(error);
-    }
+    Dateityp->setText(from_cp1252(analysis_.Dateityp_text));
+    Romname->setText(from_cp1252(analysis_.Interner_name));
+    Hersteller->setText(from_cp1252(analysis_.Hersteller_text));
+    Cardid->setText(from_cp1252(analysis_.Cardid_text));
+    CRC1label->setText(from_cp1252(analysis_.CRC1_text));
+    sizelabel->setText(from_cp1252(analysis_.Size_text));
+    Land->setText(from_cp1252(analysis_.Land_text));
+    const bool known = state == SelectionState::Known;
+    Namevoll->setText(known ? from_cp1252(names_.Voller_name) : QString());
+    Command2->setVisible(known);
+    Nameneu->setText(from_cp1252(Neuer_name));
+    rename_ready_ = known && !Neuer_name.empty();
 }
 
 } // namespace cartonym::ui

@@ -6,6 +6,8 @@
 #include "analysis/rom_analysis.h"
 #include "common/error.h"
 #include "naming/name_database.h"
+#include "operations/batch_run.h"
+#include "operations/file_mode.h"
 
 #include <QtWidgets/QMainWindow>
 
@@ -60,9 +62,6 @@ public:
     void learn_names_Click();
     void import_catalogue_Click();
 
-    // What Exit does; the program ends. Tests put their own in its place.
-    std::function<void()> program_end;
-
     // Fields of the window: the image in hand and its new name.
     std::string Dateipfad;
     std::string Neuer_name;
@@ -77,6 +76,7 @@ protected:
 
 private:
     void bind_controls();
+    void style_controls();
     void build_menus();
     void connect_controls();
     void fill_drives();
@@ -87,6 +87,11 @@ private:
     void trap_file_errors(const std::function<void()>& steps);
     void show_unexpected(const std::exception& error);
     void learn(bool from_catalogue);
+    BatchOptions batch_options(bool dry_run) const;
+    void empty_batch_panel();
+    void show_counts(const BatchCounts& counts);
+    void show_selection(SelectionState state);
+    void show_name_in_style(const std::function<std::string()>& compose);
 
     std::string database_path_;
     MessageService& messages_;
@@ -94,6 +99,8 @@ private:
     Clock& clock_;
     RomAnalysis analysis_;
     LookupResult names_;
+    // A known image is selected and its new name is shown: the rename may go.
+    bool rename_ready_ = false;
 
     // The controls, named as in the window's layout; built from the table in
     // main_window.cpp.

@@ -1,6 +1,8 @@
 #include "ui/widgets.h"
 
 #include "common/error.h"
+#include "operations/folder_listing.h"
+#include "ui/text_conversion.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QFileInfo>
@@ -29,9 +31,17 @@ namespace {
 
 constexpr int path_role = Qt::UserRole;
 
+// The folder's sub-folders as the core lists them; none when it cannot be read.
 QStringList subfolder_names(const QString& path)
 {
-    return QDir(path).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    QStringList names;
+    try {
+        for (const std::string& name : list_subfolders(to_file_system(path)))
+            names << from_file_system(name);
+    } catch (const Error&) {
+        // An unreadable folder shows no sub-folders.
+    }
+    return names;
 }
 
 QString child_path(const QString& folder, const QString& name)

@@ -5,6 +5,7 @@
 #include "common/windows1252.h"
 #include "test_services.h"
 #include "ui/about_window.h"
+#include "ui/form_table.h"
 #include "ui/main_window.h"
 #include "ui/startup.h"
 #include "ui/text_conversion.h"
@@ -69,6 +70,7 @@ private slots:
     void batch_run_from_window();
     void batch_run_shows_an_empty_panel_before_the_first_file();
     void failure_message_escapes_what_windows_1252_lacks();
+    void a_run_without_its_journal_says_so();
     void drive_retry_cancel_and_folder_lists();
     void folder_tree_expands_lists_siblings_and_follows_the_disk();
     void keyboard_and_menus();
@@ -111,7 +113,6 @@ void MainWindowTest::init()
     write_file(file_system_path(QStringLiteral("readme.txt")), "no image here\r\n");
     s_ = {};
     form_ = std::make_unique<Form1>(database_, s_.messages, s_.shell, s_.clock);
-    form_->program_end = [] {};
     form_->show();
     c<ui::FolderTree>("Ordner")->set_path(folder_->path());
 }
@@ -358,6 +359,21 @@ void MainWindowTest::failure_message_escapes_what_windows_1252_lacks()
     QCOMPARE(s_.messages.shown[0].message.text, s_.messages.shown[1].message.text);
 }
 
+// A run whose journal cannot be kept goes on, and the window says it cannot be undone.
+void MainWindowTest::a_run_without_its_journal_says_so()
+{
+    const QByteArray state = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", QFile::encodeName(path(QStringLiteral("readme.txt")))); // a file, not a folder
+    batch_mode();
+    c<QPushButton>("Batchrun")->click();
+    qputenv("XDG_STATE_HOME", state);
+    QCOMPARE(s_.messages.shown.size(), 2);
+    const std::string text = s_.messages.shown.front().message.text;
+    QVERIFY2(text.starts_with("The run's journal cannot be kept (") && text.ends_with("the run goes on without undo."),
+        text.c_str());
+    QCOMPARE(label("Label17")->text(), QStringLiteral("Batchmode finished successfull !"));
+}
+
 void MainWindowTest::drive_retry_cancel_and_folder_lists()
 {
     auto* drives = c<QComboBox>("Laufwerk");
@@ -441,11 +457,8 @@ void MainWindowTest::keyboard_and_menus()
     for (QAction* menu : form_->menuBar()->actions())
         titles << menu->text();
     QCOMPARE(titles, (QStringList{QStringLiteral("&File"), QStringLiteral("&Database"), QStringLiteral("&Help")}));
-    bool ended = false;
-    form_->program_end = [&ended] { ended = true; };
-    c<QAction>("beenden")->trigger();
     c<QAction>("homepage")->trigger();
-    QVERIFY(ended && s_.shell.opened.size() == 1 && s_.messages.shown.isEmpty());
+    QVERIFY(s_.shell.opened.size() == 1 && s_.messages.shown.isEmpty());
     QVERIFY(s_.shell.opened.front().toString().startsWith(QStringLiteral("https://")));
 
     // Enter presses a focused button, as Space does.
@@ -467,6 +480,12 @@ void MainWindowTest::keyboard_and_menus()
     QTest::keyClick(form_.get(), Qt::Key_F, Qt::AltModifier);
     QTRY_VERIFY(file_menu->isVisible());
     file_menu->close();
+
+    // Exit closes the window (the program ends with its last window).
+    c<QAction>("beenden")->trigger();
+    QVERIFY(!form_->isVisible());
+    // A control the code needs but the window lacks is a failure that says so.
+    QVERIFY_THROWS_EXCEPTION(ui::MissingControl, ui::control<QLabel>(form_.get(), "no_such_control"));
 }
 
 void MainWindowTest::database_check_shows_every_finding()

@@ -1,0 +1,75 @@
+// The engine as the window and cartonym-cli drive it: a batch run with its
+// journal, the name database read or the reason it cannot be, and records
+// appended to the database with the previous file kept as .bak. Both front
+// ends call these and add only their way of showing the outcome.
+#pragma once
+
+#include "common/error.h"
+#include "operations/batch_run.h"
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace cartonym {
+
+struct ProposalRun;
+
+// Why a run goes on without a complete journal.
+enum class JournalTrouble {
+    cannot_keep,  // no journal could be created: the run cannot be undone
+    not_completed // the journal could not be ended properly
+};
+
+// The sentence that says so, beginning in lower case, e.g. "the run's
+// journal cannot be kept (<reason>); the run goes on without undo".
+std::string journal_trouble_text(JournalTrouble trouble, const std::string& reason);
+
+struct SortingRun {
+    BatchOptions options;   // options.recorder is set by sort_folder
+    BatchObserver observer; // as Batchrun takes it
+    // Told at once when the journal cannot be kept (before the first file)
+    // or could not be completed (after the last).
+    std::function<void(JournalTrouble trouble, const std::string& reason)> journal_trouble;
+};
+
+// One batch run of options.folder. A real run keeps a journal for undo and
+// goes on without one when none can be kept; a dry run keeps none.
+BatchResult sort_folder(const SortingRun& run);
+
+// The name database's text, or why it cannot be had: the start-up message
+// when the file is missing, the error text otherwise (Windows-1252).
+struct DatabaseText {
+    std::optional<std::string> text;
+    std::string failure;
+};
+DatabaseText read_database_or_say_why(const std::string& path);
+
+// What became of records appended to a database.
+struct AppendOutcome {
+    enum class Status {
+        appended,           // written; the previous file is path + ".bak"
+        ends_inside_record, // refused: records appended would be misread
+        failed,             // nothing changed: error says why
+    };
+    Status status = Status::appended;
+    std::string path;                   // the database written (or meant)
+    bool created_user_database = false; // path was first made as a copy of the database beside the program
+    std::optional<Error> error;
+    std::size_t records = 0;
+};
+
+// Appends run's records to the database at path, whose text is text. When
+// into_user_database is set and path is not the user's own database, that
+// one is created first (as a copy of the one beside the program) and
+// written instead.
+AppendOutcome append_proposals(
+    const std::string& path, bool into_user_database, const std::string& text, const ProposalRun& run);
+
+// "1 record appended to <shown> (the previous file is <shown>.bak)".
+std::string records_appended_text(std::size_t records, const std::string& shown_path);
+
+} // namespace cartonym
