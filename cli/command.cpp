@@ -2,6 +2,7 @@
 
 #include "naming/database_location.h"
 #include "naming/name_database.h"
+#include "operations/engine.h"
 
 #include "cli/output.h"
 
@@ -34,6 +35,8 @@ bool check_database_for_cli(const std::string& path, std::ostream& err)
     const StartupCheckResult check = check_database_at_startup(path);
     if (check.state != StartupState::Ready)
         err << cli_output::as_utf8(check.message) << '\n';
+    if (check.state == StartupState::DatabaseMissing)
+        err << looked_for_line(path) << '\n';
     return check.state != StartupState::DatabaseMissing;
 }
 

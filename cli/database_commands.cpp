@@ -41,6 +41,8 @@ std::optional<std::string> read_database_or_report(const std::string& path, std:
     DatabaseText read = read_database_or_say_why(path);
     if (!read.text)
         err << as_utf8(read.failure) << '\n';
+    if (read.missing)
+        err << looked_for_line(path) << '\n';
     return std::move(read.text);
 }
 

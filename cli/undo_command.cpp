@@ -1,6 +1,7 @@
 // cartonym-cli undo: lists the runs kept in journals and takes a run back.
 #include "cli/command.h"
 
+#include "operations/engine.h"
 #include "operations/run_journal.h"
 
 #include "cli/output.h"
@@ -65,9 +66,8 @@ void print_lines(const UndoReport& report, std::ostream& out)
         out << (dry ? "would restore: " : "restored: ") << name_on_one_line(path) << '\n';
     for (const std::string& path : report.kept_folders)
         out << "kept (not empty): " << name_on_one_line(path) << '\n';
-    out << "Run " << report.name << ": " << report.moved_back.size()
-        << (dry ? " files would go back, " : " files went back, ") << report.problems.size()
-        << (dry ? " would not\n" : " could not\n");
+    out << "Run " << report.name << ": " << went_back_text(report.moved_back.size(), dry) << ", "
+        << report.problems.size() << (dry ? " would not\n" : " could not\n");
 }
 
 void print_report(const UndoReport& report, bool as_json, std::ostream& out, std::ostream& err)

@@ -5,7 +5,13 @@
 #include "naming/database_location.h"
 #include "naming/name_database.h"
 #include "naming/record_proposals.h"
-#include "operations/run_journal.h"
+#include "common/system_calls.h"
+#include "naming/file_names.h"
+#include "operations/file_mode.h"
+#include "operations/folder_listing.h"
+#include "reports/game_list.h"
+
+#include <cerrno>
 
 #include <memory>
 
@@ -79,6 +85,84 @@ std::string records_appended_text(std::size_t records, const std::string& shown_
 {
     return std::to_string(records) + (records == 1 ? " record" : " records") + " appended to " + shown_path
         + " (the previous file is " + shown_path + ".bak)";
+}
+
+std::vector<RunSummary> undoable_runs_of(const std::string& folder)
+{
+    std::vector<RunSummary> runs;
+    for (RunSummary& run : list_runs()) {
+        if (run.folder == folder && run.has_changes && run.state != RunState::Undone)
+            runs.push_back(std::move(run));
+    }
+    return runs;
+}
+
+std::string went_back_text(std::size_t files, bool dry_run)
+{
+    const std::string count = std::to_string(files) + (files == 1 ? " file" : " files");
+    return count + (dry_run ? " would go back" : " went back");
+}
+
+bool rename_in_own_folder(const std::string& folder, const std::string& name, const std::string& Neuer_name)
+{
+    if (is_plain_file_name(Neuer_name) && file_system_name(Neuer_name) == name)
+        return false;
+    rename_file_in_folder(join_path(folder, name), folder, Neuer_name);
+    return true;
+}
+
+std::string failure_words(const Error& error, int errnum)
+{
+    if (errnum == EROFS)
+        return "Read-only file system (" + error.description() + ")";
+    return error.description();
+}
+
+namespace {
+
+// Whether a new file can be made in folder: one is made and removed again.
+// The failure's words, or "" when it can.
+std::string cannot_write(const std::string& folder)
+{
+    try {
+        std::string probe = join_path(folder, ".cartonym-check-XXXXXX");
+        const FileDescriptor file = create_unique_file(probe);
+        remove_name(probe);
+        return {};
+    } catch (const Error& error) {
+        return failure_words(error, errno);
+    }
+}
+
+} // namespace
+
+std::vector<std::string> run_obstacles(const BatchOptions& options)
+{
+    std::vector<std::string> obstacles;
+    const auto check_folder = [&obstacles](const std::string& what, const std::string& folder) {
+        const std::string why = cannot_write(folder);
+        if (!why.empty())
+            obstacles.push_back(what + " " + folder + " cannot be written: " + why);
+    };
+    bool folder = false;
+    try {
+        folder = is_folder(options.folder);
+    } catch (const Error&) { }
+    if (!folder)
+        obstacles.push_back("The folder " + options.folder + " cannot be opened.");
+    else
+        check_folder("The folder", options.folder);
+    for (const char* output : {renamed_folder_name, unknown_folder_name, duplicates_folder_name}) {
+        const std::string path = join_path(options.folder, output);
+        if (folder && entry_exists(path))
+            check_folder("The output folder", path);
+    }
+    if (options.game_list)
+        check_folder("The temporary folder", temporary_folder());
+    const DatabaseText database = read_database_or_say_why(options.database_path);
+    if (!database.text)
+        obstacles.push_back("The database " + options.database_path + " cannot be read: " + database.failure);
+    return obstacles;
 }
 
 } // namespace cartonym

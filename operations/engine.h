@@ -6,6 +6,7 @@
 
 #include "common/error.h"
 #include "operations/batch_run.h"
+#include "operations/run_journal.h"
 
 #include <cstddef>
 #include <functional>
@@ -45,7 +46,12 @@ BatchResult sort_folder(const SortingRun& run);
 struct DatabaseText {
     std::optional<std::string> text;
     std::string failure;
+    bool missing = false; // the file is missing: the failure is the start-up message
 };
+
+// The line added to the start-up message of a missing database, naming
+// where the database was looked for (path as the file system's bytes).
+inline std::string looked_for_line(const std::string& path) { return "The program looked for it at: " + path; }
 DatabaseText read_database_or_say_why(const std::string& path);
 
 // What became of records appended to a database.
@@ -71,5 +77,28 @@ AppendOutcome append_proposals(
 
 // "1 record appended to <shown> (the previous file is <shown>.bak)".
 std::string records_appended_text(std::size_t records, const std::string& shown_path);
+
+// The runs of folder that undo can still take back (they changed the disk
+// and are not wholly undone), newest first.
+std::vector<RunSummary> undoable_runs_of(const std::string& folder);
+
+// "1 file went back", "3 files went back"; for a dry run "1 file would go
+// back". The window and `undo` say it alike.
+std::string went_back_text(std::size_t files, bool dry_run);
+
+// Renames the file name of folder to Neuer_name (Windows-1252) in that same
+// folder, never replacing a file. A file that already has that name is left
+// as it is: returns false, and true when it was renamed. Throws Error.
+bool rename_in_own_folder(const std::string& folder, const std::string& name, const std::string& Neuer_name);
+
+// What would stop a run of options, each said in a sentence (Windows-1252
+// for the database's start-up message, the file-system's bytes for paths):
+// the folder and its existing output folders that cannot be written, the
+// temporary folder of the game list, the database. Empty when nothing would.
+std::vector<std::string> run_obstacles(const BatchOptions& options);
+
+// An error's description, with "read-only file system" where the failure
+// was one (errnum: the errno of the failure, 0 when not known).
+std::string failure_words(const Error& error, int errnum);
 
 } // namespace cartonym

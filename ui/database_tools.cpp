@@ -33,8 +33,10 @@ constexpr const char* message_title = "Cartonym Message:";
 std::optional<std::string> read_or_report(QWidget* parent, MessageService& messages, const std::string& path)
 {
     DatabaseText read = read_database_or_say_why(path);
-    if (!read.text)
-        messages.show(parent, {"Error !", read.failure, MessageIcon::Exclamation});
+    if (!read.text) {
+        const std::string where = read.missing ? "\n\n" + looked_for_line(escaped_file_name(path)) : std::string();
+        messages.show(parent, {"Error !", read.failure + where, MessageIcon::Exclamation});
+    }
     return std::move(read.text);
 }
 

@@ -27,6 +27,7 @@ enum class ControlKind {
     ProgressBar,
     Button,     // QPushButton
     ScrollArea, // ui/widgets.h
+    TextField,  // QLineEdit
 };
 
 enum class FontChoice { Inherit, Bold, Dialog, Link };

@@ -14,6 +14,9 @@
 #include "ui/widgets.h"
 
 #include <QtCore/QDir>
+#include <QtCore/QFileSystemWatcher>
+#include <QtCore/QStringListModel>
+#include <QtGui/QCloseEvent>
 #include <QtCore/QEvent>
 #include <QtCore/QSignalBlocker>
 #include <QtCore/QStorageInfo>
@@ -23,13 +26,18 @@
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QGroupBox>
+#include <QtWidgets/QCompleter>
 #include <QtWidgets/QLabel>
+#include <QtWidgets/QLineEdit>
 #include <QtWidgets/QLayout>
 #include <QtWidgets/QListWidget>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QProgressBar>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QRadioButton>
+#include <QtWidgets/QScrollArea>
+
+#include <algorithm>
 
 namespace cartonym::ui {
 namespace {
@@ -59,7 +67,8 @@ constexpr ControlRow form1_controls[] = {
     {"Checkgamelist", K::CheckBox, "Frame3", 120, 240, 2535, 315, "Create gamelist (games.htm)", F::Dialog},
     {"Label1", K::Label, "", 3000, 0, 2415, 255, "File to rename:", F::Bold, centre},
     {"Laufwerk", K::ComboBox, "", 3000, 240, 2535, 315, "", F::Dialog},
-    {"Ordner", K::FolderTree, "", 3000, 600, 2535, 3240, "", F::Dialog},
+    {"folder_path", K::TextField, "", 3000, 600, 2535, 315, "", F::Dialog},
+    {"Ordner", K::FolderTree, "", 3000, 960, 2535, 2880, "", F::Dialog},
     {"Dateien", K::ListBox, "", 5640, 240, 2775, 3600, "", F::Dialog},
     {"Label3", K::Label, "", 960, 4080, 1215, 255, "Filename:", F::Bold, right},
     {"Dateiname", K::ElidedLabel, "", 2400, 4080, 6015, 255, "", F::Dialog},
@@ -98,6 +107,7 @@ constexpr ControlRow form1_controls[] = {
     {"Command2", K::Button, "", 3000, 7320, 2295, 375, "Rename file", F::Bold},
     {"Batchrun", K::Button, "", 3000, 7320, 2295, 375, "Start Batchmode", F::Bold},
     {"preview_button", K::Button, "", 5400, 7320, 1215, 375, "Preview", F::Bold},
+    {"cancel_button", K::Button, "", 5400, 7320, 1215, 375, "Cancel", F::Bold},
 };
 
 } // namespace
@@ -117,23 +127,31 @@ Form1::Form1(std::string database_path, MessageService& messages, Shell& shell, 
             .arg(program_info::version_minor)
             .arg(QString::fromUtf8(program_info::author), QString::fromUtf8(program_info::homepage_address)));
     setWindowIcon(QIcon(QStringLiteral(":/images/icon.png")));
-    // Fixed size with a minimise button and no maximise button.
+    // A minimise button and no maximise button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
         | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
-    auto* area = new PictureArea(QPixmap(QStringLiteral(":/images/background.png")), this);
+    // The form in a scroll area that scrolls only where the screen is smaller.
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("form_scroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    auto* area = new PictureArea(QPixmap(QStringLiteral(":/images/background.png")), scroll);
     area->setObjectName(QStringLiteral("client_area"));
     area->setFixedSize(pixels(8535), pixels(7770));
-    setCentralWidget(area);
+    scroll->setWidget(area);
+    setCentralWidget(scroll);
     build_controls(area, form1_controls);
     bind_controls();
     build_menus();
     connect_controls();
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
-    adjustSize();
-    if (const QScreen* screen_ = screen())
-        move(screen_->availableGeometry().center() - rect().center());
+    fit_to_screen();
 
+    file_watch_ = new QFileSystemWatcher(this);
+    file_list_timer_ = new QTimer(this);
+    file_list_timer_->setSingleShot(true);
+    file_list_timer_->setInterval(file_list_delay);
+    connect(file_watch_, &QFileSystemWatcher::directoryChanged, file_list_timer_, qOverload<>(&QTimer::start));
+    connect(file_list_timer_, &QTimer::timeout, this, &Form1::file_watch_Change);
     fill_drives();
 
     Timer1 = new QTimer(this);
@@ -143,9 +161,32 @@ Form1::Form1(std::string database_path, MessageService& messages, Shell& shell, 
     Timer1->start();
 }
 
+// The whole window lies on its screen: at full size where it fits, else as
+// large as the screen allows, the form scrolling inside.
+void Form1::fit_to_screen()
+{
+    const QSize full(pixels(8535), pixels(7770) + menuBar()->sizeHint().height());
+    setMaximumSize(full);
+    const QScreen* screen_ = screen();
+    if (!screen_) {
+        resize(full);
+        return;
+    }
+    const QRect available = screen_->availableGeometry();
+    // Room for the frame and the title bar the window manager adds.
+    const QMargins frame(8, 40, 8, 8);
+    const QSize fits = full.boundedTo(available.marginsRemoved(frame).size());
+    setMinimumSize(fits.boundedTo(QSize(320, 240)));
+    resize(fits);
+    move(available.left() + (available.width() - fits.width()) / 2,
+        available.top() + std::max(frame.top(), (available.height() - fits.height()) / 2));
+}
+
+QWidget* Form1::form() const { return findChild<QWidget*>(QStringLiteral("client_area")); }
+
 void Form1::bind_controls()
 {
-    const QWidget* form = centralWidget();
+    const QWidget* form = this->form();
     Dateimodus = control<QRadioButton>(form, "Dateimodus");
     Batchmodus = control<QRadioButton>(form, "Batchmodus");
     Modusbeschreibung = control<QLabel>(form, "Modusbeschreibung");
@@ -181,13 +222,20 @@ void Form1::bind_controls()
     Command2 = control<QPushButton>(form, "Command2");
     Batchrun = control<QPushButton>(form, "Batchrun");
     preview_button = control<QPushButton>(form, "preview_button");
+    cancel_button = control<QPushButton>(form, "cancel_button");
+    folder_path_field = control<QLineEdit>(form, "folder_path");
+    folder_names_ = new QStringListModel(this);
+    auto* completer = new QCompleter(folder_names_, this);
+    completer->setCaseSensitivity(Qt::CaseInsensitive);
+    folder_path_field->setCompleter(completer);
+    folder_path_field->setClearButtonEnabled(false);
     style_controls();
 }
 
 // What the table does not say: colours, states and the look of a few.
 void Form1::style_controls()
 {
-    const QWidget* form = centralWidget();
+    const QWidget* form = this->form();
     const QColor grey(192, 192, 192);
     const QColor frame_colour = palette().color(QPalette::Window);
     set_background(control<QGroupBox>(form, "Frame1"), grey);
@@ -203,7 +251,7 @@ void Form1::style_controls()
     Dateien->setUniformItemSizes(true);
     Listeunbekannt->setUniformItemSizes(true);
     // Enter presses a focused button, as Space does.
-    for (QPushButton* button : {Command2, Batchrun, preview_button}) {
+    for (QPushButton* button : {Command2, Batchrun, preview_button, cancel_button}) {
         button->setAutoDefault(true);
         button->hide();
     }
@@ -229,6 +277,9 @@ void Form1::connect_controls()
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(Batchrun, &QPushButton::clicked, this, &Form1::Batchrun_Click);
     connect(preview_button, &QPushButton::clicked, this, &Form1::preview_Click);
+    connect(cancel_button, &QPushButton::clicked, this, &Form1::cancel_Click);
+    connect(folder_path_field, &QLineEdit::returnPressed, this, &Form1::folder_path_Enter);
+    connect(folder_path_field, &QLineEdit::textEdited, this, &Form1::folder_path_Edit);
 }
 
 // Menu titles carry mnemonics (Alt+F opens File); the captions read as before.
@@ -246,89 +297,23 @@ void Form1::build_menus()
         return action;
     };
     dateimenu = add_menu("dateimenu", QStringLiteral("&File"));
-    undo_last_run =
-        add_item(dateimenu, "undo_last_run", QStringLiteral("Undo last batch run..."), &Form1::undo_last_run_Click);
-    beenden = add_item(dateimenu, "beenden", QStringLiteral("Exit"), &Form1::beenden_Click);
+    undo_batch_run =
+        add_item(dateimenu, "undo_batch_run", QStringLiteral("&Undo batch run..."), &Form1::undo_batch_run_Click);
+    beenden = add_item(dateimenu, "beenden", QStringLiteral("E&xit"), &Form1::beenden_Click);
     beenden->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
 
     database_menu = add_menu("database_menu", QStringLiteral("&Database"));
     check_database =
-        add_item(database_menu, "check_database", QStringLiteral("Check snes.dat..."), &Form1::check_database_Click);
+        add_item(database_menu, "check_database", QStringLiteral("&Check snes.dat..."), &Form1::check_database_Click);
     learn_names = add_item(
-        database_menu, "learn_names", QStringLiteral("Learn names from a folder..."), &Form1::learn_names_Click);
-    import_catalogue = add_item(
-        database_menu, "import_catalogue", QStringLiteral("Import a ROM catalogue..."), &Form1::import_catalogue_Click);
+        database_menu, "learn_names", QStringLiteral("&Learn names from a folder..."), &Form1::learn_names_Click);
+    import_catalogue = add_item(database_menu, "import_catalogue", QStringLiteral("&Import a ROM catalogue..."),
+        &Form1::import_catalogue_Click);
 
     hilfemenu = add_menu("hilfemenu", QStringLiteral("&Help"));
-    homepage = add_item(hilfemenu, "homepage", QStringLiteral("The Cartonym Homepage"), &Form1::homepage_Click);
-    about = add_item(hilfemenu, "about", QStringLiteral("About..."), &Form1::about_Click);
+    homepage = add_item(hilfemenu, "homepage", QStringLiteral("The Cartonym &Homepage"), &Form1::homepage_Click);
+    about = add_item(hilfemenu, "about", QStringLiteral("&About..."), &Form1::about_Click);
     about->setShortcut(QKeySequence(Qt::Key_F1));
-}
-
-// The drives of this system: every mounted volume and the home folder. The
-// list starts on the volume that holds the current folder, the folder list
-// on the current folder itself.
-void Form1::fill_drives()
-{
-    {
-        const QSignalBlocker quiet(Laufwerk);
-        for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
-            const QString root = volume.rootPath();
-            QString text = root;
-            if (!volume.displayName().isEmpty() && volume.displayName() != root)
-                text += QStringLiteral(" [%1]").arg(volume.displayName());
-            Laufwerk->addItem(text, root);
-            Laufwerk->setItemData(Laufwerk->count() - 1, text, Qt::ToolTipRole);
-        }
-        const QString home = QDir::homePath();
-        Laufwerk->addItem(QStringLiteral("%1 [home]").arg(home), home);
-    }
-    try {
-        Ordner->set_path(QDir::currentPath());
-    } catch (const Error&) {
-        try {
-            Ordner->set_path(QDir::homePath());
-        } catch (const Error& error) {
-            show_error(error);
-        }
-    }
-}
-
-// The drive list shows the drive (the deepest of its entries) that holds the
-// folder list's current folder.
-void Form1::follow_folder_with_drive()
-{
-    const QString folder = Ordner->path();
-    int best = -1;
-    qsizetype best_length = -1;
-    for (int i = 0; i < Laufwerk->count(); ++i) {
-        const QString root = QDir::cleanPath(Laufwerk->itemData(i).toString());
-        const bool holds =
-            folder == root || folder.startsWith(root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/'));
-        if (holds && root.size() > best_length) {
-            best = i;
-            best_length = root.size();
-        }
-    }
-    if (best >= 0 && best != Laufwerk->currentIndex()) {
-        const QSignalBlocker quiet(Laufwerk);
-        Laufwerk->setCurrentIndex(best);
-    }
-}
-
-std::string Form1::folder_path() const { return to_file_system(Ordner->path()); }
-
-// Reads the folder's files into Dateien, sorted by name. Selecting nothing,
-// so that no file is analysed until the user picks one.
-void Form1::read_files()
-{
-    const QSignalBlocker quiet(Dateien);
-    Dateien->clear();
-    const std::vector<std::string> names = list_files(folder_path());
-    for (const std::string& name : names) {
-        auto* item = new QListWidgetItem(from_file_system(name), Dateien);
-        item->setData(file_name_role, QByteArray(name.data(), static_cast<qsizetype>(name.size())));
-    }
 }
 
 void Form1::show_error(const Error& error)
@@ -343,6 +328,9 @@ void Form1::trap_file_errors(const std::function<void()>& steps)
 {
     try {
         steps();
+    } catch (const DatabaseFailure& failure) {
+        messages_.show(this,
+            {"Error !", file_error_text(failure.error, escaped_file_name(database_path_)), MessageIcon::Exclamation});
     } catch (const Error& error) {
         messages_.show(
             this, {"Error !", file_error_text(error, escaped_file_name(Dateipfad)), MessageIcon::Exclamation});
@@ -354,6 +342,38 @@ void Form1::trap_file_errors(const std::function<void()>& steps)
 void Form1::show_unexpected(const std::exception& error)
 {
     messages_.show(this, {"Error !", escaped_file_name(error.what()), MessageIcon::Exclamation});
+}
+
+// Closing the window during a run stops the run first (between two files).
+void Form1::closeEvent(QCloseEvent* event)
+{
+    if (running_) {
+        cancel_requested_ = true;
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+// While a run goes on, every control but Cancel is off.
+void Form1::set_running(bool on)
+{
+    running_ = on;
+    cancel_requested_ = false;
+    for (QWidget* widget : form()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        widget->setEnabled(!on || widget == cancel_button);
+    menuBar()->setEnabled(!on);
+    preview_button->setVisible(!on);
+    cancel_button->setVisible(on);
+    if (on) {
+        Timer1->stop();
+        cancel_button->setFocus();
+    } else {
+        Timer1->start();
+        Dateien->setEnabled(Dateimodus->isChecked());
+        Checkgamelist->setEnabled(Batchmodus->isChecked());
+    }
+    watch_files(!on);
 }
 
 // The folder list follows the file system while the window is away; coming
@@ -379,6 +399,7 @@ void Form1::Timer1_Timer()
         Dateien->setEnabled(true);
         Batchrun->setVisible(false);
         preview_button->setVisible(false);
+        cancel_button->setVisible(false);
         set_visible(file_mode_labels, true);
         set_visible({Labelschonrichtig, Label10, Listeunbekannt, Label11, Label12, Labelinsgesamt, Label13,
                         Labelanzahlroms, Label14, Labelumbenannt, Label18, Labelduplikate, ProgressBar, Label17},
@@ -387,7 +408,8 @@ void Form1::Timer1_Timer()
         Modusbeschreibung->setText(QStringLiteral("Use this mode to rename all ROM-Images in a directory"));
         Dateien->setEnabled(false);
         Batchrun->setVisible(true);
-        preview_button->setVisible(true);
+        preview_button->setVisible(!running_);
+        cancel_button->setVisible(running_);
         set_visible(file_mode_labels, false);
         set_visible({ProgressBar, Label17}, true);
     }
@@ -423,6 +445,40 @@ void Form1::empty_batch_panel()
     Label17->setVisible(true);
     repaint_now({Labelschonrichtig, Labelinsgesamt, Labelanzahlroms, Labelumbenannt, Labelduplikate, Listeunbekannt,
         Label17, ProgressBar});
+}
+
+// The panel as before any run: no counts, no unknown names, no status.
+void Form1::reset_batch_panel()
+{
+    clear_labels({Labelschonrichtig, Labelinsgesamt, Labelanzahlroms, Labelumbenannt, Labelduplikate});
+    Listeunbekannt->clear();
+    Label17->setText(QStringLiteral("Batchmode Status:"));
+    ProgressBar->setValue(0);
+}
+
+// The panel after a run: the counts of a completed run, or of an
+// interrupted one with its status; then the files left in the folder.
+void Form1::show_run_end(const BatchResult& result)
+{
+    if (result.outcome == BatchOutcome::Interrupted)
+        Label17->setText(QStringLiteral("Batchmode interrupted !"));
+    else if (result.outcome != BatchOutcome::Completed)
+        return;
+    show_counts(result.counts);
+    read_files();
+}
+
+// The selection of Dateipfad. A failure of the database (the image read
+// well) names the database, not the image.
+FileSelection Form1::select_with_database_named()
+{
+    try {
+        return select_file(Dateipfad, database_path_, !Optiondateinamennormal->isChecked());
+    } catch (const Error& error) {
+        if (check_database_at_startup(database_path_).state != StartupState::Ready)
+            throw DatabaseFailure{error};
+        throw;
+    }
 }
 
 void Form1::show_counts(const BatchCounts& counts)

@@ -13,11 +13,14 @@
 #include "ui/batch_preview.h"
 #include "ui/batch_progress.h"
 #include "ui/database_tools.h"
+#include "ui/undo_chooser.h"
 #include "ui/message_service.h"
 #include "ui/text_conversion.h"
 #include "ui/widget_groups.h"
 #include "ui/widgets.h"
 
+#include <QtCore/QCoreApplication>
+#include <QtCore/QElapsedTimer>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QDialog>
@@ -57,11 +60,11 @@ void Form1::Batchmodus_Click()
     Checkgamelist->setEnabled(true);
 }
 
-// One whole batch run, on this thread and without returning to the event
-// loop until it is over: no tick and no click comes between its steps. The
-// previous run's panel is emptied and shown empty before the first file.
-// The file list is read again once, at the end: nothing is painted in
-// between, so reading it before the run too would only cost time.
+// One whole batch run, on this thread. The previous run's panel is emptied
+// and shown empty before the first file. While it runs every control but
+// Cancel is off, and events are handled between two files now and then, so
+// that Cancel can stop it there. The file list is read again once, at the
+// end.
 void Form1::Batchrun_Click()
 {
     trap_file_errors([&] {
@@ -69,6 +72,15 @@ void Form1::Batchrun_Click()
         SortingRun run{batch_options(false)};
         BatchProgress progress(Label17, ProgressBar, Listeunbekannt);
         run.observer = progress.observer([this](const Message& message) { messages_.show(this, message); });
+        QElapsedTimer since_events;
+        since_events.start();
+        run.observer.stop_requested = [this, &since_events] {
+            if (since_events.elapsed() >= event_interval_ms) {
+                QCoreApplication::processEvents();
+                since_events.restart();
+            }
+            return cancel_requested_;
+        };
         run.journal_trouble = [this](JournalTrouble trouble, const std::string& reason) {
             std::string text = journal_trouble_text(trouble, escaped_file_name(reason));
             text.front() = 'T';
@@ -77,92 +89,60 @@ void Form1::Batchrun_Click()
         // The run changes the folder once per file; the folder list reads it
         // again once at the end instead, showing the output folders.
         Ordner->set_watching(false);
+        set_running(true);
         const BatchResult result = sort_folder(run);
+        set_running(false);
         progress.flush();
         Ordner->set_watching(true);
         Ordner->refresh();
-        if (result.outcome != BatchOutcome::Completed)
-            return;
-        show_counts(result.counts);
-        read_files();
+        show_run_end(result);
     });
 }
 
-// Takes back the latest batch run that is not undone yet, after asking: every
+void Form1::cancel_Click() { cancel_requested_ = true; }
+
+// Takes back a batch run of the folder shown, chosen from its runs: every
 // file it moved goes back where it was, never over anything; what cannot go
-// back is named and stays.
-void Form1::undo_last_run_Click()
+// back is named and stays. The panel is emptied.
+void Form1::undo_batch_run_Click()
 {
     trap_file_errors([&] {
-        const std::vector<RunSummary> runs = list_runs();
-        const auto run = std::find_if(runs.begin(), runs.end(),
-            [](const RunSummary& summary) { return summary.state != RunState::Undone && summary.has_changes; });
-        if (run == runs.end()) {
-            messages_.show(this, {"Cartonym Message:", "There is no batch run to undo.", MessageIcon::Information});
+        const std::vector<RunSummary> runs = undoable_runs_of(folder_path());
+        if (runs.empty()) {
+            messages_.show(this,
+                {"Cartonym Message:", "There is no batch run of this folder to undo:\n\n" + folder_path(),
+                    MessageIcon::Information});
             return;
         }
-        const std::string question = "Undo the batch run of " + run->started + " in\n\n"
-            + escaped_file_name(run->folder) + "\n\n" + std::to_string(run->moves)
-            + (run->moves == 1 ? " file goes back to where it was" : " files go back to where they were")
-            + "; the output folders, the game list and the log entries of the run are taken away.";
-        if (messages_.show(this, {"Attention !", question, MessageIcon::Exclamation}, MessageButtons::OkCancel)
-            != MessageAnswer::Ok)
+        const std::optional<std::string> chosen = choose_run(this, Ordner->path(), runs);
+        if (!chosen)
             return;
-        const UndoReport report = undo_run(run->name, false);
-        std::string text = std::to_string(report.moved_back.size()) + " files went back.";
+        const UndoReport report = undo_run(*chosen, false);
+        std::string text = went_back_text(report.moved_back.size(), false) + '.';
         for (const UndoProblem& problem : report.problems)
-            text += "\n" + escaped_file_name(problem.path) + " stays where it is: " + problem.reason;
-        messages_.show(
-            this, {"Cartonym Message:", text, report.complete() ? MessageIcon::Information : MessageIcon::Exclamation});
+            text += "\n" + problem.path + " stays where it is: " + problem.reason;
+        reset_batch_panel();
         Ordner->refresh();
         read_files();
+        messages_.show(
+            this, {"Cartonym Message:", text, report.complete() ? MessageIcon::Information : MessageIcon::Exclamation});
     });
 }
 
-// What "Start Batchmode" would do with every file of the folder, taken by
-// the same run with nothing changed on disk, shown in a table.
+// What "Start Batchmode" would do with every file of the folder shown,
+// taken by the same run with nothing changed on disk, with what would stop
+// it; its Start button starts the run (which decides everything anew).
 void Form1::preview_Click()
 {
+    bool start = false;
     trap_file_errors([&] {
-        SortingRun run{batch_options(true)};
-        make_batch_preview(this, sort_folder(run))->exec();
+        const SortingRun run{batch_options(true)};
+        const BatchResult result = sort_folder(run);
+        QDialog* dialog = make_batch_preview(this, Ordner->path(), result, run_obstacles(run.options));
+        start = dialog->exec() == QDialog::Accepted;
     });
-}
-
-// A new drive: the folder list moves to its root. A drive that cannot be
-// opened asks Retry or Cancel; Cancel leaves the folder list where it was.
-void Form1::Laufwerk_Change()
-{
-    const QString root = Laufwerk->currentData().toString();
-    for (;;) {
-        try {
-            Ordner->set_path(root);
-            return;
-        } catch (const Error& error) {
-            const MessageAnswer answer =
-                messages_.show(this, {"Error !", error.description(), MessageIcon::None}, MessageButtons::RetryCancel);
-            if (answer != MessageAnswer::Retry) {
-                follow_folder_with_drive();
-                return;
-            }
-        } catch (const std::exception& error) {
-            show_unexpected(error);
-            return;
-        }
-    }
-}
-
-void Form1::Ordner_Change()
-{
-    follow_folder_with_drive();
-    try {
-        read_files();
-    } catch (const Error& error) {
-        Dateien->clear();
-        show_error(error);
-    } catch (const std::exception& error) {
-        show_unexpected(error);
-    }
+    if (start)
+        Batchrun_Click();
 }
 
 // A file chosen in the list: analysed, looked up, shown in the chosen style.
@@ -178,11 +158,13 @@ void Form1::Dateien_Click()
         clear_labels({Romname, Hersteller, Cardid, Land, Namevoll, Nameneu});
         Command2->setVisible(false);
 
-        const QByteArray name = item->data(file_name_role).toByteArray();
-        Dateipfad = join_path(folder_path(), name.toStdString());
+        clear_labels({CRC1label, sizelabel});
+        selected_folder_ = folder_path();
+        selected_name_ = item->data(file_name_role).toByteArray().toStdString();
+        Dateipfad = join_path(selected_folder_, selected_name_);
         Dateiname->setText(item->text());
 
-        const FileSelection result = select_file(Dateipfad, database_path_, !Optiondateinamennormal->isChecked());
+        const FileSelection result = select_with_database_named();
         analysis_ = result.analysis;
         names_ = result.names;
         Neuer_name = result.names.Neuer_name;
@@ -190,14 +172,15 @@ void Form1::Dateien_Click()
     });
 }
 
-// Renames the selected file in the folder the folder list shows. A failure
-// leaves the file, the labels and the button as they were.
+// Renames the selected file in its own folder (whatever folder is shown
+// now); a file that has the name already stays as it is. A failure leaves
+// the file, the labels and the button as they were.
 void Form1::Command2_Click()
 {
     trap_file_errors([&] {
         if (!rename_ready_)
             return;
-        rename_file_in_folder(Dateipfad, folder_path(), Neuer_name);
+        rename_in_own_folder(selected_folder_, selected_name_, Neuer_name);
         rename_ready_ = false;
         read_files();
         clear_labels({Dateiname, Dateityp, Romname, Hersteller, Cardid, Land, Namevoll});

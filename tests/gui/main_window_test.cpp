@@ -12,11 +12,15 @@
 #include "ui/widgets.h"
 
 #include <QtGui/QAction>
+#include <QtCore/QThread>
 #include <QtTest/QtTest>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QHeaderView>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QLineEdit>
 #include <QtWidgets/QListWidget>
+#include <QtWidgets/QCompleter>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QProgressBar>
@@ -68,6 +72,12 @@ private slots:
     void three_states_in_both_styles();
     void rename_onto_taken_name_then_free();
     void batch_run_from_window();
+    void undo_takes_back_a_run_of_the_shown_folder();
+    void the_shown_folder_is_the_one_acted_on_and_remembered();
+    void rename_stays_in_the_files_folder_and_the_same_name_is_no_error();
+    void preview_names_the_folder_says_what_would_stop_and_starts();
+    void cancel_stops_a_run_between_two_files();
+    void errors_name_the_database_and_the_file_list_follows_the_disk();
     void batch_run_shows_an_empty_panel_before_the_first_file();
     void failure_message_escapes_what_windows_1252_lacks();
     void a_run_without_its_journal_says_so();
@@ -295,22 +305,40 @@ void MainWindowTest::batch_run_from_window()
     // A second Batchmodus click empties the counters, keeps the unknown list.
     c<QRadioButton>("Batchmodus")->click();
     QVERIFY(label("Labelinsgesamt")->text().isEmpty() && c<QListWidget>("Listeunbekannt")->count() == 1);
+}
 
-    // File > Undo last batch run... names the folder and the number of files,
-    // then puts every file back: the folder holds its four files again.
-    c<QAction>("undo_last_run")->trigger(); // answered Cancel: nothing changes
+// File > Undo batch run... lists the runs of the folder shown only, in the user's
+// time, undoes the chosen one and empties the panel.
+void MainWindowTest::undo_takes_back_a_run_of_the_shown_folder()
+{
+    QVERIFY(QDir(folder_->path()).mkdir(QStringLiteral("other")));
+    write_rom(file_system_path(QStringLiteral("other/elsewhere.smc")), {.name = "STARLIGHT RACER"});
+    batch_mode();
+    c<QPushButton>("Batchrun")->click(); // this folder: 2 of its 3 files move
+    c<ui::FolderTree>("Ordner")->set_path(path(QStringLiteral("other")));
+    c<QPushButton>("Batchrun")->click(); // another folder's run, newer
+    c<ui::FolderTree>("Ordner")->set_path(folder_->path());
+    QList<QStringList> runs = test::table_rows("undo_chooser", [&] { c<QAction>("undo_batch_run")->trigger(); });
+    QCOMPARE(runs.size(), 1); // closed: nothing changes
+    QCOMPARE(runs[0][1], QStringLiteral("2"));
+    QVERIFY2(!runs[0][0].contains(QRegularExpression(QStringLiteral("\\dT\\d"))) && !runs[0][0].isEmpty(),
+        qPrintable(runs[0][0])); // in words, not a raw time stamp
     QVERIFY(QFile::exists(path(QStringLiteral("Renamed_SNES_ROMs"))));
+    test::when_open("undo_chooser", [](QDialog* dialog) { find<QPushButton>(dialog, "undo")->click(); });
     const qsizetype shown_before = s_.messages.shown.size();
-    s_.messages.answers = {ui::MessageAnswer::Ok};
-    c<QAction>("undo_last_run")->trigger();
-    QCOMPARE(s_.messages.shown.size(), shown_before + 2);
-    const std::string question = s_.messages.shown[shown_before].message.text;
-    QVERIFY2(question.find(ui::to_file_system(folder_->path())) != std::string::npos, question.c_str());
-    QVERIFY2(question.find("3 files go back") != std::string::npos, question.c_str());
+    c<QAction>("undo_batch_run")->trigger();
+    QCOMPARE(s_.messages.shown.size(), shown_before + 1);
+    QCOMPARE(s_.messages.shown.back().message.text, std::string("2 files went back."));
     QCOMPARE(entries(c<QListWidget>("Dateien")),
-        (QStringList{
-            QStringLiteral("mystery.smc"), QStringLiteral("readme.txt"), known_name, QStringLiteral("starlight.smc")}));
+        (QStringList{QStringLiteral("mystery.smc"), QStringLiteral("readme.txt"), QStringLiteral("starlight.smc")}));
     QVERIFY(!QFile::exists(path(QStringLiteral("Renamed_SNES_ROMs"))));
+    QVERIFY(QFile::exists(path(QStringLiteral("other/Renamed_SNES_ROMs"))));
+    QVERIFY(label("Labelinsgesamt")->text().isEmpty() && c<QListWidget>("Listeunbekannt")->count() == 0);
+    QCOMPARE(std::tuple(label("Label17")->text(), c<QProgressBar>("ProgressBar")->value()),
+        std::tuple(QStringLiteral("Batchmode Status:"), 0));
+    // Nothing left to undo here: said so.
+    c<QAction>("undo_batch_run")->trigger();
+    QVERIFY(s_.messages.shown.back().message.text.starts_with("There is no batch run of this folder to undo"));
 }
 
 // A second run that stops before its first file, the database gone: while its
@@ -447,6 +475,148 @@ void MainWindowTest::folder_tree_expands_lists_siblings_and_follows_the_disk()
     folders->refresh();
     QCOMPARE(child_names(games->parent()), QStringList{QStringLiteral("games")});
     QVERIFY(renamed->isExpanded()); // what was open stays open
+}
+
+// The path field shows the folder; a single click or a typed path opens one;
+// the next window starts on the folder shown last.
+void MainWindowTest::the_shown_folder_is_the_one_acted_on_and_remembered()
+{
+    auto* field = c<QLineEdit>("folder_path");
+    auto* folders = c<ui::FolderTree>("Ordner");
+    QCOMPARE(field->text(), QDir::cleanPath(folder_->path()));
+    QVERIFY(QDir(folder_->path()).mkpath(QStringLiteral("lib/deeper")));
+    write_rom(file_system_path(QStringLiteral("lib/inner.smc")), {.name = "STARLIGHT RACER"});
+    folders->refresh();
+    QTreeWidgetItem* lib = folders->find_item(path(QStringLiteral("lib")));
+    QVERIFY(lib);
+    const int top = folders->visualItemRect(lib).top();
+    QTest::mouseClick(folders->viewport(), Qt::LeftButton, {}, folders->visualItemRect(lib).center());
+    QTRY_COMPARE(folders->path(), path(QStringLiteral("lib")));
+    QCOMPARE(field->text(), path(QStringLiteral("lib")));
+    QCOMPARE(entries(c<QListWidget>("Dateien")), QStringList{QStringLiteral("inner.smc")});
+    QCOMPARE(folders->visualItemRect(folders->currentItem()).top(), top); // the row stayed under the pointer
+    // Batch and Preview act on it.
+    batch_mode();
+    const QList<QStringList> planned =
+        test::table_rows("batch_preview", [&] { c<QPushButton>("preview_button")->click(); });
+    QCOMPARE(planned.size(), 1);
+    QCOMPARE(planned[0][0], QStringLiteral("inner.smc"));
+    // A typed path (completed from the sub-folders) and Enter open a folder.
+    field->clear();
+    QTest::keyClicks(field, path(QStringLiteral("lib/de")));
+    QVERIFY(field->completer()->model()->rowCount() >= 1);
+    field->setText(path(QStringLiteral("lib/deeper")));
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(folders->path(), path(QStringLiteral("lib/deeper")));
+    field->setText(path(QStringLiteral("nowhere")));
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(std::tuple(folders->path(), field->text(), s_.messages.shown.size()),
+        std::tuple(path(QStringLiteral("lib/deeper")), path(QStringLiteral("lib/deeper")), qsizetype(1)));
+    // Remembered for the next window.
+    test::Services s;
+    Form1 next(database_, s.messages, s.shell, s.clock);
+    QCOMPARE(find<ui::FolderTree>(&next, "Ordner")->path(), path(QStringLiteral("lib/deeper")));
+}
+
+// The rename takes place in the selected file's own folder, whatever folder is
+// shown now; a file that already has its name is left as it is, without a word.
+void MainWindowTest::rename_stays_in_the_files_folder_and_the_same_name_is_no_error()
+{
+    QVERIFY(QDir(folder_->path()).mkdir(QStringLiteral("sub")));
+    select(QStringLiteral("starlight.smc"));
+    c<ui::FolderTree>("Ordner")->set_path(path(QStringLiteral("sub")));
+    c<QPushButton>("Command2")->click();
+    QVERIFY(QFile::exists(path(known_name)) && !QFile::exists(path(QStringLiteral("sub/") + known_name)));
+    c<ui::FolderTree>("Ordner")->set_path(folder_->path());
+    select(known_name);
+    QVERIFY(!c<QWidget>("Command2")->isHidden());
+    c<QPushButton>("Command2")->click();
+    QVERIFY(s_.messages.shown.isEmpty() && QFile::exists(path(known_name)));
+    QVERIFY(c<QWidget>("Command2")->isHidden() && label("Nameneu")->text().isEmpty());
+}
+
+// The preview names its folder, speaks of the future, says what would stop the
+// run (a read-only folder here) and starts the run from its button.
+void MainWindowTest::preview_names_the_folder_says_what_would_stop_and_starts()
+{
+    batch_mode();
+    const std::string folder = ui::to_file_system(QDir::cleanPath(folder_->path()));
+    const FaultHook previous = set_fault_hook([folder](SystemOperation operation, const std::string& path) {
+        return operation == SystemOperation::Open && path.starts_with(folder + "/.cartonym-check") ? EROFS : 0;
+    });
+    QString summary;
+    bool can_start = true;
+    test::when_open("batch_preview", [&](QDialog* dialog) {
+        summary = find<QLabel>(dialog, "summary")->text();
+        can_start = find<QPushButton>(dialog, "start_batch")->isEnabled();
+        QVERIFY(!(dialog->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+        dialog->reject();
+    });
+    c<QPushButton>("preview_button")->click();
+    set_fault_hook(previous);
+    QVERIFY2(summary.contains(QDir::cleanPath(folder_->path())) && summary.contains(QStringLiteral("would stop"))
+            && summary.contains(QStringLiteral("Read-only file system")) && !can_start,
+        qPrintable(summary));
+    test::when_open("batch_preview", [&](QDialog* dialog) {
+        summary = find<QLabel>(dialog, "summary")->text();
+        find<QPushButton>(dialog, "start_batch")->click();
+    });
+    c<QPushButton>("preview_button")->click();
+    QVERIFY2(summary.contains(QStringLiteral("would be renamed: 1")) && !summary.contains(QStringLiteral("finished")),
+        qPrintable(summary));
+    QCOMPARE(label("Label17")->text(), QStringLiteral("Batchmode finished successfull !"));
+    QVERIFY(QFile::exists(path(QStringLiteral("Renamed_SNES_ROMs/") + known_name)));
+}
+
+// Cancel, the one control on during a run, stops it between two files; the
+// counts reached stay and undo takes back what was done.
+void MainWindowTest::cancel_stops_a_run_between_two_files()
+{
+    batch_mode();
+    // Each image takes a while to open, so that the window's events come between two files.
+    const FaultHook previous = set_fault_hook([](SystemOperation operation, const std::string&) {
+        if (operation == SystemOperation::Open)
+            QThread::msleep(30);
+        return 0;
+    });
+    QList<bool> enabled;
+    QTimer::singleShot(0, form_.get(), [&] {
+        enabled = {c<QWidget>("Batchrun")->isEnabled(), c<QWidget>("Checkgamelist")->isEnabled(),
+            form_->menuBar()->isEnabled(), c<QWidget>("cancel_button")->isEnabled()};
+        c<QPushButton>("cancel_button")->click();
+    });
+    c<QPushButton>("Batchrun")->click();
+    set_fault_hook(previous);
+    QCOMPARE(enabled, (QList<bool>{false, false, false, true}));
+    QCOMPARE(label("Label17")->text(), QStringLiteral("Batchmode interrupted !"));
+    QVERIFY(!label("Labelinsgesamt")->text().isEmpty() && label("Labelinsgesamt")->text() != QStringLiteral(" 3"));
+    QVERIFY(c<QWidget>("Checkgamelist")->isEnabled() && form_->menuBar()->isEnabled());
+    QVERIFY(!c<ui::FolderTree>("Ordner")->isHidden() && c<QWidget>("cancel_button")->isHidden());
+    test::when_open("undo_chooser", [](QDialog* dialog) { find<QPushButton>(dialog, "undo")->click(); });
+    c<QAction>("undo_batch_run")->trigger();
+    QCOMPARE(entries(c<QListWidget>("Dateien")),
+        (QStringList{QStringLiteral("mystery.smc"), QStringLiteral("readme.txt"), QStringLiteral("starlight.smc")}));
+}
+
+// A database that goes while the window runs is named in file mode; the start-up
+// message says where it looked. Files that come and go appear and vanish.
+void MainWindowTest::errors_name_the_database_and_the_file_list_follows_the_disk()
+{
+    select(QStringLiteral("starlight.smc"));
+    QVERIFY(!label("CRC1label")->text().isEmpty());
+    QVERIFY(QFile::remove(ui::from_file_system(database_)));
+    select(QStringLiteral("mystery.smc"));
+    QCOMPARE(s_.messages.shown.size(), 1);
+    QCOMPARE(s_.messages.shown[0].message.text, file_error_text(Error(ErrorNumber::FileNotFound), database_));
+    QVERIFY(label("CRC1label")->text().isEmpty());
+    test::Services s;
+    QVERIFY(!ui::start_main_window(database_, s.messages, s.shell, s.clock));
+    QVERIFY(s.messages.shown[0].message.text.ends_with("\n\nThe program looked for it at: " + database_));
+
+    write_file(file_system_path(QStringLiteral("arrived.smc")), "new");
+    QTRY_VERIFY(entries(c<QListWidget>("Dateien")).contains(QStringLiteral("arrived.smc")));
+    QVERIFY(QFile::remove(path(QStringLiteral("mystery.smc"))));
+    QTRY_VERIFY(!entries(c<QListWidget>("Dateien")).contains(QStringLiteral("mystery.smc")));
 }
 
 void MainWindowTest::keyboard_and_menus()
