@@ -72,9 +72,10 @@ frmAbout::frmAbout(QWidget* parent, MessageService& messages, Shell& shell, Cloc
     setObjectName(QStringLiteral("frmAbout"));
     background_ = QPixmap(QStringLiteral(":/images/scroll-background.png"));
     setWindowTitle(QStringLiteral("About the Cartonym..."));
-    // A fixed-size dialog with only a title and the close box: no icon, no
-    // minimise or maximise button.
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+    // A fixed-size tool window with only a title and the close box: no icon,
+    // no minimise or maximise button (window managers offer neither for a
+    // tool window of fixed size).
+    setWindowFlags(Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
         | Qt::WindowCloseButtonHint);
     QPixmap no_icon(16, 16);
     no_icon.fill(Qt::transparent);

@@ -2,6 +2,7 @@
 
 #include "common/error.h"
 #include "naming/database_check.h"
+#include "naming/database_location.h"
 #include "naming/file_names.h"
 #include "naming/name_database.h"
 #include "naming/record_proposals.h"
@@ -13,6 +14,7 @@
 #include "ui/table_dialog.h"
 #include "ui/text_conversion.h"
 
+#include <QtWidgets/QComboBox>
 #include <QtWidgets/QDialog>
 #include <QtWidgets/QDialogButtonBox>
 #include <QtWidgets/QHeaderView>
@@ -142,6 +144,49 @@ std::optional<ProposalRun> propose_with_progress(QWidget* parent, const std::vec
     return run;
 }
 
+// A proposal's status in words.
+QString status_words(ProposalStatus status)
+{
+    switch (status) {
+    case ProposalStatus::new_record: return QStringLiteral("new record");
+    case ProposalStatus::known: return QStringLiteral("already known");
+    case ProposalStatus::conflict: return QStringLiteral("conflict");
+    case ProposalStatus::unusable_name: return QStringLiteral("unusable name");
+    case ProposalStatus::not_image: return QStringLiteral("no SNES image");
+    case ProposalStatus::no_match: return QStringLiteral("not in the catalogue");
+    case ProposalStatus::error: return QStringLiteral("cannot be read");
+    }
+    return {};
+}
+
+// The database "Add to database" writes: always the user's own, made first
+// as a copy of the one in use when there is none.
+QString target_text(const std::string& database_path)
+{
+    const std::string target = user_database_path();
+    QString text = QStringLiteral("Add to database writes them to %1").arg(from_file_system(target));
+    if (database_path != target)
+        text += QStringLiteral(", made first as a copy of %1").arg(from_file_system(database_path));
+    return text + QLatin1Char('.');
+}
+
+// The filter of the preview: all rows, the new records, the conflicts.
+void add_filter(TableDialog& shown, const ProposalRun& run)
+{
+    auto* filter = new QComboBox(shown.dialog);
+    filter->setObjectName(QStringLiteral("filter"));
+    filter->addItems({QStringLiteral("All files"), QStringLiteral("New records"), QStringLiteral("Conflicts")});
+    shown.dialog->layout()->addWidget(filter);
+    QObject::connect(filter, &QComboBox::currentIndexChanged, shown.table, [table = shown.table, run](int choice) {
+        for (int row = 0; row < table->rowCount(); ++row) {
+            const ProposalStatus status = run.files[static_cast<std::size_t>(row)].status;
+            const bool shown_row = choice == 0 || (choice == 1 && status == ProposalStatus::new_record)
+                || (choice == 2 && status == ProposalStatus::conflict);
+            table->setRowHidden(row, !shown_row);
+        }
+    });
+}
+
 // The preview of the records, whose "Add to database" appends them.
 void show_proposals(QWidget* parent, MessageService& messages, std::string& database_path, const std::string& text,
     const ProposalRun& run, bool from_catalogue)
@@ -154,14 +199,13 @@ void show_proposals(QWidget* parent, MessageService& messages, std::string& data
         const QString note =
             proposal.error ? QString::fromStdString(proposal.error->description()) : from_cp1252(proposal.message);
         add_row(shown.table,
-            {from_file_system(proposal.file), QString::fromLatin1(status_name(proposal.status)),
-                from_cp1252(proposal.internal_name), from_cp1252(proposal.full_name), note});
+            {from_file_system(proposal.file), status_words(proposal.status), from_cp1252(proposal.internal_name),
+                from_cp1252(proposal.full_name), note});
     }
     shown.table->resizeColumnsToContents();
-    QString summary = QStringLiteral("%1 files, %2 new records for %3.")
-                          .arg(run.files.size())
-                          .arg(run.records.size())
-                          .arg(from_file_system(database_path));
+    add_filter(shown, run);
+    QString summary = QStringLiteral("%1 files, %2 new records. ").arg(run.files.size()).arg(run.records.size())
+        + target_text(database_path);
     if (run.blocks_writing())
         summary += QStringLiteral(" Nothing can be added: a file is a conflict or has an unusable name.");
     shown.summary->setText(summary);

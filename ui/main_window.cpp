@@ -59,7 +59,7 @@ constexpr ControlRow form1_controls[] = {
     {"Batchmodus", K::OptionButton, "Frame1", 240, 480, 1215, 255, "Batchmode", F::Dialog},
     {"Modusbeschreibung", K::Label, "Frame1", 150, 840, 2475, 675, "", F::Dialog, centre},
     {"Frame2", K::Frame, "", 120, 1680, 2775, 1575, "Filenames:", F::Bold},
-    {"Optiondateinamennormal", K::OptionButton, "Frame2", 120, 240, 2415, 195, "Normal long filenames", F::Dialog},
+    {"Optiondateinamennormal", K::OptionButton, "Frame2", 120, 210, 2415, 255, "Normal long filenames", F::Dialog},
     {"Optiondateinamenultrahle", K::OptionButton, "Frame2", 120, 480, 2595, 255, "Long filenames without spaces",
         F::Dialog},
     {"Namenmodus", K::Label, "Frame2", 60, 810, 2655, 735, "", F::Dialog, centre},
@@ -278,6 +278,12 @@ void Form1::connect_controls()
     connect(Batchrun, &QPushButton::clicked, this, &Form1::Batchrun_Click);
     connect(preview_button, &QPushButton::clicked, this, &Form1::preview_Click);
     connect(cancel_button, &QPushButton::clicked, this, &Form1::cancel_Click);
+    // Tab order follows the form: the left column, then the folder, the
+    // files and the buttons below.
+    QWidget* const order[] = {Dateimodus, Batchmodus, Optiondateinamennormal, Optiondateinamenultrahle, Checkgamelist,
+        Laufwerk, folder_path_field, Ordner, Dateien, Command2, Batchrun, preview_button, cancel_button};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
+        setTabOrder(order[i], order[i + 1]);
     connect(folder_path_field, &QLineEdit::returnPressed, this, &Form1::folder_path_Enter);
     connect(folder_path_field, &QLineEdit::textEdited, this, &Form1::folder_path_Edit);
 }

@@ -186,6 +186,7 @@ void Form1::Command2_Click()
         clear_labels({Dateiname, Dateityp, Romname, Hersteller, Cardid, Land, Namevoll});
         Command2->setVisible(false);
         clear_labels({Nameneu, CRC1label, sizelabel});
+        Dateien->setFocus(); // the button went; the focus stays with the files
     });
 }
 

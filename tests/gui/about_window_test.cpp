@@ -60,7 +60,7 @@ void AboutWindowTest::init()
 void AboutWindowTest::fixed_dialog_links_and_database_line()
 {
     const Qt::WindowFlags flags = window_->windowFlags();
-    QCOMPARE(flags & Qt::WindowType_Mask, Qt::Dialog);
+    QCOMPARE(flags & Qt::WindowType_Mask, Qt::Tool);
     const Qt::WindowFlags wanted = Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
     QCOMPARE(flags & (wanted | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint), wanted);
     QCOMPARE(window_->minimumSize(), window_->maximumSize());

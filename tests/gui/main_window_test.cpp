@@ -651,6 +651,13 @@ void MainWindowTest::keyboard_and_menus()
     QTRY_VERIFY(file_menu->isVisible());
     file_menu->close();
 
+    // Tab goes down the left column first; menu items have mnemonics.
+    QCOMPARE(c<QWidget>("Dateimodus")->nextInFocusChain()->objectName(), QStringLiteral("Batchmodus"));
+    QCOMPARE(c<QWidget>("Laufwerk")->nextInFocusChain()->objectName(), QStringLiteral("folder_path"));
+    QVERIFY(c<QAction>("undo_batch_run")->text().contains(QLatin1Char('&')));
+    // The window lies whole on its screen.
+    QVERIFY(form_->screen()->availableGeometry().contains(form_->frameGeometry()));
+
     // Exit closes the window (the program ends with its last window).
     c<QAction>("beenden")->trigger();
     QVERIFY(!form_->isVisible());
@@ -693,8 +700,15 @@ void MainWindowTest::a_conflict_blocks_adding_then_learnt_records_are_previewed_
 
     // Without the conflicting file the records can be added.
     QVERIFY(QFile::remove(path(QStringLiteral("twin.smc"))));
+    int visible_rows = 0;
+    QString summary;
     test::when_open("record_preview", [&](QDialog* dialog) {
-        shown = test::rows(find<QTableWidget>(dialog, "table"));
+        auto* table = find<QTableWidget>(dialog, "table");
+        shown = test::rows(table);
+        summary = find<QLabel>(dialog, "summary")->text();
+        find<QComboBox>(dialog, "filter")->setCurrentIndex(1);
+        for (int row = 0; row < table->rowCount(); ++row)
+            visible_rows += table->isRowHidden(row) ? 0 : 1;
         auto* add = find<QPushButton>(dialog, "add_to_database");
         could_add = add->isEnabled();
         add->click();
@@ -702,10 +716,14 @@ void MainWindowTest::a_conflict_blocks_adding_then_learnt_records_are_previewed_
     c<QAction>("learn_names")->trigger();
     QCOMPARE(shown.size(), 4);
     QCOMPARE(shown[0].mid(1, 3),
-        (QStringList{QStringLiteral("new"), QStringLiteral("NOBODY KNOWS ME      "), QStringLiteral("mystery")}));
-    QCOMPARE(shown[1][1], QStringLiteral("not_image"));
-    QCOMPARE(shown[2][1], QStringLiteral("known"));
-    QCOMPARE(shown[3][1], QStringLiteral("new"));
+        (QStringList{
+            QStringLiteral("new record"), QStringLiteral("NOBODY KNOWS ME      "), QStringLiteral("mystery")}));
+    QCOMPARE(shown[1][1], QStringLiteral("no SNES image"));
+    QCOMPARE(shown[2][1], QStringLiteral("already known"));
+    QCOMPARE(shown[3][1], QStringLiteral("new record"));
+    QCOMPARE(visible_rows, 2); // filtered to the new records
+    QVERIFY2(
+        summary.contains(QStringLiteral("writes them to ") + ui::from_file_system(database_)), qPrintable(summary));
     QVERIFY(could_add);
     // Appended as the command line appends, the previous file kept beside it.
     QCOMPARE(read_file(database_),
