@@ -69,7 +69,8 @@ void Form1::Batchrun_Click()
 {
     trap_file_errors([&] {
         empty_batch_panel();
-        SortingRun run{batch_options(false)};
+        SortingRun run;
+        run.options = batch_options(false);
         BatchProgress progress(Label17, ProgressBar, Listeunbekannt);
         run.observer = progress.observer([this](const Message& message) { messages_.show(this, message); });
         QElapsedTimer since_events;
@@ -136,7 +137,8 @@ void Form1::preview_Click()
 {
     bool start = false;
     trap_file_errors([&] {
-        const SortingRun run{batch_options(true)};
+        SortingRun run;
+        run.options = batch_options(true);
         const BatchResult result = sort_folder(run);
         QDialog* dialog = make_batch_preview(this, Ordner->path(), result, run_obstacles(run.options));
         start = dialog->exec() == QDialog::Accepted;

@@ -199,7 +199,12 @@ void FolderTree::set_path(const QString& path)
         item = next;
     }
     setCurrentItem(item);
+    // In the middle of the list, the sideways position as it was unless the
+    // entry needs another.
+    const int sideways = horizontalScrollBar()->value();
     scrollToItem(item, QAbstractItemView::PositionAtCenter);
+    horizontalScrollBar()->setValue(sideways);
+    scrollToItem(item, QAbstractItemView::EnsureVisible);
     blockSignals(false);
     emit path_changed();
 }
