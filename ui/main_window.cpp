@@ -22,6 +22,7 @@
 #include <QtCore/QStorageInfo>
 #include <QtCore/QTimer>
 #include <QtGui/QAction>
+#include <QtCore/QtMath>
 #include <QtGui/QScreen>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
@@ -173,13 +174,16 @@ void Form1::fit_to_screen()
         return;
     }
     const QRect available = screen_->availableGeometry();
-    // Room for the frame and the title bar the window manager adds.
-    const QMargins frame(8, 40, 8, 8);
-    const QSize fits = full.boundedTo(available.marginsRemoved(frame).size());
+    // Room for the frame and the title bar the window manager adds, which it
+    // draws in device pixels whatever the scale; as much below as above, since
+    // some managers put the title bar above the asked position, some below.
+    const qreal ratio = screen_->devicePixelRatio();
+    const QMargins frame(qCeil(8 / ratio), qCeil(40 / ratio), qCeil(8 / ratio), qCeil(40 / ratio));
+    const QRect room = available.marginsRemoved(frame);
+    const QSize fits = full.boundedTo(room.size());
     setMinimumSize(fits.boundedTo(QSize(320, 240)));
     resize(fits);
-    move(available.left() + (available.width() - fits.width()) / 2,
-        available.top() + std::max(frame.top(), (available.height() - fits.height()) / 2));
+    move(room.left() + (room.width() - fits.width()) / 2, room.top() + (room.height() - fits.height()) / 2);
 }
 
 QWidget* Form1::form() const { return findChild<QWidget*>(QStringLiteral("client_area")); }
