@@ -146,6 +146,7 @@ Form1::Form1(std::string database_path, MessageService& messages, Shell& shell, 
     build_menus();
     connect_controls();
     fit_to_screen();
+    setAcceptDrops(true);
 
     file_watch_ = new QFileSystemWatcher(this);
     file_list_timer_ = new QTimer(this);

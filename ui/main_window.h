@@ -17,6 +17,9 @@
 class QAction;
 class QCheckBox;
 class QCloseEvent;
+class QDragEnterEvent;
+class QDropEvent;
+class QMimeData;
 class QComboBox;
 class QFileSystemWatcher;
 class QLineEdit;
@@ -87,6 +90,9 @@ public:
 protected:
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // A folder dropped on the window (a list of addresses) opens it.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void bind_controls();
@@ -98,6 +104,7 @@ private:
     void read_files(bool keep_selection = false);
     void watch_files(bool on);
     void fit_to_screen();
+    QString dropped_folder(const QMimeData* data) const;
     QWidget* form() const;
     void set_running(bool on);
     void reset_batch_panel();

@@ -10,10 +10,12 @@
 
 #include <QtCore/QDir>
 #include <QtCore/QFileSystemWatcher>
+#include <QtCore/QMimeData>
 #include <QtCore/QSettings>
 #include <QtCore/QSignalBlocker>
 #include <QtCore/QStorageInfo>
 #include <QtCore/QStringListModel>
+#include <QtGui/QDropEvent>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QListWidget>
@@ -143,6 +145,39 @@ void Form1::folder_path_Enter()
                 MessageIcon::Exclamation});
         folder_path_field->setText(Ordner->path());
     }
+}
+
+// The one local folder a drag carries, or "" (files, several addresses, a
+// run in progress: the window takes none of them).
+QString Form1::dropped_folder(const QMimeData* data) const
+{
+    if (!data->hasUrls() || data->urls().size() != 1 || !Ordner->isEnabled())
+        return {};
+    const QUrl& address = data->urls().front();
+    if (!address.isLocalFile())
+        return {};
+    const QString folder = QDir::cleanPath(address.toLocalFile());
+    try {
+        return is_folder(to_file_system(folder)) ? folder : QString();
+    } catch (const Error&) {
+        return {};
+    }
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!dropped_folder(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent* event)
+{
+    const QString folder = dropped_folder(event->mimeData());
+    if (folder.isEmpty())
+        return;
+    event->acceptProposedAction();
+    folder_path_field->setText(folder);
+    folder_path_Enter();
 }
 
 // Completion for the path field: the sub-folders of the folder typed so far.

@@ -12,6 +12,7 @@
 #include "ui/widgets.h"
 
 #include <QtGui/QAction>
+#include <QtCore/QMimeData>
 #include <QtCore/QThread>
 #include <QtTest/QtTest>
 #include <QtWidgets/QCheckBox>
@@ -513,6 +514,23 @@ void MainWindowTest::the_shown_folder_is_the_one_acted_on_and_remembered()
     QTest::keyClick(field, Qt::Key_Return);
     QCOMPARE(std::tuple(folders->path(), field->text(), s_.messages.shown.size()),
         std::tuple(path(QStringLiteral("lib/deeper")), path(QStringLiteral("lib/deeper")), qsizetype(1)));
+    // A folder dropped on the window opens it; a file or another address does not.
+    const auto drop = [&](const QString& address) {
+        QMimeData data;
+        data.setUrls({QUrl(address)});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(form_.get(), &enter);
+        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(form_.get(), &dropped);
+        return enter.isAccepted() && dropped.isAccepted() && form_->acceptDrops();
+    };
+    QVERIFY(!drop(QUrl::fromLocalFile(path(QStringLiteral("lib/inner.smc"))).toString()));
+    QVERIFY(!drop(QStringLiteral("https://example.org/lib")));
+    QVERIFY(drop(QUrl::fromLocalFile(path(QStringLiteral("lib"))).toString()));
+    QCOMPARE(std::tuple(folders->path(), field->text()),
+        std::tuple(path(QStringLiteral("lib")), path(QStringLiteral("lib"))));
+    QCOMPARE(entries(c<QListWidget>("Dateien")), QStringList{QStringLiteral("inner.smc")});
+    QVERIFY(drop(QUrl::fromLocalFile(path(QStringLiteral("lib/deeper"))).toString()));
     // Remembered for the next window.
     test::Services s;
     Form1 next(database_, s.messages, s.shell, s.clock);
