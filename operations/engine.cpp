@@ -136,6 +136,19 @@ std::string cannot_write(const std::string& folder)
 
 } // namespace
 
+std::string read_only_said(std::string text, const std::string& folder)
+{
+    const Error denied(ErrorNumber::PermissionDenied);
+    const std::string line = "happened:\n" + denied.description();
+    const std::size_t at = text.find(line);
+    if (at == std::string::npos)
+        return text;
+    const std::string why = cannot_write(folder);
+    if (why.starts_with("Read-only file system"))
+        text.replace(at, line.size(), "happened:\n" + why);
+    return text;
+}
+
 std::vector<std::string> run_obstacles(const BatchOptions& options)
 {
     std::vector<std::string> obstacles;

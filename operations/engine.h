@@ -101,4 +101,10 @@ std::vector<std::string> run_obstacles(const BatchOptions& options);
 // was one (errnum: the errno of the failure, 0 when not known).
 std::string failure_words(const Error& error, int errnum);
 
+// A failure message's text with "read-only file system" said where the
+// failure was one: when text reports "Permission denied" and folder lies on a
+// read-only file system, that line reads "Read-only file system (Permission
+// denied)". Otherwise text as it is.
+std::string read_only_said(std::string text, const std::string& folder);
+
 } // namespace cartonym

@@ -5,6 +5,7 @@
 #include "common/windows1252.h"
 #include "naming/file_names.h"
 #include "operations/batch_run.h"
+#include "operations/engine.h"
 #include "operations/file_mode.h"
 #include "operations/folder_listing.h"
 #include "ui/form_table.h"
@@ -343,8 +344,9 @@ void Form1::trap_file_errors(const std::function<void()>& steps)
         messages_.show(this,
             {"Error !", file_error_text(failure.error, escaped_file_name(database_path_)), MessageIcon::Exclamation});
     } catch (const Error& error) {
-        messages_.show(
-            this, {"Error !", file_error_text(error, escaped_file_name(Dateipfad)), MessageIcon::Exclamation});
+        const std::string text = file_error_text(error, escaped_file_name(Dateipfad));
+        messages_.show(this,
+            {"Error !", read_only_said(text, Dateipfad.substr(0, Dateipfad.rfind('/') + 1)), MessageIcon::Exclamation});
     } catch (const std::exception& error) {
         show_unexpected(error);
     }

@@ -72,7 +72,10 @@ void Form1::Batchrun_Click()
         SortingRun run;
         run.options = batch_options(false);
         BatchProgress progress(Label17, ProgressBar, Listeunbekannt);
-        run.observer = progress.observer([this](const Message& message) { messages_.show(this, message); });
+        run.observer = progress.observer([this, folder = run.options.folder](Message message) {
+            message.text = read_only_said(message.text, folder);
+            messages_.show(this, message);
+        });
         QElapsedTimer since_events;
         since_events.start();
         run.observer.stop_requested = [this, &since_events] {

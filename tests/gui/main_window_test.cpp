@@ -621,6 +621,21 @@ void MainWindowTest::cancel_stops_a_run_between_two_files()
 // message says where it looked. Files that come and go appear and vanish.
 void MainWindowTest::errors_name_the_database_and_the_file_list_follows_the_disk()
 {
+    // On a read-only file system the rename's and the run's messages say so.
+    select(QStringLiteral("starlight.smc"));
+    const FaultHook previous = set_fault_hook([](SystemOperation operation, const std::string& path) {
+        return operation == SystemOperation::Move || path.find(".cartonym-check-") != std::string::npos ? EROFS : 0;
+    });
+    c<QPushButton>("Command2")->click();
+    batch_mode();
+    c<QPushButton>("Batchrun")->click();
+    set_fault_hook(previous);
+    QCOMPARE(s_.messages.shown.size(), 2);
+    for (const test::ShownMessage& shown : s_.messages.shown)
+        QVERIFY2(shown.message.text.find("happened:\nRead-only file system (Permission denied)\n") != std::string::npos,
+            shown.message.text.c_str());
+    s_.messages.shown.clear();
+    c<QRadioButton>("Dateimodus")->click(), tick();
     select(QStringLiteral("starlight.smc"));
     QVERIFY(!label("CRC1label")->text().isEmpty());
     QVERIFY(QFile::remove(ui::from_file_system(database_)));
