@@ -386,6 +386,10 @@ void MainWindowTest::failure_message_escapes_what_windows_1252_lacks()
     set_fault_hook(previous);
     QCOMPARE(s_.messages.shown[0].message.text, file_error_text(Error(ErrorNumber::DeviceIoError), escaped));
     QCOMPARE(s_.messages.shown[0].message.text, s_.messages.shown[1].message.text);
+    // The window shows the name as the lists do; only bytes that are no UTF-8 stay escaped.
+    QVERIFY(ui::message_text(s_.messages.shown[0].message.text).contains(QFileInfo(name).fileName() + '\n'));
+    QCOMPARE(
+        ui::message_text(escaped_file_name("a\\u{41}\xFF\xE3\x82\xB9\\")), QStringLiteral("a\\u{41}\\xFF\u30B9\\"));
 }
 
 // A run whose journal cannot be kept goes on, and the window says it cannot be undone.
