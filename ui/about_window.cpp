@@ -28,7 +28,7 @@ using F = FontChoice;
 // twips, caption, font, alignment. Captions the program sets at load are "".
 constexpr ControlRow about_controls[] = {
     {"picScroll", K::ScrollArea, "", 120, 120, 3855, 1815, ""},
-    {"Label1", K::Label, "", 4560, 120, 2775, 420, "", F::Inherit, Qt::AlignRight},
+    {"Label1", K::Label, "", 4440, 120, 2775, 420, "", F::Inherit, Qt::AlignRight},
     {"Label5", K::Label, "", 4320, 960, 2415, 600,
         "Errors, suggestions, unknown Roms ? Feel free to email me:", F::Dialog, Qt::AlignHCenter},
     {"Label6", K::LinkLabel, "", 4560, 1560, 1935, 255, "", F::Link},

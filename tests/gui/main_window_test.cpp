@@ -480,6 +480,18 @@ void MainWindowTest::folder_tree_expands_lists_siblings_and_follows_the_disk()
     folders->refresh();
     QCOMPARE(child_names(games->parent()), QStringList{QStringLiteral("games")});
     QVERIFY(renamed->isExpanded()); // what was open stays open
+    // Folders that come or go above the current folder do not move its row.
+    for (int i = 0; i < 40; ++i)
+        QVERIFY(here.mkdir(QStringLiteral("z%1").arg(i, 2, 10, QLatin1Char('0'))));
+    folders->set_path(here.filePath(QStringLiteral("games")));
+    games = folders->currentItem();
+    const int row_top = folders->visualItemRect(games).top();
+    for (const bool make : {true, false}) {
+        for (const char* name : {"a1", "a2", "a3"})
+            QVERIFY(make ? here.mkdir(QLatin1String(name)) : here.rmdir(QLatin1String(name)));
+        folders->refresh();
+        QCOMPARE(std::tuple(folders->currentItem(), folders->visualItemRect(games).top()), std::tuple(games, row_top));
+    }
 }
 
 // The path field shows the folder; a single click or a typed path opens one;
