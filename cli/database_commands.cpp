@@ -1,16 +1,15 @@
-#include "cli/database_commands.h"
+// cartonym-cli db check | learn | import-dat: checking and growing the name
+// database.
+#include "cli/command.h"
 
-#include "common/windows1252.h"
-#include "common/database_file.h"
 #include "common/error.h"
-#include "operations/folder_listing.h"
 #include "database_tools/database_check.h"
-#include "database_tools/database_writes.h"
 #include "naming/database_location.h"
-#include "naming/name_database.h"
 #include "naming/file_names.h"
+#include "naming/name_database.h"
 #include "database_tools/record_proposals.h"
 #include "database_tools/rom_catalogue.h"
+#include "operations/engine.h"
 #include "operations/folder_listing.h"
 
 #include "cli/output.h"
@@ -24,26 +23,32 @@ namespace {
 using nlohmann::json;
 using namespace cli_output;
 
-// The database text, or the message and exit status when it cannot be read:
-// the start-up message when it is missing, the error text otherwise.
+// The "db" subcommand's choices as the command line gives them.
+struct DatabaseChoices {
+    std::string database; // --db, "" for the chosen default
+    bool write = false;
+    bool json = false;
+    bool recursive = false;
+    std::string catalogue;
+    std::vector<std::string> paths;
+
+    std::string database_path() const { return database.empty() ? chosen_database_path() : database; }
+};
+
+// The database text, or nullopt after the reason was written to err.
 std::optional<std::string> read_database_or_report(const std::string& path, std::ostream& err)
 {
-    try {
-        return read_database(path);
-    } catch (const Error& error) {
-        const StartupCheckResult startup = check_database_at_startup(path);
-        if (startup.state == StartupState::database_missing)
-            err << as_utf8(startup.message) << '\n';
-        else // an unreadable file, a FIFO, a folder, a file too large: named
-            err << "cartonym-cli: " << path << ": cannot be read: " << as_utf8(short_error_text(error)) << '\n';
-        return std::nullopt;
-    }
+    DatabaseText read = read_database_or_say_why(path);
+    if (read.missing)
+        err << as_utf8(read.failure) << '\n' << looked_for_line(path) << '\n';
+    else if (!read.text) // an unreadable file, a FIFO, a folder, a file too large: named
+        err << "cartonym-cli: " << path << ": cannot be read: " << as_utf8(read.failure) << '\n';
+    return std::move(read.text);
 }
 
-int run_check(const DatabaseCommandLine& line, std::ostream& out, std::ostream& err)
+int run_check(const DatabaseChoices& line, std::ostream& out, std::ostream& err)
 {
-    const std::string path = line.database.empty() ? chosen_database_path() : line.database;
-    const std::optional<std::string> text = read_database_or_report(path, err);
+    const std::optional<std::string> text = read_database_or_report(line.database_path(), err);
     if (!text)
         return exit_usage;
     const DatabaseCheck check = check_database(*text);
@@ -105,45 +110,41 @@ json proposal_object(const Proposal& proposal)
 
 // Appends the records to the database, creating the user's database first
 // when no --db was given and there is none. False after a failure (reported).
-bool write_records(const DatabaseCommandLine& line, std::string path, const std::string& text, const ProposalRun& run,
-    std::ostream& err)
+bool write_records(const DatabaseChoices& line, const std::string& path, const std::string& text,
+    const ProposalRun& run, std::ostream& err)
 {
-    if (check_database(text).ends_in_cut_record) {
+    const AppendOutcome outcome = append_proposals(path, line.database.empty(), text, run);
+    if (outcome.status == AppendOutcome::Status::ends_inside_record) {
         err << "cartonym-cli: " << path
             << ": the database ends inside a record; records appended to it would be misread (see db check)\n";
         return false;
     }
-    try {
-        if (line.database.empty() && path != user_database_path()) {
-            path = create_user_database();
-            err << "cartonym-cli: created " << path << " as a copy of " << default_database_path() << '\n';
-        }
-        // One writer at a time; under the lock the database is read again.
-        const bool linked = entry_kind(path) == EntryKind::link;
-        const DatabaseWriteLock lock(path);
-        const DatabaseAppend append = append_proposals(lock, run);
-        for (std::size_t i = 0; i < run.files.size(); ++i) {
-            if (run.files[i].status != append.run.files[i].status)
-                err << "cartonym-cli: " << run.files[i].file << ": another writer added its record meanwhile\n";
-        }
-        if (!append.written) {
-            err << "cartonym-cli: nothing written: every record is in the database already\n";
-            return true;
-        }
-        err << "cartonym-cli: " << append.run.records.size()
-            << (append.run.records.size() == 1 ? " record" : " records") << " appended to "
-            << (linked ? append.database : path) << " (the previous file is "
-            << (linked ? append.backup : path + ".bak") << ")\n";
-    } catch (const Error& error) {
-        err << "cartonym-cli: " << path << " was not changed: " << as_utf8(short_error_text(error)) << '\n';
+    if (outcome.created_user_database)
+        err << "cartonym-cli: created " << outcome.path << " as a copy of " << default_database_path() << '\n';
+    for (const std::string& file : outcome.added_meanwhile)
+        err << "cartonym-cli: " << file << ": another writer added its record meanwhile\n";
+    if (outcome.status == AppendOutcome::Status::failed) {
+        err << "cartonym-cli: " << outcome.path << " was not changed: " << as_utf8(short_error_text(*outcome.error))
+            << '\n';
         return false;
     }
+    if (outcome.status == AppendOutcome::Status::nothing_new) {
+        err << "cartonym-cli: nothing written: every record is in the database already\n";
+        return true;
+    }
+    err << "cartonym-cli: " << records_appended_text(outcome.records, outcome.path) << '\n';
     return true;
 }
 
-int run_learn(const DatabaseCommandLine& line, bool from_catalogue, std::ostream& out, std::ostream& err)
+bool blocks_exit(const Proposal& proposal)
 {
-    const std::string path = line.database.empty() ? chosen_database_path() : line.database;
+    return proposal.status == ProposalStatus::error || proposal.status == ProposalStatus::conflict
+        || proposal.status == ProposalStatus::unusable_name;
+}
+
+int run_learn(const DatabaseChoices& line, bool from_catalogue, std::ostream& out, std::ostream& err)
+{
+    const std::string path = line.database_path();
     const std::optional<std::string> text = read_database_or_report(path, err);
     if (!text)
         return exit_usage;
@@ -168,8 +169,7 @@ int run_learn(const DatabaseCommandLine& line, bool from_catalogue, std::ostream
             out << json_line(proposal_object(proposal)) << '\n';
         else if (proposal.status != ProposalStatus::new_record)
             err << proposal.file << ": " << status_name(proposal.status) << ": " << as_utf8(proposal.message) << '\n';
-        if (proposal.status == ProposalStatus::error || proposal.status == ProposalStatus::conflict
-            || proposal.status == ProposalStatus::unusable_name)
+        if (blocks_exit(proposal))
             status = exit_failure;
     }
     if (!line.json) {
@@ -185,52 +185,52 @@ int run_learn(const DatabaseCommandLine& line, bool from_catalogue, std::ostream
     return status;
 }
 
+class DatabaseCommand : public Command {
+public:
+    void add_to(CLI::App& app) override
+    {
+        command_ = app.add_subcommand("db", "Check and grow the name database");
+        command_->require_subcommand(1);
+        check_ = command_->add_subcommand("check", "Report records the lookup cannot use or that give bad names");
+        add_database_option(*check_, line_.database);
+        check_->add_flag("--json", line_.json, "One JSON object per finding");
+
+        learn_ = command_->add_subcommand("learn", "Propose records named after image files' names");
+        add_learning_options(*learn_);
+        learn_->add_option("PATH", line_.paths, "Image files or folders")->required();
+
+        import_dat_ = command_->add_subcommand("import-dat", "Propose records named by a ROM catalogue");
+        add_learning_options(*import_dat_);
+        import_dat_->add_option("DATFILE", line_.catalogue, "Logiqx XML or clrmamepro catalogue")->required();
+        import_dat_->add_option("PATH", line_.paths, "Image files or folders")->required();
+    }
+
+    int run(const CommandStreams& streams) override
+    {
+        if (check_->parsed())
+            return run_check(line_, streams.out, streams.err);
+        if (learn_->parsed())
+            return run_learn(line_, false, streams.out, streams.err);
+        if (import_dat_->parsed())
+            return run_learn(line_, true, streams.out, streams.err);
+        return exit_usage;
+    }
+
+private:
+    void add_learning_options(CLI::App& command)
+    {
+        add_database_option(command, line_.database);
+        command.add_flag("--write", line_.write, "Append the proposed records to the database");
+        command.add_flag("--json", line_.json, "One JSON object per file");
+        command.add_flag("-r,--recursive", line_.recursive, "Take the files of sub-folders too");
+    }
+
+    CLI::App *check_ = nullptr, *learn_ = nullptr, *import_dat_ = nullptr;
+    DatabaseChoices line_;
+};
+
 } // namespace
 
-bool DatabaseCommandLine::chosen() const { return db != nullptr && *db; }
-
-void add_database_commands(CLI::App& app, DatabaseCommandLine& line)
-{
-    line.db = app.add_subcommand("db", "Check and grow the name database");
-    line.db->require_subcommand(1);
-    const auto database_option = [&](CLI::App* command) {
-        command
-            ->add_option(
-                "--db", line.database, "The name database (default: the user's own, else snes.dat beside the program)")
-            ->check([](const std::string& value) {
-                return value.empty() ? std::string("--db needs a file name") : std::string();
-            });
-    };
-
-    line.check = line.db->add_subcommand("check", "Report records the lookup cannot use or that give bad names");
-    database_option(line.check);
-    line.check->add_flag("--json", line.json, "One JSON object per finding");
-
-    const auto learning = [&](CLI::App* command) {
-        database_option(command);
-        command->add_flag("--write", line.write, "Append the proposed records to the database");
-        command->add_flag("--json", line.json, "One JSON object per file");
-        command->add_flag("-r,--recursive", line.recursive, "Take the files of sub-folders too");
-    };
-    line.learn = line.db->add_subcommand("learn", "Propose records named after image files' names");
-    learning(line.learn);
-    line.learn->add_option("PATH", line.paths, "Image files or folders")->required();
-
-    line.import_dat = line.db->add_subcommand("import-dat", "Propose records named by a ROM catalogue");
-    learning(line.import_dat);
-    line.import_dat->add_option("DATFILE", line.catalogue, "Logiqx XML or clrmamepro catalogue")->required();
-    line.import_dat->add_option("PATH", line.paths, "Image files or folders")->required();
-}
-
-int run_database_command(const DatabaseCommandLine& line, std::ostream& out, std::ostream& err)
-{
-    if (*line.check)
-        return run_check(line, out, err);
-    if (*line.learn)
-        return run_learn(line, false, out, err);
-    if (*line.import_dat)
-        return run_learn(line, true, out, err);
-    return exit_usage;
-}
+std::unique_ptr<Command> make_database_command() { return std::make_unique<DatabaseCommand>(); }
 
 } // namespace cartonym

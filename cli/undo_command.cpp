@@ -1,5 +1,7 @@
-#include "cli/undo_command.h"
+// cartonym-cli undo: lists the runs kept in journals and takes a run back.
+#include "cli/command.h"
 
+#include "operations/engine.h"
 #include "operations/run_journal.h"
 
 #include "cli/output.h"
@@ -23,10 +25,10 @@ const char* state_text(RunState state)
     return "not undone";
 }
 
-int list(const UndoCommandLine& line, std::ostream& out)
+int list(bool as_json, std::ostream& out)
 {
     for (const RunSummary& run : list_runs()) {
-        if (line.json) {
+        if (as_json) {
             out << json_line({{"run", run.name}, {"folder", run.folder}, {"folder_escaped", exact_name(run.folder)},
                 {"started", run.started}, {"moves", run.moves}, {"undone", run.state == RunState::undone},
                 {"state", state_text(run.state)}, {"finished", run.finished}})
@@ -68,24 +70,27 @@ json report_object(const UndoReport& report)
         {"kept_folders", report.kept_folders}, {"kept_folders_escaped", exact_names(report.kept_folders)}});
 }
 
+void print_lines(const UndoReport& report, std::ostream& out)
+{
+    const bool dry = report.dry_run;
+    for (const auto& [from, to] : report.moved_back)
+        out << (dry ? "would go back: " : "back: ") << name_on_one_line(from) << " -> " << name_on_one_line(to) << '\n';
+    for (const std::string& path : report.removed)
+        out << (dry ? "would remove: " : "removed: ") << name_on_one_line(path) << '\n';
+    for (const std::string& path : report.restored)
+        out << (dry ? "would restore: " : "restored: ") << name_on_one_line(path) << '\n';
+    for (const std::string& path : report.kept_folders)
+        out << "kept (not empty): " << name_on_one_line(path) << '\n';
+    out << "Run " << report.name << ": " << went_back_text(report.moved_back.size(), dry) << ", "
+        << report.problems.size() << (dry ? " would not\n" : " could not\n");
+}
+
 void print_report(const UndoReport& report, bool as_json, std::ostream& out, std::ostream& err)
 {
-    if (as_json) {
+    if (as_json)
         out << json_line(report_object(report)) << '\n';
-    } else {
-        const char* back = report.dry_run ? "would go back: " : "back: ";
-        for (const auto& [from, to] : report.moved_back)
-            out << back << name_on_one_line(from) << " -> " << name_on_one_line(to) << '\n';
-        for (const std::string& path : report.removed)
-            out << (report.dry_run ? "would remove: " : "removed: ") << name_on_one_line(path) << '\n';
-        for (const std::string& path : report.restored)
-            out << (report.dry_run ? "would restore: " : "restored: ") << name_on_one_line(path) << '\n';
-        for (const std::string& path : report.kept_folders)
-            out << "kept (not empty): " << name_on_one_line(path) << '\n';
-        out << "Run " << report.name << ": " << report.moved_back.size()
-            << (report.dry_run ? " files would go back, " : " files went back, ") << report.problems.size()
-            << (report.dry_run ? " would not\n" : " could not\n");
-    }
+    else
+        print_lines(report, out);
     for (const UndoProblem& problem : report.problems) {
         err << "cartonym-cli: " << name_on_one_line(problem.path) << " stays where it is: " << problem.reason;
         if (!problem.place.empty())
@@ -94,37 +99,47 @@ void print_report(const UndoReport& report, bool as_json, std::ostream& out, std
     }
 }
 
+// The "undo" subcommand: exit status 0 everything went back, 1 something
+// could not (each named), 2 an unknown run or no run to undo.
+class UndoCommand : public Command {
+public:
+    void add_to(CLI::App& app) override
+    {
+        command_ = app.add_subcommand("undo", "Take back a batch run: every file to where it was, never overwriting");
+        CLI::Option* list_option = command_->add_flag("--list", list_, "List the runs kept in journals, newest first");
+        command_->add_flag("--dry-run", dry_run_, "Print what undo would do and change nothing")->excludes(list_option);
+        command_->add_flag("--json", json_, "Print JSON (one line per run with --list)");
+        command_->add_option("RUN", run_, "A run as --list names it (default: the latest not yet undone)")
+            ->excludes(list_option);
+    }
+
+    int run(const CommandStreams& streams) override
+    {
+        try {
+            if (list_)
+                return list(json_, streams.out);
+            const UndoReport report = undo_run(run_, dry_run_);
+            print_report(report, json_, streams.out, streams.err);
+            streams.out.flush();
+            return report.complete() ? exit_ok : exit_failure;
+        } catch (const JournalUnavailable& error) {
+            streams.err << "cartonym-cli: " << error.what() << '\n';
+            return exit_usage;
+        } catch (const std::exception& error) {
+            streams.err << "cartonym-cli: " << error.what() << '\n';
+            return exit_failure;
+        }
+    }
+
+private:
+    bool list_ = false;
+    bool dry_run_ = false;
+    bool json_ = false;
+    std::string run_; // "" for the latest run not yet undone
+};
+
 } // namespace
 
-bool UndoCommandLine::chosen() const { return undo != nullptr && undo->parsed(); }
-
-void add_undo_command(CLI::App& app, UndoCommandLine& line)
-{
-    line.undo = app.add_subcommand("undo", "Take back a batch run: every file to where it was, never overwriting");
-    CLI::Option* list_option = line.undo->add_flag("--list", line.list, "List the runs kept in journals, newest first");
-    line.undo->add_flag("--dry-run", line.dry_run, "Print what undo would do and change nothing")
-        ->excludes(list_option);
-    line.undo->add_flag("--json", line.json, "Print JSON (one line per run with --list)");
-    line.undo->add_option("RUN", line.run, "A run as --list names it (default: the latest not yet undone)")
-        ->excludes(list_option);
-}
-
-int run_undo_command(const UndoCommandLine& line, std::ostream& out, std::ostream& err)
-{
-    try {
-        if (line.list)
-            return list(line, out);
-        const UndoReport report = undo_run(line.run, line.dry_run);
-        print_report(report, line.json, out, err);
-        out.flush();
-        return report.complete() ? exit_ok : exit_failure;
-    } catch (const JournalUnavailable& error) {
-        err << "cartonym-cli: " << error.what() << '\n';
-        return exit_usage;
-    } catch (const std::exception& error) {
-        err << "cartonym-cli: " << error.what() << '\n';
-        return exit_failure;
-    }
-}
+std::unique_ptr<Command> make_undo_command() { return std::make_unique<UndoCommand>(); }
 
 } // namespace cartonym

@@ -22,6 +22,7 @@
 #include <QtCore/QTimer>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QCheckBox>
+#include <QtWidgets/QDialog>
 #include <QtWidgets/QListWidget>
 #include <QtWidgets/QProgressBar>
 #include <QtWidgets/QPushButton>
@@ -94,12 +95,59 @@ bool save(QWidget* window, const QString& path)
     return ok;
 }
 
+// Saves the modal dialog of that name once it is open, then closes it.
+void save_dialog_when_open(const char* name, const QString& path, bool& ok)
+{
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, name, path, &ok] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || dialog->objectName() != QLatin1String(name))
+            return;
+        poll->stop();
+        poll->deleteLater();
+        QTimer::singleShot(300, dialog, [dialog, path, &ok] {
+            ok &= save(dialog, path);
+            dialog->reject();
+        });
+    });
+    poll->start(20);
+}
+
 void select(Form1& form, const QString& name)
 {
     auto* files = form.findChild<QListWidget*>(QStringLiteral("Dateien"));
     const auto match = files->findItems(name, Qt::MatchExactly);
     if (!match.isEmpty())
         files->setCurrentItem(match.front());
+}
+
+// The preview, batch mode caught halfway through a run over the folder, and
+// the undo chooser after it.
+bool batch_mode_shots(Form1& form, const QString& output)
+{
+    bool ok = true;
+    form.findChild<QRadioButton*>(QStringLiteral("Batchmodus"))->click();
+    form.Timer1_Timer();
+    form.findChild<QCheckBox*>(QStringLiteral("Checkgamelist"))->setChecked(true);
+    wait_for(200);
+    // The preview of the run, with its folder and its Start button.
+    save_dialog_when_open("batch_preview", output + QStringLiteral("/preview.png"), ok);
+    form.preview_Click();
+    auto* bar = form.findChild<QProgressBar*>(QStringLiteral("ProgressBar"));
+    bool taken = false;
+    QObject::connect(bar, &QProgressBar::valueChanged, &form, [&](int value) {
+        if (!taken && value >= 50) {
+            taken = true;
+            ok &= save(&form, output + QStringLiteral("/batch-mode.png"));
+        }
+    });
+    form.findChild<QPushButton*>(QStringLiteral("Batchrun"))->click();
+    wait_for(300);
+    ok &= taken;
+    // File > Undo batch run... lists the run just made.
+    save_dialog_when_open("undo_chooser", output + QStringLiteral("/undo.png"), ok);
+    form.undo_batch_run_Click();
+    return ok;
 }
 
 } // namespace
@@ -163,21 +211,6 @@ int main(int argc, char** argv)
         about.accept();
     }
 
-    // Batch mode, caught halfway through a run over the folder.
-    form.findChild<QRadioButton*>(QStringLiteral("Batchmodus"))->click();
-    form.Timer1_Timer();
-    form.findChild<QCheckBox*>(QStringLiteral("Checkgamelist"))->setChecked(true);
-    wait_for(200);
-    auto* bar = form.findChild<QProgressBar*>(QStringLiteral("ProgressBar"));
-    bool taken = false;
-    QObject::connect(bar, &QProgressBar::valueChanged, &form, [&](int value) {
-        if (!taken && value >= 50) {
-            taken = true;
-            ok &= save(&form, output + QStringLiteral("/batch-mode.png"));
-        }
-    });
-    form.findChild<QPushButton*>(QStringLiteral("Batchrun"))->click();
-    wait_for(300);
-    ok &= taken;
+    ok &= batch_mode_shots(form, output);
     return ok ? 0 : 1;
 }

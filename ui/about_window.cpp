@@ -28,7 +28,7 @@ using F = FontChoice;
 // twips, caption, font, alignment. Captions the program sets at load are "".
 constexpr ControlRow about_controls[] = {
     {"picScroll", K::ScrollArea, "", 120, 120, 3855, 1815, ""},
-    {"Label1", K::Label, "", 4560, 120, 2775, 420, "", F::Inherit, Qt::AlignRight},
+    {"Label1", K::Label, "", 4440, 120, 2775, 420, "", F::Inherit, Qt::AlignRight},
     {"Label5", K::Label, "", 4320, 960, 2415, 600,
         "Errors, suggestions, unknown Roms ? Feel free to email me:", F::Dialog, Qt::AlignHCenter},
     {"Label6", K::LinkLabel, "", 4560, 1560, 1935, 255, "", F::Link},
@@ -71,26 +71,13 @@ frmAbout::frmAbout(QWidget* parent, MessageService& messages, Shell& shell, Cloc
     load_images();
     setObjectName(QStringLiteral("frmAbout"));
     background_ = QPixmap(QStringLiteral(":/images/scroll-background.png"));
-    setWindowTitle(QStringLiteral("About the Cartonym..."));
-    // A fixed-size dialog with only a title and the close box: no icon, no
-    // minimise or maximise button.
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-        | Qt::WindowCloseButtonHint);
-    QPixmap no_icon(16, 16);
-    no_icon.fill(Qt::transparent);
-    setWindowIcon(QIcon(no_icon));
-    setModal(true);
-    setFixedSize(pixels(7350), pixels(6195));
-    set_background(this, QColor(192, 192, 192));
-    setFont(bold_font());
-
+    set_up_window();
     build_controls(this, about_controls);
     picScroll = control<ScrollArea>(this, "picScroll");
     auto* Label1 = control<QLabel>(this, "Label1");
     auto* Label4 = control<LinkLabel>(this, "Label4");
     auto* Label6 = control<LinkLabel>(this, "Label6");
     auto* Label9 = control<LinkLabel>(this, "Label9");
-    auto* Label10 = control<LinkLabel>(this, "Label10");
     auto* Label11 = control<QLabel>(this, "Label11");
     auto* Picture1 = control<LinkLabel>(this, "Picture1");
     auto* Command1 = control<QPushButton>(this, "Command1");
@@ -117,14 +104,6 @@ frmAbout::frmAbout(QWidget* parent, MessageService& messages, Shell& shell, Cloc
     database_in_use->setText(QStringLiteral("Name database: ") + database_path);
     Command1->setDefault(true);
 
-    const QCursor pointer(QPixmap(QStringLiteral(":/images/pointer.png")), 1, 1);
-    for (QWidget* link : std::initializer_list<QWidget*>{picScroll, Picture1, Label4, Label6, Label9, Label10})
-        link->setCursor(pointer);
-    // An address longer than its place widens the label to the right, so
-    // that it is never cut off.
-    for (LinkLabel* link : {Label4, Label6, Label9})
-        link->resize(qMax(link->width(), link->sizeHint().width()), link->height());
-
     // The scroll area's own look: yellow text, 8 pt bold, in the window's font.
     scroll_font_ = font();
     scroll_font_.setPointSizeF(8);
@@ -137,6 +116,42 @@ frmAbout::frmAbout(QWidget* parent, MessageService& messages, Shell& shell, Cloc
     scroll_timer->setSingleShot(true);
     scroll_timer->setTimerType(Qt::PreciseTimer);
     connect(scroll_timer, &QTimer::timeout, this, &frmAbout::scroll_pass);
+
+    wire_links();
+}
+
+// A fixed-size tool window with only a title and the close box: no icon, no
+// minimise or maximise button.
+void frmAbout::set_up_window()
+{
+    setWindowTitle(QStringLiteral("About the Cartonym..."));
+    setWindowFlags(Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+        | Qt::WindowCloseButtonHint);
+    QPixmap no_icon(16, 16);
+    no_icon.fill(Qt::transparent);
+    setWindowIcon(QIcon(no_icon));
+    setModal(true);
+    setFixedSize(pixels(7350), pixels(6195));
+    set_background(this, QColor(192, 192, 192));
+    setFont(bold_font());
+}
+
+// The links: the pointer over them, their whole addresses, what a click opens.
+void frmAbout::wire_links()
+{
+    auto* Label4 = control<LinkLabel>(this, "Label4");
+    auto* Label6 = control<LinkLabel>(this, "Label6");
+    auto* Label9 = control<LinkLabel>(this, "Label9");
+    auto* Label10 = control<LinkLabel>(this, "Label10");
+    auto* Picture1 = control<LinkLabel>(this, "Picture1");
+    auto* Command1 = control<QPushButton>(this, "Command1");
+    const QCursor pointer(QPixmap(QStringLiteral(":/images/pointer.png")), 1, 1);
+    for (QWidget* link : std::initializer_list<QWidget*>{picScroll, Picture1, Label4, Label6, Label9, Label10})
+        link->setCursor(pointer);
+    // An address longer than its place widens the label to the right, so
+    // that it is never cut off.
+    for (LinkLabel* link : {Label4, Label6, Label9})
+        link->resize(qMax(link->width(), link->sizeHint().width()), link->height());
 
     const QUrl homepage(utf8(program_info::homepage_address));
     const QUrl news_page(utf8(program_info::news_page));

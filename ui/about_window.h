@@ -55,6 +55,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void set_up_window();
+    void wire_links();
     void draw_frame();
     void plan_next_frame();
     void stop_scroller();

@@ -1,11 +1,12 @@
 #include "ui/batch_preview.h"
 
-#include "common/number_text.h"
 #include "ui/table_dialog.h"
 #include "ui/text_conversion.h"
 
 #include <QtWidgets/QDialog>
+#include <QtWidgets/QDialogButtonBox>
 #include <QtWidgets/QLabel>
+#include <QtWidgets/QPushButton>
 #include <QtWidgets/QTableWidget>
 
 namespace cartonym::ui {
@@ -24,14 +25,33 @@ QString outcome_text(FileOutcome outcome)
     return {};
 }
 
-QString panel_line(const char* caption, std::int32_t value)
+// What the run would end with, in the future tense.
+QStringList summary_lines(const BatchResult& dry_run, const std::vector<std::string>& obstacles)
 {
-    return from_cp1252(std::string(caption) + decimal_text(value));
+    QStringList lines;
+    if (!obstacles.empty()) {
+        lines << QStringLiteral("The run would stop before its first file:");
+        for (const std::string& obstacle : obstacles)
+            lines << QStringLiteral("  ") + from_file_system(obstacle);
+        return lines;
+    }
+    if (dry_run.outcome != BatchOutcome::completed) {
+        lines << from_cp1252(dry_run.message.text);
+        return lines;
+    }
+    const BatchCounts& counts = dry_run.counts;
+    lines << QStringLiteral("Files in the folder: %1, SNES ROMs among them: %2").arg(counts.total).arg(counts.roms())
+          << QStringLiteral("would be renamed: %1").arg(counts.renamed)
+          << QStringLiteral("would keep their correct name: %1").arg(counts.already_correct)
+          << QStringLiteral("would go to Duplicates: %1").arg(counts.duplicates)
+          << QStringLiteral("would go to Unknown_ROMs: %1").arg(counts.unknown);
+    return lines;
 }
 
 } // namespace
 
-QDialog* make_batch_preview(QWidget* parent, const BatchResult& dry_run)
+QDialog* make_batch_preview(
+    QWidget* parent, const QString& folder, const BatchResult& dry_run, const std::vector<std::string>& obstacles)
 {
     TableDialog shown = make_table_dialog(parent, "batch_preview", QStringLiteral("Preview"),
         {QStringLiteral("File"), QStringLiteral("Outcome"), QStringLiteral("Destination")});
@@ -39,14 +59,13 @@ QDialog* make_batch_preview(QWidget* parent, const BatchResult& dry_run)
         add_row(
             shown.table, {from_file_system(file.file), outcome_text(file.outcome), from_file_system(file.destination)});
     shown.table->resizeColumnsToContents();
-    const BatchCounts& counts = dry_run.counts;
-    QStringList summary = {from_cp1252(dry_run.message.text)};
-    if (dry_run.outcome == BatchOutcome::completed) {
-        summary << panel_line(total_caption, counts.total) << panel_line(roms_caption, counts.roms())
-                << panel_line(already_correct_caption, counts.already_correct)
-                << panel_line(renamed_caption, counts.renamed) << panel_line(duplicates_caption, counts.duplicates);
-    }
+    QStringList summary = {QStringLiteral("What Start Batchmode would do in %1:").arg(folder)};
+    summary << summary_lines(dry_run, obstacles);
     shown.summary->setText(summary.join(QLatin1Char('\n')));
+    QPushButton* start = shown.buttons->addButton(QStringLiteral("Start Batchmode"), QDialogButtonBox::AcceptRole);
+    start->setObjectName(QStringLiteral("start_batch"));
+    start->setEnabled(obstacles.empty());
+    QObject::connect(start, &QPushButton::clicked, shown.dialog, &QDialog::accept);
     return shown.dialog;
 }
 

@@ -1,17 +1,26 @@
 // The preview of a batch run: every decision of the run over a folder,
-// taken without changing anything, shown as a table.
+// taken without changing anything, shown as a table, with what would stop
+// the run and a button that starts it.
 #pragma once
 
 #include "operations/batch_run.h"
+
+#include <QtCore/QString>
+
+#include <string>
+#include <vector>
 
 class QDialog;
 class QWidget;
 
 namespace cartonym::ui {
 
-// A dialog (deleted on close) with one row per file of the run: the file,
-// what the run would do with it and where it would go, and the counts the
-// run would end with.
-QDialog* make_batch_preview(QWidget* parent, const BatchResult& dry_run);
+// A dialog named "batch_preview" (deleted on close) that names folder, says
+// what would stop the run (obstacles) and what the run would do in the
+// future tense, lists one row per file (the file, what the run would do with
+// it, where it would go), and offers "Start Batchmode" (accepts) beside
+// Close.
+QDialog* make_batch_preview(
+    QWidget* parent, const QString& folder, const BatchResult& dry_run, const std::vector<std::string>& obstacles);
 
 } // namespace cartonym::ui

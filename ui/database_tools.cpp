@@ -1,6 +1,5 @@
 #include "ui/database_tools.h"
 
-#include "common/database_file.h"
 #include "common/error.h"
 #include "database_tools/database_check.h"
 #include "naming/database_location.h"
@@ -8,12 +7,14 @@
 #include "naming/name_database.h"
 #include "database_tools/record_proposals.h"
 #include "database_tools/rom_catalogue.h"
+#include "operations/engine.h"
 #include "operations/folder_listing.h"
 #include "common/windows1252.h"
 #include "ui/message_service.h"
 #include "ui/table_dialog.h"
 #include "ui/text_conversion.h"
 
+#include <QtWidgets/QComboBox>
 #include <QtWidgets/QDialog>
 #include <QtWidgets/QDialogButtonBox>
 #include <QtWidgets/QHeaderView>
@@ -33,15 +34,12 @@ constexpr const char* message_title = "Cartonym Message:";
 // The database text, or nullopt after telling the user why it cannot be read.
 std::optional<std::string> read_or_report(QWidget* parent, MessageService& messages, const std::string& path)
 {
-    try {
-        return read_database(path);
-    } catch (const Error& error) {
-        const StartupCheckResult startup = check_database_at_startup(path);
-        messages.show(parent,
-            {"Error !", startup.state == StartupState::database_missing ? startup.message : short_error_text(error),
-                MessageIcon::exclamation});
-        return std::nullopt;
+    DatabaseText read = read_database_or_say_why(path);
+    if (!read.text) {
+        const std::string where = read.missing ? "\n\n" + looked_for_line(escaped_file_name(path)) : std::string();
+        messages.show(parent, {"Error !", read.failure + where, MessageIcon::exclamation});
     }
+    return std::move(read.text);
 }
 
 // The files of the folder in the batch run's order, as full paths.
@@ -59,29 +57,37 @@ std::vector<std::string> files_of(const std::string& folder)
 bool write_records(QWidget* parent, MessageService& messages, std::string& database_path, const std::string& text,
     const ProposalRun& run)
 {
-    if (check_database(text).ends_in_cut_record) {
+    // The window does not wait for another writer: it says so instead.
+    const AppendOutcome outcome = append_proposals(database_path, true, text, run, false);
+    switch (outcome.status) {
+    case AppendOutcome::Status::busy:
+        messages.show(parent,
+            {"Error !",
+                "Another program is adding records to " + escaped_file_name(outcome.path)
+                    + " right now. Nothing was written; try again when it has finished.",
+                MessageIcon::exclamation});
+        return false;
+    case AppendOutcome::Status::nothing_new:
+        messages.show(parent,
+            {message_title, "Nothing was written: every record is in the database already.",
+                MessageIcon::information});
+        return false;
+    case AppendOutcome::Status::ends_inside_record:
         messages.show(parent,
             {"Error !",
                 "The database ends inside a record; records appended to it would be misread. "
                 "See Database > Check snes.dat...",
                 MessageIcon::exclamation});
         return false;
-    }
-    std::string path = database_path;
-    try {
-        if (path != user_database_path())
-            path = create_user_database();
-        replace_file_keeping_backup(path, append_records(text, run.records));
-    } catch (const Error& error) {
-        messages.show(parent, {"Error !", short_error_text(error), MessageIcon::exclamation});
+    case AppendOutcome::Status::failed:
+        messages.show(parent, {"Error !", short_error_text(*outcome.error), MessageIcon::exclamation});
         return false;
+    case AppendOutcome::Status::appended: break;
     }
-    database_path = path;
-    const std::string shown = escaped_file_name(path);
+    if (outcome.created_user_database)
+        database_path = user_database_path();
     messages.show(parent,
-        {message_title,
-            std::to_string(run.records.size()) + (run.records.size() == 1 ? " record" : " records") + " appended to "
-                + shown + " (the previous file is " + shown + ".bak)",
+        {message_title, records_appended_text(outcome.records, escaped_file_name(outcome.path)),
             MessageIcon::information});
     return true;
 }
@@ -110,22 +116,131 @@ void show_database_check(QWidget* parent, MessageService& messages, const std::s
     shown.dialog->exec();
 }
 
+namespace {
+
+// The catalogue the user chooses; false when there is none to go on with
+// (cancelled, or it cannot be read: said).
+bool choose_catalogue(QWidget* parent, MessageService& messages, Shell& shell, std::optional<RomCatalogue>& catalogue)
+{
+    const QString file = shell.choose_file(parent, QStringLiteral("Choose a ROM catalogue"),
+        QStringLiteral("ROM catalogues (*.dat *.xml);;All files (*)"));
+    if (file.isEmpty())
+        return false;
+    try {
+        catalogue = RomCatalogue::read(to_file_system(file));
+        return true;
+    } catch (const Error& error) {
+        messages.show(parent, {"Error !", error.what(), MessageIcon::exclamation});
+        return false;
+    }
+}
+
+// The proposals for the files, behind a progress dialog that may cancel
+// them (then nullopt).
+std::optional<ProposalRun> propose_with_progress(QWidget* parent, const std::vector<std::string>& files,
+    const std::string& text, const std::optional<RomCatalogue>& catalogue)
+{
+    QProgressDialog progress(
+        QStringLiteral("Examining the images..."), QStringLiteral("Cancel"), 0, static_cast<int>(files.size()), parent);
+    progress.setObjectName(QStringLiteral("examining"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(400);
+    progress.setAutoReset(false);
+    ProposalRun run =
+        propose_records(files, text, catalogue ? &*catalogue : nullptr, [&progress](std::size_t done, std::size_t) {
+            progress.setValue(static_cast<int>(done));
+            return !progress.wasCanceled();
+        });
+    const bool cancelled = progress.wasCanceled();
+    progress.close();
+    if (cancelled)
+        return std::nullopt;
+    return run;
+}
+
+// A proposal's status in words.
+QString status_words(ProposalStatus status)
+{
+    switch (status) {
+    case ProposalStatus::new_record: return QStringLiteral("new record");
+    case ProposalStatus::known: return QStringLiteral("already known");
+    case ProposalStatus::conflict: return QStringLiteral("conflict");
+    case ProposalStatus::unusable_name: return QStringLiteral("unusable name");
+    case ProposalStatus::not_image: return QStringLiteral("no SNES image");
+    case ProposalStatus::no_match: return QStringLiteral("not in the catalogue");
+    case ProposalStatus::error: return QStringLiteral("cannot be read");
+    }
+    return {};
+}
+
+// The database "Add to database" writes: always the user's own, made first
+// as a copy of the one in use when there is none.
+QString target_text(const std::string& database_path)
+{
+    const std::string target = user_database_path();
+    QString text = QStringLiteral("Add to database writes them to %1").arg(from_file_system(target));
+    if (database_path != target)
+        text += QStringLiteral(", made first as a copy of %1").arg(from_file_system(database_path));
+    return text + QLatin1Char('.');
+}
+
+// The filter of the preview: all rows, the new records, the conflicts.
+void add_filter(TableDialog& shown, const ProposalRun& run)
+{
+    auto* filter = new QComboBox(shown.dialog);
+    filter->setObjectName(QStringLiteral("filter"));
+    filter->addItems({QStringLiteral("All files"), QStringLiteral("New records"), QStringLiteral("Conflicts")});
+    shown.dialog->layout()->addWidget(filter);
+    QObject::connect(filter, &QComboBox::currentIndexChanged, shown.table, [table = shown.table, run](int choice) {
+        for (int row = 0; row < table->rowCount(); ++row) {
+            const ProposalStatus status = run.files[static_cast<std::size_t>(row)].status;
+            const bool shown_row = choice == 0 || (choice == 1 && status == ProposalStatus::new_record)
+                || (choice == 2 && status == ProposalStatus::conflict);
+            table->setRowHidden(row, !shown_row);
+        }
+    });
+}
+
+// The preview of the records, whose "Add to database" appends them.
+void show_proposals(QWidget* parent, MessageService& messages, std::string& database_path, const std::string& text,
+    const ProposalRun& run, bool from_catalogue)
+{
+    TableDialog shown = make_table_dialog(parent, "record_preview",
+        from_catalogue ? QStringLiteral("Import a ROM catalogue") : QStringLiteral("Learn names from a folder"),
+        {QStringLiteral("File"), QStringLiteral("Status"), QStringLiteral("Internal name"),
+            QStringLiteral("Proposed name"), QStringLiteral("Note")});
+    for (const Proposal& proposal : run.files) {
+        const QString note =
+            proposal.error ? QString::fromStdString(proposal.error->description()) : from_cp1252(proposal.message);
+        add_row(shown.table,
+            {from_file_system(proposal.file), status_words(proposal.status), from_cp1252(proposal.internal_name),
+                from_cp1252(proposal.full_name), note});
+    }
+    shown.table->resizeColumnsToContents();
+    add_filter(shown, run);
+    QString summary = QStringLiteral("%1 files, %2 new records. ").arg(run.files.size()).arg(run.records.size())
+        + target_text(database_path);
+    if (run.blocks_writing())
+        summary += QStringLiteral(" Nothing can be added: a file is a conflict or has an unusable name.");
+    shown.summary->setText(summary);
+    QPushButton* add = shown.buttons->addButton(QStringLiteral("Add to database"), QDialogButtonBox::AcceptRole);
+    add->setObjectName(QStringLiteral("add_to_database"));
+    add->setEnabled(!run.records.empty() && !run.blocks_writing());
+    QObject::connect(add, &QPushButton::clicked, shown.dialog, [&, dialog = shown.dialog] {
+        if (write_records(dialog, messages, database_path, text, run))
+            dialog->accept();
+    });
+    shown.dialog->exec();
+}
+
+} // namespace
+
 void learn_database_names(
     QWidget* parent, MessageService& messages, Shell& shell, std::string& database_path, bool from_catalogue)
 {
     std::optional<RomCatalogue> catalogue;
-    if (from_catalogue) {
-        const QString file = shell.choose_file(parent, QStringLiteral("Choose a ROM catalogue"),
-            QStringLiteral("ROM catalogues (*.dat *.xml);;All files (*)"));
-        if (file.isEmpty())
-            return;
-        try {
-            catalogue = RomCatalogue::read(to_file_system(file));
-        } catch (const Error& error) {
-            messages.show(parent, {"Error !", error.what(), MessageIcon::exclamation});
-            return;
-        }
-    }
+    if (from_catalogue && !choose_catalogue(parent, messages, shell, catalogue))
+        return;
     const QString folder = shell.choose_folder(parent, QStringLiteral("Choose the folder of the images"));
     if (folder.isEmpty())
         return;
@@ -139,50 +254,8 @@ void learn_database_names(
         messages.show(parent, {"Error !", short_error_text(error), MessageIcon::exclamation});
         return;
     }
-
-    QProgressDialog progress(
-        QStringLiteral("Examining the images..."), QStringLiteral("Cancel"), 0, static_cast<int>(files.size()), parent);
-    progress.setObjectName(QStringLiteral("examining"));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(400);
-    progress.setAutoReset(false);
-    const ProposalRun run =
-        propose_records(files, *text, catalogue ? &*catalogue : nullptr, [&progress](std::size_t done, std::size_t) {
-            progress.setValue(static_cast<int>(done));
-            return !progress.wasCanceled();
-        });
-    const bool cancelled = progress.wasCanceled();
-    progress.close();
-    if (cancelled)
-        return;
-
-    TableDialog shown = make_table_dialog(parent, "record_preview",
-        from_catalogue ? QStringLiteral("Import a ROM catalogue") : QStringLiteral("Learn names from a folder"),
-        {QStringLiteral("File"), QStringLiteral("Status"), QStringLiteral("Internal name"),
-            QStringLiteral("Proposed name"), QStringLiteral("Note")});
-    for (const Proposal& proposal : run.files) {
-        const QString note =
-            proposal.error ? QString::fromStdString(proposal.error->description()) : from_cp1252(proposal.message);
-        add_row(shown.table,
-            {from_file_system(proposal.file), QString::fromLatin1(status_name(proposal.status)),
-                from_cp1252(proposal.internal_name), from_cp1252(proposal.full_name), note});
-    }
-    shown.table->resizeColumnsToContents();
-    QString summary = QStringLiteral("%1 files, %2 new records for %3.")
-                          .arg(run.files.size())
-                          .arg(run.records.size())
-                          .arg(from_file_system(database_path));
-    if (run.blocks_writing())
-        summary += QStringLiteral(" Nothing can be added: a file is a conflict or has an unusable name.");
-    shown.summary->setText(summary);
-    QPushButton* add = shown.buttons->addButton(QStringLiteral("Add to database"), QDialogButtonBox::AcceptRole);
-    add->setObjectName(QStringLiteral("add_to_database"));
-    add->setEnabled(!run.records.empty() && !run.blocks_writing());
-    QObject::connect(add, &QPushButton::clicked, shown.dialog, [&, dialog = shown.dialog] {
-        if (write_records(dialog, messages, database_path, *text, run))
-            dialog->accept();
-    });
-    shown.dialog->exec();
+    if (const std::optional<ProposalRun> run = propose_with_progress(parent, files, *text, catalogue))
+        show_proposals(parent, messages, database_path, *text, *run, from_catalogue);
 }
 
 } // namespace cartonym::ui

@@ -7,6 +7,7 @@
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QGroupBox>
 #include <QtWidgets/QLabel>
+#include <QtWidgets/QLineEdit>
 #include <QtWidgets/QListWidget>
 #include <QtWidgets/QProgressBar>
 #include <QtWidgets/QPushButton>
@@ -51,6 +52,7 @@ QWidget* create(ControlKind kind, const QString& caption, QWidget* container)
     case ControlKind::ProgressBar: return new QProgressBar(container);
     case ControlKind::Button: return new QPushButton(caption, container);
     case ControlKind::ScrollArea: return new ScrollArea(container);
+    case ControlKind::TextField: return new QLineEdit(container);
     }
     return nullptr;
 }

@@ -8,6 +8,8 @@
 #include <QtWidgets/QWidget>
 
 #include <span>
+#include <stdexcept>
+#include <string>
 
 namespace cartonym::ui {
 
@@ -25,6 +27,7 @@ enum class ControlKind {
     ProgressBar,
     Button,     // QPushButton
     ScrollArea, // ui/widgets.h
+    TextField,  // QLineEdit
 };
 
 enum class FontChoice { Inherit, Bold, Dialog, Link };
@@ -43,11 +46,22 @@ struct ControlRow {
 // frame its row names (which must come earlier in the table).
 void build_controls(QWidget* form, std::span<const ControlRow> controls);
 
-// The control of that object name below form; the table guarantees it.
+// Thrown when a window lacks a control its code needs (a table and its
+// code out of step): the window cannot be made, and the text says why.
+class MissingControl : public std::runtime_error {
+public:
+    explicit MissingControl(const char* name)
+        : std::runtime_error(std::string("The window has no control ") + name + " of the kind its code needs.")
+    { }
+};
+
+// The control of that object name and kind below form; throws MissingControl
+// when there is none.
 template <typename Control> Control* control(const QWidget* form, const char* name)
 {
     auto* found = form->findChild<Control*>(QLatin1String(name));
-    Q_ASSERT(found);
+    if (found == nullptr)
+        throw MissingControl(name);
     return found;
 }
 

@@ -2,48 +2,47 @@
 
 #include "common/number_text.h"
 #include "common/program_info.h"
+#include "common/windows1252.h"
 #include "naming/file_names.h"
 #include "operations/batch_run.h"
+#include "operations/engine.h"
 #include "operations/file_mode.h"
 #include "operations/folder_listing.h"
-#include "common/windows1252.h"
-#include "ui/about_window.h"
-#include "operations/run_journal.h"
-#include "ui/batch_preview.h"
-
-#include <algorithm>
-#include <optional>
-#include "ui/database_tools.h"
 #include "ui/form_table.h"
 #include "ui/message_service.h"
 #include "ui/text_conversion.h"
+#include "ui/widget_groups.h"
 #include "ui/widgets.h"
 
-#include <QtCore/QCoreApplication>
 #include <QtCore/QDir>
-#include <QtCore/QElapsedTimer>
+#include <QtCore/QFileSystemWatcher>
+#include <QtCore/QStringListModel>
+#include <QtGui/QCloseEvent>
+#include <QtCore/QEvent>
 #include <QtCore/QSignalBlocker>
 #include <QtCore/QStorageInfo>
 #include <QtCore/QTimer>
 #include <QtGui/QAction>
+#include <QtCore/QtMath>
 #include <QtGui/QScreen>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QGroupBox>
+#include <QtWidgets/QCompleter>
 #include <QtWidgets/QLabel>
+#include <QtWidgets/QLineEdit>
 #include <QtWidgets/QLayout>
 #include <QtWidgets/QListWidget>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QProgressBar>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QRadioButton>
+#include <QtWidgets/QScrollArea>
 
-#include <initializer_list>
+#include <algorithm>
 
 namespace cartonym::ui {
 namespace {
-
-constexpr int name_role = Qt::UserRole; // a file's name as the file system's bytes
 
 using K = ControlKind;
 using F = FontChoice;
@@ -62,7 +61,7 @@ constexpr ControlRow form1_controls[] = {
     {"Batchmodus", K::OptionButton, "Frame1", 240, 480, 1215, 255, "Batchmode", F::Dialog},
     {"Modusbeschreibung", K::Label, "Frame1", 150, 840, 2475, 675, "", F::Dialog, centre},
     {"Frame2", K::Frame, "", 120, 1680, 2775, 1575, "Filenames:", F::Bold},
-    {"Optiondateinamennormal", K::OptionButton, "Frame2", 120, 240, 2415, 195, "Normal long filenames", F::Dialog},
+    {"Optiondateinamennormal", K::OptionButton, "Frame2", 120, 210, 2415, 255, "Normal long filenames", F::Dialog},
     {"Optiondateinamenultrahle", K::OptionButton, "Frame2", 120, 480, 2595, 255, "Long filenames without spaces",
         F::Dialog},
     {"Namenmodus", K::Label, "Frame2", 60, 810, 2655, 735, "", F::Dialog, centre},
@@ -70,7 +69,8 @@ constexpr ControlRow form1_controls[] = {
     {"Checkgamelist", K::CheckBox, "Frame3", 120, 240, 2535, 315, "Create gamelist (games.htm)", F::Dialog},
     {"Label1", K::Label, "", 3000, 0, 2415, 255, "File to rename:", F::Bold, centre},
     {"Laufwerk", K::ComboBox, "", 3000, 240, 2535, 315, "", F::Dialog},
-    {"Ordner", K::FolderTree, "", 3000, 600, 2535, 3240, "", F::Dialog},
+    {"folder_path", K::TextField, "", 3000, 600, 2535, 315, "", F::Dialog},
+    {"Ordner", K::FolderTree, "", 3000, 960, 2535, 2880, "", F::Dialog},
     {"Dateien", K::ListBox, "", 5640, 240, 2775, 3600, "", F::Dialog},
     {"Label3", K::Label, "", 960, 4080, 1215, 255, "Filename:", F::Bold, right},
     {"Dateiname", K::ElidedLabel, "", 2400, 4080, 6015, 255, "", F::Dialog},
@@ -109,34 +109,13 @@ constexpr ControlRow form1_controls[] = {
     {"Command2", K::Button, "", 3000, 7320, 2295, 375, "Rename file", F::Bold},
     {"Batchrun", K::Button, "", 3000, 7320, 2295, 375, "Start Batchmode", F::Bold},
     {"preview_button", K::Button, "", 5400, 7320, 1215, 375, "Preview", F::Bold},
+    {"cancel_button", K::Button, "", 5400, 7320, 1215, 375, "Cancel", F::Bold},
 };
-
-void set_visible(std::initializer_list<QWidget*> widgets, bool visible)
-{
-    for (QWidget* widget : widgets)
-        widget->setVisible(visible);
-}
-
-// Empties the labels, and the tooltips that carried their whole texts.
-void clear_labels(std::initializer_list<QLabel*> labels)
-{
-    for (QLabel* label : labels) {
-        label->clear();
-        label->setToolTip(QString());
-    }
-}
-
-void repaint_now(std::initializer_list<QWidget*> widgets)
-{
-    for (QWidget* widget : widgets)
-        widget->repaint();
-}
 
 } // namespace
 
 Form1::Form1(std::string database_path, MessageService& messages, Shell& shell, Clock& clock, QWidget* parent)
     : QMainWindow(parent)
-    , program_end([] { QCoreApplication::exit(0); })
     , database_path_(std::move(database_path))
     , messages_(messages)
     , shell_(shell)
@@ -150,23 +129,32 @@ Form1::Form1(std::string database_path, MessageService& messages, Shell& shell, 
             .arg(program_info::version_minor)
             .arg(QString::fromUtf8(program_info::author), QString::fromUtf8(program_info::homepage_address)));
     setWindowIcon(QIcon(QStringLiteral(":/images/icon.png")));
-    // Fixed size with a minimise button and no maximise button.
+    // A minimise button and no maximise button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
         | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
-    auto* area = new PictureArea(QPixmap(QStringLiteral(":/images/background.png")), this);
+    // The form in a scroll area that scrolls only where the screen is smaller.
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("form_scroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    auto* area = new PictureArea(QPixmap(QStringLiteral(":/images/background.png")), scroll);
     area->setObjectName(QStringLiteral("client_area"));
     area->setFixedSize(pixels(8535), pixels(7770));
-    setCentralWidget(area);
+    scroll->setWidget(area);
+    setCentralWidget(scroll);
     build_controls(area, form1_controls);
     bind_controls();
     build_menus();
     connect_controls();
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
-    adjustSize();
-    if (const QScreen* screen_ = screen())
-        move(screen_->availableGeometry().center() - rect().center());
+    fit_to_screen();
+    setAcceptDrops(true);
 
+    file_watch_ = new QFileSystemWatcher(this);
+    file_list_timer_ = new QTimer(this);
+    file_list_timer_->setSingleShot(true);
+    file_list_timer_->setInterval(file_list_delay);
+    connect(file_watch_, &QFileSystemWatcher::directoryChanged, file_list_timer_, qOverload<>(&QTimer::start));
+    connect(file_list_timer_, &QTimer::timeout, this, &Form1::file_watch_Change);
     fill_drives();
 
     Timer1 = new QTimer(this);
@@ -176,9 +164,35 @@ Form1::Form1(std::string database_path, MessageService& messages, Shell& shell, 
     Timer1->start();
 }
 
+// The whole window lies on its screen: at full size where it fits, else as
+// large as the screen allows, the form scrolling inside.
+void Form1::fit_to_screen()
+{
+    const QSize full(pixels(8535), pixels(7770) + menuBar()->sizeHint().height());
+    setMaximumSize(full);
+    const QScreen* screen_ = screen();
+    if (!screen_) {
+        resize(full);
+        return;
+    }
+    const QRect available = screen_->availableGeometry();
+    // Room for the frame and the title bar the window manager adds, which it
+    // draws in device pixels whatever the scale; as much below as above, since
+    // some managers put the title bar above the asked position, some below.
+    const qreal ratio = screen_->devicePixelRatio();
+    const QMargins frame(qCeil(8 / ratio), qCeil(40 / ratio), qCeil(8 / ratio), qCeil(40 / ratio));
+    const QRect room = available.marginsRemoved(frame);
+    const QSize fits = full.boundedTo(room.size());
+    setMinimumSize(fits.boundedTo(QSize(320, 240)));
+    resize(fits);
+    move(room.left() + (room.width() - fits.width()) / 2, room.top() + (room.height() - fits.height()) / 2);
+}
+
+QWidget* Form1::form() const { return findChild<QWidget*>(QStringLiteral("client_area")); }
+
 void Form1::bind_controls()
 {
-    const QWidget* form = centralWidget();
+    const QWidget* form = this->form();
     Dateimodus = control<QRadioButton>(form, "Dateimodus");
     Batchmodus = control<QRadioButton>(form, "Batchmodus");
     Modusbeschreibung = control<QLabel>(form, "Modusbeschreibung");
@@ -214,8 +228,20 @@ void Form1::bind_controls()
     Command2 = control<QPushButton>(form, "Command2");
     Batchrun = control<QPushButton>(form, "Batchrun");
     preview_button = control<QPushButton>(form, "preview_button");
+    cancel_button = control<QPushButton>(form, "cancel_button");
+    folder_path_field = control<QLineEdit>(form, "folder_path");
+    folder_names_ = new QStringListModel(this);
+    auto* completer = new QCompleter(folder_names_, this);
+    completer->setCaseSensitivity(Qt::CaseInsensitive);
+    folder_path_field->setCompleter(completer);
+    folder_path_field->setClearButtonEnabled(false);
+    style_controls();
+}
 
-    // What the table does not say: colours, states and the look of a few.
+// What the table does not say: colours, states and the look of a few.
+void Form1::style_controls()
+{
+    const QWidget* form = this->form();
     const QColor grey(192, 192, 192);
     const QColor frame_colour = palette().color(QPalette::Window);
     set_background(control<QGroupBox>(form, "Frame1"), grey);
@@ -231,7 +257,7 @@ void Form1::bind_controls()
     Dateien->setUniformItemSizes(true);
     Listeunbekannt->setUniformItemSizes(true);
     // Enter presses a focused button, as Space does.
-    for (QPushButton* button : {Command2, Batchrun, preview_button}) {
+    for (QPushButton* button : {Command2, Batchrun, preview_button, cancel_button}) {
         button->setAutoDefault(true);
         button->hide();
     }
@@ -257,6 +283,15 @@ void Form1::connect_controls()
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(Batchrun, &QPushButton::clicked, this, &Form1::Batchrun_Click);
     connect(preview_button, &QPushButton::clicked, this, &Form1::preview_Click);
+    connect(cancel_button, &QPushButton::clicked, this, &Form1::cancel_Click);
+    // Tab order follows the form: the left column, then the folder, the
+    // files and the buttons below.
+    QWidget* const order[] = {Dateimodus, Batchmodus, Optiondateinamennormal, Optiondateinamenultrahle, Checkgamelist,
+        Laufwerk, folder_path_field, Ordner, Dateien, Command2, Batchrun, preview_button, cancel_button};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
+        setTabOrder(order[i], order[i + 1]);
+    connect(folder_path_field, &QLineEdit::returnPressed, this, &Form1::folder_path_Enter);
+    connect(folder_path_field, &QLineEdit::textEdited, this, &Form1::folder_path_Edit);
 }
 
 // Menu titles carry mnemonics (Alt+F opens File); the captions read as before.
@@ -274,89 +309,23 @@ void Form1::build_menus()
         return action;
     };
     dateimenu = add_menu("dateimenu", QStringLiteral("&File"));
-    undo_last_run =
-        add_item(dateimenu, "undo_last_run", QStringLiteral("Undo last batch run..."), &Form1::undo_last_run_Click);
-    beenden = add_item(dateimenu, "beenden", QStringLiteral("Exit"), &Form1::beenden_Click);
+    undo_batch_run =
+        add_item(dateimenu, "undo_batch_run", QStringLiteral("&Undo batch run..."), &Form1::undo_batch_run_Click);
+    beenden = add_item(dateimenu, "beenden", QStringLiteral("E&xit"), &Form1::beenden_Click);
     beenden->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
 
     database_menu = add_menu("database_menu", QStringLiteral("&Database"));
     check_database =
-        add_item(database_menu, "check_database", QStringLiteral("Check snes.dat..."), &Form1::check_database_Click);
+        add_item(database_menu, "check_database", QStringLiteral("&Check snes.dat..."), &Form1::check_database_Click);
     learn_names = add_item(
-        database_menu, "learn_names", QStringLiteral("Learn names from a folder..."), &Form1::learn_names_Click);
-    import_catalogue = add_item(
-        database_menu, "import_catalogue", QStringLiteral("Import a ROM catalogue..."), &Form1::import_catalogue_Click);
+        database_menu, "learn_names", QStringLiteral("&Learn names from a folder..."), &Form1::learn_names_Click);
+    import_catalogue = add_item(database_menu, "import_catalogue", QStringLiteral("&Import a ROM catalogue..."),
+        &Form1::import_catalogue_Click);
 
     hilfemenu = add_menu("hilfemenu", QStringLiteral("&Help"));
-    homepage = add_item(hilfemenu, "homepage", QStringLiteral("The Cartonym Homepage"), &Form1::homepage_Click);
-    about = add_item(hilfemenu, "about", QStringLiteral("About..."), &Form1::about_Click);
+    homepage = add_item(hilfemenu, "homepage", QStringLiteral("The Cartonym &Homepage"), &Form1::homepage_Click);
+    about = add_item(hilfemenu, "about", QStringLiteral("&About..."), &Form1::about_Click);
     about->setShortcut(QKeySequence(Qt::Key_F1));
-}
-
-// The drives of this system: every mounted volume and the home folder. The
-// list starts on the volume that holds the current folder, the folder list
-// on the current folder itself.
-void Form1::fill_drives()
-{
-    {
-        const QSignalBlocker quiet(Laufwerk);
-        for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
-            const QString root = volume.rootPath();
-            QString text = root;
-            if (!volume.displayName().isEmpty() && volume.displayName() != root)
-                text += QStringLiteral(" [%1]").arg(volume.displayName());
-            Laufwerk->addItem(text, root);
-            Laufwerk->setItemData(Laufwerk->count() - 1, text, Qt::ToolTipRole);
-        }
-        const QString home = QDir::homePath();
-        Laufwerk->addItem(QStringLiteral("%1 [home]").arg(home), home);
-    }
-    try {
-        Ordner->set_path(QDir::currentPath());
-    } catch (const Error&) {
-        try {
-            Ordner->set_path(QDir::homePath());
-        } catch (const Error& error) {
-            show_error(error);
-        }
-    }
-}
-
-// The drive list shows the drive (the deepest of its entries) that holds the
-// folder list's current folder.
-void Form1::follow_folder_with_drive()
-{
-    const QString folder = Ordner->path();
-    int best = -1;
-    qsizetype best_length = -1;
-    for (int i = 0; i < Laufwerk->count(); ++i) {
-        const QString root = QDir::cleanPath(Laufwerk->itemData(i).toString());
-        const bool holds =
-            folder == root || folder.startsWith(root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/'));
-        if (holds && root.size() > best_length) {
-            best = i;
-            best_length = root.size();
-        }
-    }
-    if (best >= 0 && best != Laufwerk->currentIndex()) {
-        const QSignalBlocker quiet(Laufwerk);
-        Laufwerk->setCurrentIndex(best);
-    }
-}
-
-std::string Form1::folder_path() const { return to_file_system(Ordner->path()); }
-
-// Reads the folder's files into Dateien, sorted by name. Selecting nothing,
-// so that no file is analysed until the user picks one.
-void Form1::read_files()
-{
-    const QSignalBlocker quiet(Dateien);
-    Dateien->clear();
-    const std::vector<std::string> names = list_files(folder_path());
-    for (const std::string& name : names) {
-        auto* item = new QListWidgetItem(from_file_system(name), Dateien);
-        item->setData(name_role, QByteArray(name.data(), static_cast<qsizetype>(name.size())));
-    }
 }
 
 void Form1::show_error(const Error& error)
@@ -371,9 +340,13 @@ void Form1::trap_file_errors(const std::function<void()>& steps)
 {
     try {
         steps();
+    } catch (const DatabaseFailure& failure) {
+        messages_.show(this,
+            {"Error !", file_error_text(failure.error, escaped_file_name(database_path_)), MessageIcon::exclamation});
     } catch (const Error& error) {
-        messages_.show(
-            this, {"Error !", file_error_text(error, escaped_file_name(Dateipfad)), MessageIcon::exclamation});
+        const std::string text = file_error_text(error, escaped_file_name(Dateipfad));
+        messages_.show(this,
+            {"Error !", read_only_said(text, Dateipfad.substr(0, Dateipfad.rfind('/') + 1)), MessageIcon::exclamation});
     } catch (const std::exception& error) {
         show_unexpected(error);
     }
@@ -382,6 +355,38 @@ void Form1::trap_file_errors(const std::function<void()>& steps)
 void Form1::show_unexpected(const std::exception& error)
 {
     messages_.show(this, {"Error !", escaped_file_name(error.what()), MessageIcon::exclamation});
+}
+
+// Closing the window during a run stops the run first (between two files).
+void Form1::closeEvent(QCloseEvent* event)
+{
+    if (running_) {
+        cancel_requested_ = true;
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+// While a run goes on, every control but Cancel is off.
+void Form1::set_running(bool on)
+{
+    running_ = on;
+    cancel_requested_ = false;
+    for (QWidget* widget : form()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        widget->setEnabled(!on || widget == cancel_button);
+    menuBar()->setEnabled(!on);
+    preview_button->setVisible(!on);
+    cancel_button->setVisible(on);
+    if (on) {
+        Timer1->stop();
+        cancel_button->setFocus();
+    } else {
+        Timer1->start();
+        Dateien->setEnabled(Dateimodus->isChecked());
+        Checkgamelist->setEnabled(Batchmodus->isChecked());
+    }
+    watch_files(!on);
 }
 
 // The folder list follows the file system while the window is away; coming
@@ -407,6 +412,7 @@ void Form1::Timer1_Timer()
         Dateien->setEnabled(true);
         Batchrun->setVisible(false);
         preview_button->setVisible(false);
+        cancel_button->setVisible(false);
         set_visible(file_mode_labels, true);
         set_visible({Labelschonrichtig, Label10, Listeunbekannt, Label11, Label12, Labelinsgesamt, Label13,
                         Labelanzahlroms, Label14, Labelumbenannt, Label18, Labelduplikate, ProgressBar, Label17},
@@ -415,7 +421,8 @@ void Form1::Timer1_Timer()
         Modusbeschreibung->setText(QStringLiteral("Use this mode to rename all ROM-Images in a directory"));
         Dateien->setEnabled(false);
         Batchrun->setVisible(true);
-        preview_button->setVisible(true);
+        preview_button->setVisible(!running_);
+        cancel_button->setVisible(running_);
         set_visible(file_mode_labels, false);
         set_visible({ProgressBar, Label17}, true);
     }
@@ -426,344 +433,98 @@ void Form1::Timer1_Timer()
             QStringLiteral("Long filenames will be used, spaces will be replaced by underscores\n( _ )"));
 }
 
-void Form1::Dateimodus_Click()
+// The choices of the window for a run of the folder the folder list shows.
+BatchOptions Form1::batch_options(bool dry_run) const
 {
-    try {
-        clear_labels({Nameneu, Romname, Hersteller, Cardid, Land, Namevoll, Dateiname, Dateityp, CRC1label, sizelabel});
-        read_files();
-        Checkgamelist->setEnabled(false);
-    } catch (const Error& error) {
-        show_error(error);
-    } catch (const std::exception& error) {
-        show_unexpected(error);
-    }
+    BatchOptions options;
+    options.folder = folder_path();
+    options.database_path = database_path_;
+    options.without_spaces = !Optiondateinamennormal->isChecked();
+    options.game_list = Checkgamelist->isChecked();
+    options.dry_run = dry_run;
+    return options;
 }
 
-void Form1::Batchmodus_Click()
+// The previous run's panel emptied and painted empty at once.
+void Form1::empty_batch_panel()
 {
-    set_visible({Label10, Labelschonrichtig, Listeunbekannt, Label11, Label12, Labelinsgesamt, Label13, Labelanzahlroms,
-                    Label14, Labelumbenannt, Label18, Labelduplikate},
-        true);
-    clear_labels({Labelschonrichtig, Labelinsgesamt, Labelanzahlroms, Labelumbenannt, Labelduplikate});
-    Command2->setVisible(false);
-    ProgressBar->setValue(0);
+    Neuer_name.clear();
+    rename_ready_ = false;
+    clear_labels({Romname, Hersteller, Cardid, Land, Namevoll, Nameneu, Labelschonrichtig, Labelinsgesamt,
+        Labelanzahlroms, Labelumbenannt, Labelduplikate});
+    Listeunbekannt->clear();
     Label17->setText(QStringLiteral("Batchmode Status:"));
-    Checkgamelist->setEnabled(true);
+    ProgressBar->setValue(0);
+    Label17->setVisible(true);
+    repaint_now({Labelschonrichtig, Labelinsgesamt, Labelanzahlroms, Labelumbenannt, Labelduplikate, Listeunbekannt,
+        Label17, ProgressBar});
 }
 
-// One whole batch run, on this thread and without returning to the event
-// loop until it is over: no tick and no click comes between its steps. The
-// previous run's panel is emptied and shown empty before the first file;
-// then the bar and the unknown list are repainted at most every few
-// milliseconds, so that painting costs the run next to nothing. The file list is read again once, at the end: nothing is painted
-// in between, so reading it before the run too would only cost time.
-void Form1::Batchrun_Click()
+// The panel as before any run: no counts, no unknown names, no status.
+void Form1::reset_batch_panel()
 {
-    constexpr qint64 repaint_interval_ms = 40;
-    trap_file_errors([&] {
-        Neuer_name.clear();
-        clear_labels({Romname, Hersteller, Cardid, Land, Namevoll, Nameneu, Labelschonrichtig, Labelinsgesamt,
-            Labelanzahlroms, Labelumbenannt, Labelduplikate});
-        Listeunbekannt->clear();
-        Label17->setText(QStringLiteral("Batchmode Status:"));
-        ProgressBar->setValue(0);
-        Label17->setVisible(true);
-        repaint_now({Labelschonrichtig, Labelinsgesamt, Labelanzahlroms, Labelumbenannt, Labelduplikate, Listeunbekannt,
-            Label17, ProgressBar});
-
-        BatchOptions options;
-        options.folder = folder_path();
-        options.database_path = database_path_;
-        options.without_spaces = !Optiondateinamennormal->isChecked();
-        options.game_list = Checkgamelist->isChecked();
-
-        // Painting is the window's only cost beyond the core's own work: the
-        // bar and the unknown list are brought up to date at most once per
-        // repaint_interval_ms (and at the end), the names in between being
-        // added in one go.
-        QElapsedTimer since_paint;
-        since_paint.start();
-        QStringList pending_unknown;
-        int progress_step = 0;
-        // QProgressBar::setValue repaints at once, so it too waits its turn.
-        const auto paint_progress = [&](bool now) {
-            if (!now && since_paint.elapsed() < repaint_interval_ms)
-                return;
-            if (!pending_unknown.isEmpty()) {
-                Listeunbekannt->addItems(pending_unknown);
-                pending_unknown.clear();
-                Listeunbekannt->repaint();
-            }
-            ProgressBar->setValue(progress_step);
-            since_paint.restart();
-        };
-        BatchObserver observer;
-        observer.status = [this](const std::string& text) {
-            Label17->setText(from_cp1252(text));
-            Label17->repaint();
-        };
-        observer.progress = [&](float value) {
-            const int step = static_cast<int>(value);
-            if (step == progress_step)
-                return;
-            progress_step = step;
-            paint_progress(step == 0 || step == 100);
-        };
-        observer.unknown = [&](const std::string& file) {
-            pending_unknown << from_file_system(file);
-            paint_progress(false);
-        };
-        observer.unknown_cleared = [&] {
-            pending_unknown.clear();
-            Listeunbekannt->clear();
-        };
-        observer.message = [&](const Message& message) {
-            paint_progress(true);
-            messages_.show(this, message);
-        };
-
-        // Every run keeps a journal of its moves, so that it can be undone;
-        // a run goes on without one when none can be kept.
-        std::optional<RunJournal> journal;
-        try {
-            journal.emplace(options.folder);
-            options.recorder = &*journal;
-        } catch (const JournalUnavailable&) {
-            options.recorder = nullptr;
-        }
-
-        // The run changes the folder once per file; the folder list reads it
-        // again once at the end instead, showing the output folders.
-        Ordner->set_watching(false);
-        const BatchResult result = cartonym::Batchrun(options, observer);
-        paint_progress(true);
-        Ordner->set_watching(true);
-        Ordner->refresh();
-        if (result.outcome != BatchOutcome::completed)
-            return;
-
-        const BatchCounts& counts = result.counts;
-        Labelschonrichtig->setText(from_cp1252(decimal_text(counts.already_correct)));
-        Labelinsgesamt->setText(from_cp1252(decimal_text(counts.total)));
-        Labelanzahlroms->setText(from_cp1252(decimal_text(counts.roms())));
-        Labelumbenannt->setText(from_cp1252(decimal_text(counts.renamed)));
-        Labelduplikate->setText(from_cp1252(decimal_text(counts.duplicates)));
-        read_files();
-    });
+    clear_labels({Labelschonrichtig, Labelinsgesamt, Labelanzahlroms, Labelumbenannt, Labelduplikate});
+    Listeunbekannt->clear();
+    Label17->setText(QStringLiteral("Batchmode Status:"));
+    ProgressBar->setValue(0);
 }
 
-// Takes back the latest batch run that is not undone yet, after asking: every
-// file it moved goes back where it was, never over anything; what cannot go
-// back is named and stays.
-void Form1::undo_last_run_Click()
+// The panel after a run: the counts of a completed run, or of an
+// interrupted one with its status; then the files left in the folder.
+void Form1::show_run_end(const BatchResult& result)
 {
-    trap_file_errors([&] {
-        const std::vector<RunSummary> runs = list_runs();
-        const auto run = std::find_if(runs.begin(), runs.end(),
-            [](const RunSummary& summary) { return summary.state != RunState::undone && summary.has_changes; });
-        if (run == runs.end()) {
-            messages_.show(this, {"Cartonym Message:", "There is no batch run to undo.", MessageIcon::information});
-            return;
-        }
-        const std::string question = "Undo the batch run of " + run->started + " in\n\n"
-            + escaped_file_name(run->folder) + "\n\n" + std::to_string(run->moves)
-            + (run->moves == 1 ? " file goes back to where it was" : " files go back to where they were")
-            + "; the output folders, the game list and the log entries of the run are taken away.";
-        if (messages_.show(this, {"Attention !", question, MessageIcon::exclamation}, MessageButtons::OkCancel)
-            != MessageAnswer::Ok)
-            return;
-        const UndoReport report = undo_run(run->name, false);
-        std::string text = std::to_string(report.moved_back.size()) + " files went back.";
-        for (const UndoProblem& problem : report.problems)
-            text += "\n" + escaped_file_name(problem.path) + " stays where it is: " + problem.reason;
-        messages_.show(
-            this, {"Cartonym Message:", text, report.complete() ? MessageIcon::information : MessageIcon::exclamation});
-        Ordner->refresh();
-        read_files();
-    });
-}
-
-// What "Start Batchmode" would do with every file of the folder, taken by
-// the same run with nothing changed on disk, shown in a table.
-void Form1::preview_Click()
-{
-    trap_file_errors([&] {
-        BatchOptions options;
-        options.folder = folder_path();
-        options.database_path = database_path_;
-        options.without_spaces = !Optiondateinamennormal->isChecked();
-        options.game_list = Checkgamelist->isChecked();
-        options.dry_run = true;
-        const BatchResult result = cartonym::Batchrun(options);
-        make_batch_preview(this, result)->exec();
-    });
-}
-
-// A new drive: the folder list moves to its root. A drive that cannot be
-// opened asks Retry or Cancel; Cancel leaves the folder list where it was.
-void Form1::Laufwerk_Change()
-{
-    const QString root = Laufwerk->currentData().toString();
-    for (;;) {
-        try {
-            Ordner->set_path(root);
-            return;
-        } catch (const Error& error) {
-            const MessageAnswer answer =
-                messages_.show(this, {"Error !", error.description(), MessageIcon::none}, MessageButtons::RetryCancel);
-            if (answer != MessageAnswer::Retry) {
-                follow_folder_with_drive();
-                return;
-            }
-        } catch (const std::exception& error) {
-            show_unexpected(error);
-            return;
-        }
-    }
-}
-
-void Form1::Ordner_Change()
-{
-    follow_folder_with_drive();
-    try {
-        read_files();
-    } catch (const Error& error) {
-        Dateien->clear();
-        show_error(error);
-    } catch (const std::exception& error) {
-        show_unexpected(error);
-    }
-}
-
-// A file chosen in the list: analysed, looked up, shown in the chosen style.
-void Form1::Dateien_Click()
-{
-    const QList<QListWidgetItem*> selection = Dateien->selectedItems();
-    if (selection.isEmpty())
+    if (result.outcome == BatchOutcome::interrupted)
+        Label17->setText(QStringLiteral("Batchmode interrupted !"));
+    else if (result.outcome != BatchOutcome::completed)
         return;
-    const QListWidgetItem* item = selection.front();
-    trap_file_errors([&] {
-        Neuer_name.clear();
-        clear_labels({Romname, Hersteller, Cardid, Land, Namevoll, Nameneu});
+    show_counts(result.counts);
+    read_files();
+}
+
+// The selection of Dateipfad. A failure of the database (the image read
+// well) names the database, not the image.
+FileSelection Form1::select_with_database_named()
+{
+    try {
+        return select_file(Dateipfad, database_path_, !Optiondateinamennormal->isChecked());
+    } catch (const Error& error) {
+        if (check_database_at_startup(database_path_).state != StartupState::ready)
+            throw DatabaseFailure{error};
+        throw;
+    }
+}
+
+void Form1::show_counts(const BatchCounts& counts)
+{
+    Labelschonrichtig->setText(from_cp1252(decimal_text(counts.already_correct)));
+    Labelinsgesamt->setText(from_cp1252(decimal_text(counts.total)));
+    Labelanzahlroms->setText(from_cp1252(decimal_text(counts.roms())));
+    Labelumbenannt->setText(from_cp1252(decimal_text(counts.renamed)));
+    Labelduplikate->setText(from_cp1252(decimal_text(counts.duplicates)));
+}
+
+// The labels of the selection in its state; the rename button only for a
+// known image.
+void Form1::show_selection(SelectionState state)
+{
+    if (state == SelectionState::not_an_image) {
+        Dateityp->setText(QString::fromLatin1(no_image_text));
+        clear_labels({Romname, Hersteller, Cardid, CRC1label, sizelabel, Land, Namevoll, Nameneu});
         Command2->setVisible(false);
-
-        const QByteArray name = item->data(name_role).toByteArray();
-        Dateipfad = join_path(folder_path(), name.toStdString());
-        Dateiname->setText(item->text());
-
-        const FileSelection result = select_file(Dateipfad, database_path_, !Optiondateinamennormal->isChecked());
-        analysis_ = result.analysis;
-        names_ = result.names;
-        Neuer_name = result.names.Neuer_name;
-
-        if (result.state == SelectionState::not_an_image) {
-            Dateityp->setText(QString::fromLatin1(no_image_text));
-            clear_labels({Romname, Hersteller, Cardid, CRC1label, sizelabel, Land, Namevoll, Nameneu});
-            Command2->setVisible(false);
-            return;
-        }
-        Dateityp->setText(from_cp1252(analysis_.Dateityp_text));
-        Romname->setText(from_cp1252(analysis_.Interner_name));
-        Hersteller->setText(from_cp1252(analysis_.Hersteller_text));
-        Cardid->setText(from_cp1252(analysis_.Cardid_text));
-        CRC1label->setText(from_cp1252(analysis_.CRC1_text));
-        sizelabel->setText(from_cp1252(analysis_.Size_text));
-        Land->setText(from_cp1252(analysis_.Land_text));
-        const bool known = result.state == SelectionState::known;
-        Namevoll->setText(known ? from_cp1252(names_.Voller_name) : QString());
-        Command2->setVisible(known);
-        Nameneu->setText(from_cp1252(Neuer_name));
-    });
-}
-
-// Renames the selected file in the folder the folder list shows. A failure
-// leaves the file, the labels and the button as they were.
-void Form1::Command2_Click()
-{
-    trap_file_errors([&] {
-        if (Nameneu->text().isEmpty() || Nameneu->text() == QLatin1String(unknown_text))
-            return;
-        rename_file_in_folder(Dateipfad, folder_path(), Neuer_name);
-        read_files();
-        clear_labels({Dateiname, Dateityp, Romname, Hersteller, Cardid, Land, Namevoll});
-        Command2->setVisible(false);
-        clear_labels({Nameneu, CRC1label, sizelabel});
-    });
-}
-
-// The normal style, composed again from the pieces of the last image.
-void Form1::Optiondateinamennormal_Click()
-{
-    try {
-        Neuer_name = normal_name(names_.Voller_name, analysis_.Landkuerzel, analysis_.Endung);
-        if (!Command2->isHidden())
-            Nameneu->setText(from_cp1252(Neuer_name));
-    } catch (const std::exception& error) {
-        show_unexpected(error);
+        return;
     }
-}
-
-void Form1::Optiondateinamenultrahle_Click()
-{
-    try {
-        Neuer_name = Baue_dateiname(Neuer_name);
-        if (!Command2->isHidden())
-            Nameneu->setText(from_cp1252(Neuer_name));
-    } catch (const std::exception& error) {
-        show_unexpected(error);
-    }
-}
-
-void Form1::beenden_Click()
-{
-    if (program_end)
-        program_end();
-}
-
-void Form1::homepage_Click()
-{
-    try {
-        shell_.open(QUrl(QString::fromUtf8(program_info::homepage_address)));
-    } catch (const std::exception&) {
-        // Opening the home page may fail without a word.
-    }
-}
-
-// The About window, modal; returns once it has closed. The window is then
-// switched off until the next tick switches it on again.
-void Form1::about_Click()
-{
-    try {
-        frmAbout window(
-            this, messages_, shell_, clock_, from_file_system(database_path_), [this] { setEnabled(true); });
-        window.exec();
-        setEnabled(false);
-    } catch (const std::exception& error) {
-        setEnabled(true);
-        show_unexpected(error);
-    }
-}
-
-void Form1::check_database_Click()
-{
-    try {
-        show_database_check(this, messages_, database_path_);
-    } catch (const std::exception& error) {
-        show_unexpected(error);
-    }
-}
-
-void Form1::learn_names_Click() { learn(false); }
-
-void Form1::import_catalogue_Click() { learn(true); }
-
-void Form1::learn(bool from_catalogue)
-{
-    try {
-        learn_database_names(this, messages_, shell_, database_path_, from_catalogue);
-    } catch (const std::exception& error) {
-        show_unexpected(error);
-    }
+    Dateityp->setText(from_cp1252(analysis_.Dateityp_text));
+    Romname->setText(from_cp1252(analysis_.Interner_name));
+    Hersteller->setText(from_cp1252(analysis_.Hersteller_text));
+    Cardid->setText(from_cp1252(analysis_.Cardid_text));
+    CRC1label->setText(from_cp1252(analysis_.CRC1_text));
+    sizelabel->setText(from_cp1252(analysis_.Size_text));
+    Land->setText(from_cp1252(analysis_.Land_text));
+    const bool known = state == SelectionState::known;
+    Namevoll->setText(known ? from_cp1252(names_.Voller_name) : QString());
+    Command2->setVisible(known);
+    Nameneu->setText(from_cp1252(Neuer_name));
+    rename_ready_ = known && !Neuer_name.empty();
 }
 
 } // namespace cartonym::ui

@@ -6,6 +6,8 @@
 #include "analysis/rom_analysis.h"
 #include "common/error.h"
 #include "naming/name_database.h"
+#include "operations/batch_run.h"
+#include "operations/file_mode.h"
 
 #include <QtWidgets/QMainWindow>
 
@@ -14,7 +16,14 @@
 
 class QAction;
 class QCheckBox;
+class QCloseEvent;
+class QDragEnterEvent;
+class QDropEvent;
+class QMimeData;
 class QComboBox;
+class QFileSystemWatcher;
+class QLineEdit;
+class QStringListModel;
 class QGroupBox;
 class QLabel;
 class QListWidget;
@@ -45,7 +54,11 @@ public:
     void Batchmodus_Click();
     void Batchrun_Click();
     void preview_Click();
-    void undo_last_run_Click();
+    void undo_batch_run_Click();
+    void cancel_Click();
+    void folder_path_Enter();
+    void folder_path_Edit(const QString& text);
+    void file_watch_Change();
     void Laufwerk_Change();
     void Ordner_Change();
     void Dateien_Click();
@@ -60,9 +73,6 @@ public:
     void learn_names_Click();
     void import_catalogue_Click();
 
-    // What Exit does; the program ends. Tests put their own in its place.
-    std::function<void()> program_end;
-
     // Fields of the window: the image in hand and its new name.
     std::string Dateipfad;
     std::string Neuer_name;
@@ -71,22 +81,49 @@ public:
 
     // The window's timer period in milliseconds.
     static constexpr int timer_interval = 50;
+    // How long the file list waits after a change on disk before it reads
+    // the folder again, in milliseconds.
+    static constexpr int file_list_delay = 250;
+    // How often a run handles the window's events (Cancel), in milliseconds.
+    static constexpr int event_interval_ms = 40;
 
 protected:
     void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    // A folder dropped on the window (a list of addresses) opens it.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void bind_controls();
+    void style_controls();
     void build_menus();
     void connect_controls();
     void fill_drives();
     void follow_folder_with_drive();
-    void read_files();
+    void read_files(bool keep_selection = false);
+    void watch_files(bool on);
+    void fit_to_screen();
+    QString dropped_folder(const QMimeData* data) const;
+    QWidget* form() const;
+    void set_running(bool on);
+    void reset_batch_panel();
+    void show_run_end(const BatchResult& result);
+    FileSelection select_with_database_named();
+    // A failure of the name database during a selection.
+    struct DatabaseFailure {
+        Error error;
+    };
     std::string folder_path() const;
     void show_error(const Error& error);
     void trap_file_errors(const std::function<void()>& steps);
     void show_unexpected(const std::exception& error);
     void learn(bool from_catalogue);
+    BatchOptions batch_options(bool dry_run) const;
+    void empty_batch_panel();
+    void show_counts(const BatchCounts& counts);
+    void show_selection(SelectionState state);
+    void show_name_in_style(const std::function<std::string()>& compose);
 
     std::string database_path_;
     MessageService& messages_;
@@ -94,6 +131,15 @@ private:
     Clock& clock_;
     RomAnalysis analysis_;
     LookupResult names_;
+    // A known image is selected and its new name is shown: the rename may go.
+    bool rename_ready_ = false;
+    // The folder and the file-system name of the selected file.
+    std::string selected_folder_, selected_name_;
+    bool running_ = false;          // a batch run goes on
+    bool cancel_requested_ = false; // Cancel was pressed during the run
+    QFileSystemWatcher* file_watch_ = nullptr;
+    QTimer* file_list_timer_ = nullptr;
+    QStringListModel* folder_names_ = nullptr; // the path field's completions
 
     // The controls, named as in the window's layout; built from the table in
     // main_window.cpp.
@@ -131,10 +177,12 @@ private:
     QPushButton* Command2 = nullptr;
     QPushButton* Batchrun = nullptr;
     QPushButton* preview_button = nullptr;
+    QPushButton* cancel_button = nullptr;
+    QLineEdit* folder_path_field = nullptr;
     QTimer* Timer1 = nullptr;
     QMenu* dateimenu = nullptr;
     QAction* beenden = nullptr;
-    QAction* undo_last_run = nullptr;
+    QAction* undo_batch_run = nullptr;
     QMenu* database_menu = nullptr;
     QAction* check_database = nullptr;
     QAction* learn_names = nullptr;

@@ -22,7 +22,7 @@ MessageAnswer MessageService::show(QWidget* parent, const Message& message, Mess
         ? QMessageBox::StandardButtons(QMessageBox::Ok)
         : buttons == MessageButtons::RetryCancel ? QMessageBox::Retry | QMessageBox::Cancel
                                                  : QMessageBox::Ok | QMessageBox::Cancel;
-    QMessageBox box(icon, from_cp1252(message.title), from_cp1252(message.text), standard_buttons, parent);
+    QMessageBox box(icon, from_cp1252(message.title), message_text(message.text), standard_buttons, parent);
     box.setTextFormat(Qt::PlainText);
     const int answer = box.exec();
     if (answer == QMessageBox::Retry)

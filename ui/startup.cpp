@@ -1,6 +1,8 @@
 #include "ui/startup.h"
 
+#include "common/windows1252.h"
 #include "naming/name_database.h"
+#include "operations/engine.h"
 #include "ui/main_window.h"
 #include "ui/message_service.h"
 
@@ -13,7 +15,9 @@ std::unique_ptr<Form1> start_main_window(
     switch (check.state) {
     case StartupState::ready: break;
     case StartupState::database_missing:
-        messages.show(nullptr, {"Error !", check.message, MessageIcon::exclamation});
+        messages.show(nullptr,
+            {"Error !", check.message + "\n\n" + looked_for_line(escaped_file_name(database_path)),
+                MessageIcon::exclamation});
         return nullptr;
     case StartupState::database_faulty:
         messages.show(nullptr, {"Error !", check.message, MessageIcon::exclamation});

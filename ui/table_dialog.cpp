@@ -14,6 +14,8 @@ TableDialog make_table_dialog(QWidget* parent, const char* name, const QString& 
     auto* dialog = new QDialog(parent);
     dialog->setObjectName(QLatin1String(name));
     dialog->setWindowTitle(title);
+    // A plain dialog: a title and a close button, nothing to minimise.
+    dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->resize(760, 420);
     auto* layout = new QVBoxLayout(dialog);

@@ -3,7 +3,10 @@
 #include "common/windows1252.h"
 
 #include <QtCore/QFile>
+#include <QtCore/QRegularExpression>
 #include <QtCore/QStringList>
+
+#include <array>
 
 // The images live in this library's resources, which a static library has
 // to register itself.
@@ -24,6 +27,24 @@ QString from_cp1252(const std::string& cp1252)
 {
     const std::string utf8 = utf8_from_cp1252(cp1252);
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+QString message_text(const std::string& cp1252)
+{
+    const QString text = from_cp1252(cp1252);
+    static const QRegularExpression escape(QStringLiteral(R"(\\\\|\\u\{([0-9A-F]{1,6})\})"));
+    QString shown;
+    qsizetype done = 0;
+    for (const QRegularExpressionMatch& match : escape.globalMatch(text)) {
+        shown += QStringView(text).mid(done, match.capturedStart() - done);
+        if (match.captured(1).isEmpty())
+            shown += QLatin1Char('\\');
+        else
+            shown +=
+                QString::fromUcs4(std::array{static_cast<char32_t>(match.captured(1).toUInt(nullptr, 16))}.data(), 1);
+        done = match.capturedEnd();
+    }
+    return shown + text.mid(done);
 }
 
 QString from_file_system(const std::string& path)

@@ -15,6 +15,12 @@ void load_images();
 // A Windows-1252 text of the core as a QString.
 QString from_cp1252(const std::string& cp1252);
 
+// A message's Windows-1252 text as the window shows it: the names in it as
+// the lists show them. The core escapes what Windows-1252 cannot write
+// ("\u{30B9}", a backslash as "\\"); here those characters come back, and
+// only bytes that are no UTF-8 ("\xFF") stay escaped.
+QString message_text(const std::string& cp1252);
+
 // A file-system path or name (bytes as the system gives them) for display.
 QString from_file_system(const std::string& path);
 

@@ -1,13 +1,17 @@
 #include "ui/widgets.h"
 
 #include "common/error.h"
+#include "operations/folder_listing.h"
+#include "ui/text_conversion.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QFileInfo>
 #include <QtCore/QFileSystemWatcher>
+#include <QtGui/QCursor>
 #include <QtGui/QMouseEvent>
 #include <QtGui/QPainter>
 #include <QtWidgets/QHeaderView>
+#include <QtWidgets/QScrollBar>
 #include <QtWidgets/QStyle>
 #include <QtWidgets/QStyleOptionFrame>
 
@@ -29,9 +33,17 @@ namespace {
 
 constexpr int path_role = Qt::UserRole;
 
+// The folder's sub-folders as the core lists them; none when it cannot be read.
 QStringList subfolder_names(const QString& path)
 {
-    return QDir(path).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    QStringList names;
+    try {
+        for (const std::string& name : list_subfolders(to_file_system(path)))
+            names << from_file_system(name);
+    } catch (const Error&) {
+        // An unreadable folder shows no sub-folders.
+    }
+    return names;
 }
 
 QString child_path(const QString& folder, const QString& name)
@@ -54,6 +66,7 @@ FolderTree::FolderTree(QWidget* parent)
     header()->setStretchLastSection(false);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
 
     connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
         if (!read_items_.contains(item->data(0, path_role).toString()))
@@ -61,17 +74,35 @@ FolderTree::FolderTree(QWidget* parent)
     });
     connect(watcher_, &QFileSystemWatcher::directoryChanged, this, [this](const QString& folder) {
         if (QTreeWidgetItem* item = item_for(QDir::cleanPath(folder)))
-            read_children(item);
+            keep_in_place(anchor_row(), [this, item] { read_children(item); });
     });
-    // Deferred: the list is rebuilt, and the activated entry with it.
-    connect(this, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
+    // Deferred: the list is rebuilt, and the chosen entry with it; the new
+    // current entry takes the chosen one's place on the screen.
+    const auto open = [this](QTreeWidgetItem* item) {
         const QString target = item ? item->data(0, path_role).toString() : QString();
+        const int top = item ? visualItemRect(item).top() : -1;
         QMetaObject::invokeMethod(
-            this, [this, target] { go_to(target); }, Qt::QueuedConnection);
-    });
+            this, [this, target, top] { go_to(target, top); }, Qt::QueuedConnection);
+    };
+    connect(this, &QTreeWidget::itemActivated, this, open);
+    connect(this, &QTreeWidget::itemClicked, this, open);
 }
 
 QTreeWidgetItem* FolderTree::item_for(const QString& path) const { return read_items_.value(path, nullptr); }
+
+// The entry of path: a folder read, or one listed in a folder read.
+QTreeWidgetItem* FolderTree::find_item(const QString& path) const
+{
+    if (QTreeWidgetItem* item = item_for(path))
+        return item;
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    QTreeWidgetItem* parent = item_for(slash <= 0 ? QStringLiteral("/") : path.left(slash));
+    for (int i = 0; parent && i < parent->childCount(); ++i) {
+        if (parent->child(i)->data(0, path_role).toString() == path)
+            return parent->child(i);
+    }
+    return nullptr;
+}
 
 QTreeWidgetItem* FolderTree::new_folder_item(const QString& path, const QString& name) const
 {
@@ -168,19 +199,48 @@ void FolderTree::set_path(const QString& path)
         item = next;
     }
     setCurrentItem(item);
-    scrollToItem(item);
+    // In the middle of the list, the sideways position as it was unless the
+    // entry needs another.
+    const int sideways = horizontalScrollBar()->value();
+    scrollToItem(item, QAbstractItemView::PositionAtCenter);
+    horizontalScrollBar()->setValue(sideways);
+    scrollToItem(item, QAbstractItemView::EnsureVisible);
     blockSignals(false);
     emit path_changed();
 }
 
 void FolderTree::refresh()
 {
-    const QStringList folders = read_items_.keys();
-    for (const QString& folder : folders) {
-        // Reading one folder may drop others that have vanished.
-        if (QTreeWidgetItem* item = item_for(folder))
-            read_children(item);
+    keep_in_place(anchor_row(), [this] {
+        const QStringList folders = read_items_.keys();
+        for (const QString& folder : folders) {
+            // Reading one folder may drop others that have vanished.
+            if (QTreeWidgetItem* item = item_for(folder))
+                read_children(item);
+        }
+    });
+}
+
+// The row the user looks at: the one under the pointer, else the current one.
+QTreeWidgetItem* FolderTree::anchor_row() const
+{
+    if (underMouse()) {
+        if (QTreeWidgetItem* hovered = itemAt(viewport()->mapFromGlobal(QCursor::pos())))
+            return hovered;
     }
+    return currentItem();
+}
+
+// Makes change, then scrolls so that anchor stays where it was on the screen
+// (unless it went).
+void FolderTree::keep_in_place(QTreeWidgetItem* anchor, const std::function<void()>& change)
+{
+    const QString path = anchor ? anchor->data(0, path_role).toString() : QString();
+    const int before = anchor ? visualItemRect(anchor).top() : 0;
+    change();
+    QTreeWidgetItem* after = path.isEmpty() ? nullptr : find_item(path);
+    if (after)
+        verticalScrollBar()->setValue(verticalScrollBar()->value() + visualItemRect(after).top() - before);
 }
 
 void FolderTree::set_watching(bool on)
@@ -192,7 +252,7 @@ void FolderTree::set_watching(bool on)
         watcher_->addPaths(read_items_.keys());
 }
 
-void FolderTree::go_to(const QString& target)
+void FolderTree::go_to(const QString& target, int row_top)
 {
     if (target.isEmpty() || target == path_)
         return;
@@ -200,7 +260,10 @@ void FolderTree::go_to(const QString& target)
         set_path(target);
     } catch (const Error& error) {
         emit open_failed(error.value(), QString::fromStdString(error.description()));
+        return;
     }
+    if (row_top >= 0 && currentItem())
+        verticalScrollBar()->setValue(verticalScrollBar()->value() + visualItemRect(currentItem()).top() - row_top);
 }
 
 ElidedLabel::ElidedLabel(QWidget* parent, Qt::TextElideMode mode)

@@ -9,6 +9,8 @@
 #include <QtWidgets/QTreeWidget>
 #include <QtWidgets/QWidget>
 
+#include <functional>
+
 class QFileSystemWatcher;
 
 namespace cartonym::ui {
@@ -31,8 +33,10 @@ private:
 // siblings show). Sub-folders are read when their folder is expanded, and
 // every folder read is watched, so that folders created or removed
 // meanwhile appear and vanish. Activating an entry (double click or Enter)
-// makes it the current folder. Long names scroll sideways instead of being
-// cut.
+// makes it the current folder, and so does a single click. Rows never move
+// under the pointer: when folders come or go, the row under the pointer (or
+// else the current one) keeps its place on the screen. Long names scroll
+// sideways instead of being cut.
 class FolderTree : public QTreeWidget {
     Q_OBJECT
 public:
@@ -53,6 +57,7 @@ public:
 
     // The entry of a folder already read into the tree, or nullptr.
     QTreeWidgetItem* item_for(const QString& path) const;
+    QTreeWidgetItem* find_item(const QString& path) const;
 
 signals:
     void path_changed();
@@ -63,7 +68,9 @@ private:
     QTreeWidgetItem* new_folder_item(const QString& path, const QString& name) const;
     void read_children(QTreeWidgetItem* item);
     void forget(QTreeWidgetItem* item);
-    void go_to(const QString& target);
+    void go_to(const QString& target, int row_top);
+    QTreeWidgetItem* anchor_row() const;
+    void keep_in_place(QTreeWidgetItem* anchor, const std::function<void()>& change);
 
     QString path_;
     QFileSystemWatcher* watcher_ = nullptr;

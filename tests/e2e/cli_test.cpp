@@ -122,7 +122,8 @@ TEST(CliInfo, DatabaseRules)
     const std::string aladdin = u.Image("aladdin.bin", {.name = "ALADDIN"});
 
     const CliRun missing = Cli({"info", "--db", u.folder / "missing.dat", good});
-    EXPECT_EQ(std::tie(missing.status, missing.out, missing.err), std::tuple(2, "", missing_text));
+    EXPECT_EQ(std::tie(missing.status, missing.out, missing.err),
+        std::tuple(2, "", missing_text + "The program looked for it at: " + (u.folder / "missing.dat") + "\n"));
 
     // Any other failure is reported and the command goes on; corrections need
     // no database, searches fail.

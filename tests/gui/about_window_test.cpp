@@ -60,10 +60,13 @@ void AboutWindowTest::init()
 void AboutWindowTest::fixed_dialog_links_and_database_line()
 {
     const Qt::WindowFlags flags = window_->windowFlags();
-    QCOMPARE(flags & Qt::WindowType_Mask, Qt::Dialog);
+    QCOMPARE(flags & Qt::WindowType_Mask, Qt::Tool);
     const Qt::WindowFlags wanted = Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
     QCOMPARE(flags & (wanted | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint), wanted);
     QCOMPARE(window_->minimumSize(), window_->maximumSize());
+    // Every control keeps the margin of the frames from the right edge (the credit line touched it).
+    for (const QWidget* control : window_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        QVERIFY2(control->geometry().right() <= window_->width() - 9, qPrintable(control->objectName()));
     // The icon is there only to keep the application's from showing: it is clear.
     const QImage icon = window_->windowIcon().pixmap(16, 16).toImage();
     for (int y = 0; y < icon.height(); ++y)

@@ -5,17 +5,23 @@
 #include "common/windows1252.h"
 #include "test_services.h"
 #include "ui/about_window.h"
+#include "ui/form_table.h"
 #include "ui/main_window.h"
 #include "ui/startup.h"
 #include "ui/text_conversion.h"
 #include "ui/widgets.h"
 
 #include <QtGui/QAction>
+#include <QtCore/QMimeData>
+#include <QtCore/QThread>
 #include <QtTest/QtTest>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QHeaderView>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QLineEdit>
 #include <QtWidgets/QListWidget>
+#include <QtWidgets/QCompleter>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QProgressBar>
@@ -67,8 +73,15 @@ private slots:
     void three_states_in_both_styles();
     void rename_onto_taken_name_then_free();
     void batch_run_from_window();
+    void undo_takes_back_a_run_of_the_shown_folder();
+    void the_shown_folder_is_the_one_acted_on_and_remembered();
+    void rename_stays_in_the_files_folder_and_the_same_name_is_no_error();
+    void preview_names_the_folder_says_what_would_stop_and_starts();
+    void cancel_stops_a_run_between_two_files();
+    void errors_name_the_database_and_the_file_list_follows_the_disk();
     void batch_run_shows_an_empty_panel_before_the_first_file();
     void failure_message_escapes_what_windows_1252_lacks();
+    void a_run_without_its_journal_says_so();
     void drive_retry_cancel_and_folder_lists();
     void folder_tree_expands_lists_siblings_and_follows_the_disk();
     void keyboard_and_menus();
@@ -111,7 +124,6 @@ void MainWindowTest::init()
     write_file(file_system_path(QStringLiteral("readme.txt")), "no image here\r\n");
     s_ = {};
     form_ = std::make_unique<Form1>(database_, s_.messages, s_.shell, s_.clock);
-    form_->program_end = [] {};
     form_->show();
     c<ui::FolderTree>("Ordner")->set_path(folder_->path());
 }
@@ -294,22 +306,40 @@ void MainWindowTest::batch_run_from_window()
     // A second Batchmodus click empties the counters, keeps the unknown list.
     c<QRadioButton>("Batchmodus")->click();
     QVERIFY(label("Labelinsgesamt")->text().isEmpty() && c<QListWidget>("Listeunbekannt")->count() == 1);
+}
 
-    // File > Undo last batch run... names the folder and the number of files,
-    // then puts every file back: the folder holds its four files again.
-    c<QAction>("undo_last_run")->trigger(); // answered Cancel: nothing changes
+// File > Undo batch run... lists the runs of the folder shown only, in the user's
+// time, undoes the chosen one and empties the panel.
+void MainWindowTest::undo_takes_back_a_run_of_the_shown_folder()
+{
+    QVERIFY(QDir(folder_->path()).mkdir(QStringLiteral("other")));
+    write_rom(file_system_path(QStringLiteral("other/elsewhere.smc")), {.name = "STARLIGHT RACER"});
+    batch_mode();
+    c<QPushButton>("Batchrun")->click(); // this folder: 2 of its 3 files move
+    c<ui::FolderTree>("Ordner")->set_path(path(QStringLiteral("other")));
+    c<QPushButton>("Batchrun")->click(); // another folder's run, newer
+    c<ui::FolderTree>("Ordner")->set_path(folder_->path());
+    QList<QStringList> runs = test::table_rows("undo_chooser", [&] { c<QAction>("undo_batch_run")->trigger(); });
+    QCOMPARE(runs.size(), 1); // closed: nothing changes
+    QCOMPARE(runs[0][1], QStringLiteral("2"));
+    QVERIFY2(!runs[0][0].contains(QRegularExpression(QStringLiteral("\\dT\\d"))) && !runs[0][0].isEmpty(),
+        qPrintable(runs[0][0])); // in words, not a raw time stamp
     QVERIFY(QFile::exists(path(QStringLiteral("Renamed_SNES_ROMs"))));
+    test::when_open("undo_chooser", [](QDialog* dialog) { find<QPushButton>(dialog, "undo")->click(); });
     const qsizetype shown_before = s_.messages.shown.size();
-    s_.messages.answers = {ui::MessageAnswer::Ok};
-    c<QAction>("undo_last_run")->trigger();
-    QCOMPARE(s_.messages.shown.size(), shown_before + 2);
-    const std::string question = s_.messages.shown[shown_before].message.text;
-    QVERIFY2(question.find(ui::to_file_system(folder_->path())) != std::string::npos, question.c_str());
-    QVERIFY2(question.find("3 files go back") != std::string::npos, question.c_str());
+    c<QAction>("undo_batch_run")->trigger();
+    QCOMPARE(s_.messages.shown.size(), shown_before + 1);
+    QCOMPARE(s_.messages.shown.back().message.text, std::string("2 files went back."));
     QCOMPARE(entries(c<QListWidget>("Dateien")),
-        (QStringList{
-            QStringLiteral("mystery.smc"), QStringLiteral("readme.txt"), known_name, QStringLiteral("starlight.smc")}));
+        (QStringList{QStringLiteral("mystery.smc"), QStringLiteral("readme.txt"), QStringLiteral("starlight.smc")}));
     QVERIFY(!QFile::exists(path(QStringLiteral("Renamed_SNES_ROMs"))));
+    QVERIFY(QFile::exists(path(QStringLiteral("other/Renamed_SNES_ROMs"))));
+    QVERIFY(label("Labelinsgesamt")->text().isEmpty() && c<QListWidget>("Listeunbekannt")->count() == 0);
+    QCOMPARE(std::tuple(label("Label17")->text(), c<QProgressBar>("ProgressBar")->value()),
+        std::tuple(QStringLiteral("Batchmode Status:"), 0));
+    // Nothing left to undo here: said so.
+    c<QAction>("undo_batch_run")->trigger();
+    QVERIFY(s_.messages.shown.back().message.text.starts_with("There is no batch run of this folder to undo"));
 }
 
 // A second run that stops before its first file, the database gone: while its
@@ -356,6 +386,25 @@ void MainWindowTest::failure_message_escapes_what_windows_1252_lacks()
     set_fault_hook(previous);
     QCOMPARE(s_.messages.shown[0].message.text, file_error_text(Error(ErrorNumber::device_io_error), escaped));
     QCOMPARE(s_.messages.shown[0].message.text, s_.messages.shown[1].message.text);
+    // The window shows the name as the lists do; only bytes that are no UTF-8 stay escaped.
+    QVERIFY(ui::message_text(s_.messages.shown[0].message.text).contains(QFileInfo(name).fileName() + '\n'));
+    QCOMPARE(
+        ui::message_text(escaped_file_name("a\\u{41}\xFF\xE3\x82\xB9\\")), QStringLiteral("a\\u{41}\\xFF\u30B9\\"));
+}
+
+// A run whose journal cannot be kept goes on, and the window says it cannot be undone.
+void MainWindowTest::a_run_without_its_journal_says_so()
+{
+    const QByteArray state = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", QFile::encodeName(path(QStringLiteral("readme.txt")))); // a file, not a folder
+    batch_mode();
+    c<QPushButton>("Batchrun")->click();
+    qputenv("XDG_STATE_HOME", state);
+    QCOMPARE(s_.messages.shown.size(), 2);
+    const std::string text = s_.messages.shown.front().message.text;
+    QVERIFY2(text.starts_with("The run's journal cannot be kept (") && text.ends_with("the run goes on without undo."),
+        text.c_str());
+    QCOMPARE(label("Label17")->text(), QStringLiteral("Batchmode finished successfull !"));
 }
 
 void MainWindowTest::drive_retry_cancel_and_folder_lists()
@@ -431,6 +480,193 @@ void MainWindowTest::folder_tree_expands_lists_siblings_and_follows_the_disk()
     folders->refresh();
     QCOMPARE(child_names(games->parent()), QStringList{QStringLiteral("games")});
     QVERIFY(renamed->isExpanded()); // what was open stays open
+    // Folders that come or go above the current folder do not move its row.
+    for (int i = 0; i < 40; ++i)
+        QVERIFY(here.mkdir(QStringLiteral("z%1").arg(i, 2, 10, QLatin1Char('0'))));
+    folders->set_path(here.filePath(QStringLiteral("games")));
+    games = folders->currentItem();
+    const int row_top = folders->visualItemRect(games).top();
+    for (const bool make : {true, false}) {
+        for (const char* name : {"a1", "a2", "a3"})
+            QVERIFY(make ? here.mkdir(QLatin1String(name)) : here.rmdir(QLatin1String(name)));
+        folders->refresh();
+        QCOMPARE(std::tuple(folders->currentItem(), folders->visualItemRect(games).top()), std::tuple(games, row_top));
+    }
+}
+
+// The path field shows the folder; a single click or a typed path opens one;
+// the next window starts on the folder shown last.
+void MainWindowTest::the_shown_folder_is_the_one_acted_on_and_remembered()
+{
+    auto* field = c<QLineEdit>("folder_path");
+    auto* folders = c<ui::FolderTree>("Ordner");
+    QCOMPARE(field->text(), QDir::cleanPath(folder_->path()));
+    QVERIFY(QDir(folder_->path()).mkpath(QStringLiteral("lib/deeper")));
+    write_rom(file_system_path(QStringLiteral("lib/inner.smc")), {.name = "STARLIGHT RACER"});
+    folders->refresh();
+    QTreeWidgetItem* lib = folders->find_item(path(QStringLiteral("lib")));
+    QVERIFY(lib);
+    const int top = folders->visualItemRect(lib).top();
+    const QRect row = folders->visualItemRect(lib);
+    QTest::mouseClick(folders->viewport(), Qt::LeftButton, {}, QPoint(std::max(row.left(), 0) + 30, row.center().y()));
+    QTRY_COMPARE(folders->path(), path(QStringLiteral("lib")));
+    QCOMPARE(field->text(), path(QStringLiteral("lib")));
+    QCOMPARE(entries(c<QListWidget>("Dateien")), QStringList{QStringLiteral("inner.smc")});
+    QCOMPARE(folders->visualItemRect(folders->currentItem()).top(), top); // the row stayed under the pointer
+    // Batch and Preview act on it.
+    batch_mode();
+    const QList<QStringList> planned =
+        test::table_rows("batch_preview", [&] { c<QPushButton>("preview_button")->click(); });
+    QCOMPARE(planned.size(), 1);
+    QCOMPARE(planned[0][0], QStringLiteral("inner.smc"));
+    // A typed path (completed from the sub-folders) and Enter open a folder.
+    field->clear();
+    QTest::keyClicks(field, path(QStringLiteral("lib/de")));
+    QVERIFY(field->completer()->model()->rowCount() >= 1);
+    field->setText(path(QStringLiteral("lib/deeper")));
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(folders->path(), path(QStringLiteral("lib/deeper")));
+    field->setText(path(QStringLiteral("nowhere")));
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(std::tuple(folders->path(), field->text(), s_.messages.shown.size()),
+        std::tuple(path(QStringLiteral("lib/deeper")), path(QStringLiteral("lib/deeper")), qsizetype(1)));
+    // A folder dropped on the window opens it; a file or another address does not.
+    const auto drop = [&](const QString& address) {
+        QMimeData data;
+        data.setUrls({QUrl(address)});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(form_.get(), &enter);
+        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(form_.get(), &dropped);
+        return enter.isAccepted() && dropped.isAccepted() && form_->acceptDrops();
+    };
+    QVERIFY(!drop(QUrl::fromLocalFile(path(QStringLiteral("lib/inner.smc"))).toString()));
+    QVERIFY(!drop(QStringLiteral("https://example.org/lib")));
+    QVERIFY(drop(QUrl::fromLocalFile(path(QStringLiteral("lib"))).toString()));
+    QCOMPARE(std::tuple(folders->path(), field->text()),
+        std::tuple(path(QStringLiteral("lib")), path(QStringLiteral("lib"))));
+    QCOMPARE(entries(c<QListWidget>("Dateien")), QStringList{QStringLiteral("inner.smc")});
+    QVERIFY(drop(QUrl::fromLocalFile(path(QStringLiteral("lib/deeper"))).toString()));
+    // Remembered for the next window.
+    test::Services s;
+    Form1 next(database_, s.messages, s.shell, s.clock);
+    QCOMPARE(find<ui::FolderTree>(&next, "Ordner")->path(), path(QStringLiteral("lib/deeper")));
+}
+
+// The rename takes place in the selected file's own folder, whatever folder is
+// shown now; a file that already has its name is left as it is, without a word.
+void MainWindowTest::rename_stays_in_the_files_folder_and_the_same_name_is_no_error()
+{
+    QVERIFY(QDir(folder_->path()).mkdir(QStringLiteral("sub")));
+    select(QStringLiteral("starlight.smc"));
+    c<ui::FolderTree>("Ordner")->set_path(path(QStringLiteral("sub")));
+    c<QPushButton>("Command2")->click();
+    QVERIFY(QFile::exists(path(known_name)) && !QFile::exists(path(QStringLiteral("sub/") + known_name)));
+    c<ui::FolderTree>("Ordner")->set_path(folder_->path());
+    select(known_name);
+    QVERIFY(!c<QWidget>("Command2")->isHidden());
+    c<QPushButton>("Command2")->click();
+    QVERIFY(s_.messages.shown.isEmpty() && QFile::exists(path(known_name)));
+    QVERIFY(c<QWidget>("Command2")->isHidden() && label("Nameneu")->text().isEmpty());
+}
+
+// The preview names its folder, speaks of the future, says what would stop the
+// run (a read-only folder here) and starts the run from its button.
+void MainWindowTest::preview_names_the_folder_says_what_would_stop_and_starts()
+{
+    batch_mode();
+    const std::string folder = ui::to_file_system(QDir::cleanPath(folder_->path()));
+    const FaultHook previous = set_fault_hook([folder](SystemOperation operation, const std::string& path) {
+        return operation == SystemOperation::open && path.starts_with(folder + "/.cartonym-check") ? EROFS : 0;
+    });
+    QString summary;
+    bool can_start = true;
+    test::when_open("batch_preview", [&](QDialog* dialog) {
+        summary = find<QLabel>(dialog, "summary")->text();
+        can_start = find<QPushButton>(dialog, "start_batch")->isEnabled();
+        QVERIFY(!(dialog->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+        dialog->reject();
+    });
+    c<QPushButton>("preview_button")->click();
+    set_fault_hook(previous);
+    QVERIFY2(summary.contains(QDir::cleanPath(folder_->path())) && summary.contains(QStringLiteral("would stop"))
+            && summary.contains(QStringLiteral("Read-only file system")) && !can_start,
+        qPrintable(summary));
+    test::when_open("batch_preview", [&](QDialog* dialog) {
+        summary = find<QLabel>(dialog, "summary")->text();
+        find<QPushButton>(dialog, "start_batch")->click();
+    });
+    c<QPushButton>("preview_button")->click();
+    QVERIFY2(summary.contains(QStringLiteral("would be renamed: 1")) && !summary.contains(QStringLiteral("finished")),
+        qPrintable(summary));
+    QCOMPARE(label("Label17")->text(), QStringLiteral("Batchmode finished successfull !"));
+    QVERIFY(QFile::exists(path(QStringLiteral("Renamed_SNES_ROMs/") + known_name)));
+}
+
+// Cancel, the one control on during a run, stops it between two files; the
+// counts reached stay and undo takes back what was done.
+void MainWindowTest::cancel_stops_a_run_between_two_files()
+{
+    batch_mode();
+    // Each image takes a while to open, so that the window's events come between two files.
+    const FaultHook previous = set_fault_hook([](SystemOperation operation, const std::string&) {
+        if (operation == SystemOperation::open)
+            QThread::msleep(30);
+        return 0;
+    });
+    QList<bool> enabled;
+    QTimer::singleShot(0, form_.get(), [&] {
+        enabled = {c<QWidget>("Batchrun")->isEnabled(), c<QWidget>("Checkgamelist")->isEnabled(),
+            form_->menuBar()->isEnabled(), c<QWidget>("cancel_button")->isEnabled()};
+        c<QPushButton>("cancel_button")->click();
+    });
+    c<QPushButton>("Batchrun")->click();
+    set_fault_hook(previous);
+    QCOMPARE(enabled, (QList<bool>{false, false, false, true}));
+    QCOMPARE(label("Label17")->text(), QStringLiteral("Batchmode interrupted !"));
+    QVERIFY(!label("Labelinsgesamt")->text().isEmpty() && label("Labelinsgesamt")->text() != QStringLiteral(" 3"));
+    QVERIFY(c<QWidget>("Checkgamelist")->isEnabled() && form_->menuBar()->isEnabled());
+    QVERIFY(!c<ui::FolderTree>("Ordner")->isHidden() && c<QWidget>("cancel_button")->isHidden());
+    test::when_open("undo_chooser", [](QDialog* dialog) { find<QPushButton>(dialog, "undo")->click(); });
+    c<QAction>("undo_batch_run")->trigger();
+    QCOMPARE(entries(c<QListWidget>("Dateien")),
+        (QStringList{QStringLiteral("mystery.smc"), QStringLiteral("readme.txt"), QStringLiteral("starlight.smc")}));
+}
+
+// A database that goes while the window runs is named in file mode; the start-up
+// message says where it looked. Files that come and go appear and vanish.
+void MainWindowTest::errors_name_the_database_and_the_file_list_follows_the_disk()
+{
+    // On a read-only file system the rename's and the run's messages say so.
+    select(QStringLiteral("starlight.smc"));
+    const FaultHook previous = set_fault_hook([](SystemOperation operation, const std::string& path) {
+        return operation == SystemOperation::move || path.find(".cartonym-check-") != std::string::npos ? EROFS : 0;
+    });
+    c<QPushButton>("Command2")->click();
+    batch_mode();
+    c<QPushButton>("Batchrun")->click();
+    set_fault_hook(previous);
+    QCOMPARE(s_.messages.shown.size(), 2);
+    for (const test::ShownMessage& shown : s_.messages.shown)
+        QVERIFY2(shown.message.text.find("happened:\nRead-only file system (Permission denied)\n") != std::string::npos,
+            shown.message.text.c_str());
+    s_.messages.shown.clear();
+    c<QRadioButton>("Dateimodus")->click(), tick();
+    select(QStringLiteral("starlight.smc"));
+    QVERIFY(!label("CRC1label")->text().isEmpty());
+    QVERIFY(QFile::remove(ui::from_file_system(database_)));
+    select(QStringLiteral("mystery.smc"));
+    QCOMPARE(s_.messages.shown.size(), 1);
+    QCOMPARE(s_.messages.shown[0].message.text, file_error_text(Error(ErrorNumber::file_not_found), database_));
+    QVERIFY(label("CRC1label")->text().isEmpty());
+    test::Services s;
+    QVERIFY(!ui::start_main_window(database_, s.messages, s.shell, s.clock));
+    QVERIFY(s.messages.shown[0].message.text.ends_with("\n\nThe program looked for it at: " + database_));
+
+    write_file(file_system_path(QStringLiteral("arrived.smc")), "new");
+    QTRY_VERIFY(entries(c<QListWidget>("Dateien")).contains(QStringLiteral("arrived.smc")));
+    QVERIFY(QFile::remove(path(QStringLiteral("mystery.smc"))));
+    QTRY_VERIFY(!entries(c<QListWidget>("Dateien")).contains(QStringLiteral("mystery.smc")));
 }
 
 void MainWindowTest::keyboard_and_menus()
@@ -441,11 +677,8 @@ void MainWindowTest::keyboard_and_menus()
     for (QAction* menu : form_->menuBar()->actions())
         titles << menu->text();
     QCOMPARE(titles, (QStringList{QStringLiteral("&File"), QStringLiteral("&Database"), QStringLiteral("&Help")}));
-    bool ended = false;
-    form_->program_end = [&ended] { ended = true; };
-    c<QAction>("beenden")->trigger();
     c<QAction>("homepage")->trigger();
-    QVERIFY(ended && s_.shell.opened.size() == 1 && s_.messages.shown.isEmpty());
+    QVERIFY(s_.shell.opened.size() == 1 && s_.messages.shown.isEmpty());
     QVERIFY(s_.shell.opened.front().toString().startsWith(QStringLiteral("https://")));
 
     // Enter presses a focused button, as Space does.
@@ -467,6 +700,19 @@ void MainWindowTest::keyboard_and_menus()
     QTest::keyClick(form_.get(), Qt::Key_F, Qt::AltModifier);
     QTRY_VERIFY(file_menu->isVisible());
     file_menu->close();
+
+    // Tab goes down the left column first; menu items have mnemonics.
+    QCOMPARE(c<QWidget>("Dateimodus")->nextInFocusChain()->objectName(), QStringLiteral("Batchmodus"));
+    QCOMPARE(c<QWidget>("Laufwerk")->nextInFocusChain()->objectName(), QStringLiteral("folder_path"));
+    QVERIFY(c<QAction>("undo_batch_run")->text().contains(QLatin1Char('&')));
+    // The window lies whole on its screen.
+    QVERIFY(form_->screen()->availableGeometry().contains(form_->frameGeometry()));
+
+    // Exit closes the window (the program ends with its last window).
+    c<QAction>("beenden")->trigger();
+    QVERIFY(!form_->isVisible());
+    // A control the code needs but the window lacks is a failure that says so.
+    QVERIFY_THROWS_EXCEPTION(ui::MissingControl, ui::control<QLabel>(form_.get(), "no_such_control"));
 }
 
 void MainWindowTest::database_check_shows_every_finding()
@@ -504,8 +750,15 @@ void MainWindowTest::a_conflict_blocks_adding_then_learnt_records_are_previewed_
 
     // Without the conflicting file the records can be added.
     QVERIFY(QFile::remove(path(QStringLiteral("twin.smc"))));
+    int visible_rows = 0;
+    QString summary;
     test::when_open("record_preview", [&](QDialog* dialog) {
-        shown = test::rows(find<QTableWidget>(dialog, "table"));
+        auto* table = find<QTableWidget>(dialog, "table");
+        shown = test::rows(table);
+        summary = find<QLabel>(dialog, "summary")->text();
+        find<QComboBox>(dialog, "filter")->setCurrentIndex(1);
+        for (int row = 0; row < table->rowCount(); ++row)
+            visible_rows += table->isRowHidden(row) ? 0 : 1;
         auto* add = find<QPushButton>(dialog, "add_to_database");
         could_add = add->isEnabled();
         add->click();
@@ -513,10 +766,14 @@ void MainWindowTest::a_conflict_blocks_adding_then_learnt_records_are_previewed_
     c<QAction>("learn_names")->trigger();
     QCOMPARE(shown.size(), 4);
     QCOMPARE(shown[0].mid(1, 3),
-        (QStringList{QStringLiteral("new"), QStringLiteral("NOBODY KNOWS ME      "), QStringLiteral("mystery")}));
-    QCOMPARE(shown[1][1], QStringLiteral("not_image"));
-    QCOMPARE(shown[2][1], QStringLiteral("known"));
-    QCOMPARE(shown[3][1], QStringLiteral("new"));
+        (QStringList{
+            QStringLiteral("new record"), QStringLiteral("NOBODY KNOWS ME      "), QStringLiteral("mystery")}));
+    QCOMPARE(shown[1][1], QStringLiteral("no SNES image"));
+    QCOMPARE(shown[2][1], QStringLiteral("already known"));
+    QCOMPARE(shown[3][1], QStringLiteral("new record"));
+    QCOMPARE(visible_rows, 2); // filtered to the new records
+    QVERIFY2(
+        summary.contains(QStringLiteral("writes them to ") + ui::from_file_system(database_)), qPrintable(summary));
     QVERIFY(could_add);
     // Appended as the command line appends, the previous file kept beside it.
     QCOMPARE(read_file(database_),

@@ -1,0 +1,192 @@
+// cartonym-cli batch: one batch run over a folder, as "Start Batchmode" does.
+#include "cli/command.h"
+
+#include "common/number_text.h"
+#include "common/system_calls.h"
+#include "naming/file_names.h"
+#include "operations/engine.h"
+
+#include "cli/output.h"
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+
+namespace cartonym {
+namespace {
+
+using nlohmann::json;
+using namespace cli_output;
+
+const char* outcome_text(BatchOutcome outcome)
+{
+    switch (outcome) {
+    case BatchOutcome::completed: return "completed";
+    case BatchOutcome::no_files: return "no_files";
+    case BatchOutcome::failed: return "failed";
+    case BatchOutcome::interrupted: return "interrupted";
+    }
+    return "failed";
+}
+
+// A file-system name exactly, whatever its bytes: the form unknown.log
+// writes (escapes for bytes that are not UTF-8 and for characters the code
+// page lacks), as UTF-8.
+std::string exact_name(const std::string& name) { return as_utf8(escaped_file_name(name)); }
+
+json plan_array(const std::vector<PlannedFile>& plan)
+{
+    json files = json::array();
+    for (const PlannedFile& file : plan) {
+        files.push_back({{"file", file.file}, {"outcome", outcome_name(file.outcome)},
+            {"destination", file.destination.empty() ? json(nullptr) : json(file.destination)}});
+    }
+    return files;
+}
+
+json batch_object(const BatchResult& result, bool dry_run)
+{
+    const BatchCounts& counts = result.counts;
+    json unknown_escaped = json::array();
+    for (const std::string& name : result.unknown_names)
+        unknown_escaped.push_back(exact_name(name));
+    json object = {
+        {"outcome", outcome_text(result.outcome)},
+        {"total", counts.total},
+        {"roms", counts.roms()},
+        {"renamed", counts.renamed},
+        {"already_correct", counts.already_correct},
+        {"duplicates", counts.duplicates},
+        {"unknown", result.unknown_names},
+        {"unknown_escaped", unknown_escaped},
+        {"message", as_utf8(result.message.text)},
+    };
+    if (dry_run) {
+        object["dry_run"] = true;
+        object["plan"] = plan_array(result.plan);
+    }
+    return object;
+}
+
+// The statistics panel, top to bottom, then the unknown images' names.
+void write_batch_panel(const BatchResult& result, std::ostream& out)
+{
+    const BatchCounts& counts = result.counts;
+    out << total_caption << ' ' << decimal_text(counts.total) << '\n'
+        << roms_caption << ' ' << decimal_text(counts.roms()) << '\n'
+        << already_correct_caption << ' ' << decimal_text(counts.already_correct) << '\n'
+        << renamed_caption << ' ' << decimal_text(counts.renamed) << '\n'
+        << duplicates_caption << ' ' << decimal_text(counts.duplicates) << '\n';
+    for (const std::string& name : result.unknown_names)
+        out << name_on_one_line(name) << '\n';
+}
+
+void write_plan(const BatchResult& result, std::ostream& out)
+{
+    for (const PlannedFile& file : result.plan) {
+        out << name_on_one_line(file.file) << " -> " << outcome_name(file.outcome);
+        if (!file.destination.empty())
+            out << ' ' << name_on_one_line(file.destination);
+        out << '\n';
+    }
+}
+
+// The progress indicator on a terminal: "Batchmode: N %" rewritten in place.
+class ProgressLine {
+public:
+    explicit ProgressLine(std::ostream& err)
+        : err_(err)
+    { }
+    void show(float value)
+    {
+        const int percent = static_cast<int>(std::floor(value));
+        if (percent == shown_)
+            return;
+        shown_ = percent;
+        started_ = true;
+        err_ << "\rBatchmode: " << percent << " %" << std::flush;
+    }
+    void end()
+    {
+        if (started_)
+            err_ << '\n';
+        started_ = false;
+    }
+
+private:
+    std::ostream& err_;
+    int shown_ = -1;
+    bool started_ = false;
+};
+
+class BatchCommand : public Command {
+public:
+    void add_to(CLI::App& app) override
+    {
+        command_ = app.add_subcommand("batch", "Sort and rename every image of a folder, as \"Start Batchmode\" does");
+        options_.add_to(*command_);
+        command_->add_flag("--gamelist", game_list_, "Create gamelist (games.htm)");
+        command_->add_flag("--json", as_json_, "Print the outcome as one JSON object");
+        command_->add_flag("--dry-run", dry_run_, "Print what the run would do with every file and change nothing");
+        command_->add_option("FOLDER", folder_, "The folder to process")->required();
+    }
+
+    int run(const CommandStreams& streams) override
+    {
+        SortingRun run;
+        run.options = {folder_, options_.database_path(), options_.without_spaces, game_list_, dry_run_};
+        if (!check_database_for_cli(run.options.database_path, streams.err))
+            return exit_usage;
+        ProgressLine progress(streams.err);
+        if (streams.stderr_is_terminal)
+            run.observer.progress = [&progress](float value) { progress.show(value); };
+        // Ctrl-C and SIGTERM stop the run between two files; what was done so
+        // far is then printed with "Interrupted".
+        catch_interrupt_signals();
+        run.observer.stop_requested = [] { return caught_interrupt_signal() != 0; };
+        run.journal_trouble = [&](JournalTrouble trouble, const std::string& reason) {
+            if (trouble == JournalTrouble::not_completed)
+                progress.end(); // the run is over: the warning goes below the progress line
+            streams.err << "cartonym-cli: " << journal_trouble_text(trouble, reason) << '\n';
+        };
+        const BatchResult result = sort_folder(run);
+        progress.end();
+        print(result, streams);
+        switch (result.outcome) {
+        case BatchOutcome::failed: return result.setup_failed ? exit_usage : exit_failure;
+        case BatchOutcome::interrupted: return 128 + caught_interrupt_signal();
+        default: return exit_ok;
+        }
+    }
+
+private:
+    void print(const BatchResult& result, const CommandStreams& streams) const
+    {
+        std::ostream& out = streams.out;
+        if (result.outcome == BatchOutcome::failed)
+            streams.err << as_utf8(result.message.text) << '\n';
+        if (as_json_) {
+            out << json_line(batch_object(result, dry_run_)) << '\n';
+        } else {
+            if (dry_run_)
+                write_plan(result, out);
+            out << as_utf8(result.message.text) << '\n';
+            if (result.outcome == BatchOutcome::completed || result.outcome == BatchOutcome::interrupted)
+                write_batch_panel(result, out);
+        }
+        out.flush();
+    }
+
+    NamingOptions options_;
+    std::string folder_;
+    bool game_list_ = false;
+    bool as_json_ = false;
+    bool dry_run_ = false;
+};
+
+} // namespace
+
+std::unique_ptr<Command> make_batch_command() { return std::make_unique<BatchCommand>(); }
+
+} // namespace cartonym

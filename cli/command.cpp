@@ -1,0 +1,43 @@
+#include "cli/command.h"
+
+#include "naming/database_location.h"
+#include "naming/name_database.h"
+#include "operations/engine.h"
+
+#include "cli/output.h"
+
+#include <CLI/CLI.hpp>
+
+namespace cartonym {
+
+bool Command::chosen() const { return command_ != nullptr && command_->parsed(); }
+
+void add_database_option(CLI::App& command, std::string& database)
+{
+    command
+        .add_option("--db", database, "The name database (default: the user's own, else snes.dat beside the program)")
+        ->check([](const std::string& value) {
+            return value.empty() ? std::string("--db needs a file name") : std::string();
+        });
+}
+
+void NamingOptions::add_to(CLI::App& command)
+{
+    add_database_option(command, database);
+    command.add_flag(
+        "--no-spaces", without_spaces, "Long filenames without spaces: every space of a new name becomes \"_\"");
+}
+
+std::string NamingOptions::database_path() const { return database.empty() ? chosen_database_path() : database; }
+
+bool check_database_for_cli(const std::string& path, std::ostream& err)
+{
+    const StartupCheckResult check = check_database_at_startup(path);
+    if (check.state != StartupState::ready)
+        err << cli_output::as_utf8(check.message) << '\n';
+    if (check.state == StartupState::database_missing)
+        err << looked_for_line(path) << '\n';
+    return check.state != StartupState::database_missing;
+}
+
+} // namespace cartonym

@@ -1,0 +1,59 @@
+// The commands of cartonym-cli: each a small class that registers its
+// options and runs itself, listed in one table (cli.cpp).
+#pragma once
+
+#include <memory>
+#include <ostream>
+#include <string>
+
+namespace CLI {
+class App;
+}
+
+namespace cartonym {
+
+// Where a command writes, and whether stderr is a terminal (for progress).
+struct CommandStreams {
+    std::ostream& out;
+    std::ostream& err;
+    bool stderr_is_terminal = false;
+};
+
+class Command {
+public:
+    virtual ~Command() = default;
+    // Adds the command, with its options and arguments, to app.
+    virtual void add_to(CLI::App& app) = 0;
+    // True when the parsed command line chose this command.
+    bool chosen() const;
+    // Runs it; returns the exit status.
+    virtual int run(const CommandStreams& streams) = 0;
+
+protected:
+    CLI::App* command_ = nullptr; // set by add_to
+};
+
+std::unique_ptr<Command> make_info_command();
+std::unique_ptr<Command> make_batch_command();
+std::unique_ptr<Command> make_database_command();
+std::unique_ptr<Command> make_undo_command();
+
+// The options info and batch share: the database and the file-name style.
+struct NamingOptions {
+    std::string database; // "" for the chosen default
+    bool without_spaces = false;
+
+    void add_to(CLI::App& command);
+    // The database to use: --db, or the chosen default.
+    std::string database_path() const;
+};
+
+// The --db option of every command that reads the database.
+void add_database_option(CLI::App& command, std::string& database);
+
+// The database check shared with the window's start-up: its message on
+// stderr when the database is not ready. False when the command must stop
+// (the database is missing).
+bool check_database_for_cli(const std::string& path, std::ostream& err);
+
+} // namespace cartonym

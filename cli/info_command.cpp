@@ -1,0 +1,85 @@
+// cartonym-cli info: file mode's selection of each file, one JSON line each.
+#include "cli/command.h"
+
+#include "analysis/rom_analysis.h"
+#include "common/error.h"
+#include "operations/file_mode.h"
+
+#include "cli/output.h"
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+namespace cartonym {
+namespace {
+
+using nlohmann::json;
+using namespace cli_output;
+
+json info_object(const std::string& file, const std::string& database, bool without_spaces)
+{
+    // File mode's selection; where the window shows "ROM unknown !", info
+    // gives empty names.
+    const FileSelection selection = select_file(file, database, without_spaces);
+    if (selection.state == SelectionState::not_an_image)
+        return {{"file", file}, {"rom_ok", false}};
+    const RomAnalysis& analysis = selection.analysis;
+    const bool known = selection.state == SelectionState::known;
+    return {
+        {"file", file},
+        {"rom_ok", true},
+        {"format_code", as_utf8(analysis.Formatcode)},
+        {"file_type", as_utf8(analysis.Dateityp_text)},
+        {"extension", as_utf8(analysis.Endung)},
+        {"internal_name", as_utf8(analysis.Interner_name)},
+        {"rom_type", as_utf8(analysis.Cardid_text)},
+        {"rom_size", as_utf8(analysis.Size_text)},
+        {"country", as_utf8(analysis.Land_text)},
+        {"country_suffix", as_utf8(analysis.Landkuerzel)},
+        {"licensee", as_utf8(analysis.Hersteller_text)},
+        {"checksum_key", as_utf8(analysis.Pruefsumme)},
+        {"checksum", as_utf8(analysis.CRC1_text)},
+        {"full_name", known ? as_utf8(selection.names.Voller_name) : std::string()},
+        {"new_name", known ? as_utf8(selection.names.Neuer_name) : std::string()},
+    };
+}
+
+class InfoCommand : public Command {
+public:
+    void add_to(CLI::App& app) override
+    {
+        command_ = app.add_subcommand("info", "Analyse images and print one JSON line per file");
+        options_.add_to(*command_);
+        command_->add_option("FILE", files_, "Image files")->required();
+    }
+
+    int run(const CommandStreams& streams) override
+    {
+        const std::string database = options_.database_path();
+        if (!check_database_for_cli(database, streams.err))
+            return exit_usage;
+        int status = exit_ok;
+        for (const std::string& file : files_) {
+            json line;
+            try {
+                line = info_object(file, database, options_.without_spaces);
+            } catch (const Error& error) {
+                line = {{"file", file}, {"error", {{"number", error.value()}, {"description", error.description()}}}};
+                status = exit_failure;
+            }
+            streams.out << json_line(line) << '\n';
+        }
+        streams.out.flush();
+        return status;
+    }
+
+private:
+    NamingOptions options_;
+    std::vector<std::string> files_;
+};
+
+} // namespace
+
+std::unique_ptr<Command> make_info_command() { return std::make_unique<InfoCommand>(); }
+
+} // namespace cartonym

@@ -1,0 +1,270 @@
+// Form1's event handlers: each translates its event into calls of the engine
+// and shows the outcome.
+#include "ui/main_window.h"
+
+#include "common/number_text.h"
+#include "common/program_info.h"
+#include "common/windows1252.h"
+#include "naming/file_names.h"
+#include "operations/engine.h"
+#include "operations/file_mode.h"
+#include "operations/run_journal.h"
+#include "ui/about_window.h"
+#include "ui/batch_preview.h"
+#include "ui/batch_progress.h"
+#include "ui/database_tools.h"
+#include "ui/undo_chooser.h"
+#include "ui/message_service.h"
+#include "ui/text_conversion.h"
+#include "ui/widget_groups.h"
+#include "ui/widgets.h"
+
+#include <QtCore/QCoreApplication>
+#include <QtCore/QElapsedTimer>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QComboBox>
+#include <QtWidgets/QDialog>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QListWidget>
+#include <QtWidgets/QProgressBar>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QRadioButton>
+
+#include <algorithm>
+
+namespace cartonym::ui {
+
+void Form1::Dateimodus_Click()
+{
+    try {
+        clear_labels({Nameneu, Romname, Hersteller, Cardid, Land, Namevoll, Dateiname, Dateityp, CRC1label, sizelabel});
+        rename_ready_ = false;
+        read_files();
+        Checkgamelist->setEnabled(false);
+    } catch (const Error& error) {
+        show_error(error);
+    } catch (const std::exception& error) {
+        show_unexpected(error);
+    }
+}
+
+void Form1::Batchmodus_Click()
+{
+    set_visible({Label10, Labelschonrichtig, Listeunbekannt, Label11, Label12, Labelinsgesamt, Label13, Labelanzahlroms,
+                    Label14, Labelumbenannt, Label18, Labelduplikate},
+        true);
+    clear_labels({Labelschonrichtig, Labelinsgesamt, Labelanzahlroms, Labelumbenannt, Labelduplikate});
+    Command2->setVisible(false);
+    ProgressBar->setValue(0);
+    Label17->setText(QStringLiteral("Batchmode Status:"));
+    Checkgamelist->setEnabled(true);
+}
+
+// One whole batch run, on this thread. The previous run's panel is emptied
+// and shown empty before the first file. While it runs every control but
+// Cancel is off, and events are handled between two files now and then, so
+// that Cancel can stop it there. The file list is read again once, at the
+// end.
+void Form1::Batchrun_Click()
+{
+    trap_file_errors([&] {
+        empty_batch_panel();
+        SortingRun run;
+        run.options = batch_options(false);
+        BatchProgress progress(Label17, ProgressBar, Listeunbekannt);
+        run.observer = progress.observer([this, folder = run.options.folder](Message message) {
+            message.text = read_only_said(message.text, folder);
+            messages_.show(this, message);
+        });
+        QElapsedTimer since_events;
+        since_events.start();
+        run.observer.stop_requested = [this, &since_events] {
+            if (since_events.elapsed() >= event_interval_ms) {
+                QCoreApplication::processEvents();
+                since_events.restart();
+            }
+            return cancel_requested_;
+        };
+        run.journal_trouble = [this](JournalTrouble trouble, const std::string& reason) {
+            std::string text = journal_trouble_text(trouble, escaped_file_name(reason));
+            text.front() = 'T';
+            messages_.show(this, {"Cartonym Message:", text + '.', MessageIcon::exclamation});
+        };
+        // The run changes the folder once per file; the folder list reads it
+        // again once at the end instead, showing the output folders.
+        Ordner->set_watching(false);
+        set_running(true);
+        const BatchResult result = sort_folder(run);
+        set_running(false);
+        progress.flush();
+        Ordner->set_watching(true);
+        Ordner->refresh();
+        show_run_end(result);
+    });
+}
+
+void Form1::cancel_Click() { cancel_requested_ = true; }
+
+// Takes back a batch run of the folder shown, chosen from its runs: every
+// file it moved goes back where it was, never over anything; what cannot go
+// back is named and stays. The panel is emptied.
+void Form1::undo_batch_run_Click()
+{
+    trap_file_errors([&] {
+        const std::vector<RunSummary> runs = undoable_runs_of(folder_path());
+        if (runs.empty()) {
+            messages_.show(this,
+                {"Cartonym Message:", "There is no batch run of this folder to undo:\n\n" + folder_path(),
+                    MessageIcon::information});
+            return;
+        }
+        const std::optional<std::string> chosen = choose_run(this, Ordner->path(), runs);
+        if (!chosen)
+            return;
+        const UndoReport report = undo_run(*chosen, false);
+        std::string text = went_back_text(report.moved_back.size(), false) + '.';
+        for (const UndoProblem& problem : report.problems)
+            text += "\n" + problem.path + " stays where it is: " + problem.reason;
+        reset_batch_panel();
+        Ordner->refresh();
+        read_files();
+        messages_.show(
+            this, {"Cartonym Message:", text, report.complete() ? MessageIcon::information : MessageIcon::exclamation});
+    });
+}
+
+// What "Start Batchmode" would do with every file of the folder shown,
+// taken by the same run with nothing changed on disk, with what would stop
+// it; its Start button starts the run (which decides everything anew).
+void Form1::preview_Click()
+{
+    bool start = false;
+    trap_file_errors([&] {
+        SortingRun run;
+        run.options = batch_options(true);
+        const BatchResult result = sort_folder(run);
+        QDialog* dialog = make_batch_preview(this, Ordner->path(), result, run_obstacles(run.options));
+        start = dialog->exec() == QDialog::Accepted;
+    });
+    if (start)
+        Batchrun_Click();
+}
+
+// A file chosen in the list: analysed, looked up, shown in the chosen style.
+void Form1::Dateien_Click()
+{
+    const QList<QListWidgetItem*> selection = Dateien->selectedItems();
+    if (selection.isEmpty())
+        return;
+    const QListWidgetItem* item = selection.front();
+    trap_file_errors([&] {
+        Neuer_name.clear();
+        rename_ready_ = false;
+        clear_labels({Romname, Hersteller, Cardid, Land, Namevoll, Nameneu});
+        Command2->setVisible(false);
+
+        clear_labels({CRC1label, sizelabel});
+        selected_folder_ = folder_path();
+        selected_name_ = item->data(file_name_role).toByteArray().toStdString();
+        Dateipfad = join_path(selected_folder_, selected_name_);
+        Dateiname->setText(item->text());
+
+        const FileSelection result = select_with_database_named();
+        analysis_ = result.analysis;
+        names_ = result.names;
+        Neuer_name = result.names.Neuer_name;
+        show_selection(result.state);
+    });
+}
+
+// Renames the selected file in its own folder (whatever folder is shown
+// now); a file that has the name already stays as it is. A failure leaves
+// the file, the labels and the button as they were.
+void Form1::Command2_Click()
+{
+    trap_file_errors([&] {
+        if (!rename_ready_)
+            return;
+        rename_in_own_folder(selected_folder_, selected_name_, Neuer_name);
+        rename_ready_ = false;
+        read_files();
+        clear_labels({Dateiname, Dateityp, Romname, Hersteller, Cardid, Land, Namevoll});
+        Command2->setVisible(false);
+        clear_labels({Nameneu, CRC1label, sizelabel});
+        Dateien->setFocus(); // the button went; the focus stays with the files
+    });
+}
+
+// The normal style, composed again from the pieces of the last image.
+void Form1::Optiondateinamennormal_Click()
+{
+    show_name_in_style([this] { return normal_name(names_.Voller_name, analysis_.Landkuerzel, analysis_.Endung); });
+}
+
+void Form1::Optiondateinamenultrahle_Click()
+{
+    show_name_in_style([this] { return Baue_dateiname(Neuer_name); });
+}
+
+// Neuer_name composed anew, shown while the rename button is.
+void Form1::show_name_in_style(const std::function<std::string()>& compose)
+{
+    try {
+        Neuer_name = compose();
+        if (!Command2->isHidden())
+            Nameneu->setText(from_cp1252(Neuer_name));
+    } catch (const std::exception& error) {
+        show_unexpected(error);
+    }
+}
+
+// Exit: the window closes, and with the last window the program ends.
+void Form1::beenden_Click() { close(); }
+
+void Form1::homepage_Click()
+{
+    try {
+        shell_.open(QUrl(QString::fromUtf8(program_info::homepage_address)));
+    } catch (const std::exception&) {
+        // Opening the home page may fail without a word.
+    }
+}
+
+// The About window, modal; returns once it has closed. The window is then
+// switched off until the next tick switches it on again.
+void Form1::about_Click()
+{
+    try {
+        frmAbout window(
+            this, messages_, shell_, clock_, from_file_system(database_path_), [this] { setEnabled(true); });
+        window.exec();
+        setEnabled(false);
+    } catch (const std::exception& error) {
+        setEnabled(true);
+        show_unexpected(error);
+    }
+}
+
+void Form1::check_database_Click()
+{
+    try {
+        show_database_check(this, messages_, database_path_);
+    } catch (const std::exception& error) {
+        show_unexpected(error);
+    }
+}
+
+void Form1::learn_names_Click() { learn(false); }
+
+void Form1::import_catalogue_Click() { learn(true); }
+
+void Form1::learn(bool from_catalogue)
+{
+    try {
+        learn_database_names(this, messages_, shell_, database_path_, from_catalogue);
+    } catch (const std::exception& error) {
+        show_unexpected(error);
+    }
+}
+
+} // namespace cartonym::ui
