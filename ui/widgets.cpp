@@ -15,6 +15,8 @@
 #include <QtWidgets/QStyle>
 #include <QtWidgets/QStyleOptionFrame>
 
+#include <utility>
+
 namespace cartonym::ui {
 
 PictureArea::PictureArea(const QPixmap& image, QWidget* parent)
@@ -72,9 +74,21 @@ FolderTree::FolderTree(QWidget* parent)
         if (!read_items_.contains(item->data(0, path_role).toString()))
             read_children(item);
     });
+    change_timer_ = new QTimer(this);
+    change_timer_->setSingleShot(true);
+    change_timer_->setInterval(change_delay_ms);
     connect(watcher_, &QFileSystemWatcher::directoryChanged, this, [this](const QString& folder) {
-        if (QTreeWidgetItem* item = item_for(QDir::cleanPath(folder)))
-            keep_in_place(anchor_row(), [this, item] { read_children(item); });
+        changed_.insert(QDir::cleanPath(folder));
+        if (!change_timer_->isActive())
+            change_timer_->start(); // not restarted: a folder that keeps changing is still read
+    });
+    connect(change_timer_, &QTimer::timeout, this, [this] {
+        const QSet<QString> changed = std::exchange(changed_, {});
+        keep_in_place(anchor_row(), [this, &changed] {
+            for (const QString& folder : changed)
+                if (QTreeWidgetItem* item = item_for(folder))
+                    read_children(item);
+        });
     });
     // Deferred: the list is rebuilt, and the chosen entry with it; the new
     // current entry takes the chosen one's place on the screen.

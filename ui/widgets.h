@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QtCore/QHash>
+#include <QtCore/QSet>
+#include <QtCore/QTimer>
 #include <QtGui/QPixmap>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QTreeWidget>
@@ -74,6 +76,11 @@ private:
 
     QString path_;
     QFileSystemWatcher* watcher_ = nullptr;
+    // Changed folders are read again together, at most every change_delay_ms:
+    // a busy folder such as /tmp changes many times a second.
+    static constexpr int change_delay_ms = 400;
+    QTimer* change_timer_ = nullptr;
+    QSet<QString> changed_;
     bool watching_ = true;
     QHash<QString, QTreeWidgetItem*> read_items_; // folders whose sub-folders are in the tree
 };

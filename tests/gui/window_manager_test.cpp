@@ -78,16 +78,16 @@ void WindowManagerTest::main_window_lies_on_the_screen_and_about_has_only_close(
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QTRY_VERIFY_WITH_TIMEOUT(frame_on_screen(&form).isValid(), 5000);
-    QTest::qWait(200); // the window manager places the window after it maps it
     const QString root = x_tool(QStringLiteral("xwininfo"), {QStringLiteral("-root")});
     const QRegularExpression size(QStringLiteral("-geometry (\\d+)x(\\d+)"));
     const auto screen_size = size.match(root);
     const QRect screen(0, 0, screen_size.captured(1).toInt(), screen_size.captured(2).toInt());
+    // The window manager places the window after it maps it, later on a busy machine.
+    QTRY_VERIFY_WITH_TIMEOUT(screen.contains(frame_on_screen(&form)), 3000);
     const QRect frame = frame_on_screen(&form);
     qInfo("screen %dx%d, window frame %d,%d %dx%d", screen.width(), screen.height(), frame.x(), frame.y(),
         frame.width(), frame.height());
     QVERIFY(!screen.isEmpty() && frame.height() > form.height());
-    QVERIFY2(screen.contains(frame), "the window, title bar included, reaches off the screen");
 
     ui::frmAbout about(&form, s.messages, s.shell, s.clock, QStringLiteral("snes.dat"), [] {});
     about.show();
