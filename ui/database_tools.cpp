@@ -69,8 +69,7 @@ bool write_records(QWidget* parent, MessageService& messages, std::string& datab
         return false;
     case AppendOutcome::Status::nothing_new:
         messages.show(parent,
-            {message_title, "Nothing was written: every record is in the database already.",
-                MessageIcon::information});
+            {message_title, "Nothing was written: every record is in the database already.", MessageIcon::information});
         return false;
     case AppendOutcome::Status::ends_inside_record:
         messages.show(parent,

@@ -30,8 +30,8 @@ std::optional<std::string> choose_run(QWidget* parent, const QString& folder, co
                                .arg(folder));
     for (const RunSummary& run : runs) {
         const QString state = run.state == RunState::partly_undone ? QStringLiteral("partly undone")
-            : run.finished                                        ? QStringLiteral("finished")
-                                                                  : QStringLiteral("stopped before its end");
+            : run.finished                                         ? QStringLiteral("finished")
+                                                                   : QStringLiteral("stopped before its end");
         add_row(shown.table, {local_time_text(run.started), QString::number(run.moves), state});
     }
     shown.table->resizeColumnsToContents();
