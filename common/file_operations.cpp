@@ -1,6 +1,7 @@
 #include "common/file_operations.h"
 
 #include "common/error.h"
+#include "common/paths.h"
 #include "common/system_calls.h"
 #include "common/windows1252.h"
 
@@ -20,19 +21,6 @@ namespace {
 std::string private_name_prefix(const char* kind)
 {
     return std::string(".cartonym-") + kind + "-" + std::to_string(process_id()) + "-";
-}
-
-std::string parent_folder_of(const std::string& path)
-{
-    const auto cut = path.rfind('/');
-    if (cut == std::string::npos)
-        return ".";
-    return cut == 0 ? "/" : path.substr(0, cut);
-}
-
-std::string joined(const std::string& folder, const std::string& name)
-{
-    return folder + (folder.ends_with('/') ? "" : "/") + name;
 }
 
 std::string swapped_letter_case(std::string name)
@@ -75,8 +63,8 @@ bool is_listed(const std::string& folder, const std::string& name)
 // each spelling a number of its own.)
 bool is_same_file_by_other_case(const std::string& source, const std::string& target)
 {
-    const std::string folder = parent_folder_of(target);
-    return source != target && parent_folder_of(source) == folder && ascii_lower(source) == ascii_lower(target)
+    const std::string folder = parent_folder(target);
+    return source != target && parent_folder(source) == folder && ascii_lower(source) == ascii_lower(target)
         && entry_exists(source) && entry_exists(target) && !is_listed(folder, target.substr(target.rfind('/') + 1));
 }
 
@@ -148,8 +136,8 @@ void repoint_moved_link(const std::string& old_folder, const std::string& target
     const auto moved = entry_status(target);
     if (!link || link->empty() || link->front() == '/' || !moved)
         return;
-    const std::string absolute = joined(resolved_path(old_folder), *link);
-    std::string fresh = joined(parent_folder_of(target), private_name_prefix("link") + "XXXXXX");
+    const std::string absolute = join_path(resolved_path(old_folder), *link);
+    std::string fresh = join_path(parent_folder(target), private_name_prefix("link") + "XXXXXX");
     create_unique_file(fresh).discard();
     remove_name(fresh, no_throw);
     if (const int error = create_link(absolute, fresh))
@@ -179,8 +167,8 @@ void copy_to_target(const std::string& source, const std::string& target)
     struct stat info { };
     status_of(source, true, info);
 
-    const std::string folder = parent_folder_of(target);
-    std::string copy_path = joined(folder, private_name_prefix("copy") + "XXXXXX");
+    const std::string folder = parent_folder(target);
+    std::string copy_path = join_path(folder, private_name_prefix("copy") + "XXXXXX");
     FileDescriptor out = create_unique_file(copy_path);
     try {
         set_mode(out, info.st_mode & 0777, true);
@@ -214,7 +202,7 @@ void copy_to_target(const std::string& source, const std::string& target)
 // when that is free, and an empty placeholder of that kind is removed.
 void tidy_leftover(const std::string& folder, const std::string& name)
 {
-    const std::string path = joined(folder, name);
+    const std::string path = join_path(folder, name);
     const auto status = entry_status(path);
     if (!status)
         return;
@@ -235,7 +223,7 @@ void tidy_leftover(const std::string& folder, const std::string& name)
     if (status->identity.size == 0)
         remove_name(path, no_throw);
     else
-        rename_without_replacing(path, joined(folder, name.substr(0, parked)), SystemOperation::move, path);
+        rename_without_replacing(path, join_path(folder, name.substr(0, parked)), SystemOperation::move, path);
 }
 
 // Gives a file its own name in other letter case, on a volume that folds
@@ -309,7 +297,7 @@ bool folds_letter_case(const std::string& folder)
     for (const std::string& name : names) {
         const std::string other = swapped_letter_case(name);
         if (other != name && !names.contains(other))
-            return entry_exists(joined(folder, other));
+            return entry_exists(join_path(folder, other));
     }
     return false;
 }
@@ -319,8 +307,8 @@ void move_file(
 {
     if (const int error = rename_without_replacing(source, target, SystemOperation::move, target, reserving))
         throw_errno(error);
-    const std::string old_folder = parent_folder_of(source);
-    if (may_be_link && old_folder != parent_folder_of(target) && entry_kind(target) == EntryKind::link)
+    const std::string old_folder = parent_folder(source);
+    if (may_be_link && old_folder != parent_folder(target) && entry_kind(target) == EntryKind::link)
         repoint_moved_link(old_folder, target);
 }
 

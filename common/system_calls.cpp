@@ -482,6 +482,11 @@ std::int64_t wall_clock_ns()
     return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
+bool is_terminal(int fd)
+{
+    return system_call(SystemOperation::examine, "", [&] { return ::isatty(fd) == 1 ? 0 : -1; }) == 0;
+}
+
 long process_id() { return static_cast<long>(::getpid()); }
 
 bool process_is_running(long pid)

@@ -19,7 +19,10 @@
 #include <string_view>
 #include <sys/types.h>
 
-struct stat;
+// The open flags (O_...) and the status of a file (struct stat, S_IS...)
+// that the seam's callers pass and read come with the seam.
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace cartonym {
 
@@ -307,6 +310,10 @@ int caught_interrupt_signal();
 
 // This process's id.
 long process_id();
+
+// True when the descriptor (STDERR_FILENO: 2) is a terminal.
+bool is_terminal(int fd);
+inline constexpr int standard_error = 2;
 
 // True when a process with this id is running. Hook: Examine ("/proc/<pid>").
 bool process_is_running(long pid);

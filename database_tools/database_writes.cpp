@@ -1,5 +1,6 @@
 #include "database_tools/database_writes.h"
 
+#include "common/system_calls.h"
 #include "common/database_file.h"
 #include "common/error.h"
 #include "common/file_contents.h"
@@ -7,7 +8,6 @@
 #include "database_tools/database_check.h"
 #include "naming/name_database.h"
 
-#include <fcntl.h>
 
 namespace cartonym {
 namespace {

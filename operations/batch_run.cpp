@@ -20,7 +20,6 @@
 #include <map>
 #include <memory>
 #include <set>
-#include <sys/stat.h>
 #include <utility>
 
 namespace cartonym {

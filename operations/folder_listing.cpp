@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <tuple>
-#include <sys/stat.h>
 
 namespace cartonym {
 namespace {

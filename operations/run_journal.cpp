@@ -1,5 +1,6 @@
 #include "operations/run_journal.h"
 
+#include "common/system_calls.h"
 #include "common/error.h"
 #include "common/file_contents.h"
 #include "common/paths.h"
@@ -8,7 +9,6 @@
 #include "reports/game_list.h"
 
 #include <algorithm>
-#include <fcntl.h>
 
 namespace cartonym {
 namespace {

@@ -1,4 +1,5 @@
 #include "common/error.h"
+#include "common/system_calls.h"
 #include "common/file_operations.h"
 #include "common/file_contents.h"
 #include "common/paths.h"
@@ -11,7 +12,6 @@
 #include "reports/unknown_log.h"
 
 #include <algorithm>
-#include <fcntl.h>
 #include <set>
 
 namespace cartonym {

@@ -9,9 +9,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace cartonym {
 namespace {
