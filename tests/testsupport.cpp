@@ -1,8 +1,8 @@
 #include "tests/testsupport.h"
 
+#include "common/windows1252.h"
 #include "fixtures/rom_builder.h"
 
-#include <cctype>
 #include <cstdlib>
 #include <algorithm>
 #include <stdexcept>
@@ -113,10 +113,7 @@ TempEnvironment::TempEnvironment(const std::vector<std::pair<std::string, std::s
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string text = *entry;
         const std::string name = text.substr(0, text.find('='));
-        std::string lower = name;
-        for (char& character : lower)
-            character = static_cast<char>(std::tolower(static_cast<unsigned char>(character)));
-        if (lower == "temp" || name == "TMPDIR")
+        if (ascii_lower(name) == "temp" || name == "TMPDIR")
             old_.emplace_back(name, text.substr(name.size() + 1));
     }
     for (const auto& [name, value] : to_set) // set ones of other names come back as well
@@ -144,8 +141,8 @@ ProgramRun run_program(const std::string& program, const std::vector<std::string
     const int pid = start_program(program, arguments, filing / "cli.out", filing / "cli.err", working_folder);
     if (pid > 0)
         ::waitpid(pid, &status, 0);
-    ProgramRun run{pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1,
-        fixtures::read_file(filing / "cli.out"), fixtures::read_file(filing / "cli.err")};
+    ProgramRun run{pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1, fixtures::read_file(filing / "cli.out"),
+        fixtures::read_file(filing / "cli.err")};
     std::filesystem::remove(filing / "cli.out");
     std::filesystem::remove(filing / "cli.err");
     return run;

@@ -42,7 +42,7 @@ TEST(Cp1252, RejectsInvalidUtf8AndUnwritableCharacters)
     EXPECT_EQ(cp1252_from_utf8("Caf\xC3\xA9 \xE2\x82\xAC"), "Caf\xE9 \x80");
 }
 
-TEST(NumberText, HexDecimalAndTenths)
+TEST(NumberText, HexDigitsDecimalAndTenths)
 {
     EXPECT_EQ(
         (std::vector{hex_text(0x04), hex_text(0x1F), hex_text(0xFF)}), (std::vector<std::string>{"4", "1F", "FF"}));
@@ -52,6 +52,12 @@ TEST(NumberText, HexDecimalAndTenths)
         {84, " 8.4"}, {40, " 4"}, {4, " 0.4"}, {0, " 0"}, {-15, "-1.5"}, {-10, "-1"}};
     for (const auto& [value, text] : tenths)
         EXPECT_EQ(decimal_text_of_tenths(value), text) << value;
+    for (unsigned value = 0; value < 16; ++value) { // every hex digit in both cases
+        const char upper = "0123456789ABCDEF"[value];
+        EXPECT_EQ(hex_digit(value), upper) << value;
+        EXPECT_EQ(hex_digit(value, true), ascii_lower(std::string(1, upper))[0]) << value;
+        EXPECT_EQ(hex_digit(value + 16), upper) << "only the low four bits count";
+    }
 }
 
 TEST(Error, ErrnoMapsToNumberAndDescription)
@@ -109,16 +115,6 @@ TEST(Paths, UserBaseFolderFollowsTheXdgRule)
     EXPECT_EQ(with("relative", "/home/u"), "/home/u/.local/share");
     EXPECT_EQ(with(nullptr, "/home/u"), "/home/u/.local/share");
     EXPECT_EQ(with("", nullptr), "");
-}
-
-TEST(NumberText, EveryHexDigitInBothCases)
-{
-    for (unsigned value = 0; value < 16; ++value) {
-        const char upper = "0123456789ABCDEF"[value];
-        EXPECT_EQ(hex_digit(value), upper) << value;
-        EXPECT_EQ(hex_digit(value, true), ascii_lower(std::string(1, upper))[0]) << value;
-        EXPECT_EQ(hex_digit(value + 16), upper) << "only the low four bits count";
-    }
 }
 
 // The code page's whole table against the system's own converter: all 256
