@@ -1,11 +1,12 @@
 #include "tests/testsupport.h"
 
+#include "common/windows1252.h"
 #include "fixtures/rom_builder.h"
 
-#include <cctype>
 #include <cstdlib>
 #include <algorithm>
 #include <stdexcept>
+#include <tuple>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -84,24 +85,22 @@ Tree JournalledRunFolder::journals() const
     return std::filesystem::exists(runs) ? entries_of(runs) : Tree{};
 }
 
+namespace {
+void set_variable(const std::string& name, const std::optional<std::string>& value)
+{
+    value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
+}
+} // namespace
+
 ScopedVariable::ScopedVariable(std::string name, const std::optional<std::string>& value)
     : name_(std::move(name))
 {
     if (const char* old = std::getenv(name_.c_str()))
         old_ = old;
-    if (value)
-        ::setenv(name_.c_str(), value->c_str(), 1);
-    else
-        ::unsetenv(name_.c_str());
+    set_variable(name_, value);
 }
 
-ScopedVariable::~ScopedVariable()
-{
-    if (old_)
-        ::setenv(name_.c_str(), old_->c_str(), 1);
-    else
-        ::unsetenv(name_.c_str());
-}
+ScopedVariable::~ScopedVariable() { set_variable(name_, old_); }
 
 FaultHook fail_on(SystemOperation wanted, int errnum)
 {
@@ -114,10 +113,7 @@ TempEnvironment::TempEnvironment(const std::vector<std::pair<std::string, std::s
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string text = *entry;
         const std::string name = text.substr(0, text.find('='));
-        std::string lower = name;
-        for (char& character : lower)
-            character = static_cast<char>(std::tolower(static_cast<unsigned char>(character)));
-        if (lower == "temp" || name == "TMPDIR")
+        if (ascii_lower(name) == "temp" || name == "TMPDIR")
             old_.emplace_back(name, text.substr(name.size() + 1));
     }
     for (const auto& [name, value] : to_set) // set ones of other names come back as well
@@ -145,10 +141,8 @@ ProgramRun run_program(const std::string& program, const std::vector<std::string
     const int pid = start_program(program, arguments, filing / "cli.out", filing / "cli.err", working_folder);
     if (pid > 0)
         ::waitpid(pid, &status, 0);
-    ProgramRun run;
-    run.status = pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = fixtures::read_file(filing / "cli.out");
-    run.err = fixtures::read_file(filing / "cli.err");
+    ProgramRun run{pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1, fixtures::read_file(filing / "cli.out"),
+        fixtures::read_file(filing / "cli.err")};
     std::filesystem::remove(filing / "cli.out");
     std::filesystem::remove(filing / "cli.err");
     return run;
@@ -197,11 +191,8 @@ RomAnalysis analysis_for(
     const std::string& name, const std::string& checksum, const std::string& suffix, const std::string& extension)
 {
     RomAnalysis a;
-    a.Rom_ok = true;
-    a.Interner_name = fixtures::Interner_name(name);
-    a.Pruefsumme = checksum;
-    a.Landkuerzel = suffix;
-    a.Endung = extension;
+    std::tie(a.Rom_ok, a.Interner_name, a.Pruefsumme, a.Landkuerzel, a.Endung) =
+        std::tuple(true, fixtures::Interner_name(name), checksum, suffix, extension);
     return a;
 }
 

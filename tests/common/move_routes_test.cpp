@@ -29,7 +29,7 @@ using Op = SystemOperation;
 namespace fs = std::filesystem;
 
 // The n-th call of a kind (counted from 1) fails with an errno, or first
-// runs an action (another process at work); every call is recorded.
+// runs an action (another process at work).
 class Volume {
 public:
     using Key = std::pair<Op, int>;
@@ -38,14 +38,12 @@ public:
         , actions_(std::move(actions))
         , hook_([this](Op operation, const std::string&) {
             const Key key{operation, ++seen_[operation]};
-            calls.push_back(operation);
             if (const auto action = actions_.find(key); action != actions_.end())
                 action->second();
             const auto error = errors_.find(key);
             return error == errors_.end() ? 0 : error->second;
         })
     { }
-    std::vector<Op> calls;
 
 private:
     std::map<Key, int> errors_;
@@ -54,8 +52,11 @@ private:
     test::ScopedFaultHook hook_;
 };
 
-int moved(const TempFolder& t, const std::string& source, const std::string& target, std::vector<std::string>* notes)
+// Moves source to target on a volume that answers so: the failure's number, 0 when none.
+int moved(const TempFolder& t, const std::string& source, const std::string& target, std::map<Volume::Key, int> errors,
+    std::map<Volume::Key, std::function<void()>> actions = {}, std::vector<std::string>* notes = nullptr)
 {
+    const Volume volume(std::move(errors), std::move(actions));
     return test::error_number_of([&] {
         move_file(t / source, t / target, true, [&](const std::string& path) {
             if (notes)
@@ -92,10 +93,7 @@ TEST(MoveRoutes, EachRouteMovesOrRefusesWithoutEverReplacing)
             write_file(t / "b", "theirs");
         const Tree before = test::tree_of(t.path());
         std::vector<std::string> notes;
-        {
-            const Volume volume(case_.errors);
-            EXPECT_EQ(moved(t, "a", "b", &notes), case_.number);
-        }
+        EXPECT_EQ(moved(t, "a", "b", case_.errors, {}, &notes), case_.number);
         EXPECT_EQ(test::tree_of(t.path()), (case_.number == 0 ? Tree{{"b", "image"}} : before));
         EXPECT_EQ(notes, case_.notes);
     }
@@ -113,24 +111,16 @@ TEST(MoveRoutes, AnotherProcessBetweenTwoStepsKeepsItsFile)
     };
     // Hard links: the old name is taken by another file before it is removed.
     write_file(t / "a", "image");
-    {
-        const Volume volume({{flag, EINVAL}}, {{{Op::examine, 1}, replace("a", "new at a")}});
-        EXPECT_EQ(moved(t, "a", "b", nullptr), 0);
-    }
+    EXPECT_EQ(moved(t, "a", "b", {{flag, EINVAL}}, {{{Op::examine, 1}, replace("a", "new at a")}}), 0);
     EXPECT_EQ(test::tree_of(t.path()), (Tree{{"a", "new at a"}, {"b", "image"}}));
     // No hard links: the reservation is replaced by another file before the rename.
     fs::remove(t / "b");
-    {
-        const Volume volume({{flag, EINVAL}, {{Op::link, 1}, EPERM}}, {{{Op::examine, 4}, replace("b", "theirs")}});
-        EXPECT_EQ(moved(t, "a", "b", nullptr), 58);
-    }
+    EXPECT_EQ(
+        moved(t, "a", "b", {{flag, EINVAL}, {{Op::link, 1}, EPERM}}, {{{Op::examine, 4}, replace("b", "theirs")}}), 58);
     EXPECT_EQ(test::tree_of(t.path()), (Tree{{"a", "new at a"}, {"b", "theirs"}}));
     // Two names of one file that differ in letter case are no case-folding volume.
     fs::create_hard_link(t / "a", t / "A");
-    {
-        const Volume volume({{flag, EEXIST}});
-        EXPECT_EQ(moved(t, "a", "A", nullptr), 58);
-    }
+    EXPECT_EQ(moved(t, "a", "A", {{flag, EEXIST}}), 58);
     EXPECT_TRUE(fs::exists(t / "a") && fs::exists(t / "A"));
     EXPECT_FALSE(folds_letter_case(t.path()));
 }
@@ -151,10 +141,7 @@ TEST(MoveRoutes, MovedLinkIsRepointedWhereNamesCannotBeExchanged)
                 write_file(t / "F/theirs", "theirs");
                 fs::rename(t / "F/theirs", t / "F/out/new");
             };
-        {
-            const Volume volume({{exchange, EINVAL}}, actions);
-            EXPECT_EQ(moved(t, "F/link", "F/out/new", nullptr), 0);
-        }
+        EXPECT_EQ(moved(t, "F/link", "F/out/new", {{exchange, EINVAL}}, actions), 0);
         EXPECT_EQ(test::entries_of(t / "F/out"), (Tree{{"new", swapped ? "theirs" : "<link> " + t / "F/image.bin"}}));
         EXPECT_EQ(test::entries_of(t / "F").size(), 3u) << "no private name left";
     }

@@ -143,15 +143,19 @@ std::string catalogue_for(const std::vector<NamedImage>& images, bool logiqx)
 }
 
 const std::string old_database = fixtures::database_line("OLD GAME", "Old Game");
+const std::string new_record = fixtures::database_line("NEW GAME", "New Game");
 
-// db/snes.dat holding one old record, and img/ holding one image of NEW GAME.
-void learn_world(const test::TempFolder& t, const std::string& image_name)
-{
-    fs::create_directories(t / "db");
-    fs::create_directories(t / "img");
-    fixtures::write_file(t / "db/snes.dat", old_database);
-    fixtures::write_rom(t / ("img/" + image_name), {.name = "NEW GAME"});
-}
+// db/snes.dat (db) holding one old record, and img/ holding one image of NEW GAME.
+struct LearnWorld : test::TempFolder {
+    std::string db = *this / "db/snes.dat";
+    explicit LearnWorld(const std::string& image_name = "New Game (USA).smc")
+    {
+        fs::create_directories(*this / "db");
+        fs::create_directories(*this / "img");
+        fixtures::write_file(db, old_database);
+        fixtures::write_rom(*this / ("img/" + image_name), {.name = "NEW GAME"});
+    }
+};
 
 } // namespace
 
@@ -369,9 +373,8 @@ TEST(DatabaseTools, BadInputChangesNothingAndSaysWhy)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.case_name);
-        test::TempFolder t;
-        learn_world(t, c.image_name);
-        const std::string db = t / "db/snes.dat", catalogue = t / "cat.dat";
+        const LearnWorld t(c.image_name);
+        const std::string &db = t.db, catalogue = t / "cat.dat";
         if (c.catalogue)
             fixtures::write_file(catalogue, *c.catalogue);
         const test::Tree before = test::tree_of(t / "db");
@@ -392,13 +395,12 @@ TEST(DatabaseTools, BadInputChangesNothingAndSaysWhy)
 
 TEST(DatabaseTools, AFailureAtAnyStepOfWritingKeepsTheOldDatabase)
 {
-    const std::string new_database = old_database + fixtures::database_line("NEW GAME", "New Game");
+    const std::string new_database = old_database + new_record;
     for (const int errnum : {ENOSPC, EIO}) {
         for (int n = 0;; ++n) { // until no step is left to fail
             SCOPED_TRACE("failing step " + std::to_string(n) + ", errno " + std::to_string(errnum));
-            test::TempFolder t;
+            const LearnWorld t;
             const std::string folder = t / "db";
-            learn_world(t, "New Game (USA).smc");
             fixtures::write_file(folder + "/snes.dat.bak", "an older backup");
 
             int step = 0;
@@ -465,9 +467,8 @@ TEST(DatabaseTools, WriteWithoutDbGrowsTheUserDatabase)
 // the new record reads back whole.
 TEST(DatabaseTools, AnAppendIsNeverSwallowedByAnUnclosedQuote)
 {
-    test::TempFolder t;
-    learn_world(t, "New Game (USA).smc");
-    const std::string db = t / "db/snes.dat";
+    const LearnWorld t;
+    const std::string& db = t.db;
     const std::string open_end = old_database + "\"LAST GAME            \",\"Last Game\r\n";
     fixtures::write_file(db, open_end);
 
@@ -478,14 +479,10 @@ TEST(DatabaseTools, AnAppendIsNeverSwallowedByAnUnclosedQuote)
     const CliRun run = Cli({"db", "learn", "--write", "--db", db, t / "img"});
     EXPECT_EQ(run.status, 0) << run.err;
     const std::string written = test::tree_of(t / "db").at("snes.dat");
-    EXPECT_EQ(written, open_end + "\"\r\n" + fixtures::database_line("NEW GAME", "New Game"));
-    std::map<std::string, std::string> records;
-    for (RecordReader reader(written); !reader.at_end();) {
-        std::string key = reader.next_item();
-        records.emplace(std::move(key), reader.next_item());
-    }
-    EXPECT_EQ(records.at("LAST GAME            "), "Last Game\r\n") << "the value the reader gave before";
-    EXPECT_EQ(records.at("NEW GAME             "), "New Game");
+    EXPECT_EQ(written, open_end + "\"\r\n" + new_record);
+    const Records records = records_of(written);
+    EXPECT_TRUE(records.contains({"LAST GAME            ", "Last Game\r\n"})) << "the value the reader gave before";
+    EXPECT_TRUE(records.contains({"NEW GAME             ", "New Game"}));
     EXPECT_EQ(Cli({"db", "check", "--db", db}).out.find("unclosed_quote"), std::string::npos);
 }
 
@@ -494,9 +491,8 @@ TEST(DatabaseTools, AnAppendIsNeverSwallowedByAnUnclosedQuote)
 // its own record to both.
 TEST(DatabaseTools, OneWriterAtATimeAndNoRecordLost)
 {
-    test::TempFolder t;
-    learn_world(t, "New Game (USA).smc");
-    const std::string db = t / "db/snes.dat";
+    const LearnWorld t;
+    const std::string& db = t.db;
     std::optional<DatabaseWriteLock> first(std::in_place, db);
     const std::string text_read_first = read_database(db);
 
@@ -509,8 +505,7 @@ TEST(DatabaseTools, OneWriterAtATimeAndNoRecordLost)
 
     EXPECT_EQ(second.status, 0) << second.err;
     EXPECT_EQ(test::tree_of(t / "db").at("snes.dat"),
-        old_database + fixtures::database_line("HAND GAME", "Hand Game")
-            + fixtures::database_line("NEW GAME", "New Game"));
+        old_database + fixtures::database_line("HAND GAME", "Hand Game") + new_record);
     EXPECT_FALSE(DatabaseWriteLock::try_take(db) == std::nullopt) << "the lock is free again";
 }
 
@@ -518,8 +513,7 @@ TEST(DatabaseTools, OneWriterAtATimeAndNoRecordLost)
 // it, and the message names both; working files of killed writes go.
 TEST(DatabaseTools, AWriteThroughALinkReplacesItsTargetAndTidiesLeftovers)
 {
-    test::TempFolder t;
-    learn_world(t, "New Game (USA).smc");
+    const LearnWorld t;
     fs::create_directories(t / "real");
     fs::rename(t / "db/snes.dat", t / "real/snes.dat");
     fs::create_symlink(t / "real/snes.dat", t / "db/snes.dat");
@@ -534,8 +528,7 @@ TEST(DatabaseTools, AWriteThroughALinkReplacesItsTargetAndTidiesLeftovers)
         << run.err;
     EXPECT_TRUE(fs::is_symlink(t / "db/snes.dat"));
     EXPECT_EQ(test::tree_of(t / "real"),
-        (test::Tree{{".other.new-AbC123", "not ours"}, {"snes.dat.lock", ""},
-            {"snes.dat", old_database + fixtures::database_line("NEW GAME", "New Game")},
+        (test::Tree{{".other.new-AbC123", "not ours"}, {"snes.dat.lock", ""}, {"snes.dat", old_database + new_record},
             {"snes.dat.bak", old_database}}));
 }
 
@@ -544,8 +537,7 @@ TEST(DatabaseTools, AWriteThroughALinkReplacesItsTargetAndTidiesLeftovers)
 // catalogue of 256 MiB or 1 TiB (sparse), a catalogue nested 200,000 deep.
 TEST(DatabaseTools, HostileFilesAreRefusedByNameWithoutExhaustingTheProgram)
 {
-    test::TempFolder t;
-    learn_world(t, "New Game (USA).smc");
+    const LearnWorld t;
     const std::string fifo = t / "fifo.dat", nested = t / "nested.dat";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     std::string deep = "game (\nname \"Deep\"\n";
@@ -567,10 +559,9 @@ TEST(DatabaseTools, HostileFilesAreRefusedByNameWithoutExhaustingTheProgram)
                     + error_description(static_cast<ErrorNumber>(number)) + "\n");
         }
     }
-    const std::string db = t / "db/snes.dat";
     for (const auto& [catalogue, why] : {std::pair(t / "huge.dat", "cannot be read: Error Nr.  61"),
              {nested, "line 3: blocks nested more than 16 deep"}}) {
-        const CliRun run = Cli({"db", "import-dat", "--db", db, catalogue, t / "img"});
+        const CliRun run = Cli({"db", "import-dat", "--db", t.db, catalogue, t / "img"});
         EXPECT_EQ(run.status, 2) << catalogue;
         EXPECT_NE(run.err.find(catalogue + ": " + why), std::string::npos) << run.err;
     }

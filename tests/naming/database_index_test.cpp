@@ -15,19 +15,9 @@
 #include <vector>
 
 using namespace cartonym;
+using test::answer, test::found;
 
 namespace {
-
-// A lookup's answer in one text: the names and last record read, or the failure's number.
-template <typename Search> std::string answer(Search lookup)
-{
-    try {
-        const LookupResult e = lookup();
-        return e.Neuer_name + "|" + e.Voller_name + "|" + e.Db_interner_name;
-    } catch (const Error& error) {
-        return "failure " + std::to_string(error.value());
-    }
-}
 
 struct RandomDatabase {
     std::mt19937 random;
@@ -77,12 +67,6 @@ struct RandomDatabase {
 
     int value(int from, int until) { return std::uniform_int_distribution<int>(from, until)(random); }
 };
-
-// The answer of a lookup of key that finds full_name.
-std::string found(const std::string& key, const std::string& full_name)
-{
-    return full_name + " (JAP).fig|" + full_name + "|" + fixtures::Interner_name(key);
-}
 
 // A distinct modification time for every version (a same-size edit within one clock tick is not seen).
 void stamp(const std::string& path)
