@@ -5,14 +5,15 @@
 #include "ui/clock.h"
 #include "ui/message_service.h"
 
-#include <QtCore/QTimer>
-#include <QtCore/QUrl>
-#include <QtWidgets/QApplication>
-#include <QtWidgets/QDialog>
-#include <QtWidgets/QTableWidget>
+#include <QtTest/QtTest>
+#include <QtWidgets/QtWidgets>
 
+#include <algorithm>
 #include <deque>
 #include <functional>
+#include <map>
+#include <memory>
+#include <tuple>
 
 namespace cartonym::test {
 
