@@ -3,13 +3,8 @@
 #include "ui/about_window.h"
 #include "ui/widgets.h"
 
-#include <QtTest/QtTest>
-#include <QtWidgets/QPushButton>
-
-#include <memory>
-#include <tuple>
-
 using namespace cartonym;
+using namespace Qt::StringLiterals;
 using cartonym::test::find;
 using cartonym::ui::frmAbout;
 
@@ -26,7 +21,7 @@ int first_yellow_row(const QPixmap& frame)
     return -1;
 }
 
-const QString database_path = QStringLiteral("/home/someone/.local/share/cartonym/snes.dat");
+const QString database_path = u"/home/someone/.local/share/cartonym/snes.dat"_s;
 
 } // namespace
 
@@ -37,8 +32,7 @@ private slots:
     void init();
     void cleanup() { window_.reset(); }
 
-    void fixed_dialog_links_and_database_line();
-    void frames_come_after_more_than_40_ms_and_wrap_only_below_minus_h();
+    void fixed_dialog_links_database_line_and_frames_after_40_ms_wrapping_below_minus_h();
     void ok_and_close_box_end_the_scroller();
 
 private:
@@ -57,7 +51,7 @@ void AboutWindowTest::init()
         std::make_unique<frmAbout>(nullptr, s_.messages, s_.shell, s_.clock, database_path, [this] { ++releases_; });
 }
 
-void AboutWindowTest::fixed_dialog_links_and_database_line()
+void AboutWindowTest::fixed_dialog_links_database_line_and_frames_after_40_ms_wrapping_below_minus_h()
 {
     const Qt::WindowFlags flags = window_->windowFlags();
     QCOMPARE(flags & Qt::WindowType_Mask, Qt::Tool);
@@ -82,52 +76,50 @@ void AboutWindowTest::fixed_dialog_links_and_database_line()
     QCOMPARE(opened.size(), 6);
     QCOMPARE((QStringList{opened[0].toString(), opened[1].toString(), opened[2].scheme(), opened[2].path(),
                  opened[3].toString()}),
-        (QStringList{link("Label4")->text(), link("Label4")->text(), QStringLiteral("mailto"), link("Label6")->text(),
+        (QStringList{link("Label4")->text(), link("Label4")->text(), u"mailto"_s, link("Label6")->text(),
             link("Label9")->text()}));
     QVERIFY(opened[4] == opened[5] && opened[4] != opened[0]);
     // One more line names the database in use; the rest of the window is as before.
-    QCOMPARE(find<QLabel>(&window, "database_in_use")->text(), QStringLiteral("Name database: ") + database_path);
-    QVERIFY(find<QLabel>(&window, "Label11")->text().endsWith(QStringLiteral("\nThank you !")));
-}
+    QCOMPARE(find<QLabel>(&window, "database_in_use")->text(), u"Name database: "_s + database_path);
+    QVERIFY(find<QLabel>(&window, "Label11")->text().endsWith(u"\nThank you !"_s));
 
-void AboutWindowTest::frames_come_after_more_than_40_ms_and_wrap_only_below_minus_h()
-{
-    frmAbout& window = *window_;
-    window.show();
+    // The scroller, in a fresh shown.
+    init();
+    frmAbout& shown = *window_;
+    shown.show();
     const int height = scroll_area()->inner().height(), top = height - 1;
     // Opening drew the first frame at once: the text just below the area.
-    QCOMPARE(std::tuple(window.frame_count, window.top, window.bottom), std::tuple(1, top, top + window.H));
+    QCOMPARE(std::tuple(shown.frame_count, shown.top, shown.bottom), std::tuple(1, top, top + shown.H));
     QVERIFY(first_yellow_row(scroll_area()->frame()) == -1);
-    const auto pass = [&](int ms) { s_.clock.now += ms, window.scroll_pass(); };
-    const struct {
-        int ms, frames, top;
-    } steps[] = {
+    const auto pass = [&](int ms) { s_.clock.now += ms, shown.scroll_pass(); };
+    const std::tuple<int, int, int> steps[] = {
+        // ms, frames, top
         {40, 1, top},      // exactly 40 ms is not enough
         {1, 2, top - 1},   // 41 ms since the last frame
         {0, 2, top - 1},   // no time: no frame
         {500, 3, top - 2}, // a late pass still draws only one frame
     };
-    for (const auto& step : steps) {
-        pass(step.ms);
-        QCOMPARE(std::tuple(window.frame_count, window.top), std::tuple(step.frames, step.top));
+    for (const auto& [ms, frames, top_then] : steps) {
+        pass(ms);
+        QCOMPARE(std::tuple(shown.frame_count, shown.top), std::tuple(frames, top_then));
     }
-    QCOMPARE(window.last_frame, s_.clock.now);
+    QCOMPARE(shown.last_frame, s_.clock.now);
     // The next frame is planned for the moment it falls due.
-    auto* timer = find<QTimer>(&window, "scroll_timer");
+    auto* timer = find<QTimer>(&shown, "scroll_timer");
     QVERIFY(timer->isActive() && timer->interval() == 41);
     // One pixel a frame; after a few frames the first line shows at the bottom.
     for (int i = 0; i < 10; ++i)
         pass(41);
-    QCOMPARE(window.top, height - 13);
+    QCOMPARE(shown.top, height - 13);
     QVERIFY(first_yellow_row(scroll_area()->frame()) >= height - 12);
 
-    window.top = -window.H + 1;
-    window.bottom = window.top + window.H;
+    shown.top = -shown.H + 1;
+    shown.bottom = shown.top + shown.H;
     pass(41);
-    QCOMPARE(window.top, -window.H); // top = -H: no wrap yet
+    QCOMPARE(shown.top, -shown.H); // top = -H: no wrap yet
     pass(41);
-    QCOMPARE(window.top, scroll_area()->inner().height()); // top < -H: back below the area
-    QCOMPARE(window.bottom, window.top + window.H);
+    QCOMPARE(shown.top, scroll_area()->inner().height()); // top < -H: back below the area
+    QCOMPARE(shown.bottom, shown.top + shown.H);
 }
 
 void AboutWindowTest::ok_and_close_box_end_the_scroller()

@@ -5,14 +5,15 @@
 #include "ui/clock.h"
 #include "ui/message_service.h"
 
-#include <QtCore/QTimer>
-#include <QtCore/QUrl>
-#include <QtWidgets/QApplication>
-#include <QtWidgets/QDialog>
-#include <QtWidgets/QTableWidget>
+#include <QtTest/QtTest>
+#include <QtWidgets/QtWidgets>
 
+#include <algorithm>
 #include <deque>
 #include <functional>
+#include <map>
+#include <memory>
+#include <tuple>
 
 namespace cartonym::test {
 
@@ -21,8 +22,7 @@ struct ShownMessage {
     ui::MessageButtons buttons;
 };
 
-class TestMessages : public ui::MessageService {
-public:
+struct TestMessages : ui::MessageService {
     ui::MessageAnswer show(QWidget*, const Message& message, ui::MessageButtons buttons) override
     {
         shown.push_back({message, buttons});
@@ -40,8 +40,7 @@ public:
     std::function<void(const Message&)> on_show; // runs while the box would be open
 };
 
-class TestShell : public ui::Shell {
-public:
+struct TestShell : ui::Shell {
     void open(const QUrl& address) override { opened.push_back(address); }
     QString choose_folder(QWidget*, const QString&) override { return folder; }
     QString choose_file(QWidget*, const QString&, const QString&) override { return file; }
@@ -50,8 +49,7 @@ public:
     QString folder, file; // the choosers' answers; "" is Cancel
 };
 
-class TestClock : public ui::Clock {
-public:
+struct TestClock : ui::Clock {
     std::int64_t milliseconds() const override { return now; }
     std::int64_t now = 100000;
 };

@@ -11,18 +11,8 @@
 #include "ui/text_conversion.h"
 #include "ui/widgets.h"
 
-#include <QtTest/QtTest>
-#include <QtWidgets/QAbstractButton>
-#include <QtWidgets/QCheckBox>
-#include <QtWidgets/QGroupBox>
-#include <QtWidgets/QLabel>
-#include <QtWidgets/QPushButton>
-#include <QtWidgets/QRadioButton>
-#include <QtWidgets/QStyleOptionButton>
-
-#include <map>
-
 using namespace cartonym;
+using namespace Qt::StringLiterals;
 using cartonym::test::find;
 
 namespace {
@@ -38,8 +28,8 @@ QString misfit(const QWidget* widget, const QString& text)
             needed = metrics.boundingRect(
                 QRect(0, 0, room.width(), 100000), static_cast<int>(label->alignment()) | Qt::TextWordWrap, text);
         } else {
-            needed = QRect(0, 0, 0, metrics.lineSpacing() * static_cast<int>(text.count(QLatin1Char('\n')) + 1));
-            for (const QString& line : text.split(QLatin1Char('\n')))
+            needed = QRect(0, 0, 0, metrics.lineSpacing() * static_cast<int>(text.count(u'\n') + 1));
+            for (const QString& line : text.split(u'\n'))
                 needed.setWidth(qMax(needed.width(), metrics.horizontalAdvance(line)));
         }
     } else if (const auto* box = qobject_cast<const QGroupBox*>(widget)) {
@@ -55,8 +45,8 @@ QString misfit(const QWidget* widget, const QString& text)
     }
     if (needed.width() <= room.width() && needed.height() <= room.height())
         return {};
-    const auto size = [](const QRect& r) { return QStringLiteral("%1x%2").arg(r.width()).arg(r.height()); };
-    return QStringLiteral("%1 \"%2\": needs %3, has %4").arg(widget->objectName(), text, size(needed), size(room));
+    const auto size = [](const QRect& r) { return u"%1x%2"_s.arg(r.width()).arg(r.height()); };
+    return u"%1 \"%2\": needs %3, has %4"_s.arg(widget->objectName(), text, size(needed), size(room));
 }
 
 // The text the control shows of itself.
@@ -105,7 +95,7 @@ QStringList file_types()
     for (const CopierHeader header :
         {CopierHeader::None, CopierHeader::SWC, CopierHeader::GDR, CopierHeader::FIG, CopierHeader::COS}) {
         for (const MemoryMap map : {MemoryMap::LoRom, MemoryMap::HiRom}) {
-            const std::string path = ui::to_file_system(folder.filePath(QStringLiteral("image")));
+            const std::string path = ui::to_file_system(folder.filePath(u"image"_s));
             write_rom(path, {.header = header, .map = map});
             const RomAnalysis analysis = Analysiere_rom(path);
             if (analysis.Rom_ok)
@@ -150,46 +140,44 @@ void TextFitTest::texts_fit_and_long_names_are_elided()
     for (const char* counter :
         {"Labelinsgesamt", "Labelanzahlroms", "Labelschonrichtig", "Labelumbenannt", "Labelduplikate"})
         texts[QLatin1String(counter)] = {count};
-    texts[QStringLiteral("Modusbeschreibung")] = {QStringLiteral("Use this mode to rename single ROM-Images"),
-        QStringLiteral("Use this mode to rename all ROM-Images in a directory")};
-    texts[QStringLiteral("Namenmodus")] = {
-        QStringLiteral("Normal long filenames that also can contain spaces will be used"),
-        QStringLiteral("Long filenames will be used, spaces will be replaced by underscores\n( _ )")};
-    texts[QStringLiteral("Label17")] = {QStringLiteral("Batchmode Status:"), QString::fromLatin1(no_files_text),
-        QString::fromLatin1(batch_succeeded_text)};
-    texts[QStringLiteral("Dateityp")] = file_types();
-    texts[QStringLiteral("Hersteller")] = from_table(licensee_text);
-    texts[QStringLiteral("Cardid")] = from_table(rom_type_text);
-    texts[QStringLiteral("Land")] = from_table(country_text);
-    QStringList& sizes = texts[QStringLiteral("sizelabel")];
+    texts[u"Modusbeschreibung"_s] = {
+        u"Use this mode to rename single ROM-Images"_s, u"Use this mode to rename all ROM-Images in a directory"_s};
+    texts[u"Namenmodus"_s] = {u"Normal long filenames that also can contain spaces will be used"_s,
+        u"Long filenames will be used, spaces will be replaced by underscores\n( _ )"_s};
+    texts[u"Label17"_s] = {
+        u"Batchmode Status:"_s, QString::fromLatin1(no_files_text), QString::fromLatin1(batch_succeeded_text)};
+    texts[u"Dateityp"_s] = file_types();
+    texts[u"Hersteller"_s] = from_table(licensee_text);
+    texts[u"Cardid"_s] = from_table(rom_type_text);
+    texts[u"Land"_s] = from_table(country_text);
+    QStringList& sizes = texts[u"sizelabel"_s];
     for (const std::uint64_t length : {0x0ull, 0x20000ull, 0x600000ull, 0xFFFFFFFFull, 0xFFFFFFFFFFFFull})
         for (int value = 0; value < 256; ++value)
             sizes << ui::from_cp1252(rom_size_text(static_cast<std::uint8_t>(value), length));
     sizes.removeDuplicates();
     RomAnalysis checksum;
     decode_header({.checksum_lo = 0xFF, .checksum_hi = 0xFF}, 0, checksum);
-    texts[QStringLiteral("CRC1label")] = {ui::from_cp1252(checksum.CRC1_text)};
-    texts[QStringLiteral("Romname")] = {widest_internal_name(find<QWidget>(&form, "Romname")->font())};
-    texts[QStringLiteral("Nameneu")] = {QString::fromLatin1(unknown_text), QStringLiteral("ROM_unknown_!")};
+    texts[u"CRC1label"_s] = {ui::from_cp1252(checksum.CRC1_text)};
+    texts[u"Romname"_s] = {widest_internal_name(find<QWidget>(&form, "Romname")->font())};
+    texts[u"Nameneu"_s] = {QString::fromLatin1(unknown_text), u"ROM_unknown_!"_s};
 
     int checked = 0;
     QStringList why = misfits(form.centralWidget(), texts, checked);
     QVERIFY(checked > 700);
-    ui::frmAbout about(
-        nullptr, services.messages, services.shell, services.clock, QStringLiteral("/usr/lib/cartonym/snes.dat"), {});
+    ui::frmAbout about(nullptr, services.messages, services.shell, services.clock, u"/usr/lib/cartonym/snes.dat"_s, {});
     why += misfits(&about, {}, checked);
-    QVERIFY2(why.isEmpty(), qPrintable(why.join(QLatin1Char('\n'))));
+    QVERIFY2(why.isEmpty(), qPrintable(why.join(u'\n')));
 
-    const QString long_name = QStringLiteral("The Very Long Adventures of a Cartridge With a Name Far Too Long "
-                                             "For Any Label (Europe) (En,Fr,De,Es,It,Nl,Sv) (Rev 2).smc");
+    const QString long_name = u"The Very Long Adventures of a Cartridge With a Name Far Too Long "
+                              "For Any Label (Europe) (En,Fr,De,Es,It,Nl,Sv) (Rev 2).smc"_s;
     for (const char* name : {"Dateiname", "Namevoll", "Nameneu"}) {
         auto* label = find<ui::ElidedLabel>(&form, name);
         label->setText(long_name);
         QCOMPARE(label->toolTip(), long_name);
         QVERIFY2(misfit(label, label->shown_text()).isEmpty(), name);
         QVERIFY(label->shown_text().contains(QChar(0x2026)));
-        label->setText(QStringLiteral("Short.smc"));
-        QVERIFY(label->toolTip().isEmpty() && label->shown_text() == QStringLiteral("Short.smc"));
+        label->setText(u"Short.smc"_s);
+        QVERIFY(label->toolTip().isEmpty() && label->shown_text() == u"Short.smc"_s);
     }
 }
 

@@ -7,12 +7,8 @@
 #include "ui/main_window.h"
 #include "ui/text_conversion.h"
 
-#include <QtCore/QProcess>
-#include <QtCore/QRegularExpression>
-#include <QtCore/QTemporaryDir>
-#include <QtTest/QtTest>
-
 using namespace cartonym;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -29,27 +25,24 @@ QString x_tool(const QString& tool, const QStringList& arguments)
 QList<int> numbers(const QString& property_line)
 {
     QList<int> found;
-    if (!property_line.contains(QLatin1Char('=')))
-        return found;
-    const QString value = property_line.section(QLatin1Char('='), 1);
-    for (const auto& match : QRegularExpression(QStringLiteral("-?\\d+")).globalMatch(value))
+    const QString value = property_line.section(u'=', 1);
+    for (const auto& match : QRegularExpression(u"-?\\d+"_s).globalMatch(value))
         found << match.captured().toInt();
     return found;
 }
 
 QString x_property(const QWidget* window, const char* name)
 {
-    return x_tool(
-        QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window->winId()), QLatin1String(name)});
+    return x_tool(u"xprop"_s, {u"-id"_s, QString::number(window->winId()), QLatin1String(name)});
 }
 
 // The window's frame in the root window's device pixels: left, top, right, bottom.
 QRect frame_on_screen(const QWidget* window)
 {
     const QList<int> extents = numbers(x_property(window, "_NET_FRAME_EXTENTS")); // left, right, top, bottom
-    const QString info = x_tool(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window->winId())});
+    const QString info = x_tool(u"xwininfo"_s, {u"-id"_s, QString::number(window->winId())});
     const auto field = [&info](const char* name) {
-        const QRegularExpression line(QLatin1String(name) + QStringLiteral(":\\s+(-?\\d+)"));
+        const QRegularExpression line(QLatin1String(name) + u":\\s+(-?\\d+)"_s);
         return line.match(info).captured(1).toInt();
     };
     if (extents.size() != 4)
@@ -71,15 +64,15 @@ private slots:
 void WindowManagerTest::main_window_lies_on_the_screen_and_about_has_only_close()
 {
     QTemporaryDir data;
-    const std::string database = ui::to_file_system(data.filePath(QStringLiteral("snes.dat")));
+    const std::string database = ui::to_file_system(data.filePath(u"snes.dat"_s));
     fixtures::write_file(database, fixtures::database_line("STARLIGHT RACER", "Starlight Racer"));
     test::Services s;
     ui::Form1 form(database, s.messages, s.shell, s.clock);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QTRY_VERIFY_WITH_TIMEOUT(frame_on_screen(&form).isValid(), 5000);
-    const QString root = x_tool(QStringLiteral("xwininfo"), {QStringLiteral("-root")});
-    const QRegularExpression size(QStringLiteral("-geometry (\\d+)x(\\d+)"));
+    const QString root = x_tool(u"xwininfo"_s, {u"-root"_s});
+    const QRegularExpression size(u"-geometry (\\d+)x(\\d+)"_s);
     const auto screen_size = size.match(root);
     const QRect screen(0, 0, screen_size.captured(1).toInt(), screen_size.captured(2).toInt());
     // The window manager places the window after it maps it, later on a busy machine.
@@ -89,17 +82,16 @@ void WindowManagerTest::main_window_lies_on_the_screen_and_about_has_only_close(
         frame.width(), frame.height());
     QVERIFY(!screen.isEmpty() && frame.height() > form.height());
 
-    ui::frmAbout about(&form, s.messages, s.shell, s.clock, QStringLiteral("snes.dat"), [] {});
+    ui::frmAbout about(&form, s.messages, s.shell, s.clock, u"snes.dat"_s, [] {});
     about.show();
     QVERIFY(QTest::qWaitForWindowExposed(&about));
-    QTRY_VERIFY_WITH_TIMEOUT(x_property(&about, "_NET_WM_ALLOWED_ACTIONS").contains(QLatin1String("CLOSE")), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(x_property(&about, "_NET_WM_ALLOWED_ACTIONS").contains(u"CLOSE"_s), 5000);
     const QString actions = x_property(&about, "_NET_WM_ALLOWED_ACTIONS");
     qInfo("%s", qPrintable(actions.trimmed()));
     // openbox offers minimise to every utility and dialog window, whatever the window asks.
     if (qgetenv("CARTONYM_WINDOW_MANAGER") == "openbox")
         QEXPECT_FAIL("", "openbox keeps minimise for utility windows", Continue);
-    QVERIFY2(!actions.contains(QLatin1String("MINIMIZE")) && !actions.contains(QLatin1String("MAXIMIZE")),
-        qPrintable(actions));
+    QVERIFY2(!actions.contains(u"MINIMIZE"_s) && !actions.contains(u"MAXIMIZE"_s), qPrintable(actions));
 }
 
 QTEST_MAIN(WindowManagerTest)
