@@ -89,10 +89,11 @@ TEST(UndoCommand, ListDryRunPartialAndCompleteUndo)
     EXPECT_NE(listed.out.find("\t" + world.F + "\t"), std::string::npos) << listed.out;
     EXPECT_NE(listed.out.find("\t4 moves\tnot undone"), std::string::npos) << listed.out;
     const json line = json::parse(world.cli({"undo", "--list", "--json"}).out);
-    for (const auto& [key, value] : json{{"folder", world.F}, {"folder_escaped", world.F}, {"moves", 4},
-             {"undone", false},
-             {"finished", true}}.items())
-        EXPECT_EQ(line[key], value) << key;
+    EXPECT_EQ(line["folder"], world.F);
+    EXPECT_EQ(line["folder_escaped"], world.F);
+    EXPECT_EQ(line["moves"], 4);
+    EXPECT_EQ(line["undone"], false);
+    EXPECT_EQ(line["finished"], true);
     const auto unknown = world.cli({"undo", "20000101T000000.000000Z"});
     EXPECT_EQ(unknown.status, 2);
     EXPECT_EQ(unknown.err, "cartonym-cli: there is no run called 20000101T000000.000000Z\n");
