@@ -60,10 +60,7 @@ const auto counts = run_counts;
 
 // A test's world; anything leaving F shows in the test folder around it.
 struct TestEnvironment : RunFolder {
-    explicit TestEnvironment(
-        const std::string& database = base_database, const std::vector<std::pair<std::string, RomPlan>>& images = {})
-        : RunFolder(database, images)
-    { }
+    using RunFolder::RunFolder;
     void link(const std::string& target, const std::string& name) const { fs::create_symlink(target, in_folder(name)); }
     Tree tree() const { return entries_of(F); }
     Tree outside() const // the test folder outside F, a list waiting in the temporary folder left out
@@ -106,8 +103,7 @@ TEST(HostileEntries, FifosSocketsFoldersDeadAndLoopingLinksAreLeftAloneBySelecti
     const BatchResult e = u.run(true);
     ::close(holder);
     EXPECT_EQ(counts(e), (Counts{2, 1, 0, 1, 0})) << e.message.text;
-    expected.erase("alpha.smc");
-    expected.erase("zeta.smc");
+    expected.erase("alpha.smc"), expected.erase("zeta.smc");
     expected.insert({{R, "<folder>"}, {R + "/" + alpha_new, build_rom(Alpha)}, {R + "/games.htm", page_alpha},
         {U, "<folder>"}, {U + "/zeta.smc", build_rom(Riddle)}, {U + "/unknown.log", log_zeta}});
     EXPECT_EQ(tree_difference(expected, u.tree()), "");
@@ -115,7 +111,7 @@ TEST(HostileEntries, FifosSocketsFoldersDeadAndLoopingLinksAreLeftAloneBySelecti
 
 TEST(HostileEntries, LinksToImagesCountAsFilesAndStillLeadToTheImageAfterTheMove)
 {
-    TestEnvironment u;
+    TestEnvironment u(base_database);
     fs::create_directory(u.t / "store");
     const std::vector<std::pair<std::string, RomPlan>> images = {{"alpha", Alpha}, {"gamma", Gamma}, {"zeta", Riddle}};
     for (const auto& [name, plan] : images)
@@ -227,7 +223,7 @@ TEST(HostileNames, LineFeedsDashesBrokenUtf8AndLongNamesAreFiledUnchanged)
         {"\xE6\x97\xA5 caf\xC3\xA9.smc", Riddle2, U + "/\xE6\x97\xA5 caf\xC3\xA9.smc", "\\u{65E5} caf\xE9.smc"},
         {long_unknown, Riddle, U + "/" + long_unknown, long_unknown},
         {long_copy, Alpha, D + "/" + long_copy, ""}}; // listed after -rf.smc: the copy
-    TestEnvironment u;
+    TestEnvironment u(base_database);
     Tree expected = {{R, "<folder>"}, {U, "<folder>"}, {D, "<folder>"}};
     for (const auto& [name, plan, target, in_log] : cases) {
         u.image(name, plan);
@@ -339,7 +335,7 @@ TEST(TakenOutputFolders, StrangeEntriesInPlaceOfOutputFoldersStayAndTheRunEndsAs
              {[](const TestEnvironment& u) { fs::create_directories(u.in_folder(R + "/games.htm")); }, Alpha, 0,
                  with_(alpha, {{R + "/games.htm", "<folder>"}})}}) {
         SCOPED_TRACE(tree_difference({}, case_.after)); // the paths of the case
-        TestEnvironment u;
+        TestEnvironment u(base_database);
         fs::create_directory(u.t / "elsewhere");
         write_file(u.t / "foreign", "someone else's file\n");
         case_.create(u);

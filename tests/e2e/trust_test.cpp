@@ -110,8 +110,7 @@ TEST(TrustSetup, FailuresBeforeTheFirstImageNameThePathAndMoveNothing)
 
 TEST(TrustSetup, AnOutputFolderOnAnotherFileSystemIsRefusedBeforeAnythingMoves)
 {
-    struct stat shm {
-    }, tmp{};
+    struct stat shm = {}, tmp = {};
     World w;
     if (::stat("/dev/shm", &shm) != 0 || ::stat(w.t.path().c_str(), &tmp) != 0 || shm.st_dev == tmp.st_dev)
         GTEST_SKIP() << "no second file system at hand";

@@ -192,6 +192,7 @@ TEST(Preview, DryRunPlansExactlyWhatTheRealRunDoesAndChangesNothing)
 {
     std::mt19937 random(20261206);
     for (int round = 0; round < 60; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
         CliWorld world;
         generate(random, world);
         const bool without_spaces = round % 2 == 1, game_list = round % 3 != 0;
@@ -204,7 +205,7 @@ TEST(Preview, DryRunPlansExactlyWhatTheRealRunDoesAndChangesNothing)
             options.push_back("--gamelist");
         const auto preview = world.batch(options);
         ASSERT_EQ(preview.status, 0) << preview.err;
-        ASSERT_EQ(tree_difference(before, world.entries()), "") << "round " << round;
+        ASSERT_EQ(tree_difference(before, world.entries()), "");
         ASSERT_TRUE(world.journals().empty()) << "a dry run keeps no journal";
         const json planned = json::parse(preview.out);
 
@@ -212,16 +213,16 @@ TEST(Preview, DryRunPlansExactlyWhatTheRealRunDoesAndChangesNothing)
         BatchOptions batch_options{world.F, world.db, without_spaces, game_list};
         batch_options.recorder = &journal;
         const BatchResult real = Batchrun(batch_options);
-        ASSERT_EQ(real.outcome, BatchOutcome::completed) << "round " << round;
+        ASSERT_EQ(real.outcome, BatchOutcome::completed);
 
-        ASSERT_EQ(planned["plan"].size(), real.plan.size()) << "round " << round;
+        ASSERT_EQ(planned["plan"].size(), real.plan.size());
         for (std::size_t i = 0; i < real.plan.size(); ++i) {
             const json& file = planned["plan"][i];
             const PlannedFile& done = real.plan[i];
-            EXPECT_EQ(file["file"], done.file) << "round " << round;
-            EXPECT_EQ(file["outcome"], outcome_name(done.outcome)) << "round " << round << ", " << done.file;
+            EXPECT_EQ(file["file"], done.file);
+            EXPECT_EQ(file["outcome"], outcome_name(done.outcome)) << done.file;
             EXPECT_EQ(file["destination"], done.destination.empty() ? json(nullptr) : json(done.destination))
-                << "round " << round << ", " << done.file;
+                << done.file;
         }
         EXPECT_EQ(planned["total"], real.counts.total);
         EXPECT_EQ(planned["roms"], real.counts.roms());
@@ -232,17 +233,11 @@ TEST(Preview, DryRunPlansExactlyWhatTheRealRunDoesAndChangesNothing)
 
         // And the real run goes back entirely.
         if (!list_runs().empty()) { // a run that changed nothing keeps no journal
-            EXPECT_TRUE(undo_run("", false).complete()) << "round " << round;
+            EXPECT_TRUE(undo_run("", false).complete());
         }
-        EXPECT_EQ(tree_difference(before, world.entries()), "") << "round " << round;
+        EXPECT_EQ(tree_difference(before, world.entries()), "");
     }
 }
-
-} // namespace
-} // namespace cartonym
-
-namespace cartonym {
-namespace {
 
 // Paths that are not UTF-8 come with exact escaped fields in undo's JSON
 // (two folders differing in one byte look different there); a run undone

@@ -35,17 +35,13 @@ using namespace test::games;
 const std::string NameDatabase = test::games::database + database_line("SLASH GAME", "AC/DC Live");
 const std::string R = "Renamed_SNES_ROMs/", A = R + "Alpha Quest (USA).smc";
 
-GameListRow Line(const std::string& full, const std::string& new_one, const std::string& country = "1 = USA (NTSC)",
-    const std::string& format = "SNES LoRom, no Header")
-{
-    return {full, new_one, country, format};
-}
-const GameListRow row_alpha = Line("Alpha Quest", "Alpha Quest (USA).smc");
+const std::string usa = "1 = USA (NTSC)", lorom = "SNES LoRom, no Header";
+const GameListRow row_alpha{"Alpha Quest", "Alpha Quest (USA).smc", usa, lorom};
 
 std::string log_entry(
     const std::string& file, const std::string& format, const std::string& name, const std::string& crc)
 {
-    return unknown_log_entry(file, format, fixtures::Interner_name(name), "1 = USA (NTSC)", crc);
+    return unknown_log_entry(file, format, fixtures::Interner_name(name), usa, crc);
 }
 const std::string log_riddle = log_entry("mystery.smc", "SNES HiRom, no Header", "NOBODY KNOWS ME", "EF BE");
 
@@ -75,8 +71,10 @@ struct TestEnvironment : test::RunFolder {
     Tree tree() const { return test::tree_of(F); }
     Tree temp_tree() const { return test::tree_of(temp_folder); }
 
-    BatchResult run(bool game_list = true, const std::string& folder = "")
+    // The run, with hook answering its system calls.
+    BatchResult run(bool game_list = true, const std::string& folder = "", const FaultHook& hook = {})
     {
+        const ScopedFaultHook scoped(hook);
         status.clear(), unknown.clear(), progress.clear(), messages.clear(), cleared = 0;
         BatchObserver observer;
         observer.status = [this](const std::string& text) { status.push_back(text); };
@@ -114,10 +112,10 @@ Tree mixed_after(bool without_spaces = false)
     const auto name = [&](std::string text) {
         return without_spaces ? (std::ranges::replace(text, ' ', '_'), text) : text;
     };
-    const GameListRow alpha = Line("Alpha Quest", name("Alpha Quest (USA).smc")),
-                      gamma = Line("Gamma", name("Gamma (USA).smc")),
-                      beta = Line("Beta & Gamma", name("Beta & Gamma (JAP).swc"), "0 = Japan (NTSC)",
-                          "SNES HiRom, Super Wildcard Header (SWC)");
+    const GameListRow alpha{"Alpha Quest", name("Alpha Quest (USA).smc"), usa, lorom},
+        gamma{"Gamma", name("Gamma (USA).smc"), usa, lorom},
+        beta{"Beta & Gamma", name("Beta & Gamma (JAP).swc"), "0 = Japan (NTSC)",
+            "SNES HiRom, Super Wildcard Header (SWC)"};
     return {{R + alpha.Neuer_name, build_rom(Alpha)}, {R + beta.Neuer_name, build_rom(Beta)},
         {R + gamma.Neuer_name, build_rom(Gamma)}, {R + "games.htm", Page({alpha, alpha, beta, gamma})},
         {"Duplicates/alpha.smc", build_rom(alpha_long)}, {"Unknown_ROMs/mystery.smc", build_rom(Riddle)},
@@ -173,8 +171,7 @@ TEST(Batchrun, SecondRunReusesFoldersKeepsFilesReplacesListAppendsLog)
     Tree expected = mixed_after();
     expected["Duplicates/alpha again.smc"] = build_rom(Alpha);
     expected["Unknown_ROMs/other unknown.smc"] = build_rom(Riddle2);
-    expected["Unknown_ROMs/unknown.log"] =
-        log_riddle + log_entry("other unknown.smc", "SNES LoRom, no Header", "ANOTHER ONE", "34 12");
+    expected["Unknown_ROMs/unknown.log"] = log_riddle + log_entry("other unknown.smc", lorom, "ANOTHER ONE", "34 12");
     expected[R + "games.htm"] = Page({row_alpha});
     EXPECT_EQ(u.tree(), expected);
 }
@@ -228,14 +225,10 @@ TEST(Batchrun, FailureStopsTheRunAndTheNextRunWorks)
     u.image("alpha copy.smc", Alpha);
     u.image("alpha.smc", alpha_long);
     u.image("mystery.smc", Riddle);
-    BatchResult result;
-    {
-        int moves = 0;
-        const ScopedFaultHook hook([&](SystemOperation operation, const std::string&) {
-            return operation == SystemOperation::move && ++moves == 2 ? EIO : 0;
-        });
-        result = u.run();
-    }
+    int moves = 0;
+    const BatchResult result = u.run(true, "", [&](SystemOperation operation, const std::string&) {
+        return operation == SystemOperation::move && ++moves == 2 ? EIO : 0;
+    });
     EXPECT_EQ(result.outcome, BatchOutcome::failed);
     EXPECT_EQ(Counts(result), (Z{2, 1, 0, 0, 0}));
     EXPECT_EQ(result.Dateipfad, u.F + "/alpha.smc");
@@ -264,12 +257,10 @@ TEST(Batchrun, DatabaseRemovedBeforeTheRunStopsBeforeTheFirstImageAnAccessErrorP
     u.file("a.txt", "no image");
     u.image("alpha.smc", Alpha);
     u.image("beta.swc", Beta);
-    {
-        const ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
-            return operation == SystemOperation::open && path == u.in_folder("beta.swc") ? EXDEV : 0;
-        });
-        EXPECT_EQ(Counts(u.run(false)), (Z{3, 1, 0, 0, 0}));
-    }
+    const BatchResult passed = u.run(false, "", [&](SystemOperation operation, const std::string& path) {
+        return operation == SystemOperation::open && path == u.in_folder("beta.swc") ? EXDEV : 0;
+    });
+    EXPECT_EQ(Counts(passed), (Z{3, 1, 0, 0, 0}));
     u.image("alpha.smc", Alpha);
     fs::remove(u.db);
     const Tree before = u.tree();

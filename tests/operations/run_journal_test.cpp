@@ -54,18 +54,23 @@ struct UndoWorld : test::JournalledRunFolder {
 // earlier game list.
 void fill_everything(const UndoWorld& world)
 {
-    world.image("alpha copy.smc", Alpha);
-    world.image("alpha.smc", alpha_long);
-    world.image("Beta & Gamma (JAP).swc", Beta);
-    world.image("gamma (usa).smc", Gamma);
-    world.image("mystery.smc", Riddle);
-    world.image("another one.fig", Riddle2);
-    world.file("readme.txt", "no image\r\n");
-    world.image("Renamed_SNES_ROMs/Gamma (USA).smc", RomPlan{.name = "GAMMA RAY", .checksum = 0x4321});
-    world.image("gamma again.smc", Gamma);
-    world.file("Duplicates/gamma again.smc", "an earlier duplicate");
-    world.file("Unknown_ROMs/unknown.log", "an earlier entry\r\n\r\n");
-    world.file("Renamed_SNES_ROMs/games.htm", "<html>an earlier list</html>");
+    for (const auto& [name, plan] : std::vector<std::pair<std::string, RomPlan>>{{"alpha copy.smc", Alpha},
+             {"alpha.smc", alpha_long}, {"Beta & Gamma (JAP).swc", Beta}, {"gamma (usa).smc", Gamma},
+             {"mystery.smc", Riddle}, {"another one.fig", Riddle2}, {"gamma again.smc", Gamma},
+             {R + "Gamma (USA).smc", {.name = "GAMMA RAY", .checksum = 0x4321}}})
+        world.image(name, plan);
+    for (const auto& [name, text] : std::vector<std::pair<std::string, std::string>>{{"readme.txt", "no image\r\n"},
+             {"Duplicates/gamma again.smc", "an earlier duplicate"},
+             {"Unknown_ROMs/unknown.log", "an earlier entry\r\n\r\n"},
+             {R + "games.htm", "<html>an earlier list</html>"}})
+        world.file(name, text);
+}
+
+// Runs the world's batch with hook answering every system call.
+BatchResult run_hooked(UndoWorld& world, const FaultHook& hook)
+{
+    const test::ScopedFaultHook scoped(hook);
+    return world.run();
 }
 
 // A fresh folder, and one holding output folders, a log and a list of an earlier run.
@@ -134,14 +139,10 @@ TEST(Undo, RunStoppedByAFailureIsUndoneAsFarAsItWent)
         UndoWorld world;
         fill_everything(world);
         const Tree before = world.entries();
-        BatchResult result;
-        {
-            int moves = 0;
-            const test::ScopedFaultHook hook([&](SystemOperation operation, const std::string&) {
-                return operation == SystemOperation::move && ++moves == failing_move ? EIO : 0;
-            });
-            result = world.run();
-        }
+        int moves = 0;
+        const BatchResult result = run_hooked(world, [&](SystemOperation operation, const std::string&) {
+            return operation == SystemOperation::move && ++moves == failing_move ? EIO : 0;
+        });
         ASSERT_EQ(result.outcome, BatchOutcome::failed) << failing_move;
         const UndoReport report = undo_run("", false);
         EXPECT_TRUE(report.complete()) << failing_move;
@@ -156,16 +157,12 @@ TEST(Undo, JournalThatCannotBeWrittenStopsTheRunBeforeTheChange)
         UndoWorld world;
         fill_everything(world);
         const Tree before = world.entries();
-        BatchResult result;
-        {
-            int writes = 0;
-            const test::ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
-                return operation == SystemOperation::write && path.ends_with(".journal") && ++writes == failing_write
-                    ? ENOSPC
-                    : 0;
-            });
-            result = world.run();
-        }
+        int writes = 0;
+        const BatchResult result = run_hooked(world, [&](SystemOperation operation, const std::string& path) {
+            return operation == SystemOperation::write && path.ends_with(".journal") && ++writes == failing_write
+                ? ENOSPC
+                : 0;
+        });
         ASSERT_EQ(result.outcome, BatchOutcome::failed) << failing_write;
         // A run stopped before its first change leaves no journal.
         if (!list_runs().empty()) {
@@ -184,17 +181,12 @@ TEST(Undo, FreshLinkMadeButNotRecordedGoesAgain)
     fs::create_symlink("alpha.smc", world.in_folder("link to alpha.smc"));
     const Tree before = world.entries();
     bool made = false, failed = false;
-    BatchResult result;
-    {
-        const test::ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
-            made = made || (operation == SystemOperation::move && path.ends_with("Duplicates/link to alpha.smc"));
-            return made && operation == SystemOperation::write && path.ends_with(".journal")
-                    && !std::exchange(failed, true)
-                ? ENOSPC
-                : 0;
-        });
-        result = world.run();
-    }
+    const BatchResult result = run_hooked(world, [&](SystemOperation operation, const std::string& path) {
+        made = made || (operation == SystemOperation::move && path.ends_with("Duplicates/link to alpha.smc"));
+        return made && operation == SystemOperation::write && path.ends_with(".journal") && !std::exchange(failed, true)
+            ? ENOSPC
+            : 0;
+    });
     ASSERT_EQ(result.outcome, BatchOutcome::failed);
     ASSERT_TRUE(fs::is_symlink(world.in_folder("Duplicates/link to alpha.smc")));
     EXPECT_TRUE(undo_run("", false).complete());
@@ -325,12 +317,6 @@ TEST(Undo, JournalsGoToTheDefaultFolderBelowHome)
     const test::ScopedVariable relative_state("XDG_STATE_HOME", "relative/state");
     EXPECT_EQ(runs_folder(), home.path().string() + "/.local/state/cartonym/runs");
 }
-
-} // namespace
-} // namespace cartonym
-
-namespace cartonym {
-namespace {
 
 // Every record kind written from its table entry reads back as written (a
 // path holding every byte value); a line of the wrong arity, of an unknown
