@@ -125,44 +125,69 @@ bool checksum_pair_test(const std::array<unsigned char, 4>& check_bytes)
     return hex_text(or_lo) + hex_text(or_hi) == "FFFF";
 }
 
-RomAnalysis Analysiere_rom(const std::string& Dateipfad)
-{
-    RomAnalysis analysis;
-    const ReadableFile file(Dateipfad);
+namespace {
 
+// The copier header's kind, from the sum of the first header bytes.
+std::string copier_header_kind(const ReadableFile& file)
+{
     std::array<unsigned char, copier_header_length> header{};
     file.read_at(0, header.data(), header.size());
     std::int32_t Headersumme = 0;
     for (std::size_t i = 57; i < copier_header_length; ++i)
         Headersumme += header[i];
-    const std::string Headertyp = detect_copier_header(header, Headersumme);
+    return detect_copier_header(header, Headersumme);
+}
 
-    // Each site is read whole: name, ROM type, size, country, licensee and the
-    // four check bytes lie within its first 32 bytes.
-    std::array<std::array<unsigned char, site_length>, site_count> sites{};
+// Every header site of the file and its four check bytes. Each site is
+// read whole: name, ROM type, size, country, licensee and the four check
+// bytes lie within its first 32 bytes.
+struct HeaderSites {
+    std::array<std::array<unsigned char, site_length>, site_count> bytes{};
     std::array<std::array<unsigned char, 4>, site_count> check_bytes{};
+};
+
+HeaderSites read_sites(const ReadableFile& file)
+{
+    HeaderSites sites;
     for (std::size_t s = 0; s < site_count; ++s) {
-        file.read_at(site_offsets[s], sites[s].data(), site_length);
-        std::memcpy(check_bytes[s].data(), sites[s].data() + complement_offset, 4);
+        file.read_at(site_offsets[s], sites.bytes[s].data(), site_length);
+        std::memcpy(sites.check_bytes[s].data(), sites.bytes[s].data() + complement_offset, 4);
     }
+    return sites;
+}
+
+// The first candidate that passes: "COS LO" always, the forced format, or
+// a site whose checksum pair test passes; nullptr when none does.
+const Candidate* first_accepted(
+    std::span<const Candidate> candidates, const std::string& Zwangsformat, const HeaderSites& sites)
+{
+    for (const Candidate& candidate : candidates) {
+        if (candidate.code == "COS LO" || Zwangsformat == candidate.code
+            || checksum_pair_test(sites.check_bytes[candidate.site]))
+            return &candidate;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+RomAnalysis Analysiere_rom(const std::string& Dateipfad)
+{
+    RomAnalysis analysis;
+    const ReadableFile file(Dateipfad);
+    const std::string Headertyp = copier_header_kind(file);
+    HeaderSites sites = read_sites(file);
 
     const std::span<const Candidate> candidates = candidates_for(Headertyp);
     std::string Zwangsformat;
     int Versuche = 0;
     for (;;) {
-        const Candidate* accepted = nullptr;
-        for (const Candidate& candidate : candidates) {
-            if (candidate.code == "COS LO" || Zwangsformat == candidate.code
-                || checksum_pair_test(check_bytes[candidate.site])) {
-                accepted = &candidate;
-                break;
-            }
-        }
+        const Candidate* accepted = first_accepted(candidates, Zwangsformat, sites);
         if (!accepted)
             return RomAnalysis{}; // no candidate of this header kind passes
 
         Zwangsformat.clear();
-        const auto& site = sites[accepted->site];
+        const auto& site = sites.bytes[accepted->site];
         const FormatInfo& format = format_for(accepted->code);
         analysis.Formatcode = format.code;
         analysis.Endung = format.extension;
@@ -171,7 +196,7 @@ RomAnalysis Analysiere_rom(const std::string& Dateipfad)
 
         if (name_rejected(site)) {
             // No site may pass the pair test any more in this call.
-            for (auto& bytes : check_bytes)
+            for (auto& bytes : sites.check_bytes)
                 bytes.fill(0);
             if (++Versuche == 2)
                 return RomAnalysis{};

@@ -16,7 +16,6 @@
 namespace cartonym {
 namespace {
 
-using nlohmann::json;
 using namespace cli_output;
 
 const char* outcome_text(BatchOutcome outcome)

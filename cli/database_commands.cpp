@@ -20,7 +20,6 @@
 namespace cartonym {
 namespace {
 
-using nlohmann::json;
 using namespace cli_output;
 
 // The "db" subcommand's choices as the command line gives them.

@@ -13,7 +13,6 @@
 namespace cartonym {
 namespace {
 
-using nlohmann::json;
 using namespace cli_output;
 
 json info_object(const std::string& file, const std::string& database, bool without_spaces)

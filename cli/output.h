@@ -10,6 +10,8 @@
 
 namespace cartonym::cli_output {
 
+using json = nlohmann::json;
+
 inline constexpr int exit_ok = 0;      // everything processed
 inline constexpr int exit_failure = 1; // something failed and is named
 inline constexpr int exit_usage = 2;   // a usage error, or nothing could start

@@ -12,7 +12,6 @@
 namespace cartonym {
 namespace {
 
-using nlohmann::json;
 using namespace cli_output;
 
 const char* state_text(RunState state)

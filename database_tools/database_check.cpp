@@ -7,6 +7,7 @@
 #include "naming/name_database.h"
 
 #include <algorithm>
+#include <functional>
 #include <array>
 #include <unordered_map>
 
@@ -93,6 +94,59 @@ std::string_view utf8_sequence(std::string_view text)
     return {};
 }
 
+// Adds one finding about the record in hand.
+using AddFinding = std::function<void(FindingSeverity, FindingKind, std::string)>;
+
+// The new name made of the full name, the longest country suffix and the
+// longest extension: it must be usable as a file name.
+void check_name_as_file(const std::string& name, const AddFinding& add)
+{
+    using enum FindingSeverity;
+    const std::string longest = name + longest_suffix() + std::string(longest_extension());
+    const std::string context = " with the country suffix \"" + longest_suffix() + "\" and the extension \""
+        + std::string(longest_extension()) + "\"";
+    const std::size_t bytes = utf8_from_cp1252(longest).size();
+    if (name.find('\0') != std::string::npos)
+        add(error, FindingKind::unusable_name, "the full name holds a NUL byte, which no file name can hold");
+    else if (longest.find_first_of("/\\") != std::string::npos)
+        add(error, FindingKind::unusable_name, "the new name" + context + " contains \"/\" or \"\\\"");
+    else if (longest == "." || longest == "..")
+        add(error, FindingKind::unusable_name, "the new name" + context + " is \"" + longest + "\"");
+    else if (bytes > longest_file_name)
+        add(error, FindingKind::unusable_name,
+            "the new name" + context + " is" + decimal_text(static_cast<std::int64_t>(bytes))
+                + " bytes long, more than the 255 a file name may have");
+}
+
+// Characters Windows forbids in file names, each named once.
+void check_windows_characters(const std::string& name, const AddFinding& add)
+{
+    std::string forbidden;
+    for (const char c : name) {
+        const bool control = static_cast<unsigned char>(c) < 0x20 && c != '\0'; // a NUL is unusable_name
+        const std::string shown = control ? "0x" + hex_bytes(std::string(1, c)) : std::string(1, c);
+        if ((control || std::string_view("<>:\"|?*").find(c) != std::string_view::npos)
+            && forbidden.find(shown) == std::string::npos)
+            forbidden += (forbidden.empty() ? "" : " ") + shown;
+    }
+    if (!forbidden.empty())
+        add(FindingSeverity::warning, FindingKind::windows_name,
+            "the full name has characters Windows forbids in file names: " + forbidden);
+}
+
+// The first item that reads as UTF-8 rather than Windows-1252 text.
+void check_encoding(const std::string& key, const std::string& name, const AddFinding& add)
+{
+    for (const std::string* item : {&key, &name}) {
+        if (const std::string_view sequence = utf8_sequence(*item); !sequence.empty()) {
+            add(FindingSeverity::warning, FindingKind::encoding,
+                "the bytes " + hex_bytes(sequence) + " (\"" + std::string(sequence)
+                    + "\") read as a UTF-8 character; the database is Windows-1252 text");
+            return;
+        }
+    }
+}
+
 class RecordChecker {
 public:
     explicit RecordChecker(std::vector<DatabaseFinding>& findings)
@@ -101,7 +155,7 @@ public:
 
     void check(std::size_t line, const std::string& key, const std::string& name)
     {
-        const auto add = [&](FindingSeverity severity, FindingKind kind, std::string message) {
+        const AddFinding add = [&](FindingSeverity severity, FindingKind kind, std::string message) {
             findings_.push_back({line, severity, kind, std::move(message), key});
         };
         using enum FindingSeverity;
@@ -117,41 +171,9 @@ public:
         if (name.empty())
             add(error, FindingKind::empty_name, "the second item (the full name) is empty");
 
-        const std::string longest = name + longest_suffix() + std::string(longest_extension());
-        const std::string context = " with the country suffix \"" + longest_suffix() + "\" and the extension \""
-            + std::string(longest_extension()) + "\"";
-        const std::size_t bytes = utf8_from_cp1252(longest).size();
-        if (name.find('\0') != std::string::npos)
-            add(error, FindingKind::unusable_name, "the full name holds a NUL byte, which no file name can hold");
-        else if (longest.find_first_of("/\\") != std::string::npos)
-            add(error, FindingKind::unusable_name, "the new name" + context + " contains \"/\" or \"\\\"");
-        else if (longest == "." || longest == "..")
-            add(error, FindingKind::unusable_name, "the new name" + context + " is \"" + longest + "\"");
-        else if (bytes > longest_file_name)
-            add(error, FindingKind::unusable_name,
-                "the new name" + context + " is" + decimal_text(static_cast<std::int64_t>(bytes))
-                    + " bytes long, more than the 255 a file name may have");
-
-        std::string forbidden;
-        for (const char c : name) {
-            const bool control = static_cast<unsigned char>(c) < 0x20 && c != '\0'; // a NUL is unusable_name
-            const std::string shown = control ? "0x" + hex_bytes(std::string(1, c)) : std::string(1, c);
-            if ((control || std::string_view("<>:\"|?*").find(c) != std::string_view::npos)
-                && forbidden.find(shown) == std::string::npos)
-                forbidden += (forbidden.empty() ? "" : " ") + shown;
-        }
-        if (!forbidden.empty())
-            add(warning, FindingKind::windows_name,
-                "the full name has characters Windows forbids in file names: " + forbidden);
-
-        for (const std::string* item : {&key, &name}) {
-            if (const std::string_view sequence = utf8_sequence(*item); !sequence.empty()) {
-                add(warning, FindingKind::encoding,
-                    "the bytes " + hex_bytes(sequence) + " (\"" + std::string(sequence)
-                        + "\") read as a UTF-8 character; the database is Windows-1252 text");
-                break;
-            }
-        }
+        check_name_as_file(name, add);
+        check_windows_characters(name, add);
+        check_encoding(key, name, add);
 
         if (key.size() == key_length) {
             RomAnalysis image;

@@ -7,11 +7,10 @@
 
 namespace cartonym {
 
-// The output folders of a batch run and the game list's name.
+// The output folders of a batch run.
 inline constexpr const char* renamed_folder_name = "Renamed_SNES_ROMs";
 inline constexpr const char* unknown_folder_name = "Unknown_ROMs";
 inline constexpr const char* duplicates_folder_name = "Duplicates";
-inline constexpr const char* game_list_name = "games.htm";
 
 // "" when the folder path already ends in the separator (a root folder),
 // otherwise the separator.
@@ -25,5 +24,8 @@ std::string Baue_dateiname(std::string& name);
 
 // A Windows-1252 name as a file-system name on this platform (UTF-8 here).
 std::string file_system_name(const std::string& text);
+
+// The game list's file name in the folder of a batch run.
+inline constexpr const char* game_list_name = "games.htm";
 
 } // namespace cartonym

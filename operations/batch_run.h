@@ -15,10 +15,6 @@
 
 namespace cartonym {
 
-inline constexpr const char* no_files_text = "There are no files in this directory !";
-inline constexpr const char* batch_succeeded_text = "Batchmode finished successfull !";
-inline constexpr const char* batch_finished_text = "Batchrun finished !";
-
 // A failure to record a change (the journal's disk full, say): it names
 // the file the record was to go into, and the run's message shows that
 // file instead of the image in hand.
@@ -33,6 +29,11 @@ public:
 private:
     std::string path_;
 };
+
+// The status line's texts at the end of a batch run.
+inline constexpr const char* no_files_text = "There are no files in this directory !";
+inline constexpr const char* batch_succeeded_text = "Batchmode finished successfull !";
+inline constexpr const char* batch_finished_text = "Batchrun finished !";
 
 // Receives every change a run makes to the disk, each before it is made,
 // so that the run can be taken back. Failures of the recorder stop the run.

@@ -21,10 +21,6 @@
 
 namespace cartonym {
 
-inline constexpr const char* journal_heading = "cartonym-run-journal 1";
-inline constexpr const char* journal_extension = ".journal";
-inline constexpr const char* saved_list_extension = ".games.htm";
-
 // A size before an append when the log was missing, or no plain file.
 inline constexpr std::int64_t log_was_missing = -1;
 inline constexpr std::int64_t log_was_no_file = -2;
@@ -67,6 +63,12 @@ struct RecordFormat {
 // Every record kind, in the order of RecordKind.
 const std::vector<RecordFormat>& record_formats();
 const RecordFormat& record_format(RecordKind kind);
+
+// A journal's first line, a journal's file name ending, and the ending of
+// the copy of an earlier game list kept beside it.
+inline constexpr const char* journal_heading = "cartonym-run-journal 1";
+inline constexpr const char* journal_extension = ".journal";
+inline constexpr const char* saved_list_extension = ".games.htm";
 
 // One line of the journal (without its line end), each value escaped as
 // its field's kind says; values must match the fields in number.
