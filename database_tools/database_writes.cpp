@@ -8,7 +8,6 @@
 #include "database_tools/database_check.h"
 #include "naming/name_database.h"
 
-
 namespace cartonym {
 namespace {
 

@@ -6,7 +6,6 @@
 #include "common/file_contents.h"
 #include "common/paths.h"
 
-
 #include <cstdlib>
 
 namespace cartonym {
