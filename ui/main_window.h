@@ -104,7 +104,7 @@ private:
     void read_files(bool keep_selection = false);
     void watch_files(bool on);
     void fit_to_screen();
-    QString dropped_folder(const QMimeData* data) const;
+    QString dropped_folder(const QMimeData* mime) const;
     QWidget* form() const;
     void set_running(bool on);
     void reset_batch_panel();

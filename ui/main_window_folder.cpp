@@ -149,11 +149,11 @@ void Form1::folder_path_Enter()
 
 // The one local folder a drag carries, or "" (files, several addresses, a
 // run in progress: the window takes none of them).
-QString Form1::dropped_folder(const QMimeData* data) const
+QString Form1::dropped_folder(const QMimeData* mime) const
 {
-    if (!data->hasUrls() || data->urls().size() != 1 || !Ordner->isEnabled())
+    if (!mime->hasUrls() || mime->urls().size() != 1 || !Ordner->isEnabled())
         return {};
-    const QUrl& address = data->urls().front();
+    const QUrl& address = mime->urls().front();
     if (!address.isLocalFile())
         return {};
     const QString folder = QDir::cleanPath(address.toLocalFile());

@@ -80,9 +80,9 @@ std::string missing_for(Kind kind)
 class Medium {
 public:
     Medium(Kind kind, const fs::path& folder)
-        : kind_(kind)
+        : root(folder / "mount")
+        , kind_(kind)
         , image_((folder / "volume.img").string())
-        , root(folder / "mount")
     {
         fs::create_directories(root);
         std::ofstream(image_).close();
@@ -324,8 +324,8 @@ TEST_P(RealMedia, KilledRunsLeaveNoPrivateNameAndAreUndone)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Volumes, RealMedia, ::testing::Values(Kind::Fat32, Kind::Exfat, Kind::Ntfs), [](const auto& info) {
-        return std::string(info.param == Kind::Fat32 ? "Fat32" : info.param == Kind::Exfat ? "Exfat" : "Ntfs");
+    Volumes, RealMedia, ::testing::Values(Kind::Fat32, Kind::Exfat, Kind::Ntfs), [](const auto& volume) {
+        return std::string(volume.param == Kind::Fat32 ? "Fat32" : volume.param == Kind::Exfat ? "Exfat" : "Ntfs");
     });
 
 } // namespace
