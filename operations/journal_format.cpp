@@ -179,7 +179,8 @@ private:
         MoveRecord move{v[0], v[1],
             {record.unsigned_number(2), record.unsigned_number(3), record.unsigned_number(4), record.number(5),
                 record.number(6)},
-            move_kind_of(v[7]), v[8], v[9], record.unsigned_number(10), record.unsigned_number(11), std::nullopt, std::nullopt};
+            move_kind_of(v[7]), v[8], v[9], record.unsigned_number(10), record.unsigned_number(11), std::nullopt,
+            std::nullopt};
         std::erase_if(run_.unconfirmed_links, [&](const auto& fresh) { return fresh.first == move.to; });
         run_.moves.push_back(std::move(move));
     }
