@@ -117,30 +117,9 @@ public:
         if (name.empty())
             add(error, FindingKind::empty_name, "the second item (the full name) is empty");
 
-        const std::string longest = name + longest_suffix() + std::string(longest_extension());
-        const std::string context = " with the country suffix \"" + longest_suffix() + "\" and the extension \""
-            + std::string(longest_extension()) + "\"";
-        const std::size_t bytes = utf8_from_cp1252(longest).size();
-        if (name.find('\0') != std::string::npos)
-            add(error, FindingKind::unusable_name, "the full name holds a NUL byte, which no file name can hold");
-        else if (longest.find_first_of("/\\") != std::string::npos)
-            add(error, FindingKind::unusable_name, "the new name" + context + " contains \"/\" or \"\\\"");
-        else if (longest == "." || longest == "..")
-            add(error, FindingKind::unusable_name, "the new name" + context + " is \"" + longest + "\"");
-        else if (bytes > longest_file_name)
-            add(error, FindingKind::unusable_name,
-                "the new name" + context + " is" + decimal_text(static_cast<std::int64_t>(bytes))
-                    + " bytes long, more than the 255 a file name may have");
-
-        std::string forbidden;
-        for (const char c : name) {
-            const bool control = static_cast<unsigned char>(c) < 0x20 && c != '\0'; // a NUL is unusable_name
-            const std::string shown = control ? "0x" + hex_bytes(std::string(1, c)) : std::string(1, c);
-            if ((control || std::string_view("<>:\"|?*").find(c) != std::string_view::npos)
-                && forbidden.find(shown) == std::string::npos)
-                forbidden += (forbidden.empty() ? "" : " ") + shown;
-        }
-        if (!forbidden.empty())
+        if (const std::string why = why_unusable(name); !why.empty())
+            add(error, FindingKind::unusable_name, why);
+        if (const std::string forbidden = forbidden_characters(name); !forbidden.empty())
             add(warning, FindingKind::windows_name,
                 "the full name has characters Windows forbids in file names: " + forbidden);
 
@@ -166,6 +145,40 @@ public:
     }
 
 private:
+    // Why the longest new name this full name gives is no file name, or "".
+    static std::string why_unusable(const std::string& name)
+    {
+        const std::string longest = name + longest_suffix() + std::string(longest_extension());
+        const std::string context = " with the country suffix \"" + longest_suffix() + "\" and the extension \""
+            + std::string(longest_extension()) + "\"";
+        const std::size_t bytes = utf8_from_cp1252(longest).size();
+        if (name.find('\0') != std::string::npos)
+            return "the full name holds a NUL byte, which no file name can hold";
+        if (longest.find_first_of("/\\") != std::string::npos)
+            return "the new name" + context + " contains \"/\" or \"\\\"";
+        if (longest == "." || longest == "..")
+            return "the new name" + context + " is \"" + longest + "\"";
+        if (bytes > longest_file_name)
+            return "the new name" + context + " is" + decimal_text(static_cast<std::int64_t>(bytes))
+                + " bytes long, more than the 255 a file name may have";
+        return "";
+    }
+
+    // The characters Windows forbids in file names that the name holds, each
+    // once (a NUL is unusable_name instead).
+    static std::string forbidden_characters(const std::string& name)
+    {
+        std::string forbidden;
+        for (const char c : name) {
+            const bool control = static_cast<unsigned char>(c) < 0x20 && c != '\0';
+            const std::string shown = control ? "0x" + hex_bytes(std::string(1, c)) : std::string(1, c);
+            if ((control || std::string_view("<>:\"|?*").find(c) != std::string_view::npos)
+                && forbidden.find(shown) == std::string::npos)
+                forbidden += (forbidden.empty() ? "" : " ") + shown;
+        }
+        return forbidden;
+    }
+
     std::vector<DatabaseFinding>& findings_;
     std::unordered_map<std::string, std::size_t> first_line_;
 };
