@@ -151,6 +151,8 @@ int run_learn(const DatabaseChoices& line, bool from_catalogue, std::ostream& ou
     if (from_catalogue) {
         try {
             catalogue = RomCatalogue::read(line.catalogue);
+            for (const std::string& fault : catalogue->faults())
+                err << "cartonym-cli: " << fault << '\n';
         } catch (const Error& error) {
             err << "cartonym-cli: " << error.what() << '\n';
             return exit_usage;

@@ -88,7 +88,23 @@ std::optional<CatalogueEntry> make_entry(const std::string& game_name, std::opti
 
 // --- Logiqx XML ------------------------------------------------------------
 
-std::vector<CatalogueEntry> parse_logiqx(std::string_view text, const std::string& file_name)
+// Adds the entries of one game, or, when one of its roms is malformed,
+// notes the fault and adds none of them.
+template <typename Roms>
+void add_game(std::vector<CatalogueEntry>& entries, std::vector<std::string>& faults, Roms&& roms)
+{
+    std::vector<CatalogueEntry> game;
+    try {
+        roms(game);
+    } catch (const Error& fault) {
+        faults.push_back(std::string(fault.what()) + "; the game is skipped");
+        return;
+    }
+    entries.insert(entries.end(), std::make_move_iterator(game.begin()), std::make_move_iterator(game.end()));
+}
+
+std::vector<CatalogueEntry> parse_logiqx(
+    std::string_view text, const std::string& file_name, std::vector<std::string>& faults)
 {
     pugi::xml_document document;
     const pugi::xml_parse_result result = document.load_buffer(text.data(), text.size());
@@ -118,14 +134,16 @@ std::vector<CatalogueEntry> parse_logiqx(std::string_view text, const std::strin
         const std::string_view child = game.name();
         if (child != "game" && child != "machine")
             continue;
-        const auto game_name = attribute(game, "name");
-        if (!game_name)
-            fail(file_name, place(game.offset_debug()), "a <" + std::string(child) + "> without a name");
-        for (const pugi::xml_node& rom : game.children("rom")) {
-            if (auto entry = make_entry(std::string(*game_name), attribute(rom, "size"), attribute(rom, "crc"),
-                    attribute(rom, "sha1"), file_name, place(rom.offset_debug())))
-                entries.push_back(std::move(*entry));
-        }
+        add_game(entries, faults, [&](std::vector<CatalogueEntry>& roms) {
+            const auto game_name = attribute(game, "name");
+            if (!game_name)
+                fail(file_name, place(game.offset_debug()), "a <" + std::string(child) + "> without a name");
+            for (const pugi::xml_node& rom : game.children("rom")) {
+                if (auto entry = make_entry(std::string(*game_name), attribute(rom, "size"), attribute(rom, "crc"),
+                        attribute(rom, "sha1"), file_name, place(rom.offset_debug())))
+                    roms.push_back(std::move(*entry));
+            }
+        });
     }
     return entries;
 }
@@ -136,6 +154,7 @@ struct Token {
     enum Kind { open, close, word, quoted, end } kind = end;
     std::string text;
     std::size_t line = 0;
+    const char* fault = nullptr; // what is wrong with a quoted text
 };
 
 class Tokenizer {
@@ -162,12 +181,22 @@ public:
             token.text = c;
             ++pos_;
         } else if (c == '"') {
-            const auto closing = text_.find_first_of("\"\n", pos_ + 1);
-            if (closing == std::string_view::npos || text_[closing] != '"')
-                fail(file_name_, "line " + std::to_string(line_), "a quoted text without its closing quote");
+            // A quoted text ends at its line's end at the latest; one that
+            // has no closing quote there, or goes on right after it (a quote
+            // inside the text), is malformed and marks its game.
+            auto closing = text_.find_first_of("\"\n", pos_ + 1);
             token.kind = Token::quoted;
-            token.text = text_.substr(pos_ + 1, closing - pos_ - 1);
-            pos_ = closing + 1;
+            if (closing == std::string_view::npos || text_[closing] != '"') {
+                closing = std::min(closing, text_.size());
+                token.fault = "a quoted text without its closing quote";
+                token.text = text_.substr(pos_ + 1, closing - pos_ - 1);
+                pos_ = closing;
+            } else {
+                token.text = text_.substr(pos_ + 1, closing - pos_ - 1);
+                pos_ = closing + 1;
+                if (pos_ < text_.size() && !is_space(text_[pos_]) && text_[pos_] != ')' && text_[pos_] != '(')
+                    token.fault = "a quote inside a quoted text";
+            }
         } else {
             const std::size_t start = pos_;
             while (pos_ < text_.size() && !is_space(text_[pos_]) && text_[pos_] != '(' && text_[pos_] != ')'
@@ -198,6 +227,7 @@ struct Block {
     };
     std::vector<Field> fields;
     std::size_t line = 0;
+    std::string fault; // the first malformed text inside, with its line
 
     std::optional<std::string_view> value(std::string_view key) const
     {
@@ -211,9 +241,10 @@ struct Block {
 
 class ClrmameproParser {
 public:
-    ClrmameproParser(std::string_view text, const std::string& file_name)
+    ClrmameproParser(std::string_view text, const std::string& file_name, std::vector<std::string>& faults)
         : tokens_(text, file_name)
         , file_name_(file_name)
+        , faults_(faults)
     { }
 
     std::vector<CatalogueEntry> parse()
@@ -235,22 +266,29 @@ public:
             const Block block = read_block(name.line, 1);
             if (name.text != "game" && name.text != "machine")
                 continue;
-            const auto game_name = block.value("name");
-            if (!game_name)
-                fail(file_name_, "line " + std::to_string(name.line), "a " + name.text + " block without a name");
-            for (const Block::Field& field : block.fields) {
-                if (field.key != "rom" || field.block == 0)
-                    continue;
-                const Block& rom = blocks_[field.block - 1];
-                if (auto entry = make_entry(std::string(*game_name), rom.value("size"), rom.value("crc"),
-                        rom.value("sha1"), file_name_, "line " + std::to_string(rom.line)))
-                    entries.push_back(std::move(*entry));
-            }
+            add_game(entries, faults_, [&](std::vector<CatalogueEntry>& roms) { game_entries(name, block, roms); });
         }
         return entries;
     }
 
 private:
+    void game_entries(const Token& name, const Block& block, std::vector<CatalogueEntry>& roms)
+    {
+        if (!block.fault.empty())
+            throw Error(ErrorNumber::bad_file_name, file_name_ + ": " + block.fault);
+        const auto game_name = block.value("name");
+        if (!game_name)
+            fail(file_name_, "line " + std::to_string(name.line), "a " + name.text + " block without a name");
+        for (const Block::Field& field : block.fields) {
+            if (field.key != "rom" || field.block == 0)
+                continue;
+            const Block& rom = blocks_[field.block - 1];
+            if (auto entry = make_entry(std::string(*game_name), rom.value("size"), rom.value("crc"), rom.value("sha1"),
+                    file_name_, "line " + std::to_string(rom.line)))
+                roms.push_back(std::move(*entry));
+        }
+    }
+
     // The fields up to the closing bracket of a block whose "(" was just read.
     Block read_block(std::size_t line, int depth)
     {
@@ -270,9 +308,13 @@ private:
                 fail(file_name_, "line " + std::to_string(key.line),
                     "expected a field name, found \"" + key.text + "\"");
             const Token value = tokens_.next();
+            if (value.fault && block.fault.empty())
+                block.fault = "line " + std::to_string(value.line) + ": " + value.fault;
             Block::Field field{key.text, value.text, 0, key.line};
             if (value.kind == Token::open) {
                 Block inner = read_block(value.line, depth + 1);
+                if (block.fault.empty())
+                    block.fault = inner.fault;
                 blocks_.push_back(std::move(inner));
                 field.block = blocks_.size();
             } else if (value.kind == Token::end) {
@@ -287,6 +329,7 @@ private:
 
     Tokenizer tokens_;
     const std::string& file_name_;
+    std::vector<std::string>& faults_;
     std::vector<Block> blocks_; // the inner blocks of the current top-level block
 };
 
@@ -316,8 +359,8 @@ RomCatalogue RomCatalogue::parse(std::string_view text, const std::string& file_
     if (*first == '<' && text.size() > largest_xml_text)
         fail(file_name, "line 1", "an XML catalogue of more than 3 MiB: Error Nr. 61 (Disk full)");
     RomCatalogue catalogue;
-    std::vector<CatalogueEntry> entries =
-        *first == '<' ? parse_logiqx(text, file_name) : ClrmameproParser(text, file_name).parse();
+    std::vector<CatalogueEntry> entries = *first == '<' ? parse_logiqx(text, file_name, catalogue.faults_)
+                                                        : ClrmameproParser(text, file_name, catalogue.faults_).parse();
     for (CatalogueEntry& entry : entries)
         catalogue.add(std::move(entry));
     return catalogue;

@@ -45,6 +45,10 @@ public:
 
     const std::vector<CatalogueEntry>& entries() const { return entries_; }
 
+    // The malformed games that were skipped, each "<file>: <place>: <what>;
+    // the game is skipped" (UTF-8), in file order.
+    const std::vector<std::string>& faults() const { return faults_; }
+
     // The first entry, in file order, with this SHA-1; otherwise the first
     // entry without SHA-1 with this CRC32 and size; nullptr when none.
     const CatalogueEntry* find(const ContentDigest& digest) const;
@@ -56,6 +60,7 @@ private:
     void add(CatalogueEntry entry);
 
     std::vector<CatalogueEntry> entries_;
+    std::vector<std::string> faults_;
     std::map<Sha1, std::size_t> by_sha1_;
     std::map<std::pair<std::uint32_t, std::uint64_t>, std::size_t> by_crc32_and_size_;
 };

@@ -360,7 +360,6 @@ TEST(DatabaseTools, BadInputChangesNothingAndSaysWhy)
             "CAT: line 3 (byte 66): the file ends inside the XML (it is truncated)"},
         {"clrmamepro truncated", "clrmamepro ( name x )\ngame (\n name \"G\"\n rom ( name g size 1 crc 1 )\n",
             "CAT: line 5: the file ends inside the block opened on line 2"},
-        {"bad sha1", "game ( name G\n rom ( name g size 1 sha1 xyz ) )\n", "CAT: line 2: the sha1 \"xyz\" is not 40"},
         {"a character Windows-1252 lacks", {}, "unusable_name: the file name has characters that Windows-1252 lacks",
             "Snow \xE2\x98\x83 Day (USA).smc"},
         {"a name the check rejects", {}, "unusable_name: unusable_name: the new name with the country suffix",
@@ -565,4 +564,40 @@ TEST(DatabaseTools, HostileFilesAreRefusedByNameWithoutExhaustingTheProgram)
         EXPECT_EQ(run.status, 2) << catalogue;
         EXPECT_NE(run.err.find(catalogue + ": " + why), std::string::npos) << run.err;
     }
+}
+
+// A malformed game is reported with its line and skipped; the others count.
+TEST(RomCatalogue, MalformedGamesAreReportedWithTheirLineAndSkipped)
+{
+    const std::string rom = " rom ( name g size 1 crc 00000001 )\n";
+    const std::string clrmamepro = "game ( name \"Say \"Hi\" Now\"\n" + rom + ")\n" // a quote inside a quoted text
+        + "game ( name \"Unclosed\n" + rom + ")\n"                                  // no closing quote
+        + "game ( description \"No name\"\n" + rom + ")\n"                          // no name
+        + "game ( name \"Bad\"\n rom ( name g size 1 sha1 xyz )\n" + rom + ")\n"    // a bad sum
+        + "game ( name \"Good\"\n" + rom + ")\n";
+    const RomCatalogue catalogue = RomCatalogue::parse(clrmamepro, "c.dat");
+    ASSERT_EQ(catalogue.entries().size(), 1u);
+    EXPECT_EQ(catalogue.entries()[0].game_name, "Good");
+    EXPECT_EQ(catalogue.faults(),
+        (std::vector<std::string>{"c.dat: line 1: a quote inside a quoted text; the game is skipped",
+            "c.dat: line 4: a quoted text without its closing quote; the game is skipped",
+            "c.dat: line 7: a game block without a name; the game is skipped",
+            "c.dat: line 11: the sha1 \"xyz\" is not 40 hexadecimal digits; the game is skipped"}));
+
+    const RomCatalogue xml =
+        RomCatalogue::parse("<datafile>\n<game>\n<rom name=\"g\" size=\"1\" crc=\"1\"/>\n</game>\n"
+                            "<game name=\"Good\"><rom name=\"g\" size=\"1\" crc=\"1\"/></game>\n</datafile>\n",
+            "c.xml");
+    ASSERT_EQ(xml.entries().size(), 1u);
+    EXPECT_EQ(xml.faults(),
+        std::vector<std::string>{"c.xml: line 2 (byte 12): a <game> without a name; the game is skipped"});
+
+    test::TempFolder t;
+    learn_world(t, "a.smc");
+    fixtures::write_file(t / "c.dat", clrmamepro);
+    const CliRun run = Cli({"db", "import-dat", "--db", t / "db/snes.dat", t / "c.dat", t / "img"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("cartonym-cli: " + t / "c.dat" + ": line 4: a quoted text without its closing quote"),
+        std::string::npos)
+        << run.err;
 }
