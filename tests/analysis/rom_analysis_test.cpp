@@ -174,10 +174,15 @@ TEST(RomAnalysis, CopierHeaderRecognition)
         EXPECT_EQ(analyse_image(image).Formatcode, swc ? "SWC LO" : "");
     }
 
-    // A custom-header signature needs bytes 57..511 to be zero.
+    // A custom-header signature needs bytes 57..511 to be zero; byte 56 is not summed.
+    for (const std::uint64_t offset : {57, 511}) {
+        std::string cos = fixtures::build_rom({.header = CopierHeader::COS});
+        fixtures::set_bytes(cos, offset, "\x01");
+        expect_rejected(analyse_image(cos));
+    }
     std::string cos = fixtures::build_rom({.header = CopierHeader::COS});
-    fixtures::set_bytes(cos, 511, "\x01");
-    expect_rejected(analyse_image(cos));
+    fixtures::set_bytes(cos, 56, "\x01");
+    EXPECT_EQ(analyse_image(cos).Formatcode, "COS LO");
     // Zero bytes 57..511 with a near miss of the custom signature: Pro Fighter.
     std::string fig = fixtures::build_rom({.header = CopierHeader::COS});
     fixtures::set_bytes(fig, 5, "\x32");

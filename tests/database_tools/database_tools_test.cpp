@@ -210,7 +210,9 @@ TEST(DatabaseCheck, FindsEachPlantedFaultAtItsLine)
         {record("NUL", std::string("Nul\0Game", 8)), {{"unusable_name", "error"}}},
         {record("BELL", "Bell\x07Game"), {{"windows_name", "warning"}}},
         {record("LONG", std::string(231, 'L')), {{"unusable_name", "error"}}},
+        {record("LONGEST", std::string(230, 'L')), {}}, // 255 bytes with the longest suffix
         {record("COLON", "Game: Round 2"), {{"windows_name", "warning"}}},
+        {record("STAR", "Star*Game"), {{"windows_name", "warning"}}},
         {record("UTF8", "Pok\xC3\xA9mon"), {{"encoding", "warning"}}},
         {record("X-MEN", "X-Men"), {{"shadowed", "warning"}}},
         {record("ALADDIN JR", "Aladdin Jr."), {{"shadowed", "warning"}}},
@@ -241,7 +243,7 @@ TEST(DatabaseCheck, FindsEachPlantedFaultAtItsLine)
     const CliRun run = Cli({"db", "check", "--db", t / "faulty.dat"});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find("\n5: error: duplicate_key: the record on line 1 "), std::string::npos) << run.out;
-    EXPECT_TRUE(run.out.ends_with("\n16 records, 7 errors, 7 warnings\n")) << run.out;
+    EXPECT_TRUE(run.out.ends_with("\n18 records, 7 errors, 8 warnings\n")) << run.out;
     const std::vector<json> lines = Cli({"db", "check", "--json", "--db", t / "faulty.dat"}).lines;
     ASSERT_EQ(lines.size(), expected.size());
     EXPECT_EQ(lines[0],

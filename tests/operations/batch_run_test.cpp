@@ -314,9 +314,9 @@ TEST(CliBatch, PrintsTheMessageThenThePanelAndTheUnknownNamesEscaped)
               "Duplicates (see subdir Duplicates):  1\nmystery.smc\n");
     EXPECT_EQ(run.err, "") << "no progress indicator when stderr is no terminal";
     EXPECT_EQ(u.tree(), mixed_after());
-    u.image("two\nlines.smc", Riddle);
+    u.image("two\n\x1F\x7Flines.smc", Riddle);
     u.image("back\\slash.smc", Riddle2);
-    EXPECT_TRUE(u.cli({}).out.ends_with("\nback\\\\slash.smc\ntwo\\u{000A}lines.smc\n"));
+    EXPECT_TRUE(u.cli({}).out.ends_with("\nback\\\\slash.smc\ntwo\\u{000A}\\u{001F}\\u{007F}lines.smc\n"));
 }
 
 TEST(CliBatch, JsonOutcomeInTheNoSpacesStyle)

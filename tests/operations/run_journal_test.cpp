@@ -5,6 +5,7 @@
 #include "common/system_calls.h"
 #include "fixtures/rom_builder.h"
 #include "operations/batch_run.h"
+#include "operations/engine.h"
 #include "operations/journal_format.h"
 #include "operations/run_journal.h"
 #include "tests/testsupport.h"
@@ -257,8 +258,10 @@ TEST(Undo, RunsAreListedNewestFirstAndUndoneInTurn)
     ASSERT_EQ(runs.size(), 2u);
     EXPECT_GT(runs[0].name, runs[1].name);
     EXPECT_EQ(runs[0].moves, 1u);
+    EXPECT_EQ(undoable_runs_of(world.F).size(), 2u); // what the window offers
     EXPECT_EQ(undo_run("", false).name, runs[0].name);
     EXPECT_EQ(tree_difference(second_before, world.entries()), "");
+    EXPECT_EQ(undoable_runs_of(world.F).size(), 1u) << "an undone run is offered no more";
     EXPECT_EQ(undo_run("", false).name, runs[1].name);
     fs::remove(world.in_folder("gamma.smc")); // added by hand between the runs
     EXPECT_EQ(tree_difference(first_before, world.entries()), "");

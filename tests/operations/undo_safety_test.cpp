@@ -227,30 +227,41 @@ TEST(UndoSafety, FullJournalDiskIsReportedWithTheJournal)
 // could not name its files.
 TEST(UndoSafety, FolderBeyondPathMaxIsRefusedBeforeTheFirstMove)
 {
-    SafetyWorld world;
-    const fs::path start = fs::current_path();
-    const std::string level(200, 'd');
-    constexpr int levels = 21;
-    fs::current_path(world.t.path());
-    for (int depth = 0; depth < levels; ++depth) {
-        fs::create_directory(level);
-        fs::current_path(level);
+    // The run's longest path, F/Renamed_SNES_ROMs/<255 bytes>, stays below
+    // PATH_MAX (4096): F of each length is made below levels of 200 bytes.
+    const std::size_t longest_entry = 1 + std::string_view("Renamed_SNES_ROMs").size() + 1 + 255;
+    for (const std::size_t length : {4095 - longest_entry, 4096 - longest_entry, std::size_t{4300}}) {
+        SCOPED_TRACE(length);
+        SafetyWorld world;
+        const fs::path start = fs::current_path();
+        const std::string level(200, 'd');
+        fs::current_path(world.t.path());
+        std::size_t reached = fs::current_path().string().size(), levels = 0;
+        for (; length - reached > 1 + level.size() + 10; ++levels, reached += 1 + level.size()) {
+            fs::create_directory(level);
+            fs::current_path(level);
+        }
+        const std::string folder(length - reached - 1, 'r');
+        fs::create_directory(folder);
+        fixtures::write_rom(folder + "/alpha.smc", Alpha);
+        const BatchResult result = Batchrun(BatchOptions{folder, world.db});
+        const bool untouched = fs::exists(folder + "/alpha.smc") && !fs::exists(folder + "/Renamed_SNES_ROMs");
+        // Taken apart from the bottom: no path used here is longer than PATH_MAX.
+        fs::remove_all(folder);
+        for (std::size_t depth = 0; depth < levels; ++depth) {
+            fs::current_path("..");
+            fs::remove(level);
+        }
+        fs::current_path(start);
+        if (length + longest_entry < 4096) {
+            EXPECT_EQ(result.outcome, BatchOutcome::completed);
+            continue;
+        }
+        EXPECT_EQ(result.outcome, BatchOutcome::failed);
+        EXPECT_TRUE(result.setup_failed);
+        EXPECT_EQ(result.error->number(), ErrorNumber::bad_file_name);
+        EXPECT_TRUE(untouched);
     }
-    fs::create_directory("roms");
-    fixtures::write_rom("roms/alpha.smc", Alpha);
-    const BatchResult result = Batchrun(BatchOptions{"roms", world.db});
-    const bool untouched = fs::exists("roms/alpha.smc") && !fs::exists("roms/Renamed_SNES_ROMs");
-    // Taken apart from the bottom: no path used here is longer than PATH_MAX.
-    fs::remove_all("roms");
-    for (int depth = 0; depth < levels; ++depth) {
-        fs::current_path("..");
-        fs::remove(level);
-    }
-    fs::current_path(start);
-    EXPECT_EQ(result.outcome, BatchOutcome::failed);
-    EXPECT_TRUE(result.setup_failed);
-    EXPECT_EQ(result.error->number(), ErrorNumber::bad_file_name);
-    EXPECT_TRUE(untouched);
 }
 
 // Another process that puts a file of its own at the game list's name
