@@ -6,7 +6,6 @@
 #include "fixtures/rom_builder.h"
 #include "tests/testsupport.h"
 
-#include <stdexcept>
 #include <tuple>
 #include <vector>
 #include <sys/stat.h>
