@@ -3,6 +3,8 @@
 #include "common/windows1252.h"
 #include "fixtures/rom_builder.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <algorithm>
 #include <stdexcept>
@@ -85,6 +87,16 @@ Tree JournalledRunFolder::journals() const
     return std::filesystem::exists(runs) ? entries_of(runs) : Tree{};
 }
 
+BatchResult JournalledRunFolder::run(bool game_list, bool without_spaces) const
+{
+    RunJournal journal(F);
+    BatchOptions options{F, db, without_spaces, game_list};
+    options.recorder = &journal;
+    BatchResult result = Batchrun(options);
+    EXPECT_FALSE(journal.failure()) << *journal.failure();
+    return result;
+}
+
 namespace {
 void set_variable(const std::string& name, const std::optional<std::string>& value)
 {
@@ -137,10 +149,8 @@ TempEnvironment::~TempEnvironment()
 ProgramRun run_program(const std::string& program, const std::vector<std::string>& arguments, const TempFolder& filing,
     const std::string& working_folder)
 {
-    int status = 0;
     const int pid = start_program(program, arguments, filing / "cli.out", filing / "cli.err", working_folder);
-    if (pid > 0)
-        ::waitpid(pid, &status, 0);
+    const int status = pid > 0 ? wait_for(pid) : 0;
     ProgramRun run{pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1, fixtures::read_file(filing / "cli.out"),
         fixtures::read_file(filing / "cli.err")};
     std::filesystem::remove(filing / "cli.out");
@@ -167,6 +177,13 @@ int start_program(const std::string& program, std::vector<std::string> arguments
     const int error = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     return error == 0 ? pid : -1;
+}
+
+int wait_for(int pid)
+{
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return status;
 }
 
 void make_fifo(const std::string& path)
@@ -224,6 +241,13 @@ void RunFolder::file(const std::string& name, const std::string& content) const
 {
     std::filesystem::create_directories(std::filesystem::path(in_folder(name)).parent_path());
     fixtures::write_file(in_folder(name), content);
+}
+
+ProgramRun RunFolder::batch(std::vector<std::string> options) const
+{
+    options.insert(options.begin(), {"batch", "--db", db});
+    options.push_back(F);
+    return cli(options);
 }
 
 } // namespace cartonym::test

@@ -7,6 +7,7 @@
 #include "common/error.h"
 #include "fixtures/rom_builder.h"
 #include "operations/batch_run.h"
+#include "operations/run_journal.h"
 
 #include <filesystem>
 #include <map>
@@ -113,6 +114,8 @@ ProgramRun run_program(const std::string& program, const std::vector<std::string
 int start_program(const std::string& program, std::vector<std::string> arguments,
     const std::string& output = "/dev/null", const std::string& error_output = "/dev/null",
     const std::string& working_folder = "");
+// Waits for the process pid to end; its wait status.
+int wait_for(int pid);
 // A FIFO or a bound Unix socket at path.
 void make_fifo(const std::string& path);
 void make_socket(const std::string& path);
@@ -127,31 +130,6 @@ std::vector<std::string> image_contents(const std::filesystem::path& folder);
 // The message of failure number while processing path.
 std::string error_text(int number, const std::string& path);
 
-// A batch run's world: the folder F, the database and the temporary folder
-// (the variable temp names it) side by side in one test folder.
-struct RunFolder {
-    TempFolder t;
-    std::string F = t / "roms", db = t / "snes.dat", temp_folder = t / "temp";
-    TempEnvironment temp{{{"temp", temp_folder}}};
-
-    explicit RunFolder(
-        const std::string& database, const std::vector<std::pair<std::string, fixtures::RomPlan>>& images = {});
-    std::string in_folder(const std::string& name) const { return F + "/" + name; }
-    void image(const std::string& name, const fixtures::RomPlan& plan) const { file(name, fixtures::build_rom(plan)); }
-    void file(const std::string& name, const std::string& content) const;
-};
-
-// A run folder whose run journals go to a state folder (XDG_STATE_HOME) of its own.
-struct JournalledRunFolder : RunFolder {
-    TempFolder state;
-    ScopedVariable state_home{"XDG_STATE_HOME", state.path().string()};
-
-    using RunFolder::RunFolder;
-    Tree entries() const { return entries_of(F); }
-    // Every entry of the journal folder, empty when there is none.
-    Tree journals() const;
-};
-
 // The made-up games of the batch-run tests.
 namespace games {
 inline const fixtures::RomPlan Alpha{.name = "ALPHA QUEST"};
@@ -165,6 +143,39 @@ inline const fixtures::RomPlan Riddle2{.name = "ANOTHER ONE"};
 inline const std::string database = fixtures::database_line("ALPHA QUEST", "Alpha Quest")
     + fixtures::database_line("BETA & GAMMA", "Beta & Gamma") + fixtures::database_line("GAMMA RAY", "Gamma");
 } // namespace games
+
+// A batch run's world: the folder F, the database and the temporary folder
+// (the variable temp names it) side by side in one test folder.
+struct RunFolder {
+    TempFolder t;
+    std::string F = t / "roms", db = t / "snes.dat", temp_folder = t / "temp";
+    TempEnvironment temp{{{"temp", temp_folder}}};
+
+    explicit RunFolder(const std::string& database = games::database,
+        const std::vector<std::pair<std::string, fixtures::RomPlan>>& images = {});
+    std::string in_folder(const std::string& name) const { return F + "/" + name; }
+    void image(const std::string& name, const fixtures::RomPlan& plan) const { file(name, fixtures::build_rom(plan)); }
+    void file(const std::string& name, const std::string& content) const;
+    // The real cartonym-cli with these arguments, and `batch --db DB options... F`.
+    ProgramRun cli(const std::vector<std::string>& arguments) const
+    {
+        return run_program(CARTONYM_CLI_PATH, arguments, t);
+    }
+    ProgramRun batch(std::vector<std::string> options = {}) const;
+};
+
+// A run folder whose run journals go to a state folder (XDG_STATE_HOME) of its own.
+struct JournalledRunFolder : RunFolder {
+    TempFolder state;
+    ScopedVariable state_home{"XDG_STATE_HOME", state.path().string()};
+
+    using RunFolder::RunFolder;
+    Tree entries() const { return entries_of(F); }
+    // A batch run of F with its journal.
+    BatchResult run(bool game_list = true, bool without_spaces = false) const;
+    // Every entry of the journal folder, empty when there is none.
+    Tree journals() const;
+};
 
 // A run's counts: total, renamed, already correct, unknown, duplicates.
 inline std::vector<int> run_counts(const BatchResult& result)

@@ -596,7 +596,7 @@ TEST(RomCatalogue, MalformedGamesAreReportedWithTheirLineAndSkipped)
 
     const LearnWorld t("a.smc");
     fixtures::write_file(t / "c.dat", clrmamepro);
-    const CliRun run = Cli({"db", "import-dat", "--db", t / "db/snes.dat", t / "c.dat", t / "img"});
+    const CliRun run = Cli({"db", "import-dat", "--db", t.db, t / "c.dat", t / "img"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.err.find("cartonym-cli: " + t / "c.dat" + ": line 4: a quoted text without its closing quote"),
         std::string::npos)

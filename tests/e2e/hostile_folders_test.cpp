@@ -109,27 +109,6 @@ TEST(HostileEntries, FifosSocketsFoldersDeadAndLoopingLinksAreLeftAloneBySelecti
     EXPECT_EQ(tree_difference(expected, u.tree()), "");
 }
 
-TEST(HostileEntries, LinksToImagesCountAsFilesAndStillLeadToTheImageAfterTheMove)
-{
-    TestEnvironment u(base_database);
-    fs::create_directory(u.t / "store");
-    const std::vector<std::pair<std::string, RomPlan>> images = {{"alpha", Alpha}, {"gamma", Gamma}, {"zeta", Riddle}};
-    for (const auto& [name, plan] : images)
-        write_rom(u.t / "store/" + name, plan);
-    u.link(u.t / "store/alpha", "absolute.smc"); // absolute target
-    u.link("../store/gamma", "relative.smc");    // relative target
-    u.link("../store/zeta", "unknown.smc");      // relative, unknown image
-    const Tree outside_before = u.outside();
-    EXPECT_EQ(counts(u.run()), (Counts{3, 2, 0, 1, 0}));
-    EXPECT_EQ(u.outside(), outside_before); // the images stay where they are
-    for (const std::string& entry : {R + "/" + alpha_new, R + "/" + gamma_new, U + "/unknown.smc"}) {
-        EXPECT_TRUE(fs::is_symlink(u.in_folder(entry))) << entry;
-        EXPECT_TRUE(fs::is_regular_file(u.in_folder(entry)))
-            << entry << ": the moved link no longer leads to the image";
-    }
-    EXPECT_EQ(read_file(u.in_folder(R + "/" + gamma_new)), build_rom(Gamma));
-}
-
 TEST(HostileEntries, AFileChangedAfterTheListingEndsAsDecidedAndLosesNothing)
 {
     struct Case {
@@ -345,23 +324,6 @@ TEST(TakenOutputFolders, StrangeEntriesInPlaceOfOutputFoldersStayAndTheRunEndsAs
         expect_end(u.run(case_.after.contains(R + "/games.htm")), case_.error, u.in_folder(image));
         EXPECT_EQ(tree_difference(case_.after, u.tree()), "");
         EXPECT_EQ(u.outside(), outside_before) << "something outside F changed";
-    }
-}
-
-TEST(SingleOperations, UnknownLogThatIsNoPlainFileIsRefusedAtOnce)
-{
-    TempFolder t;
-    write_file(t / "foreign", "foreign");
-    for (const auto& [kind, create] : std::vector<std::pair<std::string, std::function<void(const std::string&)>>>{
-             {"fifo", [](const std::string& log) { make_fifo(log); }},
-             {"link", [&](const std::string& log) { fs::create_symlink(t / "foreign", log); }},
-             {"folder", [](const std::string& log) { fs::create_directory(log); }},
-             {"dead_link", [&](const std::string& log) { fs::create_symlink(t / "nowhere", log); }}}) {
-        fs::create_directory(t / kind);
-        create(t / kind + "/unknown.log");
-        EXPECT_EQ(error_number_of([&] { Schreibe_unbekannt(t / kind, "a.smc", "b", "c", "d", "e"); }), 75) << kind;
-        EXPECT_EQ(read_file(t / "foreign"), "foreign");
-        EXPECT_FALSE(fs::exists(t / "nowhere"));
     }
 }
 

@@ -23,15 +23,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace cartonym;
 using std::chrono::microseconds;
+using test::wait_for;
 
 constexpr int image_count = 300;
-
-int wait_for(pid_t pid)
-{
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return status;
-}
 
 // A test folder holding the database and a template folder: 300 entries,
 // every tenth image unknown, three images in a row sharing a game (so two of
@@ -52,18 +46,17 @@ public:
             fixtures::write_file(
                 (template_folder / "Unknown_ROMs" / "unknown.log").string(), "an earlier entry\r\n\r\n");
         for (int i = 0; i < image_count; ++i) {
+            const std::string n = std::to_string(i);
             if (i % 25 == 24) {
-                fixtures::write_file((template_folder / ("notes " + std::to_string(i) + ".txt")).string(),
-                    "no image " + std::to_string(i));
+                fixtures::write_file((template_folder / ("notes " + n + ".txt")).string(), "no image " + n);
                 continue;
             }
-            fixtures::write_rom((template_folder / ("image " + std::to_string(i) + ".smc")).string(),
-                {.name = unknown && i % 10 == 9 ? "UNKNOWN " + std::to_string(i) : "GAME " + std::to_string(i / 3),
+            fixtures::write_rom((template_folder / ("image " + n + ".smc")).string(),
+                {.name = unknown && i % 10 == 9 ? "UNKNOWN " + n : "GAME " + std::to_string(i / 3),
                     .checksum = static_cast<std::uint16_t>(i),
                     .data_length = 0x8000});
             if (i % 50 == 0) // a link to an image of the folder, filed after it
-                fs::create_symlink(
-                    "image " + std::to_string(i) + ".smc", template_folder / ("link " + std::to_string(i) + ".smc"));
+                fs::create_symlink("image " + n + ".smc", template_folder / ("link " + n + ".smc"));
         }
     }
 
@@ -77,9 +70,10 @@ public:
 
     pid_t start_batch(const fs::path& folder, bool game_list = true) const
     {
+        std::vector<std::string> arguments = {"batch", "--gamelist", "--db", database, folder.string()};
         if (!game_list)
-            return test::start_program(CARTONYM_CLI_PATH, {"batch", "--db", database, folder.string()});
-        return test::start_program(CARTONYM_CLI_PATH, {"batch", "--gamelist", "--db", database, folder.string()});
+            arguments.erase(arguments.begin() + 1);
+        return test::start_program(CARTONYM_CLI_PATH, arguments);
     }
 
     test::TempFolder work, temp;
@@ -89,38 +83,56 @@ public:
     fs::path template_folder = work.path() / "template";
 };
 
-// Picks the delay before each kill at random below a bound. The bound starts
-// at the length of an undisturbed run and follows the runs: it shrinks after
-// a kill that came too late and grows after one that hit, so kills keep
-// landing inside runs however fast or loaded the machine is.
-class KillTimer {
-public:
-    explicit KillTimer(microseconds run_length)
-        : bound_(std::max<long>(run_length.count(), 200))
-    { }
-
-    // Kills pid after a random delay; true when the kill hit the running process.
-    bool kill_later(pid_t pid)
-    {
-        std::this_thread::sleep_for(microseconds(std::uniform_int_distribution<long>(0, bound_)(random_)));
-        ::kill(pid, SIGKILL);
-        const bool hit = WIFSIGNALED(wait_for(pid));
-        bound_ = hit ? bound_ * 11 / 10 : std::max<long>(bound_ * 7 / 10, 50);
-        return hit;
-    }
-
-private:
-    long bound_;
-    std::mt19937 random_{1206};
-};
-
-microseconds length_of_a_run(const KillWorld& world, const fs::path& folder)
+// The time f takes.
+template <typename F> microseconds length_of(F f)
 {
     const auto begin = std::chrono::steady_clock::now();
-    const int status = wait_for(world.start_batch(folder));
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    f();
     return std::chrono::duration_cast<microseconds>(std::chrono::steady_clock::now() - begin);
 }
+
+// A run (or undo) exits 0, or 2 when there was no run to undo.
+void expect_ended_well(int status, bool or_nothing_to_undo = false)
+{
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_TRUE(WEXITSTATUS(status) == 0 || (or_nothing_to_undo && WEXITSTATUS(status) == 2))
+        << "exit " << WEXITSTATUS(status);
+}
+
+// Kills, each on a fresh copy of the template with a journal folder of its
+// own, until `wanted` kills hit a running process (a kill that comes after
+// the process has ended does not count), at most 400 attempts. start(folder)
+// starts the process killed; check(folder) follows each kill. The delay
+// before each kill is random below a bound that starts at length (an
+// undisturbed run's) and follows the runs: it shrinks after a kill that
+// came too late and grows after one that hit, so kills keep landing inside
+// runs however fast or loaded the machine is.
+template <typename Start, typename Check>
+void kill_attempts(const KillWorld& world, microseconds length, int wanted, Start start, Check check)
+{
+    long bound = std::max<long>(length.count(), 200);
+    std::mt19937 random{1206};
+    int killed = 0, attempt = 0;
+    for (; killed < wanted && attempt < 400 && !::testing::Test::HasFatalFailure(); ++attempt) {
+        SCOPED_TRACE("attempt " + std::to_string(attempt));
+        const fs::path folder = world.copy(attempt);
+        const test::ScopedVariable state(
+            "XDG_STATE_HOME", (world.work.path() / ("state" + std::to_string(attempt))).string());
+        const pid_t pid = start(folder);
+        ASSERT_GT(pid, 0);
+        std::this_thread::sleep_for(microseconds(std::uniform_int_distribution<long>(0, bound)(random)));
+        ::kill(pid, SIGKILL);
+        const bool hit = WIFSIGNALED(wait_for(pid));
+        killed += hit;
+        bound = hit ? bound * 11 / 10 : std::max<long>(bound * 7 / 10, 50);
+        check(folder);
+        fs::remove_all(folder);
+    }
+    std::printf("kills: %d in %d attempts (the rest ended before the signal)\n", killed, attempt);
+    EXPECT_GE(killed, wanted);
+}
+
+pid_t start_undo() { return test::start_program(CARTONYM_CLI_PATH, {"undo"}); }
 
 } // namespace
 
@@ -129,26 +141,15 @@ TEST(CrashSafety, EveryImageSurvivesSigkillAtRandomMomentsAndTheNextRunCompletes
     const KillWorld world;
     const auto before = test::image_contents(world.template_folder);
     const fs::path probe = world.copy(-1);
-    KillTimer timer(length_of_a_run(world, probe));
+    const microseconds length = length_of([&] { expect_ended_well(wait_for(world.start_batch(probe))); });
     ASSERT_EQ(test::image_contents(probe), before);
-
-    // At least 50 kills that hit a running process; a kill that comes after
-    // the run has ended does not count.
-    int killed = 0, attempt = 0;
-    for (; killed < 50 && attempt < 400; ++attempt) {
-        const fs::path folder = world.copy(attempt);
-        const pid_t pid = world.start_batch(folder);
-        ASSERT_GT(pid, 0);
-        killed += timer.kill_later(pid);
-        ASSERT_EQ(test::image_contents(folder), before) << "after the kill of attempt " << attempt;
-
-        const int next_status = wait_for(world.start_batch(folder));
-        EXPECT_TRUE(WIFEXITED(next_status) && WEXITSTATUS(next_status) == 0) << "attempt " << attempt;
-        ASSERT_EQ(test::image_contents(folder), before) << "after the run following attempt " << attempt;
-        fs::remove_all(folder);
-    }
-    std::printf("kills survived: %d in %d attempts (the rest ended before the signal)\n", killed, attempt);
-    EXPECT_GE(killed, 50);
+    kill_attempts(
+        world, length, 50, [&](const fs::path& folder) { return world.start_batch(folder); },
+        [&](const fs::path& folder) {
+            ASSERT_EQ(test::image_contents(folder), before) << "after the kill";
+            expect_ended_well(wait_for(world.start_batch(folder)));
+            ASSERT_EQ(test::image_contents(folder), before) << "after the run following the kill";
+        });
 }
 
 TEST(UndoAfterKill, RunKilledAtRandomMomentsIsUndoneExactly)
@@ -156,28 +157,14 @@ TEST(UndoAfterKill, RunKilledAtRandomMomentsIsUndoneExactly)
     const KillWorld world;
     const test::Tree before = test::entries_of(world.template_folder);
     const fs::path probe = world.copy(-1);
-    KillTimer timer(length_of_a_run(world, probe));
-
-    int killed = 0, attempt = 0;
-    for (; killed < 20 && attempt < 400; ++attempt) {
-        const fs::path folder = world.copy(attempt);
-        const test::ScopedVariable state(
-            "XDG_STATE_HOME", (world.work.path() / ("state" + std::to_string(attempt))).string());
-        const pid_t pid = world.start_batch(folder);
-        ASSERT_GT(pid, 0);
-        killed += timer.kill_later(pid);
-
-        // 0: everything went back; 2: killed before the journal was made, no run to undo.
-        const int undo_status = wait_for(test::start_program(CARTONYM_CLI_PATH, {"undo"}));
-        ASSERT_TRUE(WIFEXITED(undo_status)) << "attempt " << attempt;
-        EXPECT_TRUE(WEXITSTATUS(undo_status) == 0 || WEXITSTATUS(undo_status) == 2)
-            << "attempt " << attempt << ": exit " << WEXITSTATUS(undo_status);
-        ASSERT_EQ(test::tree_difference(before, test::entries_of(folder)), "")
-            << "after the kill of attempt " << attempt;
-        fs::remove_all(folder);
-    }
-    std::printf("kills undone: %d in %d attempts (the rest ended before the signal)\n", killed, attempt);
-    EXPECT_GE(killed, 20);
+    const microseconds length = length_of([&] { expect_ended_well(wait_for(world.start_batch(probe))); });
+    // 0: everything went back; 2: killed before the journal was made, no run to undo.
+    kill_attempts(
+        world, length, 20, [&](const fs::path& folder) { return world.start_batch(folder); },
+        [&](const fs::path& folder) {
+            expect_ended_well(wait_for(start_undo()), true);
+            ASSERT_EQ(test::tree_difference(before, test::entries_of(folder)), "") << "after the undo";
+        });
 }
 
 // An undo killed at random moments is finished by the next plain undo: it
@@ -187,33 +174,19 @@ TEST(UndoAfterKill, UndoKilledAtRandomMomentsIsFinishedByTheNextUndo)
 {
     const KillWorld world;
     const test::Tree before = test::entries_of(world.template_folder);
-    const auto undo = [] { return test::start_program(CARTONYM_CLI_PATH, {"undo"}); };
-    microseconds undo_length{};
-    {
-        const fs::path probe = world.copy(-1);
-        const test::ScopedVariable state("XDG_STATE_HOME", (world.work.path() / "state-probe").string());
-        ASSERT_EQ(wait_for(world.start_batch(probe)), 0);
-        const auto begin = std::chrono::steady_clock::now();
-        ASSERT_EQ(wait_for(undo()), 0);
-        undo_length = std::chrono::duration_cast<microseconds>(std::chrono::steady_clock::now() - begin);
-    }
-    KillTimer timer(undo_length);
-    int killed = 0, attempt = 0;
-    for (; killed < 20 && attempt < 400; ++attempt) {
-        const fs::path folder = world.copy(attempt);
-        const test::ScopedVariable state(
-            "XDG_STATE_HOME", (world.work.path() / ("undo-state" + std::to_string(attempt))).string());
-        ASSERT_EQ(wait_for(world.start_batch(folder)), 0) << "attempt " << attempt;
-        killed += timer.kill_later(undo());
-        const int status = wait_for(undo());
-        ASSERT_TRUE(WIFEXITED(status)) << "attempt " << attempt;
-        EXPECT_TRUE(WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 2)
-            << "attempt " << attempt << ": exit " << WEXITSTATUS(status);
-        ASSERT_EQ(test::tree_difference(before, test::entries_of(folder)), "") << "after attempt " << attempt;
-        fs::remove_all(folder);
-    }
-    std::printf("undos killed and finished: %d in %d attempts\n", killed, attempt);
-    EXPECT_GE(killed, 20);
+    const fs::path probe = world.copy(-1);
+    ASSERT_EQ(wait_for(world.start_batch(probe)), 0);
+    const microseconds length = length_of([&] { expect_ended_well(wait_for(start_undo())); });
+    kill_attempts(
+        world, length, 20,
+        [&](const fs::path& folder) {
+            EXPECT_EQ(wait_for(world.start_batch(folder)), 0);
+            return start_undo();
+        },
+        [&](const fs::path& folder) {
+            expect_ended_well(wait_for(start_undo()), true);
+            ASSERT_EQ(test::tree_difference(before, test::entries_of(folder)), "");
+        });
 }
 
 // Two runs over one folder at once (one stopped with SIGSTOP while the
@@ -226,7 +199,7 @@ TEST(UndoAfterKill, TwoInterleavedRunsAreUndoneInEitherOrder)
     const KillWorld world(false);
     const test::Tree before = test::entries_of(world.template_folder);
     const fs::path probe = world.copy(-1);
-    const microseconds run_length = length_of_a_run(world, probe);
+    const microseconds run_length = length_of([&] { wait_for(world.start_batch(probe)); });
     std::mt19937 random(1207);
     for (int attempt = 0; attempt < 6; ++attempt) {
         const fs::path folder = world.copy(attempt);

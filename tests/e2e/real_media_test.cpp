@@ -44,17 +44,10 @@ std::string tool(const std::string& name)
     return "";
 }
 
-int wait_for(pid_t pid)
-{
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return status;
-}
-
 std::string run_tool(const std::vector<std::string>& command)
 {
     const pid_t pid = test::start_program(tool(command[0]), {command.begin() + 1, command.end()});
-    const int status = pid > 0 ? wait_for(pid) : -1;
+    const int status = pid > 0 ? test::wait_for(pid) : -1;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? "" : command[0] + " failed";
 }
 
@@ -137,7 +130,7 @@ private:
         if (driver_ <= 0)
             return;
         run_tool({"umount", root.string()});
-        wait_for(driver_); // the driver has written everything once it ends
+        test::wait_for(driver_); // the driver has written everything once it ends
         driver_ = -1;
     }
 
@@ -310,7 +303,7 @@ TEST_P(RealMedia, KilledRunsLeaveNoPrivateNameAndAreUndone)
         std::this_thread::sleep_for(
             std::chrono::microseconds(std::uniform_int_distribution<long>(0, bound_us)(random)));
         ::kill(pid, SIGKILL);
-        const bool hit = WIFSIGNALED(wait_for(pid));
+        const bool hit = WIFSIGNALED(test::wait_for(pid));
         killed += hit;
         bound_us = hit ? bound_us * 11 / 10 : bound_us * 7 / 10;
         EXPECT_FALSE(has_private_name(test::entries_of(medium_->root), &world_.before)) << "attempt " << attempt;

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
@@ -33,44 +32,9 @@ using test::Tree;
 using namespace test::games;
 
 struct World : test::RunFolder {
-    World()
-        : RunFolder(test::games::database)
-    { }
-    test::ProgramRun cli(std::vector<std::string> args, const std::string& other_database = "") const
-    {
-        args.insert(args.begin(), {"batch", "--db", other_database.empty() ? db : other_database});
-        args.push_back(F);
-        return test::run_program(CARTONYM_CLI_PATH, args, t);
-    }
     // Every file of the test folder but the program's reports, sorted.
     std::vector<std::string> contents() const { return test::image_contents(t.path()); }
 };
-
-TEST(TrustImages, AnImageNamedLikeTheLogKeepsItsBytes)
-{
-    World w;
-    w.image("unknown.log", Riddle);
-    const test::ProgramRun run = w.cli({});
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_TRUE(read_file(w.in_folder("Duplicates/unknown.log")) == build_rom(Riddle));
-    EXPECT_TRUE(read_file(w.in_folder("Unknown_ROMs/unknown.log")).starts_with("Datasource: "));
-}
-
-TEST(TrustImages, ALinkToAnImageOfTheSameFolderNeverDanglesWhicheverSortsFirst)
-{
-    for (const char* link : {"a link.smc", "z link.smc"}) {
-        SCOPED_TRACE(link);
-        World w;
-        w.image("m image.smc", Alpha);
-        fs::create_symlink("m image.smc", w.in_folder(link));
-        const test::ProgramRun run = w.cli({});
-        EXPECT_EQ(run.status, 0) << run.out << run.err;
-        EXPECT_TRUE(read_file(w.in_folder("Renamed_SNES_ROMs/Alpha Quest (USA).smc")) == build_rom(Alpha));
-        const fs::path filed = fs::path(w.F) / "Duplicates" / link;
-        ASSERT_TRUE(fs::is_symlink(filed));
-        EXPECT_TRUE(read_file(filed.string()) == build_rom(Alpha)) << "the link leads to the image's new place";
-    }
-}
 
 TEST(TrustSetup, FailuresBeforeTheFirstImageNameThePathAndMoveNothing)
 {
@@ -97,15 +61,14 @@ TEST(TrustSetup, FailuresBeforeTheFirstImageNameThePathAndMoveNothing)
         else if (c.put == Put::Fifo)
             test::make_fifo(named);
         const auto before = w.contents();
-        const test::ProgramRun run = w.cli({"--gamelist"});
+        const test::ProgramRun run = w.batch({"--gamelist"});
         EXPECT_EQ(run.status, 2) << run.out;
         EXPECT_NE(run.err.find(named), std::string::npos) << run.err;
         EXPECT_EQ(w.contents(), before);
         EXPECT_FALSE(fs::exists(w.in_folder("Renamed_SNES_ROMs")));
     }
     World w;
-    EXPECT_EQ(test::run_program(CARTONYM_CLI_PATH, {"batch", "--db", "", w.F}, w.t).status, 2)
-        << "an empty database name is a usage error";
+    EXPECT_EQ(w.cli({"batch", "--db", "", w.F}).status, 2) << "an empty database name is a usage error";
 }
 
 TEST(TrustSetup, AnOutputFolderOnAnotherFileSystemIsRefusedBeforeAnythingMoves)
@@ -118,7 +81,7 @@ TEST(TrustSetup, AnOutputFolderOnAnotherFileSystemIsRefusedBeforeAnythingMoves)
     fs::create_directory(other);
     w.image("alpha.smc", Alpha);
     fs::create_symlink(other, w.in_folder("Renamed_SNES_ROMs"));
-    const test::ProgramRun run = w.cli({});
+    const test::ProgramRun run = w.batch({});
     fs::remove_all(other);
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("Renamed_SNES_ROMs"), std::string::npos) << run.err;
@@ -152,10 +115,10 @@ TEST(TrustRace, LinksExchangedWithFilesDuringRealRunsLoseNothing)
         }
     }
     for (int run = 0; run < 3; ++run)
-        w.cli({});
+        w.batch({});
     ::kill(swapper, SIGKILL);
     ::waitpid(swapper, nullptr, 0);
-    w.cli({});
+    w.batch({});
     EXPECT_EQ(w.contents(), before) << "every byte sequence exactly once";
 }
 
@@ -183,15 +146,6 @@ TEST(TrustSignals, InterruptAndTerminateStopBetweenFilesSayWhatWasDoneAndLeaveNo
         EXPECT_TRUE(fs::is_empty(w.temp_folder)) << "the working list is dropped";
         EXPECT_EQ(test::image_contents(w.F), before);
     }
-}
-
-TEST(TrustOutput, JsonKeepsNamesThatAreNoUtf8Apart)
-{
-    World w;
-    w.image("odd\xE9.smc", Riddle);
-    w.image("odd\xE8.smc", {.name = "NOBODY KNOWS ME TOO"});
-    const nlohmann::json result = nlohmann::json::parse(w.cli({"--json"}).out);
-    EXPECT_EQ(result["unknown_escaped"], (nlohmann::json{"odd\\xE8.smc", "odd\\xE9.smc"}));
 }
 
 TEST(TrustLeftovers, TheNextRunRemovesWhatAnEndedMoveLeftAndKeepsEveryLogEntry)

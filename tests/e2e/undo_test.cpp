@@ -46,17 +46,6 @@ struct CliWorld : test::JournalledRunFolder {
     CliWorld()
         : JournalledRunFolder(game_database())
     { }
-
-    test::ProgramRun cli(const std::vector<std::string>& arguments) const
-    {
-        return test::run_program(CARTONYM_CLI_PATH, arguments, t);
-    }
-    test::ProgramRun batch(std::vector<std::string> options = {"--gamelist"}) const
-    {
-        options.insert(options.begin(), {"batch", "--db", db});
-        options.push_back(F);
-        return cli(options);
-    }
 };
 
 void fill(const CliWorld& world)
@@ -77,7 +66,7 @@ TEST(UndoCommand, ListDryRunPartialAndCompleteUndo)
     CliWorld world;
     fill(world);
     const Tree before = world.entries();
-    const auto run = world.batch();
+    const auto run = world.batch({"--gamelist"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
     const Tree after_run = world.entries();
@@ -134,7 +123,7 @@ TEST(UndoCommand, ARunWhoseJournalCannotBeKeptGoesOnWithAWarning)
     fill(world);
     world.file("../state file", "");
     const test::ScopedVariable state_home("XDG_STATE_HOME", world.t / "state file");
-    const auto run = world.batch();
+    const auto run = world.batch({"--gamelist"});
     EXPECT_EQ(run.status, 0);
     EXPECT_TRUE(run.err.starts_with("cartonym-cli: the run's journal cannot be kept ("));
     EXPECT_TRUE(run.err.ends_with("); the run goes on without undo\n")) << run.err;
@@ -209,10 +198,7 @@ TEST(Preview, DryRunPlansExactlyWhatTheRealRunDoesAndChangesNothing)
         ASSERT_TRUE(world.journals().empty()) << "a dry run keeps no journal";
         const json planned = json::parse(preview.out);
 
-        RunJournal journal(world.F);
-        BatchOptions batch_options{world.F, world.db, without_spaces, game_list};
-        batch_options.recorder = &journal;
-        const BatchResult real = Batchrun(batch_options);
+        const BatchResult real = world.run(game_list, without_spaces);
         ASSERT_EQ(real.outcome, BatchOutcome::completed);
 
         ASSERT_EQ(planned["plan"].size(), real.plan.size());

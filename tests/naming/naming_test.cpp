@@ -117,21 +117,6 @@ TEST(NameDatabase, Corrections)
     }
 }
 
-TEST(NameDatabase, StartupCheck)
-{
-    test::TempFolder folder;
-    const StartupCheckResult missing = check_database_at_startup(folder / "snes.dat");
-    EXPECT_EQ(std::tie(missing.state, missing.message),
-        std::tuple(StartupState::database_missing,
-            "The file SNES.DAT is missing ! Download the complete version of the Cartonym from "s
-                + program_info::homepage_address + " !\n\nProgram will close now."));
-    const StartupCheckResult not_a_file = check_database_at_startup(folder.path().string());
-    EXPECT_EQ(std::tie(not_a_file.state, not_a_file.message),
-        std::tuple(StartupState::database_faulty, "Error Nr.  75 happened:\nPath/File access error"));
-    fixtures::write_file(folder / "snes.dat", ""); // an empty database passes (its searches fail, see Search)
-    EXPECT_EQ(check_database_at_startup(folder / "snes.dat").state, StartupState::ready);
-}
-
 TEST(FileNames, UnderscoreStyleNormalFormAndPaths)
 {
     const std::pair<std::string, std::string> cases[] = {{"Super V.G. (JAP).fig", "Super_V.G._(JAP).fig"},

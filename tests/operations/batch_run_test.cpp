@@ -84,12 +84,6 @@ struct TestEnvironment : test::RunFolder {
         observer.message = [this](const Message& m) { messages.emplace_back(m.title, m.text, m.symbol); };
         return Batchrun({folder.empty() ? F : folder, db, false, game_list}, observer);
     }
-    test::ProgramRun cli(std::vector<std::string> options) const
-    {
-        options.insert(options.begin(), {"batch", "--db", db});
-        options.push_back(F);
-        return test::run_program(CARTONYM_CLI_PATH, options, t);
-    }
 };
 
 using Z = std::vector<int>; // total, renamed, already correct, unknown, duplicates
@@ -122,9 +116,16 @@ Tree mixed_after(bool without_spaces = false)
         {"Unknown_ROMs/unknown.log", log_riddle}, {"readme.txt", "no image\r\n"}};
 }
 
+// z: total, roms, renamed, already_correct, duplicates
+json json_result(const char* outcome, const Z& z, const json& unknown, const std::string& message)
+{
+    return {{"outcome", outcome}, {"total", z[0]}, {"roms", z[1]}, {"renamed", z[2]}, {"already_correct", z[3]},
+        {"duplicates", z[4]}, {"unknown", unknown}, {"unknown_escaped", unknown}, {"message", message}};
+}
+
 // --- In process ------------------------------------------------------------------
 
-TEST(Batchrun, MixedFolderIsSortedCountedListedAndLogged)
+TEST(Batchrun, MixedFolderIsSortedCountedListedAndLoggedThenRunAgain)
 {
     TestEnvironment u;
     fill_mixed(u);
@@ -139,6 +140,17 @@ TEST(Batchrun, MixedFolderIsSortedCountedListedAndLogged)
     EXPECT_EQ(u.status, std::vector<std::string>{"Batchmode finished successfull !"});
     EXPECT_EQ(u.messages, (std::vector{std::tuple{"Cartonym Message:"s, long_final_text, MessageIcon::exclamation}}));
     EXPECT_EQ(result.message.text, long_final_text);
+
+    // A second run reuses the folders, keeps the files, replaces the list and appends to the log.
+    u.image("alpha again.smc", Alpha);
+    u.image("other unknown.smc", Riddle2);
+    EXPECT_EQ(Counts(u.run(true, u.F + "/")), (Z{3, 0, 0, 1, 1}));
+    Tree expected = mixed_after();
+    expected["Duplicates/alpha again.smc"] = build_rom(Alpha);
+    expected["Unknown_ROMs/other unknown.smc"] = build_rom(Riddle2);
+    expected["Unknown_ROMs/unknown.log"] = log_riddle + log_entry("other unknown.smc", lorom, "ANOTHER ONE", "34 12");
+    expected[R + "games.htm"] = Page({row_alpha});
+    EXPECT_EQ(u.tree(), expected);
 }
 
 TEST(Batchrun, ProgressAdvancesBeforeEachFileAndEndsAtHundred)
@@ -158,22 +170,6 @@ TEST(Batchrun, ProgressAdvancesBeforeEachFileAndEndsAtHundred)
         for (std::size_t i = 1; i <= steps; ++i)
             EXPECT_NEAR(values[i], static_cast<float>(i) * 100.0f / static_cast<float>(count), 1e-3);
     }
-}
-
-TEST(Batchrun, SecondRunReusesFoldersKeepsFilesReplacesListAppendsLog)
-{
-    TestEnvironment u;
-    fill_mixed(u);
-    u.run();
-    u.image("alpha again.smc", Alpha);
-    u.image("other unknown.smc", Riddle2);
-    EXPECT_EQ(Counts(u.run(true, u.F + "/")), (Z{3, 0, 0, 1, 1}));
-    Tree expected = mixed_after();
-    expected["Duplicates/alpha again.smc"] = build_rom(Alpha);
-    expected["Unknown_ROMs/other unknown.smc"] = build_rom(Riddle2);
-    expected["Unknown_ROMs/unknown.log"] = log_riddle + log_entry("other unknown.smc", lorom, "ANOTHER ONE", "34 12");
-    expected[R + "games.htm"] = Page({row_alpha});
-    EXPECT_EQ(u.tree(), expected);
 }
 
 TEST(Batchrun, OnlyNonImagesLeaveTheFolderAsItWasAndRemoveAnEarlierList)
@@ -197,7 +193,7 @@ TEST(Batchrun, OnlyNonImagesLeaveTheFolderAsItWasAndRemoveAnEarlierList)
     EXPECT_EQ(u.tree(), (Tree{{A, build_rom(Alpha)}, {"a.txt", "one"}, {"sub/c.smc", build_rom(Alpha)}}));
 }
 
-TEST(Batchrun, EmptyFolderOrOnlySubFoldersCreateNothing)
+TEST(CliBatch, EmptyFolderOrOnlySubFoldersCreateNothing)
 {
     for (const bool with_subfolders : {false, true}) {
         SCOPED_TRACE(with_subfolders);
@@ -216,6 +212,10 @@ TEST(Batchrun, EmptyFolderOrOnlySubFoldersCreateNothing)
         EXPECT_EQ(u.status, std::vector<std::string>{none});
         EXPECT_EQ(u.messages, (std::vector{std::tuple{"Attention !"s, none, MessageIcon::information}}));
         EXPECT_TRUE(u.temp_tree().empty()) << "begun, closed, not placed: removed";
+        // The real cartonym-cli: the message, or the outcome in JSON.
+        const test::ProgramRun plain = u.batch(), as_json = u.batch({"--json"});
+        EXPECT_EQ(std::tie(plain.status, plain.out, as_json.status), std::tuple(0, none + "\n", 0));
+        EXPECT_EQ(json::parse(as_json.out), json_result("no_files", {0, 0, 0, 0, 0}, json::array(), none));
     }
 }
 
@@ -294,18 +294,11 @@ TEST(Batchrun, NothingIsEverOverwritten)
 
 // --- The real cartonym-cli ------------------------------------------------------------
 
-// z: total, roms, renamed, already_correct, duplicates
-json json_result(const char* outcome, const Z& z, const json& unknown, const std::string& message)
-{
-    return {{"outcome", outcome}, {"total", z[0]}, {"roms", z[1]}, {"renamed", z[2]}, {"already_correct", z[3]},
-        {"duplicates", z[4]}, {"unknown", unknown}, {"unknown_escaped", unknown}, {"message", message}};
-}
-
 TEST(CliBatch, PrintsTheMessageThenThePanelAndTheUnknownNamesEscaped)
 {
     TestEnvironment u;
     fill_mixed(u);
-    const test::ProgramRun run = u.cli({"--gamelist"});
+    const test::ProgramRun run = u.batch({"--gamelist"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out,
         long_final_text
@@ -313,31 +306,24 @@ TEST(CliBatch, PrintsTheMessageThenThePanelAndTheUnknownNamesEscaped)
               "ROMs that had alredy the correct filename:  1\nSuccessfully renamed:  2\n"
               "Duplicates (see subdir Duplicates):  1\nmystery.smc\n");
     EXPECT_EQ(run.err, "") << "no progress indicator when stderr is no terminal";
-    EXPECT_EQ(u.tree(), mixed_after());
     u.image("two\n\x1F\x7Flines.smc", Riddle);
     u.image("back\\slash.smc", Riddle2);
-    EXPECT_TRUE(u.cli({}).out.ends_with("\nback\\\\slash.smc\ntwo\\u{000A}\\u{001F}\\u{007F}lines.smc\n"));
+    EXPECT_TRUE(u.batch({}).out.ends_with("\nback\\\\slash.smc\ntwo\\u{000A}\\u{001F}\\u{007F}lines.smc\n"));
+    // In JSON, names that are no UTF-8 stay apart.
+    u.image("odd\xE9.smc", Riddle);
+    u.image("odd\xE8.smc", {.name = "NOBODY KNOWS ME TOO"});
+    EXPECT_EQ(json::parse(u.batch({"--json"}).out)["unknown_escaped"], (json{"odd\\xE8.smc", "odd\\xE9.smc"}));
 }
 
 TEST(CliBatch, JsonOutcomeInTheNoSpacesStyle)
 {
     TestEnvironment u;
     fill_mixed(u);
-    const test::ProgramRun run = u.cli({"--json", "--no-spaces", "--gamelist"});
+    const test::ProgramRun run = u.batch({"--json", "--no-spaces", "--gamelist"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(json::parse(run.out), json_result("completed", {6, 5, 3, 0, 1}, {"mystery.smc"}, long_final_text));
     // "gamma (usa).smc" no longer bears its name; the list shows the new names.
     EXPECT_EQ(u.tree(), mixed_after(true));
-}
-
-TEST(CliBatch, FolderWithoutFiles)
-{
-    TestEnvironment u;
-    fs::create_directory(u.F + "/sub");
-    const std::string none = "There are no files in this directory !";
-    const test::ProgramRun plain = u.cli({}), as_json = u.cli({"--json"});
-    EXPECT_EQ(std::tie(plain.status, plain.out, as_json.status), std::tuple(0, none + "\n", 0));
-    EXPECT_EQ(json::parse(as_json.out), json_result("no_files", {0, 0, 0, 0, 0}, json::array(), none));
 }
 
 // Which names leave the folder is the file operations' test (a backslash as well).
@@ -347,7 +333,7 @@ TEST(CliBatch, AFailureExitsWithOneAMissingDatabaseWithTwoAndTouchesNothing)
     u.image("alpha.smc", Alpha);
     u.image("slash.smc", {.name = "SLASH GAME"});
     const std::string error_text = test::error_text(52, u.F + "/slash.smc");
-    const test::ProgramRun run = u.cli({"--json", "--gamelist"});
+    const test::ProgramRun run = u.batch({"--json", "--gamelist"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, error_text + "\n");
     EXPECT_EQ(json::parse(run.out), json_result("failed", {2, 1, 1, 0, 0}, json::array(), error_text));
@@ -355,7 +341,7 @@ TEST(CliBatch, AFailureExitsWithOneAMissingDatabaseWithTwoAndTouchesNothing)
     EXPECT_EQ(u.tree(), after_failure);
 
     fs::remove(u.db);
-    const test::ProgramRun missing = u.cli({"--gamelist"});
+    const test::ProgramRun missing = u.batch({"--gamelist"});
     EXPECT_EQ(std::tie(missing.status, missing.out), std::tuple(2, ""));
     EXPECT_TRUE(missing.err.starts_with("The file SNES.DAT is missing !"));
     EXPECT_EQ(u.tree(), after_failure);

@@ -12,9 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>

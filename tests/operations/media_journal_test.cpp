@@ -10,76 +10,73 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 namespace cartonym {
 namespace {
 
 using test::Tree;
+using namespace std::string_literals;
 
-// A run stopped between reserving a name and moving its file there leaves
-// an empty file its journal names: undo removes it, or else the next run
-// of the folder does; a reserved name that holds bytes now is someone's.
-TEST(Reservations, EmptyReservationOfAStoppedRunGoesWithUndoOrWithTheNextRun)
+// Empty files named in the journal that a run or an undo stopped between
+// reserving a name and using it left behind: undo removes them (or else the
+// next run of the folder does) and puts the file back; a reserved name that
+// holds bytes now is someone's.
+TEST(Reservations, EmptyFilesLeftByAStoppedRunOrUndoGo)
 {
-    for (const bool by_undo : {true, false}) {
-        SCOPED_TRACE(by_undo ? "undo" : "the next run");
-        const test::JournalledRunFolder w(test::games::database);
+    using Folder = test::JournalledRunFolder;
+    const auto reserve = [](const Folder& w, RunJournal& journal) { // a run stopped after reserving
+        journal.moving(w.in_folder("a.smc"), w.in_folder("Renamed_SNES_ROMs/A.smc"));
+        for (const auto& [name, content] : {std::pair{"A.smc", ""}, {"B.smc", "theirs"}}) {
+            journal.reserving(w.in_folder("Renamed_SNES_ROMs/"s + name));
+            fixtures::write_file(w.in_folder("Renamed_SNES_ROMs/"s + name), content);
+        }
+    };
+    const Tree with_theirs = {
+        {"Renamed_SNES_ROMs", "<folder>"}, {"Renamed_SNES_ROMs/B.smc", "theirs"}, {"a.smc", "image"}};
+    const struct {
+        const char* what;
+        std::function<void(const Folder&, RunJournal&)> steps;
+        bool by_undo;
+        Tree after;
+    } cases[] = {
+        {"run stopped after reserving: undo", reserve, true, with_theirs},
+        {"run stopped after reserving: the next run", reserve, false, with_theirs},
+        {"undo stopped after reserving the old name",
+            [](const Folder& w, RunJournal& journal) {
+                journal.moving(w.in_folder("a.smc"), w.in_folder("Renamed_SNES_ROMs/A.smc"));
+                std::filesystem::rename(w.in_folder("a.smc"), w.in_folder("Renamed_SNES_ROMs/A.smc"));
+                journal.finished();
+                std::ofstream(journal.path(), std::ios::app)
+                    << record_line(RecordKind::reserved, {w.in_folder("a.smc")}) << '\n';
+                fixtures::write_file(w.in_folder("a.smc"), "");
+            },
+            true, {}},
+        {"run stopped placing its game list by a reservation",
+            [](const Folder& w, RunJournal& journal) {
+                journal.moving(w.in_folder("a.smc"), w.in_folder("Renamed_SNES_ROMs/A.smc"));
+                journal.move_failed(
+                    w.in_folder("a.smc"), w.in_folder("Renamed_SNES_ROMs/A.smc"), ErrorNumber::device_io_error);
+                fixtures::write_file(w.in_folder("Renamed_SNES_ROMs/games.htm"), "");
+            },
+            true, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Folder w;
         w.file("a.smc", "image");
         std::filesystem::create_directories(w.in_folder("Renamed_SNES_ROMs"));
         {
             RunJournal journal(w.F);
-            journal.moving(w.in_folder("a.smc"), w.in_folder("Renamed_SNES_ROMs/A.smc"));
-            journal.reserving(w.in_folder("Renamed_SNES_ROMs/A.smc"));
-            fixtures::write_file(w.in_folder("Renamed_SNES_ROMs/A.smc"), "");
-            journal.reserving(w.in_folder("Renamed_SNES_ROMs/B.smc"));
-            fixtures::write_file(w.in_folder("Renamed_SNES_ROMs/B.smc"), "theirs");
-        } // stopped: never finished
-        if (by_undo)
+            c.steps(w, journal);
+        }
+        if (c.by_undo)
             EXPECT_TRUE(undo_run("", false).complete());
         else
             RunJournal next(w.F);
-        EXPECT_EQ(w.entries(),
-            (Tree{{"Renamed_SNES_ROMs", "<folder>"}, {"Renamed_SNES_ROMs/B.smc", "theirs"}, {"a.smc", "image"}}));
+        EXPECT_EQ(
+            w.entries(), (c.after.empty() ? Tree{{"Renamed_SNES_ROMs", "<folder>"}, {"a.smc", "image"}} : c.after));
     }
-}
-
-// An undo stopped between reserving the old name and renaming the file
-// back left an empty file there, named in the journal: the next undo
-// removes it and puts the file back.
-TEST(Reservations, UndoStoppedAfterReservingTheOldNameIsFinishedByTheNext)
-{
-    const test::JournalledRunFolder w(test::games::database);
-    w.file("a.smc", "image");
-    std::filesystem::create_directories(w.in_folder("Renamed_SNES_ROMs"));
-    std::string journal_path;
-    {
-        RunJournal journal(w.F);
-        journal_path = journal.path();
-        journal.moving(w.in_folder("a.smc"), w.in_folder("Renamed_SNES_ROMs/A.smc"));
-        std::filesystem::rename(w.in_folder("a.smc"), w.in_folder("Renamed_SNES_ROMs/A.smc"));
-        journal.finished();
-    }
-    std::ofstream(journal_path, std::ios::app) << record_line(RecordKind::reserved, {w.in_folder("a.smc")}) << '\n';
-    fixtures::write_file(w.in_folder("a.smc"), "");
-    EXPECT_TRUE(undo_run("", false).complete());
-    EXPECT_EQ(w.entries(), (Tree{{"Renamed_SNES_ROMs", "<folder>"}, {"a.smc", "image"}}));
-}
-
-// A run stopped while placing its game list by a reservation left an
-// empty games.htm: its undo removes it.
-TEST(Reservations, EmptyGameListOfAStoppedRunGoesWithUndo)
-{
-    const test::JournalledRunFolder w(test::games::database);
-    w.file("a.smc", "image");
-    std::filesystem::create_directories(w.in_folder("Renamed_SNES_ROMs"));
-    {
-        RunJournal journal(w.F);
-        journal.moving(w.in_folder("a.smc"), w.in_folder("Renamed_SNES_ROMs/A.smc"));
-        journal.move_failed(w.in_folder("a.smc"), w.in_folder("Renamed_SNES_ROMs/A.smc"), ErrorNumber::device_io_error);
-        fixtures::write_file(w.in_folder("Renamed_SNES_ROMs/games.htm"), "");
-    }
-    EXPECT_TRUE(undo_run("", false).complete());
-    EXPECT_EQ(w.entries(), (Tree{{"Renamed_SNES_ROMs", "<folder>"}, {"a.smc", "image"}}));
 }
 
 TEST(ContentCheck, TellsFilesByTheBytesAtBothEnds)

@@ -15,12 +15,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
-#include <unistd.h>
+#include <tuple>
 
 namespace cartonym {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 using fixtures::build_rom;
 using fixtures::read_file;
 using fixtures::RomPlan;
@@ -32,21 +33,7 @@ const std::string R = "Renamed_SNES_ROMs/";
 using test::tree_difference;
 
 // A run folder with its own journal folder for one test.
-struct UndoWorld : test::JournalledRunFolder {
-    UndoWorld()
-        : JournalledRunFolder(test::games::database)
-    { }
-
-    BatchResult run(bool game_list = true, bool without_spaces = false)
-    {
-        RunJournal journal(F);
-        BatchOptions options{F, db, without_spaces, game_list};
-        options.recorder = &journal;
-        BatchResult result = Batchrun(options);
-        EXPECT_FALSE(journal.failure()) << *journal.failure();
-        return result;
-    }
-};
+using UndoWorld = test::JournalledRunFolder;
 
 // Everything a run meets: two copies of one game (a clash within the run),
 // an image already bearing its name, two unknown images, a file that is no
@@ -95,10 +82,20 @@ TEST(Undo, CompleteRunWithClashesUnknownImagesDuplicatesListAndLogIsUndoneExactl
         ASSERT_TRUE(fs::exists(world.in_folder("Unknown_ROMs/unknown.log")));
         ASSERT_NE(read_file(world.in_folder(R + "games.htm")), "<html>an earlier list</html>");
 
+        // A dry run changes nothing, not even the journal, and foretells the undo.
+        const Tree after_run = world.entries(), journals = world.journals();
+        const UndoReport preview = undo_run("", true);
+        EXPECT_TRUE(preview.dry_run);
+        EXPECT_EQ(tree_difference(after_run, world.entries()), "");
+        EXPECT_EQ(world.journals(), journals);
+        EXPECT_EQ(list_runs()[0].state, RunState::not_undone);
+
         const UndoReport report = undo_run("", false);
         EXPECT_TRUE(report.complete()) << report.problems.front().path << ": " << report.problems.front().reason;
         EXPECT_EQ(tree_difference(before, world.entries()), "");
         EXPECT_EQ(report.moved_back.size(), fresh ? 3u : 6u);
+        EXPECT_EQ(std::tie(preview.moved_back, preview.removed, preview.restored),
+            std::tie(report.moved_back, report.removed, report.restored));
 
         const auto runs = list_runs();
         ASSERT_EQ(runs.size(), 1u);
@@ -113,19 +110,30 @@ TEST(Undo, LinksAndNamesWithAnyBytesGoBackAsTheyWere)
 {
     UndoWorld world;
     world.image("alpha.smc", Alpha);
-    // A link to an image of the folder (filed after it into Duplicates) and
-    // a relative link to an image outside the folder (moved and repointed).
-    fs::create_symlink("alpha.smc", world.in_folder("link to alpha.smc"));
+    // Links to an image of the folder, sorted before and after it (filed
+    // after it into Duplicates, leading to its new place), and relative and
+    // absolute links to images outside the folder (moved and repointed).
+    for (const char* link : {"a link.smc", "link to alpha.smc"})
+        fs::create_symlink("alpha.smc", world.in_folder(link));
     fixtures::write_rom(world.t / "outside.smc", Gamma);
+    fixtures::write_rom(world.t / "outside unknown.smc", Riddle2);
     fs::create_symlink("../outside.smc", world.in_folder("gamma link.smc"));
+    fs::create_symlink(world.t / "outside unknown.smc", world.in_folder("absolute.smc"));
     for (const std::string& name : std::vector<std::string>{"with\nline break.smc", "per%cent 100%.smc",
-             std::string("bad \xff\xfe bytes.smc"), "tab\there.smc", "  spaces  .smc"})
+             std::string("bad \xff\xfe bytes.smc"), "tab\there.smc", "  spaces  .smc", "unknown.log"})
         world.image(name, Riddle);
     world.image("percent %41.smc", Alpha);
     const Tree before = world.entries();
     ASSERT_EQ(world.run().outcome, BatchOutcome::completed);
-    ASSERT_TRUE(fs::is_symlink(world.in_folder("Duplicates/link to alpha.smc")));
-    ASSERT_TRUE(fs::is_symlink(world.in_folder(R + "Gamma (USA).smc")));
+    for (const std::string& link : {"Duplicates/a link.smc"s, "Duplicates/link to alpha.smc"s, R + "Gamma (USA).smc",
+             "Unknown_ROMs/absolute.smc"s})
+        EXPECT_TRUE(fs::is_symlink(world.in_folder(link)) && fs::is_regular_file(world.in_folder(link))) << link;
+    EXPECT_EQ(read_file(world.in_folder("Duplicates/a link.smc")), build_rom(Alpha));
+    EXPECT_EQ(read_file(world.in_folder(R + "Gamma (USA).smc")), build_rom(Gamma));
+    EXPECT_EQ(read_file(world.t / "outside unknown.smc"), build_rom(Riddle2)) << "the image outside stays";
+    // An image named like the log keeps its bytes in Duplicates.
+    EXPECT_EQ(read_file(world.in_folder("Duplicates/unknown.log")), build_rom(Riddle));
+    EXPECT_TRUE(read_file(world.in_folder("Unknown_ROMs/unknown.log")).starts_with("Datasource: "));
     ASSERT_TRUE(fs::exists(world.in_folder("Unknown_ROMs/with\nline break.smc")));
 
     const UndoReport report = undo_run("", false);
@@ -133,43 +141,32 @@ TEST(Undo, LinksAndNamesWithAnyBytesGoBackAsTheyWere)
     EXPECT_EQ(tree_difference(before, world.entries()), "");
 }
 
-// A run stopped by a failure at every possible move is undone as far as it went.
+// A run stopped by a failure at every possible move is undone as far as it
+// went; a journal entry that cannot be written stops the run before its
+// change, with a message naming the journal, not the image in hand.
 TEST(Undo, RunStoppedByAFailureIsUndoneAsFarAsItWent)
 {
-    for (int failing_move = 1; failing_move <= 10; ++failing_move) {
-        UndoWorld world;
-        fill_everything(world);
-        const Tree before = world.entries();
-        int moves = 0;
-        const BatchResult result = run_hooked(world, [&](SystemOperation operation, const std::string&) {
-            return operation == SystemOperation::move && ++moves == failing_move ? EIO : 0;
-        });
-        ASSERT_EQ(result.outcome, BatchOutcome::failed) << failing_move;
-        const UndoReport report = undo_run("", false);
-        EXPECT_TRUE(report.complete()) << failing_move;
-        EXPECT_EQ(tree_difference(before, world.entries()), "") << "failure at move " << failing_move;
-    }
-}
-
-// A journal entry that cannot be written stops the run before its change.
-TEST(Undo, JournalThatCannotBeWrittenStopsTheRunBeforeTheChange)
-{
-    for (int failing_write = 2; failing_write <= 12; failing_write += 2) {
-        UndoWorld world;
-        fill_everything(world);
-        const Tree before = world.entries();
-        int writes = 0;
-        const BatchResult result = run_hooked(world, [&](SystemOperation operation, const std::string& path) {
-            return operation == SystemOperation::write && path.ends_with(".journal") && ++writes == failing_write
-                ? ENOSPC
-                : 0;
-        });
-        ASSERT_EQ(result.outcome, BatchOutcome::failed) << failing_write;
-        // A run stopped before its first change leaves no journal.
-        if (!list_runs().empty()) {
-            EXPECT_TRUE(undo_run(list_runs()[0].name, false).complete()) << failing_write;
+    for (const auto& [operation, errnum, first, last, step] :
+        {std::tuple{SystemOperation::move, EIO, 1, 10, 1}, {SystemOperation::write, ENOSPC, 2, 12, 2}}) {
+        for (int n = first; n <= last; n += step) {
+            SCOPED_TRACE((errnum == EIO ? "move " : "journal write ") + std::to_string(n));
+            UndoWorld world;
+            fill_everything(world);
+            const Tree before = world.entries();
+            int seen = 0;
+            const BatchResult result = run_hooked(world, [&](SystemOperation asked, const std::string& path) {
+                const bool counted = asked == operation && (errnum == EIO || path.ends_with(".journal"));
+                return counted && ++seen == n ? errnum : 0;
+            });
+            ASSERT_EQ(result.outcome, BatchOutcome::failed);
+            EXPECT_TRUE(errnum == EIO || result.Dateipfad.ends_with(".journal")) << result.Dateipfad;
+            EXPECT_NE(result.message.text.find(result.Dateipfad), std::string::npos) << result.message.text;
+            // A run stopped before its first change leaves no journal.
+            if (!list_runs().empty()) {
+                EXPECT_TRUE(undo_run(list_runs()[0].name, false).complete());
+            }
+            EXPECT_EQ(tree_difference(before, world.entries()), "");
         }
-        EXPECT_EQ(tree_difference(before, world.entries()), "") << "journal write " << failing_write;
     }
 }
 
@@ -224,26 +221,6 @@ TEST(Undo, WhatChangedAfterTheRunStaysAndIsReported)
     EXPECT_EQ(list_runs()[0].state, RunState::partly_undone);
 }
 
-TEST(Undo, DryRunChangesNothingAndForetellsTheUndo)
-{
-    UndoWorld world;
-    fill_everything(world);
-    ASSERT_EQ(world.run().outcome, BatchOutcome::completed);
-    const Tree after_run = world.entries();
-    const std::string journal_text = read_file(world.state / ("cartonym/runs/" + list_runs()[0].name + ".journal"));
-
-    const UndoReport preview = undo_run("", true);
-    EXPECT_TRUE(preview.dry_run);
-    EXPECT_EQ(tree_difference(after_run, world.entries()), "");
-    EXPECT_EQ(read_file(world.state / ("cartonym/runs/" + list_runs()[0].name + ".journal")), journal_text);
-    EXPECT_EQ(list_runs()[0].state, RunState::not_undone);
-
-    const UndoReport real = undo_run("", false);
-    EXPECT_EQ(preview.moved_back, real.moved_back);
-    EXPECT_EQ(preview.removed, real.removed);
-    EXPECT_EQ(preview.restored, real.restored);
-}
-
 TEST(Undo, RunsAreListedNewestFirstAndUndoneInTurn)
 {
     UndoWorld world;
@@ -260,6 +237,7 @@ TEST(Undo, RunsAreListedNewestFirstAndUndoneInTurn)
     EXPECT_EQ(runs[0].moves, 1u);
     EXPECT_EQ(undoable_runs_of(world.F).size(), 2u); // what the window offers
     EXPECT_EQ(undo_run("", false).name, runs[0].name);
+    EXPECT_THROW(undo_run(runs[0].name, false), JournalUnavailable) << "undone already";
     EXPECT_EQ(tree_difference(second_before, world.entries()), "");
     EXPECT_EQ(undoable_runs_of(world.F).size(), 1u) << "an undone run is offered no more";
     EXPECT_EQ(undo_run("", false).name, runs[1].name);
@@ -316,8 +294,6 @@ TEST(Undo, JournalsGoToTheDefaultFolderBelowHome)
     test::TempFolder home;
     const test::ScopedVariable no_state("XDG_STATE_HOME", std::nullopt);
     const test::ScopedVariable home_variable("HOME", home.path().string());
-    EXPECT_EQ(runs_folder(), home.path().string() + "/.local/state/cartonym/runs");
-    const test::ScopedVariable relative_state("XDG_STATE_HOME", "relative/state");
     EXPECT_EQ(runs_folder(), home.path().string() + "/.local/state/cartonym/runs");
 }
 

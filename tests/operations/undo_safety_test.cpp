@@ -5,6 +5,7 @@
 #include "operations/batch_run.h"
 #include "operations/journal_format.h"
 #include "operations/run_journal.h"
+#include "operations/undo_scope.h"
 #include "tests/testsupport.h"
 
 #include <gtest/gtest.h>
@@ -23,18 +24,6 @@ namespace fs = std::filesystem;
 using namespace test::games;
 
 struct SafetyWorld : test::JournalledRunFolder {
-    SafetyWorld()
-        : JournalledRunFolder(test::games::database)
-    { }
-
-    BatchResult run(bool game_list = true)
-    {
-        RunJournal journal(F);
-        BatchOptions options{F, db, false, game_list};
-        options.recorder = &journal;
-        return Batchrun(options);
-    }
-
     std::string journal_path() const
     {
         return (state.path() / "cartonym/runs" / (list_runs().at(0).name + journal_extension)).string();
@@ -127,6 +116,36 @@ TEST(UndoSafety, RecordsNamingPathsOutsideTheFolderAreRefused)
     }
 }
 
+// Only a name directly in the run's folder is taken for a moved file's old
+// place: not one below it, above it or the folder itself.
+TEST(UndoSafety, OnlyNamesDirectlyInTheFolderAreOldPlaces)
+{
+    SafetyWorld world;
+    fs::create_directories(world.in_folder("Renamed_SNES_ROMs"));
+    for (const auto& [from, kept] : {std::pair{"a.smc", 1u}, {"sub/a.smc", 0u}, {"../a.smc", 0u}, {"", 0u}}) {
+        JournalContents run;
+        run.folder = world.F;
+        run.moves.emplace_back();
+        run.moves[0].from = world.in_folder(from);
+        run.moves[0].to = world.in_folder("Renamed_SNES_ROMs/a.smc");
+        UndoReport report;
+        EXPECT_EQ(records_in_scope(run, report).moves.size(), kept) << from;
+        EXPECT_EQ(report.problems.size(), 1u - kept) << from;
+    }
+}
+
+// A journal that holds two moves of one file (a move retried without the
+// record of its failure) counts the file once in the list of runs.
+TEST(UndoSafety, AFileMovedTwiceInTheJournalCountsOnce)
+{
+    SafetyWorld world;
+    world.image("alpha.smc", Alpha);
+    ASSERT_EQ(world.run(false).outcome, BatchOutcome::completed);
+    world.append_record(RecordKind::move,
+        move_of(world.in_folder("alpha.smc"), world.in_folder("Renamed_SNES_ROMs/Alpha Quest (USA).smc")));
+    EXPECT_EQ(list_runs().at(0).moves, 1u);
+}
+
 // A move that failed is no change of the run: its file may go anywhere
 // afterwards, the run is undone completely, and plain undo reaches the
 // run before it.
@@ -150,76 +169,6 @@ TEST(UndoSafety, FailedMoveIsNotUndoneAndPlainUndoReachesOlderRuns)
     EXPECT_EQ(list_runs().at(0).moves, 0u);
     EXPECT_EQ(undo_run("", false).name, first);
     EXPECT_TRUE(fs::exists(world.in_folder("alpha.smc")));
-}
-
-// A run undone completely is not undone again by name: its names may hold
-// the files of a later run by now.
-TEST(UndoSafety, RunUndoneCompletelyIsRefusedByName)
-{
-    SafetyWorld world;
-    world.image("alpha.smc", Alpha);
-    ASSERT_EQ(world.run().outcome, BatchOutcome::completed);
-    const std::string name = list_runs().at(0).name;
-    ASSERT_TRUE(undo_run(name, false).complete());
-    world.image("alpha.smc", Alpha);
-    ASSERT_EQ(world.run().outcome, BatchOutcome::completed);
-    EXPECT_THROW(undo_run(name, false), JournalUnavailable);
-    EXPECT_TRUE(fs::exists(world.in_folder("Renamed_SNES_ROMs/Alpha Quest (USA).smc")));
-}
-
-// A removal that fails leaves the run partly undone and names what stayed.
-TEST(UndoSafety, FailedRemovalIsReported)
-{
-    SafetyWorld world;
-    world.image("alpha.smc", Alpha);
-    ASSERT_EQ(world.run().outcome, BatchOutcome::completed);
-    const test::ScopedFaultHook hook([](SystemOperation operation, const std::string& path) {
-        const bool removal = (operation == SystemOperation::remove && path.ends_with("games.htm"))
-            || (operation == SystemOperation::move && path.find("/.cartonym-copy-") != std::string::npos);
-        return removal ? EACCES : 0;
-    });
-    const UndoReport report = undo_run("", false);
-    ASSERT_EQ(report.problems.size(), 1u);
-    EXPECT_EQ(report.problems[0].path, world.in_folder("Renamed_SNES_ROMs/games.htm"));
-}
-
-// A file that took the inode number of a moved image after it was deleted,
-// with its size and modification time copied, differs in its time of
-// change: it is not taken for the run's. (Its change is made here by a new
-// access right; the inode, size and times stay.)
-TEST(UndoSafety, FileWithTheMovedImagesIdentityButAnotherChangeTimeStays)
-{
-    SafetyWorld world;
-    world.image("alpha.smc", Alpha);
-    ASSERT_EQ(world.run(false).outcome, BatchOutcome::completed);
-    const std::string moved = world.in_folder("Renamed_SNES_ROMs/Alpha Quest (USA).smc");
-    const auto mtime = fs::last_write_time(moved);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    fs::permissions(moved, fs::perms::owner_exec, fs::perm_options::add);
-    fs::last_write_time(moved, mtime);
-    const UndoReport report = undo_run("", false);
-    ASSERT_EQ(report.problems.size(), 1u);
-    EXPECT_EQ(report.problems[0].reason, "another file is there now");
-    EXPECT_TRUE(fs::exists(moved));
-}
-
-// A journal that cannot be written (its disk full) stops the run with a
-// message naming the journal, not the image in hand.
-TEST(UndoSafety, FullJournalDiskIsReportedWithTheJournal)
-{
-    SafetyWorld world;
-    world.image("alpha.smc", Alpha);
-    RunJournal journal(world.F);
-    const std::string journal_path = journal.path();
-    const test::ScopedFaultHook hook([](SystemOperation operation, const std::string& path) {
-        return operation == SystemOperation::write && path.ends_with(".journal") ? ENOSPC : 0;
-    });
-    BatchOptions options{world.F, world.db};
-    options.recorder = &journal;
-    const BatchResult result = Batchrun(options);
-    EXPECT_EQ(result.outcome, BatchOutcome::failed);
-    EXPECT_EQ(result.Dateipfad, journal_path);
-    EXPECT_NE(result.message.text.find(journal_path), std::string::npos) << result.message.text;
 }
 
 // A folder whose path is longer than PATH_MAX (reached through a working
@@ -264,31 +213,45 @@ TEST(UndoSafety, FolderBeyondPathMaxIsRefusedBeforeTheFirstMove)
     }
 }
 
-// Another process that puts a file of its own at the game list's name
-// between undo's check and its removal keeps its file: undo removes only
-// what it has just verified, under a private name, and says so.
-TEST(UndoSafety, FileSwappedInBeforeARemovalStays)
+// What undo cannot verify stays and is named: a list whose removal fails; a
+// file that took the inode number of a moved image after it was deleted,
+// with its size and modification time copied, but another time of change
+// (made here by a new access right); a file another process puts at the
+// game list's name between undo's check and its removal (undo removes only
+// what it has just verified, under a private name).
+TEST(UndoSafety, WhatUndoCannotVerifyStaysAndIsNamed)
 {
-    SafetyWorld world;
-    world.image("alpha.smc", Alpha);
-    ASSERT_EQ(world.run().outcome, BatchOutcome::completed);
-    const std::string list = world.in_folder("Renamed_SNES_ROMs/games.htm");
-    bool swapped = false;
-    const test::ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
-        const bool removing = (operation == SystemOperation::move && path.find("/.cartonym-") != std::string::npos)
-            || (operation == SystemOperation::remove && path == list);
-        if (removing && !swapped) {
-            swapped = true;
-            fs::remove(list);
-            world.file("Renamed_SNES_ROMs/games.htm", "another process's file");
+    const std::string renamed = "Renamed_SNES_ROMs/Alpha Quest (USA).smc", list = "Renamed_SNES_ROMs/games.htm";
+    for (const std::string what : {"removal fails", "same identity", "swapped in"}) {
+        SCOPED_TRACE(what);
+        SafetyWorld world;
+        world.image("alpha.smc", Alpha);
+        ASSERT_EQ(world.run(what != "same identity").outcome, BatchOutcome::completed);
+        if (what == "same identity") {
+            const auto mtime = fs::last_write_time(world.in_folder(renamed));
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            fs::permissions(world.in_folder(renamed), fs::perms::owner_exec, fs::perm_options::add);
+            fs::last_write_time(world.in_folder(renamed), mtime);
         }
-        return 0;
-    });
-    const UndoReport report = undo_run("", false);
-    EXPECT_TRUE(swapped);
-    EXPECT_EQ(fixtures::read_file(list), "another process's file");
-    ASSERT_EQ(report.problems.size(), 1u);
-    EXPECT_EQ(report.problems[0].reason, "another file is there now");
+        bool swapped = false;
+        const test::ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
+            const std::string private_name = what == "removal fails" ? "/.cartonym-copy-" : "/.cartonym-";
+            const bool removing = (operation == SystemOperation::move && path.find(private_name) != std::string::npos)
+                || (operation == SystemOperation::remove && path.ends_with(list));
+            if (what == "swapped in" && removing && !std::exchange(swapped, true)) {
+                fs::remove(world.in_folder(list));
+                world.file(list, "another process's file");
+            }
+            return what == "removal fails" && removing ? EACCES : 0;
+        });
+        const UndoReport report = undo_run("", false);
+        ASSERT_EQ(report.problems.size(), 1u);
+        EXPECT_EQ(report.problems[0].path, world.in_folder(what == "same identity" ? renamed : list));
+        EXPECT_TRUE(what == "removal fails" || report.problems[0].reason == "another file is there now");
+        EXPECT_TRUE(fs::exists(report.problems[0].path));
+        EXPECT_EQ(swapped, what == "swapped in");
+        EXPECT_TRUE(what != "swapped in" || fixtures::read_file(world.in_folder(list)) == "another process's file");
+    }
 }
 
 } // namespace

@@ -13,7 +13,6 @@
 #include <cerrno>
 #include <filesystem>
 #include <optional>
-#include <sys/stat.h>
 #include <vector>
 
 namespace cartonym {
@@ -220,22 +219,28 @@ TEST(UnknownLog, FileNamesEscapeOnlyWhatTheCodePageCannotHold)
         EXPECT_EQ(escaped_file_name(file_name), log_text);
 }
 
-// A log that is a link or a FIFO is never written through: error 75 naming
-// the log, so that the run can stop and say where the entry did not go.
-TEST(UnknownLog, ALinkOrFifoIsRefusedNamingTheLog)
+// A log that is no plain file (a link, dead or not, a FIFO, a folder) is
+// never written through: error 75 naming the log, so that the run can stop
+// and say where the entry did not go.
+TEST(UnknownLog, ALogThatIsNoPlainFileIsRefusedNamingIt)
 {
-    for (const bool fifo : {false, true}) {
+    for (const std::string kind : {"link", "dead link", "fifo", "folder"}) {
+        SCOPED_TRACE(kind);
         TempFolder t;
         const std::string log = t / "unknown.log";
-        fifo ? static_cast<void>(mkfifo(log.c_str(), 0600)) : fs::create_symlink(t / "elsewhere", log);
+        write_file(t / "foreign", "foreign");
+        kind == "fifo"         ? make_fifo(log)
+            : kind == "folder" ? static_cast<void>(fs::create_directory(log))
+                               : fs::create_symlink(t / (kind == "link" ? "foreign" : "elsewhere"), log);
         try {
             Schreibe_unbekannt(t.path().string(), "a.smc", "SNES LoRom, no Header", std::string(21, 'A'), "", "1");
-            ADD_FAILURE() << "written through " << fifo;
+            ADD_FAILURE() << "written through";
         } catch (const Error& error) {
-            EXPECT_EQ(error.value(), 75) << fifo;
-            EXPECT_EQ(std::string(error.what()), log) << fifo;
+            EXPECT_EQ(error.value(), 75);
+            EXPECT_EQ(std::string(error.what()), log);
         }
         EXPECT_FALSE(fs::exists(t / "elsewhere"));
+        EXPECT_EQ(read_file(t / "foreign"), "foreign");
     }
 }
 
