@@ -14,6 +14,10 @@ namespace cartonym {
 
 class DigestCache;
 
+// Which tier named a file: a catalogue, the corrections and the name
+// database, or none.
+enum class IdentifiedBy { none, catalogue, database };
+
 // A catalogue in use, with the file it was read from.
 struct LoadedCatalogue {
     std::string path;

@@ -42,9 +42,6 @@ private:
     CatalogueTier tier_;
 };
 
-// Which tier named a file.
-enum class IdentifiedBy { none, catalogue, database };
-
 struct Identification {
     FileSelection selection; // the analysis and the database's answer, as file mode shows them
     IdentifiedBy identified_by = IdentifiedBy::none;
