@@ -51,11 +51,11 @@ Verification CatalogueTier::match(const CartridgeDigests& digests) const
     return verification;
 }
 
-Verification CatalogueTier::verify(
-    const std::string& path, const RomAnalysis& analysis, const AnalysedFile& analysed, bool without_spaces) const
+std::optional<CartridgeDigests> CatalogueTier::digests_of(
+    const std::string& path, const RomAnalysis& analysis, const AnalysedFile& analysed) const
 {
     if (!is_hashed(analysed.identity.size))
-        return {};
+        return std::nullopt;
     std::optional<CartridgeDigests> digests;
     if (cache_)
         digests = cache_->find(path, analysed);
@@ -66,6 +66,15 @@ Verification CatalogueTier::verify(
         if (cache_ && hashed == analysed.identity)
             cache_->keep(path, analysed, *digests);
     }
+    return digests;
+}
+
+Verification CatalogueTier::verify(
+    const std::string& path, const RomAnalysis& analysis, const AnalysedFile& analysed, bool without_spaces) const
+{
+    const std::optional<CartridgeDigests> digests = digests_of(path, analysis, analysed);
+    if (!digests)
+        return {};
     Verification verification = match(*digests);
     if (verification.entry)
         verification.new_name =

@@ -60,6 +60,12 @@ public:
     Verification verify(
         const std::string& path, const RomAnalysis& analysis, const AnalysedFile& analysed, bool without_spaces) const;
 
+    // The digests of the file at path (analysed as analysis, which met it
+    // as analysed), through the cache when there is one; nullopt for a file
+    // too large to be hashed. Throws Error when it cannot be read.
+    std::optional<CartridgeDigests> digests_of(
+        const std::string& path, const RomAnalysis& analysis, const AnalysedFile& analysed) const;
+
     // The first entry that matches the digests: the data's, or the
     // rejected file's without its first 512 bytes.
     Verification match(const CartridgeDigests& digests) const;

@@ -45,8 +45,8 @@ std::string report_csv(const CatalogueReport& report);
 std::string report_html(const CatalogueReport& report);
 std::string missing_as_logiqx(const CatalogueReport& report);
 
-// Writes a report file at path, replacing what is there, through a working
-// file beside it. Throws Error.
+// Writes a report file at path through a working file beside it, never
+// replacing a file: throws Error (58 when path exists).
 void write_report_file(const std::string& path, const std::string& content);
 
 } // namespace cartonym
