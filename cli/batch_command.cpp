@@ -162,7 +162,7 @@ public:
             run.observer.progress = [&progress](float value) { progress.show(value); };
         // Ctrl-C and SIGTERM stop the run between two files; what was done so
         // far is then printed with "Interrupted".
-        catch_interrupt_signals();
+        const InterruptSignalCatch interrupt_catch;
         run.observer.stop_requested = [] { return caught_interrupt_signal() != 0; };
         run.journal_trouble = [&](JournalTrouble trouble, const std::string& reason) {
             if (trouble == JournalTrouble::not_completed)

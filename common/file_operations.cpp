@@ -163,15 +163,15 @@ void copy_to_target(const std::string& source, const std::string& target)
 {
     if (const int error = injected_error(SystemOperation::copy, target))
         throw_errno(error);
+    // The access rights come from the file opened, not from whatever
+    // bears its name a moment later.
     const ReadableFile in(source);
-    struct stat info { };
-    status_of(source, true, info);
 
     const std::string folder = parent_folder(target);
     std::string copy_path = join_path(folder, private_name_prefix("copy") + "XXXXXX");
     FileDescriptor out = create_unique_file(copy_path);
     try {
-        set_mode(out, info.st_mode & 0777, true);
+        set_mode(out, in.access_rights(), true);
         std::string buffer(1 << 16, '\0');
         for (std::uint64_t offset = 0; offset < in.length();) {
             const std::size_t n =
@@ -348,6 +348,28 @@ void remove_folder(const std::string& path)
             throw Error(ErrorNumber::path_file_access_error);
     }
     throw_errno(error);
+}
+
+bool remove_link(const std::string& path)
+{
+    try {
+        const auto checked = entry_status(path);
+        if (!checked || checked->kind != EntryKind::link)
+            return false;
+        std::string aside = join_path(parent_folder(path), private_name_prefix("link") + "XXXXXX");
+        create_unique_file(aside).discard();
+        remove_name(aside, no_throw);
+        if (rename_without_replacing(path, aside, SystemOperation::remove, path) != 0)
+            return false;
+        const auto moved = entry_status(aside);
+        if (moved && moved->kind == EntryKind::link && names_same_entry(moved, checked))
+            return remove_name(aside, no_throw) == 0;
+        // Another entry took the name after the look: it goes back.
+        rename_without_replacing(aside, path, SystemOperation::move, path);
+    } catch (const Error&) {
+        // Nothing was removed.
+    }
+    return false;
 }
 
 void delete_file(const std::string& path)

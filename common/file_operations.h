@@ -48,6 +48,13 @@ void create_folder(const std::string& path);
 // Hook: RemoveFolder.
 void remove_folder(const std::string& path);
 
+// Removes the link at path, and only that link: it is renamed to a private
+// name of its folder first and removed there only while it is still the
+// very link looked at; anything that took its name in between is renamed
+// back. False when nothing was removed. Hooks: Delete (the rename aside,
+// with path), Delete (the removal).
+bool remove_link(const std::string& path);
+
 // Deletes a file (never a folder). Hook: Delete.
 void delete_file(const std::string& path);
 

@@ -463,14 +463,28 @@ extern "C" void remember_interrupt(int signal_number)
 }
 } // namespace
 
-void catch_interrupt_signals()
+struct InterruptSignalCatch::Replaced {
+    struct sigaction interrupt { };
+    struct sigaction terminate { };
+};
+
+InterruptSignalCatch::InterruptSignalCatch()
+    : replaced_(std::make_unique<Replaced>())
 {
     struct sigaction action { };
     action.sa_handler = remember_interrupt;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
+    interrupt_signal = 0;
+    ::sigaction(SIGINT, &action, &replaced_->interrupt);
+    ::sigaction(SIGTERM, &action, &replaced_->terminate);
+}
+
+InterruptSignalCatch::~InterruptSignalCatch()
+{
+    ::sigaction(SIGINT, &replaced_->interrupt, nullptr);
+    ::sigaction(SIGTERM, &replaced_->terminate, nullptr);
+    interrupt_signal = 0;
 }
 
 int caught_interrupt_signal() { return interrupt_signal; }
@@ -525,6 +539,7 @@ ReadableFile::ReadableFile(const std::string& path)
     if (!S_ISREG(info.st_mode))
         throw Error(ErrorNumber::path_file_access_error);
     identity_ = identity_from_stat(info);
+    access_rights_ = info.st_mode & 0777;
 }
 
 void ReadableFile::read_at(std::uint64_t offset, unsigned char* target, std::size_t count) const

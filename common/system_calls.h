@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -301,9 +302,21 @@ private:
 // The wall-clock time in nanoseconds since 1970.
 std::int64_t wall_clock_ns();
 
-// From now on SIGINT and SIGTERM no longer end the process: the first one
-// is remembered, for the program to stop at the next safe point.
-void catch_interrupt_signals();
+// While it lives, SIGINT and SIGTERM no longer end the process: the first
+// one is remembered, for the program to stop at the next safe point. When it
+// goes, the handlers it replaced are back and nothing is remembered, so that
+// a later run in the same process starts undisturbed.
+class InterruptSignalCatch {
+public:
+    InterruptSignalCatch();
+    ~InterruptSignalCatch();
+    InterruptSignalCatch(const InterruptSignalCatch&) = delete;
+    InterruptSignalCatch& operator=(const InterruptSignalCatch&) = delete;
+
+private:
+    struct Replaced;
+    std::unique_ptr<Replaced> replaced_;
+};
 
 // The interrupting signal caught (SIGINT or SIGTERM), or 0.
 int caught_interrupt_signal();
@@ -337,6 +350,8 @@ public:
 
     std::uint64_t length() const noexcept { return identity_.size; }
     const FileIdentity& identity() const noexcept { return identity_; }
+    // The access rights (rwx for owner, group and others) of the file opened.
+    mode_t access_rights() const noexcept { return access_rights_; }
 
     // Reads count bytes at offset; bytes beyond the end of the file read as 0.
     void read_at(std::uint64_t offset, unsigned char* target, std::size_t count) const;
@@ -344,6 +359,7 @@ public:
 private:
     FileDescriptor file_;
     FileIdentity identity_;
+    mode_t access_rights_ = 0;
 };
 
 } // namespace cartonym

@@ -61,8 +61,7 @@ public:
         }
         if (recorder_)
             recorder_->moving(from, to);
-        if (entry_kind(from) == EntryKind::link)
-            remove_name(from, no_throw);
+        remove_link(from);
     }
 
     void append_log_entry(const std::string& log_folder, const std::string& file, const RomAnalysis& analysis) override

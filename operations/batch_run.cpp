@@ -150,6 +150,7 @@ private:
     void remove_unused_folders();
     void remove_output_folder(const char* folder);
     void end(BatchOutcome outcome, const Message& message);
+    void fail(const std::string& text);
     Message final_message() const;
 
     const BatchOptions& options_;
@@ -263,7 +264,15 @@ void Run::note_unknown(const FileDecision& decision)
     if (observer_.unknown)
         observer_.unknown(Aktuelle_datei_);
     const std::string log_folder = folder_path(unknown_folder_name) + path_separator;
-    step([&] { filer_->append_log_entry(log_folder, Aktuelle_datei_, decision.analysis); });
+    try {
+        filer_->append_log_entry(log_folder, Aktuelle_datei_, decision.analysis);
+    } catch (const Error& error) {
+        // A log that is no plain file of its own (75) stops the run too,
+        // naming the log: an entry that goes nowhere is not passed over.
+        if (error.number() == ErrorNumber::path_file_access_error)
+            result_.Dateipfad = join_path(log_folder, unknown_log_name);
+        throw;
+    }
 }
 
 void Run::account(const FileDecision& decision, Filing filing, PlannedFile& planned)
@@ -509,6 +518,13 @@ void Run::complete()
     report(final_message());
 }
 
+void Run::fail(const std::string& text)
+{
+    filer_->drop_game_list();
+    result_.setup_failed = !started_;
+    end(BatchOutcome::failed, {"Error !", text, MessageIcon::exclamation});
+}
+
 void Run::end(BatchOutcome outcome, const Message& message)
 {
     result_.outcome = outcome;
@@ -545,11 +561,13 @@ BatchResult Run::run()
     } catch (const Error& error) {
         if (const auto* failure = dynamic_cast<const RecordingFailure*>(&error))
             result_.Dateipfad = failure->path();
-        filer_->drop_game_list();
-        result_.setup_failed = !started_;
         result_.error = error;
-        end(BatchOutcome::failed,
-            {"Error !", file_error_text(error, escaped_file_name(result_.Dateipfad)), MessageIcon::exclamation});
+        fail(file_error_text(error, escaped_file_name(result_.Dateipfad)));
+        return std::move(result_);
+    } catch (const std::exception& error) {
+        // Anything else (memory running out) ends the run just as well, with
+        // the failure's own text, as the window shows an unexpected failure.
+        fail(escaped_file_name(error.what()));
         return std::move(result_);
     }
     if (options_.recorder)

@@ -76,11 +76,14 @@ void Schreibe_unbekannt(const std::string& ordner, const std::string& datei, con
         || identity_of(log).inode != info.st_ino)
         throw not_a_plain_file;
     // One write for the whole entry, so that entries do not interleave; an
-    // entry that cannot be written whole is taken back, so that the log
-    // never holds half an entry.
+    // entry that cannot be written whole, or not be brought to the disk, is
+    // taken back, so that the log never holds half an entry. Once it is on
+    // the disk it is written: a failure to close after that is no failure
+    // of the entry, which the next run would otherwise write a second time.
     const std::uint64_t size_before = static_cast<std::uint64_t>(info.st_size);
     try {
         write_all(log, unknown_log_entry(datei, format, iname, land, crc));
+        sync_file(log);
     } catch (const Error&) {
         try {
             truncate_file(log, size_before);
@@ -89,7 +92,7 @@ void Schreibe_unbekannt(const std::string& ordner, const std::string& datei, con
         }
         throw;
     }
-    log.close();
+    log.discard();
 }
 
 } // namespace cartonym

@@ -13,6 +13,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <csignal>
 #include <tuple>
 
 using namespace cartonym;
@@ -151,6 +152,25 @@ TEST(CliInfo, UsageErrorsHelpAndVersion)
     EXPECT_NE(version.find("name database: " + chosen_database_path()), std::string::npos);
     EXPECT_EQ(Cli({"--help"}).status, 0);
     EXPECT_EQ(Cli({"info", "--help"}).status, 0);
+}
+
+// A batch catches Ctrl-C only while it runs: a signal after it reaches the
+// handler that was there before, and the next batch in the process completes.
+TEST(CliInfo, SignalsAfterABatchReachTheEarlierHandlerAndTheNextBatchCompletes)
+{
+    static volatile std::sig_atomic_t seen = 0;
+    struct sigaction mine {
+    }, earlier{};
+    mine.sa_handler = [](int signal_number) { seen = signal_number; };
+    sigaction(SIGINT, &mine, &earlier);
+    const test::RunFolder w(test::games::database, {{"a.smc", test::games::Alpha}});
+    const auto batch = [&] { return Cli({"batch", "--db", w.db, w.F}).status; };
+    EXPECT_EQ(batch(), 0);
+    std::raise(SIGINT);
+    EXPECT_EQ(seen, SIGINT);
+    w.image("b.smc", test::games::Gamma);
+    EXPECT_EQ(batch(), 0);
+    sigaction(SIGINT, &earlier, nullptr);
 }
 
 TEST(CliProgram, InfoWithTheDatabaseBesideTheProgramStreamsAndExitStatuses)

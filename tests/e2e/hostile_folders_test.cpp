@@ -237,7 +237,7 @@ TEST(WriteErrors, ReadOnlyFolderOrFullDiskStopsWithTheMessageOrCompletesWithoutT
             {open, "games.htm", 1, ENOSPC, 61}, // the list's head, end
             {write, "games.htm", 1, ENOSPC, 61}, {write, "games.htm", 4, ENOSPC, 0},
             {write, "unknown.log", 1, ENOSPC, 61}, {write, "unknown.log", 1, EDQUOT, 61},
-            {write, "unknown.log", 1, EFBIG, 61}, {close, "unknown.log", 1, ENOSPC, 61}}) {
+            {write, "unknown.log", 1, EFBIG, 61}, {sync, "unknown.log", 1, ENOSPC, 61}}) {
         SCOPED_TRACE(path + " " + std::to_string(static_cast<int>(operation)) + " " + std::strerror(errnum));
         TestEnvironment u(base_database, {{"alpha.smc", Alpha}, {"beta.smc", Gamma}, {"zeta.smc", Riddle}});
         fs::create_directory(u.in_folder(U));
@@ -295,7 +295,7 @@ TEST(TakenOutputFolders, StrangeEntriesInPlaceOfOutputFoldersStayAndTheRunEndsAs
     };
     const auto with_ = [](Tree tree, const Tree& extra) { return tree.insert(extra.begin(), extra.end()), tree; };
     const Tree alpha = {{R, "<folder>"}, {R + "/" + alpha_new, build_rom(Alpha)}},
-               zeta = {{U, "<folder>"}, {U + "/zeta.smc", build_rom(Riddle)}};
+               unlogged = {{U, "<folder>"}, {"zeta.smc", build_rom(Riddle)}, {D, "<folder>"}, {R, "<folder>"}};
     const auto log_folder = [](const TestEnvironment& u) { fs::create_directory(u.in_folder(U)); };
     for (const Case& case_ : std::vector<Case>{{[](const TestEnvironment& u) { write_file(u.in_folder(D), "mine"); },
                                                    Alpha, 0, with_(alpha, {{D, "mine"}})},
@@ -307,10 +307,12 @@ TEST(TakenOutputFolders, StrangeEntriesInPlaceOfOutputFoldersStayAndTheRunEndsAs
                  {{U, "<other>"}, {"zeta.smc", build_rom(Riddle)}, {D, "<folder>"}, {R, "<folder>"}}},
              {[](const TestEnvironment& u) { u.link("nowhere", R); }, Alpha, 53,
                  {{R, "<link> nowhere"}, {"alpha.smc", build_rom(Alpha)}, {D, "<folder>"}, {U, "<folder>"}}},
-             {[&](const TestEnvironment& u) { log_folder(u), make_fifo(u.in_folder(U + "/unknown.log")); }, Riddle, 0,
-                 with_(zeta, {{U + "/unknown.log", "<other>"}})},
-             {[&](const TestEnvironment& u) { log_folder(u), u.link("../../foreign", U + "/unknown.log"); }, Riddle, 0,
-                 with_(zeta, {{U + "/unknown.log", "<link> ../../foreign"}})},
+             {[&](const TestEnvironment& u) { log_folder(u), make_fifo(u.in_folder(U + "/unknown.log")); }, Riddle, 75,
+                 with_(unlogged, {{U + "/unknown.log", "<other>"}})},
+             {[&](const TestEnvironment& u) { log_folder(u), u.link("../../foreign", U + "/unknown.log"); }, Riddle, 75,
+                 with_(unlogged, {{U + "/unknown.log", "<link> ../../foreign"}})},
+             {[&](const TestEnvironment& u) { log_folder(u), u.link("../../elsewhere", U + "/unknown.log"); }, Riddle,
+                 75, with_(unlogged, {{U + "/unknown.log", "<link> ../../elsewhere"}})},
              {[](const TestEnvironment& u) { fs::create_directories(u.in_folder(R + "/games.htm")); }, Alpha, 0,
                  with_(alpha, {{R + "/games.htm", "<folder>"}})}}) {
         SCOPED_TRACE(tree_difference({}, case_.after)); // the paths of the case
@@ -321,9 +323,24 @@ TEST(TakenOutputFolders, StrangeEntriesInPlaceOfOutputFoldersStayAndTheRunEndsAs
         const std::string image = &case_.plan == &Alpha ? "alpha.smc" : "zeta.smc";
         u.image(image, case_.plan);
         const Tree outside_before = u.outside();
-        expect_end(u.run(case_.after.contains(R + "/games.htm")), case_.error, u.in_folder(image));
+        const std::string named = u.in_folder(case_.error == 75 ? U + "/unknown.log" : image); // a log that is no file
+        expect_end(u.run(case_.after.contains(R + "/games.htm")), case_.error, named);
         EXPECT_EQ(tree_difference(case_.after, u.tree()), "");
         EXPECT_EQ(u.outside(), outside_before) << "something outside F changed";
+    }
+}
+
+// A log that is no plain file stops the batch before the image moves, naming the log, as other failures do.
+TEST(HostileCli, ABatchWhoseLogIsNoPlainFileStopsBeforeTheImageMoves)
+{
+    for (const std::string target : {"", "nowhere", ".."}) { // a FIFO, a dangling link, a link to a folder
+        TestEnvironment u(base_database, {{"zeta.smc", Riddle}});
+        const std::string log = u.in_folder(U + "/unknown.log");
+        fs::create_directory(u.in_folder(U));
+        target.empty() ? make_fifo(log) : fs::create_symlink(target, log);
+        const auto run = run_program(CARTONYM_CLI_PATH, {"batch", "--db", u.db, u.F}, u.t);
+        EXPECT_EQ(std::tie(run.status, run.err), std::tuple(1, error_text(75, log) + "\n")) << target;
+        EXPECT_EQ(read_file(u.in_folder("zeta.smc")), build_rom(Riddle)) << target;
     }
 }
 

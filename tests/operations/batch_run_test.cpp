@@ -292,6 +292,43 @@ TEST(Batchrun, NothingIsEverOverwritten)
     EXPECT_EQ(u.tree(), expected);
 }
 
+// A log entry on the disk is written, whatever closing the log says: the next run writes no second one.
+TEST(Batchrun, AFailureToCloseTheLogAfterItsEntryIsNoFailure)
+{
+    TestEnvironment u;
+    u.image("mystery.smc", Riddle);
+    const BatchResult result = u.run(false, "", [](SystemOperation operation, const std::string& path) {
+        return operation == SystemOperation::close && path.ends_with("/unknown.log") ? EIO : 0;
+    });
+    EXPECT_EQ(result.outcome, BatchOutcome::completed);
+    u.run(false);
+    EXPECT_EQ(
+        test::tree_difference(
+            {{"Unknown_ROMs/mystery.smc", build_rom(Riddle)}, {"Unknown_ROMs/unknown.log", log_riddle}}, u.tree()),
+        "");
+}
+
+// The old name of a moved link goes only while it is that link: a file that takes the name just before stays.
+TEST(Batchrun, AFileSwappedInForAMovedLinkStays)
+{
+    TestEnvironment u;
+    u.image("alpha.smc", Alpha);
+    const std::string link = u.F + "/alpha link", moved = u.F + "/Duplicates/alpha link";
+    fs::create_symlink("alpha.smc", link);
+    bool made = false, swapped = false;
+    const BatchResult result = u.run(false, "", [&](SystemOperation operation, const std::string& path) {
+        made = made || path == moved;
+        if (made && path == link && operation != SystemOperation::examine && !std::exchange(swapped, true)) {
+            fs::remove(link);
+            fixtures::write_file(link, "theirs");
+        }
+        return 0;
+    });
+    EXPECT_TRUE(swapped && fs::is_symlink(moved));
+    EXPECT_EQ(result.outcome, BatchOutcome::completed);
+    EXPECT_EQ(test::tree_difference({{A, build_rom(Alpha)}, {"alpha link", "theirs"}}, u.tree()), ""); // nothing aside
+}
+
 // --- The real cartonym-cli ------------------------------------------------------------
 
 TEST(CliBatch, PrintsTheMessageThenThePanelAndTheUnknownNamesEscaped)

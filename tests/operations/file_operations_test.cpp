@@ -103,10 +103,15 @@ TEST(MoveAcrossFileSystems, CopiesWithRightsSynchronisesThenRemovesTheSource)
     TempFolder t;
     const std::string content(200000, 'x'); // more than one copy buffer
     write_file(t / "a", content);
+    write_file(t / "other", "other");
     ::chmod((t / "a").c_str(), 0640);
+    ::chmod((t / "other").c_str(), 0600);
     fs::create_directory(t / "target");
     std::vector<SystemOperation> continuation;
-    const ScopedFaultHook hook([&](SystemOperation operation, const std::string&) {
+    // The rights are those of the file opened: another file that takes its name after the opening does not count.
+    const ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
+        if (operation == SystemOperation::examine && path == t / "a" && fs::exists(t / "other"))
+            fs::rename(t / "other", t / "a");
         continuation.push_back(operation);
         return operation == SystemOperation::move ? EXDEV : 0;
     });

@@ -61,6 +61,24 @@ BatchResult run_hooked(UndoWorld& world, const FaultHook& hook)
     return world.run();
 }
 
+// Any failure, not only a file-system one, ends the run as a failure with its journal ended.
+TEST(Undo, AnUnexpectedFailureEndsTheRunAndItsJournal)
+{
+    UndoWorld world;
+    world.image("alpha.smc", Alpha);
+    world.image("gamma.smc", Gamma);
+    int moves = 0;
+    const BatchResult result = run_hooked(world, [&](SystemOperation operation, const std::string&) {
+        if (operation == SystemOperation::move && ++moves == 2)
+            throw std::bad_alloc();
+        return 0;
+    });
+    EXPECT_EQ(std::tie(result.outcome, result.message.text), std::tuple(BatchOutcome::failed, "std::bad_alloc"));
+    const Tree journals = world.journals();
+    EXPECT_TRUE(std::ranges::any_of(
+        journals, [](const auto& entry) { return entry.second.find("\nend ") != std::string::npos; }));
+}
+
 // A fresh folder, and one holding output folders, a log and a list of an earlier run.
 TEST(Undo, CompleteRunWithClashesUnknownImagesDuplicatesListAndLogIsUndoneExactly)
 {
