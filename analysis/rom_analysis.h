@@ -3,7 +3,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace cartonym {
@@ -44,6 +46,13 @@ bool checksum_pair_test(const std::array<unsigned char, 4>& check_bytes);
 // that is no SNES image gives Rom_ok false; a file that cannot be opened or
 // read throws Error.
 RomAnalysis Analysiere_rom(const std::string& Dateipfad);
+
+// Reads count bytes at offset of an image; bytes beyond its end read as 0.
+using ImageBytes = std::function<void(std::uint64_t offset, unsigned char* target, std::size_t count)>;
+
+// The same analysis of an image whose bytes read gives and whose length is
+// length bytes (an entry of an archive). Throws what read throws.
+RomAnalysis analyse_image(const ImageBytes& read, std::uint64_t length);
 
 // Fills the decoded texts of the record (checksum key and text, ROM type,
 // size, country with suffix, licensee) from the accepted site's bytes.

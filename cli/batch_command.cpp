@@ -40,6 +40,8 @@ json plan_array(const std::vector<PlannedFile>& plan)
     for (const PlannedFile& file : plan) {
         files.push_back({{"file", file.file}, {"outcome", outcome_name(file.outcome)},
             {"destination", file.destination.empty() ? json(nullptr) : json(file.destination)}});
+        if (!file.reason.empty())
+            files.back()["reason"] = file.reason;
     }
     return files;
 }
@@ -135,6 +137,7 @@ public:
     {
         SortingRun run;
         run.options = {folder_, options_.database_path(), options_.without_spaces, game_list_, dry_run_};
+        run.options.archives = !options_.without_archives;
         if (!check_database_for_cli(run.options.database_path, streams.err))
             return exit_usage;
         ProgressLine progress(streams.err);

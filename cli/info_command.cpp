@@ -1,6 +1,7 @@
 // cartonym-cli info: file mode's selection of each file, one JSON line each.
 #include "cli/command.h"
 
+#include "analysis/archive_reader.h"
 #include "analysis/rom_analysis.h"
 #include "common/error.h"
 #include "operations/file_mode.h"
@@ -15,11 +16,10 @@ namespace {
 
 using namespace cli_output;
 
-json info_object(const std::string& file, const std::string& database, bool without_spaces)
+json image_object(const std::string& file, const FileSelection& selection)
 {
     // File mode's selection; where the window shows "ROM unknown !", info
     // gives empty names.
-    const FileSelection selection = select_file(file, database, without_spaces);
     if (selection.state == SelectionState::not_an_image)
         return {{"file", file}, {"rom_ok", false}};
     const RomAnalysis& analysis = selection.analysis;
@@ -43,6 +43,24 @@ json info_object(const std::string& file, const std::string& database, bool with
     };
 }
 
+// One line per file, or per image entry of an archive.
+std::vector<json> info_lines(const std::string& file, const std::string& database, const NamingOptions& options)
+{
+    const ArchiveAnalysis archive = options.without_archives ? ArchiveAnalysis{} : analyse_archive(file);
+    if (archive.kind == ArchiveKind::none)
+        return {image_object(file, select_file(file, database, options.without_spaces))};
+    if (!archive.error.empty())
+        return {{{"file", file}, {"rom_ok", false}, {"archive_error", archive.error}}};
+    if (archive.images.empty())
+        return {{{"file", file}, {"rom_ok", false}}};
+    std::vector<json> lines;
+    for (const EntryAnalysis& image : archive.images) {
+        lines.push_back(image_object(file, select_analysed(image.analysis, database, options.without_spaces)));
+        lines.back()["entry"] = image.entry;
+    }
+    return lines;
+}
+
 class InfoCommand : public Command {
 public:
     void add_to(CLI::App& app) override
@@ -59,14 +77,16 @@ public:
             return exit_usage;
         int status = exit_ok;
         for (const std::string& file : files_) {
-            json line;
+            std::vector<json> lines;
             try {
-                line = info_object(file, database, options_.without_spaces);
+                lines = info_lines(file, database, options_);
             } catch (const Error& error) {
-                line = {{"file", file}, {"error", {{"number", error.value()}, {"description", error.description()}}}};
+                lines = {
+                    {{"file", file}, {"error", {{"number", error.value()}, {"description", error.description()}}}}};
                 status = exit_failure;
             }
-            streams.out << json_line(line) << '\n';
+            for (const json& line : lines)
+                streams.out << json_line(line) << '\n';
         }
         streams.out.flush();
         return status;

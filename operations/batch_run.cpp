@@ -2,6 +2,7 @@
 
 #include "operations/batch_filer.h"
 
+#include "analysis/archive_reader.h"
 #include "analysis/rom_analysis.h"
 #include "common/file_operations.h"
 #include "common/program_info.h"
@@ -36,6 +37,7 @@ struct FileDecision {
     std::string Neuer_name;    // the new name in the chosen style
     std::string target;        // where the image goes: its output folder, its name there
     bool as_duplicate = false; // filed as if the name were taken (an image named like the log)
+    FileAnalysis file;         // read raw, or as an archive
 };
 
 // One run with its state. Every step goes through step, which applies the
@@ -166,10 +168,11 @@ private:
 FileDecision Run::decide(const std::string& Aktuelle_datei)
 {
     FileDecision decision;
-    if (!step([&] { decision.analysis = Analysiere_rom(result_.Dateipfad); }))
+    if (!step([&] { decision.file = analyse_file(result_.Dateipfad, options_.archives); }))
         return decision;
+    decision.analysis = decision.file.analysis;
     if (!decision.analysis.Rom_ok) {
-        decision.outcome = FileOutcome::not_an_image;
+        decision.outcome = decision.file.images > 1 ? FileOutcome::passed_over : FileOutcome::not_an_image;
         return decision;
     }
     if (!step([&] { decision.names = Finde_romname(decision.analysis, options_.database_path); }))
@@ -178,6 +181,8 @@ FileDecision Run::decide(const std::string& Aktuelle_datei)
     decision.Neuer_name = unknown ? std::string(unknown_text) : decision.names.Neuer_name;
     if (options_.without_spaces)
         Baue_dateiname(decision.Neuer_name);
+    if (decision.file.archive != ArchiveKind::none && !unknown)
+        decision.Neuer_name = archive_file_name(decision.Neuer_name, decision.analysis.Endung, decision.file.archive);
     if (unknown) {
         // The log's own name is never given to an image: such an image is
         // filed as if the name were taken.
@@ -263,8 +268,9 @@ void Run::process_file(const std::string& Aktuelle_datei, bool is_link)
     current_is_link_ = is_link;
     Aktuelle_datei_ = Aktuelle_datei;
     result_.Dateipfad = join_path(F_, Aktuelle_datei);
-    PlannedFile& planned = result_.plan.emplace_back(PlannedFile{Aktuelle_datei, FileOutcome::passed_over, ""});
+    PlannedFile& planned = result_.plan.emplace_back(PlannedFile{Aktuelle_datei, FileOutcome::passed_over, "", ""});
     const FileDecision decision = decide(Aktuelle_datei);
+    planned.reason = passed_over_reason(decision.file);
     if (decision.outcome == FileOutcome::not_an_image)
         planned.outcome = FileOutcome::not_an_image;
     if (decision.outcome == FileOutcome::not_an_image || decision.outcome == FileOutcome::passed_over)
@@ -324,7 +330,7 @@ void Run::file_link_to_moved_image(const std::string& link, const std::string& i
 {
     Aktuelle_datei_ = link;
     result_.Dateipfad = join_path(F_, link);
-    PlannedFile& planned = result_.plan.emplace_back(PlannedFile{link, FileOutcome::not_an_image, ""});
+    PlannedFile& planned = result_.plan.emplace_back(PlannedFile{link, FileOutcome::not_an_image, "", ""});
     const auto moved = moved_to_.find(image);
     if (moved == moved_to_.end())
         return; // its image stayed, and so does the link

@@ -84,6 +84,7 @@ struct BatchOptions {
     bool without_spaces = false; // "Long filenames without spaces"
     bool game_list = false;      // "Create gamelist (games.htm)" ticked
     bool dry_run = false;        // take every decision, change nothing on disk
+    bool archives = true;        // look inside archives (false: every file read raw)
     RunRecorder* recorder = nullptr;
 };
 
@@ -121,6 +122,7 @@ struct PlannedFile {
     std::string file; // the file-system name in the folder
     FileOutcome outcome = FileOutcome::not_an_image;
     std::string destination; // relative to the folder; "" when the file stays
+    std::string reason;      // why an archive is no image or is passed over; "" otherwise
 };
 
 // What the run reports to its caller while it goes on.

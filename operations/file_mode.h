@@ -28,6 +28,9 @@ inline constexpr const char* unknown_text = "ROM unknown !";
 // when the image or the database cannot be read.
 FileSelection select_file(const std::string& Dateipfad, const std::string& database_path, bool without_spaces);
 
+// The same for an image already analysed (an entry of an archive).
+FileSelection select_analysed(RomAnalysis analysis, const std::string& database_path, bool without_spaces);
+
 // True when name names an entry inside a folder: not empty, not "." or
 // "..", and without "/", "\" or NUL. Other names are refused with Error 52.
 bool is_plain_file_name(const std::string& name);

@@ -1,0 +1,98 @@
+// Images inside archives: each kind, readmes beside images, faults and bounds.
+#include <gtest/gtest.h>
+
+#include "analysis/archive_reader.h"
+#include "fixtures/rom_builder.h"
+#include "tests/archive_builder.h"
+#include "tests/testsupport.h"
+
+using namespace cartonym;
+using test::ArchiveFormat;
+
+namespace {
+
+using Entries = std::vector<std::pair<std::string, std::string>>;
+
+const std::string alpha = fixtures::build_rom({.name = "ALPHA QUEST"});
+const std::string beta = fixtures::build_rom({.header = fixtures::CopierHeader::SWC, .name = "BETA"});
+
+std::string many_entries(std::size_t count)
+{
+    Entries entries;
+    for (std::size_t i = 0; i < count; ++i)
+        entries.emplace_back("note" + std::to_string(i) + ".txt", "x");
+    return test::make_archive(ArchiveFormat::zip_stored, entries);
+}
+
+struct Case {
+    std::string label, file, bytes, error;
+    std::vector<std::string> images;
+};
+
+std::vector<Case> cases()
+{
+    const Entries one = {{"Alpha.smc", alpha}};
+    const std::string zip = test::make_archive(ArchiveFormat::zip_deflated, one);
+    const std::string gz = test::make_archive(ArchiveFormat::gzip, one);
+    const std::string bomb = alpha + std::string(64 << 20, '\0');
+    return {
+        {"zip deflated", "a.zip", zip, "", {"Alpha.smc"}},
+        {"zip stored", "a.zip", test::make_archive(ArchiveFormat::zip_stored, one), "", {"Alpha.smc"}},
+        {"7z", "a.7z", test::make_archive(ArchiveFormat::seven_zip, one), "", {"Alpha.smc"}},
+        {"gz", "Alpha (USA).sfc.gz", gz, "", {"Alpha (USA).sfc"}},
+        {"tar.gz", "a.tar.gz", test::make_archive(ArchiveFormat::tar_gzip, one), "", {"Alpha.smc"}},
+        {"image and readme", "a.zip",
+            test::make_archive(ArchiveFormat::zip_deflated, {{"readme.txt", "hello"}, {"d/Alpha.smc", alpha}}), "",
+            {"d/Alpha.smc"}},
+        {"two images", "a.7z", test::make_archive(ArchiveFormat::seven_zip, {{"A.smc", alpha}, {"B.swc", beta}}), "",
+            {"A.smc", "B.swc"}},
+        {"no image", "a.zip", test::make_archive(ArchiveFormat::zip_deflated, {{"readme.txt", "hello"}}), "", {}},
+        {"nested", "a.zip", test::make_archive(ArchiveFormat::zip_stored, {{"inner.zip", zip}}), "", {}},
+        {"encrypted", "a.zip", test::make_archive(ArchiveFormat::zip_encrypted, one), "encrypted", {}},
+        {"cut zip", "a.zip", zip.substr(0, zip.size() / 2), "damaged", {}},
+        {"cut gz", "a.gz", gz.substr(0, 40), "damaged", {}},
+        {"1000 entries", "a.zip", many_entries(1000), "", {}},
+        {"1001 entries", "a.zip", many_entries(1001), "more than 1000 entries", {}},
+        {"bomb-like", "a.zip", test::make_archive(ArchiveFormat::zip_deflated, {{"big.smc", bomb}, {"B.swc", beta}}),
+            "", {"big.smc", "B.swc"}},
+    };
+}
+
+TEST(ArchiveReader, EachKindFaultAndBound)
+{
+    test::TempFolder folder;
+    fixtures::write_file(folder / "raw.smc", alpha);
+    const RomAnalysis raw = Analysiere_rom(folder / "raw.smc");
+    for (const Case& c : cases()) {
+        fixtures::write_file(folder / c.file, c.bytes);
+        const ArchiveAnalysis result = analyse_archive(folder / c.file);
+        EXPECT_NE(result.kind, ArchiveKind::none) << c.label;
+        EXPECT_EQ(result.error, c.error) << c.label;
+        std::vector<std::string> names;
+        for (const EntryAnalysis& image : result.images)
+            names.push_back(image.entry);
+        EXPECT_EQ(names, c.images) << c.label;
+        if (!names.empty() && names[0].find("Alpha") != std::string::npos) {
+            const RomAnalysis& a = result.images[0].analysis;
+            EXPECT_EQ(std::tie(a.Formatcode, a.Interner_name, a.Size_text, a.CRC1_text, a.Land_text),
+                std::tie(raw.Formatcode, raw.Interner_name, raw.Size_text, raw.CRC1_text, raw.Land_text))
+                << c.label;
+        }
+    }
+}
+
+TEST(ArchiveReader, RawFilesAndWholeEntries)
+{
+    test::TempFolder folder;
+    fixtures::write_file(folder / "raw.zip", alpha);
+    EXPECT_EQ(analyse_archive(folder / "raw.zip").kind, ArchiveKind::none);
+    fixtures::write_file(folder / "a.7z", test::make_archive(ArchiveFormat::seven_zip, {{"t", "x"}, {"A", alpha}}));
+    std::string whole;
+    const auto sink = [&](std::string_view piece) { whole += piece; };
+    EXPECT_EQ(stream_entry(folder / "a.7z", "A", alpha.size(), sink), "");
+    EXPECT_EQ(whole, alpha);
+    EXPECT_EQ(stream_entry(folder / "a.7z", "A", alpha.size() - 1, sink), "too large");
+    EXPECT_EQ(stream_entry(folder / "a.7z", "B", alpha.size(), sink), "missing");
+}
+
+} // namespace

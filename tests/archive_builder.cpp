@@ -1,0 +1,71 @@
+#include "tests/archive_builder.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+
+#include <memory>
+#include <stdexcept>
+
+namespace cartonym::test {
+namespace {
+
+la_ssize_t append(archive* /*unused*/, void* data, const void* bytes, size_t count)
+{
+    static_cast<std::string*>(data)->append(static_cast<const char*>(bytes), count);
+    return static_cast<la_ssize_t>(count);
+}
+
+void check(archive* a, int status)
+{
+    if (status < ARCHIVE_WARN)
+        throw std::runtime_error(archive_error_string(a));
+}
+
+void choose_format(archive* a, ArchiveFormat format)
+{
+    const bool zip = format == ArchiveFormat::zip_deflated || format == ArchiveFormat::zip_stored
+        || format == ArchiveFormat::zip_encrypted;
+    if (zip)
+        check(a, archive_write_set_format_zip(a));
+    if (format == ArchiveFormat::zip_stored)
+        check(a, archive_write_set_options(a, "zip:compression=store"));
+    if (format == ArchiveFormat::zip_encrypted) {
+        check(a, archive_write_set_options(a, "zip:encryption=zipcrypt"));
+        check(a, archive_write_set_passphrase(a, "secret"));
+    }
+    if (format == ArchiveFormat::seven_zip)
+        check(a, archive_write_set_format_7zip(a));
+    if (format == ArchiveFormat::gzip)
+        check(a, archive_write_set_format_raw(a));
+    if (format == ArchiveFormat::tar_gzip)
+        check(a, archive_write_set_format_pax_restricted(a));
+    if (format == ArchiveFormat::gzip || format == ArchiveFormat::tar_gzip)
+        check(a, archive_write_add_filter_gzip(a));
+}
+
+} // namespace
+
+std::string make_archive(ArchiveFormat format, const std::vector<std::pair<std::string, std::string>>& entries)
+{
+    std::string bytes;
+    const std::unique_ptr<archive, int (*)(archive*)> writer(archive_write_new(), archive_write_free);
+    archive* a = writer.get();
+    choose_format(a, format);
+    check(a, archive_write_set_bytes_in_last_block(a, 1));
+    check(a, archive_write_open(a, &bytes, nullptr, append, nullptr));
+    for (const auto& [name, content] : entries) {
+        const std::unique_ptr<archive_entry, void (*)(archive_entry*)> entry(archive_entry_new(), archive_entry_free);
+        archive_entry_set_pathname(entry.get(), name.c_str());
+        archive_entry_set_filetype(entry.get(), AE_IFREG);
+        archive_entry_set_perm(entry.get(), 0644);
+        archive_entry_set_size(entry.get(), static_cast<la_int64_t>(content.size()));
+        archive_entry_set_mtime(entry.get(), 1700000000, 0);
+        check(a, archive_write_header(a, entry.get()));
+        if (archive_write_data(a, content.data(), content.size()) != static_cast<la_ssize_t>(content.size()))
+            throw std::runtime_error(archive_error_string(a));
+    }
+    check(a, archive_write_close(a));
+    return bytes;
+}
+
+} // namespace cartonym::test

@@ -1,0 +1,15 @@
+// Archives built in memory with libarchive's writer, for the tests and the benchmark.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace cartonym::test {
+
+enum class ArchiveFormat { zip_deflated, zip_stored, zip_encrypted, seven_zip, gzip, tar_gzip };
+
+// The archive's bytes: each entry a regular file of that name and content.
+std::string make_archive(ArchiveFormat format, const std::vector<std::pair<std::string, std::string>>& entries);
+
+} // namespace cartonym::test
