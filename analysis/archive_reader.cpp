@@ -42,6 +42,7 @@ std::string archive_extension(ArchiveKind kind)
     case ArchiveKind::zip: return ".zip";
     case ArchiveKind::seven_zip: return ".7z";
     case ArchiveKind::gzip: return ".gz";
+    case ArchiveKind::tar_gzip: return ".tar.gz";
     case ArchiveKind::none: break;
     }
     return "";
@@ -216,6 +217,7 @@ public:
 private:
     void describe(archive_entry* header, ArchiveEntry& entry) const
     {
+        entry.kind = kind_ == ArchiveKind::gzip && !single_entry() ? ArchiveKind::tar_gzip : kind_;
         if (single_entry()) {
             entry.name = gzip_entry_name(source_.file, path_);
             entry.length = gzip_entry_length(source_.file);
@@ -314,6 +316,7 @@ ArchiveAnalysis analyse_archive(const std::string& path)
     if (result.kind == ArchiveKind::none)
         return result;
     result.error = read_archive(path, [&](const ArchiveEntry& entry) {
+        result.kind = entry.kind;
         if (archive_kind(entry.head) != ArchiveKind::none)
             return; // an archive inside an archive is never opened
         const auto read = [&](std::uint64_t offset, unsigned char* target, std::size_t count) {

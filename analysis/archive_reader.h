@@ -27,20 +27,21 @@ inline constexpr std::size_t entry_limit = 1000;
 // The most bytes inflated, beyond the heads, to pass over entries of one archive.
 inline constexpr std::uint64_t skip_budget = 256 * 1024 * 1024;
 
-enum class ArchiveKind { none, zip, seven_zip, gzip };
+enum class ArchiveKind { none, zip, seven_zip, gzip, tar_gzip };
 
 // The kind of archive the first bytes of a file announce (none: read raw).
 ArchiveKind archive_kind(std::string_view first_bytes);
 ArchiveKind archive_kind_of_file(const std::string& path);
 
-// The archive's own extension in new names: ".zip", ".7z", ".gz".
+// The archive's own extension in new names: ".zip", ".7z", ".gz", ".tar.gz".
 std::string archive_extension(ArchiveKind kind);
 
 // One file entry as the reader hands it over.
 struct ArchiveEntry {
-    std::string name;         // as stored; for a .gz the header's name or the archive's name without ".gz"
-    std::uint64_t length = 0; // the entry's length as the archive states it
-    std::string_view head;    // its first bytes, at most entry_head_length
+    std::string name;                     // as stored; for a .gz the header's name or the archive's name without ".gz"
+    std::uint64_t length = 0;             // the entry's length as the archive states it
+    std::string_view head;                // its first bytes, at most entry_head_length
+    ArchiveKind kind = ArchiveKind::none; // the archive's kind: tar_gzip for a tar inside gzip
 };
 
 // Calls visit for each file entry in stored order. Returns "" or why the
@@ -92,8 +93,9 @@ FileAnalysis analyse_file(const std::string& path, bool archives);
 std::string passed_over_reason(const FileAnalysis& file);
 
 // A new name for an archive of one image: the image's name with its
-// extension Endung replaced by the archive's own (".zip", ".7z"); a ".gz"
-// keeps the image's extension and adds its own.
+// extension Endung replaced by the archive's own (".zip", ".7z",
+// ".tar.gz"); a ".gz", which holds the one file, keeps the image's
+// extension and adds its own.
 std::string archive_file_name(const std::string& Neuer_name, const std::string& Endung, ArchiveKind kind);
 
 } // namespace cartonym

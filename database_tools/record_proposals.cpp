@@ -111,7 +111,7 @@ void examine_archive(const std::string& file, const ArchiveAnalysis& archive,
         return;
     }
     std::string archive_name = base_name(file);
-    if (archive.kind == ArchiveKind::gzip && archive_name.ends_with(".gz"))
+    if (archive_name.ends_with(".gz")) // "Name.smc.gz", "Name.tar.gz": the image's or the tar's extension follows
         archive_name.resize(archive_name.size() - 3);
     for (const EntryAnalysis& image : archive.images) {
         Proposal& proposal = add_proposal(out, file, image.entry);
