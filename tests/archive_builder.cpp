@@ -1,5 +1,7 @@
 #include "tests/archive_builder.h"
 
+#include "fixtures/rom_builder.h"
+
 #include <archive.h>
 #include <archive_entry.h>
 
@@ -66,6 +68,15 @@ std::string make_archive(ArchiveFormat format, const std::vector<std::pair<std::
     }
     check(a, archive_write_close(a));
     return bytes;
+}
+
+std::string zip_passing_the_raw_test()
+{
+    std::string text(0x10200, 'a');
+    const std::size_t at = make_archive(ArchiveFormat::zip_stored, {{"t.txt", text}}).find(text);
+    fixtures::set_bytes(text, 0x7FC0 - at, fixtures::Interner_name("RAW ZIP"));
+    fixtures::set_bytes(text, 0x7FDC - at, std::string("\x34\x12\xCB\xED", 4));
+    return make_archive(ArchiveFormat::zip_stored, {{"t.txt", text}});
 }
 
 } // namespace cartonym::test
