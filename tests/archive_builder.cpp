@@ -23,26 +23,23 @@ void check(archive* a, int status)
         throw std::runtime_error(archive_error_string(a));
 }
 
+// The writer's format, filter and options for each kind.
 void choose_format(archive* a, ArchiveFormat format)
 {
-    const bool zip = format == ArchiveFormat::zip_deflated || format == ArchiveFormat::zip_stored
-        || format == ArchiveFormat::zip_encrypted;
-    if (zip)
-        check(a, archive_write_set_format_zip(a));
-    if (format == ArchiveFormat::zip_stored)
-        check(a, archive_write_set_options(a, "zip:compression=store"));
-    if (format == ArchiveFormat::zip_encrypted) {
+    using F = ArchiveFormat;
+    const bool zip = format == F::zip_deflated || format == F::zip_stored || format == F::zip_encrypted;
+    check(a,
+        zip                          ? archive_write_set_format_zip(a)
+            : format == F::seven_zip ? archive_write_set_format_7zip(a)
+            : format == F::gzip      ? archive_write_set_format_raw(a)
+                                     : archive_write_set_format_pax_restricted(a));
+    if (format == F::gzip || format == F::tar_gzip)
+        check(a, archive_write_add_filter_gzip(a));
+    check(a, archive_write_set_options(a, format == F::zip_stored ? "zip:compression=store" : ""));
+    if (format == F::zip_encrypted) {
         check(a, archive_write_set_options(a, "zip:encryption=zipcrypt"));
         check(a, archive_write_set_passphrase(a, "secret"));
     }
-    if (format == ArchiveFormat::seven_zip)
-        check(a, archive_write_set_format_7zip(a));
-    if (format == ArchiveFormat::gzip)
-        check(a, archive_write_set_format_raw(a));
-    if (format == ArchiveFormat::tar_gzip)
-        check(a, archive_write_set_format_pax_restricted(a));
-    if (format == ArchiveFormat::gzip || format == ArchiveFormat::tar_gzip)
-        check(a, archive_write_add_filter_gzip(a));
 }
 
 } // namespace
@@ -61,10 +58,9 @@ std::string make_archive(ArchiveFormat format, const std::vector<std::pair<std::
         archive_entry_set_filetype(entry.get(), AE_IFREG);
         archive_entry_set_perm(entry.get(), 0644);
         archive_entry_set_size(entry.get(), static_cast<la_int64_t>(content.size()));
-        archive_entry_set_mtime(entry.get(), 1700000000, 0);
         check(a, archive_write_header(a, entry.get()));
-        if (archive_write_data(a, content.data(), content.size()) != static_cast<la_ssize_t>(content.size()))
-            throw std::runtime_error(archive_error_string(a));
+        check(a,
+            archive_write_data(a, content.data(), content.size()) == static_cast<la_ssize_t>(content.size()) ? 0 : -30);
     }
     check(a, archive_write_close(a));
     return bytes;
