@@ -56,7 +56,6 @@ std::string make_archive(ArchiveFormat format, const std::vector<std::pair<std::
         const std::unique_ptr<archive_entry, void (*)(archive_entry*)> entry(archive_entry_new(), archive_entry_free);
         archive_entry_set_pathname(entry.get(), name.c_str());
         archive_entry_set_filetype(entry.get(), AE_IFREG);
-        archive_entry_set_perm(entry.get(), 0644);
         archive_entry_set_size(entry.get(), static_cast<la_int64_t>(content.size()));
         check(a, archive_write_header(a, entry.get()));
         check(a,

@@ -1,4 +1,4 @@
-// Archives built in memory with libarchive's writer, for the tests and the benchmark.
+// Archives built in memory with libarchive's writer, for the tests.
 #pragma once
 
 #include <string>
