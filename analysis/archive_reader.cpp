@@ -346,6 +346,7 @@ FileAnalysis analyse_file(const std::string& path, bool archives)
     if (archive.error.empty() && archive.images.size() == 1) {
         file.entry = archive.images[0].entry;
         file.analysis = std::move(archive.images[0].analysis);
+        file.analysis.Endung = archive_name_extension(file.analysis.Endung, archive.kind);
     }
     return file;
 }
@@ -359,11 +360,9 @@ std::string passed_over_reason(const FileAnalysis& file)
     return "";
 }
 
-std::string archive_file_name(const std::string& Neuer_name, const std::string& Endung, ArchiveKind kind)
+std::string archive_name_extension(const std::string& Endung, ArchiveKind kind)
 {
-    if (kind == ArchiveKind::gzip || !Neuer_name.ends_with(Endung))
-        return Neuer_name + archive_extension(kind);
-    return Neuer_name.substr(0, Neuer_name.size() - Endung.size()) + archive_extension(kind);
+    return kind == ArchiveKind::gzip ? Endung + archive_extension(kind) : archive_extension(kind);
 }
 
 } // namespace cartonym

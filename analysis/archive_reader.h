@@ -84,18 +84,18 @@ struct FileAnalysis {
 
 // The analysis of a file: with archives, a file that begins with an
 // archive's signature is read as one and is an image only when it holds
-// exactly one image entry; without, every file is read raw. Throws Error
-// when the file cannot be opened or read.
+// exactly one image entry, whose Endung becomes the archive's new name's
+// extension (archive_name_extension); without, every file is read raw.
+// Throws Error when the file cannot be opened or read.
 FileAnalysis analyse_file(const std::string& path, bool archives);
 
 // Why an archive is no image: its fault, or "archive holds N images"; ""
 // for an archive of one image and for a raw file.
 std::string passed_over_reason(const FileAnalysis& file);
 
-// A new name for an archive of one image: the image's name with its
-// extension Endung replaced by the archive's own (".zip", ".7z",
-// ".tar.gz"); a ".gz", which holds the one file, keeps the image's
-// extension and adds its own.
-std::string archive_file_name(const std::string& Neuer_name, const std::string& Endung, ArchiveKind kind);
+// The extension of an archive's new name when it holds one image whose own
+// is Endung: the archive's (".zip", ".7z", ".tar.gz"); a lone ".gz", which
+// holds just the image, keeps the image's and adds its own (".smc.gz").
+std::string archive_name_extension(const std::string& Endung, ArchiveKind kind);
 
 } // namespace cartonym

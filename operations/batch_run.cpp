@@ -181,8 +181,6 @@ FileDecision Run::decide(const std::string& Aktuelle_datei)
     decision.Neuer_name = unknown ? std::string(unknown_text) : decision.names.Neuer_name;
     if (options_.without_spaces)
         Baue_dateiname(decision.Neuer_name);
-    if (decision.file.archive != ArchiveKind::none && !unknown)
-        decision.Neuer_name = archive_file_name(decision.Neuer_name, decision.analysis.Endung, decision.file.archive);
     if (unknown) {
         // The log's own name is never given to an image: such an image is
         // filed as if the name were taken.
