@@ -128,12 +128,10 @@ bool checksum_pair_test(const std::array<unsigned char, 4>& check_bytes)
 namespace {
 
 // The copier header's kind, from the sum of the first header bytes.
-std::string copier_header_kind(const ReadableFile& file, AnalysedFile* analysed)
+std::string copier_header_kind(const ImageBytes& read)
 {
     std::array<unsigned char, copier_header_length> header{};
-    file.read_at(0, header.data(), header.size());
-    if (analysed)
-        analysed->bytes_read.append(reinterpret_cast<const char*>(header.data()), header.size());
+    read(0, header.data(), header.size());
     std::int32_t Headersumme = 0;
     for (std::size_t i = 57; i < copier_header_length; ++i)
         Headersumme += header[i];
@@ -148,13 +146,11 @@ struct HeaderSites {
     std::array<std::array<unsigned char, 4>, site_count> check_bytes{};
 };
 
-HeaderSites read_sites(const ReadableFile& file, AnalysedFile* analysed)
+HeaderSites read_sites(const ImageBytes& read)
 {
     HeaderSites sites;
     for (std::size_t s = 0; s < site_count; ++s) {
-        file.read_at(site_offsets[s], sites.bytes[s].data(), site_length);
-        if (analysed)
-            analysed->bytes_read.append(reinterpret_cast<const char*>(sites.bytes[s].data()), site_length);
+        read(site_offsets[s], sites.bytes[s].data(), site_length);
         std::memcpy(sites.check_bytes[s].data(), sites.bytes[s].data() + complement_offset, 4);
     }
     return sites;
@@ -173,14 +169,34 @@ const Candidate* first_accepted(
     return nullptr;
 }
 
-RomAnalysis analyse(const std::string& Dateipfad, AnalysedFile* analysed)
+} // namespace
+
+RomAnalysis Analysiere_rom(const std::string& Dateipfad)
+{
+    const ReadableFile file(Dateipfad);
+    return analyse_image(
+        [&](std::uint64_t offset, unsigned char* target, std::size_t count) { file.read_at(offset, target, count); },
+        file.length());
+}
+
+RomAnalysis Analysiere_rom(const std::string& Dateipfad, AnalysedFile& analysed)
+{
+    const ReadableFile file(Dateipfad);
+    analysed.identity = file.identity();
+    analysed.bytes_read.clear();
+    return analyse_image(
+        [&](std::uint64_t offset, unsigned char* target, std::size_t count) {
+            file.read_at(offset, target, count);
+            analysed.bytes_read.append(reinterpret_cast<const char*>(target), count);
+        },
+        file.length());
+}
+
+RomAnalysis analyse_image(const ImageBytes& read, std::uint64_t length)
 {
     RomAnalysis analysis;
-    const ReadableFile file(Dateipfad);
-    if (analysed)
-        analysed->identity = file.identity();
-    const std::string Headertyp = copier_header_kind(file, analysed);
-    HeaderSites sites = read_sites(file, analysed);
+    const std::string Headertyp = copier_header_kind(read);
+    HeaderSites sites = read_sites(read);
 
     const std::span<const Candidate> candidates = candidates_for(Headertyp);
     std::string Zwangsformat;
@@ -214,19 +230,9 @@ RomAnalysis analyse(const std::string& Dateipfad, AnalysedFile* analysed)
         analysis.Rom_ok = true;
         const HeaderBytes bytes{site[rom_type_offset], site[rom_size_offset], site[country_offset],
             site[licensee_offset], site[complement_offset + 2], site[complement_offset + 3]};
-        decode_header(bytes, file.length(), analysis);
+        decode_header(bytes, length, analysis);
         return analysis;
     }
-}
-
-} // namespace
-
-RomAnalysis Analysiere_rom(const std::string& Dateipfad) { return analyse(Dateipfad, nullptr); }
-
-RomAnalysis Analysiere_rom(const std::string& Dateipfad, AnalysedFile& analysed)
-{
-    analysed.bytes_read.clear();
-    return analyse(Dateipfad, &analysed);
 }
 
 } // namespace cartonym

@@ -5,7 +5,9 @@
 #include "common/system_calls.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace cartonym {
@@ -54,6 +56,13 @@ struct AnalysedFile {
     std::string bytes_read;
 };
 RomAnalysis Analysiere_rom(const std::string& Dateipfad, AnalysedFile& analysed);
+
+// Reads count bytes at offset of an image; bytes beyond its end read as 0.
+using ImageBytes = std::function<void(std::uint64_t offset, unsigned char* target, std::size_t count)>;
+
+// The same analysis of an image whose bytes read gives and whose length is
+// length bytes (an entry of an archive). Throws what read throws.
+RomAnalysis analyse_image(const ImageBytes& read, std::uint64_t length);
 
 // Fills the decoded texts of the record (checksum key and text, ROM type,
 // size, country with suffix, licensee) from the accepted site's bytes.

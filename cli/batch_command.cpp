@@ -50,6 +50,8 @@ json plan_array(const std::vector<PlannedFile>& plan, bool with_catalogues)
             {"destination", file.destination.empty() ? json(nullptr) : json(file.destination)}});
         if (with_catalogues)
             files.back()["identified_by"] = identified_by(file.identified_by);
+        if (!file.reason.empty())
+            files.back()["reason"] = file.reason;
     }
     return files;
 }
@@ -150,6 +152,7 @@ public:
     {
         SortingRun run;
         run.options = {folder_, options_.database_path(), options_.without_spaces, game_list_, dry_run_};
+        run.options.archives = !options_.without_archives;
         if (!check_database_for_cli(run.options.database_path, streams.err))
             return exit_usage;
         bool catalogue_failed = false;

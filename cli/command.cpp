@@ -22,9 +22,15 @@ void add_database_option(CLI::App& command, std::string& database)
         });
 }
 
+void add_archives_option(CLI::App& command, bool& without_archives)
+{
+    command.add_flag("--no-archives", without_archives, "Read every file raw, archives too");
+}
+
 void NamingOptions::add_to(CLI::App& command)
 {
     add_database_option(command, database);
+    add_archives_option(command, without_archives);
     command.add_flag(
         "--no-spaces", without_spaces, "Long filenames without spaces: every space of a new name becomes \"_\"");
 }

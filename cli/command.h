@@ -45,6 +45,7 @@ std::unique_ptr<Command> make_report_command();
 struct NamingOptions {
     std::string database; // "" for the chosen default
     bool without_spaces = false;
+    bool without_archives = false; // --no-archives: every file read raw
 
     void add_to(CLI::App& command);
     // The database to use: --db, or the chosen default.
@@ -69,6 +70,9 @@ std::unique_ptr<CatalogueSession> open_catalogues_for_cli(
 
 // The --db option of every command that reads the database.
 void add_database_option(CLI::App& command, std::string& database);
+
+// The --no-archives option of every command that analyses files.
+void add_archives_option(CLI::App& command, bool& without_archives);
 
 // The database check shared with the window's start-up: its message on
 // stderr when the database is not ready. False when the command must stop

@@ -28,6 +28,7 @@ struct DatabaseChoices {
     bool write = false;
     bool json = false;
     bool recursive = false;
+    bool without_archives = false;
     std::string catalogue;
     std::vector<std::string> paths;
 
@@ -96,6 +97,8 @@ void collect_files(const std::string& path, bool recursive, std::vector<std::str
 json proposal_object(const Proposal& proposal)
 {
     json object = {{"file", proposal.file}, {"status", status_name(proposal.status)}};
+    if (!proposal.entry.empty())
+        object["entry"] = proposal.entry;
     if (!proposal.internal_name.empty())
         object["internal_name"] = as_utf8(proposal.internal_name);
     if (!proposal.full_name.empty())
@@ -162,14 +165,16 @@ int run_learn(const DatabaseChoices& line, bool from_catalogue, std::ostream& ou
     std::vector<std::string> files;
     for (const std::string& given : line.paths)
         collect_files(given, line.recursive, files);
-    const ProposalRun run = propose_records(files, *text, catalogue ? &*catalogue : nullptr);
+    const ProposalRun run =
+        propose_records(files, *text, catalogue ? &*catalogue : nullptr, {}, !line.without_archives);
 
     int status = exit_ok;
     for (const Proposal& proposal : run.files) {
         if (line.json)
             out << json_line(proposal_object(proposal)) << '\n';
         else if (proposal.status != ProposalStatus::new_record)
-            err << proposal.file << ": " << status_name(proposal.status) << ": " << as_utf8(proposal.message) << '\n';
+            err << proposal.file << (proposal.entry.empty() ? "" : " [" + proposal.entry + "]") << ": "
+                << status_name(proposal.status) << ": " << as_utf8(proposal.message) << '\n';
         if (blocks_exit(proposal))
             status = exit_failure;
     }
@@ -224,6 +229,7 @@ private:
         command.add_flag("--write", line_.write, "Append the proposed records to the database");
         command.add_flag("--json", line_.json, "One JSON object per file");
         command.add_flag("-r,--recursive", line_.recursive, "Take the files of sub-folders too");
+        add_archives_option(command, line_.without_archives);
     }
 
     CLI::App *check_ = nullptr, *learn_ = nullptr, *import_dat_ = nullptr;

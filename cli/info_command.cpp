@@ -1,6 +1,7 @@
 // cartonym-cli info: file mode's selection of each file, one JSON line each.
 #include "cli/command.h"
 
+#include "analysis/archive_reader.h"
 #include "analysis/rom_analysis.h"
 #include "common/error.h"
 #include "operations/file_mode.h"
@@ -17,7 +18,7 @@ namespace {
 
 using namespace cli_output;
 
-json analysis_object(const std::string& file, const FileSelection& selection)
+json image_object(const std::string& file, const FileSelection& selection)
 {
     // File mode's selection; where the window shows "ROM unknown !", info
     // gives empty names.
@@ -68,10 +69,29 @@ json info_object(
     const std::string& file, const std::string& database, bool without_spaces, const CatalogueSession* catalogues)
 {
     const Identification identification = identify_file(file, database, without_spaces, catalogues);
-    json object = analysis_object(file, identification.selection);
+    json object = image_object(file, identification.selection);
     if (catalogues)
         add_tier(object, identification);
     return object;
+}
+
+// One line per file, or per image entry of an archive.
+std::vector<json> info_lines(const std::string& file, const std::string& database, const NamingOptions& options,
+    const CatalogueSession* catalogues)
+{
+    const ArchiveAnalysis archive = options.without_archives ? ArchiveAnalysis{} : analyse_archive(file);
+    if (archive.kind == ArchiveKind::none)
+        return {info_object(file, database, options.without_spaces, catalogues)};
+    if (!archive.error.empty())
+        return {{{"file", file}, {"rom_ok", false}, {"archive_error", archive.error}}};
+    if (archive.images.empty())
+        return {{{"file", file}, {"rom_ok", false}}};
+    std::vector<json> lines;
+    for (const EntryAnalysis& image : archive.images) {
+        lines.push_back(image_object(file, select_analysed(image.analysis, database, options.without_spaces)));
+        lines.back()["entry"] = image.entry;
+    }
+    return lines;
 }
 
 class InfoCommand : public Command {
@@ -95,14 +115,16 @@ public:
             return exit_usage;
         int status = exit_ok;
         for (const std::string& file : files_) {
-            json line;
+            std::vector<json> lines;
             try {
-                line = info_object(file, database, options_.without_spaces, catalogues.get());
+                lines = info_lines(file, database, options_, catalogues.get());
             } catch (const Error& error) {
-                line = {{"file", file}, {"error", {{"number", error.value()}, {"description", error.description()}}}};
+                lines = {
+                    {{"file", file}, {"error", {{"number", error.value()}, {"description", error.description()}}}}};
                 status = exit_failure;
             }
-            streams.out << json_line(line) << '\n';
+            for (const json& line : lines)
+                streams.out << json_line(line) << '\n';
         }
         streams.out.flush();
         if (catalogues) {

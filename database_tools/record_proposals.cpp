@@ -1,5 +1,6 @@
 #include "database_tools/record_proposals.h"
 
+#include "analysis/archive_reader.h"
 #include "analysis/rom_analysis.h"
 #include "common/paths.h"
 #include "common/windows1252.h"
@@ -7,6 +8,7 @@
 #include "naming/name_database.h"
 #include "database_tools/learned_name.h"
 
+#include <algorithm>
 #include <map>
 #include <unordered_set>
 
@@ -33,47 +35,107 @@ void propose(Proposal& proposal, const std::optional<std::string>& name_cp1252, 
     proposal.status = ProposalStatus::new_record;
 }
 
-Proposal examine(
-    const std::string& file, const std::unordered_set<std::string>& known_keys, const RomCatalogue* catalogue)
+// Where an image's bytes come from: the file itself, or an entry of an archive.
+struct ImageSource {
+    std::string file;
+    std::string entry;     // "" for the file itself
+    std::string file_name; // the name that learn takes the full name from
+};
+
+ContentDigest digest_of_image(const ImageSource& source, std::uint64_t offset, DigestKinds kinds)
 {
-    Proposal proposal;
+    if (source.entry.empty())
+        return digest_of_file(source.file, offset, kinds);
+    ContentHasher hasher(kinds);
+    std::uint64_t passed = 0;
+    const std::string fault = stream_entry(source.file, source.entry, whole_entry_limit, [&](std::string_view piece) {
+        const std::size_t skip = static_cast<std::size_t>(std::min<std::uint64_t>(offset - passed, piece.size()));
+        passed += skip;
+        hasher.update(reinterpret_cast<const unsigned char*>(piece.data()) + skip, piece.size() - skip);
+    });
+    if (!fault.empty())
+        throw Error(ErrorNumber::path_file_access_error);
+    return hasher.finish();
+}
+
+void examine_image(Proposal& proposal, const RomAnalysis& analysis, const ImageSource& source,
+    const std::unordered_set<std::string>& known_keys, const RomCatalogue* catalogue)
+{
+    if (!analysis.Rom_ok) {
+        proposal.status = ProposalStatus::not_image;
+        proposal.message = "no SNES image";
+        return;
+    }
+    proposal.internal_name = analysis.Interner_name;
+    if (correction_decides(analysis) || known_keys.contains(analysis.Interner_name)) {
+        proposal.status = ProposalStatus::known;
+        proposal.message = "the database or a correction already names it";
+        return;
+    }
+    if (!catalogue) {
+        const std::optional<std::string> name = cp1252_from_utf8(source.file_name);
+        propose(proposal, name ? std::optional(full_name_from_file_name(*name, analysis.Landkuerzel)) : std::nullopt,
+            "file name");
+        return;
+    }
+    const ContentDigest digest = digest_of_image(source, copier_header_length(analysis), catalogue->needed_kinds());
+    const CatalogueEntry* entry = catalogue->find(digest);
+    if (!entry) {
+        proposal.status = ProposalStatus::no_match;
+        proposal.message = "no catalogue entry matches its cartridge data";
+        return;
+    }
+    const std::optional<std::string> name = cp1252_from_utf8(entry->game_name);
+    propose(proposal, name ? std::optional(clean_full_name(*name, analysis.Landkuerzel)) : std::nullopt,
+        "catalogue's game name");
+}
+
+Proposal& add_proposal(std::vector<Proposal>& out, const std::string& file, const std::string& entry = "")
+{
+    Proposal& proposal = out.emplace_back();
     proposal.file = file;
+    proposal.entry = entry;
+    return proposal;
+}
+
+// The proposals of one archive: one per image entry, each named after the
+// archive's file name (without the archive's extension) when it holds one
+// image, else after the entry's own file name.
+void examine_archive(const std::string& file, const ArchiveAnalysis& archive,
+    const std::unordered_set<std::string>& known_keys, const RomCatalogue* catalogue, std::vector<Proposal>& out)
+{
+    if (!archive.error.empty() || archive.images.empty()) {
+        Proposal& proposal = add_proposal(out, file);
+        proposal.status = ProposalStatus::not_image;
+        proposal.message = archive.error.empty() ? "no SNES image" : "archive " + archive.error;
+        return;
+    }
+    std::string archive_name = base_name(file);
+    if (archive_name.ends_with(".gz")) // "Name.smc.gz", "Name.tar.gz": the image's or the tar's extension follows
+        archive_name.resize(archive_name.size() - 3);
+    for (const EntryAnalysis& image : archive.images) {
+        Proposal& proposal = add_proposal(out, file, image.entry);
+        const std::string name = archive.images.size() == 1 ? archive_name : base_name(image.entry);
+        examine_image(proposal, image.analysis, {file, image.entry, name}, known_keys, catalogue);
+    }
+}
+
+void examine(const std::string& file, const std::unordered_set<std::string>& known_keys, const RomCatalogue* catalogue,
+    bool archives, std::vector<Proposal>& out)
+{
+    const std::size_t first = out.size();
     try {
-        const RomAnalysis analysis = Analysiere_rom(file);
-        if (!analysis.Rom_ok) {
-            proposal.status = ProposalStatus::not_image;
-            proposal.message = "no SNES image";
-            return proposal;
-        }
-        proposal.internal_name = analysis.Interner_name;
-        if (correction_decides(analysis) || known_keys.contains(analysis.Interner_name)) {
-            proposal.status = ProposalStatus::known;
-            proposal.message = "the database or a correction already names it";
-            return proposal;
-        }
-        if (!catalogue) {
-            const std::optional<std::string> name = cp1252_from_utf8(base_name(file));
-            propose(proposal,
-                name ? std::optional(full_name_from_file_name(*name, analysis.Landkuerzel)) : std::nullopt,
-                "file name");
-            return proposal;
-        }
-        const ContentDigest digest = digest_of_file(file, copier_header_length(analysis), catalogue->needed_kinds());
-        const CatalogueEntry* entry = catalogue->find(digest);
-        if (!entry) {
-            proposal.status = ProposalStatus::no_match;
-            proposal.message = "no catalogue entry matches its cartridge data";
-            return proposal;
-        }
-        const std::optional<std::string> name = cp1252_from_utf8(entry->game_name);
-        propose(proposal, name ? std::optional(clean_full_name(*name, analysis.Landkuerzel)) : std::nullopt,
-            "catalogue's game name");
+        const ArchiveAnalysis archive = archives ? analyse_archive(file) : ArchiveAnalysis{};
+        if (archive.kind != ArchiveKind::none)
+            return examine_archive(file, archive, known_keys, catalogue, out);
+        Proposal& proposal = add_proposal(out, file);
+        examine_image(proposal, Analysiere_rom(file), {file, "", base_name(file)}, known_keys, catalogue);
     } catch (const Error& error) {
-        proposal.status = ProposalStatus::error;
+        out.resize(first);
+        Proposal& proposal = add_proposal(out, file);
         proposal.error = error;
         proposal.message = "Error Nr. " + std::to_string(error.value()) + ": " + error.description();
     }
-    return proposal;
 }
 
 // The records of the run's new files, each internal name once, in the
@@ -114,16 +176,17 @@ bool ProposalRun::blocks_writing() const
 }
 
 ProposalRun propose_records(const std::vector<std::string>& files, std::string_view database_text,
-    const RomCatalogue* catalogue, const ProposalProgress& progress)
+    const RomCatalogue* catalogue, const ProposalProgress& progress, bool archives)
 {
     const std::vector<std::string> keys = database_keys(database_text);
     const std::unordered_set<std::string> known_keys(keys.begin(), keys.end());
 
     ProposalRun run;
+    std::size_t done = 0;
     for (const std::string& file : files) {
-        if (progress && !progress(run.files.size(), files.size()))
+        if (progress && !progress(done++, files.size()))
             break;
-        run.files.push_back(examine(file, known_keys, catalogue));
+        examine(file, known_keys, catalogue, archives, run.files);
     }
 
     // Files of this call with the same internal name must agree on the name.

@@ -20,7 +20,8 @@ enum class ProposalStatus { new_record, known, conflict, unusable_name, not_imag
 const char* status_name(ProposalStatus status);
 
 struct Proposal {
-    std::string file; // the path as given (a file-system name)
+    std::string file;  // the path as given (a file-system name)
+    std::string entry; // the image's entry when the file is an archive, else ""
     ProposalStatus status = ProposalStatus::error;
     std::string internal_name; // Windows-1252; "" when the file is no image
     std::string full_name;     // Windows-1252; the proposed name, "" when there is none
@@ -43,10 +44,11 @@ struct ProposalRun {
 // name of the game whose rom matches the cartridge data. progress, when
 // given, is called before each file with the files done so far and their
 // total; when it returns false the run stops there and holds only the files
-// examined until then.
+// examined until then. With archives, an archive gives one proposal per
+// image entry.
 using ProposalProgress = std::function<bool(std::size_t done, std::size_t total)>;
 ProposalRun propose_records(const std::vector<std::string>& files, std::string_view database_text,
-    const RomCatalogue* catalogue, const ProposalProgress& progress = {});
+    const RomCatalogue* catalogue, const ProposalProgress& progress = {}, bool archives = true);
 
 // The run against another version of the database (read again before a
 // write): a new record whose internal name the text now knows is known.

@@ -2,6 +2,7 @@
 
 #include "operations/batch_filer.h"
 
+#include "analysis/archive_reader.h"
 #include "analysis/rom_analysis.h"
 #include "common/file_operations.h"
 #include "common/program_info.h"
@@ -38,6 +39,7 @@ struct FileDecision {
     std::string target;        // where the image goes: its output folder, its name there
     bool as_duplicate = false; // filed as if the name were taken (an image named like the log)
     bool verified = false;     // a catalogue named it
+    FileAnalysis file;         // read raw, or as an archive
 };
 
 // One run with its state. Every step goes through step, which applies the
@@ -172,14 +174,15 @@ FileDecision Run::decide(const std::string& Aktuelle_datei)
     FileDecision decision;
     AnalysedFile analysed;
     if (!step([&] {
-            decision.analysis =
-                options_.catalogues ? Analysiere_rom(result_.Dateipfad, analysed) : Analysiere_rom(result_.Dateipfad);
+            decision.file = analyse_file(result_.Dateipfad, options_.archives, options_.catalogues ? &analysed : nullptr);
         }))
         return decision;
-    if (options_.catalogues && decide_verified(decision, analysed))
+    decision.analysis = decision.file.analysis;
+    // Catalogues verify files read raw; an archive's entry is named as without them.
+    if (options_.catalogues && decision.file.archive == ArchiveKind::none && decide_verified(decision, analysed))
         return decision;
     if (!decision.analysis.Rom_ok) {
-        decision.outcome = FileOutcome::not_an_image;
+        decision.outcome = decision.file.images > 1 ? FileOutcome::passed_over : FileOutcome::not_an_image;
         return decision;
     }
     if (!step([&] { decision.names = Finde_romname(decision.analysis, options_.database_path); }))
@@ -308,8 +311,9 @@ void Run::process_file(const std::string& Aktuelle_datei, bool is_link)
     current_is_link_ = is_link;
     Aktuelle_datei_ = Aktuelle_datei;
     result_.Dateipfad = join_path(F_, Aktuelle_datei);
-    PlannedFile& planned = result_.plan.emplace_back(PlannedFile{Aktuelle_datei, FileOutcome::passed_over, ""});
+    PlannedFile& planned = result_.plan.emplace_back(PlannedFile{Aktuelle_datei, FileOutcome::passed_over, "", ""});
     const FileDecision decision = decide(Aktuelle_datei);
+    planned.reason = passed_over_reason(decision.file);
     if (decision.outcome == FileOutcome::not_an_image)
         planned.outcome = FileOutcome::not_an_image;
     if (decision.outcome == FileOutcome::not_an_image || decision.outcome == FileOutcome::passed_over)
@@ -369,7 +373,7 @@ void Run::file_link_to_moved_image(const std::string& link, const std::string& i
 {
     Aktuelle_datei_ = link;
     result_.Dateipfad = join_path(F_, link);
-    PlannedFile& planned = result_.plan.emplace_back(PlannedFile{link, FileOutcome::not_an_image, ""});
+    PlannedFile& planned = result_.plan.emplace_back(PlannedFile{link, FileOutcome::not_an_image, "", ""});
     const auto moved = moved_to_.find(image);
     if (moved == moved_to_.end())
         return; // its image stayed, and so does the link

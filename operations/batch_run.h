@@ -87,6 +87,7 @@ struct BatchOptions {
     bool without_spaces = false; // "Long filenames without spaces"
     bool game_list = false;      // "Create gamelist (games.htm)" ticked
     bool dry_run = false;        // take every decision, change nothing on disk
+    bool archives = true;        // look inside archives (false: every file read raw)
     // The catalogues that verify files before the database names them;
     // nullptr: none in use.
     const CatalogueTier* catalogues = nullptr;
@@ -129,6 +130,7 @@ struct PlannedFile {
     FileOutcome outcome = FileOutcome::not_an_image;
     std::string destination;      // relative to the folder; "" when the file stays
     IdentifiedBy identified_by{}; // the tier that named the file (none for an unknown image)
+    std::string reason;           // why an archive is no image or is passed over; "" otherwise
 };
 
 // What the run reports to its caller while it goes on.

@@ -1,5 +1,6 @@
 #include "operations/file_mode.h"
 
+#include "analysis/archive_reader.h"
 #include "common/error.h"
 #include "naming/file_names.h"
 #include "common/file_operations.h"
@@ -11,10 +12,16 @@ FileSelection select_file(const std::string& Dateipfad, const std::string& datab
     return select_analysed(Analysiere_rom(Dateipfad), database_path, without_spaces);
 }
 
-FileSelection select_analysed(const RomAnalysis& analysis, const std::string& database_path, bool without_spaces)
+FileSelection select_file(
+    const std::string& Dateipfad, const std::string& database_path, bool without_spaces, bool archives)
+{
+    return select_analysed(analyse_file(Dateipfad, archives).analysis, database_path, without_spaces);
+}
+
+FileSelection select_analysed(RomAnalysis analysis, const std::string& database_path, bool without_spaces)
 {
     FileSelection selection;
-    selection.analysis = analysis;
+    selection.analysis = std::move(analysis);
     if (!selection.analysis.Rom_ok)
         return selection;
     selection.names = Finde_romname(selection.analysis, database_path);

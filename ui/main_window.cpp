@@ -15,6 +15,7 @@
 #include "ui/widgets.h"
 
 #include <QtCore/QDir>
+#include <QtCore/QSettings>
 #include <QtCore/QFileSystemWatcher>
 #include <QtCore/QStringListModel>
 #include <QtGui/QCloseEvent>
@@ -311,6 +312,17 @@ void Form1::build_menus()
     dateimenu = add_menu("dateimenu", QStringLiteral("&File"));
     undo_batch_run =
         add_item(dateimenu, "undo_batch_run", QStringLiteral("&Undo batch run..."), &Form1::undo_batch_run_Click);
+    // On unless turned off, remembered from one start to the next.
+    look_inside_archives = dateimenu->addAction(QStringLiteral("Look inside &archives"));
+    look_inside_archives->setObjectName(QStringLiteral("look_inside_archives"));
+    look_inside_archives->setCheckable(true);
+    look_inside_archives->setChecked(QSettings(QStringLiteral("cartonym"), QStringLiteral("cartonym"))
+                                         .value(QLatin1String("look_inside_archives"), true)
+                                         .toBool());
+    connect(look_inside_archives, &QAction::toggled, this, [](bool on) {
+        QSettings(QStringLiteral("cartonym"), QStringLiteral("cartonym"))
+            .setValue(QLatin1String("look_inside_archives"), on);
+    });
     beenden = add_item(dateimenu, "beenden", QStringLiteral("E&xit"), &Form1::beenden_Click);
     beenden->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
 
@@ -442,6 +454,7 @@ BatchOptions Form1::batch_options(bool dry_run) const
     options.without_spaces = !Optiondateinamennormal->isChecked();
     options.game_list = Checkgamelist->isChecked();
     options.dry_run = dry_run;
+    options.archives = look_inside_archives->isChecked();
     return options;
 }
 
@@ -486,7 +499,8 @@ void Form1::show_run_end(const BatchResult& result)
 FileSelection Form1::select_with_database_named()
 {
     try {
-        return select_file(Dateipfad, database_path_, !Optiondateinamennormal->isChecked());
+        return select_file(
+            Dateipfad, database_path_, !Optiondateinamennormal->isChecked(), look_inside_archives->isChecked());
     } catch (const Error& error) {
         if (check_database_at_startup(database_path_).state != StartupState::ready)
             throw DatabaseFailure{error};

@@ -183,6 +183,7 @@ private:
     QMenu* dateimenu = nullptr;
     QAction* beenden = nullptr;
     QAction* undo_batch_run = nullptr;
+    QAction* look_inside_archives = nullptr; // checked: archives are read as their images
     QMenu* database_menu = nullptr;
     QAction* check_database = nullptr;
     QAction* learn_names = nullptr;
