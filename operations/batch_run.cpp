@@ -311,7 +311,7 @@ void Run::process_file(const std::string& Aktuelle_datei, bool is_link)
     current_is_link_ = is_link;
     Aktuelle_datei_ = Aktuelle_datei;
     result_.Dateipfad = join_path(F_, Aktuelle_datei);
-    PlannedFile& planned = result_.plan.emplace_back(PlannedFile{Aktuelle_datei, FileOutcome::passed_over, "", ""});
+    PlannedFile& planned = result_.plan.emplace_back(PlannedFile{Aktuelle_datei, FileOutcome::passed_over, "", {}, ""});
     const FileDecision decision = decide(Aktuelle_datei);
     planned.reason = passed_over_reason(decision.file);
     if (decision.outcome == FileOutcome::not_an_image)
@@ -373,7 +373,7 @@ void Run::file_link_to_moved_image(const std::string& link, const std::string& i
 {
     Aktuelle_datei_ = link;
     result_.Dateipfad = join_path(F_, link);
-    PlannedFile& planned = result_.plan.emplace_back(PlannedFile{link, FileOutcome::not_an_image, "", ""});
+    PlannedFile& planned = result_.plan.emplace_back(PlannedFile{link, FileOutcome::not_an_image, "", {}, ""});
     const auto moved = moved_to_.find(image);
     if (moved == moved_to_.end())
         return; // its image stayed, and so does the link

@@ -27,17 +27,14 @@ inline constexpr const char* unknown_text = "ROM unknown !";
 // text too); for an unknown image namen.Voller_name is "". Throws Error
 // when the image or the database cannot be read.
 FileSelection select_file(const std::string& Dateipfad, const std::string& database_path, bool without_spaces);
-// The same for a file already analysed.
-FileSelection select_analysed(const RomAnalysis& analysis, const std::string& database_path, bool without_spaces);
+// The same for a file already analysed (or an entry of an archive).
+FileSelection select_analysed(RomAnalysis analysis, const std::string& database_path, bool without_spaces);
 
 // The same, looking inside archives when archives is true: an archive of
 // exactly one image is selected as that image, its new name ending in the
 // archive's extension; any other archive is no image.
 FileSelection select_file(
     const std::string& Dateipfad, const std::string& database_path, bool without_spaces, bool archives);
-
-// The same for an image already analysed (an entry of an archive).
-FileSelection select_analysed(RomAnalysis analysis, const std::string& database_path, bool without_spaces);
 
 // True when name names an entry inside a folder: not empty, not "." or
 // "..", and without "/", "\" or NUL. Other names are refused with Error 52.
