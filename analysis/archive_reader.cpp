@@ -156,8 +156,10 @@ public:
         archive_read_set_seek_callback(a, seek_to);
         archive_read_set_skip_callback(a, skip_over);
         archive_read_set_callback_data(a, &source_);
-        opened_ = archive_read_open1(a) == ARCHIVE_OK;
+        const bool opened = archive_read_open1(a) >= ARCHIVE_WARN;
         rethrow();
+        if (!opened)
+            fail(reason_in_message()); // an encrypted 7z header shows here
     }
 
     // Moves to the next file entry; false at the end or on a fault (error()).
@@ -166,8 +168,6 @@ public:
         archive* a = handle_.get();
         archive_entry* header = nullptr;
         while (error_.empty()) {
-            if (!opened_)
-                return fail("damaged");
             const int status = archive_read_next_header(a, &header);
             rethrow();
             if (status == ARCHIVE_EOF)
@@ -186,7 +186,7 @@ public:
         return false;
     }
 
-    // Reads up to count bytes of the entry; counts them against its length.
+    // Reads up to count bytes of the entry in hand; fewer at its end or on a fault.
     std::size_t read(unsigned char* target, std::size_t count)
     {
         std::size_t done = 0;
@@ -232,10 +232,14 @@ private:
 
     std::string fault_reason() const
     {
-        archive* a = handle_.get();
-        if (archive_read_has_encrypted_entries(a) > 0)
-            return "encrypted";
-        const char* text = archive_error_string(a);
+        return archive_read_has_encrypted_entries(handle_.get()) > 0 ? "encrypted" : reason_in_message();
+    }
+
+    // The reason libarchive's message names (the only one to ask before
+    // the archive is open).
+    std::string reason_in_message() const
+    {
+        const char* text = archive_error_string(handle_.get());
         if (text != nullptr && (std::strstr(text, "ncrypt") != nullptr || std::strstr(text, "assphrase") != nullptr))
             return "encrypted";
         if (text != nullptr && std::strstr(text, "nsupported") != nullptr)
@@ -260,7 +264,6 @@ private:
     ArchiveKind kind_;
     Source source_;
     std::unique_ptr<archive, ArchiveFree> handle_;
-    bool opened_ = false;
     std::size_t entries_ = 0;
     std::uint64_t skipped_ = 0;
     std::string error_;

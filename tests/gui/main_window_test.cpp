@@ -1,5 +1,6 @@
 // The main window: start-up, modes, the selected file, rename, batch runs, failures, lists, keys and the menus.
 #include "fixtures/rom_builder.h"
+#include "tests/archive_builder.h"
 #include "database_tools/database_check.h"
 #include "common/system_calls.h"
 #include "common/windows1252.h"
@@ -218,6 +219,15 @@ void MainWindowTest::modes_timer_and_three_states_in_both_styles()
     select(u"mystery.smc"_s), click("Optiondateinamenultrahle");
     QCOMPARE(form_->Neuer_name, std::string("ROM_unknown_!"));
     QCOMPARE(text("Nameneu"), u"ROM unknown !"_s);
+
+    // An archive of one image is that image, named as an archive, while "Look inside archives" is ticked.
+    const auto starlight = fixtures::build_rom({.name = "STARLIGHT RACER"});
+    write_file(
+        file_system_path(u"pack.zip"_s), test::make_archive(test::ArchiveFormat::zip_deflated, {{"s", starlight}}));
+    form_->Ordner_Change(), click("Optiondateinamennormal"), select(u"pack.zip"_s);
+    QCOMPARE(text("Nameneu"), u"Starlight Racer (USA).zip"_s);
+    trigger("look_inside_archives"), select(u"starlight.smc"_s), select(u"pack.zip"_s), trigger("look_inside_archives");
+    QCOMPARE(text("Dateityp"), not_an_image);
 }
 
 void MainWindowTest::rename_refuses_a_taken_name_stays_in_its_folder_and_skips_the_same_name()
