@@ -21,6 +21,7 @@
 #include <map>
 #include <sys/stat.h>
 #include <set>
+#include <sys/wait.h>
 #include <thread>
 
 using namespace cartonym;
@@ -510,6 +511,42 @@ TEST(DatabaseTools, OneWriterAtATimeAndNoRecordLost)
     EXPECT_FALSE(DatabaseWriteLock::try_take(db) == std::nullopt) << "the lock is free again";
 }
 
+// Two writers started together, round after round: an import from a large catalogue and a learn of other
+// images. The second waits for the first and reads the database again, so every record of both lands.
+TEST(DatabaseTools, TwoWritersStartedTogetherLoseNoRecord)
+{
+    test::TempFolder t;
+    std::vector<NamedImage> imported, learned;
+    Records expected = records_of(old_database);
+    fs::create_directory(t / "dat"), fs::create_directory(t / "named");
+    for (int i = 0; i < 160; ++i) {
+        auto& images = i < 120 ? imported : learned;
+        images.push_back(
+            {.plan = {.name = "WRITER GAME " + std::to_string(i)}, .full_name = "Writer " + std::to_string(i)});
+        fixtures::write_rom(t / (i < 120 ? "dat/" : "named/") + images.back().new_name(), images.back().plan);
+        expected.emplace(fixtures::Interner_name(images.back().plan.name), images.back().full_name);
+    }
+    std::string catalogue = catalogue_for(imported, true), fillers; // and games that match no image
+    for (int i = 0; i < 3000; ++i)
+        fillers += "<game name=\"Filler " + std::to_string(i) + "\"><rom name=\"f\" size=\"1\" crc=\""
+            + std::to_string(10000000 + i) + "\"/></game>\n";
+    fixtures::write_file(t / "c.dat", catalogue.insert(catalogue.size() - 12, fillers));
+    for (int round = 0; round < 20; ++round) {
+        fixtures::write_file(t / "snes.dat", old_database);
+        const std::vector<int> writers = {
+            test::start_program(CARTONYM_CLI_PATH,
+                {"db", "import-dat", "--write", "--db", t / "snes.dat", t / "c.dat", t / "dat"}, t / "import.out"),
+            test::start_program(
+                CARTONYM_CLI_PATH, {"db", "learn", "--write", "--db", t / "snes.dat", t / "named"}, t / "learn.out")};
+        for (const int pid : writers) {
+            int status = -1;
+            ::waitpid(pid, &status, 0);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round;
+        }
+        ASSERT_EQ(records_of(fixtures::read_file(t / "snes.dat")), expected) << "round " << round;
+    }
+}
+
 // Through a link the file it leads to is replaced, its backup lies beside
 // it, and the message names both; working files of killed writes go.
 TEST(DatabaseTools, AWriteThroughALinkReplacesItsTargetAndTidiesLeftovers)
@@ -594,8 +631,7 @@ TEST(RomCatalogue, MalformedGamesAreReportedWithTheirLineAndSkipped)
     EXPECT_EQ(xml.faults(),
         std::vector<std::string>{"c.xml: line 2 (byte 12): a <game> without a name; the game is skipped"});
 
-    test::TempFolder t;
-    learn_world(t, "a.smc");
+    const LearnWorld t("a.smc");
     fixtures::write_file(t / "c.dat", clrmamepro);
     const CliRun run = Cli({"db", "import-dat", "--db", t / "db/snes.dat", t / "c.dat", t / "img"});
     EXPECT_EQ(run.status, 0) << run.err;
