@@ -356,9 +356,10 @@ bool remove_link(const std::string& path)
         const auto checked = entry_status(path);
         if (!checked || checked->kind != EntryKind::link)
             return false;
-        std::string aside = join_path(parent_folder(path), private_name_prefix("link") + "XXXXXX");
-        create_unique_file(aside).discard();
-        remove_name(aside, no_throw);
+        // A private name for which no file is made, so that a stop leaves no
+        // empty file behind; a link left under it the leftover sweep removes.
+        const std::string aside =
+            join_path(parent_folder(path), private_name_prefix("link") + std::to_string(checked->identity.inode));
         if (rename_without_replacing(path, aside, SystemOperation::remove, path) != 0)
             return false;
         const auto moved = entry_status(aside);

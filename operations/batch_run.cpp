@@ -44,7 +44,8 @@ struct FileDecision {
 
 // One run with its state. Every step goes through step, which applies the
 // run's failure rules: a path/file access error (75) passes the step over,
-// everything else ends the run (caught in run()).
+// everything else ends the run (caught in run()). The log entry of an
+// unknown image is no such step: any failure to write it ends the run.
 class Run {
 public:
     Run(const BatchOptions& options, const BatchObserver& observer)

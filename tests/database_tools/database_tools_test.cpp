@@ -21,6 +21,7 @@
 #include <map>
 #include <sys/stat.h>
 #include <set>
+#include <sys/wait.h>
 #include <thread>
 
 using namespace cartonym;
@@ -508,6 +509,52 @@ TEST(DatabaseTools, OneWriterAtATimeAndNoRecordLost)
     EXPECT_EQ(test::tree_of(t / "db").at("snes.dat"),
         old_database + fixtures::database_line("HAND GAME", "Hand Game") + new_record);
     EXPECT_FALSE(DatabaseWriteLock::try_take(db) == std::nullopt) << "the lock is free again";
+}
+
+// Two writers, round after round: an import from a large catalogue and a learn of other images, on a large
+// database; the learn starts a little later each round, so that its write meets the import's at some point.
+// The second writer waits for the first and reads the database again: every record of both lands.
+TEST(DatabaseTools, TwoWritersAtOnceLoseNoRecord)
+{
+    test::TempFolder t;
+    std::vector<NamedImage> imported, learned;
+    std::string database = old_database, catalogue, fillers; // and games that match no image
+    fs::create_directory(t / "dat"), fs::create_directory(t / "named");
+    for (int i = 0; i < 160; ++i) {
+        auto& images = i < 120 ? imported : learned;
+        images.push_back({.plan = {.name = "WRITER " + std::to_string(i)}, .full_name = "Writer " + std::to_string(i)});
+        fixtures::write_rom(t / (i < 120 ? "dat/" : "named/") + images.back().new_name(), images.back().plan);
+    }
+    for (int i = 0; i < 40000; ++i)
+        database += fixtures::database_line("FILLER " + std::to_string(i), "Filler " + std::to_string(i));
+    for (int i = 0; i < 3000; ++i)
+        fillers +=
+            "<game name=\"F\"><rom name=\"f\" size=\"1\" crc=\"" + std::to_string(10000000 + i) + "\"/></game>\n";
+    catalogue = catalogue_for(imported, true);
+    fixtures::write_file(t / "c.dat", catalogue.insert(catalogue.size() - 12, fillers));
+    Records expected = records_of(database);
+    for (const NamedImage& image : imported)
+        expected.emplace(fixtures::Interner_name(image.plan.name), image.full_name);
+    for (const NamedImage& image : learned)
+        expected.emplace(fixtures::Interner_name(image.plan.name), image.full_name);
+    std::chrono::steady_clock::duration import_time{};
+    for (int round = 0; round < 20; ++round) {
+        fixtures::write_file(t / "snes.dat", database);
+        const auto start = std::chrono::steady_clock::now();
+        const int import = test::start_program(
+            CARTONYM_CLI_PATH, {"db", "import-dat", "--write", "--db", t / "snes.dat", t / "c.dat", t / "dat"});
+        std::this_thread::sleep_for(import_time * round / 20);
+        const int learn =
+            test::start_program(CARTONYM_CLI_PATH, {"db", "learn", "--write", "--db", t / "snes.dat", t / "named"});
+        for (const int pid : {import, learn}) {
+            int status = -1;
+            ::waitpid(pid, &status, 0);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round;
+            if (round == 0 && pid == import)
+                import_time = std::chrono::steady_clock::now() - start;
+        }
+        ASSERT_TRUE(records_of(fixtures::read_file(t / "snes.dat")) == expected) << "round " << round;
+    }
 }
 
 // Through a link the file it leads to is replaced, its backup lies beside
