@@ -141,7 +141,6 @@ public:
     {
         command_ = app.add_subcommand("batch", "Sort and rename every image of a folder, as \"Start Batchmode\" does");
         options_.add_to(*command_);
-        catalogue_options_.add_to(*command_);
         command_->add_flag("--gamelist", game_list_, "Create gamelist (games.htm)");
         command_->add_flag("--json", as_json_, "Print the outcome as one JSON object");
         command_->add_flag("--dry-run", dry_run_, "Print what the run would do with every file and change nothing");
@@ -155,10 +154,10 @@ public:
         run.options.archives = !options_.without_archives;
         if (!check_database_for_cli(run.options.database_path, streams.err))
             return exit_usage;
-        bool catalogue_failed = false;
-        const auto catalogues = open_catalogues_for_cli(catalogue_options_, streams.err, catalogue_failed);
-        if (catalogue_failed)
+        const auto opened = open_catalogues_for_cli(options_.catalogues, streams.err);
+        if (!opened)
             return exit_usage;
+        const std::unique_ptr<CatalogueSession>& catalogues = *opened;
         run.options.catalogues = catalogues ? &catalogues->tier() : nullptr;
         ProgressLine progress(streams.err);
         if (streams.stderr_is_terminal)
@@ -205,7 +204,6 @@ private:
     }
 
     NamingOptions options_;
-    CatalogueOptions catalogue_options_;
     std::string folder_;
     bool game_list_ = false;
     bool as_json_ = false;

@@ -206,19 +206,21 @@ TEST(VerifiedNames, NoCatalogueChangesNoByte)
     }
 }
 
-// A verified rejected file is an image filed in Renamed_SNES_ROMs, with an escaped name and empty analysis cells in games.htm.
+// A verified rejected file is an image filed in Renamed_SNES_ROMs, with an escaped name and empty analysis cells in
+// games.htm; a rom named like the game list goes to Duplicates.
 TEST(VerifiedNames, BatchFilesVerifiedFiles)
 {
     const World t;
     fixtures::write_file(t / "img/hb.bin", homebrew);
     fixtures::write_file(t / "img/p.smc", plain);
-    fixtures::write_file(t / "c.dat", logiqx({{"Snow \xE2\x98\x83 Day", "Snow.sfc", homebrew.substr(512)}}));
+    fixtures::write_file(t / "c.dat",
+        logiqx({{"Snow \xE2\x98\x83 Day", "Snow.sfc", homebrew.substr(512)}, {"List", "Games.HTM", plain}}));
     const CliRun run = Cli({"batch", "--db", t.db, "--gamelist", "--json", "--dat", t / "c.dat", t / "img"});
     ASSERT_EQ(run.lines.size(), 1u) << run.err;
     EXPECT_EQ(
-        std::tuple(run.lines[0]["roms"], run.lines[0]["renamed"], run.lines[0]["verified"], run.lines[0]["unknown"]),
-        std::tuple(json(2), json(1), json(1), json({"p.smc"})));
-    EXPECT_TRUE(fs::exists(t / "img/Renamed_SNES_ROMs/Snow.smc"));
+        std::tuple(run.lines[0]["roms"], run.lines[0]["renamed"], run.lines[0]["verified"], run.lines[0]["duplicates"]),
+        std::tuple(json(2), json(1), json(1), json(1)));
+    EXPECT_TRUE(fs::exists(t / "img/Renamed_SNES_ROMs/Snow.smc") && fs::exists(t / "img/Duplicates/p.smc"));
     EXPECT_NE(fixtures::read_file(t / "img/Renamed_SNES_ROMs/games.htm")
                   .find("Snow &#9731; Day</font></tt></td><td><tt><font "
                         "color=\"#808080\">Snow.smc</font></tt></td><td><tt><font "
