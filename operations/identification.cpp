@@ -1,5 +1,7 @@
 #include "operations/identification.h"
 
+#include "analysis/archive_reader.h"
+
 #include "common/error.h"
 #include "common/file_operations.h"
 #include "common/paths.h"
@@ -45,24 +47,22 @@ std::string CatalogueSession::save_cache()
     }
 }
 
-Identification identify_file(
-    const std::string& path, const std::string& database_path, bool without_spaces, const CatalogueSession* catalogues)
+Identification identify_file(const std::string& path, const std::string& database_path, bool without_spaces,
+    const CatalogueSession* catalogues, bool archives)
 {
     Identification identification;
-    if (!catalogues) {
-        identification.selection = select_file(path, database_path, without_spaces);
-    } else {
-        AnalysedFile analysed;
-        const RomAnalysis analysis = Analysiere_rom(path, analysed);
-        identification.verification = catalogues->tier().verify(path, analysis, analysed, without_spaces);
+    AnalysedFile analysed;
+    FileAnalysis file = analyse_file(path, archives, catalogues ? &analysed : nullptr);
+    if (catalogues && file.archive == ArchiveKind::none) {
+        identification.verification = catalogues->tier().verify(path, file.analysis, analysed, without_spaces);
         if (identification.verification.entry) {
-            identification.selection.analysis = analysis;
+            identification.selection.analysis = std::move(file.analysis);
             identification.selection.state = SelectionState::known;
             identification.identified_by = IdentifiedBy::catalogue;
             return identification;
         }
-        identification.selection = select_analysed(analysis, database_path, without_spaces);
     }
+    identification.selection = select_analysed(std::move(file.analysis), database_path, without_spaces);
     if (identification.selection.state == SelectionState::known)
         identification.identified_by = IdentifiedBy::database;
     return identification;

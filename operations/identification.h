@@ -51,11 +51,12 @@ struct Identification {
     bool is_image() const { return selection.analysis.Rom_ok || identified_by == IdentifiedBy::catalogue; }
 };
 
-// Analyses the file, then tries the catalogues (when catalogues is not
-// nullptr), then the database. Throws Error when the file or the database
-// cannot be read.
-Identification identify_file(
-    const std::string& path, const std::string& database_path, bool without_spaces, const CatalogueSession* catalogues);
+// Analyses the file (looking inside archives when archives is true), then
+// tries the catalogues (when catalogues is not nullptr; an archive's image
+// is not verified), then the database. Throws Error when the file or the
+// database cannot be read.
+Identification identify_file(const std::string& path, const std::string& database_path, bool without_spaces,
+    const CatalogueSession* catalogues, bool archives = false);
 
 // Renames the file name of folder to a verified file's new name (a
 // file-system name, UTF-8) in that same folder, never replacing a file; a
