@@ -175,7 +175,8 @@ FileDecision Run::decide(const std::string& Aktuelle_datei)
     FileDecision decision;
     AnalysedFile analysed;
     if (!step([&] {
-            decision.file = analyse_file(result_.Dateipfad, options_.archives, options_.catalogues ? &analysed : nullptr);
+            decision.file =
+                analyse_file(result_.Dateipfad, options_.archives, options_.catalogues ? &analysed : nullptr);
         }))
         return decision;
     decision.analysis = decision.file.analysis;
@@ -584,19 +585,6 @@ BatchResult Run::run()
 }
 
 } // namespace
-
-const char* outcome_name(FileOutcome outcome)
-{
-    switch (outcome) {
-    case FileOutcome::renamed: return "renamed";
-    case FileOutcome::already_correct: return "already_correct";
-    case FileOutcome::duplicate: return "duplicate";
-    case FileOutcome::unknown: return "unknown";
-    case FileOutcome::not_an_image: return "not_image";
-    case FileOutcome::passed_over: return "passed_over";
-    }
-    return "passed_over";
-}
 
 BatchResult Batchrun(const BatchOptions& options, const BatchObserver& observer)
 {

@@ -123,7 +123,11 @@ enum class FileOutcome { renamed, already_correct, duplicate, unknown, not_an_im
 
 // The outcome's name in reports and JSON: "renamed", "already_correct",
 // "duplicate", "unknown", "not_image" or "passed_over".
-const char* outcome_name(FileOutcome outcome);
+inline const char* outcome_name(FileOutcome outcome)
+{
+    constexpr const char* names[] = {"renamed", "already_correct", "duplicate", "unknown", "not_image", "passed_over"};
+    return names[static_cast<int>(outcome)];
+}
 
 struct PlannedFile {
     std::string file; // the file-system name in the folder
