@@ -29,46 +29,39 @@ class AboutWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup() { window_.reset(); }
-
     void fixed_dialog_links_database_line_and_frames_after_40_ms_wrapping_below_minus_h();
     void ok_and_close_box_end_the_scroller();
 
 private:
+    frmAbout& fresh()
+    {
+        window_.reset(), s_ = {}, s_.clock.now = 5000, releases_ = 0;
+        window_ = std::make_unique<frmAbout>(
+            nullptr, s_.messages, s_.shell, s_.clock, database_path, [this] { ++releases_; });
+        return *window_;
+    }
     ui::ScrollArea* scroll_area() const { return find<ui::ScrollArea>(window_.get(), "picScroll"); }
     test::Services s_;
     int releases_ = 0;
     std::unique_ptr<frmAbout> window_;
 };
 
-void AboutWindowTest::init()
-{
-    s_ = {};
-    s_.clock.now = 5000;
-    releases_ = 0;
-    window_ =
-        std::make_unique<frmAbout>(nullptr, s_.messages, s_.shell, s_.clock, database_path, [this] { ++releases_; });
-}
-
 void AboutWindowTest::fixed_dialog_links_database_line_and_frames_after_40_ms_wrapping_below_minus_h()
 {
-    const Qt::WindowFlags flags = window_->windowFlags();
-    QCOMPARE(flags & Qt::WindowType_Mask, Qt::Tool);
+    frmAbout& window = fresh();
+    const Qt::WindowFlags flags = window.windowFlags();
     const Qt::WindowFlags wanted = Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
-    QCOMPARE(flags & (wanted | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint), wanted);
-    QCOMPARE(window_->minimumSize(), window_->maximumSize());
+    QCOMPARE(flags & (Qt::WindowType_Mask | wanted | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint),
+        wanted | Qt::Tool);
+    QVERIFY(window.minimumSize() == window.maximumSize() && window.isModal());
     // Every control keeps the margin of the frames from the right edge (the credit line touched it).
-    for (const QWidget* control : window_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-        QVERIFY2(control->geometry().right() <= window_->width() - 9, qPrintable(control->objectName()));
+    for (const QWidget* control : window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        QVERIFY2(control->geometry().right() <= window.width() - 9, qPrintable(control->objectName()));
     // The icon is there only to keep the application's from showing: it is clear.
-    const QImage icon = window_->windowIcon().pixmap(16, 16).toImage();
-    for (int y = 0; y < icon.height(); ++y)
-        for (int x = 0; x < icon.width(); ++x)
-            QCOMPARE(qAlpha(icon.pixel(x, y)), 0);
+    QImage clear(16, 16, QImage::Format_ARGB32);
+    clear.fill(Qt::transparent);
+    QCOMPARE(window.windowIcon().pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32), clear);
 
-    frmAbout& window = *window_;
-    QVERIFY(window.isModal());
     const auto link = [&](const char* name) { return find<ui::LinkLabel>(&window, name); };
     emit link("Label4")->clicked(), scroll_area()->clicked(), link("Label6")->clicked();
     emit link("Label9")->clicked(), link("Label10")->clicked(), link("Picture1")->clicked();
@@ -83,9 +76,8 @@ void AboutWindowTest::fixed_dialog_links_database_line_and_frames_after_40_ms_wr
     QCOMPARE(find<QLabel>(&window, "database_in_use")->text(), u"Name database: "_s + database_path);
     QVERIFY(find<QLabel>(&window, "Label11")->text().endsWith(u"\nThank you !"_s));
 
-    // The scroller, in a fresh shown.
-    init();
-    frmAbout& shown = *window_;
+    // The scroller, in a fresh window shown.
+    frmAbout& shown = fresh();
     shown.show();
     const int height = scroll_area()->inner().height(), top = height - 1;
     // Opening drew the first frame at once: the text just below the area.
@@ -103,10 +95,9 @@ void AboutWindowTest::fixed_dialog_links_database_line_and_frames_after_40_ms_wr
         pass(ms);
         QCOMPARE(std::tuple(shown.frame_count, shown.top), std::tuple(frames, top_then));
     }
-    QCOMPARE(shown.last_frame, s_.clock.now);
     // The next frame is planned for the moment it falls due.
     auto* timer = find<QTimer>(&shown, "scroll_timer");
-    QVERIFY(timer->isActive() && timer->interval() == 41);
+    QVERIFY(shown.last_frame == s_.clock.now && timer->isActive() && timer->interval() == 41);
     // One pixel a frame; after a few frames the first line shows at the bottom.
     for (int i = 0; i < 10; ++i)
         pass(41);
@@ -118,26 +109,22 @@ void AboutWindowTest::fixed_dialog_links_database_line_and_frames_after_40_ms_wr
     pass(41);
     QCOMPARE(shown.top, -shown.H); // top = -H: no wrap yet
     pass(41);
-    QCOMPARE(shown.top, scroll_area()->inner().height()); // top < -H: back below the area
-    QCOMPARE(shown.bottom, shown.top + shown.H);
+    // top < -H: back below the area
+    QCOMPARE(std::tuple(shown.top, shown.bottom), std::tuple(height, height + shown.H));
 }
 
 void AboutWindowTest::ok_and_close_box_end_the_scroller()
 {
     for (const bool with_ok : {true, false}) {
-        init();
-        window_->show();
-        QVERIFY(!window_->Scroll_ende);
-        if (with_ok)
-            find<QPushButton>(window_.get(), "Command1")->click();
-        else
-            window_->close();
-        QVERIFY(window_->Scroll_ende && !find<QTimer>(window_.get(), "scroll_timer")->isActive());
-        QVERIFY(!window_->isVisible() && releases_ >= 1);
-        const int frames = window_->frame_count;
-        s_.clock.now += 100;
-        window_->scroll_pass();
-        QCOMPARE(window_->frame_count, frames);
+        frmAbout& window = fresh();
+        window.show();
+        QVERIFY(!window.Scroll_ende);
+        with_ok ? find<QPushButton>(&window, "Command1")->click() : void(window.close());
+        QVERIFY(window.Scroll_ende && !find<QTimer>(&window, "scroll_timer")->isActive());
+        QVERIFY(!window.isVisible() && releases_ >= 1);
+        const int frames = window.frame_count;
+        s_.clock.now += 100, window.scroll_pass();
+        QCOMPARE(window.frame_count, frames);
     }
 }
 

@@ -30,21 +30,15 @@ void verify_error_box(const test::ShownMessage& shown)
         std::tuple(std::string("Error !"), MessageIcon::exclamation, ui::MessageButtons::Ok));
 }
 
-QStringList entries(const QListWidget* list)
+// The texts of a list's entries, or of a folder entry's sub-folders.
+QStringList entries(const QListWidget* list, const QTreeWidgetItem* folder = nullptr)
 {
     QStringList texts;
-    for (int i = 0; i < list->count(); ++i)
-        texts << list->item(i)->text();
+    for (int i = 0; i < (folder ? folder->childCount() : list->count()); ++i)
+        texts << (folder ? folder->child(i)->text(0) : list->item(i)->text());
     return texts;
 }
-
-QStringList child_names(const QTreeWidgetItem* item)
-{
-    QStringList names;
-    for (int i = 0; i < item->childCount(); ++i)
-        names << item->child(i)->text(0);
-    return names;
-}
+QStringList child_names(const QTreeWidgetItem* folder) { return entries(nullptr, folder); }
 
 } // namespace
 
@@ -135,26 +129,26 @@ void MainWindowTest::select(const QString& name)
 // Without the database no window; a database that cannot be opened is named and the window starts.
 void MainWindowTest::start_without_with_and_with_unreadable_database()
 {
-    for (const std::string_view case_ : {"missing", "present", "a folder"}) {
+    // The database, and how the message starts ("" for none).
+    const std::pair<std::string_view, std::string> cases[] = {{"missing", "The file SNES.DAT is missing ! Download "},
+        {"present", ""}, {"a folder", "Error Nr.  75 happened:\n"}};
+    for (const auto& [case_, message_start] : cases) {
         QTemporaryDir folder;
         const std::string database = ui::to_file_system(folder.filePath(u"snes.dat"_s));
         if (case_ == "present")
             write_file(database, database_line("A GAME", "A Game"));
-        if (case_ == "a folder")
-            QVERIFY(QDir(folder.path()).mkdir(u"snes.dat"_s));
+        QVERIFY(case_ != "a folder" || QDir(folder.path()).mkdir(u"snes.dat"_s));
         test::Services s;
         const auto window = ui::start_main_window(database, s.messages, s.shell, s.clock);
-        QCOMPARE(!window, case_ == "missing");
-        QCOMPARE(s.messages.shown.size(), case_ == "present" ? 0 : 1);
-        if (case_ == "present")
+        QCOMPARE(std::tuple(!window, s.messages.shown.size()),
+            std::tuple(case_ == "missing", qsizetype(message_start.empty() ? 0 : 1)));
+        if (message_start.empty()) {
             QVERIFY(find<QRadioButton>(window.get(), "Dateimodus")->isChecked() && window->database_path() == database);
-        if (s.messages.shown.isEmpty())
-            continue;
-        verify_error_box(s.messages.shown.front());
-        const Message& message = s.messages.shown.front().message;
-        QVERIFY2(message.text.starts_with(
-                     case_ == "missing" ? "The file SNES.DAT is missing ! Download " : "Error Nr.  75 happened:\n"),
-            message.text.c_str());
+        } else {
+            verify_error_box(s.messages.shown.front());
+            const std::string& text = s.messages.shown.front().message.text;
+            QVERIFY2(text.starts_with(message_start), text.c_str());
+        }
     }
 }
 
@@ -162,29 +156,26 @@ void MainWindowTest::modes_timer_and_three_states_in_both_styles()
 {
     QVERIFY(c<QRadioButton>("Dateimodus")->isChecked() && c<QRadioButton>("Optiondateinamennormal")->isChecked());
     QVERIFY(!c<QCheckBox>("Checkgamelist")->isEnabled() && hidden({"Command2", "Batchrun"}));
-
     // The tick undoes changes to the controls it governs.
     c<QWidget>("Batchrun")->show(), c<QWidget>("Dateien")->setEnabled(false);
     label("Modusbeschreibung")->setText(u"changed"_s), tick();
-    QCOMPARE(text("Modusbeschreibung"), u"Use this mode to rename single ROM-Images"_s);
-    QCOMPARE(text("Namenmodus"), u"Normal long filenames that also can contain spaces will be used"_s);
-    QVERIFY(c<QWidget>("Dateien")->isEnabled());
-    QVERIFY(hidden({"Batchrun", "Labelschonrichtig", "Listeunbekannt", "ProgressBar", "Label17"}));
-
+    QCOMPARE(texts({"Modusbeschreibung", "Namenmodus"}),
+        (QStringList{u"Use this mode to rename single ROM-Images"_s,
+            u"Normal long filenames that also can contain spaces will be used"_s}));
+    QVERIFY(c<QWidget>("Dateien")->isEnabled()
+        && hidden({"Batchrun", "Labelschonrichtig", "Listeunbekannt", "ProgressBar", "Label17"}));
     select(u"starlight.smc"_s);
     QVERIFY(hidden({"Romname", "Command2"}, false));
     // Batchmodus_Click itself shows the counters and empties them; the tick does the rest.
     click("Batchmodus");
-    QVERIFY(hidden({"Labelschonrichtig", "Listeunbekannt"}, false) && hidden({"Command2"}));
-    QVERIFY(c<QCheckBox>("Checkgamelist")->isEnabled());
+    QVERIFY(hidden({"Labelschonrichtig", "Listeunbekannt"}, false) && hidden({"Command2"})
+        && c<QCheckBox>("Checkgamelist")->isEnabled());
     tick();
     QCOMPARE(text("Modusbeschreibung"), u"Use this mode to rename all ROM-Images in a directory"_s);
-    QVERIFY(!c<QWidget>("Dateien")->isEnabled() && hidden({"Batchrun", "ProgressBar"}, false));
-    QVERIFY(hidden({"Nameneu", "Romname", "Label8"}));
-
+    QVERIFY(!c<QWidget>("Dateien")->isEnabled() && hidden({"Batchrun", "ProgressBar"}, false)
+        && hidden({"Nameneu", "Romname", "Label8"}));
     click("Optiondateinamenultrahle"), tick();
     QCOMPARE(text("Namenmodus"), u"Long filenames will be used, spaces will be replaced by underscores\n( _ )"_s);
-
     click("Dateimodus");
     QVERIFY(!c<QCheckBox>("Checkgamelist")->isEnabled());
     tick();
@@ -193,31 +184,30 @@ void MainWindowTest::modes_timer_and_three_states_in_both_styles()
     restart();
     QCOMPARE(files(), start_files);
     const QString lo = u"SNES LoRom, no Header"_s, full = u"Starlight Racer"_s;
-    const std::tuple<QString, bool, QString, QString, QString> cases[] = {
-        // file, no spaces, type, Nameneu, Namevoll
-        {u"starlight.smc"_s, false, lo, known_name, full},
-        {u"mystery.smc"_s, false, lo, u"ROM unknown !"_s, {}},
-        {u"readme.txt"_s, false, not_an_image, {}, {}},
-        {u"starlight.smc"_s, true, lo, u"Starlight_Racer_(USA).smc"_s, full},
-        {u"mystery.smc"_s, true, lo, u"ROM_unknown_!"_s, {}},
-        {u"readme.txt"_s, true, not_an_image, {}, {}},
+    const std::tuple<QString, QString, QString, QString, QString> cases[] = {
+        // file, type, Nameneu in the normal style and without spaces, Namevoll
+        {u"starlight.smc"_s, lo, known_name, u"Starlight_Racer_(USA).smc"_s, full},
+        {u"mystery.smc"_s, lo, u"ROM unknown !"_s, u"ROM_unknown_!"_s, {}},
+        {u"readme.txt"_s, not_an_image, {}, {}, {}},
     };
-    for (const auto& [file, without_spaces, type, nameneu, namevoll] : cases) {
-        click(without_spaces ? "Optiondateinamenultrahle" : "Optiondateinamennormal"), select(file);
-        QCOMPARE(texts({"Dateiname", "Dateityp", "Nameneu", "Namevoll"}), (QStringList{file, type, nameneu, namevoll}));
-        QCOMPARE(
-            (QList<bool>{text("Romname").isEmpty(), text("Land").isEmpty()}), QList<bool>(2, type == not_an_image));
-        QCOMPARE(c<QWidget>("Command2")->isHidden(), namevoll.isEmpty());
+    for (const bool no_spaces : {false, true}) {
+        for (const auto& [file, type, normal, without_spaces, namevoll] : cases) {
+            click(no_spaces ? "Optiondateinamenultrahle" : "Optiondateinamennormal"), select(file);
+            QCOMPARE(texts({"Dateiname", "Dateityp", "Nameneu", "Namevoll"}),
+                (QStringList{file, type, no_spaces ? without_spaces : normal, namevoll}));
+            QCOMPARE(
+                (QList<bool>{text("Romname").isEmpty(), text("Land").isEmpty(), c<QWidget>("Command2")->isHidden()}),
+                (QList<bool>{type == not_an_image, type == not_an_image, namevoll.isEmpty()}));
+        }
     }
     QVERIFY(s_.messages.shown.isEmpty());
-
     // Switching the style of a shown image renames it at once; for an unknown
     // image the name changes, the label does not.
     select(u"starlight.smc"_s), click("Optiondateinamennormal");
     QCOMPARE(text("Nameneu"), known_name);
     select(u"mystery.smc"_s), click("Optiondateinamenultrahle");
-    QCOMPARE(form_->Neuer_name, std::string("ROM_unknown_!"));
-    QCOMPARE(text("Nameneu"), u"ROM unknown !"_s);
+    QCOMPARE(
+        std::tuple(form_->Neuer_name, text("Nameneu")), std::tuple(std::string("ROM_unknown_!"), u"ROM unknown !"_s));
 }
 
 void MainWindowTest::rename_refuses_a_taken_name_stays_in_its_folder_and_skips_the_same_name()
@@ -468,6 +458,19 @@ void MainWindowTest::drives_folder_tree_and_path_field_choose_the_folder_acted_o
         folders->refresh();
         QCOMPARE(std::tuple(folders->currentItem(), folders->visualItemRect(games).top()), std::tuple(games, row_top));
     }
+    // Nor those that the watch finds between the current folder and the row under the pointer.
+    const QPoint at(5, folders->viewport()->height() - 5);
+    QTreeWidgetItem* hovered = folders->itemAt(at);
+    QVERIFY(hovered && hovered->text(0).startsWith(u'z'));
+    QCursor::setPos(folders->viewport()->mapToGlobal(at));
+    QTRY_VERIFY(folders->underMouse());
+    for (const bool make : {true, false}) {
+        for (const char* name : {"m1", "m2", "m3"})
+            QVERIFY(make ? here.mkdir(QLatin1String(name)) : here.rmdir(QLatin1String(name)));
+        QTRY_COMPARE(child_names(games->parent()).contains(u"m2"_s), make);
+        QCOMPARE(folders->itemAt(at), hovered);
+    }
+    QCursor::setPos(-100, -100);
     restart();
     // The path field shows the folder; a single click or a typed path opens one;
     // the next window starts on the folder shown last.
