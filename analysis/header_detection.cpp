@@ -128,10 +128,12 @@ bool checksum_pair_test(const std::array<unsigned char, 4>& check_bytes)
 namespace {
 
 // The copier header's kind, from the sum of the first header bytes.
-std::string copier_header_kind(const ReadableFile& file)
+std::string copier_header_kind(const ReadableFile& file, AnalysedFile* analysed)
 {
     std::array<unsigned char, copier_header_length> header{};
     file.read_at(0, header.data(), header.size());
+    if (analysed)
+        analysed->bytes_read.append(reinterpret_cast<const char*>(header.data()), header.size());
     std::int32_t Headersumme = 0;
     for (std::size_t i = 57; i < copier_header_length; ++i)
         Headersumme += header[i];
@@ -146,11 +148,13 @@ struct HeaderSites {
     std::array<std::array<unsigned char, 4>, site_count> check_bytes{};
 };
 
-HeaderSites read_sites(const ReadableFile& file)
+HeaderSites read_sites(const ReadableFile& file, AnalysedFile* analysed)
 {
     HeaderSites sites;
     for (std::size_t s = 0; s < site_count; ++s) {
         file.read_at(site_offsets[s], sites.bytes[s].data(), site_length);
+        if (analysed)
+            analysed->bytes_read.append(reinterpret_cast<const char*>(sites.bytes[s].data()), site_length);
         std::memcpy(sites.check_bytes[s].data(), sites.bytes[s].data() + complement_offset, 4);
     }
     return sites;
@@ -169,14 +173,14 @@ const Candidate* first_accepted(
     return nullptr;
 }
 
-} // namespace
-
-RomAnalysis Analysiere_rom(const std::string& Dateipfad)
+RomAnalysis analyse(const std::string& Dateipfad, AnalysedFile* analysed)
 {
     RomAnalysis analysis;
     const ReadableFile file(Dateipfad);
-    const std::string Headertyp = copier_header_kind(file);
-    HeaderSites sites = read_sites(file);
+    if (analysed)
+        analysed->identity = file.identity();
+    const std::string Headertyp = copier_header_kind(file, analysed);
+    HeaderSites sites = read_sites(file, analysed);
 
     const std::span<const Candidate> candidates = candidates_for(Headertyp);
     std::string Zwangsformat;
@@ -213,6 +217,16 @@ RomAnalysis Analysiere_rom(const std::string& Dateipfad)
         decode_header(bytes, file.length(), analysis);
         return analysis;
     }
+}
+
+} // namespace
+
+RomAnalysis Analysiere_rom(const std::string& Dateipfad) { return analyse(Dateipfad, nullptr); }
+
+RomAnalysis Analysiere_rom(const std::string& Dateipfad, AnalysedFile& analysed)
+{
+    analysed.bytes_read.clear();
+    return analyse(Dateipfad, &analysed);
 }
 
 } // namespace cartonym

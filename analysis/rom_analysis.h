@@ -2,6 +2,8 @@
 // image from a few fixed offsets and decodes its internal cartridge header.
 #pragma once
 
+#include "common/system_calls.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -44,6 +46,14 @@ bool checksum_pair_test(const std::array<unsigned char, 4>& check_bytes);
 // that is no SNES image gives Rom_ok false; a file that cannot be opened or
 // read throws Error.
 RomAnalysis Analysiere_rom(const std::string& Dateipfad);
+
+// The file as the analysis met it: its identity and every byte it read,
+// so that a digest kept for the file can be checked against both.
+struct AnalysedFile {
+    FileIdentity identity;
+    std::string bytes_read;
+};
+RomAnalysis Analysiere_rom(const std::string& Dateipfad, AnalysedFile& analysed);
 
 // Fills the decoded texts of the record (checksum key and text, ROM type,
 // size, country with suffix, licensee) from the accepted site's bytes.

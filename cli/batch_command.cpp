@@ -5,6 +5,7 @@
 #include "common/system_calls.h"
 #include "naming/file_names.h"
 #include "operations/engine.h"
+#include "operations/identification.h"
 
 #include "cli/output.h"
 
@@ -34,17 +35,26 @@ const char* outcome_text(BatchOutcome outcome)
 // page lacks), as UTF-8.
 std::string exact_name(const std::string& name) { return as_utf8(escaped_file_name(name)); }
 
-json plan_array(const std::vector<PlannedFile>& plan)
+json identified_by(IdentifiedBy tier)
+{
+    return tier == IdentifiedBy::catalogue ? json("catalogue")
+        : tier == IdentifiedBy::database   ? json("database")
+                                           : json(nullptr);
+}
+
+json plan_array(const std::vector<PlannedFile>& plan, bool with_catalogues)
 {
     json files = json::array();
     for (const PlannedFile& file : plan) {
         files.push_back({{"file", file.file}, {"outcome", outcome_name(file.outcome)},
             {"destination", file.destination.empty() ? json(nullptr) : json(file.destination)}});
+        if (with_catalogues)
+            files.back()["identified_by"] = identified_by(file.identified_by);
     }
     return files;
 }
 
-json batch_object(const BatchResult& result, bool dry_run)
+json batch_object(const BatchResult& result, bool dry_run, bool with_catalogues)
 {
     const BatchCounts& counts = result.counts;
     json unknown_escaped = json::array();
@@ -63,13 +73,15 @@ json batch_object(const BatchResult& result, bool dry_run)
     };
     if (dry_run) {
         object["dry_run"] = true;
-        object["plan"] = plan_array(result.plan);
+        object["plan"] = plan_array(result.plan, with_catalogues);
     }
+    if (with_catalogues)
+        object["verified"] = result.counts.verified;
     return object;
 }
 
 // The statistics panel, top to bottom, then the unknown images' names.
-void write_batch_panel(const BatchResult& result, std::ostream& out)
+void write_batch_panel(const BatchResult& result, bool with_catalogues, std::ostream& out)
 {
     const BatchCounts& counts = result.counts;
     out << total_caption << ' ' << decimal_text(counts.total) << '\n'
@@ -77,6 +89,8 @@ void write_batch_panel(const BatchResult& result, std::ostream& out)
         << already_correct_caption << ' ' << decimal_text(counts.already_correct) << '\n'
         << renamed_caption << ' ' << decimal_text(counts.renamed) << '\n'
         << duplicates_caption << ' ' << decimal_text(counts.duplicates) << '\n';
+    if (with_catalogues)
+        out << "Verified by catalogues: " << counts.verified << '\n';
     for (const std::string& name : result.unknown_names)
         out << name_on_one_line(name) << '\n';
 }
@@ -125,6 +139,7 @@ public:
     {
         command_ = app.add_subcommand("batch", "Sort and rename every image of a folder, as \"Start Batchmode\" does");
         options_.add_to(*command_);
+        catalogue_options_.add_to(*command_);
         command_->add_flag("--gamelist", game_list_, "Create gamelist (games.htm)");
         command_->add_flag("--json", as_json_, "Print the outcome as one JSON object");
         command_->add_flag("--dry-run", dry_run_, "Print what the run would do with every file and change nothing");
@@ -137,6 +152,11 @@ public:
         run.options = {folder_, options_.database_path(), options_.without_spaces, game_list_, dry_run_};
         if (!check_database_for_cli(run.options.database_path, streams.err))
             return exit_usage;
+        bool catalogue_failed = false;
+        const auto catalogues = open_catalogues_for_cli(catalogue_options_, streams.err, catalogue_failed);
+        if (catalogue_failed)
+            return exit_usage;
+        run.options.catalogues = catalogues ? &catalogues->tier() : nullptr;
         ProgressLine progress(streams.err);
         if (streams.stderr_is_terminal)
             run.observer.progress = [&progress](float value) { progress.show(value); };
@@ -151,7 +171,11 @@ public:
         };
         const BatchResult result = sort_folder(run);
         progress.end();
-        print(result, streams);
+        print(result, streams, catalogues != nullptr);
+        if (catalogues) {
+            if (const std::string failure = catalogues->save_cache(); !failure.empty())
+                streams.err << "cartonym-cli: the digest cache cannot be written: " << failure << '\n';
+        }
         switch (result.outcome) {
         case BatchOutcome::failed: return result.setup_failed ? exit_usage : exit_failure;
         case BatchOutcome::interrupted: return 128 + caught_interrupt_signal();
@@ -160,24 +184,25 @@ public:
     }
 
 private:
-    void print(const BatchResult& result, const CommandStreams& streams) const
+    void print(const BatchResult& result, const CommandStreams& streams, bool with_catalogues) const
     {
         std::ostream& out = streams.out;
         if (result.outcome == BatchOutcome::failed)
             streams.err << as_utf8(result.message.text) << '\n';
         if (as_json_) {
-            out << json_line(batch_object(result, dry_run_)) << '\n';
+            out << json_line(batch_object(result, dry_run_, with_catalogues)) << '\n';
         } else {
             if (dry_run_)
                 write_plan(result, out);
             out << as_utf8(result.message.text) << '\n';
             if (result.outcome == BatchOutcome::completed || result.outcome == BatchOutcome::interrupted)
-                write_batch_panel(result, out);
+                write_batch_panel(result, with_catalogues, out);
         }
         out.flush();
     }
 
     NamingOptions options_;
+    CatalogueOptions catalogue_options_;
     std::string folder_;
     bool game_list_ = false;
     bool as_json_ = false;

@@ -19,6 +19,8 @@ constexpr std::array command_table = {
     &make_batch_command,
     &make_database_command,
     &make_undo_command,
+    &make_catalogue_command,
+    &make_report_command,
 };
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "naming/database_location.h"
 #include "naming/name_database.h"
 #include "operations/engine.h"
+#include "operations/identification.h"
 
 #include "cli/output.h"
 
@@ -29,6 +30,30 @@ void NamingOptions::add_to(CLI::App& command)
 }
 
 std::string NamingOptions::database_path() const { return database.empty() ? chosen_database_path() : database; }
+
+void CatalogueOptions::add_to(CLI::App& command, bool with_no_dat)
+{
+    auto* dat =
+        command
+            .add_option("--dat", files, "A ROM catalogue for verified names (repeatable; default: the registered ones)")
+            ->allow_extra_args(false);
+    if (with_no_dat)
+        command.add_flag("--no-dat", none, "Use no catalogue")->excludes(dat);
+}
+
+std::unique_ptr<CatalogueSession> open_catalogues_for_cli(
+    const CatalogueOptions& options, std::ostream& err, bool& catalogue_failed)
+{
+    catalogue_failed = false;
+    try {
+        return CatalogueSession::open({options.files, options.none},
+            [&err](const std::string& note) { err << "cartonym-cli: " << note << '\n'; });
+    } catch (const Error& error) {
+        err << "cartonym-cli: " << error.what() << '\n';
+        catalogue_failed = true;
+        return nullptr;
+    }
+}
 
 bool check_database_for_cli(const std::string& path, std::ostream& err)
 {

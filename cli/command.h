@@ -5,6 +5,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace CLI {
 class App;
@@ -37,6 +38,8 @@ std::unique_ptr<Command> make_info_command();
 std::unique_ptr<Command> make_batch_command();
 std::unique_ptr<Command> make_database_command();
 std::unique_ptr<Command> make_undo_command();
+std::unique_ptr<Command> make_catalogue_command();
+std::unique_ptr<Command> make_report_command();
 
 // The options info and batch share: the database and the file-name style.
 struct NamingOptions {
@@ -47,6 +50,22 @@ struct NamingOptions {
     // The database to use: --db, or the chosen default.
     std::string database_path() const;
 };
+
+// The catalogues of info, batch and report: --dat FILE (repeatable) and,
+// but for report, --no-dat.
+struct CatalogueOptions {
+    std::vector<std::string> files;
+    bool none = false;
+
+    void add_to(CLI::App& command, bool with_no_dat = true);
+};
+
+// The catalogues chosen, read, or nullptr when none is in use; a skipped
+// entry is noted on err. A catalogue that cannot be read is said on err and
+// ends the command with exit status 2 (catalogue_failed is set).
+class CatalogueSession;
+std::unique_ptr<CatalogueSession> open_catalogues_for_cli(
+    const CatalogueOptions& options, std::ostream& err, bool& catalogue_failed);
 
 // The --db option of every command that reads the database.
 void add_database_option(CLI::App& command, std::string& database);

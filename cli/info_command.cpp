@@ -4,8 +4,10 @@
 #include "analysis/rom_analysis.h"
 #include "common/error.h"
 #include "operations/file_mode.h"
+#include "operations/identification.h"
 
 #include "cli/output.h"
+#include "common/paths.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -15,12 +17,11 @@ namespace {
 
 using namespace cli_output;
 
-json info_object(const std::string& file, const std::string& database, bool without_spaces)
+json analysis_object(const std::string& file, const FileSelection& selection)
 {
     // File mode's selection; where the window shows "ROM unknown !", info
     // gives empty names.
-    const FileSelection selection = select_file(file, database, without_spaces);
-    if (selection.state == SelectionState::not_an_image)
+    if (!selection.analysis.Rom_ok)
         return {{"file", file}, {"rom_ok", false}};
     const RomAnalysis& analysis = selection.analysis;
     const bool known = selection.state == SelectionState::known;
@@ -43,12 +44,43 @@ json info_object(const std::string& file, const std::string& database, bool with
     };
 }
 
+// With catalogues in use: which tier named the file, the catalogue, the
+// digests; a verified file carries the catalogue's names.
+void add_tier(json& object, const Identification& identification)
+{
+    const Verification& verification = identification.verification;
+    object["identified_by"] = identification.identified_by == IdentifiedBy::catalogue ? json("catalogue")
+        : identification.identified_by == IdentifiedBy::database                      ? json("database")
+                                                                                      : json(nullptr);
+    if (const ContentDigest* digest = verification.digest()) {
+        object["crc32"] = hex_text(digest->crc32);
+        object["sha1"] = hex_text(digest->sha1);
+    }
+    if (!verification.entry)
+        return;
+    const std::string& name = verification.catalogue->catalogue.name();
+    object["catalogue"] = name.empty() ? base_name(verification.catalogue->path) : name;
+    object["full_name"] = verification.entry->game_name;
+    object["new_name"] = verification.new_name;
+}
+
+json info_object(
+    const std::string& file, const std::string& database, bool without_spaces, const CatalogueSession* catalogues)
+{
+    const Identification identification = identify_file(file, database, without_spaces, catalogues);
+    json object = analysis_object(file, identification.selection);
+    if (catalogues)
+        add_tier(object, identification);
+    return object;
+}
+
 class InfoCommand : public Command {
 public:
     void add_to(CLI::App& app) override
     {
         command_ = app.add_subcommand("info", "Analyse images and print one JSON line per file");
         options_.add_to(*command_);
+        catalogue_options_.add_to(*command_);
         command_->add_option("FILE", files_, "Image files")->required();
     }
 
@@ -57,11 +89,15 @@ public:
         const std::string database = options_.database_path();
         if (!check_database_for_cli(database, streams.err))
             return exit_usage;
+        bool catalogue_failed = false;
+        const auto catalogues = open_catalogues_for_cli(catalogue_options_, streams.err, catalogue_failed);
+        if (catalogue_failed)
+            return exit_usage;
         int status = exit_ok;
         for (const std::string& file : files_) {
             json line;
             try {
-                line = info_object(file, database, options_.without_spaces);
+                line = info_object(file, database, options_.without_spaces, catalogues.get());
             } catch (const Error& error) {
                 line = {{"file", file}, {"error", {{"number", error.value()}, {"description", error.description()}}}};
                 status = exit_failure;
@@ -69,11 +105,16 @@ public:
             streams.out << json_line(line) << '\n';
         }
         streams.out.flush();
+        if (catalogues) {
+            if (const std::string failure = catalogues->save_cache(); !failure.empty())
+                streams.err << "cartonym-cli: the digest cache cannot be written: " << failure << '\n';
+        }
         return status;
     }
 
 private:
     NamingOptions options_;
+    CatalogueOptions catalogue_options_;
     std::vector<std::string> files_;
 };
 

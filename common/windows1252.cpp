@@ -83,6 +83,23 @@ std::optional<std::string> cp1252_from_utf8(std::string_view text)
     return result;
 }
 
+std::string cp1252_with_character_references(std::string_view text)
+{
+    std::string converted;
+    for (std::size_t pos = 0; pos < text.size();) {
+        char32_t character = 0;
+        if (!decode_utf8(text, pos, character)) {
+            character = U'\uFFFD';
+            ++pos;
+        }
+        if (const auto byte = cp1252_from_code_point(character))
+            converted += static_cast<char>(*byte);
+        else
+            converted += "&#" + std::to_string(static_cast<std::uint32_t>(character)) + ';';
+    }
+    return converted;
+}
+
 bool decode_utf8(std::string_view text, std::size_t& pos, char32_t& character)
 {
     const auto first_byte = static_cast<unsigned char>(text[pos]);

@@ -23,6 +23,11 @@ std::string utf8_from_cp1252(std::string_view text);
 // or holds a character the code page cannot write.
 std::optional<std::string> cp1252_from_utf8(std::string_view text);
 
+// Converts UTF-8 to Windows-1252 for an HTML page: a character the code
+// page lacks is written as a numeric character reference ("&#9731;"), a
+// byte that is not part of valid UTF-8 as that of U+FFFD.
+std::string cp1252_with_character_references(std::string_view text);
+
 // Appends the UTF-8 form of a code point.
 void append_utf8(std::string& target, char32_t character);
 

@@ -69,6 +69,49 @@ ContentDigest digest_of_file(const std::string& path, std::uint64_t offset, Dige
     return hasher.finish();
 }
 
+CartridgeDigests cartridge_digests(const std::string& path, const RomAnalysis& analysis, FileIdentity* identity)
+{
+    // Large pieces keep the reads few; the two sums run over each piece
+    // while it is in the processor's cache.
+    constexpr std::size_t Piece = 1 << 20;
+    const ReadableFile file(path);
+    if (identity)
+        *identity = file.identity();
+    const std::uint64_t header = copier_header_length(analysis);
+    const bool both = !analysis.Rom_ok && file.length() % 1024 == 512;
+    ContentHasher data;
+    std::optional<ContentHasher> without_first_512;
+    if (both)
+        without_first_512.emplace();
+    std::vector<unsigned char> buffer(Piece);
+    for (std::uint64_t position = 0; position < file.length();) {
+        const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(Piece, file.length() - position));
+        file.read_at(position, buffer.data(), size);
+        // The first 512 bytes: a copier header, or perhaps one.
+        const std::size_t skipped =
+            position < 512 ? static_cast<std::size_t>(std::min<std::uint64_t>(512 - position, size)) : 0;
+        if (position >= header)
+            data.update(buffer.data(), size);
+        else if (header - position < size)
+            data.update(buffer.data() + (header - position), size - static_cast<std::size_t>(header - position));
+        if (without_first_512)
+            without_first_512->update(buffer.data() + skipped, size - skipped);
+        position += size;
+    }
+    CartridgeDigests digests{data.finish(), std::nullopt};
+    if (without_first_512)
+        digests.without_first_512 = without_first_512->finish();
+    return digests;
+}
+
+std::string hex_text(std::uint32_t crc32)
+{
+    std::string text;
+    for (int shift = 28; shift >= 0; shift -= 4)
+        text += hex_digit((crc32 >> shift) & 0xFu, true);
+    return text;
+}
+
 std::string hex_text(const Sha1& sha1)
 {
     std::string text;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace cartonym {
@@ -17,6 +18,7 @@ struct ContentDigest {
     std::uint64_t size = 0;
     std::uint32_t crc32 = 0; // valid when it was asked for
     Sha1 sha1{};             // valid when it was asked for
+    bool operator==(const ContentDigest&) const = default;
 };
 
 // Which sums to work out; a catalogue without entries of one kind spares it.
@@ -49,7 +51,31 @@ std::uint64_t copier_header_length(const RomAnalysis& analysis);
 // large pieces. Throws Error when the file cannot be read.
 ContentDigest digest_of_file(const std::string& path, std::uint64_t offset, DigestKinds kinds = {});
 
+// The digests of a file's cartridge data as catalogues list them: data
+// without the copier header the analysis found (the whole file when the
+// analysis rejects it), and for a rejected file whose size is 512 more
+// than a multiple of 1,024 also without its first 512 bytes.
+struct CartridgeDigests {
+    ContentDigest data;
+    std::optional<ContentDigest> without_first_512;
+    bool operator==(const CartridgeDigests&) const = default;
+};
+
+// Only files up to this size are hashed.
+inline constexpr std::uint64_t largest_hashed_file = (std::uint64_t{16} << 20) + 512;
+
+// Whether a file of this size is hashed.
+inline bool is_hashed(std::uint64_t file_size) { return file_size <= largest_hashed_file; }
+
+// The digests of the file at path, analysed as analysis, in one pass of
+// large sequential reads; identity, when given, receives the identity of
+// the file read. Throws Error when the file cannot be read.
+CartridgeDigests cartridge_digests(
+    const std::string& path, const RomAnalysis& analysis, FileIdentity* identity = nullptr);
+
 // Lowercase hexadecimal text of a digest's bytes.
 std::string hex_text(const Sha1& sha1);
+// A CRC32 as 8 lowercase hexadecimal digits.
+std::string hex_text(std::uint32_t crc32);
 
 } // namespace cartonym

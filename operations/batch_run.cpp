@@ -7,6 +7,7 @@
 #include "common/program_info.h"
 #include "common/system_calls.h"
 #include "common/windows1252.h"
+#include "database_tools/catalogue_tier.h"
 #include "naming/file_names.h"
 #include "naming/database_index.h"
 #include "naming/name_database.h"
@@ -36,6 +37,7 @@ struct FileDecision {
     std::string Neuer_name;    // the new name in the chosen style
     std::string target;        // where the image goes: its output folder, its name there
     bool as_duplicate = false; // filed as if the name were taken (an image named like the log)
+    bool verified = false;     // a catalogue named it
 };
 
 // One run with its state. Every step goes through step, which applies the
@@ -132,6 +134,7 @@ private:
     enum class Filing { filed, duplicate, passed_over };
     Filing file_image(const FileDecision& decision, std::string& destination);
     FileDecision decide(const std::string& Aktuelle_datei);
+    bool decide_verified(FileDecision& decision, const AnalysedFile& analysed);
     void check_setup();
     void check_path_length() const;
     bool prepare(std::vector<ListedFile>& files);
@@ -166,7 +169,13 @@ private:
 FileDecision Run::decide(const std::string& Aktuelle_datei)
 {
     FileDecision decision;
-    if (!step([&] { decision.analysis = Analysiere_rom(result_.Dateipfad); }))
+    AnalysedFile analysed;
+    if (!step([&] {
+            decision.analysis =
+                options_.catalogues ? Analysiere_rom(result_.Dateipfad, analysed) : Analysiere_rom(result_.Dateipfad);
+        }))
+        return decision;
+    if (options_.catalogues && decide_verified(decision, analysed))
         return decision;
     if (!decision.analysis.Rom_ok) {
         decision.outcome = FileOutcome::not_an_image;
@@ -195,6 +204,30 @@ FileDecision Run::decide(const std::string& Aktuelle_datei)
         join_path(F_, target_name) == result_.Dateipfad ? FileOutcome::already_correct : FileOutcome::renamed;
     decision.target = output_path(renamed_folder_name, target_name);
     return decision;
+}
+
+// The first tier: a file a catalogue verifies is filed under the
+// catalogue's names (in the game list as Windows-1252 with character
+// references). False when no catalogue knows it.
+bool Run::decide_verified(FileDecision& decision, const AnalysedFile& analysed)
+{
+    Verification verification;
+    if (!step([&] {
+            verification =
+                options_.catalogues->verify(result_.Dateipfad, decision.analysis, analysed, options_.without_spaces);
+        }))
+        return true; // passed over
+    if (!verification.entry)
+        return false;
+    decision.verified = true;
+    decision.names.Voller_name = cp1252_with_character_references(verification.entry->game_name);
+    decision.Neuer_name = cp1252_with_character_references(verification.new_name);
+    if (!is_plain_file_name(verification.new_name))
+        throw Error(ErrorNumber::bad_file_name);
+    decision.outcome =
+        join_path(F_, verification.new_name) == result_.Dateipfad ? FileOutcome::already_correct : FileOutcome::renamed;
+    decision.target = output_path(renamed_folder_name, verification.new_name);
+    return true;
 }
 
 // Moves the image to its target; when the name is taken, into Duplicates
@@ -248,6 +281,9 @@ void Run::account(const FileDecision& decision, Filing filing, PlannedFile& plan
     const bool already_correct = decision.outcome == FileOutcome::already_correct;
     if (filing == Filing::filed)
         ++(already_correct ? counts.already_correct : counts.renamed);
+    if (filing == Filing::filed && decision.verified)
+        ++counts.verified;
+    planned.identified_by = decision.verified ? IdentifiedBy::catalogue : IdentifiedBy::database;
     planned.outcome = filing == Filing::duplicate ? FileOutcome::duplicate : decision.outcome;
     if (options_.game_list) {
         const RomAnalysis& analysis = decision.analysis;

@@ -15,6 +15,9 @@
 
 namespace cartonym {
 
+class CatalogueTier;
+enum class IdentifiedBy;
+
 // A failure to record a change (the journal's disk full, say): it names
 // the file the record was to go into, and the run's message shows that
 // file instead of the image in hand.
@@ -84,6 +87,9 @@ struct BatchOptions {
     bool without_spaces = false; // "Long filenames without spaces"
     bool game_list = false;      // "Create gamelist (games.htm)" ticked
     bool dry_run = false;        // take every decision, change nothing on disk
+    // The catalogues that verify files before the database names them;
+    // nullptr: none in use.
+    const CatalogueTier* catalogues = nullptr;
     RunRecorder* recorder = nullptr;
 };
 
@@ -100,6 +106,7 @@ struct BatchCounts {
     std::int32_t already_correct = 0; // "ROMs that had alredy the correct filename:"
     std::int32_t unknown = 0;         // unknown images (duplicates among them not counted)
     std::int32_t duplicates = 0;      // "Duplicates (see subdir Duplicates):"
+    std::int32_t verified = 0;        // renamed and already-correct files a catalogue named
     std::int32_t roms() const { return renamed + already_correct + unknown + duplicates; }
 };
 
@@ -120,7 +127,8 @@ const char* outcome_name(FileOutcome outcome);
 struct PlannedFile {
     std::string file; // the file-system name in the folder
     FileOutcome outcome = FileOutcome::not_an_image;
-    std::string destination; // relative to the folder; "" when the file stays
+    std::string destination;      // relative to the folder; "" when the file stays
+    IdentifiedBy identified_by{}; // the tier that named the file (none for an unknown image)
 };
 
 // What the run reports to its caller while it goes on.

@@ -8,8 +8,13 @@ namespace cartonym {
 
 FileSelection select_file(const std::string& Dateipfad, const std::string& database_path, bool without_spaces)
 {
+    return select_analysed(Analysiere_rom(Dateipfad), database_path, without_spaces);
+}
+
+FileSelection select_analysed(const RomAnalysis& analysis, const std::string& database_path, bool without_spaces)
+{
     FileSelection selection;
-    selection.analysis = Analysiere_rom(Dateipfad);
+    selection.analysis = analysis;
     if (!selection.analysis.Rom_ok)
         return selection;
     selection.names = Finde_romname(selection.analysis, database_path);

@@ -27,6 +27,8 @@ inline constexpr const char* unknown_text = "ROM unknown !";
 // text too); for an unknown image namen.Voller_name is "". Throws Error
 // when the image or the database cannot be read.
 FileSelection select_file(const std::string& Dateipfad, const std::string& database_path, bool without_spaces);
+// The same for a file already analysed.
+FileSelection select_analysed(const RomAnalysis& analysis, const std::string& database_path, bool without_spaces);
 
 // True when name names an entry inside a folder: not empty, not "." or
 // "..", and without "/", "\" or NUL. Other names are refused with Error 52.

@@ -594,8 +594,7 @@ TEST(RomCatalogue, MalformedGamesAreReportedWithTheirLineAndSkipped)
     EXPECT_EQ(xml.faults(),
         std::vector<std::string>{"c.xml: line 2 (byte 12): a <game> without a name; the game is skipped"});
 
-    test::TempFolder t;
-    learn_world(t, "a.smc");
+    const LearnWorld t("a.smc");
     fixtures::write_file(t / "c.dat", clrmamepro);
     const CliRun run = Cli({"db", "import-dat", "--db", t / "db/snes.dat", t / "c.dat", t / "img"});
     EXPECT_EQ(run.status, 0) << run.err;

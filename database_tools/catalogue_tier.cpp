@@ -1,0 +1,85 @@
+#include "database_tools/catalogue_tier.h"
+
+#include "database_tools/digest_cache.h"
+#include "naming/file_names.h"
+
+namespace cartonym {
+
+const ContentDigest* Verification::digest() const
+{
+    if (!digests)
+        return nullptr;
+    return without_first_512 ? &*digests->without_first_512 : &digests->data;
+}
+
+std::string verified_file_name(
+    const std::string& rom_name, const RomAnalysis& analysis, bool without_first_512, bool without_spaces)
+{
+    std::string name = rom_name;
+    const std::string extension = analysis.Rom_ok ? (copier_header_length(analysis) > 0 ? analysis.Endung : "")
+        : without_first_512                       ? ".smc"
+                                                  : "";
+    if (!extension.empty()) {
+        const std::size_t dot = name.rfind('.');
+        if (dot != std::string::npos && dot > 0)
+            name.erase(dot);
+        name += extension;
+    }
+    if (without_spaces)
+        Baue_dateiname(name);
+    return name;
+}
+
+Verification CatalogueTier::match(const CartridgeDigests& digests) const
+{
+    Verification verification;
+    verification.digests = digests;
+    for (const LoadedCatalogue& loaded : catalogues_) {
+        const CatalogueEntry* entry = nullptr;
+        if (digests.without_first_512)
+            entry = loaded.catalogue.find(*digests.without_first_512);
+        verification.without_first_512 = entry != nullptr;
+        if (!entry)
+            entry = loaded.catalogue.find(digests.data);
+        if (entry) {
+            verification.entry = entry;
+            verification.catalogue = &loaded;
+            return verification;
+        }
+    }
+    verification.without_first_512 = false;
+    return verification;
+}
+
+std::optional<CartridgeDigests> CatalogueTier::digests_of(
+    const std::string& path, const RomAnalysis& analysis, const AnalysedFile& analysed) const
+{
+    if (!is_hashed(analysed.identity.size))
+        return std::nullopt;
+    std::optional<CartridgeDigests> digests;
+    if (cache_)
+        digests = cache_->find(path, analysed);
+    if (!digests) {
+        FileIdentity hashed;
+        digests = cartridge_digests(path, analysis, &hashed);
+        // Digests of a file that changed after its analysis are not kept.
+        if (cache_ && hashed == analysed.identity)
+            cache_->keep(path, analysed, *digests);
+    }
+    return digests;
+}
+
+Verification CatalogueTier::verify(
+    const std::string& path, const RomAnalysis& analysis, const AnalysedFile& analysed, bool without_spaces) const
+{
+    const std::optional<CartridgeDigests> digests = digests_of(path, analysis, analysed);
+    if (!digests)
+        return {};
+    Verification verification = match(*digests);
+    if (verification.entry)
+        verification.new_name =
+            verified_file_name(verification.entry->rom_name, analysis, verification.without_first_512, without_spaces);
+    return verification;
+}
+
+} // namespace cartonym

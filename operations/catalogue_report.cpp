@@ -1,0 +1,259 @@
+#include "operations/catalogue_report.h"
+
+#include "common/error.h"
+#include "common/file_contents.h"
+#include "common/paths.h"
+#include "common/windows1252.h"
+#include "operations/folder_listing.h"
+
+#include <map>
+
+namespace cartonym {
+namespace {
+
+// The folder's files in the batch run's order, then (recursive) those of
+// each sub-folder in the same order.
+void collect_files(const std::string& folder, bool recursive, std::vector<std::string>& files)
+{
+    for (const std::string& name : list_files(folder))
+        files.push_back(join_path(folder, name));
+    if (recursive) {
+        for (const std::string& sub : list_subfolders(folder))
+            collect_files(join_path(folder, sub), true, files);
+    }
+}
+
+std::string tier_result(const FileSelection& selection)
+{
+    if (selection.state == SelectionState::known)
+        return "named " + utf8_from_cp1252(selection.names.Voller_name);
+    return selection.state == SelectionState::unknown ? "unknown image" : "not an image";
+}
+
+// The entries of one catalogue that the digests match (the first of each
+// kind), as indexes.
+const CatalogueEntry* matching_entry(const RomCatalogue& catalogue, const CartridgeDigests& digests)
+{
+    const CatalogueEntry* entry = nullptr;
+    if (digests.without_first_512)
+        entry = catalogue.find(*digests.without_first_512);
+    return entry ? entry : catalogue.find(digests.data);
+}
+
+class ReportMaker {
+public:
+    ReportMaker(const CatalogueSession& session, const std::string& database_path, bool without_spaces)
+        : tier_(session.tier())
+        , database_path_(database_path)
+        , without_spaces_(without_spaces)
+        , found_(tier_.catalogues().size())
+    { }
+
+    void take(const std::string& path)
+    {
+        AnalysedFile analysed;
+        const RomAnalysis analysis = Analysiere_rom(path, analysed);
+        const std::optional<CartridgeDigests> digests = tier_.digests_of(path, analysis, analysed);
+        bool matched = false;
+        for (std::size_t c = 0; digests && c < found_.size(); ++c) {
+            if (const CatalogueEntry* entry = matching_entry(tier_.catalogues()[c].catalogue, *digests)) {
+                found_[c][entry].push_back(path);
+                matched = true;
+            }
+        }
+        if (matched)
+            return;
+        CatalogueReport::Unknown unknown{
+            path, {}, {}, tier_result(select_analysed(analysis, database_path_, without_spaces_))};
+        if (digests) {
+            unknown.crc32 = hex_text(digests->data.crc32);
+            unknown.sha1 = hex_text(digests->data.sha1);
+        }
+        report_.unknown.push_back(std::move(unknown));
+    }
+
+    void note_error(const std::string& path, const Error& error)
+    {
+        report_.errors.push_back(path + ": " + error.what());
+    }
+
+    CatalogueReport finish()
+    {
+        for (std::size_t c = 0; c < found_.size(); ++c) {
+            const LoadedCatalogue& loaded = tier_.catalogues()[c];
+            CatalogueReport::PerCatalogue per{&loaded, loaded.catalogue.name(), {}, {}};
+            if (per.name.empty())
+                per.name = base_name(loaded.path);
+            for (const CatalogueEntry& entry : loaded.catalogue.entries()) {
+                const auto found = found_[c].find(&entry);
+                if (found == found_[c].end())
+                    per.missing.push_back(&entry);
+                else
+                    per.have.push_back({&entry, found->second});
+            }
+            report_.catalogues.push_back(std::move(per));
+        }
+        return std::move(report_);
+    }
+
+private:
+    const CatalogueTier& tier_;
+    const std::string& database_path_;
+    bool without_spaces_;
+    std::vector<std::map<const CatalogueEntry*, std::vector<std::string>>> found_;
+    CatalogueReport report_;
+};
+
+std::string csv_field(const std::string& text)
+{
+    std::string field = "\"";
+    for (const char c : text)
+        field += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return field + '"';
+}
+
+std::string escaped(const std::string& text)
+{
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&#39;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string digest_of_entry(const CatalogueEntry& entry, bool sha1)
+{
+    if (sha1)
+        return entry.sha1 ? hex_text(*entry.sha1) : std::string();
+    return entry.crc32 ? hex_text(*entry.crc32) : std::string();
+}
+
+// Every row of the report as status, catalogue, game, rom, path, crc32, sha1.
+template <typename Row> void each_row(const CatalogueReport& report, Row&& row)
+{
+    for (const CatalogueReport::PerCatalogue& per : report.catalogues) {
+        for (const CatalogueReport::Have& have : per.have) {
+            for (const std::string& path : have.paths)
+                row("have", per.name, have.entry->game_name, have.entry->rom_name, path,
+                    digest_of_entry(*have.entry, false), digest_of_entry(*have.entry, true));
+        }
+        for (const CatalogueEntry* entry : per.missing)
+            row("missing", per.name, entry->game_name, entry->rom_name, std::string(), digest_of_entry(*entry, false),
+                digest_of_entry(*entry, true));
+    }
+    for (const CatalogueReport::Unknown& unknown : report.unknown)
+        row("unknown", std::string(), std::string(), std::string(), unknown.path, unknown.crc32, unknown.sha1);
+}
+
+} // namespace
+
+CatalogueReport make_report(const CatalogueSession& session, const std::string& folder, bool recursive,
+    const std::string& database_path, bool without_spaces)
+{
+    std::vector<std::string> files;
+    collect_files(folder, recursive, files);
+    ReportMaker maker(session, database_path, without_spaces);
+    for (const std::string& path : files) {
+        try {
+            maker.take(path);
+        } catch (const Error& error) {
+            maker.note_error(path, error);
+        }
+    }
+    return maker.finish();
+}
+
+std::string report_text(const CatalogueReport& report)
+{
+    std::string text;
+    each_row(report,
+        [&text](const std::string& status, const std::string&, const std::string& game, const std::string&,
+            const std::string& path, const std::string& crc32, const std::string& sha1) {
+            if (status == "have")
+                text += "have " + game + '\t' + path + '\n';
+            else if (status == "missing")
+                text += "missing " + game + '\n';
+            else
+                text += "unknown " + path + '\t' + crc32 + '\t' + sha1 + '\n';
+        });
+    for (const CatalogueReport::PerCatalogue& per : report.catalogues)
+        text += per.name + ": " + std::to_string(per.have.size()) + " have, " + std::to_string(per.missing.size())
+            + " missing\n";
+    text += std::to_string(report.unknown.size()) + " unknown\n";
+    return text;
+}
+
+std::string report_csv(const CatalogueReport& report)
+{
+    std::string text = "status,catalogue,game,rom,path,crc32,sha1\r\n";
+    each_row(report, [&text](const auto&... fields) {
+        std::string line;
+        ((line += (line.empty() ? "" : ",") + csv_field(fields)), ...);
+        text += line + "\r\n";
+    });
+    return text;
+}
+
+std::string report_html(const CatalogueReport& report)
+{
+    std::string html = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Catalogue report</title></head>\n"
+                       "<body>\n<h1>Catalogue report</h1>\n<table border=\"1\">\n<tr><th>status</th><th>catalogue</th>"
+                       "<th>game</th><th>rom</th><th>path</th><th>crc32</th><th>sha1</th></tr>\n";
+    each_row(report, [&html](const auto&... fields) {
+        html += "<tr>";
+        ((html += "<td>" + escaped(fields) + "</td>"), ...);
+        html += "</tr>\n";
+    });
+    html += "</table>\n<p>";
+    for (const CatalogueReport::PerCatalogue& per : report.catalogues)
+        html += escaped(per.name) + ": " + std::to_string(per.have.size()) + " have, "
+            + std::to_string(per.missing.size()) + " missing<br>\n";
+    return html + std::to_string(report.unknown.size()) + " unknown</p>\n</body></html>\n";
+}
+
+std::string missing_as_logiqx(const CatalogueReport& report)
+{
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<datafile>\n\t<header>\n\t\t<name>Missing</name>\n"
+                      "\t\t<description>The entries of the catalogues that the folder lacks</description>\n"
+                      "\t</header>\n";
+    for (const CatalogueReport::PerCatalogue& per : report.catalogues) {
+        const CatalogueEntry* game = nullptr;
+        for (const CatalogueEntry* entry : per.missing) {
+            if (!game || game->game != entry->game) {
+                if (game)
+                    xml += "\t</game>\n";
+                game = entry;
+                xml += "\t<game name=\"" + escaped(entry->game_name) + "\">\n\t\t<description>"
+                    + escaped(entry->game_name) + "</description>\n";
+            }
+            xml += "\t\t<rom name=\"" + escaped(entry->rom_name) + '"';
+            if (entry->has_size)
+                xml += " size=\"" + std::to_string(entry->size) + '"';
+            if (entry->crc32)
+                xml += " crc=\"" + hex_text(*entry->crc32) + '"';
+            if (entry->sha1)
+                xml += " sha1=\"" + hex_text(*entry->sha1) + '"';
+            xml += "/>\n";
+        }
+        if (game)
+            xml += "\t</game>\n";
+    }
+    return xml + "</datafile>\n";
+}
+
+void write_report_file(const std::string& path, const std::string& content)
+{
+    WorkingFile file(working_name_beside(path));
+    file.write(content);
+    file.finish();
+    file.place(path);
+}
+
+} // namespace cartonym

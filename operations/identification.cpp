@@ -1,0 +1,115 @@
+#include "operations/identification.h"
+
+#include "common/error.h"
+#include "common/file_operations.h"
+#include "common/paths.h"
+#include "database_tools/catalogue_registry.h"
+
+namespace cartonym {
+
+CatalogueSession::CatalogueSession(std::vector<LoadedCatalogue> catalogues)
+    : cache_(std::make_unique<DigestCache>(DigestCache::default_path()))
+    , tier_(std::move(catalogues), cache_.get())
+{ }
+
+std::unique_ptr<CatalogueSession> CatalogueSession::open(
+    const CatalogueChoice& choice, const std::function<void(const std::string&)>& note)
+{
+    if (choice.none)
+        return nullptr;
+    std::vector<std::string> paths = choice.files;
+    if (paths.empty()) {
+        for (const std::string& file : registered_catalogues())
+            paths.push_back(join_path(catalogue_folder(), file));
+    }
+    if (paths.empty())
+        return nullptr;
+    std::vector<LoadedCatalogue> catalogues;
+    for (const std::string& path : paths) {
+        catalogues.push_back({path, RomCatalogue::read(path)});
+        if (note) {
+            for (const std::string& fault : catalogues.back().catalogue.faults())
+                note(fault);
+        }
+    }
+    return std::unique_ptr<CatalogueSession>(new CatalogueSession(std::move(catalogues)));
+}
+
+std::string CatalogueSession::save_cache()
+{
+    try {
+        cache_->save();
+        return {};
+    } catch (const Error& error) {
+        return DigestCache::default_path() + ": " + short_error_text(error);
+    }
+}
+
+Identification identify_file(
+    const std::string& path, const std::string& database_path, bool without_spaces, const CatalogueSession* catalogues)
+{
+    Identification identification;
+    if (!catalogues) {
+        identification.selection = select_file(path, database_path, without_spaces);
+    } else {
+        AnalysedFile analysed;
+        const RomAnalysis analysis = Analysiere_rom(path, analysed);
+        identification.verification = catalogues->tier().verify(path, analysis, analysed, without_spaces);
+        if (identification.verification.entry) {
+            identification.selection.analysis = analysis;
+            identification.selection.state = SelectionState::known;
+            identification.identified_by = IdentifiedBy::catalogue;
+            return identification;
+        }
+        identification.selection = select_analysed(analysis, database_path, without_spaces);
+    }
+    if (identification.selection.state == SelectionState::known)
+        identification.identified_by = IdentifiedBy::database;
+    return identification;
+}
+
+bool rename_verified_in_own_folder(const std::string& folder, const std::string& name, const std::string& new_name)
+{
+    if (!is_plain_file_name(new_name))
+        throw Error(ErrorNumber::bad_file_name);
+    if (new_name == name)
+        return false;
+    move_file(join_path(folder, name), join_path(folder, new_name));
+    return true;
+}
+
+namespace {
+
+CatalogueSummary summary_of(const std::string& file, const RomCatalogue& catalogue)
+{
+    return {file, catalogue.name(), catalogue.version(), catalogue.entries().size(), {}};
+}
+
+} // namespace
+
+std::vector<CatalogueSummary> list_catalogues()
+{
+    std::vector<CatalogueSummary> summaries;
+    for (const std::string& file : registered_catalogues()) {
+        try {
+            summaries.push_back(summary_of(file, RomCatalogue::read(join_path(catalogue_folder(), file))));
+        } catch (const Error& error) {
+            summaries.push_back({file, {}, {}, 0, error.what()});
+        }
+    }
+    return summaries;
+}
+
+std::vector<CatalogueSummary> add_catalogues(const std::vector<std::string>& paths)
+{
+    std::vector<CatalogueSummary> summaries;
+    for (const std::string& path : paths)
+        summaries.push_back(summary_of({}, RomCatalogue::read(path)));
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        summaries[i].file = register_catalogue(paths[i]);
+    return summaries;
+}
+
+bool remove_catalogue(const std::string& file) { return unregister_catalogue(file); }
+
+} // namespace cartonym
