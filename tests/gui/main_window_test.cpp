@@ -1,5 +1,6 @@
 // The main window: start-up, modes, the selected file, rename, batch runs, failures, lists, keys and the menus.
 #include "fixtures/rom_builder.h"
+#include "database_tools/content_digest.h"
 #include "database_tools/database_check.h"
 #include "common/system_calls.h"
 #include "common/windows1252.h"
@@ -58,6 +59,7 @@ private slots:
     void drives_folder_tree_and_path_field_choose_the_folder_acted_on();
     void database_check_and_learnt_records_blocked_by_a_conflict_then_added();
     void about_twice_fresh_then_keyboard_and_menus();
+    void catalogues_listed_verify_names_report_and_count_in_runs();
 
 private:
     template <typename Control> Control* c(const char* name) const { return find<Control>(form_.get(), name); }
@@ -706,6 +708,63 @@ void MainWindowTest::about_twice_fresh_then_keyboard_and_menus()
     QVERIFY(!form_->isVisible());
     // A control the code needs but the window lacks is a failure that says so.
     QVERIFY_THROWS_EXCEPTION(ui::MissingControl, ui::control<QLabel>(form_.get(), "no_such_control"));
+}
+
+// A registered catalogue names the image whose data it lists; the status bar says which tier named a file.
+void MainWindowTest::catalogues_listed_verify_names_report_and_count_in_runs()
+{
+    const ContentDigest data = digest_of_file(file_system_path(u"starlight.smc"_s), 0);
+    const std::string catalogue = ui::to_file_system(data_home_->filePath(u"set.dat"_s));
+    write_file(catalogue,
+        "<?xml version=\"1.0\"?>\n<datafile><header><name>Test Set</name><version>7</version></header>\n"
+        "<game name=\"Starlight Racer\"><rom name=\"Starlight Racer (World).sfc\" size=\""
+            + std::to_string(data.size) + "\" crc=\"" + hex_text(data.crc32) + "\"/></game>\n</datafile>\n");
+    write_rom(file_system_path(u"twin.smc"_s), {.name = "STARLIGHT RACER", .checksum = 0x4321}), form_->Ordner_Change();
+    // Database > Catalogues... adds one (listed with its name, version and rom count) and removes it.
+    const auto catalogues = [&](const char* button) {
+        QString listed;
+        test::when_open("catalogues", [&](QDialog* dialog) {
+            auto* table = find<QTableWidget>(dialog, "table");
+            table->setCurrentCell(0, 0), find<QPushButton>(dialog, button)->click();
+            for (const QStringList& row : test::rows(table))
+                listed += row.join(u'|');
+            dialog->reject();
+        });
+        trigger("catalogue_list");
+        return listed;
+    };
+    s_.shell.file = ui::from_file_system(catalogue);
+    const QString added = catalogues("add_catalogue");
+    QVERIFY2(added.startsWith(u"Test Set|7|1|"_s) && added.endsWith(u"set.dat"_s), qPrintable(added));
+    const std::tuple<QString, QString, QString, QString> cases[] = {
+        // file, status, Nameneu, Namevoll
+        {u"starlight.smc"_s, u"verified by Test Set"_s, u"Starlight Racer (World).sfc"_s, u"Starlight Racer"_s},
+        {u"twin.smc"_s, u"named by the name database"_s, known_name, u"Starlight Racer"_s},
+        {u"mystery.smc"_s, {}, u"ROM unknown !"_s, {}},
+    };
+    for (const auto& [file, status, nameneu, namevoll] : cases) {
+        select(file);
+        QCOMPARE(texts({"tier_status", "Nameneu", "Namevoll"}), (QStringList{status, nameneu, namevoll}));
+    }
+    select(u"starlight.smc"_s), click("Optiondateinamenultrahle");
+    QCOMPARE(text("Nameneu"), u"Starlight_Racer_(World).sfc"_s);
+    // Database > Report... writes the folder's report, CSV or HTML by the name chosen.
+    for (const QString& report : {data_home_->filePath(u"r.csv"_s), data_home_->filePath(u"r.htm"_s)}) {
+        s_.shell.file = report;
+        trigger("catalogue_report");
+        const std::string written = read_file(ui::to_file_system(report));
+        QVERIFY2(
+            written.find(report.endsWith(u"csv"_s) ? "\"have\",\"Test Set\",\"Starlight Racer\"," : "<td>have</td>")
+                != std::string::npos,
+            written.c_str());
+    }
+    click("Command2");
+    QVERIFY(QFile::exists(path(u"Starlight_Racer_(World).sfc"_s)));
+    batch_mode(), click("Batchrun");
+    QCOMPARE(text("tier_status"), u"1 verified by catalogues"_s);
+    QCOMPARE(catalogues("remove_catalogue"), QString());
+    trigger("catalogue_report");
+    QVERIFY(last_said().starts_with("No catalogue is registered."));
 }
 
 QTEST_MAIN(MainWindowTest)
