@@ -1,7 +1,9 @@
-#include "ui/catalogue_window.h"
+// The Database menu's catalogues: the registered ones listed, added and removed, and
+// the report of the folder shown held against them; the calls cartonym-cli's
+// "catalogue" and "report" commands make.
+#include "ui/database_tools.h"
 
 #include "common/error.h"
-#include "common/paths.h"
 #include "common/windows1252.h"
 #include "operations/catalogue_report.h"
 #include "operations/identification.h"
@@ -111,18 +113,6 @@ void save_catalogue_report(QWidget* parent, MessageService& messages, Shell& she
     } catch (const Error& error) {
         show_failure(parent, messages, error);
     }
-}
-
-QString tier_text(const Identification& found)
-{
-    if (found.identified_by == IdentifiedBy::database)
-        return QStringLiteral("named by the name database");
-    if (found.identified_by != IdentifiedBy::catalogue)
-        return {};
-    const LoadedCatalogue& catalogue = *found.verification.catalogue;
-    const std::string& name = catalogue.catalogue.name();
-    return QStringLiteral("verified by ")
-        + (name.empty() ? from_file_system(base_name(catalogue.path)) : QString::fromUtf8(name));
 }
 
 } // namespace cartonym::ui

@@ -201,6 +201,7 @@ private:
     QPushButton* preview_button = nullptr;
     QPushButton* cancel_button = nullptr;
     QLineEdit* folder_path_field = nullptr;
+    QLabel* tier_status = nullptr;
     QTimer* Timer1 = nullptr;
     QMenu* dateimenu = nullptr;
     QAction* beenden = nullptr;
@@ -209,9 +210,7 @@ private:
     QAction* check_database = nullptr;
     QAction* learn_names = nullptr;
     QAction* import_catalogue = nullptr;
-    QAction* catalogue_list = nullptr;
-    QAction* catalogue_report = nullptr;
-    QLabel* tier_status = nullptr; // the status bar's text
+    QAction *catalogue_list = nullptr, *catalogue_report = nullptr;
     QMenu* hilfemenu = nullptr;
     QAction* homepage = nullptr;
     QAction* about = nullptr;

@@ -5,7 +5,8 @@
 
 #include "common/number_text.h"
 #include "operations/identification.h"
-#include "ui/catalogue_window.h"
+#include "common/paths.h"
+#include "ui/database_tools.h"
 #include "ui/message_service.h"
 #include "ui/text_conversion.h"
 #include "ui/widgets.h"
@@ -15,6 +16,23 @@
 #include <QtWidgets/QRadioButton>
 
 namespace cartonym::ui {
+namespace {
+
+// The status bar's text for a selection: which tier named the file, "" for
+// one that none named.
+QString tier_text(const Identification& found)
+{
+    if (found.identified_by == IdentifiedBy::database)
+        return QStringLiteral("named by the name database");
+    if (found.identified_by != IdentifiedBy::catalogue)
+        return {};
+    const LoadedCatalogue& catalogue = *found.verification.catalogue;
+    const std::string& name = catalogue.catalogue.name();
+    return QStringLiteral("verified by ")
+        + (name.empty() ? from_file_system(base_name(catalogue.path)) : QString::fromUtf8(name));
+}
+
+} // namespace
 
 Form1::~Form1() = default;
 
