@@ -139,7 +139,6 @@ public:
     {
         command_ = app.add_subcommand("batch", "Sort and rename every image of a folder, as \"Start Batchmode\" does");
         options_.add_to(*command_);
-        catalogue_options_.add_to(*command_);
         command_->add_flag("--gamelist", game_list_, "Create gamelist (games.htm)");
         command_->add_flag("--json", as_json_, "Print the outcome as one JSON object");
         command_->add_flag("--dry-run", dry_run_, "Print what the run would do with every file and change nothing");
@@ -152,10 +151,10 @@ public:
         run.options = {folder_, options_.database_path(), options_.without_spaces, game_list_, dry_run_};
         if (!check_database_for_cli(run.options.database_path, streams.err))
             return exit_usage;
-        bool catalogue_failed = false;
-        const auto catalogues = open_catalogues_for_cli(catalogue_options_, streams.err, catalogue_failed);
-        if (catalogue_failed)
+        const auto opened = open_catalogues_for_cli(options_.catalogues, streams.err);
+        if (!opened)
             return exit_usage;
+        const std::unique_ptr<CatalogueSession>& catalogues = *opened;
         run.options.catalogues = catalogues ? &catalogues->tier() : nullptr;
         ProgressLine progress(streams.err);
         if (streams.stderr_is_terminal)
@@ -202,7 +201,6 @@ private:
     }
 
     NamingOptions options_;
-    CatalogueOptions catalogue_options_;
     std::string folder_;
     bool game_list_ = false;
     bool as_json_ = false;

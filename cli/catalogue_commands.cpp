@@ -21,8 +21,8 @@ class CatalogueCommand : public Command {
 public:
     void add_to(CLI::App& app) override
     {
-        command_ = app.add_subcommand("catalogue", "List, add and remove the registered ROM catalogues");
-        command_->require_subcommand(1);
+        command_ = app.add_subcommand("catalogue", "List, add and remove the registered ROM catalogues")
+                       ->require_subcommand(1);
         add_ = command_->add_subcommand("add", "Check catalogues and register copies of them");
         add_->add_option("FILE", files_, "Logiqx XML, clrmamepro or SMDB catalogues")->required();
         list_ = command_->add_subcommand("list", "Print the registered catalogues");
@@ -113,10 +113,10 @@ public:
 
     int run(const CommandStreams& streams) override
     {
-        bool catalogue_failed = false;
-        const auto session = open_catalogues_for_cli(catalogue_options_, streams.err, catalogue_failed);
-        if (catalogue_failed)
+        const auto opened = open_catalogues_for_cli(catalogue_options_, streams.err);
+        if (!opened)
             return exit_usage;
+        const std::unique_ptr<CatalogueSession>& session = *opened;
         if (!session) {
             streams.err << "cartonym-cli: report needs a catalogue: give --dat FILE or register one with "
                            "catalogue add\n";

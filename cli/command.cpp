@@ -27,6 +27,7 @@ void NamingOptions::add_to(CLI::App& command)
     add_database_option(command, database);
     command.add_flag(
         "--no-spaces", without_spaces, "Long filenames without spaces: every space of a new name becomes \"_\"");
+    catalogues.add_to(command);
 }
 
 std::string NamingOptions::database_path() const { return database.empty() ? chosen_database_path() : database; }
@@ -41,17 +42,15 @@ void CatalogueOptions::add_to(CLI::App& command, bool with_no_dat)
         command.add_flag("--no-dat", none, "Use no catalogue")->excludes(dat);
 }
 
-std::unique_ptr<CatalogueSession> open_catalogues_for_cli(
-    const CatalogueOptions& options, std::ostream& err, bool& catalogue_failed)
+std::optional<std::unique_ptr<CatalogueSession>> open_catalogues_for_cli(
+    const CatalogueOptions& options, std::ostream& err)
 {
-    catalogue_failed = false;
     try {
         return CatalogueSession::open({options.files, options.none},
             [&err](const std::string& note) { err << "cartonym-cli: " << note << '\n'; });
     } catch (const Error& error) {
         err << "cartonym-cli: " << error.what() << '\n';
-        catalogue_failed = true;
-        return nullptr;
+        return std::nullopt;
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <ostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,16 +42,6 @@ std::unique_ptr<Command> make_undo_command();
 std::unique_ptr<Command> make_catalogue_command();
 std::unique_ptr<Command> make_report_command();
 
-// The options info and batch share: the database and the file-name style.
-struct NamingOptions {
-    std::string database; // "" for the chosen default
-    bool without_spaces = false;
-
-    void add_to(CLI::App& command);
-    // The database to use: --db, or the chosen default.
-    std::string database_path() const;
-};
-
 // The catalogues of info, batch and report: --dat FILE (repeatable) and,
 // but for report, --no-dat.
 struct CatalogueOptions {
@@ -60,12 +51,24 @@ struct CatalogueOptions {
     void add_to(CLI::App& command, bool with_no_dat = true);
 };
 
-// The catalogues chosen, read, or nullptr when none is in use; a skipped
-// entry is noted on err. A catalogue that cannot be read is said on err and
-// ends the command with exit status 2 (catalogue_failed is set).
+// The catalogues chosen, read: nullptr inside when none is in use; a
+// skipped entry is noted on err. A catalogue that cannot be read is said on
+// err and gives nullopt: the command ends with exit status 2.
 class CatalogueSession;
-std::unique_ptr<CatalogueSession> open_catalogues_for_cli(
-    const CatalogueOptions& options, std::ostream& err, bool& catalogue_failed);
+std::optional<std::unique_ptr<CatalogueSession>> open_catalogues_for_cli(
+    const CatalogueOptions& options, std::ostream& err);
+
+// The options info and batch share: the database, the file-name style and
+// the catalogues.
+struct NamingOptions {
+    std::string database; // "" for the chosen default
+    bool without_spaces = false;
+    CatalogueOptions catalogues;
+
+    void add_to(CLI::App& command);
+    // The database to use: --db, or the chosen default.
+    std::string database_path() const;
+};
 
 // The --db option of every command that reads the database.
 void add_database_option(CLI::App& command, std::string& database);

@@ -80,7 +80,6 @@ public:
     {
         command_ = app.add_subcommand("info", "Analyse images and print one JSON line per file");
         options_.add_to(*command_);
-        catalogue_options_.add_to(*command_);
         command_->add_option("FILE", files_, "Image files")->required();
     }
 
@@ -89,10 +88,10 @@ public:
         const std::string database = options_.database_path();
         if (!check_database_for_cli(database, streams.err))
             return exit_usage;
-        bool catalogue_failed = false;
-        const auto catalogues = open_catalogues_for_cli(catalogue_options_, streams.err, catalogue_failed);
-        if (catalogue_failed)
+        const auto opened = open_catalogues_for_cli(options_.catalogues, streams.err);
+        if (!opened)
             return exit_usage;
+        const std::unique_ptr<CatalogueSession>& catalogues = *opened;
         int status = exit_ok;
         for (const std::string& file : files_) {
             json line;
@@ -114,7 +113,6 @@ public:
 
 private:
     NamingOptions options_;
-    CatalogueOptions catalogue_options_;
     std::vector<std::string> files_;
 };
 

@@ -171,16 +171,23 @@ void DigestCache::save()
         sorted.emplace_back(&path, &entry);
     std::sort(
         sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.second->order < b.second->order; });
-    if (sorted.size() > most_files)
-        sorted.erase(sorted.begin(), sorted.end() - static_cast<std::ptrdiff_t>(most_files));
-    std::string text = first_line;
-    for (const auto& [path, entry] : sorted) {
-        text += hex_of_bytes(*path) + ' ' + entry->key + ' ' + digest_text(entry->digests.data);
-        if (entry->digests.without_first_512)
-            text += ' ' + digest_text(*entry->digests.without_first_512);
-        text += '\n';
+    // The newest entries, as many as fit the limits, written oldest first.
+    std::vector<std::string> lines;
+    std::size_t bytes = 0;
+    for (auto at = sorted.rbegin(); at != sorted.rend() && lines.size() < most_files; ++at) {
+        std::string line =
+            hex_of_bytes(*at->first) + ' ' + at->second->key + ' ' + digest_text(at->second->digests.data);
+        if (at->second->digests.without_first_512)
+            line += ' ' + digest_text(*at->second->digests.without_first_512);
+        bytes += line.size() + 1;
+        if (bytes > largest_cache / 2)
+            break;
+        lines.push_back(std::move(line));
     }
-    text += "end " + std::to_string(sorted.size()) + ' ' + hex_text(crc32_of(text)) + '\n';
+    std::string text = first_line;
+    for (auto line = lines.rbegin(); line != lines.rend(); ++line)
+        text += *line + '\n';
+    text += "end " + std::to_string(lines.size()) + ' ' + hex_text(crc32_of(text)) + '\n';
     create_missing_folders(parent_folder(path_));
     WorkingFile file(working_name_beside(path_));
     file.write(text);

@@ -41,12 +41,13 @@ template <typename Number> std::optional<Number> parse_number(std::string_view t
     return value;
 }
 
-// A rom name the batch run can give a file in its output folder.
+// A rom name the batch run can give a file in its output folder: no path
+// ("/", "\\", or "." or ".." as a whole; dots inside a name such as "Tensei
+// if... (Japan).sfc" are fine), at most 255 bytes.
 bool usable_rom_name(std::string_view name)
 {
-    return !name.empty() && name.size() <= 255 && name.find('/') == std::string_view::npos
-        && name.find("..") == std::string_view::npos && name.find('\\') == std::string_view::npos
-        && name.find('\0') == std::string_view::npos;
+    return !name.empty() && name != "." && name != ".." && name.size() <= 255
+        && name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
 }
 
 } // namespace

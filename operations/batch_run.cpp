@@ -227,6 +227,9 @@ bool Run::decide_verified(FileDecision& decision, const AnalysedFile& analysed)
     decision.outcome =
         join_path(F_, verification.new_name) == result_.Dateipfad ? FileOutcome::already_correct : FileOutcome::renamed;
     decision.target = output_path(renamed_folder_name, verification.new_name);
+    // The game list's own name is never given to an image: the list would
+    // take its place.
+    decision.as_duplicate = ascii_lower(verification.new_name) == game_list_name;
     return true;
 }
 

@@ -190,15 +190,27 @@ std::string report_text(const CatalogueReport& report)
     return text;
 }
 
-std::string report_csv(const CatalogueReport& report)
+namespace {
+
+// Every row, each cell as cell() gives it, between the texts of a row.
+template <typename Cell>
+std::string rows_of(
+    const CatalogueReport& report, Cell&& cell, const char* opening, const char* between, const char* closing)
 {
-    std::string text = "status,catalogue,game,rom,path,crc32,sha1\r\n";
-    each_row(report, [&text](const auto&... fields) {
-        std::string line;
-        ((line += (line.empty() ? "" : ",") + csv_field(fields)), ...);
-        text += line + "\r\n";
+    std::string text;
+    each_row(report, [&](const auto& first, const auto&... fields) {
+        text += opening + cell(first);
+        ((text += between + cell(fields)), ...);
+        text += closing;
     });
     return text;
+}
+
+} // namespace
+
+std::string report_csv(const CatalogueReport& report)
+{
+    return "status,catalogue,game,rom,path,crc32,sha1\r\n" + rows_of(report, csv_field, "", ",", "\r\n");
 }
 
 std::string report_html(const CatalogueReport& report)
@@ -206,12 +218,7 @@ std::string report_html(const CatalogueReport& report)
     std::string html = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Catalogue report</title></head>\n"
                        "<body>\n<h1>Catalogue report</h1>\n<table border=\"1\">\n<tr><th>status</th><th>catalogue</th>"
                        "<th>game</th><th>rom</th><th>path</th><th>crc32</th><th>sha1</th></tr>\n";
-    each_row(report, [&html](const auto&... fields) {
-        html += "<tr>";
-        ((html += "<td>" + escaped(fields) + "</td>"), ...);
-        html += "</tr>\n";
-    });
-    html += "</table>\n<p>";
+    html += rows_of(report, escaped, "<tr><td>", "</td><td>", "</td></tr>\n") + "</table>\n<p>";
     for (const CatalogueReport::PerCatalogue& per : report.catalogues)
         html += escaped(per.name) + ": " + std::to_string(per.have.size()) + " have, "
             + std::to_string(per.missing.size()) + " missing<br>\n";

@@ -1,0 +1,280 @@
+// Verified names from catalogues: the three formats, the new-name rules,
+// precedence, registered catalogues, the report, the digest cache, and
+// outputs unchanged without a catalogue.
+#include <gtest/gtest.h>
+
+#include "database_tools/content_digest.h"
+#include "database_tools/rom_catalogue.h"
+#include "fixtures/rom_builder.h"
+#include "tests/cli_run.h"
+#include "tests/testsupport.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <sys/stat.h>
+
+using namespace cartonym;
+using fixtures::CopierHeader;
+using nlohmann::json;
+using test::Cli;
+using test::CliRun;
+namespace fs = std::filesystem;
+
+namespace {
+
+ContentDigest digest(std::string_view data)
+{
+    ContentHasher hasher;
+    hasher.update(reinterpret_cast<const unsigned char*>(data.data()), data.size());
+    return hasher.finish();
+}
+
+// One rom of a catalogue: its game, its name and the data it lists.
+struct Rom {
+    std::string game, name, data;
+    bool crc_only = false;
+};
+
+std::string logiqx(const std::vector<Rom>& roms)
+{
+    std::string text =
+        "<?xml version=\"1.0\"?>\n<datafile><header><name>X &amp; Y</name><version>7</version></header>\n";
+    for (const Rom& rom : roms) {
+        const ContentDigest d = digest(rom.data);
+        text += "<game name=\"" + rom.game + "\"><rom name=\"" + rom.name + "\" size=\"" + std::to_string(d.size)
+            + "\" crc=\"" + hex_text(d.crc32) + (rom.crc_only ? "" : "\" sha1=\"" + hex_text(d.sha1)) + "\"/></game>\n";
+    }
+    return text + "</datafile>\n";
+}
+
+std::string clrmamepro(const std::vector<Rom>& roms)
+{
+    std::string text = "clrmamepro ( name \"X & Y\" version 7 )\n";
+    for (const Rom& rom : roms) {
+        const ContentDigest d = digest(rom.data);
+        text += "game ( name \"" + rom.game + "\" rom ( name \"" + rom.name + "\" size " + std::to_string(d.size)
+            + " crc " + hex_text(d.crc32) + (rom.crc_only ? "" : " sha1 " + hex_text(d.sha1)) + " ) )\n";
+    }
+    return text;
+}
+
+// SMDB: the game is the path's file name; five columns leave the size out.
+std::string smdb(const std::vector<Rom>& roms, bool five_columns)
+{
+    std::string text;
+    for (const Rom& rom : roms) {
+        const ContentDigest d = digest(rom.data);
+        text += std::string(64, 'a') + "\tSNES/" + rom.name + '\t' + hex_text(d.sha1) + '\t' + std::string(32, 'b')
+            + '\t' + hex_text(d.crc32) + (five_columns ? "" : '\t' + std::to_string(d.size)) + '\n';
+    }
+    return text;
+}
+
+// The test's own data, cache and state folders.
+struct World : test::TempFolder {
+    World()
+    {
+        setenv("XDG_DATA_HOME", (*this / "data").c_str(), 1);
+        setenv("XDG_CACHE_HOME", (*this / "cache").c_str(), 1);
+        fs::create_directories(*this / "img");
+        fixtures::write_file(db, fixtures::database_line("NAMED GAME", "Named Game"));
+    }
+    std::string db = *this / "snes.dat";
+    CliRun info(std::vector<std::string> args) const
+    {
+        args.insert(args.begin(), {"info", "--db", db});
+        return Cli(args);
+    }
+};
+
+const std::string headered = fixtures::build_rom({.header = CopierHeader::SWC, .name = "NAMED GAME"});
+const std::string plain = fixtures::build_rom({.name = "OTHER GAME"});
+const std::string homebrew = std::string(512, 'h') + std::string(2048, 'z'); // the analysis rejects it
+
+} // namespace
+
+TEST(CatalogueFormats, EachFormatFindsByItsSums)
+{
+    const std::vector<Rom> roms = {{"Game A", "Game A.sfc", plain}, {"Game B", "Game B.sfc", "crc only", true},
+        {"Bad", "../up.sfc", "x"}, {"Bad", "a/b.sfc", "y"}, {"Bad", std::string(256, 'n'), "z"}, {"Bad", "..", "w"},
+        {"Dots", "If... (Japan).sfc", "d"}};
+    const struct {
+        const char* name;
+        std::string text;
+        std::string catalogue_name, version;
+        std::size_t entries, faults; // SMDB names a rom by its path's file name
+    } cases[] = {{"logiqx", logiqx(roms), "X & Y", "7", 3, 4}, {"clrmamepro", clrmamepro(roms), "X & Y", "7", 3, 4},
+        {"smdb", smdb(roms, false), "list.smdb", "", 5, 2},
+        {"smdb five columns", smdb(roms, true), "list.smdb", "", 5, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const RomCatalogue catalogue = RomCatalogue::parse(c.text, "dir/list.smdb");
+        EXPECT_EQ(
+            std::tuple(catalogue.name(), catalogue.version(), catalogue.entries().size(), catalogue.faults().size()),
+            std::tuple(c.catalogue_name, c.version, c.entries, c.faults));
+        ASSERT_NE(catalogue.find(digest(plain)), nullptr);
+        EXPECT_EQ(catalogue.find(digest(plain))->rom_name, "Game A.sfc");
+        ContentDigest crc_only = digest("crc only");
+        crc_only.sha1.fill(0);
+        // An SMDB line is found by its SHA-1 only; a CRC-only entry by CRC32 and size.
+        const bool by_crc = std::string(c.name) == "logiqx" || std::string(c.name) == "clrmamepro";
+        EXPECT_EQ(catalogue.find(crc_only) != nullptr, by_crc);
+    }
+}
+
+// The new name of each kind of verified file, in both styles; a rejected file keeps rom_ok false and no analysis fields.
+TEST(VerifiedNames, EachRowOfTheNewNameTable)
+{
+    const World t;
+    const struct {
+        std::string file, data, rom_name, new_name;
+        bool rom_ok = true, no_spaces = false;
+    } rows[] = {
+        {"h.swc", headered, "Named Game (World).sfc", "Named Game (World).swc"},
+        {"p.smc", plain, "Other Game (World).sfc", "Other Game (World).sfc"},
+        {"p2.smc", plain, "Other Game (World).sfc", "Other_Game_(World).sfc", true, true},
+        {"hb.bin", homebrew, "Homebrew Demo (PD).sfc", "Homebrew Demo (PD).smc", false},
+        {"whole.bin", homebrew, "Homebrew Whole (PD).sfc", "Homebrew Whole (PD).sfc", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.file);
+        fixtures::write_file(t / ("img/" + row.file), row.data);
+        const std::string listed = row.file == "whole.bin" || row.file == "p.smc" || row.file == "p2.smc"
+            ? row.data
+            : row.data.substr(512); // the cartridge data without the (copier) header
+        fixtures::write_file(t / "c.dat", clrmamepro({{"G", row.rom_name, listed}}));
+        std::vector<std::string> args = {"--dat", t / "c.dat", t / ("img/" + row.file)};
+        if (row.no_spaces)
+            args.insert(args.begin(), "--no-spaces");
+        const CliRun run = t.info(args);
+        ASSERT_EQ(run.lines.size(), 1u) << run.err;
+        const json& line = run.lines[0];
+        EXPECT_EQ(std::tuple(line["rom_ok"], line["identified_by"], line["catalogue"], line["full_name"],
+                      line["new_name"], line["sha1"], line.contains("format_code")),
+            std::tuple(json(row.rom_ok), json("catalogue"), json("X & Y"), json("G"), json(row.new_name),
+                json(hex_text(digest(listed).sha1)), row.rom_ok));
+    }
+}
+
+// Catalogues are tried in the order given, else registered; within one the first entry wins.
+TEST(VerifiedNames, PrecedenceAndRegisteredCatalogues)
+{
+    const World t;
+    fixtures::write_file(t / "img/p.smc", plain);
+    fixtures::write_file(t / "a.dat", clrmamepro({{"From A", "a.sfc", plain}, {"Later A", "l.sfc", plain}}));
+    fixtures::write_file(t / "b.dat", smdb({{"", "From B.sfc", plain}}, false));
+    const auto name_by = [&](std::vector<std::string> args) {
+        args.push_back(t / "img/p.smc");
+        const CliRun run = t.info(args);
+        return run.lines.empty() ? json() : run.lines[0]["full_name"];
+    };
+    EXPECT_EQ(name_by({"--dat", t / "a.dat", "--dat", t / "b.dat"}), "From A");
+    EXPECT_EQ(name_by({"--dat", t / "b.dat", "--dat", t / "a.dat"}), "From B");
+    EXPECT_EQ(Cli({"catalogue", "add", t / "b.dat", t / "a.dat"}).status, 0);
+    EXPECT_EQ(Cli({"catalogue", "add", t / "img/p.smc"}).status, 2); // no catalogue: nothing registered
+    const CliRun list = Cli({"catalogue", "list", "--json"});
+    EXPECT_EQ(list.lines,
+        (std::vector<json>{{{"file", "0001 b.dat"}, {"name", "0001 b.dat"}, {"version", ""}, {"roms", 1}},
+            {{"file", "0002 a.dat"}, {"name", "X & Y"}, {"version", "7"}, {"roms", 2}}}));
+    EXPECT_EQ(name_by({}), "From B");
+    EXPECT_EQ(name_by({"--no-dat"}), ""); // the database does not know it
+    EXPECT_EQ(Cli({"catalogue", "remove", "0001 b.dat"}).status, 0);
+    EXPECT_EQ(Cli({"catalogue", "remove", "0001 b.dat"}).status, 1);
+    EXPECT_EQ(name_by({}), "From A");
+}
+
+// Without a catalogue in use every output is byte-identical to --no-dat's, which has none of the new keys.
+TEST(VerifiedNames, NoCatalogueChangesNoByte)
+{
+    const World t;
+    fixtures::write_file(t / "img/h.swc", headered);
+    fixtures::write_file(t / "img/hb.bin", homebrew);
+    fixtures::write_file(t / "c.dat", logiqx({{"G", "g.sfc", headered.substr(512)}}));
+    const std::vector<std::vector<std::string>> commands = {{"info", "--db", t.db, t / "img/h.swc", t / "img/hb.bin"},
+        {"batch", "--db", t.db, "--dry-run", t / "img"}, {"batch", "--db", t.db, "--dry-run", "--json", t / "img"}};
+    for (std::vector<std::string> command : commands) {
+        const CliRun without = Cli(command);
+        command.insert(command.begin() + 1, "--no-dat");
+        const CliRun no_dat = Cli(command);
+        EXPECT_EQ(std::tie(without.status, without.out, without.err), std::tie(no_dat.status, no_dat.out, no_dat.err));
+        EXPECT_EQ(without.out.find("identified_by"), std::string::npos);
+        EXPECT_EQ(without.out.find("erified"), std::string::npos);
+        command[1] = "--dat";
+        command.insert(command.begin() + 2, t / "c.dat");
+        EXPECT_NE(Cli(command).out.find("identified_by") + Cli(command).out.find("Verified by catalogues: 1"),
+            2 * std::string::npos);
+    }
+}
+
+// A verified rejected file is an image filed in Renamed_SNES_ROMs, with an escaped name and empty analysis cells in
+// games.htm; a rom named like the game list goes to Duplicates.
+TEST(VerifiedNames, BatchFilesVerifiedFiles)
+{
+    const World t;
+    fixtures::write_file(t / "img/hb.bin", homebrew);
+    fixtures::write_file(t / "img/p.smc", plain);
+    fixtures::write_file(t / "c.dat",
+        logiqx({{"Snow \xE2\x98\x83 Day", "Snow.sfc", homebrew.substr(512)}, {"List", "Games.HTM", plain}}));
+    const CliRun run = Cli({"batch", "--db", t.db, "--gamelist", "--json", "--dat", t / "c.dat", t / "img"});
+    ASSERT_EQ(run.lines.size(), 1u) << run.err;
+    EXPECT_EQ(
+        std::tuple(run.lines[0]["roms"], run.lines[0]["renamed"], run.lines[0]["verified"], run.lines[0]["duplicates"]),
+        std::tuple(json(2), json(1), json(1), json(1)));
+    EXPECT_TRUE(fs::exists(t / "img/Renamed_SNES_ROMs/Snow.smc") && fs::exists(t / "img/Duplicates/p.smc"));
+    EXPECT_NE(fixtures::read_file(t / "img/Renamed_SNES_ROMs/games.htm")
+                  .find("Snow &#9731; Day</font></tt></td><td><tt><font "
+                        "color=\"#808080\">Snow.smc</font></tt></td><td><tt><font "
+                        "color=\"#000099\"></font>"),
+        std::string::npos);
+}
+
+// have, missing (each rom of a game), unknown (a file over the digest limit without digests), the fixdat, and no catalogue.
+TEST(CatalogueReport, HaveMissingUnknownAndFixdat)
+{
+    const World t;
+    fixtures::write_file(t / "img/p.smc", plain);
+    fixtures::write_rom(t / "img/big.smc", {.data_length = (std::uint64_t{16} << 20) + 1024}, true);
+    fixtures::write_file(t / "c.dat",
+        "<datafile><game name=\"Have\"><rom name=\"h.sfc\" size=\"" + std::to_string(plain.size()) + "\" sha1=\""
+            + hex_text(digest(plain).sha1)
+            + "\"/></game><game name=\"Two &lt;Parts&gt;\"><rom name=\"1.sfc\" size=\"1\" crc=\"00000001\"/>"
+              "<rom name=\"2.sfc\" size=\"2\" crc=\"00000002\"/></game></datafile>");
+    const CliRun run = Cli({"report", "--db", t.db, "--dat", t / "c.dat", "--fixdat", t / "fix.dat", t / "img"});
+    EXPECT_EQ(run.out,
+        "have Have\t" + t / "img/p.smc" + "\nmissing Two <Parts>\nmissing Two <Parts>\nunknown " + t / "img/big.smc"
+            + "\t\t\nc.dat: 1 have, 2 missing\n1 unknown\n");
+    const RomCatalogue fixdat = RomCatalogue::read(t / "fix.dat");
+    ASSERT_EQ(fixdat.entries().size(), 2u);
+    EXPECT_EQ(std::tuple(fixdat.games(), fixdat.entries()[1].game_name, fixdat.entries()[1].rom_name),
+        std::tuple(std::size_t{1}, "Two <Parts>", "2.sfc"));
+    EXPECT_EQ(
+        Cli({"report", "--dat", t / "c.dat", "--fixdat", t / "fix.dat", t / "img"}).status, 2); // never over a file
+    const CliRun html = Cli({"report", "--db", t.db, "--dat", t / "c.dat", "--html", t / "r.html", t / "img"});
+    EXPECT_NE(fixtures::read_file(t / "r.html").find("Two &lt;Parts&gt;"), std::string::npos);
+    EXPECT_EQ(Cli({"report", t / "img"}).status, 2);
+}
+
+// A damaged cache is ignored and written anew; a file changed in place with its times restored is never named by a stale digest.
+TEST(DigestCache, DamagedCacheAndChangedFiles)
+{
+    const World t;
+    const std::string file = t / "img/p.smc", cache = t / "cache/cartonym/digests";
+    fixtures::write_file(file, plain);
+    fixtures::write_file(t / "c.dat", clrmamepro({{"Verified", "v.sfc", plain}}));
+    fs::create_directories(t / "cache/cartonym");
+    for (const std::string damaged : {"cartonym digests 1\nzz\nend 1 00000000\n", "other program\n", ""}) {
+        fixtures::write_file(cache, damaged);
+        EXPECT_EQ(t.info({"--dat", t / "c.dat", file}).lines.at(0)["full_name"], "Verified");
+        EXPECT_TRUE(fixtures::read_file(cache).starts_with("cartonym digests 1\n"));
+    }
+    struct stat before { };
+    ASSERT_EQ(stat(file.c_str(), &before), 0);
+    std::string changed = plain;
+    changed[0x8000] ^= 1; // cartridge data, not a byte the analysis reads
+    fixtures::write_file(file, changed);
+    const struct timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    const CliRun again = t.info({"--dat", t / "c.dat", file});
+    EXPECT_EQ(std::tuple(again.lines.at(0)["identified_by"], again.lines.at(0)["sha1"]),
+        std::tuple(json(nullptr), json(hex_text(digest(changed).sha1))));
+}
