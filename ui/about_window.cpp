@@ -10,6 +10,7 @@
 #include <QtCore/QTimer>
 #include <QtGui/QCursor>
 #include <QtGui/QPainter>
+#include <QtGui/QWindow>
 #include <QtWidgets/QGroupBox>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QPushButton>
@@ -127,6 +128,7 @@ void frmAbout::set_up_window()
     setWindowTitle(QStringLiteral("About the Cartonym..."));
     setWindowFlags(Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
         | Qt::WindowCloseButtonHint);
+    offer_only_close();
     QPixmap no_icon(16, 16);
     no_icon.fill(Qt::transparent);
     setWindowIcon(QIcon(no_icon));
@@ -134,6 +136,23 @@ void frmAbout::set_up_window()
     setFixedSize(pixels(7350), pixels(6195));
     set_background(this, QColor(192, 192, 192));
     setFont(bold_font());
+}
+
+// Under X the window says it is a toolbar first and a utility window second.
+// openbox gives a utility window the minimise button whatever else it asks,
+// and a toolbar only the close button; window managers that know no toolbar
+// take the utility type. Qt's X platform reads the extra type from the native
+// window's "_q_xcb_wm_window_type" property whenever it sets the window's
+// flags, so the flags are set once more after the property.
+void frmAbout::offer_only_close()
+{
+    constexpr int toolbar_type = 0x8; // the toolbar bit of Qt's X window types
+    winId();
+    QWindow* native = windowHandle();
+    native->setProperty("_q_xcb_wm_window_type", toolbar_type);
+    const Qt::WindowFlags flags = native->flags();
+    native->setFlags(flags | Qt::WindowDoesNotAcceptFocus);
+    native->setFlags(flags);
 }
 
 // The links: the pointer over them, their whole addresses, what a click opens.

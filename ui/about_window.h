@@ -56,6 +56,7 @@ protected:
 
 private:
     void set_up_window();
+    void offer_only_close();
     void wire_links();
     void draw_frame();
     void plan_next_frame();

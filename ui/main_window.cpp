@@ -8,6 +8,7 @@
 #include "operations/engine.h"
 #include "operations/file_mode.h"
 #include "operations/folder_listing.h"
+#include "operations/identification.h"
 #include "ui/form_table.h"
 #include "ui/message_service.h"
 #include "ui/text_conversion.h"
@@ -39,6 +40,7 @@
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QRadioButton>
 #include <QtWidgets/QScrollArea>
+#include <QtWidgets/QStatusBar>
 
 #include <algorithm>
 
@@ -147,6 +149,11 @@ Form1::Form1(std::string database_path, MessageService& messages, Shell& shell, 
     bind_controls();
     build_menus();
     connect_controls();
+    tier_status = new QLabel(statusBar());
+    tier_status->setObjectName(QStringLiteral("tier_status"));
+    statusBar()->addWidget(tier_status, 1);
+    statusBar()->setSizeGripEnabled(false);
+    open_catalogues();
     fit_to_screen();
     setAcceptDrops(true);
 
@@ -169,7 +176,7 @@ Form1::Form1(std::string database_path, MessageService& messages, Shell& shell, 
 // large as the screen allows, the form scrolling inside.
 void Form1::fit_to_screen()
 {
-    const QSize full(pixels(8535), pixels(7770) + menuBar()->sizeHint().height());
+    const QSize full(pixels(8535), pixels(7770) + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
     setMaximumSize(full);
     const QScreen* screen_ = screen();
     if (!screen_) {
@@ -333,6 +340,11 @@ void Form1::build_menus()
         database_menu, "learn_names", QStringLiteral("&Learn names from a folder..."), &Form1::learn_names_Click);
     import_catalogue = add_item(database_menu, "import_catalogue", QStringLiteral("&Import a ROM catalogue..."),
         &Form1::import_catalogue_Click);
+    database_menu->addSeparator();
+    catalogue_list =
+        add_item(database_menu, "catalogue_list", QStringLiteral("C&atalogues..."), &Form1::catalogue_list_Click);
+    catalogue_report =
+        add_item(database_menu, "catalogue_report", QStringLiteral("&Report..."), &Form1::catalogue_report_Click);
 
     hilfemenu = add_menu("hilfemenu", QStringLiteral("&Help"));
     homepage = add_item(hilfemenu, "homepage", QStringLiteral("The Cartonym &Homepage"), &Form1::homepage_Click);
@@ -455,6 +467,7 @@ BatchOptions Form1::batch_options(bool dry_run) const
     options.game_list = Checkgamelist->isChecked();
     options.dry_run = dry_run;
     options.archives = look_inside_archives->isChecked();
+    options.catalogues = catalogues_ ? &catalogues_->tier() : nullptr;
     return options;
 }
 
@@ -464,7 +477,7 @@ void Form1::empty_batch_panel()
     Neuer_name.clear();
     rename_ready_ = false;
     clear_labels({Romname, Hersteller, Cardid, Land, Namevoll, Nameneu, Labelschonrichtig, Labelinsgesamt,
-        Labelanzahlroms, Labelumbenannt, Labelduplikate});
+        Labelanzahlroms, Labelumbenannt, Labelduplikate, tier_status});
     Listeunbekannt->clear();
     Label17->setText(QStringLiteral("Batchmode Status:"));
     ProgressBar->setValue(0);
@@ -491,16 +504,17 @@ void Form1::show_run_end(const BatchResult& result)
     else if (result.outcome != BatchOutcome::completed)
         return;
     show_counts(result.counts);
+    show_verified_count(result.counts);
     read_files();
 }
 
 // The selection of Dateipfad. A failure of the database (the image read
 // well) names the database, not the image.
-FileSelection Form1::select_with_database_named()
+Identification Form1::select_with_database_named()
 {
     try {
-        return select_file(
-            Dateipfad, database_path_, !Optiondateinamennormal->isChecked(), look_inside_archives->isChecked());
+        return identify_file(Dateipfad, database_path_, !Optiondateinamennormal->isChecked(), catalogues_.get(),
+            look_inside_archives->isChecked());
     } catch (const Error& error) {
         if (check_database_at_startup(database_path_).state != StartupState::ready)
             throw DatabaseFailure{error};

@@ -12,6 +12,7 @@
 #include <QtWidgets/QMainWindow>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 class QAction;
@@ -33,6 +34,11 @@ class QPushButton;
 class QRadioButton;
 class QTimer;
 
+namespace cartonym {
+class CatalogueSession;
+struct Identification;
+} // namespace cartonym
+
 namespace cartonym::ui {
 
 class Clock;
@@ -46,6 +52,7 @@ class Form1 : public QMainWindow {
 public:
     // database_path: the name database in use (see naming/database_location.h).
     Form1(std::string database_path, MessageService& messages, Shell& shell, Clock& clock, QWidget* parent = nullptr);
+    ~Form1() override;
 
     // Event handlers, named after their control and event. Each catches every
     // failure itself; none lets an exception reach the event loop.
@@ -72,6 +79,8 @@ public:
     void check_database_Click();
     void learn_names_Click();
     void import_catalogue_Click();
+    void catalogue_list_Click();
+    void catalogue_report_Click();
 
     // Fields of the window: the image in hand and its new name.
     std::string Dateipfad;
@@ -109,7 +118,7 @@ private:
     void set_running(bool on);
     void reset_batch_panel();
     void show_run_end(const BatchResult& result);
-    FileSelection select_with_database_named();
+    Identification select_with_database_named();
     // A failure of the name database during a selection.
     struct DatabaseFailure {
         Error error;
@@ -124,6 +133,13 @@ private:
     void show_counts(const BatchCounts& counts);
     void show_selection(SelectionState state);
     void show_name_in_style(const std::function<std::string()>& compose);
+    // The catalogues (main_window_catalogues.cpp): the registered ones read
+    // again, the tier that named the selection, a verified file's name in
+    // the chosen style, the run's count of verified files.
+    void open_catalogues();
+    void show_tier(const Identification& found);
+    bool restyle_verified();
+    void show_verified_count(const BatchCounts& counts);
 
     std::string database_path_;
     MessageService& messages_;
@@ -131,6 +147,12 @@ private:
     Clock& clock_;
     RomAnalysis analysis_;
     LookupResult names_;
+    // The registered catalogues in use, nullptr for none; a file they
+    // verified: its catalogue's rom name, whether it matched without its
+    // first 512 bytes, and its new name (UTF-8; "" for a file they did not).
+    std::unique_ptr<CatalogueSession> catalogues_;
+    std::string verified_rom_name_, verified_name_;
+    bool verified_without_first_512_ = false;
     // A known image is selected and its new name is shown: the rename may go.
     bool rename_ready_ = false;
     // The folder and the file-system name of the selected file.
@@ -179,6 +201,7 @@ private:
     QPushButton* preview_button = nullptr;
     QPushButton* cancel_button = nullptr;
     QLineEdit* folder_path_field = nullptr;
+    QLabel* tier_status = nullptr;
     QTimer* Timer1 = nullptr;
     QMenu* dateimenu = nullptr;
     QAction* beenden = nullptr;
@@ -188,6 +211,7 @@ private:
     QAction* check_database = nullptr;
     QAction* learn_names = nullptr;
     QAction* import_catalogue = nullptr;
+    QAction *catalogue_list = nullptr, *catalogue_report = nullptr;
     QMenu* hilfemenu = nullptr;
     QAction* homepage = nullptr;
     QAction* about = nullptr;

@@ -8,6 +8,7 @@
 #include "naming/file_names.h"
 #include "operations/engine.h"
 #include "operations/file_mode.h"
+#include "operations/identification.h"
 #include "operations/run_journal.h"
 #include "ui/about_window.h"
 #include "ui/batch_preview.h"
@@ -160,20 +161,20 @@ void Form1::Dateien_Click()
     trap_file_errors([&] {
         Neuer_name.clear();
         rename_ready_ = false;
-        clear_labels({Romname, Hersteller, Cardid, Land, Namevoll, Nameneu});
+        clear_labels({Romname, Hersteller, Cardid, Land, Namevoll, Nameneu, CRC1label, sizelabel, tier_status});
         Command2->setVisible(false);
-
-        clear_labels({CRC1label, sizelabel});
+        verified_name_.clear();
         selected_folder_ = folder_path();
         selected_name_ = item->data(file_name_role).toByteArray().toStdString();
         Dateipfad = join_path(selected_folder_, selected_name_);
         Dateiname->setText(item->text());
 
-        const FileSelection result = select_with_database_named();
-        analysis_ = result.analysis;
-        names_ = result.names;
-        Neuer_name = result.names.Neuer_name;
-        show_selection(result.state);
+        const Identification found = select_with_database_named();
+        analysis_ = found.selection.analysis;
+        names_ = found.selection.names;
+        Neuer_name = found.selection.names.Neuer_name;
+        show_selection(found.selection.state);
+        show_tier(found);
     });
 }
 
@@ -185,7 +186,10 @@ void Form1::Command2_Click()
     trap_file_errors([&] {
         if (!rename_ready_)
             return;
-        rename_in_own_folder(selected_folder_, selected_name_, Neuer_name);
+        if (verified_name_.empty())
+            rename_in_own_folder(selected_folder_, selected_name_, Neuer_name);
+        else
+            rename_verified_in_own_folder(selected_folder_, selected_name_, verified_name_);
         rename_ready_ = false;
         read_files();
         clear_labels({Dateiname, Dateityp, Romname, Hersteller, Cardid, Land, Namevoll});
@@ -198,11 +202,15 @@ void Form1::Command2_Click()
 // The normal style, composed again from the pieces of the last image.
 void Form1::Optiondateinamennormal_Click()
 {
+    if (restyle_verified())
+        return;
     show_name_in_style([this] { return normal_name(names_.Voller_name, analysis_.Landkuerzel, analysis_.Endung); });
 }
 
 void Form1::Optiondateinamenultrahle_Click()
 {
+    if (restyle_verified())
+        return;
     show_name_in_style([this] { return Baue_dateiname(Neuer_name); });
 }
 

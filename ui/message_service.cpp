@@ -46,6 +46,11 @@ QString Shell::choose_file(QWidget* parent, const QString& title, const QString&
     return QFileDialog::getOpenFileName(parent, title, QString(), filter);
 }
 
+QString Shell::choose_save_file(QWidget* parent, const QString& title, const QString& filter)
+{
+    return QFileDialog::getSaveFileName(parent, title, QString(), filter);
+}
+
 MessageService& default_message_service()
 {
     static MessageService service;

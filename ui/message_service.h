@@ -34,6 +34,8 @@ public:
     // Lets the user choose an existing folder or file; "" when cancelled.
     virtual QString choose_folder(QWidget* parent, const QString& title);
     virtual QString choose_file(QWidget* parent, const QString& title, const QString& filter);
+    // Lets the user name a file to write; "" when cancelled.
+    virtual QString choose_save_file(QWidget* parent, const QString& title, const QString& filter);
 };
 
 // The real ones, for the program itself.

@@ -1,11 +1,17 @@
-// The main window: start-up, modes, the selected file, rename, batch runs, failures, lists, keys and the menus.
+// The windows: start-up, modes, the selected file, rename, batch runs, failures, lists, keys, the menus, catalogues;
+// the About window's look, links and scroller; every text fitting its place.
+#include "analysis/rom_analysis.h"
+#include "common/number_text.h"
 #include "fixtures/rom_builder.h"
 #include "tests/archive_builder.h"
+#include "database_tools/content_digest.h"
 #include "database_tools/database_check.h"
 #include "common/system_calls.h"
 #include "common/windows1252.h"
 #include "test_services.h"
 #include "ui/about_window.h"
+#include "operations/batch_run.h"
+#include "operations/file_mode.h"
 #include "ui/form_table.h"
 #include "ui/main_window.h"
 #include "ui/startup.h"
@@ -17,6 +23,7 @@ using namespace Qt::StringLiterals;
 using namespace cartonym::fixtures;
 using cartonym::test::find;
 using cartonym::ui::Form1;
+using cartonym::ui::frmAbout;
 
 namespace {
 
@@ -31,20 +38,161 @@ void verify_error_box(const test::ShownMessage& shown)
         std::tuple(std::string("Error !"), MessageIcon::exclamation, ui::MessageButtons::Ok));
 }
 
-QStringList entries(const QListWidget* list)
+// The texts of a list's entries, or of a folder entry's sub-folders.
+QStringList entries(const QListWidget* list, const QTreeWidgetItem* folder = nullptr)
 {
     QStringList texts;
-    for (int i = 0; i < list->count(); ++i)
-        texts << list->item(i)->text();
+    for (int i = 0; i < (folder ? folder->childCount() : list->count()); ++i)
+        texts << (folder ? folder->child(i)->text(0) : list->item(i)->text());
+    return texts;
+}
+QStringList child_names(const QTreeWidgetItem* folder) { return entries(nullptr, folder); }
+
+// The first row of the frame that holds a pixel of the credits' yellow, or -1.
+int first_yellow_row(const QPixmap& frame)
+{
+    const QImage image = frame.toImage().convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (const QColor c = image.pixelColor(x, y); c.red() > 200 && c.green() > 200 && c.blue() < 100)
+                return y;
+    return -1;
+}
+
+const QString about_database = u"/home/someone/.local/share/cartonym/snes.dat"_s;
+
+// Why text does not fit in the control, or "" when it does.
+QString misfit(const QWidget* widget, const QString& text)
+{
+    const QFontMetrics metrics(widget->font());
+    QRect room, needed(0, 0, metrics.horizontalAdvance(text), metrics.height()); // one line, as on boxes and buttons
+    if (const auto* label = qobject_cast<const QLabel*>(widget)) {
+        room = label->contentsRect();
+        if (label->wordWrap()) {
+            needed = metrics.boundingRect(
+                QRect(0, 0, room.width(), 100000), static_cast<int>(label->alignment()) | Qt::TextWordWrap, text);
+        } else {
+            needed = QRect(0, 0, 0, metrics.lineSpacing() * static_cast<int>(text.count(u'\n') + 1));
+            for (const QString& line : text.split(u'\n'))
+                needed.setWidth(qMax(needed.width(), metrics.horizontalAdvance(line)));
+        }
+    } else if (const auto* box = qobject_cast<const QGroupBox*>(widget)) {
+        room = QRect(0, 0, box->width() - 2 * 8, box->height()); // the title sits on the frame, a small gap each side
+    } else if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = text;
+        const QStyle::SubElement contents = qobject_cast<const QRadioButton*>(button) ? QStyle::SE_RadioButtonContents
+            : qobject_cast<const QCheckBox*>(button)                                  ? QStyle::SE_CheckBoxContents
+                                                                                      : QStyle::SE_PushButtonContents;
+        room = button->style()->subElementRect(contents, &option, button);
+    }
+    if (needed.width() <= room.width() && needed.height() <= room.height())
+        return {};
+    const auto size = [](const QRect& r) { return u"%1x%2"_s.arg(r.width()).arg(r.height()); };
+    return u"%1 \"%2\": needs %3, has %4"_s.arg(widget->objectName(), text, size(needed), size(room));
+}
+
+// The text the control shows of itself.
+QString caption(const QWidget* widget)
+{
+    if (const auto* elided = qobject_cast<const ui::ElidedLabel*>(widget))
+        return elided->shown_text();
+    if (const auto* label = qobject_cast<const QLabel*>(widget))
+        return label->text();
+    if (const auto* box = qobject_cast<const QGroupBox*>(widget))
+        return box->title();
+    if (const auto* button = qobject_cast<const QAbstractButton*>(widget))
+        return button->text();
+    return {};
+}
+
+// Why the texts given for a control's name, and its caption, do not fit in it; counts the texts checked.
+QStringList misfits(const QWidget* root, std::map<QString, QStringList> texts, int& checked)
+{
+    QStringList why;
+    for (const QWidget* control : root->findChildren<QWidget*>()) {
+        for (const QString& text : texts[control->objectName()] << caption(control)) {
+            checked += text.isEmpty() ? 0 : 1;
+            if (const QString reason = text.isEmpty() ? QString() : misfit(control, text); !reason.isEmpty())
+                why << reason;
+        }
+    }
+    return why;
+}
+
+QStringList from_table(std::string (*text)(std::uint8_t))
+{
+    QStringList texts;
+    for (int value = 0; value < 256; ++value)
+        texts << ui::from_cp1252(text(static_cast<std::uint8_t>(value)));
+    texts.removeDuplicates();
     return texts;
 }
 
-QStringList child_names(const QTreeWidgetItem* item)
+// The file types of every copier header and memory map the analysis accepts.
+QStringList file_types()
 {
-    QStringList names;
-    for (int i = 0; i < item->childCount(); ++i)
-        names << item->child(i)->text(0);
-    return names;
+    using namespace fixtures;
+    QTemporaryDir folder;
+    QStringList texts{QString::fromLatin1(no_image_text)};
+    for (const CopierHeader header :
+        {CopierHeader::None, CopierHeader::SWC, CopierHeader::GDR, CopierHeader::FIG, CopierHeader::COS}) {
+        for (const MemoryMap map : {MemoryMap::LoRom, MemoryMap::HiRom}) {
+            const std::string path = ui::to_file_system(folder.filePath(u"image"_s));
+            write_rom(path, {.header = header, .map = map});
+            const RomAnalysis analysis = Analysiere_rom(path);
+            if (analysis.Rom_ok)
+                texts << ui::from_cp1252(analysis.Dateityp_text);
+        }
+    }
+    texts.removeDuplicates();
+    return texts;
+}
+
+// 21 of the widest printable ASCII character, the longest internal name of
+// real cartridges; rarer bytes are elided with the whole name as tooltip.
+QString widest_internal_name(const QFont& font)
+{
+    const QFontMetrics metrics(font);
+    QString widest;
+    for (int byte = 0x20; byte < 0x7F; ++byte) {
+        const QString character = ui::from_cp1252(std::string(1, static_cast<char>(byte)));
+        if (widest.isEmpty() || metrics.horizontalAdvance(character) > metrics.horizontalAdvance(widest))
+            widest = character;
+    }
+    return widest.repeated(21);
+}
+
+// What an X tool says about a window (the root window for none), or about one property of it.
+QString x_tool(const char* tool, const QWidget* window, const char* property = nullptr)
+{
+    QStringList arguments{window ? u"-id"_s : u"-root"_s};
+    if (window)
+        arguments << QString::number(window->winId());
+    if (property)
+        arguments << QString::fromLatin1(property);
+    QProcess process;
+    process.start(QString::fromLatin1(tool), arguments);
+    process.waitForFinished(5000);
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// The window's frame in the root window's device pixels, or none while the window manager has not framed it.
+QRect frame_on_screen(const QWidget* window)
+{
+    // left, right, top, bottom
+    const QStringList extents = x_tool("xprop", window, "_NET_FRAME_EXTENTS").section(u'=', 1).split(u',');
+    const QString info = x_tool("xwininfo", window);
+    const auto field = [&info](const char* name) {
+        return QRegularExpression(QLatin1String(name) + u":\\s+(-?\\d+)"_s).match(info).captured(1).toInt();
+    };
+    if (extents.size() != 4)
+        return {};
+    const auto extent = [&extents](int i) { return extents[i].trimmed().toInt(); };
+    const int x = field("Absolute upper-left X"), y = field("Absolute upper-left Y");
+    return QRect(QPoint(x - extent(0), y - extent(2)),
+        QPoint(x + field("Width") + extent(1) - 1, y + field("Height") + extent(3) - 1));
 }
 
 } // namespace
@@ -54,7 +202,7 @@ class MainWindowTest : public QObject {
 
 private slots:
     void init();
-    void cleanup() { form_.reset(), folder_.reset(), data_home_.reset(); }
+    void cleanup() { about_.reset(), form_.reset(), folder_.reset(), data_home_.reset(); }
 
     void start_without_with_and_with_unreadable_database();
     void modes_timer_and_three_states_in_both_styles();
@@ -65,6 +213,14 @@ private slots:
     void drives_folder_tree_and_path_field_choose_the_folder_acted_on();
     void database_check_and_learnt_records_blocked_by_a_conflict_then_added();
     void about_twice_fresh_then_keyboard_and_menus();
+    void catalogues_listed_verify_names_report_and_count_in_runs();
+    // The About window itself; the texts of both windows.
+    void fixed_dialog_links_database_line_and_frames_after_40_ms_wrapping_below_minus_h();
+    void ok_and_close_box_end_the_scroller();
+    void texts_fit_and_long_names_are_elided();
+    // Under a real X server and window manager: the main window lies wholly on the screen, title bar included, and
+    // the About window offers neither minimise nor maximise.
+    void main_window_lies_on_the_screen_and_about_has_only_close();
 
 private:
     template <typename Control> Control* c(const char* name) const { return find<Control>(form_.get(), name); }
@@ -104,6 +260,17 @@ private:
     std::string database_;
     test::Services s_;
     std::unique_ptr<Form1> form_;
+    // A fresh About window of its own, and how often it handed the main window back.
+    frmAbout& fresh()
+    {
+        about_.reset(), s_ = {}, s_.clock.now = 5000, releases_ = 0;
+        about_ = std::make_unique<frmAbout>(
+            nullptr, s_.messages, s_.shell, s_.clock, about_database, [this] { ++releases_; });
+        return *about_;
+    }
+    ui::ScrollArea* scroll_area() const { return find<ui::ScrollArea>(about_.get(), "picScroll"); }
+    int releases_ = 0;
+    std::unique_ptr<frmAbout> about_;
 };
 
 // A folder with a known image, an unknown one and a file that is no image; the user's own database, with two findings.
@@ -136,26 +303,26 @@ void MainWindowTest::select(const QString& name)
 // Without the database no window; a database that cannot be opened is named and the window starts.
 void MainWindowTest::start_without_with_and_with_unreadable_database()
 {
-    for (const std::string_view case_ : {"missing", "present", "a folder"}) {
+    // The database, and how the message starts ("" for none).
+    const std::pair<std::string_view, std::string> cases[] = {{"missing", "The file SNES.DAT is missing ! Download "},
+        {"present", ""}, {"a folder", "Error Nr.  75 happened:\n"}};
+    for (const auto& [case_, message_start] : cases) {
         QTemporaryDir folder;
         const std::string database = ui::to_file_system(folder.filePath(u"snes.dat"_s));
         if (case_ == "present")
             write_file(database, database_line("A GAME", "A Game"));
-        if (case_ == "a folder")
-            QVERIFY(QDir(folder.path()).mkdir(u"snes.dat"_s));
+        QVERIFY(case_ != "a folder" || QDir(folder.path()).mkdir(u"snes.dat"_s));
         test::Services s;
         const auto window = ui::start_main_window(database, s.messages, s.shell, s.clock);
-        QCOMPARE(!window, case_ == "missing");
-        QCOMPARE(s.messages.shown.size(), case_ == "present" ? 0 : 1);
-        if (case_ == "present")
+        QCOMPARE(std::tuple(!window, s.messages.shown.size()),
+            std::tuple(case_ == "missing", qsizetype(message_start.empty() ? 0 : 1)));
+        if (message_start.empty()) {
             QVERIFY(find<QRadioButton>(window.get(), "Dateimodus")->isChecked() && window->database_path() == database);
-        if (s.messages.shown.isEmpty())
-            continue;
-        verify_error_box(s.messages.shown.front());
-        const Message& message = s.messages.shown.front().message;
-        QVERIFY2(message.text.starts_with(
-                     case_ == "missing" ? "The file SNES.DAT is missing ! Download " : "Error Nr.  75 happened:\n"),
-            message.text.c_str());
+        } else {
+            verify_error_box(s.messages.shown.front());
+            const std::string& text = s.messages.shown.front().message.text;
+            QVERIFY2(text.starts_with(message_start), text.c_str());
+        }
     }
 }
 
@@ -163,29 +330,26 @@ void MainWindowTest::modes_timer_and_three_states_in_both_styles()
 {
     QVERIFY(c<QRadioButton>("Dateimodus")->isChecked() && c<QRadioButton>("Optiondateinamennormal")->isChecked());
     QVERIFY(!c<QCheckBox>("Checkgamelist")->isEnabled() && hidden({"Command2", "Batchrun"}));
-
     // The tick undoes changes to the controls it governs.
     c<QWidget>("Batchrun")->show(), c<QWidget>("Dateien")->setEnabled(false);
     label("Modusbeschreibung")->setText(u"changed"_s), tick();
-    QCOMPARE(text("Modusbeschreibung"), u"Use this mode to rename single ROM-Images"_s);
-    QCOMPARE(text("Namenmodus"), u"Normal long filenames that also can contain spaces will be used"_s);
-    QVERIFY(c<QWidget>("Dateien")->isEnabled());
-    QVERIFY(hidden({"Batchrun", "Labelschonrichtig", "Listeunbekannt", "ProgressBar", "Label17"}));
-
+    QCOMPARE(texts({"Modusbeschreibung", "Namenmodus"}),
+        (QStringList{u"Use this mode to rename single ROM-Images"_s,
+            u"Normal long filenames that also can contain spaces will be used"_s}));
+    QVERIFY(c<QWidget>("Dateien")->isEnabled()
+        && hidden({"Batchrun", "Labelschonrichtig", "Listeunbekannt", "ProgressBar", "Label17"}));
     select(u"starlight.smc"_s);
     QVERIFY(hidden({"Romname", "Command2"}, false));
     // Batchmodus_Click itself shows the counters and empties them; the tick does the rest.
     click("Batchmodus");
-    QVERIFY(hidden({"Labelschonrichtig", "Listeunbekannt"}, false) && hidden({"Command2"}));
-    QVERIFY(c<QCheckBox>("Checkgamelist")->isEnabled());
+    QVERIFY(hidden({"Labelschonrichtig", "Listeunbekannt"}, false) && hidden({"Command2"})
+        && c<QCheckBox>("Checkgamelist")->isEnabled());
     tick();
     QCOMPARE(text("Modusbeschreibung"), u"Use this mode to rename all ROM-Images in a directory"_s);
-    QVERIFY(!c<QWidget>("Dateien")->isEnabled() && hidden({"Batchrun", "ProgressBar"}, false));
-    QVERIFY(hidden({"Nameneu", "Romname", "Label8"}));
-
+    QVERIFY(!c<QWidget>("Dateien")->isEnabled() && hidden({"Batchrun", "ProgressBar"}, false)
+        && hidden({"Nameneu", "Romname", "Label8"}));
     click("Optiondateinamenultrahle"), tick();
     QCOMPARE(text("Namenmodus"), u"Long filenames will be used, spaces will be replaced by underscores\n( _ )"_s);
-
     click("Dateimodus");
     QVERIFY(!c<QCheckBox>("Checkgamelist")->isEnabled());
     tick();
@@ -194,31 +358,30 @@ void MainWindowTest::modes_timer_and_three_states_in_both_styles()
     restart();
     QCOMPARE(files(), start_files);
     const QString lo = u"SNES LoRom, no Header"_s, full = u"Starlight Racer"_s;
-    const std::tuple<QString, bool, QString, QString, QString> cases[] = {
-        // file, no spaces, type, Nameneu, Namevoll
-        {u"starlight.smc"_s, false, lo, known_name, full},
-        {u"mystery.smc"_s, false, lo, u"ROM unknown !"_s, {}},
-        {u"readme.txt"_s, false, not_an_image, {}, {}},
-        {u"starlight.smc"_s, true, lo, u"Starlight_Racer_(USA).smc"_s, full},
-        {u"mystery.smc"_s, true, lo, u"ROM_unknown_!"_s, {}},
-        {u"readme.txt"_s, true, not_an_image, {}, {}},
+    const std::tuple<QString, QString, QString, QString, QString> cases[] = {
+        // file, type, Nameneu in the normal style and without spaces, Namevoll
+        {u"starlight.smc"_s, lo, known_name, u"Starlight_Racer_(USA).smc"_s, full},
+        {u"mystery.smc"_s, lo, u"ROM unknown !"_s, u"ROM_unknown_!"_s, {}},
+        {u"readme.txt"_s, not_an_image, {}, {}, {}},
     };
-    for (const auto& [file, without_spaces, type, nameneu, namevoll] : cases) {
-        click(without_spaces ? "Optiondateinamenultrahle" : "Optiondateinamennormal"), select(file);
-        QCOMPARE(texts({"Dateiname", "Dateityp", "Nameneu", "Namevoll"}), (QStringList{file, type, nameneu, namevoll}));
-        QCOMPARE(
-            (QList<bool>{text("Romname").isEmpty(), text("Land").isEmpty()}), QList<bool>(2, type == not_an_image));
-        QCOMPARE(c<QWidget>("Command2")->isHidden(), namevoll.isEmpty());
+    for (const bool no_spaces : {false, true}) {
+        for (const auto& [file, type, normal, without_spaces, namevoll] : cases) {
+            click(no_spaces ? "Optiondateinamenultrahle" : "Optiondateinamennormal"), select(file);
+            QCOMPARE(texts({"Dateiname", "Dateityp", "Nameneu", "Namevoll"}),
+                (QStringList{file, type, no_spaces ? without_spaces : normal, namevoll}));
+            QCOMPARE(
+                (QList<bool>{text("Romname").isEmpty(), text("Land").isEmpty(), c<QWidget>("Command2")->isHidden()}),
+                (QList<bool>{type == not_an_image, type == not_an_image, namevoll.isEmpty()}));
+        }
     }
     QVERIFY(s_.messages.shown.isEmpty());
-
     // Switching the style of a shown image renames it at once; for an unknown
     // image the name changes, the label does not.
     select(u"starlight.smc"_s), click("Optiondateinamennormal");
     QCOMPARE(text("Nameneu"), known_name);
     select(u"mystery.smc"_s), click("Optiondateinamenultrahle");
-    QCOMPARE(form_->Neuer_name, std::string("ROM_unknown_!"));
-    QCOMPARE(text("Nameneu"), u"ROM unknown !"_s);
+    QCOMPARE(
+        std::tuple(form_->Neuer_name, text("Nameneu")), std::tuple(std::string("ROM_unknown_!"), u"ROM unknown !"_s));
 
     // An archive of one image is that image, named as an archive, while "Look inside archives" is ticked.
     const auto starlight = fixtures::build_rom({.name = "STARLIGHT RACER"});
@@ -478,6 +641,19 @@ void MainWindowTest::drives_folder_tree_and_path_field_choose_the_folder_acted_o
         folders->refresh();
         QCOMPARE(std::tuple(folders->currentItem(), folders->visualItemRect(games).top()), std::tuple(games, row_top));
     }
+    // Nor those that the watch finds between the current folder and the row under the pointer.
+    const QPoint at(5, folders->viewport()->height() - 5);
+    QTreeWidgetItem* hovered = folders->itemAt(at);
+    QVERIFY(hovered && hovered->text(0).startsWith(u'z'));
+    QCursor::setPos(folders->viewport()->mapToGlobal(at));
+    QTRY_VERIFY(folders->underMouse());
+    for (const bool make : {true, false}) {
+        for (const char* name : {"m1", "m2", "m3"})
+            QVERIFY(make ? here.mkdir(QLatin1String(name)) : here.rmdir(QLatin1String(name)));
+        QTRY_COMPARE(child_names(games->parent()).contains(u"m2"_s), make);
+        QCOMPARE(folders->itemAt(at), hovered);
+    }
+    QCursor::setPos(-100, -100);
     restart();
     // The path field shows the folder; a single click or a typed path opens one;
     // the next window starts on the folder shown last.
@@ -713,6 +889,229 @@ void MainWindowTest::about_twice_fresh_then_keyboard_and_menus()
     QVERIFY(!form_->isVisible());
     // A control the code needs but the window lacks is a failure that says so.
     QVERIFY_THROWS_EXCEPTION(ui::MissingControl, ui::control<QLabel>(form_.get(), "no_such_control"));
+}
+
+// A registered catalogue names the image whose data it lists; the status bar says which tier named a file.
+void MainWindowTest::catalogues_listed_verify_names_report_and_count_in_runs()
+{
+    const ContentDigest data = digest_of_file(file_system_path(u"starlight.smc"_s), 0);
+    const std::string catalogue = ui::to_file_system(data_home_->filePath(u"set.dat"_s));
+    write_file(catalogue,
+        "<?xml version=\"1.0\"?>\n<datafile><header><name>Test Set</name><version>7</version></header>\n"
+        "<game name=\"Starlight Racer\"><rom name=\"Starlight Racer (World).sfc\" size=\""
+            + std::to_string(data.size) + "\" crc=\"" + hex_text(data.crc32) + "\"/></game>\n</datafile>\n");
+    write_rom(file_system_path(u"twin.smc"_s), {.name = "STARLIGHT RACER", .checksum = 0x4321}), form_->Ordner_Change();
+    // Database > Catalogues... adds one (listed with its name, version and rom count) and removes it.
+    const auto catalogues = [&](const char* button) {
+        QString listed;
+        test::when_open("catalogues", [&](QDialog* dialog) {
+            auto* table = find<QTableWidget>(dialog, "table");
+            table->setCurrentCell(0, 0), find<QPushButton>(dialog, button)->click();
+            for (const QStringList& row : test::rows(table))
+                listed += row.join(u'|');
+            dialog->reject();
+        });
+        trigger("catalogue_list");
+        return listed;
+    };
+    s_.shell.file = ui::from_file_system(catalogue);
+    const QString added = catalogues("add_catalogue");
+    QVERIFY2(added.startsWith(u"Test Set|7|1|"_s) && added.endsWith(u"set.dat"_s), qPrintable(added));
+    const std::tuple<QString, QString, QString, QString> cases[] = {
+        // file, status, Nameneu, Namevoll
+        {u"starlight.smc"_s, u"verified by Test Set"_s, u"Starlight Racer (World).sfc"_s, u"Starlight Racer"_s},
+        {u"twin.smc"_s, u"named by the name database"_s, known_name, u"Starlight Racer"_s},
+        {u"mystery.smc"_s, {}, u"ROM unknown !"_s, {}},
+    };
+    for (const auto& [file, status, nameneu, namevoll] : cases) {
+        select(file);
+        QCOMPARE(texts({"tier_status", "Nameneu", "Namevoll"}), (QStringList{status, nameneu, namevoll}));
+    }
+    select(u"starlight.smc"_s), click("Optiondateinamenultrahle");
+    QCOMPARE(text("Nameneu"), u"Starlight_Racer_(World).sfc"_s);
+    // Database > Report... writes the folder's report, CSV or HTML by the name chosen.
+    for (const QString& report : {data_home_->filePath(u"r.csv"_s), data_home_->filePath(u"r.htm"_s)}) {
+        s_.shell.file = report;
+        trigger("catalogue_report");
+        const std::string written = read_file(ui::to_file_system(report));
+        QVERIFY2(
+            written.find(report.endsWith(u"csv"_s) ? "\"have\",\"Test Set\",\"Starlight Racer\"," : "<td>have</td>")
+                != std::string::npos,
+            written.c_str());
+    }
+    click("Command2");
+    QVERIFY(QFile::exists(path(u"Starlight_Racer_(World).sfc"_s)));
+    batch_mode(), click("Batchrun");
+    QCOMPARE(text("tier_status"), u"1 verified by catalogues"_s);
+    QCOMPARE(catalogues("remove_catalogue"), QString());
+    trigger("catalogue_report");
+    QVERIFY(last_said().starts_with("No catalogue is registered."));
+}
+
+void MainWindowTest::fixed_dialog_links_database_line_and_frames_after_40_ms_wrapping_below_minus_h()
+{
+    frmAbout& window = fresh();
+    const Qt::WindowFlags flags = window.windowFlags();
+    const Qt::WindowFlags wanted = Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+    QCOMPARE(flags & (Qt::WindowType_Mask | wanted | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint),
+        wanted | Qt::Tool);
+    QVERIFY(window.minimumSize() == window.maximumSize() && window.isModal());
+    // Every control keeps the margin of the frames from the right edge (the credit line touched it).
+    for (const QWidget* control : window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        QVERIFY2(control->geometry().right() <= window.width() - 9, qPrintable(control->objectName()));
+    // The icon is there only to keep the application's from showing: it is clear.
+    QImage clear(16, 16, QImage::Format_ARGB32);
+    clear.fill(Qt::transparent);
+    QCOMPARE(window.windowIcon().pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32), clear);
+
+    const auto link = [&](const char* name) { return find<ui::LinkLabel>(&window, name); };
+    emit link("Label4")->clicked(), scroll_area()->clicked(), link("Label6")->clicked();
+    emit link("Label9")->clicked(), link("Label10")->clicked(), link("Picture1")->clicked();
+    const QList<QUrl>& opened = s_.shell.opened;
+    QCOMPARE(opened.size(), 6);
+    QCOMPARE((QStringList{opened[0].toString(), opened[1].toString(), opened[2].scheme(), opened[2].path(),
+                 opened[3].toString()}),
+        (QStringList{link("Label4")->text(), link("Label4")->text(), u"mailto"_s, link("Label6")->text(),
+            link("Label9")->text()}));
+    QVERIFY(opened[4] == opened[5] && opened[4] != opened[0]);
+    // One more line names the database in use; the rest of the window is as before.
+    QCOMPARE(find<QLabel>(&window, "database_in_use")->text(), u"Name database: "_s + about_database);
+    QVERIFY(find<QLabel>(&window, "Label11")->text().endsWith(u"\nThank you !"_s));
+
+    // The scroller, in a fresh window shown.
+    frmAbout& shown = fresh();
+    shown.show();
+    const int height = scroll_area()->inner().height(), top = height - 1;
+    // Opening drew the first frame at once: the text just below the area.
+    QCOMPARE(std::tuple(shown.frame_count, shown.top, shown.bottom), std::tuple(1, top, top + shown.H));
+    QVERIFY(first_yellow_row(scroll_area()->frame()) == -1);
+    const auto pass = [&](int ms) { s_.clock.now += ms, shown.scroll_pass(); };
+    const std::tuple<int, int, int> steps[] = {
+        // ms, frames, top
+        {40, 1, top},      // exactly 40 ms is not enough
+        {1, 2, top - 1},   // 41 ms since the last frame
+        {0, 2, top - 1},   // no time: no frame
+        {500, 3, top - 2}, // a late pass still draws only one frame
+    };
+    for (const auto& [ms, frames, top_then] : steps) {
+        pass(ms);
+        QCOMPARE(std::tuple(shown.frame_count, shown.top), std::tuple(frames, top_then));
+    }
+    // The next frame is planned for the moment it falls due.
+    auto* timer = find<QTimer>(&shown, "scroll_timer");
+    QVERIFY(shown.last_frame == s_.clock.now && timer->isActive() && timer->interval() == 41);
+    // One pixel a frame; after a few frames the first line shows at the bottom.
+    for (int i = 0; i < 10; ++i)
+        pass(41);
+    QCOMPARE(shown.top, height - 13);
+    QVERIFY(first_yellow_row(scroll_area()->frame()) >= height - 12);
+
+    shown.top = -shown.H + 1;
+    shown.bottom = shown.top + shown.H;
+    pass(41);
+    QCOMPARE(shown.top, -shown.H); // top = -H: no wrap yet
+    pass(41);
+    // top < -H: back below the area
+    QCOMPARE(std::tuple(shown.top, shown.bottom), std::tuple(height, height + shown.H));
+}
+
+void MainWindowTest::ok_and_close_box_end_the_scroller()
+{
+    for (const bool with_ok : {true, false}) {
+        frmAbout& window = fresh();
+        window.show();
+        QVERIFY(!window.Scroll_ende);
+        with_ok ? find<QPushButton>(&window, "Command1")->click() : void(window.close());
+        QVERIFY(window.Scroll_ende && !find<QTimer>(&window, "scroll_timer")->isActive());
+        QVERIFY(!window.isVisible() && releases_ >= 1);
+        const int frames = window.frame_count;
+        s_.clock.now += 100, window.scroll_pass();
+        QCOMPARE(window.frame_count, frames);
+    }
+}
+
+// Every text the windows can put into a control fits its contents rectangle, word wrap considered; names longer
+// than any window are elided with their whole text as tooltip. CTest runs this at scale 1 and QT_SCALE_FACTOR=2.
+void MainWindowTest::texts_fit_and_long_names_are_elided()
+{
+    test::Services services;
+    ui::Form1 form("snes.dat", services.messages, services.shell, services.clock);
+    form.show();
+
+    std::map<QString, QStringList> texts;
+    const QString count = ui::from_cp1252(decimal_text(999999));
+    for (const char* counter :
+        {"Labelinsgesamt", "Labelanzahlroms", "Labelschonrichtig", "Labelumbenannt", "Labelduplikate"})
+        texts[QLatin1String(counter)] = {count};
+    texts[u"Modusbeschreibung"_s] = {
+        u"Use this mode to rename single ROM-Images"_s, u"Use this mode to rename all ROM-Images in a directory"_s};
+    texts[u"Namenmodus"_s] = {u"Normal long filenames that also can contain spaces will be used"_s,
+        u"Long filenames will be used, spaces will be replaced by underscores\n( _ )"_s};
+    texts[u"Label17"_s] = {
+        u"Batchmode Status:"_s, QString::fromLatin1(no_files_text), QString::fromLatin1(batch_succeeded_text)};
+    texts[u"Dateityp"_s] = file_types();
+    texts[u"Hersteller"_s] = from_table(licensee_text);
+    texts[u"Cardid"_s] = from_table(rom_type_text);
+    texts[u"Land"_s] = from_table(country_text);
+    QStringList& sizes = texts[u"sizelabel"_s];
+    for (const std::uint64_t length : {0x0ull, 0x20000ull, 0x600000ull, 0xFFFFFFFFull, 0xFFFFFFFFFFFFull})
+        for (int value = 0; value < 256; ++value)
+            sizes << ui::from_cp1252(rom_size_text(static_cast<std::uint8_t>(value), length));
+    sizes.removeDuplicates();
+    RomAnalysis checksum;
+    decode_header({.checksum_lo = 0xFF, .checksum_hi = 0xFF}, 0, checksum);
+    texts[u"CRC1label"_s] = {ui::from_cp1252(checksum.CRC1_text)};
+    texts[u"Romname"_s] = {widest_internal_name(find<QWidget>(&form, "Romname")->font())};
+    texts[u"Nameneu"_s] = {QString::fromLatin1(unknown_text), u"ROM_unknown_!"_s};
+
+    int checked = 0;
+    QStringList why = misfits(form.centralWidget(), texts, checked);
+    QVERIFY(checked > 700);
+    ui::frmAbout about(nullptr, services.messages, services.shell, services.clock, u"/usr/lib/cartonym/snes.dat"_s, {});
+    why += misfits(&about, {}, checked);
+    QVERIFY2(why.isEmpty(), qPrintable(why.join(u'\n')));
+
+    const QString long_name = u"The Very Long Adventures of a Cartridge With a Name Far Too Long "
+                              "For Any Label (Europe) (En,Fr,De,Es,It,Nl,Sv) (Rev 2).smc"_s;
+    for (const char* name : {"Dateiname", "Namevoll", "Nameneu"}) {
+        auto* label = find<ui::ElidedLabel>(&form, name);
+        label->setText(long_name);
+        QCOMPARE(label->toolTip(), long_name);
+        QVERIFY2(misfit(label, label->shown_text()).isEmpty(), name);
+        QVERIFY(label->shown_text().contains(QChar(0x2026)));
+        label->setText(u"Short.smc"_s);
+        QVERIFY(label->toolTip().isEmpty() && label->shown_text() == u"Short.smc"_s);
+    }
+}
+
+void MainWindowTest::main_window_lies_on_the_screen_and_about_has_only_close()
+{
+    if (QGuiApplication::platformName() != u"xcb"_s)
+        QSKIP("window_manager_test.sh runs this under Xvfb with a window manager");
+    QTemporaryDir data;
+    const std::string database = ui::to_file_system(data.filePath(u"snes.dat"_s));
+    fixtures::write_file(database, fixtures::database_line("STARLIGHT RACER", "Starlight Racer"));
+    test::Services s;
+    ui::Form1 form(database, s.messages, s.shell, s.clock);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTRY_VERIFY_WITH_TIMEOUT(frame_on_screen(&form).isValid(), 5000);
+    const auto screen_size = QRegularExpression(u"-geometry (\\d+)x(\\d+)"_s).match(x_tool("xwininfo", nullptr));
+    const QRect screen(0, 0, screen_size.captured(1).toInt(), screen_size.captured(2).toInt());
+    // The window manager places the window after it maps it, later on a busy machine.
+    QTRY_VERIFY_WITH_TIMEOUT(screen.contains(frame_on_screen(&form)), 3000);
+    const QRect frame = frame_on_screen(&form);
+    qInfo("screen %dx%d, window frame %d,%d %dx%d", screen.width(), screen.height(), frame.x(), frame.y(),
+        frame.width(), frame.height());
+    QVERIFY(!screen.isEmpty() && frame.height() > form.height());
+
+    ui::frmAbout about(&form, s.messages, s.shell, s.clock, u"snes.dat"_s, [] {});
+    about.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&about));
+    QTRY_VERIFY_WITH_TIMEOUT(x_tool("xprop", &about, "_NET_WM_ALLOWED_ACTIONS").contains(u"CLOSE"_s), 5000);
+    const QString actions = x_tool("xprop", &about, "_NET_WM_ALLOWED_ACTIONS");
+    qInfo("%s", qPrintable(actions.trimmed()));
+    QVERIFY2(!actions.contains(u"MINIMIZE"_s) && !actions.contains(u"MAXIMIZE"_s), qPrintable(actions));
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -44,6 +44,7 @@ struct TestShell : ui::Shell {
     void open(const QUrl& address) override { opened.push_back(address); }
     QString choose_folder(QWidget*, const QString&) override { return folder; }
     QString choose_file(QWidget*, const QString&, const QString&) override { return file; }
+    QString choose_save_file(QWidget*, const QString&, const QString&) override { return file; }
 
     QList<QUrl> opened;
     QString folder, file; // the choosers' answers; "" is Cancel

@@ -1,0 +1,118 @@
+// The Database menu's catalogues: the registered ones listed, added and removed, and
+// the report of the folder shown held against them; the calls cartonym-cli's
+// "catalogue" and "report" commands make.
+#include "ui/database_tools.h"
+
+#include "common/error.h"
+#include "common/windows1252.h"
+#include "operations/catalogue_report.h"
+#include "operations/identification.h"
+#include "ui/message_service.h"
+#include "ui/table_dialog.h"
+#include "ui/text_conversion.h"
+
+#include <QtWidgets/QDialog>
+#include <QtWidgets/QDialogButtonBox>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QTableWidget>
+
+namespace cartonym::ui {
+namespace {
+
+constexpr int file_column = 3;
+
+// A failure as the window's error box shows it: the number and its
+// description, then what the core said (a catalogue and the place of its
+// fault, say) with its names escaped as in every message.
+void show_failure(QWidget* parent, MessageService& messages, const Error& error)
+{
+    std::string text = short_error_text(error);
+    if (error.what() != error.description())
+        text += "\n" + escaped_file_name(error.what());
+    messages.show(parent, {"Error !", text, MessageIcon::exclamation});
+}
+
+void fill(QTableWidget* table)
+{
+    table->setRowCount(0);
+    for (const CatalogueSummary& summary : list_catalogues()) {
+        const QString roms = summary.fault.empty()
+            ? QString::number(summary.roms)
+            : QStringLiteral("cannot be read: ") + QString::fromUtf8(summary.fault);
+        add_row(table,
+            {QString::fromUtf8(summary.name), QString::fromUtf8(summary.version), roms,
+                from_file_system(summary.file)});
+    }
+}
+
+} // namespace
+
+void show_catalogues(QWidget* parent, MessageService& messages, Shell& shell, const std::function<void()>& changed)
+{
+    const TableDialog shown = make_table_dialog(
+        parent, "catalogues", QStringLiteral("Catalogues"), {"Name", "Version", "ROMs", "Registered as"});
+    shown.summary->setText(QStringLiteral("The catalogues that verify names before the name database gives them, "
+                                          "tried in this order; each is a copy kept in the program's data folder."));
+    QTableWidget* table = shown.table;
+    const auto refill = [=, &messages] {
+        try {
+            fill(table);
+        } catch (const Error& error) {
+            show_failure(shown.dialog, messages, error);
+        }
+    };
+    // Each change of the list is made, said if it fails, and shown.
+    const auto change = [=, &messages](const std::function<void()>& make) {
+        try {
+            make();
+            changed();
+        } catch (const Error& error) {
+            show_failure(shown.dialog, messages, error);
+        }
+        refill();
+    };
+    QPushButton* add = shown.buttons->addButton(QStringLiteral("&Add..."), QDialogButtonBox::ActionRole);
+    add->setObjectName(QStringLiteral("add_catalogue"));
+    QObject::connect(add, &QPushButton::clicked, shown.dialog, [=, &shell] {
+        const QString path = shell.choose_file(shown.dialog, QStringLiteral("Add a ROM catalogue"),
+            QStringLiteral("ROM catalogues (*.dat *.xml *.txt);;All files (*)"));
+        if (!path.isEmpty())
+            change([&path] { add_catalogues({to_file_system(path)}); });
+    });
+    QPushButton* remove = shown.buttons->addButton(QStringLiteral("&Remove"), QDialogButtonBox::ActionRole);
+    remove->setObjectName(QStringLiteral("remove_catalogue"));
+    QObject::connect(remove, &QPushButton::clicked, shown.dialog, [=] {
+        if (const QTableWidgetItem* file = table->item(table->currentRow(), file_column))
+            change([file] { remove_catalogue(to_file_system(file->text())); });
+    });
+    refill();
+    shown.dialog->exec();
+}
+
+void save_catalogue_report(QWidget* parent, MessageService& messages, Shell& shell, const CatalogueSession* catalogues,
+    const std::string& folder, const std::string& database_path)
+{
+    if (!catalogues) {
+        messages.show(parent,
+            {"Cartonym Message:", "No catalogue is registered. Database > Catalogues... adds one.",
+                MessageIcon::information});
+        return;
+    }
+    const QString path = shell.choose_save_file(
+        parent, QStringLiteral("Save the report"), QStringLiteral("HTML page (*.htm *.html);;CSV table (*.csv)"));
+    if (path.isEmpty())
+        return;
+    try {
+        const CatalogueReport report = make_report(*catalogues, folder, false, database_path);
+        const bool csv = path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive);
+        write_report_file(to_file_system(path), csv ? report_csv(report) : report_html(report));
+        messages.show(parent,
+            {"Cartonym Message:", "The report was written to " + escaped_file_name(to_file_system(path)) + ".",
+                MessageIcon::information});
+    } catch (const Error& error) {
+        show_failure(parent, messages, error);
+    }
+}
+
+} // namespace cartonym::ui
