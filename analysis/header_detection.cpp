@@ -1,7 +1,7 @@
 #include "analysis/rom_analysis.h"
 
-#include "common/system_calls.h"
 #include "common/number_text.h"
+#include "common/system_calls.h"
 
 #include <array>
 #include <cstring>

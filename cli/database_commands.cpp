@@ -4,11 +4,11 @@
 
 #include "common/error.h"
 #include "database_tools/database_check.h"
+#include "database_tools/record_proposals.h"
+#include "database_tools/rom_catalogue.h"
 #include "naming/database_location.h"
 #include "naming/file_names.h"
 #include "naming/name_database.h"
-#include "database_tools/record_proposals.h"
-#include "database_tools/rom_catalogue.h"
 #include "operations/engine.h"
 #include "operations/folder_listing.h"
 

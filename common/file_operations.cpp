@@ -7,8 +7,8 @@
 
 #include <cstdlib>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <set>
+#include <sys/stat.h>
 #include <vector>
 
 namespace cartonym {

@@ -5,9 +5,9 @@
 #include "common/windows1252.h"
 
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <csignal>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,14 +1,14 @@
 #include "database_tools/database_check.h"
 
 #include "analysis/rom_analysis.h"
-#include "common/windows1252.h"
 #include "common/error.h"
 #include "common/number_text.h"
+#include "common/windows1252.h"
 #include "naming/name_database.h"
 
 #include <algorithm>
-#include <functional>
 #include <array>
+#include <functional>
 #include <unordered_map>
 
 namespace cartonym {

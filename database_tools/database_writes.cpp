@@ -1,10 +1,10 @@
 #include "database_tools/database_writes.h"
 
-#include "common/system_calls.h"
 #include "common/database_file.h"
 #include "common/error.h"
 #include "common/file_contents.h"
 #include "common/paths.h"
+#include "common/system_calls.h"
 #include "database_tools/database_check.h"
 #include "naming/name_database.h"
 

@@ -5,8 +5,8 @@
 #include "common/paths.h"
 #include "common/windows1252.h"
 #include "database_tools/database_check.h"
-#include "naming/name_database.h"
 #include "database_tools/learned_name.h"
+#include "naming/name_database.h"
 
 #include <algorithm>
 #include <map>

@@ -5,8 +5,8 @@
 //
 // Input: 21 bytes internal name, then the database text.
 #include "common/error.h"
-#include "naming/name_database.h"
 #include "naming/database_index.h"
+#include "naming/name_database.h"
 #include "tests/front_to_back_search.h"
 
 #include <cstdint>

@@ -1,9 +1,9 @@
 #include "naming/database_location.h"
 
 #include "common/database_file.h"
+#include "common/error.h"
 #include "common/paths.h"
 #include "common/system_calls.h"
-#include "common/error.h"
 #include "naming/name_database.h"
 
 namespace cartonym {

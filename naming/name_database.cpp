@@ -1,12 +1,12 @@
 #include "naming/name_database.h"
 
+#include "common/error.h"
 #include "common/file_contents.h"
+#include "common/program_info.h"
 #include "common/system_calls.h"
 #include "common/windows1252.h"
-#include "common/error.h"
-#include "common/program_info.h"
-#include "naming/file_names.h"
 #include "naming/database_index.h"
+#include "naming/file_names.h"
 
 #include <algorithm>
 #include <array>

@@ -2,8 +2,8 @@
 
 #include "analysis/archive_reader.h"
 #include "common/error.h"
-#include "naming/file_names.h"
 #include "common/file_operations.h"
+#include "naming/file_names.h"
 
 namespace cartonym {
 

@@ -1,7 +1,7 @@
 #include "operations/folder_listing.h"
 
-#include "common/system_calls.h"
 #include "common/error.h"
+#include "common/system_calls.h"
 #include "common/windows1252.h"
 
 #include <algorithm>

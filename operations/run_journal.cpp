@@ -1,9 +1,9 @@
 #include "operations/run_journal.h"
 
-#include "common/system_calls.h"
 #include "common/error.h"
 #include "common/file_contents.h"
 #include "common/paths.h"
+#include "common/system_calls.h"
 #include "naming/file_names.h"
 #include "operations/journal_format.h"
 #include "reports/game_list.h"

@@ -1,10 +1,10 @@
 #include "operations/undo_steps.h"
 
-#include "common/system_calls.h"
 #include "common/error.h"
-#include "common/file_operations.h"
 #include "common/file_contents.h"
+#include "common/file_operations.h"
 #include "common/paths.h"
+#include "common/system_calls.h"
 
 #include <cstdlib>
 

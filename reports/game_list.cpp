@@ -1,10 +1,10 @@
 #include "reports/game_list.h"
 
-#include "common/system_calls.h"
 #include "common/error.h"
-#include "common/program_info.h"
-#include "naming/file_names.h"
 #include "common/file_operations.h"
+#include "common/program_info.h"
+#include "common/system_calls.h"
+#include "naming/file_names.h"
 
 #include <cerrno>
 #include <cstdlib>

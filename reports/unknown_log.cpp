@@ -1,10 +1,10 @@
 #include "reports/unknown_log.h"
 
-#include "common/windows1252.h"
-#include "common/system_calls.h"
 #include "common/error.h"
-#include "common/program_info.h"
 #include "common/number_text.h"
+#include "common/program_info.h"
+#include "common/system_calls.h"
+#include "common/windows1252.h"
 #include "naming/file_names.h"
 
 #include <cerrno>

@@ -5,16 +5,16 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <algorithm>
-#include <stdexcept>
-#include <tuple>
+#include <cstdlib>
 #include <fcntl.h>
 #include <spawn.h>
+#include <stdexcept>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 
 extern char** environ;

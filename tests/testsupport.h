@@ -3,8 +3,8 @@
 #pragma once
 
 #include "analysis/rom_analysis.h"
-#include "common/system_calls.h"
 #include "common/error.h"
+#include "common/system_calls.h"
 #include "fixtures/rom_builder.h"
 #include "operations/batch_run.h"
 #include "operations/run_journal.h"

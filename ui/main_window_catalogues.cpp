@@ -4,8 +4,8 @@
 #include "ui/main_window.h"
 
 #include "common/number_text.h"
-#include "operations/identification.h"
 #include "common/paths.h"
+#include "operations/identification.h"
 #include "ui/database_tools.h"
 #include "ui/message_service.h"
 #include "ui/text_conversion.h"

@@ -14,9 +14,9 @@
 #include "ui/batch_preview.h"
 #include "ui/batch_progress.h"
 #include "ui/database_tools.h"
-#include "ui/undo_chooser.h"
 #include "ui/message_service.h"
 #include "ui/text_conversion.h"
+#include "ui/undo_chooser.h"
 #include "ui/widget_groups.h"
 #include "ui/widgets.h"
 

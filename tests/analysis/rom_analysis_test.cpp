@@ -6,10 +6,10 @@
 #include "fixtures/rom_builder.h"
 #include "tests/testsupport.h"
 
-#include <tuple>
-#include <vector>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
+#include <vector>
 
 using namespace cartonym;
 using fixtures::CopierHeader;

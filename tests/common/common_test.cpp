@@ -1,10 +1,10 @@
 // Windows-1252 conversion, number texts, paths and error numbers.
 #include <gtest/gtest.h>
 
-#include "common/windows1252.h"
 #include "common/error.h"
 #include "common/number_text.h"
 #include "common/paths.h"
+#include "common/windows1252.h"
 
 #include <cerrno>
 #include <iconv.h>

@@ -2,16 +2,16 @@
 #include <gtest/gtest.h>
 
 #include "analysis/rom_analysis.h"
+#include "common/database_file.h"
 #include "common/windows1252.h"
-#include "fixtures/rom_builder.h"
 #include "database_tools/content_digest.h"
 #include "database_tools/database_check.h"
 #include "database_tools/database_writes.h"
-#include "common/database_file.h"
-#include "naming/file_names.h"
-#include "naming/name_database.h"
 #include "database_tools/learned_name.h"
 #include "database_tools/rom_catalogue.h"
+#include "fixtures/rom_builder.h"
+#include "naming/file_names.h"
+#include "naming/name_database.h"
 #include "tests/cli_run.h"
 #include "tests/testsupport.h"
 
@@ -19,8 +19,8 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
-#include <sys/stat.h>
 #include <set>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 

@@ -2,10 +2,10 @@
 // real executable.
 #include <gtest/gtest.h>
 
-#include "common/windows1252.h"
 #include "common/program_info.h"
-#include "naming/database_location.h"
+#include "common/windows1252.h"
 #include "fixtures/rom_builder.h"
+#include "naming/database_location.h"
 #include "naming/file_names.h"
 #include "naming/name_database.h"
 #include "tests/cli_run.h"

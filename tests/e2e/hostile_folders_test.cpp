@@ -1,10 +1,10 @@
 // Hostile folders. Each case checks what stays behind: nothing hangs, nothing is lost, nothing leaves
 // its folder, every failure is named. A test that hangs is ended by alarm().
 #include "common/error.h"
+#include "common/file_operations.h"
 #include "fixtures/rom_builder.h"
 #include "operations/batch_run.h"
 #include "operations/file_mode.h"
-#include "common/file_operations.h"
 #include "reports/game_list.h"
 #include "reports/unknown_log.h"
 #include "tests/testsupport.h"
@@ -14,13 +14,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <cstring>
 #include <functional>
 #include <ranges>
-#include <tuple>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace cartonym {

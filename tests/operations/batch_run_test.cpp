@@ -1,8 +1,8 @@
 // The batch run, in process and through the real cartonym-cli: whole folder
 // trees before and after, counts, messages, games.htm and unknown.log.
-#include "common/system_calls.h"
 #include "common/error.h"
 #include "common/program_info.h"
+#include "common/system_calls.h"
 #include "fixtures/rom_builder.h"
 #include "operations/batch_run.h"
 #include "reports/game_list.h"

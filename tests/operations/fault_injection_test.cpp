@@ -3,9 +3,9 @@
 // fails, no image is lost, duplicated, truncated or left half-written, the
 // game list is never placed incomplete, the outcome follows the failure
 // rules, and the next run over the same folder completes.
-#include "common/system_calls.h"
 #include "common/error.h"
 #include "common/number_text.h"
+#include "common/system_calls.h"
 #include "fixtures/rom_builder.h"
 #include "operations/batch_run.h"
 #include "tests/testsupport.h"

@@ -1,9 +1,9 @@
 // File-system primitives, the folder listing and file mode.
-#include "common/system_calls.h"
 #include "common/error.h"
+#include "common/file_operations.h"
+#include "common/system_calls.h"
 #include "fixtures/rom_builder.h"
 #include "operations/file_mode.h"
-#include "common/file_operations.h"
 #include "operations/folder_listing.h"
 #include "tests/testsupport.h"
 
@@ -12,8 +12,8 @@
 #include <cerrno>
 #include <filesystem>
 #include <functional>
-#include <tuple>
 #include <sys/stat.h>
+#include <tuple>
 #include <vector>
 
 namespace cartonym {

@@ -1,9 +1,9 @@
 // The game list games.htm and the unknown-image log, byte for byte.
-#include "common/system_calls.h"
 #include "common/error.h"
 #include "common/program_info.h"
-#include "fixtures/rom_builder.h"
+#include "common/system_calls.h"
 #include "common/windows1252.h"
+#include "fixtures/rom_builder.h"
 #include "reports/game_list.h"
 #include "reports/unknown_log.h"
 #include "tests/testsupport.h"
