@@ -69,6 +69,35 @@ ContentDigest digest_of_file(const std::string& path, std::uint64_t offset, Dige
     return hasher.finish();
 }
 
+CartridgeHasher::CartridgeHasher(const RomAnalysis& analysis, std::optional<std::uint64_t> length)
+    : header_(copier_header_length(analysis))
+{
+    if (!analysis.Rom_ok && (!length || *length % 1024 == 512))
+        without_first_512_.emplace();
+}
+
+void CartridgeHasher::update(const unsigned char* data, std::size_t size)
+{
+    // The first 512 bytes: a copier header, or perhaps one.
+    const std::size_t skipped =
+        position_ < 512 ? static_cast<std::size_t>(std::min<std::uint64_t>(512 - position_, size)) : 0;
+    if (position_ >= header_)
+        data_.update(data, size);
+    else if (header_ - position_ < size)
+        data_.update(data + (header_ - position_), size - static_cast<std::size_t>(header_ - position_));
+    if (without_first_512_)
+        without_first_512_->update(data + skipped, size - skipped);
+    position_ += size;
+}
+
+CartridgeDigests CartridgeHasher::finish()
+{
+    CartridgeDigests digests{data_.finish(), std::nullopt};
+    if (without_first_512_ && position_ % 1024 == 512)
+        digests.without_first_512 = without_first_512_->finish();
+    return digests;
+}
+
 CartridgeDigests cartridge_digests(const std::string& path, const RomAnalysis& analysis, FileIdentity* identity)
 {
     // Large pieces keep the reads few; the two sums run over each piece
@@ -77,31 +106,15 @@ CartridgeDigests cartridge_digests(const std::string& path, const RomAnalysis& a
     const ReadableFile file(path);
     if (identity)
         *identity = file.identity();
-    const std::uint64_t header = copier_header_length(analysis);
-    const bool both = !analysis.Rom_ok && file.length() % 1024 == 512;
-    ContentHasher data;
-    std::optional<ContentHasher> without_first_512;
-    if (both)
-        without_first_512.emplace();
+    CartridgeHasher hasher(analysis, file.length());
     std::vector<unsigned char> buffer(Piece);
     for (std::uint64_t position = 0; position < file.length();) {
         const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(Piece, file.length() - position));
         file.read_at(position, buffer.data(), size);
-        // The first 512 bytes: a copier header, or perhaps one.
-        const std::size_t skipped =
-            position < 512 ? static_cast<std::size_t>(std::min<std::uint64_t>(512 - position, size)) : 0;
-        if (position >= header)
-            data.update(buffer.data(), size);
-        else if (header - position < size)
-            data.update(buffer.data() + (header - position), size - static_cast<std::size_t>(header - position));
-        if (without_first_512)
-            without_first_512->update(buffer.data() + skipped, size - skipped);
+        hasher.update(buffer.data(), size);
         position += size;
     }
-    CartridgeDigests digests{data.finish(), std::nullopt};
-    if (without_first_512)
-        digests.without_first_512 = without_first_512->finish();
-    return digests;
+    return hasher.finish();
 }
 
 std::string hex_text(std::uint32_t crc32)

@@ -6,6 +6,7 @@
 #include "database_tools/content_digest.h"
 #include "database_tools/rom_catalogue.h"
 #include "fixtures/rom_builder.h"
+#include "tests/archive_builder.h"
 #include "tests/cli_run.h"
 #include "tests/testsupport.h"
 
@@ -226,6 +227,37 @@ TEST(VerifiedNames, BatchFilesVerifiedFiles)
                         "color=\"#808080\">Snow.smc</font></tt></td><td><tt><font "
                         "color=\"#000099\"></font>"),
         std::string::npos);
+}
+
+// An archive of one image is verified from the image's bytes (by CRC32 and size for an entry without SHA-1; without
+// its copier header) and filed unchanged under the rom name's stem with the archive's extension.
+TEST(VerifiedNames, ArchivesAsTheirImage)
+{
+    const World t;
+    const struct {
+        std::string file, bytes, rom_name, new_name, sha1;
+    } rows[] = {
+        {"p.zip", test::make_archive(test::ArchiveFormat::zip_deflated, {{"p.smc", plain}}), "Other (W).sfc",
+            "Other (W).zip", hex_text(digest(plain).sha1)},
+        {"h.zip", test::make_archive(test::ArchiveFormat::zip_stored, {{"h.swc", headered}}), "Named (W).sfc",
+            "Named (W).zip", hex_text(digest(headered.substr(512)).sha1)},
+    };
+    for (const auto& row : rows)
+        fixtures::write_file(t / ("img/" + row.file), row.bytes);
+    fixtures::write_file(
+        t / "c.dat", logiqx({{"P", rows[0].rom_name, plain, true}, {"H", rows[1].rom_name, headered.substr(512)}}));
+    const CliRun info = t.info({"--dat", t / "c.dat", t / "img/p.zip", t / "img/h.zip"});
+    ASSERT_EQ(info.lines.size(), 2u) << info.err;
+    const CliRun batch = Cli({"batch", "--db", t.db, "--json", "--dat", t / "c.dat", t / "img"});
+    ASSERT_EQ(batch.lines.size(), 1u) << batch.err;
+    EXPECT_EQ(batch.lines[0]["verified"], 2);
+    for (std::size_t i = 0; i < 2; ++i) {
+        SCOPED_TRACE(rows[i].file);
+        const json& line = info.lines[i];
+        EXPECT_EQ(std::tuple(line["identified_by"], line["new_name"], line["sha1"]),
+            std::tuple(json("catalogue"), json(rows[i].new_name), json(rows[i].sha1)));
+        EXPECT_EQ(fixtures::read_file(t / ("img/Renamed_SNES_ROMs/" + rows[i].new_name)), rows[i].bytes);
+    }
 }
 
 // have, missing (each rom of a game), unknown (a file over the digest limit without digests), the fixdat, and no catalogue.
