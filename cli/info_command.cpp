@@ -90,8 +90,8 @@ std::vector<json> info_lines(const std::string& file, const std::string& databas
     for (const EntryAnalysis& image : archive.images) {
         Verification verification;
         if (catalogues) {
-            verification = catalogues->tier().verify_entry(file, image.entry, image.analysis,
-                archive_name_extension(image.analysis.Endung, archive.kind), options.without_spaces);
+            verification =
+                catalogues->tier().verify_entry(file, image.entry, image.analysis, "", options.without_spaces);
         }
         const Identification identification =
             identify_analysed(image.analysis, std::move(verification), database, options.without_spaces);

@@ -89,19 +89,31 @@ Verification CatalogueTier::verify(
     return verification;
 }
 
-Verification CatalogueTier::verify_entry(const std::string& path, const std::string& entry, const RomAnalysis& analysis,
-    const std::string& name_extension, bool without_spaces) const
+std::optional<CartridgeDigests> CatalogueTier::entry_digests(
+    const std::string& path, const std::string& entry, const RomAnalysis& analysis)
 {
     CartridgeHasher hasher(analysis, std::nullopt);
     const std::string fault = stream_entry(path, entry, whole_entry_limit, [&](std::string_view piece) {
         hasher.update(reinterpret_cast<const unsigned char*>(piece.data()), piece.size());
     });
     // An entry too large, or whose archive turns out damaged past the
-    // analysis's reading, keeps the other tiers' result.
+    // analysis's reading, has no digests.
     if (!fault.empty())
+        return std::nullopt;
+    return hasher.finish();
+}
+
+Verification CatalogueTier::verify_entry(const std::string& path, const std::string& entry, const RomAnalysis& analysis,
+    const std::string& name_extension, bool without_spaces) const
+{
+    const std::optional<CartridgeDigests> digests = entry_digests(path, entry, analysis);
+    if (!digests)
         return {};
-    Verification verification = match(hasher.finish());
-    if (verification.entry) {
+    Verification verification = match(*digests);
+    if (verification.entry && name_extension.empty()) {
+        verification.new_name =
+            verified_file_name(verification.entry->rom_name, analysis, verification.without_first_512, without_spaces);
+    } else if (verification.entry) {
         verification.new_name = name_stem(verification.entry->rom_name) + name_extension;
         if (without_spaces)
             Baue_dateiname(verification.new_name);

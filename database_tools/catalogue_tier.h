@@ -61,11 +61,17 @@ public:
     Verification verify(
         const std::string& path, const RomAnalysis& analysis, const AnalysedFile& analysed, bool without_spaces) const;
 
-    // Verifies the image entry named entry of the archive at path
-    // (analysed as analysis) from its bytes, streamed whole once when it is
-    // not too large; digests of archives are not cached. A verified
-    // archive's new name is the rom name's stem with name_extension, the
-    // archive's. Throws Error when the archive cannot be read.
+    // The digests of the image entry named entry of the archive at path
+    // (analysed as analysis), streamed whole once; nullopt for an entry too
+    // large or that cannot be read whole. Digests of archives are not
+    // cached. Throws Error when the archive cannot be opened or read.
+    static std::optional<CartridgeDigests> entry_digests(
+        const std::string& path, const std::string& entry, const RomAnalysis& analysis);
+
+    // Verifies the image entry named entry of the archive at path (see
+    // entry_digests). The new name is the rom name's stem with
+    // name_extension, the archive's; with "", that of the image as a file
+    // (verified_file_name). Throws Error as entry_digests.
     Verification verify_entry(const std::string& path, const std::string& entry, const RomAnalysis& analysis,
         const std::string& name_extension, bool without_spaces) const;
 

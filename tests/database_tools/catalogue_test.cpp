@@ -230,17 +230,18 @@ TEST(VerifiedNames, BatchFilesVerifiedFiles)
 }
 
 // An archive of one image is verified from the image's bytes (by CRC32 and size for an entry without SHA-1; without
-// its copier header) and filed unchanged under the rom name's stem with the archive's extension.
+// its copier header): info names the image, the batch files the archive unchanged under the rom name's stem with the
+// archive's extension, the report names the archive.
 TEST(VerifiedNames, ArchivesAsTheirImage)
 {
     const World t;
     const struct {
-        std::string file, bytes, rom_name, new_name, sha1;
+        std::string file, bytes, rom_name, info_name, new_name, sha1;
     } rows[] = {
         {"p.zip", test::make_archive(test::ArchiveFormat::zip_deflated, {{"p.smc", plain}}), "Other (W).sfc",
-            "Other (W).zip", hex_text(digest(plain).sha1)},
+            "Other (W).sfc", "Other (W).zip", hex_text(digest(plain).sha1)},
         {"h.zip", test::make_archive(test::ArchiveFormat::zip_stored, {{"h.swc", headered}}), "Named (W).sfc",
-            "Named (W).zip", hex_text(digest(headered.substr(512)).sha1)},
+            "Named (W).swc", "Named (W).zip", hex_text(digest(headered.substr(512)).sha1)},
     };
     for (const auto& row : rows)
         fixtures::write_file(t / ("img/" + row.file), row.bytes);
@@ -248,6 +249,8 @@ TEST(VerifiedNames, ArchivesAsTheirImage)
         t / "c.dat", logiqx({{"P", rows[0].rom_name, plain, true}, {"H", rows[1].rom_name, headered.substr(512)}}));
     const CliRun info = t.info({"--dat", t / "c.dat", t / "img/p.zip", t / "img/h.zip"});
     ASSERT_EQ(info.lines.size(), 2u) << info.err;
+    const CliRun report = Cli({"report", "--db", t.db, "--dat", t / "c.dat", t / "img"});
+    EXPECT_NE(report.out.find("have H\t" + (t / "img/h.zip")), std::string::npos) << report.out;
     const CliRun batch = Cli({"batch", "--db", t.db, "--json", "--dat", t / "c.dat", t / "img"});
     ASSERT_EQ(batch.lines.size(), 1u) << batch.err;
     EXPECT_EQ(batch.lines[0]["verified"], 2);
@@ -255,7 +258,7 @@ TEST(VerifiedNames, ArchivesAsTheirImage)
         SCOPED_TRACE(rows[i].file);
         const json& line = info.lines[i];
         EXPECT_EQ(std::tuple(line["identified_by"], line["new_name"], line["sha1"]),
-            std::tuple(json("catalogue"), json(rows[i].new_name), json(rows[i].sha1)));
+            std::tuple(json("catalogue"), json(rows[i].info_name), json(rows[i].sha1)));
         EXPECT_TRUE(fixtures::read_file(t / ("img/Renamed_SNES_ROMs/" + rows[i].new_name)) == rows[i].bytes);
     }
 }
