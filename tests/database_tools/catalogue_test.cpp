@@ -261,6 +261,17 @@ TEST(VerifiedNames, ArchivesAsTheirImage)
             std::tuple(json("catalogue"), json(rows[i].info_name), json(rows[i].sha1)));
         EXPECT_TRUE(fixtures::read_file(t / ("img/Renamed_SNES_ROMs/" + rows[i].new_name)) == rows[i].bytes);
     }
+    // Streamed without its length ahead, a rejected image is hashed without its first 512 bytes only when its length
+    // is 512 more than a multiple of 1,024.
+    for (const std::string& data : {homebrew, homebrew + "x"}) {
+        CartridgeHasher hasher(RomAnalysis{}, std::nullopt);
+        hasher.update(reinterpret_cast<const unsigned char*>(data.data()), 100);
+        hasher.update(reinterpret_cast<const unsigned char*>(data.data()) + 100, data.size() - 100);
+        const CartridgeDigests streamed = hasher.finish();
+        EXPECT_EQ(
+            streamed.without_first_512, data == homebrew ? digest(data.substr(512)) : std::optional<ContentDigest>());
+        EXPECT_EQ(streamed.data, digest(data));
+    }
 }
 
 // have, missing (each rom of a game), unknown (a file over the digest limit without digests), the fixdat, and no catalogue.
