@@ -52,6 +52,23 @@ std::uint64_t copier_header_length(const RomAnalysis& analysis)
     return analysis.Rom_ok && !analysis.Formatcode.starts_with("NO ") ? 512 : 0;
 }
 
+namespace {
+
+// Feeds the file's bytes from offset on to hasher, read in pieces of piece bytes.
+template <typename Hasher>
+void hash_pieces(const ReadableFile& file, std::uint64_t offset, std::size_t piece, Hasher& hasher)
+{
+    std::vector<unsigned char> buffer(piece);
+    for (std::uint64_t position = std::min(offset, file.length()); position < file.length();) {
+        const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(piece, file.length() - position));
+        file.read_at(position, buffer.data(), size);
+        hasher.update(buffer.data(), size);
+        position += size;
+    }
+}
+
+} // namespace
+
 ContentDigest digest_of_file(const std::string& path, std::uint64_t offset, DigestKinds kinds)
 {
     // Pieces of this size stay in the processor's cache between the read
@@ -59,13 +76,7 @@ ContentDigest digest_of_file(const std::string& path, std::uint64_t offset, Dige
     constexpr std::size_t Piece = 256 * 1024;
     const ReadableFile file(path);
     ContentHasher hasher(kinds);
-    std::vector<unsigned char> buffer(Piece);
-    for (std::uint64_t position = std::min(offset, file.length()); position < file.length();) {
-        const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(Piece, file.length() - position));
-        file.read_at(position, buffer.data(), size);
-        hasher.update(buffer.data(), size);
-        position += size;
-    }
+    hash_pieces(file, offset, Piece, hasher);
     return hasher.finish();
 }
 
@@ -107,13 +118,7 @@ CartridgeDigests cartridge_digests(const std::string& path, const RomAnalysis& a
     if (identity)
         *identity = file.identity();
     CartridgeHasher hasher(analysis, file.length());
-    std::vector<unsigned char> buffer(Piece);
-    for (std::uint64_t position = 0; position < file.length();) {
-        const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(Piece, file.length() - position));
-        file.read_at(position, buffer.data(), size);
-        hasher.update(buffer.data(), size);
-        position += size;
-    }
+    hash_pieces(file, 0, Piece, hasher);
     return hasher.finish();
 }
 
