@@ -59,8 +59,8 @@ Identification identify_analysed(
 
 // Analyses the file (looking inside archives when archives is true), then
 // tries the catalogues (when catalogues is not nullptr; an archive of one
-// image from that image's bytes), then the database. Throws Error when the file or the
-// database cannot be read.
+// image by that image's bytes), then the database. Throws Error when the
+// file or the database cannot be read.
 Identification identify_file(const std::string& path, const std::string& database_path, bool without_spaces,
     const CatalogueSession* catalogues, bool archives = false);
 
