@@ -88,8 +88,17 @@ std::vector<json> info_lines(const std::string& file, const std::string& databas
         return {{{"file", file}, {"rom_ok", false}}};
     std::vector<json> lines;
     for (const EntryAnalysis& image : archive.images) {
-        lines.push_back(image_object(file, select_analysed(image.analysis, database, options.without_spaces)));
+        Verification verification;
+        if (catalogues) {
+            verification =
+                catalogues->tier().verify_entry(file, image.entry, image.analysis, "", options.without_spaces);
+        }
+        const Identification identification =
+            identify_analysed(image.analysis, std::move(verification), database, options.without_spaces);
+        lines.push_back(image_object(file, identification.selection));
         lines.back()["entry"] = image.entry;
+        if (catalogues)
+            add_tier(lines.back(), identification);
     }
     return lines;
 }

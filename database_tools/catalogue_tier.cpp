@@ -12,6 +12,17 @@ const ContentDigest* Verification::digest() const
     return without_first_512 ? &*digests->without_first_512 : &digests->data;
 }
 
+namespace {
+
+// The name without its extension.
+std::string name_stem(const std::string& name)
+{
+    const std::size_t dot = name.rfind('.');
+    return dot != std::string::npos && dot > 0 ? name.substr(0, dot) : name;
+}
+
+} // namespace
+
 std::string verified_file_name(
     const std::string& rom_name, const RomAnalysis& analysis, bool without_first_512, bool without_spaces)
 {
@@ -19,12 +30,8 @@ std::string verified_file_name(
     const std::string extension = analysis.Rom_ok ? (copier_header_length(analysis) > 0 ? analysis.Endung : "")
         : without_first_512                       ? ".smc"
                                                   : "";
-    if (!extension.empty()) {
-        const std::size_t dot = name.rfind('.');
-        if (dot != std::string::npos && dot > 0)
-            name.erase(dot);
-        name += extension;
-    }
+    if (!extension.empty())
+        name = name_stem(name) + extension;
     if (without_spaces)
         Baue_dateiname(name);
     return name;
@@ -80,6 +87,48 @@ Verification CatalogueTier::verify(
         verification.new_name =
             verified_file_name(verification.entry->rom_name, analysis, verification.without_first_512, without_spaces);
     return verification;
+}
+
+std::optional<CartridgeDigests> CatalogueTier::entry_digests(
+    const std::string& path, const std::string& entry, const RomAnalysis& analysis)
+{
+    CartridgeHasher hasher(analysis, std::nullopt);
+    const std::string fault = stream_entry(path, entry, whole_entry_limit, [&](std::string_view piece) {
+        hasher.update(reinterpret_cast<const unsigned char*>(piece.data()), piece.size());
+    });
+    // An entry too large, or whose archive turns out damaged past the
+    // analysis's reading, has no digests.
+    if (!fault.empty())
+        return std::nullopt;
+    return hasher.finish();
+}
+
+Verification CatalogueTier::verify_entry(const std::string& path, const std::string& entry, const RomAnalysis& analysis,
+    const std::string& name_extension, bool without_spaces) const
+{
+    const std::optional<CartridgeDigests> digests = entry_digests(path, entry, analysis);
+    if (!digests)
+        return {};
+    Verification verification = match(*digests);
+    if (verification.entry && name_extension.empty()) {
+        verification.new_name =
+            verified_file_name(verification.entry->rom_name, analysis, verification.without_first_512, without_spaces);
+    } else if (verification.entry) {
+        verification.new_name = name_stem(verification.entry->rom_name) + name_extension;
+        if (without_spaces)
+            Baue_dateiname(verification.new_name);
+    }
+    return verification;
+}
+
+Verification CatalogueTier::verify_file(
+    const std::string& path, const FileAnalysis& file, const AnalysedFile& analysed, bool without_spaces) const
+{
+    if (file.archive == ArchiveKind::none)
+        return verify(path, file.analysis, analysed, without_spaces);
+    if (file.entry.empty())
+        return {};
+    return verify_entry(path, file.entry, file.analysis, file.analysis.Endung, without_spaces);
 }
 
 } // namespace cartonym

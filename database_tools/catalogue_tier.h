@@ -2,6 +2,7 @@
 // catalogue lists is verified and named after the catalogue's entry.
 #pragma once
 
+#include "analysis/archive_reader.h"
 #include "analysis/rom_analysis.h"
 #include "database_tools/content_digest.h"
 #include "database_tools/rom_catalogue.h"
@@ -59,6 +60,26 @@ public:
     // one, and looks its digests up. Throws Error when it cannot be read.
     Verification verify(
         const std::string& path, const RomAnalysis& analysis, const AnalysedFile& analysed, bool without_spaces) const;
+
+    // The digests of the image entry named entry of the archive at path
+    // (analysed as analysis), streamed whole once; nullopt for an entry too
+    // large or that cannot be read whole. Digests of archives are not
+    // cached. Throws Error when the archive cannot be opened or read.
+    static std::optional<CartridgeDigests> entry_digests(
+        const std::string& path, const std::string& entry, const RomAnalysis& analysis);
+
+    // Verifies the image entry named entry of the archive at path (see
+    // entry_digests). The new name is the rom name's stem with
+    // name_extension, the archive's; with "", that of the image as a file
+    // (verified_file_name). Throws Error as entry_digests.
+    Verification verify_entry(const std::string& path, const std::string& entry, const RomAnalysis& analysis,
+        const std::string& name_extension, bool without_spaces) const;
+
+    // Verifies the file at path as analyse_file met it: read raw (see
+    // verify), or an archive of one image (see verify_entry); an archive of
+    // no or several images is not verified.
+    Verification verify_file(
+        const std::string& path, const FileAnalysis& file, const AnalysedFile& analysed, bool without_spaces) const;
 
     // The digests of the file at path (analysed as analysis, which met it
     // as analysed), through the cache when there is one; nullopt for a file

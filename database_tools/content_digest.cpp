@@ -52,6 +52,23 @@ std::uint64_t copier_header_length(const RomAnalysis& analysis)
     return analysis.Rom_ok && !analysis.Formatcode.starts_with("NO ") ? 512 : 0;
 }
 
+namespace {
+
+// Feeds the file's bytes from offset on to hasher, read in pieces of piece bytes.
+template <typename Hasher>
+void hash_pieces(const ReadableFile& file, std::uint64_t offset, std::size_t piece, Hasher& hasher)
+{
+    std::vector<unsigned char> buffer(piece);
+    for (std::uint64_t position = std::min(offset, file.length()); position < file.length();) {
+        const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(piece, file.length() - position));
+        file.read_at(position, buffer.data(), size);
+        hasher.update(buffer.data(), size);
+        position += size;
+    }
+}
+
+} // namespace
+
 ContentDigest digest_of_file(const std::string& path, std::uint64_t offset, DigestKinds kinds)
 {
     // Pieces of this size stay in the processor's cache between the read
@@ -59,14 +76,37 @@ ContentDigest digest_of_file(const std::string& path, std::uint64_t offset, Dige
     constexpr std::size_t Piece = 256 * 1024;
     const ReadableFile file(path);
     ContentHasher hasher(kinds);
-    std::vector<unsigned char> buffer(Piece);
-    for (std::uint64_t position = std::min(offset, file.length()); position < file.length();) {
-        const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(Piece, file.length() - position));
-        file.read_at(position, buffer.data(), size);
-        hasher.update(buffer.data(), size);
-        position += size;
-    }
+    hash_pieces(file, offset, Piece, hasher);
     return hasher.finish();
+}
+
+CartridgeHasher::CartridgeHasher(const RomAnalysis& analysis, std::optional<std::uint64_t> length)
+    : header_(copier_header_length(analysis))
+{
+    if (!analysis.Rom_ok && (!length || *length % 1024 == 512))
+        without_first_512_.emplace();
+}
+
+void CartridgeHasher::update(const unsigned char* data, std::size_t size)
+{
+    // The first 512 bytes: a copier header, or perhaps one.
+    const std::size_t skipped =
+        position_ < 512 ? static_cast<std::size_t>(std::min<std::uint64_t>(512 - position_, size)) : 0;
+    if (position_ >= header_)
+        data_.update(data, size);
+    else if (header_ - position_ < size)
+        data_.update(data + (header_ - position_), size - static_cast<std::size_t>(header_ - position_));
+    if (without_first_512_)
+        without_first_512_->update(data + skipped, size - skipped);
+    position_ += size;
+}
+
+CartridgeDigests CartridgeHasher::finish()
+{
+    CartridgeDigests digests{data_.finish(), std::nullopt};
+    if (without_first_512_ && position_ % 1024 == 512)
+        digests.without_first_512 = without_first_512_->finish();
+    return digests;
 }
 
 CartridgeDigests cartridge_digests(const std::string& path, const RomAnalysis& analysis, FileIdentity* identity)
@@ -77,31 +117,9 @@ CartridgeDigests cartridge_digests(const std::string& path, const RomAnalysis& a
     const ReadableFile file(path);
     if (identity)
         *identity = file.identity();
-    const std::uint64_t header = copier_header_length(analysis);
-    const bool both = !analysis.Rom_ok && file.length() % 1024 == 512;
-    ContentHasher data;
-    std::optional<ContentHasher> without_first_512;
-    if (both)
-        without_first_512.emplace();
-    std::vector<unsigned char> buffer(Piece);
-    for (std::uint64_t position = 0; position < file.length();) {
-        const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(Piece, file.length() - position));
-        file.read_at(position, buffer.data(), size);
-        // The first 512 bytes: a copier header, or perhaps one.
-        const std::size_t skipped =
-            position < 512 ? static_cast<std::size_t>(std::min<std::uint64_t>(512 - position, size)) : 0;
-        if (position >= header)
-            data.update(buffer.data(), size);
-        else if (header - position < size)
-            data.update(buffer.data() + (header - position), size - static_cast<std::size_t>(header - position));
-        if (without_first_512)
-            without_first_512->update(buffer.data() + skipped, size - skipped);
-        position += size;
-    }
-    CartridgeDigests digests{data.finish(), std::nullopt};
-    if (without_first_512)
-        digests.without_first_512 = without_first_512->finish();
-    return digests;
+    CartridgeHasher hasher(analysis, file.length());
+    hash_pieces(file, 0, Piece, hasher);
+    return hasher.finish();
 }
 
 std::string hex_text(std::uint32_t crc32)

@@ -61,6 +61,23 @@ struct CartridgeDigests {
     bool operator==(const CartridgeDigests&) const = default;
 };
 
+// Works out a CartridgeDigests from the image's bytes given piece by
+// piece in order: length is the image's length when known ahead; unknown,
+// a rejected image is hashed both ways and the second kept only when its
+// length turns out to be 512 more than a multiple of 1,024.
+class CartridgeHasher {
+public:
+    CartridgeHasher(const RomAnalysis& analysis, std::optional<std::uint64_t> length);
+    void update(const unsigned char* data, std::size_t size);
+    CartridgeDigests finish();
+
+private:
+    std::uint64_t header_;
+    std::uint64_t position_ = 0;
+    ContentHasher data_;
+    std::optional<ContentHasher> without_first_512_;
+};
+
 // Only files up to this size are hashed.
 inline constexpr std::uint64_t largest_hashed_file = (std::uint64_t{16} << 20) + 512;
 

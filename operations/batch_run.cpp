@@ -180,8 +180,8 @@ FileDecision Run::decide(const std::string& Aktuelle_datei)
         }))
         return decision;
     decision.analysis = decision.file.analysis;
-    // Catalogues verify files read raw; an archive's entry is named as without them.
-    if (options_.catalogues && decision.file.archive == ArchiveKind::none && decide_verified(decision, analysed))
+    // Catalogues verify files read raw and archives of one image.
+    if (options_.catalogues && decide_verified(decision, analysed))
         return decision;
     if (!decision.analysis.Rom_ok) {
         decision.outcome = decision.file.images > 1 ? FileOutcome::passed_over : FileOutcome::not_an_image;
@@ -220,7 +220,7 @@ bool Run::decide_verified(FileDecision& decision, const AnalysedFile& analysed)
     Verification verification;
     if (!step([&] {
             verification =
-                options_.catalogues->verify(result_.Dateipfad, decision.analysis, analysed, options_.without_spaces);
+                options_.catalogues->verify_file(result_.Dateipfad, decision.file, analysed, options_.without_spaces);
         }))
         return true; // passed over
     if (!verification.entry)

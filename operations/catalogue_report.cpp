@@ -1,5 +1,7 @@
 #include "operations/catalogue_report.h"
 
+#include "analysis/archive_reader.h"
+
 #include "common/error.h"
 #include "common/file_contents.h"
 #include "common/paths.h"
@@ -51,9 +53,15 @@ public:
 
     void take(const std::string& path)
     {
+        // An archive of one image is held against the catalogues as its
+        // image; one of no or several images is unknown, without digests.
         AnalysedFile analysed;
-        const RomAnalysis analysis = Analysiere_rom(path, analysed);
-        const std::optional<CartridgeDigests> digests = tier_.digests_of(path, analysis, analysed);
+        const FileAnalysis file = analyse_file(path, true, &analysed);
+        const RomAnalysis& analysis = file.analysis;
+        const std::optional<CartridgeDigests> digests = file.archive == ArchiveKind::none
+            ? tier_.digests_of(path, analysis, analysed)
+            : file.entry.empty() ? std::nullopt
+                                 : CatalogueTier::entry_digests(path, file.entry, analysis);
         bool matched = false;
         for (std::size_t c = 0; digests && c < found_.size(); ++c) {
             if (const CatalogueEntry* entry = matching_entry(tier_.catalogues()[c].catalogue, *digests)) {

@@ -47,25 +47,32 @@ std::string CatalogueSession::save_cache()
     }
 }
 
-Identification identify_file(const std::string& path, const std::string& database_path, bool without_spaces,
-    const CatalogueSession* catalogues, bool archives)
+Identification identify_analysed(
+    RomAnalysis analysis, Verification verification, const std::string& database_path, bool without_spaces)
 {
     Identification identification;
-    AnalysedFile analysed;
-    FileAnalysis file = analyse_file(path, archives, catalogues ? &analysed : nullptr);
-    if (catalogues && file.archive == ArchiveKind::none) {
-        identification.verification = catalogues->tier().verify(path, file.analysis, analysed, without_spaces);
-        if (identification.verification.entry) {
-            identification.selection.analysis = std::move(file.analysis);
-            identification.selection.state = SelectionState::known;
-            identification.identified_by = IdentifiedBy::catalogue;
-            return identification;
-        }
+    identification.verification = std::move(verification);
+    if (identification.verification.entry) {
+        identification.selection.analysis = std::move(analysis);
+        identification.selection.state = SelectionState::known;
+        identification.identified_by = IdentifiedBy::catalogue;
+        return identification;
     }
-    identification.selection = select_analysed(std::move(file.analysis), database_path, without_spaces);
+    identification.selection = select_analysed(std::move(analysis), database_path, without_spaces);
     if (identification.selection.state == SelectionState::known)
         identification.identified_by = IdentifiedBy::database;
     return identification;
+}
+
+Identification identify_file(const std::string& path, const std::string& database_path, bool without_spaces,
+    const CatalogueSession* catalogues, bool archives)
+{
+    AnalysedFile analysed;
+    FileAnalysis file = analyse_file(path, archives, catalogues ? &analysed : nullptr);
+    Verification verification;
+    if (catalogues)
+        verification = catalogues->tier().verify_file(path, file, analysed, without_spaces);
+    return identify_analysed(std::move(file.analysis), std::move(verification), database_path, without_spaces);
 }
 
 bool rename_verified_in_own_folder(const std::string& folder, const std::string& name, const std::string& new_name)

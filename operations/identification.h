@@ -51,10 +51,16 @@ struct Identification {
     bool is_image() const { return selection.analysis.Rom_ok || identified_by == IdentifiedBy::catalogue; }
 };
 
-// Analyses the file (looking inside archives when archives is true), then
-// tries the catalogues (when catalogues is not nullptr; an archive's image
-// is not verified), then the database. Throws Error when the file or the
+// An image analysed as analysis and verified as verification (no entry:
+// not verified), else looked up in the database. Throws Error when the
 // database cannot be read.
+Identification identify_analysed(
+    RomAnalysis analysis, Verification verification, const std::string& database_path, bool without_spaces);
+
+// Analyses the file (looking inside archives when archives is true), then
+// tries the catalogues (when catalogues is not nullptr; an archive of one
+// image by that image's bytes), then the database. Throws Error when the
+// file or the database cannot be read.
 Identification identify_file(const std::string& path, const std::string& database_path, bool without_spaces,
     const CatalogueSession* catalogues, bool archives = false);
 

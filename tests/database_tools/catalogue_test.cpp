@@ -6,6 +6,7 @@
 #include "database_tools/content_digest.h"
 #include "database_tools/rom_catalogue.h"
 #include "fixtures/rom_builder.h"
+#include "tests/archive_builder.h"
 #include "tests/cli_run.h"
 #include "tests/testsupport.h"
 
@@ -226,6 +227,51 @@ TEST(VerifiedNames, BatchFilesVerifiedFiles)
                         "color=\"#808080\">Snow.smc</font></tt></td><td><tt><font "
                         "color=\"#000099\"></font>"),
         std::string::npos);
+}
+
+// An archive of one image is verified from the image's bytes (by CRC32 and size for an entry without SHA-1; without
+// its copier header): info names the image, the batch files the archive unchanged under the rom name's stem with the
+// archive's extension, the report names the archive.
+TEST(VerifiedNames, ArchivesAsTheirImage)
+{
+    const World t;
+    const struct {
+        std::string file, bytes, rom_name, info_name, new_name, sha1;
+    } rows[] = {
+        {"p.zip", test::make_archive(test::ArchiveFormat::zip_deflated, {{"p.smc", plain}}), "Other (W).sfc",
+            "Other (W).sfc", "Other (W).zip", hex_text(digest(plain).sha1)},
+        {"h.zip", test::make_archive(test::ArchiveFormat::zip_stored, {{"h.swc", headered}}), "Named (W).sfc",
+            "Named (W).swc", "Named (W).zip", hex_text(digest(headered.substr(512)).sha1)},
+    };
+    for (const auto& row : rows)
+        fixtures::write_file(t / ("img/" + row.file), row.bytes);
+    fixtures::write_file(
+        t / "c.dat", logiqx({{"P", rows[0].rom_name, plain, true}, {"H", rows[1].rom_name, headered.substr(512)}}));
+    const CliRun info = t.info({"--dat", t / "c.dat", t / "img/p.zip", t / "img/h.zip"});
+    ASSERT_EQ(info.lines.size(), 2u) << info.err;
+    const CliRun report = Cli({"report", "--db", t.db, "--dat", t / "c.dat", t / "img"});
+    EXPECT_NE(report.out.find("have H\t" + (t / "img/h.zip")), std::string::npos) << report.out;
+    const CliRun batch = Cli({"batch", "--db", t.db, "--json", "--dat", t / "c.dat", t / "img"});
+    ASSERT_EQ(batch.lines.size(), 1u) << batch.err;
+    EXPECT_EQ(batch.lines[0]["verified"], 2);
+    for (std::size_t i = 0; i < 2; ++i) {
+        SCOPED_TRACE(rows[i].file);
+        const json& line = info.lines[i];
+        EXPECT_EQ(std::tuple(line["identified_by"], line["new_name"], line["sha1"]),
+            std::tuple(json("catalogue"), json(rows[i].info_name), json(rows[i].sha1)));
+        EXPECT_TRUE(fixtures::read_file(t / ("img/Renamed_SNES_ROMs/" + rows[i].new_name)) == rows[i].bytes);
+    }
+    // Streamed without its length ahead, a rejected image is hashed without its first 512 bytes only when its length
+    // is 512 more than a multiple of 1,024.
+    for (const std::string& data : {homebrew, homebrew + "x"}) {
+        CartridgeHasher hasher(RomAnalysis{}, std::nullopt);
+        hasher.update(reinterpret_cast<const unsigned char*>(data.data()), 100);
+        hasher.update(reinterpret_cast<const unsigned char*>(data.data()) + 100, data.size() - 100);
+        const CartridgeDigests streamed = hasher.finish();
+        EXPECT_EQ(
+            streamed.without_first_512, data == homebrew ? digest(data.substr(512)) : std::optional<ContentDigest>());
+        EXPECT_EQ(streamed.data, digest(data));
+    }
 }
 
 // have, missing (each rom of a game), unknown (a file over the digest limit without digests), the fixdat, and no catalogue.
