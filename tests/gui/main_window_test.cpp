@@ -1095,11 +1095,11 @@ void MainWindowTest::main_window_lies_on_the_screen_and_about_has_only_close()
     ui::Form1 form(database, s.messages, s.shell, s.clock);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QTRY_VERIFY_WITH_TIMEOUT(frame_on_screen(&form).isValid(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(frame_on_screen(&form).isValid(), 20000);
     const auto screen_size = QRegularExpression(u"-geometry (\\d+)x(\\d+)"_s).match(x_tool("xwininfo", nullptr));
     const QRect screen(0, 0, screen_size.captured(1).toInt(), screen_size.captured(2).toInt());
     // The window manager places the window after it maps it, later on a busy machine.
-    QTRY_VERIFY_WITH_TIMEOUT(screen.contains(frame_on_screen(&form)), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(screen.contains(frame_on_screen(&form)), 20000);
     const QRect frame = frame_on_screen(&form);
     qInfo("screen %dx%d, window frame %d,%d %dx%d", screen.width(), screen.height(), frame.x(), frame.y(),
         frame.width(), frame.height());
@@ -1108,7 +1108,7 @@ void MainWindowTest::main_window_lies_on_the_screen_and_about_has_only_close()
     ui::frmAbout about(&form, s.messages, s.shell, s.clock, u"snes.dat"_s, [] {});
     about.show();
     QVERIFY(QTest::qWaitForWindowExposed(&about));
-    QTRY_VERIFY_WITH_TIMEOUT(x_tool("xprop", &about, "_NET_WM_ALLOWED_ACTIONS").contains(u"CLOSE"_s), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(x_tool("xprop", &about, "_NET_WM_ALLOWED_ACTIONS").contains(u"CLOSE"_s), 20000);
     const QString actions = x_tool("xprop", &about, "_NET_WM_ALLOWED_ACTIONS");
     qInfo("%s", qPrintable(actions.trimmed()));
     QVERIFY2(!actions.contains(u"MINIMIZE"_s) && !actions.contains(u"MAXIMIZE"_s), qPrintable(actions));

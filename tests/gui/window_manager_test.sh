@@ -35,14 +35,15 @@ for screen_and_scales in "1280x800 1" "1600x1000 1 2" "1920x1080 2"; do
     *) "$window_manager" >/dev/null 2>&1 & ;;
     esac
     manager=$!
-    # The window manager is up once it names itself on the root window.
-    for _ in $(seq 50); do
+    # The window manager is up once it names itself on the root window (it
+    # can take many seconds on a machine busy with other tests).
+    for _ in $(seq 300); do
         xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
         sleep 0.1
     done
     for scale in $scales; do
         echo "== $window_manager, screen $screen, scale $scale"
-        QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=$scale timeout 30 "$test_binary" \
+        QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=$scale timeout 90 "$test_binary" \
             main_window_lies_on_the_screen_and_about_has_only_close || failed=1
     done
     stop
