@@ -72,7 +72,11 @@ Identification identify_file(const std::string& path, const std::string& databas
     Verification verification;
     if (catalogues)
         verification = catalogues->tier().verify_file(path, file, analysed, without_spaces);
-    return identify_analysed(std::move(file.analysis), std::move(verification), database_path, without_spaces);
+    Identification found =
+        identify_analysed(std::move(file.analysis), std::move(verification), database_path, without_spaces);
+    found.archive_entry = std::move(file.entry);
+    found.archive_images = file.images;
+    return found;
 }
 
 bool rename_verified_in_own_folder(const std::string& folder, const std::string& name, const std::string& new_name)

@@ -45,7 +45,9 @@ private:
 struct Identification {
     FileSelection selection; // the analysis and the database's answer, as file mode shows them
     IdentifiedBy identified_by = IdentifiedBy::none;
-    Verification verification; // the digests and the matching entry, with catalogues in use
+    Verification verification;      // the digests and the matching entry, with catalogues in use
+    std::string archive_entry;      // for an archive of one image, that image's entry name
+    std::size_t archive_images = 0; // for an archive, the image entries it holds
 
     // An image: accepted by the analysis, or verified by a catalogue.
     bool is_image() const { return selection.analysis.Rom_ok || identified_by == IdentifiedBy::catalogue; }

@@ -52,7 +52,13 @@ void Form1::open_catalogues()
 // names the tier in either case.
 void Form1::show_tier(const Identification& found)
 {
-    tier_status->setText(tier_text(found));
+    QString status = tier_text(found);
+    if (found.archive_images > 1)
+        status = QStringLiteral("the archive holds %1 images").arg(found.archive_images);
+    else if (!found.archive_entry.empty())
+        status = QStringLiteral("in the archive: ") + from_file_system(found.archive_entry)
+            + (status.isEmpty() ? QString() : QStringLiteral("; ") + status);
+    tier_status->setText(status);
     const Verification& verification = found.verification;
     verified_name_ = found.identified_by == IdentifiedBy::catalogue ? verification.new_name : std::string();
     if (verified_name_.empty())

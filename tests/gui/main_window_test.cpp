@@ -389,6 +389,7 @@ void MainWindowTest::modes_timer_and_three_states_in_both_styles()
         file_system_path(u"pack.zip"_s), test::make_archive(test::ArchiveFormat::zip_deflated, {{"s", starlight}}));
     form_->Ordner_Change(), click("Optiondateinamennormal"), select(u"pack.zip"_s);
     QCOMPARE(text("Nameneu"), u"Starlight Racer (USA).zip"_s);
+    QCOMPARE(text("tier_status"), u"in the archive: s; named by the name database"_s);
     trigger("look_inside_archives"), select(u"starlight.smc"_s), select(u"pack.zip"_s), trigger("look_inside_archives");
     QCOMPARE(text("Dateityp"), not_an_image);
 }
