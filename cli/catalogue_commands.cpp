@@ -132,7 +132,7 @@ public:
             else if (as_csv_)
                 streams.out << report_csv(report);
             else if (html_.empty())
-                streams.out << report_text(report);
+                streams.out << report_text(report, name_on_one_line);
             else
                 write_report_file(html_, report_html(report));
             if (!fixdat_.empty())

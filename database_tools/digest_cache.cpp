@@ -4,6 +4,7 @@
 #include "common/file_contents.h"
 #include "common/number_text.h"
 #include "common/paths.h"
+#include "common/system_calls.h"
 
 #include <algorithm>
 #include <charconv>
@@ -154,7 +155,12 @@ void DigestCache::save()
 {
     if (kept_.empty() || path_.empty())
         return;
-    // Another writer may have saved meanwhile: its entries stay, older than ours.
+    // Writers take turns by the lock of the cache's folder, which the system
+    // drops when a writer ends: each one reads the file after the one before
+    // it placed its own, so another writer's entries stay, older than ours.
+    create_missing_folders(parent_folder(path_));
+    const FileDescriptor folder = open_file(parent_folder(path_), O_RDONLY | O_DIRECTORY);
+    lock_file(folder);
     bool trusted = false;
     std::map<std::string, Entry> merged;
     try {
@@ -188,7 +194,6 @@ void DigestCache::save()
     for (auto line = lines.rbegin(); line != lines.rend(); ++line)
         text += *line + '\n';
     text += "end " + std::to_string(lines.size()) + ' ' + hex_text(crc32_of(text)) + '\n';
-    create_missing_folders(parent_folder(path_));
     WorkingFile file(working_name_beside(path_));
     file.write(text);
     file.finish(false);

@@ -36,7 +36,8 @@ public:
 
     // Writes the cache when anything was kept: the file as it is on disk now
     // (another writer's entries too) with this one's entries over it,
-    // written beside it and renamed into place. Throws Error.
+    // written beside it and renamed into place, one writer at a time.
+    // Throws Error.
     void save();
 
 private:

@@ -178,18 +178,18 @@ CatalogueReport make_report(const CatalogueSession& session, const std::string& 
     return maker.finish();
 }
 
-std::string report_text(const CatalogueReport& report)
+std::string report_text(const CatalogueReport& report, std::string (*on_one_line)(const std::string&))
 {
     std::string text;
     each_row(report,
-        [&text](const std::string& status, const std::string&, const std::string& game, const std::string&,
+        [&text, on_one_line](const std::string& status, const std::string&, const std::string& game, const std::string&,
             const std::string& path, const std::string& crc32, const std::string& sha1) {
             if (status == "have")
-                text += "have " + game + '\t' + path + '\n';
+                text += "have " + on_one_line(game) + '\t' + on_one_line(path) + '\n';
             else if (status == "missing")
-                text += "missing " + game + '\n';
+                text += "missing " + on_one_line(game) + '\n';
             else
-                text += "unknown " + path + '\t' + crc32 + '\t' + sha1 + '\n';
+                text += "unknown " + on_one_line(path) + '\t' + crc32 + '\t' + sha1 + '\n';
         });
     for (const CatalogueReport::PerCatalogue& per : report.catalogues)
         text += per.name + ": " + std::to_string(per.have.size()) + " have, " + std::to_string(per.missing.size())

@@ -39,8 +39,9 @@ CatalogueReport make_report(const CatalogueSession& session, const std::string& 
 
 // The report's forms: plain lines, CSV (status, catalogue, game, rom, path,
 // crc32, sha1), an escaped HTML page, and a Logiqx catalogue of the
-// missing entries. All UTF-8.
-std::string report_text(const CatalogueReport& report);
+// missing entries. All UTF-8. The plain lines show each game and path
+// through on_one_line, which keeps a line break in a name off the line.
+std::string report_text(const CatalogueReport& report, std::string (*on_one_line)(const std::string&));
 std::string report_csv(const CatalogueReport& report);
 std::string report_html(const CatalogueReport& report);
 std::string missing_as_logiqx(const CatalogueReport& report);

@@ -4,14 +4,19 @@
 #include <gtest/gtest.h>
 
 #include "database_tools/content_digest.h"
+#include "database_tools/digest_cache.h"
 #include "database_tools/rom_catalogue.h"
 #include "fixtures/rom_builder.h"
 #include "tests/archive_builder.h"
 #include "tests/cli_run.h"
 #include "tests/testsupport.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
+#include <sstream>
 #include <sys/stat.h>
 
 using namespace cartonym;
@@ -278,7 +283,7 @@ TEST(VerifiedNames, ArchivesAsTheirImage)
 TEST(CatalogueReport, HaveMissingUnknownAndFixdat)
 {
     const World t;
-    fixtures::write_file(t / "img/p.smc", plain);
+    fixtures::write_file(t / "img/p\n\\.smc", plain); // on its line, read back exactly
     fixtures::write_rom(t / "img/big.smc", {.data_length = (std::uint64_t{16} << 20) + 1024}, true);
     fixtures::write_file(t / "c.dat",
         "<datafile><game name=\"Have\"><rom name=\"h.sfc\" size=\"" + std::to_string(plain.size()) + "\" sha1=\""
@@ -287,8 +292,8 @@ TEST(CatalogueReport, HaveMissingUnknownAndFixdat)
               "<rom name=\"2.sfc\" size=\"2\" crc=\"00000002\"/></game></datafile>");
     const CliRun run = Cli({"report", "--db", t.db, "--dat", t / "c.dat", "--fixdat", t / "fix.dat", t / "img"});
     EXPECT_EQ(run.out,
-        "have Have\t" + t / "img/p.smc" + "\nmissing Two <Parts>\nmissing Two <Parts>\nunknown " + t / "img/big.smc"
-            + "\t\t\nc.dat: 1 have, 2 missing\n1 unknown\n");
+        "have Have\t" + t / "img/p\\u{000A}\\\\.smc" + "\nmissing Two <Parts>\nmissing Two <Parts>\nunknown "
+            + t / "img/big.smc" + "\t\t\nc.dat: 1 have, 2 missing\n1 unknown\n");
     const RomCatalogue fixdat = RomCatalogue::read(t / "fix.dat");
     ASSERT_EQ(fixdat.entries().size(), 2u);
     EXPECT_EQ(std::tuple(fixdat.games(), fixdat.entries()[1].game_name, fixdat.entries()[1].rom_name),
@@ -323,4 +328,48 @@ TEST(DigestCache, DamagedCacheAndChangedFiles)
     const CliRun again = t.info({"--dat", t / "c.dat", file});
     EXPECT_EQ(std::tuple(again.lines.at(0)["identified_by"], again.lines.at(0)["sha1"]),
         std::tuple(json(nullptr), json(hex_text(digest(changed).sha1))));
+}
+
+// Two writers at once, round after round: the cache stays whole and trusted, keeps all it held and every entry of
+// both writers; no working file stays.
+TEST(DigestCache, TwoWritersLeaveAWholeCache)
+{
+    const World t;
+    const std::string folder = t / "cache/cartonym";
+    fixtures::write_file(t / "c.dat", clrmamepro({{"Verified", "v.sfc", plain}}));
+    const auto cached_paths = [&folder] {
+        std::set<std::string> paths;
+        std::istringstream lines(fixtures::read_file(folder + "/digests"));
+        std::string line;
+        for (std::getline(lines, line); std::getline(lines, line) && !line.starts_with("end ");) {
+            std::string path;
+            for (std::size_t i = 0; i + 1 < line.find(' '); i += 2)
+                path += static_cast<char>(std::stoi(line.substr(i, 2), nullptr, 16));
+            paths.insert(path);
+        }
+        return paths;
+    };
+    std::set<std::string> expected;
+    for (int round = 0; round < 10; ++round) {
+        std::array<std::set<std::string>, 2> sets;
+        std::array<std::vector<std::string>, 2> args;
+        for (int writer = 0; writer < 2; ++writer) {
+            args[writer] = {"info", "--db", t.db, "--dat", t / "c.dat"};
+            for (int i = 0; i < 20; ++i) {
+                args[writer].push_back(t / ("img/" + std::to_string(round * 100 + writer * 50 + i) + ".smc"));
+                fixtures::write_file(args[writer].back(), plain);
+                sets[writer].insert(args[writer].back());
+            }
+        }
+        const std::array<int, 2> writers = {
+            test::start_program(CARTONYM_CLI_PATH, args[0]), test::start_program(CARTONYM_CLI_PATH, args[1])};
+        for (const int pid : writers)
+            EXPECT_EQ(test::wait_for(pid), 0) << "round " << round;
+        ASSERT_TRUE(DigestCache(folder + "/digests").was_trusted()) << "round " << round;
+        const std::set<std::string> after = cached_paths();
+        expected.insert(sets[0].begin(), sets[0].end());
+        expected.insert(sets[1].begin(), sets[1].end());
+        EXPECT_EQ(after, expected) << "round " << round;
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1) << "round " << round;
+    }
 }
