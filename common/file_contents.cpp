@@ -41,6 +41,22 @@ std::string working_name_beside(const std::string& target)
     return join_path(parent_folder(target), "." + base_name(target) + ".new-XXXXXX");
 }
 
+void remove_working_files_beside(const std::string& target)
+{
+    const std::string prefix = "." + base_name(target) + ".new-";
+    const std::string folder = parent_folder(target);
+    try {
+        Directory entries(folder);
+        while (const auto entry = entries.next()) {
+            const std::string path = join_path(folder, entry->name);
+            if (entry->name.starts_with(prefix) && entry_kind(path) == EntryKind::regular_file)
+                remove_name(path, no_throw);
+        }
+    } catch (const Error&) {
+        // A folder that cannot be listed has nothing to tidy.
+    }
+}
+
 WorkingFile::WorkingFile(std::string path_template, int suffix_length)
     : path_(std::move(path_template))
     , file_(create_unique_file(path_, suffix_length))

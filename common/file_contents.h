@@ -25,6 +25,11 @@ void create_missing_folders(const std::string& folder);
 // <folder>/.<name>.new-XXXXXX.
 std::string working_name_beside(const std::string& target);
 
+// Removes the working files beside target that writers killed before they
+// placed them. Only a caller that holds target's lock may call it, so that
+// no live writer's file is touched. Never throws.
+void remove_working_files_beside(const std::string& target);
+
 // A new file under a working name of its own (a create_unique_file
 // template), written and flushed before it takes its place. Until then it
 // is this owner's alone: it is removed when the owner goes without having

@@ -16,25 +16,6 @@ FileDescriptor open_lock_file(const std::string& database)
     return open_file(DatabaseWriteLock::lock_path_of(database), O_RDWR | O_CREAT | O_NOFOLLOW, 0666);
 }
 
-// The working files of writes that were killed before they placed them:
-// only this database's own kind, and only while this writer holds the
-// lock, so no live write is touched.
-void remove_working_files_of_killed_writes(const std::string& database)
-{
-    const std::string prefix = "." + base_name(database) + ".new-";
-    const std::string folder = parent_folder(database);
-    try {
-        Directory entries(folder);
-        while (const auto entry = entries.next()) {
-            const std::string path = join_path(folder, entry->name);
-            if (entry->name.starts_with(prefix) && entry_kind(path) == EntryKind::regular_file)
-                remove_name(path, no_throw);
-        }
-    } catch (const Error&) {
-        // A folder that cannot be listed has nothing to tidy for us.
-    }
-}
-
 } // namespace
 
 DatabaseWriteLock::DatabaseWriteLock(const std::string& database_path, Unlocked)
@@ -63,7 +44,7 @@ DatabaseAppend append_proposals(const DatabaseWriteLock& lock, const ProposalRun
     DatabaseAppend result;
     result.database = lock.database();
     result.backup = result.database + ".bak";
-    remove_working_files_of_killed_writes(result.database);
+    remove_working_files_beside(result.database);
     const std::string text = read_database(result.database);
     result.run = reconsider_proposals(proposals, text);
     if (result.run.blocks_writing() || result.run.records.empty())

@@ -161,6 +161,7 @@ void DigestCache::save()
     create_missing_folders(parent_folder(path_));
     const FileDescriptor folder = open_file(parent_folder(path_), O_RDONLY | O_DIRECTORY);
     lock_file(folder);
+    remove_working_files_beside(path_); // those of killed writers
     bool trusted = false;
     std::map<std::string, Entry> merged;
     try {

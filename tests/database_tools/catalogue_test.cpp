@@ -350,6 +350,8 @@ TEST(DigestCache, TwoWritersLeaveAWholeCache)
         return paths;
     };
     std::set<std::string> expected;
+    fs::create_directories(folder);
+    fixtures::write_file(folder + "/.digests.new-KILLED", "a killed writer's working file");
     for (int round = 0; round < 10; ++round) {
         std::array<std::set<std::string>, 2> sets;
         std::array<std::vector<std::string>, 2> args;
