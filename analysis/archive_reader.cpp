@@ -312,14 +312,19 @@ std::string stream_entry(const std::string& path, const std::string& entry_name,
     return pass.error().empty() ? "missing" : pass.error();
 }
 
-ArchiveAnalysis analyse_archive(const std::string& path)
+ArchiveAnalysis analyse_archive(const std::string& path, bool keep_heads)
 {
     ArchiveAnalysis result;
     result.kind = archive_kind_of_file(path);
     if (result.kind == ArchiveKind::none)
         return result;
+    if (keep_heads)
+        result.identity = identity_of(path);
+    std::size_t entries = 0;
     result.error = read_archive(path, [&](const ArchiveEntry& entry) {
         result.kind = entry.kind;
+        if (++entries > 1)
+            result.lone_rejected.reset();
         if (archive_kind(entry.head) != ArchiveKind::none)
             return; // an archive inside an archive is never opened
         const auto read = [&](std::uint64_t offset, unsigned char* target, std::size_t count) {
@@ -330,7 +335,9 @@ ArchiveAnalysis analyse_archive(const std::string& path)
         };
         RomAnalysis analysis = analyse_image(read, std::max<std::uint64_t>(entry.length, entry.head.size()));
         if (analysis.Rom_ok)
-            result.images.push_back({entry.name, std::move(analysis)});
+            result.images.push_back({entry.name, std::move(analysis), keep_heads ? std::string(entry.head) : ""});
+        else if (entries == 1)
+            result.lone_rejected = {entry.name, std::move(analysis), keep_heads ? std::string(entry.head) : ""};
     });
     return result;
 }
@@ -338,7 +345,7 @@ ArchiveAnalysis analyse_archive(const std::string& path)
 FileAnalysis analyse_file(const std::string& path, bool archives, AnalysedFile* analysed)
 {
     FileAnalysis file;
-    ArchiveAnalysis archive = archives ? analyse_archive(path) : ArchiveAnalysis{};
+    ArchiveAnalysis archive = archives ? analyse_archive(path, analysed != nullptr) : ArchiveAnalysis{};
     if (archive.kind == ArchiveKind::none) {
         file.analysis = analysed ? Analysiere_rom(path, *analysed) : Analysiere_rom(path);
         return file;
@@ -350,6 +357,11 @@ FileAnalysis analyse_file(const std::string& path, bool archives, AnalysedFile* 
         file.entry = archive.images[0].entry;
         file.analysis = std::move(archive.images[0].analysis);
         file.analysis.Endung = archive_name_extension(file.analysis.Endung, archive.kind);
+        if (analysed)
+            *analysed = AnalysedFile{archive.identity, std::move(archive.images[0].head)};
+    } else if (analysed && archive.error.empty() && archive.lone_rejected) {
+        *analysed = AnalysedFile{archive.identity, std::move(archive.lone_rejected->head)};
+        file.candidate = std::move(archive.lone_rejected);
     }
     return file;
 }

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,6 +61,7 @@ std::string stream_entry(const std::string& path, const std::string& entry_name,
 struct EntryAnalysis {
     std::string entry;
     RomAnalysis analysis;
+    std::string head; // the bytes the analysis read, when kept
 };
 
 // An archive analysed entry by entry.
@@ -67,11 +69,16 @@ struct ArchiveAnalysis {
     ArchiveKind kind = ArchiveKind::none; // none: no archive, analyse the file raw
     std::string error;                    // "" or why it could not be read
     std::vector<EntryAnalysis> images;    // the entries the analysis accepts
+    FileIdentity identity;                // the archive's before reading, when heads are kept
+    // The archive's only entry when the analysis rejects it (and it is no
+    // archive): a catalogue may still know it.
+    std::optional<EntryAnalysis> lone_rejected;
 };
 
 // Reads path as an archive when its content begins with a signature;
-// kind none otherwise. Throws Error when the file cannot be opened or read.
-ArchiveAnalysis analyse_archive(const std::string& path);
+// kind none otherwise; with keep_heads, each image's head and the archive's
+// identity are kept too. Throws Error when the file cannot be opened or read.
+ArchiveAnalysis analyse_archive(const std::string& path, bool keep_heads = false);
 
 // What the analysis makes of one file, raw or read as an archive.
 struct FileAnalysis {
@@ -80,6 +87,7 @@ struct FileAnalysis {
     std::string entry;                       // the image entry's name inside the archive
     std::size_t images = 0;                  // the image entries of the archive
     std::string archive_error;               // why the archive could not be read, or ""
+    std::optional<EntryAnalysis> candidate;  // with catalogues, the lone entry the analysis rejects
 };
 
 // The analysis of a file: with archives, a file that begins with an

@@ -12,6 +12,7 @@
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 namespace cartonym {
 namespace {
@@ -75,31 +76,47 @@ json info_object(
     return object;
 }
 
+// The line of one entry of an archive, verified when catalogues are in use;
+// a rejected entry only when a catalogue knows it (nullopt otherwise).
+std::optional<json> entry_line(const std::string& file, const ArchiveAnalysis& archive, const EntryAnalysis& image,
+    const std::string& database, const NamingOptions& options, const CatalogueSession* catalogues)
+{
+    Verification verification;
+    if (catalogues) {
+        const AnalysedFile analysed{archive.identity, image.head};
+        verification =
+            catalogues->tier().verify_entry(file, image.entry, image.analysis, "", options.without_spaces, &analysed);
+    }
+    if (!image.analysis.Rom_ok && !verification.entry)
+        return std::nullopt;
+    const Identification identification =
+        identify_analysed(image.analysis, std::move(verification), database, options.without_spaces);
+    json line = image_object(file, identification.selection);
+    line["entry"] = image.entry;
+    if (catalogues)
+        add_tier(line, identification);
+    return line;
+}
+
 // One line per file, or per image entry of an archive.
 std::vector<json> info_lines(const std::string& file, const std::string& database, const NamingOptions& options,
     const CatalogueSession* catalogues)
 {
-    const ArchiveAnalysis archive = options.without_archives ? ArchiveAnalysis{} : analyse_archive(file);
+    const ArchiveAnalysis archive =
+        options.without_archives ? ArchiveAnalysis{} : analyse_archive(file, catalogues != nullptr);
     if (archive.kind == ArchiveKind::none)
         return {info_object(file, database, options.without_spaces, catalogues)};
     if (!archive.error.empty())
         return {{{"file", file}, {"rom_ok", false}, {"archive_error", archive.error}}};
-    if (archive.images.empty())
-        return {{{"file", file}, {"rom_ok", false}}};
     std::vector<json> lines;
-    for (const EntryAnalysis& image : archive.images) {
-        Verification verification;
-        if (catalogues) {
-            verification =
-                catalogues->tier().verify_entry(file, image.entry, image.analysis, "", options.without_spaces);
-        }
-        const Identification identification =
-            identify_analysed(image.analysis, std::move(verification), database, options.without_spaces);
-        lines.push_back(image_object(file, identification.selection));
-        lines.back()["entry"] = image.entry;
-        if (catalogues)
-            add_tier(lines.back(), identification);
+    for (const EntryAnalysis& image : archive.images)
+        lines.push_back(*entry_line(file, archive, image, database, options, catalogues));
+    if (archive.images.empty() && catalogues && archive.lone_rejected) {
+        if (auto line = entry_line(file, archive, *archive.lone_rejected, database, options, catalogues))
+            lines.push_back(std::move(*line));
     }
+    if (lines.empty())
+        return {{{"file", file}, {"rom_ok", false}}};
     return lines;
 }
 

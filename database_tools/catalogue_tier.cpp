@@ -103,10 +103,29 @@ std::optional<CartridgeDigests> CatalogueTier::entry_digests(
     return hasher.finish();
 }
 
-Verification CatalogueTier::verify_entry(const std::string& path, const std::string& entry, const RomAnalysis& analysis,
-    const std::string& name_extension, bool without_spaces) const
+std::optional<CartridgeDigests> CatalogueTier::cached_entry_digests(
+    const std::string& path, const std::string& entry, const RomAnalysis& analysis, const AnalysedFile* analysed) const
 {
-    const std::optional<CartridgeDigests> digests = entry_digests(path, entry, analysis);
+    if (!cache_ || !analysed)
+        return entry_digests(path, entry, analysis);
+    // An entry is kept under its archive's path and its own name, apart
+    // from any file's path by the NUL between them.
+    const std::string key = path + '\0' + entry;
+    std::optional<CartridgeDigests> digests = cache_->find(key, *analysed);
+    if (digests)
+        return digests;
+    const FileIdentity before = identity_of(path);
+    digests = entry_digests(path, entry, analysis);
+    // Digests of an archive that changed since its analysis are not kept.
+    if (digests && before == analysed->identity && identity_of(path) == before)
+        cache_->keep(key, *analysed, *digests);
+    return digests;
+}
+
+Verification CatalogueTier::verify_entry(const std::string& path, const std::string& entry, const RomAnalysis& analysis,
+    const std::string& name_extension, bool without_spaces, const AnalysedFile* analysed) const
+{
+    const std::optional<CartridgeDigests> digests = cached_entry_digests(path, entry, analysis, analysed);
     if (!digests)
         return {};
     Verification verification = match(*digests);
@@ -126,9 +145,19 @@ Verification CatalogueTier::verify_file(
 {
     if (file.archive == ArchiveKind::none)
         return verify(path, file.analysis, analysed, without_spaces);
-    if (file.entry.empty())
+    if (!file.entry.empty())
+        return verify_entry(path, file.entry, file.analysis, file.analysis.Endung, without_spaces, &analysed);
+    if (!file.candidate)
         return {};
-    return verify_entry(path, file.entry, file.analysis, file.analysis.Endung, without_spaces);
+    // A rejected entry the catalogue knows is named as a rejected file,
+    // whose extension then goes into the archive's.
+    Verification verification =
+        verify_entry(path, file.candidate->entry, file.candidate->analysis, "", without_spaces, &analysed);
+    if (verification.entry) {
+        const std::string stem = name_stem(verification.new_name);
+        verification.new_name = stem + archive_name_extension(verification.new_name.substr(stem.size()), file.archive);
+    }
+    return verification;
 }
 
 } // namespace cartonym

@@ -63,21 +63,24 @@ public:
 
     // The digests of the image entry named entry of the archive at path
     // (analysed as analysis), streamed whole once; nullopt for an entry too
-    // large or that cannot be read whole. Digests of archives are not
-    // cached. Throws Error when the archive cannot be opened or read.
+    // large or that cannot be read whole. Throws Error when the archive
+    // cannot be opened or read.
     static std::optional<CartridgeDigests> entry_digests(
         const std::string& path, const std::string& entry, const RomAnalysis& analysis);
 
     // Verifies the image entry named entry of the archive at path (see
-    // entry_digests). The new name is the rom name's stem with
-    // name_extension, the archive's; with "", that of the image as a file
-    // (verified_file_name). Throws Error as entry_digests.
+    // entry_digests), through the cache when there is one and analysed
+    // (the archive's identity and the entry's head) is given. The new name
+    // is the rom name's stem with name_extension, the archive's; with "",
+    // that of the image as a file (verified_file_name). Throws Error as
+    // entry_digests.
     Verification verify_entry(const std::string& path, const std::string& entry, const RomAnalysis& analysis,
-        const std::string& name_extension, bool without_spaces) const;
+        const std::string& name_extension, bool without_spaces, const AnalysedFile* analysed = nullptr) const;
 
     // Verifies the file at path as analyse_file met it: read raw (see
-    // verify), or an archive of one image (see verify_entry); an archive of
-    // no or several images is not verified.
+    // verify), an archive of one image (see verify_entry), or an archive
+    // of one entry the analysis rejects (named as a rejected file, its
+    // extension then the archive's); other archives are not verified.
     Verification verify_file(
         const std::string& path, const FileAnalysis& file, const AnalysedFile& analysed, bool without_spaces) const;
 
@@ -92,6 +95,9 @@ public:
     Verification match(const CartridgeDigests& digests) const;
 
 private:
+    std::optional<CartridgeDigests> cached_entry_digests(const std::string& path, const std::string& entry,
+        const RomAnalysis& analysis, const AnalysedFile* analysed) const;
+
     std::vector<LoadedCatalogue> catalogues_;
     DigestCache* cache_;
 };

@@ -3,6 +3,7 @@
 // outputs unchanged without a catalogue.
 #include <gtest/gtest.h>
 
+#include "common/number_text.h"
 #include "database_tools/content_digest.h"
 #include "database_tools/digest_cache.h"
 #include "database_tools/rom_catalogue.h"
@@ -213,20 +214,27 @@ TEST(VerifiedNames, NoCatalogueChangesNoByte)
 }
 
 // A verified rejected file is an image filed in Renamed_SNES_ROMs, with an escaped name and empty analysis cells in
-// games.htm; a rom named like the game list goes to Duplicates.
+// games.htm, archived alone too (then under the archive's extension); a rom named like the game list goes to
+// Duplicates.
 TEST(VerifiedNames, BatchFilesVerifiedFiles)
 {
     const World t;
     fixtures::write_file(t / "img/hb.bin", homebrew);
+    fixtures::write_file(
+        t / "img/hb.zip", test::make_archive(test::ArchiveFormat::zip_deflated, {{"hb.bin", homebrew}}));
+    fixtures::write_file(t / "img/hb.gz", test::make_archive(test::ArchiveFormat::gzip, {{"hb.bin", homebrew}}));
     fixtures::write_file(t / "img/p.smc", plain);
     fixtures::write_file(t / "c.dat",
         logiqx({{"Snow \xE2\x98\x83 Day", "Snow.sfc", homebrew.substr(512)}, {"List", "Games.HTM", plain}}));
+    EXPECT_EQ(t.info({"--dat", t / "c.dat", t / "img/hb.zip"}).lines.at(0)["new_name"], "Snow.smc");
     const CliRun run = Cli({"batch", "--db", t.db, "--gamelist", "--json", "--dat", t / "c.dat", t / "img"});
     ASSERT_EQ(run.lines.size(), 1u) << run.err;
     EXPECT_EQ(
         std::tuple(run.lines[0]["roms"], run.lines[0]["renamed"], run.lines[0]["verified"], run.lines[0]["duplicates"]),
-        std::tuple(json(2), json(1), json(1), json(1)));
-    EXPECT_TRUE(fs::exists(t / "img/Renamed_SNES_ROMs/Snow.smc") && fs::exists(t / "img/Duplicates/p.smc"));
+        std::tuple(json(4), json(3), json(3), json(1)));
+    for (const char* name : {"Renamed_SNES_ROMs/Snow.smc", "Renamed_SNES_ROMs/Snow.zip",
+             "Renamed_SNES_ROMs/Snow.smc.gz", "Duplicates/p.smc"})
+        EXPECT_TRUE(fs::exists(t / (std::string("img/") + name))) << name;
     EXPECT_NE(fixtures::read_file(t / "img/Renamed_SNES_ROMs/games.htm")
                   .find("Snow &#9731; Day</font></tt></td><td><tt><font "
                         "color=\"#808080\">Snow.smc</font></tt></td><td><tt><font "
@@ -305,12 +313,14 @@ TEST(CatalogueReport, HaveMissingUnknownAndFixdat)
     EXPECT_EQ(Cli({"report", t / "img"}).status, 2);
 }
 
-// A damaged cache is ignored and written anew; a file changed in place with its times restored is never named by a stale digest.
+// A damaged cache is ignored and written anew; an archive's entry is kept under the archive's path and the entry's
+// name; a file or archive changed in place with its times restored is never named by a stale digest.
 TEST(DigestCache, DamagedCacheAndChangedFiles)
 {
     const World t;
-    const std::string file = t / "img/p.smc", cache = t / "cache/cartonym/digests";
+    const std::string file = t / "img/p.smc", zip = t / "img/p.zip", cache = t / "cache/cartonym/digests";
     fixtures::write_file(file, plain);
+    fixtures::write_file(zip, test::make_archive(test::ArchiveFormat::zip_stored, {{"p.smc", plain}}));
     fixtures::write_file(t / "c.dat", clrmamepro({{"Verified", "v.sfc", plain}}));
     fs::create_directories(t / "cache/cartonym");
     for (const std::string damaged : {"cartonym digests 1\nzz\nend 1 00000000\n", "other program\n", ""}) {
@@ -318,16 +328,26 @@ TEST(DigestCache, DamagedCacheAndChangedFiles)
         EXPECT_EQ(t.info({"--dat", t / "c.dat", file}).lines.at(0)["full_name"], "Verified");
         EXPECT_TRUE(fixtures::read_file(cache).starts_with("cartonym digests 1\n"));
     }
-    struct stat before { };
-    ASSERT_EQ(stat(file.c_str(), &before), 0);
+    EXPECT_EQ(t.info({"--dat", t / "c.dat", zip}).lines.at(0)["full_name"], "Verified");
+    std::string entry_key;
+    for (const char c : zip + '\0' + "p.smc") {
+        entry_key += hex_digit(static_cast<unsigned char>(c) >> 4, true);
+        entry_key += hex_digit(static_cast<unsigned char>(c) & 0xFu, true);
+    }
+    EXPECT_NE(fixtures::read_file(cache).find('\n' + entry_key + ' '), std::string::npos) << fixtures::read_file(cache);
     std::string changed = plain;
     changed[0x8000] ^= 1; // cartridge data, not a byte the analysis reads
-    fixtures::write_file(file, changed);
-    const struct timespec times[2] = {before.st_atim, before.st_mtim};
-    ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
-    const CliRun again = t.info({"--dat", t / "c.dat", file});
-    EXPECT_EQ(std::tuple(again.lines.at(0)["identified_by"], again.lines.at(0)["sha1"]),
-        std::tuple(json(nullptr), json(hex_text(digest(changed).sha1))));
+    for (const auto& [path, bytes] : {std::pair(file, changed),
+             std::pair(zip, test::make_archive(test::ArchiveFormat::zip_stored, {{"p.smc", changed}}))}) {
+        struct stat before { };
+        ASSERT_EQ(stat(path.c_str(), &before), 0);
+        fixtures::write_file(path, bytes);
+        const struct timespec times[2] = {before.st_atim, before.st_mtim};
+        ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+        const CliRun again = t.info({"--dat", t / "c.dat", path});
+        EXPECT_EQ(std::tuple(again.lines.at(0)["identified_by"], again.lines.at(0)["sha1"]),
+            std::tuple(json(nullptr), json(hex_text(digest(changed).sha1))));
+    }
 }
 
 // Two writers at once, round after round: the cache stays whole and trusted, keeps all it held and every entry of
