@@ -139,8 +139,8 @@ class BatchCommand : public Command {
 public:
     void add_to(CLI::App& app) override
     {
-        command_ = app.add_subcommand("batch", "Sort and rename every image of a folder, as \"Start Batchmode\" does");
-        options_.add_to(*command_);
+        command_ =
+            options_.add_command(app, "batch", "Sort and rename every image of a folder, as \"Start Batchmode\" does");
         command_->add_flag("--gamelist", game_list_, "Create gamelist (games.htm)");
         command_->add_flag("--json", as_json_, "Print the outcome as one JSON object");
         command_->add_flag("--dry-run", dry_run_, "Print what the run would do with every file and change nothing");
@@ -152,12 +152,9 @@ public:
         SortingRun run;
         run.options = {folder_, options_.database_path(), options_.without_spaces, game_list_, dry_run_};
         run.options.archives = !options_.without_archives;
-        if (!check_database_for_cli(run.options.database_path, streams.err))
+        std::unique_ptr<CatalogueSession> catalogues;
+        if (!options_.open_for_cli(streams.err, catalogues))
             return exit_usage;
-        const auto opened = open_catalogues_for_cli(options_.catalogues, streams.err);
-        if (!opened)
-            return exit_usage;
-        const std::unique_ptr<CatalogueSession>& catalogues = *opened;
         run.options.catalogues = catalogues ? &catalogues->tier() : nullptr;
         ProgressLine progress(streams.err);
         if (streams.stderr_is_terminal)

@@ -36,6 +36,24 @@ void NamingOptions::add_to(CLI::App& command)
     catalogues.add_to(command);
 }
 
+CLI::App* NamingOptions::add_command(CLI::App& app, const std::string& name, const std::string& description)
+{
+    CLI::App* command = app.add_subcommand(name, description);
+    add_to(*command);
+    return command;
+}
+
+bool NamingOptions::open_for_cli(std::ostream& err, std::unique_ptr<CatalogueSession>& opened) const
+{
+    if (!check_database_for_cli(database_path(), err))
+        return false;
+    auto session = open_catalogues_for_cli(catalogues, err);
+    if (!session)
+        return false;
+    opened = std::move(*session);
+    return true;
+}
+
 std::string NamingOptions::database_path() const { return database.empty() ? chosen_database_path() : database; }
 
 void CatalogueOptions::add_to(CLI::App& command, bool with_no_dat)

@@ -67,8 +67,14 @@ struct NamingOptions {
     CatalogueOptions catalogues;
 
     void add_to(CLI::App& command);
+    // Adds the subcommand name with these options to app; returns it.
+    CLI::App* add_command(CLI::App& app, const std::string& name, const std::string& description);
     // The database to use: --db, or the chosen default.
     std::string database_path() const;
+    // As info and batch start: the database checked, then the catalogues
+    // opened into catalogues (nullptr: none in use); false when the command
+    // must end with exit status 2.
+    bool open_for_cli(std::ostream& err, std::unique_ptr<CatalogueSession>& catalogues) const;
 };
 
 // The --db option of every command that reads the database.

@@ -124,20 +124,16 @@ class InfoCommand : public Command {
 public:
     void add_to(CLI::App& app) override
     {
-        command_ = app.add_subcommand("info", "Analyse images and print one JSON line per file");
-        options_.add_to(*command_);
+        command_ = options_.add_command(app, "info", "Analyse images and print one JSON line per file");
         command_->add_option("FILE", files_, "Image files")->required();
     }
 
     int run(const CommandStreams& streams) override
     {
         const std::string database = options_.database_path();
-        if (!check_database_for_cli(database, streams.err))
+        std::unique_ptr<CatalogueSession> catalogues;
+        if (!options_.open_for_cli(streams.err, catalogues))
             return exit_usage;
-        const auto opened = open_catalogues_for_cli(options_.catalogues, streams.err);
-        if (!opened)
-            return exit_usage;
-        const std::unique_ptr<CatalogueSession>& catalogues = *opened;
         int status = exit_ok;
         for (const std::string& file : files_) {
             std::vector<json> lines;
