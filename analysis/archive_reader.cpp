@@ -269,6 +269,33 @@ private:
     std::string error_;
 };
 
+// Streams what is left of the entry in hand to sink, counting its bytes
+// into done (the head's already in it); "" or why not.
+std::string stream_rest(ArchivePass& pass, std::uint64_t& done, std::uint64_t limit, const PieceSink& sink)
+{
+    std::vector<unsigned char> piece(64 * 1024);
+    while (const std::size_t count = pass.read(piece.data(), piece.size())) {
+        done += count;
+        if (done > limit)
+            return "too large";
+        sink(std::string_view(reinterpret_cast<const char*>(piece.data()), count));
+    }
+    return pass.error();
+}
+
+// Gives the taker the whole entry; returns the bytes read beyond its head.
+std::uint64_t take_whole(const ArchiveEntry& entry, WholeEntryTaker& taker)
+{
+    taker.take(entry.head);
+    std::uint64_t added = 0;
+    const std::string fault = entry.read_rest(whole_entry_limit, [&](std::string_view piece) {
+        added += piece.size();
+        taker.take(piece);
+    });
+    taker.end(fault.empty());
+    return added;
+}
+
 } // namespace
 
 std::string read_archive(const std::string& path, const std::function<void(const ArchiveEntry&)>& visit)
@@ -276,43 +303,37 @@ std::string read_archive(const std::string& path, const std::function<void(const
     ArchivePass pass(path, archive_kind_of_file(path));
     std::vector<unsigned char> head(entry_head_length);
     ArchiveEntry entry;
+    std::uint64_t done = 0; // the bytes read of the entry in hand
+    entry.read_rest = [&](std::uint64_t limit, const PieceSink& sink) { return stream_rest(pass, done, limit, sink); };
     while (pass.next(entry)) {
-        const std::size_t count = pass.read(head.data(), head.size());
+        done = pass.read(head.data(), head.size());
         if (!pass.error().empty())
             break;
-        entry.head = std::string_view(reinterpret_cast<const char*>(head.data()), count);
+        entry.head = std::string_view(reinterpret_cast<const char*>(head.data()), done);
         visit(entry);
-        if (pass.single_entry() || !pass.charge_rest(entry, count))
+        if (!pass.error().empty() || pass.single_entry() || !pass.charge_rest(entry, done))
             break;
     }
     return pass.error();
 }
 
-std::string stream_entry(const std::string& path, const std::string& entry_name, std::uint64_t limit,
-    const std::function<void(std::string_view)>& sink)
+std::string stream_entry(
+    const std::string& path, const std::string& entry_name, std::uint64_t limit, const PieceSink& sink)
 {
     ArchivePass pass(path, archive_kind_of_file(path));
-    std::vector<unsigned char> piece(64 * 1024);
     ArchiveEntry entry;
     while (pass.next(entry)) {
-        if (entry.name != entry_name) {
-            if (!pass.charge_rest(entry, 0))
-                break;
-            continue;
+        if (entry.name == entry_name) {
+            std::uint64_t done = 0;
+            return stream_rest(pass, done, limit, sink);
         }
-        std::uint64_t total = 0;
-        while (const std::size_t count = pass.read(piece.data(), piece.size())) {
-            total += count;
-            if (total > limit)
-                return "too large";
-            sink(std::string_view(reinterpret_cast<const char*>(piece.data()), count));
-        }
-        return pass.error();
+        if (!pass.charge_rest(entry, 0))
+            break;
     }
     return pass.error().empty() ? "missing" : pass.error();
 }
 
-ArchiveAnalysis analyse_archive(const std::string& path, bool keep_heads)
+ArchiveAnalysis analyse_archive(const std::string& path, bool keep_heads, WholeEntryTaker* taker)
 {
     ArchiveAnalysis result;
     result.kind = archive_kind_of_file(path);
@@ -321,6 +342,7 @@ ArchiveAnalysis analyse_archive(const std::string& path, bool keep_heads)
     if (keep_heads)
         result.identity = identity_of(path);
     std::size_t entries = 0;
+    std::uint64_t taken = 0; // what whole entries added to the pass
     result.error = read_archive(path, [&](const ArchiveEntry& entry) {
         result.kind = entry.kind;
         if (++entries > 1)
@@ -334,6 +356,9 @@ ArchiveAnalysis analyse_archive(const std::string& path, bool keep_heads)
                     target, entry.head.data() + offset, std::min<std::size_t>(count, entry.head.size() - offset));
         };
         RomAnalysis analysis = analyse_image(read, std::max<std::uint64_t>(entry.length, entry.head.size()));
+        if (taker && (analysis.Rom_ok || entries == 1) && taken <= skip_budget
+            && taker->wants(entry.name, analysis, entry.head))
+            taken += take_whole(entry, *taker);
         if (analysis.Rom_ok)
             result.images.push_back({entry.name, std::move(analysis), keep_heads ? std::string(entry.head) : ""});
         else if (entries == 1)
@@ -342,10 +367,10 @@ ArchiveAnalysis analyse_archive(const std::string& path, bool keep_heads)
     return result;
 }
 
-FileAnalysis analyse_file(const std::string& path, bool archives, AnalysedFile* analysed)
+FileAnalysis analyse_file(const std::string& path, bool archives, AnalysedFile* analysed, WholeEntryTaker* taker)
 {
     FileAnalysis file;
-    ArchiveAnalysis archive = archives ? analyse_archive(path, analysed != nullptr) : ArchiveAnalysis{};
+    ArchiveAnalysis archive = archives ? analyse_archive(path, analysed != nullptr, taker) : ArchiveAnalysis{};
     if (archive.kind == ArchiveKind::none) {
         file.analysis = analysed ? Analysiere_rom(path, *analysed) : Analysiere_rom(path);
         return file;

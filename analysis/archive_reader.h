@@ -37,12 +37,18 @@ ArchiveKind archive_kind_of_file(const std::string& path);
 // The archive's own extension in new names: ".zip", ".7z", ".gz", ".tar.gz".
 std::string archive_extension(ArchiveKind kind);
 
+using PieceSink = std::function<void(std::string_view)>;
+
 // One file entry as the reader hands it over.
 struct ArchiveEntry {
     std::string name;                     // as stored; for a .gz the header's name or the archive's name without ".gz"
     std::uint64_t length = 0;             // the entry's length as the archive states it
     std::string_view head;                // its first bytes, at most entry_head_length
     ArchiveKind kind = ArchiveKind::none; // the archive's kind: tar_gzip for a tar inside gzip
+    // While the entry is visited: streams the rest of it, after head, to
+    // the sink in pieces. Returns "" or why not: a fault of the archive,
+    // or "too large" once the entry, head included, passes limit bytes.
+    std::function<std::string(std::uint64_t limit, const PieceSink& sink)> read_rest;
 };
 
 // Calls visit for each file entry in stored order. Returns "" or why the
@@ -54,8 +60,8 @@ std::string read_archive(const std::string& path, const std::function<void(const
 // Streams the first entry named entry_name whole to sink, in pieces.
 // Returns "" or why not: the reasons above, "missing" for no such entry,
 // "too large" for an entry longer than limit. Throws Error as read_archive.
-std::string stream_entry(const std::string& path, const std::string& entry_name, std::uint64_t limit,
-    const std::function<void(std::string_view)>& sink);
+std::string stream_entry(
+    const std::string& path, const std::string& entry_name, std::uint64_t limit, const PieceSink& sink);
 
 // An image entry and its analysis.
 struct EntryAnalysis {
@@ -75,10 +81,27 @@ struct ArchiveAnalysis {
     std::optional<EntryAnalysis> lone_rejected;
 };
 
+// Takes chosen entries whole in the pass that analyses their archive, so
+// that an entry is inflated once for its analysis and its digest.
+class WholeEntryTaker {
+public:
+    virtual ~WholeEntryTaker() = default;
+    // Asked for each image entry, and for a first entry the analysis
+    // rejects, once analysed from head: true to be given the whole entry.
+    virtual bool wants(const std::string& entry, const RomAnalysis& analysis, std::string_view head) = 0;
+    // The wanted entry's bytes from its first on, in pieces.
+    virtual void take(std::string_view piece) = 0;
+    // Its end: whole is false when it passed whole_entry_limit or could
+    // not be read to its end.
+    virtual void end(bool whole) = 0;
+};
+
 // Reads path as an archive when its content begins with a signature;
 // kind none otherwise; with keep_heads, each image's head and the archive's
-// identity are kept too. Throws Error when the file cannot be opened or read.
-ArchiveAnalysis analyse_archive(const std::string& path, bool keep_heads = false);
+// identity are kept too. A taker is given the entries it wants whole, as
+// long as what they add to the pass stays within skip_budget. Throws Error
+// when the file cannot be opened or read.
+ArchiveAnalysis analyse_archive(const std::string& path, bool keep_heads = false, WholeEntryTaker* taker = nullptr);
 
 // What the analysis makes of one file, raw or read as an archive.
 struct FileAnalysis {
@@ -96,7 +119,8 @@ struct FileAnalysis {
 // extension (archive_name_extension); without, every file is read raw.
 // Throws Error when the file cannot be opened or read. A file read raw is
 // recorded in analysed where one is given (see Analysiere_rom).
-FileAnalysis analyse_file(const std::string& path, bool archives, AnalysedFile* analysed = nullptr);
+FileAnalysis analyse_file(
+    const std::string& path, bool archives, AnalysedFile* analysed = nullptr, WholeEntryTaker* taker = nullptr);
 
 // Why an archive is no image: its fault, or "archive holds N images"; ""
 // for an archive of one image and for a raw file.

@@ -101,6 +101,7 @@ public:
         command_ = app.add_subcommand("report", "Hold a folder against the catalogues: have, missing, unknown");
         catalogue_options_.add_to(*command_, false);
         add_database_option(*command_, database_);
+        add_archives_option(*command_, without_archives_);
         command_->add_flag("-r,--recursive", recursive_, "Take the files of sub-folders too");
         auto* json_flag = command_->add_flag("--json", as_json_, "The report as one JSON object");
         auto* csv_flag = command_->add_flag("--csv", as_csv_, "The report as CSV")->excludes(json_flag);
@@ -123,8 +124,8 @@ public:
             return exit_usage;
         }
         try {
-            const CatalogueReport report =
-                make_report(*session, folder_, recursive_, database_.empty() ? chosen_database_path() : database_);
+            const CatalogueReport report = make_report(*session, folder_, recursive_,
+                database_.empty() ? chosen_database_path() : database_, false, !without_archives_);
             for (const std::string& error : report.errors)
                 streams.err << "cartonym-cli: " << error << '\n';
             if (as_json_)
@@ -148,7 +149,7 @@ public:
 private:
     CatalogueOptions catalogue_options_;
     std::string database_, html_, fixdat_, folder_;
-    bool recursive_ = false, as_json_ = false, as_csv_ = false;
+    bool recursive_ = false, as_json_ = false, as_csv_ = false, without_archives_ = false;
 };
 
 } // namespace

@@ -79,13 +79,14 @@ json info_object(
 // The line of one entry of an archive, verified when catalogues are in use;
 // a rejected entry only when a catalogue knows it (nullopt otherwise).
 std::optional<json> entry_line(const std::string& file, const ArchiveAnalysis& archive, const EntryAnalysis& image,
-    const std::string& database, const NamingOptions& options, const CatalogueSession* catalogues)
+    const std::string& database, const NamingOptions& options, const CatalogueSession* catalogues,
+    const EntryDigestTaker* taken)
 {
     Verification verification;
     if (catalogues) {
         const AnalysedFile analysed{archive.identity, image.head};
         verification =
-            catalogues->tier().verify_entry(file, image.entry, image.analysis, "", options.without_spaces, &analysed);
+            catalogues->tier().verify_entry(file, image.entry, image.analysis, options.without_spaces, analysed, taken);
     }
     if (!image.analysis.Rom_ok && !verification.entry)
         return std::nullopt;
@@ -102,17 +103,20 @@ std::optional<json> entry_line(const std::string& file, const ArchiveAnalysis& a
 std::vector<json> info_lines(const std::string& file, const std::string& database, const NamingOptions& options,
     const CatalogueSession* catalogues)
 {
+    // With catalogues, the digests of every image entry are worked out in
+    // the pass that analyses the archive.
+    const std::unique_ptr<EntryDigestTaker> taker = catalogues ? catalogues->tier().entry_taker(file, true) : nullptr;
     const ArchiveAnalysis archive =
-        options.without_archives ? ArchiveAnalysis{} : analyse_archive(file, catalogues != nullptr);
+        options.without_archives ? ArchiveAnalysis{} : analyse_archive(file, catalogues != nullptr, taker.get());
     if (archive.kind == ArchiveKind::none)
         return {info_object(file, database, options.without_spaces, catalogues)};
     if (!archive.error.empty())
         return {{{"file", file}, {"rom_ok", false}, {"archive_error", archive.error}}};
     std::vector<json> lines;
     for (const EntryAnalysis& image : archive.images)
-        lines.push_back(*entry_line(file, archive, image, database, options, catalogues));
+        lines.push_back(*entry_line(file, archive, image, database, options, catalogues, taker.get()));
     if (archive.images.empty() && catalogues && archive.lone_rejected) {
-        if (auto line = entry_line(file, archive, *archive.lone_rejected, database, options, catalogues))
+        if (auto line = entry_line(file, archive, *archive.lone_rejected, database, options, catalogues, taker.get()))
             lines.push_back(std::move(*line));
     }
     if (lines.empty())

@@ -76,17 +76,45 @@ std::optional<CartridgeDigests> CatalogueTier::digests_of(
     return digests;
 }
 
-Verification CatalogueTier::verify(
-    const std::string& path, const RomAnalysis& analysis, const AnalysedFile& analysed, bool without_spaces) const
+namespace {
+
+// An entry is kept in the cache under its archive's path and its own
+// name, apart from any file's path by the NUL between them.
+std::string entry_key(const std::string& path, const std::string& entry) { return path + '\0' + entry; }
+
+} // namespace
+
+bool EntryDigestTaker::wants(const std::string& entry, const RomAnalysis& analysis, std::string_view head)
 {
-    const std::optional<CartridgeDigests> digests = digests_of(path, analysis, analysed);
-    if (!digests)
-        return {};
-    Verification verification = match(*digests);
-    if (verification.entry)
-        verification.new_name =
-            verified_file_name(verification.entry->rom_name, analysis, verification.without_first_512, without_spaces);
-    return verification;
+    const bool later_image = analysis.Rom_ok && image_seen_;
+    image_seen_ = image_seen_ || analysis.Rom_ok;
+    if (later_image && !every_image_)
+        return false;
+    if (!identity_)
+        identity_ = identity_of(path_);
+    if (cache_ && cache_->find(entry_key(path_, entry), AnalysedFile{*identity_, std::string(head)}))
+        return false;
+    entry_ = entry;
+    hasher_.emplace(analysis, std::nullopt);
+    return true;
+}
+
+void EntryDigestTaker::take(std::string_view piece)
+{
+    hasher_->update(reinterpret_cast<const unsigned char*>(piece.data()), piece.size());
+}
+
+void EntryDigestTaker::end(bool whole)
+{
+    if (whole)
+        found_.insert_or_assign(entry_, hasher_->finish());
+    hasher_.reset();
+}
+
+const CartridgeDigests* EntryDigestTaker::find(const std::string& entry) const
+{
+    const auto found = found_.find(entry);
+    return found != found_.end() ? &found->second : nullptr;
 }
 
 std::optional<CartridgeDigests> CatalogueTier::entry_digests(
@@ -103,60 +131,81 @@ std::optional<CartridgeDigests> CatalogueTier::entry_digests(
     return hasher.finish();
 }
 
-std::optional<CartridgeDigests> CatalogueTier::cached_entry_digests(
-    const std::string& path, const std::string& entry, const RomAnalysis& analysis, const AnalysedFile* analysed) const
+std::optional<CartridgeDigests> CatalogueTier::cached_entry_digests(const std::string& path, const std::string& entry,
+    const RomAnalysis& analysis, const AnalysedFile& analysed, const EntryDigestTaker* taken) const
 {
-    if (!cache_ || !analysed)
-        return entry_digests(path, entry, analysis);
-    // An entry is kept under its archive's path and its own name, apart
-    // from any file's path by the NUL between them.
-    const std::string key = path + '\0' + entry;
-    std::optional<CartridgeDigests> digests = cache_->find(key, *analysed);
-    if (digests)
-        return digests;
-    const FileIdentity before = identity_of(path);
-    digests = entry_digests(path, entry, analysis);
+    const std::string key = entry_key(path, entry);
+    if (cache_) {
+        if (std::optional<CartridgeDigests> digests = cache_->find(key, analysed))
+            return digests;
+    }
+    // Digests from the analysing pass, else from a pass of their own.
+    const CartridgeDigests* in_pass = taken ? taken->find(entry) : nullptr;
+    const FileIdentity before = in_pass ? taken->identity() : identity_of(path);
+    const std::optional<CartridgeDigests> digests = in_pass ? *in_pass : entry_digests(path, entry, analysis);
     // Digests of an archive that changed since its analysis are not kept.
-    if (digests && before == analysed->identity && identity_of(path) == before)
-        cache_->keep(key, *analysed, *digests);
+    if (digests && cache_ && before == analysed.identity && identity_of(path) == before)
+        cache_->keep(key, analysed, *digests);
     return digests;
 }
 
 Verification CatalogueTier::verify_entry(const std::string& path, const std::string& entry, const RomAnalysis& analysis,
-    const std::string& name_extension, bool without_spaces, const AnalysedFile* analysed) const
+    bool without_spaces, const AnalysedFile& analysed, const EntryDigestTaker* taken) const
 {
-    const std::optional<CartridgeDigests> digests = cached_entry_digests(path, entry, analysis, analysed);
+    const std::optional<CartridgeDigests> digests = cached_entry_digests(path, entry, analysis, analysed, taken);
     if (!digests)
         return {};
     Verification verification = match(*digests);
-    if (verification.entry && name_extension.empty()) {
+    if (verification.entry)
         verification.new_name =
             verified_file_name(verification.entry->rom_name, analysis, verification.without_first_512, without_spaces);
-    } else if (verification.entry) {
-        verification.new_name = name_stem(verification.entry->rom_name) + name_extension;
-        if (without_spaces)
-            Baue_dateiname(verification.new_name);
-    }
     return verification;
 }
 
-Verification CatalogueTier::verify_file(
-    const std::string& path, const FileAnalysis& file, const AnalysedFile& analysed, bool without_spaces) const
+LookedAtFile CatalogueTier::look_at(const std::string& path, bool archives) const
 {
+    LookedAtFile look;
+    look.entries = entry_taker(path, false);
+    look.file = analyse_file(path, archives, &look.analysed, look.entries.get());
+    return look;
+}
+
+std::optional<CartridgeDigests> CatalogueTier::file_digests(const std::string& path, const LookedAtFile& look) const
+{
+    const FileAnalysis& file = look.file;
     if (file.archive == ArchiveKind::none)
-        return verify(path, file.analysis, analysed, without_spaces);
+        return digests_of(path, file.analysis, look.analysed);
     if (!file.entry.empty())
-        return verify_entry(path, file.entry, file.analysis, file.analysis.Endung, without_spaces, &analysed);
-    if (!file.candidate)
+        return cached_entry_digests(path, file.entry, file.analysis, look.analysed, look.entries.get());
+    if (file.candidate)
+        return cached_entry_digests(
+            path, file.candidate->entry, file.candidate->analysis, look.analysed, look.entries.get());
+    return std::nullopt;
+}
+
+Verification CatalogueTier::verify_file(const std::string& path, const LookedAtFile& look, bool without_spaces) const
+{
+    const std::optional<CartridgeDigests> digests = file_digests(path, look);
+    if (!digests)
         return {};
+    Verification verification = match(*digests);
+    if (!verification.entry)
+        return verification;
+    const FileAnalysis& file = look.file;
+    const bool named_as_file = file.archive == ArchiveKind::none || file.entry.empty();
+    const RomAnalysis& analysis = file.entry.empty() && file.candidate ? file.candidate->analysis : file.analysis;
+    std::string name = named_as_file
+        ? verified_file_name(verification.entry->rom_name, analysis, verification.without_first_512, false)
+        : name_stem(verification.entry->rom_name) + file.analysis.Endung;
     // A rejected entry the catalogue knows is named as a rejected file,
     // whose extension then goes into the archive's.
-    Verification verification =
-        verify_entry(path, file.candidate->entry, file.candidate->analysis, "", without_spaces, &analysed);
-    if (verification.entry) {
-        const std::string stem = name_stem(verification.new_name);
-        verification.new_name = stem + archive_name_extension(verification.new_name.substr(stem.size()), file.archive);
+    if (file.archive != ArchiveKind::none && file.entry.empty()) {
+        const std::string stem = name_stem(name);
+        name = stem + archive_name_extension(name.substr(stem.size()), file.archive);
     }
+    if (without_spaces)
+        Baue_dateiname(name);
+    verification.new_name = std::move(name);
     return verification;
 }
 

@@ -137,7 +137,7 @@ private:
     enum class Filing { filed, duplicate, passed_over };
     Filing file_image(const FileDecision& decision, std::string& destination);
     FileDecision decide(const std::string& Aktuelle_datei);
-    bool decide_verified(FileDecision& decision, const AnalysedFile& analysed);
+    bool decide_verified(FileDecision& decision, const LookedAtFile& look);
     void check_setup();
     void check_path_length() const;
     bool prepare(std::vector<ListedFile>& files);
@@ -173,15 +173,19 @@ private:
 FileDecision Run::decide(const std::string& Aktuelle_datei)
 {
     FileDecision decision;
-    AnalysedFile analysed;
+    LookedAtFile look;
     if (!step([&] {
-            decision.file =
-                analyse_file(result_.Dateipfad, options_.archives, options_.catalogues ? &analysed : nullptr);
+            if (options_.catalogues)
+                look = options_.catalogues->look_at(result_.Dateipfad, options_.archives);
+            else
+                look.file = analyse_file(result_.Dateipfad, options_.archives);
         }))
         return decision;
-    decision.analysis = decision.file.analysis;
+    decision.analysis = look.file.analysis;
     // Catalogues verify files read raw and archives of one image.
-    if (options_.catalogues && decide_verified(decision, analysed))
+    const bool verified = options_.catalogues && decide_verified(decision, look);
+    decision.file = std::move(look.file);
+    if (verified)
         return decision;
     if (!decision.analysis.Rom_ok) {
         decision.outcome = decision.file.images > 1 ? FileOutcome::passed_over : FileOutcome::not_an_image;
@@ -215,13 +219,11 @@ FileDecision Run::decide(const std::string& Aktuelle_datei)
 // The first tier: a file a catalogue verifies is filed under the
 // catalogue's names (in the game list as Windows-1252 with character
 // references). False when no catalogue knows it.
-bool Run::decide_verified(FileDecision& decision, const AnalysedFile& analysed)
+bool Run::decide_verified(FileDecision& decision, const LookedAtFile& look)
 {
     Verification verification;
-    if (!step([&] {
-            verification =
-                options_.catalogues->verify_file(result_.Dateipfad, decision.file, analysed, options_.without_spaces);
-        }))
+    if (!step(
+            [&] { verification = options_.catalogues->verify_file(result_.Dateipfad, look, options_.without_spaces); }))
         return true; // passed over
     if (!verification.entry)
         return false;

@@ -44,24 +44,22 @@ const CatalogueEntry* matching_entry(const RomCatalogue& catalogue, const Cartri
 
 class ReportMaker {
 public:
-    ReportMaker(const CatalogueSession& session, const std::string& database_path, bool without_spaces)
+    ReportMaker(const CatalogueSession& session, const std::string& database_path, bool without_spaces, bool archives)
         : tier_(session.tier())
         , database_path_(database_path)
         , without_spaces_(without_spaces)
+        , archives_(archives)
         , found_(tier_.catalogues().size())
     { }
 
     void take(const std::string& path)
     {
         // An archive of one image is held against the catalogues as its
-        // image; one of no or several images is unknown, without digests.
-        AnalysedFile analysed;
-        const FileAnalysis file = analyse_file(path, true, &analysed);
-        const RomAnalysis& analysis = file.analysis;
-        const std::optional<CartridgeDigests> digests = file.archive == ArchiveKind::none
-            ? tier_.digests_of(path, analysis, analysed)
-            : file.entry.empty() ? std::nullopt
-                                 : CatalogueTier::entry_digests(path, file.entry, analysis);
+        // image, one whose only entry the analysis rejects as that entry;
+        // other archives are unknown, without digests.
+        const LookedAtFile look = tier_.look_at(path, archives_);
+        const RomAnalysis& analysis = look.file.analysis;
+        const std::optional<CartridgeDigests> digests = tier_.file_digests(path, look);
         bool matched = false;
         for (std::size_t c = 0; digests && c < found_.size(); ++c) {
             if (const CatalogueEntry* entry = matching_entry(tier_.catalogues()[c].catalogue, *digests)) {
@@ -108,6 +106,7 @@ private:
     const CatalogueTier& tier_;
     const std::string& database_path_;
     bool without_spaces_;
+    bool archives_;
     std::vector<std::map<const CatalogueEntry*, std::vector<std::string>>> found_;
     CatalogueReport report_;
 };
@@ -163,11 +162,11 @@ template <typename Row> void each_row(const CatalogueReport& report, Row&& row)
 } // namespace
 
 CatalogueReport make_report(const CatalogueSession& session, const std::string& folder, bool recursive,
-    const std::string& database_path, bool without_spaces)
+    const std::string& database_path, bool without_spaces, bool archives)
 {
     std::vector<std::string> files;
     collect_files(folder, recursive, files);
-    ReportMaker maker(session, database_path, without_spaces);
+    ReportMaker maker(session, database_path, without_spaces, archives);
     for (const std::string& path : files) {
         try {
             maker.take(path);

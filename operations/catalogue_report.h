@@ -32,10 +32,11 @@ struct CatalogueReport {
 };
 
 // Holds the folder's files (recursive: those of its sub-folders too, in the
-// batch run's order) against the session's catalogues, an archive of one
-// image as that image. Throws Error when the folder cannot be read.
+// batch run's order) against the session's catalogues; with archives, an
+// archive of one image as that image. Throws Error when the folder cannot
+// be read.
 CatalogueReport make_report(const CatalogueSession& session, const std::string& folder, bool recursive,
-    const std::string& database_path, bool without_spaces = false);
+    const std::string& database_path, bool without_spaces = false, bool archives = true);
 
 // The report's forms: plain lines, CSV (status, catalogue, game, rom, path,
 // crc32, sha1), an escaped HTML page, and a Logiqx catalogue of the

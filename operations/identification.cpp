@@ -67,11 +67,15 @@ Identification identify_analysed(
 Identification identify_file(const std::string& path, const std::string& database_path, bool without_spaces,
     const CatalogueSession* catalogues, bool archives)
 {
-    AnalysedFile analysed;
-    FileAnalysis file = analyse_file(path, archives, catalogues ? &analysed : nullptr);
+    LookedAtFile look;
     Verification verification;
-    if (catalogues)
-        verification = catalogues->tier().verify_file(path, file, analysed, without_spaces);
+    if (catalogues) {
+        look = catalogues->tier().look_at(path, archives);
+        verification = catalogues->tier().verify_file(path, look, without_spaces);
+    } else {
+        look.file = analyse_file(path, archives);
+    }
+    FileAnalysis& file = look.file;
     Identification found =
         identify_analysed(std::move(file.analysis), std::move(verification), database_path, without_spaces);
     found.archive_entry = std::move(file.entry);

@@ -91,7 +91,7 @@ void show_catalogues(QWidget* parent, MessageService& messages, Shell& shell, co
 }
 
 void save_catalogue_report(QWidget* parent, MessageService& messages, Shell& shell, const CatalogueSession* catalogues,
-    const std::string& folder, const std::string& database_path)
+    const std::string& folder, const std::string& database_path, bool archives)
 {
     if (!catalogues) {
         messages.show(parent,
@@ -104,7 +104,7 @@ void save_catalogue_report(QWidget* parent, MessageService& messages, Shell& she
     if (path.isEmpty())
         return;
     try {
-        const CatalogueReport report = make_report(*catalogues, folder, false, database_path);
+        const CatalogueReport report = make_report(*catalogues, folder, false, database_path, false, archives);
         const bool csv = path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive);
         write_report_file(to_file_system(path), csv ? report_csv(report) : report_html(report));
         messages.show(parent,

@@ -39,6 +39,6 @@ void show_catalogues(QWidget* parent, MessageService& messages, Shell& shell, co
 // report to a new file the user names: CSV for a name ending in ".csv",
 // else an HTML page. Without catalogues it says how to register one.
 void save_catalogue_report(QWidget* parent, MessageService& messages, Shell& shell, const CatalogueSession* catalogues,
-    const std::string& folder, const std::string& database_path);
+    const std::string& folder, const std::string& database_path, bool archives);
 
 } // namespace cartonym::ui

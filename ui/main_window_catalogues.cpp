@@ -107,7 +107,8 @@ void Form1::catalogue_list_Click()
 void Form1::catalogue_report_Click()
 {
     try {
-        save_catalogue_report(this, messages_, shell_, catalogues_.get(), folder_path(), database_path_);
+        save_catalogue_report(this, messages_, shell_, catalogues_.get(), folder_path(), database_path_,
+            look_inside_archives->isChecked());
     } catch (const std::exception& error) {
         show_unexpected(error);
     }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "common/number_text.h"
+#include "database_tools/catalogue_tier.h"
 #include "database_tools/content_digest.h"
 #include "database_tools/digest_cache.h"
 #include "database_tools/rom_catalogue.h"
@@ -227,6 +228,11 @@ TEST(VerifiedNames, BatchFilesVerifiedFiles)
     fixtures::write_file(t / "c.dat",
         logiqx({{"Snow \xE2\x98\x83 Day", "Snow.sfc", homebrew.substr(512)}, {"List", "Games.HTM", plain}}));
     EXPECT_EQ(t.info({"--dat", t / "c.dat", t / "img/hb.zip"}).lines.at(0)["new_name"], "Snow.smc");
+    const CliRun report = Cli({"report", "--db", t.db, "--dat", t / "c.dat", t / "img"});
+    for (const char* name : {"hb.bin", "hb.gz", "hb.zip"})
+        EXPECT_NE(report.out.find("have Snow \xE2\x98\x83 Day\t" + t / ("img/" + std::string(name)) + '\n'),
+            std::string::npos)
+            << report.out;
     const CliRun run = Cli({"batch", "--db", t.db, "--gamelist", "--json", "--dat", t / "c.dat", t / "img"});
     ASSERT_EQ(run.lines.size(), 1u) << run.err;
     EXPECT_EQ(
@@ -264,6 +270,12 @@ TEST(VerifiedNames, ArchivesAsTheirImage)
     ASSERT_EQ(info.lines.size(), 2u) << info.err;
     const CliRun report = Cli({"report", "--db", t.db, "--dat", t / "c.dat", t / "img"});
     EXPECT_NE(report.out.find("have H\t" + (t / "img/h.zip")), std::string::npos) << report.out;
+    // The pass that analyses an archive works out its entry's digests: the archive is not read again.
+    const CatalogueTier tier({{t / "c.dat", RomCatalogue::read(t / "c.dat")}});
+    const LookedAtFile look = tier.look_at(t / "img/p.zip", true);
+    fixtures::write_file(t / "img/p.zip", rows[0].bytes.substr(0, 100));
+    EXPECT_EQ(tier.verify_file(t / "img/p.zip", look, false).new_name, rows[0].new_name);
+    fixtures::write_file(t / "img/p.zip", rows[0].bytes);
     const CliRun batch = Cli({"batch", "--db", t.db, "--json", "--dat", t / "c.dat", t / "img"});
     ASSERT_EQ(batch.lines.size(), 1u) << batch.err;
     EXPECT_EQ(batch.lines[0]["verified"], 2);
