@@ -233,6 +233,9 @@ TEST(VerifiedNames, BatchFilesVerifiedFiles)
         EXPECT_NE(report.out.find("have Snow \xE2\x98\x83 Day\t" + t / ("img/" + std::string(name)) + '\n'),
             std::string::npos)
             << report.out;
+    EXPECT_EQ(Cli({"report", "--db", t.db, "--no-archives", "--dat", t / "c.dat", t / "img"})
+                  .out.find("Day\t" + t / "img/hb.zip"),
+        std::string::npos);
     const CliRun run = Cli({"batch", "--db", t.db, "--gamelist", "--json", "--dat", t / "c.dat", t / "img"});
     ASSERT_EQ(run.lines.size(), 1u) << run.err;
     EXPECT_EQ(
