@@ -14,6 +14,7 @@
 #include <functional>
 #include <sys/stat.h>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace cartonym {
@@ -108,19 +109,61 @@ TEST(MoveAcrossFileSystems, CopiesWithRightsSynchronisesThenRemovesTheSource)
     ::chmod((t / "other").c_str(), 0600);
     fs::create_directory(t / "target");
     std::vector<SystemOperation> continuation;
-    // The rights are those of the file opened: another file that takes its name after the opening does not count.
+    // The rights are those of the file opened: another file that takes its name after the opening does not
+    // count, and it stays, since it is not the file copied.
     const ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
         if (operation == SystemOperation::examine && path == t / "a" && fs::exists(t / "other"))
             fs::rename(t / "other", t / "a");
         continuation.push_back(operation);
-        return operation == SystemOperation::move ? EXDEV : 0;
+        return operation == SystemOperation::move && path == t / "target/b" ? EXDEV : 0;
     });
-    move_across_file_systems(t / "a", t / "target/b");
-    EXPECT_EQ(tree_of(t.path()), (Tree{{"target/b", content}}));
+    EXPECT_EQ(error_number_of([&] { move_across_file_systems(t / "a", t / "target/b"); }), 75);
+    EXPECT_EQ(tree_of(t.path()), (Tree{{"a", "other"}, {"target/b", content}}));
     EXPECT_EQ(fs::status(t / "target/b").permissions() & fs::perms::all,
         fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_NE(std::find(continuation.begin(), continuation.end(), SystemOperation::sync), continuation.end());
-    EXPECT_EQ(continuation.back(), SystemOperation::remove);
+}
+
+TEST(MoveAcrossFileSystems, RemovesOnlyTheVeryFileItCopied)
+{
+    // What another process does once the copy is in place, and what is left then.
+    using Meanwhile = std::function<void(const TempFolder&)>;
+    const struct {
+        const char* case_;
+        Meanwhile meanwhile;
+        int number;
+        Tree after;
+    } cases[] = {
+        {"nothing", [](const TempFolder&) {}, 0, {{"target/b", "page"}}},
+        {"another file swapped in",
+            [](const TempFolder& t) {
+                write_file(t / "theirs", "theirs");
+                fs::rename(t / "theirs", t / "a");
+            },
+            75, {{"a", "theirs"}, {"target/b", "page"}}},
+        {"the source rewritten", [](const TempFolder& t) { write_file(t / "a", "new page"); }, 75, {{"a", "new page"}}},
+        {"the source rewritten, the copy too",
+            [](const TempFolder& t) {
+                write_file(t / "a", "new page");
+                write_file(t / "target/b", "theirs");
+            },
+            75, {{"a", "new page"}, {"target/b", "theirs"}}},
+    };
+    for (const auto& case_ : cases) {
+        SCOPED_TRACE(case_.case_);
+        TempFolder t;
+        write_file(t / "a", "page");
+        fs::create_directory(t / "target");
+        bool done = false, moved = false;
+        const ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
+            if (operation == SystemOperation::sync && path == t / "target" && !std::exchange(done, true))
+                case_.meanwhile(t); // the copy is in place
+            return operation == SystemOperation::move && !std::exchange(moved, true) ? EXDEV : 0;
+        });
+        EXPECT_EQ(error_number_of([&] { move_across_file_systems(t / "a", t / "target/b"); }), case_.number);
+        EXPECT_EQ(tree_of(t.path()), case_.after);
+        EXPECT_TRUE(done);
+    }
 }
 
 TEST(MoveAcrossFileSystems, FailedCopyLeavesNoPartialTarget)
