@@ -99,7 +99,7 @@ TEST(MoveFile, InjectedFailuresKeepTheSource)
     }
 }
 
-TEST(MoveAcrossFileSystems, CopiesWithRightsSynchronisesThenRemovesTheSource)
+TEST(MoveAcrossFileSystems, CopiesWithTheRightsOfTheFileOpenedAndSynchronises)
 {
     TempFolder t;
     const std::string content(200000, 'x'); // more than one copy buffer
@@ -109,8 +109,7 @@ TEST(MoveAcrossFileSystems, CopiesWithRightsSynchronisesThenRemovesTheSource)
     ::chmod((t / "other").c_str(), 0600);
     fs::create_directory(t / "target");
     std::vector<SystemOperation> continuation;
-    // The rights are those of the file opened: another file that takes its name after the opening does not
-    // count, and it stays, since it is not the file copied.
+    // The rights are those of the file opened: another file that takes its name after the opening does not count.
     const ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
         if (operation == SystemOperation::examine && path == t / "a" && fs::exists(t / "other"))
             fs::rename(t / "other", t / "a");
@@ -126,28 +125,17 @@ TEST(MoveAcrossFileSystems, CopiesWithRightsSynchronisesThenRemovesTheSource)
 
 TEST(MoveAcrossFileSystems, RemovesOnlyTheVeryFileItCopied)
 {
-    // What another process does once the copy is in place, and what is left then.
-    using Meanwhile = std::function<void(const TempFolder&)>;
+    // What another process writes once the copy is in place ("theirs" then takes the source's name).
     const struct {
         const char* case_;
-        Meanwhile meanwhile;
+        std::vector<std::pair<std::string, std::string>> writes;
         int number;
         Tree after;
     } cases[] = {
-        {"nothing", [](const TempFolder&) {}, 0, {{"target/b", "page"}}},
-        {"another file swapped in",
-            [](const TempFolder& t) {
-                write_file(t / "theirs", "theirs");
-                fs::rename(t / "theirs", t / "a");
-            },
-            75, {{"a", "theirs"}, {"target/b", "page"}}},
-        {"the source rewritten", [](const TempFolder& t) { write_file(t / "a", "new page"); }, 75, {{"a", "new page"}}},
-        {"the source rewritten, the copy too",
-            [](const TempFolder& t) {
-                write_file(t / "a", "new page");
-                write_file(t / "target/b", "theirs");
-            },
-            75, {{"a", "new page"}, {"target/b", "theirs"}}},
+        {"nothing", {}, 0, {{"target/b", "page"}}},
+        {"another file swapped in", {{"theirs", "theirs"}}, 75, {{"a", "theirs"}, {"target/b", "page"}}},
+        {"the source rewritten", {{"a", "new page"}}, 75, {{"a", "new page"}}},
+        {"both rewritten", {{"a", "new"}, {"target/b", "theirs"}}, 75, {{"a", "new"}, {"target/b", "theirs"}}},
     };
     for (const auto& case_ : cases) {
         SCOPED_TRACE(case_.case_);
@@ -156,13 +144,16 @@ TEST(MoveAcrossFileSystems, RemovesOnlyTheVeryFileItCopied)
         fs::create_directory(t / "target");
         bool done = false, moved = false;
         const ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
-            if (operation == SystemOperation::sync && path == t / "target" && !std::exchange(done, true))
-                case_.meanwhile(t); // the copy is in place
+            if (operation == SystemOperation::sync && path == t / "target" && !std::exchange(done, true)) {
+                for (const auto& [name, content] : case_.writes)
+                    write_file(t / name, content);
+                if (fs::exists(t / "theirs"))
+                    fs::rename(t / "theirs", t / "a");
+            }
             return operation == SystemOperation::move && !std::exchange(moved, true) ? EXDEV : 0;
         });
         EXPECT_EQ(error_number_of([&] { move_across_file_systems(t / "a", t / "target/b"); }), case_.number);
         EXPECT_EQ(tree_of(t.path()), case_.after);
-        EXPECT_TRUE(done);
     }
 }
 
