@@ -157,9 +157,16 @@ void repoint_moved_link(const std::string& old_folder, const std::string& target
         remove_name(fresh, no_throw);
 }
 
+// What a copy across file systems read and wrote: the source as it was
+// opened and the copy as it was placed.
+struct CopiedFile {
+    FileIdentity source;
+    FileIdentity copy;
+};
+
 // Copies source into a fresh private file in target's folder and links it
 // into place; the source stays. On failure nothing new is left behind.
-void copy_to_target(const std::string& source, const std::string& target)
+CopiedFile copy_to_target(const std::string& source, const std::string& target)
 {
     if (const int error = injected_error(SystemOperation::copy, target))
         throw_errno(error);
@@ -170,6 +177,7 @@ void copy_to_target(const std::string& source, const std::string& target)
     const std::string folder = parent_folder(target);
     std::string copy_path = join_path(folder, private_name_prefix("copy") + "XXXXXX");
     FileDescriptor out = create_unique_file(copy_path);
+    FileIdentity copy;
     try {
         set_mode(out, in.access_rights(), true);
         std::string buffer(1 << 16, '\0');
@@ -181,6 +189,7 @@ void copy_to_target(const std::string& source, const std::string& target)
             offset += n;
         }
         sync_file(out);
+        copy = identity_of(out);
         out.close();
         if (const int error = rename_without_replacing(copy_path, target, SystemOperation::copy, target))
             throw_errno(error);
@@ -190,6 +199,60 @@ void copy_to_target(const std::string& source, const std::string& target)
         throw;
     }
     sync_folder(folder);
+    return {in.identity(), copy};
+}
+
+// True when status shows the version of a regular file that expected
+// describes: the same entry with the same size and modification time. (The
+// change time is no guide: a rename sets it.) Where inode numbers may
+// follow the name (FUSE volumes), size and modification time alone tell.
+bool is_version(const std::optional<EntryStatus>& status, const FileIdentity& expected, const std::string& path)
+{
+    if (!status || status->kind != EntryKind::regular_file || status->identity.size != expected.size
+        || status->identity.mtime_s != expected.mtime_s || status->identity.mtime_ns != expected.mtime_ns)
+        return false;
+    return (status->identity.device == expected.device && status->identity.inode == expected.inode)
+        || inodes_may_change_on_remount(path);
+}
+
+// What stood at a name that was to be removed only as a known version.
+enum class Found { removed, other_version, other_file };
+
+// Removes the regular file at path only while it is the version expected:
+// it is renamed aside to <name>.cartonym-aside-<pid> first, where no other
+// process takes it unnoticed, checked there and removed. Anything else goes
+// back under its name; should that fail, the leftover sweep gives it its
+// name back. Another version of the same file is told apart only where
+// inode numbers stay with the file. Throws Error when path cannot be
+// renamed aside (a taken private name is Error 75) or the removal fails.
+Found remove_version(const std::string& path, const FileIdentity& expected)
+{
+    const std::string aside = path + ".cartonym-aside-" + std::to_string(process_id());
+    if (const int error = rename_without_replacing(path, aside, SystemOperation::remove, path)) {
+        if (error == EEXIST)
+            throw Error(ErrorNumber::path_file_access_error, error);
+        throw_errno(error);
+    }
+    int error = 0;
+    Found found = Found::other_file;
+    try {
+        const auto status = entry_status(aside);
+        if (is_version(status, expected, aside)) {
+            error = remove_name(aside, no_throw);
+            if (error == 0)
+                return Found::removed;
+        } else if (status && status->identity.device == expected.device && status->identity.inode == expected.inode
+            && !inodes_may_change_on_remount(aside)) {
+            found = Found::other_version;
+        }
+    } catch (const Error&) {
+        rename_without_replacing(aside, path, SystemOperation::move, path);
+        throw;
+    }
+    rename_without_replacing(aside, path, SystemOperation::move, path);
+    if (error != 0)
+        throw_errno(error);
+    return found;
 }
 
 // Every private name the program's moves make in a folder:
@@ -197,15 +260,27 @@ void copy_to_target(const std::string& source, const std::string& target)
 //   .cartonym-link-<pid>-XXXXXX  a fresh link about to replace a moved one
 //   <name>.cartonym-move-XXXXXX  an image parked by earlier versions, whose
 //                                move fell back on a private name
+//   <name>.cartonym-aside-<pid>  a file set aside to be checked before its
+//                                removal
 // A partial copy (its source still exists) or a spare link of a process
 // that no longer runs is removed; a parked image goes back to its name
-// when that is free, and an empty placeholder of that kind is removed.
+// when that is free, and an empty placeholder of that kind is removed; a
+// file set aside by a process that no longer runs goes back to its name
+// when that is free, whatever it is, since it may be another entry than the
+// file that was to go.
 void tidy_leftover(const std::string& folder, const std::string& name)
 {
     const std::string path = join_path(folder, name);
     const auto status = entry_status(path);
     if (!status)
         return;
+    const auto aside = name.rfind(".cartonym-aside-");
+    if (aside != std::string::npos && aside > 0) {
+        const long pid = std::atol(name.c_str() + aside + std::string_view(".cartonym-aside-").size());
+        if (pid > 0 && !process_is_running(pid))
+            rename_without_replacing(path, join_path(folder, name.substr(0, aside)), SystemOperation::move, path);
+        return;
+    }
     for (const char* kind : {"copy", "link"}) {
         const std::string prefix = std::string(".cartonym-") + kind + "-";
         if (!name.starts_with(prefix))
@@ -322,8 +397,23 @@ void move_across_file_systems(const std::string& source, const std::string& targ
     // Another file system: an existing target is refused before any copying.
     if (entry_exists(target))
         throw Error(ErrorNumber::file_already_exists);
-    copy_to_target(source, target);
-    delete_file(source);
+    const CopiedFile copied = copy_to_target(source, target);
+    // Only the very file copied goes. Another file that took the source's
+    // name stays beside the copy. A source rewritten since it was opened
+    // stays too, and the copy, which holds an older (or torn) state of it,
+    // goes again while it is still the copy made. Either way the move has
+    // failed.
+    const Found found = remove_version(source, copied.source);
+    if (found == Found::removed)
+        return;
+    if (found == Found::other_version) {
+        try {
+            remove_version(target, copied.copy);
+        } catch (const Error&) {
+            // The copy stays beside the source: nothing is lost.
+        }
+    }
+    throw Error(ErrorNumber::path_file_access_error);
 }
 
 void create_folder(const std::string& path)

@@ -24,13 +24,18 @@ void move_file(const std::string& source, const std::string& target, bool may_be
 // name into target's folder, synchronised, linked into place without replacing
 // and the folder synchronised before source is removed; a failure on the way
 // removes the copy again, so no partial target is ever left. Error 58 when
-// target exists. Hooks: Move (target), then Copy (target), Write and
-// Sync (the temporary copy), Delete (source).
+// target exists. Only the very file copied is removed: it is renamed aside
+// and checked first. Error 75 when another file has taken source's name
+// (it stays, and so does the copy) or source has been rewritten since it
+// was opened (it stays, and the copy of its older state goes again).
+// Hooks: Move (target), then Copy (target), Write and Sync (the temporary
+// copy), Delete (source: the rename aside, then the removal).
 void move_across_file_systems(const std::string& source, const std::string& target);
 
 // Removes the private files that moves of processes that no longer run
-// left in folder (a partial copy, a spare link), so that nothing of an
-// interrupted move stays behind. Failures are ignored.
+// left in folder (a partial copy, a spare link) and gives a file set aside
+// for a check its name back, so that nothing of an interrupted move stays
+// behind. Failures are ignored.
 void remove_leftovers_of_ended_moves(const std::string& folder);
 
 // True when the volume of folder folds letter case, so that names differing

@@ -147,17 +147,20 @@ TEST(MoveRoutes, MovedLinkIsRepointedWhereNamesCannotBeExchanged)
     }
 }
 
-TEST(MoveRoutes, LeftoversOfEarlierVersionsGoBackToTheirNames)
+TEST(MoveRoutes, ParkedAndSetAsideFilesGoBackToTheirNames)
 {
     TempFolder t;
     write_file(t / "Game.smc.cartonym-move-Ab12Cd", "parked image");
     write_file(t / "Other.smc.cartonym-move-Xy34Zw", "");
     write_file(t / "Taken.smc", "theirs");
     write_file(t / "Taken.smc.cartonym-move-Qq11Rr", "parked twin");
+    write_file(t / "Set.smc.cartonym-aside-999999", ""); // set aside by a process that has ended
+    const std::string in_use = "Busy.smc.cartonym-aside-" + std::to_string(process_id());
+    write_file(t / in_use, "in use");
     remove_leftovers_of_ended_moves(t.path());
     EXPECT_EQ(test::tree_of(t.path()),
-        (Tree{
-            {"Game.smc", "parked image"}, {"Taken.smc", "theirs"}, {"Taken.smc.cartonym-move-Qq11Rr", "parked twin"}}));
+        (Tree{{"Game.smc", "parked image"}, {"Set.smc", ""}, {"Taken.smc", "theirs"},
+            {"Taken.smc.cartonym-move-Qq11Rr", "parked twin"}, {in_use, "in use"}}));
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include <functional>
 #include <sys/stat.h>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace cartonym {
@@ -98,7 +99,7 @@ TEST(MoveFile, InjectedFailuresKeepTheSource)
     }
 }
 
-TEST(MoveAcrossFileSystems, CopiesWithRightsSynchronisesThenRemovesTheSource)
+TEST(MoveAcrossFileSystems, CopiesWithTheRightsOfTheFileOpenedAndSynchronises)
 {
     TempFolder t;
     const std::string content(200000, 'x'); // more than one copy buffer
@@ -113,14 +114,47 @@ TEST(MoveAcrossFileSystems, CopiesWithRightsSynchronisesThenRemovesTheSource)
         if (operation == SystemOperation::examine && path == t / "a" && fs::exists(t / "other"))
             fs::rename(t / "other", t / "a");
         continuation.push_back(operation);
-        return operation == SystemOperation::move ? EXDEV : 0;
+        return operation == SystemOperation::move && path == t / "target/b" ? EXDEV : 0;
     });
-    move_across_file_systems(t / "a", t / "target/b");
-    EXPECT_EQ(tree_of(t.path()), (Tree{{"target/b", content}}));
+    EXPECT_EQ(error_number_of([&] { move_across_file_systems(t / "a", t / "target/b"); }), 75);
+    EXPECT_EQ(tree_of(t.path()), (Tree{{"a", "other"}, {"target/b", content}}));
     EXPECT_EQ(fs::status(t / "target/b").permissions() & fs::perms::all,
         fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_NE(std::find(continuation.begin(), continuation.end(), SystemOperation::sync), continuation.end());
-    EXPECT_EQ(continuation.back(), SystemOperation::remove);
+}
+
+TEST(MoveAcrossFileSystems, RemovesOnlyTheVeryFileItCopied)
+{
+    // What another process writes once the copy is in place ("theirs" then takes the source's name).
+    const struct {
+        const char* case_;
+        std::vector<std::pair<std::string, std::string>> writes;
+        int number;
+        Tree after;
+    } cases[] = {
+        {"nothing", {}, 0, {{"target/b", "page"}}},
+        {"another file swapped in", {{"theirs", "theirs"}}, 75, {{"a", "theirs"}, {"target/b", "page"}}},
+        {"the source rewritten", {{"a", "new page"}}, 75, {{"a", "new page"}}},
+        {"both rewritten", {{"a", "new"}, {"target/b", "theirs"}}, 75, {{"a", "new"}, {"target/b", "theirs"}}},
+    };
+    for (const auto& case_ : cases) {
+        SCOPED_TRACE(case_.case_);
+        TempFolder t;
+        write_file(t / "a", "page");
+        fs::create_directory(t / "target");
+        bool done = false, moved = false;
+        const ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
+            if (operation == SystemOperation::sync && path == t / "target" && !std::exchange(done, true)) {
+                for (const auto& [name, content] : case_.writes)
+                    write_file(t / name, content);
+                if (fs::exists(t / "theirs"))
+                    fs::rename(t / "theirs", t / "a");
+            }
+            return operation == SystemOperation::move && !std::exchange(moved, true) ? EXDEV : 0;
+        });
+        EXPECT_EQ(error_number_of([&] { move_across_file_systems(t / "a", t / "target/b"); }), case_.number);
+        EXPECT_EQ(tree_of(t.path()), case_.after);
+    }
 }
 
 TEST(MoveAcrossFileSystems, FailedCopyLeavesNoPartialTarget)
