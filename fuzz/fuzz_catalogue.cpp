@@ -25,23 +25,21 @@ void check(bool condition)
         std::abort();
 }
 
+// What a parse gives: the catalogue, or the error it threw.
 struct Outcome {
+    template <typename Parse> explicit Outcome(Parse parse)
+    {
+        try {
+            catalogue = parse();
+        } catch (const cartonym::Error& error) {
+            number = error.value();
+            message = error.what();
+        }
+    }
     std::optional<cartonym::RomCatalogue> catalogue;
-    int error = 0;
+    int number = 0;
     std::string message;
 };
-
-template <typename parse> Outcome run_parse(parse reader)
-{
-    Outcome outcome;
-    try {
-        outcome.catalogue = reader();
-    } catch (const cartonym::Error& error) {
-        outcome.error = error.value();
-        outcome.message = error.what();
-    }
-    return outcome;
-}
 
 bool same_entry(const cartonym::CatalogueEntry& a, const cartonym::CatalogueEntry& b)
 {
@@ -66,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data_bytes, std::size_
     const std::size_t piece_length = 1 + data_bytes[0] % 64;
     const std::string_view text(reinterpret_cast<const char*>(data_bytes) + 1, size - 1);
 
-    const Outcome whole = run_parse([&] { return cartonym::RomCatalogue::parse(text, "fuzz.dat"); });
+    const Outcome whole([&] { return cartonym::RomCatalogue::parse(text, "fuzz.dat"); });
 
     // Pieces copied into one buffer that each new piece overwrites.
     std::vector<char> buffer(piece_length);
@@ -79,19 +77,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data_bytes, std::size_
             return std::string_view(buffer.data(), count);
         };
     };
-    const Outcome pieces = run_parse([&] { return cartonym::RomCatalogue::parse(open, "fuzz.dat"); });
+    const Outcome pieces([&] { return cartonym::RomCatalogue::parse(open, "fuzz.dat"); });
 
     // Expat's own verdict on malformed XML may differ with where the pieces
     // end (a bad token or junk after the root); the readers' own may not.
     const bool from_expat = whole.message.find("not well-formed XML: ") != std::string::npos
         || whole.message.find("inside the XML") != std::string::npos;
-    if (whole.error != pieces.error || (!from_expat && whole.message != pieces.message)) {
-        std::fprintf(stderr, "whole: %d %s\npieces: %d %s\n", whole.error, whole.message.c_str(), pieces.error,
+    if (whole.number != pieces.number || (!from_expat && whole.message != pieces.message)) {
+        std::fprintf(stderr, "whole: %d %s\npieces: %d %s\n", whole.number, whole.message.c_str(), pieces.number,
             pieces.message.c_str());
         std::abort();
     }
     if (!whole.catalogue) {
-        check(whole.error == 52 || whole.error == 61); // no catalogue, or too large a one
+        check(whole.number == 52 || whole.number == 61); // no catalogue, or too large a one
         return 0;
     }
     check_same(*whole.catalogue, *pieces.catalogue);
