@@ -124,13 +124,20 @@ enum class CatalogueKind { empty, logiqx, smdb, clrmamepro };
 
 // The kind, told from the first bytes that are not blank: "<", or a first
 // line of tab-separated columns that begins with 64 hexadecimal digits.
-CatalogueKind kind_of(const CatalogueBytes& bytes, std::size_t& lines)
+// marked tells whether a UTF-8 byte order mark comes first.
+CatalogueKind kind_of(const CatalogueBytes& bytes, std::size_t& lines, bool& marked)
 {
     CatalogueChars chars(bytes);
-    if (chars.peek() == 0xEF)
-        for (int i = 0; i < 3; ++i)
-            chars.get();
+    static constexpr int mark[] = {0xEF, 0xBB, 0xBF};
+    int matched = 0;
+    while (matched < 3 && chars.peek() == mark[matched]) {
+        chars.get();
+        ++matched;
+    }
+    marked = matched == 3;
     lines = 1;
+    if (matched > 0 && !marked)
+        return CatalogueKind::clrmamepro; // a broken mark, which that reader refuses
     while (is_blank(chars.peek()))
         lines += chars.get() == '\n' ? 1 : 0;
     if (chars.peek() < 0)
@@ -146,14 +153,18 @@ CatalogueKind kind_of(const CatalogueBytes& bytes, std::size_t& lines)
     return hex ? CatalogueKind::smdb : CatalogueKind::clrmamepro;
 }
 
-// The bytes after a UTF-8 byte order mark.
-CatalogueBytes without_byte_order_mark(const CatalogueBytes& bytes)
+// The bytes after a UTF-8 byte order mark, when marked; pieces may split it.
+CatalogueBytes without_byte_order_mark(const CatalogueBytes& bytes, bool marked)
 {
-    return [&bytes, first = true]() mutable {
+    return [&bytes, left = std::size_t{marked ? 3U : 0U}]() mutable {
         std::string_view piece = bytes();
-        if (first && piece.starts_with("\xEF\xBB\xBF"))
-            piece.remove_prefix(3);
-        first = false;
+        while (left > 0 && !piece.empty()) {
+            const std::size_t count = std::min(left, piece.size());
+            piece.remove_prefix(count);
+            left -= count;
+            if (piece.empty())
+                piece = bytes();
+        }
         return piece;
     };
 }
@@ -163,7 +174,8 @@ CatalogueBytes without_byte_order_mark(const CatalogueBytes& bytes)
 RomCatalogue RomCatalogue::parse(const std::function<CatalogueBytes()>& open, const std::string& file_name)
 {
     std::size_t lines = 0;
-    const CatalogueKind kind = kind_of(open(), lines);
+    bool marked = false;
+    const CatalogueKind kind = kind_of(open(), lines, marked);
     if (kind == CatalogueKind::empty)
         catalogue_fault(file_name, "line " + std::to_string(lines),
             "the file is empty: neither a Logiqx XML catalogue nor a clrmamepro catalogue");
@@ -173,9 +185,9 @@ RomCatalogue RomCatalogue::parse(const std::function<CatalogueBytes()>& open, co
     if (kind == CatalogueKind::logiqx)
         read_logiqx(bytes, builder);
     else if (kind == CatalogueKind::smdb)
-        read_smdb(without_byte_order_mark(bytes), builder);
+        read_smdb(without_byte_order_mark(bytes, marked), builder);
     else
-        read_clrmamepro(without_byte_order_mark(bytes), builder);
+        read_clrmamepro(without_byte_order_mark(bytes, marked), builder);
     return catalogue;
 }
 

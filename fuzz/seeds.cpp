@@ -1,7 +1,9 @@
 // Writes the fuzzers' seed inputs, made with the fixture builder: an image of
-// every format code (and rejected ones) for the analysis, and small
-// databases for the reader.
+// every format code (and rejected ones) for the analysis, small databases
+// for the reader, small archives of every kind holding an image, and a small
+// catalogue of every format.
 #include "fixtures/rom_builder.h"
+#include "tests/archive_builder.h"
 
 #include <cstdint>
 #include <cstring>
@@ -31,17 +33,59 @@ std::string Compact(const std::string& image)
     return input;
 }
 
+void write_archives(const std::filesystem::path& folder)
+{
+    using cartonym::test::ArchiveFormat;
+    using cartonym::test::make_archive;
+    RomPlan plan;
+    plan.data_length = 0x10000;
+    const std::string image = build_rom(plan);
+    write_file((folder / "zip").string(), make_archive(ArchiveFormat::zip_deflated, {{"game.smc", image}}));
+    write_file((folder / "zip-two").string(),
+        make_archive(ArchiveFormat::zip_deflated, {{"read.me", "text"}, {"game.smc", image}}));
+    write_file((folder / "zip-stored").string(), make_archive(ArchiveFormat::zip_stored, {{"t.txt", "text"}}));
+    write_file((folder / "zip-encrypted").string(),
+        make_archive(ArchiveFormat::zip_encrypted, {{"game.smc", image.substr(0, 0x1000)}}));
+    write_file((folder / "7z").string(), make_archive(ArchiveFormat::seven_zip, {{"game.smc", image}}));
+    write_file((folder / "gz").string(), make_archive(ArchiveFormat::gzip, {{"game.smc", image}}));
+    write_file((folder / "tar.gz").string(),
+        make_archive(ArchiveFormat::tar_gzip, {{"game.smc", image}, {"other.smc", image.substr(0, 0x100)}}));
+}
+
+// The catalogue fuzzer's layout: a piece length, then the text.
+void write_catalogues(const std::filesystem::path& folder)
+{
+    const std::string sha1(40, 'a'), crc = "1234abcd";
+    const std::string logiqx_header =
+        "<?xml version=\"1.0\"?>\n<datafile><header><name>X &amp; Y</name><version>7</version></header>\n";
+    const std::string logiqx = logiqx_header + "<game name=\"G\"><rom name=\"g.sfc\" size=\"65536\" crc=\"" + crc
+        + "\" sha1=\"" + sha1 + "\"/></game>\n<game name=\"H\"><rom name=\"h.sfc\" size=\"4\" crc=\"" + crc
+        + "\"/></game>\n</datafile>\n";
+    const std::string clrmamepro = "clrmamepro ( name \"X & Y\" version 7 )\n"
+                                   "game ( name \"G\" rom ( name \"g.sfc\" size 65536 crc "
+        + crc + " sha1 " + sha1 + " ) )\ngame ( name \"H\" rom ( name \"h.sfc\" size 4 crc " + crc + " ) )\n";
+    const std::string smdb_line =
+        std::string(64, 'b') + "\tSNES/g.sfc\t" + sha1 + '\t' + std::string(32, 'c') + '\t' + crc;
+    write_file((folder / "logiqx").string(), "\x07" + logiqx);
+    write_file((folder / "clrmamepro").string(), "\x03" + clrmamepro);
+    write_file((folder / "smdb").string(), "\x05" + smdb_line + "\t65536\n" + smdb_line + "\n");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::cerr << "usage: cartonym-fuzz-seeds ANALYSIS-DIR DATABASE-DIR\n";
+    if (argc != 2) {
+        std::cerr << "usage: cartonym-fuzz-seeds CORPUS-DIR\n";
         return 2;
     }
-    const std::filesystem::path analysis = argv[1], database = argv[2];
-    std::filesystem::create_directories(analysis);
-    std::filesystem::create_directories(database);
+    // One folder of seeds for each target, named after it.
+    const std::filesystem::path corpus = argv[1];
+    const std::filesystem::path analysis = corpus / "analysis", database = corpus / "database";
+    for (const char* target : {"analysis", "database", "archive", "catalogue"})
+        std::filesystem::create_directories(corpus / target);
+    write_archives(corpus / "archive");
+    write_catalogues(corpus / "catalogue");
 
     int number = 0;
     for (const CopierHeader header :
