@@ -1,5 +1,6 @@
 #include "analysis/archive_reader.h"
 
+#include "analysis/decoder_limits.h"
 #include "common/paths.h"
 #include "common/system_calls.h"
 
@@ -239,7 +240,7 @@ private:
     // the archive is open).
     std::string reason_in_message() const
     {
-        const char* text = archive_error_string(handle_.get());
+        const char* text = decoder_refused() ? "unsupported memory need" : archive_error_string(handle_.get());
         if (text != nullptr && (std::strstr(text, "ncrypt") != nullptr || std::strstr(text, "assphrase") != nullptr))
             return "encrypted";
         if (text != nullptr && std::strstr(text, "nsupported") != nullptr)
