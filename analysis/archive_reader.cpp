@@ -157,7 +157,7 @@ public:
         archive_read_set_seek_callback(a, seek_to);
         archive_read_set_skip_callback(a, skip_over);
         archive_read_set_callback_data(a, &source_);
-        const bool opened = archive_read_open1(a) >= ARCHIVE_WARN;
+        const bool opened = decoders_fit(source_.file) && archive_read_open1(a) >= ARCHIVE_WARN;
         rethrow();
         if (!opened)
             fail(reason_in_message()); // an encrypted 7z header shows here

@@ -1,5 +1,7 @@
 #include "analysis/decoder_limits.h"
 
+#include "analysis/seven_zip_coders.h"
+
 #include <dlfcn.h>
 #include <lzma.h>
 
@@ -19,6 +21,12 @@ template <typename Function> Function* library_definition(const char* name)
 }
 
 } // namespace
+
+bool decoders_fit(const ReadableFile& file)
+{
+    refused = !seven_zip_header_fits(file);
+    return !refused;
+}
 
 bool decoder_refused() { return std::exchange(refused, false); }
 

@@ -4,8 +4,12 @@
 // would make it reserve 4 GiB. The program's own definitions of those
 // decoders' entry points (decoder_limits.cpp) stand in front of liblzma's,
 // refuse a decoder that needs more than decoder_memory_limit and hand the
-// rest on; the archive then reads as "unsupported".
+// rest on. A 7z's PPMd coder, which libarchive sets up itself, is checked
+// in the header before libarchive opens the archive. What is refused reads
+// as "unsupported".
 #pragma once
+
+#include "common/system_calls.h"
 
 #include <cstdint>
 
@@ -15,8 +19,12 @@ namespace cartonym {
 // the next common step, 96 MiB; a decoder that needs more is refused.
 inline constexpr std::uint64_t decoder_memory_limit = 128 * 1024 * 1024;
 
+// Whether the decoders an archive's header names fit the limit (a 7z's;
+// every other file fits); a refusal is noted for decoder_refused().
+bool decoders_fit(const ReadableFile& file);
+
 // Whether a decoder was refused for its memory since the last decoder
-// started on this thread; answers once, then false.
+// or header check started on this thread; answers once, then false.
 bool decoder_refused();
 
 } // namespace cartonym
