@@ -229,7 +229,9 @@ bool header_fits(const ReadableFile& file)
     const unsigned kind = plain.byte();
     if (kind == 0x17) {
         const Streams packing = read_streams(plain);
-        const auto coders = packing.folders.empty() ? std::vector<Coder>{} : packing.folders[0].coders;
+        if (packing.folders.empty())
+            throw Malformed{};
+        const std::vector<Coder>& coders = packing.folders[0].coders;
         if (std::ranges::any_of(coders, [](const Coder& coder) { return coder.id == aes; }))
             return true; // libarchive asks for a passphrase it is not given
         if (coders.size() != 1 || (coders[0].id != lzma1 && coders[0].id != lzma2)
