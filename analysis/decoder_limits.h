@@ -16,10 +16,10 @@
 namespace cartonym {
 
 // The strongest presets of the usual packers use a 64 MiB dictionary
-// (64.1 MiB of decoder memory, PPMd 64 MiB at most short of the very
-// strongest). Packers make dictionaries of 2^n and 3 * 2^(n-1) bytes, so the
-// next real one, 96 MiB, is refused. What a decoder touches while passing
-// over entries (its dictionary fills as data passes) stays within it.
+// (64.1 MiB of decoder memory). Packers make dictionaries of 2^n and
+// 3 * 2^(n-1) bytes, so the next real one, 96 MiB, is refused; a PPMd model
+// may have up to the limit too. What a decoder touches while passing over
+// entries (its dictionary fills as data passes) stays within it.
 inline constexpr std::uint64_t decoder_memory_limit = 72 * 1024 * 1024;
 
 // Whether the decoders an archive's header names fit the limit (a 7z's;
