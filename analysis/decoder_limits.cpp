@@ -24,8 +24,9 @@ template <typename Function> Function* library_definition(const char* name)
 
 bool decoders_fit(const ReadableFile& file)
 {
-    refused = !seven_zip_header_fits(file);
-    return !refused;
+    const HeaderVerdict verdict = seven_zip_header_verdict(file);
+    refused = verdict == HeaderVerdict::over_limit;
+    return verdict == HeaderVerdict::fits; // damaged: libarchive names no reason
 }
 
 bool decoder_refused() { return std::exchange(refused, false); }

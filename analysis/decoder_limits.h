@@ -23,7 +23,10 @@ namespace cartonym {
 inline constexpr std::uint64_t decoder_memory_limit = 72 * 1024 * 1024;
 
 // Whether the decoders an archive's header names fit the limit (a 7z's;
-// every other file fits); a refusal is noted for decoder_refused().
+// every other file fits); a refusal is noted for decoder_refused(). A 7z
+// of more than 65,536 entries, which libarchive would lay out before the
+// first is read, or whose header is said to run past its end, does not fit
+// either and reads as damaged.
 bool decoders_fit(const ReadableFile& file);
 
 // Whether a decoder was refused for its memory since the last decoder

@@ -24,6 +24,8 @@ namespace {
 constexpr std::uint64_t header_limit = 4 * 1024 * 1024;
 // libarchive's bound on any count in a header.
 constexpr std::uint64_t count_limit = 100000000;
+// The most entries (or streams) libarchive gets to lay out, some 100 bytes each.
+constexpr std::uint64_t entry_bound = 65536;
 constexpr std::uint64_t ppmd = 0x030401, lzma1 = 0x030101, lzma2 = 0x21, aes = 0x06F10701;
 
 // A header that does not parse: libarchive will say it is damaged.
@@ -75,12 +77,15 @@ struct Folder {
     std::vector<Coder> coders;
     std::uint64_t outputs = 0;
     std::uint64_t unpack_size = 0; // of its last output
+    bool digest = false;
+    std::uint64_t streams = 1; // the entries' streams it holds
 };
 
 struct Streams {
     std::uint64_t pack_position = 0;
     std::uint64_t first_pack_size = 0;
     std::vector<Folder> folders;
+    std::uint64_t unpack_streams = 0;
 };
 
 Folder read_folder(HeaderReader& in)
@@ -112,45 +117,80 @@ Folder read_folder(HeaderReader& in)
     return folder;
 }
 
-void skip_digests(HeaderReader& in, std::uint64_t count)
+// Passes over count digests; notes which folders have one where given.
+void skip_digests(HeaderReader& in, std::uint64_t count, std::vector<Folder>* folders = nullptr)
 {
-    std::uint64_t defined = count;
-    if (in.byte() == 0) {
-        defined = 0;
-        for (std::uint64_t i = 0; i < count; i += 8)
-            defined += std::popcount(in.byte() & (0xFF00U >> std::min<std::uint64_t>(8, count - i)));
+    const bool all = in.byte() != 0;
+    std::uint64_t defined = all ? count : 0;
+    unsigned bits = 0xFF;
+    for (std::uint64_t i = 0; i < count && (!all || folders != nullptr); ++i) {
+        bits = !all && i % 8 == 0 ? in.byte() : bits;
+        const bool there = (bits >> (7 - i % 8) & 1) != 0;
+        defined += all ? 0 : there;
+        if (folders != nullptr)
+            (*folders)[i].digest = there;
     }
     in.take(4 * defined);
 }
 
-// Pack and unpack information, up to the folders' unpack sizes.
-Streams read_streams(HeaderReader& in)
+// How many streams each folder holds, their sizes and digests.
+void read_substreams(HeaderReader& in, Streams& streams)
 {
-    Streams streams;
     unsigned next = in.byte();
-    if (next == 0x06) {
-        streams.pack_position = in.number();
-        const std::uint64_t count = in.count();
-        if (count == 0 || in.byte() != 0x09)
-            throw Malformed{};
-        streams.first_pack_size = in.number();
-        for (std::uint64_t i = 1; i < count; ++i)
-            in.number();
-        if ((next = in.byte()) == 0x0A) {
-            skip_digests(in, count);
-            next = in.byte();
-        }
-        if (next != 0x00)
-            throw Malformed{};
+    if (next == 0x0D) {
+        streams.unpack_streams = 0;
+        for (Folder& folder : streams.folders)
+            streams.unpack_streams += folder.streams = in.count();
         next = in.byte();
     }
-    if (next != 0x07)
-        return streams;
+    for (const Folder& folder : streams.folders) {
+        for (std::uint64_t i = 1; next == 0x09 && i < folder.streams; ++i)
+            in.number();
+    }
+    next = next == 0x09 ? in.byte() : next;
+    if (next == 0x0A) {
+        std::uint64_t digests = 0;
+        for (const Folder& folder : streams.folders)
+            digests += folder.streams != 1 || !folder.digest ? folder.streams : 0;
+        if (digests == 0)
+            throw Malformed{};
+        skip_digests(in, digests);
+        next = in.byte();
+    }
+    if (next != 0x00)
+        throw Malformed{};
+}
+
+// Pack information: where the packed streams lie.
+void read_packing(HeaderReader& in, Streams& streams)
+{
+    streams.pack_position = in.number();
+    const std::uint64_t count = in.count();
+    if (count == 0 || in.byte() != 0x09)
+        throw Malformed{};
+    streams.first_pack_size = in.number();
+    for (std::uint64_t i = 1; i < count; ++i)
+        in.number();
+    unsigned next = in.byte();
+    if (next == 0x0A) {
+        skip_digests(in, count);
+        next = in.byte();
+    }
+    if (next != 0x00)
+        throw Malformed{};
+}
+
+// The folders with their coders, unpack sizes and digests.
+void read_folders(HeaderReader& in, Streams& streams)
+{
     if (in.byte() != 0x0B)
         throw Malformed{};
     const std::uint64_t count = in.count();
-    if (in.byte() != 0)
-        return streams; // the folders lie elsewhere, which libarchive refuses
+    if (in.byte() != 0) { // folders elsewhere, which libarchive takes only when there are none
+        in.count();
+        if (count > 0)
+            throw Malformed{};
+    }
     for (std::uint64_t i = 0; i < count; ++i)
         streams.folders.push_back(read_folder(in));
     if (in.byte() != 0x0C)
@@ -159,6 +199,35 @@ Streams read_streams(HeaderReader& in)
         for (std::uint64_t i = 0; i < folder.outputs; ++i)
             folder.unpack_size = in.number();
     }
+    unsigned next = in.byte();
+    if (next == 0x0A) {
+        skip_digests(in, count, &streams.folders);
+        next = in.byte();
+    }
+    if (next != 0x00)
+        throw Malformed{};
+}
+
+// Streams information, read as far as its end.
+Streams read_streams(HeaderReader& in)
+{
+    Streams streams;
+    unsigned next = in.byte();
+    if (next == 0x06) {
+        read_packing(in, streams);
+        next = in.byte();
+    }
+    if (next == 0x07) {
+        read_folders(in, streams);
+        streams.unpack_streams = streams.folders.size();
+        next = in.byte();
+    }
+    if (next == 0x08) {
+        read_substreams(in, streams);
+        next = in.byte();
+    }
+    if (next != 0x00)
+        throw Malformed{};
     return streams;
 }
 
@@ -174,7 +243,7 @@ bool ppmd_fits(const std::vector<Folder>& folders)
 }
 
 // The header an encoded header's one LZMA or LZMA2 coder packs, decoded
-// from the file in pieces.
+// from the file in pieces, as far as the data goes.
 std::string decode_header(const ReadableFile& file, const Streams& streams)
 {
     const Folder& folder = streams.folders.at(0);
@@ -200,16 +269,34 @@ std::string decode_header(const ReadableFile& file, const Streams& streams)
         left -= stream.avail_in;
         result = lzma_code(&stream, LZMA_RUN);
     }
-    const bool whole = started == LZMA_OK && stream.avail_out == 0;
     lzma_end(&stream);
-    if (!whole)
-        throw Malformed{};
+    header.resize(header.size() - stream.avail_out); // libarchive gets no more where the data stops
     return header;
 }
 
-// Whether the header's decoders fit the limit; false also where the
-// header cannot be looked into (too long, packed by another coder).
-bool header_fits(const ReadableFile& file)
+// The verdict on a header: its coders, its entries.
+HeaderVerdict main_header_verdict(HeaderReader& in)
+{
+    unsigned next = in.byte();
+    if (next == 0x02) {
+        while (in.byte() != 0)
+            in.number();
+        next = in.byte();
+    }
+    Streams main;
+    if (next == 0x04) {
+        main = read_streams(in);
+        next = in.byte();
+    }
+    if (!ppmd_fits(main.folders))
+        return HeaderVerdict::over_limit;
+    const std::uint64_t entries = next == 0x05 ? in.count() : 0;
+    return std::max(entries, main.unpack_streams) > entry_bound ? HeaderVerdict::damaged : HeaderVerdict::fits;
+}
+
+// The verdict on a 7z's header, decoded first where packed; over_limit
+// also where it cannot be looked into (too long, packed by another coder).
+HeaderVerdict header_verdict(const ReadableFile& file)
 {
     std::array<unsigned char, 32> start{};
     file.read_at(0, start.data(), start.size());
@@ -219,10 +306,12 @@ bool header_fits(const ReadableFile& file)
         size = size << 8 | start[20 + i];
     }
     const std::uint64_t length = file.length();
-    if (size == 0 || offset > length || 32 + offset > length || size > length - 32 - offset)
-        return true; // libarchive finds no entry or a damaged archive
+    if (size == 0 || offset > length || 32 + offset >= length)
+        return HeaderVerdict::fits; // libarchive finds no entry or a damaged archive
+    if (size > length - 32 - offset)
+        return HeaderVerdict::damaged; // libarchive would ask for as much as the size says
     if (size > header_limit)
-        return false;
+        return HeaderVerdict::over_limit;
     std::string bytes(size, '\0');
     file.read_at(32 + offset, reinterpret_cast<unsigned char*>(bytes.data()), bytes.size());
     HeaderReader plain(std::move(bytes));
@@ -233,36 +322,31 @@ bool header_fits(const ReadableFile& file)
             throw Malformed{};
         const std::vector<Coder>& coders = packing.folders[0].coders;
         if (std::ranges::any_of(coders, [](const Coder& coder) { return coder.id == aes; }))
-            return true; // libarchive asks for a passphrase it is not given
+            return HeaderVerdict::fits; // libarchive asks for a passphrase it is not given
         if (coders.size() != 1 || (coders[0].id != lzma1 && coders[0].id != lzma2)
             || packing.folders[0].unpack_size > header_limit)
-            return false;
+            return HeaderVerdict::over_limit;
         plain = HeaderReader(decode_header(file, packing));
         if (plain.byte() != 0x01)
             throw Malformed{};
     } else if (kind != 0x01) {
-        return true;
+        return HeaderVerdict::fits;
     }
-    unsigned next = plain.byte();
-    if (next == 0x02) {
-        while (plain.byte() != 0)
-            plain.number();
-        next = plain.byte();
-    }
-    return next != 0x04 || ppmd_fits(read_streams(plain).folders);
+    return main_header_verdict(plain);
 }
 
 } // namespace
 
-bool seven_zip_header_fits(const ReadableFile& file)
+HeaderVerdict seven_zip_header_verdict(const ReadableFile& file)
 {
     std::array<char, 6> first{};
     file.read_at(0, reinterpret_cast<unsigned char*>(first.data()), first.size());
     try {
-        return archive_kind(std::string_view(first.data(), first.size())) != ArchiveKind::seven_zip
-            || header_fits(file);
+        return archive_kind(std::string_view(first.data(), first.size())) == ArchiveKind::seven_zip
+            ? header_verdict(file)
+            : HeaderVerdict::fits;
     } catch (const Malformed&) {
-        return true;
+        return HeaderVerdict::fits;
     }
 }
 

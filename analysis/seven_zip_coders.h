@@ -1,14 +1,19 @@
-// A 7z's header read for the memory its coders claim (see decoder_limits.h).
+// A 7z's header read for what its coders and entries claim (see
+// decoder_limits.h).
 #pragma once
 
 #include "common/system_calls.h"
 
 namespace cartonym {
 
-// False for a 7z whose header names a PPMd coder claiming more than
-// decoder_memory_limit, and for one whose header cannot be looked into: a
-// header over 4 MiB, or packed by anything but LZMA or LZMA2. True for
-// every other file, a damaged 7z included (libarchive names its fault).
-bool seven_zip_header_fits(const ReadableFile& file);
+enum class HeaderVerdict {
+    fits,       // every file but a 7z, a damaged 7z too (libarchive names its fault)
+    over_limit, // a PPMd coder claiming more than decoder_memory_limit, or a header
+                // that cannot be looked into: over 4 MiB, packed by anything but LZMA or LZMA2
+    damaged,    // more than 65,536 entries or streams, which libarchive lays out at
+                // once, or a header said to run past the end of the file
+};
+
+HeaderVerdict seven_zip_header_verdict(const ReadableFile& file);
 
 } // namespace cartonym
