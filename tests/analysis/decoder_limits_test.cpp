@@ -1,5 +1,6 @@
 // Archives whose coders claim more memory than decoders may reserve: read
-// as unsupported without reserving it; the strongest preset still reads.
+// as unsupported without reserving it; the strongest preset still reads;
+// a 7z of more entries than libarchive should lay out reads as damaged.
 #include <gtest/gtest.h>
 
 #include "analysis/archive_reader.h"
@@ -86,6 +87,13 @@ std::string packed_header(const std::string& bytes)
     return seven_zip_of(bytes.substr(0, bytes.size() - size) + packed.substr(0, written), header);
 }
 
+// A 7z of 70,000 empty entries: its header only counts them.
+std::string many_entries()
+{
+    const std::string header = std::string("\x01\x05\xC1\x70\x11\x0E\xA2\x2E", 8) + std::string(8750, '\xFF');
+    return seven_zip_of(std::string("7z\xBC\xAF\x27\x1C\0\x04", 8) + std::string(24, '\0'), header + '\0' + '\0');
+}
+
 // A zip whose one entry's data is payload, stored under another method.
 std::string zip(char method, const std::string& payload)
 {
@@ -117,6 +125,7 @@ TEST(DecoderLimits, ClaimsOverTheLimitAreRefused)
         {"lzma.zip", zip(char{14}, std::string("\x09\x14\x05\0\x5D\xFF\xFF\xFF\xFF", 9) + std::string(16, '\0')),
             "unsupported"},
         {"xz.zip", zip(char{95}, xz_claiming_4_gib()), "unsupported"},
+        {"70000.7z", many_entries(), "damaged"},
         {"ultra.7z",
             make_archive(ArchiveFormat::seven_zip, {{"A.smc", image}}, "compression=lzma2,compression-level=9"), ""},
     };
