@@ -22,14 +22,15 @@ namespace {
 
 // The longest header read: a few thousand entries' worth.
 constexpr std::uint64_t header_limit = 4 * 1024 * 1024;
-// libarchive's bound on any count in a header.
-constexpr std::uint64_t count_limit = 100000000;
-// The most entries (or streams) libarchive gets to lay out, some 100 bytes each.
+// The most entries, streams or folders libarchive gets to lay out (some
+// 100 bytes each); it takes counts up to 100 million and reserves for them.
 constexpr std::uint64_t entry_bound = 65536;
 constexpr std::uint64_t ppmd = 0x030401, lzma1 = 0x030101, lzma2 = 0x21, aes = 0x06F10701;
 
 // A header that does not parse: libarchive will say it is damaged.
 struct Malformed { };
+// A count over entry_bound: the archive is called damaged first.
+struct TooMany { };
 
 // The bytes of a header, read front to back.
 class HeaderReader {
@@ -60,7 +61,7 @@ public:
     std::uint64_t count()
     {
         const std::uint64_t value = number();
-        return value <= count_limit ? value : throw Malformed{};
+        return value <= entry_bound ? value : throw TooMany{};
     }
 
 private:
@@ -347,6 +348,8 @@ HeaderVerdict seven_zip_header_verdict(const ReadableFile& file)
             : HeaderVerdict::fits;
     } catch (const Malformed&) {
         return HeaderVerdict::fits;
+    } catch (const TooMany&) {
+        return HeaderVerdict::damaged;
     }
 }
 
