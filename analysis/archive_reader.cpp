@@ -1,5 +1,6 @@
 #include "analysis/archive_reader.h"
 
+#include "analysis/decoder_limits.h"
 #include "common/paths.h"
 #include "common/system_calls.h"
 
@@ -156,7 +157,7 @@ public:
         archive_read_set_seek_callback(a, seek_to);
         archive_read_set_skip_callback(a, skip_over);
         archive_read_set_callback_data(a, &source_);
-        const bool opened = archive_read_open1(a) >= ARCHIVE_WARN;
+        const bool opened = decoders_fit(source_.file) && archive_read_open1(a) >= ARCHIVE_WARN;
         rethrow();
         if (!opened)
             fail(reason_in_message()); // an encrypted 7z header shows here
@@ -239,7 +240,7 @@ private:
     // the archive is open).
     std::string reason_in_message() const
     {
-        const char* text = archive_error_string(handle_.get());
+        const char* text = decoder_refused() ? "unsupported memory need" : archive_error_string(handle_.get());
         if (text != nullptr && (std::strstr(text, "ncrypt") != nullptr || std::strstr(text, "assphrase") != nullptr))
             return "encrypted";
         if (text != nullptr && std::strstr(text, "nsupported") != nullptr)

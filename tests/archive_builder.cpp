@@ -44,12 +44,14 @@ void choose_format(archive* a, ArchiveFormat format)
 
 } // namespace
 
-std::string make_archive(ArchiveFormat format, const std::vector<std::pair<std::string, std::string>>& entries)
+std::string make_archive(
+    ArchiveFormat format, const std::vector<std::pair<std::string, std::string>>& entries, const std::string& options)
 {
     std::string bytes;
     const std::unique_ptr<archive, int (*)(archive*)> writer(archive_write_new(), archive_write_free);
     archive* a = writer.get();
     choose_format(a, format);
+    check(a, archive_write_set_options(a, options.c_str()));
     check(a, archive_write_set_bytes_in_last_block(a, 1));
     check(a, archive_write_open(a, &bytes, nullptr, append, nullptr));
     for (const auto& [name, content] : entries) {

@@ -9,8 +9,10 @@ namespace cartonym::test {
 
 enum class ArchiveFormat { zip_deflated, zip_stored, zip_encrypted, seven_zip, gzip, tar_gzip };
 
-// The archive's bytes: each entry a regular file of that name and content.
-std::string make_archive(ArchiveFormat format, const std::vector<std::pair<std::string, std::string>>& entries);
+// The archive's bytes: each entry a regular file of that name and content;
+// options as libarchive's writer takes them ("compression=ppmd").
+std::string make_archive(ArchiveFormat format, const std::vector<std::pair<std::string, std::string>>& entries,
+    const std::string& options = "");
 
 // A stored zip of one text whose own bytes hold a header site that passes
 // the pair test: an image when read raw.
