@@ -314,9 +314,12 @@ private:
     void take_back_unrecorded_game_list(const std::optional<std::string>& earlier)
     {
         const std::string path = join_path(run_.folder, renamed_folder_name) + "/" + game_list_name;
+        // A list older than the run is not its own; FAT keeps modification
+        // times to two seconds, rounded down, so a list placed just after
+        // the run began may read up to two seconds older.
         const EntryState now = look_at(path);
         if (now.kind != EntryKind::regular_file
-            || (now.identity.mtime_s + 1) * 1'000'000'000 + now.identity.mtime_ns < run_.started_ns)
+            || (now.identity.mtime_s + 2) * 1'000'000'000 + now.identity.mtime_ns < run_.started_ns)
             return;
         try {
             // An empty file made after the run began is the name reserved

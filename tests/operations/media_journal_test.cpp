@@ -4,6 +4,7 @@
 #include "fixtures/rom_builder.h"
 #include "operations/journal_format.h"
 #include "operations/run_journal.h"
+#include "reports/game_list.h"
 #include "tests/testsupport.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <sys/stat.h>
+#include <time.h>
 
 namespace cartonym {
 namespace {
@@ -58,6 +61,21 @@ TEST(Reservations, EmptyFilesLeftByAStoppedRunOrUndoGo)
                 journal.move_failed(
                     w.in_folder("a.smc"), w.in_folder("Renamed_SNES_ROMs/A.smc"), ErrorNumber::device_io_error);
                 fixtures::write_file(w.in_folder("Renamed_SNES_ROMs/games.htm"), "");
+            },
+            true, {}},
+        {"run stopped right after placing its game list, on a volume keeping times to two seconds",
+            [](const Folder& w, RunJournal& journal) {
+                journal.moving(w.in_folder("a.smc"), w.in_folder("Renamed_SNES_ROMs/A.smc"));
+                journal.move_failed(
+                    w.in_folder("a.smc"), w.in_folder("Renamed_SNES_ROMs/A.smc"), ErrorNumber::device_io_error);
+                const std::string list = w.in_folder("Renamed_SNES_ROMs/games.htm");
+                fixtures::write_file(list, game_list_head_text() + game_list_end_text());
+                struct timespec times[2]{};
+                clock_gettime(CLOCK_REALTIME, &times[1]);
+                times[1].tv_sec -= times[1].tv_nsec >= 500'000'000 ? 1 : 2; // 1.5 s back, as FAT rounds down
+                times[1].tv_nsec = (times[1].tv_nsec + 500'000'000) % 1'000'000'000;
+                times[0] = times[1];
+                ASSERT_EQ(utimensat(AT_FDCWD, list.c_str(), times, 0), 0);
             },
             true, {}},
     };
