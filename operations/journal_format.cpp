@@ -15,10 +15,6 @@
 namespace cartonym {
 namespace {
 
-constexpr FieldKind path = FieldKind::path;
-constexpr FieldKind number = FieldKind::number;
-constexpr FieldKind word = FieldKind::word;
-
 bool valid_number(std::string_view text) { return signed_number(text) || unsigned_number(text); }
 
 std::optional<std::string> value_of(const FieldFormat& field, std::string_view text)
@@ -36,6 +32,9 @@ std::optional<std::string> value_of(const FieldFormat& field, std::string_view t
 
 const std::vector<RecordFormat>& record_formats()
 {
+    constexpr FieldKind path = FieldKind::path;
+    constexpr FieldKind number = FieldKind::number;
+    constexpr FieldKind word = FieldKind::word;
     static const std::vector<RecordFormat> formats = {
         {RecordKind::folder, "folder", {{"folder", path}}},
         {RecordKind::started, "started", {{"ns", number}}},
