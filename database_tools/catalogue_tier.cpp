@@ -106,12 +106,11 @@ void EntryDigestTaker::take(std::string_view piece)
 
 void EntryDigestTaker::end(bool whole)
 {
-    if (whole)
-        found_.insert_or_assign(entry_, hasher_->finish());
+    found_.insert_or_assign(entry_, whole ? std::optional(hasher_->finish()) : std::nullopt);
     hasher_.reset();
 }
 
-const CartridgeDigests* EntryDigestTaker::find(const std::string& entry) const
+const std::optional<CartridgeDigests>* EntryDigestTaker::find(const std::string& entry) const
 {
     const auto found = found_.find(entry);
     return found != found_.end() ? &found->second : nullptr;
@@ -140,7 +139,7 @@ std::optional<CartridgeDigests> CatalogueTier::cached_entry_digests(const std::s
             return digests;
     }
     // Digests from the analysing pass, else from a pass of their own.
-    const CartridgeDigests* in_pass = taken ? taken->find(entry) : nullptr;
+    const std::optional<CartridgeDigests>* in_pass = taken ? taken->find(entry) : nullptr;
     const FileIdentity before = in_pass ? taken->identity() : identity_of(path);
     const std::optional<CartridgeDigests> digests = in_pass ? *in_pass : entry_digests(path, entry, analysis);
     // Digests of an archive that changed since its analysis are not kept.

@@ -64,8 +64,10 @@ public:
     void take(std::string_view piece) override;
     void end(bool whole) override;
 
-    // The digests of entry worked out in the pass; nullptr when none.
-    const CartridgeDigests* find(const std::string& entry) const;
+    // What the pass made of entry: nullptr when it was not taken; nullopt
+    // when it was taken but could not be read whole (too large, or its
+    // archive damaged past its head), so that reading it again is no use.
+    const std::optional<CartridgeDigests>* find(const std::string& entry) const;
     // The archive as it was before its first entry was taken.
     FileIdentity identity() const { return identity_.value_or(FileIdentity{}); }
 
@@ -77,7 +79,7 @@ private:
     std::optional<FileIdentity> identity_;
     std::string entry_;
     std::optional<CartridgeHasher> hasher_;
-    std::map<std::string, CartridgeDigests> found_;
+    std::map<std::string, std::optional<CartridgeDigests>> found_;
 };
 
 // A file as the analysis met it, with what verifying it needs.

@@ -286,6 +286,14 @@ TEST(VerifiedNames, ArchivesAsTheirImage)
     fixtures::write_file(t / "img/p.zip", rows[0].bytes.substr(0, 100));
     EXPECT_EQ(tier.verify_file(t / "img/p.zip", look, false).new_name, rows[0].new_name);
     fixtures::write_file(t / "img/p.zip", rows[0].bytes);
+    // An entry over the digest limit is not read again for nothing.
+    fixtures::write_file(t / "big.zip",
+        test::make_archive(test::ArchiveFormat::zip_deflated,
+            {{"big.smc", fixtures::build_rom({.data_length = (std::uint64_t{16} << 20) + 1024})}}));
+    const LookedAtFile big = tier.look_at(t / "big.zip", true);
+    fs::remove(t / "big.zip");
+    EXPECT_EQ(std::tuple(big.file.images, tier.verify_file(t / "big.zip", big, false).entry),
+        std::tuple(std::size_t{1}, nullptr));
     const CliRun batch = Cli({"batch", "--db", t.db, "--json", "--dat", t / "c.dat", t / "img"});
     ASSERT_EQ(batch.lines.size(), 1u) << batch.err;
     EXPECT_EQ(batch.lines[0]["verified"], 2);
