@@ -169,6 +169,15 @@ LookedAtFile CatalogueTier::look_at(const std::string& path, bool archives) cons
     return look;
 }
 
+LookedAtFile look_at_file(const std::string& path, bool archives, const CatalogueTier* tier)
+{
+    if (tier)
+        return tier->look_at(path, archives);
+    LookedAtFile look;
+    look.file = analyse_file(path, archives);
+    return look;
+}
+
 std::optional<CartridgeDigests> CatalogueTier::file_digests(const std::string& path, const LookedAtFile& look) const
 {
     const FileAnalysis& file = look.file;

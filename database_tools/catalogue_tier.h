@@ -158,4 +158,8 @@ private:
     DigestCache* cache_;
 };
 
+// A file as the analysis met it: through the tier's look_at when there
+// is one, else analysed without digests.
+LookedAtFile look_at_file(const std::string& path, bool archives, const CatalogueTier* tier);
+
 } // namespace cartonym

@@ -174,12 +174,7 @@ FileDecision Run::decide(const std::string& Aktuelle_datei)
 {
     FileDecision decision;
     LookedAtFile look;
-    if (!step([&] {
-            if (options_.catalogues)
-                look = options_.catalogues->look_at(result_.Dateipfad, options_.archives);
-            else
-                look.file = analyse_file(result_.Dateipfad, options_.archives);
-        }))
+    if (!step([&] { look = look_at_file(result_.Dateipfad, options_.archives, options_.catalogues); }))
         return decision;
     decision.analysis = look.file.analysis;
     // Catalogues verify files read raw and archives of one image.

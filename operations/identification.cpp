@@ -67,14 +67,9 @@ Identification identify_analysed(
 Identification identify_file(const std::string& path, const std::string& database_path, bool without_spaces,
     const CatalogueSession* catalogues, bool archives)
 {
-    LookedAtFile look;
-    Verification verification;
-    if (catalogues) {
-        look = catalogues->tier().look_at(path, archives);
-        verification = catalogues->tier().verify_file(path, look, without_spaces);
-    } else {
-        look.file = analyse_file(path, archives);
-    }
+    const CatalogueTier* tier = catalogues ? &catalogues->tier() : nullptr;
+    LookedAtFile look = look_at_file(path, archives, tier);
+    Verification verification = tier ? tier->verify_file(path, look, without_spaces) : Verification{};
     FileAnalysis& file = look.file;
     Identification found =
         identify_analysed(std::move(file.analysis), std::move(verification), database_path, without_spaces);

@@ -35,6 +35,10 @@ TEST(Reservations, EmptyFilesLeftByAStoppedRunOrUndoGo)
             fixtures::write_file(w.in_folder("Renamed_SNES_ROMs/"s + name), content);
         }
     };
+    const auto failed_move = [](const Folder& w, RunJournal& journal) {
+        journal.moving(w.in_folder("a.smc"), w.in_folder("Renamed_SNES_ROMs/A.smc"));
+        journal.move_failed(w.in_folder("a.smc"), w.in_folder("Renamed_SNES_ROMs/A.smc"), ErrorNumber::device_io_error);
+    };
     const Tree with_theirs = {
         {"Renamed_SNES_ROMs", "<folder>"}, {"Renamed_SNES_ROMs/B.smc", "theirs"}, {"a.smc", "image"}};
     const struct {
@@ -56,18 +60,14 @@ TEST(Reservations, EmptyFilesLeftByAStoppedRunOrUndoGo)
             },
             true, {}},
         {"run stopped placing its game list by a reservation",
-            [](const Folder& w, RunJournal& journal) {
-                journal.moving(w.in_folder("a.smc"), w.in_folder("Renamed_SNES_ROMs/A.smc"));
-                journal.move_failed(
-                    w.in_folder("a.smc"), w.in_folder("Renamed_SNES_ROMs/A.smc"), ErrorNumber::device_io_error);
+            [failed_move](const Folder& w, RunJournal& journal) {
+                failed_move(w, journal);
                 fixtures::write_file(w.in_folder("Renamed_SNES_ROMs/games.htm"), "");
             },
             true, {}},
         {"run stopped right after placing its game list, on a volume keeping times to two seconds",
-            [](const Folder& w, RunJournal& journal) {
-                journal.moving(w.in_folder("a.smc"), w.in_folder("Renamed_SNES_ROMs/A.smc"));
-                journal.move_failed(
-                    w.in_folder("a.smc"), w.in_folder("Renamed_SNES_ROMs/A.smc"), ErrorNumber::device_io_error);
+            [failed_move](const Folder& w, RunJournal& journal) {
+                failed_move(w, journal);
                 const std::string list = w.in_folder("Renamed_SNES_ROMs/games.htm");
                 fixtures::write_file(list, game_list_head_text() + game_list_end_text());
                 struct timespec times[2]{};
