@@ -59,7 +59,11 @@ const char* const frmAbout::credits =
     "it may do to your files, your computer or your collection.\r\n"
     "\r\n"
     "Greetings go to:\r\n"
-    "Mara, Jonas, Ilka, Tobi, Ruth and Finn, and to everybody who sent in the names of unknown ROMs.\r\n";
+    "Mara, Jonas, Ilka, Tobi, Ruth and Finn, and to everybody who sent in the names of unknown ROMs.\r\n"
+    "\r\n"
+    "Cartonym is free software under the\r\n"
+    "GNU General Public License v3 or later\r\n"
+    "(GPL-3.0-or-later), without any warranty.\r\n";
 
 frmAbout::frmAbout(QWidget* parent, MessageService& messages, Shell& shell, Clock& clock, const QString& database_path,
     std::function<void()> release_main_window)
