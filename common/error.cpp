@@ -1,6 +1,7 @@
 #include "common/error.h"
 
 #include "common/number_text.h"
+#include "common/system_error.h"
 
 #include <cerrno>
 
@@ -67,7 +68,10 @@ Error::Error(ErrorNumber number, const std::string& detail)
     , number_(number)
 { }
 
-void throw_errno(int errnum) { throw Error(error_number_from_errno(errnum), errnum); }
+void throw_errno(int errnum)
+{
+    throw SystemError(SystemResult{SystemOutcome::failed, errnum, error_number_from_errno(errnum)});
+}
 
 std::string short_error_text(const Error& error)
 {

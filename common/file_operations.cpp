@@ -179,7 +179,7 @@ CopiedFile copy_to_target(const std::string& source, const std::string& target)
     FileDescriptor out = create_unique_file(copy_path);
     FileIdentity copy;
     try {
-        set_mode(out, in.access_rights(), true);
+        set_access_rights(out, in.access_rights(), true);
         std::string buffer(1 << 16, '\0');
         for (std::uint64_t offset = 0; offset < in.length();) {
             const std::size_t n =

@@ -45,6 +45,49 @@ FileIdentity identity_from_stat(const struct stat& info)
 
 int errno_of(long result) { return result == 0 ? 0 : errno; }
 
+SystemOutcome outcome_of_errno(int error)
+{
+    switch (error) {
+    case 0: return SystemOutcome::done;
+    case EEXIST: return SystemOutcome::exists;
+    case ENOENT: return SystemOutcome::missing;
+    case ENOTDIR: return SystemOutcome::not_a_folder;
+    case ENOTEMPTY: return SystemOutcome::not_empty;
+    case EXDEV: return SystemOutcome::other_volume;
+    case EINVAL:
+    case ENOSYS:
+    case EOPNOTSUPP: return SystemOutcome::unsupported;
+    case EPERM: return SystemOutcome::not_permitted;
+    case EROFS: return SystemOutcome::read_only;
+    case EINTR: return SystemOutcome::interrupted;
+    default: return SystemOutcome::failed;
+    }
+}
+
+SystemResult result_of_errno(int error)
+{
+    return {outcome_of_errno(error), error, error == 0 ? ErrorNumber::device_io_error : error_number_from_errno(error)};
+}
+
+int open_flags(OpenMode mode)
+{
+    int flags = O_CLOEXEC | O_NOCTTY;
+    flags |= has(mode, OpenMode::read_write) ? O_RDWR : has(mode, OpenMode::write) ? O_WRONLY : O_RDONLY;
+    flags |= has(mode, OpenMode::append) ? O_APPEND : 0;
+    flags |= has(mode, OpenMode::create) || has(mode, OpenMode::create_new) ? O_CREAT : 0;
+    flags |= has(mode, OpenMode::create_new) ? O_EXCL : 0;
+    flags |= has(mode, OpenMode::no_links) ? O_NOFOLLOW : 0;
+    flags |= has(mode, OpenMode::no_waiting) ? O_NONBLOCK : 0;
+    flags |= has(mode, OpenMode::folder) ? O_DIRECTORY : 0;
+    return flags;
+}
+
+EntryStatus status_from_stat(const struct stat& info)
+{
+    return {
+        entry_kind_from_mode(info.st_mode), identity_from_stat(info), static_cast<AccessRights>(info.st_mode & 07777)};
+}
+
 // Throws the errno a twin returned, if any.
 void throw_if(int error)
 {
@@ -80,6 +123,24 @@ long renameat2(const std::string& source, const std::string& target, unsigned fl
 }
 
 } // namespace
+
+SystemResult result_of(SystemOutcome outcome)
+{
+    switch (outcome) {
+    case SystemOutcome::done: return {};
+    case SystemOutcome::exists: return result_of_errno(EEXIST);
+    case SystemOutcome::missing: return result_of_errno(ENOENT);
+    case SystemOutcome::not_a_folder: return result_of_errno(ENOTDIR);
+    case SystemOutcome::not_empty: return result_of_errno(ENOTEMPTY);
+    case SystemOutcome::other_volume: return result_of_errno(EXDEV);
+    case SystemOutcome::unsupported: return result_of_errno(ENOSYS);
+    case SystemOutcome::not_permitted: return result_of_errno(EPERM);
+    case SystemOutcome::read_only: return result_of_errno(EROFS);
+    case SystemOutcome::interrupted: return result_of_errno(EINTR);
+    case SystemOutcome::failed: break;
+    }
+    return result_of_errno(EIO);
+}
 
 EntryKind entry_kind_from_mode(mode_t mode)
 {
@@ -154,6 +215,11 @@ FileDescriptor open_file(const std::string& path, int flags, mode_t mode)
     return {fd, path};
 }
 
+FileDescriptor open_file(const std::string& path, OpenMode mode, AccessRights rights)
+{
+    return open_file(path, open_flags(mode), static_cast<mode_t>(rights));
+}
+
 FileDescriptor create_unique_file(std::string& path_template, int suffix_length)
 {
     const int fd = system_call(SystemOperation::open, path_template,
@@ -172,6 +238,20 @@ int status_of(const std::string& path, bool follow_links, struct stat& info, NoT
 void status_of(const std::string& path, bool follow_links, struct stat& info)
 {
     throw_if(status_of(path, follow_links, info, no_throw));
+}
+
+StatusResult status_of(const std::string& path, Links links, NoThrow) noexcept
+{
+    struct stat info { };
+    const int error = status_of(path, links == Links::followed, info, no_throw);
+    return {result_of_errno(error), error == 0 ? status_from_stat(info) : EntryStatus{}};
+}
+
+EntryStatus status_of(const std::string& path, Links links)
+{
+    const StatusResult looked = status_of(path, links, no_throw);
+    looked.result.raise_if_failed();
+    return looked.status;
 }
 
 FileIdentity identity_of(const std::string& path)
@@ -200,15 +280,13 @@ EntryKind entry_kind(const std::string& path)
     return entry_kind_from_mode(info.st_mode);
 }
 
-std::optional<EntryStatus> entry_status(const std::string& path)
+std::optional<EntryStatus> entry_status(const std::string& path, Links links)
 {
-    struct stat info { };
-    if (const int error = status_of(path, false, info, no_throw)) {
-        if (names_nothing(error))
-            return std::nullopt;
-        throw_errno(error);
-    }
-    return EntryStatus{entry_kind_from_mode(info.st_mode), identity_from_stat(info)};
+    const StatusResult looked = status_of(path, links, no_throw);
+    if (looked.result.is(SystemOutcome::missing) || looked.result.is(SystemOutcome::not_a_folder))
+        return std::nullopt;
+    looked.result.raise_if_failed();
+    return looked.status;
 }
 
 bool entry_exists(const std::string& path) { return entry_kind(path) != EntryKind::missing; }
@@ -298,8 +376,9 @@ void truncate_file(const FileDescriptor& file, std::uint64_t size)
         throw_errno(errno);
 }
 
-void set_mode(const FileDescriptor& file, mode_t mode, bool only_where_kept)
+void set_access_rights(const FileDescriptor& file, AccessRights rights, bool only_where_kept)
 {
+    const auto mode = static_cast<mode_t>(rights);
     if (system_call(SystemOperation::write, file.path(), [&] { return ::fchmod(file.get(), mode); }) == 0)
         return;
     if (!(only_where_kept && (errno == ENOSYS || errno == EPERM || errno == EOPNOTSUPP)))
@@ -539,7 +618,7 @@ ReadableFile::ReadableFile(const std::string& path)
     if (!S_ISREG(info.st_mode))
         throw Error(ErrorNumber::path_file_access_error);
     identity_ = identity_from_stat(info);
-    access_rights_ = info.st_mode & 0777;
+    access_rights_ = static_cast<AccessRights>(info.st_mode & 0777);
 }
 
 void ReadableFile::read_at(std::uint64_t offset, unsigned char* target, std::size_t count) const

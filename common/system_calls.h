@@ -10,6 +10,8 @@
 // twin taking no_throw returns it instead (0 on success).
 #pragma once
 
+#include "common/system_error.h"
+
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
@@ -53,12 +55,6 @@ FaultHook set_fault_hook(FaultHook hook);
 
 // The errno the hook injects for this operation, or 0.
 int injected_error(SystemOperation operation, const std::string& path);
-
-// The tag of the noexcept twins.
-struct NoThrow {
-    explicit NoThrow() = default;
-};
-inline constexpr NoThrow no_throw{};
 
 // Whether a call interrupted by a signal is made again.
 enum class Interrupted { retry, give_up };
@@ -115,8 +111,40 @@ private:
     std::string path_;
 };
 
-// Opens path with open(2) flags (O_CLOEXEC always added); throws Error.
-// Hook: Open.
+// How a file is opened: one of read, write and read_write, with options.
+enum class OpenMode : unsigned {
+    read = 1U << 0,
+    write = 1U << 1,
+    read_write = read | write,
+    append = 1U << 2,     // every write goes to the end of the file
+    create = 1U << 3,     // a missing file is made (with the rights given)
+    create_new = 1U << 4, // a file is made, and a taken name is the outcome exists
+    no_links = 1U << 5,   // a symbolic link at the name is refused, never followed
+    no_waiting = 1U << 6, // opening does not wait for the other end of a FIFO or a device
+    folder = 1U << 7,     // the name must be a folder (to flush or lock it)
+};
+constexpr OpenMode operator|(OpenMode first, OpenMode second)
+{
+    return static_cast<OpenMode>(static_cast<unsigned>(first) | static_cast<unsigned>(second));
+}
+constexpr bool has(OpenMode mode, OpenMode option)
+{
+    return (static_cast<unsigned>(mode) & static_cast<unsigned>(option)) == static_cast<unsigned>(option);
+}
+
+// The access rights of a file: read, write and run for its owner, its group
+// and everyone else, as the nine low bits (octal 0644), with the set-id and
+// sticky bits above them. A platform that keeps fewer keeps what it can.
+// New files get them less what the process's creation mask withholds.
+enum class AccessRights : std::uint32_t {
+    owner_only = 0600, // read and write for the owner alone
+    ordinary = 0644,   // read and write for the owner, read for everyone
+    anyone = 0666,     // read and write for everyone
+};
+
+// Opens path (never inherited by a program started); throws Error. rights
+// are those of a file made. Hook: Open.
+FileDescriptor open_file(const std::string& path, OpenMode mode, AccessRights rights = AccessRights::anyone);
 FileDescriptor open_file(const std::string& path, int flags, mode_t mode = 0);
 
 // Creates a new file from a mkostemps template ("...XXXXXX" followed by
@@ -156,13 +184,32 @@ FileIdentity identity_of(const FileDescriptor& file);
 // throws Error when it cannot be examined.
 EntryKind entry_kind(const std::string& path);
 
-// The kind and identity of the entry at path, links not followed; nullopt
-// when there is none; throws Error when it cannot be examined. Hook: Examine.
+// Whether a look at a name follows a symbolic link there.
+enum class Links { followed, not_followed };
+
+// What is known of an entry: its kind, its access rights, and its identity
+// (device and inode: which entry; size, modification and change times:
+// which version of it).
 struct EntryStatus {
     EntryKind kind = EntryKind::missing;
     FileIdentity identity;
+    AccessRights rights{};
 };
-std::optional<EntryStatus> entry_status(const std::string& path);
+
+// The status of path; throws Error (nothing there too). Hook: Examine.
+EntryStatus status_of(const std::string& path, Links links);
+
+// The status of path, or why there is none.
+struct StatusResult {
+    SystemResult result;
+    EntryStatus status; // when result.done()
+};
+StatusResult status_of(const std::string& path, Links links, NoThrow) noexcept;
+
+// The status of the entry at path (links not followed unless asked);
+// nullopt when there is none (nothing of that name, or a part of the path
+// that is no folder); throws Error when it cannot be examined. Hook: Examine.
+std::optional<EntryStatus> entry_status(const std::string& path, Links links = Links::not_followed);
 
 // True when something of that name exists (a dangling link counts).
 bool entry_exists(const std::string& path);
@@ -197,9 +244,9 @@ bool try_lock_file(const FileDescriptor& file);
 void truncate_file(const FileDescriptor& file, std::uint64_t size);
 
 // Sets a file's access rights; throws Error. Hook: Write. With
-// only_only_where_kept, a volume that keeps no access rights (FAT through FUSE:
+// only_where_kept, a volume that keeps no access rights (FAT through FUSE:
 // ENOSYS, EPERM or EOPNOTSUPP) counts as done.
-void set_mode(const FileDescriptor& file, mode_t mode, bool only_where_kept = false);
+void set_access_rights(const FileDescriptor& file, AccessRights rights, bool only_where_kept = false);
 
 // Told the target of a move right before the move reserves that name by
 // creating an empty file there (on a volume with neither the kernel's
@@ -350,8 +397,8 @@ public:
 
     std::uint64_t length() const noexcept { return identity_.size; }
     const FileIdentity& identity() const noexcept { return identity_; }
-    // The access rights (rwx for owner, group and others) of the file opened.
-    mode_t access_rights() const noexcept { return access_rights_; }
+    // The access rights of the file opened.
+    AccessRights access_rights() const noexcept { return access_rights_; }
 
     // Reads count bytes at offset; bytes beyond the end of the file read as 0.
     void read_at(std::uint64_t offset, unsigned char* target, std::size_t count) const;
@@ -359,7 +406,7 @@ public:
 private:
     FileDescriptor file_;
     FileIdentity identity_;
-    mode_t access_rights_ = 0;
+    AccessRights access_rights_{};
 };
 
 } // namespace cartonym

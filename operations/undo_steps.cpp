@@ -89,7 +89,7 @@ bool remove_checked(const std::string& path, const FileIdentity& seen)
 void place_privately(const std::string& path, std::string_view content)
 {
     WorkingFile file(parent_folder(path) + "/.cartonym-copy-" + std::to_string(process_id()) + "-XXXXXX");
-    file.set_mode(0600);
+    file.set_access_rights(AccessRights::owner_only);
     file.write(content);
     file.finish();
     file.place(path);
@@ -103,7 +103,7 @@ void rename_back(const std::string& path, const std::string& place, const Reserv
 
 void cut_log(const UndoStep& step)
 {
-    FileDescriptor file = open_file(step.path, O_RDWR | O_NOFOLLOW | O_NONBLOCK);
+    FileDescriptor file = open_file(step.path, OpenMode::read_write | OpenMode::no_links | OpenMode::no_waiting);
     const FileIdentity now = identity_of(file);
     if (now.device != step.seen.device || now.inode != step.seen.inode || now.size != step.seen.size)
         throw Error(ErrorNumber::path_file_access_error);
