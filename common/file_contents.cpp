@@ -29,8 +29,8 @@ void create_missing_folders(const std::string& folder)
     if (!looked.result.is(SystemOutcome::missing))
         looked.result.raise();
     create_missing_folders(parent_folder(folder));
-    if (const int error = make_folder(folder, no_throw); error != 0 && error != EEXIST)
-        throw_errno(error);
+    if (const SystemResult made = make_folder(folder, no_throw); !made.is(SystemOutcome::exists))
+        made.raise_if_failed();
 }
 
 std::string working_name_beside(const std::string& target)
@@ -85,8 +85,7 @@ void WorkingFile::replace(const std::string& destination)
 
 void WorkingFile::place(const std::string& destination)
 {
-    if (const int error = rename_without_replacing(path_, destination, SystemOperation::move, destination))
-        throw_errno(error);
+    rename_without_replacing(path_, destination, SystemOperation::move, destination).raise_if_failed();
     path_.clear();
 }
 

@@ -1,8 +1,9 @@
 // What a call of the operating system came to, in the seam's own terms:
 // the outcomes a caller branches on, and the failure it throws. Nothing
 // here depends on one platform: the platform's own number of a failure
-// (errno on POSIX) travels as a plain number beside the program's error
-// number, and only the platform's implementation files read it.
+// (POSIX's EEXIST, ENOENT and kin) travels as a plain number beside the
+// program's error number, and only the platform's implementation files
+// read it.
 //
 // One error convention: a failure throws SystemError (an Error). A call
 // whose expected failures the caller branches on (a taken name, nothing
@@ -13,7 +14,40 @@
 
 #include "common/error.h"
 
+#include <functional>
+#include <string>
+
 namespace cartonym {
+
+// The kind of an operation, as the fault hook sees it.
+enum class SystemOperation {
+    open,
+    read,
+    write,
+    sync,
+    close,
+    move,
+    copy,
+    create_folder,
+    remove_folder,
+    remove,
+    list,
+    examine,
+    link, // a hard link: the no-replace move's second route
+    lock,
+};
+
+// Asked before every operation of the seam: returns the platform's number
+// of a failure to inject (EIO, EXDEV... on POSIX), which the operation then
+// fails with, or 0 to let it run. Tests use it to fail the n-th operation
+// of a kind; an injected interruption is repeated like a real one.
+using FaultHook = std::function<int(SystemOperation, const std::string& path)>;
+
+// Installs the hook (an empty function removes it); returns the previous one.
+FaultHook set_fault_hook(FaultHook hook);
+
+// The platform's number the hook injects for this operation, or 0.
+int injected_error(SystemOperation operation, const std::string& path);
 
 // What a call came to, as far as callers branch on it.
 enum class SystemOutcome {
@@ -48,6 +82,12 @@ struct SystemResult {
             raise();
     }
 };
+
+// The result of a failure with the platform's number (done for 0). Made
+// by the platform's implementation, which maps every number it knows onto
+// an outcome and an error number; one it does not know is a device failure
+// (57), which stops a batch run instead of silently passing a file over.
+SystemResult result_of_platform_number(int number);
 
 // The result a call of the platform would give with outcome: for a step that
 // learns the outcome without asking the system (a taken name found by a

@@ -412,10 +412,10 @@ private:
             report_.kept_folders.push_back(folder);
             return;
         }
-        const int error = dry_run_ ? 0 : remove_empty_folder(folder, no_throw);
-        if (error == 0)
+        const SystemResult removed = dry_run_ ? SystemResult{} : remove_empty_folder(folder, no_throw);
+        if (removed.done())
             report_.removed.push_back(folder);
-        else if (error != ENOENT && error != ENOTDIR)
+        else if (!removed.is(SystemOutcome::missing) && !removed.is(SystemOutcome::not_a_folder))
             report_.kept_folders.push_back(folder);
     }
 
