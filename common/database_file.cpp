@@ -5,16 +5,13 @@
 #include "common/paths.h"
 #include "common/system_calls.h"
 
-#include <cerrno>
-#include <sys/stat.h>
-
 namespace cartonym {
 namespace {
 
 // A complete new file beside target with content and the access rights mode.
-void write_beside(WorkingFile& file, std::string_view content, mode_t mode)
+void write_beside(WorkingFile& file, std::string_view content, AccessRights rights)
 {
-    file.set_mode(mode);
+    file.set_access_rights(rights);
     file.write(content);
     file.finish();
 }
@@ -24,15 +21,13 @@ void write_beside(WorkingFile& file, std::string_view content, mode_t mode)
 void replace_file_keeping_backup(const std::string& path, std::string_view content)
 {
     const std::string target = resolved_path(path);
-    struct stat info { };
-    status_of(target, true, info);
-    const mode_t mode = info.st_mode & 07777;
+    const AccessRights rights = status_of(target, Links::followed).rights;
     const std::string previous = read_whole_file(target);
 
     WorkingFile fresh(working_name_beside(target));
-    write_beside(fresh, content, mode);
+    write_beside(fresh, content, rights);
     WorkingFile backup(working_name_beside(target));
-    write_beside(backup, previous, mode);
+    write_beside(backup, previous, rights);
     backup.replace(target + ".bak");
     fresh.replace(target);
     sync_folder(parent_folder(target));

@@ -2,8 +2,6 @@
 
 #include "common/number_text.h"
 
-#include <cerrno>
-
 namespace cartonym {
 
 const char* error_description(ErrorNumber number)
@@ -22,52 +20,15 @@ const char* error_description(ErrorNumber number)
     return "Path/File access error";
 }
 
-ErrorNumber error_number_from_errno(int errnum)
-{
-    switch (errnum) {
-    case ENOENT: return ErrorNumber::file_not_found;
-    case EEXIST: return ErrorNumber::file_already_exists;
-    case EACCES:
-    case EPERM:
-    case EROFS: return ErrorNumber::permission_denied;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG: return ErrorNumber::disk_full;
-    case ENAMETOOLONG:
-    case EINVAL:
-    case EILSEQ:
-    case EBADF: return ErrorNumber::bad_file_name;
-    case ENOTDIR:
-    case ELOOP: return ErrorNumber::path_not_found;
-    case EISDIR:
-    case ENOTEMPTY:
-    case EBUSY:
-    case ETXTBSY:
-    case EXDEV:
-    case EMFILE:
-    case ENFILE:
-    case ENXIO:
-    case ENODEV:
-    case EWOULDBLOCK: return ErrorNumber::path_file_access_error;
-    default:
-        // EIO and everything unforeseen: treated as a device failure, which
-        // stops a batch run instead of silently passing the file over.
-        return ErrorNumber::device_io_error;
-    }
-}
-
-Error::Error(ErrorNumber number, int system_error)
+Error::Error(ErrorNumber number)
     : std::runtime_error(error_description(number))
     , number_(number)
-    , system_error_(system_error)
 { }
 
 Error::Error(ErrorNumber number, const std::string& detail)
     : std::runtime_error(detail)
     , number_(number)
 { }
-
-void throw_errno(int errnum) { throw Error(error_number_from_errno(errnum), errnum); }
 
 std::string short_error_text(const Error& error)
 {

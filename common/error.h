@@ -8,7 +8,8 @@
 namespace cartonym {
 
 // Error numbers and their descriptions. Every failure the core reports
-// carries one of these; every errno maps onto one of them.
+// carries one of these; every failure of the operating system maps onto
+// one of them (common/system_error.h).
 enum class ErrorNumber : int {
     bad_file_name = 52,          // "Bad file name or number"
     file_not_found = 53,         // "File not found"
@@ -24,28 +25,19 @@ enum class ErrorNumber : int {
 // The fixed description of an error number ("File not found" for 53).
 const char* error_description(ErrorNumber number);
 
-// Maps a POSIX errno onto an error number.
-ErrorNumber error_number_from_errno(int errnum);
-
 // what() is the detail when one was given (a message that names the file
 // and the place of a fault), else the description.
 class Error : public std::runtime_error {
 public:
-    explicit Error(ErrorNumber number, int system_error = 0);
+    explicit Error(ErrorNumber number);
     Error(ErrorNumber number, const std::string& detail);
     ErrorNumber number() const noexcept { return number_; }
     int value() const noexcept { return static_cast<int>(number_); }
     std::string description() const { return error_description(number_); }
-    // The errno the error came from, 0 when it came from none.
-    int system_error() const noexcept { return system_error_; }
 
 private:
     ErrorNumber number_;
-    int system_error_ = 0;
 };
-
-// Throws the error that errnum maps to.
-[[noreturn]] void throw_errno(int errnum);
 
 // "Error Nr. " <number> " happened:" LF <description>: the start-up text.
 std::string short_error_text(const Error& error);

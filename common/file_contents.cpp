@@ -3,16 +3,13 @@
 #include "common/error.h"
 #include "common/paths.h"
 
-#include <cerrno>
-#include <sys/stat.h>
-
 namespace cartonym {
 
 std::string read_whole_file(const std::string& path, std::uint64_t largest)
 {
     const ReadableFile file(path);
     if (file.length() > largest)
-        throw_errno(EFBIG);
+        throw Error(ErrorNumber::disk_full);
     std::string content(static_cast<std::size_t>(file.length()), '\0');
     if (!content.empty())
         file.read_at(0, reinterpret_cast<unsigned char*>(content.data()), content.size());
@@ -23,17 +20,17 @@ void create_missing_folders(const std::string& folder)
 {
     if (folder == "." || folder == "/" || folder.empty())
         return;
-    struct stat info { };
-    if (const int error = status_of(folder, true, info, no_throw); error == 0) {
-        if (!S_ISDIR(info.st_mode))
-            throw_errno(ENOTDIR);
+    const StatusResult looked = status_of(folder, Links::followed, no_throw);
+    if (looked.result.done()) {
+        if (looked.status.kind != EntryKind::folder)
+            result_of(SystemOutcome::not_a_folder).raise();
         return;
-    } else if (error != ENOENT) {
-        throw_errno(error);
     }
+    if (!looked.result.is(SystemOutcome::missing))
+        looked.result.raise();
     create_missing_folders(parent_folder(folder));
-    if (const int error = make_folder(folder, no_throw); error != 0 && error != EEXIST)
-        throw_errno(error);
+    if (const SystemResult made = make_folder(folder, no_throw); !made.is(SystemOutcome::exists))
+        made.raise_if_failed();
 }
 
 std::string working_name_beside(const std::string& target)
@@ -71,7 +68,7 @@ WorkingFile::~WorkingFile()
 
 void WorkingFile::write(std::string_view data) { write_all(file_, data); }
 
-void WorkingFile::set_mode(mode_t mode) { cartonym::set_mode(file_, mode); }
+void WorkingFile::set_access_rights(AccessRights rights) { cartonym::set_access_rights(file_, rights); }
 
 void WorkingFile::finish(bool flush)
 {
@@ -88,15 +85,14 @@ void WorkingFile::replace(const std::string& destination)
 
 void WorkingFile::place(const std::string& destination)
 {
-    if (const int error = rename_without_replacing(path_, destination, SystemOperation::move, destination))
-        throw_errno(error);
+    rename_without_replacing(path_, destination, SystemOperation::move, destination).raise_if_failed();
     path_.clear();
 }
 
-void place_new_file(const std::string& path, std::string_view content, mode_t mode)
+void place_new_file(const std::string& path, std::string_view content, AccessRights rights)
 {
     WorkingFile fresh(working_name_beside(path));
-    fresh.set_mode(mode);
+    fresh.set_access_rights(rights);
     fresh.write(content);
     fresh.finish();
     fresh.place(path);

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 
 #include "common/system_calls.h"
 
@@ -17,7 +16,8 @@ namespace cartonym {
 std::string read_whole_file(const std::string& path, std::uint64_t largest = UINT64_MAX);
 
 // Creates folder and every missing folder above it; an existing folder (or
-// a link to one) is left as it is, anything else in the way is ENOTDIR.
+// a link to one) is left as it is, anything else in the way is the outcome
+// not_a_folder (Error 76).
 // Throws Error.
 void create_missing_folders(const std::string& folder);
 
@@ -47,7 +47,7 @@ public:
     // Appends data; throws Error.
     void write(std::string_view data);
     // Sets the access rights; throws Error.
-    void set_mode(mode_t mode);
+    void set_access_rights(AccessRights rights);
     // Flushes to disk (when flush) and closes; throws Error.
     void finish(bool flush = true);
 
@@ -68,6 +68,6 @@ private:
 // Writes a new file at path (never replacing: 58 when path exists) through
 // a working file beside it, flushed, with the given access rights, and
 // flushes the folder; throws Error.
-void place_new_file(const std::string& path, std::string_view content, mode_t mode = 0644);
+void place_new_file(const std::string& path, std::string_view content, AccessRights rights = AccessRights::ordinary);
 
 } // namespace cartonym

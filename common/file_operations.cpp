@@ -6,9 +6,7 @@
 #include "common/windows1252.h"
 
 #include <cstdlib>
-#include <fcntl.h>
 #include <set>
-#include <sys/stat.h>
 #include <vector>
 
 namespace cartonym {
@@ -34,7 +32,8 @@ std::string swapped_letter_case(std::string name)
     return name;
 }
 
-bool is_refusal(int error) { return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP; }
+// The volume does not offer the route (the no-replace flag, hard links).
+bool is_refusal(const SystemResult& result) { return result.is(SystemOutcome::unsupported); }
 
 bool names_same_entry(const std::optional<EntryStatus>& first, const std::optional<EntryStatus>& second)
 {
@@ -72,18 +71,19 @@ bool is_same_file_by_other_case(const std::string& source, const std::string& ta
 // exist: a hard link, which fails on a taken name, gives the new name; the
 // old one is removed only while it still names the same entry, so a file
 // another process put there meanwhile stays. Nothing ever has a private
-// name. Returns the errno of the link (EPERM where there are no hard links).
-int link_then_unlink(const std::string& source, const std::string& target)
+// name. Returns the result of the link (not_permitted where there are no
+// hard links).
+SystemResult link_then_unlink(const std::string& source, const std::string& target)
 {
-    if (const int error = create_hard_link(source, target))
-        return error;
+    if (const SystemResult linked = create_hard_link(source, target); !linked.done())
+        return linked;
     const auto at_source = entry_status(source);
     if (!names_same_entry(at_source, entry_status(target)))
-        return 0; // the old name now names something else, which stays
-    const int error = remove_name(source, no_throw);
-    if (error != 0 && names_same_entry(at_source, entry_status(target)))
+        return {}; // the old name now names something else, which stays
+    const SystemResult removed = remove_name(source, no_throw);
+    if (!removed.done() && names_same_entry(at_source, entry_status(target)))
         remove_name(target, no_throw); // never two names for one image
-    return error;
+    return removed;
 }
 
 // True while the entry at path is still the empty regular file made.
@@ -100,24 +100,24 @@ bool is_own_reservation(const std::string& path, const FileIdentity& made)
 // only while the reservation is still the empty file made is the source
 // renamed over it. A stop in between leaves only the empty reservation,
 // which reserving named first.
-int move_over_reservation(const std::string& source, const std::string& target, SystemOperation operation,
+SystemResult move_over_reservation(const std::string& source, const std::string& target, SystemOperation operation,
     const std::string& hook_path, const ReservationNotice& reserving)
 {
     if (!entry_exists(source))
-        return ENOENT;
+        return result_of(SystemOutcome::missing);
     if (entry_exists(target))
-        return EEXIST; // taken (on a volume that folds case, also by a case twin): nothing is reserved
+        return result_of(SystemOutcome::exists); // taken (also by a case twin): nothing is reserved
     if (reserving)
         reserving(target);
-    FileIdentity made;
-    if (const int error = create_empty_file(target, made))
-        return error;
-    if (!is_own_reservation(target, made))
-        return EEXIST; // something else stands there now: it stays
-    const int error = rename_over(source, target, operation, hook_path);
-    if (error != 0 && is_own_reservation(target, made))
+    const CreatedFile made = create_empty_file(target);
+    if (!made.result.done())
+        return made.result;
+    if (!is_own_reservation(target, made.identity))
+        return result_of(SystemOutcome::exists); // something else stands there now: it stays
+    const SystemResult renamed = rename_over(source, target, operation, hook_path);
+    if (!renamed.done() && is_own_reservation(target, made.identity))
         remove_name(target, no_throw);
-    return error;
+    return renamed;
 }
 
 // A link whose target is relative leads elsewhere once it lies in another
@@ -140,18 +140,17 @@ void repoint_moved_link(const std::string& old_folder, const std::string& target
     std::string fresh = join_path(parent_folder(target), private_name_prefix("link") + "XXXXXX");
     create_unique_file(fresh).discard();
     remove_name(fresh, no_throw);
-    if (const int error = create_link(absolute, fresh))
-        throw_errno(error);
-    int error = exchange_names(fresh, target);
-    if (is_refusal(error)) {
+    create_link(absolute, fresh).raise_if_failed();
+    SystemResult exchanged = exchange_names(fresh, target);
+    if (is_refusal(exchanged)) {
         const auto now = entry_status(target);
         const bool still_moved =
             now && now->kind == EntryKind::link && names_same_entry(now, moved) && link_target(target) == link;
-        error = still_moved ? rename_over(fresh, target, SystemOperation::move, target) : 0;
+        exchanged = still_moved ? rename_over(fresh, target, SystemOperation::move, target) : SystemResult{};
     }
-    if (error != 0) {
+    if (!exchanged.done()) {
         remove_name(fresh, no_throw);
-        throw_errno(error);
+        exchanged.raise();
     }
     if (entry_kind(fresh) == EntryKind::link)
         remove_name(fresh, no_throw);
@@ -169,7 +168,7 @@ struct CopiedFile {
 CopiedFile copy_to_target(const std::string& source, const std::string& target)
 {
     if (const int error = injected_error(SystemOperation::copy, target))
-        throw_errno(error);
+        result_of_platform_number(error).raise();
     // The access rights come from the file opened, not from whatever
     // bears its name a moment later.
     const ReadableFile in(source);
@@ -179,7 +178,7 @@ CopiedFile copy_to_target(const std::string& source, const std::string& target)
     FileDescriptor out = create_unique_file(copy_path);
     FileIdentity copy;
     try {
-        set_mode(out, in.access_rights(), true);
+        set_access_rights(out, in.access_rights(), true);
         std::string buffer(1 << 16, '\0');
         for (std::uint64_t offset = 0; offset < in.length();) {
             const std::size_t n =
@@ -191,8 +190,7 @@ CopiedFile copy_to_target(const std::string& source, const std::string& target)
         sync_file(out);
         copy = identity_of(out);
         out.close();
-        if (const int error = rename_without_replacing(copy_path, target, SystemOperation::copy, target))
-            throw_errno(error);
+        rename_without_replacing(copy_path, target, SystemOperation::copy, target).raise_if_failed();
     } catch (...) {
         out.discard();
         remove_name(copy_path, no_throw);
@@ -228,18 +226,19 @@ enum class Found { removed, other_version, other_file };
 Found remove_version(const std::string& path, const FileIdentity& expected)
 {
     const std::string aside = path + ".cartonym-aside-" + std::to_string(process_id());
-    if (const int error = rename_without_replacing(path, aside, SystemOperation::remove, path)) {
-        if (error == EEXIST)
-            throw Error(ErrorNumber::path_file_access_error, error);
-        throw_errno(error);
+    if (const SystemResult set_aside = rename_without_replacing(path, aside, SystemOperation::remove, path);
+        !set_aside.done()) {
+        if (set_aside.is(SystemOutcome::exists))
+            throw SystemError(ErrorNumber::path_file_access_error, set_aside);
+        set_aside.raise();
     }
-    int error = 0;
+    SystemResult removed;
     Found found = Found::other_file;
     try {
         const auto status = entry_status(aside);
         if (is_version(status, expected, aside)) {
-            error = remove_name(aside, no_throw);
-            if (error == 0)
+            removed = remove_name(aside, no_throw);
+            if (removed.done())
                 return Found::removed;
         } else if (status && status->identity.device == expected.device && status->identity.inode == expected.inode
             && !inodes_may_change_on_remount(aside)) {
@@ -250,8 +249,7 @@ Found remove_version(const std::string& path, const FileIdentity& expected)
         throw;
     }
     rename_without_replacing(aside, path, SystemOperation::move, path);
-    if (error != 0)
-        throw_errno(error);
+    removed.raise_if_failed();
     return found;
 }
 
@@ -308,38 +306,38 @@ void tidy_leftover(const std::string& folder, const std::string& name)
 // target, which are the file's own. A stop between the two renames leaves
 // the image as <new name>.cartonym-move-XXXXXX, which the leftover sweep
 // of the next run gives its new name.
-int rename_to_other_case(
+SystemResult rename_to_other_case(
     const std::string& source, const std::string& target, SystemOperation operation, const std::string& hook_path)
 {
     std::string parked = target + ".cartonym-move-XXXXXX";
     const FileIdentity made = identity_of(create_unique_file(parked));
-    if (const int error = rename_over(source, parked, operation, hook_path)) {
+    if (const SystemResult renamed = rename_over(source, parked, operation, hook_path); !renamed.done()) {
         if (is_own_reservation(parked, made))
             remove_name(parked, no_throw);
-        return error;
+        return renamed;
     }
-    const int error = rename_without_replacing(parked, target, operation, hook_path);
-    if (error != 0)
+    const SystemResult renamed = rename_without_replacing(parked, target, operation, hook_path);
+    if (!renamed.done())
         rename_without_replacing(parked, source, operation, hook_path);
-    return error;
+    return renamed;
 }
 
 } // namespace
 
-int rename_without_replacing(const std::string& source, const std::string& target, SystemOperation operation,
+SystemResult rename_without_replacing(const std::string& source, const std::string& target, SystemOperation operation,
     const std::string& hook_path, const ReservationNotice& reserving)
 {
-    int error = rename_no_replace(source, target, operation, hook_path);
-    if (is_refusal(error)) {
-        error = link_then_unlink(source, target);
-        if (error == EPERM || is_refusal(error))
-            error = move_over_reservation(source, target, operation, hook_path, reserving);
+    SystemResult result = rename_no_replace(source, target, operation, hook_path);
+    if (is_refusal(result)) {
+        result = link_then_unlink(source, target);
+        if (result.is(SystemOutcome::not_permitted) || is_refusal(result))
+            result = move_over_reservation(source, target, operation, hook_path, reserving);
     }
     // On a volume that folds case a new name differing only in letter case
     // is the file's own name.
-    if (error == EEXIST && is_same_file_by_other_case(source, target))
-        error = rename_to_other_case(source, target, operation, hook_path);
-    return error;
+    if (result.is(SystemOutcome::exists) && is_same_file_by_other_case(source, target))
+        result = rename_to_other_case(source, target, operation, hook_path);
+    return result;
 }
 
 void remove_leftovers_of_ended_moves(const std::string& folder)
@@ -380,8 +378,7 @@ bool folds_letter_case(const std::string& folder)
 void move_file(
     const std::string& source, const std::string& target, bool may_be_link, const ReservationNotice& reserving)
 {
-    if (const int error = rename_without_replacing(source, target, SystemOperation::move, target, reserving))
-        throw_errno(error);
+    rename_without_replacing(source, target, SystemOperation::move, target, reserving).raise_if_failed();
     const std::string old_folder = parent_folder(source);
     if (may_be_link && old_folder != parent_folder(target) && entry_kind(target) == EntryKind::link)
         repoint_moved_link(old_folder, target);
@@ -389,11 +386,11 @@ void move_file(
 
 void move_across_file_systems(const std::string& source, const std::string& target)
 {
-    const int error = rename_without_replacing(source, target, SystemOperation::move, target);
-    if (error == 0)
+    const SystemResult moved = rename_without_replacing(source, target, SystemOperation::move, target);
+    if (moved.done())
         return;
-    if (error != EXDEV)
-        throw_errno(error);
+    if (!moved.is(SystemOutcome::other_volume))
+        moved.raise();
     // Another file system: an existing target is refused before any copying.
     if (entry_exists(target))
         throw Error(ErrorNumber::file_already_exists);
@@ -418,26 +415,28 @@ void move_across_file_systems(const std::string& source, const std::string& targ
 
 void create_folder(const std::string& path)
 {
-    if (const int error = make_folder(path, no_throw))
-        throw error == EEXIST ? Error(ErrorNumber::path_file_access_error) : Error(error_number_from_errno(error));
+    const SystemResult made = make_folder(path, no_throw);
+    if (made.is(SystemOutcome::exists))
+        throw SystemError(ErrorNumber::path_file_access_error, made);
+    made.raise_if_failed();
 }
 
 void remove_folder(const std::string& path)
 {
-    const int error = remove_empty_folder(path, no_throw);
-    if (error == 0)
+    const SystemResult removed = remove_empty_folder(path, no_throw);
+    if (removed.done())
         return;
-    if (error == ENOTEMPTY || error == EEXIST)
-        throw Error(ErrorNumber::path_file_access_error);
+    if (removed.is(SystemOutcome::not_empty) || removed.is(SystemOutcome::exists))
+        throw SystemError(ErrorNumber::path_file_access_error, removed);
     // An entry of that name that is no folder (a file, a FIFO, a link)
     // stays just as a folder with entries does; a path that does not lead
     // there at all is another matter.
-    if (error == ENOTDIR) {
+    if (removed.is(SystemOutcome::not_a_folder)) {
         const EntryKind kind = entry_kind(path);
         if (kind != EntryKind::missing && kind != EntryKind::folder)
-            throw Error(ErrorNumber::path_file_access_error);
+            throw SystemError(ErrorNumber::path_file_access_error, removed);
     }
-    throw_errno(error);
+    removed.raise();
 }
 
 bool remove_link(const std::string& path)
@@ -450,11 +449,11 @@ bool remove_link(const std::string& path)
         // empty file behind; a link left under it the leftover sweep removes.
         const std::string aside =
             join_path(parent_folder(path), private_name_prefix("link") + std::to_string(checked->identity.inode));
-        if (rename_without_replacing(path, aside, SystemOperation::remove, path) != 0)
+        if (!rename_without_replacing(path, aside, SystemOperation::remove, path).done())
             return false;
         const auto moved = entry_status(aside);
         if (moved && moved->kind == EntryKind::link && names_same_entry(moved, checked))
-            return remove_name(aside, no_throw) == 0;
+            return remove_name(aside, no_throw).done();
         // Another entry took the name after the look: it goes back.
         rename_without_replacing(aside, path, SystemOperation::move, path);
     } catch (const Error&) {
@@ -463,10 +462,6 @@ bool remove_link(const std::string& path)
     return false;
 }
 
-void delete_file(const std::string& path)
-{
-    if (const int error = remove_name(path, no_throw))
-        throw_errno(error);
-}
+void delete_file(const std::string& path) { remove_name(path, no_throw).raise_if_failed(); }
 
 } // namespace cartonym

@@ -20,14 +20,15 @@ void move_file(const std::string& source, const std::string& target, bool may_be
     const ReservationNotice& reserving = {});
 
 // Moves source to target, also across file systems. When a plain move is not
-// possible (EXDEV, real or injected), the file is copied under a temporary
-// name into target's folder, synchronised, linked into place without replacing
-// and the folder synchronised before source is removed; a failure on the way
-// removes the copy again, so no partial target is ever left. Error 58 when
-// target exists. Only the very file copied is removed: it is renamed aside
-// and checked first. Error 75 when another file has taken source's name
-// (it stays, and so does the copy) or source has been rewritten since it
-// was opened (it stays, and the copy of its older state goes again).
+// possible (the outcome other_volume, real or injected), the file is copied
+// under a temporary name into target's folder, synchronised, linked into
+// place without replacing and the folder synchronised before source is
+// removed; a failure on the way removes the copy again, so no partial
+// target is ever left. Error 58 when target exists. Only the very file
+// copied is removed: it is renamed aside and checked first. Error 75 when
+// another file has taken source's name (it stays, and so does the copy) or
+// source has been rewritten since it was opened (it stays, and the copy of
+// its older state goes again).
 // Hooks: Move (target), then Copy (target), Write and Sync (the temporary
 // copy), Delete (source: the rename aside, then the removal).
 void move_across_file_systems(const std::string& source, const std::string& target);

@@ -13,7 +13,8 @@ namespace {
 
 FileDescriptor open_lock_file(const std::string& database)
 {
-    return open_file(DatabaseWriteLock::lock_path_of(database), O_RDWR | O_CREAT | O_NOFOLLOW, 0666);
+    return open_file(DatabaseWriteLock::lock_path_of(database),
+        OpenMode::read_write | OpenMode::create | OpenMode::no_links, AccessRights::anyone);
 }
 
 } // namespace

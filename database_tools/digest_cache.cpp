@@ -159,7 +159,7 @@ void DigestCache::save()
     // drops when a writer ends: each one reads the file after the one before
     // it placed its own, so another writer's entries stay, older than ours.
     create_missing_folders(parent_folder(path_));
-    const FileDescriptor folder = open_file(parent_folder(path_), O_RDONLY | O_DIRECTORY);
+    const FileDescriptor folder = open_file(parent_folder(path_), OpenMode::read | OpenMode::folder);
     lock_file(folder);
     remove_working_files_beside(path_); // those of killed writers
     bool trusted = false;

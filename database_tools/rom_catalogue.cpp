@@ -6,7 +6,6 @@
 #include "database_tools/catalogue_reading.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 
 namespace cartonym {
@@ -212,7 +211,7 @@ RomCatalogue RomCatalogue::read(const std::string& path)
     try {
         file.emplace(path);
         if (file->length() > largest_file)
-            throw_errno(EFBIG);
+            throw Error(ErrorNumber::disk_full);
     } catch (const Error& error) {
         throw Error(error.number(), path + ": cannot be read: " + short_error_text(error));
     }

@@ -54,10 +54,10 @@ public:
             throw Error(ErrorNumber::file_already_exists);
         if (recorder_)
             recorder_->link_making(to, new_target);
-        if (const int error = create_link(new_target, to)) {
+        if (const SystemResult made = create_link(new_target, to); !made.done()) {
             if (recorder_)
-                recorder_->move_failed(from, to, error_number_from_errno(error));
-            throw_errno(error);
+                recorder_->move_failed(from, to, made.number);
+            made.raise();
         }
         if (recorder_)
             recorder_->moving(from, to);

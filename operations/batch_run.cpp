@@ -408,13 +408,13 @@ void Run::check_setup()
     });
     setup(F_, [&] { check_path_length(); });
     setup(options_.database_path, [&] { const ReadableFile database(options_.database_path); });
-    struct stat folder_status { };
-    setup(F_, [&] { status_of(F_, true, folder_status); });
+    EntryStatus folder_status;
+    setup(F_, [&] { folder_status = status_of(F_, Links::followed); });
     for (const char* folder : output_folders) {
-        struct stat output_status { };
         const std::string path = folder_path(folder);
-        if (status_of(path, true, output_status, no_throw) == 0 && S_ISDIR(output_status.st_mode)
-            && output_status.st_dev != folder_status.st_dev) {
+        const StatusResult output = status_of(path, Links::followed, no_throw);
+        if (output.result.done() && output.status.kind == EntryKind::folder
+            && output.status.identity.device != folder_status.identity.device) {
             result_.Dateipfad = path;
             throw Error(ErrorNumber::path_file_access_error);
         }

@@ -13,8 +13,6 @@
 #include "operations/folder_listing.h"
 #include "reports/game_list.h"
 
-#include <cerrno>
-
 #include <memory>
 
 namespace cartonym {
@@ -146,9 +144,10 @@ bool rename_in_own_folder(const std::string& folder, const std::string& name, co
     return true;
 }
 
-std::string failure_words(const Error& error, int errnum)
+std::string failure_words(const Error& error)
 {
-    if (errnum == EROFS)
+    const auto* system = dynamic_cast<const SystemError*>(&error);
+    if (system != nullptr && system->outcome() == SystemOutcome::read_only)
         return "Read-only file system (" + error.description() + ")";
     return error.description();
 }
@@ -165,7 +164,7 @@ std::string cannot_write(const std::string& folder)
         remove_name(probe);
         return {};
     } catch (const Error& error) {
-        return failure_words(error, errno);
+        return failure_words(error);
     }
 }
 

@@ -104,8 +104,8 @@ bool rename_in_own_folder(const std::string& folder, const std::string& name, co
 std::vector<std::string> run_obstacles(const BatchOptions& options);
 
 // An error's description, with "read-only file system" where the failure
-// was one (errnum: the errno of the failure, 0 when not known).
-std::string failure_words(const Error& error, int errnum);
+// was one (a SystemError whose outcome is read_only).
+std::string failure_words(const Error& error);
 
 // A failure message's text with "read-only file system" said where the
 // failure was one: when text reports "Permission denied" and folder lies on a

@@ -70,11 +70,6 @@ std::vector<std::string> list_subfolders(const std::string& folder)
     }));
 }
 
-bool is_folder(const std::string& path)
-{
-    struct stat info { };
-    status_of(path, true, info);
-    return S_ISDIR(info.st_mode);
-}
+bool is_folder(const std::string& path) { return status_of(path, Links::followed).kind == EntryKind::folder; }
 
 } // namespace cartonym

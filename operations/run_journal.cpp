@@ -137,7 +137,8 @@ void RunJournal::open_new_journal(const std::string& runs, std::int64_t now)
         name_ = attempt == 1 ? stamp : stamp + "-" + std::to_string(attempt);
         path_ = runs + "/" + name_ + journal_extension;
         try {
-            file_ = open_file(path_, O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW, 0600);
+            file_ = open_file(path_, OpenMode::write | OpenMode::create_new | OpenMode::append | OpenMode::no_links,
+                AccessRights::owner_only);
             break;
         } catch (const Error& error) {
             if (error.number() != ErrorNumber::file_already_exists || attempt >= 1000)
@@ -165,7 +166,8 @@ std::string RunJournal::heading(const std::string& runs, std::int64_t now)
     const std::string list = join_path(folder_, renamed_folder_name) + "/" + game_list_name;
     if (entry_kind(list) == EntryKind::regular_file) {
         saved_game_list_ = runs + "/" + name_ + saved_list_extension;
-        FileDescriptor copy = open_file(saved_game_list_, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+        FileDescriptor copy = open_file(
+            saved_game_list_, OpenMode::write | OpenMode::create_new | OpenMode::no_links, AccessRights::owner_only);
         write_all(copy, read_whole_file(list));
         copy.close();
         heading += record_line(RecordKind::earlier_game_list, {list, saved_game_list_}) + "\n";

@@ -367,7 +367,7 @@ private:
     std::optional<UndoStep> log_step(const LogRecord& log)
     {
         const std::uint64_t keep = log.size_before < 0 ? 0 : static_cast<std::uint64_t>(log.size_before);
-        const FileDescriptor file = open_file(log.path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
+        const FileDescriptor file = open_file(log.path, OpenMode::read | OpenMode::no_links | OpenMode::no_waiting);
         const FileIdentity seen = identity_of(file);
         if (seen.size < keep) {
             problem(log.path, "", "the log was cut short after the run");
@@ -412,10 +412,10 @@ private:
             report_.kept_folders.push_back(folder);
             return;
         }
-        const int error = dry_run_ ? 0 : remove_empty_folder(folder, no_throw);
-        if (error == 0)
+        const SystemResult removed = dry_run_ ? SystemResult{} : remove_empty_folder(folder, no_throw);
+        if (removed.done())
             report_.removed.push_back(folder);
-        else if (error != ENOENT && error != ENOTDIR)
+        else if (!removed.is(SystemOutcome::missing) && !removed.is(SystemOutcome::not_a_folder))
             report_.kept_folders.push_back(folder);
     }
 
@@ -459,7 +459,7 @@ private:
     // at the old place, which the next undo removes before it moves back.
     void note_reservation(const std::string& path) const
     {
-        FileDescriptor file = open_file(run_.path, O_WRONLY | O_APPEND | O_NOFOLLOW);
+        FileDescriptor file = open_file(run_.path, OpenMode::write | OpenMode::append | OpenMode::no_links);
         write_all(file, record_line(RecordKind::reserved, {path}) + "\n");
         sync_file(file);
         file.close();
@@ -468,7 +468,7 @@ private:
     void mark_undone()
     {
         try {
-            FileDescriptor file = open_file(run_.path, O_WRONLY | O_APPEND | O_NOFOLLOW);
+            FileDescriptor file = open_file(run_.path, OpenMode::write | OpenMode::append | OpenMode::no_links);
             write_all(file,
                 record_line(
                     RecordKind::undone, {std::to_string(wall_clock_ns()), report_.complete() ? "complete" : "partly"})

@@ -21,8 +21,8 @@ namespace {
 // Removes a name; one gone already is fine. Throws Error.
 void remove_or_gone(const std::string& path)
 {
-    if (const int error = remove_name(path, no_throw); error != 0 && error != ENOENT)
-        throw_errno(error);
+    if (const SystemResult removed = remove_name(path, no_throw); !removed.is(SystemOutcome::missing))
+        removed.raise_if_failed();
 }
 
 // Gives the link at path the target text: a fresh link under a private
@@ -34,15 +34,15 @@ void retarget_link(const std::string& path, const std::string& text)
     std::string fresh;
     for (int attempt = 0;; ++attempt) {
         fresh = prefix + std::to_string(wall_clock_ns());
-        const int error = create_link(text, fresh);
-        if (error == 0)
+        const SystemResult made = create_link(text, fresh);
+        if (made.done())
             break;
-        if (error != EEXIST || attempt >= 100)
-            throw_errno(error);
+        if (!made.is(SystemOutcome::exists) || attempt >= 100)
+            made.raise();
     }
-    if (const int error = exchange_names(fresh, path)) {
+    if (const SystemResult exchanged = exchange_names(fresh, path); !exchanged.done()) {
         remove_name(fresh, no_throw);
-        throw_errno(error);
+        exchanged.raise();
     }
     if (entry_kind(fresh) == EntryKind::link)
         remove_or_gone(fresh);
@@ -60,10 +60,11 @@ bool remove_checked(const std::string& path, const FileIdentity& seen)
     const char* kind = status->kind == EntryKind::link ? "link" : "copy";
     const std::string aside = parent_folder(path) + "/.cartonym-" + kind + "-" + std::to_string(process_id()) + "-"
         + std::to_string(wall_clock_ns());
-    if (const int error = rename_without_replacing(path, aside, SystemOperation::move, aside)) {
-        if (error == ENOENT)
+    if (const SystemResult set_aside = rename_without_replacing(path, aside, SystemOperation::move, aside);
+        !set_aside.done()) {
+        if (set_aside.is(SystemOutcome::missing))
             return true;
-        throw_errno(error);
+        set_aside.raise();
     }
     // Where inode numbers follow the name (FAT and other FUSE volumes), the
     // entry renamed aside is known by its size and modification time, which
@@ -78,8 +79,7 @@ bool remove_checked(const std::string& path, const FileIdentity& seen)
         remove_or_gone(aside);
         return true;
     }
-    if (const int error = rename_without_replacing(aside, path, SystemOperation::move, path))
-        throw_errno(error);
+    rename_without_replacing(aside, path, SystemOperation::move, path).raise_if_failed();
     return false;
 }
 
@@ -89,7 +89,7 @@ bool remove_checked(const std::string& path, const FileIdentity& seen)
 void place_privately(const std::string& path, std::string_view content)
 {
     WorkingFile file(parent_folder(path) + "/.cartonym-copy-" + std::to_string(process_id()) + "-XXXXXX");
-    file.set_mode(0600);
+    file.set_access_rights(AccessRights::owner_only);
     file.write(content);
     file.finish();
     file.place(path);
@@ -97,13 +97,12 @@ void place_privately(const std::string& path, std::string_view content)
 
 void rename_back(const std::string& path, const std::string& place, const ReservationNotice& reserving)
 {
-    if (const int error = rename_without_replacing(path, place, SystemOperation::move, place, reserving))
-        throw_errno(error);
+    rename_without_replacing(path, place, SystemOperation::move, place, reserving).raise_if_failed();
 }
 
 void cut_log(const UndoStep& step)
 {
-    FileDescriptor file = open_file(step.path, O_RDWR | O_NOFOLLOW | O_NONBLOCK);
+    FileDescriptor file = open_file(step.path, OpenMode::read_write | OpenMode::no_links | OpenMode::no_waiting);
     const FileIdentity now = identity_of(file);
     if (now.device != step.seen.device || now.inode != step.seen.inode || now.size != step.seen.size)
         throw Error(ErrorNumber::path_file_access_error);
@@ -127,10 +126,7 @@ bool take(const UndoStep& step, const ReservationNotice& reserving)
     case Kind::remove_name: return remove_checked(step.path, step.seen);
     case Kind::cut_log: cut_log(step); break;
     case Kind::place_game_list: place_privately(step.place, step.text); break;
-    case Kind::make_folder:
-        if (const int error = make_folder(step.path, no_throw))
-            throw_errno(error);
-        break;
+    case Kind::make_folder: make_folder(step.path, no_throw).raise_if_failed(); break;
     case Kind::clear_leftovers: remove_leftovers_of_ended_moves(step.path); break;
     }
     return true;

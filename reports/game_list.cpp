@@ -6,7 +6,6 @@
 #include "common/system_calls.h"
 #include "naming/file_names.h"
 
-#include <cerrno>
 #include <cstdlib>
 
 namespace cartonym {

@@ -7,7 +7,6 @@
 #include "common/windows1252.h"
 #include "naming/file_names.h"
 
-#include <cerrno>
 #include <cstdio>
 
 namespace cartonym {
@@ -65,22 +64,24 @@ void Schreibe_unbekannt(const std::string& ordner, const std::string& datei, con
     const Error not_a_plain_file(ErrorNumber::path_file_access_error, path);
     FileDescriptor log;
     try {
-        log = open_file(path, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK, 0666);
+        log = open_file(path,
+            OpenMode::write | OpenMode::append | OpenMode::create | OpenMode::no_links | OpenMode::no_waiting,
+            AccessRights::anyone);
     } catch (const Error& error) {
         if (error.number() == ErrorNumber::path_file_access_error || entry_kind(path) == EntryKind::link)
             throw not_a_plain_file;
         throw;
     }
-    struct stat info { };
-    if (status_of(path, false, info, no_throw) != 0 || entry_kind_from_mode(info.st_mode) != EntryKind::regular_file
-        || identity_of(log).inode != info.st_ino)
+    const StatusResult looked = status_of(path, Links::not_followed, no_throw);
+    if (!looked.result.done() || looked.status.kind != EntryKind::regular_file
+        || identity_of(log).inode != looked.status.identity.inode)
         throw not_a_plain_file;
     // One write for the whole entry, so that entries do not interleave; an
     // entry that cannot be written whole, or not be brought to the disk, is
     // taken back, so that the log never holds half an entry. Once it is on
     // the disk it is written: a failure to close after that is no failure
     // of the entry, which the next run would otherwise write a second time.
-    const std::uint64_t size_before = static_cast<std::uint64_t>(info.st_size);
+    const std::uint64_t size_before = looked.status.identity.size;
     try {
         write_all(log, unknown_log_entry(datei, format, iname, land, crc));
         sync_file(log);

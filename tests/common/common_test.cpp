@@ -4,6 +4,7 @@
 #include "common/error.h"
 #include "common/number_text.h"
 #include "common/paths.h"
+#include "common/system_error.h"
 #include "common/windows1252.h"
 
 #include <cerrno>
@@ -64,8 +65,8 @@ TEST(Error, ErrnoMapsToNumberAndDescription)
     for (const auto& case_ : cases) {
         SCOPED_TRACE(case_.errnum);
         try {
-            throw_errno(case_.errnum);
-            ADD_FAILURE() << "throw_errno returned";
+            result_of_platform_number(case_.errnum).raise();
+            ADD_FAILURE() << "raise() returned";
         } catch (const Error& error) {
             EXPECT_EQ(error.value(), case_.number);
             EXPECT_EQ(error.description(), case_.description);

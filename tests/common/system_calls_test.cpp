@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <map>
-#include <sys/stat.h>
 
 using namespace cartonym;
 
@@ -41,7 +41,7 @@ TEST(Seam, AnInterruptedCallIsMadeAgainUntilItIsThrough)
         SystemOperation operation;
         std::function<void()> call;
     } cases[] = {
-        {SystemOperation::open, [&] { open_file(t / "file", O_RDONLY); }},
+        {SystemOperation::open, [&] { open_file(t / "file", OpenMode::read); }},
         {SystemOperation::read,
             [&] {
                 unsigned char bytes[3] = {};
@@ -66,8 +66,8 @@ TEST(Seam, CloseIsNeverMadeAgainAndFolderStreamsAskTheHook)
     test::TempFolder t;
     fixtures::write_file(t / "file", "abc");
     for (const int errnum : {EINTR, EIO}) {
-        FileDescriptor file = open_file(t / "file", O_RDONLY);
-        const int fd = file.get();
+        FileDescriptor file = open_file(t / "file", OpenMode::read);
+        const int fd = static_cast<int>(file.get());
         int closes = 0;
         const test::ScopedFaultHook hook([&](SystemOperation asked, const std::string&) {
             return asked == SystemOperation::close && ++closes == 1 ? errnum : 0;
@@ -91,25 +91,28 @@ TEST(Seam, CloseIsNeverMadeAgainAndFolderStreamsAskTheHook)
     EXPECT_EQ(seen[SystemOperation::close], 1) << "closing the stream asks the hook";
 }
 
-TEST(Seam, ErrorsKeepTheirErrnoAndTheTwinsReturnIt)
+TEST(Seam, ErrorsKeepThePlatformsNumberAndTheTwinsReturnTheOutcome)
 {
     test::TempFolder t;
     const std::string missing = t / "missing";
     try {
         remove_name(missing);
         ADD_FAILURE() << "no error";
-    } catch (const Error& error) {
+    } catch (const SystemError& error) {
         EXPECT_EQ(error.value(), 53);
-        EXPECT_EQ(error.system_error(), ENOENT);
+        EXPECT_EQ(error.platform_number(), ENOENT);
+        EXPECT_EQ(error.outcome(), SystemOutcome::missing);
     }
-    struct stat info { };
-    EXPECT_EQ(status_of(missing, true, info, no_throw), ENOENT);
-    EXPECT_EQ(remove_name(missing, no_throw), ENOENT);
-    EXPECT_EQ(make_folder(t / "a/b", no_throw), ENOENT);
-    EXPECT_EQ(remove_empty_folder(missing, no_throw), ENOENT);
+    EXPECT_EQ(status_of(missing, Links::followed, no_throw).result.platform_number, ENOENT);
+    EXPECT_EQ(remove_name(missing, no_throw).outcome, SystemOutcome::missing);
+    EXPECT_EQ(make_folder(t / "a/b", no_throw).number, ErrorNumber::file_not_found);
+    EXPECT_EQ(remove_empty_folder(missing, no_throw).outcome, SystemOutcome::missing);
+    fixtures::write_file(t / "file", "abc");
+    EXPECT_EQ(make_folder(t / "file", no_throw).outcome, SystemOutcome::exists);
+    EXPECT_EQ(remove_empty_folder(t / "file", no_throw).outcome, SystemOutcome::not_a_folder);
     EXPECT_EQ(entry_kind(missing), EntryKind::missing);
     EXPECT_EQ(entry_kind(missing + "/below"), EntryKind::missing);
     const test::ScopedFaultHook hook(test::fail_on(SystemOperation::examine, EACCES));
     EXPECT_EQ(test::error_number_of([&] { entry_kind(missing); }), 70) << "a failure is no missing entry";
-    EXPECT_EQ(test::error_number_of([&] { status_of(missing, false, info); }), 70);
+    EXPECT_EQ(test::error_number_of([&] { status_of(missing, Links::not_followed); }), 70);
 }

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <set>
 #include <sstream>
