@@ -12,6 +12,8 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <set>
+#include <string>
 #include <utility>
 
 namespace cartonym {
@@ -344,8 +346,11 @@ ArchiveAnalysis analyse_archive(const std::string& path, bool keep_heads, WholeE
         result.identity = identity_of(path);
     std::size_t entries = 0;
     std::uint64_t taken = 0; // what whole entries added to the pass
+    std::set<std::string> names;
+    bool name_repeated = false; // an entry is then known by its name only ambiguously
     result.error = read_archive(path, [&](const ArchiveEntry& entry) {
         result.kind = entry.kind;
+        name_repeated = !names.insert(entry.name).second || name_repeated;
         if (++entries > 1)
             result.lone_rejected.reset();
         if (archive_kind(entry.head) != ArchiveKind::none)
@@ -365,6 +370,8 @@ ArchiveAnalysis analyse_archive(const std::string& path, bool keep_heads, WholeE
         else if (entries == 1)
             result.lone_rejected = {entry.name, std::move(analysis), keep_heads ? std::string(entry.head) : ""};
     });
+    if (result.error.empty() && name_repeated)
+        result.error = "ambiguous";
     return result;
 }
 

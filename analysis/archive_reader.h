@@ -70,7 +70,8 @@ struct EntryAnalysis {
     std::string head; // the bytes the analysis read, when kept
 };
 
-// An archive analysed entry by entry.
+// An archive analysed entry by entry. One with two entries of one name is
+// "ambiguous": an entry is found again by its name only.
 struct ArchiveAnalysis {
     ArchiveKind kind = ArchiveKind::none; // none: no archive, analyse the file raw
     std::string error;                    // "" or why it could not be read

@@ -6,6 +6,7 @@
 #include "database_tools/database_check.h"
 #include "database_tools/record_proposals.h"
 #include "database_tools/rom_catalogue.h"
+#include "naming/database_items.h"
 #include "naming/database_location.h"
 #include "naming/file_names.h"
 #include "naming/name_database.h"
@@ -35,32 +36,49 @@ struct DatabaseChoices {
     std::string database_path() const { return database.empty() ? chosen_database_path() : database; }
 };
 
-// The database text, or nullopt after the reason was written to err.
-std::optional<std::string> read_database_or_report(const std::string& path, std::ostream& err)
+// The database's file opened, or nullopt after the reason was written to err.
+std::optional<ReadableFile> open_database_or_report(const std::string& path, std::ostream& err)
 {
-    DatabaseText read = read_database_or_say_why(path);
-    if (read.missing)
-        err << as_utf8(read.failure) << '\n' << looked_for_line(path) << '\n';
-    else if (!read.text) // an unreadable file, a FIFO, a folder, a file too large: named
-        err << "cartonym-cli: " << path << ": cannot be read: " << as_utf8(read.failure) << '\n';
-    return std::move(read.text);
+    DatabaseFile opened = open_database_or_say_why(path);
+    if (opened.missing)
+        err << as_utf8(opened.failure) << '\n' << looked_for_line(path) << '\n';
+    else if (!opened.file) // an unreadable file, a FIFO, a folder: named
+        err << "cartonym-cli: " << path << ": cannot be read: " << as_utf8(opened.failure) << '\n';
+    return std::move(opened.file);
+}
+
+// A failure while the database is read: named, with what went wrong (the
+// limit it met, for a database beyond what the lookup reads).
+int report_reading_failure(const std::string& path, const Error& error, std::ostream& err)
+{
+    err << "cartonym-cli: " << path << ": cannot be read: " << error.what() << '\n';
+    return exit_usage;
+}
+
+void print_finding(const DatabaseFinding& finding, bool as_json, std::ostream& out)
+{
+    const char* severity = finding.severity == FindingSeverity::error ? "error" : "warning";
+    if (as_json)
+        out << json_line({{"line", finding.line}, {"severity", severity}, {"kind", kind_name(finding.kind)},
+            {"message", as_utf8(finding.message)}, {"key", as_utf8(finding.key)}})
+            << '\n';
+    else
+        out << finding.line << ": " << severity << ": " << kind_name(finding.kind) << ": " << as_utf8(finding.message)
+            << '\n';
 }
 
 int run_check(const DatabaseChoices& line, std::ostream& out, std::ostream& err)
 {
-    const std::optional<std::string> text = read_database_or_report(line.database_path(), err);
-    if (!text)
+    const std::optional<ReadableFile> file = open_database_or_report(line.database_path(), err);
+    if (!file)
         return exit_usage;
-    const DatabaseCheck check = check_database(*text);
-    for (const DatabaseFinding& finding : check.findings) {
-        const char* severity = finding.severity == FindingSeverity::error ? "error" : "warning";
-        if (line.json)
-            out << json_line({{"line", finding.line}, {"severity", severity}, {"kind", kind_name(finding.kind)},
-                {"message", as_utf8(finding.message)}, {"key", as_utf8(finding.key)}})
-                << '\n';
-        else
-            out << finding.line << ": " << severity << ": " << kind_name(finding.kind) << ": "
-                << as_utf8(finding.message) << '\n';
+    DatabaseCheck check;
+    try {
+        check = check_database(
+            FileBytes(*file), [&](const DatabaseFinding& finding) { print_finding(finding, line.json, out); });
+    } catch (const Error& error) {
+        out.flush();
+        return report_reading_failure(line.database_path(), error, err);
     }
     const std::size_t errors = check.count(FindingSeverity::error);
     if (!line.json)
@@ -112,10 +130,9 @@ json proposal_object(const Proposal& proposal)
 
 // Appends the records to the database, creating the user's database first
 // when no --db was given and there is none. False after a failure (reported).
-bool write_records(const DatabaseChoices& line, const std::string& path, const std::string& text,
-    const ProposalRun& run, std::ostream& err)
+bool write_records(const DatabaseChoices& line, const std::string& path, const ProposalRun& run, std::ostream& err)
 {
-    const AppendOutcome outcome = append_proposals(path, line.database.empty(), text, run);
+    const AppendOutcome outcome = append_proposals(path, line.database.empty(), run);
     if (outcome.status == AppendOutcome::Status::ends_inside_record) {
         err << "cartonym-cli: " << path
             << ": the database ends inside a record; records appended to it would be misread (see db check)\n";
@@ -147,9 +164,16 @@ bool blocks_exit(const Proposal& proposal)
 int run_learn(const DatabaseChoices& line, bool from_catalogue, std::ostream& out, std::ostream& err)
 {
     const std::string path = line.database_path();
-    const std::optional<std::string> text = read_database_or_report(path, err);
-    if (!text)
+    const std::optional<ReadableFile> file = open_database_or_report(path, err);
+    if (!file)
         return exit_usage;
+    const FileBytes bytes(*file);
+    std::optional<DatabaseKeys> keys;
+    try {
+        keys.emplace(bytes);
+    } catch (const Error& error) {
+        return report_reading_failure(path, error, err);
+    }
     std::optional<RomCatalogue> catalogue;
     if (from_catalogue) {
         try {
@@ -166,7 +190,7 @@ int run_learn(const DatabaseChoices& line, bool from_catalogue, std::ostream& ou
     for (const std::string& given : line.paths)
         collect_files(given, line.recursive, files);
     const ProposalRun run =
-        propose_records(files, *text, catalogue ? &*catalogue : nullptr, {}, !line.without_archives);
+        propose_records(files, *keys, catalogue ? &*catalogue : nullptr, {}, !line.without_archives);
 
     int status = exit_ok;
     for (const Proposal& proposal : run.files) {
@@ -186,7 +210,7 @@ int run_learn(const DatabaseChoices& line, bool from_catalogue, std::ostream& ou
 
     if (line.write && run.blocks_writing())
         err << "cartonym-cli: nothing written: a file is a conflict or has an unusable name\n";
-    else if (line.write && !run.records.empty() && !write_records(line, path, *text, run, err))
+    else if (line.write && !run.records.empty() && !write_records(line, path, run, err))
         status = exit_failure;
     return status;
 }

@@ -4,6 +4,7 @@
 #include "analysis/archive_reader.h"
 #include "analysis/rom_analysis.h"
 #include "common/error.h"
+#include "naming/name_database.h"
 #include "operations/file_mode.h"
 #include "operations/identification.h"
 
@@ -144,8 +145,11 @@ public:
             try {
                 lines = info_lines(file, database, options_, catalogues.get());
             } catch (const Error& error) {
-                lines = {
-                    {{"file", file}, {"error", {{"number", error.value()}, {"description", error.description()}}}}};
+                json failure = {{"number", error.value()}, {"description", error.description()}};
+                // The database failed, not the image: the error names it.
+                if (const auto* failed = dynamic_cast<const DatabaseFailure*>(&error))
+                    failure["file"] = failed->path();
+                lines = {{{"file", file}, {"error", failure}}};
                 status = exit_failure;
             }
             for (const json& line : lines)

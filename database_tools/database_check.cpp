@@ -4,12 +4,13 @@
 #include "common/error.h"
 #include "common/number_text.h"
 #include "common/windows1252.h"
+#include "naming/database_index.h"
+#include "naming/database_items.h"
 #include "naming/name_database.h"
 
 #include <algorithm>
 #include <array>
 #include <functional>
-#include <unordered_map>
 
 namespace cartonym {
 namespace {
@@ -18,8 +19,9 @@ constexpr std::size_t key_length = 21;
 constexpr std::size_t longest_file_name = 255; // bytes, as the file system stores it
 constexpr std::string_view Extensions[] = {".smc", ".swc", ".fig"};
 
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
-bool is_line_end(char c) { return c == '\r' || c == '\n'; }
+// The items a check holds at most, as the lookup reads them; longer ones
+// are judged by their length and first bytes.
+constexpr std::size_t largest_item = DatabaseLimits{}.largest_item;
 
 // The longest country suffix of the analysis' table and the longest
 // extension: the new name a full name can get is never longer than with them.
@@ -41,34 +43,6 @@ std::string_view longest_extension()
 {
     return *std::max_element(std::begin(Extensions), std::end(Extensions),
         [](std::string_view a, std::string_view b) { return a.size() < b.size(); });
-}
-
-// Offsets at which each line begins; CR LF, a lone CR and a lone LF each end a line.
-std::vector<std::size_t> line_starts(std::string_view text)
-{
-    std::vector<std::size_t> starts{0};
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-            ++i;
-        if (is_line_end(text[i]))
-            starts.push_back(i + 1);
-    }
-    return starts;
-}
-
-std::size_t line_of(const std::vector<std::size_t>& starts, std::size_t offset)
-{
-    return static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), offset) - starts.begin());
-}
-
-// Where the reader's next item begins: it skips blanks, and line ends too
-// unless the last item ended with a comma.
-std::size_t next_item_start(std::string_view text, std::size_t position)
-{
-    const bool after_comma = position > 0 && text[position - 1] == ',';
-    while (position < text.size() && (is_blank(text[position]) || (!after_comma && is_line_end(text[position]))))
-        ++position;
-    return position;
 }
 
 std::string hex_bytes(std::string_view bytes)
@@ -99,13 +73,13 @@ using AddFinding = std::function<void(FindingSeverity, FindingKind, std::string)
 
 // The new name made of the full name, the longest country suffix and the
 // longest extension: it must be usable as a file name.
-void check_name_as_file(const std::string& name, const AddFinding& add)
+void check_name_as_file(const std::string& name, std::uint64_t cut_off, const AddFinding& add)
 {
     using enum FindingSeverity;
     const std::string longest = name + longest_suffix() + std::string(longest_extension());
     const std::string context = " with the country suffix \"" + longest_suffix() + "\" and the extension \""
         + std::string(longest_extension()) + "\"";
-    const std::size_t bytes = utf8_from_cp1252(longest).size();
+    const std::uint64_t bytes = utf8_from_cp1252(longest).size() + cut_off;
     if (name.find('\0') != std::string::npos)
         add(error, FindingKind::unusable_name, "the full name holds a NUL byte, which no file name can hold");
     else if (longest.find_first_of("/\\") != std::string::npos)
@@ -147,31 +121,42 @@ void check_encoding(const std::string& key, const std::string& name, const AddFi
     }
 }
 
+// One record as read: its items cut to the reader's largest item, and
+// their whole lengths.
+struct ReadRecord {
+    std::string key, name;
+    std::uint64_t key_size = 0, name_size = 0;
+};
+
+// The findings of one record; earlier_line is the line of an earlier
+// record with the same key (0 when there is none).
 class RecordChecker {
 public:
-    explicit RecordChecker(std::vector<DatabaseFinding>& findings)
-        : findings_(findings)
+    explicit RecordChecker(const FindingSink& sink)
+        : sink_(sink)
     { }
 
-    void check(std::size_t line, const std::string& key, const std::string& name)
+    void check(std::size_t line, const ReadRecord& record, std::size_t earlier_line) const
     {
+        const std::string& key = record.key;
+        const std::string& name = record.name;
         const AddFinding add = [&](FindingSeverity severity, FindingKind kind, std::string message) {
-            findings_.push_back({line, severity, kind, std::move(message), key});
+            sink_({line, severity, kind, std::move(message), key});
         };
         using enum FindingSeverity;
 
-        if (key.size() != key_length)
+        if (record.key_size != key_length)
             add(error, FindingKind::key_length,
-                "the first item has" + decimal_text(static_cast<std::int64_t>(key.size()))
+                "the first item has" + decimal_text(static_cast<std::int64_t>(record.key_size))
                     + " characters, not 21: it can never match");
-        if (const auto [earlier, fresh] = first_line_.try_emplace(key, line); !fresh)
+        if (earlier_line != 0)
             add(error, FindingKind::duplicate_key,
-                "the record on line" + decimal_text(static_cast<std::int64_t>(earlier->second))
+                "the record on line" + decimal_text(static_cast<std::int64_t>(earlier_line))
                     + " has the same first item: this record is never used");
         if (name.empty())
             add(error, FindingKind::empty_name, "the second item (the full name) is empty");
 
-        check_name_as_file(name, add);
+        check_name_as_file(name, record.name_size - name.size(), add);
         check_windows_characters(name, add);
         check_encoding(key, name, add);
 
@@ -188,8 +173,71 @@ public:
     }
 
 private:
-    std::vector<DatabaseFinding>& findings_;
-    std::unordered_map<std::string, std::size_t> first_line_;
+    const FindingSink& sink_;
+};
+
+// Lines of the bytes, counted as a reader passes them: CR LF, a lone CR
+// and a lone LF each end a line. The count is kept at every step of the
+// offsets passed, so that the line of an earlier offset is counted again
+// from the step before it.
+class LineCounter {
+public:
+    explicit LineCounter(const DatabaseBytes& bytes)
+        : bytes_(bytes)
+        , in_(bytes, window)
+    { }
+
+    // The line on which the byte at offset (not before the last asked) lies.
+    std::size_t line_at(std::uint64_t offset)
+    {
+        while (in_.position() < offset) {
+            const std::uint64_t next = std::min(offset, (in_.position() / step + 1) * step);
+            line_ += lines_ended(in_, next);
+            if (in_.position() % step == 0)
+                steps_.push_back(line_);
+        }
+        return line_;
+    }
+
+    // The line on which the record at start (as the index has it) begins:
+    // where its first item begins, after blanks (and line ends, unless a
+    // comma came before it). Only for a start already passed.
+    std::size_t line_of_record(std::uint64_t start) const
+    {
+        Cursor in(bytes_, step + 1);
+        const std::uint64_t offset = start >> 1;
+        in.seek(offset / step * step);
+        std::size_t line = steps_[offset / step] + lines_ended(in, offset);
+        for (int c = in.peek(); c == ' ' || c == '\t' || ((start & 1) == 0 && (c == '\r' || c == '\n')); c = in.peek())
+            line += lines_ended(in, in.position() + 1);
+        return line;
+    }
+
+private:
+    static constexpr std::uint64_t step = 4096;
+    static constexpr std::size_t window = 64 * 1024;
+
+    // The line ends from the position to end; a CR counts when no LF follows it.
+    static std::size_t lines_ended(Cursor& in, std::uint64_t end)
+    {
+        std::size_t lines = 0;
+        while (in.position() < end) {
+            const std::string_view rest = in.rest().substr(0, static_cast<std::size_t>(end - in.position()));
+            if (rest.empty())
+                break;
+            for (std::size_t i = 0; i + 1 < rest.size(); ++i)
+                lines += rest[i] == '\n' || (rest[i] == '\r' && rest[i + 1] != '\n') ? 1 : 0;
+            const char last = rest.back();
+            in.advance(rest.size());
+            lines += last == '\n' || (last == '\r' && in.peek() != '\n') ? 1 : 0;
+        }
+        return lines;
+    }
+
+    const DatabaseBytes& bytes_;
+    Cursor in_;
+    std::size_t line_ = 1;
+    std::vector<std::size_t> steps_{1}; // the line at each multiple of step passed
 };
 
 } // namespace
@@ -201,55 +249,73 @@ const char* kind_name(FindingKind kind)
     return names[static_cast<std::size_t>(kind)];
 }
 
-std::size_t DatabaseCheck::count(FindingSeverity severity) const
-{
-    return static_cast<std::size_t>(std::count_if(
-        findings.begin(), findings.end(), [&](const DatabaseFinding& f) { return f.severity == severity; }));
-}
-
-DatabaseCheck check_database(std::string_view text)
+DatabaseCheck check_database(const DatabaseBytes& bytes, const FindingSink& sink)
 {
     DatabaseCheck result;
-    RecordReader reader(text);
+    const FindingSink add = [&](const DatabaseFinding& finding) {
+        ++(finding.severity == FindingSeverity::error ? result.errors : result.warnings);
+        sink(finding);
+    };
+    RecordReader reader(bytes, largest_item);
     if (reader.at_end()) {
-        result.findings.push_back({1, FindingSeverity::error, FindingKind::cut_short,
+        add({1, FindingSeverity::error, FindingKind::cut_short,
             "the database holds no record: every search that reaches it fails with error 62", ""});
         return result;
     }
-    const std::vector<std::size_t> starts = line_starts(text);
-    RecordChecker checker(result.findings);
+    const DatabaseIndex index(bytes); // the first record of every key, as the lookup finds it
+    LineCounter lines(bytes);
+    const RecordChecker checker(add);
+    std::uint64_t record_begin = 0; // where the record in hand was looked for: after the one before
     std::size_t line = 1;
     do {
-        line = line_of(starts, next_item_start(text, reader.position()));
-        const std::string key = reader.next_item();
+        line = lines.line_at(reader.position());
+        ReadRecord record;
+        record.key = reader.next_item(record.key_size);
+        const std::string& key = record.key;
         ++result.records;
-        std::string name;
         try {
-            name = reader.next_item();
+            record.name = reader.next_item(record.name_size);
         } catch (const Error& error) {
             if (error.number() != ErrorNumber::input_past_end_of_file)
                 throw;
-            result.findings.push_back({line, FindingSeverity::error, FindingKind::cut_short,
+            add({line, FindingSeverity::error, FindingKind::cut_short,
                 "the record ends before its second item: a search that reaches it fails "
                 "with error 62",
                 key});
             result.ends_in_cut_record = true;
             break;
         }
-        checker.check(line, key, name);
+        const auto earlier =
+            record.key_size == key.size() ? index.earlier_record(bytes, key, record_begin) : std::nullopt;
+        checker.check(line, record, earlier ? lines.line_of_record(*earlier) : 0);
+        record_begin = reader.position();
     } while (!reader.at_end());
     if (reader.last_item_unclosed())
-        result.findings.push_back({line, FindingSeverity::warning, FindingKind::unclosed_quote,
+        add({line, FindingSeverity::warning, FindingKind::unclosed_quote,
             "the file ends inside a quoted item: the reader takes the item to the end of the file; a write closes "
             "it first",
             ""});
     return result;
 }
 
+DatabaseCheck check_database(std::string_view text)
+{
+    DatabaseCheck result;
+    const TextBytes bytes(text);
+    const DatabaseCheck counted =
+        check_database(bytes, [&result](const DatabaseFinding& finding) { result.findings.push_back(finding); });
+    result.records = counted.records;
+    result.errors = counted.errors;
+    result.warnings = counted.warnings;
+    result.ends_in_cut_record = counted.ends_in_cut_record;
+    return result;
+}
+
 std::vector<DatabaseFinding> check_proposed_record(const std::string& key, const std::string& full_name)
 {
     std::vector<DatabaseFinding> findings;
-    RecordChecker(findings).check(0, key, full_name);
+    const FindingSink sink = [&findings](const DatabaseFinding& finding) { findings.push_back(finding); };
+    RecordChecker(sink).check(0, {key, full_name, key.size(), full_name.size()}, 0);
 
     const std::string record = database_record(key, full_name);
     RecordReader reader(record);
@@ -266,21 +332,12 @@ std::string database_record(const std::string& key, const std::string& full_name
     return "\"" + key + "\",\"" + full_name + "\"\r\n";
 }
 
-std::vector<std::string> database_keys(std::string_view text)
-{
-    std::vector<std::string> keys;
-    RecordReader reader(text);
-    try {
-        while (!reader.at_end()) {
-            std::string key = reader.next_item();
-            reader.next_item();
-            keys.push_back(std::move(key));
-        }
-    } catch (const Error& error) {
-        if (error.number() != ErrorNumber::input_past_end_of_file)
-            throw;
-    }
-    return keys;
-}
+DatabaseKeys::DatabaseKeys(const DatabaseBytes& bytes)
+    : bytes_(bytes)
+    , index_(bytes)
+    , holds_record_(!RecordReader(bytes, largest_item).at_end())
+{ }
+
+bool DatabaseKeys::contains(std::string_view key) const { return index_.earlier_record(bytes_, key).has_value(); }
 
 } // namespace cartonym

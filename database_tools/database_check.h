@@ -3,7 +3,11 @@
 // record reader.
 #pragma once
 
+#include "naming/database_index.h"
+#include "naming/database_items.h"
+
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,16 +43,26 @@ struct DatabaseFinding {
 };
 
 struct DatabaseCheck {
-    std::vector<DatabaseFinding> findings; // in file order
+    std::vector<DatabaseFinding> findings; // in file order (from the check of a text)
     std::size_t records = 0;               // records begun, a cut-short one included
+    std::size_t errors = 0, warnings = 0;  // the findings of each severity
     bool ends_in_cut_record = false;       // the text ends inside a record (not merely empty)
 
-    std::size_t count(FindingSeverity severity) const;
+    std::size_t count(FindingSeverity severity) const { return severity == FindingSeverity::error ? errors : warnings; }
 };
 
-// Every finding of the database text, record by record in file order and,
-// within a record, in the order of the kinds above. An empty text is one
-// cut_short error on line 1: every search that reaches it fails.
+using FindingSink = std::function<void(const DatabaseFinding& finding)>;
+
+// Every finding of the database, record by record in file order and,
+// within a record, in the order of the kinds above, each handed to sink as
+// it is found; the result holds the counts. An empty database is one
+// cut_short error on line 1: every search that reaches it fails. It reads
+// what the lookup reads, holding about 16 bytes per different first item
+// besides the record in hand; throws Error: of reading, and 61 where the
+// lookup would (its what() saying which limit).
+DatabaseCheck check_database(const DatabaseBytes& bytes, const FindingSink& sink);
+
+// The same over a text, the findings collected in the result.
 DatabaseCheck check_database(std::string_view text);
 
 // The findings a record proposed for the database would get on its own,
@@ -59,7 +73,21 @@ std::vector<DatabaseFinding> check_proposed_record(const std::string& key, const
 // One record in the database's syntax: both items quoted, CR LF.
 std::string database_record(const std::string& key, const std::string& full_name);
 
-// The first items of the database's complete records.
-std::vector<std::string> database_keys(std::string_view text);
+// The first items of a database's complete records, asked one at a time
+// of an index of the database (as the lookup holds it). bytes must outlive
+// it; throws Error as the check does.
+class DatabaseKeys {
+public:
+    explicit DatabaseKeys(const DatabaseBytes& bytes);
+    bool contains(std::string_view key) const;
+    // True when the database ends inside a record (not merely empty):
+    // records appended to it would be misread.
+    bool ends_inside_record() const { return holds_record_ && index_.cut_short(); }
+
+private:
+    const DatabaseBytes& bytes_;
+    DatabaseIndex index_;
+    bool holds_record_;
+};
 
 } // namespace cartonym

@@ -6,7 +6,7 @@
 #include "common/paths.h"
 #include "common/system_calls.h"
 #include "database_tools/database_check.h"
-#include "naming/name_database.h"
+#include "naming/database_index.h"
 
 namespace cartonym {
 namespace {
@@ -46,11 +46,14 @@ DatabaseAppend append_proposals(const DatabaseWriteLock& lock, const ProposalRun
     result.database = lock.database();
     result.backup = result.database + ".bak";
     remove_working_files_beside(result.database);
-    const std::string text = read_database(result.database);
-    result.run = reconsider_proposals(proposals, text);
+    // The whole file, which its replacement holds anyway, up to what the lookup reads.
+    const std::string text = read_whole_file(result.database, DatabaseLimits{}.largest_file);
+    const TextBytes bytes(text);
+    const DatabaseKeys keys(bytes);
+    result.run = reconsider_proposals(proposals, keys);
     if (result.run.blocks_writing() || result.run.records.empty())
         return result;
-    if (check_database(text).ends_in_cut_record)
+    if (keys.ends_inside_record())
         throw Error(ErrorNumber::input_past_end_of_file,
             result.database + ": the database ends inside a record; records appended to it would be misread");
     replace_file_keeping_backup(result.database, append_records(text, result.run.records));

@@ -59,7 +59,7 @@ ContentDigest digest_of_image(const ImageSource& source, std::uint64_t offset, D
 }
 
 void examine_image(Proposal& proposal, const RomAnalysis& analysis, const ImageSource& source,
-    const std::unordered_set<std::string>& known_keys, const RomCatalogue* catalogue)
+    const DatabaseKeys& known_keys, const RomCatalogue* catalogue)
 {
     if (!analysis.Rom_ok) {
         proposal.status = ProposalStatus::not_image;
@@ -101,8 +101,8 @@ Proposal& add_proposal(std::vector<Proposal>& out, const std::string& file, cons
 // The proposals of one archive: one per image entry, each named after the
 // archive's file name (without the archive's extension) when it holds one
 // image, else after the entry's own file name.
-void examine_archive(const std::string& file, const ArchiveAnalysis& archive,
-    const std::unordered_set<std::string>& known_keys, const RomCatalogue* catalogue, std::vector<Proposal>& out)
+void examine_archive(const std::string& file, const ArchiveAnalysis& archive, const DatabaseKeys& known_keys,
+    const RomCatalogue* catalogue, std::vector<Proposal>& out)
 {
     if (!archive.error.empty() || archive.images.empty()) {
         Proposal& proposal = add_proposal(out, file);
@@ -120,8 +120,8 @@ void examine_archive(const std::string& file, const ArchiveAnalysis& archive,
     }
 }
 
-void examine(const std::string& file, const std::unordered_set<std::string>& known_keys, const RomCatalogue* catalogue,
-    bool archives, std::vector<Proposal>& out)
+void examine(const std::string& file, const DatabaseKeys& known_keys, const RomCatalogue* catalogue, bool archives,
+    std::vector<Proposal>& out)
 {
     const std::size_t first = out.size();
     try {
@@ -178,9 +178,13 @@ bool ProposalRun::blocks_writing() const
 ProposalRun propose_records(const std::vector<std::string>& files, std::string_view database_text,
     const RomCatalogue* catalogue, const ProposalProgress& progress, bool archives)
 {
-    const std::vector<std::string> keys = database_keys(database_text);
-    const std::unordered_set<std::string> known_keys(keys.begin(), keys.end());
+    const TextBytes bytes(database_text);
+    return propose_records(files, DatabaseKeys(bytes), catalogue, progress, archives);
+}
 
+ProposalRun propose_records(const std::vector<std::string>& files, const DatabaseKeys& known_keys,
+    const RomCatalogue* catalogue, const ProposalProgress& progress, bool archives)
+{
     ProposalRun run;
     std::size_t done = 0;
     for (const std::string& file : files) {
@@ -211,10 +215,8 @@ ProposalRun propose_records(const std::vector<std::string>& files, std::string_v
     return run;
 }
 
-ProposalRun reconsider_proposals(const ProposalRun& run, std::string_view database_text)
+ProposalRun reconsider_proposals(const ProposalRun& run, const DatabaseKeys& known_keys)
 {
-    const std::vector<std::string> keys = database_keys(database_text);
-    const std::unordered_set<std::string> known_keys(keys.begin(), keys.end());
     ProposalRun result;
     result.files = run.files;
     for (Proposal& proposal : result.files) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/error.h"
+#include "database_tools/database_check.h"
 #include "database_tools/rom_catalogue.h"
 
 #include <cstddef>
@@ -47,12 +48,14 @@ struct ProposalRun {
 // examined until then. With archives, an archive gives one proposal per
 // image entry.
 using ProposalProgress = std::function<bool(std::size_t done, std::size_t total)>;
+ProposalRun propose_records(const std::vector<std::string>& files, const DatabaseKeys& known_keys,
+    const RomCatalogue* catalogue, const ProposalProgress& progress = {}, bool archives = true);
 ProposalRun propose_records(const std::vector<std::string>& files, std::string_view database_text,
     const RomCatalogue* catalogue, const ProposalProgress& progress = {}, bool archives = true);
 
 // The run against another version of the database (read again before a
-// write): a new record whose internal name the text now knows is known.
-ProposalRun reconsider_proposals(const ProposalRun& run, std::string_view database_text);
+// write): a new record whose internal name the database now knows is known.
+ProposalRun reconsider_proposals(const ProposalRun& run, const DatabaseKeys& known_keys);
 
 // The database text with the records appended (after a line end, when the
 // text does not end with one), Windows-1252 with CR LF.

@@ -42,10 +42,13 @@ template <typename Number> std::optional<Number> parse_number(std::string_view t
 
 // A rom name the batch run can give a file in its output folder: no path
 // ("/", "\\", or "." or ".." as a whole; dots inside a name such as "Tensei
-// if... (Japan).sfc" are fine), at most 255 bytes.
+// if... (Japan).sfc" are fine), at most 255 bytes, also once its extension
+// is replaced by the longest a new name gets (".smc.gz", ".tar.gz").
 bool usable_rom_name(std::string_view name)
 {
-    return !name.empty() && name != "." && name != ".." && name.size() <= 255
+    const std::size_t dot = name.rfind('.');
+    const std::size_t stem = dot != std::string_view::npos && dot > 0 ? dot : name.size();
+    return !name.empty() && name != "." && name != ".." && name.size() <= 255 && stem + 7 <= 255
         && name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
 }
 
@@ -83,7 +86,7 @@ void RomCatalogue::Builder::add_rom(
     const std::string_view rom_name = rom.name.value_or("");
     if (!usable_rom_name(rom_name)) {
         catalogue.faults_.push_back(file_name + ": " + place + ": the rom name \"" + std::string(rom_name)
-            + "\" is no plain file name of at most 255 bytes; the entry is skipped");
+            + "\" is no plain file name of at most 255 bytes (248 before its extension); the entry is skipped");
         return;
     }
     entry.rom_name = rom_name;

@@ -17,7 +17,11 @@ namespace {
 // Window for re-reading single records: they are short, the file is not.
 constexpr std::size_t record_window = 16 * 1024;
 
-[[noreturn]] void too_large() { throw Error(ErrorNumber::disk_full); }
+[[noreturn]] void too_large(const char* what)
+{
+    throw Error(ErrorNumber::disk_full, std::string("the database ") + what + ", more than the program holds");
+}
+[[noreturn]] void too_large() { too_large("holds an item longer than 1 MiB where it is read"); }
 
 struct ScanEnd {
     bool cut_short = false;
@@ -159,7 +163,7 @@ DatabaseIndex::DatabaseIndex(const DatabaseBytes& bytes, const DatabaseLimits& l
     , parts_(std::size_t{1} << part_bits)
 {
     if (bytes.length() > limits_.largest_file)
-        too_large();
+        too_large("is larger than 4 GiB");
 
     // Entries come in file order; merging keeps the first of every hash.
     // Merging sorts each part's new entries and merges them into the part;
@@ -185,7 +189,7 @@ DatabaseIndex::DatabaseIndex(const DatabaseBytes& bytes, const DatabaseLimits& l
             merged[p] = part.size();
         }
         if (held > limits_.most_keys)
-            too_large();
+            too_large("has more than 4,194,304 different first items");
         held_after_merge = held;
     };
 
@@ -263,6 +267,34 @@ LookupResult DatabaseIndex::lookup(
     result.Db_interner_name = std::move(last_key.text);
     result.Voller_name = std::move(full.text);
     return result;
+}
+
+std::optional<std::uint64_t> DatabaseIndex::earlier_record(
+    const DatabaseBytes& bytes, std::string_view key, std::uint64_t before) const
+{
+    if (key.size() > limits_.largest_item)
+        return std::nullopt;
+    const std::uint64_t hash = hash_of(key, key.size());
+    const std::vector<Entry>& part = parts_[part_of(hash)];
+    const auto candidate = std::lower_bound(
+        part.begin(), part.end(), hash, [](const Entry& entry, std::uint64_t h) { return entry.hash < h; });
+    // The first record of this key, if any, is the first of its hash or later.
+    if (candidate == part.end() || candidate->hash != hash || (candidate->start >> 1) >= before)
+        return std::nullopt;
+    Item first_key(key.size()), skipped(0);
+    read_record(bytes, candidate->start, first_key, skipped, limits_.window);
+    if (first_key.whole() && first_key.text == key)
+        return candidate->start;
+    // Another key has the same hash: read front to back.
+    Cursor in(bytes, limits_.window);
+    ScanEnd end;
+    std::optional<std::uint64_t> match;
+    scan_records(in, first_key, end, [&](std::uint64_t start, Key record_key) {
+        if (record_key.whole() && record_key.text == key && (start >> 1) < before)
+            match = start;
+        return match.has_value() || (start >> 1) >= before;
+    });
+    return match;
 }
 
 void DatabaseCache::end_scope()

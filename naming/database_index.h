@@ -20,7 +20,8 @@ namespace cartonym {
 // What the program will hold. A database beyond them fails with error 61,
 // the number the system's "file too large" (EFBIG) maps to: the file is
 // refused as a whole, and no run goes on without its database (75, which a
-// batch run passes over, would skip every image instead).
+// batch run passes over, would skip every image instead). The Error's
+// what() says which limit it met.
 struct DatabaseLimits {
     std::uint64_t largest_file = std::uint64_t{4} << 30; // 4 GiB; a file of that length is still read
     std::size_t largest_item = std::size_t{1} << 20;     // 1 MiB: an answer holding a longer item fails
@@ -43,6 +44,15 @@ public:
     // Neuer_name), or 62 when the search reaches a record cut short. An
     // answer that would hold an item longer than largest_item fails with 61.
     LookupResult lookup(const DatabaseBytes& bytes, std::string_view Interner_name, const RomAnalysis& analysis) const;
+
+    // The start (as Entry has it) of the first complete record whose key
+    // is key, when that record begins before the offset before; nullopt
+    // when there is none (or key is longer than largest_item).
+    std::optional<std::uint64_t> earlier_record(
+        const DatabaseBytes& bytes, std::string_view key, std::uint64_t before = UINT64_MAX) const;
+
+    // True when the bytes end inside a record (or hold none).
+    bool cut_short() const { return cut_short_; }
 
     struct Entry {
         std::uint64_t hash;

@@ -220,6 +220,14 @@ std::string RecordReader::next_item()
     return std::move(item_.text);
 }
 
+std::string RecordReader::next_item(std::uint64_t& length)
+{
+    if (!read_item(in_, after_comma_, item_))
+        throw Error(ErrorNumber::input_past_end_of_file);
+    length = item_.length;
+    return std::move(item_.text);
+}
+
 bool RecordReader::at_end() { return only_blanks_left(in_, after_comma_); }
 
 bool ends_inside_quoted_item(std::string_view text)

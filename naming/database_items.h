@@ -134,6 +134,9 @@ public:
     // The next item; throws Error 62 when the bytes end before it, 61 when
     // it is longer than the largest item.
     std::string next_item();
+    // The same, but an item longer than the largest is cut to that length;
+    // length is its whole length.
+    std::string next_item(std::uint64_t& length);
 
     // True when nothing but blanks and line ends is left.
     bool at_end();

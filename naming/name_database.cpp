@@ -70,7 +70,11 @@ LookupResult Finde_romname(const RomAnalysis& analysis, const std::string& datab
     }
     // Through the index of the database, kept while the file stays the same
     // (see DatabaseCache).
-    return lookup_in_shared_cache(database_path, analysis);
+    try {
+        return lookup_in_shared_cache(database_path, analysis);
+    } catch (const Error& error) {
+        throw DatabaseFailure(error, database_path);
+    }
 }
 
 StartupCheckResult check_database_at_startup(const std::string& database_path)

@@ -2,11 +2,13 @@
 #pragma once
 
 #include "analysis/rom_analysis.h"
+#include "common/error.h"
 #include "naming/database_items.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace cartonym {
 
@@ -16,18 +18,34 @@ struct LookupResult {
     std::string Db_interner_name; // first item of the last record read
 };
 
-// The database tools (check, learn, import) hold the whole database, at
-// most this much of it: far beyond any real database, and small enough
-// that no input makes them run out of memory.
+// read_database() holds the whole database, at most this much of it: small
+// enough that no input makes its callers run out of memory. The command
+// line's database tools read the file as the lookup does instead, whatever
+// its size.
 inline constexpr std::uint64_t largest_database_text = std::uint64_t{6} << 20;
 
 // The whole database file; throws Error (53 when it is missing, 61 when it
 // is longer than largest_database_text).
 std::string read_database(const std::string& database_path);
 
+// A failure of the database itself (it cannot be opened or read, is too
+// large or ends inside a record): the Error it was, with the database's
+// path, which a caller may name instead of the image in hand.
+class DatabaseFailure : public Error {
+public:
+    DatabaseFailure(const Error& error, std::string database_path)
+        : Error(error)
+        , path_(std::move(database_path))
+    { }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
 // Looks the analysed image up: first the fixed corrections, then the
 // database from the top, first matching record wins. Errors reading the
-// database throw Error.
+// database throw DatabaseFailure.
 LookupResult Finde_romname(const RomAnalysis& analysis, const std::string& database_path);
 
 // True when a fixed correction answers the lookup of this image, so the

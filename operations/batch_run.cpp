@@ -139,6 +139,7 @@ private:
     FileDecision decide(const std::string& Aktuelle_datei);
     bool decide_verified(FileDecision& decision, const LookedAtFile& look);
     void check_setup();
+    void refuse_linked_output_folders();
     void check_path_length() const;
     bool prepare(std::vector<ListedFile>& files);
     void create_output_folders();
@@ -151,7 +152,6 @@ private:
     void account(const FileDecision& decision, Filing filing, PlannedFile& planned);
     void file_link_to_moved_image(const std::string& link, const std::string& image);
     void remove_unused_folders();
-    void remove_output_folder(const char* folder);
     void end(BatchOutcome outcome, const Message& message);
     void fail(const std::string& text);
     Message final_message() const;
@@ -284,9 +284,8 @@ void Run::account(const FileDecision& decision, Filing filing, PlannedFile& plan
 {
     BatchCounts& counts = result_.counts;
     if (decision.outcome == FileOutcome::unknown) {
-        // An unknown image that lands in Duplicates counts once, as a duplicate.
-        if (filing == Filing::duplicate)
-            --counts.unknown;
+        // One that lands in Duplicates stays in the unknown count too: it is
+        // listed and logged, and the final message tells of the log.
         planned.outcome = filing == Filing::duplicate ? FileOutcome::duplicate
             : filing == Filing::filed                 ? FileOutcome::unknown
                                                       : FileOutcome::passed_over;
@@ -400,6 +399,16 @@ void Run::check_path_length() const
         throw Error(ErrorNumber::bad_file_name);
 }
 
+// An output folder that is a link would take the images wherever it leads,
+// out of undo's reach: the run is refused before anything moves.
+void Run::refuse_linked_output_folders()
+{
+    for (const char* folder : output_folders) {
+        if (entry_kind(folder_path(folder)) == EntryKind::link)
+            setup(folder_path(folder), [] { throw Error(ErrorNumber::path_file_access_error); });
+    }
+}
+
 void Run::check_setup()
 {
     setup(F_, [&] {
@@ -408,6 +417,7 @@ void Run::check_setup()
     });
     setup(F_, [&] { check_path_length(); });
     setup(options_.database_path, [&] { const ReadableFile database(options_.database_path); });
+    refuse_linked_output_folders();
     EntryStatus folder_status;
     setup(F_, [&] { folder_status = status_of(F_, Links::followed); });
     for (const char* folder : output_folders) {
@@ -426,17 +436,13 @@ void Run::remove_unused_folders()
     // Only an empty folder goes; one with files of an earlier run stays, and
     // so does an entry of that name that is no folder (75).
     const BatchCounts& counts = result_.counts;
+    const auto remove = [this](const char* name) { step([&] { filer_->remove_output_folder(folder_path(name)); }); };
     if (counts.duplicates == 0)
-        remove_output_folder(duplicates_folder_name);
+        remove(duplicates_folder_name);
     if (counts.unknown == 0)
-        remove_output_folder(unknown_folder_name);
+        remove(unknown_folder_name);
     if (counts.renamed + counts.already_correct == 0)
-        remove_output_folder(renamed_folder_name);
-}
-
-void Run::remove_output_folder(const char* folder)
-{
-    step([&] { filer_->remove_output_folder(folder_path(folder)); });
+        remove(renamed_folder_name);
 }
 
 Message Run::final_message() const

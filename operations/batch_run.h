@@ -105,7 +105,7 @@ struct BatchCounts {
     std::int32_t total = 0;           // files taken up, the current one included ("Total files in directory:")
     std::int32_t renamed = 0;         // "Successfully renamed:"
     std::int32_t already_correct = 0; // "ROMs that had alredy the correct filename:"
-    std::int32_t unknown = 0;         // unknown images (duplicates among them not counted)
+    std::int32_t unknown = 0;         // unknown images (those filed in Duplicates too)
     std::int32_t duplicates = 0;      // "Duplicates (see subdir Duplicates):"
     std::int32_t verified = 0;        // renamed and already-correct files a catalogue named
     std::int32_t roms() const { return renamed + already_correct + unknown + duplicates; }

@@ -135,6 +135,28 @@ std::string escaped(const std::string& text)
     return out;
 }
 
+// A name as XML 1.0 text, escaped; tab, line feed and carriage return as
+// references. What XML cannot hold becomes a stand-in: "?" for another
+// control character, U+FFFD for a byte that is no UTF-8, U+FFFE and U+FFFF.
+std::string xml_text(const std::string& name)
+{
+    std::string text;
+    for (std::size_t at = 0; at < name.size();) {
+        char32_t c = 0;
+        if (!decode_utf8(name, at, c)) {
+            ++at;
+            c = 0xFFFD;
+        }
+        if (c == '\t' || c == '\n' || c == '\r')
+            text += "&#" + std::to_string(static_cast<int>(c)) + ';';
+        else if (c < 0x80)
+            text += escaped(std::string(1, static_cast<char>(c < 0x20 ? '?' : c)));
+        else
+            append_utf8(text, c == 0xFFFE || c == 0xFFFF ? 0xFFFD : c);
+    }
+    return text;
+}
+
 std::string digest_of_entry(const CatalogueEntry& entry, bool sha1)
 {
     if (sha1)
@@ -244,10 +266,10 @@ std::string missing_as_logiqx(const CatalogueReport& report)
                 if (game)
                     xml += "\t</game>\n";
                 game = entry;
-                xml += "\t<game name=\"" + escaped(entry->game_name) + "\">\n\t\t<description>"
-                    + escaped(entry->game_name) + "</description>\n";
+                xml += "\t<game name=\"" + xml_text(entry->game_name) + "\">\n\t\t<description>"
+                    + xml_text(entry->game_name) + "</description>\n";
             }
-            xml += "\t\t<rom name=\"" + escaped(entry->rom_name) + '"';
+            xml += "\t\t<rom name=\"" + xml_text(entry->rom_name) + '"';
             if (entry->has_size)
                 xml += " size=\"" + std::to_string(entry->size) + '"';
             if (entry->crc32)

@@ -6,6 +6,7 @@
 #include "common/system_calls.h"
 #include "database_tools/database_check.h"
 #include "database_tools/record_proposals.h"
+#include "naming/database_items.h"
 #include "naming/database_location.h"
 #include "naming/file_names.h"
 #include "naming/name_database.h"
@@ -58,6 +59,19 @@ DatabaseText read_database_or_say_why(const std::string& path)
     }
 }
 
+DatabaseFile open_database_or_say_why(const std::string& path)
+{
+    DatabaseFile opened;
+    try {
+        opened.file.emplace(path);
+    } catch (const Error& error) {
+        const StartupCheckResult startup = check_database_at_startup(path);
+        opened.missing = startup.state == StartupState::database_missing;
+        opened.failure = opened.missing ? startup.message : short_error_text(error);
+    }
+    return opened;
+}
+
 namespace {
 
 // Takes the database's lock, waiting for another writer or not.
@@ -91,13 +105,15 @@ void append_under_lock(AppendOutcome& outcome, const ProposalRun& run, bool wait
 
 } // namespace
 
-AppendOutcome append_proposals(
-    const std::string& path, bool into_user_database, const std::string& text, const ProposalRun& run, bool wait)
+namespace {
+
+AppendOutcome append_checked(
+    const std::string& path, bool into_user_database, bool ends_inside_record, const ProposalRun& run, bool wait)
 {
     AppendOutcome outcome;
     outcome.path = path;
     outcome.records = run.records.size();
-    if (check_database(text).ends_in_cut_record) {
+    if (ends_inside_record) {
         outcome.status = AppendOutcome::Status::ends_inside_record;
         return outcome;
     }
@@ -112,6 +128,31 @@ AppendOutcome append_proposals(
         outcome.error = error;
     }
     return outcome;
+}
+
+} // namespace
+
+AppendOutcome append_proposals(
+    const std::string& path, bool into_user_database, const std::string& text, const ProposalRun& run, bool wait)
+{
+    return append_checked(path, into_user_database, check_database(text).ends_in_cut_record, run, wait);
+}
+
+AppendOutcome append_proposals(const std::string& path, bool into_user_database, const ProposalRun& run)
+{
+    bool ends_inside_record = false;
+    try {
+        const ReadableFile file(path);
+        const FileBytes bytes(file);
+        ends_inside_record = DatabaseKeys(bytes).ends_inside_record();
+    } catch (const Error& error) {
+        AppendOutcome outcome;
+        outcome.path = path;
+        outcome.status = AppendOutcome::Status::failed;
+        outcome.error = error;
+        return outcome;
+    }
+    return append_checked(path, into_user_database, ends_inside_record, run, true);
 }
 
 std::string records_appended_text(std::size_t records, const std::string& shown_path)
@@ -206,8 +247,8 @@ std::vector<std::string> run_obstacles(const BatchOptions& options)
     }
     if (options.game_list)
         check_folder("The temporary folder", temporary_folder());
-    const DatabaseText database = read_database_or_say_why(options.database_path);
-    if (!database.text)
+    const DatabaseFile database = open_database_or_say_why(options.database_path);
+    if (!database.file)
         obstacles.push_back("The database " + options.database_path + " cannot be read: " + database.failure);
     return obstacles;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "common/error.h"
+#include "common/system_calls.h"
 #include "operations/batch_run.h"
 #include "operations/run_journal.h"
 
@@ -54,6 +55,15 @@ struct DatabaseText {
 inline std::string looked_for_line(const std::string& path) { return "The program looked for it at: " + path; }
 DatabaseText read_database_or_say_why(const std::string& path);
 
+// The name database's file opened for the database tools, which read it as
+// the lookup does (whatever its size), or why it cannot be opened.
+struct DatabaseFile {
+    std::optional<ReadableFile> file;
+    std::string failure;
+    bool missing = false; // the file is missing: the failure is the start-up message
+};
+DatabaseFile open_database_or_say_why(const std::string& path);
+
 // What became of records appended to a database.
 struct AppendOutcome {
     enum class Status {
@@ -80,6 +90,9 @@ struct AppendOutcome {
 // a database another writer holds is left alone (busy).
 AppendOutcome append_proposals(const std::string& path, bool into_user_database, const std::string& text,
     const ProposalRun& run, bool wait = true);
+// The same, the database at path read for the check that it does not end
+// inside a record.
+AppendOutcome append_proposals(const std::string& path, bool into_user_database, const ProposalRun& run);
 
 // "1 record appended to <shown> (the previous file is <shown>.bak)".
 std::string records_appended_text(std::size_t records, const std::string& shown_path);

@@ -12,6 +12,7 @@
 #include "reports/unknown_log.h"
 
 #include <algorithm>
+#include <ranges>
 #include <set>
 
 namespace cartonym {
@@ -36,9 +37,11 @@ namespace {
 class Undo {
 public:
     // Undone runs that began before this one: the output folders they had
-    // made (made_before) and found (found_before).
+    // made (made_before) and found (found_before). Undone runs beginning at
+    // any time: the output folders they made that no run still to undo
+    // found or made (left_by_undone).
     struct EarlierRuns {
-        std::set<std::string> made_before, found_before;
+        std::set<std::string> made_before, found_before, left_by_undone;
     };
 
     Undo(const JournalContents& run, bool dry_run, EarlierRuns earlier_runs)
@@ -86,6 +89,7 @@ public:
             else
                 make_earlier_folder(folder);
         }
+        remove_folders_left_by_undone_runs();
         if (!dry_run_)
             mark_undone();
         return std::move(report_);
@@ -448,6 +452,21 @@ private:
         }
     }
 
+    // An output folder a run taken back already had made, kept then because
+    // this run's files were in it (runs over one folder at once), goes when
+    // this undo leaves it empty.
+    void remove_folders_left_by_undone_runs()
+    {
+        for (const char* output : {renamed_folder_name, unknown_folder_name, duplicates_folder_name}) {
+            const std::string folder = join_path(run_.folder, output);
+            if (earlier_runs_.left_by_undone.contains(folder)
+                && std::ranges::find(run_.created, folder) == run_.created.end()
+                && std::ranges::find(run_.earlier_folders, folder) == run_.earlier_folders.end()
+                && look_at(folder).kind == EntryKind::folder && left_empty(folder))
+                remove_created_folder(folder);
+        }
+    }
+
     void make_earlier_folder(const std::string& folder)
     {
         if (!entry_exists(folder))
@@ -487,6 +506,37 @@ private:
     std::set<std::string> leaving_, arriving_; // paths the undo takes away or puts back
 };
 
+// What the undo of chosen must know of the runs already undone.
+Undo::EarlierRuns other_runs_of(const std::vector<JournalContents>& runs, const JournalContents& chosen)
+{
+    Undo::EarlierRuns earlier;
+    std::set<std::string> claimed; // output folders that runs still to undo found or made
+    for (const JournalContents& run : runs) {
+        if (run.state != RunState::undone) {
+            if (&run != &chosen) {
+                claimed.insert(run.created.begin(), run.created.end());
+                claimed.insert(run.earlier_folders.begin(), run.earlier_folders.end());
+            }
+            continue;
+        }
+        // One the run found there first, then made again after a run beside
+        // it had removed it, was there before both: the run did not make it.
+        const auto made = [&run](const std::string& folder) {
+            return std::ranges::find(run.earlier_folders, folder) == run.earlier_folders.end();
+        };
+        const bool began_before = run.started_ns < chosen.started_ns;
+        for (const std::string& folder : run.created | std::views::filter(made)) {
+            earlier.left_by_undone.insert(folder);
+            if (began_before)
+                earlier.made_before.insert(folder);
+        }
+        if (began_before)
+            earlier.found_before.insert(run.earlier_folders.begin(), run.earlier_folders.end());
+    }
+    std::erase_if(earlier.left_by_undone, [&claimed](const std::string& folder) { return claimed.contains(folder); });
+    return earlier;
+}
+
 } // namespace
 
 UndoReport undo_run(const std::string& name, bool dry_run)
@@ -500,19 +550,7 @@ UndoReport undo_run(const std::string& name, bool dry_run)
     // Undoing it again could take back what later runs did with the same names.
     if (chosen->state == RunState::undone)
         throw JournalUnavailable("run " + name + " is undone already");
-    Undo::EarlierRuns earlier_runs;
-    for (const JournalContents& run : runs) {
-        if (run.state == RunState::undone && run.started_ns < chosen->started_ns) {
-            for (const std::string& folder : run.created) {
-                // One the run found there first, then made again after a run
-                // beside it had removed it, was there before both.
-                if (std::ranges::find(run.earlier_folders, folder) == run.earlier_folders.end())
-                    earlier_runs.made_before.insert(folder);
-            }
-            earlier_runs.found_before.insert(run.earlier_folders.begin(), run.earlier_folders.end());
-        }
-    }
-    return Undo(*chosen, dry_run, std::move(earlier_runs)).undo();
+    return Undo(*chosen, dry_run, other_runs_of(runs, *chosen)).undo();
 }
 
 } // namespace cartonym

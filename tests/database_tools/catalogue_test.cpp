@@ -172,6 +172,44 @@ TEST(VerifiedNames, EachRowOfTheNewNameTable)
     }
 }
 
+// The fixdat of an SMDB list parses whatever its names hold: markup, quotes, a control character, bytes that are no
+// UTF-8 (each a stand-in there).
+TEST(CatalogueReport, EveryFixdatParses)
+{
+    const World t;
+    const std::string names[] = {"A & B <C> \"D\" 'E'.sfc", "Bell\x01.sfc", "Caf\xE9 \xFF.sfc"};
+    std::vector<Rom> roms;
+    for (const std::string& name : names)
+        roms.push_back({"", name, "data of " + name});
+    fixtures::write_file(t / "list.smdb", smdb(roms, false));
+    ASSERT_EQ(Cli({"report", "--db", t.db, "--dat", t / "list.smdb", "--fixdat", t / "fix.dat", t / "img"}).status, 0);
+    const RomCatalogue fixdat = RomCatalogue::read(t / "fix.dat"); // expat: throws unless well-formed
+    std::vector<std::string> read;
+    for (const CatalogueEntry& entry : fixdat.entries())
+        read.push_back(entry.game_name + "|" + entry.rom_name);
+    EXPECT_EQ(read,
+        (std::vector<std::string>{
+            "A & B <C> \"D\" 'E'|" + names[0], "Bell?|Bell?.sfc", "Caf\uFFFD \uFFFD|Caf\uFFFD \uFFFD.sfc"}));
+}
+
+// A rom name that would give a new name over 255 bytes (an image in a .gz gets ".smc.gz") is skipped and reported
+// when the catalogue is read; the run goes on and the other entries name their files.
+TEST(VerifiedNames, ARomNameTooLongForANewNameIsSkippedAndTheRunGoesOn)
+{
+    const World t;
+    fixtures::write_file(t / "img/p.smc.gz", test::make_archive(test::ArchiveFormat::gzip, {{"p.smc", plain}}));
+    fixtures::write_file(t / "img/h.swc", headered);
+    fixtures::write_file(t / "c.dat",
+        clrmamepro(
+            {{"Long", std::string(250, 'n') + ".sfc", plain}, {"N", "Named (World).sfc", headered.substr(512)}}));
+    ASSERT_EQ(Cli({"catalogue", "add", t / "c.dat"}).status, 0);
+    const CliRun run = Cli({"batch", "--db", t.db, t / "img"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("(248 before its extension); the entry is skipped"), std::string::npos) << run.err;
+    EXPECT_TRUE(fs::exists(t / "img/Renamed_SNES_ROMs/Named (World).swc"));
+    EXPECT_TRUE(fs::exists(t / "img/Unknown_ROMs/p.smc.gz"));
+}
+
 // Catalogues are tried in the order given, else registered; within one the first entry wins.
 TEST(VerifiedNames, PrecedenceAndRegisteredCatalogues)
 {

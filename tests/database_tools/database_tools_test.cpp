@@ -34,6 +34,7 @@ namespace {
 
 using test::Cli;
 using test::CliRun;
+using namespace std::string_literals;
 
 using Records = std::multiset<std::pair<std::string, std::string>>;
 
@@ -347,6 +348,36 @@ TEST(DatabaseTools, LearnedAndCatalogueRecordsNameScrambledCopiesAsBefore)
     }
 }
 
+// A database beyond 6 MiB that the lookup reads is checked, imported and learned into as a small one is.
+TEST(DatabaseTools, ALargeDatabaseIsCheckedAndGrownLikeASmallOne)
+{
+    const LearnWorld t;
+    std::string text = old_database;
+    for (int i = 0; i < 100000; ++i)
+        text += fixtures::database_line(
+            "KEY " + std::to_string(i), "Game number " + std::to_string(i) + " of a long generated collection");
+    text += fixtures::database_line("OLD GAME", "Again");
+    fixtures::write_file(t.db, text);
+    ASSERT_GT(text.size(), std::size_t{6} << 20);
+    const CliRun check = Cli({"db", "check", "--db", t.db});
+    EXPECT_EQ(std::tie(check.status, check.out),
+        std::tuple(1,
+            "100002: error: duplicate_key: the record on line 1 has the same first item: this record is never "
+            "used\n100002 records, 1 errors, 0 warnings\n"s));
+    const std::string image = fixtures::build_rom({.name = "NEW GAME"});
+    ContentHasher hasher;
+    hasher.update(reinterpret_cast<const unsigned char*>(image.data()), image.size());
+    fixtures::write_file(t / "c.dat",
+        "clrmamepro ( name \"C\" )\ngame ( name \"New Game (USA)\" rom ( name \"n.sfc\" size "
+            + std::to_string(image.size()) + " sha1 " + hex_text(hasher.finish().sha1) + " ) )\n");
+    const CliRun import = Cli({"db", "import-dat", "--db", t.db, "--json", t / "c.dat", t / "img"});
+    ASSERT_EQ(import.lines.size(), 1u) << import.err;
+    EXPECT_EQ(std::tie(import.status, import.lines[0]["status"]), std::tuple(0, json("new")));
+    const CliRun learn = Cli({"db", "learn", "--db", t.db, "--write", t / "img"});
+    EXPECT_EQ(learn.status, 0) << learn.err;
+    EXPECT_TRUE(fixtures::read_file(t.db) == text + new_record);
+}
+
 TEST(DatabaseTools, BadInputChangesNothingAndSaysWhy)
 {
     const struct {
@@ -597,16 +628,22 @@ TEST(DatabaseTools, HostileFilesAreRefusedByNameWithoutExhaustingTheProgram)
         fixtures::write_file(t / name, "");
         fs::resize_file(t / name, size);
     }
-    const std::pair<std::string, int> databases[] = {
-        {t / "db", 75}, {fifo, 75}, {t / "big.dat", 61}, {t / "huge.dat", 61}};
-    for (const auto& [db, number] : databases) {
+    const std::pair<std::string, std::string> databases[] = {
+        {t / "db", "Error Nr.  75 happened:\n"s + error_description(ErrorNumber::path_file_access_error)},
+        {fifo, "Error Nr.  75 happened:\n"s + error_description(ErrorNumber::path_file_access_error)},
+        {t / "huge.dat", "the database is larger than 4 GiB, more than the program holds"}};
+    for (const auto& [db, why] : databases) {
         for (const CliRun& run : {Cli({"db", "check", "--db", db}), Cli({"db", "learn", "--db", db, t / "img"})}) {
             EXPECT_EQ(run.status, 2) << db;
-            EXPECT_EQ(run.err,
-                "cartonym-cli: " + db + ": cannot be read: Error Nr.  " + std::to_string(number) + " happened:\n"
-                    + error_description(static_cast<ErrorNumber>(number)) + "\n");
+            EXPECT_EQ(run.err, "cartonym-cli: " + db + ": cannot be read: " + why + "\n");
         }
     }
+    // 256 MiB of NULs, which the lookup reads as one item cut short, is checked as such.
+    const CliRun big = Cli({"db", "check", "--db", t / "big.dat"});
+    EXPECT_EQ(std::tie(big.status, big.err), std::tuple(1, ""));
+    EXPECT_EQ(big.out,
+        "1: error: cut_short: the record ends before its second item: a search that reaches it fails with "
+        "error 62\n1 records, 1 errors, 0 warnings\n");
     for (const auto& [catalogue, why] : {std::pair(t / "huge.dat", "cannot be read: Error Nr.  61"),
              {nested, "line 3: blocks nested more than 16 deep"}}) {
         const CliRun run = Cli({"db", "import-dat", "--db", t.db, catalogue, t / "img"});

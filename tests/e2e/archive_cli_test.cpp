@@ -32,7 +32,8 @@ std::vector<std::pair<std::string, std::string>> archives()
         {"Riddle (USA) [!].smc.gz",
             make_archive(ArchiveFormat::gzip, {{"r", fixtures::build_rom(test::games::Riddle)}})},
         {"cut.zip", one.substr(0, 200)}, {"raw.zip", test::zip_passing_the_raw_test()},
-        {"locked.zip", make_archive(ArchiveFormat::zip_encrypted, {{"a.smc", alpha}})}};
+        {"locked.zip", make_archive(ArchiveFormat::zip_encrypted, {{"a.smc", alpha}})},
+        {"same.zip", make_archive(ArchiveFormat::zip_stored, {{"game.smc", alpha}, {"game.smc", beta}})}};
 }
 
 struct ArchiveFolder : test::JournalledRunFolder {
@@ -56,7 +57,7 @@ TEST(CliArchives, InfoLinesAndNoArchives)
         "b.7z|b.swc|Beta & Gamma (JAP).swc|", "g.smc.gz|g.smc|Alpha Quest (USA).smc|",
         "t.tar.gz|x/b.swc|Beta & Gamma (JAP).swc|", "two.zip|a.smc|Alpha Quest (USA).smc|",
         "two.zip|b.swc|Beta & Gamma (JAP).swc|", "Riddle (USA) [!].smc.gz|Riddle (USA) [!].smc||", "cut.zip|||damaged",
-        "raw.zip|||", "locked.zip|||encrypted"};
+        "raw.zip|||", "locked.zip|||encrypted", "same.zip|||ambiguous"};
     const auto run = Cli(args);
     ASSERT_EQ(run.lines.size() + run.status, wanted.size());
     for (std::size_t i = 0; i < wanted.size(); ++i) {
@@ -85,7 +86,8 @@ TEST(CliArchives, BatchMovesArchivesWholeAndUndoBringsThemBack)
         (std::map<std::string, std::string>{{"b.7z", renamed + "Beta & Gamma (JAP).7z"},
             {"cut.zip", "not_image damaged"}, {"g.smc.gz", renamed + "Alpha Quest (USA).smc.gz"},
             {"locked.zip", "not_image encrypted"}, {"Alpha_Quest_(USA).zip", renamed + "Alpha Quest (USA).zip"},
-            {"raw.zip", "not_image "}, {"Riddle (USA) [!].smc.gz", "unknown  Unknown_ROMs/Riddle (USA) [!].smc.gz"},
+            {"raw.zip", "not_image "}, {"same.zip", "passed_over ambiguous"},
+            {"Riddle (USA) [!].smc.gz", "unknown  Unknown_ROMs/Riddle (USA) [!].smc.gz"},
             {"t.tar.gz", renamed + "Beta & Gamma (JAP).tar.gz"}, {"two.zip", "passed_over archive holds 2 images"}}));
     // Read raw, the zip whose own bytes pass the pair test is an unknown image.
     const json raw = json::parse(Cli({"batch", "--no-archives", "--db", w.db, "--dry-run", "--json", w.F}).out);

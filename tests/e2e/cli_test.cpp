@@ -132,13 +132,15 @@ TEST(CliInfo, DatabaseRules)
     EXPECT_EQ(folder.status, 1);
     EXPECT_EQ(folder.err, "Error Nr.  75 happened:\nPath/File access error\n");
     ASSERT_EQ(folder.lines.size(), 2u);
-    EXPECT_EQ(folder.lines[0]["error"], (json{{"number", 75}, {"description", "Path/File access error"}}));
+    EXPECT_EQ(folder.lines[0]["error"],
+        (json{{"number", 75}, {"description", "Path/File access error"}, {"file", u.folder.path().string()}}));
     EXPECT_EQ(folder.lines[1]["new_name"], "Aladdin (USA).smc");
 
     const CliRun empty = Cli({"info", "--db", u.db, good});
     EXPECT_EQ(std::tie(empty.status, empty.err), std::tuple(1, ""));
     EXPECT_EQ(empty.lines,
-        (std::vector{json{{"file", good}, {"error", {{"number", 62}, {"description", "Input past end of file"}}}}}));
+        (std::vector{json{
+            {"file", good}, {"error", {{"number", 62}, {"description", "Input past end of file"}, {"file", u.db}}}}}));
 }
 
 TEST(CliInfo, UsageErrorsHelpAndVersion)

@@ -292,6 +292,7 @@ TEST(TakenOutputFolders, StrangeEntriesInPlaceOfOutputFoldersStayAndTheRunEndsAs
         const RomPlan& plan;                                // alpha.smc, or zeta.smc when unknown
         int error;                                          // 0: the run completes
         Tree after;
+        std::string named = ""; // the path the failure names, when not the log (75) or the image
     };
     const auto with_ = [](Tree tree, const Tree& extra) { return tree.insert(extra.begin(), extra.end()), tree; };
     const Tree alpha = {{R, "<folder>"}, {R + "/" + alpha_new, build_rom(Alpha)}},
@@ -301,12 +302,13 @@ TEST(TakenOutputFolders, StrangeEntriesInPlaceOfOutputFoldersStayAndTheRunEndsAs
                                                    Alpha, 0, with_(alpha, {{D, "mine"}})},
              {[](const TestEnvironment& u) { u.image(D, Gamma); }, Alpha, 0,
                  with_(alpha, {{R + "/" + gamma_new, build_rom(Gamma)}})},
-             {[](const TestEnvironment& u) { make_fifo(u.in_folder(U)), u.link("../elsewhere", D); }, Alpha, 0,
-                 with_(alpha, {{U, "<other>"}, {D, "<link> ../elsewhere"}})},
+             {[](const TestEnvironment& u) { make_fifo(u.in_folder(U)), u.link("../elsewhere", D); }, Alpha, 75,
+                 {{U, "<other>"}, {D, "<link> ../elsewhere"}, {"alpha.smc", build_rom(Alpha)}}, D},
+             {[](const TestEnvironment& u) { make_fifo(u.in_folder(U)); }, Alpha, 0, with_(alpha, {{U, "<other>"}})},
              {[](const TestEnvironment& u) { make_fifo(u.in_folder(U)); }, Riddle, 76,
                  {{U, "<other>"}, {"zeta.smc", build_rom(Riddle)}, {D, "<folder>"}, {R, "<folder>"}}},
-             {[](const TestEnvironment& u) { u.link("nowhere", R); }, Alpha, 53,
-                 {{R, "<link> nowhere"}, {"alpha.smc", build_rom(Alpha)}, {D, "<folder>"}, {U, "<folder>"}}},
+             {[](const TestEnvironment& u) { u.link("nowhere", R); }, Alpha, 75,
+                 {{R, "<link> nowhere"}, {"alpha.smc", build_rom(Alpha)}}, R},
              {[&](const TestEnvironment& u) { log_folder(u), make_fifo(u.in_folder(U + "/unknown.log")); }, Riddle, 75,
                  with_(unlogged, {{U + "/unknown.log", "<other>"}})},
              {[&](const TestEnvironment& u) { log_folder(u), u.link("../../foreign", U + "/unknown.log"); }, Riddle, 75,
@@ -323,7 +325,9 @@ TEST(TakenOutputFolders, StrangeEntriesInPlaceOfOutputFoldersStayAndTheRunEndsAs
         const std::string image = &case_.plan == &Alpha ? "alpha.smc" : "zeta.smc";
         u.image(image, case_.plan);
         const Tree outside_before = u.outside();
-        const std::string named = u.in_folder(case_.error == 75 ? U + "/unknown.log" : image); // a log that is no file
+        const std::string named = u.in_folder(!case_.named.empty() ? case_.named
+                : case_.error == 75                                ? U + "/unknown.log" // a log that is no file
+                                                                   : image);
         expect_end(u.run(case_.after.contains(R + "/games.htm")), case_.error, named);
         EXPECT_EQ(tree_difference(case_.after, u.tree()), "");
         EXPECT_EQ(u.outside(), outside_before) << "something outside F changed";
@@ -341,6 +345,41 @@ TEST(HostileCli, ABatchWhoseLogIsNoPlainFileStopsBeforeTheImageMoves)
         const auto run = run_program(CARTONYM_CLI_PATH, {"batch", "--db", u.db, u.F}, u.t);
         EXPECT_EQ(std::tie(run.status, run.err), std::tuple(1, error_text(75, log) + "\n")) << target;
         EXPECT_EQ(read_file(u.in_folder("zeta.smc")), build_rom(Riddle)) << target;
+    }
+}
+
+// An output folder that is a link to a folder elsewhere: the run is refused naming it, before anything moves.
+TEST(HostileCli, AnOutputFolderThatIsALinkStopsTheRunBeforeAnythingMoves)
+{
+    for (const std::string& output : {R, U, D}) {
+        TestEnvironment u(base_database, {{"alpha.smc", Alpha}, {"zeta.smc", Riddle}});
+        fs::create_directory(u.t / "elsewhere");
+        u.link("../elsewhere", output);
+        const Tree before = u.tree();
+        const auto run = run_program(CARTONYM_CLI_PATH, {"batch", "--db", u.db, u.F}, u.t);
+        EXPECT_EQ(std::tie(run.status, run.err), std::tuple(2, error_text(75, u.in_folder(output)) + "\n")) << output;
+        EXPECT_EQ(tree_difference(before, u.tree()), "");
+        EXPECT_TRUE(fs::is_empty(u.t / "elsewhere")) << output;
+    }
+}
+
+// A database that cannot be read (a FIFO, a folder, no right to read it) is the file the error names, not the image.
+TEST(HostileCli, InfoNamesTheDatabaseThatFailed)
+{
+    TestEnvironment u(base_database, {{"alpha.smc", Alpha}});
+    make_fifo(u.t / "fifo.dat");
+    fs::create_directory(u.t / "folder.dat");
+    fs::copy_file(u.db, u.t / "locked.dat");
+    fs::permissions(u.t / "locked.dat", fs::perms::none);
+    for (const std::string database : {"fifo.dat", "folder.dat", "locked.dat"}) {
+        if (database == "locked.dat" && ::geteuid() == 0)
+            continue; // mode bits do not hold root
+        const auto run =
+            run_program(CARTONYM_CLI_PATH, {"info", "--db", u.t / database, u.in_folder("alpha.smc")}, u.t);
+        const nlohmann::json line = nlohmann::json::parse(run.out);
+        EXPECT_EQ(std::tie(run.status, line["file"], line["error"]["file"]),
+            std::tuple(1, nlohmann::json(u.in_folder("alpha.smc")), nlohmann::json(u.t / database)))
+            << run.out;
     }
 }
 

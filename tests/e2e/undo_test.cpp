@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <set>
 
@@ -23,6 +24,7 @@ using fixtures::read_file;
 using fixtures::RomPlan;
 using json = nlohmann::json;
 using test::Tree;
+using namespace std::string_literals;
 
 constexpr int game_count = 6;
 
@@ -225,6 +227,36 @@ TEST(Preview, DryRunPlansExactlyWhatTheRealRunDoesAndChangesNothing)
     }
 }
 
+// Two runs over one folder at once: the second to begin makes the output folders and stops (a new name too long),
+// the first then files its images into them. Whichever run is undone first, no output folder stays.
+TEST(UndoCommand, NoOutputFolderOfTwoRunsAtOnceStaysWhicheverIsUndoneFirst)
+{
+    for (const bool latest_first : {true, false}) {
+        SCOPED_TRACE(latest_first ? "the second run undone first" : "the first run undone first");
+        CliWorld world;
+        world.file("../long.dat", game_database() + database_line("LONG GAME", std::string(300, 'L')));
+        world.image("long.smc", RomPlan{.name = "LONG GAME"});
+        for (const auto& [name, plan] : {std::pair{"m first.smc", game(0)}, {"m second.smc", game(0, 0x2222)},
+                 {"m stranger.smc", RomPlan{.name = "NOBODY AT ALL"}}})
+            world.image(name, plan);
+        Tree before = world.entries();
+        before.erase("long.smc");
+        std::optional<RunJournal> first(std::in_place, world.F); // begun while the folder has no output folder
+        const auto second = world.cli({"batch", "--db", world.t / "long.dat", world.F});
+        ASSERT_EQ(second.status, 1) << second.err;
+        fs::remove(world.in_folder("long.smc"));
+        BatchOptions options{world.F, world.db};
+        options.recorder = &*first;
+        ASSERT_EQ(Batchrun(options).outcome, BatchOutcome::completed);
+        const std::string first_run = first->name();
+        first.reset();
+        const auto undo = world.cli(latest_first ? std::vector<std::string>{"undo"} : std::vector{"undo"s, first_run});
+        ASSERT_EQ(undo.status, 0) << undo.err;
+        ASSERT_EQ(world.cli({"undo"}).status, 0);
+        EXPECT_EQ(tree_difference(before, world.entries()), "");
+    }
+}
+
 // Paths that are not UTF-8 come with exact escaped fields in undo's JSON
 // (two folders differing in one byte look different there); a run undone
 // completely is refused by name with exit 2.
@@ -234,6 +266,7 @@ TEST(UndoCommand, EscapedFieldsAndARunUndoneAlreadyIsRefused)
     const std::string folder = world.F + "/caf\xE9";
     fs::create_directories(folder);
     fixtures::write_rom(folder + "/first.smc", game(0));
+    fixtures::write_rom(folder + "/t\xE8st.smc", game(1)); // moved after first.smc, so back before it
     ASSERT_EQ(world.cli({"batch", "--db", world.db, folder}).status, 0);
     const json listed = json::parse(world.cli({"undo", "--list", "--json"}).out);
     EXPECT_EQ(listed["folder_escaped"], world.F + "/caf\\xE9");
@@ -241,7 +274,8 @@ TEST(UndoCommand, EscapedFieldsAndARunUndoneAlreadyIsRefused)
     ASSERT_EQ(undo.status, 0) << undo.err;
     const json report = json::parse(undo.out);
     EXPECT_EQ(report["folder_escaped"], world.F + "/caf\\xE9");
-    EXPECT_EQ(report["moved_back"][0]["to_escaped"], world.F + "/caf\\xE9/first.smc");
+    EXPECT_EQ(report["moved_back"][0]["to_escaped"], world.F + "/caf\\xE9/t\\xE8st.smc");
+    EXPECT_EQ(report["moved_back"][1]["to_escaped"], world.F + "/caf\\xE9/first.smc");
     const auto again = world.cli({"undo", listed["run"].get<std::string>()});
     EXPECT_EQ(again.status, 2);
     EXPECT_EQ(again.err, "cartonym-cli: run " + listed["run"].get<std::string>() + " is undone already\n");

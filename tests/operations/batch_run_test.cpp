@@ -283,9 +283,12 @@ TEST(Batchrun, NothingIsEverOverwritten)
     Tree expected = u.tree();
     const BatchResult result = u.run(false);
     EXPECT_EQ(result.outcome, BatchOutcome::completed);
-    // The unknown image counts once, as a duplicate, but is listed and logged.
-    EXPECT_EQ(Counts(result), (Z{5, 0, 0, 0, 5}));
+    // The unknown image filed in Duplicates is listed, logged and counted as unknown too, and the final message
+    // tells of the log.
+    EXPECT_EQ(Counts(result), (Z{5, 0, 0, 1, 5}));
+    EXPECT_EQ(result.counts.roms(), 6);
     EXPECT_EQ(result.unknown_names, std::vector<std::string>{"mystery.smc"});
+    EXPECT_NE(result.message.text.find("There have been some unkown ROMs."), std::string::npos) << result.message.text;
     expected.erase("beta.swc");
     expected["Duplicates/beta.swc"] = build_rom(Beta);
     expected["Unknown_ROMs/unknown.log"] = "earlier log\r\n" + log_riddle;
