@@ -21,7 +21,7 @@ std::string read_whole_file(const std::string& path, std::uint64_t largest)
 
 void create_missing_folders(const std::string& folder)
 {
-    if (folder == "." || folder == "/" || folder.empty())
+    if (folder == "." || is_root_folder(folder) || folder.empty())
         return;
     struct stat info { };
     if (const int error = status_of(folder, true, info, no_throw); error == 0) {

@@ -18,7 +18,9 @@ namespace cartonym {
 // is never trusted: it is taken as empty and written anew.
 class DigestCache {
 public:
-    // $XDG_CACHE_HOME/cartonym/digests (default ~/.cache/cartonym/digests).
+    // digests in the user's cache folder (user_folder: on POSIX systems
+    // $XDG_CACHE_HOME/cartonym/digests, by default ~/.cache/cartonym/digests);
+    // "" when there is no cache folder.
     static std::string default_path();
 
     // The most files the cache keeps; the ones looked at longest ago go.

@@ -350,11 +350,9 @@ std::vector<std::pair<std::string, std::string>> Run::links_into_the_folder(std:
         std::string image;
         if (target && !target->empty()) {
             try {
-                const std::string resolved = resolved_path(path);
-                const auto cut = resolved.rfind('/');
-                if (resolved.substr(0, cut == 0 ? 1 : cut) == resolved_path(F_) && resolved.substr(cut + 1) != name
-                    && names.contains(resolved.substr(cut + 1)))
-                    image = resolved.substr(cut + 1);
+                const std::string resolved = resolved_path(path), led_to = base_name(resolved);
+                if (parent_folder(resolved) == resolved_path(F_) && led_to != name && names.contains(led_to))
+                    image = led_to;
             } catch (const Error&) {
                 image.clear(); // leads nowhere: taken up like any other entry
             }
@@ -390,13 +388,13 @@ void Run::file_link_to_moved_image(const std::string& link, const std::string& i
 // database, the temporary folder of the game list, and output folders that
 // lie on another file system (an image cannot be moved there by renaming).
 // Every path of the run named absolutely, as its journal and undo name it,
-// fits PATH_MAX: a deeper folder is refused (52) before the first move.
+// fits the longest path the system takes: a deeper folder is refused (52)
+// before the first move.
 void Run::check_path_length() const
 {
-    constexpr std::size_t path_max = 4096, name_max = 255;
-    const std::string absolute = F_.starts_with('/') ? F_ : resolved_path(".") + "/" + F_;
-    const std::size_t longest_entry = 1 + std::string_view(renamed_folder_name).size() + 1 + name_max;
-    if (std::max(absolute.size(), resolved_path(F_).size()) + longest_entry >= path_max)
+    const std::string absolute = is_absolute_path(F_) ? F_ : absolute_path(F_, resolved_path("."));
+    const std::size_t longest_entry = 1 + std::string_view(renamed_folder_name).size() + 1 + longest_name;
+    if (std::max(absolute.size(), resolved_path(F_).size()) + longest_entry >= longest_path)
         throw Error(ErrorNumber::bad_file_name);
 }
 

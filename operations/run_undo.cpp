@@ -54,7 +54,7 @@ public:
     UndoReport undo()
     {
         // What undos and runs killed part way left under private names goes first.
-        if (run_.folder.starts_with('/')) {
+        if (is_absolute_path(run_.folder)) {
             carry_out({UndoStep::Kind::clear_leftovers, run_.folder});
             for (const char* output : {renamed_folder_name, unknown_folder_name, duplicates_folder_name})
                 carry_out({UndoStep::Kind::clear_leftovers, join_path(run_.folder, output)});
@@ -78,7 +78,7 @@ public:
         }
         // Output folders and a game list the journal does not name are
         // looked for only in a folder named absolutely.
-        if (!run_.finished && run_.folder.starts_with('/'))
+        if (!run_.finished && is_absolute_path(run_.folder))
             remove_unrecorded_folders();
         for (const std::string& folder : run_.earlier_folders) {
             if (earlier_runs_.made_before.contains(folder))
@@ -268,7 +268,7 @@ private:
     void take_back_game_list()
     {
         const std::optional<std::string> earlier = earlier_game_list();
-        if (!run_.game_list && !run_.finished && run_.folder.starts_with('/'))
+        if (!run_.game_list && !run_.finished && is_absolute_path(run_.folder))
             take_back_unrecorded_game_list(earlier);
         if (run_.game_list)
             take_back_recorded_game_list(*run_.game_list, earlier);
@@ -313,7 +313,7 @@ private:
     // second's leeway) that is not the earlier list is the run's.
     void take_back_unrecorded_game_list(const std::optional<std::string>& earlier)
     {
-        const std::string path = join_path(run_.folder, renamed_folder_name) + "/" + game_list_name;
+        const std::string path = join_path(join_path(run_.folder, renamed_folder_name), game_list_name);
         // A list older than the run is not its own; FAT keeps modification
         // times to two seconds, rounded down, so a list placed just after
         // the run began may read up to two seconds older.
@@ -425,7 +425,7 @@ private:
         try {
             Directory listing(folder);
             while (auto entry = listing.next()) {
-                const std::string path = folder + "/" + entry->name;
+                const std::string path = join_path(folder, entry->name);
                 if (entry->name != "." && entry->name != ".." && (!leaving_.contains(path) || arriving_.contains(path)))
                     return false;
             }
