@@ -2,7 +2,7 @@
 #include "cli/command.h"
 
 #include "analysis/archive_reader.h"
-#include "analysis/rom_analysis.h"
+#include "analysis/header_detection.h"
 #include "common/error.h"
 #include "operations/file_mode.h"
 #include "operations/identification.h"

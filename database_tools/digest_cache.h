@@ -2,7 +2,7 @@
 // look at an unchanged collection reads only what the analysis reads.
 #pragma once
 
-#include "analysis/rom_analysis.h"
+#include "analysis/header_detection.h"
 #include "database_tools/content_digest.h"
 
 #include <cstddef>

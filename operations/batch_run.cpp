@@ -3,7 +3,7 @@
 #include "operations/batch_filer.h"
 
 #include "analysis/archive_reader.h"
-#include "analysis/rom_analysis.h"
+#include "analysis/header_detection.h"
 #include "common/file_operations.h"
 #include "common/program_info.h"
 #include "common/system_calls.h"

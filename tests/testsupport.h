@@ -2,7 +2,7 @@
 // failures, the temporary-folder variables and runs of the real cartonym-cli.
 #pragma once
 
-#include "analysis/rom_analysis.h"
+#include "analysis/header_detection.h"
 #include "common/error.h"
 #include "common/system_calls.h"
 #include "fixtures/rom_builder.h"
