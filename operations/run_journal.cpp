@@ -114,7 +114,7 @@ RunJournal::RunJournal(const std::string& folder)
     try {
         working_folder_ = resolved_path(".");
     } catch (const Error& error) {
-        throw JournalUnavailable("the current folder cannot be found: " + error.description());
+        throw JournalUnavailable("the current folder cannot be found: " + error.description(), error.number());
     }
     folder_ = absolute(folder);
     const std::string runs = runs_folder();
@@ -122,7 +122,7 @@ RunJournal::RunJournal(const std::string& folder)
     try {
         create_missing_folders(runs);
     } catch (const Error& error) {
-        throw JournalUnavailable(runs + ": " + error.description());
+        throw JournalUnavailable(runs + ": " + error.description(), error.number());
     }
     remove_reservations_of_stopped_runs(runs, folder_);
     const std::int64_t now = wall_clock_ns();
@@ -131,7 +131,7 @@ RunJournal::RunJournal(const std::string& folder)
         write_all(file_, heading(runs, now));
     } catch (const Error& error) {
         discard_if_unused();
-        throw JournalUnavailable(path_ + ": " + error.description());
+        throw JournalUnavailable(path_ + ": " + error.description(), error.number());
     }
 }
 
@@ -146,7 +146,7 @@ void RunJournal::open_new_journal(const std::string& runs, std::int64_t now)
             break;
         } catch (const Error& error) {
             if (error.number() != ErrorNumber::file_already_exists || attempt >= 1000)
-                throw JournalUnavailable(path_ + ": " + error.description());
+                throw JournalUnavailable(path_ + ": " + error.description(), error.number());
         }
     }
     last_sync_ns_ = now;

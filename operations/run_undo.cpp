@@ -1,3 +1,5 @@
+#include "operations/run_undo.h"
+
 #include "common/error.h"
 #include "common/file_contents.h"
 #include "common/file_operations.h"
@@ -5,7 +7,6 @@
 #include "common/system_calls.h"
 #include "naming/file_names.h"
 #include "operations/journal_format.h"
-#include "operations/run_journal.h"
 #include "operations/undo_scope.h"
 #include "operations/undo_steps.h"
 #include "reports/game_list.h"
@@ -496,7 +497,8 @@ UndoReport undo_run(const std::string& name, bool dry_run)
         return name.empty() ? run.state != RunState::undone && run.has_changes() : run.name == name;
     });
     if (chosen == runs.end())
-        throw JournalUnavailable(name.empty() ? "there is no run to undo" : "there is no run called " + name);
+        throw JournalUnavailable(
+            name.empty() ? "there is no run to undo" : "there is no run called " + name, ErrorNumber::file_not_found);
     // Undoing it again could take back what later runs did with the same names.
     if (chosen->state == RunState::undone)
         throw JournalUnavailable("run " + name + " is undone already");

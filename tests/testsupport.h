@@ -7,7 +7,7 @@
 #include "common/system_calls.h"
 #include "fixtures/rom_builder.h"
 #include "operations/batch_run.h"
-#include "operations/run_journal.h"
+#include "operations/run_undo.h"
 
 #include <filesystem>
 #include <map>
