@@ -135,9 +135,10 @@ public:
     int run(const CommandStreams& streams) override
     {
         const std::string database = options_.database_path();
-        std::unique_ptr<CatalogueSession> catalogues;
-        if (!options_.open_for_cli(streams.err, catalogues))
+        CataloguesForCli opened = options_.open_for_cli(streams.err);
+        if (opened.outcome == OpeningOutcome::stop)
             return exit_usage;
+        const std::unique_ptr<CatalogueSession> catalogues = std::move(opened.session);
         int status = exit_ok;
         for (const std::string& file : files_) {
             std::vector<json> lines;
@@ -152,10 +153,8 @@ public:
                 streams.out << json_line(line) << '\n';
         }
         streams.out.flush();
-        if (catalogues) {
-            if (const std::string failure = catalogues->save_cache(); !failure.empty())
-                streams.err << "cartonym-cli: the digest cache cannot be written: " << failure << '\n';
-        }
+        if (catalogues)
+            save_cache_for_cli(*catalogues, streams.err);
         return status;
     }
 

@@ -32,7 +32,7 @@ constexpr const char* output_folders[] = {duplicates_folder_name, unknown_folder
 // What the run decides about one file before it changes anything; the
 // same in the dry run and the real run.
 struct FileDecision {
-    FileOutcome outcome = FileOutcome::passed_over; // not_an_image, PassedOver, Unknown, Renamed or AlreadyCorrect
+    FileOutcome outcome = FileOutcome::passed_over; // not_an_image, passed_over, unknown, renamed or already_correct
     RomAnalysis analysis;
     LookupResult names;
     std::string Neuer_name;    // the new name in the chosen style
@@ -135,12 +135,16 @@ private:
 
     // The outcome of moving an image into its output folder.
     enum class Filing { filed, duplicate, passed_over };
-    Filing file_image(const FileDecision& decision, std::string& destination);
+    struct Filed {
+        Filing filing = Filing::passed_over;
+        std::string destination; // where the image went, "" when it stayed
+    };
+    Filed file_image(const FileDecision& decision);
     FileDecision decide(const std::string& Aktuelle_datei);
     bool decide_verified(FileDecision& decision, const LookedAtFile& look);
     void check_setup();
     void check_path_length() const;
-    bool prepare(std::vector<ListedFile>& files);
+    std::vector<ListedFile> prepare();
     void create_output_folders();
     bool take_up_files(
         const std::vector<ListedFile>& files, const std::vector<std::pair<std::string, std::string>>& links);
@@ -238,25 +242,23 @@ bool Run::decide_verified(FileDecision& decision, const LookedAtFile& look)
 
 // Moves the image to its target; when the name is taken, into Duplicates
 // under its own name.
-Run::Filing Run::file_image(const FileDecision& decision, std::string& destination)
+Run::Filed Run::file_image(const FileDecision& decision)
 {
     if (!decision.as_duplicate) {
         try {
             filer_->move(result_.Dateipfad, decision.target, current_is_link_);
-            destination = decision.target;
-            return Filing::filed;
+            return {Filing::filed, decision.target};
         } catch (const Error& error) {
             if (error.number() == ErrorNumber::path_file_access_error)
-                return Filing::passed_over;
+                return {Filing::passed_over, ""};
             if (error.number() != ErrorNumber::file_already_exists)
                 throw;
         }
     }
     const std::string duplicate = output_path(duplicates_folder_name, Aktuelle_datei_);
-    if (into_duplicates([&] { filer_->move(result_.Dateipfad, duplicate, current_is_link_); }))
-        destination = duplicate;
+    const bool moved = into_duplicates([&] { filer_->move(result_.Dateipfad, duplicate, current_is_link_); });
     ++result_.counts.duplicates;
-    return Filing::duplicate;
+    return {Filing::duplicate, moved ? duplicate : ""};
 }
 
 // An unknown image is listed and its log entry written before it moves,
@@ -322,14 +324,13 @@ void Run::process_file(const std::string& Aktuelle_datei, bool is_link)
         return;
     if (decision.outcome == FileOutcome::unknown)
         note_unknown(decision);
-    std::string destination;
-    const Filing filing = file_image(decision, destination);
-    if (filing == Filing::passed_over && decision.outcome != FileOutcome::unknown)
+    const Filed filed = file_image(decision);
+    if (filed.filing == Filing::passed_over && decision.outcome != FileOutcome::unknown)
         return; // not filed: neither counted nor listed
-    account(decision, filing, planned);
-    planned.destination = relative(destination);
-    if (!destination.empty())
-        moved_to_[Aktuelle_datei] = destination;
+    account(decision, filed.filing, planned);
+    planned.destination = relative(filed.destination);
+    if (!filed.destination.empty())
+        moved_to_[Aktuelle_datei] = filed.destination;
 }
 // A link that leads to another file of this folder is taken up after every
 // other file: the image it leads to may move in this run, and the link must
@@ -450,9 +451,10 @@ Message Run::final_message() const
 }
 
 // Everything before the first file: the set-up checks, the game list's
-// head, the listing. False when the folder has no files.
-bool Run::prepare(std::vector<ListedFile>& files)
+// head, the listing. The folder's files, none when it has none.
+std::vector<ListedFile> Run::prepare()
 {
+    std::vector<ListedFile> files;
     check_setup();
     if (options_.game_list)
         setup(temporary_folder(), [&] { step([&] { filer_->begin_game_list(); }); });
@@ -463,7 +465,7 @@ bool Run::prepare(std::vector<ListedFile>& files)
     progress(0);
     filer_->clear_leftovers(F_); // images that earlier versions parked under a private name
     setup(F_, [&] { step([&] { files = list_file_entries(F_); }); });
-    return !files.empty();
+    return files;
 }
 
 void Run::create_output_folders()
@@ -543,8 +545,8 @@ BatchResult Run::run()
     // run is seen by the next one.
     const DatabaseSession database_session;
     try {
-        std::vector<ListedFile> files;
-        if (!prepare(files)) {
+        std::vector<ListedFile> files = prepare();
+        if (files.empty()) {
             status(no_files_text);
             report({"Attention !", no_files_text, MessageIcon::information});
             filer_->drop_game_list();
