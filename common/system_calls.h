@@ -116,12 +116,12 @@ private:
 };
 
 // Opens path with open(2) flags (O_CLOEXEC always added); throws Error.
-// Hook: Open.
+// Hook: open.
 FileDescriptor open_file(const std::string& path, int flags, mode_t mode = 0);
 
 // Creates a new file from a mkostemps template ("...XXXXXX" followed by
 // suffix_length more characters), which receives the chosen name; throws
-// Error. Hook: Open.
+// Error. Hook: open.
 FileDescriptor create_unique_file(std::string& path_template, int suffix_length = 0);
 
 // What tells one version of a file from another.
@@ -143,7 +143,7 @@ enum class EntryKind { missing, regular_file, folder, link, other };
 EntryKind entry_kind_from_mode(mode_t mode);
 
 // The status of path. follow_links chooses stat or lstat; throws Error.
-// The twin returns the errno. Hook: Examine.
+// The twin returns the errno. Hook: examine.
 void status_of(const std::string& path, bool follow_links, struct stat& info);
 int status_of(const std::string& path, bool follow_links, struct stat& info, NoThrow) noexcept;
 
@@ -157,7 +157,7 @@ FileIdentity identity_of(const FileDescriptor& file);
 EntryKind entry_kind(const std::string& path);
 
 // The kind and identity of the entry at path, links not followed; nullopt
-// when there is none; throws Error when it cannot be examined. Hook: Examine.
+// when there is none; throws Error when it cannot be examined. Hook: examine.
 struct EntryStatus {
     EntryKind kind = EntryKind::missing;
     FileIdentity identity;
@@ -168,21 +168,21 @@ std::optional<EntryStatus> entry_status(const std::string& path);
 bool entry_exists(const std::string& path);
 
 // The target of a symbolic link, or nullopt when path is none (no link, or
-// nothing there); throws Error when it cannot be read. Hook: Examine.
+// nothing there); throws Error when it cannot be read. Hook: examine.
 std::optional<std::string> link_target(const std::string& path);
 
 // The absolute path of a folder with every link resolved; throws Error.
 std::string resolved_path(const std::string& path);
 
-// Writes every byte to the file; throws Error. Hook: Write.
+// Writes every byte to the file; throws Error. Hook: write.
 void write_all(const FileDescriptor& file, std::string_view data);
 
 // Reads up to count bytes at offset; returns how many (0 at the end of the
-// file); throws Error. Hook: Read.
+// file); throws Error. Hook: read.
 std::size_t read_at(const FileDescriptor& file, std::uint64_t offset, unsigned char* target, std::size_t count);
 
 // Flushes a file, or a folder's entries, to disk; throws Error. A folder
-// whose file system cannot flush folders counts as flushed. Hook: Sync.
+// whose file system cannot flush folders counts as flushed. Hook: sync.
 void sync_file(const FileDescriptor& file);
 void sync_folder(const std::string& folder);
 
@@ -193,11 +193,11 @@ void sync_folder(const std::string& folder);
 void lock_file(const FileDescriptor& file);
 bool try_lock_file(const FileDescriptor& file);
 
-// Cuts a file back to size bytes; throws Error. Hook: Write.
+// Cuts a file back to size bytes; throws Error. Hook: write.
 void truncate_file(const FileDescriptor& file, std::uint64_t size);
 
-// Sets a file's access rights; throws Error. Hook: Write. With
-// only_only_where_kept, a volume that keeps no access rights (FAT through FUSE:
+// Sets a file's access rights; throws Error. Hook: write. With
+// only_where_kept, a volume that keeps no access rights (FAT through FUSE:
 // ENOSYS, EPERM or EOPNOTSUPP) counts as done.
 void set_mode(const FileDescriptor& file, mode_t mode, bool only_where_kept = false);
 
@@ -235,7 +235,7 @@ int rename_over(
 // Creates an empty regular file at path exclusively (never through a
 // link) and tells its identity; returns 0 or the errno (EEXIST when the
 // name, or on a case-folding volume a name differing only in letter case,
-// is taken). Hook: Open.
+// is taken). Hook: open.
 int create_empty_file(const std::string& path, FileIdentity& made);
 
 // True when the file system of path hands out inode numbers that need not
@@ -243,32 +243,32 @@ int create_empty_file(const std::string& path, FileIdentity& made);
 // that a file is known again only by its content. Unknown counts as true.
 bool inodes_may_change_on_remount(const std::string& path);
 
-// Swaps two names atomically; returns 0 or the errno. Hook: Move.
+// Swaps two names atomically; returns 0 or the errno. Hook: move.
 int exchange_names(const std::string& first, const std::string& second);
 
 // Renames, replacing what target names (only for a file the program wrote
 // itself, such as a new version of the name database); throws Error.
-// Hook: Move.
+// Hook: move.
 void rename_replacing(const std::string& source, const std::string& target);
 
-// Creates a symbolic link; returns 0 or the errno. Hook: Move (path).
+// Creates a symbolic link; returns 0 or the errno. Hook: move (path).
 int create_link(const std::string& target, const std::string& path);
 
-// Creates a hard link; returns 0 or the errno. Hook: Link (path).
+// Creates a hard link; returns 0 or the errno. Hook: link (path).
 int create_hard_link(const std::string& existing, const std::string& path);
 
 // Removes a name (never a folder); throws Error. The twin returns the
-// errno, for clean-up that goes on whatever happens. Hook: Delete.
+// errno, for clean-up that goes on whatever happens. Hook: remove.
 void remove_name(const std::string& path);
 int remove_name(const std::string& path, NoThrow) noexcept;
 
 // Creates a folder; throws Error. The twin returns the errno. Hook:
-// CreateFolder.
+// create_folder.
 void make_folder(const std::string& path);
 int make_folder(const std::string& path, NoThrow) noexcept;
 
 // Removes an empty folder; throws Error. The twin returns the errno. Hook:
-// RemoveFolder.
+// remove_folder.
 void remove_empty_folder(const std::string& path);
 int remove_empty_folder(const std::string& path, NoThrow) noexcept;
 
@@ -328,7 +328,7 @@ long process_id();
 bool is_terminal(int fd);
 inline constexpr int standard_error = 2;
 
-// True when a process with this id is running. Hook: Examine ("/proc/<pid>").
+// True when a process with this id is running. Hook: examine ("/proc/<pid>").
 bool process_is_running(long pid);
 
 // The folder that holds the running executable.
