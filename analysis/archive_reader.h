@@ -7,7 +7,7 @@
 // never opened.
 #pragma once
 
-#include "analysis/rom_analysis.h"
+#include "analysis/header_detection.h"
 
 #include <cstddef>
 #include <cstdint>

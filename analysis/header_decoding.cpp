@@ -1,6 +1,6 @@
 // The fixed tables that turn the bytes of an internal cartridge header into
 // the texts of the analysis record.
-#include "analysis/rom_analysis.h"
+#include "analysis/header_decoding.h"
 
 #include "common/number_text.h"
 

@@ -1,5 +1,6 @@
-#include "analysis/rom_analysis.h"
+#include "analysis/header_detection.h"
 
+#include "analysis/header_decoding.h"
 #include "common/number_text.h"
 #include "common/system_calls.h"
 

@@ -152,9 +152,10 @@ public:
         SortingRun run;
         run.options = {folder_, options_.database_path(), options_.without_spaces, game_list_, dry_run_};
         run.options.archives = !options_.without_archives;
-        std::unique_ptr<CatalogueSession> catalogues;
-        if (!options_.open_for_cli(streams.err, catalogues))
+        CataloguesForCli opened = options_.open_for_cli(streams.err);
+        if (opened.outcome == OpeningOutcome::stop)
             return exit_usage;
+        const std::unique_ptr<CatalogueSession> catalogues = std::move(opened.session);
         run.options.catalogues = catalogues ? &catalogues->tier() : nullptr;
         ProgressLine progress(streams.err);
         if (streams.stderr_is_terminal)
@@ -171,10 +172,8 @@ public:
         const BatchResult result = sort_folder(run);
         progress.end();
         print(result, streams, catalogues != nullptr);
-        if (catalogues) {
-            if (const std::string failure = catalogues->save_cache(); !failure.empty())
-                streams.err << "cartonym-cli: the digest cache cannot be written: " << failure << '\n';
-        }
+        if (catalogues)
+            save_cache_for_cli(*catalogues, streams.err);
         switch (result.outcome) {
         case BatchOutcome::failed: return result.setup_failed ? exit_usage : exit_failure;
         case BatchOutcome::interrupted: return 128 + caught_interrupt_signal();

@@ -114,10 +114,10 @@ public:
 
     int run(const CommandStreams& streams) override
     {
-        const auto opened = open_catalogues_for_cli(catalogue_options_, streams.err);
-        if (!opened)
+        const CataloguesForCli opened = open_catalogues_for_cli(catalogue_options_, streams.err);
+        if (opened.outcome == OpeningOutcome::stop)
             return exit_usage;
-        const std::unique_ptr<CatalogueSession>& session = *opened;
+        const std::unique_ptr<CatalogueSession>& session = opened.session;
         if (!session) {
             streams.err << "cartonym-cli: report needs a catalogue: give --dat FILE or register one with "
                            "catalogue add\n";
@@ -142,7 +142,11 @@ public:
             streams.err << "cartonym-cli: " << error.what() << '\n';
             return exit_usage;
         }
-        session->save_cache();
+        try {
+            session->save_cache();
+        } catch (const Error&) {
+            // The report says nothing of a cache it could not keep: the next report only takes longer.
+        }
         return exit_ok;
     }
 

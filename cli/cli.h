@@ -9,7 +9,7 @@ namespace cartonym {
 
 // Runs the command line args (args[0] is the program name) and returns the
 // exit status: 0 success, 1 a file or the run failed, 2 usage or missing
-// database. stderr_ist_terminal turns the batch progress indicator on.
+// database. stderr_is_terminal turns the batch progress indicator on.
 int run_cli(
     const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool stderr_is_terminal = false);
 

@@ -43,15 +43,11 @@ CLI::App* NamingOptions::add_command(CLI::App& app, const std::string& name, con
     return command;
 }
 
-bool NamingOptions::open_for_cli(std::ostream& err, std::unique_ptr<CatalogueSession>& opened) const
+CataloguesForCli NamingOptions::open_for_cli(std::ostream& err) const
 {
     if (!check_database_for_cli(database_path(), err))
-        return false;
-    auto session = open_catalogues_for_cli(catalogues, err);
-    if (!session)
-        return false;
-    opened = std::move(*session);
-    return true;
+        return {OpeningOutcome::stop, nullptr};
+    return open_catalogues_for_cli(catalogues, err);
 }
 
 std::string NamingOptions::database_path() const { return database.empty() ? chosen_database_path() : database; }
@@ -66,15 +62,24 @@ void CatalogueOptions::add_to(CLI::App& command, bool with_no_dat)
         command.add_flag("--no-dat", none, "Use no catalogue")->excludes(dat);
 }
 
-std::optional<std::unique_ptr<CatalogueSession>> open_catalogues_for_cli(
-    const CatalogueOptions& options, std::ostream& err)
+CataloguesForCli open_catalogues_for_cli(const CatalogueOptions& options, std::ostream& err)
 {
     try {
-        return CatalogueSession::open({options.files, options.none},
-            [&err](const std::string& note) { err << "cartonym-cli: " << note << '\n'; });
+        return {OpeningOutcome::ready,
+            CatalogueSession::open({options.files, options.none},
+                [&err](const std::string& note) { err << "cartonym-cli: " << note << '\n'; })};
     } catch (const Error& error) {
         err << "cartonym-cli: " << error.what() << '\n';
-        return std::nullopt;
+        return {OpeningOutcome::stop, nullptr};
+    }
+}
+
+void save_cache_for_cli(CatalogueSession& session, std::ostream& err)
+{
+    try {
+        session.save_cache();
+    } catch (const Error& failure) {
+        err << "cartonym-cli: the digest cache cannot be written: " << failure.what() << '\n';
     }
 }
 

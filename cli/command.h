@@ -51,12 +51,25 @@ struct CatalogueOptions {
     void add_to(CLI::App& command, bool with_no_dat = true);
 };
 
-// The catalogues chosen, read: nullptr inside when none is in use; a
-// skipped entry is noted on err. A catalogue that cannot be read is said on
-// err and gives nullopt: the command ends with exit status 2.
 class CatalogueSession;
-std::optional<std::unique_ptr<CatalogueSession>> open_catalogues_for_cli(
-    const CatalogueOptions& options, std::ostream& err);
+
+// Whether a command can go on after opening its catalogues: stop when it
+// must end with exit status 2, what went wrong having been said on err.
+enum class OpeningOutcome { ready, stop };
+
+// The catalogues of a command as opened: session is nullptr when none is
+// in use (and when the outcome is stop).
+struct CataloguesForCli {
+    OpeningOutcome outcome = OpeningOutcome::ready;
+    std::unique_ptr<CatalogueSession> session;
+};
+
+// The catalogues chosen, read; a skipped entry is noted on err. A catalogue
+// that cannot be read is said on err and gives stop.
+CataloguesForCli open_catalogues_for_cli(const CatalogueOptions& options, std::ostream& err);
+
+// Writes the session's digest cache; a failure is said on err as a warning.
+void save_cache_for_cli(CatalogueSession& session, std::ostream& err);
 
 // The options info and batch share: the database, the file-name style and
 // the catalogues.
@@ -72,9 +85,8 @@ struct NamingOptions {
     // The database to use: --db, or the chosen default.
     std::string database_path() const;
     // As info and batch start: the database checked, then the catalogues
-    // opened into catalogues (nullptr: none in use); false when the command
-    // must end with exit status 2.
-    bool open_for_cli(std::ostream& err, std::unique_ptr<CatalogueSession>& catalogues) const;
+    // opened; stop also when the database is missing.
+    CataloguesForCli open_for_cli(std::ostream& err) const;
 };
 
 // The --db option of every command that reads the database.

@@ -2,7 +2,7 @@
 #include "cli/command.h"
 
 #include "analysis/archive_reader.h"
-#include "analysis/rom_analysis.h"
+#include "analysis/header_detection.h"
 #include "common/error.h"
 #include "naming/name_database.h"
 #include "operations/file_mode.h"
@@ -136,9 +136,10 @@ public:
     int run(const CommandStreams& streams) override
     {
         const std::string database = options_.database_path();
-        std::unique_ptr<CatalogueSession> catalogues;
-        if (!options_.open_for_cli(streams.err, catalogues))
+        CataloguesForCli opened = options_.open_for_cli(streams.err);
+        if (opened.outcome == OpeningOutcome::stop)
             return exit_usage;
+        const std::unique_ptr<CatalogueSession> catalogues = std::move(opened.session);
         int status = exit_ok;
         for (const std::string& file : files_) {
             std::vector<json> lines;
@@ -156,10 +157,8 @@ public:
                 streams.out << json_line(line) << '\n';
         }
         streams.out.flush();
-        if (catalogues) {
-            if (const std::string failure = catalogues->save_cache(); !failure.empty())
-                streams.err << "cartonym-cli: the digest cache cannot be written: " << failure << '\n';
-        }
+        if (catalogues)
+            save_cache_for_cli(*catalogues, streams.err);
         return status;
     }
 

@@ -2,7 +2,7 @@
 #include "cli/command.h"
 
 #include "operations/engine.h"
-#include "operations/run_journal.h"
+#include "operations/run_undo.h"
 
 #include "cli/output.h"
 

@@ -18,7 +18,7 @@ std::string read_whole_file(const std::string& path, std::uint64_t largest)
 
 void create_missing_folders(const std::string& folder)
 {
-    if (folder == "." || folder == "/" || folder.empty())
+    if (folder == "." || is_root_folder(folder) || folder.empty())
         return;
     const StatusResult looked = status_of(folder, Links::followed, no_throw);
     if (looked.result.done()) {

@@ -64,7 +64,7 @@ bool is_same_file_by_other_case(const std::string& source, const std::string& ta
 {
     const std::string folder = parent_folder(target);
     return source != target && parent_folder(source) == folder && ascii_lower(source) == ascii_lower(target)
-        && entry_exists(source) && entry_exists(target) && !is_listed(folder, target.substr(target.rfind('/') + 1));
+        && entry_exists(source) && entry_exists(target) && !is_listed(folder, base_name(target));
 }
 
 // The second route, where the no-replace flag is refused but hard links
@@ -134,7 +134,7 @@ void repoint_moved_link(const std::string& old_folder, const std::string& target
 {
     const auto link = link_target(target);
     const auto moved = entry_status(target);
-    if (!link || link->empty() || link->front() == '/' || !moved)
+    if (!link || link->empty() || is_absolute_path(*link) || !moved)
         return;
     const std::string absolute = join_path(resolved_path(old_folder), *link);
     std::string fresh = join_path(parent_folder(target), private_name_prefix("link") + "XXXXXX");

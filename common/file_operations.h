@@ -46,12 +46,12 @@ void remove_leftovers_of_ended_moves(const std::string& folder);
 bool folds_letter_case(const std::string& folder);
 
 // Creates a folder; an existing one (or any file of that name) is Error 75.
-// Hook: CreateFolder.
+// Hook: create_folder.
 void create_folder(const std::string& path);
 
 // Removes an empty folder; one that still holds entries, or an entry of
 // that name that is no folder (a file, a FIFO, a link), is Error 75.
-// Hook: RemoveFolder.
+// Hook: remove_folder.
 void remove_folder(const std::string& path);
 
 // Removes the link at path, and only that link: it is renamed to a private
@@ -61,7 +61,7 @@ void remove_folder(const std::string& path);
 // with path), Delete (the removal).
 bool remove_link(const std::string& path);
 
-// Deletes a file (never a folder). Hook: Delete.
+// Deletes a file (never a folder). Hook: remove.
 void delete_file(const std::string& path);
 
 } // namespace cartonym

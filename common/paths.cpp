@@ -25,20 +25,32 @@ std::string join_path(const std::string& folder, const std::string& name)
     return folder + path_separator + name;
 }
 
-std::string user_base_folder(const std::string& variable, const std::string& below_home)
+bool is_absolute_path(std::string_view path) { return path.starts_with(path_separator); }
+
+bool is_root_folder(std::string_view path) { return path.size() == 1 && path.front() == path_separator; }
+
+bool is_inside_folder(std::string_view path, std::string_view folder)
 {
-    if (const auto value = environment_variable(variable); value && value->starts_with('/'))
-        return *value;
-    if (const auto home = environment_variable("HOME"); home && !home->empty())
-        return join_path(*home, below_home);
-    return "";
+    if (!path.starts_with(folder) || path.size() == folder.size())
+        return false;
+    return folder.ends_with(path_separator) || path[folder.size()] == path_separator;
+}
+
+bool is_plain_name(std::string_view name)
+{
+    return !name.empty() && name != "." && name != ".." && name.find(path_separator) == std::string_view::npos;
+}
+
+std::string absolute_path(const std::string& path, const std::string& working_folder)
+{
+    return is_absolute_path(path) ? path : join_path(working_folder, path);
 }
 
 std::string resolved_as_far_as_it_exists(const std::string& path)
 {
     std::string existing = path, rest;
-    while (!entry_exists(existing) && existing != "/" && existing != ".") {
-        rest = base_name(existing) + (rest.empty() ? "" : "/" + rest);
+    while (!entry_exists(existing) && !is_root_folder(existing) && existing != ".") {
+        rest = rest.empty() ? base_name(existing) : join_path(base_name(existing), rest);
         existing = parent_folder(existing);
     }
     const std::string resolved = resolved_path(existing);

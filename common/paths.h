@@ -1,13 +1,22 @@
 // Paths as text: the folder a path lies in, its last name, joining a folder
-// and a name, and the user's base folders. Nothing here touches the disk.
+// and a name, and the kinds of path. Every split and join of a path goes
+// through here, so that the separator and the root are the platform's in
+// one place. Nothing here touches the disk but resolved_as_far_as_it_exists.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace cartonym {
 
 // The separator between a folder path and a name.
 inline constexpr char path_separator = '/';
+
+// The longest path the system takes, its terminating NUL counted
+// (PATH_MAX), and the longest name of one entry (NAME_MAX).
+inline constexpr std::size_t longest_path = 4096;
+inline constexpr std::size_t longest_name = 255;
 
 // The folder that holds path: "." for a bare name, "/" for a name in the
 // root folder.
@@ -20,10 +29,23 @@ std::string base_name(const std::string& path);
 // folder already ends in one (a root folder).
 std::string join_path(const std::string& folder, const std::string& name);
 
-// A base folder of the user's files as the XDG rules give it: the value of
-// variable when it is an absolute path, else HOME and below_home
-// ("XDG_DATA_HOME", ".local/share" gives ~/.local/share); "" without HOME.
-std::string user_base_folder(const std::string& variable, const std::string& below_home);
+// Whether path is named from the root folder ("/roms/a.smc"), not from the
+// current folder.
+bool is_absolute_path(std::string_view path);
+
+// Whether path is the root folder itself.
+bool is_root_folder(std::string_view path);
+
+// Whether path lies inside folder at any depth (folder itself is not
+// inside), comparing the texts: both must be named the same way.
+bool is_inside_folder(std::string_view path, std::string_view folder);
+
+// Whether name is the name of one entry: not empty, not "." or "..", and
+// without a separator.
+bool is_plain_name(std::string_view name);
+
+// path when it is absolute, else path inside working_folder.
+std::string absolute_path(const std::string& path, const std::string& working_folder);
 
 // path with every link of its existing part resolved, the missing rest
 // appended as it is; throws Error.

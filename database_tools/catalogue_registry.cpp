@@ -4,6 +4,7 @@
 #include "common/file_contents.h"
 #include "common/paths.h"
 #include "common/system_calls.h"
+#include "common/user_folders.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -12,13 +13,17 @@ namespace cartonym {
 
 std::string catalogue_folder()
 {
-    const std::string base = user_base_folder("XDG_DATA_HOME", ".local/share");
-    return join_path(join_path(base, "cartonym"), "catalogues");
+    const auto data = user_folder(UserFolderKind::data);
+    if (!data)
+        throw Error(ErrorNumber::path_not_found);
+    return join_path(*data, "catalogues");
 }
 
 std::vector<std::string> registered_catalogues()
 {
     std::vector<std::string> files;
+    if (!user_folder(UserFolderKind::data))
+        return files;
     const std::string folder = catalogue_folder();
     if (entry_kind(folder) == EntryKind::missing)
         return files;

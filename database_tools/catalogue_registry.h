@@ -7,12 +7,14 @@
 
 namespace cartonym {
 
-// $XDG_DATA_HOME/cartonym/catalogues (default ~/.local/share/...).
+// catalogues in the user's data folder (user_folder: on POSIX systems
+// $XDG_DATA_HOME/cartonym/catalogues, by default ~/.local/share/...).
+// Throws Error (76) when there is no data folder.
 std::string catalogue_folder();
 
 // The registered catalogues' file names in the order they were registered
 // (each begins with a four-digit number that keeps that order); none when
-// the folder does not exist. Throws Error when it cannot be read.
+// there is no data folder or the folder does not exist. Throws Error when it cannot be read.
 std::vector<std::string> registered_catalogues();
 
 // Copies the catalogue at path into the folder under a free name,

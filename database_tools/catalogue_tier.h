@@ -3,7 +3,7 @@
 #pragma once
 
 #include "analysis/archive_reader.h"
-#include "analysis/rom_analysis.h"
+#include "analysis/header_detection.h"
 #include "database_tools/content_digest.h"
 #include "database_tools/rom_catalogue.h"
 

@@ -1,7 +1,7 @@
 // SHA-1 and CRC32 of an image's cartridge data, as ROM catalogues list them.
 #pragma once
 
-#include "analysis/rom_analysis.h"
+#include "analysis/header_detection.h"
 
 #include <array>
 #include <cstddef>

@@ -1,6 +1,6 @@
 #include "database_tools/database_check.h"
 
-#include "analysis/rom_analysis.h"
+#include "analysis/header_decoding.h"
 #include "common/error.h"
 #include "common/number_text.h"
 #include "common/windows1252.h"

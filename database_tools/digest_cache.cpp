@@ -5,6 +5,7 @@
 #include "common/number_text.h"
 #include "common/paths.h"
 #include "common/system_calls.h"
+#include "common/user_folders.h"
 
 #include <algorithm>
 #include <charconv>
@@ -75,8 +76,8 @@ std::optional<ContentDigest> digest_from(std::istringstream& in)
 
 std::string DigestCache::default_path()
 {
-    const std::string base = user_base_folder("XDG_CACHE_HOME", ".cache");
-    return base.empty() ? std::string() : join_path(join_path(base, "cartonym"), "digests");
+    const auto cache = user_folder(UserFolderKind::cache);
+    return cache ? join_path(*cache, "digests") : std::string();
 }
 
 DigestCache::DigestCache(std::string path)

@@ -2,7 +2,7 @@
 // look at an unchanged collection reads only what the analysis reads.
 #pragma once
 
-#include "analysis/rom_analysis.h"
+#include "analysis/header_detection.h"
 #include "database_tools/content_digest.h"
 
 #include <cstddef>
@@ -18,7 +18,9 @@ namespace cartonym {
 // is never trusted: it is taken as empty and written anew.
 class DigestCache {
 public:
-    // $XDG_CACHE_HOME/cartonym/digests (default ~/.cache/cartonym/digests).
+    // digests in the user's cache folder (user_folder: on POSIX systems
+    // $XDG_CACHE_HOME/cartonym/digests, by default ~/.cache/cartonym/digests);
+    // "" when there is no cache folder.
     static std::string default_path();
 
     // The most files the cache keeps; the ones looked at longest ago go.

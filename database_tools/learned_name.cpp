@@ -5,21 +5,20 @@
 namespace cartonym {
 namespace {
 
-// Removes one trailing group in round or square brackets and the blanks
-// before it; false when the name does not end with such a group.
-bool remove_trailing_group(std::string& name)
+// The length of name without one trailing group in round or square
+// brackets and the blanks before it; all of it when the name does not end
+// with such a group.
+std::size_t length_before_trailing_group(std::string_view name)
 {
     if (name.empty() || (name.back() != ')' && name.back() != ']'))
-        return false;
-    const char opening = name.back() == ')' ? '(' : '[';
-    const auto start = name.rfind(opening);
-    if (start == std::string::npos)
-        return false;
+        return name.size();
+    const auto start = name.rfind(name.back() == ')' ? '(' : '[');
+    if (start == std::string_view::npos)
+        return name.size();
     std::size_t end = start;
     while (end > 0 && name[end - 1] == ' ')
         --end;
-    name.erase(end);
-    return true;
+    return end;
 }
 
 } // namespace
@@ -33,7 +32,9 @@ std::string clean_full_name(std::string_view name, std::string_view country_suff
         cleaned.erase(cleaned.size() - country_suffix.size());
         return cleaned;
     }
-    while (remove_trailing_group(cleaned)) { }
+    for (std::size_t kept = length_before_trailing_group(cleaned); kept < cleaned.size();
+         kept = length_before_trailing_group(cleaned))
+        cleaned.erase(kept);
     return cleaned;
 }
 

@@ -1,7 +1,7 @@
 #include "database_tools/record_proposals.h"
 
 #include "analysis/archive_reader.h"
-#include "analysis/rom_analysis.h"
+#include "analysis/header_detection.h"
 #include "common/paths.h"
 #include "common/windows1252.h"
 #include "database_tools/database_check.h"

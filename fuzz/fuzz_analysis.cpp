@@ -5,7 +5,7 @@
 //
 // Input: 4 bytes length (little endian), then up to 512 + 4 x 32 bytes that
 // fill offsets 0-511 and the sites at 0x7FC0, 0xFFC0, 0x81C0 and 0x101C0.
-#include "analysis/rom_analysis.h"
+#include "analysis/header_detection.h"
 #include "common/error.h"
 #include "common/windows1252.h"
 

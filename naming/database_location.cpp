@@ -4,14 +4,15 @@
 #include "common/error.h"
 #include "common/paths.h"
 #include "common/system_calls.h"
+#include "common/user_folders.h"
 #include "naming/name_database.h"
 
 namespace cartonym {
 
 std::string user_database_path()
 {
-    const std::string data_home = user_base_folder("XDG_DATA_HOME", ".local/share");
-    return data_home.empty() ? "" : data_home + "/cartonym/snes.dat";
+    const auto data = user_folder(UserFolderKind::data);
+    return data ? join_path(*data, "snes.dat") : "";
 }
 
 std::string chosen_database_path()

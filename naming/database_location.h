@@ -6,9 +6,9 @@
 
 namespace cartonym {
 
-// $XDG_DATA_HOME/cartonym/snes.dat, or ~/.local/share/cartonym/snes.dat when
-// XDG_DATA_HOME is unset or empty (or not an absolute path); "" when
-// neither variable gives a place.
+// snes.dat in the user's data folder (user_folder: on POSIX systems
+// $XDG_DATA_HOME/cartonym/snes.dat, by default ~/.local/share/cartonym/
+// snes.dat); "" when there is no data folder.
 std::string user_database_path();
 
 // The user's database when it exists, else the one beside the program

@@ -1,7 +1,7 @@
 // The name database snes.dat and the lookup of an image's full game name.
 #pragma once
 
-#include "analysis/rom_analysis.h"
+#include "analysis/header_detection.h"
 #include "common/error.h"
 #include "naming/database_items.h"
 

@@ -1,6 +1,7 @@
 #include "operations/batch_filer.h"
 
 #include "common/file_operations.h"
+#include "common/paths.h"
 #include "common/system_calls.h"
 #include "common/windows1252.h"
 #include "naming/file_names.h"
@@ -134,7 +135,7 @@ public:
 
     void move(const std::string& from, const std::string& to, bool) override
     {
-        const std::string folder = to.substr(0, to.rfind('/'));
+        const std::string folder = parent_folder(to);
         if (!created_.contains(folder)) {
             const EntryKind kind = entry_kind(folder);
             if (kind == EntryKind::missing)

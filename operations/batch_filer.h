@@ -2,7 +2,7 @@
 // real run's filer makes them, the dry run's only checks them.
 #pragma once
 
-#include "analysis/rom_analysis.h"
+#include "analysis/header_detection.h"
 #include "operations/batch_run.h"
 #include "reports/game_list.h"
 

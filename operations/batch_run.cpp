@@ -3,7 +3,7 @@
 #include "operations/batch_filer.h"
 
 #include "analysis/archive_reader.h"
-#include "analysis/rom_analysis.h"
+#include "analysis/header_detection.h"
 #include "common/file_operations.h"
 #include "common/program_info.h"
 #include "common/system_calls.h"
@@ -32,7 +32,7 @@ constexpr const char* output_folders[] = {duplicates_folder_name, unknown_folder
 // What the run decides about one file before it changes anything; the
 // same in the dry run and the real run.
 struct FileDecision {
-    FileOutcome outcome = FileOutcome::passed_over; // not_an_image, PassedOver, Unknown, Renamed or AlreadyCorrect
+    FileOutcome outcome = FileOutcome::passed_over; // not_an_image, passed_over, unknown, renamed or already_correct
     RomAnalysis analysis;
     LookupResult names;
     std::string Neuer_name;    // the new name in the chosen style
@@ -135,13 +135,17 @@ private:
 
     // The outcome of moving an image into its output folder.
     enum class Filing { filed, duplicate, passed_over };
-    Filing file_image(const FileDecision& decision, std::string& destination);
+    struct Filed {
+        Filing filing = Filing::passed_over;
+        std::string destination; // where the image went, "" when it stayed
+    };
+    Filed file_image(const FileDecision& decision);
     FileDecision decide(const std::string& Aktuelle_datei);
     bool decide_verified(FileDecision& decision, const LookedAtFile& look);
     void check_setup();
     void refuse_linked_output_folders();
     void check_path_length() const;
-    bool prepare(std::vector<ListedFile>& files);
+    std::vector<ListedFile> prepare();
     void create_output_folders();
     bool take_up_files(
         const std::vector<ListedFile>& files, const std::vector<std::pair<std::string, std::string>>& links);
@@ -238,25 +242,23 @@ bool Run::decide_verified(FileDecision& decision, const LookedAtFile& look)
 
 // Moves the image to its target; when the name is taken, into Duplicates
 // under its own name.
-Run::Filing Run::file_image(const FileDecision& decision, std::string& destination)
+Run::Filed Run::file_image(const FileDecision& decision)
 {
     if (!decision.as_duplicate) {
         try {
             filer_->move(result_.Dateipfad, decision.target, current_is_link_);
-            destination = decision.target;
-            return Filing::filed;
+            return {Filing::filed, decision.target};
         } catch (const Error& error) {
             if (error.number() == ErrorNumber::path_file_access_error)
-                return Filing::passed_over;
+                return {Filing::passed_over, ""};
             if (error.number() != ErrorNumber::file_already_exists)
                 throw;
         }
     }
     const std::string duplicate = output_path(duplicates_folder_name, Aktuelle_datei_);
-    if (into_duplicates([&] { filer_->move(result_.Dateipfad, duplicate, current_is_link_); }))
-        destination = duplicate;
+    const bool moved = into_duplicates([&] { filer_->move(result_.Dateipfad, duplicate, current_is_link_); });
     ++result_.counts.duplicates;
-    return Filing::duplicate;
+    return {Filing::duplicate, moved ? duplicate : ""};
 }
 
 // An unknown image is listed and its log entry written before it moves,
@@ -321,14 +323,13 @@ void Run::process_file(const std::string& Aktuelle_datei, bool is_link)
         return;
     if (decision.outcome == FileOutcome::unknown)
         note_unknown(decision);
-    std::string destination;
-    const Filing filing = file_image(decision, destination);
-    if (filing == Filing::passed_over && decision.outcome != FileOutcome::unknown)
+    const Filed filed = file_image(decision);
+    if (filed.filing == Filing::passed_over && decision.outcome != FileOutcome::unknown)
         return; // not filed: neither counted nor listed
-    account(decision, filing, planned);
-    planned.destination = relative(destination);
-    if (!destination.empty())
-        moved_to_[Aktuelle_datei] = destination;
+    account(decision, filed.filing, planned);
+    planned.destination = relative(filed.destination);
+    if (!filed.destination.empty())
+        moved_to_[Aktuelle_datei] = filed.destination;
 }
 // A link that leads to another file of this folder is taken up after every
 // other file: the image it leads to may move in this run, and the link must
@@ -349,11 +350,9 @@ std::vector<std::pair<std::string, std::string>> Run::links_into_the_folder(std:
         std::string image;
         if (target && !target->empty()) {
             try {
-                const std::string resolved = resolved_path(path);
-                const auto cut = resolved.rfind('/');
-                if (resolved.substr(0, cut == 0 ? 1 : cut) == resolved_path(F_) && resolved.substr(cut + 1) != name
-                    && names.contains(resolved.substr(cut + 1)))
-                    image = resolved.substr(cut + 1);
+                const std::string resolved = resolved_path(path), led_to = base_name(resolved);
+                if (parent_folder(resolved) == resolved_path(F_) && led_to != name && names.contains(led_to))
+                    image = led_to;
             } catch (const Error&) {
                 image.clear(); // leads nowhere: taken up like any other entry
             }
@@ -389,13 +388,13 @@ void Run::file_link_to_moved_image(const std::string& link, const std::string& i
 // database, the temporary folder of the game list, and output folders that
 // lie on another file system (an image cannot be moved there by renaming).
 // Every path of the run named absolutely, as its journal and undo name it,
-// fits PATH_MAX: a deeper folder is refused (52) before the first move.
+// fits the longest path the system takes: a deeper folder is refused (52)
+// before the first move.
 void Run::check_path_length() const
 {
-    constexpr std::size_t path_max = 4096, name_max = 255;
-    const std::string absolute = F_.starts_with('/') ? F_ : resolved_path(".") + "/" + F_;
-    const std::size_t longest_entry = 1 + std::string_view(renamed_folder_name).size() + 1 + name_max;
-    if (std::max(absolute.size(), resolved_path(F_).size()) + longest_entry >= path_max)
+    const std::string absolute = is_absolute_path(F_) ? F_ : absolute_path(F_, resolved_path("."));
+    const std::size_t longest_entry = 1 + std::string_view(renamed_folder_name).size() + 1 + longest_name;
+    if (std::max(absolute.size(), resolved_path(F_).size()) + longest_entry >= longest_path)
         throw Error(ErrorNumber::bad_file_name);
 }
 
@@ -458,9 +457,10 @@ Message Run::final_message() const
 }
 
 // Everything before the first file: the set-up checks, the game list's
-// head, the listing. False when the folder has no files.
-bool Run::prepare(std::vector<ListedFile>& files)
+// head, the listing. The folder's files, none when it has none.
+std::vector<ListedFile> Run::prepare()
 {
+    std::vector<ListedFile> files;
     check_setup();
     if (options_.game_list)
         setup(temporary_folder(), [&] { step([&] { filer_->begin_game_list(); }); });
@@ -471,7 +471,7 @@ bool Run::prepare(std::vector<ListedFile>& files)
     progress(0);
     filer_->clear_leftovers(F_); // images that earlier versions parked under a private name
     setup(F_, [&] { step([&] { files = list_file_entries(F_); }); });
-    return !files.empty();
+    return files;
 }
 
 void Run::create_output_folders()
@@ -551,8 +551,8 @@ BatchResult Run::run()
     // run is seen by the next one.
     const DatabaseSession database_session;
     try {
-        std::vector<ListedFile> files;
-        if (!prepare(files)) {
+        std::vector<ListedFile> files = prepare();
+        if (files.empty()) {
             status(no_files_text);
             report({"Attention !", no_files_text, MessageIcon::information});
             filer_->drop_game_list();

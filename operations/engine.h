@@ -7,7 +7,7 @@
 #include "common/error.h"
 #include "common/system_calls.h"
 #include "operations/batch_run.h"
-#include "operations/run_journal.h"
+#include "operations/run_undo.h"
 
 #include <cstddef>
 #include <functional>

@@ -1,7 +1,7 @@
 // File mode: one selected file analysed, looked up and shown; the rename.
 #pragma once
 
-#include "analysis/rom_analysis.h"
+#include "analysis/header_detection.h"
 #include "naming/name_database.h"
 
 #include <string>

@@ -37,13 +37,12 @@ std::unique_ptr<CatalogueSession> CatalogueSession::open(
     return std::unique_ptr<CatalogueSession>(new CatalogueSession(std::move(catalogues)));
 }
 
-std::string CatalogueSession::save_cache()
+void CatalogueSession::save_cache()
 {
     try {
         cache_->save();
-        return {};
     } catch (const Error& error) {
-        return DigestCache::default_path() + ": " + short_error_text(error);
+        throw Error(error.number(), DigestCache::default_path() + ": " + short_error_text(error));
     }
 }
 

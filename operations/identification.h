@@ -32,9 +32,11 @@ public:
         const CatalogueChoice& choice, const std::function<void(const std::string&)>& note = {});
 
     const CatalogueTier& tier() const { return tier_; }
-    // Writes the digests worked out meanwhile into the cache; a cache that
-    // cannot be written is only a loss of time: the failure's text, or "".
-    std::string save_cache();
+    // Writes the digests worked out meanwhile into the cache. Throws Error
+    // whose what() names the cache and the failure ("<path>: Error Nr. ...");
+    // a cache that cannot be written is only a loss of time, which callers
+    // may say and go on.
+    void save_cache();
 
 private:
     CatalogueSession(std::vector<LoadedCatalogue> catalogues);

@@ -276,7 +276,7 @@ std::vector<JournalContents> read_journals()
         if (!entry->name.ends_with(extension) || entry->name.front() == '.')
             continue;
         const std::string name = entry->name.substr(0, entry->name.size() - extension.size());
-        if (auto run = read_journal(name, folder + "/" + entry->name))
+        if (auto run = read_journal(name, join_path(folder, entry->name)))
             runs.push_back(std::move(*run));
     }
     std::ranges::sort(runs, [](const JournalContents& a, const JournalContents& b) { return a.name > b.name; });

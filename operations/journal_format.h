@@ -10,7 +10,7 @@
 // line against it, and undo (run_undo.cpp) works on what the reader made.
 #pragma once
 
-#include "operations/run_journal.h"
+#include "operations/run_undo.h"
 
 #include <cstdint>
 #include <optional>

@@ -4,6 +4,7 @@
 #include "common/file_contents.h"
 #include "common/paths.h"
 #include "common/system_calls.h"
+#include "common/user_folders.h"
 #include "naming/file_names.h"
 #include "operations/journal_format.h"
 #include "reports/game_list.h"
@@ -25,11 +26,15 @@ const char* const output_folders_in_order[] = {duplicates_folder_name, unknown_f
 // run to report.
 void check_outside(const std::string& runs, const std::string& folder)
 {
+    bool inside = false;
     try {
         const std::string resolved_runs = resolved_as_far_as_it_exists(runs), resolved_folder = resolved_path(folder);
-        if (resolved_runs == resolved_folder || resolved_runs.starts_with(resolved_folder + "/"))
-            throw JournalUnavailable(runs + " lies inside the folder being sorted");
-    } catch (const Error&) { }
+        inside = resolved_runs == resolved_folder || is_inside_folder(resolved_runs, resolved_folder);
+    } catch (const Error&) {
+        return;
+    }
+    if (inside)
+        throw JournalUnavailable(runs + " lies inside the folder being sorted");
 }
 
 // What a move records of the entry at from: its kind and identity, and for
@@ -49,9 +54,9 @@ std::vector<std::string> move_fields(
     FileIdentity made;
     if (move_kind == MoveKind::link) {
         target = link_target(from).value_or("");
-        if (!target.empty() && !target.starts_with('/')) {
+        if (!target.empty() && !is_absolute_path(target)) {
             try {
-                repointed = resolved_path(parent_folder(from)) + "/" + target;
+                repointed = join_path(resolved_path(parent_folder(from)), target);
             } catch (const Error&) {
                 repointed.clear();
             }
@@ -82,12 +87,12 @@ void remove_reservations_of_stopped_runs(const std::string& runs, const std::str
     std::ranges::sort(names, std::greater<>());
     names.resize(std::min<std::size_t>(names.size(), 5));
     for (const std::string& name : names) {
-        const auto run = read_journal(name, runs + "/" + name);
+        const auto run = read_journal(name, join_path(runs, name));
         if (!run || run->finished || run->state != RunState::not_undone || run->folder != folder)
             continue;
         for (const std::string& path : run->reservations) {
             const auto status = entry_status(path);
-            if (path.starts_with(folder + "/") && status && status->kind == EntryKind::regular_file
+            if (is_inside_folder(path, folder) && status && status->kind == EntryKind::regular_file
                 && status->identity.size == 0)
                 remove_name(path);
         }
@@ -98,10 +103,10 @@ void remove_reservations_of_stopped_runs(const std::string& runs, const std::str
 
 std::string runs_folder()
 {
-    const std::string state = user_base_folder("XDG_STATE_HOME", ".local/state");
-    if (state.empty())
-        throw JournalUnavailable("neither XDG_STATE_HOME nor HOME is set");
-    return state + "/cartonym/runs";
+    const auto state = user_folder(UserFolderKind::state);
+    if (!state)
+        throw JournalUnavailable("neither XDG_STATE_HOME nor HOME is set", ErrorNumber::path_not_found);
+    return join_path(*state, "runs");
 }
 
 RunJournal::RunJournal(const std::string& folder)
@@ -109,7 +114,7 @@ RunJournal::RunJournal(const std::string& folder)
     try {
         working_folder_ = resolved_path(".");
     } catch (const Error& error) {
-        throw JournalUnavailable("the current folder cannot be found: " + error.description());
+        throw JournalUnavailable("the current folder cannot be found: " + error.description(), error.number());
     }
     folder_ = absolute(folder);
     const std::string runs = runs_folder();
@@ -117,7 +122,7 @@ RunJournal::RunJournal(const std::string& folder)
     try {
         create_missing_folders(runs);
     } catch (const Error& error) {
-        throw JournalUnavailable(runs + ": " + error.description());
+        throw JournalUnavailable(runs + ": " + error.description(), error.number());
     }
     remove_reservations_of_stopped_runs(runs, folder_);
     const std::int64_t now = wall_clock_ns();
@@ -126,7 +131,7 @@ RunJournal::RunJournal(const std::string& folder)
         write_all(file_, heading(runs, now));
     } catch (const Error& error) {
         discard_if_unused();
-        throw JournalUnavailable(path_ + ": " + error.description());
+        throw JournalUnavailable(path_ + ": " + error.description(), error.number());
     }
 }
 
@@ -135,14 +140,14 @@ void RunJournal::open_new_journal(const std::string& runs, std::int64_t now)
     const std::string stamp = time_stamp(now, false);
     for (int attempt = 1;; ++attempt) {
         name_ = attempt == 1 ? stamp : stamp + "-" + std::to_string(attempt);
-        path_ = runs + "/" + name_ + journal_extension;
+        path_ = join_path(runs, name_ + journal_extension);
         try {
             file_ = open_file(path_, OpenMode::write | OpenMode::create_new | OpenMode::append | OpenMode::no_links,
                 AccessRights::owner_only);
             break;
         } catch (const Error& error) {
             if (error.number() != ErrorNumber::file_already_exists || attempt >= 1000)
-                throw JournalUnavailable(path_ + ": " + error.description());
+                throw JournalUnavailable(path_ + ": " + error.description(), error.number());
         }
     }
     last_sync_ns_ = now;
@@ -163,9 +168,9 @@ std::string RunJournal::heading(const std::string& runs, std::int64_t now)
             earlier_folders_.push_back(output_folder);
         }
     }
-    const std::string list = join_path(folder_, renamed_folder_name) + "/" + game_list_name;
+    const std::string list = join_path(join_path(folder_, renamed_folder_name), game_list_name);
     if (entry_kind(list) == EntryKind::regular_file) {
-        saved_game_list_ = runs + "/" + name_ + saved_list_extension;
+        saved_game_list_ = join_path(runs, name_ + saved_list_extension);
         FileDescriptor copy = open_file(
             saved_game_list_, OpenMode::write | OpenMode::create_new | OpenMode::no_links, AccessRights::owner_only);
         write_all(copy, read_whole_file(list));
@@ -183,12 +188,7 @@ RunJournal::~RunJournal()
         discard_if_unused();
 }
 
-std::string RunJournal::absolute(const std::string& path) const
-{
-    if (path.starts_with('/'))
-        return path;
-    return working_folder_ + (working_folder_.ends_with('/') ? "" : "/") + path;
-}
+std::string RunJournal::absolute(const std::string& path) const { return absolute_path(path, working_folder_); }
 
 void RunJournal::discard_if_unused() noexcept
 {

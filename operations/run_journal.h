@@ -1,21 +1,20 @@
-// The journal of a batch run and the undo of a run: the writer
-// (run_journal.cpp), the format (journal_format.*) and undo (run_undo.cpp).
+// The journal of a batch run: the writer (run_journal.cpp); the format is
+// journal_format.*, and undo, which reads it, run_undo.*.
 //
 // Every run that changes the disk writes one journal file in
-// $XDG_STATE_HOME/cartonym/runs/ (default ~/.local/state/cartonym/runs/),
+// runs/ of the user's state folder (user_folder: on POSIX systems
+// $XDG_STATE_HOME/cartonym/runs/, by default ~/.local/state/cartonym/runs/),
 // named by the run's start time. Each change is written to the journal
 // before it is made, so a process killed at any moment leaves a journal
-// covering every change it made. undo_run() takes the changes back, newest
-// first, and never replaces or removes anything it cannot recognise as the
-// run's own.
+// covering every change it made.
 #pragma once
 
+#include "common/error.h"
 #include "common/system_calls.h"
 #include "operations/batch_run.h"
 
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -23,15 +22,18 @@ namespace cartonym {
 
 enum class RecordKind; // operations/journal_format.h
 
-// The folder that holds the journals, from the environment; throws
-// JournalUnavailable when neither XDG_STATE_HOME nor HOME names one.
+// The folder that holds the journals, in the user's state folder; throws
+// JournalUnavailable when there is none (neither XDG_STATE_HOME nor HOME
+// names one).
 std::string runs_folder();
 
-// A journal that cannot be created or a run that cannot be found: the text
-// says why.
-class JournalUnavailable : public std::runtime_error {
+// A journal that cannot be created or a run that cannot be found: what()
+// says why; the number is that of the failure behind it, where there was one.
+class JournalUnavailable : public Error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit JournalUnavailable(const std::string& reason, ErrorNumber number = ErrorNumber::path_file_access_error)
+        : Error(number, reason)
+    { }
 };
 
 // Records a run's changes in its journal. Construct it before the run, hand
@@ -86,43 +88,5 @@ private:
     // An append to a log announced but whose bytes are not yet recorded.
     std::optional<std::pair<std::string, std::int64_t>> pending_log_;
 };
-
-enum class RunState { not_undone, partly_undone, undone };
-
-struct RunSummary {
-    std::string name;
-    std::string folder;
-    std::string started;   // UTC, e.g. 2026-12-06T10:45:12.123456Z
-    std::size_t moves = 0; // files the run moved (or was about to move when it stopped)
-    bool finished = false; // false for a run that was killed or crashed
-    bool has_changes = false;
-    RunState state = RunState::not_undone;
-};
-
-// Every run with a journal, newest first.
-std::vector<RunSummary> list_runs();
-
-// Something undo left as it is, and why.
-struct UndoProblem {
-    std::string path;  // where it is now
-    std::string place; // where it was before the run ("" for a log or list)
-    std::string reason;
-};
-
-struct UndoReport {
-    std::string name, folder;
-    bool dry_run = false;
-    std::vector<std::pair<std::string, std::string>> moved_back; // (where it was after the run, where it is again)
-    std::vector<UndoProblem> problems;                           // files that did not go back
-    std::vector<std::string> removed;                            // game lists, logs and folders taken away
-    std::vector<std::string> restored;                           // logs cut back, an earlier game list put back
-    std::vector<std::string> kept_folders;                       // output folders that are not empty
-    bool complete() const { return problems.empty(); }
-};
-
-// Undoes the run called name ("" for the latest that is not yet undone).
-// A dry run decides everything and changes nothing. Throws
-// JournalUnavailable for an unknown name or when there is no run to undo.
-UndoReport undo_run(const std::string& name, bool dry_run);
 
 } // namespace cartonym

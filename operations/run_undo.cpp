@@ -1,3 +1,5 @@
+#include "operations/run_undo.h"
+
 #include "common/error.h"
 #include "common/file_contents.h"
 #include "common/file_operations.h"
@@ -5,7 +7,6 @@
 #include "common/system_calls.h"
 #include "naming/file_names.h"
 #include "operations/journal_format.h"
-#include "operations/run_journal.h"
 #include "operations/undo_scope.h"
 #include "operations/undo_steps.h"
 #include "reports/game_list.h"
@@ -57,7 +58,7 @@ public:
     UndoReport undo()
     {
         // What undos and runs killed part way left under private names goes first.
-        if (run_.folder.starts_with('/')) {
+        if (is_absolute_path(run_.folder)) {
             carry_out({UndoStep::Kind::clear_leftovers, run_.folder});
             for (const char* output : {renamed_folder_name, unknown_folder_name, duplicates_folder_name})
                 carry_out({UndoStep::Kind::clear_leftovers, join_path(run_.folder, output)});
@@ -81,7 +82,7 @@ public:
         }
         // Output folders and a game list the journal does not name are
         // looked for only in a folder named absolutely.
-        if (!run_.finished && run_.folder.starts_with('/'))
+        if (!run_.finished && is_absolute_path(run_.folder))
             remove_unrecorded_folders();
         for (const std::string& folder : run_.earlier_folders) {
             if (earlier_runs_.made_before.contains(folder))
@@ -272,7 +273,7 @@ private:
     void take_back_game_list()
     {
         const std::optional<std::string> earlier = earlier_game_list();
-        if (!run_.game_list && !run_.finished && run_.folder.starts_with('/'))
+        if (!run_.game_list && !run_.finished && is_absolute_path(run_.folder))
             take_back_unrecorded_game_list(earlier);
         if (run_.game_list)
             take_back_recorded_game_list(*run_.game_list, earlier);
@@ -317,7 +318,7 @@ private:
     // second's leeway) that is not the earlier list is the run's.
     void take_back_unrecorded_game_list(const std::optional<std::string>& earlier)
     {
-        const std::string path = join_path(run_.folder, renamed_folder_name) + "/" + game_list_name;
+        const std::string path = join_path(join_path(run_.folder, renamed_folder_name), game_list_name);
         // A list older than the run is not its own; FAT keeps modification
         // times to two seconds, rounded down, so a list placed just after
         // the run began may read up to two seconds older.
@@ -429,7 +430,7 @@ private:
         try {
             Directory listing(folder);
             while (auto entry = listing.next()) {
-                const std::string path = folder + "/" + entry->name;
+                const std::string path = join_path(folder, entry->name);
                 if (entry->name != "." && entry->name != ".." && (!leaving_.contains(path) || arriving_.contains(path)))
                     return false;
             }
@@ -546,7 +547,8 @@ UndoReport undo_run(const std::string& name, bool dry_run)
         return name.empty() ? run.state != RunState::undone && run.has_changes() : run.name == name;
     });
     if (chosen == runs.end())
-        throw JournalUnavailable(name.empty() ? "there is no run to undo" : "there is no run called " + name);
+        throw JournalUnavailable(
+            name.empty() ? "there is no run to undo" : "there is no run called " + name, ErrorNumber::file_not_found);
     // Undoing it again could take back what later runs did with the same names.
     if (chosen->state == RunState::undone)
         throw JournalUnavailable("run " + name + " is undone already");

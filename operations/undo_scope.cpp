@@ -13,17 +13,12 @@ namespace {
 constexpr const char* outside_reason = "it lies outside the run's folder";
 constexpr const char* output_folders[] = {renamed_folder_name, unknown_folder_name, duplicates_folder_name};
 
-bool is_plain_name(std::string_view name)
-{
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos;
-}
-
 class RunScope {
 public:
     explicit RunScope(const JournalContents& run)
-        : prefix_(run.folder + (run.folder.ends_with('/') ? "" : "/"))
-        , sidecar_(runs_folder() + "/" + run.name + saved_list_extension)
-        , valid_(run.folder.starts_with('/'))
+        : prefix_(join_path(run.folder, "")) // the folder with one separator at its end
+        , sidecar_(join_path(runs_folder(), run.name + saved_list_extension))
+        , valid_(is_absolute_path(run.folder))
     { }
 
     // A name directly in the run's folder.
@@ -43,11 +38,8 @@ public:
     // (not a link that could lead anywhere).
     bool is_in_output_folder(const std::string& path) const
     {
-        const auto cut = path.rfind('/');
-        if (cut == std::string::npos || !is_plain_name(std::string_view(path).substr(cut + 1)))
-            return false;
-        const std::string folder = path.substr(0, cut);
-        return is_output_folder(folder) && entry_kind(folder) != EntryKind::link;
+        const std::string folder = parent_folder(path);
+        return is_plain_name(base_name(path)) && is_output_folder(folder) && entry_kind(folder) != EntryKind::link;
     }
 
     bool is_sidecar(const std::string& path) const { return path == sidecar_; }

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "operations/journal_format.h"
-#include "operations/run_journal.h"
+#include "operations/run_undo.h"
 
 namespace cartonym {
 

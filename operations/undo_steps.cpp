@@ -30,7 +30,7 @@ void remove_or_gone(const std::string& path)
 // with it atomically, and the old link, now under the private name, goes.
 void retarget_link(const std::string& path, const std::string& text)
 {
-    const std::string prefix = parent_folder(path) + "/.cartonym-link-" + std::to_string(process_id()) + "-";
+    const std::string prefix = join_path(parent_folder(path), ".cartonym-link-" + std::to_string(process_id()) + "-");
     std::string fresh;
     for (int attempt = 0;; ++attempt) {
         fresh = prefix + std::to_string(wall_clock_ns());
@@ -58,8 +58,8 @@ bool remove_checked(const std::string& path, const FileIdentity& seen)
     if (!status)
         return true; // gone already
     const char* kind = status->kind == EntryKind::link ? "link" : "copy";
-    const std::string aside = parent_folder(path) + "/.cartonym-" + kind + "-" + std::to_string(process_id()) + "-"
-        + std::to_string(wall_clock_ns());
+    const std::string aside = join_path(parent_folder(path),
+        std::string(".cartonym-") + kind + "-" + std::to_string(process_id()) + "-" + std::to_string(wall_clock_ns()));
     if (const SystemResult set_aside = rename_without_replacing(path, aside, SystemOperation::move, aside);
         !set_aside.done()) {
         if (set_aside.is(SystemOutcome::missing))
@@ -88,7 +88,7 @@ bool remove_checked(const std::string& path, const FileIdentity& seen)
 // copy beside the journal has them.
 void place_privately(const std::string& path, std::string_view content)
 {
-    WorkingFile file(parent_folder(path) + "/.cartonym-copy-" + std::to_string(process_id()) + "-XXXXXX");
+    WorkingFile file(join_path(parent_folder(path), ".cartonym-copy-" + std::to_string(process_id()) + "-XXXXXX"));
     file.set_access_rights(AccessRights::owner_only);
     file.write(content);
     file.finish();

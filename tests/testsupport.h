@@ -2,12 +2,12 @@
 // failures, the temporary-folder variables and runs of the real cartonym-cli.
 #pragma once
 
-#include "analysis/rom_analysis.h"
+#include "analysis/header_detection.h"
 #include "common/error.h"
 #include "common/system_calls.h"
 #include "fixtures/rom_builder.h"
 #include "operations/batch_run.h"
-#include "operations/run_journal.h"
+#include "operations/run_undo.h"
 
 #include <filesystem>
 #include <map>

@@ -117,20 +117,19 @@ void show_database_check(QWidget* parent, MessageService& messages, const std::s
 
 namespace {
 
-// The catalogue the user chooses; false when there is none to go on with
+// The catalogue the user chooses; none when there is none to go on with
 // (cancelled, or it cannot be read: said).
-bool choose_catalogue(QWidget* parent, MessageService& messages, Shell& shell, std::optional<RomCatalogue>& catalogue)
+std::optional<RomCatalogue> choose_catalogue(QWidget* parent, MessageService& messages, Shell& shell)
 {
     const QString file = shell.choose_file(parent, QStringLiteral("Choose a ROM catalogue"),
         QStringLiteral("ROM catalogues (*.dat *.xml);;All files (*)"));
     if (file.isEmpty())
-        return false;
+        return std::nullopt;
     try {
-        catalogue = RomCatalogue::read(to_file_system(file));
-        return true;
+        return RomCatalogue::read(to_file_system(file));
     } catch (const Error& error) {
         messages.show(parent, {"Error !", error.what(), MessageIcon::exclamation});
-        return false;
+        return std::nullopt;
     }
 }
 
@@ -237,8 +236,9 @@ void show_proposals(QWidget* parent, MessageService& messages, std::string& data
 void learn_database_names(
     QWidget* parent, MessageService& messages, Shell& shell, std::string& database_path, bool from_catalogue)
 {
-    std::optional<RomCatalogue> catalogue;
-    if (from_catalogue && !choose_catalogue(parent, messages, shell, catalogue))
+    const std::optional<RomCatalogue> catalogue =
+        from_catalogue ? choose_catalogue(parent, messages, shell) : std::nullopt;
+    if (from_catalogue && !catalogue)
         return;
     const QString folder = shell.choose_folder(parent, QStringLiteral("Choose the folder of the images"));
     if (folder.isEmpty())

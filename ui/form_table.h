@@ -47,11 +47,13 @@ struct ControlRow {
 void build_controls(QWidget* form, std::span<const ControlRow> controls);
 
 // Thrown when a window lacks a control its code needs (a table and its
-// code out of step): the window cannot be made, and the text says why.
-class MissingControl : public std::runtime_error {
+// code out of step): a fault of the program, not of anything the user did,
+// so a logic error rather than an Error. The window cannot be made, and the
+// text says why.
+class MissingControl : public std::logic_error {
 public:
     explicit MissingControl(const char* name)
-        : std::runtime_error(std::string("The window has no control ") + name + " of the kind its code needs.")
+        : std::logic_error(std::string("The window has no control ") + name + " of the kind its code needs.")
     { }
 };
 

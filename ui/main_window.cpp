@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include "common/number_text.h"
+#include "common/paths.h"
 #include "common/program_info.h"
 #include "common/windows1252.h"
 #include "naming/file_names.h"
@@ -367,10 +368,11 @@ void Form1::trap_file_errors(const std::function<void()>& steps)
     } catch (const DatabaseFailure& failure) {
         messages_.show(this,
             {"Error !", file_error_text(failure.error, escaped_file_name(database_path_)), MessageIcon::exclamation});
+    } catch (const JournalUnavailable& error) {
+        show_unexpected(error); // no run to undo, or no journal: not a fault of the file in hand
     } catch (const Error& error) {
         const std::string text = file_error_text(error, escaped_file_name(Dateipfad));
-        messages_.show(this,
-            {"Error !", read_only_said(text, Dateipfad.substr(0, Dateipfad.rfind('/') + 1)), MessageIcon::exclamation});
+        messages_.show(this, {"Error !", read_only_said(text, parent_folder(Dateipfad)), MessageIcon::exclamation});
     } catch (const std::exception& error) {
         show_unexpected(error);
     }

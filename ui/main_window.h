@@ -3,7 +3,7 @@
 // the menus and the timer that keeps the window in step with the mode.
 #pragma once
 
-#include "analysis/rom_analysis.h"
+#include "analysis/header_detection.h"
 #include "common/error.h"
 #include "naming/name_database.h"
 #include "operations/batch_run.h"

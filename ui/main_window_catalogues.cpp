@@ -90,9 +90,12 @@ void Form1::show_verified_count(const BatchCounts& counts)
     if (!catalogues_)
         return;
     tier_status->setText(QStringLiteral("%1 verified by catalogues").arg(counts.verified));
-    const std::string trouble = catalogues_->save_cache();
-    if (!trouble.empty())
-        tier_status->setText(tier_status->text() + QStringLiteral("; digests not kept: ") + QString::fromUtf8(trouble));
+    try {
+        catalogues_->save_cache();
+    } catch (const Error& trouble) {
+        tier_status->setText(
+            tier_status->text() + QStringLiteral("; digests not kept: ") + QString::fromUtf8(trouble.what()));
+    }
 }
 
 void Form1::catalogue_list_Click()

@@ -9,7 +9,7 @@
 #include "operations/engine.h"
 #include "operations/file_mode.h"
 #include "operations/identification.h"
-#include "operations/run_journal.h"
+#include "operations/run_undo.h"
 #include "ui/about_window.h"
 #include "ui/batch_preview.h"
 #include "ui/batch_progress.h"

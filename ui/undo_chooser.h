@@ -1,7 +1,7 @@
 // File > Undo batch run...: the runs of a folder to choose from.
 #pragma once
 
-#include "operations/run_journal.h"
+#include "operations/run_undo.h"
 
 #include <QtCore/QString>
 

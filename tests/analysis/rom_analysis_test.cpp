@@ -1,7 +1,7 @@
 // Image analysis: copier header, memory map, rejection and header decoding.
 #include <gtest/gtest.h>
 
-#include "analysis/rom_analysis.h"
+#include "analysis/header_decoding.h"
 #include "common/error.h"
 #include "fixtures/rom_builder.h"
 #include "tests/testsupport.h"

@@ -5,6 +5,7 @@
 #include "common/number_text.h"
 #include "common/paths.h"
 #include "common/system_error.h"
+#include "common/user_folders.h"
 #include "common/windows1252.h"
 
 #include <cerrno>
@@ -94,20 +95,37 @@ TEST(Paths, ParentFolderBaseNameAndJoining)
     }
 }
 
-TEST(Paths, UserBaseFolderFollowsTheXdgRule)
+TEST(Paths, InsideAFolderPlainNamesAndAbsolutePaths)
 {
-    const auto with = [](const char* value, const char* home) {
-        value ? setenv("CARTONYM_TEST_BASE", value, 1) : unsetenv("CARTONYM_TEST_BASE");
+    EXPECT_TRUE(is_inside_folder("/roms/sub/a.smc", "/roms"));
+    EXPECT_TRUE(is_inside_folder("/a.smc", "/"));
+    EXPECT_FALSE(is_inside_folder("/roms2/a.smc", "/roms"));
+    EXPECT_FALSE(is_inside_folder("/roms", "/roms"));
+    EXPECT_FALSE(is_plain_name(".."));
+    EXPECT_FALSE(is_plain_name("sub/a.smc"));
+    EXPECT_EQ(absolute_path("a.smc", "/"), "/a.smc");
+    EXPECT_EQ(absolute_path("/roms/a.smc", "/work"), "/roms/a.smc");
+}
+
+TEST(Paths, UserFolderFollowsTheXdgRule)
+{
+    const auto with = [](UserFolderKind kind, const char* variable, const char* value, const char* home) {
+        const char* saved = getenv(variable);
+        const std::optional<std::string> saved_value = saved ? std::optional<std::string>(saved) : std::nullopt;
         const std::string saved_home = getenv("HOME") ? getenv("HOME") : "";
+        value ? setenv(variable, value, 1) : unsetenv(variable);
         home ? setenv("HOME", home, 1) : unsetenv("HOME");
-        const std::string folder = user_base_folder("CARTONYM_TEST_BASE", ".local/share");
+        const std::string folder = user_folder(kind).value_or("none");
+        saved_value ? setenv(variable, saved_value->c_str(), 1) : unsetenv(variable);
         setenv("HOME", saved_home.c_str(), 1);
         return folder;
     };
-    EXPECT_EQ(with("/data", "/home/u"), "/data");
-    EXPECT_EQ(with("relative", "/home/u"), "/home/u/.local/share");
-    EXPECT_EQ(with(nullptr, "/home/u"), "/home/u/.local/share");
-    EXPECT_EQ(with("", nullptr), "");
+    EXPECT_EQ(with(UserFolderKind::data, "XDG_DATA_HOME", "/data", "/home/u"), "/data/cartonym");
+    EXPECT_EQ(with(UserFolderKind::data, "XDG_DATA_HOME", "relative", "/home/u"), "/home/u/.local/share/cartonym");
+    EXPECT_EQ(with(UserFolderKind::state, "XDG_STATE_HOME", nullptr, "/home/u"), "/home/u/.local/state/cartonym");
+    EXPECT_EQ(with(UserFolderKind::cache, "XDG_CACHE_HOME", "", "/home/u"), "/home/u/.cache/cartonym");
+    EXPECT_EQ(with(UserFolderKind::config, "XDG_CONFIG_HOME", "/c", nullptr), "/c/cartonym");
+    EXPECT_EQ(with(UserFolderKind::config, "XDG_CONFIG_HOME", "", nullptr), "none");
 }
 
 // The code page's whole table against the system's own converter: all 256

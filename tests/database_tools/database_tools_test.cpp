@@ -1,7 +1,7 @@
 // The database tools: learned names, the check, catalogues, sums, the safe append and the db commands end to end.
 #include <gtest/gtest.h>
 
-#include "analysis/rom_analysis.h"
+#include "analysis/header_decoding.h"
 #include "common/database_file.h"
 #include "common/windows1252.h"
 #include "database_tools/content_digest.h"

@@ -3,7 +3,7 @@
 // keeps a journal; undo, undo --list and undo --dry-run.
 #include "fixtures/rom_builder.h"
 #include "operations/batch_run.h"
-#include "operations/run_journal.h"
+#include "operations/run_undo.h"
 #include "tests/testsupport.h"
 
 #include <gtest/gtest.h>

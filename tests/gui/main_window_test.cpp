@@ -1,6 +1,6 @@
 // The windows: start-up, modes, the selected file, rename, batch runs, failures, lists, keys, the menus, catalogues;
 // the About window's look, links and scroller; every text fitting its place.
-#include "analysis/rom_analysis.h"
+#include "analysis/header_decoding.h"
 #include "common/number_text.h"
 #include "common/system_calls.h"
 #include "common/windows1252.h"

@@ -3,7 +3,7 @@
 // content check that knows a moved file by its bytes.
 #include "fixtures/rom_builder.h"
 #include "operations/journal_format.h"
-#include "operations/run_journal.h"
+#include "operations/run_undo.h"
 #include "reports/game_list.h"
 #include "tests/testsupport.h"
 

@@ -7,7 +7,7 @@
 #include "operations/batch_run.h"
 #include "operations/engine.h"
 #include "operations/journal_format.h"
-#include "operations/run_journal.h"
+#include "operations/run_undo.h"
 #include "tests/testsupport.h"
 
 #include <gtest/gtest.h>

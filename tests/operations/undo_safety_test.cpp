@@ -4,7 +4,7 @@
 #include "fixtures/rom_builder.h"
 #include "operations/batch_run.h"
 #include "operations/journal_format.h"
-#include "operations/run_journal.h"
+#include "operations/run_undo.h"
 #include "operations/undo_scope.h"
 #include "tests/testsupport.h"
 

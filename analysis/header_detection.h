@@ -1,5 +1,6 @@
 // Image analysis: recognises the copier header and memory map of an SNES ROM
-// image from a few fixed offsets and decodes its internal cartridge header.
+// image from a few fixed offsets (header_detection.cpp) and has its internal
+// cartridge header decoded into texts (header_decoding.h).
 #pragma once
 
 #include "common/system_calls.h"
@@ -29,16 +30,6 @@ struct RomAnalysis {
     std::string CRC1_text;       // checksum as shown
 };
 
-// The bytes of the accepted header site that the decoding turns into texts.
-struct HeaderBytes {
-    std::uint8_t rom_type = 0;
-    std::uint8_t rom_size = 0;
-    std::uint8_t country = 0;
-    std::uint8_t licensee = 0;
-    std::uint8_t checksum_lo = 0;
-    std::uint8_t checksum_hi = 0;
-};
-
 // The check bytes of a header site (complement low, high, checksum low,
 // high) pass when each pair of low and high bytes ORs to 0xFF.
 bool checksum_pair_test(const std::array<unsigned char, 4>& check_bytes);
@@ -63,17 +54,5 @@ using ImageBytes = std::function<void(std::uint64_t offset, unsigned char* targe
 // The same analysis of an image whose bytes read gives and whose length is
 // length bytes (an entry of an archive). Throws what read throws.
 RomAnalysis analyse_image(const ImageBytes& read, std::uint64_t length);
-
-// Fills the decoded texts of the record (checksum key and text, ROM type,
-// size, country with suffix, licensee) from the accepted site's bytes.
-// dateilaenge is the whole file's length, used when the size byte is unknown.
-void decode_header(const HeaderBytes& bytes, std::uint64_t file_length, RomAnalysis& analysis);
-
-// The single table texts, also used on their own by tests.
-std::string rom_type_text(std::uint8_t rom_type);
-std::string rom_size_text(std::uint8_t rom_size, std::uint64_t file_length);
-std::string country_text(std::uint8_t country);
-std::string country_suffix(std::uint8_t country);
-std::string licensee_text(std::uint8_t licensee);
 
 } // namespace cartonym
