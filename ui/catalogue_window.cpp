@@ -77,7 +77,7 @@ void show_catalogues(QWidget* parent, MessageService& messages, Shell& shell, co
     add->setObjectName(QStringLiteral("add_catalogue"));
     QObject::connect(add, &QPushButton::clicked, shown.dialog, [=, &shell] {
         const QString path = shell.choose_file(shown.dialog, QStringLiteral("Add a ROM catalogue"),
-            QStringLiteral("ROM catalogues (*.dat *.xml *.txt);;All files (*)"));
+            QStringLiteral("ROM catalogues (*.dat *.xml *.txt *.gz *.zip *.7z);;All files (*)"));
         if (!path.isEmpty())
             change([&path] { add_catalogues({to_file_system(path)}); });
     });

@@ -124,7 +124,7 @@ namespace {
 bool choose_catalogue(QWidget* parent, MessageService& messages, Shell& shell, std::optional<RomCatalogue>& catalogue)
 {
     const QString file = shell.choose_file(parent, QStringLiteral("Choose a ROM catalogue"),
-        QStringLiteral("ROM catalogues (*.dat *.xml);;All files (*)"));
+        QStringLiteral("ROM catalogues (*.dat *.xml *.txt *.gz *.zip *.7z);;All files (*)"));
     if (file.isEmpty())
         return false;
     try {

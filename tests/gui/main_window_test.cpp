@@ -960,11 +960,13 @@ void MainWindowTest::catalogues_listed_verify_names_report_and_count_in_runs()
 void MainWindowTest::catalogue_twice_refused_removal_asked_and_report_summed_up_first()
 {
     const ContentDigest data = digest_of_file(file_system_path(u"starlight.smc"_s), 0);
-    const std::string catalogue = ui::to_file_system(data_home_->filePath(u"set.dat"_s));
+    const std::string catalogue = ui::to_file_system(data_home_->filePath(u"set.dat.gz"_s)); // packed, as offered
     write_file(catalogue,
-        "<?xml version=\"1.0\"?>\n<datafile><header><name>A Set Whose Name Is Too Long For A Column</name></header>\n"
-        "<game name=\"S\"><rom name=\"S.sfc\" size=\"" + std::to_string(data.size) + "\" crc=\"" + hex_text(data.crc32)
-            + "\"/></game>\n</datafile>\n");
+        test::make_archive(test::ArchiveFormat::gzip,
+            {{"set.dat",
+                "<?xml version=\"1.0\"?>\n<datafile><header><name>A Set Whose Name Is Too Long For A Column</name>"
+                "</header>\n<game name=\"S\"><rom name=\"S.sfc\" size=\"" + std::to_string(data.size) + "\" crc=\""
+                    + hex_text(data.crc32) + "\"/></game>\n</datafile>\n"}}));
     s_.shell.file = ui::from_file_system(catalogue);
     const auto in_dialog = [&](const std::function<void(QDialog*, QTableWidget*)>& act) {
         test::when_open("catalogues", [&](QDialog* dialog) { act(dialog, find<QTableWidget>(dialog, "table")), dialog->reject(); });
@@ -1077,6 +1079,7 @@ void MainWindowTest::another_folder_leaves_nothing_stale_and_choosers_start_ther
     QCOMPARE(s_.shell.asked.size(), 2);
     for (const QString& asked : s_.shell.asked)
         QVERIFY2(asked.startsWith(path(u"sub|"_s)), qPrintable(asked));
+    QVERIFY(s_.shell.asked[1].contains(u"*.gz *.zip *.7z"_s)); // packed catalogues too
     s_.shell.opens = false, trigger("homepage");
     QVERIFY(last_said().starts_with("No web browser could be opened. The homepage is at:\n\nhttps://"));
 }
