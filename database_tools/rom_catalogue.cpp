@@ -232,7 +232,10 @@ std::optional<std::string> packed_catalogue(const std::string& path)
             path + ": the archive holds " + std::to_string(files) + " files, not one catalogue");
     if (files == 0 || !error.empty() || !fault.empty())
         throw Error(ErrorNumber::bad_file_name,
-            path + ": the archive cannot be read: " + (files == 0 ? "empty" : error.empty() ? fault : error));
+            path + ": the archive cannot be read: "
+                + (files == 0           ? "empty"
+                        : error.empty() ? fault
+                                        : error));
     return whole;
 }
 

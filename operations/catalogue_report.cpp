@@ -72,8 +72,8 @@ public:
         }
         if (matched)
             return;
-        CatalogueReport::Unknown unknown{
-            path, {}, {}, tier_result(select_analysed(analysis, database_path_, without_spaces_)),
+        CatalogueReport::Unknown unknown{path, {}, {},
+            tier_result(select_analysed(analysis, database_path_, without_spaces_)),
             analysis.Rom_ok || look.file.archive != ArchiveKind::none};
         if (digests) {
             unknown.crc32 = hex_text(digests->data.crc32);
@@ -186,8 +186,8 @@ CatalogueReport make_report(const CatalogueSession& session, const std::string& 
 
 std::size_t CatalogueReport::unknown_images() const
 {
-    return static_cast<std::size_t>(std::ranges::count_if(
-        unknown, [](const Unknown& file) { return file.image_or_archive; }));
+    return static_cast<std::size_t>(
+        std::ranges::count_if(unknown, [](const Unknown& file) { return file.image_or_archive; }));
 }
 
 std::string report_text(const CatalogueReport& report, std::string (*on_one_line)(const std::string&))
@@ -242,8 +242,8 @@ std::string report_html(const CatalogueReport& report)
         html += escaped(per.name) + ": " + std::to_string(per.have.size()) + " have, "
             + std::to_string(per.missing.size()) + " missing<br>\n";
     const std::size_t images = report.unknown_images();
-    html += "Unknown images and archives: " + std::to_string(images) + "<br>\nOther files (no image): "
-        + std::to_string(report.unknown.size() - images) + "</p>\n"
+    html += "Unknown images and archives: " + std::to_string(images)
+        + "<br>\nOther files (no image): " + std::to_string(report.unknown.size() - images) + "</p>\n"
         + "<table border=\"1\">\n<tr><th>status</th><th>catalogue</th>"
           "<th>game</th><th>rom</th><th>path</th><th>crc32</th><th>sha1</th></tr>\n";
     return html + rows_of(report, escaped, "<tr><td>", "</td><td>", "</td></tr>\n") + "</table>\n</body></html>\n";

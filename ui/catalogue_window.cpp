@@ -93,7 +93,8 @@ void show_catalogues(QWidget* parent, MessageService& messages, Shell& shell, co
             return;
         const QString file = table->item(selected.front()->row(), file_column)->text();
         if (messages.show(shown.dialog,
-                {"Cartonym Message:", "Remove the catalogue " + escaped_file_name(to_file_system(file)) + "?", MessageIcon::exclamation},
+                {"Cartonym Message:", "Remove the catalogue " + escaped_file_name(to_file_system(file)) + "?",
+                    MessageIcon::exclamation},
                 MessageButtons::OkCancel)
             == MessageAnswer::Ok)
             change([file] { remove_catalogue(to_file_system(file)); });

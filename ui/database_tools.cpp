@@ -1,12 +1,12 @@
 #include "ui/database_tools.h"
 
 #include "common/error.h"
+#include "common/paths.h"
 #include "common/windows1252.h"
 #include "database_tools/database_check.h"
 #include "database_tools/record_proposals.h"
 #include "database_tools/rom_catalogue.h"
 #include "naming/database_location.h"
-#include "common/paths.h"
 #include "naming/file_names.h"
 #include "naming/name_database.h"
 #include "operations/engine.h"

@@ -161,7 +161,7 @@ private:
     bool rename_ready_ = false;
     // The folder and the file-system name of the selected file.
     std::string selected_folder_, selected_name_;
-    QString shown_folder_; // the folder the file list and the panel speak of
+    QString shown_folder_;          // the folder the file list and the panel speak of
     bool running_ = false;          // a batch run goes on
     bool cancel_requested_ = false; // Cancel was pressed during the run
     QFileSystemWatcher* file_watch_ = nullptr;

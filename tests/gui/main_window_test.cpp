@@ -965,11 +965,12 @@ void MainWindowTest::catalogue_twice_refused_removal_asked_and_report_summed_up_
         test::make_archive(test::ArchiveFormat::gzip,
             {{"set.dat",
                 "<?xml version=\"1.0\"?>\n<datafile><header><name>A Set Whose Name Is Too Long For A Column</name>"
-                "</header>\n<game name=\"S\"><rom name=\"S.sfc\" size=\"" + std::to_string(data.size) + "\" crc=\""
-                    + hex_text(data.crc32) + "\"/></game>\n</datafile>\n"}}));
+                "</header>\n<game name=\"S\"><rom name=\"S.sfc\" size=\""
+                    + std::to_string(data.size) + "\" crc=\"" + hex_text(data.crc32) + "\"/></game>\n</datafile>\n"}}));
     s_.shell.file = ui::from_file_system(catalogue);
     const auto in_dialog = [&](const std::function<void(QDialog*, QTableWidget*)>& act) {
-        test::when_open("catalogues", [&](QDialog* dialog) { act(dialog, find<QTableWidget>(dialog, "table")), dialog->reject(); });
+        test::when_open(
+            "catalogues", [&](QDialog* dialog) { act(dialog, find<QTableWidget>(dialog, "table")), dialog->reject(); });
         trigger("catalogue_list");
     };
     in_dialog([&](QDialog* dialog, QTableWidget* table) {
@@ -981,13 +982,15 @@ void MainWindowTest::catalogue_twice_refused_removal_asked_and_report_summed_up_
         QTest::keyClick(dialog, Qt::Key_R, Qt::AltModifier);
         s_.messages.answers = {ui::MessageAnswer::Cancel};
         table->selectRow(0), find<QPushButton>(dialog, "remove_catalogue")->click();
-        QCOMPARE(std::tuple(table->rowCount(), s_.messages.shown.back().buttons), std::tuple(1, ui::MessageButtons::OkCancel));
+        QCOMPARE(std::tuple(table->rowCount(), s_.messages.shown.back().buttons),
+            std::tuple(1, ui::MessageButtons::OkCancel));
     });
     s_.shell.file = data_home_->filePath(u"r.htm"_s);
     trigger("catalogue_report");
     const std::string page = read_file(ui::to_file_system(s_.shell.file));
     const std::size_t rows_start = page.find("<table");
-    QVERIFY2(page.find("Folder: " + ui::to_file_system(QDir::cleanPath(folder_->path())) + "<br>\nMade: 20") < rows_start
+    QVERIFY2(
+        page.find("Folder: " + ui::to_file_system(QDir::cleanPath(folder_->path())) + "<br>\nMade: 20") < rows_start
             && page.find("Unknown images and archives: 1<br>\nOther files (no image): 1") < rows_start,
         page.c_str());
     in_dialog([&](QDialog* dialog, QTableWidget* table) {
@@ -1072,8 +1075,9 @@ void MainWindowTest::another_folder_leaves_nothing_stale_and_choosers_start_ther
     QCOMPARE(texts({"Labelinsgesamt", "Labelduplikate", "Label17"}), (QStringList{{}, {}, u"Batchmode Status:"_s}));
     QCOMPARE(c<QListWidget>("Listeunbekannt")->count(), 0);
     trigger("open_folder"), trigger("open_game_list");
-    QCOMPARE(s_.shell.opened, (QList<QUrl>{QUrl::fromLocalFile(path(u"Renamed_SNES_ROMs/games.htm"_s)),
-                                  QUrl::fromLocalFile(path(u"sub"_s))}));
+    QCOMPARE(s_.shell.opened,
+        (QList<QUrl>{
+            QUrl::fromLocalFile(path(u"Renamed_SNES_ROMs/games.htm"_s)), QUrl::fromLocalFile(path(u"sub"_s))}));
     QVERIFY(last_said().starts_with("There is no game list in this folder yet"));
     trigger("learn_names"), trigger("import_catalogue");
     QCOMPARE(s_.shell.asked.size(), 2);
@@ -1130,7 +1134,8 @@ void MainWindowTest::window_scrolls_only_up_and_down_and_box_titles_fit()
     real.show(form_.get(), {"Cartonym Message:", "Done.", MessageIcon::information});
     QFont bold = form_->font();
     bold.setBold(true);
-    QVERIFY2(width >= QFontMetrics(bold).horizontalAdvance(u"Cartonym Message:"_s) + 150, qPrintable(QString::number(width)));
+    QVERIFY2(width >= QFontMetrics(bold).horizontalAdvance(u"Cartonym Message:"_s) + 150,
+        qPrintable(QString::number(width)));
 }
 
 void MainWindowTest::fixed_dialog_links_database_line_and_frames_after_40_ms_wrapping_below_minus_h()
