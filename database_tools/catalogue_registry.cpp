@@ -36,17 +36,43 @@ std::vector<std::string> registered_catalogues()
     return files;
 }
 
+namespace {
+
+// Catalogues are read and copied in pieces: never held whole.
+constexpr std::size_t Piece = 1 << 20;
+
+// Whether the two files hold the same bytes.
+bool same_bytes(const ReadableFile& one, const ReadableFile& other)
+{
+    if (one.length() != other.length())
+        return false;
+    std::string a(Piece, '\0'), b(Piece, '\0');
+    for (std::uint64_t position = 0; position < one.length(); position += Piece) {
+        const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(Piece, one.length() - position));
+        one.read_at(position, reinterpret_cast<unsigned char*>(a.data()), size);
+        other.read_at(position, reinterpret_cast<unsigned char*>(b.data()), size);
+        if (a.compare(0, size, b, 0, size) != 0)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 std::string register_catalogue(const std::string& path)
 {
     const std::string folder = catalogue_folder();
     create_missing_folders(folder);
     const std::vector<std::string> files = registered_catalogues();
-    int number = 0;
-    for (const std::string& file : files)
-        number = std::max(number, std::atoi(file.c_str()));
-    // Copied in pieces: a catalogue is never held whole.
-    constexpr std::size_t Piece = 1 << 20;
     const ReadableFile source(path);
+    int number = 0;
+    for (const std::string& file : files) {
+        number = std::max(number, std::atoi(file.c_str()));
+        // A registered copy, or the same file again (by whatever path), is
+        // registered once.
+        if (same_bytes(source, ReadableFile(join_path(folder, file))))
+            throw Error(ErrorNumber::file_already_exists, path + ": this catalogue is registered already, as " + file);
+    }
     WorkingFile copy(working_name_beside(join_path(folder, "catalogue")));
     std::string buffer(Piece, '\0');
     for (std::uint64_t position = 0; position < source.length();) {

@@ -1,5 +1,6 @@
 #include "database_tools/rom_catalogue.h"
 
+#include "analysis/archive_reader.h"
 #include "common/error.h"
 #include "common/paths.h"
 #include "common/system_calls.h"
@@ -7,6 +8,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
+#include <utility>
 
 namespace cartonym {
 
@@ -206,6 +209,40 @@ RomCatalogue RomCatalogue::parse(std::string_view text, const std::string& file_
         file_name);
 }
 
+namespace {
+
+// The most bytes a packed catalogue may inflate to: it is held whole.
+constexpr std::uint64_t largest_packed = std::uint64_t{256} << 20;
+
+// The catalogue a zip, 7z or gzip of that one file holds, inflated; nullopt
+// for a file that is no archive. Throws Error for an archive of another
+// kind of content.
+std::optional<std::string> packed_catalogue(const std::string& path)
+{
+    if (archive_kind_of_file(path) == ArchiveKind::none)
+        return std::nullopt;
+    std::string whole, fault;
+    std::size_t files = 0;
+    const std::string error = read_archive(path, [&](const ArchiveEntry& entry) {
+        if (++files == 1) {
+            whole.assign(entry.head);
+            fault = entry.read_rest(largest_packed, [&whole](std::string_view piece) { whole.append(piece); });
+        }
+    });
+    if (files > 1)
+        throw Error(ErrorNumber::bad_file_name,
+            path + ": the archive holds " + std::to_string(files) + " files, not one catalogue");
+    if (files == 0 || !error.empty() || !fault.empty())
+        throw Error(ErrorNumber::bad_file_name,
+            path + ": the archive cannot be read: "
+                + (files == 0           ? "empty"
+                        : error.empty() ? fault
+                                        : error));
+    return whole;
+}
+
+} // namespace
+
 RomCatalogue RomCatalogue::read(const std::string& path)
 {
     // Pieces of this size keep the reads few and the memory small.
@@ -217,6 +254,16 @@ RomCatalogue RomCatalogue::read(const std::string& path)
             throw Error(ErrorNumber::disk_full);
     } catch (const Error& error) {
         throw Error(error.number(), path + ": cannot be read: " + short_error_text(error));
+    }
+    // A packed catalogue is read from its inflated bytes.
+    if (const std::optional<std::string> packed = packed_catalogue(path)) {
+        return parse(
+            [&packed]() -> CatalogueBytes {
+                return [&packed, given = false]() mutable {
+                    return std::exchange(given, true) ? std::string_view() : std::string_view(*packed);
+                };
+            },
+            path);
     }
     std::string buffer(Piece, '\0');
     const auto open = [&]() -> CatalogueBytes {

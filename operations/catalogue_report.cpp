@@ -5,9 +5,12 @@
 #include "common/error.h"
 #include "common/file_contents.h"
 #include "common/paths.h"
+#include "common/system_calls.h"
 #include "common/windows1252.h"
 #include "operations/folder_listing.h"
+#include "operations/journal_format.h"
 
+#include <algorithm>
 #include <map>
 
 namespace cartonym {
@@ -69,8 +72,9 @@ public:
         }
         if (matched)
             return;
-        CatalogueReport::Unknown unknown{
-            path, {}, {}, tier_result(select_analysed(analysis, database_path_, without_spaces_))};
+        CatalogueReport::Unknown unknown{path, {}, {},
+            tier_result(select_analysed(analysis, database_path_, without_spaces_)),
+            analysis.Rom_ok || look.file.archive != ArchiveKind::none};
         if (digests) {
             unknown.crc32 = hex_text(digests->data.crc32);
             unknown.sha1 = hex_text(digests->data.sha1);
@@ -196,7 +200,16 @@ CatalogueReport make_report(const CatalogueSession& session, const std::string& 
             maker.note_error(path, error);
         }
     }
-    return maker.finish();
+    CatalogueReport report = maker.finish();
+    report.folder = folder;
+    report.made_at = time_stamp(wall_clock_ns(), true);
+    return report;
+}
+
+std::size_t CatalogueReport::unknown_images() const
+{
+    return static_cast<std::size_t>(
+        std::ranges::count_if(unknown, [](const Unknown& file) { return file.image_or_archive; }));
 }
 
 std::string report_text(const CatalogueReport& report, std::string (*on_one_line)(const std::string&))
@@ -245,13 +258,17 @@ std::string report_csv(const CatalogueReport& report)
 std::string report_html(const CatalogueReport& report)
 {
     std::string html = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Catalogue report</title></head>\n"
-                       "<body>\n<h1>Catalogue report</h1>\n<table border=\"1\">\n<tr><th>status</th><th>catalogue</th>"
-                       "<th>game</th><th>rom</th><th>path</th><th>crc32</th><th>sha1</th></tr>\n";
-    html += rows_of(report, escaped, "<tr><td>", "</td><td>", "</td></tr>\n") + "</table>\n<p>";
+                       "<body>\n<h1>Catalogue report</h1>\n<p>Folder: "
+        + escaped(report.folder) + "<br>\nMade: " + escaped(report.made_at) + "<br>\n";
     for (const CatalogueReport::PerCatalogue& per : report.catalogues)
         html += escaped(per.name) + ": " + std::to_string(per.have.size()) + " have, "
             + std::to_string(per.missing.size()) + " missing<br>\n";
-    return html + std::to_string(report.unknown.size()) + " unknown</p>\n</body></html>\n";
+    const std::size_t images = report.unknown_images();
+    html += "Unknown images and archives: " + std::to_string(images)
+        + "<br>\nOther files (no image): " + std::to_string(report.unknown.size() - images) + "</p>\n"
+        + "<table border=\"1\">\n<tr><th>status</th><th>catalogue</th>"
+          "<th>game</th><th>rom</th><th>path</th><th>crc32</th><th>sha1</th></tr>\n";
+    return html + rows_of(report, escaped, "<tr><td>", "</td><td>", "</td></tr>\n") + "</table>\n</body></html>\n";
 }
 
 std::string missing_as_logiqx(const CatalogueReport& report)

@@ -25,10 +25,15 @@ struct CatalogueReport {
         std::string path;
         std::string crc32, sha1; // lower-case hex; "" for a file over the digest limit
         std::string result;      // the tier-2/3 result: "named <full name>", "unknown image" or "not an image"
+        bool image_or_archive = false;
     };
     std::vector<PerCatalogue> catalogues;
     std::vector<Unknown> unknown;
     std::vector<std::string> errors; // files that could not be read, each "<path>: <error>"
+    std::string folder, made_at;     // the folder held against them; when (UTC, readable)
+
+    // The unknown files that are images or archives (the others are no image).
+    std::size_t unknown_images() const;
 };
 
 // Holds the folder's files (recursive: those of its sub-folders too, in the
@@ -40,7 +45,9 @@ CatalogueReport make_report(const CatalogueSession& session, const std::string& 
 
 // The report's forms: plain lines, CSV (status, catalogue, game, rom, path,
 // crc32, sha1), an escaped HTML page, and a Logiqx catalogue of the
-// missing entries. All UTF-8. The plain lines show each game and path
+// missing entries. All UTF-8. The page begins with its summary: the
+// folder, the date, the counts of each catalogue, the unknown images and
+// archives, and the other files apart. The plain lines show each game and path
 // through on_one_line, which keeps a line break in a name off the line.
 std::string report_text(const CatalogueReport& report, std::string (*on_one_line)(const std::string&));
 std::string report_csv(const CatalogueReport& report);

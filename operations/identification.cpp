@@ -70,10 +70,12 @@ Identification identify_file(const std::string& path, const std::string& databas
     LookedAtFile look = look_at_file(path, archives, tier);
     Verification verification = tier ? tier->verify_file(path, look, without_spaces) : Verification{};
     FileAnalysis& file = look.file;
+    std::string archive_reason = passed_over_reason(file);
     Identification found =
         identify_analysed(std::move(file.analysis), std::move(verification), database_path, without_spaces);
     found.archive_entry = std::move(file.entry);
     found.archive_images = file.images;
+    found.archive_reason = std::move(archive_reason);
     return found;
 }
 

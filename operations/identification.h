@@ -50,6 +50,7 @@ struct Identification {
     Verification verification;      // the digests and the matching entry, with catalogues in use
     std::string archive_entry;      // for an archive of one image, that image's entry name
     std::size_t archive_images = 0; // for an archive, the image entries it holds
+    std::string archive_reason;     // why an archive is no image (passed_over_reason), or ""
 
     // An image: accepted by the analysis, or verified by a catalogue.
     bool is_image() const { return selection.analysis.Rom_ok || identified_by == IdentifiedBy::catalogue; }

@@ -274,9 +274,10 @@ void RunJournal::moving(const std::string& from, const std::string& to)
     const auto source = entry_status(absolute(from));
     last_moved_link_ = source && source->kind == EntryKind::link ? std::optional(source->identity) : std::nullopt;
     write_record(RecordKind::move, move_fields(absolute(from), absolute(to), source));
-    // Where inode numbers may not survive a remount (a card unplugged
-    // between the run and its undo), undo knows the file by its bytes.
-    if (source && source->kind == EntryKind::regular_file && inodes_may_change_on_remount(absolute(from)))
+    // Undo knows the file by its bytes where inode numbers may not survive
+    // a remount (a card unplugged between the run and its undo), and
+    // anywhere once the user has put it back by hand.
+    if (source && source->kind == EntryKind::regular_file)
         if (const auto check = content_check_of(absolute(from)))
             write_record(RecordKind::content, {absolute(to), text_of(check->size), check->digest});
 }

@@ -191,10 +191,15 @@ private:
     static bool holds_moved_file(
         const std::string& path, const EntryState& state, const MoveRecord& move, bool at_target)
     {
-        if (!move.content || !inodes_may_change_on_remount(parent_folder(path)))
-            return at_target ? state.is_moved_entry_at_target(move) : state.is_moved_entry(move);
-        return state.kind == EntryKind::regular_file && state.identity.size == move.content->size
-            && content_check_of(path) == move.content;
+        const auto same_bytes = [&] {
+            return move.content && state.kind == EntryKind::regular_file && state.identity.size == move.content->size
+                && content_check_of(path) == move.content;
+        };
+        if (move.content && inodes_may_change_on_remount(parent_folder(path)))
+            return same_bytes();
+        // At its new place the moved file may also have been put back by
+        // hand (moved away and back, or copied): its bytes tell it then.
+        return at_target ? state.is_moved_entry_at_target(move) || same_bytes() : state.is_moved_entry(move);
     }
 
     void move_file_back(const MoveRecord& move)

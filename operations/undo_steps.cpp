@@ -132,4 +132,12 @@ bool take(const UndoStep& step, const ReservationNotice& reserving)
     return true;
 }
 
+std::string undo_problem_text(const UndoProblem& problem)
+{
+    if (!problem.reason.ends_with(" is no longer there"))
+        return problem.path + " stays where it is: " + problem.reason;
+    return problem.path + " cannot go back" + (problem.place.empty() ? "" : " to " + problem.place) + ": "
+        + problem.reason;
+}
+
 } // namespace cartonym

@@ -7,6 +7,7 @@
 
 #include "common/system_calls.h"
 #include "operations/journal_format.h"
+#include "operations/run_journal.h"
 
 #include <cstdint>
 #include <string>
@@ -68,5 +69,9 @@ struct UndoStep {
 // is told a name about to be reserved for a rename back (see
 // rename_without_replacing).
 bool take(const UndoStep& step, const ReservationNotice& reserving = {});
+
+// A file that did not go back, in one line: "PATH stays where it is:
+// REASON", or for one that is gone, "PATH cannot go back to PLACE: REASON".
+std::string undo_problem_text(const UndoProblem& problem);
 
 } // namespace cartonym

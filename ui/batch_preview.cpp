@@ -50,14 +50,24 @@ QStringList summary_lines(const BatchResult& dry_run, const std::vector<std::str
 
 } // namespace
 
+QString archive_reason_text(const std::string& reason)
+{
+    if (reason.empty())
+        return {};
+    if (reason.starts_with("archive holds "))
+        return QStringLiteral("The archive holds %1").arg(from_file_system(reason.substr(14)));
+    return QStringLiteral("The archive cannot be read: ") + from_file_system(reason);
+}
+
 QDialog* make_batch_preview(
     QWidget* parent, const QString& folder, const BatchResult& dry_run, const std::vector<std::string>& obstacles)
 {
     TableDialog shown = make_table_dialog(parent, "batch_preview", QStringLiteral("Preview"),
-        {QStringLiteral("File"), QStringLiteral("Outcome"), QStringLiteral("Destination")});
+        {QStringLiteral("File"), QStringLiteral("Outcome"), QStringLiteral("Destination"), QStringLiteral("Reason")});
     for (const PlannedFile& file : dry_run.plan)
-        add_row(
-            shown.table, {from_file_system(file.file), outcome_text(file.outcome), from_file_system(file.destination)});
+        add_row(shown.table,
+            {from_file_system(file.file), outcome_text(file.outcome), from_file_system(file.destination),
+                archive_reason_text(file.reason)});
     shown.table->resizeColumnsToContents();
     QStringList summary = {QStringLiteral("What Start Batchmode would do in %1:").arg(folder)};
     summary << summary_lines(dry_run, obstacles);
@@ -65,6 +75,9 @@ QDialog* make_batch_preview(
     QPushButton* start = shown.buttons->addButton(QStringLiteral("Start Batchmode"), QDialogButtonBox::AcceptRole);
     start->setObjectName(QStringLiteral("start_batch"));
     start->setEnabled(obstacles.empty());
+    // Enter closes the preview: only a click on its button starts the run.
+    start->setAutoDefault(false);
+    shown.buttons->button(QDialogButtonBox::Close)->setDefault(true);
     QObject::connect(start, &QPushButton::clicked, shown.dialog, &QDialog::accept);
     return shown.dialog;
 }

@@ -44,6 +44,7 @@ void fill(QTableWidget* table)
             {QString::fromUtf8(summary.name), QString::fromUtf8(summary.version), roms,
                 from_file_system(summary.file)});
     }
+    table->resizeColumnsToContents();
 }
 
 } // namespace
@@ -76,15 +77,27 @@ void show_catalogues(QWidget* parent, MessageService& messages, Shell& shell, co
     add->setObjectName(QStringLiteral("add_catalogue"));
     QObject::connect(add, &QPushButton::clicked, shown.dialog, [=, &shell] {
         const QString path = shell.choose_file(shown.dialog, QStringLiteral("Add a ROM catalogue"),
-            QStringLiteral("ROM catalogues (*.dat *.xml *.txt);;All files (*)"));
+            QStringLiteral("ROM catalogues (*.dat *.xml *.txt *.gz *.zip *.7z);;All files (*)"));
         if (!path.isEmpty())
             change([&path] { add_catalogues({to_file_system(path)}); });
     });
     QPushButton* remove = shown.buttons->addButton(QStringLiteral("&Remove"), QDialogButtonBox::ActionRole);
     remove->setObjectName(QStringLiteral("remove_catalogue"));
-    QObject::connect(remove, &QPushButton::clicked, shown.dialog, [=] {
-        if (const QTableWidgetItem* file = table->item(table->currentRow(), file_column))
-            change([file] { remove_catalogue(to_file_system(file->text())); });
+    // Only a row shown selected is removed, and only when the user says so.
+    remove->setEnabled(false);
+    QObject::connect(table, &QTableWidget::itemSelectionChanged, remove,
+        [=] { remove->setEnabled(!table->selectedItems().isEmpty()); });
+    QObject::connect(remove, &QPushButton::clicked, shown.dialog, [=, &messages] {
+        const QList<QTableWidgetItem*> selected = table->selectedItems();
+        if (selected.isEmpty())
+            return;
+        const QString file = table->item(selected.front()->row(), file_column)->text();
+        if (messages.show(shown.dialog,
+                {"Cartonym Message:", "Remove the catalogue " + escaped_file_name(to_file_system(file)) + "?",
+                    MessageIcon::exclamation},
+                MessageButtons::OkCancel)
+            == MessageAnswer::Ok)
+            change([file] { remove_catalogue(to_file_system(file)); });
     });
     refill();
     shown.dialog->exec();

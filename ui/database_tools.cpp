@@ -1,6 +1,7 @@
 #include "ui/database_tools.h"
 
 #include "common/error.h"
+#include "common/paths.h"
 #include "common/windows1252.h"
 #include "database_tools/database_check.h"
 #include "database_tools/record_proposals.h"
@@ -24,6 +25,7 @@
 #include <QtWidgets/QTableWidget>
 #include <QtWidgets/QVBoxLayout>
 
+#include <algorithm>
 #include <optional>
 
 namespace cartonym::ui {
@@ -122,7 +124,7 @@ namespace {
 std::optional<RomCatalogue> choose_catalogue(QWidget* parent, MessageService& messages, Shell& shell)
 {
     const QString file = shell.choose_file(parent, QStringLiteral("Choose a ROM catalogue"),
-        QStringLiteral("ROM catalogues (*.dat *.xml);;All files (*)"));
+        QStringLiteral("ROM catalogues (*.dat *.xml *.txt *.gz *.zip *.7z);;All files (*)"));
     if (file.isEmpty())
         return std::nullopt;
     try {
@@ -207,25 +209,37 @@ void show_proposals(QWidget* parent, MessageService& messages, std::string& data
         from_catalogue ? QStringLiteral("Import a ROM catalogue") : QStringLiteral("Learn names from a folder"),
         {QStringLiteral("File"), QStringLiteral("Status"), QStringLiteral("Internal name"),
             QStringLiteral("Proposed name"), QStringLiteral("Note")});
+    // The File column shows the file's name (its path as tooltip), no wider
+    // than a quarter of the table, so that Status and Note stay in sight.
     for (const Proposal& proposal : run.files) {
         const QString note =
             proposal.error ? QString::fromStdString(proposal.error->description()) : from_cp1252(proposal.message);
         add_row(shown.table,
-            {from_file_system(proposal.file), status_words(proposal.status), from_cp1252(proposal.internal_name),
-                from_cp1252(proposal.full_name), note});
+            {from_file_system(base_name(proposal.file)), status_words(proposal.status),
+                from_cp1252(proposal.internal_name), from_cp1252(proposal.full_name), note});
+        shown.table->item(shown.table->rowCount() - 1, 0)->setToolTip(from_file_system(proposal.file));
     }
     shown.table->resizeColumnsToContents();
+    shown.table->setColumnWidth(0, std::min(shown.table->columnWidth(0), shown.dialog->width() / 4));
     add_filter(shown, run);
+    // A name Windows-1252 cannot write refuses only its own record; a
+    // conflict leaves the choice between two names to the user.
+    ProposalRun writable = run;
+    std::erase_if(
+        writable.files, [](const Proposal& proposal) { return proposal.status == ProposalStatus::unusable_name; });
+    const auto refused = static_cast<qsizetype>(run.files.size() - writable.files.size());
     QString summary = QStringLiteral("%1 files, %2 new records. ").arg(run.files.size()).arg(run.records.size())
         + target_text(database_path);
-    if (run.blocks_writing())
-        summary += QStringLiteral(" Nothing can be added: a file is a conflict or has an unusable name.");
+    if (writable.blocks_writing())
+        summary += QStringLiteral(" Nothing can be added: two files give one internal name different names.");
+    else if (refused > 0)
+        summary += QStringLiteral(" Left out: %1 files whose names are unusable (see Note).").arg(refused);
     shown.summary->setText(summary);
-    QPushButton* add = shown.buttons->addButton(QStringLiteral("Add to database"), QDialogButtonBox::AcceptRole);
+    QPushButton* add = shown.buttons->addButton(QStringLiteral("&Add to database"), QDialogButtonBox::AcceptRole);
     add->setObjectName(QStringLiteral("add_to_database"));
-    add->setEnabled(!run.records.empty() && !run.blocks_writing());
-    QObject::connect(add, &QPushButton::clicked, shown.dialog, [&, dialog = shown.dialog] {
-        if (write_records(dialog, messages, database_path, text, run))
+    add->setEnabled(!run.records.empty() && !writable.blocks_writing());
+    QObject::connect(add, &QPushButton::clicked, shown.dialog, [&, writable, dialog = shown.dialog] {
+        if (write_records(dialog, messages, database_path, text, writable))
             dialog->accept();
     });
     shown.dialog->exec();

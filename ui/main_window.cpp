@@ -61,16 +61,16 @@ constexpr Qt::Alignment centre = Qt::AlignHCenter;
 // Namevoll and Nameneu elide what still does not fit.
 constexpr ControlRow form1_controls[] = {
     {"Frame1", K::Frame, "", 120, 0, 2775, 1575, "Mode:", F::Bold},
-    {"Dateimodus", K::OptionButton, "Frame1", 240, 240, 2295, 255, "Rename a single file", F::Dialog},
-    {"Batchmodus", K::OptionButton, "Frame1", 240, 480, 1215, 255, "Batchmode", F::Dialog},
+    {"Dateimodus", K::OptionButton, "Frame1", 240, 240, 2295, 255, "Rename a &single file", F::Dialog},
+    {"Batchmodus", K::OptionButton, "Frame1", 240, 480, 1215, 255, "&Batchmode", F::Dialog},
     {"Modusbeschreibung", K::Label, "Frame1", 150, 840, 2475, 675, "", F::Dialog, centre},
     {"Frame2", K::Frame, "", 120, 1680, 2775, 1575, "Filenames:", F::Bold},
-    {"Optiondateinamennormal", K::OptionButton, "Frame2", 120, 210, 2415, 255, "Normal long filenames", F::Dialog},
-    {"Optiondateinamenultrahle", K::OptionButton, "Frame2", 120, 480, 2595, 255, "Long filenames without spaces",
+    {"Optiondateinamennormal", K::OptionButton, "Frame2", 120, 210, 2415, 255, "&Normal long filenames", F::Dialog},
+    {"Optiondateinamenultrahle", K::OptionButton, "Frame2", 120, 480, 2595, 255, "Long filenames &without spaces",
         F::Dialog},
     {"Namenmodus", K::Label, "Frame2", 60, 810, 2655, 735, "", F::Dialog, centre},
     {"Frame3", K::Frame, "", 120, 3360, 2775, 615, "List:", F::Bold},
-    {"Checkgamelist", K::CheckBox, "Frame3", 120, 240, 2535, 315, "Create gamelist (games.htm)", F::Dialog},
+    {"Checkgamelist", K::CheckBox, "Frame3", 120, 240, 2535, 315, "Create &gamelist (games.htm)", F::Dialog},
     {"Label1", K::Label, "", 3000, 0, 2415, 255, "File to rename:", F::Bold, centre},
     {"Laufwerk", K::ComboBox, "", 3000, 240, 2535, 315, "", F::Dialog},
     {"folder_path", K::TextField, "", 3000, 600, 2535, 315, "", F::Dialog},
@@ -110,10 +110,10 @@ constexpr ControlRow form1_controls[] = {
     {"Listeunbekannt", K::ListBox, "", 5520, 4560, 2895, 2010, "", F::Dialog},
     {"Label17", K::ValueLabel, "", 120, 6840, 5535, 255, "Batchmode Status:", F::Dialog},
     {"ProgressBar", K::ProgressBar, "", 120, 7080, 8295, 135, ""},
-    {"Command2", K::Button, "", 3000, 7320, 2295, 375, "Rename file", F::Bold},
-    {"Batchrun", K::Button, "", 3000, 7320, 2295, 375, "Start Batchmode", F::Bold},
-    {"preview_button", K::Button, "", 5400, 7320, 1215, 375, "Preview", F::Bold},
-    {"cancel_button", K::Button, "", 5400, 7320, 1215, 375, "Cancel", F::Bold},
+    {"Command2", K::Button, "", 3000, 7320, 2295, 375, "&Rename file", F::Bold},
+    {"Batchrun", K::Button, "", 3000, 7320, 2295, 375, "S&tart Batchmode", F::Bold},
+    {"preview_button", K::Button, "", 5400, 7320, 1215, 375, "&Preview", F::Bold},
+    {"cancel_button", K::Button, "", 5400, 7320, 1215, 375, "&Cancel", F::Bold},
 };
 
 } // namespace
@@ -141,6 +141,7 @@ Form1::Form1(std::string database_path, MessageService& messages, Shell& shell, 
     auto* scroll = new QScrollArea(this);
     scroll->setObjectName(QStringLiteral("form_scroll"));
     scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus); // no Tab stop of its own: it shows no focus
     auto* area = new PictureArea(QPixmap(QStringLiteral(":/images/background.png")), scroll);
     area->setObjectName(QStringLiteral("client_area"));
     area->setFixedSize(pixels(8535), pixels(7770));
@@ -177,10 +178,10 @@ Form1::Form1(std::string database_path, MessageService& messages, Shell& shell, 
 // large as the screen allows, the form scrolling inside.
 void Form1::fit_to_screen()
 {
-    const QSize full(pixels(8535), pixels(7770) + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
-    setMaximumSize(full);
+    QSize full(pixels(8535), pixels(7770) + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
     const QScreen* screen_ = screen();
     if (!screen_) {
+        setMaximumSize(full);
         resize(full);
         return;
     }
@@ -191,6 +192,11 @@ void Form1::fit_to_screen()
     const qreal ratio = screen_->devicePixelRatio();
     const QMargins frame(qCeil(8 / ratio), qCeil(40 / ratio), qCeil(8 / ratio), qCeil(40 / ratio));
     const QRect room = available.marginsRemoved(frame);
+    // Too low for the screen: the form scrolls up and down, and the window
+    // is wider by the scroll bar, so that it never scrolls sideways too.
+    if (full.height() > room.height())
+        full.rwidth() += style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    setMaximumSize(full);
     const QSize fits = full.boundedTo(room.size());
     setMinimumSize(fits.boundedTo(QSize(320, 240)));
     resize(fits);
@@ -331,6 +337,9 @@ void Form1::build_menus()
         QSettings(QStringLiteral("cartonym"), QStringLiteral("cartonym"))
             .setValue(QLatin1String("look_inside_archives"), on);
     });
+    open_folder = add_item(dateimenu, "open_folder", QStringLiteral("Open &folder"), &Form1::open_folder_Click);
+    open_game_list =
+        add_item(dateimenu, "open_game_list", QStringLiteral("Open &game list"), &Form1::open_game_list_Click);
     beenden = add_item(dateimenu, "beenden", QStringLiteral("E&xit"), &Form1::beenden_Click);
     beenden->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
 

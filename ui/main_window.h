@@ -74,6 +74,10 @@ public:
     void Optiondateinamenultrahle_Click();
     void beenden_Click();
     void homepage_Click();
+    // File > Open folder, Open game list: the folder shown and its
+    // Renamed_SNES_ROMs/games.htm, opened by the desktop.
+    void open_folder_Click();
+    void open_game_list_Click();
     void about_Click();
     // The Database menu.
     void check_database_Click();
@@ -157,6 +161,7 @@ private:
     bool rename_ready_ = false;
     // The folder and the file-system name of the selected file.
     std::string selected_folder_, selected_name_;
+    QString shown_folder_;          // the folder the file list and the panel speak of
     bool running_ = false;          // a batch run goes on
     bool cancel_requested_ = false; // Cancel was pressed during the run
     QFileSystemWatcher* file_watch_ = nullptr;
@@ -207,6 +212,7 @@ private:
     QAction* beenden = nullptr;
     QAction* undo_batch_run = nullptr;
     QAction* look_inside_archives = nullptr; // checked: archives are read as their images
+    QAction *open_folder = nullptr, *open_game_list = nullptr;
     QMenu* database_menu = nullptr;
     QAction* check_database = nullptr;
     QAction* learn_names = nullptr;

@@ -6,6 +6,7 @@
 #include "common/number_text.h"
 #include "common/paths.h"
 #include "operations/identification.h"
+#include "ui/batch_preview.h"
 #include "ui/database_tools.h"
 #include "ui/message_service.h"
 #include "ui/text_conversion.h"
@@ -59,6 +60,8 @@ void Form1::show_tier(const Identification& found)
         status = QStringLiteral("in the archive: ") + from_file_system(found.archive_entry)
             + (status.isEmpty() ? QString() : QStringLiteral("; ") + status);
     tier_status->setText(status);
+    if (!found.archive_reason.empty())
+        Dateityp->setText(archive_reason_text(found.archive_reason));
     const Verification& verification = found.verification;
     verified_name_ = found.identified_by == IdentifiedBy::catalogue ? verification.new_name : std::string();
     if (verified_name_.empty())

@@ -19,6 +19,7 @@
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QListWidget>
+#include <QtWidgets/QPushButton>
 
 namespace cartonym::ui {
 namespace {
@@ -229,6 +230,16 @@ void Form1::Ordner_Change()
     folder_path_field->setToolTip(Ordner->path());
     folder_path_field->setCursorPosition(0);
     remember_folder(Ordner->path());
+    shell_.set_start_folder(Ordner->path());
+    // Another folder: nothing of the last one stays in the form or the panel.
+    if (Ordner->path() != shown_folder_ && !running_) {
+        clear_labels({Dateiname, Dateityp, Romname, Hersteller, Cardid, Land, Namevoll, Nameneu, CRC1label, sizelabel});
+        Neuer_name.clear(), verified_name_.clear();
+        rename_ready_ = false;
+        Command2->setVisible(false);
+        reset_batch_panel();
+    }
+    shown_folder_ = Ordner->path();
     watch_files(!running_);
     try {
         read_files();

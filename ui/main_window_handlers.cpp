@@ -10,6 +10,7 @@
 #include "operations/file_mode.h"
 #include "operations/identification.h"
 #include "operations/run_undo.h"
+#include "operations/undo_steps.h"
 #include "ui/about_window.h"
 #include "ui/batch_preview.h"
 #include "ui/batch_progress.h"
@@ -21,7 +22,9 @@
 #include "ui/widgets.h"
 
 #include <QtCore/QCoreApplication>
+#include <QtCore/QDir>
 #include <QtCore/QElapsedTimer>
+#include <QtCore/QFileInfo>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QDialog>
@@ -125,7 +128,7 @@ void Form1::undo_batch_run_Click()
         const UndoReport report = undo_run(*chosen, false);
         std::string text = went_back_text(report.moved_back.size(), false) + '.';
         for (const UndoProblem& problem : report.problems)
-            text += "\n" + problem.path + " stays where it is: " + problem.reason;
+            text += "\n" + undo_problem_text(problem);
         reset_batch_panel();
         Ordner->refresh();
         read_files();
@@ -186,10 +189,19 @@ void Form1::Command2_Click()
     trap_file_errors([&] {
         if (!rename_ready_)
             return;
-        if (verified_name_.empty())
-            rename_in_own_folder(selected_folder_, selected_name_, Neuer_name);
-        else
-            rename_verified_in_own_folder(selected_folder_, selected_name_, verified_name_);
+        try {
+            if (verified_name_.empty())
+                rename_in_own_folder(selected_folder_, selected_name_, Neuer_name);
+            else
+                rename_verified_in_own_folder(selected_folder_, selected_name_, verified_name_);
+        } catch (const Error& error) {
+            // The message names the file renamed; the status bar the one that has the name.
+            if (error.number() == ErrorNumber::file_already_exists)
+                tier_status->setText(QStringLiteral("Not renamed: the name is taken by ")
+                    + QDir::cleanPath(from_file_system(selected_folder_) + QLatin1Char('/')
+                        + (verified_name_.empty() ? from_cp1252(Neuer_name) : QString::fromUtf8(verified_name_))));
+            throw;
+        }
         rename_ready_ = false;
         read_files();
         clear_labels({Dateiname, Dateityp, Romname, Hersteller, Cardid, Land, Namevoll});
@@ -232,10 +244,38 @@ void Form1::beenden_Click() { close(); }
 void Form1::homepage_Click()
 {
     try {
-        shell_.open(QUrl(QString::fromUtf8(program_info::homepage_address)));
-    } catch (const std::exception&) {
-        // Opening the home page may fail without a word.
+        if (!shell_.open(QUrl(QString::fromUtf8(program_info::homepage_address))))
+            messages_.show(this,
+                {"Cartonym Message:",
+                    std::string("No web browser could be opened. The homepage is at:\n\n")
+                        + program_info::homepage_address,
+                    MessageIcon::information});
+    } catch (const std::exception& error) {
+        show_unexpected(error);
     }
+}
+
+void Form1::open_folder_Click()
+{
+    if (!shell_.open(QUrl::fromLocalFile(Ordner->path())))
+        messages_.show(this,
+            {"Cartonym Message:", "No file manager could open " + escaped_file_name(folder_path()),
+                MessageIcon::information});
+}
+
+// The game list a run with "Create gamelist" left in the folder shown.
+void Form1::open_game_list_Click()
+{
+    const std::string list = join_path(join_path(folder_path(), renamed_folder_name), "games.htm");
+    if (!QFileInfo::exists(from_file_system(list)))
+        messages_.show(this,
+            {"Cartonym Message:",
+                "There is no game list in this folder yet: tick \"Create gamelist\" and start Batchmode.\n\n"
+                    + escaped_file_name(list),
+                MessageIcon::information});
+    else if (!shell_.open(QUrl::fromLocalFile(from_file_system(list))))
+        messages_.show(this,
+            {"Cartonym Message:", "No web browser could open " + escaped_file_name(list), MessageIcon::information});
 }
 
 // The About window, modal; returns once it has closed. The window is then

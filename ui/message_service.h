@@ -27,15 +27,22 @@ class Shell {
 public:
     virtual ~Shell();
 
-    // Asks the desktop to open an address with its default action; the
-    // result is not looked at.
-    virtual void open(const QUrl& address);
+    // Asks the desktop to open an address with its default action; false
+    // when nothing could open it (no browser, say).
+    virtual bool open(const QUrl& address);
+
+    // The folder the choosers open at (the folder the window shows).
+    void set_start_folder(const QString& folder) { start_folder_ = folder; }
+    const QString& start_folder() const { return start_folder_; }
 
     // Lets the user choose an existing folder or file; "" when cancelled.
     virtual QString choose_folder(QWidget* parent, const QString& title);
     virtual QString choose_file(QWidget* parent, const QString& title, const QString& filter);
     // Lets the user name a file to write; "" when cancelled.
     virtual QString choose_save_file(QWidget* parent, const QString& title, const QString& filter);
+
+private:
+    QString start_folder_;
 };
 
 // The real ones, for the program itself.

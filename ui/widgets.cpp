@@ -69,6 +69,8 @@ FolderTree::FolderTree(QWidget* parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // The focus shows as a frame in the highlight colour.
+    setStyleSheet(QStringLiteral("QTreeView:focus { border: 2px solid palette(highlight); }"));
 
     connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
         if (!read_items_.contains(item->data(0, path_role).toString()))

@@ -9,6 +9,7 @@
 #include "fixtures/rom_builder.h"
 #include "operations/batch_run.h"
 #include "operations/file_mode.h"
+#include "operations/identification.h"
 #include "test_services.h"
 #include "tests/archive_builder.h"
 #include "ui/about_window.h"
@@ -103,7 +104,7 @@ QString caption(const QWidget* widget)
     if (const auto* box = qobject_cast<const QGroupBox*>(widget))
         return box->title();
     if (const auto* button = qobject_cast<const QAbstractButton*>(widget))
-        return button->text();
+        return QString(button->text()).remove(u'&'); // a mnemonic's mark is not shown
     return {};
 }
 
@@ -214,6 +215,12 @@ private slots:
     void database_check_and_learnt_records_blocked_by_a_conflict_then_added();
     void about_twice_fresh_then_keyboard_and_menus();
     void catalogues_listed_verify_names_report_and_count_in_runs();
+    void catalogue_twice_refused_removal_asked_and_report_summed_up_first();
+    void messages_name_the_holder_damaged_archives_and_files_put_back();
+    void learnt_names_leave_out_only_unusable_ones_and_keep_status_in_sight();
+    void another_folder_leaves_nothing_stale_and_choosers_start_there();
+    void keys_reach_every_control_visibly_and_enter_closes_the_preview();
+    void window_scrolls_only_up_and_down_and_box_titles_fit();
     // The About window itself; the texts of both windows.
     void fixed_dialog_links_database_line_and_frames_after_40_ms_wrapping_below_minus_h();
     void ok_and_close_box_end_the_scroller();
@@ -412,12 +419,10 @@ void MainWindowTest::rename_refuses_a_taken_name_stays_in_its_folder_and_skips_t
     QCOMPARE(texts({"Dateiname", "Dateityp", "Romname", "Namevoll", "Nameneu", "sizelabel"}), QStringList(6));
     QVERIFY(c<QWidget>("Command2")->isHidden());
     restart();
-    // The rename takes place in the selected file's own folder, whatever folder is
-    // shown now; a file that already has its name is left as it is, without a word.
-    QVERIFY(QDir(folder_->path()).mkdir(u"sub"_s));
-    select(u"starlight.smc"_s), tree()->set_path(path(u"sub"_s)), click("Command2");
-    QVERIFY(QFile::exists(path(known_name)) && !QFile::exists(path(u"sub/"_s + known_name)));
-    tree()->set_path(folder_->path()), select(known_name);
+    // A file that already has its name is left as it is, without a word.
+    select(u"starlight.smc"_s), click("Command2");
+    QVERIFY(QFile::exists(path(known_name)));
+    select(known_name);
     QVERIFY(!c<QWidget>("Command2")->isHidden());
     click("Command2");
     QVERIFY(s_.messages.shown.isEmpty() && QFile::exists(path(known_name)));
@@ -944,9 +949,193 @@ void MainWindowTest::catalogues_listed_verify_names_report_and_count_in_runs()
     QVERIFY(QFile::exists(path(u"Starlight_Racer_(World).sfc"_s)));
     batch_mode(), click("Batchrun");
     QCOMPARE(text("tier_status"), u"1 verified by catalogues"_s);
+    s_.messages.answers = {ui::MessageAnswer::Ok};
     QCOMPARE(catalogues("remove_catalogue"), QString());
     trigger("catalogue_report");
     QVERIFY(last_said().starts_with("No catalogue is registered."));
+}
+
+// The Catalogues dialog shows whole names, refuses a catalogue registered already (as the command line does) and
+// removes only a row shown selected, once the user agrees; the report's page sums up first, with folder and date.
+void MainWindowTest::catalogue_twice_refused_removal_asked_and_report_summed_up_first()
+{
+    const ContentDigest data = digest_of_file(file_system_path(u"starlight.smc"_s), 0);
+    const std::string catalogue = ui::to_file_system(data_home_->filePath(u"set.dat.gz"_s)); // packed, as offered
+    write_file(catalogue,
+        test::make_archive(test::ArchiveFormat::gzip,
+            {{"set.dat",
+                "<?xml version=\"1.0\"?>\n<datafile><header><name>A Set Whose Name Is Too Long For A Column</name>"
+                "</header>\n<game name=\"S\"><rom name=\"S.sfc\" size=\""
+                    + std::to_string(data.size) + "\" crc=\"" + hex_text(data.crc32) + "\"/></game>\n</datafile>\n"}}));
+    s_.shell.file = ui::from_file_system(catalogue);
+    const auto in_dialog = [&](const std::function<void(QDialog*, QTableWidget*)>& act) {
+        test::when_open(
+            "catalogues", [&](QDialog* dialog) { act(dialog, find<QTableWidget>(dialog, "table")), dialog->reject(); });
+        trigger("catalogue_list");
+    };
+    in_dialog([&](QDialog* dialog, QTableWidget* table) {
+        auto* add = find<QPushButton>(dialog, "add_catalogue");
+        add->click(), add->click();
+        QVERIFY(last_said().find("registered already") != std::string::npos);
+        QVERIFY_THROWS_EXCEPTION(Error, add_catalogues({catalogue}));
+        QVERIFY(table->columnWidth(0) > table->fontMetrics().horizontalAdvance(table->item(0, 0)->text()));
+        QTest::keyClick(dialog, Qt::Key_R, Qt::AltModifier);
+        s_.messages.answers = {ui::MessageAnswer::Cancel};
+        table->selectRow(0), find<QPushButton>(dialog, "remove_catalogue")->click();
+        QCOMPARE(std::tuple(table->rowCount(), s_.messages.shown.back().buttons),
+            std::tuple(1, ui::MessageButtons::OkCancel));
+    });
+    s_.shell.file = data_home_->filePath(u"r.htm"_s);
+    trigger("catalogue_report");
+    const std::string page = read_file(ui::to_file_system(s_.shell.file));
+    const std::size_t rows_start = page.find("<table");
+    QVERIFY2(
+        page.find("Folder: " + ui::to_file_system(QDir::cleanPath(folder_->path())) + "<br>\nMade: 20") < rows_start
+            && page.find("Unknown images and archives: 1<br>\nOther files (no image): 1") < rows_start,
+        page.c_str());
+    in_dialog([&](QDialog* dialog, QTableWidget* table) {
+        s_.messages.answers = {ui::MessageAnswer::Ok};
+        table->selectRow(0), find<QPushButton>(dialog, "remove_catalogue")->click();
+        QCOMPARE(table->rowCount(), 0);
+    });
+}
+
+// A taken name names the file that has it; an archive says why it is no image, in the form and the preview; undo
+// takes back a file put back by hand and says which one could not go back.
+void MainWindowTest::messages_name_the_holder_damaged_archives_and_files_put_back()
+{
+    write_file(file_system_path(known_name), "already here"), form_->Ordner_Change();
+    select(u"starlight.smc"_s), click("Command2");
+    QCOMPARE(text("tier_status"), u"Not renamed: the name is taken by "_s + path(known_name));
+    QVERIFY(QFile::remove(path(known_name)));
+    const std::string image = build_rom({.name = "STARLIGHT RACER"});
+    std::string damaged = test::make_archive(test::ArchiveFormat::zip_deflated, {{"s.smc", image}});
+    std::fill_n(damaged.begin() + 60, 64, '\xFF');
+    write_file(file_system_path(u"damaged.zip"_s), damaged);
+    write_file(file_system_path(u"two.zip"_s),
+        test::make_archive(test::ArchiveFormat::zip_deflated, {{"a.smc", image}, {"b.smc", build_rom({})}}));
+    form_->Ordner_Change();
+    const QString cannot = u"The archive cannot be read: damaged"_s, two = u"The archive holds 2 images"_s;
+    select(u"damaged.zip"_s);
+    QCOMPARE(text("Dateityp"), cannot);
+    select(u"two.zip"_s);
+    QCOMPARE(text("Dateityp"), two);
+    batch_mode();
+    QStringList reasons;
+    for (const QStringList& row : test::table_rows("batch_preview", [&] { click("preview_button"); }))
+        reasons << row[3];
+    QCOMPARE(reasons, (QStringList{cannot, {}, {}, {}, two}));
+    click("Batchrun");
+    const QString renamed = path(u"Renamed_SNES_ROMs/"_s + known_name);
+    QVERIFY(QFile::rename(renamed, path(u"away"_s)) && QFile::rename(path(u"away"_s), renamed));
+    QVERIFY(QFile::remove(path(u"Unknown_ROMs/mystery.smc"_s)));
+    undo_newest();
+    QCOMPARE(last_said(),
+        "1 file went back.\n" + file_system_path(u"Unknown_ROMs/mystery.smc"_s) + " cannot go back to "
+            + file_system_path(u"mystery.smc"_s) + ": the file is no longer there");
+    QVERIFY(QFile::exists(path(u"starlight.smc"_s)));
+}
+
+// A name Windows-1252 lacks leaves out its own record only; the table keeps Status and Note in sight.
+void MainWindowTest::learnt_names_leave_out_only_unusable_ones_and_keep_status_in_sight()
+{
+    const QString images = path(QString(u'f').repeated(120));
+    QVERIFY(QDir().mkdir(images));
+    write_rom(ui::to_file_system(images + u"/Zeta Runner.smc"_s), {.name = "ZETA RUNNER"});
+    write_rom(ui::to_file_system(images + u"/\u30B9\u30BF\u30FC.smc"_s), {.name = "KATAKANA"});
+    s_.shell.folder = images;
+    const std::string before = read_file(database_);
+    QList<QStringList> shown;
+    bool could_add = false, in_sight = false;
+    test::when_open("record_preview", [&](QDialog* dialog) {
+        auto* table = find<QTableWidget>(dialog, "table");
+        shown = test::rows(table);
+        in_sight = table->columnViewportPosition(4) < table->viewport()->width();
+        auto* add = find<QPushButton>(dialog, "add_to_database");
+        could_add = add->isEnabled();
+        add->click(), dialog->reject();
+    });
+    trigger("learn_names");
+    QVERIFY(could_add);
+    QVERIFY(in_sight);
+    QCOMPARE(shown[1].mid(0, 2), (QStringList{u"\u30B9\u30BF\u30FC.smc"_s, u"unusable name"_s}));
+    QVERIFY(shown[1][4].contains(u"Windows-1252"_s));
+    QCOMPARE(read_file(database_), before + database_record("ZETA RUNNER          ", "Zeta Runner"));
+}
+
+// Another folder empties what spoke of the last one; the choosers open at the folder shown; the folder and its
+// game list open from the File menu; a home page that cannot be opened is named.
+void MainWindowTest::another_folder_leaves_nothing_stale_and_choosers_start_there()
+{
+    QVERIFY(QDir(folder_->path()).mkdir(u"sub"_s));
+    select(u"starlight.smc"_s), tree()->set_path(path(u"sub"_s));
+    QVERIFY(texts({"Dateiname", "Dateityp", "Nameneu"}) == QStringList(3) && c<QWidget>("Command2")->isHidden());
+    tree()->set_path(folder_->path()), batch_mode(), c<QCheckBox>("Checkgamelist")->setChecked(true);
+    click("Batchrun"), trigger("open_game_list"), tree()->set_path(path(u"sub"_s));
+    QCOMPARE(texts({"Labelinsgesamt", "Labelduplikate", "Label17"}), (QStringList{{}, {}, u"Batchmode Status:"_s}));
+    QCOMPARE(c<QListWidget>("Listeunbekannt")->count(), 0);
+    trigger("open_folder"), trigger("open_game_list");
+    QCOMPARE(s_.shell.opened,
+        (QList<QUrl>{
+            QUrl::fromLocalFile(path(u"Renamed_SNES_ROMs/games.htm"_s)), QUrl::fromLocalFile(path(u"sub"_s))}));
+    QVERIFY(last_said().starts_with("There is no game list in this folder yet"));
+    trigger("learn_names"), trigger("import_catalogue");
+    QCOMPARE(s_.shell.asked.size(), 2);
+    for (const QString& asked : s_.shell.asked)
+        QVERIFY2(asked.startsWith(path(u"sub|"_s)), qPrintable(asked));
+    QVERIFY(s_.shell.asked[1].contains(u"*.gz *.zip *.7z"_s)); // packed catalogues too
+    s_.shell.opens = false, trigger("homepage");
+    QVERIFY(last_said().starts_with("No web browser could be opened. The homepage is at:\n\nhttps://"));
+}
+
+// Every button and option has a mnemonic of its own; Tab after Rename reaches a control that shows its focus, the
+// folder list shows its focus; Enter in the preview closes it without a run.
+void MainWindowTest::keys_reach_every_control_visibly_and_enter_closes_the_preview()
+{
+    QSet<QChar> keys{u'f', u'd', u'h'}; // the menus'
+    for (const char* name : {"Dateimodus", "Batchmodus", "Optiondateinamennormal", "Optiondateinamenultrahle",
+             "Checkgamelist", "Command2", "Batchrun", "preview_button", "cancel_button"}) {
+        const QString caption = c<QAbstractButton>(name)->text();
+        const qsizetype at = caption.indexOf(u'&');
+        QVERIFY2(at >= 0 && !keys.contains(caption[at + 1].toLower()), name);
+        keys.insert(caption[at + 1].toLower());
+    }
+    QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+    tick(), select(u"starlight.smc"_s), c<QWidget>("Command2")->setFocus();
+    QTest::keyClick(c<QWidget>("Command2"), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget()->objectName(), u"Dateimodus"_s);
+    const QImage unfocused = tree()->grab().toImage();
+    tree()->setFocus();
+    QVERIFY(tree()->grab().toImage() != unfocused);
+    batch_mode();
+    test::when_open("batch_preview", [](QDialog* dialog) {
+        QTest::keyClick(dialog, Qt::Key_Return);
+        QTimer::singleShot(100, dialog, &QDialog::reject);
+    });
+    click("preview_button");
+    QVERIFY(!QFile::exists(path(u"Renamed_SNES_ROMs"_s)));
+}
+
+// The window lies on its screen and scrolls at most up and down; a message box leaves its title room.
+// CTest runs this at scale 1 and at QT_SCALE_FACTOR=2 on a 1600x1000 screen.
+void MainWindowTest::window_scrolls_only_up_and_down_and_box_titles_fit()
+{
+    QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+    auto* scroll = c<QScrollArea>("form_scroll");
+    QVERIFY(form_->screen()->availableGeometry().contains(form_->frameGeometry()));
+    QCOMPARE(scroll->horizontalScrollBar()->maximum(), 0);
+    for (const char* name : {"ProgressBar", "Listeunbekannt"}) {
+        const QRect place(c<QWidget>(name)->mapTo(scroll->widget(), QPoint()), c<QWidget>(name)->size());
+        QVERIFY2(scroll->widget()->rect().contains(place) && place.right() < scroll->viewport()->width(), name);
+    }
+    int width = 0;
+    test::when_open("message_box", [&](QDialog* box) { width = box->width(), box->accept(); });
+    ui::MessageService real;
+    real.show(form_.get(), {"Cartonym Message:", "Done.", MessageIcon::information});
+    QFont bold = form_->font();
+    bold.setBold(true);
+    QVERIFY2(width >= QFontMetrics(bold).horizontalAdvance(u"Cartonym Message:"_s) + 150,
+        qPrintable(QString::number(width)));
 }
 
 void MainWindowTest::fixed_dialog_links_database_line_and_frames_after_40_ms_wrapping_below_minus_h()

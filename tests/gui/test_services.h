@@ -41,13 +41,16 @@ struct TestMessages : ui::MessageService {
 };
 
 struct TestShell : ui::Shell {
-    void open(const QUrl& address) override { opened.push_back(address); }
-    QString choose_folder(QWidget*, const QString&) override { return folder; }
-    QString choose_file(QWidget*, const QString&, const QString&) override { return file; }
-    QString choose_save_file(QWidget*, const QString&, const QString&) override { return file; }
+    bool open(const QUrl& address) override { return opened.push_back(address), opens; }
+    QString choose_folder(QWidget*, const QString&) override { return chose(QStringLiteral("*")), folder; }
+    QString choose_file(QWidget*, const QString&, const QString& filter) override { return chose(filter), file; }
+    QString choose_save_file(QWidget*, const QString&, const QString& f) override { return chose(f), file; }
+    void chose(const QString& filter) { asked << start_folder() + u'|' + filter; }
 
     QList<QUrl> opened;
     QString folder, file; // the choosers' answers; "" is Cancel
+    bool opens = true;    // false: no browser
+    QStringList asked;    // each chooser's start folder and filter, "|" between
 };
 
 struct TestClock : ui::Clock {
