@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/archive_reader.h"
 
 #include "analysis/decoder_limits.h"

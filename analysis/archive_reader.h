@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Images inside archives: a file whose content begins with the zip, 7z or
 // gzip signature is read through libarchive, fed from the system-call
 // seam's descriptor. Work is bounded whatever an archive claims: only the

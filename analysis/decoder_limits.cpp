@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/decoder_limits.h"
 
 #include "analysis/seven_zip_coders.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The memory an archive's decoder may reserve. libarchive starts liblzma's
 // decoders with whatever dictionary an archive claims (a 7z's LZMA or LZMA2
 // coder, a zip's LZMA or XZ entry) and no memory limit: a few crafted bytes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fixed tables that turn the bytes of an internal cartridge header into
 // the texts of the analysis record.
 #include "analysis/header_decoding.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The decoding of an internal cartridge header: the fixed tables that turn
 // the bytes of the accepted header site into the texts of the analysis
 // record (header_decoding.cpp).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/header_detection.h"
 
 #include "analysis/header_decoding.h"

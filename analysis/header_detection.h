@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Image analysis: recognises the copier header and memory map of an SNES ROM
 // image from a few fixed offsets (header_detection.cpp) and has its internal
 // cartridge header decoded into texts (header_decoding.h).

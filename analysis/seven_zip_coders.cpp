@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A 7z's coders, read from its header before libarchive opens it: a PPMd
 // coder reserves the memory its properties claim (up to 4 GiB), which only
 // the header tells. The header is read as libarchive reads it; where it

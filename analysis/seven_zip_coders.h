@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A 7z's header read for what its coders and entries claim (see
 // decoder_limits.h).
 #pragma once

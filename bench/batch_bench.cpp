@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Benchmark of cartonym-cli against the machine's floor.
 //
 // For each image count N it writes a folder of sparse images (0.5 to 8 MiB,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The generated folders of the benchmarks: sparse images of every copier
 // header kind and both maps, some unknown, some duplicates, some non-images,
 // and a snes.dat that names the known ones.

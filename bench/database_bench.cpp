@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Benchmark of the name database lookup on large and hostile databases.
 // Writes a database of N records (default 1,000,000, about 80 bytes each),
 // times 30 lookups through Finde_romname (the first builds the index) next

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Benchmark of the window's batch run against cartonym-cli's.
 //
 // Writes a folder of sparse images (every copier header kind and both maps,

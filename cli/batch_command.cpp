@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // cartonym-cli batch: one batch run over a folder, as "Start Batchmode" does.
 #include "cli/command.h"
 

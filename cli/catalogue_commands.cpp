@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // cartonym-cli catalogue add|list|remove: the registered catalogues; and
 // cartonym-cli report: a folder held against the catalogues.
 #include "cli/command.h"

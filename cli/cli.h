@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // cartonym-cli: the engine without a window, for scripts and servers.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The commands of cartonym-cli: each a small class that registers its
 // options and runs itself, listed in one table (cli.cpp).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // cartonym-cli db check | learn | import-dat: checking and growing the name
 // database.
 #include "cli/command.h"

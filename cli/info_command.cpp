@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // cartonym-cli info: file mode's selection of each file, one JSON line each.
 #include "cli/command.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What every cartonym-cli command shares: its exit statuses and how it
 // writes texts and JSON.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // cartonym-cli undo: lists the runs kept in journals and takes a run back.
 #include "cli/command.h"
 

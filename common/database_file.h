@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replacing a small text file (the name database) so that a failure at any
 // step leaves the previous file as it was. Every system call is preceded by
 // the fault-injection hook, so tests can fail each step.

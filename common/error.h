@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one error type of the core: a number and a description, as shown in
 // the program's "Error Nr." messages.
 #pragma once

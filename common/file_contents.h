@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole files: reading one into memory, creating the folders a new file
 // needs, and writing a file under a working name before it takes its place,
 // so that no one ever sees half of it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File-system operations of the rename and batch steps. None of them ever
 // replaces an existing file. Each asks the fault-injection hook
 // (common/system_calls.h) first and reports every failure as Error.

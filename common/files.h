@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files through the seam: opening, reading, writing, flushing, locking and
 // looking at them. Every call asks the fault hook first (as the operation
 // named after "Hook:") and throws SystemError on failure, unless a twin

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The POSIX implementation of common/files.h.
 #include "common/files.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Folders and the names in them through the seam: listing, making and
 // removing folders, flushing their entries, and renaming. Every call asks
 // the fault hook first (as the operation named after "Hook:"); a call that

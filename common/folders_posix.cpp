@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The POSIX implementation of common/folders.h (but for
 // rename_without_replacing(), which common/file_operations.cpp builds).
 #include "common/folders.h"

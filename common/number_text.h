@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Number texts as the program writes them into labels, messages and reports.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Paths as text: the folder a path lies in, its last name, joining a folder
 // and a name, and the kinds of path. Every split and join of a path goes
 // through here, so that the separator and the root are the platform's in

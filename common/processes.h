@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The process and its surroundings through the seam: the clock, the
 // interrupting signals, process ids, the terminal, the program's folder and
 // the environment. Made for POSIX in processes_posix.cpp.

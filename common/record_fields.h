@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fields of line-based records: texts escaped so that any bytes stay in one
 // space-free field, and decimal numbers read back exactly.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared by the POSIX implementation files of the seam (*_posix.cpp) and
 // by nothing else: the loop that puts each call behind the fault hook.
 #pragma once

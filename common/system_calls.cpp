@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fault hook, which every platform's implementation of the seam asks.
 #include "common/system_calls.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one seam between the program and the operating system. Every system
 // call of the program is made in this folder, by the platform's
 // implementation files (*_posix.cpp here; a *_windows.cpp twin sits beside

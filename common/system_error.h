@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a call of the operating system came to, in the seam's own terms:
 // the outcomes a caller branches on, and the failure it throws. Nothing
 // here depends on one platform: the platform's own number of a failure

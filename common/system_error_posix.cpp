@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The POSIX side of the seam's errors: errno onto outcomes and error numbers.
 #include "common/system_call_posix.h"
 #include "common/system_error.h"

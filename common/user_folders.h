@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The folders where the program keeps the user's own files, by what they
 // hold. The platform decides where each kind lies; callers name the kind.
 #pragma once

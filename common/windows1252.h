@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Windows-1252 texts. The core keeps every text as Windows-1252 bytes, the
 // code page of cartridge headers, the name database and the reports; the
 // conversions here are used at the edges (window, file names, JSON).

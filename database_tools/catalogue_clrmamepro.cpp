@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The clrmamepro text format: blocks of "key value" fields in brackets,
 // read one top-level block at a time.
 #include "database_tools/catalogue_reading.h"

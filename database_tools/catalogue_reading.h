@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the readers of the three catalogue formats share: the catalogue
 // being built, the faults and their places, and the bytes one by one.
 #pragma once

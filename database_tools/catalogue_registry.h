@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The registered catalogues: copies kept in the user's data folder, used
 // by every command that is given no catalogue of its own.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "database_tools/catalogue_tier.h"
 
 #include "database_tools/digest_cache.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The first tier of identification: a file whose cartridge data a
 // catalogue lists is verified and named after the catalogue's entry.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Logiqx XML format, read by expat as a stream of elements: one game
 // at a time is held, never a document tree.
 #include "database_tools/catalogue_reading.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SHA-1 and CRC32 of an image's cartridge data, as ROM catalogues list them.
 #pragma once
 

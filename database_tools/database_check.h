@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Checks a name database text for records the lookup could never use or
 // that would give unusable file names, reading it with the lookup's own
 // record reader.

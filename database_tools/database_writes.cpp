@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "database_tools/database_writes.h"
 
 #include "common/database_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Appending records to a name database, one writer at a time. Every writer
 // (the command line and the window) takes the advisory lock of a lock file
 // beside the database's real file, reads the database again under it and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The digests of files hashed before, kept in one file so that a second
 // look at an unchanged collection reads only what the analysis reads.
 #pragma once

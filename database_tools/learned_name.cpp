@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "database_tools/learned_name.h"
 
 #include <algorithm>

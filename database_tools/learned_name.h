@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The full game name a file name or a catalogue name stands for, for
 // proposing new database records. Texts are Windows-1252.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "database_tools/record_proposals.h"
 
 #include "analysis/archive_reader.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // New database records proposed for image files: the full name taken from
 // the file name or from a ROM catalogue, each file with its status.
 #pragma once

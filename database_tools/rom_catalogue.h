@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ROM catalogues: the game and rom names of cartridge dumps by their sums,
 // read from a Logiqx XML file, a clrmamepro text file or an SMDB list, as
 // a stream: only the entries are held, never the file or a document tree.

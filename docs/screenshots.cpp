@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Takes the screenshots of docs/ from the real windows and measures the
 // processor time the program uses, idle and with its About window open, from
 // /proc/self/stat. Run under a display (an X server or Xvfb):

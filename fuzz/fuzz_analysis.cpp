@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: image analysis and header decoding on arbitrary file contents
 // and lengths. The analysis reads only the first 512 bytes and four 32-byte
 // header sites, so the input is laid out as exactly those bytes plus the

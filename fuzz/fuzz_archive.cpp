@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: the archive reader on arbitrary file contents. The input is
 // the whole file; a zip, 7z or gzip signature at its start sends it through
 // libarchive (a tar inside gzip included). The file is analysed as the batch

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: the ROM catalogue readers (Logiqx XML, clrmamepro, SMDB).
 // The text is parsed whole and once more handed out in small pieces through
 // one reused buffer, as a file is read; both must give the same catalogue or

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: the snes.dat reader and the lookup. The database text is
 // searched front to back and through the index (with its usual windows and
 // with tiny ones); all must give the same names and the same errors, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the fuzzers' seed inputs, made with the fixture builder: an image of
 // every format code (and rejected ones) for the analysis, small databases
 // for the reader, small archives of every kind holding an image, and a small

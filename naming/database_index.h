@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The name database searched without holding it in memory. One pass over
 // the file, in windows of a fixed size, leaves a table of one entry per
 // distinct key hash: the hash and where the first record with that hash

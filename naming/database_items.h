@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The item grammar of the name database, read in one place for the lookup,
 // its index and the database check. Items are separated by a comma or a
 // line end (CR LF, CR or LF); blanks before an item are skipped; a quoted

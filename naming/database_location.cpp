@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "naming/database_location.h"
 
 #include "common/database_file.h"

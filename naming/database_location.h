@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the name database is: the user's own copy, which the database tools
 // grow, or the one beside the program.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // New file names, the separator rule of folder paths, the output folders.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "naming/name_database.h"
 
 #include "common/error.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The name database snes.dat and the lookup of an image's full game name.
 #pragma once
 

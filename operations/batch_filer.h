@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The changes a batch run makes to the disk, behind one interface: the
 // real run's filer makes them, the dry run's only checks them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "operations/batch_run.h"
 
 #include "operations/batch_filer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The batch run: every file of a folder analysed, looked up and moved into
 // Renamed_SNES_ROMs, Unknown_ROMs or Duplicates, with the game list and the
 // unknown-image log. The window and cartonym-cli both drive it.

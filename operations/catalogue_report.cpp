@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "operations/catalogue_report.h"
 
 #include "analysis/archive_reader.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The report of a folder held against the catalogues: per catalogue the
 // entries found (have) and not found (missing), and once for the folder
 // the files no entry matches (unknown). Nothing in the folder changes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "operations/engine.h"
 
 #include "database_tools/database_writes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine as the window and cartonym-cli drive it: a batch run with its
 // journal, the name database read or the reason it cannot be, and records
 // appended to the database with the previous file kept as .bak. Both front

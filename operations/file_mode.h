@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File mode: one selected file analysed, looked up and shown; the rename.
 #pragma once
 

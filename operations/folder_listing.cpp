@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "operations/folder_listing.h"
 
 #include "common/error.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The files of a folder as the file list shows them and the batch run takes them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Identification in two tiers, as both front ends use it: catalogues first
 // (verified names), then the corrections and the name database (named);
 // and the registered catalogues, listed, added and removed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The journal of a run on disk: plain text, one record per line, fields
 // separated by one space. Paths and appended bytes are percent-escaped (a
 // byte that is a space, a control character, not ASCII, or '%' becomes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The journal of a batch run: the writer (run_journal.cpp); the format is
 // journal_format.*, and undo, which reads it, run_undo.*.
 //

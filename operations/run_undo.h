@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The undo of a batch run (run_undo.cpp): the runs that have journals, and
 // taking one back. undo_run() takes a run's changes back, newest first, and
 // never replaces or removes anything it cannot recognise as the run's own.

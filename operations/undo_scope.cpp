@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "operations/undo_scope.h"
 
 #include "common/file_contents.h"

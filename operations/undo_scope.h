@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What undo may touch: only paths the run itself can have changed (entries
 // of its folder, its output folders and their entries) and its own
 // sidecar files. Records of a journal that name anything else (a journal

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The steps of an undo: each decided first (run_undo.cpp), then taken here
 // unless the undo is a dry run. Every step can be taken again after a kill
 // part way, and a step that a kill cut short is recognised by the next

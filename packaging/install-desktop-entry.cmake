@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes the desktop entry at install time, so that its Exec= names the
 # program under the prefix really installed to (cmake --install --prefix DIR,
 # or /usr in the Debian package), not the prefix the build was configured with.

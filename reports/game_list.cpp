@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "reports/game_list.h"
 
 #include "common/error.h"

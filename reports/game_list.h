@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The HTML game list games.htm: written line by line into the temporary
 // folder while a batch run goes on, then moved into Renamed_SNES_ROMs. The
 // page text itself comes from pure functions, so it can be checked byte for

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // unknown.log: seven-line entries describing the images the name database
 // does not know, appended across runs beside the images in Unknown_ROMs.
 #pragma once

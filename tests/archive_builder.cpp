@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/archive_builder.h"
 
 #include "fixtures/rom_builder.h"

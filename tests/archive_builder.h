@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Archives built in memory with libarchive's writer, for the tests.
 #pragma once
 

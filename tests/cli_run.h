@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // cartonym-cli run in process through run_cli, with its lines of JSON.
 #pragma once
 #include "cli/cli.h"

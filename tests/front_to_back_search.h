@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The database search as a plain front-to-back read of the text with the
 // one item reader, without corrections: what the index must answer, errors
 // included; and the answers of lookups as texts.

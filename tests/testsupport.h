@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared helpers of the tests: temporary folders, file trees, injected
 // failures, the temporary-folder variables and runs of the real cartonym-cli.
 #pragma once

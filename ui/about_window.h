@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // frmAbout: the About window with its scrolling credits, its links, the
 // name database in use and "Ok".
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/batch_preview.h"
 
 #include "ui/table_dialog.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The preview of a batch run: every decision of the run over a folder,
 // taken without changing anything, shown as a table, with what would stop
 // the run and a button that starts it.

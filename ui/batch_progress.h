@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A batch run's progress in the window's panel: the status line at once,
 // the bar and the unknown list at most every few milliseconds, so that
 // painting costs the run next to nothing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Database menu's catalogues: the registered ones listed, added and removed, and
 // the report of the folder shown held against them; the calls cartonym-cli's
 // "catalogue" and "report" commands make.

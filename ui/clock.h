@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The millisecond tick count the About window's scroller reads, behind an
 // interface so that tests can drive it with a clock of their own.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's Database menu: the check of the name database and new
 // records learnt from image files' names or from a ROM catalogue, shown in
 // a preview before anything is written. The work is the core's, the same

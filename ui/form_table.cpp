@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/form_table.h"
 
 #include "ui/text_conversion.h"

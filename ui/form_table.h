@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Forms as data: a window's controls as a table of name, kind, container,
 // rectangle in twips and caption, built by one loop. Both windows use it,
 // and so do the colour helpers they share.

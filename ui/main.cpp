@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop program: checks for its name database (the user's own when
 // there is one, else snes.dat beside the program), then shows the main window.
 #include "common/program_info.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Form1: the main window. Drive, folder and file lists, the two modes, the
 // file-name style, the image information of file mode, the batch counters,
 // the menus and the timer that keeps the window in step with the mode.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Form1's catalogues: the registered ones in use, the tier that named the
 // selected file in the status bar, a verified file's name in either style,
 // and the Database menu's catalogue list and report.

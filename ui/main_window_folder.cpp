@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Form1's folder: the drive list, the path field, the folder list and the
 // file list of the folder shown, kept in step with the disk.
 #include "ui/main_window.h"

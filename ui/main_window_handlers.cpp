@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Form1's event handlers: each translates its event into calls of the engine
 // and shows the outcome.
 #include "ui/main_window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The seams between the windows and the desktop: every modal message box,
 // every link the program opens and every file chooser goes through one of
 // these, so that tests can answer them without anything appearing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's start: the database check before the main window appears.
 #pragma once
 

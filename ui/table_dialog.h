@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A dialog of a summary line, one table and its buttons, as the window's
 // previews show them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's edge: Windows-1252 core texts and file-system paths as Qt
 // strings and back, and the fonts the windows use.
 #pragma once

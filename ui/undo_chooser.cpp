@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/undo_chooser.h"
 
 #include "ui/table_dialog.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File > Undo batch run...: the runs of a folder to choose from.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers that act on a group of the window's controls at once.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The few controls the windows need beyond Qt's own: the picture-backed
 // client area, the folder list, labels that elide or act as links, and the
 // About window's scroll area.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Images inside archives: faults and bounds, raw files, whole entries.
 #include <gtest/gtest.h>
 

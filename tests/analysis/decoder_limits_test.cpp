@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Archives whose coders claim more memory than decoders may reserve: read
 // as unsupported without reserving it; the strongest preset still reads;
 // a 7z of more entries than libarchive should lay out reads as damaged.

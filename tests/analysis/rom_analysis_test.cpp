@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Image analysis: copier header, memory map, rejection and header decoding.
 #include <gtest/gtest.h>
 

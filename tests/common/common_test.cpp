@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Windows-1252 conversion, number texts, paths and error numbers.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The routes of the move that never replaces, each run by playing a
 // volume's answers through the fault hook, in the manner of a mock of the
 // POSIX calls: the flag refused (EINVAL), hard links refused (EPERM), a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The seam: every call behind the fault hook, interrupted calls made again,
 // close never made again, one error convention.
 #include "common/error.h"

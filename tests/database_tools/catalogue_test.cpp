@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Verified names from catalogues: the three formats, the new-name rules,
 // precedence, registered catalogues, the report, the digest cache, and
 // outputs unchanged without a catalogue.

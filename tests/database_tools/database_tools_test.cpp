@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The database tools: learned names, the check, catalogues, sums, the safe append and the db commands end to end.
 #include <gtest/gtest.h>
 

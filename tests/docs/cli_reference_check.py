@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Holds the CLI reference against the program and its manual page.
 
     cli_reference_check.py CARTONYM_CLI docs/cli.md packaging/cartonym-cli.1

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Archives through cartonym-cli in process: info, batch with its undo, db
 // learn, and every file read raw with --no-archives.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // cartonym-cli info: in process through run_cli, and once through the
 // real executable.
 #include <gtest/gtest.h>

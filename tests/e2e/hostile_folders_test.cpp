@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hostile folders. Each case checks what stays behind: nothing hangs, nothing is lost, nothing leaves
 // its folder, every failure is named. A test that hangs is ended by alarm().
 #include "common/error.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // cartonym-cli batch killed with SIGKILL at random moments on a folder of
 // several hundred images. After every kill each image is still there exactly
 // once, byte for byte, and either a following run completes or undo brings

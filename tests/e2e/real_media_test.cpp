@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Batch runs, dry runs and undo of the real cartonym-cli on real FAT32,
 // exFAT and NTFS volumes: image files formatted by mkfs.vfat, mkfs.exfat and
 // mkntfs, mounted through their FUSE drivers (fusefat, exfat-fuse on a loop

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The promise under hostile use: no file is lost, overwritten or altered,
 // and every failure names what failed. Each case here once broke it.
 #include "common/system_calls.h"

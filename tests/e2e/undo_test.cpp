@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Preview and undo through the real cartonym-cli: batch --dry-run decides
 // exactly what the real run then does and changes nothing; every real run
 // keeps a journal; undo, undo --list and undo --dry-run.

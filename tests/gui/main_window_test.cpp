@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The windows: start-up, modes, the selected file, rename, batch runs, failures, lists, keys, the menus, catalogues;
 // the About window's look, links and scroller; every text fitting its place.
 #include "analysis/header_decoding.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stand-ins for the desktop in the GUI tests (message boxes answering from a queue, a shell, a clock) and helpers.
 #pragma once
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the window-manager test function under Xvfb with one window manager, on
 # each screen and scale the window must fit: 1280x800 and 1600x1000 at scale
 # 1, 1600x1000 and 1920x1080 at scale 2. Exits 77 (skipped) with the reason

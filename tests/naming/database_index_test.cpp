@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The database index answers exactly as a front-to-back read, in any windows and with shared hashes;
 // file lookups follow edits, and within a validity scope the file is not looked at again.
 #include "common/error.h"

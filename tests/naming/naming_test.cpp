@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The name database, the lookup with its corrections, and new file names.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The batch run, in process and through the real cartonym-cli: whole folder
 // trees before and after, counts, messages, games.htm and unknown.log.
 #include "common/error.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fault injection over whole batch runs: the n-th file-system operation of a
 // run fails with EIO, ENOSPC, EACCES, EXDEV or EEXIST, for every n. Whatever
 // fails, no image is lost, duplicated, truncated or left half-written, the

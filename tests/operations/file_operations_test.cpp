@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File-system primitives, the folder listing and file mode.
 #include "common/error.h"
 #include "common/file_operations.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the journal keeps for volumes without the kernel's no-replace
 // rename or stable inode numbers: the names reserved for moves, and the
 // content check that knows a moved file by its bytes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The run journal and undo, in process: a batch run with its journal, then
 // undo_run. After an undo the folder holds exactly the paths and bytes it held
 // before the run; whatever undo cannot take back safely stays and is named.

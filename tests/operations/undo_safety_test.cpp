@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Undo that trusts nothing: records naming paths outside the run's folder,
 // moves that failed, runs undone already, removals that fail.
 #include "common/system_calls.h"

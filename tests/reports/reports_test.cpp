@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The game list games.htm and the unknown-image log, byte for byte.
 #include "common/error.h"
 #include "common/program_info.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the program's own images into a folder: the window background, the
 // icon in several sizes, the About window's banner, the scroll area's
 // background and the link pointer. The PNGs it writes are kept in ui/images.
