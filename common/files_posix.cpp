@@ -16,10 +16,7 @@
 
 namespace cartonym {
 
-using posix::Interrupted;
-using posix::result_of_call;
-using posix::system_call;
-using posix::throw_last_error;
+using namespace posix;
 
 namespace {
 

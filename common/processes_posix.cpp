@@ -17,7 +17,7 @@ extern char** environ;
 
 namespace cartonym {
 
-using posix::system_call;
+using namespace posix;
 
 namespace {
 volatile std::sig_atomic_t interrupt_signal = 0;
