@@ -532,7 +532,9 @@ Undo::EarlierRuns other_runs_of(const std::vector<JournalContents>& runs, const 
             return std::ranges::find(run.earlier_folders, folder) == run.earlier_folders.end();
         };
         const bool began_before = run.started_ns < chosen.started_ns;
-        for (const std::string& folder : run.created | std::views::filter(made)) {
+        for (const std::string& folder : run.created) {
+            if (!made(folder))
+                continue;
             earlier.left_by_undone.insert(folder);
             if (began_before)
                 earlier.made_before.insert(folder);
