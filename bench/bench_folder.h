@@ -9,11 +9,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
-#include <unistd.h>
 
 namespace cartonym::bench {
 
@@ -37,12 +36,16 @@ inline void write_sparse(const std::string& path, const RomPlan& plan)
     const std::string image = build_rom(lower);
     const std::uint64_t header = plan.header == CopierHeader::None ? 0 : 512;
     const std::uint64_t site = header + (plan.map == MemoryMap::LoRom ? 0x7FC0 : 0xFFC0);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    check(fd >= 0, path);
-    check(::pwrite(fd, image.data(), 1024, 0) == 1024, "pwrite");
-    check(::pwrite(fd, image.data() + site, 32, static_cast<off_t>(site)) == 32, "pwrite");
-    check(::ftruncate(fd, static_cast<off_t>(header + plan.data_length)) == 0, "ftruncate");
-    ::close(fd);
+    {
+        std::ofstream file(path, std::ios::binary | std::ios::trunc);
+        file.write(image.data(), 1024);
+        file.seekp(static_cast<std::streamoff>(site));
+        file.write(image.data() + site, 32);
+        check(file.good(), path);
+    }
+    std::error_code error;
+    fs::resize_file(path, header + plan.data_length, error);
+    check(!error, "resize_file");
 }
 
 inline std::string Key(int number)

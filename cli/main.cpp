@@ -7,6 +7,7 @@
 int main(int argc, char** argv)
 {
     std::ios::sync_with_stdio(false);
-    const std::vector<std::string> args(argv, argv + argc);
+    cartonym::pass_standard_streams_unchanged();
+    const std::vector<std::string> args = cartonym::program_arguments(argc, argv);
     return cartonym::run_cli(args, std::cout, std::cerr, cartonym::is_terminal(cartonym::standard_error));
 }

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -89,32 +88,7 @@ SystemResult close_once(const std::string& path, int fd) noexcept
     return closed;
 }
 
-bool names_nothing(const SystemResult& result)
-{
-    return result.is(SystemOutcome::missing) || result.is(SystemOutcome::not_a_folder);
-}
-
 } // namespace
-
-FileDescriptor::~FileDescriptor() { discard(); }
-
-FileDescriptor::FileDescriptor(FileDescriptor&& other) noexcept
-    : handle_(other.handle_)
-    , path_(std::move(other.path_))
-{
-    other.handle_ = none;
-}
-
-FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept
-{
-    if (this != &other) {
-        discard();
-        handle_ = other.handle_;
-        path_ = std::move(other.path_);
-        other.handle_ = none;
-    }
-    return *this;
-}
 
 void FileDescriptor::close()
 {
@@ -160,33 +134,7 @@ StatusResult status_of(const std::string& path, Links links, NoThrow) noexcept
     return {result, result.done() ? status_from_stat(info) : EntryStatus{}};
 }
 
-EntryStatus status_of(const std::string& path, Links links)
-{
-    const StatusResult looked = status_of(path, links, no_throw);
-    looked.result.raise_if_failed();
-    return looked.status;
-}
-
-std::optional<EntryStatus> entry_status(const std::string& path, Links links)
-{
-    const StatusResult looked = status_of(path, links, no_throw);
-    if (names_nothing(looked.result))
-        return std::nullopt;
-    looked.result.raise_if_failed();
-    return looked.status;
-}
-
-FileIdentity identity_of(const std::string& path) { return status_of(path, Links::followed).identity; }
-
 FileIdentity identity_of(const FileDescriptor& file) { return identity_from_stat(status_of_open(file)); }
-
-EntryKind entry_kind(const std::string& path)
-{
-    const auto status = entry_status(path);
-    return status ? status->kind : EntryKind::missing;
-}
-
-bool entry_exists(const std::string& path) { return entry_kind(path) != EntryKind::missing; }
 
 std::optional<std::string> link_target(const std::string& path)
 {
@@ -316,8 +264,6 @@ SystemResult remove_name(const std::string& path, NoThrow) noexcept
     return result_of_call(system_call(SystemOperation::remove, path, [&] { return ::unlink(path.c_str()); }));
 }
 
-void remove_name(const std::string& path) { remove_name(path, no_throw).raise_if_failed(); }
-
 ReadableFile::ReadableFile(const std::string& path)
     : file_(open_file(path, OpenMode::read | OpenMode::no_waiting))
 {
@@ -326,18 +272,6 @@ ReadableFile::ReadableFile(const std::string& path)
         throw Error(ErrorNumber::path_file_access_error);
     identity_ = identity_from_stat(info);
     access_rights_ = static_cast<AccessRights>(info.st_mode & 0777);
-}
-
-void ReadableFile::read_at(std::uint64_t offset, unsigned char* target, std::size_t count) const
-{
-    std::memset(target, 0, count);
-    std::size_t done = 0;
-    while (done < count) {
-        const std::size_t n = cartonym::read_at(file_, offset + done, target + done, count - done);
-        if (n == 0)
-            break; // end of file: the rest stays 0
-        done += n;
-    }
 }
 
 } // namespace cartonym

@@ -73,25 +73,16 @@ SystemResult exchange_names(const std::string& first, const std::string& second)
         system_call(SystemOperation::move, second, [&] { return renameat2(first, second, RENAME_EXCHANGE); }));
 }
 
-void rename_replacing(const std::string& source, const std::string& target)
-{
-    rename_over(source, target, SystemOperation::move, target).raise_if_failed();
-}
-
 SystemResult make_folder(const std::string& path, NoThrow) noexcept
 {
     return result_of_call(
         system_call(SystemOperation::create_folder, path, [&] { return ::mkdir(path.c_str(), 0777); }));
 }
 
-void make_folder(const std::string& path) { make_folder(path, no_throw).raise_if_failed(); }
-
 SystemResult remove_empty_folder(const std::string& path, NoThrow) noexcept
 {
     return result_of_call(system_call(SystemOperation::remove_folder, path, [&] { return ::rmdir(path.c_str()); }));
 }
-
-void remove_empty_folder(const std::string& path) { remove_empty_folder(path, no_throw).raise_if_failed(); }
 
 Directory::Directory(const std::string& path)
     : path_(path)

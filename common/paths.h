@@ -11,16 +11,30 @@
 
 namespace cartonym {
 
-// The separator between a folder path and a name.
-inline constexpr char path_separator = '/';
+// Whether paths follow Windows' rules: a backslash between names (a "/"
+// read as one too) and roots such as "C:" with a backslash or a server's
+// share. Elsewhere "/" alone separates and "/" is the one root.
+#ifdef _WIN32
+inline constexpr bool windows_paths = true;
+#else
+inline constexpr bool windows_paths = false;
+#endif
+
+// The separator between a folder path and a name, as the program writes it.
+inline constexpr char path_separator = windows_paths ? '\\' : '/';
+
+// Whether c separates names in a path.
+constexpr bool is_path_separator(char c) { return c == path_separator || (windows_paths && c == '/'); }
 
 // The longest path the system takes, its terminating NUL counted
-// (PATH_MAX), and the longest name of one entry (NAME_MAX).
-inline constexpr std::size_t longest_path = 4096;
+// (PATH_MAX; on Windows that of a long path, in UTF-16 units, which a path's
+// UTF-8 bytes never undercount), and the longest name of one entry
+// (NAME_MAX).
+inline constexpr std::size_t longest_path = windows_paths ? 32767 : 4096;
 inline constexpr std::size_t longest_name = 255;
 
-// The folder that holds path: "." for a bare name, "/" for a name in the
-// root folder.
+// The folder that holds path: "." for a bare name, the root ("/", or a
+// drive's root on Windows) for a name in a root folder.
 std::string parent_folder(const std::string& path);
 
 // The last name of path (all of it when it has no separator).
@@ -30,8 +44,8 @@ std::string base_name(const std::string& path);
 // folder already ends in one (a root folder).
 std::string join_path(const std::string& folder, const std::string& name);
 
-// Whether path is named from the root folder ("/roms/a.smc"), not from the
-// current folder.
+// Whether path is named from a root folder ("/roms/a.smc", or on Windows
+// from a drive's root or a share), not from the current folder.
 bool is_absolute_path(std::string_view path);
 
 // Whether path is the root folder itself.

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace cartonym {
 
@@ -47,6 +48,20 @@ bool is_terminal(StandardStream stream);
 
 // True when a process with this id is running. Hook: Examine ("/proc/<pid>").
 bool process_is_running(long pid);
+
+// The program's arguments as UTF-8, its name first: argv on POSIX; on
+// Windows the command line's own UTF-16 text (argv holds it in the ANSI
+// code page, which loses what that page lacks).
+std::vector<std::string> program_arguments(int argc, char** argv);
+
+// Makes the standard output and error streams pass the program's bytes as
+// they are (Windows' C library would write CR before every LF).
+void pass_standard_streams_unchanged();
+
+// The system's folder for temporary files when no variable named "temp"
+// names one: $TMPDIR, else /tmp on POSIX; %TMP%, else the folder
+// GetTempPathW gives on Windows.
+std::string system_temporary_folder();
 
 // The folder that holds the running executable.
 std::string program_folder();

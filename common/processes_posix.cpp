@@ -79,6 +79,17 @@ bool process_is_running(long pid)
     }) == 0 || errno == EPERM);
 }
 
+std::vector<std::string> program_arguments(int argc, char** argv) { return {argv, argv + argc}; }
+
+void pass_standard_streams_unchanged() { }
+
+std::string system_temporary_folder()
+{
+    if (auto tmpdir = environment_variable("TMPDIR"); tmpdir && !tmpdir->empty())
+        return *tmpdir;
+    return "/tmp";
+}
+
 std::string program_folder() { return parent_folder(link_target("/proc/self/exe").value_or(".")); }
 
 std::optional<std::string> environment_variable(const std::string& name)

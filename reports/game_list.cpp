@@ -89,9 +89,7 @@ std::string temporary_folder()
     // An empty value names no folder: it counts as unset.
     if (auto temp = environment_variable_any_case("temp"); temp && !temp->empty())
         return *temp;
-    if (auto tmpdir = environment_variable("TMPDIR"); tmpdir && !tmpdir->empty())
-        return *tmpdir;
-    return "/tmp";
+    return system_temporary_folder();
 }
 
 std::string game_list_working_file_template()

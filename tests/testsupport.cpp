@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/testsupport.h"
 
+#include "common/paths.h"
 #include "common/windows1252.h"
 #include "fixtures/rom_builder.h"
 
@@ -8,25 +9,39 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <random>
+#include <stdexcept>
+#include <tuple>
+
+#ifdef _WIN32
+#include <map>
+#include <windows.h>
+#define environ _environ
+#else
 #include <fcntl.h>
 #include <spawn.h>
-#include <stdexcept>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
-#include <tuple>
 #include <unistd.h>
-
 extern char** environ;
+#endif
 
 namespace cartonym::test {
 TempFolder::TempFolder()
 {
+#ifdef _WIN32
+    static std::mt19937 random{std::random_device{}()};
+    do
+        path_ = std::filesystem::temp_directory_path() / ("cartonym-test-" + std::to_string(random()));
+    while (!std::filesystem::create_directory(path_));
+#else
     std::string pattern = (std::filesystem::temp_directory_path() / "cartonym-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr)
         throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
+#endif
 }
 
 TempFolder::~TempFolder()
@@ -101,7 +116,11 @@ BatchResult JournalledRunFolder::run(bool game_list, bool without_spaces) const
 namespace {
 void set_variable(const std::string& name, const std::optional<std::string>& value)
 {
+#ifdef _WIN32
+    ::_putenv_s(name.c_str(), value ? value->c_str() : ""); // the C library's and the system's alike
+#else
     value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
+#endif
 }
 } // namespace
 
@@ -126,7 +145,7 @@ TempEnvironment::TempEnvironment(const std::vector<std::pair<std::string, std::s
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string text = *entry;
         const std::string name = text.substr(0, text.find('='));
-        if (ascii_lower(name) == "temp" || name == "TMPDIR")
+        if (ascii_lower(name) == "temp" || name == "TMPDIR" || (windows_paths && ascii_lower(name) == "tmp"))
             old_.emplace_back(name, text.substr(name.size() + 1));
     }
     for (const auto& [name, value] : to_set) // set ones of other names come back as well
@@ -134,17 +153,17 @@ TempEnvironment::TempEnvironment(const std::vector<std::pair<std::string, std::s
             old && std::ranges::none_of(old_, [&](const auto& e) { return e.first == name; }))
             old_.emplace_back(name, old);
     for (const auto& [name, value] : old_)
-        ::unsetenv(name.c_str());
+        set_variable(name, std::nullopt);
     for (const auto& [name, value] : to_set)
-        ::setenv(name.c_str(), value.c_str(), 1);
+        set_variable(name, value);
 }
 
 TempEnvironment::~TempEnvironment()
 {
     for (const auto& [name, value] : set_)
-        ::unsetenv(name.c_str());
+        set_variable(name, std::nullopt);
     for (const auto& [name, value] : old_)
-        ::setenv(name.c_str(), value.c_str(), 1);
+        set_variable(name, value);
 }
 
 ProgramRun run_program(const std::string& program, const std::vector<std::string>& arguments, const TempFolder& filing,
@@ -152,13 +171,72 @@ ProgramRun run_program(const std::string& program, const std::vector<std::string
 {
     const int pid = start_program(program, arguments, filing / "cli.out", filing / "cli.err", working_folder);
     const int status = pid > 0 ? wait_for(pid) : 0;
-    ProgramRun run{pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1, fixtures::read_file(filing / "cli.out"),
+    ProgramRun run{pid > 0 ? exit_status(status) : -1, fixtures::read_file(filing / "cli.out"),
         fixtures::read_file(filing / "cli.err")};
     std::filesystem::remove(filing / "cli.out");
     std::filesystem::remove(filing / "cli.err");
     return run;
 }
 
+#ifdef _WIN32
+namespace {
+std::map<int, HANDLE> started; // the processes start_program() started, until waited for
+
+HANDLE inherited_file(const std::string& path, DWORD access, DWORD disposition)
+{
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    return ::CreateFileA(path == "/dev/null" ? "NUL" : path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
+        &inherit, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+} // namespace
+
+int start_program(const std::string& program, std::vector<std::string> arguments, const std::string& output,
+    const std::string& error_output, const std::string& working_folder)
+{
+    std::wstring line = std::filesystem::path(program).wstring();
+    for (const auto& argument : arguments) { // quoted as CommandLineToArgvW reads them back
+        std::wstring quoted = L" \"";
+        for (const wchar_t c : std::filesystem::path(std::u8string(argument.begin(), argument.end())).wstring())
+            quoted += c == L'"' ? std::wstring(L"\\\"") : std::wstring(1, c);
+        while (quoted.ends_with(L'\\') && !quoted.ends_with(L"\\\\"))
+            quoted += L'\\';
+        line += quoted + L"\"";
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = inherited_file("/dev/null", GENERIC_READ, OPEN_EXISTING);
+    startup.hStdOutput = inherited_file(output, GENERIC_WRITE, CREATE_ALWAYS);
+    startup.hStdError = inherited_file(error_output, GENERIC_WRITE, CREATE_ALWAYS);
+    PROCESS_INFORMATION process{};
+    const std::wstring folder = std::filesystem::path(working_folder).wstring();
+    const bool made = ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+        working_folder.empty() ? nullptr : folder.c_str(), &startup, &process);
+    for (HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError})
+        ::CloseHandle(handle);
+    if (!made)
+        return -1;
+    ::CloseHandle(process.hThread);
+    started[static_cast<int>(process.dwProcessId)] = process.hProcess;
+    return static_cast<int>(process.dwProcessId);
+}
+
+int wait_for(int pid)
+{
+    const HANDLE process = started.at(pid);
+    started.erase(pid);
+    ::WaitForSingleObject(process, INFINITE);
+    DWORD code = 0;
+    ::GetExitCodeProcess(process, &code);
+    ::CloseHandle(process);
+    return static_cast<int>(code);
+}
+
+int exit_status(int status) { return status; }
+
+void make_fifo(const std::string& path) { throw std::runtime_error("no FIFOs on Windows: " + path); }
+void make_socket(const std::string& path) { throw std::runtime_error("no Unix sockets here: " + path); }
+#else
 int start_program(const std::string& program, std::vector<std::string> arguments, const std::string& output,
     const std::string& error_output, const std::string& working_folder)
 {
@@ -187,6 +265,8 @@ int wait_for(int pid)
     return status;
 }
 
+int exit_status(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
+
 void make_fifo(const std::string& path)
 {
     if (::mkfifo(path.c_str(), 0600) != 0)
@@ -204,6 +284,8 @@ void make_socket(const std::string& path)
     if (!bound)
         throw std::runtime_error("bind failed: " + path);
 }
+
+#endif
 
 RomAnalysis analysis_for(
     const std::string& name, const std::string& checksum, const std::string& suffix, const std::string& extension)

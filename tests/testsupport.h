@@ -117,6 +117,8 @@ int start_program(const std::string& program, std::vector<std::string> arguments
     const std::string& working_folder = "");
 // Waits for the process pid to end; its wait status.
 int wait_for(int pid);
+// The exit status of a wait status, -1 for a process that did not exit.
+int exit_status(int status);
 // A FIFO or a bound Unix socket at path.
 void make_fifo(const std::string& path);
 void make_socket(const std::string& path);
