@@ -483,23 +483,25 @@ void Run::create_output_folders()
 bool Run::take_up_files(
     const std::vector<ListedFile>& files, const std::vector<std::pair<std::string, std::string>>& links)
 {
-    const auto count = static_cast<std::int32_t>(files.size() + links.size());
+    const auto count = result_.files_in_folder = static_cast<std::int32_t>(files.size() + links.size());
     std::int32_t Dateiindex = 0;
     // The next file is taken up unless the caller asked to stop.
-    const auto next = [&] {
+    const auto next = [&](const std::string& name) {
         if (stop_requested())
             return false;
         result_.counts.total = ++Dateiindex;
         advance(count);
+        if (observer_.file_started)
+            observer_.file_started(Dateiindex, count, name);
         return true;
     };
     for (const ListedFile& file : files) {
-        if (!next())
+        if (!next(file.name))
             return false;
         process_file(file.name, file.is_link);
     }
     for (const auto& [link, image] : links) {
-        if (!next())
+        if (!next(link))
             return false;
         file_link_to_moved_image(link, image);
     }
@@ -560,6 +562,8 @@ BatchResult Run::run()
             // made but did not use is taken away again.
             filer_->drop_game_list();
             remove_unused_folders();
+            if (options_.recorder)
+                options_.recorder->interrupted();
             end(BatchOutcome::interrupted, {"Cartonym Message:", "Interrupted", MessageIcon::exclamation});
             return std::move(result_);
         }

@@ -44,10 +44,16 @@ struct TestShell : ui::Shell {
     void open(const QUrl& address) override { opened.push_back(address); }
     QString choose_folder(QWidget*, const QString&) override { return folder; }
     QString choose_file(QWidget*, const QString&, const QString&) override { return file; }
-    QString choose_save_file(QWidget*, const QString&, const QString&) override { return file; }
+    QString choose_save_file(QWidget*, const QString&, const QString&, QString* chosen_filter) override
+    {
+        if (chosen_filter)
+            *chosen_filter = filter;
+        return file;
+    }
 
     QList<QUrl> opened;
     QString folder, file; // the choosers' answers; "" is Cancel
+    QString filter;       // the filter the save chooser answers with
 };
 
 struct TestClock : ui::Clock {
