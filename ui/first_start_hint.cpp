@@ -28,7 +28,7 @@ bool catalogue_registered()
 
 } // namespace
 
-QString no_catalogue_hint() { return QStringLiteral("No catalogue registered: Database > Catalogues... > Add"); }
+QString no_catalogue_hint() { return QStringLiteral("No catalogue: Database > Catalogues... > Add"); }
 
 QDialog* show_first_start_hint(QWidget* parent, const std::function<void()>& open_catalogues)
 {

@@ -1043,7 +1043,7 @@ void MainWindowTest::first_start_hint_and_status_hint_until_a_catalogue_is_regis
     QVERIFY(!ui::show_first_start_hint(form_.get(), {})); // dismissed for good
     tick();
     QVERIFY(!c<QWidget>("catalogue_hint")->isHidden());
-    QCOMPARE(text("catalogue_hint"), u"No catalogue registered: Database > Catalogues... > Add"_s);
+    QCOMPARE(text("catalogue_hint"), u"No catalogue: Database > Catalogues... > Add"_s);
     batch_mode();
     QVERIFY(c<QWidget>("catalogue_hint")->isHidden());
     click("Dateimodus"), add_catalogues({write_catalogue()}), select(u"starlight.smc"_s), tick();
