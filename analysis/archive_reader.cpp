@@ -1,6 +1,5 @@
 #include "analysis/archive_reader.h"
 
-#include "analysis/decoder_limits.h"
 #include "common/paths.h"
 #include "common/system_calls.h"
 
@@ -11,6 +10,7 @@
 #include <array>
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <memory>
 #include <utility>
 
@@ -157,10 +157,15 @@ public:
         archive_read_set_seek_callback(a, seek_to);
         archive_read_set_skip_callback(a, skip_over);
         archive_read_set_callback_data(a, &source_);
-        const bool opened = decoders_fit(source_.file) && archive_read_open1(a) >= ARCHIVE_WARN;
+        if (kind == ArchiveKind::zip)
+            zip_.emplace(source_.file);
+        fail(kind == ArchiveKind::seven_zip ? seven_zip_fault(source_.file)
+                : zip_                      ? zip_->fault()
+                                            : ArchiveFault::none);
+        const bool opened = fault_ == ArchiveFault::none && archive_read_open1(a) >= ARCHIVE_WARN;
         rethrow();
         if (!opened)
-            fail(reason_in_message()); // an encrypted 7z header shows here
+            fail(libarchive_fault()); // an encrypted 7z header shows here
     }
 
     // Moves to the next file entry; false at the end or on a fault (error()).
@@ -168,19 +173,21 @@ public:
     {
         archive* a = handle_.get();
         archive_entry* header = nullptr;
-        while (error_.empty()) {
+        while (fault_ == ArchiveFault::none) {
             const int status = archive_read_next_header(a, &header);
             rethrow();
             if (status == ARCHIVE_EOF)
                 return false;
             if (status < ARCHIVE_WARN)
-                return fail(fault_reason());
+                return fail(libarchive_fault());
             if (++entries_ > entry_limit)
-                return fail("more than 1000 entries");
+                return fail(ArchiveFault::too_many_entries);
             if (archive_entry_filetype(header) != AE_IFREG)
                 continue;
             if (archive_entry_is_encrypted(header))
-                return fail("encrypted");
+                return fail(ArchiveFault::encrypted);
+            if (zip_ && !zip_->checked(static_cast<std::uint64_t>(archive_filter_bytes(a, 0))))
+                return fail(ArchiveFault::unsupported); // an entry whose decoder was not checked
             describe(header, entry);
             return true;
         }
@@ -191,11 +198,11 @@ public:
     std::size_t read(unsigned char* target, std::size_t count)
     {
         std::size_t done = 0;
-        while (done < count && error_.empty()) {
+        while (done < count && fault_ == ArchiveFault::none) {
             const la_ssize_t n = archive_read_data(handle_.get(), target + done, count - done);
             rethrow();
             if (n < 0)
-                fail(fault_reason());
+                fail(libarchive_fault());
             if (n <= 0)
                 break;
             done += static_cast<std::size_t>(n);
@@ -209,11 +216,11 @@ public:
         if (kind_ == ArchiveKind::zip || entry.length <= read)
             return true; // a zip passes over an entry by seeking
         skipped_ += entry.length - read;
-        return skipped_ <= skip_budget || fail("too large");
+        return skipped_ <= skip_budget || fail(ArchiveFault::too_large);
     }
 
     bool single_entry() const { return archive_format(handle_.get()) == ARCHIVE_FORMAT_RAW; }
-    const std::string& error() const { return error_; }
+    ArchiveFault fault() const { return fault_; }
 
 private:
     void describe(archive_entry* header, ArchiveEntry& entry) const
@@ -231,27 +238,17 @@ private:
         entry.length = archive_entry_size_is_set(header) ? static_cast<std::uint64_t>(archive_entry_size(header)) : 0;
     }
 
-    std::string fault_reason() const
+    // A fault libarchive reports: what it could decode was checked before,
+    // so it is encrypted data or damage.
+    ArchiveFault libarchive_fault() const
     {
-        return archive_read_has_encrypted_entries(handle_.get()) > 0 ? "encrypted" : reason_in_message();
+        return archive_read_has_encrypted_entries(handle_.get()) > 0 ? ArchiveFault::encrypted : ArchiveFault::damaged;
     }
 
-    // The reason libarchive's message names (the only one to ask before
-    // the archive is open).
-    std::string reason_in_message() const
+    bool fail(ArchiveFault fault)
     {
-        const char* text = decoder_refused() ? "unsupported memory need" : archive_error_string(handle_.get());
-        if (text != nullptr && (std::strstr(text, "ncrypt") != nullptr || std::strstr(text, "assphrase") != nullptr))
-            return "encrypted";
-        if (text != nullptr && std::strstr(text, "nsupported") != nullptr)
-            return "unsupported";
-        return "damaged";
-    }
-
-    bool fail(const std::string& reason)
-    {
-        if (error_.empty())
-            error_ = reason;
+        if (fault_ == ArchiveFault::none)
+            fault_ = fault;
         return false;
     }
 
@@ -265,23 +262,24 @@ private:
     ArchiveKind kind_;
     Source source_;
     std::unique_ptr<archive, ArchiveFree> handle_;
+    std::optional<ZipDecoders> zip_;
     std::size_t entries_ = 0;
     std::uint64_t skipped_ = 0;
-    std::string error_;
+    ArchiveFault fault_ = ArchiveFault::none;
 };
 
 // Streams what is left of the entry in hand to sink, counting its bytes
-// into done (the head's already in it); "" or why not.
-std::string stream_rest(ArchivePass& pass, std::uint64_t& done, std::uint64_t limit, const PieceSink& sink)
+// into done (the head's already in it); none or why not.
+ArchiveFault stream_rest(ArchivePass& pass, std::uint64_t& done, std::uint64_t limit, const PieceSink& sink)
 {
     std::vector<unsigned char> piece(64 * 1024);
     while (const std::size_t count = pass.read(piece.data(), piece.size())) {
         done += count;
         if (done > limit)
-            return "too large";
+            return ArchiveFault::too_large;
         sink(std::string_view(reinterpret_cast<const char*>(piece.data()), count));
     }
-    return pass.error();
+    return pass.fault();
 }
 
 // Gives the taker the whole entry; returns the bytes read beyond its head.
@@ -289,17 +287,17 @@ std::uint64_t take_whole(const ArchiveEntry& entry, WholeEntryTaker& taker)
 {
     taker.take(entry.head);
     std::uint64_t added = 0;
-    const std::string fault = entry.read_rest(whole_entry_limit, [&](std::string_view piece) {
+    const ArchiveFault fault = entry.read_rest(whole_entry_limit, [&](std::string_view piece) {
         added += piece.size();
         taker.take(piece);
     });
-    taker.end(fault.empty());
+    taker.end(fault == ArchiveFault::none);
     return added;
 }
 
 } // namespace
 
-std::string read_archive(const std::string& path, const std::function<void(const ArchiveEntry&)>& visit)
+ArchiveFault read_archive(const std::string& path, const std::function<void(const ArchiveEntry&)>& visit)
 {
     ArchivePass pass(path, archive_kind_of_file(path));
     std::vector<unsigned char> head(entry_head_length);
@@ -308,17 +306,17 @@ std::string read_archive(const std::string& path, const std::function<void(const
     entry.read_rest = [&](std::uint64_t limit, const PieceSink& sink) { return stream_rest(pass, done, limit, sink); };
     while (pass.next(entry)) {
         done = pass.read(head.data(), head.size());
-        if (!pass.error().empty())
+        if (pass.fault() != ArchiveFault::none)
             break;
         entry.head = std::string_view(reinterpret_cast<const char*>(head.data()), done);
         visit(entry);
-        if (!pass.error().empty() || pass.single_entry() || !pass.charge_rest(entry, done))
+        if (pass.fault() != ArchiveFault::none || pass.single_entry() || !pass.charge_rest(entry, done))
             break;
     }
-    return pass.error();
+    return pass.fault();
 }
 
-std::string stream_entry(
+ArchiveFault stream_entry(
     const std::string& path, const std::string& entry_name, std::uint64_t limit, const PieceSink& sink)
 {
     ArchivePass pass(path, archive_kind_of_file(path));
@@ -331,7 +329,7 @@ std::string stream_entry(
         if (!pass.charge_rest(entry, 0))
             break;
     }
-    return pass.error().empty() ? "missing" : pass.error();
+    return pass.fault() == ArchiveFault::none ? ArchiveFault::missing : pass.fault();
 }
 
 ArchiveAnalysis analyse_archive(const std::string& path, bool keep_heads, WholeEntryTaker* taker)
@@ -344,7 +342,7 @@ ArchiveAnalysis analyse_archive(const std::string& path, bool keep_heads, WholeE
         result.identity = identity_of(path);
     std::size_t entries = 0;
     std::uint64_t taken = 0; // what whole entries added to the pass
-    result.error = read_archive(path, [&](const ArchiveEntry& entry) {
+    result.fault = read_archive(path, [&](const ArchiveEntry& entry) {
         result.kind = entry.kind;
         if (++entries > 1)
             result.lone_rejected.reset();
@@ -377,15 +375,15 @@ FileAnalysis analyse_file(const std::string& path, bool archives, AnalysedFile* 
         return file;
     }
     file.archive = archive.kind;
-    file.archive_error = archive.error;
+    file.archive_fault = archive.fault;
     file.images = archive.images.size();
-    if (archive.error.empty() && archive.images.size() == 1) {
+    if (archive.fault == ArchiveFault::none && archive.images.size() == 1) {
         file.entry = archive.images[0].entry;
         file.analysis = std::move(archive.images[0].analysis);
         file.analysis.Endung = archive_name_extension(file.analysis.Endung, archive.kind);
         if (analysed)
             *analysed = AnalysedFile{archive.identity, std::move(archive.images[0].head)};
-    } else if (analysed && archive.error.empty() && archive.lone_rejected) {
+    } else if (analysed && archive.fault == ArchiveFault::none && archive.lone_rejected) {
         *analysed = AnalysedFile{archive.identity, std::move(archive.lone_rejected->head)};
         file.candidate = std::move(archive.lone_rejected);
     }
@@ -394,8 +392,8 @@ FileAnalysis analyse_file(const std::string& path, bool archives, AnalysedFile* 
 
 std::string passed_over_reason(const FileAnalysis& file)
 {
-    if (!file.archive_error.empty())
-        return file.archive_error;
+    if (file.archive_fault != ArchiveFault::none)
+        return archive_fault_text(file.archive_fault);
     if (file.images > 1)
         return "archive holds " + std::to_string(file.images) + " images";
     return "";

@@ -134,7 +134,7 @@ TEST(DecoderLimits, ClaimsOverTheLimitAreRefused)
     for (const auto& c : cases) {
         fixtures::write_file(folder / c.file, c.bytes);
         const ArchiveAnalysis result = analyse_archive(folder / c.file);
-        EXPECT_EQ(result.error + ", images: " + std::to_string(result.images.size()),
+        EXPECT_EQ(archive_fault_text(result.fault) + ", images: " + std::to_string(result.images.size()),
             c.error + ", images: " + (c.error.empty() ? "1" : "0"))
             << c.file;
     }
