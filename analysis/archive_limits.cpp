@@ -118,6 +118,7 @@ struct ZipEntry {
     std::uint64_t local = 0;
     std::uint64_t compressed = 0;
     unsigned method = 0;
+    std::uint32_t crc = 0;
 };
 
 // A Zip64 extra field's values stand in for the 32-bit ones that are all ones.
@@ -154,7 +155,8 @@ std::vector<ZipEntry> directory_entries(const ReadableFile& file)
             break;
         const std::size_t name = little_endian(header, 28, 2), extra = little_endian(header, 30, 2);
         ZipEntry entry{little_endian(header, 42, 4) + correction, little_endian(header, 20, 4),
-            static_cast<unsigned>(little_endian(header, 10, 2))};
+            static_cast<unsigned>(little_endian(header, 10, 2)),
+            static_cast<std::uint32_t>(little_endian(header, 16, 4))};
         std::uint64_t uncompressed = little_endian(header, 24, 4);
         apply_zip64(bytes_at(file, at + 46 + name, extra), {&uncompressed, &entry.compressed, &entry.local});
         entries.push_back(entry);
@@ -168,9 +170,11 @@ std::vector<ZipEntry> directory_entries(const ReadableFile& file)
 ZipDecoders::ZipDecoders(const ReadableFile& file)
 {
     std::vector<ZipEntry> entries = directory_entries(file);
-    std::ranges::stable_sort(entries, {}, &ZipEntry::local);
-    const auto [first, last] = std::ranges::unique(entries, {}, &ZipEntry::local);
-    entries.erase(first, last);
+    std::stable_sort(
+        entries.begin(), entries.end(), [](const ZipEntry& a, const ZipEntry& b) { return a.local < b.local; });
+    entries.erase(std::unique(entries.begin(), entries.end(),
+                      [](const ZipEntry& a, const ZipEntry& b) { return a.local == b.local; }),
+        entries.end());
     entries.resize(std::min(entries.size(), entry_limit + 1));
     for (const ZipEntry& entry : entries) {
         const std::string local = bytes_at(file, entry.local, 30);
@@ -178,25 +182,28 @@ ZipDecoders::ZipDecoders(const ReadableFile& file)
             continue; // libarchive finds it damaged before decoding
         const std::size_t name = little_endian(local, 26, 2), extra = little_endian(local, 28, 2);
         const std::uint64_t data = entry.local + 30 + name + extra;
-        data_offsets_.push_back(data);
         std::uint64_t uncompressed = little_endian(local, 22, 4), compressed = little_endian(local, 18, 4);
         apply_zip64(bytes_at(file, entry.local + 30 + name, extra), {&uncompressed, &compressed});
         compressed = compressed != 0 ? compressed : entry.compressed;
+        const auto method = static_cast<unsigned>(little_endian(local, 8, 2));
+        const auto crc = static_cast<std::uint32_t>(little_endian(local, 14, 4));
+        data_.push_back({data, compressed, method, crc != 0 ? crc : entry.crc});
         if ((little_endian(local, 6, 2) & 0x41) != 0 || compressed == 0)
             continue; // encrypted: never decoded without a passphrase; empty: nothing to decode
-        const auto method = static_cast<unsigned>(little_endian(local, 8, 2));
         fault_ = zip_stream_fault(method, file, data, compressed);
         if (fault_ == ArchiveFault::none && entry.method != method)
             fault_ = zip_stream_fault(entry.method, file, data, compressed);
         if (fault_ != ArchiveFault::none)
             break;
     }
-    std::ranges::sort(data_offsets_);
+    std::sort(data_.begin(), data_.end(), [](const ZipData& a, const ZipData& b) { return a.offset < b.offset; });
 }
 
-bool ZipDecoders::checked(std::uint64_t data_offset) const
+const ZipData* ZipDecoders::checked(std::uint64_t data_offset) const
 {
-    return std::ranges::binary_search(data_offsets_, data_offset);
+    const auto found = std::lower_bound(data_.begin(), data_.end(), data_offset,
+        [](const ZipData& data, std::uint64_t offset) { return data.offset < offset; });
+    return found != data_.end() && found->offset == data_offset ? &*found : nullptr;
 }
 
 } // namespace cartonym

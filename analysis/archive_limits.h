@@ -64,6 +64,14 @@ std::uint64_t lzma_need(bool lzma2, std::string_view properties);
 // More entries than this make an archive count as damaged.
 inline constexpr std::size_t entry_limit = 1000;
 
+// Where a zip entry's stored data lies and how it is stored.
+struct ZipData {
+    std::uint64_t offset = 0;     // of its first byte
+    std::uint64_t compressed = 0; // its stored length
+    unsigned method = 0;          // as its local header names it
+    std::uint32_t crc = 0;        // of its bytes once decoded
+};
+
 // A zip's entries as libarchive visits them (by local header offset), the
 // first 1,001 of them checked before the archive is opened.
 class ZipDecoders {
@@ -73,13 +81,13 @@ public:
     // a stream claiming more than the limit; none when all fit (a damaged
     // directory too: libarchive names it).
     ArchiveFault fault() const { return fault_; }
-    // Whether the entry whose data begins at offset was checked: libarchive
+    // The checked entry whose data begins at offset, or nullptr: libarchive
     // decodes no other.
-    bool checked(std::uint64_t data_offset) const;
+    const ZipData* checked(std::uint64_t data_offset) const;
 
 private:
     ArchiveFault fault_ = ArchiveFault::none;
-    std::vector<std::uint64_t> data_offsets_; // sorted
+    std::vector<ZipData> data_; // by offset
 };
 
 // The fault of one zip entry's stream stored under method, length bytes

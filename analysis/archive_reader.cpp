@@ -1,5 +1,6 @@
 #include "analysis/archive_reader.h"
 
+#include "analysis/zip_data_reader.h"
 #include "common/paths.h"
 #include "common/system_calls.h"
 
@@ -10,8 +11,8 @@
 #include <array>
 #include <cstring>
 #include <exception>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <utility>
 
 namespace cartonym {
@@ -164,8 +165,8 @@ public:
                                             : ArchiveFault::none);
         const bool opened = fault_ == ArchiveFault::none && archive_read_open1(a) >= ARCHIVE_WARN;
         rethrow();
-        if (!opened)
-            fail(libarchive_fault()); // an encrypted 7z header shows here
+        if (!opened) // no format took it, so none can be asked about encryption (a 7z's was read before)
+            fail(ArchiveFault::damaged);
     }
 
     // Moves to the next file entry; false at the end or on a fault (error()).
@@ -186,7 +187,7 @@ public:
                 continue;
             if (archive_entry_is_encrypted(header))
                 return fail(ArchiveFault::encrypted);
-            if (zip_ && !zip_->checked(static_cast<std::uint64_t>(archive_filter_bytes(a, 0))))
+            if (zip_ && !read_directly(static_cast<std::uint64_t>(archive_filter_bytes(a, 0))))
                 return fail(ArchiveFault::unsupported); // an entry whose decoder was not checked
             describe(header, entry);
             return true;
@@ -197,6 +198,13 @@ public:
     // Reads up to count bytes of the entry in hand; fewer at its end or on a fault.
     std::size_t read(unsigned char* target, std::size_t count)
     {
+        if (direct_) {
+            std::size_t done = 0;
+            while (const std::size_t more = done < count ? direct_->read(target + done, count - done) : 0)
+                done += more;
+            fail(direct_->fault());
+            return done;
+        }
         std::size_t done = 0;
         while (done < count && fault_ == ArchiveFault::none) {
             const la_ssize_t n = archive_read_data(handle_.get(), target + done, count - done);
@@ -223,6 +231,18 @@ public:
     ArchiveFault fault() const { return fault_; }
 
 private:
+    // A zip entry libarchive has read the headers of, whose data begins at
+    // offset: false when it was not checked. A stored or deflated one is
+    // read straight from its data.
+    bool read_directly(std::uint64_t offset)
+    {
+        direct_.reset();
+        const ZipData* data = zip_->checked(offset);
+        if (data != nullptr && (data->method == 0 || data->method == 8))
+            direct_.emplace(source_.file, *data);
+        return data != nullptr;
+    }
+
     void describe(archive_entry* header, ArchiveEntry& entry) const
     {
         entry.kind = kind_ == ArchiveKind::gzip && !single_entry() ? ArchiveKind::tar_gzip : kind_;
@@ -263,6 +283,7 @@ private:
     Source source_;
     std::unique_ptr<archive, ArchiveFree> handle_;
     std::optional<ZipDecoders> zip_;
+    std::optional<ZipDataReader> direct_; // the zip entry in hand, read without libarchive
     std::size_t entries_ = 0;
     std::uint64_t skipped_ = 0;
     ArchiveFault fault_ = ArchiveFault::none;

@@ -348,9 +348,8 @@ ArchiveFault seven_zip_fault(const ReadableFile& file)
     std::array<char, 6> first{};
     file.read_at(0, reinterpret_cast<unsigned char*>(first.data()), first.size());
     try {
-        return std::string_view(first.data(), first.size()) == "7z\xBC\xAF\x27\x1C"
-            ? header_fault(file)
-            : ArchiveFault::none;
+        return std::string_view(first.data(), first.size()) == "7z\xBC\xAF\x27\x1C" ? header_fault(file)
+                                                                                    : ArchiveFault::none;
     } catch (const Malformed&) {
         return ArchiveFault::none;
     } catch (const TooMany&) {

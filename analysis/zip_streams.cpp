@@ -92,10 +92,7 @@ ArchiveFault lzma_fault(StreamBytes& in)
 }
 
 // Method 98: 4 bits of order, 8 of model size in MiB less one, 4 of restore method.
-ArchiveFault ppmd_fault(StreamBytes& in)
-{
-    return over_limit((((in.little_endian(2) >> 4) & 0xFF) + 1) << 20);
-}
+ArchiveFault ppmd_fault(StreamBytes& in) { return over_limit((((in.little_endian(2) >> 4) & 0xFF) + 1) << 20); }
 
 // Method 12: "BZh" and the block size in 100 kB; the decoder holds four
 // bytes for each byte of a block.
