@@ -71,10 +71,10 @@ struct EntryAnalysis {
 
 // An archive analysed entry by entry.
 struct ArchiveAnalysis {
-    ArchiveKind kind = ArchiveKind::none; // none: no archive, analyse the file raw
+    ArchiveKind kind = ArchiveKind::none;    // none: no archive, analyse the file raw
     ArchiveFault fault = ArchiveFault::none; // or why it could not be read
-    std::vector<EntryAnalysis> images;    // the entries the analysis accepts
-    FileIdentity identity;                // the archive's before reading, when heads are kept
+    std::vector<EntryAnalysis> images;       // the entries the analysis accepts
+    FileIdentity identity;                   // the archive's before reading, when heads are kept
     // The archive's only entry when the analysis rejects it (and it is no
     // archive): a catalogue may still know it.
     std::optional<EntryAnalysis> lone_rejected;
@@ -104,12 +104,12 @@ ArchiveAnalysis analyse_archive(const std::string& path, bool keep_heads = false
 
 // What the analysis makes of one file, raw or read as an archive.
 struct FileAnalysis {
-    RomAnalysis analysis;                    // the image: the file itself, or the archive's one image
-    ArchiveKind archive = ArchiveKind::none; // none: the file was read raw
-    std::string entry;                       // the image entry's name inside the archive
-    std::size_t images = 0;                  // the image entries of the archive
+    RomAnalysis analysis;                            // the image: the file itself, or the archive's one image
+    ArchiveKind archive = ArchiveKind::none;         // none: the file was read raw
+    std::string entry;                               // the image entry's name inside the archive
+    std::size_t images = 0;                          // the image entries of the archive
     ArchiveFault archive_fault = ArchiveFault::none; // why the archive could not be read
-    std::optional<EntryAnalysis> candidate;  // with catalogues, the lone entry the analysis rejects
+    std::optional<EntryAnalysis> candidate;          // with catalogues, the lone entry the analysis rejects
 };
 
 // The analysis of a file: with archives, a file that begins with an

@@ -57,8 +57,10 @@ std::string analysed_within_80_mib(const std::string& path)
         ::setrlimit(RLIMIT_AS, &limit);
         void* volatile beyond = std::malloc(81 << 20); // must fail: the limit holds
         const ArchiveAnalysis result = analyse_archive(path);
-        const std::string outcome = beyond != nullptr ? "the limit does not hold" : archive_fault_text(result.fault) + ", images: "
-            + std::to_string(result.images.size()) + ", MiB: " + std::to_string((status_kib("VmHWM") - resident) / 1024);
+        const std::string outcome = beyond != nullptr
+            ? "the limit does not hold"
+            : archive_fault_text(result.fault) + ", images: " + std::to_string(result.images.size())
+                + ", MiB: " + std::to_string((status_kib("VmHWM") - resident) / 1024);
         (void)!::write(ends[1], outcome.data(), outcome.size());
         ::_exit(0);
     }
