@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/archive_reader.h"
 
-#include "analysis/decoder_limits.h"
+#include "analysis/zip_data_reader.h"
 #include "common/paths.h"
 #include "common/system_calls.h"
 
@@ -13,6 +13,7 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -160,10 +161,15 @@ public:
         archive_read_set_seek_callback(a, seek_to);
         archive_read_set_skip_callback(a, skip_over);
         archive_read_set_callback_data(a, &source_);
-        const bool opened = decoders_fit(source_.file) && archive_read_open1(a) >= ARCHIVE_WARN;
+        if (kind == ArchiveKind::zip)
+            zip_.emplace(source_.file);
+        fail(kind == ArchiveKind::seven_zip ? seven_zip_fault(source_.file)
+                : zip_                      ? zip_->fault()
+                                            : ArchiveFault::none);
+        const bool opened = fault_ == ArchiveFault::none && archive_read_open1(a) >= ARCHIVE_WARN;
         rethrow();
-        if (!opened)
-            fail(reason_in_message()); // an encrypted 7z header shows here
+        if (!opened) // no format took it, so none can be asked about encryption (a 7z's was read before)
+            fail(ArchiveFault::damaged);
     }
 
     // Moves to the next file entry; false at the end or on a fault (error()).
@@ -171,19 +177,21 @@ public:
     {
         archive* a = handle_.get();
         archive_entry* header = nullptr;
-        while (error_.empty()) {
+        while (fault_ == ArchiveFault::none) {
             const int status = archive_read_next_header(a, &header);
             rethrow();
             if (status == ARCHIVE_EOF)
                 return false;
             if (status < ARCHIVE_WARN)
-                return fail(fault_reason());
+                return fail(libarchive_fault());
             if (++entries_ > entry_limit)
-                return fail("more than 1000 entries");
+                return fail(ArchiveFault::too_many_entries);
             if (archive_entry_filetype(header) != AE_IFREG)
                 continue;
             if (archive_entry_is_encrypted(header))
-                return fail("encrypted");
+                return fail(ArchiveFault::encrypted);
+            if (zip_ && !read_directly(static_cast<std::uint64_t>(archive_filter_bytes(a, 0))))
+                return fail(ArchiveFault::unsupported); // an entry whose decoder was not checked
             describe(header, entry);
             return true;
         }
@@ -193,12 +201,19 @@ public:
     // Reads up to count bytes of the entry in hand; fewer at its end or on a fault.
     std::size_t read(unsigned char* target, std::size_t count)
     {
+        if (direct_) {
+            std::size_t done = 0;
+            while (const std::size_t more = done < count ? direct_->read(target + done, count - done) : 0)
+                done += more;
+            fail(direct_->fault());
+            return done;
+        }
         std::size_t done = 0;
-        while (done < count && error_.empty()) {
+        while (done < count && fault_ == ArchiveFault::none) {
             const la_ssize_t n = archive_read_data(handle_.get(), target + done, count - done);
             rethrow();
             if (n < 0)
-                fail(fault_reason());
+                fail(libarchive_fault());
             if (n <= 0)
                 break;
             done += static_cast<std::size_t>(n);
@@ -212,13 +227,25 @@ public:
         if (kind_ == ArchiveKind::zip || entry.length <= read)
             return true; // a zip passes over an entry by seeking
         skipped_ += entry.length - read;
-        return skipped_ <= skip_budget || fail("too large");
+        return skipped_ <= skip_budget || fail(ArchiveFault::too_large);
     }
 
     bool single_entry() const { return archive_format(handle_.get()) == ARCHIVE_FORMAT_RAW; }
-    const std::string& error() const { return error_; }
+    ArchiveFault fault() const { return fault_; }
 
 private:
+    // A zip entry libarchive has read the headers of, whose data begins at
+    // offset: false when it was not checked. A stored or deflated one is
+    // read straight from its data.
+    bool read_directly(std::uint64_t offset)
+    {
+        direct_.reset();
+        const ZipData* data = zip_->checked(offset);
+        if (data != nullptr && (data->method == 0 || data->method == 8))
+            direct_.emplace(source_.file, *data);
+        return data != nullptr;
+    }
+
     void describe(archive_entry* header, ArchiveEntry& entry) const
     {
         entry.kind = kind_ == ArchiveKind::gzip && !single_entry() ? ArchiveKind::tar_gzip : kind_;
@@ -234,27 +261,17 @@ private:
         entry.length = archive_entry_size_is_set(header) ? static_cast<std::uint64_t>(archive_entry_size(header)) : 0;
     }
 
-    std::string fault_reason() const
+    // A fault libarchive reports: what it could decode was checked before,
+    // so it is encrypted data or damage.
+    ArchiveFault libarchive_fault() const
     {
-        return archive_read_has_encrypted_entries(handle_.get()) > 0 ? "encrypted" : reason_in_message();
+        return archive_read_has_encrypted_entries(handle_.get()) > 0 ? ArchiveFault::encrypted : ArchiveFault::damaged;
     }
 
-    // The reason libarchive's message names (the only one to ask before
-    // the archive is open).
-    std::string reason_in_message() const
+    bool fail(ArchiveFault fault)
     {
-        const char* text = decoder_refused() ? "unsupported memory need" : archive_error_string(handle_.get());
-        if (text != nullptr && (std::strstr(text, "ncrypt") != nullptr || std::strstr(text, "assphrase") != nullptr))
-            return "encrypted";
-        if (text != nullptr && std::strstr(text, "nsupported") != nullptr)
-            return "unsupported";
-        return "damaged";
-    }
-
-    bool fail(const std::string& reason)
-    {
-        if (error_.empty())
-            error_ = reason;
+        if (fault_ == ArchiveFault::none)
+            fault_ = fault;
         return false;
     }
 
@@ -268,23 +285,25 @@ private:
     ArchiveKind kind_;
     Source source_;
     std::unique_ptr<archive, ArchiveFree> handle_;
+    std::optional<ZipDecoders> zip_;
+    std::optional<ZipDataReader> direct_; // the zip entry in hand, read without libarchive
     std::size_t entries_ = 0;
     std::uint64_t skipped_ = 0;
-    std::string error_;
+    ArchiveFault fault_ = ArchiveFault::none;
 };
 
 // Streams what is left of the entry in hand to sink, counting its bytes
-// into done (the head's already in it); "" or why not.
-std::string stream_rest(ArchivePass& pass, std::uint64_t& done, std::uint64_t limit, const PieceSink& sink)
+// into done (the head's already in it); none or why not.
+ArchiveFault stream_rest(ArchivePass& pass, std::uint64_t& done, std::uint64_t limit, const PieceSink& sink)
 {
     std::vector<unsigned char> piece(64 * 1024);
     while (const std::size_t count = pass.read(piece.data(), piece.size())) {
         done += count;
         if (done > limit)
-            return "too large";
+            return ArchiveFault::too_large;
         sink(std::string_view(reinterpret_cast<const char*>(piece.data()), count));
     }
-    return pass.error();
+    return pass.fault();
 }
 
 // Gives the taker the whole entry; returns the bytes read beyond its head.
@@ -292,17 +311,17 @@ std::uint64_t take_whole(const ArchiveEntry& entry, WholeEntryTaker& taker)
 {
     taker.take(entry.head);
     std::uint64_t added = 0;
-    const std::string fault = entry.read_rest(whole_entry_limit, [&](std::string_view piece) {
+    const ArchiveFault fault = entry.read_rest(whole_entry_limit, [&](std::string_view piece) {
         added += piece.size();
         taker.take(piece);
     });
-    taker.end(fault.empty());
+    taker.end(fault == ArchiveFault::none);
     return added;
 }
 
 } // namespace
 
-std::string read_archive(const std::string& path, const std::function<void(const ArchiveEntry&)>& visit)
+ArchiveFault read_archive(const std::string& path, const std::function<void(const ArchiveEntry&)>& visit)
 {
     ArchivePass pass(path, archive_kind_of_file(path));
     std::vector<unsigned char> head(entry_head_length);
@@ -311,17 +330,17 @@ std::string read_archive(const std::string& path, const std::function<void(const
     entry.read_rest = [&](std::uint64_t limit, const PieceSink& sink) { return stream_rest(pass, done, limit, sink); };
     while (pass.next(entry)) {
         done = pass.read(head.data(), head.size());
-        if (!pass.error().empty())
+        if (pass.fault() != ArchiveFault::none)
             break;
         entry.head = std::string_view(reinterpret_cast<const char*>(head.data()), done);
         visit(entry);
-        if (!pass.error().empty() || pass.single_entry() || !pass.charge_rest(entry, done))
+        if (pass.fault() != ArchiveFault::none || pass.single_entry() || !pass.charge_rest(entry, done))
             break;
     }
-    return pass.error();
+    return pass.fault();
 }
 
-std::string stream_entry(
+ArchiveFault stream_entry(
     const std::string& path, const std::string& entry_name, std::uint64_t limit, const PieceSink& sink)
 {
     ArchivePass pass(path, archive_kind_of_file(path));
@@ -334,7 +353,7 @@ std::string stream_entry(
         if (!pass.charge_rest(entry, 0))
             break;
     }
-    return pass.error().empty() ? "missing" : pass.error();
+    return pass.fault() == ArchiveFault::none ? ArchiveFault::missing : pass.fault();
 }
 
 ArchiveAnalysis analyse_archive(const std::string& path, bool keep_heads, WholeEntryTaker* taker)
@@ -349,7 +368,7 @@ ArchiveAnalysis analyse_archive(const std::string& path, bool keep_heads, WholeE
     std::uint64_t taken = 0; // what whole entries added to the pass
     std::set<std::string> names;
     bool name_repeated = false; // an entry is then known by its name only ambiguously
-    result.error = read_archive(path, [&](const ArchiveEntry& entry) {
+    result.fault = read_archive(path, [&](const ArchiveEntry& entry) {
         result.kind = entry.kind;
         name_repeated = !names.insert(entry.name).second || name_repeated;
         if (++entries > 1)
@@ -371,8 +390,8 @@ ArchiveAnalysis analyse_archive(const std::string& path, bool keep_heads, WholeE
         else if (entries == 1)
             result.lone_rejected = {entry.name, std::move(analysis), keep_heads ? std::string(entry.head) : ""};
     });
-    if (result.error.empty() && name_repeated)
-        result.error = "ambiguous";
+    if (result.fault == ArchiveFault::none && name_repeated)
+        result.fault = ArchiveFault::ambiguous;
     return result;
 }
 
@@ -385,15 +404,15 @@ FileAnalysis analyse_file(const std::string& path, bool archives, AnalysedFile* 
         return file;
     }
     file.archive = archive.kind;
-    file.archive_error = archive.error;
+    file.archive_fault = archive.fault;
     file.images = archive.images.size();
-    if (archive.error.empty() && archive.images.size() == 1) {
+    if (archive.fault == ArchiveFault::none && archive.images.size() == 1) {
         file.entry = archive.images[0].entry;
         file.analysis = std::move(archive.images[0].analysis);
         file.analysis.Endung = archive_name_extension(file.analysis.Endung, archive.kind);
         if (analysed)
             *analysed = AnalysedFile{archive.identity, std::move(archive.images[0].head)};
-    } else if (analysed && archive.error.empty() && archive.lone_rejected) {
+    } else if (analysed && archive.fault == ArchiveFault::none && archive.lone_rejected) {
         *analysed = AnalysedFile{archive.identity, std::move(archive.lone_rejected->head)};
         file.candidate = std::move(archive.lone_rejected);
     }
@@ -402,8 +421,8 @@ FileAnalysis analyse_file(const std::string& path, bool archives, AnalysedFile* 
 
 std::string passed_over_reason(const FileAnalysis& file)
 {
-    if (!file.archive_error.empty())
-        return file.archive_error;
+    if (file.archive_fault != ArchiveFault::none)
+        return archive_fault_text(file.archive_fault);
     if (file.images > 1)
         return "archive holds " + std::to_string(file.images) + " images";
     return "";

@@ -8,6 +8,7 @@
 // never opened.
 #pragma once
 
+#include "analysis/archive_limits.h"
 #include "analysis/header_detection.h"
 
 #include <cstddef>
@@ -24,8 +25,6 @@ namespace cartonym {
 inline constexpr std::size_t entry_head_length = 66048;
 // The longest entry streamed whole (a digest of an image with copier header).
 inline constexpr std::uint64_t whole_entry_limit = 16 * 1024 * 1024 + 512;
-// More entries than this make an archive count as damaged.
-inline constexpr std::size_t entry_limit = 1000;
 // The most bytes inflated, beyond the heads, to pass over entries of one archive.
 inline constexpr std::uint64_t skip_budget = 256 * 1024 * 1024;
 
@@ -47,21 +46,21 @@ struct ArchiveEntry {
     std::string_view head;                // its first bytes, at most entry_head_length
     ArchiveKind kind = ArchiveKind::none; // the archive's kind: tar_gzip for a tar inside gzip
     // While the entry is visited: streams the rest of it, after head, to
-    // the sink in pieces. Returns "" or why not: a fault of the archive,
-    // or "too large" once the entry, head included, passes limit bytes.
-    std::function<std::string(std::uint64_t limit, const PieceSink& sink)> read_rest;
+    // the sink in pieces. Returns none or why not: a fault of the archive,
+    // or too_large once the entry, head included, passes limit bytes.
+    std::function<ArchiveFault(std::uint64_t limit, const PieceSink& sink)> read_rest;
 };
 
-// Calls visit for each file entry in stored order. Returns "" or why the
-// archive could not be read ("damaged", "encrypted", "unsupported", "more
-// than 1000 entries", "too large"); entries visited before a fault stay
+// Calls visit for each file entry in stored order. Returns none or why the
+// archive could not be read (damaged, encrypted, unsupported,
+// too_many_entries, too_large); entries visited before a fault stay
 // visited. Throws Error when the file cannot be opened or read.
-std::string read_archive(const std::string& path, const std::function<void(const ArchiveEntry&)>& visit);
+ArchiveFault read_archive(const std::string& path, const std::function<void(const ArchiveEntry&)>& visit);
 
 // Streams the first entry named entry_name whole to sink, in pieces.
-// Returns "" or why not: the reasons above, "missing" for no such entry,
-// "too large" for an entry longer than limit. Throws Error as read_archive.
-std::string stream_entry(
+// Returns none or why not: the faults above, missing for no such entry,
+// too_large for an entry longer than limit. Throws Error as read_archive.
+ArchiveFault stream_entry(
     const std::string& path, const std::string& entry_name, std::uint64_t limit, const PieceSink& sink);
 
 // An image entry and its analysis.
@@ -74,10 +73,10 @@ struct EntryAnalysis {
 // An archive analysed entry by entry. One with two entries of one name is
 // "ambiguous": an entry is found again by its name only.
 struct ArchiveAnalysis {
-    ArchiveKind kind = ArchiveKind::none; // none: no archive, analyse the file raw
-    std::string error;                    // "" or why it could not be read
-    std::vector<EntryAnalysis> images;    // the entries the analysis accepts
-    FileIdentity identity;                // the archive's before reading, when heads are kept
+    ArchiveKind kind = ArchiveKind::none;    // none: no archive, analyse the file raw
+    ArchiveFault fault = ArchiveFault::none; // or why it could not be read
+    std::vector<EntryAnalysis> images;       // the entries the analysis accepts
+    FileIdentity identity;                   // the archive's before reading, when heads are kept
     // The archive's only entry when the analysis rejects it (and it is no
     // archive): a catalogue may still know it.
     std::optional<EntryAnalysis> lone_rejected;
@@ -107,12 +106,12 @@ ArchiveAnalysis analyse_archive(const std::string& path, bool keep_heads = false
 
 // What the analysis makes of one file, raw or read as an archive.
 struct FileAnalysis {
-    RomAnalysis analysis;                    // the image: the file itself, or the archive's one image
-    ArchiveKind archive = ArchiveKind::none; // none: the file was read raw
-    std::string entry;                       // the image entry's name inside the archive
-    std::size_t images = 0;                  // the image entries of the archive
-    std::string archive_error;               // why the archive could not be read, or ""
-    std::optional<EntryAnalysis> candidate;  // with catalogues, the lone entry the analysis rejects
+    RomAnalysis analysis;                            // the image: the file itself, or the archive's one image
+    ArchiveKind archive = ArchiveKind::none;         // none: the file was read raw
+    std::string entry;                               // the image entry's name inside the archive
+    std::size_t images = 0;                          // the image entries of the archive
+    ArchiveFault archive_fault = ArchiveFault::none; // why the archive could not be read
+    std::optional<EntryAnalysis> candidate;          // with catalogues, the lone entry the analysis rejects
 };
 
 // The analysis of a file: with archives, a file that begins with an

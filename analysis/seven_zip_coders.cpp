@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A 7z's coders, read from its header before libarchive opens it: a PPMd
-// coder reserves the memory its properties claim (up to 4 GiB), which only
-// the header tells. The header is read as libarchive reads it; where it
-// does not parse, libarchive finds the same fault and names it.
-#include "analysis/seven_zip_coders.h"
-
-#include "analysis/archive_reader.h"
-#include "analysis/decoder_limits.h"
+// A 7z's coders, read from its header before libarchive opens it: an LZMA
+// or LZMA2 coder reserves the dictionary its properties claim, a PPMd coder
+// the model (up to 4 GiB each), which only the header tells. The header is
+// read as libarchive reads it; where it does not parse, libarchive finds
+// the same fault and names it.
+#include "analysis/archive_limits.h"
 
 #include <lzma.h>
 
@@ -233,14 +231,21 @@ Streams read_streams(HeaderReader& in)
     return streams;
 }
 
-bool ppmd_fits(const std::vector<Folder>& folders)
+// The memory a coder's decoder reserves, as its properties claim (0 for
+// the other coders, whose need is small and fixed).
+std::uint64_t coder_need(const Coder& coder)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(coder.properties.data());
+    if (coder.id == ppmd && coder.properties.size() >= 5)
+        return p[1] | p[2] << 8 | p[3] << 16 | std::uint64_t{p[4]} << 24;
+    return coder.id == lzma1 || coder.id == lzma2 ? lzma_need(coder.id == lzma2, coder.properties) : 0;
+}
+
+bool coders_fit(const std::vector<Folder>& folders)
 {
     return std::ranges::none_of(folders, [](const Folder& folder) {
-        return std::ranges::any_of(folder.coders, [](const Coder& coder) {
-            const auto* p = reinterpret_cast<const unsigned char*>(coder.properties.data());
-            return coder.id == ppmd && coder.properties.size() >= 5
-                && (p[1] | p[2] << 8 | p[3] << 16 | std::uint64_t{p[4]} << 24) > decoder_memory_limit;
-        });
+        return std::ranges::any_of(
+            folder.coders, [](const Coder& coder) { return coder_need(coder) > decoder_memory_limit; });
     });
 }
 
@@ -256,7 +261,7 @@ std::string decode_header(const ReadableFile& file, const Streams& streams)
     if (lzma_properties_decode(&filters[0], nullptr, properties, coder.properties.size()) != LZMA_OK)
         throw Malformed{};
     lzma_stream stream = LZMA_STREAM_INIT;
-    const lzma_ret started = lzma_raw_decoder(&stream, filters); // within the limit
+    const lzma_ret started = lzma_raw_decoder(&stream, filters); // checked against the limit before
     std::free(filters[0].options);
     std::string header(folder.unpack_size, '\0');
     stream.next_out = reinterpret_cast<std::uint8_t*>(header.data());
@@ -277,7 +282,7 @@ std::string decode_header(const ReadableFile& file, const Streams& streams)
 }
 
 // The verdict on a header: its coders, its entries.
-HeaderVerdict main_header_verdict(HeaderReader& in)
+ArchiveFault main_header_fault(HeaderReader& in)
 {
     unsigned next = in.byte();
     if (next == 0x02) {
@@ -290,15 +295,15 @@ HeaderVerdict main_header_verdict(HeaderReader& in)
         main = read_streams(in);
         next = in.byte();
     }
-    if (!ppmd_fits(main.folders))
-        return HeaderVerdict::over_limit;
+    if (!coders_fit(main.folders))
+        return ArchiveFault::unsupported;
     const std::uint64_t entries = next == 0x05 ? in.count() : 0;
-    return std::max(entries, main.unpack_streams) > entry_bound ? HeaderVerdict::damaged : HeaderVerdict::fits;
+    return std::max(entries, main.unpack_streams) > entry_bound ? ArchiveFault::damaged : ArchiveFault::none;
 }
 
-// The verdict on a 7z's header, decoded first where packed; over_limit
+// The fault of a 7z's header, decoded first where packed; unsupported
 // also where it cannot be looked into (too long, packed by another coder).
-HeaderVerdict header_verdict(const ReadableFile& file)
+ArchiveFault header_fault(const ReadableFile& file)
 {
     std::array<unsigned char, 32> start{};
     file.read_at(0, start.data(), start.size());
@@ -309,11 +314,11 @@ HeaderVerdict header_verdict(const ReadableFile& file)
     }
     const std::uint64_t length = file.length();
     if (size == 0 || offset > length || 32 + offset >= length)
-        return HeaderVerdict::fits; // libarchive finds no entry or a damaged archive
+        return ArchiveFault::none; // libarchive finds no entry or a damaged archive
     if (size > length - 32 - offset)
-        return HeaderVerdict::damaged; // libarchive would ask for as much as the size says
+        return ArchiveFault::damaged; // libarchive would ask for as much as the size says
     if (size > header_limit)
-        return HeaderVerdict::over_limit;
+        return ArchiveFault::unsupported;
     std::string bytes(size, '\0');
     file.read_at(32 + offset, reinterpret_cast<unsigned char*>(bytes.data()), bytes.size());
     HeaderReader plain(std::move(bytes));
@@ -324,33 +329,32 @@ HeaderVerdict header_verdict(const ReadableFile& file)
             throw Malformed{};
         const std::vector<Coder>& coders = packing.folders[0].coders;
         if (std::ranges::any_of(coders, [](const Coder& coder) { return coder.id == aes; }))
-            return HeaderVerdict::fits; // libarchive asks for a passphrase it is not given
+            return ArchiveFault::encrypted; // libarchive would ask for a passphrase
         if (coders.size() != 1 || (coders[0].id != lzma1 && coders[0].id != lzma2)
-            || packing.folders[0].unpack_size > header_limit)
-            return HeaderVerdict::over_limit;
+            || packing.folders[0].unpack_size > header_limit || !coders_fit(packing.folders))
+            return ArchiveFault::unsupported;
         plain = HeaderReader(decode_header(file, packing));
         if (plain.byte() != 0x01)
             throw Malformed{};
     } else if (kind != 0x01) {
-        return HeaderVerdict::fits;
+        return ArchiveFault::none;
     }
-    return main_header_verdict(plain);
+    return main_header_fault(plain);
 }
 
 } // namespace
 
-HeaderVerdict seven_zip_header_verdict(const ReadableFile& file)
+ArchiveFault seven_zip_fault(const ReadableFile& file)
 {
     std::array<char, 6> first{};
     file.read_at(0, reinterpret_cast<unsigned char*>(first.data()), first.size());
     try {
-        return archive_kind(std::string_view(first.data(), first.size())) == ArchiveKind::seven_zip
-            ? header_verdict(file)
-            : HeaderVerdict::fits;
+        return std::string_view(first.data(), first.size()) == "7z\xBC\xAF\x27\x1C" ? header_fault(file)
+                                                                                    : ArchiveFault::none;
     } catch (const Malformed&) {
-        return HeaderVerdict::fits;
+        return ArchiveFault::none;
     } catch (const TooMany&) {
-        return HeaderVerdict::damaged;
+        return ArchiveFault::damaged;
     }
 }
 

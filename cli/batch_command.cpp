@@ -13,7 +13,10 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <vector>
 
 namespace cartonym {
 namespace {
@@ -108,7 +111,24 @@ void write_plan(const BatchResult& result, std::ostream& out)
     }
 }
 
-// The progress indicator on a terminal: "Batchmode: N %" rewritten in place.
+// name in at most room characters, its middle given up for "..." when it
+// is longer (a character: a byte that does not continue a UTF-8 sequence).
+std::string fitted(const std::string& name, std::size_t room)
+{
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0; i < name.size(); ++i)
+        if ((static_cast<unsigned char>(name[i]) & 0xC0) != 0x80)
+            starts.push_back(i);
+    if (starts.size() <= room)
+        return name;
+    const std::size_t keep = room > 3 ? room - 3 : 0, tail = starts.size() - keep / 2;
+    return name.substr(0, starts[keep - keep / 2]) + "..." + (tail < starts.size() ? name.substr(starts[tail]) : "");
+}
+
+// The progress indicator on a terminal, rewritten in place: "Batchmode: N %",
+// then the files done of the run's count with the time left and the file in
+// hand, within 79 columns; drawn at the start, for a new file when the
+// percentage changed or at most every quarter of a second, and at the end.
 class ProgressLine {
 public:
     explicit ProgressLine(std::ostream& err)
@@ -116,24 +136,49 @@ public:
     { }
     void show(float value)
     {
-        const int percent = static_cast<int>(std::floor(value));
-        if (percent == shown_)
-            return;
-        shown_ = percent;
-        started_ = true;
-        err_ << "\rBatchmode: " << percent << " %" << std::flush;
+        percent_ = static_cast<int>(std::floor(value));
+        if (files_.empty() && percent_ == 0)
+            draw(false);
+    }
+    void file(std::int32_t number, std::int32_t count, const std::string& name)
+    {
+        const auto now = std::chrono::steady_clock::now();
+        if (number == 1)
+            first_ = now;
+        const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - first_).count();
+        files_ = " (" + progress_text(number, count, elapsed) + ") ";
+        name_ = name_on_one_line(name);
+        draw(true);
     }
     void end()
     {
+        if (started_)
+            draw(false);
         if (started_)
             err_ << '\n';
         started_ = false;
     }
 
 private:
+    void draw(bool timed)
+    {
+        const auto now = std::chrono::steady_clock::now();
+        if (percent_ == shown_ && (!timed || now - drawn_ < std::chrono::milliseconds(250)))
+            return;
+        shown_ = percent_;
+        drawn_ = now;
+        started_ = true;
+        std::string line = "Batchmode: " + std::to_string(percent_) + " %";
+        if (!files_.empty())
+            line += files_ + fitted(name_, 79 - std::min<std::size_t>(79, line.size() + files_.size()));
+        err_ << '\r' << line << "\x1b[K" << std::flush; // the rest of the previous line erased
+    }
+
     std::ostream& err_;
-    int shown_ = -1;
+    int percent_ = 0, shown_ = -1;
     bool started_ = false;
+    std::string files_, name_;
+    std::chrono::steady_clock::time_point first_, drawn_;
 };
 
 class BatchCommand : public Command {
@@ -159,8 +204,12 @@ public:
         const std::unique_ptr<CatalogueSession> catalogues = std::move(opened.session);
         run.options.catalogues = catalogues ? &catalogues->tier() : nullptr;
         ProgressLine progress(streams.err);
-        if (streams.stderr_is_terminal)
+        if (streams.stderr_is_terminal) {
             run.observer.progress = [&progress](float value) { progress.show(value); };
+            run.observer.file_started = [&progress](std::int32_t number, std::int32_t count, const std::string& file) {
+                progress.file(number, count, file);
+            };
+        }
         // Ctrl-C and SIGTERM stop the run between two files; what was done so
         // far is then printed with "Interrupted".
         const InterruptSignalCatch interrupt_catch;

@@ -112,8 +112,8 @@ std::vector<json> info_lines(const std::string& file, const std::string& databas
         options.without_archives ? ArchiveAnalysis{} : analyse_archive(file, catalogues != nullptr, taker.get());
     if (archive.kind == ArchiveKind::none)
         return {info_object(file, database, options.without_spaces, catalogues)};
-    if (!archive.error.empty())
-        return {{{"file", file}, {"rom_ok", false}, {"archive_error", archive.error}}};
+    if (archive.fault != ArchiveFault::none)
+        return {{{"file", file}, {"rom_ok", false}, {"archive_error", archive_fault_text(archive.fault)}}};
     std::vector<json> lines;
     for (const EntryAnalysis& image : archive.images)
         lines.push_back(*entry_line(file, archive, image, database, options, catalogues, taker.get()));

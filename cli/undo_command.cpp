@@ -31,11 +31,15 @@ int list(bool as_json, std::ostream& out)
         if (as_json) {
             out << json_line({{"run", run.name}, {"folder", run.folder}, {"folder_escaped", exact_name(run.folder)},
                 {"started", run.started}, {"moves", run.moves}, {"undone", run.state == RunState::undone},
-                {"state", state_text(run.state)}, {"finished", run.finished}})
+                {"state", state_text(run.state)}, {"finished", run.finished}, {"interrupted", run.interrupted}})
                 << '\n';
         } else {
             out << run.name << '\t' << name_on_one_line(run.folder) << '\t' << run.started << '\t' << run.moves
-                << " moves\t" << state_text(run.state) << (run.finished ? "" : " (stopped before its end)") << '\n';
+                << " moves\t" << state_text(run.state)
+                << (run.interrupted       ? " (interrupted)"
+                           : run.finished ? ""
+                                          : " (stopped before its end)")
+                << '\n';
         }
     }
     return exit_ok;

@@ -121,12 +121,12 @@ std::optional<CartridgeDigests> CatalogueTier::entry_digests(
     const std::string& path, const std::string& entry, const RomAnalysis& analysis)
 {
     CartridgeHasher hasher(analysis, std::nullopt);
-    const std::string fault = stream_entry(path, entry, whole_entry_limit, [&](std::string_view piece) {
+    const ArchiveFault fault = stream_entry(path, entry, whole_entry_limit, [&](std::string_view piece) {
         hasher.update(reinterpret_cast<const unsigned char*>(piece.data()), piece.size());
     });
     // An entry too large, or whose archive turns out damaged past the
     // analysis's reading, has no digests.
-    if (!fault.empty())
+    if (fault != ArchiveFault::none)
         return std::nullopt;
     return hasher.finish();
 }

@@ -49,12 +49,12 @@ ContentDigest digest_of_image(const ImageSource& source, std::uint64_t offset, D
         return digest_of_file(source.file, offset, kinds);
     ContentHasher hasher(kinds);
     std::uint64_t passed = 0;
-    const std::string fault = stream_entry(source.file, source.entry, whole_entry_limit, [&](std::string_view piece) {
+    const ArchiveFault fault = stream_entry(source.file, source.entry, whole_entry_limit, [&](std::string_view piece) {
         const std::size_t skip = static_cast<std::size_t>(std::min<std::uint64_t>(offset - passed, piece.size()));
         passed += skip;
         hasher.update(reinterpret_cast<const unsigned char*>(piece.data()) + skip, piece.size() - skip);
     });
-    if (!fault.empty())
+    if (fault != ArchiveFault::none)
         throw Error(ErrorNumber::path_file_access_error);
     return hasher.finish();
 }
@@ -105,10 +105,11 @@ Proposal& add_proposal(std::vector<Proposal>& out, const std::string& file, cons
 void examine_archive(const std::string& file, const ArchiveAnalysis& archive, const DatabaseKeys& known_keys,
     const RomCatalogue* catalogue, std::vector<Proposal>& out)
 {
-    if (!archive.error.empty() || archive.images.empty()) {
+    if (archive.fault != ArchiveFault::none || archive.images.empty()) {
         Proposal& proposal = add_proposal(out, file);
         proposal.status = ProposalStatus::not_image;
-        proposal.message = archive.error.empty() ? "no SNES image" : "archive " + archive.error;
+        proposal.message =
+            archive.fault == ArchiveFault::none ? "no SNES image" : "archive " + archive_fault_text(archive.fault);
         return;
     }
     std::string archive_name = base_name(file);

@@ -222,9 +222,10 @@ std::optional<std::string> packed_catalogue(const std::string& path)
 {
     if (archive_kind_of_file(path) == ArchiveKind::none)
         return std::nullopt;
-    std::string whole, fault;
+    std::string whole;
+    ArchiveFault fault = ArchiveFault::none;
     std::size_t files = 0;
-    const std::string error = read_archive(path, [&](const ArchiveEntry& entry) {
+    const ArchiveFault error = read_archive(path, [&](const ArchiveEntry& entry) {
         if (++files == 1) {
             whole.assign(entry.head);
             fault = entry.read_rest(largest_packed, [&whole](std::string_view piece) { whole.append(piece); });
@@ -233,12 +234,10 @@ std::optional<std::string> packed_catalogue(const std::string& path)
     if (files > 1)
         throw Error(ErrorNumber::bad_file_name,
             path + ": the archive holds " + std::to_string(files) + " files, not one catalogue");
-    if (files == 0 || !error.empty() || !fault.empty())
+    if (files == 0 || error != ArchiveFault::none || fault != ArchiveFault::none)
         throw Error(ErrorNumber::bad_file_name,
             path + ": the archive cannot be read: "
-                + (files == 0           ? "empty"
-                        : error.empty() ? fault
-                                        : error));
+                + (files == 0 ? "empty" : archive_fault_text(error != ArchiveFault::none ? error : fault)));
     return whole;
 }
 

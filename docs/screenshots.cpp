@@ -8,13 +8,16 @@
 // of each processor measurement.
 #include "common/message.h"
 #include "fixtures/rom_builder.h"
+#include "operations/identification.h"
 #include "ui/about_window.h"
 #include "ui/clock.h"
+#include "ui/first_start_hint.h"
 #include "ui/main_window.h"
 #include "ui/message_service.h"
 #include "ui/text_conversion.h"
 #include "ui/widgets.h"
 
+#include <QtCore/QDir>
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QEventLoop>
 #include <QtCore/QFile>
@@ -24,6 +27,7 @@
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QDialog>
+#include <QtWidgets/QFileDialog>
 #include <QtWidgets/QListWidget>
 #include <QtWidgets/QProgressBar>
 #include <QtWidgets/QPushButton>
@@ -96,13 +100,14 @@ bool save(QWidget* window, const QString& path)
     return ok;
 }
 
-// Saves the modal dialog of that name once it is open, then closes it.
+// Saves the modal dialog of that name (any file chooser for "") once it is
+// open, then closes it.
 void save_dialog_when_open(const char* name, const QString& path, bool& ok)
 {
     auto* poll = new QTimer;
     QObject::connect(poll, &QTimer::timeout, poll, [poll, name, path, &ok] {
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (!dialog || dialog->objectName() != QLatin1String(name))
+        if (!dialog || (*name ? dialog->objectName() != QLatin1String(name) : !qobject_cast<QFileDialog*>(dialog)))
             return;
         poll->stop();
         poll->deleteLater();
@@ -122,8 +127,9 @@ void select(Form1& form, const QString& name)
         files->setCurrentItem(match.front());
 }
 
-// The preview, batch mode caught halfway through a run over the folder, and
-// the undo chooser after it.
+// The preview, batch mode caught halfway through a run over the folder (its
+// status line giving the files done and the time left), and the undo
+// chooser after it.
 bool batch_mode_shots(Form1& form, const QString& output)
 {
     bool ok = true;
@@ -162,7 +168,7 @@ int main(int argc, char** argv)
     }
     load_images();
     const QString folder = QString::fromLocal8Bit(argv[2]);
-    const QString output = QString::fromLocal8Bit(argv[3]);
+    const QString output = QFileInfo(QString::fromLocal8Bit(argv[3])).absoluteFilePath();
     const int seconds = argc > 4 ? QString::fromLocal8Bit(argv[4]).toInt() : 0;
 
     // A copy of the database that also knows the long-named image.
@@ -181,6 +187,9 @@ int main(int argc, char** argv)
             {.name = "HOMEBREW " + std::to_string(i), .data_length = 0x8000});
     }
 
+    // The settings and the catalogues of a first start, kept apart from the user's own.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(scratch.filePath(QStringLiteral("config"))));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(scratch.filePath(QStringLiteral("data"))));
     PrintedMessages messages;
     Shell shell;
     Form1 form(database, messages, shell, default_clock());
@@ -188,6 +197,14 @@ int main(int argc, char** argv)
     form.findChild<FolderTree*>(QStringLiteral("Ordner"))->set_path(folder);
     wait_for(300);
     bool ok = true;
+    // The hint of a first start, beside the window.
+    if (QDialog* hint = show_first_start_hint(&form, [] {})) {
+        wait_for(300);
+        ok &= save(hint, output + QStringLiteral("/first-start-hint.png"));
+        hint->reject();
+    } else {
+        ok = false;
+    }
 
     // File mode with a known image selected, in both styles.
     select(form, QStringLiteral("starlight.smc"));
@@ -213,5 +230,15 @@ int main(int argc, char** argv)
     }
 
     ok &= batch_mode_shots(form, output);
+
+    // Database > Report... with a catalogue registered: the file chooser with its two formats.
+    const std::string catalogue = to_file_system(scratch.filePath(QStringLiteral("demo.dat")));
+    cartonym::fixtures::write_file(catalogue,
+        "<?xml version=\"1.0\"?>\n<datafile><header><name>Demo Set</name><version>1</version></header>\n"
+        "</datafile>\n");
+    cartonym::add_catalogues({catalogue});
+    QDir::setCurrent(folder); // where the chooser opens
+    save_dialog_when_open("", output + QStringLiteral("/report-dialog.png"), ok);
+    form.catalogue_report_Click();
     return ok ? 0 : 1;
 }

@@ -78,20 +78,20 @@ private:
         return attempt(action, {ErrorNumber::path_file_access_error});
     }
 
-    // Runs a setup step: a failure names path and stops the run before
-    // anything has moved.
-    template <typename Action> void setup(const std::string& path, Action&& action)
-    {
-        result_.Dateipfad = path;
-        action();
-    }
-
     // A move into Duplicates: when the name is taken there too (58, an
     // earlier run) or the move is passed over (75), the file stays where
     // it is; it is a duplicate all the same. True when it moved.
     template <typename Move> static bool into_duplicates(Move&& move)
     {
         return attempt(move, {ErrorNumber::file_already_exists, ErrorNumber::path_file_access_error});
+    }
+
+    // Runs a setup step: a failure names path and stops the run before
+    // anything has moved.
+    template <typename Action> void setup(const std::string& path, Action&& action)
+    {
+        result_.Dateipfad = path;
+        action();
     }
 
     std::string folder_path(const char* folder) const { return F_ + Trenner(F_) + folder; }
@@ -144,7 +144,7 @@ private:
     FileDecision decide(const std::string& Aktuelle_datei);
     bool decide_verified(FileDecision& decision, const LookedAtFile& look);
     void check_setup();
-    void refuse_linked_output_folders();
+    void refuse_foreign_output_folders();
     void check_path_length() const;
     std::vector<ListedFile> prepare();
     void create_output_folders();
@@ -400,12 +400,19 @@ void Run::check_path_length() const
 }
 
 // An output folder that is a link would take the images wherever it leads,
-// out of undo's reach: the run is refused before anything moves.
-void Run::refuse_linked_output_folders()
+// out of undo's reach, and so would one that is another volume mounted
+// there: the run is refused before anything moves.
+void Run::refuse_foreign_output_folders()
 {
+    EntryStatus folder_status;
+    setup(F_, [&] { folder_status = status_of(F_, Links::followed); });
     for (const char* folder : output_folders) {
-        if (entry_kind(folder_path(folder)) == EntryKind::link)
-            setup(folder_path(folder), [] { throw Error(ErrorNumber::path_file_access_error); });
+        const std::string path = folder_path(folder);
+        const StatusResult output = status_of(path, Links::followed, no_throw);
+        const bool mounted = output.result.done() && output.status.kind == EntryKind::folder
+            && output.status.identity.device != folder_status.identity.device;
+        if (mounted || entry_kind(path) == EntryKind::link)
+            setup(path, [] { throw Error(ErrorNumber::path_file_access_error); });
     }
 }
 
@@ -417,18 +424,7 @@ void Run::check_setup()
     });
     setup(F_, [&] { check_path_length(); });
     setup(options_.database_path, [&] { const ReadableFile database(options_.database_path); });
-    refuse_linked_output_folders();
-    EntryStatus folder_status;
-    setup(F_, [&] { folder_status = status_of(F_, Links::followed); });
-    for (const char* folder : output_folders) {
-        const std::string path = folder_path(folder);
-        const StatusResult output = status_of(path, Links::followed, no_throw);
-        if (output.result.done() && output.status.kind == EntryKind::folder
-            && output.status.identity.device != folder_status.identity.device) {
-            result_.Dateipfad = path;
-            throw Error(ErrorNumber::path_file_access_error);
-        }
-    }
+    refuse_foreign_output_folders();
 }
 
 void Run::remove_unused_folders()
@@ -490,23 +486,25 @@ void Run::create_output_folders()
 bool Run::take_up_files(
     const std::vector<ListedFile>& files, const std::vector<std::pair<std::string, std::string>>& links)
 {
-    const auto count = static_cast<std::int32_t>(files.size() + links.size());
+    const auto count = result_.files_in_folder = static_cast<std::int32_t>(files.size() + links.size());
     std::int32_t Dateiindex = 0;
     // The next file is taken up unless the caller asked to stop.
-    const auto next = [&] {
+    const auto next = [&](const std::string& name) {
         if (stop_requested())
             return false;
         result_.counts.total = ++Dateiindex;
         advance(count);
+        if (observer_.file_started)
+            observer_.file_started(Dateiindex, count, name);
         return true;
     };
     for (const ListedFile& file : files) {
-        if (!next())
+        if (!next(file.name))
             return false;
         process_file(file.name, file.is_link);
     }
     for (const auto& [link, image] : links) {
-        if (!next())
+        if (!next(link))
             return false;
         file_link_to_moved_image(link, image);
     }
@@ -542,6 +540,8 @@ void Run::end(BatchOutcome outcome, const Message& message)
 {
     result_.outcome = outcome;
     report(message);
+    if (options_.recorder && outcome == BatchOutcome::interrupted)
+        options_.recorder->interrupted();
     if (options_.recorder)
         options_.recorder->finished();
 }

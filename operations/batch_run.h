@@ -78,6 +78,9 @@ public:
     // The earlier game list at path, about to be removed by a run that met
     // no image.
     virtual void game_list_removing(const std::string& path) = 0;
+    // The run was stopped between two files because its caller asked
+    // (finished() follows).
+    virtual void interrupted() { }
     // The run has ended (whatever its outcome).
     virtual void finished() = 0;
 };
@@ -146,6 +149,8 @@ struct BatchObserver {
     std::function<void()> unknown_cleared;                // the unknown list is emptied
     std::function<void(const Message& message)> message;  // a modal message, shown at once
     std::function<bool()> stop_requested;                 // asked before each file
+    // A file taken up: its number (from 1) of the run's count, its file-system name.
+    std::function<void(std::int32_t number, std::int32_t count, const std::string& file)> file_started;
 };
 
 struct BatchResult {
@@ -157,6 +162,7 @@ struct BatchResult {
     std::optional<Error> error;             // the failure that stopped the run
     bool setup_failed = false;              // the failure came before the first file (folder, database, list)
     std::string Dateipfad;                  // the file (or folder) in hand at the end
+    std::int32_t files_in_folder = 0;       // the files (and links) the run was to take up
 };
 
 // One whole run. The observer's message is called at the moment the window

@@ -15,6 +15,7 @@
 #include "operations/folder_listing.h"
 #include "reports/game_list.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace cartonym {
@@ -184,6 +185,18 @@ bool rename_in_own_folder(const std::string& folder, const std::string& name, co
         return false;
     rename_file_in_folder(join_path(folder, name), folder, Neuer_name);
     return true;
+}
+
+std::string progress_text(std::int32_t number, std::int32_t count, std::int64_t elapsed_ms)
+{
+    const std::int64_t done = number - 1;
+    std::string text = std::to_string(done) + " of " + std::to_string(count) + " files done";
+    if (done <= 0)
+        return text;
+    const std::int64_t left_s = (elapsed_ms * (count - done) / done + 999) / 1000;
+    if (left_s < 60)
+        return text + ", about " + std::to_string(std::max<std::int64_t>(left_s, 1)) + " s left";
+    return text + ", about " + std::to_string((left_s + 30) / 60) + " min left";
 }
 
 std::string failure_words(const Error& error)

@@ -111,6 +111,12 @@ std::string went_back_text(std::size_t files, bool dry_run);
 // as it is: returns false, and true when it was renamed. Throws Error.
 bool rename_in_own_folder(const std::string& folder, const std::string& name, const std::string& Neuer_name);
 
+// The progress of a run as the window and cartonym-cli show it, when file
+// number of count is taken up elapsed_ms after the first: "104 of 2000
+// files done, about 3 min left" (the estimate from the files done so far;
+// none before the first is done).
+std::string progress_text(std::int32_t number, std::int32_t count, std::int64_t elapsed_ms);
+
 // What would stop a run of options, each said in a sentence (Windows-1252
 // for the database's start-up message, the file-system's bytes for paths):
 // the folder and its existing output folders that cannot be written, the

@@ -7,6 +7,7 @@
 #include "common/file_operations.h"
 #include "common/paths.h"
 #include "database_tools/catalogue_registry.h"
+#include "operations/engine.h"
 
 namespace cartonym {
 
@@ -64,11 +65,26 @@ Identification identify_analysed(
     return identification;
 }
 
+namespace {
+
+// What a look at path met of it, as analyse_file records it, with the
+// file's identity where it records none (an archive that is no image).
+AnalysedFile with_identity(AnalysedFile seen, const std::string& path)
+{
+    if (seen.identity == FileIdentity{})
+        seen.identity = identity_of(path);
+    return seen;
+}
+
+} // namespace
+
 Identification identify_file(const std::string& path, const std::string& database_path, bool without_spaces,
     const CatalogueSession* catalogues, bool archives)
 {
     const CatalogueTier* tier = catalogues ? &catalogues->tier() : nullptr;
-    LookedAtFile look = look_at_file(path, archives, tier);
+    LookedAtFile look = tier ? tier->look_at(path, archives) : LookedAtFile{};
+    if (!tier)
+        look.file = analyse_file(path, archives, &look.analysed);
     Verification verification = tier ? tier->verify_file(path, look, without_spaces) : Verification{};
     FileAnalysis& file = look.file;
     std::string archive_reason = passed_over_reason(file);
@@ -77,7 +93,30 @@ Identification identify_file(const std::string& path, const std::string& databas
     found.archive_entry = std::move(file.entry);
     found.archive_images = file.images;
     found.archive_reason = std::move(archive_reason);
+    found.seen = with_identity(std::move(look.analysed), path);
+    found.archives = archives;
     return found;
+}
+
+bool still_as_identified(const std::string& path, const Identification& found)
+{
+    if (identity_of(path) != found.seen.identity)
+        return false;
+    AnalysedFile now;
+    analyse_file(path, found.archives, &now);
+    now = with_identity(std::move(now), path);
+    return now.identity == found.seen.identity && now.bytes_read == found.seen.bytes_read;
+}
+
+RenameOutcome rename_identified(
+    const std::string& folder, const std::string& name, const Identification& found, const std::string& new_name)
+{
+    if (!still_as_identified(join_path(folder, name), found))
+        return RenameOutcome::file_changed;
+    const bool renamed = found.identified_by == IdentifiedBy::catalogue
+        ? rename_verified_in_own_folder(folder, name, new_name)
+        : rename_in_own_folder(folder, name, new_name);
+    return renamed ? RenameOutcome::renamed : RenameOutcome::had_the_name;
 }
 
 bool rename_verified_in_own_folder(const std::string& folder, const std::string& name, const std::string& new_name)
@@ -123,5 +162,13 @@ std::vector<CatalogueSummary> add_catalogues(const std::vector<std::string>& pat
 }
 
 bool remove_catalogue(const std::string& file) { return unregister_catalogue(file); }
+
+std::vector<std::pair<std::string, FileIdentity>> registry_state()
+{
+    std::vector<std::pair<std::string, FileIdentity>> state;
+    for (const std::string& file : registered_catalogues())
+        state.emplace_back(file, identity_of(join_path(catalogue_folder(), file)));
+    return state;
+}
 
 } // namespace cartonym

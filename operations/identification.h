@@ -52,6 +52,10 @@ struct Identification {
     std::string archive_entry;      // for an archive of one image, that image's entry name
     std::size_t archive_images = 0; // for an archive, the image entries it holds
     std::string archive_reason;     // why an archive is no image (passed_over_reason), or ""
+    // The file as the look met it (its identity and the bytes the analysis
+    // read) and whether it was looked inside as an archive.
+    AnalysedFile seen;
+    bool archives = false;
 
     // An image: accepted by the analysis, or verified by a catalogue.
     bool is_image() const { return selection.analysis.Rom_ok || identified_by == IdentifiedBy::catalogue; }
@@ -76,6 +80,26 @@ Identification identify_file(const std::string& path, const std::string& databas
 // (52 for a name that would leave the folder).
 bool rename_verified_in_own_folder(const std::string& folder, const std::string& name, const std::string& new_name);
 
+// What the rename of an identified file did.
+enum class RenameOutcome {
+    renamed,
+    had_the_name, // the file has that name already and stays as it is
+    file_changed, // the file is no longer the one identified: nothing renamed
+};
+
+// True when path is still the file found met: the same identity, and the
+// analysis reads the same bytes from it. Throws Error when it cannot be read.
+bool still_as_identified(const std::string& path, const Identification& found);
+
+// Renames the file name of folder, which found identified, to new_name in
+// that same folder, never replacing a file, once it is still the file
+// found met (else file_changed). new_name is Neuer_name (Windows-1252) for
+// a file the database named, the verified name (a file-system name) for
+// one a catalogue verified. Throws Error (52 for a name that would leave
+// the folder).
+RenameOutcome rename_identified(
+    const std::string& folder, const std::string& name, const Identification& found, const std::string& new_name);
+
 // A catalogue as `catalogue list` and the window's list show it.
 struct CatalogueSummary {
     std::string file;    // the registered file name ("" for one not registered)
@@ -95,5 +119,10 @@ std::vector<CatalogueSummary> add_catalogues(const std::vector<std::string>& pat
 
 // Removes a registered catalogue by its file name; false when there is none.
 bool remove_catalogue(const std::string& file);
+
+// The registered catalogues as they are now, each file's name and
+// identity: what tells that the registry changed. Throws Error when the
+// folder cannot be read.
+std::vector<std::pair<std::string, FileIdentity>> registry_state();
 
 } // namespace cartonym

@@ -59,6 +59,7 @@ const std::vector<RecordFormat>& record_formats()
             {{"to", path}, {"device", number}, {"inode", number}, {"ctime_s", number}, {"ctime_ns", number}}},
         {RecordKind::reserved, "reserved", {{"path", path}}},
         {RecordKind::content, "content", {{"to", path}, {"size", number}, {"digest", word}}},
+        {RecordKind::interrupted, "interrupted", {}},
     };
     return formats;
 }
@@ -161,6 +162,7 @@ public:
         case RecordKind::game_list: run_.game_list = GameListRecord{v[0], record.unsigned_number(1), v[2]}; break;
         case RecordKind::game_list_removed: run_.earlier_game_list_removed = true; break;
         case RecordKind::end: run_.finished = true; break;
+        case RecordKind::interrupted: run_.interrupted = true; break;
         case RecordKind::failed: take_failed(record); break;
         case RecordKind::arrived: take_arrived(record); break;
         case RecordKind::undone: run_.state = v[1] == "complete" ? RunState::undone : RunState::partly_undone; break;

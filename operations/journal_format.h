@@ -44,6 +44,7 @@ enum class RecordKind {
     arrived,           // arrived <to> <device> <inode> <ctime s> <ctime ns>: the moved entry at its new place
     reserved,          // reserved <path>: an empty file about to be made at path to reserve it for the move before
     content,           // content <to> <size> <digest>: the content check of the file the move before moves to <to>
+    interrupted,       // interrupted: the run was stopped between two files at its caller's asking (end follows)
 };
 
 // How a field is written: a path or bytes escaped, a number in decimal, a
@@ -150,6 +151,7 @@ struct JournalContents {
     std::vector<std::string> reservations;
     bool earlier_game_list_removed = false;
     bool finished = false;
+    bool interrupted = false;
     RunState state = RunState::not_undone;
 
     // A finished run keeps its journal only when it changed something (an

@@ -369,6 +369,8 @@ void RunJournal::finished()
             discard_if_unused();
             return;
         }
+        if (interrupted_)
+            write_record(RecordKind::interrupted, {});
         write_record(RecordKind::end, {text_of(wall_clock_ns())});
         sync_file(file_);
         file_.close();

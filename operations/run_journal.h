@@ -59,6 +59,7 @@ public:
     void reserving(const std::string& path) override;
     void game_list_placed(const std::string& path) override;
     void game_list_removing(const std::string& path) override;
+    void interrupted() override { interrupted_ = true; }
     void finished() override;
 
     // The run's name (what `undo --list` prints) and the journal's path.
@@ -83,6 +84,7 @@ private:
     std::int64_t last_sync_ns_ = 0;
     bool changes_recorded_ = false;
     bool ended_ = false;
+    bool interrupted_ = false;
     std::optional<std::string> failure_;
     // The link the last move announced found at its source, if it was one.
     std::optional<FileIdentity> last_moved_link_;

@@ -28,7 +28,7 @@ std::vector<RunSummary> list_runs()
         for (const MoveRecord& move : run.moves)
             moved.insert(move.from);
         summaries.push_back({run.name, run.folder, time_stamp(run.started_ns, true), moved.size(), run.finished,
-            run.has_changes(), run.state});
+            run.has_changes(), run.state, run.interrupted});
     }
     return summaries;
 }

@@ -23,6 +23,7 @@ struct RunSummary {
     bool finished = false; // false for a run that was killed or crashed
     bool has_changes = false;
     RunState state = RunState::not_undone;
+    bool interrupted = false; // stopped between two files at its caller's asking (Cancel, Ctrl-C)
 };
 
 // Every run with a journal, newest first.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/batch_progress.h"
 
+#include "operations/engine.h"
+#include "ui/clock.h"
 #include "ui/text_conversion.h"
 
 #include <QtWidgets/QLabel>
@@ -17,10 +19,11 @@ constexpr qint64 repaint_interval_ms = 40;
 
 } // namespace
 
-BatchProgress::BatchProgress(QLabel* status, QProgressBar* bar, QListWidget* unknown)
+BatchProgress::BatchProgress(QLabel* status, QProgressBar* bar, QListWidget* unknown, const Clock& clock)
     : status_(status)
     , bar_(bar)
     , unknown_(unknown)
+    , clock_(clock)
 {
     since_paint_.start();
 }
@@ -31,6 +34,15 @@ BatchObserver BatchProgress::observer(std::function<void(const Message&)> show_m
     observer.status = [this](const std::string& text) {
         status_->setText(from_cp1252(text));
         status_->repaint();
+    };
+    // "104 of 2000 files done, about 3 min left - <file>", the name elided to fit.
+    observer.file_started = [this](std::int32_t number, std::int32_t count, const std::string& file) {
+        const std::int64_t now = clock_.milliseconds();
+        if (number == 1)
+            first_file_ms_ = now;
+        const QString done = QString::fromStdString(progress_text(number, count, now - first_file_ms_) + " - ");
+        const int room = status_->contentsRect().width() - status_->fontMetrics().horizontalAdvance(done);
+        status_->setText(done + status_->fontMetrics().elidedText(from_file_system(file), Qt::ElideMiddle, room));
     };
     observer.progress = [this](float value) {
         const int step = static_cast<int>(value);
@@ -65,6 +77,7 @@ void BatchProgress::paint(bool now)
         unknown_->repaint();
     }
     bar_->setValue(step_);
+    status_->repaint();
     since_paint_.restart();
 }
 

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A batch run's progress in the window's panel: the status line at once,
-// the bar and the unknown list at most every few milliseconds, so that
-// painting costs the run next to nothing.
+// A batch run's progress in the window's panel: the status line at once
+// (during the run: the files done of the run's count, the time left and the
+// file in hand), the bar and the unknown list painted at most every few
+// milliseconds, so that painting costs the run next to nothing.
 #pragma once
 
 #include "common/message.h"
@@ -10,6 +11,7 @@
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QStringList>
 
+#include <cstdint>
 #include <functional>
 
 class QLabel;
@@ -18,9 +20,12 @@ class QProgressBar;
 
 namespace cartonym::ui {
 
+class Clock;
+
 class BatchProgress {
 public:
-    BatchProgress(QLabel* status, QProgressBar* bar, QListWidget* unknown);
+    // clock tells the time the estimate of the time left is made from.
+    BatchProgress(QLabel* status, QProgressBar* bar, QListWidget* unknown, const Clock& clock);
 
     // The observer that paints the run into the panel; show_message shows a
     // message box (the bar and the list are brought up to date first).
@@ -35,6 +40,8 @@ private:
     QLabel* status_;
     QProgressBar* bar_;
     QListWidget* unknown_;
+    const Clock& clock_;
+    std::int64_t first_file_ms_ = 0;
     QElapsedTimer since_paint_;
     QStringList pending_unknown_;
     int step_ = 0;

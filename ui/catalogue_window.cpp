@@ -18,6 +18,8 @@
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QTableWidget>
 
+#include <algorithm>
+
 namespace cartonym::ui {
 namespace {
 
@@ -113,19 +115,34 @@ void save_catalogue_report(QWidget* parent, MessageService& messages, Shell& she
                 MessageIcon::information});
         return;
     }
-    const QString path = shell.choose_save_file(
-        parent, QStringLiteral("Save the report"), QStringLiteral("HTML page (*.htm *.html);;CSV table (*.csv)"));
+    const QString html = QStringLiteral("HTML page (*.htm *.html)"), csv_table = QStringLiteral("CSV table (*.csv)");
+    QString filter;
+    QString path = shell.choose_save_file(
+        parent, QStringLiteral("Save the report"), html + QStringLiteral(";;") + csv_table, &filter);
     if (path.isEmpty())
         return;
+    // The filter chosen decides the format; a name without one of its
+    // extensions gets its first. Without a filter the name decides.
+    const bool csv =
+        filter.isEmpty() ? path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive) : filter == csv_table;
+    const QStringList extensions =
+        csv ? QStringList{QStringLiteral(".csv")} : QStringList{QStringLiteral(".htm"), QStringLiteral(".html")};
+    if (!std::ranges::any_of(extensions, [&](const QString& end) { return path.endsWith(end, Qt::CaseInsensitive); }))
+        path += extensions.front();
+    const std::string shown = escaped_file_name(to_file_system(path));
     try {
         const CatalogueReport report = make_report(*catalogues, folder, false, database_path, false, archives);
-        const bool csv = path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive);
         write_report_file(to_file_system(path), csv ? report_csv(report) : report_html(report));
-        messages.show(parent,
-            {"Cartonym Message:", "The report was written to " + escaped_file_name(to_file_system(path)) + ".",
-                MessageIcon::information});
+        messages.show(
+            parent, {"Cartonym Message:", "The report was written to " + shown + ".", MessageIcon::information});
     } catch (const Error& error) {
-        show_failure(parent, messages, error);
+        if (error.number() != ErrorNumber::file_already_exists)
+            return show_failure(parent, messages, error);
+        messages.show(parent,
+            {"Cartonym Message:",
+                "There is a file of that name already; it stays as it is and no report was written:\n\n" + shown
+                    + "\n\nChoose another name.",
+                MessageIcon::exclamation});
     }
 }
 

@@ -4,6 +4,7 @@
 #include "common/program_info.h"
 #include "naming/database_location.h"
 #include "ui/clock.h"
+#include "ui/first_start_hint.h"
 #include "ui/main_window.h"
 #include "ui/message_service.h"
 #include "ui/startup.h"
@@ -30,6 +31,7 @@ int main(int argc, char** argv)
         if (!window)
             return 1;
         window->show();
+        show_first_start_hint(window.get(), [&window] { window->catalogue_list_Click(); });
         return QApplication::exec();
     } catch (const std::exception& error) {
         default_message_service().show(nullptr, {"Error !", error.what(), cartonym::MessageIcon::exclamation});

@@ -11,6 +11,7 @@
 #include "operations/file_mode.h"
 #include "operations/folder_listing.h"
 #include "operations/identification.h"
+#include "ui/first_start_hint.h"
 #include "ui/form_table.h"
 #include "ui/message_service.h"
 #include "ui/text_conversion.h"
@@ -109,7 +110,7 @@ constexpr ControlRow form1_controls[] = {
     {"Labelduplikate", K::ValueLabel, "", 4920, 6120, 615, 255, "", F::Dialog},
     {"Label11", K::Label, "", 5520, 4080, 2895, 495, "Unknown SNES ROMs (see subdir Unknown_ROMs):", F::Bold, centre},
     {"Listeunbekannt", K::ListBox, "", 5520, 4560, 2895, 2010, "", F::Dialog},
-    {"Label17", K::ValueLabel, "", 120, 6840, 5535, 255, "Batchmode Status:", F::Dialog},
+    {"Label17", K::ValueLabel, "", 120, 6840, 8295, 255, "Batchmode Status:", F::Dialog},
     {"ProgressBar", K::ProgressBar, "", 120, 7080, 8295, 135, ""},
     {"Command2", K::Button, "", 3000, 7320, 2295, 375, "&Rename file", F::Bold},
     {"Batchrun", K::Button, "", 3000, 7320, 2295, 375, "S&tart Batchmode", F::Bold},
@@ -155,6 +156,12 @@ Form1::Form1(std::string database_path, MessageService& messages, Shell& shell, 
     tier_status = new QLabel(statusBar());
     tier_status->setObjectName(QStringLiteral("tier_status"));
     statusBar()->addWidget(tier_status, 1);
+    catalogue_hint = new QLabel(no_catalogue_hint(), statusBar());
+    catalogue_hint->setObjectName(QStringLiteral("catalogue_hint"));
+    catalogue_hint->setToolTip(
+        QStringLiteral("The snes.dat that comes with the program knows only a few demo games; "
+                       "a registered ROM catalogue (No-Intro or similar) gives verified names."));
+    statusBar()->addPermanentWidget(catalogue_hint);
     statusBar()->setSizeGripEnabled(false);
     open_catalogues();
     fit_to_screen();
@@ -262,6 +269,14 @@ void Form1::style_controls()
     const QColor frame_colour = palette().color(QPalette::Window);
     set_background(control<QGroupBox>(form, "Frame1"), grey);
     set_background(Modusbeschreibung, grey);
+    // Switched off during a run, the Mode frame's texts stay readable on its grey.
+    for (QWidget* widget : std::initializer_list<QWidget*>{
+             control<QGroupBox>(form, "Frame1"), Dateimodus, Batchmodus, Modusbeschreibung}) {
+        QPalette palette = widget->palette();
+        for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            palette.setColor(QPalette::Disabled, role, QColor(80, 80, 80));
+        widget->setPalette(palette);
+    }
     set_background(control<QGroupBox>(form, "Frame2"), frame_colour);
     set_background(Namenmodus, frame_colour);
     set_background(control<QGroupBox>(form, "Frame3"), frame_colour);
@@ -409,8 +424,9 @@ void Form1::set_running(bool on)
 {
     running_ = on;
     cancel_requested_ = false;
+    // The status line and the bar show the run: they stay on.
     for (QWidget* widget : form()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-        widget->setEnabled(!on || widget == cancel_button);
+        widget->setEnabled(!on || widget == cancel_button || widget == Label17 || widget == ProgressBar);
     menuBar()->setEnabled(!on);
     preview_button->setVisible(!on);
     cancel_button->setVisible(on);
@@ -462,6 +478,7 @@ void Form1::Timer1_Timer()
         set_visible(file_mode_labels, false);
         set_visible({ProgressBar, Label17}, true);
     }
+    catalogue_hint->setVisible(Dateimodus->isChecked() && catalogue_state_.empty());
     if (Optiondateinamennormal->isChecked())
         Namenmodus->setText(QStringLiteral("Normal long filenames that also can contain spaces will be used"));
     else if (Optiondateinamenultrahle->isChecked())
@@ -508,14 +525,20 @@ void Form1::reset_batch_panel()
 }
 
 // The panel after a run: the counts of a completed run, or of an
-// interrupted one with its status; then the files left in the folder.
+// interrupted one with the folder's total and the files done in its
+// status; then the files left in the folder.
 void Form1::show_run_end(const BatchResult& result)
 {
-    if (result.outcome == BatchOutcome::interrupted)
-        Label17->setText(QStringLiteral("Batchmode interrupted !"));
-    else if (result.outcome != BatchOutcome::completed)
+    const bool interrupted = result.outcome == BatchOutcome::interrupted;
+    if (!interrupted && result.outcome != BatchOutcome::completed)
         return;
     show_counts(result.counts);
+    if (interrupted) {
+        Labelinsgesamt->setText(from_cp1252(decimal_text(result.files_in_folder)));
+        Label17->setText(QStringLiteral("Batchmode interrupted ! %1 of %2 files done.")
+                             .arg(result.counts.total)
+                             .arg(result.files_in_folder));
+    }
     show_verified_count(result.counts);
     read_files();
 }

@@ -15,6 +15,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -124,6 +126,13 @@ private:
     void reset_batch_panel();
     void show_run_end(const BatchResult& result);
     Identification select_with_database_named();
+    // The selected file (selected_folder_, selected_name_) analysed, looked
+    // up and shown; after a rename, shown under its new name.
+    void look_at_selected();
+    void show_renamed(const QString& old_name, bool renamed);
+    // The catalogues and the name database as they are now (see
+    // main_window_catalogues.cpp).
+    void follow_registry();
     // A failure of the name database during a selection.
     struct DatabaseFailure {
         Error error;
@@ -156,6 +165,11 @@ private:
     // verified: its catalogue's rom name, whether it matched without its
     // first 512 bytes, and its new name (UTF-8; "" for a file they did not).
     std::unique_ptr<CatalogueSession> catalogues_;
+    // The registry as catalogues_ was read from it: each file and its identity.
+    std::vector<std::pair<std::string, FileIdentity>> catalogue_state_;
+    // The selected file as it was identified, for the rename to check that
+    // it is still that file; nullptr for none.
+    std::unique_ptr<Identification> selected_;
     std::string verified_rom_name_, verified_name_;
     bool verified_without_first_512_ = false;
     // A known image is selected and its new name is shown: the rename may go.
@@ -208,6 +222,7 @@ private:
     QPushButton* cancel_button = nullptr;
     QLineEdit* folder_path_field = nullptr;
     QLabel* tier_status = nullptr;
+    QLabel* catalogue_hint = nullptr; // in file mode while no catalogue is registered
     QTimer* Timer1 = nullptr;
     QMenu* dateimenu = nullptr;
     QAction* beenden = nullptr;
@@ -215,9 +230,7 @@ private:
     QAction* look_inside_archives = nullptr; // checked: archives are read as their images
     QAction *open_folder = nullptr, *open_game_list = nullptr;
     QMenu* database_menu = nullptr;
-    QAction* check_database = nullptr;
-    QAction* learn_names = nullptr;
-    QAction* import_catalogue = nullptr;
+    QAction *check_database = nullptr, *learn_names = nullptr, *import_catalogue = nullptr;
     QAction *catalogue_list = nullptr, *catalogue_report = nullptr;
     QMenu* hilfemenu = nullptr;
     QAction* homepage = nullptr;

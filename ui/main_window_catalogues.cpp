@@ -6,6 +6,7 @@
 
 #include "common/number_text.h"
 #include "common/paths.h"
+#include "naming/database_location.h"
 #include "operations/identification.h"
 #include "ui/batch_preview.h"
 #include "ui/database_tools.h"
@@ -43,11 +44,29 @@ Form1::~Form1() = default;
 void Form1::open_catalogues()
 {
     catalogues_.reset();
+    catalogue_state_.clear();
     try {
+        catalogue_state_ = registry_state();
         catalogues_ = CatalogueSession::open({});
     } catch (const Error& error) {
         tier_status->setText(QStringLiteral("No catalogue in use: ") + QString::fromUtf8(error.what()));
     }
+}
+
+// Before each use: the registered catalogues read again when the registry
+// changed since they were read (cartonym-cli may add or remove one while
+// the window is open), and the user's own database once it exists (the
+// database tools, the window's or cartonym-cli's, create it).
+void Form1::follow_registry()
+{
+    try {
+        if (registry_state() != catalogue_state_)
+            open_catalogues();
+    } catch (const Error&) {
+        open_catalogues(); // says why no catalogue is in use
+    }
+    if (const std::string chosen = chosen_database_path(); chosen == user_database_path())
+        database_path_ = chosen;
 }
 
 // A file a catalogue verified carries the catalogue's names; the status bar
@@ -114,6 +133,7 @@ void Form1::catalogue_list_Click()
 void Form1::catalogue_report_Click()
 {
     try {
+        follow_registry();
         save_catalogue_report(this, messages_, shell_, catalogues_.get(), folder_path(), database_path_,
             look_inside_archives->isChecked());
     } catch (const std::exception& error) {

@@ -73,10 +73,11 @@ void Form1::Batchmodus_Click()
 void Form1::Batchrun_Click()
 {
     trap_file_errors([&] {
+        follow_registry();
         empty_batch_panel();
         SortingRun run;
         run.options = batch_options(false);
-        BatchProgress progress(Label17, ProgressBar, Listeunbekannt);
+        BatchProgress progress(Label17, ProgressBar, Listeunbekannt, clock_);
         run.observer = progress.observer([this, folder = run.options.folder](Message message) {
             message.text = read_only_said(message.text, folder);
             messages_.show(this, message);
@@ -145,6 +146,7 @@ void Form1::preview_Click()
 {
     bool start = false;
     trap_file_errors([&] {
+        follow_registry();
         SortingRun run;
         run.options = batch_options(true);
         const BatchResult result = sort_folder(run);
@@ -163,53 +165,93 @@ void Form1::Dateien_Click()
         return;
     const QListWidgetItem* item = selection.front();
     trap_file_errors([&] {
-        Neuer_name.clear();
-        rename_ready_ = false;
-        clear_labels({Romname, Hersteller, Cardid, Land, Namevoll, Nameneu, CRC1label, sizelabel, tier_status});
-        Command2->setVisible(false);
-        verified_name_.clear();
         selected_folder_ = folder_path();
         selected_name_ = item->data(file_name_role).toByteArray().toStdString();
-        Dateipfad = join_path(selected_folder_, selected_name_);
-        Dateiname->setText(item->text());
-
-        const Identification found = select_with_database_named();
-        analysis_ = found.selection.analysis;
-        names_ = found.selection.names;
-        Neuer_name = found.selection.names.Neuer_name;
-        show_selection(found.selection.state);
-        show_tier(found);
+        look_at_selected();
     });
 }
 
+void Form1::look_at_selected()
+{
+    follow_registry();
+    Neuer_name.clear();
+    rename_ready_ = false;
+    selected_.reset();
+    clear_labels({Romname, Hersteller, Cardid, Land, Namevoll, Nameneu, CRC1label, sizelabel, tier_status});
+    Command2->setVisible(false);
+    verified_name_.clear();
+    Dateipfad = join_path(selected_folder_, selected_name_);
+    Dateiname->setText(from_file_system(selected_name_));
+
+    Identification found = select_with_database_named();
+    analysis_ = found.selection.analysis;
+    names_ = found.selection.names;
+    Neuer_name = found.selection.names.Neuer_name;
+    show_selection(found.selection.state);
+    show_tier(found);
+    found.verification = {}; // it points into the catalogues, which may be read again meanwhile
+    selected_ = std::make_unique<Identification>(std::move(found));
+}
+
 // Renames the selected file in its own folder (whatever folder is shown
-// now); a file that has the name already stays as it is. A failure leaves
-// the file, the labels and the button as they were.
+// now); a file that has the name already stays as it is. A file that is
+// no longer the one shown (another was put in its place, or it was
+// changed) is not renamed but looked at again. A failure leaves the file,
+// the labels and the button as they were.
 void Form1::Command2_Click()
 {
     trap_file_errors([&] {
-        if (!rename_ready_)
+        if (!rename_ready_ || !selected_)
             return;
+        const std::string new_name = verified_name_.empty() ? file_system_name(Neuer_name) : verified_name_;
+        RenameOutcome outcome = RenameOutcome::renamed;
         try {
-            if (verified_name_.empty())
-                rename_in_own_folder(selected_folder_, selected_name_, Neuer_name);
-            else
-                rename_verified_in_own_folder(selected_folder_, selected_name_, verified_name_);
+            outcome = rename_identified(
+                selected_folder_, selected_name_, *selected_, verified_name_.empty() ? Neuer_name : verified_name_);
         } catch (const Error& error) {
             // The message names the file renamed; the status bar the one that has the name.
             if (error.number() == ErrorNumber::file_already_exists)
                 tier_status->setText(QStringLiteral("Not renamed: the name is taken by ")
-                    + QDir::cleanPath(from_file_system(selected_folder_) + QLatin1Char('/')
-                        + (verified_name_.empty() ? from_cp1252(Neuer_name) : QString::fromUtf8(verified_name_))));
+                    + QDir::cleanPath(
+                        from_file_system(selected_folder_) + QLatin1Char('/') + from_file_system(new_name)));
             throw;
         }
-        rename_ready_ = false;
-        read_files();
-        clear_labels({Dateiname, Dateityp, Romname, Hersteller, Cardid, Land, Namevoll});
-        Command2->setVisible(false);
-        clear_labels({Nameneu, CRC1label, sizelabel});
-        Dateien->setFocus(); // the button went; the focus stays with the files
+        if (outcome == RenameOutcome::file_changed) {
+            look_at_selected();
+            messages_.show(this,
+                {"Cartonym Message:",
+                    "The file changed after it was looked at, so it was not renamed:\n\n" + escaped_file_name(Dateipfad)
+                        + "\n\nIt has been looked at again: what it holds now is shown.",
+                    MessageIcon::exclamation});
+            return;
+        }
+        const QString old_name = from_file_system(selected_name_);
+        selected_name_ = new_name;
+        show_renamed(old_name, outcome == RenameOutcome::renamed);
     });
+}
+
+// The renamed file selected and shown under its new name (looked at again
+// where its folder is no longer the one shown); the status bar says what
+// became of it.
+void Form1::show_renamed(const QString& old_name, bool renamed)
+{
+    rename_ready_ = false;
+    read_files();
+    QListWidgetItem* item = nullptr;
+    for (int row = 0; selected_folder_ == folder_path() && row < Dateien->count() && !item; ++row) {
+        if (Dateien->item(row)->data(file_name_role).toByteArray().toStdString() == selected_name_)
+            item = Dateien->item(row);
+    }
+    if (item)
+        Dateien->setCurrentItem(item); // shows it
+    else
+        look_at_selected();
+    const QString tier = tier_status->text();
+    tier_status->setText((renamed ? QStringLiteral("%1 renamed to %2").arg(old_name, from_file_system(selected_name_))
+                                  : QStringLiteral("%1 has its name already").arg(old_name))
+        + (tier.isEmpty() ? QString() : QStringLiteral("; ") + tier));
+    Dateien->setFocus(); // the focus stays with the files
 }
 
 // The normal style, composed again from the pieces of the last image.
@@ -284,6 +326,7 @@ void Form1::open_game_list_Click()
 void Form1::about_Click()
 {
     try {
+        follow_registry();
         frmAbout window(
             this, messages_, shell_, clock_, from_file_system(database_path_), [this] { setEnabled(true); });
         window.exec();
@@ -297,6 +340,7 @@ void Form1::about_Click()
 void Form1::check_database_Click()
 {
     try {
+        follow_registry();
         show_database_check(this, messages_, database_path_);
     } catch (const std::exception& error) {
         show_unexpected(error);
@@ -310,6 +354,7 @@ void Form1::import_catalogue_Click() { learn(true); }
 void Form1::learn(bool from_catalogue)
 {
     try {
+        follow_registry();
         learn_database_names(this, messages_, shell_, database_path_, from_catalogue);
     } catch (const std::exception& error) {
         show_unexpected(error);

@@ -64,9 +64,10 @@ QString Shell::choose_file(QWidget* parent, const QString& title, const QString&
     return QFileDialog::getOpenFileName(parent, title, start_folder_, filter);
 }
 
-QString Shell::choose_save_file(QWidget* parent, const QString& title, const QString& filter)
+QString Shell::choose_save_file(QWidget* parent, const QString& title, const QString& filter, QString* chosen_filter)
 {
-    return QFileDialog::getSaveFileName(parent, title, start_folder_, filter);
+    return QFileDialog::getSaveFileName(
+        parent, title, start_folder_, filter, chosen_filter, QFileDialog::DontConfirmOverwrite);
 }
 
 MessageService& default_message_service()

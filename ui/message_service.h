@@ -39,8 +39,11 @@ public:
     // Lets the user choose an existing folder or file; "" when cancelled.
     virtual QString choose_folder(QWidget* parent, const QString& title);
     virtual QString choose_file(QWidget* parent, const QString& title, const QString& filter);
-    // Lets the user name a file to write; "" when cancelled.
-    virtual QString choose_save_file(QWidget* parent, const QString& title, const QString& filter);
+    // Lets the user name a file to write; "" when cancelled. The chooser
+    // asks nothing about a file that exists (nothing is ever replaced);
+    // chosen_filter, when given, receives the filter chosen.
+    virtual QString choose_save_file(
+        QWidget* parent, const QString& title, const QString& filter, QString* chosen_filter = nullptr);
 
 private:
     QString start_folder_;

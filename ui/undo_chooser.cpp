@@ -31,6 +31,7 @@ std::optional<std::string> choose_run(QWidget* parent, const QString& folder, co
                                .arg(folder));
     for (const RunSummary& run : runs) {
         const QString state = run.state == RunState::partly_undone ? QStringLiteral("partly undone")
+            : run.interrupted                                      ? QStringLiteral("interrupted")
             : run.finished                                         ? QStringLiteral("finished")
                                                                    : QStringLiteral("stopped before its end");
         add_row(shown.table, {local_time_text(run.started), QString::number(run.moves), state});

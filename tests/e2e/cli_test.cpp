@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include <csignal>
+#include <sstream>
 #include <tuple>
 
 using namespace cartonym;
@@ -174,6 +175,29 @@ TEST(CliInfo, SignalsAfterABatchReachTheEarlierHandlerAndTheNextBatchCompletes)
     w.image("b.smc", test::games::Gamma);
     EXPECT_EQ(batch(), 0);
     sigaction(SIGINT, &earlier, nullptr);
+}
+
+// On a terminal the progress line counts the files done, says the time left
+// and names the file in hand, cut to 79 columns and each erasing the last.
+TEST(CliBatch, ProgressLineOnATerminalCountsTheFilesAndNamesTheFileInHand)
+{
+    const std::string long_name = std::string(60, 'b') + "\xC3\xA9" + std::string(60, 'c') + ".smc";
+    const test::JournalledRunFolder w(
+        test::games::database, {{"a.smc", test::games::Alpha}, {long_name, test::games::Gamma}});
+    std::ostringstream out, err;
+    ASSERT_EQ(run_cli({"cartonym-cli", "batch", "--db", w.db, w.F}, out, err, true), 0);
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, end; (end = err.str().find("\x1b[K", at)) != std::string::npos; at = end + 3)
+        lines.push_back(err.str().substr(at + 1, end - at - 1)); // after the line's \r
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1], "Batchmode: 50 % (0 of 2 files done) a.smc");
+    EXPECT_TRUE(lines[2].starts_with("Batchmode: 100 % (1 of 2 files done, about ")) << lines[2];
+    EXPECT_TRUE(lines[2].find(" s left) bbbb") != std::string::npos && lines[2].find("b...c") != std::string::npos
+        && lines[2].ends_with("cccc.smc"))
+        << lines[2];
+    EXPECT_EQ(
+        std::ranges::count_if(lines[2], [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }), 79);
+    EXPECT_TRUE(err.str().ends_with("\n"));
 }
 
 TEST(CliProgram, InfoWithTheDatabaseBesideTheProgramStreamsAndExitStatuses)

@@ -44,12 +44,18 @@ struct TestMessages : ui::MessageService {
 struct TestShell : ui::Shell {
     bool open(const QUrl& address) override { return opened.push_back(address), opens; }
     QString choose_folder(QWidget*, const QString&) override { return chose(QStringLiteral("*")), folder; }
-    QString choose_file(QWidget*, const QString&, const QString& filter) override { return chose(filter), file; }
-    QString choose_save_file(QWidget*, const QString&, const QString& f) override { return chose(f), file; }
-    void chose(const QString& filter) { asked << start_folder() + u'|' + filter; }
+    QString choose_file(QWidget*, const QString&, const QString& f) override { return chose(f), file; }
+    QString choose_save_file(QWidget*, const QString&, const QString& f, QString* chosen_filter) override
+    {
+        if (chosen_filter)
+            *chosen_filter = filter;
+        return chose(f), file;
+    }
+    void chose(const QString& offered) { asked << start_folder() + u'|' + offered; }
 
     QList<QUrl> opened;
     QString folder, file; // the choosers' answers; "" is Cancel
+    QString filter;       // the filter the save chooser answers with
     bool opens = true;    // false: no browser
     QStringList asked;    // each chooser's start folder and filter, "|" between
 };
