@@ -74,13 +74,15 @@ std::string current_folder()
     return narrow(folder);
 }
 
-// path made absolute: a drive's root with its backslash, or a share.
+// path made absolute: from a drive's root, or a share.
 std::string absolute(const std::string& path)
 {
-    if (path.size() >= 2 && path[1] == ':' && !(path.size() >= 3 && is_path_separator(path[2])))
-        return path.substr(0, 2) + "\\" + path.substr(2); // a drive's current folder: its root here
-    if (is_absolute_path(path))
-        return path.size() >= 2 && is_path_separator(path[1]) ? path : current_folder().substr(0, 2) + path;
+    if (path.size() >= 2 && path[1] == ':') // "C:name" is taken from the drive's root
+        return path.size() >= 3 && is_path_separator(path[2]) ? path : path.substr(0, 2) + "\\" + path.substr(2);
+    if (path.size() >= 2 && is_path_separator(path[0]) && is_path_separator(path[1]))
+        return path;
+    if (!path.empty() && is_path_separator(path[0]))
+        return current_folder().substr(0, 2) + path; // from the current drive's root
     return join_path(current_folder(), path);
 }
 
