@@ -133,7 +133,7 @@ TEST(GameList, EachRunWritesAPrivateFileThenMovesItOverAnEarlierList)
         std::vector<std::string> heads; // the two private working files
         for (const auto& entry : fs::directory_iterator(u.temp_folder))
             if (entry.path().filename().string().starts_with("cartonym-"))
-                heads.push_back(read_file(entry.path()));
+                heads.push_back(read_file(entry.path().string()));
         EXPECT_EQ(heads, std::vector<std::string>(2, expected_head));
         first.Schreibe_listenzeile(sample_row);
         second.Schreibe_listenende(u.F);
