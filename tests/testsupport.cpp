@@ -62,7 +62,7 @@ Tree tree_of(const std::filesystem::path& folder)
     Tree state;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
         if (entry.is_regular_file() && !entry.is_symlink())
-            state[std::filesystem::relative(entry.path(), folder).string()] =
+            state[std::filesystem::relative(entry.path(), folder).generic_string()] =
                 fixtures::read_file(entry.path().string());
     }
     return state;
@@ -72,7 +72,7 @@ Tree entries_of(const std::filesystem::path& folder)
 {
     Tree state;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-        const std::string path = entry.path().lexically_relative(folder).string();
+        const std::string path = entry.path().lexically_relative(folder).generic_string();
         if (entry.is_symlink()) // never followed: a link that loops is an entry like any other
             state[path] = "<link> " + std::filesystem::read_symlink(entry.path()).string();
         else if (entry.is_directory())

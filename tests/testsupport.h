@@ -36,10 +36,10 @@ private:
 
 using Tree = std::map<std::string, std::string>;
 
-// Every regular file below folder, by path relative to it, with its content.
+// Every regular file below folder, by path relative to it ("/" between names), with its content.
 Tree tree_of(const std::filesystem::path& folder);
 
-// Every entry below folder, by path relative to it: a regular file with its
+// Every entry below folder, by path relative to it ("/" between names): a regular file with its
 // content, a folder as "<folder>", a link as "<link> " and its target, anything
 // else as "<other>". Two equal results mean the same paths and the same bytes.
 Tree entries_of(const std::filesystem::path& folder);
