@@ -35,6 +35,24 @@ FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept
     return *this;
 }
 
+void FileDescriptor::close()
+{
+    if (handle_ == none)
+        return;
+    const NativeHandle handle = handle_;
+    handle_ = none;
+    // Never repeated: after an interruption the handle is closed all the same.
+    if (const SystemResult closed = close_once(path_, handle); !closed.is(SystemOutcome::interrupted))
+        closed.raise_if_failed();
+}
+
+void FileDescriptor::discard() noexcept
+{
+    if (handle_ != none)
+        close_once(path_, handle_);
+    handle_ = none;
+}
+
 EntryStatus status_of(const std::string& path, Links links)
 {
     const StatusResult looked = status_of(path, links, no_throw);

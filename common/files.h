@@ -78,6 +78,11 @@ public:
     void discard() noexcept;
 
 private:
+    // Closes handle through the hook exactly once (never again after an
+    // interruption); a failure the hook injects closes all the same. Made by
+    // each platform.
+    static SystemResult close_once(const std::string& path, NativeHandle handle) noexcept;
+
     NativeHandle handle_ = none;
     std::string path_;
 };

@@ -70,10 +70,11 @@ struct stat status_of_open(const FileDescriptor& file)
     return info;
 }
 
-// Closes through the hook exactly once and never again after EINTR; a
-// failure the hook injects closes all the same.
-SystemResult close_once(const std::string& path, int fd) noexcept
+} // namespace
+
+SystemResult FileDescriptor::close_once(const std::string& path, NativeHandle handle) noexcept
 {
+    const int fd = static_cast<int>(handle);
     bool called = false;
     const int result = system_call(
         SystemOperation::close, path,
@@ -86,26 +87,6 @@ SystemResult close_once(const std::string& path, int fd) noexcept
     if (!called)
         ::close(fd);
     return closed;
-}
-
-} // namespace
-
-void FileDescriptor::close()
-{
-    if (handle_ == none)
-        return;
-    const int fd = static_cast<int>(handle_);
-    handle_ = none;
-    // Never repeated: after EINTR the descriptor is closed all the same.
-    if (const SystemResult closed = close_once(path_, fd); !closed.is(SystemOutcome::interrupted))
-        closed.raise_if_failed();
-}
-
-void FileDescriptor::discard() noexcept
-{
-    if (handle_ != none)
-        close_once(path_, static_cast<int>(handle_));
-    handle_ = none;
 }
 
 FileDescriptor open_file(const std::string& path, OpenMode mode, AccessRights rights)

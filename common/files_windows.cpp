@@ -88,24 +88,6 @@ HandleFacts facts_of_open(const FileDescriptor& file)
     return facts;
 }
 
-// Closes through the hook exactly once; a failure the hook injects closes
-// all the same.
-SystemResult close_once(const std::string& path, HANDLE handle) noexcept
-{
-    bool called = false;
-    const bool closed = system_call(
-        SystemOperation::close, path,
-        [&] {
-            called = true;
-            return ::CloseHandle(handle) != 0;
-        },
-        false);
-    const SystemResult result = closed ? SystemResult{} : last_result();
-    if (!called)
-        ::CloseHandle(handle);
-    return result;
-}
-
 DWORD access_of(OpenMode mode)
 {
     DWORD access = has(mode, OpenMode::read) ? GENERIC_READ : 0;
@@ -179,21 +161,21 @@ bool take_lock(const FileDescriptor& file, DWORD flags)
 
 } // namespace
 
-void FileDescriptor::close()
+SystemResult FileDescriptor::close_once(const std::string& path, NativeHandle native) noexcept
 {
-    if (handle_ == none)
-        return;
-    const HANDLE handle = reinterpret_cast<HANDLE>(handle_);
-    handle_ = none;
-    if (const SystemResult closed = close_once(path_, handle); !closed.is(SystemOutcome::interrupted))
-        closed.raise_if_failed();
-}
-
-void FileDescriptor::discard() noexcept
-{
-    if (handle_ != none)
-        close_once(path_, reinterpret_cast<HANDLE>(handle_));
-    handle_ = none;
+    const HANDLE handle = reinterpret_cast<HANDLE>(native);
+    bool called = false;
+    const bool closed = system_call(
+        SystemOperation::close, path,
+        [&] {
+            called = true;
+            return ::CloseHandle(handle) != 0;
+        },
+        false);
+    const SystemResult result = closed ? SystemResult{} : last_result();
+    if (!called)
+        ::CloseHandle(handle);
+    return result;
 }
 
 FileDescriptor open_file(const std::string& path, OpenMode mode, AccessRights rights)

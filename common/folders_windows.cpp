@@ -42,6 +42,15 @@ EntryKind kind_of(const WIN32_FIND_DATAW& found)
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::folder : EntryKind::regular_file;
 }
 
+// Ends a search after asking the hook: the search is gone whatever closing
+// answers (an injected failure too), so nothing is reported.
+void end_search(const std::string& path, HANDLE search) noexcept
+{
+    system_call(
+        SystemOperation::close, path, [] { return true; }, false);
+    ::FindClose(search);
+}
+
 } // namespace
 
 void sync_folder(const std::string& folder)
@@ -106,21 +115,8 @@ Directory::Directory(const std::string& path)
 Directory::~Directory()
 {
     auto* listing = static_cast<Listing*>(stream_);
-    if (listing == nullptr)
-        return;
-    // The search is gone whatever closing answers; nothing to report.
-    if (listing->search != INVALID_HANDLE_VALUE) {
-        bool called = false;
-        system_call(
-            SystemOperation::close, path_,
-            [&] {
-                called = true;
-                return ::FindClose(listing->search) != 0;
-            },
-            false);
-        if (!called)
-            ::FindClose(listing->search);
-    }
+    if (listing != nullptr && listing->search != INVALID_HANDLE_VALUE)
+        end_search(path_, listing->search);
     delete listing;
 }
 

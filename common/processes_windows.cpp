@@ -10,7 +10,6 @@
 
 #include <atomic>
 #include <csignal>
-#include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
 
@@ -61,8 +60,6 @@ InterruptSignalCatch::~InterruptSignalCatch()
     interrupt_signal = 0;
 }
 
-int caught_interrupt_signal() { return interrupt_signal; }
-
 std::int64_t wall_clock_ns()
 {
     FILETIME now{};
@@ -74,13 +71,15 @@ std::int64_t wall_clock_ns()
 
 bool is_terminal(StandardStream stream)
 {
-    const DWORD which = stream == StandardStream::input ? STD_INPUT_HANDLE
-        : stream == StandardStream::output              ? STD_OUTPUT_HANDLE
-                                                        : STD_ERROR_HANDLE;
+    // In the order of StandardStream: input, output, error.
+    constexpr DWORD handles[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    const DWORD which = handles[static_cast<int>(stream)];
     DWORD mode = 0;
     return system_call(
         SystemOperation::examine, "", [&] { return ::GetConsoleMode(::GetStdHandle(which), &mode) != 0; });
 }
+
+int caught_interrupt_signal() { return interrupt_signal; }
 
 long process_id() { return static_cast<long>(::GetCurrentProcessId()); }
 
@@ -110,8 +109,9 @@ std::vector<std::string> program_arguments(int, char**)
 
 void pass_standard_streams_unchanged()
 {
-    ::_setmode(::_fileno(stdout), _O_BINARY);
-    ::_setmode(::_fileno(stderr), _O_BINARY);
+    constexpr int binary = 0x8000; // _O_BINARY of the C library's <fcntl.h>
+    ::_setmode(::_fileno(stdout), binary);
+    ::_setmode(::_fileno(stderr), binary);
 }
 
 std::string system_temporary_folder()

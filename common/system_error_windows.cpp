@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The Windows side of the seam's errors: the system's error codes
 // (GetLastError) onto outcomes and error numbers, as the POSIX side maps
-// errno.
+// its own numbers.
 #include "common/system_call_windows.h"
 #include "common/system_error.h"
 
@@ -93,10 +93,8 @@ DWORD code_of(SystemOutcome outcome)
 
 SystemResult result_of_platform_number(int number)
 {
-    if (number == 0)
-        return {};
     const auto code = static_cast<DWORD>(number);
-    return {outcome_of(code), number, error_number_of(code)};
+    return code == ERROR_SUCCESS ? SystemResult{} : SystemResult{outcome_of(code), number, error_number_of(code)};
 }
 
 SystemResult result_of(SystemOutcome outcome) { return result_of_platform_number(static_cast<int>(code_of(outcome))); }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/windows1252.h"
 
+#include "common/paths.h"
+
 #include <array>
 #include <cstdio>
 
@@ -163,7 +165,9 @@ std::string escaped_file_name(std::string_view name)
             ++pos;
             continue;
         }
-        if (character == '\\') {
+        // On Windows a backslash separates names and is never part of
+        // one: it stands as itself, and a path stays readable.
+        if (character == '\\' && !windows_paths) {
             text += "\\\\";
             continue;
         }

@@ -45,7 +45,8 @@ std::string ascii_lower(std::string_view text);
 // A file-system name (UTF-8, possibly malformed) as Windows-1252 text for the
 // log and the messages, without losing anything: every character the code
 // page has stands as itself, except these escapes:
-//   "\\"        a backslash
+//   "\\"        a backslash (not on Windows, where it separates names and
+//               is never part of one: there it stands as itself)
 //   "\xHH"      a byte that is not part of valid UTF-8 (two hex digits)
 //   "\u{HHHH}"  a control character (U+0000 to U+001F, U+007F to U+009F) or a
 //               character the code page lacks (four to six hex digits)
