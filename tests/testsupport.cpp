@@ -223,9 +223,18 @@ std::vector<std::string> image_contents(const std::filesystem::path& folder)
     return contents;
 }
 
+std::string error_head(int number)
+{
+    static const std::map<int, std::string> descriptions = {{52, "Bad file name or number"}, {53, "File not found"},
+        {57, "Device I/O error"}, {58, "File already exists"}, {61, "Disk full"}, {70, "Permission denied"},
+        {75, "Path/File access error"}, {76, "Path not found"}};
+    return "Error Nr.  " + std::to_string(number) + " happened:\n" + descriptions.at(number);
+}
+
 std::string error_text(int number, const std::string& path)
 {
-    return file_error_text(Error(static_cast<ErrorNumber>(number)), path);
+    return error_head(number) + "\nThis error happend while processing the following file: \n\n" + path
+        + "\n\nProgress aborted !";
 }
 
 RunFolder::RunFolder(const std::string& database, const std::vector<std::pair<std::string, fixtures::RomPlan>>& images)

@@ -9,6 +9,9 @@
 #include "operations/batch_run.h"
 #include "operations/run_journal.h"
 
+#include <gtest/gtest.h>
+
+#include <cctype>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -127,8 +130,22 @@ RomAnalysis analysis_for(const std::string& name, const std::string& checksum = 
 // The contents of every file below folder but games.htm and unknown.log, sorted.
 std::vector<std::string> image_contents(const std::filesystem::path& folder);
 
-// The message of failure number while processing path.
+// The program's texts of failure number, written out here: its first two
+// lines, and the whole message of the failure while processing path.
+std::string error_head(int number);
 std::string error_text(int number, const std::string& path);
+
+// Names each case of a parametrised suite after its `what`, every character
+// a test name cannot hold as '_': a failure names its case.
+struct CaseName {
+    template <typename Case> std::string operator()(const ::testing::TestParamInfo<Case>& info) const
+    {
+        std::string name = info.param.what;
+        for (char& c : name)
+            c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+        return name;
+    }
+};
 
 // The made-up games of the batch-run tests.
 namespace games {
