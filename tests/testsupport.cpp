@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
 #include <spawn.h>
@@ -14,6 +15,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <thread>
 #include <tuple>
 #include <unistd.h>
 
@@ -184,6 +186,19 @@ int wait_for(int pid)
     int status = 0;
     ::waitpid(pid, &status, 0);
     return status;
+}
+
+bool blocked_on_lock(const std::string& proc_folder)
+{
+    for (int tries = 0; tries < 6000; ++tries) {
+        const std::string waiting_in = fixtures::read_file(proc_folder + "/wchan");
+        if (waiting_in.find("lock") != std::string::npos)
+            return true;
+        if (waiting_in.empty()) // ended, or no /proc
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
 }
 
 void make_fifo(const std::string& path)

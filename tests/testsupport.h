@@ -119,6 +119,10 @@ int start_program(const std::string& program, std::vector<std::string> arguments
     const std::string& working_folder = "");
 // Waits for the process pid to end; its wait status.
 int wait_for(int pid);
+// Waits, up to a minute, until the process or thread of this /proc folder
+// ("/proc/PID", "/proc/self/task/TID") sleeps on a file lock; false when it
+// does not (it ended, or the system always says 0, as while running).
+bool blocked_on_lock(const std::string& proc_folder);
 // A FIFO or a bound Unix socket at path.
 void make_fifo(const std::string& path);
 void make_socket(const std::string& path);
