@@ -2,21 +2,16 @@
 // several hundred images. After every kill each image is still there exactly
 // once, byte for byte, and either a following run completes or undo brings
 // the folder back to exactly the paths and bytes it held before the run.
-#include "fixtures/rom_builder.h"
 #include "tests/testsupport.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <csignal>
-#include <filesystem>
 #include <random>
 #include <sstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 

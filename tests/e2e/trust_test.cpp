@@ -1,18 +1,12 @@
 // The promise under hostile use: no file is lost, overwritten or altered,
 // and every failure names what failed. Each case here once broke it.
-#include "common/system_calls.h"
-#include "fixtures/rom_builder.h"
-#include "operations/batch_run.h"
 #include "tests/testsupport.h"
-
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -24,9 +18,7 @@ namespace cartonym {
 namespace {
 
 namespace fs = std::filesystem;
-using fixtures::build_rom;
-using fixtures::read_file;
-using fixtures::write_file;
+using namespace fixtures;
 using test::Tree;
 
 using namespace test::games;
@@ -113,13 +105,15 @@ TEST(TrustRace, LinksExchangedWithFilesDuringRealRunsLoseNothing)
         write_file(w.t / ("other/" + std::to_string(i)), "someone's file " + std::to_string(i));
     }
     const auto exchange = [&](int i) {
-        const std::string a = w.in_folder("game" + std::to_string(i) + ".smc"), b = w.t / ("other/" + std::to_string(i));
+        const std::string a = w.in_folder("game" + std::to_string(i) + ".smc"),
+                          b = w.t / ("other/" + std::to_string(i));
         return ::syscall(SYS_renameat2, AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), 2u /* RENAME_EXCHANGE */) == 0;
     };
     if (!exchange(0) || !exchange(0))
         GTEST_SKIP() << "this file system cannot exchange two names: " << std::strerror(errno);
     const auto before = w.contents();
-    void* shared = ::mmap(nullptr, sizeof(std::atomic<long>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    void* shared =
+        ::mmap(nullptr, sizeof(std::atomic<long>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     ASSERT_NE(shared, MAP_FAILED);
     auto* exchanges = new (shared) std::atomic<long>(0);
     const pid_t swapper = ::fork();
