@@ -121,7 +121,8 @@ int start_program(const std::string& program, std::vector<std::string> arguments
 int wait_for(int pid);
 // Waits, up to a minute, until the process or thread of this /proc folder
 // ("/proc/PID", "/proc/self/task/TID") sleeps on a file lock; false when it
-// does not (it ended, or the system always says 0, as while running).
+// does not (it ended, or never waited). A test of two writers fails then:
+// their writes did not meet.
 bool blocked_on_lock(const std::string& proc_folder);
 // A FIFO or a bound Unix socket at path.
 void make_fifo(const std::string& path);

@@ -433,8 +433,7 @@ TEST(DigestCache, TwoWritersLeaveAWholeCache)
         ::close(lock);
         for (const int pid : writers)
             EXPECT_EQ(test::wait_for(pid), 0);
-        if (!met)
-            GTEST_SKIP() << "the writers were not seen waiting for the lock (no wchan in /proc here)";
+        EXPECT_TRUE(met) << "the writers were never both seen waiting for the lock";
         ASSERT_TRUE(DigestCache(folder + "/digests").was_trusted());
         EXPECT_EQ(cached_paths(), expected);
         EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
