@@ -8,9 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <random>
 #include <stdexcept>
+#include <thread>
 #include <tuple>
 
 #ifdef _WIN32
@@ -267,6 +269,19 @@ int wait_for(int pid)
 
 int exit_status(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
 
+bool blocked_on_lock(const std::string& proc_folder)
+{
+    for (int tries = 0; tries < 6000; ++tries) {
+        const std::string waiting_in = fixtures::read_file(proc_folder + "/wchan");
+        if (waiting_in.find("lock") != std::string::npos)
+            return true;
+        if (waiting_in.empty()) // ended, or no /proc
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
 void make_fifo(const std::string& path)
 {
     if (::mkfifo(path.c_str(), 0600) != 0)
@@ -306,9 +321,18 @@ std::vector<std::string> image_contents(const std::filesystem::path& folder)
     return contents;
 }
 
+std::string error_head(int number)
+{
+    static const std::map<int, std::string> descriptions = {{52, "Bad file name or number"}, {53, "File not found"},
+        {57, "Device I/O error"}, {58, "File already exists"}, {61, "Disk full"}, {70, "Permission denied"},
+        {75, "Path/File access error"}, {76, "Path not found"}};
+    return "Error Nr.  " + std::to_string(number) + " happened:\n" + descriptions.at(number);
+}
+
 std::string error_text(int number, const std::string& path)
 {
-    return file_error_text(Error(static_cast<ErrorNumber>(number)), path);
+    return error_head(number) + "\nThis error happend while processing the following file: \n\n" + path
+        + "\n\nProgress aborted !";
 }
 
 RunFolder::RunFolder(const std::string& database, const std::vector<std::pair<std::string, fixtures::RomPlan>>& images)

@@ -10,6 +10,9 @@
 #include "operations/batch_run.h"
 #include "operations/run_undo.h"
 
+#include <gtest/gtest.h>
+
+#include <cctype>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -119,6 +122,11 @@ int start_program(const std::string& program, std::vector<std::string> arguments
 int wait_for(int pid);
 // The exit status of a wait status, -1 for a process that did not exit.
 int exit_status(int status);
+// Waits, up to a minute, until the process or thread of this /proc folder
+// ("/proc/PID", "/proc/self/task/TID") sleeps on a file lock; false when it
+// does not (it ended, or never waited). A test of two writers fails then:
+// their writes did not meet.
+bool blocked_on_lock(const std::string& proc_folder);
 // A FIFO or a bound Unix socket at path.
 void make_fifo(const std::string& path);
 void make_socket(const std::string& path);
@@ -130,8 +138,22 @@ RomAnalysis analysis_for(const std::string& name, const std::string& checksum = 
 // The contents of every file below folder but games.htm and unknown.log, sorted.
 std::vector<std::string> image_contents(const std::filesystem::path& folder);
 
-// The message of failure number while processing path.
+// The program's texts of failure number, written out here: its first two
+// lines, and the whole message of the failure while processing path.
+std::string error_head(int number);
 std::string error_text(int number, const std::string& path);
+
+// Names each case of a parametrised suite after its `what`, every character
+// a test name cannot hold as '_': a failure names its case.
+struct CaseName {
+    template <typename Case> std::string operator()(const ::testing::TestParamInfo<Case>& info) const
+    {
+        std::string name = info.param.what;
+        for (char& c : name)
+            c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+        return name;
+    }
+};
 
 // The made-up games of the batch-run tests.
 namespace games {

@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Images inside archives: faults and bounds, raw files, whole entries.
-#include <gtest/gtest.h>
 
 #include "analysis/archive_reader.h"
-#include "fixtures/rom_builder.h"
 #include "tests/archive_builder.h"
 #include "tests/testsupport.h"
 
@@ -22,33 +20,38 @@ std::string many_entries(std::size_t count)
     return make_archive(ArchiveFormat::zip_stored, entries);
 }
 
-TEST(ArchiveReader, FaultsAndBounds)
+struct ArchiveCase {
+    const char* what;
+    std::string file, bytes, error;
+    std::vector<std::string> images;
+};
+class ArchiveBounds : public ::testing::TestWithParam<ArchiveCase> { };
+
+TEST_P(ArchiveBounds, ImagesOrTheFault)
 {
-    const std::string gz = make_archive(ArchiveFormat::gzip, {{"Alpha.smc", alpha}});
-    // 64 MiB inflated from 64 KiB: only the head is read, the rest passed over by seeking.
-    const std::string bomb = alpha + std::string(64 << 20, '\0');
-    const struct {
-        std::string file, bytes, error;
-        std::vector<std::string> images;
-    } cases[] = {
-        {"Alpha (USA).sfc.gz", gz, "", {"Alpha (USA).sfc"}},
-        {"nested.zip", make_archive(ArchiveFormat::zip_stored, {{"in.zip", test::zip_passing_the_raw_test()}}), "", {}},
-        {"cut.gz", gz.substr(0, 40), "damaged", {}},
-        {"1000.zip", many_entries(1000), "", {}},
-        {"1001.zip", many_entries(1001), "more than 1000 entries", {}},
-        {"bomb.zip", make_archive(ArchiveFormat::zip_deflated, {{"big.smc", bomb}, {"A.smc", alpha}}), "",
-            {"big.smc", "A.smc"}},
-    };
     test::TempFolder folder;
-    for (const auto& c : cases) {
-        fixtures::write_file(folder / c.file, c.bytes);
-        const ArchiveAnalysis result = analyse_archive(folder / c.file);
-        std::vector<std::string> names;
-        for (const EntryAnalysis& image : result.images)
-            names.push_back(image.entry);
-        EXPECT_EQ(std::pair(archive_fault_text(result.fault), names), std::pair(c.error, c.images)) << c.file;
-    }
+    fixtures::write_file(folder / GetParam().file, GetParam().bytes);
+    const ArchiveAnalysis result = analyse_archive(folder / GetParam().file);
+    std::vector<std::string> names;
+    for (const EntryAnalysis& image : result.images)
+        names.push_back(image.entry);
+    EXPECT_EQ(std::pair(archive_fault_text(result.fault), names), std::pair(GetParam().error, GetParam().images));
 }
+
+const std::string gz = make_archive(ArchiveFormat::gzip, {{"Alpha.smc", alpha}});
+INSTANTIATE_TEST_SUITE_P(Each, ArchiveBounds,
+    ::testing::Values(ArchiveCase{"gzip", "Alpha (USA).sfc.gz", gz, "", {"Alpha (USA).sfc"}},
+        ArchiveCase{"an archive inside", "nested.zip",
+            make_archive(ArchiveFormat::zip_stored, {{"in.zip", test::zip_passing_the_raw_test()}}), "", {}},
+        ArchiveCase{"cut short", "cut.gz", gz.substr(0, 40), "damaged", {}},
+        ArchiveCase{"1000 entries", "1000.zip", many_entries(1000), "", {}},
+        ArchiveCase{"1001 entries", "1001.zip", many_entries(1001), "more than 1000 entries", {}},
+        // 64 MiB inflated from 64 KiB: only the head is read, the rest passed over by seeking.
+        ArchiveCase{"bomb", "bomb.zip",
+            make_archive(
+                ArchiveFormat::zip_deflated, {{"big.smc", alpha + std::string(64 << 20, '\0')}, {"A.smc", alpha}}),
+            "", {"big.smc", "A.smc"}}),
+    test::CaseName());
 
 TEST(ArchiveReader, RawFilesAndWholeEntries)
 {

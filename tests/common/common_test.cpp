@@ -1,20 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Windows-1252 conversion, number texts, paths and error numbers.
-#include <gtest/gtest.h>
 
-#include "common/error.h"
 #include "common/number_text.h"
 #include "common/paths.h"
 #include "common/system_error.h"
 #include "common/user_folders.h"
 #include "common/windows1252.h"
+#include "tests/testsupport.h"
 
 #include <cerrno>
 #include <iconv.h>
-#include <map>
-#include <optional>
-#include <string>
-#include <vector>
+#include <tuple>
 
 using namespace cartonym;
 
@@ -55,25 +51,36 @@ TEST(NumberText, HexDigitsDecimalAndTenths)
     }
 }
 
-TEST(Error, ErrnoMapsToNumberAndDescription)
+struct ErrnoCase {
+    const char* what;
+    int errnum, number;
+    const char* description;
+};
+class ErrnoMapping : public ::testing::TestWithParam<ErrnoCase> { };
+
+TEST_P(ErrnoMapping, GivesTheNumberAndDescription)
 {
-    const struct {
-        int errnum, number;
-        const char* description;
-    } cases[] = {{ENOENT, 53, "File not found"}, {EEXIST, 58, "File already exists"}, {EACCES, 70, "Permission denied"},
-        {EROFS, 70, "Permission denied"}, {ENOSPC, 61, "Disk full"}, {EIO, 57, "Device I/O error"},
-        {ENAMETOOLONG, 52, "Bad file name or number"}, {ENOTDIR, 76, "Path not found"},
-        {EXDEV, 75, "Path/File access error"}, {EAGAIN, 75, "Path/File access error"}};
-    for (const auto& case_ : cases) {
-        SCOPED_TRACE(case_.errnum);
-        try {
-            result_of_platform_number(case_.errnum).raise();
-            ADD_FAILURE() << "raise() returned";
-        } catch (const Error& error) {
-            EXPECT_EQ(error.value(), case_.number);
-            EXPECT_EQ(error.description(), case_.description);
-        }
+    try {
+        result_of_platform_number(GetParam().errnum).raise();
+        ADD_FAILURE() << "raise() returned";
+    } catch (const Error& thrown) {
+        EXPECT_EQ(std::tuple(thrown.value(), std::string(thrown.description())),
+            std::tuple(GetParam().number, std::string(GetParam().description)));
     }
+}
+
+INSTANTIATE_TEST_SUITE_P(Each, ErrnoMapping,
+    ::testing::Values(ErrnoCase{"ENOENT", ENOENT, 53, "File not found"},
+        ErrnoCase{"EEXIST", EEXIST, 58, "File already exists"}, ErrnoCase{"EACCES", EACCES, 70, "Permission denied"},
+        ErrnoCase{"EROFS", EROFS, 70, "Permission denied"}, ErrnoCase{"ENOSPC", ENOSPC, 61, "Disk full"},
+        ErrnoCase{"EIO", EIO, 57, "Device I/O error"},
+        ErrnoCase{"ENAMETOOLONG", ENAMETOOLONG, 52, "Bad file name or number"},
+        ErrnoCase{"ENOTDIR", ENOTDIR, 76, "Path not found"}, ErrnoCase{"EXDEV", EXDEV, 75, "Path/File access error"},
+        ErrnoCase{"EAGAIN", EAGAIN, 75, "Path/File access error"}),
+    test::CaseName());
+
+TEST(Error, MessageTexts)
+{
     EXPECT_STREQ(error_description(ErrorNumber::input_past_end_of_file), "Input past end of file");
     EXPECT_EQ(short_error_text(Error(ErrorNumber::file_not_found)), "Error Nr.  53 happened:\nFile not found");
     EXPECT_EQ(file_error_text(Error(ErrorNumber::file_already_exists), "/roms/Game (USA).smc"),
@@ -81,20 +88,26 @@ TEST(Error, ErrnoMapsToNumberAndDescription)
         "file: \n\n/roms/Game (USA).smc\n\nProgress aborted !");
 }
 
-TEST(Paths, ParentFolderBaseNameAndJoining)
+struct PathCase {
+    const char *what, *path, *parent, *base;
+};
+class PathParts : public ::testing::TestWithParam<PathCase> { };
+
+TEST_P(PathParts, ParentFolderBaseNameAndJoiningBack)
 {
-    const struct {
-        const char *path, *parent, *base;
-    } cases[] = {{"a.smc", ".", "a.smc"}, {"/a.smc", "/", "a.smc"}, {"/roms/a.smc", "/roms", "a.smc"},
-        {"roms/sub/a b.smc", "roms/sub", "a b.smc"}, {"/roms/", "/roms", ""}};
-    for (const auto& case_ : cases) {
-        EXPECT_EQ(parent_folder(case_.path), case_.parent) << case_.path;
-        EXPECT_EQ(base_name(case_.path), case_.base) << case_.path;
-        if (*case_.base != '\0' && std::string(case_.parent) != ".") {
-            EXPECT_EQ(join_path(parent_folder(case_.path), base_name(case_.path)), case_.path);
-        }
+    const PathCase& c = GetParam();
+    EXPECT_EQ(std::tuple(parent_folder(c.path), base_name(c.path)), std::tuple(c.parent, c.base));
+    if (*c.base != '\0' && std::string(c.parent) != ".") {
+        EXPECT_EQ(join_path(parent_folder(c.path), base_name(c.path)), c.path);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Each, PathParts,
+    ::testing::Values(PathCase{"bare name", "a.smc", ".", "a.smc"}, PathCase{"in the root", "/a.smc", "/", "a.smc"},
+        PathCase{"absolute", "/roms/a.smc", "/roms", "a.smc"},
+        PathCase{"relative with a blank", "roms/sub/a b.smc", "roms/sub", "a b.smc"},
+        PathCase{"folder with a slash", "/roms/", "/roms", ""}),
+    test::CaseName());
 
 TEST(Paths, InsideAFolderPlainNamesAndAbsolutePaths)
 {

@@ -2,14 +2,12 @@
 // Verified names from catalogues: the three formats, the new-name rules,
 // precedence, registered catalogues, the report, the digest cache, and
 // outputs unchanged without a catalogue.
-#include <gtest/gtest.h>
 
 #include "common/number_text.h"
 #include "database_tools/catalogue_tier.h"
 #include "database_tools/content_digest.h"
 #include "database_tools/digest_cache.h"
 #include "database_tools/rom_catalogue.h"
-#include "fixtures/rom_builder.h"
 #include "tests/archive_builder.h"
 #include "tests/cli_run.h"
 #include "tests/testsupport.h"
@@ -18,10 +16,11 @@
 #include <array>
 #include <cstdlib>
 #include <fcntl.h>
-#include <filesystem>
 #include <set>
 #include <sstream>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace cartonym;
 using fixtures::CopierHeader;
@@ -103,76 +102,83 @@ const std::string homebrew = std::string(512, 'h') + std::string(2048, 'z'); // 
 
 } // namespace
 
-TEST(CatalogueFormats, EachFormatFindsByItsSums)
+const std::vector<Rom> listed_roms = {{"Game A", "Game A.sfc", plain}, {"Game B", "Game B.sfc", "crc only", true},
+    {"Bad", "../up.sfc", "x"}, {"Bad", "a/b.sfc", "y"}, {"Bad", std::string(256, 'n'), "z"}, {"Bad", "..", "w"},
+    {"Dots", "If... (Japan).sfc", "d"}};
+struct FormatCase {
+    const char* what;
+    std::string text;
+    std::string catalogue_name, version;
+    std::size_t entries, faults; // SMDB names a rom by its path's file name
+    bool by_crc;                 // an SMDB line is found by its SHA-1 only; a CRC-only entry by CRC32 and size
+};
+class CatalogueFormats : public ::testing::TestWithParam<FormatCase> { };
+
+TEST_P(CatalogueFormats, EachFormatFindsByItsSums)
 {
-    const std::vector<Rom> roms = {{"Game A", "Game A.sfc", plain}, {"Game B", "Game B.sfc", "crc only", true},
-        {"Bad", "../up.sfc", "x"}, {"Bad", "a/b.sfc", "y"}, {"Bad", std::string(256, 'n'), "z"}, {"Bad", "..", "w"},
-        {"Dots", "If... (Japan).sfc", "d"}};
-    const struct {
-        const char* name;
-        std::string text;
-        std::string catalogue_name, version;
-        std::size_t entries, faults; // SMDB names a rom by its path's file name
-    } cases[] = {{"logiqx", logiqx(roms), "X & Y", "7", 3, 4}, {"clrmamepro", clrmamepro(roms), "X & Y", "7", 3, 4},
-        {"smdb", smdb(roms, false), "list.smdb", "", 5, 2},
-        {"smdb five columns", smdb(roms, true), "list.smdb", "", 5, 2}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const RomCatalogue catalogue = RomCatalogue::parse(c.text, "dir/list.smdb");
-        // The same after a byte order mark, handed out a byte at a time.
-        const std::string marked = "\xEF\xBB\xBF" + c.text;
-        const auto byte_by_byte = [&marked]() -> CatalogueBytes {
-            return [&marked, at = std::size_t{0}]() mutable {
-                return std::string_view(marked).substr(std::min(at++, marked.size()), 1);
-            };
+    const FormatCase& c = GetParam();
+    const RomCatalogue catalogue = RomCatalogue::parse(c.text, "dir/list.smdb");
+    // The same after a byte order mark, handed out a byte at a time.
+    const std::string marked = "\xEF\xBB\xBF" + c.text;
+    const auto byte_by_byte = [&marked]() -> CatalogueBytes {
+        return [&marked, at = std::size_t{0}]() mutable {
+            return std::string_view(marked).substr(std::min(at++, marked.size()), 1);
         };
-        for (const RomCatalogue& read : {catalogue, RomCatalogue::parse(byte_by_byte, "dir/list.smdb")})
-            EXPECT_EQ(std::tuple(read.name(), read.version(), read.entries().size(), read.faults().size()),
-                std::tuple(c.catalogue_name, c.version, c.entries, c.faults));
-        ASSERT_NE(catalogue.find(digest(plain)), nullptr);
-        EXPECT_EQ(catalogue.find(digest(plain))->rom_name, "Game A.sfc");
-        ContentDigest crc_only = digest("crc only");
-        crc_only.sha1.fill(0);
-        // An SMDB line is found by its SHA-1 only; a CRC-only entry by CRC32 and size.
-        const bool by_crc = std::string(c.name) == "logiqx" || std::string(c.name) == "clrmamepro";
-        EXPECT_EQ(catalogue.find(crc_only) != nullptr, by_crc);
-    }
+    };
+    for (const RomCatalogue& read : {catalogue, RomCatalogue::parse(byte_by_byte, "dir/list.smdb")})
+        EXPECT_EQ(std::tuple(read.name(), read.version(), read.entries().size(), read.faults().size()),
+            std::tuple(c.catalogue_name, c.version, c.entries, c.faults));
+    ASSERT_NE(catalogue.find(digest(plain)), nullptr);
+    EXPECT_EQ(catalogue.find(digest(plain))->rom_name, "Game A.sfc");
+    ContentDigest crc_only = digest("crc only");
+    crc_only.sha1.fill(0);
+    EXPECT_EQ(catalogue.find(crc_only) != nullptr, c.by_crc);
 }
+
+INSTANTIATE_TEST_SUITE_P(Each, CatalogueFormats,
+    ::testing::Values(FormatCase{"logiqx", logiqx(listed_roms), "X & Y", "7", 3, 4, true},
+        FormatCase{"clrmamepro", clrmamepro(listed_roms), "X & Y", "7", 3, 4, true},
+        FormatCase{"smdb", smdb(listed_roms, false), "list.smdb", "", 5, 2, false},
+        FormatCase{"smdb five columns", smdb(listed_roms, true), "list.smdb", "", 5, 2, false}),
+    test::CaseName());
 
 // The new name of each kind of verified file, in both styles; a rejected file keeps rom_ok false and no analysis fields.
-TEST(VerifiedNames, EachRowOfTheNewNameTable)
+struct VerifiedCase {
+    const char* what;
+    std::string file, data, rom_name, new_name;
+    bool rom_ok = true, no_spaces = false, listed_whole = false; // else without the (copier) header
+};
+class VerifiedName : public ::testing::TestWithParam<VerifiedCase> { };
+
+TEST_P(VerifiedName, EachRowOfTheNewNameTable)
 {
     const World t;
-    const struct {
-        std::string file, data, rom_name, new_name;
-        bool rom_ok = true, no_spaces = false;
-    } rows[] = {
-        {"h.swc", headered, "Named Game (World).sfc", "Named Game (World).swc"},
-        {"p.smc", plain, "Other Game (World).sfc", "Other Game (World).sfc"},
-        {"p2.smc", plain, "Other Game (World).sfc", "Other_Game_(World).sfc", true, true},
-        {"hb.bin", homebrew, "Homebrew Demo (PD).sfc", "Homebrew Demo (PD).smc", false},
-        {"whole.bin", homebrew, "Homebrew Whole (PD).sfc", "Homebrew Whole (PD).sfc", false},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.file);
-        fixtures::write_file(t / ("img/" + row.file), row.data);
-        const std::string listed = row.file == "whole.bin" || row.file == "p.smc" || row.file == "p2.smc"
-            ? row.data
-            : row.data.substr(512); // the cartridge data without the (copier) header
-        fixtures::write_file(t / "c.dat", clrmamepro({{"G", row.rom_name, listed}}));
-        std::vector<std::string> args = {"--dat", t / "c.dat", t / ("img/" + row.file)};
-        if (row.no_spaces)
-            args.insert(args.begin(), "--no-spaces");
-        const CliRun run = t.info(args);
-        ASSERT_EQ(run.lines.size(), 1u) << run.err;
-        const json& line = run.lines[0];
-        EXPECT_EQ(std::tuple(line["rom_ok"], line["identified_by"], line["catalogue"], line["full_name"],
-                      line["new_name"], line["sha1"], line.contains("format_code")),
-            std::tuple(json(row.rom_ok), json("catalogue"), json("X & Y"), json("G"), json(row.new_name),
-                json(hex_text(digest(listed).sha1)), row.rom_ok));
-    }
+    const VerifiedCase& row = GetParam();
+    fixtures::write_file(t / ("img/" + row.file), row.data);
+    const std::string listed = row.listed_whole ? row.data : row.data.substr(512);
+    fixtures::write_file(t / "c.dat", clrmamepro({{"G", row.rom_name, listed}}));
+    std::vector<std::string> args = {"--dat", t / "c.dat", t / ("img/" + row.file)};
+    if (row.no_spaces)
+        args.insert(args.begin(), "--no-spaces");
+    const CliRun run = t.info(args);
+    ASSERT_EQ(run.lines.size(), 1u) << run.err;
+    const json& line = run.lines[0];
+    EXPECT_EQ(std::tuple(line["rom_ok"], line["identified_by"], line["catalogue"], line["full_name"], line["new_name"],
+                  line["sha1"], line.contains("format_code")),
+        std::tuple(json(row.rom_ok), json("catalogue"), json("X & Y"), json("G"), json(row.new_name),
+            json(hex_text(digest(listed).sha1)), row.rom_ok));
 }
 
+INSTANTIATE_TEST_SUITE_P(Each, VerifiedName,
+    ::testing::Values(VerifiedCase{"headered", "h.swc", headered, "Named Game (World).sfc", "Named Game (World).swc"},
+        VerifiedCase{"plain", "p.smc", plain, "Other Game (World).sfc", "Other Game (World).sfc", true, false, true},
+        VerifiedCase{"plain without spaces", "p2.smc", plain, "Other Game (World).sfc", "Other_Game_(World).sfc", true,
+            true, true},
+        VerifiedCase{"rejected without its header", "hb.bin", homebrew, "Homebrew Demo (PD).sfc",
+            "Homebrew Demo (PD).smc", false},
+        VerifiedCase{"rejected whole", "whole.bin", homebrew, "Homebrew Whole (PD).sfc", "Homebrew Whole (PD).sfc",
+            false, false, true}),
+    test::CaseName());
 // The fixdat of an SMDB list parses whatever its names hold: markup, quotes, a control character, bytes that are no
 // UTF-8 (each a stand-in there).
 TEST(CatalogueReport, EveryFixdatParses)
@@ -420,8 +426,10 @@ TEST(DigestCache, DamagedCacheAndChangedFiles)
     }
 }
 
-// Two writers at once, round after round: the cache stays whole and trusted, keeps all it held and every entry of
-// both writers; no working file stays.
+// Two writers at once, round after round: the test holds the cache folder's
+// lock until both are seen asleep on it with their entries in hand, so their
+// saves meet. The cache stays whole and trusted, keeps all it held and every
+// entry of both writers; no working file stays.
 TEST(DigestCache, TwoWritersLeaveAWholeCache)
 {
     const World t;
@@ -442,26 +450,30 @@ TEST(DigestCache, TwoWritersLeaveAWholeCache)
     std::set<std::string> expected;
     fs::create_directories(folder);
     fixtures::write_file(folder + "/.digests.new-KILLED", "a killed writer's working file");
-    for (int round = 0; round < 10; ++round) {
-        std::array<std::set<std::string>, 2> sets;
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
         std::array<std::vector<std::string>, 2> args;
         for (int writer = 0; writer < 2; ++writer) {
             args[writer] = {"info", "--db", t.db, "--dat", t / "c.dat"};
             for (int i = 0; i < 20; ++i) {
                 args[writer].push_back(t / ("img/" + std::to_string(round * 100 + writer * 50 + i) + ".smc"));
                 fixtures::write_file(args[writer].back(), plain);
-                sets[writer].insert(args[writer].back());
+                expected.insert(args[writer].back());
             }
         }
+        const int lock = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); // not held by the writers
+        ASSERT_EQ(::flock(lock, LOCK_EX), 0);
         const std::array<int, 2> writers = {
             test::start_program(CARTONYM_CLI_PATH, args[0]), test::start_program(CARTONYM_CLI_PATH, args[1])};
+        bool met = true;
         for (const int pid : writers)
-            EXPECT_EQ(test::wait_for(pid), 0) << "round " << round;
-        ASSERT_TRUE(DigestCache(folder + "/digests").was_trusted()) << "round " << round;
-        const std::set<std::string> after = cached_paths();
-        expected.insert(sets[0].begin(), sets[0].end());
-        expected.insert(sets[1].begin(), sets[1].end());
-        EXPECT_EQ(after, expected) << "round " << round;
-        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1) << "round " << round;
+            met = test::blocked_on_lock("/proc/" + std::to_string(pid)) && met;
+        ::close(lock);
+        for (const int pid : writers)
+            EXPECT_EQ(test::wait_for(pid), 0);
+        EXPECT_TRUE(met) << "the writers were never both seen waiting for the lock";
+        ASSERT_TRUE(DigestCache(folder + "/digests").was_trusted());
+        EXPECT_EQ(cached_paths(), expected);
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
     }
 }

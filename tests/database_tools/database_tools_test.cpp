@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The database tools: learned names, the check, catalogues, sums, the safe append and the db commands end to end.
-#include <gtest/gtest.h>
 
 #include "analysis/header_decoding.h"
 #include "common/database_file.h"
@@ -10,24 +9,22 @@
 #include "database_tools/database_writes.h"
 #include "database_tools/learned_name.h"
 #include "database_tools/rom_catalogue.h"
-#include "fixtures/rom_builder.h"
 #include "naming/file_names.h"
 #include "naming/name_database.h"
 #include "tests/cli_run.h"
 #include "tests/testsupport.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <map>
 #include <set>
 #include <sys/stat.h>
-#include <sys/wait.h>
+#include <sys/syscall.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace cartonym;
-using fixtures::CopierHeader;
-using fixtures::MemoryMap;
+using namespace fixtures;
 using nlohmann::json;
 namespace fs = std::filesystem;
 
@@ -50,23 +47,15 @@ Records records_of(const std::string& text)
     return records;
 }
 
-// An image of a generated collection with the full name its record should hold.
+// An image of a generated collection with the full name its record should
+// hold and the name the program gives it (as a file-system name).
 struct NamedImage {
     fixtures::RomPlan plan;
     std::string full_name; // Windows-1252
+    std::string file_name;
     bool no_spaces = false;
 
     std::string suffix() const { return country_suffix(plan.country); }
-    // The name the program gives it, as a file-system name.
-    std::string new_name() const
-    {
-        const CopierHeader h = plan.header;
-        std::string name = normal_name(
-            full_name, suffix(), h == CopierHeader::SWC ? ".swc" : (h == CopierHeader::FIG ? ".fig" : ".smc"));
-        if (no_spaces)
-            Baue_dateiname(name);
-        return file_system_name(name);
-    }
 };
 
 // Every copier format and map twice (then without spaces), several countries, names with brackets and underscores.
@@ -74,6 +63,12 @@ std::vector<NamedImage> Collection()
 {
     const std::string names[] = {"Mole Patrol", "Comet Curling (Rev 1)", "Star_Fox Arena", "Dr. Mario [Hack]",
         "Caf\xE9 Racer", "Quest (Disc 2) [T+Eng]", "Super V.G.", "Big_Bang  Theory"};
+    const std::string file_names[] = {"Mole Patrol (JAP).smc", "Comet Curling (Rev 1) (USA).smc",
+        "Star_Fox Arena (Euro).swc", "Dr. Mario [Hack] (Euro - Germany).swc", "Caf\xC3\xA9 Racer (Korea).smc",
+        "Quest (Disc 2) [T+Eng].smc", "Super V.G. (JAP).fig", "Big_Bang  Theory (USA).fig", "Mole Patrol (Euro).smc",
+        "Comet_Curling_(Rev_1)_(Euro_-_Germany).smc", "Star_Fox_Arena_(Korea).smc", "Dr._Mario_[Hack].swc",
+        "Caf\xC3\xA9_Racer_(JAP).swc", "Quest_(Disc_2)_[T+Eng]_(USA).smc", "Super_V.G._(Euro).smc",
+        "Big_Bang__Theory_(Euro_-_Germany).fig", "Mole_Patrol_(Korea).fig", "Comet_Curling_(Rev_1).smc"};
     const std::uint8_t countries[] = {0, 1, 2, 9, 13, 0x0E};
     std::vector<NamedImage> images;
     for (int i = 0; i < 18; ++i) {
@@ -86,6 +81,7 @@ std::vector<NamedImage> Collection()
         image.full_name = names[i % 8];
         if (image.no_spaces) // "_" of a no-spaces name reads back as a space
             std::replace(image.full_name.begin(), image.full_name.end(), '_', ' ');
+        image.file_name = file_names[i];
         images.push_back(image);
     }
     return images;
@@ -269,38 +265,41 @@ TEST(ContentDigest, KnownAnswersInPieces)
     EXPECT_EQ(std::tuple(digest.size, digest.crc32, hex_text(digest.sha1)),
         std::tuple(9u, 0xCBF43926u, "f7c3bc1d808e04732adf679965ccc34ca7ae3441"));
 }
-TEST(RomCatalogue, BothKindsAndTheOrderOfLookup)
+struct CatalogueKind {
+    const char* what;
+    std::string text; // the SHA-1 aa...aa is every byte 0xAA
+};
+class RomCatalogueKind : public ::testing::TestWithParam<CatalogueKind> { };
+
+TEST_P(RomCatalogueKind, FindsBySha1ThenByCrcAndSize)
 {
-    const struct {
-        const char* child;
-        std::string text; // the SHA-1 aa...aa is every byte 0xAA
-    } cases[] = {
-        {"logiqx",
-            "<?xml version=\"1.0\"?>\n<!DOCTYPE datafile>\n<datafile><header/><game name=\"By SHA-1 &amp; more\">"
-            "<rom name=\"a\" size=\"10\" crc=\"0000000a\" sha1=\"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\"/></game>"
+    const RomCatalogue catalogue = RomCatalogue::parse(GetParam().text, "t.dat");
+    ASSERT_EQ(catalogue.entries().size(), 2u);
+    ContentDigest digest{.size = 20, .crc32 = 0xBEEF};
+    digest.sha1.fill(0xAA);
+    EXPECT_EQ(catalogue.find(digest)->game_name, "By SHA-1 & more");
+    digest.sha1.fill(0xBB);
+    EXPECT_EQ(catalogue.find(digest)->game_name, "By CRC");
+    digest.crc32 = 0x0A; // an entry with a SHA-1 is never found by CRC32
+    digest.size = 10;
+    EXPECT_EQ(catalogue.find(digest), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Each, RomCatalogueKind,
+    ::testing::Values(
+        CatalogueKind{"logiqx",
+            "<?xml version=\"1.0\"?>\n<!DOCTYPE datafile>\n<datafile><header/><game name=\"By SHA-1 &amp; "
+            "more\"><rom name=\"a\" size=\"10\" crc=\"0000000a\" "
+            "sha1=\"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\"/></game>"
             "<game name=\"Missing\"><rom name=\"m\" size=\"10\" status=\"nodump\"/></game>"
             "<machine name=\"By CRC\"><rom name=\"b\" size=\"20\" crc=\"BEEF\"/></machine></datafile>"},
-        {"clrmamepro",
+        CatalogueKind{"clrmamepro",
             "clrmamepro ( name \"x\" version 1 )\n"
             "game ( name \"By SHA-1 & more\" rom ( name a size 10 crc 0000000a sha1 "
             "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa ) )\n"
             "game ( name Missing rom ( name \"m\" size 10 flags nodump ) )\nresource ( name bios )\n"
-            "machine ( name \"By CRC\" rom ( name \"b\" size 20 crc beef ) )\n"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.child);
-        const RomCatalogue catalogue = RomCatalogue::parse(c.text, "t.dat");
-        ASSERT_EQ(catalogue.entries().size(), 2u);
-        ContentDigest digest{.size = 20, .crc32 = 0xBEEF};
-        digest.sha1.fill(0xAA);
-        EXPECT_EQ(catalogue.find(digest)->game_name, "By SHA-1 & more");
-        digest.sha1.fill(0xBB);
-        EXPECT_EQ(catalogue.find(digest)->game_name, "By CRC");
-        digest.crc32 = 0x0A; // an entry with a SHA-1 is never found by CRC32
-        digest.size = 10;
-        EXPECT_EQ(catalogue.find(digest), nullptr);
-    }
-}
+            "machine ( name \"By CRC\" rom ( name \"b\" size 20 crc beef ) )\n"}),
+    test::CaseName());
 
 // Records learned from the program's own names, or imported from either kind of catalogue, name scrambled copies alike.
 TEST(DatabaseTools, LearnedAndCatalogueRecordsNameScrambledCopiesAsBefore)
@@ -310,7 +309,7 @@ TEST(DatabaseTools, LearnedAndCatalogueRecordsNameScrambledCopiesAsBefore)
     std::set<std::string> expected_names;
     for (const NamedImage& image : images) {
         expected.emplace(fixtures::Interner_name(image.plan.name), image.full_name);
-        expected_names.insert(image.new_name());
+        expected_names.insert(image.file_name);
     }
     for (const std::string source : {"learn", "Logiqx", "clrmamepro"}) {
         SCOPED_TRACE(source);
@@ -320,7 +319,7 @@ TEST(DatabaseTools, LearnedAndCatalogueRecordsNameScrambledCopiesAsBefore)
         for (const NamedImage& image : images) {
             const std::string folder = t / (image.no_spaces ? "named/nospace" : "named/normal");
             fs::create_directories(folder);
-            fixtures::write_rom(folder + "/" + image.new_name(), image.plan);
+            fixtures::write_rom(folder + "/" + image.file_name, image.plan);
         }
         if (source == "learn") {
             const CliRun learn = Cli({"db", "learn", "--db", db, "--write", "-r", t / "named"});
@@ -379,53 +378,55 @@ TEST(DatabaseTools, ALargeDatabaseIsCheckedAndGrownLikeASmallOne)
     EXPECT_TRUE(fixtures::read_file(t.db) == text + new_record);
 }
 
-TEST(DatabaseTools, BadInputChangesNothingAndSaysWhy)
+struct BadInput {
+    const char* what;
+    std::optional<std::string> catalogue; // import-dat with this catalogue, else learn
+    std::string message;                  // in stderr; CAT and DB stand for the test's paths
+    std::string image_name = "a.smc";
+    FaultHook hook = {};
+};
+class DatabaseToolsBadInput : public ::testing::TestWithParam<BadInput> { };
+
+TEST_P(DatabaseToolsBadInput, ChangesNothingAndSaysWhy)
 {
-    const struct {
-        const char* case_name;
-        std::optional<std::string> catalogue; // import-dat with this catalogue, else learn
-        std::string message;                  // in stderr; CAT and DB stand for the test's paths
-        std::string image_name = "a.smc";
-        FaultHook hook = {};
-    } cases[] = {
-        {"catalogue not XML", "just some words\n",
-            "CAT: line 1: neither a Logiqx XML catalogue nor a clrmamepro catalogue"},
-        {"catalogue empty", "", "CAT: line 1: the file is empty"},
-        {"XML truncated", "<datafile>\n<game name=\"G\">\n<rom name=\"g\" size=\"1\" crc=\"00000001\"/>\n",
+    const BadInput& c = GetParam();
+    const LearnWorld t(c.image_name);
+    const std::string &db = t.db, catalogue = t / "cat.dat";
+    if (c.catalogue)
+        fixtures::write_file(catalogue, *c.catalogue);
+    const test::Tree before = test::tree_of(t / "db");
+
+    const test::ScopedFaultHook hook(c.hook);
+    const CliRun run = c.catalogue ? Cli({"db", "import-dat", "--write", "--db", db, catalogue, t / "img"})
+                                   : Cli({"db", "learn", "--write", "--db", db, t / "img"});
+    std::string message = c.message;
+    for (const auto& [name, path] : {std::pair("CAT", catalogue), std::pair("DB", db)})
+        message = message.starts_with(name) ? path + message.substr(std::strlen(name)) : message;
+    EXPECT_EQ(run.status, c.catalogue ? 2 : 1);
+    EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+    test::Tree after = test::tree_of(t / "db");
+    after.erase("snes.dat.lock"); // the writers' lock file stays
+    EXPECT_EQ(after, before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Each, DatabaseToolsBadInput,
+    ::testing::Values(BadInput{"catalogue not XML", "just some words\n",
+                          "CAT: line 1: neither a Logiqx XML catalogue nor a clrmamepro catalogue"},
+        BadInput{"catalogue empty", "", "CAT: line 1: the file is empty"},
+        BadInput{"XML truncated", "<datafile>\n<game name=\"G\">\n<rom name=\"g\" size=\"1\" crc=\"00000001\"/>\n",
             "CAT: line 3 (byte 66): the file ends inside the XML (it is truncated)"},
-        {"clrmamepro truncated", "clrmamepro ( name x )\ngame (\n name \"G\"\n rom ( name g size 1 crc 1 )\n",
+        BadInput{"clrmamepro truncated", "clrmamepro ( name x )\ngame (\n name \"G\"\n rom ( name g size 1 crc 1 )\n",
             "CAT: line 5: the file ends inside the block opened on line 2"},
-        {"a character Windows-1252 lacks", {}, "unusable_name: the file name has characters that Windows-1252 lacks",
-            "Snow \xE2\x98\x83 Day (USA).smc"},
-        {"a name the check rejects", {}, "unusable_name: unusable_name: the new name with the country suffix",
+        BadInput{"a character Windows-1252 lacks", {},
+            "unusable_name: the file name has characters that Windows-1252 lacks", "Snow \xE2\x98\x83 Day (USA).smc"},
+        BadInput{"a name the check rejects", {}, "unusable_name: unusable_name: the new name with the country suffix",
             std::string(240, 'N') + ".smc"},
-        {"database cannot be written", {}, "DB was not changed: Error Nr.  70 happened:\nPermission denied",
+        BadInput{"database cannot be written", {}, "DB was not changed: Error Nr.  70 happened:\nPermission denied",
             "Fine (USA).smc",
             [](SystemOperation operation, const std::string& path) {
                 return operation == SystemOperation::open && path.find(".new-") != std::string::npos ? EROFS : 0;
-            }},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.case_name);
-        const LearnWorld t(c.image_name);
-        const std::string &db = t.db, catalogue = t / "cat.dat";
-        if (c.catalogue)
-            fixtures::write_file(catalogue, *c.catalogue);
-        const test::Tree before = test::tree_of(t / "db");
-
-        const test::ScopedFaultHook hook(c.hook);
-        const CliRun run = c.catalogue ? Cli({"db", "import-dat", "--write", "--db", db, catalogue, t / "img"})
-                                       : Cli({"db", "learn", "--write", "--db", db, t / "img"});
-        std::string message = c.message;
-        for (const auto& [name, path] : {std::pair("CAT", catalogue), std::pair("DB", db)})
-            message = message.starts_with(name) ? path + message.substr(std::strlen(name)) : message;
-        EXPECT_EQ(run.status, c.catalogue ? 2 : 1);
-        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
-        test::Tree after = test::tree_of(t / "db");
-        after.erase("snes.dat.lock"); // the writers' lock file stays
-        EXPECT_EQ(after, before);
-    }
-}
+            }}),
+    test::CaseName());
 
 TEST(DatabaseTools, AFailureAtAnyStepOfWritingKeepsTheOldDatabase)
 {
@@ -521,8 +522,8 @@ TEST(DatabaseTools, AnAppendIsNeverSwallowedByAnUnclosedQuote)
 }
 
 // A writer that read the database before another one finished writes under
-// the lock; the second waits for it, reads the database again and appends
-// its own record to both.
+// the lock; the second waits for it (seen asleep on the lock), reads the
+// database again and appends its own record to both.
 TEST(DatabaseTools, OneWriterAtATimeAndNoRecordLost)
 {
     const LearnWorld t;
@@ -531,62 +532,22 @@ TEST(DatabaseTools, OneWriterAtATimeAndNoRecordLost)
     const std::string text_read_first = read_database(db);
 
     CliRun second;
-    std::thread writer([&] { second = Cli({"db", "learn", "--write", "--db", db, t / "img"}); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the second writer reads and waits meanwhile
+    std::atomic<long> second_thread{0};
+    std::thread writer([&] {
+        second_thread = ::syscall(SYS_gettid);
+        second = Cli({"db", "learn", "--write", "--db", db, t / "img"});
+    });
+    while (second_thread == 0)
+        std::this_thread::yield();
+    const bool waited = test::blocked_on_lock("/proc/self/task/" + std::to_string(second_thread));
     replace_file_keeping_backup(db, text_read_first + fixtures::database_line("HAND GAME", "Hand Game"));
     first.reset();
     writer.join();
-
+    EXPECT_TRUE(waited) << "the second writer was never seen waiting for the lock";
     EXPECT_EQ(second.status, 0) << second.err;
     EXPECT_EQ(test::tree_of(t / "db").at("snes.dat"),
         old_database + fixtures::database_line("HAND GAME", "Hand Game") + new_record);
     EXPECT_FALSE(DatabaseWriteLock::try_take(db) == std::nullopt) << "the lock is free again";
-}
-
-// Two writers, round after round: an import from a large catalogue and a learn of other images, on a large
-// database; the learn starts a little later each round, so that its write meets the import's at some point.
-// The second writer waits for the first and reads the database again: every record of both lands.
-TEST(DatabaseTools, TwoWritersAtOnceLoseNoRecord)
-{
-    test::TempFolder t;
-    std::vector<NamedImage> imported, learned;
-    std::string database = old_database, catalogue, fillers; // and games that match no image
-    fs::create_directory(t / "dat"), fs::create_directory(t / "named");
-    for (int i = 0; i < 160; ++i) {
-        auto& images = i < 120 ? imported : learned;
-        images.push_back({.plan = {.name = "WRITER " + std::to_string(i)}, .full_name = "Writer " + std::to_string(i)});
-        fixtures::write_rom(t / (i < 120 ? "dat/" : "named/") + images.back().new_name(), images.back().plan);
-    }
-    for (int i = 0; i < 40000; ++i)
-        database += fixtures::database_line("FILLER " + std::to_string(i), "Filler " + std::to_string(i));
-    for (int i = 0; i < 3000; ++i)
-        fillers +=
-            "<game name=\"F\"><rom name=\"f\" size=\"1\" crc=\"" + std::to_string(10000000 + i) + "\"/></game>\n";
-    catalogue = catalogue_for(imported, true);
-    fixtures::write_file(t / "c.dat", catalogue.insert(catalogue.size() - 12, fillers));
-    Records expected = records_of(database);
-    for (const NamedImage& image : imported)
-        expected.emplace(fixtures::Interner_name(image.plan.name), image.full_name);
-    for (const NamedImage& image : learned)
-        expected.emplace(fixtures::Interner_name(image.plan.name), image.full_name);
-    std::chrono::steady_clock::duration import_time{};
-    for (int round = 0; round < 20; ++round) {
-        fixtures::write_file(t / "snes.dat", database);
-        const auto start = std::chrono::steady_clock::now();
-        const int import = test::start_program(
-            CARTONYM_CLI_PATH, {"db", "import-dat", "--write", "--db", t / "snes.dat", t / "c.dat", t / "dat"});
-        std::this_thread::sleep_for(import_time * round / 20);
-        const int learn =
-            test::start_program(CARTONYM_CLI_PATH, {"db", "learn", "--write", "--db", t / "snes.dat", t / "named"});
-        for (const int pid : {import, learn}) {
-            int status = -1;
-            ::waitpid(pid, &status, 0);
-            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round;
-            if (round == 0 && pid == import)
-                import_time = std::chrono::steady_clock::now() - start;
-        }
-        ASSERT_TRUE(records_of(fixtures::read_file(t / "snes.dat")) == expected) << "round " << round;
-    }
 }
 
 // Through a link the file it leads to is replaced, its backup lies beside

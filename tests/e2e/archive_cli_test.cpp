@@ -1,12 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Archives through cartonym-cli in process: info, batch with its undo, db
 // learn, and every file read raw with --no-archives.
-#include <gtest/gtest.h>
 
-#include <filesystem>
-#include <map>
-
-#include "fixtures/rom_builder.h"
 #include "tests/archive_builder.h"
 #include "tests/cli_run.h"
 #include "tests/testsupport.h"

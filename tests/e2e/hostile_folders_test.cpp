@@ -1,24 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Hostile folders. Each case checks what stays behind: nothing hangs, nothing is lost, nothing leaves
 // its folder, every failure is named. A test that hangs is ended by alarm().
-#include "common/error.h"
 #include "common/file_operations.h"
-#include "fixtures/rom_builder.h"
-#include "operations/batch_run.h"
 #include "operations/file_mode.h"
 #include "reports/game_list.h"
 #include "reports/unknown_log.h"
 #include "tests/testsupport.h"
 
-#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
-#include <functional>
 #include <ranges>
 #include <sys/stat.h>
 #include <tuple>
@@ -110,45 +104,54 @@ TEST(HostileEntries, FifosSocketsFoldersDeadAndLoopingLinksAreLeftAloneBySelecti
     EXPECT_EQ(tree_difference(expected, u.tree()), "");
 }
 
-TEST(HostileEntries, AFileChangedAfterTheListingEndsAsDecidedAndLosesNothing)
+struct ChangedFile {
+    const char* what;
+    SystemOperation when; // opening beta.smc or moving it to its new name
+    void (*swap)(const std::string&);
+    int error;         // 0: the run goes on
+    const char* after; // what stands at beta.smc afterwards
+};
+class FileChangedAfterTheListing : public ::testing::TestWithParam<ChangedFile> { };
+
+TEST_P(FileChangedAfterTheListing, EndsAsDecidedAndLosesNothing)
 {
-    struct Case {
-        SystemOperation when; // opening beta.smc or moving it to its new name
-        std::function<void(const std::string&)> swap;
-        int error;         // 0: the run goes on
-        const char* after; // what stands at beta.smc afterwards
-    };
-    const auto away = [](const std::string& p) { fs::remove(p); };
-    for (const Case& case_ :
-        std::vector<Case>{{SystemOperation::open, away, 53, ""}, {SystemOperation::move, away, 53, ""},
-            {SystemOperation::open, [](const std::string& p) { write_rom(p, alpha_long); }, 0, "copy"},
-            {SystemOperation::open, [&](const std::string& p) { away(p), make_fifo(p); }, 0, "<other>"},
-            {SystemOperation::open, [&](const std::string& p) { away(p), make_socket(p); }, 0, "<other>"},
-            {SystemOperation::open, [&](const std::string& p) { away(p), fs::create_symlink("beta.smc", p); }, 76,
-                "<link> beta.smc"}}) {
-        SCOPED_TRACE(std::to_string(case_.error) + case_.after);
-        TestEnvironment u(base_database, {{"alpha.smc", Alpha}, {"beta.smc", Gamma}, {"zeta.smc", Riddle2}});
-        const std::string beta = u.in_folder("beta.smc");
-        bool switched = false;
-        const ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
-            if (operation == case_.when && (path == beta || path.ends_with(gamma_new))
-                && !std::exchange(switched, true))
-                case_.swap(beta);
-            return 0;
-        });
-        expect_end(u.run(), case_.error, beta);
-        Tree expected = after_stop({{case_.error ? "zeta.smc" : U + "/zeta.smc", build_rom(Riddle2)}});
-        if (*case_.after)
-            expected[case_.after == "copy"s ? D + "/beta.smc" : "beta.smc"] =
-                case_.after == "copy"s ? build_rom(alpha_long) : case_.after;
-        if (!case_.error) // the run went on: zeta is unknown and logged, an unused folder went
-            expected[U + "/unknown.log"] = unknown_log_entry(
-                "zeta.smc", "SNES LoRom, no Header", Interner_name("ANOTHER ONE"), "1 = USA (NTSC)", "34 12");
-        if (!case_.error && case_.after != "copy"s)
-            expected.erase(D);
-        EXPECT_EQ(tree_difference(expected, u.tree()), "");
-    }
+    const ChangedFile& c = GetParam();
+    TestEnvironment u(base_database, {{"alpha.smc", Alpha}, {"beta.smc", Gamma}, {"zeta.smc", Riddle2}});
+    const std::string beta = u.in_folder("beta.smc");
+    bool switched = false;
+    const ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
+        if (operation == c.when && (path == beta || path.ends_with(gamma_new)) && !std::exchange(switched, true))
+            c.swap(beta);
+        return 0;
+    });
+    expect_end(u.run(), c.error, beta);
+    EXPECT_TRUE(switched) << "the file was never changed";
+    Tree expected = after_stop({{c.error ? "zeta.smc" : U + "/zeta.smc", build_rom(Riddle2)}});
+    if (*c.after)
+        expected[c.after == "copy"s ? D + "/beta.smc" : "beta.smc"] =
+            c.after == "copy"s ? build_rom(alpha_long) : c.after;
+    if (!c.error) // the run went on: zeta is unknown and logged, an unused folder went
+        expected[U + "/unknown.log"] = unknown_log_entry(
+            "zeta.smc", "SNES LoRom, no Header", Interner_name("ANOTHER ONE"), "1 = USA (NTSC)", "34 12");
+    if (!c.error && c.after != "copy"s)
+        expected.erase(D);
+    EXPECT_EQ(tree_difference(expected, u.tree()), "");
 }
+
+INSTANTIATE_TEST_SUITE_P(Each, FileChangedAfterTheListing,
+    ::testing::Values(ChangedFile{"removed before opening", SystemOperation::open,
+                          [](const std::string& p) { fs::remove(p); }, 53, ""},
+        ChangedFile{
+            "removed before moving", SystemOperation::move, [](const std::string& p) { fs::remove(p); }, 53, ""},
+        ChangedFile{
+            "another image", SystemOperation::open, [](const std::string& p) { write_rom(p, alpha_long); }, 0, "copy"},
+        ChangedFile{
+            "a FIFO", SystemOperation::open, [](const std::string& p) { fs::remove(p), make_fifo(p); }, 0, "<other>"},
+        ChangedFile{"a socket", SystemOperation::open, [](const std::string& p) { fs::remove(p), make_socket(p); }, 0,
+            "<other>"},
+        ChangedFile{"a link to itself", SystemOperation::open,
+            [](const std::string& p) { fs::remove(p), fs::create_symlink("beta.smc", p); }, 76, "<link> beta.smc"}),
+    test::CaseName());
 
 TEST(HostileEntries, AnUnreadableFileStopsTheRunNamingItAndLosesNothing)
 {
@@ -228,41 +231,53 @@ TEST(HostileNames, LineFeedsDashesBrokenUtf8AndLongNamesAreFiledUnchanged)
     EXPECT_EQ(read_file(v.in_folder("line\n\xFF.smc")), build_rom(Alpha));
 }
 
-TEST(WriteErrors, ReadOnlyFolderOrFullDiskStopsWithTheMessageOrCompletesWithoutTheList)
+// The hook fails this operation on a path ending so the n-th time with errnum; error 0: the run completes without the list.
+struct WriteError {
+    const char* what;
+    SystemOperation operation;
+    std::string path;
+    int number, errnum, error;
+};
+class WriteErrors : public ::testing::TestWithParam<WriteError> { };
+
+TEST_P(WriteErrors, StopWithTheMessageOrCompleteWithoutTheList)
 {
-    // The hook fails this operation on a path ending so the n-th time with errnum; error 0: the run completes without the list.
-    using enum SystemOperation;
-    for (const auto& [operation, path, number, errnum, error] :
-        std::vector<std::tuple<SystemOperation, std::string, int, int, int>>{{create_folder, "", 1, EROFS, 70},
-            {move, "", 1, EACCES, 70}, {open, "unknown.log", 1, EROFS, 70}, {remove_folder, "", 1, EROFS, 70},
-            {open, "games.htm", 1, ENOSPC, 61}, // the list's head, end
-            {write, "games.htm", 1, ENOSPC, 61}, {write, "games.htm", 4, ENOSPC, 0},
-            {write, "unknown.log", 1, ENOSPC, 61}, {write, "unknown.log", 1, EDQUOT, 61},
-            {write, "unknown.log", 1, EFBIG, 61}, {sync, "unknown.log", 1, ENOSPC, 61}}) {
-        SCOPED_TRACE(path + " " + std::to_string(static_cast<int>(operation)) + " " + std::strerror(errnum));
-        TestEnvironment u(base_database, {{"alpha.smc", Alpha}, {"beta.smc", Gamma}, {"zeta.smc", Riddle}});
-        fs::create_directory(u.in_folder(U));
-        write_file(u.in_folder(U + "/unknown.log"), "earlier\r\n");
-        const Tree before = u.tree(), outside_before = u.outside();
-        int counted = 0;
-        const ScopedFaultHook hook([&](SystemOperation op, const std::string& p) {
-            return op == operation && p.ends_with(path) && ++counted == number ? errnum : 0;
-        });
-        const BatchResult e = u.run(true);
-        const std::string header = error ? error_text(error, "") : "";
-        EXPECT_EQ(e.error ? e.error->value() : 0, error) << e.message.text;
-        EXPECT_TRUE(e.message.text.starts_with(header.substr(0, header.find("\nThis")))) << e.message.text;
-        const Tree after = u.tree();
-        EXPECT_FALSE(after.contains(R + "/games.htm")) << "an incomplete list is never placed";
-        EXPECT_TRUE(operation != create_folder || after == before) << "a file was touched";
-        const std::string log = read_file(u.in_folder(U + "/unknown.log"));
-        EXPECT_TRUE(log == "earlier\r\n" || log == "earlier\r\n" + log_zeta) << "not complete entries only: " << log;
-        for (const RomPlan* plan : {&Alpha, &Gamma, &Riddle})
-            EXPECT_EQ(std::ranges::count(after | std::views::values, build_rom(*plan)), 1)
-                << "not exactly once: " << plan->name;
-        EXPECT_EQ(u.outside(), outside_before);
-    }
+    const WriteError& c = GetParam();
+    TestEnvironment u(base_database, {{"alpha.smc", Alpha}, {"beta.smc", Gamma}, {"zeta.smc", Riddle}});
+    fs::create_directory(u.in_folder(U));
+    write_file(u.in_folder(U + "/unknown.log"), "earlier\r\n");
+    const Tree before = u.tree(), outside_before = u.outside();
+    int counted = 0;
+    const ScopedFaultHook hook([&](SystemOperation op, const std::string& p) {
+        return op == c.operation && p.ends_with(c.path) && ++counted == c.number ? c.errnum : 0;
+    });
+    const BatchResult e = u.run(true);
+    EXPECT_EQ(e.error ? e.error->value() : 0, c.error) << e.message.text;
+    EXPECT_TRUE(e.message.text.starts_with(c.error ? error_head(c.error) : "")) << e.message.text;
+    const Tree after = u.tree();
+    EXPECT_FALSE(after.contains(R + "/games.htm")) << "an incomplete list is never placed";
+    EXPECT_TRUE(c.operation != SystemOperation::create_folder || after == before) << "a file was touched";
+    const std::string log = read_file(u.in_folder(U + "/unknown.log"));
+    EXPECT_TRUE(log == "earlier\r\n" || log == "earlier\r\n" + log_zeta) << "not complete entries only: " << log;
+    for (const RomPlan* plan : {&Alpha, &Gamma, &Riddle})
+        EXPECT_EQ(std::ranges::count(after | std::views::values, build_rom(*plan)), 1)
+            << "not exactly once: " << plan->name;
+    EXPECT_EQ(u.outside(), outside_before);
 }
+
+INSTANTIATE_TEST_SUITE_P(Each, WriteErrors,
+    ::testing::Values(WriteError{"read-only volume making a folder", SystemOperation::create_folder, "", 1, EROFS, 70},
+        WriteError{"moving denied", SystemOperation::move, "", 1, EACCES, 70},
+        WriteError{"read-only volume opening the log", SystemOperation::open, "unknown.log", 1, EROFS, 70},
+        WriteError{"read-only volume removing a folder", SystemOperation::remove_folder, "", 1, EROFS, 70},
+        WriteError{"full disk opening the list", SystemOperation::open, "games.htm", 1, ENOSPC, 61},
+        WriteError{"full disk writing the list head", SystemOperation::write, "games.htm", 1, ENOSPC, 61},
+        WriteError{"full disk writing the list end", SystemOperation::write, "games.htm", 4, ENOSPC, 0},
+        WriteError{"full disk writing the log", SystemOperation::write, "unknown.log", 1, ENOSPC, 61},
+        WriteError{"quota exceeded writing the log", SystemOperation::write, "unknown.log", 1, EDQUOT, 61},
+        WriteError{"log too large", SystemOperation::write, "unknown.log", 1, EFBIG, 61},
+        WriteError{"full disk flushing the log", SystemOperation::sync, "unknown.log", 1, ENOSPC, 61}),
+    test::CaseName());
 
 // Line ends, blanks and NULs of the records are the reader's own tests; here the sizes. Names too long or
 // leading out of the folder are refused where the file is renamed (52, the file-operation tests).
@@ -286,68 +301,80 @@ TEST(HostileDatabase, HugeRecordsAndManyRecordsAreSearchedAMatchOverOneMebibyteS
     EXPECT_EQ(tree_difference(after_stop({{"long.smc", build_rom(Long)}}), u.tree()), "");
 }
 
-TEST(TakenOutputFolders, StrangeEntriesInPlaceOfOutputFoldersStayAndTheRunEndsAsDecided)
+struct TakenFolder {
+    const char* what;
+    void (*create)(const TestEnvironment&); // besides the image
+    const RomPlan& plan;                    // alpha.smc, or zeta.smc when unknown
+    int error;                              // 0: the run completes
+    Tree after;
+    const char* named = nullptr; // the path the failure names, when not the log (75) or the image
+};
+class TakenOutputFolders : public ::testing::TestWithParam<TakenFolder> { };
+
+TEST_P(TakenOutputFolders, StrangeEntriesStayAndTheRunEndsAsDecided)
 {
-    struct Case {
-        std::function<void(const TestEnvironment&)> create; // besides the image
-        const RomPlan& plan;                                // alpha.smc, or zeta.smc when unknown
-        int error;                                          // 0: the run completes
-        Tree after;
-        std::string named = ""; // the path the failure names, when not the log (75) or the image
-    };
-    const auto with_ = [](Tree tree, const Tree& extra) { return tree.insert(extra.begin(), extra.end()), tree; };
-    const Tree alpha = {{R, "<folder>"}, {R + "/" + alpha_new, build_rom(Alpha)}},
-               unlogged = {{U, "<folder>"}, {"zeta.smc", build_rom(Riddle)}, {D, "<folder>"}, {R, "<folder>"}};
-    const auto log_folder = [](const TestEnvironment& u) { fs::create_directory(u.in_folder(U)); };
-    for (const Case& case_ : std::vector<Case>{{[](const TestEnvironment& u) { write_file(u.in_folder(D), "mine"); },
-                                                   Alpha, 0, with_(alpha, {{D, "mine"}})},
-             {[](const TestEnvironment& u) { u.image(D, Gamma); }, Alpha, 0,
-                 with_(alpha, {{R + "/" + gamma_new, build_rom(Gamma)}})},
-             {[](const TestEnvironment& u) { make_fifo(u.in_folder(U)), u.link("../elsewhere", D); }, Alpha, 75,
-                 {{U, "<other>"}, {D, "<link> ../elsewhere"}, {"alpha.smc", build_rom(Alpha)}}, D},
-             {[](const TestEnvironment& u) { make_fifo(u.in_folder(U)); }, Alpha, 0, with_(alpha, {{U, "<other>"}})},
-             {[](const TestEnvironment& u) { make_fifo(u.in_folder(U)); }, Riddle, 76,
-                 {{U, "<other>"}, {"zeta.smc", build_rom(Riddle)}, {D, "<folder>"}, {R, "<folder>"}}},
-             {[](const TestEnvironment& u) { u.link("nowhere", R); }, Alpha, 75,
-                 {{R, "<link> nowhere"}, {"alpha.smc", build_rom(Alpha)}}, R},
-             {[&](const TestEnvironment& u) { log_folder(u), make_fifo(u.in_folder(U + "/unknown.log")); }, Riddle, 75,
-                 with_(unlogged, {{U + "/unknown.log", "<other>"}})},
-             {[&](const TestEnvironment& u) { log_folder(u), u.link("../../foreign", U + "/unknown.log"); }, Riddle, 75,
-                 with_(unlogged, {{U + "/unknown.log", "<link> ../../foreign"}})},
-             {[&](const TestEnvironment& u) { log_folder(u), u.link("../../elsewhere", U + "/unknown.log"); }, Riddle,
-                 75, with_(unlogged, {{U + "/unknown.log", "<link> ../../elsewhere"}})},
-             {[](const TestEnvironment& u) { fs::create_directories(u.in_folder(R + "/games.htm")); }, Alpha, 0,
-                 with_(alpha, {{R + "/games.htm", "<folder>"}})}}) {
-        SCOPED_TRACE(tree_difference({}, case_.after)); // the paths of the case
-        TestEnvironment u(base_database);
-        fs::create_directory(u.t / "elsewhere");
-        write_file(u.t / "foreign", "someone else's file\n");
-        case_.create(u);
-        const std::string image = &case_.plan == &Alpha ? "alpha.smc" : "zeta.smc";
-        u.image(image, case_.plan);
-        const Tree outside_before = u.outside();
-        const std::string named = u.in_folder(!case_.named.empty() ? case_.named
-                : case_.error == 75                                ? U + "/unknown.log" // a log that is no file
-                                                                   : image);
-        expect_end(u.run(case_.after.contains(R + "/games.htm")), case_.error, named);
-        EXPECT_EQ(tree_difference(case_.after, u.tree()), "");
-        EXPECT_EQ(u.outside(), outside_before) << "something outside F changed";
-    }
+    const TakenFolder& c = GetParam();
+    TestEnvironment u(base_database);
+    fs::create_directory(u.t / "elsewhere");
+    write_file(u.t / "foreign", "someone else's file\n");
+    c.create(u);
+    const std::string image = &c.plan == &Alpha ? "alpha.smc" : "zeta.smc";
+    u.image(image, c.plan);
+    const Tree outside_before = u.outside();
+    const std::string named = u.in_folder(c.named != nullptr ? std::string(c.named)
+            : c.error == 75                                  ? U + "/unknown.log" // a log that is no file
+                                                             : image);
+    expect_end(u.run(c.after.contains(R + "/games.htm")), c.error, named);
+    EXPECT_EQ(tree_difference(c.after, u.tree()), "");
+    EXPECT_EQ(u.outside(), outside_before) << "something outside F changed";
 }
 
-// A log that is no plain file stops the batch before the image moves, naming the log, as other failures do.
-TEST(HostileCli, ABatchWhoseLogIsNoPlainFileStopsBeforeTheImageMoves)
+// The tree after a run that renamed alpha.smc, or stopped before logging zeta.smc, with extra entries.
+Tree alpha_renamed(const Tree& extra)
 {
-    for (const std::string target : {"", "nowhere", ".."}) { // a FIFO, a dangling link, a link to a folder
-        TestEnvironment u(base_database, {{"zeta.smc", Riddle}});
-        const std::string log = u.in_folder(U + "/unknown.log");
-        fs::create_directory(u.in_folder(U));
-        target.empty() ? make_fifo(log) : fs::create_symlink(target, log);
-        const auto run = run_program(CARTONYM_CLI_PATH, {"batch", "--db", u.db, u.F}, u.t);
-        EXPECT_EQ(std::tie(run.status, run.err), std::tuple(1, error_text(75, log) + "\n")) << target;
-        EXPECT_EQ(read_file(u.in_folder("zeta.smc")), build_rom(Riddle)) << target;
-    }
+    Tree tree = {{R, "<folder>"}, {R + "/" + alpha_new, build_rom(Alpha)}};
+    return tree.insert(extra.begin(), extra.end()), tree;
 }
+Tree zeta_unlogged(const Tree& extra)
+{
+    Tree tree = {{U, "<folder>"}, {"zeta.smc", build_rom(Riddle)}, {D, "<folder>"}, {R, "<folder>"}};
+    return tree.insert(extra.begin(), extra.end()), tree;
+}
+
+INSTANTIATE_TEST_SUITE_P(Each, TakenOutputFolders,
+    ::testing::Values(
+        TakenFolder{"a file as Duplicates", [](const TestEnvironment& u) { write_file(u.in_folder(D), "mine"); }, Alpha,
+            0, alpha_renamed({{D, "mine"}})},
+        TakenFolder{"an image as Duplicates", [](const TestEnvironment& u) { u.image(D, Gamma); }, Alpha, 0,
+            alpha_renamed({{R + "/" + gamma_new, build_rom(Gamma)}})},
+        TakenFolder{"a FIFO and a link as folders",
+            [](const TestEnvironment& u) { make_fifo(u.in_folder(U)), u.link("../elsewhere", D); }, Alpha, 75,
+            {{U, "<other>"}, {D, "<link> ../elsewhere"}, {"alpha.smc", build_rom(Alpha)}}, D.c_str()},
+        TakenFolder{"a FIFO as an unused Unknown_ROMs", [](const TestEnvironment& u) { make_fifo(u.in_folder(U)); },
+            Alpha, 0, alpha_renamed({{U, "<other>"}})},
+        TakenFolder{"a FIFO as Unknown_ROMs", [](const TestEnvironment& u) { make_fifo(u.in_folder(U)); }, Riddle, 76,
+            {{U, "<other>"}, {"zeta.smc", build_rom(Riddle)}, {D, "<folder>"}, {R, "<folder>"}}},
+        TakenFolder{"a dangling link as Renamed_SNES_ROMs", [](const TestEnvironment& u) { u.link("nowhere", R); },
+            Alpha, 75, {{R, "<link> nowhere"}, {"alpha.smc", build_rom(Alpha)}}, R.c_str()},
+        TakenFolder{"a FIFO as the log",
+            [](const TestEnvironment& u) {
+                fs::create_directory(u.in_folder(U)), make_fifo(u.in_folder(U + "/unknown.log"));
+            },
+            Riddle, 75, zeta_unlogged({{U + "/unknown.log", "<other>"}})},
+        TakenFolder{"a link to a file outside as the log",
+            [](const TestEnvironment& u) {
+                fs::create_directory(u.in_folder(U)), u.link("../../foreign", U + "/unknown.log");
+            },
+            Riddle, 75, zeta_unlogged({{U + "/unknown.log", "<link> ../../foreign"}})},
+        TakenFolder{"a link to a folder outside as the log",
+            [](const TestEnvironment& u) {
+                fs::create_directory(u.in_folder(U)), u.link("../../elsewhere", U + "/unknown.log");
+            },
+            Riddle, 75, zeta_unlogged({{U + "/unknown.log", "<link> ../../elsewhere"}})},
+        TakenFolder{"a folder as the game list",
+            [](const TestEnvironment& u) { fs::create_directories(u.in_folder(R + "/games.htm")); }, Alpha, 0,
+            alpha_renamed({{R + "/games.htm", "<folder>"}})}),
+    test::CaseName());
 
 // An output folder that is a link to a folder elsewhere: the run is refused naming it, before anything moves.
 TEST(HostileCli, AnOutputFolderThatIsALinkStopsTheRunBeforeAnythingMoves)

@@ -9,17 +9,14 @@
 // undo restores the exact tree, also after the volume was mounted again.
 // Skipped, with the reason, without root, /dev/fuse, loop devices or tools.
 #include "common/file_operations.h"
-#include "fixtures/rom_builder.h"
 #include "operations/file_mode.h"
 #include "tests/testsupport.h"
 
-#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <chrono>
 #include <csignal>
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <random>

@@ -2,16 +2,10 @@
 // Preview and undo through the real cartonym-cli: batch --dry-run decides
 // exactly what the real run then does and changes nothing; every real run
 // keeps a journal; undo, undo --list and undo --dry-run.
-#include "fixtures/rom_builder.h"
-#include "operations/batch_run.h"
-#include "operations/run_undo.h"
 #include "tests/testsupport.h"
 
-#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <filesystem>
-#include <optional>
 #include <random>
 #include <set>
 
@@ -19,10 +13,7 @@ namespace cartonym {
 namespace {
 
 namespace fs = std::filesystem;
-using fixtures::build_rom;
-using fixtures::database_line;
-using fixtures::read_file;
-using fixtures::RomPlan;
+using namespace fixtures;
 using json = nlohmann::json;
 using test::Tree;
 using namespace std::string_literals;

@@ -1,19 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The database index answers exactly as a front-to-back read, in any windows and with shared hashes;
 // file lookups follow edits, and within a validity scope the file is not looked at again.
-#include "common/error.h"
-#include "fixtures/rom_builder.h"
 #include "naming/database_index.h"
 #include "naming/name_database.h"
 #include "tests/front_to_back_search.h"
 #include "tests/testsupport.h"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
-#include <filesystem>
 #include <random>
-#include <vector>
 
 using namespace cartonym;
 using test::answer, test::found;
@@ -182,31 +176,39 @@ TEST(DatabaseIndex, ADatabaseBeyondTheLimitsFailsWith61)
     fixtures::write_file(huge, fixtures::database_line("QQ", "Game"));
     std::filesystem::resize_file(huge, (std::uintmax_t{4} << 30) + 1);
     EXPECT_EQ(answer([&] { return Finde_romname(test::analysis_for("QQ"), huge); }), "failure 61");
-
-    const auto line = fixtures::database_line;
-    const std::string long_name(40, 'L'), long_key = "\"" + long_name + "\",\"B\"\r\n";
-    const DatabaseLimits small{.largest_item = 30, .most_keys = 3};
-    const std::tuple<const char*, std::string, std::string, std::string> cases[] = {
-        // what, text, key, answer
-        {"four distinct keys", line("QA", "A") + line("QB", "B") + line("QC", "C") + line("QD", "D"), "QA",
-            "build failure 61"},
-        {"three keys, repeated", line("QA", "A") + line("QB", "B") + line("QA", "A2") + line("QC", "C"), "QA",
-            found("QA", "A")},
-        {"a long full name that matches", line("QA", long_name), "QA", "failure 61"},
-        {"a long full name before the match", line("QA", long_name) + line("QB", "B"), "QB", found("QB", "B")},
-        {"a long full name in the last record", line("QA", "A") + line("QB", long_name), "QC", "failure 61"},
-        {"a long key in the last record", line("QA", "A") + long_key, "QA", found("QA", "A")},
-        {"a long key in the last record, no match", line("QA", "A") + long_key, "QC", "failure 61"},
-        {"a long key, then a cut record", line("QA", "A") + long_key + "\"QD\"", "QC", "failure 62"},
-    };
-    for (const auto& [what, text, key, expected] : cases) {
-        SCOPED_TRACE(what);
-        const TextBytes bytes(text);
-        std::optional<DatabaseIndex> index;
-        const int build_error = test::error_number_of([&] { index.emplace(bytes, small); });
-        const RomAnalysis analysis = test::analysis_for(key);
-        EXPECT_EQ(build_error != 0 ? "build failure " + std::to_string(build_error)
-                                   : answer([&] { return index->lookup(bytes, analysis.Interner_name, analysis); }),
-            expected);
-    }
 }
+
+// What, text, key, answer, with an index that holds items of 30 bytes and three keys.
+struct LimitCase {
+    const char* what;
+    std::string text, key, expected;
+};
+class IndexLimits : public ::testing::TestWithParam<LimitCase> { };
+
+TEST_P(IndexLimits, ARecordBeyondThemFailsWith61WhereTheSearchMeetsIt)
+{
+    const TextBytes bytes(GetParam().text);
+    std::optional<DatabaseIndex> index;
+    const int build_error =
+        test::error_number_of([&] { index.emplace(bytes, DatabaseLimits{.largest_item = 30, .most_keys = 3}); });
+    const RomAnalysis analysis = test::analysis_for(GetParam().key);
+    EXPECT_EQ(build_error != 0 ? "build failure " + std::to_string(build_error)
+                               : answer([&] { return index->lookup(bytes, analysis.Interner_name, analysis); }),
+        GetParam().expected);
+}
+
+const auto line = fixtures::database_line;
+const std::string long_name(40, 'L'), long_key = "\"" + long_name + "\",\"B\"\r\n";
+INSTANTIATE_TEST_SUITE_P(Each, IndexLimits,
+    ::testing::Values(
+        LimitCase{"four distinct keys", line("QA", "A") + line("QB", "B") + line("QC", "C") + line("QD", "D"), "QA",
+            "build failure 61"},
+        LimitCase{"three keys repeated", line("QA", "A") + line("QB", "B") + line("QA", "A2") + line("QC", "C"), "QA",
+            found("QA", "A")},
+        LimitCase{"a long full name that matches", line("QA", long_name), "QA", "failure 61"},
+        LimitCase{"a long full name before the match", line("QA", long_name) + line("QB", "B"), "QB", found("QB", "B")},
+        LimitCase{"a long full name in the last record", line("QA", "A") + line("QB", long_name), "QC", "failure 61"},
+        LimitCase{"a long key in the last record", line("QA", "A") + long_key, "QA", found("QA", "A")},
+        LimitCase{"a long key in the last record no match", line("QA", "A") + long_key, "QC", "failure 61"},
+        LimitCase{"a long key then a cut record", line("QA", "A") + long_key + "\"QD\"", "QC", "failure 62"}),
+    test::CaseName());

@@ -1,87 +1,92 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The name database, the lookup with its corrections, and new file names.
-#include <gtest/gtest.h>
 
 #include "common/program_info.h"
-#include "fixtures/rom_builder.h"
 #include "naming/file_names.h"
 #include "naming/name_database.h"
 #include "tests/front_to_back_search.h"
 #include "tests/testsupport.h"
 
 #include <tuple>
-#include <vector>
 
 using namespace cartonym;
 using namespace std::string_literals;
-using fixtures::database_line;
+using namespace fixtures;
 
-using fixtures::Interner_name;
 using test::analysis_for, test::answer, test::found;
 
-TEST(RecordReader, ItemSyntax)
+// Each text gives these items, then the reader is at its end and one more item fails with 62.
+struct ItemCase {
+    const char* what;
+    std::string text;
+    std::vector<std::string> items;
+};
+class ItemSyntax : public ::testing::TestWithParam<ItemCase> { };
+
+TEST_P(ItemSyntax, GivesTheItemsThenFails)
 {
-    // Each text gives these items, then the reader is at its end and one more item fails with 62.
-    const std::tuple<const char*, std::string, std::vector<std::string>> cases[] = {
-        {"quoted items", "\"A B\",\"C, D\"\r\n", {"A B", "C, D"}},
-        {"quoted blanks belong to the item", "\" A \",\"B  \"\r\n", {" A ", "B  "}},
-        {"unquoted items", "abc,def\r\n", {"abc", "def"}},
-        {"blanks before items skipped", "   \"A\",  \"B\"\r\n  ghi, jkl", {"A", "B", "ghi", "jkl"}},
-        {"trailing blanks of unquoted items dropped", "abc   ,  de f  \r\n", {"abc", "de f"}},
-        {"text after the closing quote ignored", "\"A\"junk ,\"B\"xyz\r\n", {"A", "B"}},
-        {"CR-only line ends", "\"A\",\"B\"\r\"C\",\"D\"\r", {"A", "B", "C", "D"}},
-        {"LF-only line ends", "\"A\",\"B\"\n\"C\",\"D\"", {"A", "B", "C", "D"}},
-        {"blank lines between records", "\"A\",\"B\"\r\n\r\n\n  \r\n\"C\",\"D\"\r\n\r\n", {"A", "B", "C", "D"}},
-        {"NUL bytes inside a key", "\"X\0Y\",\"Z\"\r\n"s, {"X\0Y"s, "Z"}},
-        {"empty text", "", {}},
-        {"only line ends", "\r\n \r\n", {}},
-    };
-    for (const auto& [case_, text, items] : cases) {
-        SCOPED_TRACE(case_);
-        RecordReader reader(text);
-        for (const auto& item : items)
-            EXPECT_EQ(reader.next_item(), item);
-        EXPECT_TRUE(reader.at_end());
-        EXPECT_EQ(test::error_number_of([&] { reader.next_item(); }), 62);
-    }
+    RecordReader reader(GetParam().text);
+    for (const auto& item : GetParam().items)
+        EXPECT_EQ(reader.next_item(), item);
+    EXPECT_TRUE(reader.at_end());
+    EXPECT_EQ(test::error_number_of([&] { reader.next_item(); }), 62);
 }
 
-TEST(NameDatabase, Search)
+INSTANTIATE_TEST_SUITE_P(Each, ItemSyntax,
+    ::testing::Values(ItemCase{"quoted items", "\"A B\",\"C, D\"\r\n", {"A B", "C, D"}},
+        ItemCase{"quoted blanks belong to the item", "\" A \",\"B  \"\r\n", {" A ", "B  "}},
+        ItemCase{"unquoted items", "abc,def\r\n", {"abc", "def"}},
+        ItemCase{"blanks before items skipped", "   \"A\",  \"B\"\r\n  ghi, jkl", {"A", "B", "ghi", "jkl"}},
+        ItemCase{"trailing blanks of unquoted items dropped", "abc   ,  de f  \r\n", {"abc", "de f"}},
+        ItemCase{"text after the closing quote ignored", "\"A\"junk ,\"B\"xyz\r\n", {"A", "B"}},
+        ItemCase{"CR-only line ends", "\"A\",\"B\"\r\"C\",\"D\"\r", {"A", "B", "C", "D"}},
+        ItemCase{"LF-only line ends", "\"A\",\"B\"\n\"C\",\"D\"", {"A", "B", "C", "D"}},
+        ItemCase{"blank lines between records", "\"A\",\"B\"\r\n\r\n\n  \r\n\"C\",\"D\"\r\n\r\n", {"A", "B", "C", "D"}},
+        ItemCase{"NUL bytes inside a key", "\"X\0Y\",\"Z\"\r\n"s, {"X\0Y"s, "Z"}}, ItemCase{"empty text", "", {}},
+        ItemCase{"only line ends", "\r\n \r\n", {}}),
+    test::CaseName());
+
+// Database, name, answer: new name ("" when unknown) | full name | key of the
+// last record read, or the failure. The search over text in memory (the
+// reference of the index tests) and the one over a file must both give it.
+struct SearchCase {
+    const char* what;
+    std::string database, name, expected;
+};
+class DatabaseSearch : public ::testing::TestWithParam<SearchCase> { };
+
+TEST_P(DatabaseSearch, AnswersFromTextAndFile)
 {
-    const std::string a = database_line("ALPHA", "Alpha"), game = Interner_name("GAME"), nul("NUL\0GAME", 8);
-    // Case, database, name, answer: new name ("" when unknown) | full name | key of the last record read, or the failure.
-    const std::tuple<const char*, std::string, std::string, std::string> cases[] = {
-        {"first matching record wins", a + database_line("GAME", "First") + database_line("GAME", "Second"), "GAME",
-            found("GAME", "First")},
-        {"the last record matches", a + database_line("GAME", "Last"), "GAME", found("GAME", "Last")},
-        {"the last record matches without a line end", a + "\"" + game + "\",\"Last\"", "GAME", found("GAME", "Last")},
-        {"case differs", a + database_line("game", "Lower") + database_line("OMEGA", "Omega"), "GAME",
-            "|Omega|" + Interner_name("OMEGA")},
-        {"trailing blanks missing", a + "\"GAME\",\"Short\"\r\n", "GAME", "|Short|GAME"},
-        {"key longer than the name", a + "\"" + game + "X\",\"Longer\"\r\n", "GAME", "|Longer|" + game + "X"},
-        {"unquoted key loses its trailing blanks", game + ",Unquoted\r\n", "GAME", "|Unquoted|GAME"},
-        {"CR-only, LF-only and blank lines", "\"ALPHA\",\"Alpha\"\r\r\n\n\"" + game + "\",\"Game\"\n", "GAME",
-            found("GAME", "Game")},
-        {"NUL inside the key", database_line(nul, "Nul Game"), nul, found(nul, "Nul Game")},
-        {"a match before a cut record", database_line("GAME", "Game") + "\"CUT\"\r\n", "GAME", found("GAME", "Game")},
-        {"the search reaches a cut record", a + "\"CUT\"\r\n", "GAME", "failure 62"},
-        {"empty database", "", "GAME", "failure 62"},
-        {"only line ends", "\r\n\r\n", "GAME", "failure 62"},
-    };
-    test::TempFolder folder; // the search over text in memory and the one over a file (one per case) must agree
-    for (const auto& [case_, database, name, expected] : cases) {
-        const std::string file = folder / (case_ + ".dat"s);
-        fixtures::write_file(file, database);
-        for (const bool from_file : {false, true}) {
-            SCOPED_TRACE(case_ + (from_file ? " (file)"s : " (text)"s));
-            EXPECT_EQ(answer([&] {
-                return from_file ? Finde_romname(analysis_for(name), file)
-                                 : test::search_database_text(analysis_for(name), database);
-            }),
-                expected);
-        }
-    }
+    const SearchCase& c = GetParam();
+    test::TempFolder folder;
+    fixtures::write_file(folder / "snes.dat", c.database);
+    EXPECT_EQ(answer([&] { return test::search_database_text(analysis_for(c.name), c.database); }), c.expected);
+    EXPECT_EQ(answer([&] { return Finde_romname(analysis_for(c.name), folder / "snes.dat"); }), c.expected);
 }
+
+const std::string alpha = database_line("ALPHA", "Alpha"), game = Interner_name("GAME"), nul("NUL\0GAME", 8);
+INSTANTIATE_TEST_SUITE_P(Each, DatabaseSearch,
+    ::testing::Values(
+        SearchCase{"first matching record wins",
+            alpha + database_line("GAME", "First") + database_line("GAME", "Second"), "GAME", found("GAME", "First")},
+        SearchCase{"the last record matches", alpha + database_line("GAME", "Last"), "GAME", found("GAME", "Last")},
+        SearchCase{"the last record matches without a line end", alpha + "\"" + game + "\",\"Last\"", "GAME",
+            found("GAME", "Last")},
+        SearchCase{"case differs", alpha + database_line("game", "Lower") + database_line("OMEGA", "Omega"), "GAME",
+            "|Omega|" + Interner_name("OMEGA")},
+        SearchCase{"trailing blanks missing", alpha + "\"GAME\",\"Short\"\r\n", "GAME", "|Short|GAME"},
+        SearchCase{
+            "key longer than the name", alpha + "\"" + game + "X\",\"Longer\"\r\n", "GAME", "|Longer|" + game + "X"},
+        SearchCase{"unquoted key loses its trailing blanks", game + ",Unquoted\r\n", "GAME", "|Unquoted|GAME"},
+        SearchCase{"CR-only LF-only and blank lines", "\"ALPHA\",\"Alpha\"\r\r\n\n\"" + game + "\",\"Game\"\n", "GAME",
+            found("GAME", "Game")},
+        SearchCase{"NUL inside the key", database_line(nul, "Nul Game"), nul, found(nul, "Nul Game")},
+        SearchCase{"a match before a cut record", database_line("GAME", "Game") + "\"CUT\"\r\n", "GAME",
+            found("GAME", "Game")},
+        SearchCase{"the search reaches a cut record", alpha + "\"CUT\"\r\n", "GAME", "failure 62"},
+        SearchCase{"empty database", "", "GAME", "failure 62"},
+        SearchCase{"only line ends", "\r\n\r\n", "GAME", "failure 62"}),
+    test::CaseName());
 
 TEST(NameDatabase, Corrections)
 {

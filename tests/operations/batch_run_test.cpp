@@ -1,32 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The batch run, in process and through the real cartonym-cli: whole folder
 // trees before and after, counts, messages, games.htm and unknown.log.
-#include "common/error.h"
 #include "common/program_info.h"
-#include "common/system_calls.h"
-#include "fixtures/rom_builder.h"
-#include "operations/batch_run.h"
 #include "reports/game_list.h"
 #include "reports/unknown_log.h"
 #include "tests/testsupport.h"
 
-#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cerrno>
-#include <filesystem>
 #include <tuple>
-#include <vector>
 
 namespace cartonym {
 namespace {
 
 using namespace std::string_literals;
-using fixtures::build_rom;
-using fixtures::database_line;
-using fixtures::read_file;
-using fixtures::RomPlan;
+using namespace fixtures;
 using test::ScopedFaultHook;
 using test::Tree;
 using json = nlohmann::json;

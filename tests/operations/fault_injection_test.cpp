@@ -4,20 +4,11 @@
 // fails, no image is lost, duplicated, truncated or left half-written, the
 // game list is never placed incomplete, the outcome follows the failure
 // rules, and the next run over the same folder completes.
-#include "common/error.h"
 #include "common/number_text.h"
-#include "common/system_calls.h"
-#include "fixtures/rom_builder.h"
-#include "operations/batch_run.h"
 #include "tests/testsupport.h"
 
-#include <gtest/gtest.h>
-
 #include <cerrno>
-#include <filesystem>
 #include <memory>
-#include <string>
-#include <vector>
 
 using namespace cartonym;
 namespace fs = std::filesystem;

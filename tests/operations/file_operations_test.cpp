@@ -1,29 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // File-system primitives, the folder listing and file mode.
-#include "common/error.h"
 #include "common/file_operations.h"
-#include "common/system_calls.h"
-#include "fixtures/rom_builder.h"
 #include "operations/file_mode.h"
 #include "operations/folder_listing.h"
 #include "tests/testsupport.h"
 
-#include <gtest/gtest.h>
-
 #include <cerrno>
-#include <filesystem>
-#include <functional>
 #include <sys/stat.h>
 #include <tuple>
-#include <utility>
-#include <vector>
 
 namespace cartonym {
 namespace {
 
-using fixtures::database_line;
-using fixtures::read_file;
-using fixtures::write_file;
+using namespace fixtures;
 using test::error_number_of;
 using test::fail_on;
 using test::ScopedFaultHook;
@@ -34,46 +23,49 @@ namespace fs = std::filesystem;
 
 // --- Moving -----------------------------------------------------------------
 
-TEST(MoveFile, MovesButNeverReplaces)
+struct MoveCase {
+    const char* what;
+    void (*preparation)(const TempFolder&);
+    const char *source, *target;
+    int number;
+};
+class MoveFile : public ::testing::TestWithParam<MoveCase> { };
+
+// Directly, and through the copying path taken onto another file system
+// (EXDEV makes the move take it).
+TEST_P(MoveFile, MovesButNeverReplaces)
 {
-    using Preparation = std::function<void(const TempFolder&)>;
-    const struct {
-        const char* case_;
-        Preparation preparation;
-        const char *source, *target;
-        int number;
-    } cases[] = {
-        {"free target", [](const TempFolder&) {}, "a", "b", 0},
-        {"existing file", [](const TempFolder& t) { write_file(t / "b", "target"); }, "a", "b", 58},
-        {"existing folder", [](const TempFolder& t) { fs::create_directory(t / "b"); }, "a", "b", 58},
-        {"dangling link", [](const TempFolder& t) { fs::create_symlink(t / "nowhere", t / "b"); }, "a", "b", 58},
-        {"its own name", [](const TempFolder&) {}, "a", "a", 58},
-        {"missing source", [](const TempFolder&) {}, "missing", "b", 53},
-        {"missing target folder", [](const TempFolder&) {}, "a", "missing/b", 53},
-    };
-    for (const auto& case_ : cases) {
-        for (const bool across_file_systems : {false, true}) {
-            SCOPED_TRACE(std::string(case_.case_) + (across_file_systems ? " (across file systems)" : ""));
-            TempFolder t;
-            write_file(t / "a", "source");
-            case_.preparation(t);
-            const Tree before = tree_of(t.path());
-            // EXDEV makes the move take the copying path, as onto another file system.
-            const ScopedFaultHook hook(across_file_systems ? fail_on(SystemOperation::move, EXDEV) : FaultHook());
-            const int number = error_number_of([&] {
-                if (across_file_systems)
-                    move_across_file_systems(t / case_.source, t / case_.target);
-                else
-                    move_file(t / case_.source, t / case_.target);
-            });
-            EXPECT_EQ(number, case_.number);
-            EXPECT_EQ(tree_of(t.path()), (number == 0 ? Tree{{"b", "source"}} : before));
-            EXPECT_EQ(fs::is_symlink(t / "b"), std::string(case_.case_) == "dangling link");
-        }
+    for (const bool across_file_systems : {false, true}) {
+        SCOPED_TRACE(across_file_systems ? "across file systems" : "directly");
+        TempFolder t;
+        write_file(t / "a", "source");
+        GetParam().preparation(t);
+        const Tree before = tree_of(t.path());
+        const ScopedFaultHook hook(across_file_systems ? fail_on(SystemOperation::move, EXDEV) : FaultHook());
+        const int number = error_number_of([&] {
+            if (across_file_systems)
+                move_across_file_systems(t / GetParam().source, t / GetParam().target);
+            else
+                move_file(t / GetParam().source, t / GetParam().target);
+        });
+        EXPECT_EQ(number, GetParam().number);
+        EXPECT_EQ(tree_of(t.path()), (number == 0 ? Tree{{"b", "source"}} : before));
+        EXPECT_EQ(fs::is_symlink(t / "b"), std::string(GetParam().what) == "dangling link");
     }
 }
 
-TEST(MoveFile, RelativeLinksMovedOrRenamedStillLeadToTheirFile)
+INSTANTIATE_TEST_SUITE_P(Each, MoveFile,
+    ::testing::Values(MoveCase{"free target", [](const TempFolder&) {}, "a", "b", 0},
+        MoveCase{"existing file", [](const TempFolder& f) { write_file(f / "b", "target"); }, "a", "b", 58},
+        MoveCase{"existing folder", [](const TempFolder& f) { fs::create_directory(f / "b"); }, "a", "b", 58},
+        MoveCase{
+            "dangling link", [](const TempFolder& f) { fs::create_symlink(f / "nowhere", f / "b"); }, "a", "b", 58},
+        MoveCase{"its own name", [](const TempFolder&) {}, "a", "a", 58},
+        MoveCase{"missing source", [](const TempFolder&) {}, "missing", "b", 53},
+        MoveCase{"missing target folder", [](const TempFolder&) {}, "a", "missing/b", 53}),
+    test::CaseName());
+
+TEST(MovedLinks, RelativeLinksMovedOrRenamedStillLeadToTheirFile)
 {
     TempFolder t;
     fs::create_directories(t / "F/out");
@@ -89,7 +81,7 @@ TEST(MoveFile, RelativeLinksMovedOrRenamedStillLeadToTheirFile)
             {"out/new", "<link> " + t / "F/image.bin"}, {"second", "<link> image.bin"}}));
 }
 
-TEST(MoveFile, InjectedFailuresKeepTheSource)
+TEST(MoveFailure, InjectedFailuresKeepTheSource)
 {
     for (const auto& [errnum, number] : {std::pair{EIO, 57}, {ENOSPC, 61}, {EXDEV, 75}, {EEXIST, 58}}) {
         TempFolder t;
@@ -124,39 +116,42 @@ TEST(MoveAcrossFileSystems, CopiesWithTheRightsOfTheFileOpenedAndSynchronises)
     EXPECT_NE(std::find(continuation.begin(), continuation.end(), SystemOperation::sync), continuation.end());
 }
 
-TEST(MoveAcrossFileSystems, RemovesOnlyTheVeryFileItCopied)
+// What another process writes once the copy is in place ("theirs" then takes the source's name).
+struct CopiedCase {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> writes;
+    int number;
+    Tree after;
+};
+class CopiedFileRemoval : public ::testing::TestWithParam<CopiedCase> { };
+
+TEST_P(CopiedFileRemoval, RemovesOnlyTheVeryFileItCopied)
 {
-    // What another process writes once the copy is in place ("theirs" then takes the source's name).
-    const struct {
-        const char* case_;
-        std::vector<std::pair<std::string, std::string>> writes;
-        int number;
-        Tree after;
-    } cases[] = {
-        {"nothing", {}, 0, {{"target/b", "page"}}},
-        {"another file swapped in", {{"theirs", "theirs"}}, 75, {{"a", "theirs"}, {"target/b", "page"}}},
-        {"the source rewritten", {{"a", "new page"}}, 75, {{"a", "new page"}}},
-        {"both rewritten", {{"a", "new"}, {"target/b", "theirs"}}, 75, {{"a", "new"}, {"target/b", "theirs"}}},
-    };
-    for (const auto& case_ : cases) {
-        SCOPED_TRACE(case_.case_);
-        TempFolder t;
-        write_file(t / "a", "page");
-        fs::create_directory(t / "target");
-        bool done = false, moved = false;
-        const ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
-            if (operation == SystemOperation::sync && path == t / "target" && !std::exchange(done, true)) {
-                for (const auto& [name, content] : case_.writes)
-                    write_file(t / name, content);
-                if (fs::exists(t / "theirs"))
-                    fs::rename(t / "theirs", t / "a");
-            }
-            return operation == SystemOperation::move && !std::exchange(moved, true) ? EXDEV : 0;
-        });
-        EXPECT_EQ(error_number_of([&] { move_across_file_systems(t / "a", t / "target/b"); }), case_.number);
-        EXPECT_EQ(tree_of(t.path()), case_.after);
-    }
+    TempFolder t;
+    write_file(t / "a", "page");
+    fs::create_directory(t / "target");
+    bool done = false, moved = false;
+    const ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
+        if (operation == SystemOperation::sync && path == t / "target" && !std::exchange(done, true)) {
+            for (const auto& [name, content] : GetParam().writes)
+                write_file(t / name, content);
+            if (fs::exists(t / "theirs"))
+                fs::rename(t / "theirs", t / "a");
+        }
+        return operation == SystemOperation::move && !std::exchange(moved, true) ? EXDEV : 0;
+    });
+    EXPECT_EQ(error_number_of([&] { move_across_file_systems(t / "a", t / "target/b"); }), GetParam().number);
+    EXPECT_TRUE(done) << "the copy was never synchronised";
+    EXPECT_EQ(tree_of(t.path()), GetParam().after);
 }
+
+INSTANTIATE_TEST_SUITE_P(Each, CopiedFileRemoval,
+    ::testing::Values(CopiedCase{"nothing", {}, 0, {{"target/b", "page"}}},
+        CopiedCase{"another file swapped in", {{"theirs", "theirs"}}, 75, {{"a", "theirs"}, {"target/b", "page"}}},
+        CopiedCase{"the source rewritten", {{"a", "new page"}}, 75, {{"a", "new page"}}},
+        CopiedCase{
+            "both rewritten", {{"a", "new"}, {"target/b", "theirs"}}, 75, {{"a", "new"}, {"target/b", "theirs"}}}),
+    test::CaseName());
 
 TEST(MoveAcrossFileSystems, FailedCopyLeavesNoPartialTarget)
 {
@@ -282,22 +277,33 @@ TEST(RenameFileInFolder, RenamesInsideTheFolderWithTheWindowsNameAsUtf8OrNamesTh
     EXPECT_EQ(error_number_of([&] { rename_file_in_folder(t / "missing.smc", t.path().string(), "new.smc"); }), 53);
 }
 
-TEST(RenameFileInFolder, RefusesTakenNamesAndNamesLeavingTheFolder)
+struct RefusedName {
+    const char* what;
+    std::string name;
+    int number;
+};
+class RefusedNames : public ::testing::TestWithParam<RefusedName> { };
+
+TEST_P(RefusedNames, AreTakenOrLeaveTheFolder)
 {
-    const std::pair<std::string, int> cases[] = {{"New.smc", 58}, {"old.smc", 58}, {"../out.smc", 52},
-        {"sub/out.smc", 52}, {"a\\b.smc", 52}, {".", 52}, {"..", 52}, {"", 52}, {std::string("a\0b", 3), 52},
-        {std::string(256, 'L'), 52}, {std::string(128, '\xE9'), 52}}; // 256 bytes once in UTF-8
-    for (const auto& [name, number] : cases) {
-        SCOPED_TRACE(name);
-        TempFolder t;
-        fs::create_directories(t / "folder/sub");
-        write_file(t / "folder/old.smc", "image");
-        write_file(t / "folder/New.smc", "other");
-        const Tree before = tree_of(t.path());
-        EXPECT_EQ(error_number_of([&] { rename_file_in_folder(t / "folder/old.smc", t / "folder", name); }), number);
-        EXPECT_EQ(tree_of(t.path()), before);
-    }
+    TempFolder t;
+    fs::create_directories(t / "folder/sub");
+    write_file(t / "folder/old.smc", "image");
+    write_file(t / "folder/New.smc", "other");
+    const Tree before = tree_of(t.path());
+    EXPECT_EQ(error_number_of([&] { rename_file_in_folder(t / "folder/old.smc", t / "folder", GetParam().name); }),
+        GetParam().number);
+    EXPECT_EQ(tree_of(t.path()), before);
 }
+
+INSTANTIATE_TEST_SUITE_P(Each, RefusedNames,
+    ::testing::Values(RefusedName{"taken", "New.smc", 58}, RefusedName{"its own", "old.smc", 58},
+        RefusedName{"above", "../out.smc", 52}, RefusedName{"below", "sub/out.smc", 52},
+        RefusedName{"backslash", "a\\b.smc", 52}, RefusedName{"dot", ".", 52}, RefusedName{"dot dot", "..", 52},
+        RefusedName{"empty", "", 52}, RefusedName{"NUL", std::string("a\0b", 3), 52},
+        RefusedName{"256 bytes", std::string(256, 'L'), 52},
+        RefusedName{"256 bytes once in UTF-8", std::string(128, '\xE9'), 52}),
+    test::CaseName());
 
 } // namespace
 } // namespace cartonym

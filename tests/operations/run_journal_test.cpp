@@ -2,20 +2,12 @@
 // The run journal and undo, in process: a batch run with its journal, then
 // undo_run. After an undo the folder holds exactly the paths and bytes it held
 // before the run; whatever undo cannot take back safely stays and is named.
-#include "common/error.h"
-#include "common/system_calls.h"
-#include "fixtures/rom_builder.h"
-#include "operations/batch_run.h"
 #include "operations/engine.h"
 #include "operations/journal_format.h"
-#include "operations/run_undo.h"
 #include "tests/testsupport.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <filesystem>
 #include <tuple>
 
 namespace cartonym {
@@ -23,9 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
-using fixtures::build_rom;
-using fixtures::read_file;
-using fixtures::RomPlan;
+using namespace fixtures;
 using test::Tree;
 
 using namespace test::games;
@@ -306,14 +296,6 @@ TEST(Undo, JournalThatCannotBeCreatedIsReportedWithItsReason)
     const test::ScopedVariable inside("XDG_STATE_HOME", world.F + "/state");
     EXPECT_THROW(RunJournal journal(world.t / "roms"), JournalUnavailable);
     EXPECT_EQ(tree_difference(before, world.entries()), "");
-}
-
-TEST(Undo, JournalsGoToTheDefaultFolderBelowHome)
-{
-    test::TempFolder home;
-    const test::ScopedVariable no_state("XDG_STATE_HOME", std::nullopt);
-    const test::ScopedVariable home_variable("HOME", home.path().string());
-    EXPECT_EQ(runs_folder(), home.path().string() + "/.local/state/cartonym/runs");
 }
 
 // Every record kind written from its table entry reads back as written (a

@@ -1,21 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Undo that trusts nothing: records naming paths outside the run's folder,
 // moves that failed, runs undone already, removals that fail.
-#include "common/system_calls.h"
-#include "fixtures/rom_builder.h"
-#include "operations/batch_run.h"
 #include "operations/journal_format.h"
-#include "operations/run_undo.h"
 #include "operations/undo_scope.h"
 #include "tests/testsupport.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <filesystem>
 #include <fstream>
-#include <functional>
 #include <thread>
 
 namespace cartonym {
@@ -55,67 +47,68 @@ bool reported(const UndoReport& report, const std::string& path)
 
 // A record added to the journal naming a path outside the run's folder is
 // refused and reported; the outside path stays, the run is undone.
-TEST(UndoSafety, RecordsNamingPathsOutsideTheFolderAreRefused)
+struct OutsideCase {
+    const char* what;
+    std::string (*plant)(const SafetyWorld&); // adds the record, returns the outside path
+};
+class RecordOutsideTheFolder : public ::testing::TestWithParam<OutsideCase> { };
+
+TEST_P(RecordOutsideTheFolder, IsRefusedAndTheRunUndone)
 {
-    struct Case {
-        const char* what;
-        std::function<std::string(const SafetyWorld&)> plant; // adds the record, returns the outside path
-    };
-    const Case cases[] = {
-        {"a move out of the folder",
-            [](const SafetyWorld& world) {
-                world.file("../outside.smc", "not the run's");
-                world.append_record(RecordKind::move, move_of(world.t / "somewhere.smc", world.F + "/../outside.smc"));
-                return world.F + "/../outside.smc";
-            }},
-        {"a move from an absolute path elsewhere",
+    SafetyWorld world;
+    world.image("alpha.smc", Alpha);
+    world.image("mystery.smc", Riddle);
+    const test::Tree before = world.entries();
+    // (A game list of its own would be replaced by the planted record.)
+    ASSERT_EQ(world.run(std::string_view(GetParam().what) != "a game list").outcome, BatchOutcome::completed);
+    const std::string outside = GetParam().plant(world);
+    const UndoReport report = undo_run("", false);
+    EXPECT_TRUE(fs::exists(fs::symlink_status(outside))) << outside;
+    EXPECT_TRUE(reported(report, outside));
+    EXPECT_EQ(report.problems.size(), 1u);
+    EXPECT_EQ(test::tree_difference(before, world.entries()), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Each, RecordOutsideTheFolder,
+    ::testing::Values(OutsideCase{"a move out of the folder",
+                          [](const SafetyWorld& world) {
+                              world.file("../outside.smc", "not the run's");
+                              world.append_record(
+                                  RecordKind::move, move_of(world.t / "somewhere.smc", world.F + "/../outside.smc"));
+                              return world.F + "/../outside.smc";
+                          }},
+        OutsideCase{"a move from an absolute path elsewhere",
             [](const SafetyWorld& world) {
                 world.file("../other.smc", "not the run's");
                 world.append_record(RecordKind::move, move_of(world.t / "elsewhere.smc", world.t / "other.smc"));
                 return world.t / "other.smc";
             }},
-        {"a created folder",
+        OutsideCase{"a created folder",
             [](const SafetyWorld& world) {
                 fs::create_directory(world.t / "empty");
                 world.append_record(RecordKind::created, {world.t / "empty"});
                 return world.t / "empty";
             }},
-        {"a game list",
+        OutsideCase{"a game list",
             [](const SafetyWorld& world) {
                 world.file("../list.htm", "x");
                 world.append_record(RecordKind::game_list, {world.t / "list.htm", "1", content_digest("x")});
                 return world.t / "list.htm";
             }},
-        {"a log the run created",
+        OutsideCase{"a log the run created",
             [](const SafetyWorld& world) {
                 world.file("../other.log", "entry");
                 world.append_record(RecordKind::log, {world.t / "other.log", "-1", "0", "0"});
                 world.append_record(RecordKind::appended, {world.t / "other.log", "0", "0", "entry"});
                 return world.t / "other.log";
             }},
-        {"a fresh link",
+        OutsideCase{"a fresh link",
             [](const SafetyWorld& world) {
                 fs::create_symlink("target", world.t / "link");
                 world.append_record(RecordKind::fresh_link, {world.t / "link", "target"});
                 return world.t / "link";
-            }},
-    };
-    for (const Case& planted : cases) {
-        SCOPED_TRACE(planted.what);
-        SafetyWorld world;
-        world.image("alpha.smc", Alpha);
-        world.image("mystery.smc", Riddle);
-        const test::Tree before = world.entries();
-        // (A game list of its own would be replaced by the planted record.)
-        ASSERT_EQ(world.run(std::string_view(planted.what) != "a game list").outcome, BatchOutcome::completed);
-        const std::string outside = planted.plant(world);
-        const UndoReport report = undo_run("", false);
-        EXPECT_TRUE(fs::exists(fs::symlink_status(outside))) << outside;
-        EXPECT_TRUE(reported(report, outside));
-        EXPECT_EQ(report.problems.size(), 1u);
-        EXPECT_EQ(test::tree_difference(before, world.entries()), "");
-    }
-}
+            }}),
+    test::CaseName());
 
 // Only a name directly in the run's folder is taken for a moved file's old
 // place: not one below it, above it or the folder itself.

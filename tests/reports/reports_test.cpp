@@ -1,26 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The game list games.htm and the unknown-image log, byte for byte.
-#include "common/error.h"
 #include "common/program_info.h"
-#include "common/system_calls.h"
 #include "common/windows1252.h"
-#include "fixtures/rom_builder.h"
 #include "reports/game_list.h"
 #include "reports/unknown_log.h"
 #include "tests/testsupport.h"
 
-#include <gtest/gtest.h>
-
 #include <cerrno>
-#include <filesystem>
-#include <optional>
-#include <vector>
 
 namespace cartonym {
 namespace {
 
-using fixtures::read_file;
-using fixtures::write_file;
+using namespace fixtures;
 using namespace test;
 namespace fs = std::filesystem;
 
