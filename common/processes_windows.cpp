@@ -116,8 +116,11 @@ void pass_standard_streams_unchanged()
 
 std::string system_temporary_folder()
 {
-    if (auto tmp = environment_variable("TMP"); tmp && !tmp->empty())
-        return *tmp;
+    // "temp" first (Windows matches the name in any letter case, so TEMP
+    // too), then TMP, then what the system names.
+    for (const char* name : {"temp", "TMP"})
+        if (auto value = environment_variable(name); value && !value->empty())
+            return *value;
     std::wstring folder(MAX_PATH + 2, L'\0');
     folder.resize(::GetTempPathW(MAX_PATH + 2, folder.data()));
     std::string text = narrow(folder);
