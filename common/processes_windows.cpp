@@ -109,7 +109,7 @@ std::vector<std::string> program_arguments(int, char**)
 
 void pass_standard_streams_unchanged()
 {
-    constexpr int binary = 0x8000; // _O_BINARY of the C library's <fcntl.h>
+    constexpr int binary = 0x8000; // _O_BINARY of the C runtime
     ::_setmode(::_fileno(stdout), binary);
     ::_setmode(::_fileno(stderr), binary);
 }

@@ -83,7 +83,8 @@ TEST(CliArchives, BatchMovesArchivesWholeAndUndoBringsThemBack)
             {"cut.zip", "not_image damaged"}, {"g.smc.gz", renamed + "Alpha Quest (USA).smc.gz"},
             {"locked.zip", "not_image encrypted"}, {"Alpha_Quest_(USA).zip", renamed + "Alpha Quest (USA).zip"},
             {"raw.zip", "not_image "}, {"same.zip", "passed_over ambiguous"},
-            {"Riddle (USA) [!].smc.gz", std::string("unknown  Unknown_ROMs") + path_separator + "Riddle (USA) [!].smc.gz"},
+            {"Riddle (USA) [!].smc.gz",
+                std::string("unknown  Unknown_ROMs") + path_separator + "Riddle (USA) [!].smc.gz"},
             {"t.tar.gz", renamed + "Beta & Gamma (JAP).tar.gz"}, {"two.zip", "passed_over archive holds 2 images"}}));
     // Read raw, the zip whose own bytes pass the pair test is an unknown image.
     const json raw = json::parse(Cli({"batch", "--no-archives", "--db", w.db, "--dry-run", "--json", w.F}).out);
