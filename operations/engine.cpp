@@ -46,7 +46,7 @@ BatchResult sort_folder(const SortingRun& run)
     }
     BatchResult result = Batchrun(options, run.observer);
     if (journal && journal->failure())
-        tell(JournalTrouble::not_completed, *journal->failure());
+        tell(JournalTrouble::not_completed, journal->failure()->what());
     return result;
 }
 

@@ -56,9 +56,10 @@ std::vector<std::string> files_of(const std::string& folder)
 
 // Appends the records as "cartonym-cli db learn --write" does: never to a
 // database that ends inside a record, into the user's own database (made as
-// a copy of the one beside the program when needed), keeping a .bak.
-bool write_records(QWidget* parent, MessageService& messages, std::string& database_path, const std::string& text,
-    const ProposalRun& run)
+// a copy of the one beside the program when needed), keeping a .bak. The
+// database that holds them then, or nullopt when nothing was written (said).
+std::optional<std::string> write_records(QWidget* parent, MessageService& messages, const std::string& database_path,
+    const std::string& text, const ProposalRun& run)
 {
     // The window does not wait for another writer: it says so instead.
     const AppendOutcome outcome = append_proposals(database_path, true, text, run, false);
@@ -69,29 +70,27 @@ bool write_records(QWidget* parent, MessageService& messages, std::string& datab
                 "Another program is adding records to " + escaped_file_name(outcome.path)
                     + " right now. Nothing was written; try again when it has finished.",
                 MessageIcon::exclamation});
-        return false;
+        return std::nullopt;
     case AppendOutcome::Status::nothing_new:
         messages.show(parent,
             {message_title, "Nothing was written: every record is in the database already.", MessageIcon::information});
-        return false;
+        return std::nullopt;
     case AppendOutcome::Status::ends_inside_record:
         messages.show(parent,
             {"Error !",
                 "The database ends inside a record; records appended to it would be misread. "
                 "See Database > Check snes.dat...",
                 MessageIcon::exclamation});
-        return false;
+        return std::nullopt;
     case AppendOutcome::Status::failed:
         messages.show(parent, {"Error !", short_error_text(*outcome.error), MessageIcon::exclamation});
-        return false;
+        return std::nullopt;
     case AppendOutcome::Status::appended: break;
     }
-    if (outcome.created_user_database)
-        database_path = user_database_path();
     messages.show(parent,
         {message_title, records_appended_text(outcome.records, escaped_file_name(outcome.path)),
             MessageIcon::information});
-    return true;
+    return outcome.created_user_database ? user_database_path() : database_path;
 }
 
 } // namespace
@@ -240,8 +239,10 @@ void show_proposals(QWidget* parent, MessageService& messages, std::string& data
     add->setObjectName(QStringLiteral("add_to_database"));
     add->setEnabled(!run.records.empty() && !writable.blocks_writing());
     QObject::connect(add, &QPushButton::clicked, shown.dialog, [&, writable, dialog = shown.dialog] {
-        if (write_records(dialog, messages, database_path, text, writable))
+        if (const std::optional<std::string> written = write_records(dialog, messages, database_path, text, writable)) {
+            database_path = *written;
             dialog->accept();
+        }
     });
     shown.dialog->exec();
 }
