@@ -20,6 +20,7 @@
 #include "ui/startup.h"
 #include "ui/text_conversion.h"
 #include "ui/widgets.h"
+#include "ui/window_settings.h"
 
 using namespace cartonym;
 using namespace Qt::StringLiterals;
@@ -226,6 +227,7 @@ private slots:
     void catalogues_and_user_database_made_while_open_are_followed();
     void report_format_follows_the_filter_chosen_and_never_replaces();
     void first_start_hint_and_status_hint_until_a_catalogue_is_registered();
+    void settings_live_in_the_config_folder_the_environment_names();
     void cancel_shows_the_folder_total_and_files_done_and_undo_says_interrupted();
     void progress_counts_files_with_time_left_and_the_mode_frame_stays_readable();
     // The About window itself; the texts of both windows.
@@ -1216,7 +1218,7 @@ void MainWindowTest::report_format_follows_the_filter_chosen_and_never_replaces(
 // it in file mode while no catalogue is registered.
 void MainWindowTest::first_start_hint_and_status_hint_until_a_catalogue_is_registered()
 {
-    QSettings(u"cartonym"_s, u"cartonym"_s).remove(QLatin1String(ui::first_start_hint_key));
+    ui::window_settings().remove(QLatin1String(ui::first_start_hint_key));
     int opened = 0;
     QDialog* hint = ui::show_first_start_hint(form_.get(), [&] { ++opened; });
     QVERIFY(hint && hint->isVisible() && !hint->isModal());
@@ -1237,8 +1239,24 @@ void MainWindowTest::first_start_hint_and_status_hint_until_a_catalogue_is_regis
     QVERIFY(c<QWidget>("catalogue_hint")->isHidden());
     click("Dateimodus"), add_catalogues({write_catalogue()}), select(u"starlight.smc"_s), tick();
     QVERIFY(c<QWidget>("catalogue_hint")->isHidden());
-    QSettings(u"cartonym"_s, u"cartonym"_s).remove(QLatin1String(ui::first_start_hint_key));
+    ui::window_settings().remove(QLatin1String(ui::first_start_hint_key));
     QVERIFY(!ui::show_first_start_hint(form_.get(), {})); // a catalogue is registered
+}
+
+// The window's settings are kept in cartonym.conf of the config folder XDG_CONFIG_HOME names, and read from there.
+void MainWindowTest::settings_live_in_the_config_folder_the_environment_names()
+{
+    const QTemporaryDir config;
+    const QByteArray previous = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    QVERIFY(c<QAction>("look_inside_archives")->isChecked());
+    trigger("look_inside_archives"); // off, and remembered
+    const std::string kept = read_file(ui::to_file_system(config.filePath(u"cartonym/cartonym.conf"_s)));
+    restart();
+    const bool checked_again = c<QAction>("look_inside_archives")->isChecked();
+    qputenv("XDG_CONFIG_HOME", previous);
+    QVERIFY2(kept.find("look_inside_archives=false") != std::string::npos, kept.c_str());
+    QVERIFY(!checked_again);
 }
 
 // Cancel pressed while the first file is read: the run stops before the second; the panel gives the folder's
