@@ -8,6 +8,7 @@
 #include "database_tools/content_digest.h"
 #include "database_tools/database_check.h"
 #include "fixtures/rom_builder.h"
+#include "naming/name_database.h"
 #include "operations/batch_run.h"
 #include "operations/file_mode.h"
 #include "operations/identification.h"
@@ -216,6 +217,7 @@ private slots:
     void failures_are_named_escaped_and_the_file_list_follows_the_disk();
     void drives_folder_tree_and_path_field_choose_the_folder_acted_on();
     void database_check_and_learnt_records_blocked_by_a_conflict_then_added();
+    void a_database_larger_than_one_read_whole_is_checked_and_grown();
     void about_twice_fresh_then_keyboard_and_menus();
     void catalogues_listed_verify_names_report_and_count_in_runs();
     void catalogue_twice_refused_removal_asked_and_report_summed_up_first();
@@ -1060,6 +1062,35 @@ void MainWindowTest::messages_name_the_holder_damaged_archives_and_files_put_bac
         "1 file went back.\n" + file_system_path(u"Unknown_ROMs/mystery.smc"_s) + " cannot go back to "
             + file_system_path(u"mystery.smc"_s) + ": the file is no longer there");
     QVERIFY(QFile::exists(path(u"starlight.smc"_s)));
+}
+
+// The database tools read the database as the lookup does: one beyond what is ever read whole is checked and
+// grown like a small one.
+void MainWindowTest::a_database_larger_than_one_read_whole_is_checked_and_grown()
+{
+    std::string large = read_file(database_);
+    for (int i = 0; large.size() <= largest_database_text; ++i)
+        large +=
+            "\"FILLER " + std::string(14 - std::to_string(i).size(), '0') + std::to_string(i) + "\",\"Filler\"\r\n";
+    write_file(database_, large);
+    const DatabaseCheck check = check_database(large);
+    QString summary;
+    qsizetype rows = -1;
+    test::when_open("database_check", [&](QDialog* dialog) {
+        summary = find<QLabel>(dialog, "summary")->text(), rows = find<QTableWidget>(dialog, "table")->rowCount();
+        dialog->reject();
+    });
+    trigger("check_database");
+    QVERIFY2(summary.endsWith(
+                 u"\n%1 records, %2 errors, %3 warnings"_s.arg(check.records).arg(check.errors).arg(check.warnings)),
+        qPrintable(summary));
+    QCOMPARE(rows, static_cast<qsizetype>(check.findings.size()));
+    write_rom(file_system_path(u"zeta.smc"_s), {.name = "ZETA RUNNER"});
+    s_.shell.folder = folder_->path();
+    test::when_open("record_preview", [](QDialog* dialog) { find<QPushButton>(dialog, "add_to_database")->click(); });
+    trigger("learn_names");
+    QVERIFY2(said().starts_with("2 records appended to "), said().c_str()); // mystery.smc and zeta.smc
+    QVERIFY(read_file(database_).ends_with("\"ZETA RUNNER          \",\"zeta\"\r\n"));
 }
 
 // A name Windows-1252 lacks leaves out its own record only; the table keeps Status and Note in sight.
