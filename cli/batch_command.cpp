@@ -46,6 +46,15 @@ json identified_by(IdentifiedBy tier)
                                            : json(nullptr);
 }
 
+json companions_array(const std::vector<CompanionMove>& moves)
+{
+    json companions = json::array();
+    for (const CompanionMove& move : moves)
+        companions.push_back({{"from", move.from}, {"to", move.to.empty() ? json(nullptr) : json(move.to)},
+            {"outcome", companion_outcome_name(move.outcome)}});
+    return companions;
+}
+
 json plan_array(const std::vector<PlannedFile>& plan, bool with_catalogues)
 {
     json files = json::array();
@@ -56,6 +65,25 @@ json plan_array(const std::vector<PlannedFile>& plan, bool with_catalogues)
             files.back()["identified_by"] = identified_by(file.identified_by);
         if (!file.reason.empty())
             files.back()["reason"] = file.reason;
+        if (!file.companions.empty())
+            files.back()["companions"] = companions_array(file.companions);
+        if (!file.companion_note.empty())
+            files.back()["companion_note"] = file.companion_note;
+    }
+    return files;
+}
+
+// The files that have companions, or whose name looks like a companion's
+// of more than one image: each with its companions' moves.
+json companion_files(const std::vector<PlannedFile>& plan)
+{
+    json files = json::array();
+    for (const PlannedFile& file : plan) {
+        if (file.companions.empty() && file.companion_note.empty())
+            continue;
+        files.push_back({{"file", file.file}, {"companions", companions_array(file.companions)}});
+        if (!file.companion_note.empty())
+            files.back()["companion_note"] = file.companion_note;
     }
     return files;
 }
@@ -83,6 +111,10 @@ json batch_object(const BatchResult& result, bool dry_run, bool with_catalogues)
     }
     if (with_catalogues)
         object["verified"] = result.counts.verified;
+    if (result.met_companions) {
+        object["companions_moved"] = result.companions_moved;
+        object["companions"] = companion_files(result.plan);
+    }
     return object;
 }
 
@@ -108,7 +140,28 @@ void write_plan(const BatchResult& result, std::ostream& out)
         if (!file.destination.empty())
             out << ' ' << name_on_one_line(file.destination);
         out << '\n';
+        if (!file.companion_note.empty())
+            out << "  " << name_on_one_line(file.file) << ": " << file.companion_note << '\n';
+        for (const CompanionMove& move : file.companions) {
+            out << "  companion " << name_on_one_line(move.from) << " -> " << companion_outcome_name(move.outcome);
+            if (!move.to.empty())
+                out << ' ' << name_on_one_line(move.to);
+            out << '\n';
+        }
     }
+}
+
+// The companions that stayed behind although their image moved, each with
+// the reason.
+void write_companions_left(const BatchResult& result, std::ostream& out)
+{
+    for (const PlannedFile& file : result.plan)
+        for (const CompanionMove& move : file.companions)
+            if (move.outcome == CompanionOutcome::name_taken || move.outcome == CompanionOutcome::passed_over)
+                out << name_on_one_line(move.from) << " stays where it is: "
+                    << (move.outcome == CompanionOutcome::name_taken ? name_on_one_line(move.to) + " is taken"
+                                                                      : std::string("it cannot be moved"))
+                    << '\n';
 }
 
 // name in at most room characters, its middle given up for "..." when it
@@ -190,6 +243,8 @@ public:
         command_->add_flag("--gamelist", game_list_, "Create gamelist (games.htm)");
         command_->add_flag("--json", as_json_, "Print the outcome as one JSON object");
         command_->add_flag("--dry-run", dry_run_, "Print what the run would do with every file and change nothing");
+        command_->add_flag(
+            "--no-companions", without_companions_, "Leave saves, patches and other companion files where they are");
         command_->add_option("FOLDER", folder_, "The folder to process")->required();
     }
 
@@ -198,6 +253,7 @@ public:
         SortingRun run;
         run.options = {folder_, options_.database_path(), options_.without_spaces, game_list_, dry_run_};
         run.options.archives = !options_.without_archives;
+        run.options.companions = !without_companions_;
         CataloguesForCli opened = options_.open_for_cli(streams.err);
         if (opened.outcome == OpeningOutcome::stop)
             return exit_usage;
@@ -245,6 +301,8 @@ private:
             out << as_utf8(result.message.text) << '\n';
             if (result.outcome == BatchOutcome::completed || result.outcome == BatchOutcome::interrupted)
                 write_batch_panel(result, with_catalogues, out);
+            if (!dry_run_)
+                write_companions_left(result, out);
         }
         out.flush();
     }
@@ -254,6 +312,7 @@ private:
     bool game_list_ = false;
     bool as_json_ = false;
     bool dry_run_ = false;
+    bool without_companions_ = false;
 };
 
 } // namespace

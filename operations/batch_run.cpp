@@ -2,6 +2,8 @@
 #include "operations/batch_run.h"
 
 #include "operations/batch_filer.h"
+#include "operations/batch_companions.h"
+#include "operations/run_setup.h"
 
 #include "analysis/archive_reader.h"
 #include "analysis/header_detection.h"
@@ -22,13 +24,11 @@
 #include <initializer_list>
 #include <map>
 #include <memory>
-#include <set>
 #include <utility>
 
 namespace cartonym {
 namespace {
 
-constexpr const char* output_folders[] = {duplicates_folder_name, unknown_folder_name, renamed_folder_name};
 
 // What the run decides about one file before it changes anything; the
 // same in the dry run and the real run.
@@ -144,15 +144,15 @@ private:
     FileDecision decide(const std::string& Aktuelle_datei);
     std::optional<FileDecision> verified_decision(const LookedAtFile& look);
     void check_setup();
-    void refuse_foreign_output_folders();
-    void check_path_length() const;
     std::vector<ListedFile> prepare();
     void create_output_folders();
     bool take_up_files(
         const std::vector<ListedFile>& files, const std::vector<std::pair<std::string, std::string>>& links);
     void complete();
-    std::vector<std::pair<std::string, std::string>> links_into_the_folder(std::vector<ListedFile>& files) const;
     void process_file(const std::string& Aktuelle_datei, bool is_link);
+    void process_one_file(const std::string& Aktuelle_datei, bool is_link);
+    void find_companions(std::vector<ListedFile>& files);
+    void move_companions(const std::string& image, PlannedFile& planned);
     void note_unknown(const FileDecision& decision);
     void account(const FileDecision& decision, Filing filing, PlannedFile& planned);
     void file_link_to_moved_image(const std::string& link, const std::string& image);
@@ -171,6 +171,9 @@ private:
     std::map<std::string, std::string> moved_to_; // file name in F -> its path after the run
     bool current_is_link_ = true;                 // the file in hand may be a link
     bool started_ = false;                        // the first file has been taken up
+    bool last_was_image_ = false;                 // the file taken up last is an image
+    std::optional<CompanionFinder> companions_;   // with options.companions
+    std::vector<std::string> left_alone_;         // companions of a file that is no image: taken up on their own
 };
 
 // Analysis, lookup and the new name. A file that cannot be examined or
@@ -311,18 +314,20 @@ void Run::account(const FileDecision& decision, Filing filing, PlannedFile& plan
     }
 }
 
-void Run::process_file(const std::string& Aktuelle_datei, bool is_link)
+void Run::process_one_file(const std::string& Aktuelle_datei, bool is_link)
 {
+    last_was_image_ = false;
     current_is_link_ = is_link;
     Aktuelle_datei_ = Aktuelle_datei;
     result_.Dateipfad = join_path(F_, Aktuelle_datei);
-    PlannedFile& planned = result_.plan.emplace_back(PlannedFile{Aktuelle_datei, FileOutcome::passed_over, "", {}, ""});
+    PlannedFile& planned = result_.plan.emplace_back(planned_file(Aktuelle_datei, FileOutcome::passed_over));
     const FileDecision decision = decide(Aktuelle_datei);
     planned.reason = passed_over_reason(decision.file);
     if (decision.outcome == FileOutcome::not_an_image)
         planned.outcome = FileOutcome::not_an_image;
     if (decision.outcome == FileOutcome::not_an_image || decision.outcome == FileOutcome::passed_over)
         return;
+    last_was_image_ = true;
     if (decision.outcome == FileOutcome::unknown)
         note_unknown(decision);
     const Filed filed = file_image(decision);
@@ -333,39 +338,44 @@ void Run::process_file(const std::string& Aktuelle_datei, bool is_link)
     if (!filed.destination.empty())
         moved_to_[Aktuelle_datei] = filed.destination;
 }
-// A link that leads to another file of this folder is taken up after every
-// other file: the image it leads to may move in this run, and the link must
-// neither be filed in the image's place nor be left leading nowhere.
-std::vector<std::pair<std::string, std::string>> Run::links_into_the_folder(std::vector<ListedFile>& files) const
+// A file, then its companions: beside the image wherever it went (else they
+// stay); those of a file that is no image are files of their own.
+void Run::process_file(const std::string& Aktuelle_datei, bool is_link)
 {
-    std::set<std::string> names;
-    for (const ListedFile& file : files)
-        names.insert(file.name);
-    std::vector<std::pair<std::string, std::string>> links; // link, the image it leads to
-    std::vector<ListedFile> others;
-    for (ListedFile& file : files) {
-        const std::string& name = file.name;
-        const std::string path = join_path(F_, name);
-        std::optional<std::string> target;
-        if (file.is_link && entry_kind(path) == EntryKind::link)
-            target = link_target(path);
-        std::string image;
-        if (target && !target->empty()) {
-            try {
-                const std::string resolved = resolved_path(path), led_to = base_name(resolved);
-                if (parent_folder(resolved) == resolved_path(F_) && led_to != name && names.contains(led_to))
-                    image = led_to;
-            } catch (const Error&) {
-                image.clear(); // leads nowhere: taken up like any other entry
-            }
-        }
-        if (image.empty())
-            others.push_back(std::move(file));
-        else
-            links.emplace_back(name, std::move(image));
+    process_one_file(Aktuelle_datei, is_link);
+    if (!companions_)
+        return;
+    PlannedFile& planned = result_.plan.back();
+    if (const auto shared = companions_->shared().find(Aktuelle_datei); shared != companions_->shared().end())
+        planned.companion_note = shared_companion_text(shared->second);
+    const std::vector<std::string>& companions = companions_->of(Aktuelle_datei);
+    if (!last_was_image_)
+        left_alone_.insert(left_alone_.end(), companions.begin(), companions.end());
+    else
+        move_companions(Aktuelle_datei, planned);
+}
+
+void Run::move_companions(const std::string& image, PlannedFile& planned)
+{
+    const auto moved = moved_to_.find(image);
+    planned.companions = move_companions_of(
+        *filer_, *companions_, F_, image, moved == moved_to_.end() ? std::string() : moved->second);
+    for (CompanionMove& move : planned.companions) {
+        move.to = relative(move.to);
+        result_.companions_moved += move.outcome == CompanionOutcome::moved ? 1 : 0;
     }
-    files = std::move(others);
-    return links;
+}
+
+// The companions go with their image and are not taken up on their own.
+void Run::find_companions(std::vector<ListedFile>& files)
+{
+    companions_.emplace(find_companions_of_images(F_, files, options_.archives));
+    result_.met_companions = !companions_->shared().empty();
+    std::erase_if(files, [this](const ListedFile& file) {
+        const bool companion = companions_->is_companion(file.name);
+        result_.met_companions = result_.met_companions || companion;
+        return companion;
+    });
 }
 
 // A link to an image of this folder that the run has moved goes to
@@ -375,7 +385,7 @@ void Run::file_link_to_moved_image(const std::string& link, const std::string& i
 {
     Aktuelle_datei_ = link;
     result_.Dateipfad = join_path(F_, link);
-    PlannedFile& planned = result_.plan.emplace_back(PlannedFile{link, FileOutcome::not_an_image, "", {}, ""});
+    PlannedFile& planned = result_.plan.emplace_back(planned_file(link, FileOutcome::not_an_image));
     const auto moved = moved_to_.find(image);
     if (moved == moved_to_.end())
         return; // its image stayed, and so does the link
@@ -387,45 +397,20 @@ void Run::file_link_to_moved_image(const std::string& link, const std::string& i
 }
 
 // Everything that can stop the run before the first image: the folder, the
-// database, the temporary folder of the game list, and output folders that
-// lie on another file system (an image cannot be moved there by renaming).
-// Every path of the run named absolutely, as its journal and undo name it,
-// fits the longest path the system takes: a deeper folder is refused (52)
-// before the first move.
-void Run::check_path_length() const
-{
-    const std::string absolute = is_absolute_path(F_) ? F_ : absolute_path(F_, resolved_path("."));
-    const std::size_t longest_entry = 1 + std::string_view(renamed_folder_name).size() + 1 + longest_name;
-    if (std::max(absolute.size(), resolved_path(F_).size()) + longest_entry >= longest_path)
-        throw Error(ErrorNumber::bad_file_name);
-}
-
-// An output folder that is a link would take the images wherever it leads,
-// out of undo's reach, and so would one that is another volume mounted
-// there: the run is refused before anything moves.
-void Run::refuse_foreign_output_folders()
-{
-    EntryStatus folder_status;
-    setup(F_, [&] { folder_status = status_of(F_, Links::followed); });
-    for (const char* folder : output_folders) {
-        const std::string path = folder_path(folder);
-        const StatusResult output = status_of(path, Links::followed, no_throw);
-        const bool mounted = output.result.done() && output.status.kind == EntryKind::folder
-            && output.status.identity.device != folder_status.identity.device;
-        if (mounted || entry_kind(path) == EntryKind::link)
-            setup(path, [] { throw Error(ErrorNumber::path_file_access_error); });
-    }
-}
-
+// database, the temporary folder of the game list, a folder too deep for
+// its paths, and output folders that lead elsewhere.
 void Run::check_setup()
 {
     setup(F_, [&] {
         if (!is_folder(F_))
             throw Error(ErrorNumber::path_not_found);
     });
-    setup(F_, [&] { check_path_length(); });
+    setup(F_, [&] { check_run_path_length(F_); });
     setup(options_.database_path, [&] { const ReadableFile database(options_.database_path); });
-    refuse_foreign_output_folders();
+    std::string foreign;
+    setup(F_, [&] { foreign = foreign_output_folder(F_); });
+    if (!foreign.empty())
+        setup(foreign, [] { throw Error(ErrorNumber::path_file_access_error); });
 }
 
 void Run::remove_unused_folders()
@@ -444,13 +429,17 @@ void Run::remove_unused_folders()
 
 Message Run::final_message() const
 {
+    // A run that met companions says how many moved, on a line of its own.
+    const std::string companions =
+        result_.met_companions ? "\n\ncompanions moved: " + std::to_string(result_.companions_moved) : "";
     if (result_.counts.unknown == 0)
-        return {"Cartonym Message:", batch_finished_text, MessageIcon::information};
+        return {"Cartonym Message:", batch_finished_text + companions, MessageIcon::information};
     return {"Cartonym Message:",
         std::string(batch_finished_text)
             + "\n\nThere have been some unkown ROMs. A logfile named UNKNOWN.LOG was created. Please send this "
               "file to "
-            + program_info::contact_address + " so these ROMs can be added in the next version.\n\nThank you !",
+            + program_info::contact_address + " so these ROMs can be added in the next version.\n\nThank you !"
+            + companions,
         MessageIcon::exclamation};
 }
 
@@ -487,7 +476,7 @@ void Run::create_output_folders()
 bool Run::take_up_files(
     const std::vector<ListedFile>& files, const std::vector<std::pair<std::string, std::string>>& links)
 {
-    const auto count = result_.files_in_folder = static_cast<std::int32_t>(files.size() + links.size());
+    auto count = result_.files_in_folder = static_cast<std::int32_t>(files.size() + links.size());
     std::int32_t Dateiindex = 0;
     // The next file is taken up unless the caller asked to stop.
     const auto next = [&](const std::string& name) {
@@ -503,6 +492,14 @@ bool Run::take_up_files(
         if (!next(file.name))
             return false;
         process_file(file.name, file.is_link);
+        while (!left_alone_.empty()) {
+            const std::string alone = left_alone_.front();
+            left_alone_.erase(left_alone_.begin());
+            result_.files_in_folder = ++count;
+            if (!next(alone))
+                return false;
+            process_file(alone, false);
+        }
     }
     for (const auto& [link, image] : links) {
         if (!next(link))
@@ -562,7 +559,9 @@ BatchResult Run::run()
             return std::move(result_);
         }
         create_output_folders();
-        const auto links = links_into_the_folder(files);
+        const auto links = take_out_links_into_the_folder(F_, files);
+        if (options_.companions)
+            find_companions(files);
         if (!take_up_files(files, links)) {
             // Stopped between two files: the list is dropped, what the run
             // made but did not use is taken away again.

@@ -6,6 +6,7 @@
 
 #include "common/error.h"
 #include "common/message.h"
+#include "operations/companions.h"
 
 #include <cstdint>
 #include <functional>
@@ -92,6 +93,7 @@ struct BatchOptions {
     bool game_list = false;      // "Create gamelist (games.htm)" ticked
     bool dry_run = false;        // take every decision, change nothing on disk
     bool archives = true;        // look inside archives (false: every file read raw)
+    bool companions = false;     // companion files (saves, patches ...) move with their image
     // The catalogues that verify files before the database names them;
     // nullptr: none in use.
     const CatalogueTier* catalogues = nullptr;
@@ -139,7 +141,17 @@ struct PlannedFile {
     std::string destination;      // relative to the folder; "" when the file stays
     IdentifiedBy identified_by{}; // the tier that named the file (none for an unknown image)
     std::string reason;           // why an archive is no image or is passed over; "" otherwise
+    std::vector<CompanionMove> companions; // the companions that went, or would go, with the image
+    std::string companion_note;            // why a file that looks like a companion did not move; "" otherwise
 };
+
+inline PlannedFile planned_file(const std::string& file, FileOutcome outcome)
+{
+    PlannedFile planned;
+    planned.file = file;
+    planned.outcome = outcome;
+    return planned;
+}
 
 // What the run reports to its caller while it goes on.
 struct BatchObserver {
@@ -163,6 +175,8 @@ struct BatchResult {
     bool setup_failed = false;              // the failure came before the first file (folder, database, list)
     std::string Dateipfad;                  // the file (or folder) in hand at the end
     std::int32_t files_in_folder = 0;       // the files (and links) the run was to take up
+    std::int32_t companions_moved = 0;      // companions moved (in a dry run: that would move)
+    bool met_companions = false;            // the folder holds companions (moved or not)
 };
 
 // One whole run. The observer's message is called at the moment the window

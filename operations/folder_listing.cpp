@@ -2,10 +2,13 @@
 #include "operations/folder_listing.h"
 
 #include "common/error.h"
+#include "common/paths.h"
 #include "common/system_calls.h"
 #include "common/windows1252.h"
 
 #include <algorithm>
+#include <optional>
+#include <set>
 #include <tuple>
 
 namespace cartonym {
@@ -72,5 +75,38 @@ std::vector<std::string> list_subfolders(const std::string& folder)
 }
 
 bool is_folder(const std::string& path) { return status_of(path, Links::followed).kind == EntryKind::folder; }
+
+std::vector<std::pair<std::string, std::string>> take_out_links_into_the_folder(
+    const std::string& folder, std::vector<ListedFile>& files)
+{
+    std::set<std::string> names;
+    for (const ListedFile& file : files)
+        names.insert(file.name);
+    std::vector<std::pair<std::string, std::string>> links; // link, the image it leads to
+    std::vector<ListedFile> others;
+    for (ListedFile& file : files) {
+        const std::string& name = file.name;
+        const std::string path = join_path(folder, name);
+        std::optional<std::string> target;
+        if (file.is_link && entry_kind(path) == EntryKind::link)
+            target = link_target(path);
+        std::string image;
+        if (target && !target->empty()) {
+            try {
+                const std::string resolved = resolved_path(path), led_to = base_name(resolved);
+                if (parent_folder(resolved) == resolved_path(folder) && led_to != name && names.contains(led_to))
+                    image = led_to;
+            } catch (const Error&) {
+                image.clear(); // leads nowhere: taken up like any other entry
+            }
+        }
+        if (image.empty())
+            others.push_back(std::move(file));
+        else
+            links.emplace_back(name, std::move(image));
+    }
+    files = std::move(others);
+    return links;
+}
 
 } // namespace cartonym

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace cartonym {
@@ -20,6 +21,14 @@ struct ListedFile {
     bool is_link = false;
 };
 std::vector<ListedFile> list_file_entries(const std::string& folder);
+
+// Takes the links that lead to another file of folder out of files: each
+// link with the name of the file it leads to. Such links are taken up after
+// every other file: the image a link leads to may move in the run, and the
+// link must neither be filed in the image's place nor be left leading
+// nowhere.
+std::vector<std::pair<std::string, std::string>> take_out_links_into_the_folder(
+    const std::string& folder, std::vector<ListedFile>& files);
 
 // The folder's non-hidden sub-folders (links are not followed), in the same
 // order. Throws Error when the folder cannot be read.

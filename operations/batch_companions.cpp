@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "operations/batch_companions.h"
+
+#include "common/file_operations.h"
+#include "common/paths.h"
+#include "common/system_calls.h"
+#include "database_tools/catalogue_tier.h"
+
+namespace cartonym {
+
+CompanionFinder find_companions_of_images(
+    const std::string& folder, const std::vector<ListedFile>& files, bool archives)
+{
+    std::vector<std::string> names;
+    names.reserve(files.size());
+    for (const ListedFile& file : files)
+        names.push_back(file.name);
+    const auto is_image = [&](const std::string& name) {
+        const std::string path = join_path(folder, name);
+        try {
+            return entry_kind(path) == EntryKind::link || look_at_file(path, archives, nullptr).file.analysis.Rom_ok;
+        } catch (const Error&) {
+            return true;
+        }
+    };
+    return CompanionFinder(names, folds_letter_case(folder), is_image);
+}
+
+std::vector<CompanionMove> move_companions_of(Filer& filer, const CompanionFinder& finder, const std::string& folder,
+    const std::string& image, const std::string& destination)
+{
+    std::vector<CompanionMove> moves;
+    for (const std::string& companion : finder.of(image)) {
+        CompanionMove& move = moves.emplace_back(CompanionMove{companion, "", CompanionOutcome::image_stayed});
+        if (destination.empty())
+            continue;
+        const std::string to = join_path(
+            parent_folder(destination), companion_name_for(base_name(destination), finder.suffix_of(companion)));
+        move.to = to;
+        try {
+            filer.move(join_path(folder, companion), to, false);
+            move.outcome = CompanionOutcome::moved;
+        } catch (const Error& error) {
+            const ErrorNumber number = error.number();
+            if (number != ErrorNumber::file_already_exists && number != ErrorNumber::path_file_access_error)
+                throw;
+            move.outcome =
+                number == ErrorNumber::file_already_exists ? CompanionOutcome::name_taken : CompanionOutcome::passed_over;
+        }
+    }
+    return moves;
+}
+
+} // namespace cartonym

@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The companion files in a batch run: found among the folder's files, and
+// moved beside their image by the run's filer.
+#pragma once
+
+#include "operations/batch_filer.h"
+#include "operations/companions.h"
+#include "operations/folder_listing.h"
+
+#include <string>
+#include <vector>
+
+namespace cartonym {
+
+// The companions among the files of folder. A file that is an image (read
+// inside when archives is true), a link, or one that cannot be read is
+// never a companion.
+CompanionFinder find_companions_of_images(
+    const std::string& folder, const std::vector<ListedFile>& files, bool archives);
+
+// Moves each companion of image (a name in folder) beside the image's
+// new place destination, under the image's new base name, never over a
+// taken name: one whose name is taken, or that cannot be moved (75),
+// stays where it is. With destination "" (the image stayed) every one
+// stays. The moves, each to a path; other failures throw Error.
+std::vector<CompanionMove> move_companions_of(Filer& filer, const CompanionFinder& finder, const std::string& folder,
+    const std::string& image, const std::string& destination);
+
+} // namespace cartonym
