@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // cartonym-cli batch killed with SIGKILL at random moments on a folder of
-// several hundred images. After every kill each image is still there exactly
-// once, byte for byte, and either a following run completes or undo brings
+// several hundred images, some with saves and states that move with them.
+// After every kill each image and companion is still there exactly once,
+// byte for byte, and either a following run completes or undo brings
 // the folder back to exactly the paths and bytes it held before the run.
 #include "tests/testsupport.h"
 
@@ -51,6 +52,10 @@ public:
                 {.name = unknown && i % 10 == 9 ? "UNKNOWN " + n : "GAME " + std::to_string(i / 3),
                     .checksum = static_cast<std::uint16_t>(i),
                     .data_length = 0x8000});
+            if (i % 7 == 0) { // a save and a state that move with their image
+                fixtures::write_file((template_folder / ("image " + n + ".srm")).string(), "save " + n);
+                fixtures::write_file((template_folder / ("image " + n + ".state1")).string(), "state " + n);
+            }
             if (i % 50 == 0) // a link to an image of the folder, filed after it
                 fs::create_symlink("image " + n + ".smc", template_folder / ("link " + n + ".smc"));
         }

@@ -139,6 +139,8 @@ private:
 
 constexpr const char* twin_image = "twin 2.smc";                           // files second of the case twins
 constexpr const char* twin_name = "Renamed_SNES_ROMs/CASE TWIN (USA).smc"; // its new name on ext4
+constexpr const char* twin_save = "TWIN 1.srm";                           // the first twin's save
+constexpr const char* twin_save_moved = "Renamed_SNES_ROMs/Case Twin (USA).srm";
 
 // The test's own world: a template folder of 56 images behind every kind of
 // copier header (a tenth unknown, games in pairs so that one of each pair is
@@ -170,6 +172,13 @@ struct World {
         fixtures::write_rom((template_folder / "twin 1.smc").string(), {.name = "CASE ONE", .data_length = 0x8000});
         fixtures::write_rom((template_folder / twin_image).string(), {.name = "CASE TWO", .data_length = 0x8000});
         fixtures::write_file((template_folder / "readme.txt").string(), "no image");
+        // Saves and states that go with their images; the save of the first
+        // twin differs from its name in letter case (a companion only where
+        // names are compared without regard to it).
+        for (int i = 0; i < 54; i += 5)
+            fixtures::write_file((template_folder / ("image " + std::to_string(i) + ".srm")).string(), "save");
+        fixtures::write_file((template_folder / "image 7.state1").string(), "state");
+        fixtures::write_file((template_folder / twin_save).string(), "twin save");
         // An earlier log of more than 512 bytes: fusefat refuses to make a
         // shorter file longer (EPERM), which would stop the run at its
         // second unknown image with error 70.
@@ -263,7 +272,10 @@ TEST_P(RealMedia, RunDryRunAndUndoGiveTheTreeOfTheTestsOwnFileSystem)
     if (folds_case()) {
         expected[std::string("Duplicates/") + twin_image] = expected[twin_name];
         expected.erase(twin_name);
+        expected[twin_save_moved] = expected[twin_save];
+        expected.erase(twin_save);
     }
+    ASSERT_TRUE(expected.contains("Duplicates/image 7.state1")); // a companion moved on ext4 too
     const fs::path F = medium_->root / "roms";
     copy_template(world_.template_folder, F);
     run_and_undo(F, expected, false);
