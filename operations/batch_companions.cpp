@@ -4,6 +4,7 @@
 #include "common/file_operations.h"
 #include "common/paths.h"
 #include "common/system_calls.h"
+#include "common/windows1252.h"
 #include "database_tools/catalogue_tier.h"
 
 namespace cartonym {
@@ -49,6 +50,38 @@ std::vector<CompanionMove> move_companions_of(Filer& filer, const CompanionFinde
         }
     }
     return moves;
+}
+
+namespace {
+
+// The finder over the files of folder that may belong to the file name.
+CompanionFinder finder_for(const std::string& folder, const std::string& name, bool archives)
+{
+    const bool folds = folds_letter_case(folder);
+    const auto folded = [folds](const std::string& text) { return folds ? ascii_lower(text) : text; };
+    const std::string base = folded(name_without_extension(name));
+    std::vector<ListedFile> files = list_file_entries(folder);
+    std::erase_if(files, [&](const ListedFile& file) { return !folded(file.name).starts_with(base); });
+    return find_companions_of_images(folder, files, archives);
+}
+
+} // namespace
+
+std::vector<std::string> companions_in_folder(const std::string& folder, const std::string& name, bool archives)
+{
+    return finder_for(folder, name, archives).of(name);
+}
+
+std::vector<CompanionMove> rename_companions(const std::string& folder, const std::string& old_name,
+    const std::string& new_name, const std::vector<std::string>& companions)
+{
+    // The image has its new name already: the companions found before are
+    // told the finder beside a file of the old name.
+    std::vector<std::string> names = {old_name};
+    names.insert(names.end(), companions.begin(), companions.end());
+    const CompanionFinder finder(names, folds_letter_case(folder), [](const std::string&) { return false; });
+    const auto filer = filer_for(BatchOptions());
+    return move_companions_of(*filer, finder, folder, old_name, join_path(folder, new_name));
 }
 
 } // namespace cartonym

@@ -26,4 +26,16 @@ CompanionFinder find_companions_of_images(
 std::vector<CompanionMove> move_companions_of(Filer& filer, const CompanionFinder& finder, const std::string& folder,
     const std::string& image, const std::string& destination);
 
+// The companions of the file name of folder, as file mode renames them
+// with it (only the files that begin with its base name are looked at).
+// Throws Error when the folder cannot be read.
+std::vector<std::string> companions_in_folder(const std::string& folder, const std::string& name, bool archives);
+
+// Renames each of companions (found with companions_in_folder) of the file
+// old_name of folder, which has just been renamed to new_name there, to
+// new_name's base name and its own suffix, never over a taken name. Throws
+// Error as move_companions_of.
+std::vector<CompanionMove> rename_companions(const std::string& folder, const std::string& old_name,
+    const std::string& new_name, const std::vector<std::string>& companions);
+
 } // namespace cartonym

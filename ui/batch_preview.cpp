@@ -46,7 +46,33 @@ QStringList summary_lines(const BatchResult& dry_run, const std::vector<std::str
           << QStringLiteral("would keep their correct name: %1").arg(counts.already_correct)
           << QStringLiteral("would go to Duplicates: %1").arg(counts.duplicates)
           << QStringLiteral("would go to Unknown_ROMs: %1").arg(counts.unknown);
+    if (dry_run.met_companions)
+        lines << QStringLiteral("companion files that would move with their image: %1").arg(dry_run.companions_moved);
     return lines;
+}
+
+QString companion_outcome_text(CompanionOutcome outcome)
+{
+    switch (outcome) {
+    case CompanionOutcome::moved: return {};
+    case CompanionOutcome::name_taken: return QStringLiteral("Its new name is taken: it stays where it is");
+    case CompanionOutcome::passed_over: return QStringLiteral("It cannot be moved: it stays where it is");
+    case CompanionOutcome::image_stayed: return QStringLiteral("Its image stays where it is, and so does it");
+    }
+    return {};
+}
+
+// A file's row, then one row for each of its companions.
+void add_rows(QTableWidget* table, const PlannedFile& file)
+{
+    const QString reason =
+        file.companion_note.empty() ? archive_reason_text(file.reason) : from_file_system(file.companion_note);
+    add_row(table, {from_file_system(file.file), outcome_text(file.outcome), from_file_system(file.destination), reason});
+    for (const CompanionMove& move : file.companions)
+        add_row(table,
+            {from_file_system(move.from), QStringLiteral("companion of ") + from_file_system(file.file),
+                move.outcome == CompanionOutcome::moved ? from_file_system(move.to) : QString(),
+                companion_outcome_text(move.outcome)});
 }
 
 } // namespace
@@ -66,9 +92,7 @@ QDialog* make_batch_preview(
     TableDialog shown = make_table_dialog(parent, "batch_preview", QStringLiteral("Preview"),
         {QStringLiteral("File"), QStringLiteral("Outcome"), QStringLiteral("Destination"), QStringLiteral("Reason")});
     for (const PlannedFile& file : dry_run.plan)
-        add_row(shown.table,
-            {from_file_system(file.file), outcome_text(file.outcome), from_file_system(file.destination),
-                archive_reason_text(file.reason)});
+        add_rows(shown.table, file);
     shown.table->resizeColumnsToContents();
     QStringList summary = {QStringLiteral("What Start Batchmode would do in %1:").arg(folder)};
     summary << summary_lines(dry_run, obstacles);

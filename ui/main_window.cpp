@@ -342,13 +342,18 @@ void Form1::build_menus()
     dateimenu = add_menu("dateimenu", QStringLiteral("&File"));
     undo_batch_run =
         add_item(dateimenu, "undo_batch_run", QStringLiteral("&Undo batch run..."), &Form1::undo_batch_run_Click);
-    // On unless turned off, remembered from one start to the next.
-    look_inside_archives = dateimenu->addAction(QStringLiteral("Look inside &archives"));
-    look_inside_archives->setObjectName(QStringLiteral("look_inside_archives"));
-    look_inside_archives->setCheckable(true);
-    look_inside_archives->setChecked(window_settings().value(QLatin1String("look_inside_archives"), true).toBool());
-    connect(look_inside_archives, &QAction::toggled, this,
-        [](bool on) { window_settings().setValue(QLatin1String("look_inside_archives"), on); });
+    // Options on unless turned off, remembered from one start to the next.
+    const auto add_option = [&](const char* name, const QString& text) {
+        QAction* action = dateimenu->addAction(text);
+        const QString key = QLatin1String(name);
+        action->setObjectName(key);
+        action->setCheckable(true);
+        action->setChecked(window_settings().value(key, true).toBool());
+        connect(action, &QAction::toggled, this, [key](bool on) { window_settings().setValue(key, on); });
+        return action;
+    };
+    look_inside_archives = add_option("look_inside_archives", QStringLiteral("Look inside &archives"));
+    move_companions = add_option("move_companions", QStringLiteral("Move &companion files with images"));
     open_folder = add_item(dateimenu, "open_folder", QStringLiteral("Open &folder"), &Form1::open_folder_Click);
     open_game_list =
         add_item(dateimenu, "open_game_list", QStringLiteral("Open &game list"), &Form1::open_game_list_Click);
@@ -492,6 +497,7 @@ BatchOptions Form1::batch_options(bool dry_run) const
     options.game_list = Checkgamelist->isChecked();
     options.dry_run = dry_run;
     options.archives = look_inside_archives->isChecked();
+    options.companions = move_companions->isChecked();
     options.catalogues = catalogues_ ? &catalogues_->tier() : nullptr;
     return options;
 }

@@ -64,6 +64,7 @@ public:
     void Batchmodus_Click();
     void Batchrun_Click();
     void preview_Click();
+    void show_companions();
     void undo_batch_run_Click();
     void cancel_Click();
     void folder_path_Enter();
@@ -176,6 +177,7 @@ private:
     bool rename_ready_ = false;
     // The folder and the file-system name of the selected file.
     std::string selected_folder_, selected_name_;
+    std::vector<std::string> selected_companions_; // renamed with the selected image
     QString shown_folder_;          // the folder the file list and the panel speak of
     bool running_ = false;          // a batch run goes on
     bool cancel_requested_ = false; // Cancel was pressed during the run
@@ -228,6 +230,7 @@ private:
     QAction* beenden = nullptr;
     QAction* undo_batch_run = nullptr;
     QAction* look_inside_archives = nullptr; // checked: archives are read as their images
+    QAction* move_companions = nullptr;      // checked: saves, patches ... move and are renamed with their image
     QAction *open_folder = nullptr, *open_game_list = nullptr;
     QMenu* database_menu = nullptr;
     QAction *check_database = nullptr, *learn_names = nullptr, *import_catalogue = nullptr;

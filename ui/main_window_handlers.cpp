@@ -7,6 +7,7 @@
 #include "common/program_info.h"
 #include "common/windows1252.h"
 #include "naming/file_names.h"
+#include "operations/batch_companions.h"
 #include "operations/engine.h"
 #include "operations/file_mode.h"
 #include "operations/identification.h"
@@ -191,7 +192,46 @@ void Form1::look_at_selected()
     show_tier(found);
     found.verification = {}; // it points into the catalogues, which may be read again meanwhile
     selected_ = std::make_unique<Identification>(std::move(found));
+    show_companions();
 }
+
+// The companions that Rename file renames with the image, in the status bar
+// (none for a file that has its name already).
+void Form1::show_companions()
+{
+    selected_companions_.clear();
+    const std::string new_name = verified_name_.empty() ? file_system_name(Neuer_name) : verified_name_;
+    if (!rename_ready_ || !move_companions->isChecked() || new_name == selected_name_)
+        return;
+    selected_companions_ = companions_in_folder(selected_folder_, selected_name_, look_inside_archives->isChecked());
+    QStringList names;
+    for (const std::string& companion : selected_companions_)
+        names << from_file_system(companion);
+    const QString tier = tier_status->text();
+    if (!names.isEmpty())
+        tier_status->setText((tier.isEmpty() ? QString() : tier + QStringLiteral("; "))
+            + QStringLiteral("renamed with it: ") + names.join(QStringLiteral(", ")));
+}
+
+namespace {
+
+// What became of the companions renamed with the image, for the status bar.
+QString companions_renamed_text(const std::vector<CompanionMove>& moves)
+{
+    int renamed = 0;
+    QStringList stayed;
+    for (const CompanionMove& move : moves) {
+        renamed += move.outcome == CompanionOutcome::moved ? 1 : 0;
+        if (move.outcome != CompanionOutcome::moved)
+            stayed << from_file_system(move.from) + QStringLiteral(" stays (its new name is taken)");
+    }
+    if (moves.empty())
+        return {};
+    return QStringLiteral("; companions renamed: %1").arg(renamed)
+        + (stayed.isEmpty() ? QString() : QStringLiteral(", ") + stayed.join(QStringLiteral(", ")));
+}
+
+} // namespace
 
 // Renames the selected file in its own folder (whatever folder is shown
 // now); a file that has the name already stays as it is. A file that is
@@ -226,8 +266,12 @@ void Form1::Command2_Click()
             return;
         }
         const QString old_name = from_file_system(selected_name_);
+        const std::vector<CompanionMove> companions = outcome == RenameOutcome::renamed
+            ? rename_companions(selected_folder_, selected_name_, new_name, selected_companions_)
+            : std::vector<CompanionMove>();
         selected_name_ = new_name;
         show_renamed(old_name, outcome == RenameOutcome::renamed);
+        tier_status->setText(tier_status->text() + companions_renamed_text(companions));
     });
 }
 

@@ -232,6 +232,7 @@ private slots:
     void settings_live_in_the_config_folder_the_environment_names();
     void cancel_shows_the_folder_total_and_files_done_and_undo_says_interrupted();
     void progress_counts_files_with_time_left_and_the_mode_frame_stays_readable();
+    void companions_are_named_renamed_with_the_file_and_previewed_unless_turned_off();
     // The About window itself; the texts of both windows.
     void fixed_dialog_links_database_line_and_frames_after_40_ms_wrapping_below_minus_h();
     void ok_and_close_box_end_the_scroller();
@@ -463,6 +464,35 @@ void MainWindowTest::rename_refuses_a_taken_name_stays_in_its_folder_and_skips_t
     QCOMPARE(texts({"Dateiname", "Nameneu"}), (QStringList{u"starlight.smc"_s, u"Other Game (USA).smc"_s}));
     click("Command2"); // now as shown
     QVERIFY(QFile::exists(path(u"Other Game (USA).smc"_s)) && s_.messages.shown.size() == 1);
+}
+
+// The save and the patch of the selected image are named in the status bar and renamed with it (one whose new name
+// is taken stays); the preview lists the companions under their image; turned off, a save is a file like any other.
+void MainWindowTest::companions_are_named_renamed_with_the_file_and_previewed_unless_turned_off()
+{
+    const QString known_save = u"Starlight Racer (USA).srm"_s;
+    write_file(file_system_path(u"starlight.srm"_s), "save"), write_file(file_system_path(u"starlight.bps"_s), "patch");
+    write_file(file_system_path(u"Starlight Racer (USA).bps"_s), "earlier patch"), form_->Ordner_Change();
+    QVERIFY(c<QAction>("move_companions")->isChecked());
+    select(u"starlight.smc"_s);
+    QCOMPARE(text("tier_status"), u"named by the name database; renamed with it: starlight.bps, starlight.srm"_s);
+    click("Command2");
+    QVERIFY(QFile::exists(path(known_save)) && QFile::exists(path(u"starlight.bps"_s)));
+    QCOMPARE(text("tier_status"),
+        u"starlight.smc renamed to "_s + known_name
+            + u"; named by the name database; companions renamed: 1, starlight.bps stays (its new name is taken)"_s);
+    QVERIFY(QFile::rename(path(known_name), path(u"starlight.smc"_s)) && QFile::rename(path(known_save), path(u"s.srm"_s)));
+    QVERIFY(QFile::rename(path(u"s.srm"_s), path(u"starlight.srm"_s)));
+    form_->Ordner_Change(), batch_mode();
+    QStringList rows;
+    for (const QStringList& row : test::table_rows("batch_preview", [&] { click("preview_button"); }))
+        rows << row.join(u'|');
+    QVERIFY(rows.contains(u"starlight.srm|companion of starlight.smc|Renamed_SNES_ROMs/Starlight Racer (USA).srm|"_s));
+    trigger("move_companions");
+    rows.clear();
+    for (const QStringList& row : test::table_rows("batch_preview", [&] { click("preview_button"); }))
+        rows << row[0] + u' ' + row[1];
+    QVERIFY(rows.contains(u"starlight.srm not an image"_s));
 }
 
 void MainWindowTest::batch_run_its_panel_and_undo_of_the_shown_folder()
