@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/output.h"
 
+#include "common/paths.h"
+
 namespace cartonym::cli_output {
 
 std::string name_on_one_line(const std::string& name)
@@ -9,7 +11,7 @@ std::string name_on_one_line(const std::string& name)
     std::string line;
     for (const char character : name) {
         const auto byte = static_cast<unsigned char>(character);
-        if (byte == '\\') {
+        if (byte == '\\' && !windows_paths) { // (on Windows a separator, never part of a name)
             line += "\\\\";
         } else if (byte < 0x20 || byte == 0x7F) {
             line += "\\u{00";

@@ -109,15 +109,18 @@ std::vector<std::string> program_arguments(int, char**)
 
 void pass_standard_streams_unchanged()
 {
-    constexpr int binary = 0x8000; // _O_BINARY of the C library's <fcntl.h>
+    constexpr int binary = 0x8000; // _O_BINARY of the C runtime
     ::_setmode(::_fileno(stdout), binary);
     ::_setmode(::_fileno(stderr), binary);
 }
 
 std::string system_temporary_folder()
 {
-    if (auto tmp = environment_variable("TMP"); tmp && !tmp->empty())
-        return *tmp;
+    // "temp" first (Windows matches the name in any letter case, so TEMP
+    // too), then TMP, then what the system names.
+    for (const char* name : {"temp", "TMP"})
+        if (auto value = environment_variable(name); value && !value->empty())
+            return *value;
     std::wstring folder(MAX_PATH + 2, L'\0');
     folder.resize(::GetTempPathW(MAX_PATH + 2, folder.data()));
     std::string text = narrow(folder);

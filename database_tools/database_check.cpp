@@ -271,11 +271,15 @@ DatabaseCheck check_database(const DatabaseBytes& bytes, const FindingSink& sink
     do {
         line = lines.line_at(reader.position());
         ReadRecord record;
-        record.key = reader.next_item(record.key_size);
+        RecordReader::CutItem key_item = reader.next_cut_item();
+        record.key = std::move(key_item.text);
+        record.key_size = key_item.length;
         const std::string& key = record.key;
         ++result.records;
         try {
-            record.name = reader.next_item(record.name_size);
+            RecordReader::CutItem name_item = reader.next_cut_item();
+            record.name = std::move(name_item.text);
+            record.name_size = name_item.length;
         } catch (const Error& error) {
             if (error.number() != ErrorNumber::input_past_end_of_file)
                 throw;

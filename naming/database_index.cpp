@@ -24,8 +24,15 @@ constexpr std::size_t record_window = 16 * 1024;
 }
 [[noreturn]] void too_large() { too_large("holds an item longer than 1 MiB where it is read"); }
 
+// How a scan of the records ended.
+enum class ScanStop {
+    after_last_record, // every record was read
+    asked,             // on_record asked to stop
+    cut_short,         // the bytes end inside a record
+};
+
 struct ScanEnd {
-    bool cut_short = false;
+    ScanStop stop = ScanStop::after_last_record;
     std::uint64_t last_start = 0; // the last complete record
 };
 
@@ -39,44 +46,56 @@ struct Key {
 
 // Reads the records front to back as RecordReader does.
 // on_record(start, key) sees every complete record in file order; when it
-// returns true the scan stops there and returns true. Keys longer than
-// key.cap are passed on cut to that length.
-template <typename OnRecord> bool scan_records(Cursor& in, Item& key, ScanEnd& end, OnRecord&& on_record)
+// returns true the scan stops there. Keys longer than key_cap are passed on
+// cut to that length.
+template <typename OnRecord>
+ScanEnd scan_records(const DatabaseBytes& bytes, std::size_t window, std::size_t key_cap, OnRecord&& on_record)
 {
+    ItemPlace place{Cursor(bytes, window)};
+    Cursor& in = place.in;
+    Item key(key_cap);
     Item skipped(0);
-    bool after_comma = false;
+    ScanEnd end;
     do {
-        const std::uint64_t start = (in.position() << 1) | (after_comma ? 1 : 0);
-        std::string_view usual_key;
-        if (const std::size_t length = after_comma ? 0 : usual_record(in.rest(), usual_key);
-            length > 0 && usual_key.size() <= key.cap) {
-            in.advance(length);
+        const std::uint64_t start = (in.position() << 1) | (place.after_comma ? 1 : 0);
+        if (const std::optional<UsualRecord> usual = place.after_comma ? std::nullopt : usual_record(in.rest());
+            usual && usual->key.size() <= key_cap) {
+            in.advance(usual->length);
             end.last_start = start;
-            if (on_record(start, Key{usual_key, usual_key.size()}))
-                return true;
+            if (on_record(start, Key{usual->key, usual->key.size()}))
+                return {ScanStop::asked, start};
             continue;
         }
-        if (!read_item(in, after_comma, key) || !read_item(in, after_comma, skipped)) {
-            end.cut_short = true;
-            return false;
+        if (key.read(place) == ItemRead::no_item || skipped.read(place) == ItemRead::no_item) {
+            end.stop = ScanStop::cut_short;
+            return end;
         }
         end.last_start = start;
         if (on_record(start, Key{key.text, key.length}))
-            return true;
-    } while (!only_blanks_left(in, after_comma));
-    return false;
+            return {ScanStop::asked, start};
+    } while (!only_blanks_left(place));
+    return end;
 }
 
-// Reads the two items of the complete record at start.
-void read_record(const DatabaseBytes& bytes, std::uint64_t start, Item& key, Item& full, std::size_t window)
+// The two items of a record: its key and its full name.
+struct RecordItems {
+    Item key;
+    Item full;
+};
+
+// Reads the two items of the complete record at start, the key up to
+// key_cap bytes, the name up to full_cap.
+RecordItems read_record(
+    const DatabaseBytes& bytes, std::uint64_t start, std::size_t key_cap, std::size_t full_cap, std::size_t window)
 {
-    Cursor in(bytes, std::min(window, record_window));
-    in.seek(start >> 1);
-    bool after_comma = (start & 1) != 0;
+    ItemPlace place{Cursor(bytes, std::min(window, record_window)), (start & 1) != 0};
+    place.in.seek(start >> 1);
+    RecordItems record{Item(key_cap), Item(full_cap)};
     // The record was complete when the index was built; only a file changed
     // in place since then can end early here.
-    if (!read_item(in, after_comma, key) || !read_item(in, after_comma, full))
+    if (record.key.read(place) == ItemRead::no_item || record.full.read(place) == ItemRead::no_item)
         throw Error(ErrorNumber::input_past_end_of_file);
+    return record;
 }
 
 std::uint64_t mixed(std::uint64_t h)
@@ -194,20 +213,18 @@ DatabaseIndex::DatabaseIndex(const DatabaseBytes& bytes, const DatabaseLimits& l
         held_after_merge = held;
     };
 
-    Cursor in(bytes, limits_.window);
-    Item key(limits_.largest_item);
-    ScanEnd end;
-    scan_records(in, key, end, [&](std::uint64_t start, Key record_key) {
-        const std::uint64_t hash = hash_of(record_key.text, record_key.length);
-        parts_[part_of(hash)].push_back({hash, start});
-        if (++held >= std::max(2 * held_after_merge, first_merge))
-            merge_all();
-        return false;
-    });
+    const ScanEnd end =
+        scan_records(bytes, limits_.window, limits_.largest_item, [&](std::uint64_t start, Key record_key) {
+            const std::uint64_t hash = hash_of(record_key.text, record_key.length);
+            parts_[part_of(hash)].push_back({hash, start});
+            if (++held >= std::max(2 * held_after_merge, first_merge))
+                merge_all();
+            return false;
+        });
     merge_all();
     for (auto& part : parts_)
         part.shrink_to_fit();
-    cut_short_ = end.cut_short;
+    cut_short_ = end.stop == ScanStop::cut_short;
     last_start_ = end.last_start;
 }
 
@@ -221,13 +238,11 @@ LookupResult DatabaseIndex::lookup(
         part.begin(), part.end(), hash, [](const Entry& entry, std::uint64_t h) { return entry.hash < h; });
 
     LookupResult result;
-    Item key(name.size());
-    Item full(limits_.largest_item);
-    const auto found = [&] {
-        if (!full.whole() || !key.whole())
+    const auto found = [&](RecordItems& record) {
+        if (!record.full.whole() || !record.key.whole())
             too_large();
-        result.Db_interner_name = std::move(key.text);
-        result.Voller_name = std::move(full.text);
+        result.Db_interner_name = std::move(record.key.text);
+        result.Voller_name = std::move(record.full.text);
         result.Neuer_name = normal_name(result.Voller_name, analysis.Landkuerzel, analysis.Endung);
         return result;
     };
@@ -237,36 +252,33 @@ LookupResult DatabaseIndex::lookup(
     if (candidate != part.end() && candidate->hash == hash) {
         if (name.size() > limits_.largest_item)
             too_large();
-        read_record(bytes, candidate->start, key, full, limits_.window);
-        if (key.whole() && key.text == name)
-            return found(); // no earlier record has this key: it would have this hash
+        RecordItems record = read_record(bytes, candidate->start, name.size(), limits_.largest_item, limits_.window);
+        if (record.key.whole() && record.key.text == name)
+            return found(record); // no earlier record has this key: it would have this hash
         // Another key has the same hash; the first record of this one, if
         // any, is found by reading front to back.
-        Cursor in(bytes, limits_.window);
-        ScanEnd end;
         std::optional<std::uint64_t> match;
-        scan_records(in, key, end, [&](std::uint64_t start, Key record_key) {
+        const ScanEnd end = scan_records(bytes, limits_.window, name.size(), [&](std::uint64_t start, Key record_key) {
             if (record_key.whole() && record_key.text == name)
                 match = start;
             return match.has_value();
         });
         if (match) {
-            read_record(bytes, *match, key, full, limits_.window);
-            return found();
+            record = read_record(bytes, *match, name.size(), limits_.largest_item, limits_.window);
+            return found(record);
         }
-        cut_short = end.cut_short;
+        cut_short = end.stop == ScanStop::cut_short;
         last_start = end.last_start;
     }
 
     if (cut_short)
         throw Error(ErrorNumber::input_past_end_of_file);
     // Not found: the names of the last record read.
-    Item last_key(limits_.largest_item);
-    read_record(bytes, last_start, last_key, full, limits_.window);
-    if (!last_key.whole() || !full.whole())
+    RecordItems last = read_record(bytes, last_start, limits_.largest_item, limits_.largest_item, limits_.window);
+    if (!last.key.whole() || !last.full.whole())
         too_large();
-    result.Db_interner_name = std::move(last_key.text);
-    result.Voller_name = std::move(full.text);
+    result.Db_interner_name = std::move(last.key.text);
+    result.Voller_name = std::move(last.full.text);
     return result;
 }
 
@@ -282,15 +294,12 @@ std::optional<std::uint64_t> DatabaseIndex::earlier_record(
     // The first record of this key, if any, is the first of its hash or later.
     if (candidate == part.end() || candidate->hash != hash || (candidate->start >> 1) >= before)
         return std::nullopt;
-    Item first_key(key.size()), skipped(0);
-    read_record(bytes, candidate->start, first_key, skipped, limits_.window);
-    if (first_key.whole() && first_key.text == key)
+    const RecordItems first = read_record(bytes, candidate->start, key.size(), 0, limits_.window);
+    if (first.key.whole() && first.key.text == key)
         return candidate->start;
     // Another key has the same hash: read front to back.
-    Cursor in(bytes, limits_.window);
-    ScanEnd end;
     std::optional<std::uint64_t> match;
-    scan_records(in, first_key, end, [&](std::uint64_t start, Key record_key) {
+    scan_records(bytes, limits_.window, key.size(), [&](std::uint64_t start, Key record_key) {
         if (record_key.whole() && record_key.text == key && (start >> 1) < before)
             match = start;
         return match.has_value() || (start >> 1) >= before;

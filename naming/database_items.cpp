@@ -103,9 +103,11 @@ void Item::drop_trailing_blanks()
         text.resize(static_cast<std::size_t>(length));
 }
 
-bool read_item(Cursor& in, bool& after_comma, Item& item)
+ItemRead Item::read(ItemPlace& place)
 {
-    item.clear();
+    Cursor& in = place.in;
+    bool& after_comma = place.after_comma;
+    clear();
     for (std::string_view bytes = in.rest(); !bytes.empty(); bytes = in.rest()) {
         std::size_t k = 0;
         while (k < bytes.size() && (is_blank(bytes[k]) || (!after_comma && is_line_end(bytes[k]))))
@@ -115,26 +117,26 @@ bool read_item(Cursor& in, bool& after_comma, Item& item)
             break;
     }
     if (!after_comma && in.at_end())
-        return false;
+        return ItemRead::no_item;
 
     if (in.peek() == '"') {
         in.advance(1);
-        item.unclosed = true;
+        unclosed = true;
         for (std::string_view bytes = in.rest(); !bytes.empty(); bytes = in.rest()) {
             if (const void* quote = std::memchr(bytes.data(), '"', bytes.size())) {
                 const std::size_t k = static_cast<std::size_t>(static_cast<const char*>(quote) - bytes.data());
-                item.add_quoted(bytes.substr(0, k));
+                add_quoted(bytes.substr(0, k));
                 in.advance(k + 1);
-                item.unclosed = false;
+                unclosed = false;
                 pass_to_separator(in, nullptr); // the rest up to the separator is ignored
                 break;
             }
-            item.add_quoted(bytes);
+            add_quoted(bytes);
             in.advance(bytes.size());
         }
     } else {
-        pass_to_separator(in, &item);
-        item.drop_trailing_blanks();
+        pass_to_separator(in, this);
+        drop_trailing_blanks();
     }
 
     after_comma = false;
@@ -151,11 +153,13 @@ bool read_item(Cursor& in, bool& after_comma, Item& item)
     case '\n': in.advance(1); break;
     default: break;
     }
-    return true;
+    return ItemRead::read;
 }
 
-bool only_blanks_left(Cursor& in, bool after_comma)
+bool only_blanks_left(ItemPlace& place)
 {
+    Cursor& in = place.in;
+    const bool after_comma = place.after_comma;
     const std::uint64_t start = in.position();
     for (std::string_view bytes = in.rest(); !bytes.empty(); bytes = in.rest()) {
         std::size_t k = 0;
@@ -171,13 +175,10 @@ bool only_blanks_left(Cursor& in, bool after_comma)
     return true;
 }
 
-// The length of the record at the start of bytes when it has the usual
-// form, a quoted key, a comma, a quoted name and a line end, all within
-// bytes; 0 otherwise. Such a record reads the same through read_item.
-std::size_t usual_record(std::string_view bytes, std::string_view& key)
+std::optional<UsualRecord> usual_record(std::string_view bytes)
 {
     if (bytes.empty() || bytes[0] != '"')
-        return 0;
+        return std::nullopt;
     const auto quote_after = [&](std::size_t from) {
         const void* quote = std::memchr(bytes.data() + from, '"', bytes.size() - from);
         return quote ? static_cast<std::size_t>(static_cast<const char*>(quote) - bytes.data())
@@ -186,15 +187,14 @@ std::size_t usual_record(std::string_view bytes, std::string_view& key)
     const std::size_t key_end = quote_after(1);
     if (key_end == std::string_view::npos || key_end + 3 >= bytes.size() || bytes[key_end + 1] != ','
         || bytes[key_end + 2] != '"')
-        return 0;
+        return std::nullopt;
     const std::size_t name_end = quote_after(key_end + 3);
     if (name_end == std::string_view::npos || name_end + 1 >= bytes.size() || !is_line_end(bytes[name_end + 1]))
-        return 0;
-    key = bytes.substr(1, key_end - 1);
+        return std::nullopt;
     std::size_t length = name_end + 2;
     if (bytes[name_end + 1] == '\r' && length < bytes.size() && bytes[length] == '\n')
         ++length;
-    return length;
+    return UsualRecord{length, bytes.substr(1, key_end - 1)};
 }
 
 // Text in memory is read through a window of this size.
@@ -202,34 +202,33 @@ constexpr std::size_t text_window = std::size_t{64} * 1024;
 
 RecordReader::RecordReader(std::string_view text)
     : text_(text)
-    , in_(text_, text_window)
+    , place_{Cursor(text_, text_window)}
     , item_(std::numeric_limits<std::size_t>::max())
 { }
 
 RecordReader::RecordReader(const DatabaseBytes& bytes, std::size_t largest_item)
     : text_({})
-    , in_(bytes, text_window)
+    , place_{Cursor(bytes, text_window)}
     , item_(largest_item)
 { }
 
 std::string RecordReader::next_item()
 {
-    if (!read_item(in_, after_comma_, item_))
+    if (item_.read(place_) == ItemRead::no_item)
         throw Error(ErrorNumber::input_past_end_of_file);
     if (!item_.whole())
         throw Error(ErrorNumber::disk_full);
     return std::move(item_.text);
 }
 
-std::string RecordReader::next_item(std::uint64_t& length)
+RecordReader::CutItem RecordReader::next_cut_item()
 {
-    if (!read_item(in_, after_comma_, item_))
+    if (item_.read(place_) == ItemRead::no_item)
         throw Error(ErrorNumber::input_past_end_of_file);
-    length = item_.length;
-    return std::move(item_.text);
+    return {std::move(item_.text), item_.length};
 }
 
-bool RecordReader::at_end() { return only_blanks_left(in_, after_comma_); }
+bool RecordReader::at_end() { return only_blanks_left(place_); }
 
 bool ends_inside_quoted_item(std::string_view text)
 {

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -85,6 +86,19 @@ private:
     std::uint64_t pos_ = 0;
 };
 
+// Where reading stands between two items: the cursor, and whether a comma
+// came before the next item.
+struct ItemPlace {
+    Cursor in;
+    bool after_comma = false;
+};
+
+// What reading an item found.
+enum class ItemRead {
+    read,    // an item and its separator
+    no_item, // the bytes end before the item
+};
+
 // One item: its first `cap` bytes and its whole length.
 struct Item {
     explicit Item(std::size_t cap_)
@@ -104,22 +118,25 @@ struct Item {
     void add(std::string_view part);
     void drop_trailing_blanks();
     bool whole() const { return length <= cap; }
+    // Reads the item at place and its separator into this item; place then
+    // stands before the next item.
+    ItemRead read(ItemPlace& place);
 };
-
-// Reads one item and its separator; false when the bytes end before the
-// item. after_comma tells whether a comma came before it, and is set for
-// the next item.
-bool read_item(Cursor& in, bool& after_comma, Item& item);
 
 // True when nothing but blanks and line ends is left. Without a comma
 // before, the next item would skip them anyway, so they are passed; after a
 // comma a line end still ends an empty item, so the position goes back.
-bool only_blanks_left(Cursor& in, bool after_comma);
+bool only_blanks_left(ItemPlace& place);
 
-// The length of the record at the start of bytes when it has the usual
-// form, a quoted key, a comma, a quoted name and a line end, all within
-// bytes; 0 otherwise. Such a record reads the same through read_item.
-std::size_t usual_record(std::string_view bytes, std::string_view& key);
+// A record of the usual form, a quoted key, a comma, a quoted name and a
+// line end: its length and its key.
+struct UsualRecord {
+    std::size_t length;
+    std::string_view key;
+};
+// The record at the start of bytes when it has the usual form, all within
+// bytes; nullopt otherwise. Such a record reads the same through Item::read.
+std::optional<UsualRecord> usual_record(std::string_view bytes);
 
 // True when text ends inside a quoted item (its closing quote missing).
 bool ends_inside_quoted_item(std::string_view text);
@@ -135,9 +152,14 @@ public:
     // The next item; throws Error 62 when the bytes end before it, 61 when
     // it is longer than the largest item.
     std::string next_item();
-    // The same, but an item longer than the largest is cut to that length;
-    // length is its whole length.
-    std::string next_item(std::uint64_t& length);
+    // An item longer than the largest cut to that length, and its whole
+    // length.
+    struct CutItem {
+        std::string text;
+        std::uint64_t length;
+    };
+    // The same as next_item, but an item longer than the largest is cut.
+    CutItem next_cut_item();
 
     // True when nothing but blanks and line ends is left.
     bool at_end();
@@ -147,13 +169,12 @@ public:
     bool last_item_unclosed() const { return item_.unclosed; }
 
     // The offset just after the last item read and its separator.
-    std::uint64_t position() const { return in_.position(); }
+    std::uint64_t position() const { return place_.in.position(); }
 
 private:
     TextBytes text_;
-    Cursor in_;
+    ItemPlace place_;
     Item item_;
-    bool after_comma_ = false;
 };
 
 } // namespace cartonym

@@ -142,7 +142,7 @@ private:
     };
     Filed file_image(const FileDecision& decision);
     FileDecision decide(const std::string& Aktuelle_datei);
-    bool decide_verified(FileDecision& decision, const LookedAtFile& look);
+    std::optional<FileDecision> verified_decision(const LookedAtFile& look);
     void check_setup();
     void refuse_foreign_output_folders();
     void check_path_length() const;
@@ -177,13 +177,13 @@ private:
 // looked up (75) stays where it is and counts nowhere.
 FileDecision Run::decide(const std::string& Aktuelle_datei)
 {
-    FileDecision decision;
     LookedAtFile look;
     if (!step([&] { look = look_at_file(result_.Dateipfad, options_.archives, options_.catalogues); }))
-        return decision;
-    decision.analysis = look.file.analysis;
+        return {};
     // Catalogues verify files read raw and archives of one image.
-    const bool verified = options_.catalogues && decide_verified(decision, look);
+    std::optional<FileDecision> verified = options_.catalogues ? verified_decision(look) : std::nullopt;
+    FileDecision decision = verified ? std::move(*verified) : FileDecision();
+    decision.analysis = look.file.analysis;
     decision.file = std::move(look.file);
     if (verified)
         return decision;
@@ -216,17 +216,18 @@ FileDecision Run::decide(const std::string& Aktuelle_datei)
     return decision;
 }
 
-// The first tier: a file a catalogue verifies is filed under the
-// catalogue's names (in the game list as Windows-1252 with character
-// references). False when no catalogue knows it.
-bool Run::decide_verified(FileDecision& decision, const LookedAtFile& look)
+// The first tier: a file a catalogue verifies is filed under its names (in
+// the game list as Windows-1252 with character references); one that cannot
+// be verified is passed over; nullopt when no catalogue knows it.
+std::optional<FileDecision> Run::verified_decision(const LookedAtFile& look)
 {
+    FileDecision decision;
     Verification verification;
     if (!step(
             [&] { verification = options_.catalogues->verify_file(result_.Dateipfad, look, options_.without_spaces); }))
-        return true; // passed over
+        return decision; // passed over
     if (!verification.entry)
-        return false;
+        return std::nullopt;
     decision.verified = true;
     decision.names.Voller_name = cp1252_with_character_references(verification.entry->game_name);
     decision.Neuer_name = cp1252_with_character_references(verification.new_name);
@@ -238,7 +239,7 @@ bool Run::decide_verified(FileDecision& decision, const LookedAtFile& look)
     // The game list's own name is never given to an image: the list would
     // take its place.
     decision.as_duplicate = ascii_lower(verification.new_name) == game_list_name;
-    return true;
+    return decision;
 }
 
 // Moves the image to its target; when the name is taken, into Duplicates

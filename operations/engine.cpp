@@ -46,19 +46,8 @@ BatchResult sort_folder(const SortingRun& run)
     }
     BatchResult result = Batchrun(options, run.observer);
     if (journal && journal->failure())
-        tell(JournalTrouble::not_completed, *journal->failure());
+        tell(JournalTrouble::not_completed, journal->failure()->what());
     return result;
-}
-
-DatabaseText read_database_or_say_why(const std::string& path)
-{
-    try {
-        return {read_database(path), {}};
-    } catch (const Error& error) {
-        const StartupCheckResult startup = check_database_at_startup(path);
-        const bool missing = startup.state == StartupState::database_missing;
-        return {std::nullopt, missing ? startup.message : short_error_text(error), missing};
-    }
 }
 
 DatabaseFile open_database_or_say_why(const std::string& path)
@@ -134,13 +123,7 @@ AppendOutcome append_checked(
 
 } // namespace
 
-AppendOutcome append_proposals(
-    const std::string& path, bool into_user_database, const std::string& text, const ProposalRun& run, bool wait)
-{
-    return append_checked(path, into_user_database, check_database(text).ends_in_cut_record, run, wait);
-}
-
-AppendOutcome append_proposals(const std::string& path, bool into_user_database, const ProposalRun& run)
+AppendOutcome append_proposals(const std::string& path, bool into_user_database, const ProposalRun& run, bool wait)
 {
     bool ends_inside_record = false;
     try {
@@ -154,7 +137,7 @@ AppendOutcome append_proposals(const std::string& path, bool into_user_database,
         outcome.error = error;
         return outcome;
     }
-    return append_checked(path, into_user_database, ends_inside_record, run, true);
+    return append_checked(path, into_user_database, ends_inside_record, run, wait);
 }
 
 std::string records_appended_text(std::size_t records, const std::string& shown_path)

@@ -43,18 +43,9 @@ struct SortingRun {
 // goes on without one when none can be kept; a dry run keeps none.
 BatchResult sort_folder(const SortingRun& run);
 
-// The name database's text, or why it cannot be had: the start-up message
-// when the file is missing, the error text otherwise (Windows-1252).
-struct DatabaseText {
-    std::optional<std::string> text;
-    std::string failure;
-    bool missing = false; // the file is missing: the failure is the start-up message
-};
-
 // The line added to the start-up message of a missing database, naming
 // where the database was looked for (path as the file system's bytes).
 inline std::string looked_for_line(const std::string& path) { return "The program looked for it at: " + path; }
-DatabaseText read_database_or_say_why(const std::string& path);
 
 // The name database's file opened for the database tools, which read it as
 // the lookup does (whatever its size), or why it cannot be opened.
@@ -83,17 +74,15 @@ struct AppendOutcome {
     std::vector<std::string> added_meanwhile; // files whose record another writer added meanwhile
 };
 
-// Appends run's records to the database at path, whose text is text, one
-// writer at a time: under the database's lock it is read again and only
-// the records still new are written. When into_user_database is set and
-// path is not the user's own database, that one is created first (as a
-// copy of the one beside the program) and written instead. Without wait,
-// a database another writer holds is left alone (busy).
-AppendOutcome append_proposals(const std::string& path, bool into_user_database, const std::string& text,
-    const ProposalRun& run, bool wait = true);
-// The same, the database at path read for the check that it does not end
-// inside a record.
-AppendOutcome append_proposals(const std::string& path, bool into_user_database, const ProposalRun& run);
+// Appends run's records to the database at path, one writer at a time: it
+// is read as the lookup reads it for the check that it does not end inside
+// a record, and under the database's lock it is read again and only the
+// records still new are written. When into_user_database is set and path
+// is not the user's own database, that one is created first (as a copy of
+// the one beside the program) and written instead. Without wait, a
+// database another writer holds is left alone (busy).
+AppendOutcome append_proposals(
+    const std::string& path, bool into_user_database, const ProposalRun& run, bool wait = true);
 
 // "1 record appended to <shown> (the previous file is <shown>.bak)".
 std::string records_appended_text(std::size_t records, const std::string& shown_path);

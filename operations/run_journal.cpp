@@ -376,7 +376,7 @@ void RunJournal::finished()
         file_.close();
         sync_folder(parent_folder(path_));
     } catch (const Error& error) {
-        failure_ = path_ + ": " + error.description();
+        failure_ = Error(error.number(), path_ + ": " + error.description());
     }
 }
 

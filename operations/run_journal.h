@@ -65,8 +65,9 @@ public:
     // The run's name (what `undo --list` prints) and the journal's path.
     const std::string& name() const { return name_; }
     const std::string& path() const { return path_; }
-    // A failure while ending the journal, if any.
-    const std::optional<std::string>& failure() const { return failure_; }
+    // A failure while ending the journal, if any: what() names the journal
+    // and gives the error's description.
+    const std::optional<Error>& failure() const { return failure_; }
 
 private:
     void open_new_journal(const std::string& runs, std::int64_t now);
@@ -85,7 +86,7 @@ private:
     bool changes_recorded_ = false;
     bool ended_ = false;
     bool interrupted_ = false;
-    std::optional<std::string> failure_;
+    std::optional<Error> failure_;
     // The link the last move announced found at its source, if it was one.
     std::optional<FileIdentity> last_moved_link_;
     // An append to a log announced but whose bytes are not yet recorded.

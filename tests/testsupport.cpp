@@ -111,7 +111,7 @@ BatchResult JournalledRunFolder::run(bool game_list, bool without_spaces) const
     BatchOptions options{F, db, without_spaces, game_list};
     options.recorder = &journal;
     BatchResult result = Batchrun(options);
-    EXPECT_FALSE(journal.failure()) << *journal.failure();
+    EXPECT_FALSE(journal.failure()) << journal.failure()->what();
     return result;
 }
 

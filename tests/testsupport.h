@@ -5,6 +5,7 @@
 
 #include "analysis/header_detection.h"
 #include "common/error.h"
+#include "common/paths.h"
 #include "common/system_calls.h"
 #include "fixtures/rom_builder.h"
 #include "operations/batch_run.h"
@@ -12,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <map>
@@ -178,7 +180,12 @@ struct RunFolder {
 
     explicit RunFolder(const std::string& database = games::database,
         const std::vector<std::pair<std::string, fixtures::RomPlan>>& images = {});
-    std::string in_folder(const std::string& name) const { return F + "/" + name; }
+    // A path below F; name's "/" become the platform's separator.
+    std::string in_folder(std::string name) const
+    {
+        std::ranges::replace(name, '/', path_separator);
+        return join_path(F, name);
+    }
     void image(const std::string& name, const fixtures::RomPlan& plan) const { file(name, fixtures::build_rom(plan)); }
     void file(const std::string& name, const std::string& content) const;
     // The real cartonym-cli with these arguments, and `batch --db DB options... F`.

@@ -34,15 +34,24 @@ namespace {
 
 constexpr const char* message_title = "Cartonym Message:";
 
-// The database text, or nullopt after telling the user why it cannot be read.
-std::optional<std::string> read_or_report(QWidget* parent, MessageService& messages, const std::string& path)
+// The database's file, opened as the lookup opens it (read as it reads it,
+// whatever its size), or nullopt after telling the user why it cannot be.
+std::optional<ReadableFile> open_or_report(QWidget* parent, MessageService& messages, const std::string& path)
 {
-    DatabaseText read = read_database_or_say_why(path);
-    if (!read.text) {
-        const std::string where = read.missing ? "\n\n" + looked_for_line(escaped_file_name(path)) : std::string();
-        messages.show(parent, {"Error !", read.failure + where, MessageIcon::exclamation});
+    DatabaseFile opened = open_database_or_say_why(path);
+    if (!opened.file) {
+        const std::string where = opened.missing ? "\n\n" + looked_for_line(escaped_file_name(path)) : std::string();
+        messages.show(parent, {"Error !", opened.failure + where, MessageIcon::exclamation});
     }
-    return std::move(read.text);
+    return std::move(opened.file);
+}
+
+// Tells the user why the database could not be read through: the error and
+// what it met (a limit of the lookup, named).
+void report_reading_failure(QWidget* parent, MessageService& messages, const Error& error)
+{
+    const std::string detail = error.what() == error.description() ? std::string() : "\n" + std::string(error.what());
+    messages.show(parent, {"Error !", short_error_text(error) + detail, MessageIcon::exclamation});
 }
 
 // The files of the folder in the batch run's order, as full paths.
@@ -56,12 +65,13 @@ std::vector<std::string> files_of(const std::string& folder)
 
 // Appends the records as "cartonym-cli db learn --write" does: never to a
 // database that ends inside a record, into the user's own database (made as
-// a copy of the one beside the program when needed), keeping a .bak.
-bool write_records(QWidget* parent, MessageService& messages, std::string& database_path, const std::string& text,
-    const ProposalRun& run)
+// a copy of the one beside the program when needed), keeping a .bak. The
+// database that holds them then, or nullopt when nothing was written (said).
+std::optional<std::string> write_records(
+    QWidget* parent, MessageService& messages, const std::string& database_path, const ProposalRun& run)
 {
     // The window does not wait for another writer: it says so instead.
-    const AppendOutcome outcome = append_proposals(database_path, true, text, run, false);
+    const AppendOutcome outcome = append_proposals(database_path, true, run, false);
     switch (outcome.status) {
     case AppendOutcome::Status::busy:
         messages.show(parent,
@@ -69,39 +79,46 @@ bool write_records(QWidget* parent, MessageService& messages, std::string& datab
                 "Another program is adding records to " + escaped_file_name(outcome.path)
                     + " right now. Nothing was written; try again when it has finished.",
                 MessageIcon::exclamation});
-        return false;
+        return std::nullopt;
     case AppendOutcome::Status::nothing_new:
         messages.show(parent,
             {message_title, "Nothing was written: every record is in the database already.", MessageIcon::information});
-        return false;
+        return std::nullopt;
     case AppendOutcome::Status::ends_inside_record:
         messages.show(parent,
             {"Error !",
                 "The database ends inside a record; records appended to it would be misread. "
                 "See Database > Check snes.dat...",
                 MessageIcon::exclamation});
-        return false;
+        return std::nullopt;
     case AppendOutcome::Status::failed:
         messages.show(parent, {"Error !", short_error_text(*outcome.error), MessageIcon::exclamation});
-        return false;
+        return std::nullopt;
     case AppendOutcome::Status::appended: break;
     }
-    if (outcome.created_user_database)
-        database_path = user_database_path();
     messages.show(parent,
         {message_title, records_appended_text(outcome.records, escaped_file_name(outcome.path)),
             MessageIcon::information});
-    return true;
+    return outcome.created_user_database ? user_database_path() : database_path;
 }
 
 } // namespace
 
 void show_database_check(QWidget* parent, MessageService& messages, const std::string& database_path)
 {
-    const std::optional<std::string> text = read_or_report(parent, messages, database_path);
-    if (!text)
+    const std::optional<ReadableFile> file = open_or_report(parent, messages, database_path);
+    if (!file)
         return;
-    const DatabaseCheck check = check_database(*text);
+    DatabaseCheck check;
+    std::vector<DatabaseFinding> findings;
+    try {
+        check = check_database(
+            FileBytes(*file), [&findings](const DatabaseFinding& finding) { findings.push_back(finding); });
+        check.findings = std::move(findings);
+    } catch (const Error& error) {
+        report_reading_failure(parent, messages, error);
+        return;
+    }
     TableDialog shown = make_table_dialog(parent, "database_check", QStringLiteral("Check snes.dat"),
         {QStringLiteral("Line"), QStringLiteral("Severity"), QStringLiteral("Kind"), QStringLiteral("Message")});
     shown.summary->setText(QStringLiteral("%1\n%2 records, %3 errors, %4 warnings")
@@ -139,7 +156,7 @@ std::optional<RomCatalogue> choose_catalogue(QWidget* parent, MessageService& me
 // The proposals for the files, behind a progress dialog that may cancel
 // them (then nullopt).
 std::optional<ProposalRun> propose_with_progress(QWidget* parent, const std::vector<std::string>& files,
-    const std::string& text, const std::optional<RomCatalogue>& catalogue)
+    const DatabaseKeys& keys, const std::optional<RomCatalogue>& catalogue)
 {
     QProgressDialog progress(
         QStringLiteral("Examining the images..."), QStringLiteral("Cancel"), 0, static_cast<int>(files.size()), parent);
@@ -148,7 +165,7 @@ std::optional<ProposalRun> propose_with_progress(QWidget* parent, const std::vec
     progress.setMinimumDuration(400);
     progress.setAutoReset(false);
     ProposalRun run =
-        propose_records(files, text, catalogue ? &*catalogue : nullptr, [&progress](std::size_t done, std::size_t) {
+        propose_records(files, keys, catalogue ? &*catalogue : nullptr, [&progress](std::size_t done, std::size_t) {
             progress.setValue(static_cast<int>(done));
             return !progress.wasCanceled();
         });
@@ -203,8 +220,8 @@ void add_filter(TableDialog& shown, const ProposalRun& run)
 }
 
 // The preview of the records, whose "Add to database" appends them.
-void show_proposals(QWidget* parent, MessageService& messages, std::string& database_path, const std::string& text,
-    const ProposalRun& run, bool from_catalogue)
+void show_proposals(
+    QWidget* parent, MessageService& messages, std::string& database_path, const ProposalRun& run, bool from_catalogue)
 {
     TableDialog shown = make_table_dialog(parent, "record_preview",
         from_catalogue ? QStringLiteral("Import a ROM catalogue") : QStringLiteral("Learn names from a folder"),
@@ -240,8 +257,10 @@ void show_proposals(QWidget* parent, MessageService& messages, std::string& data
     add->setObjectName(QStringLiteral("add_to_database"));
     add->setEnabled(!run.records.empty() && !writable.blocks_writing());
     QObject::connect(add, &QPushButton::clicked, shown.dialog, [&, writable, dialog = shown.dialog] {
-        if (write_records(dialog, messages, database_path, text, writable))
+        if (const std::optional<std::string> written = write_records(dialog, messages, database_path, writable)) {
+            database_path = *written;
             dialog->accept();
+        }
     });
     shown.dialog->exec();
 }
@@ -258,9 +277,17 @@ void learn_database_names(
     const QString folder = shell.choose_folder(parent, QStringLiteral("Choose the folder of the images"));
     if (folder.isEmpty())
         return;
-    const std::optional<std::string> text = read_or_report(parent, messages, database_path);
-    if (!text)
+    const std::optional<ReadableFile> file = open_or_report(parent, messages, database_path);
+    if (!file)
         return;
+    const FileBytes bytes(*file);
+    std::optional<DatabaseKeys> keys;
+    try {
+        keys.emplace(bytes);
+    } catch (const Error& error) {
+        report_reading_failure(parent, messages, error);
+        return;
+    }
     std::vector<std::string> files;
     try {
         files = files_of(to_file_system(folder));
@@ -268,8 +295,8 @@ void learn_database_names(
         messages.show(parent, {"Error !", short_error_text(error), MessageIcon::exclamation});
         return;
     }
-    if (const std::optional<ProposalRun> run = propose_with_progress(parent, files, *text, catalogue))
-        show_proposals(parent, messages, database_path, *text, *run, from_catalogue);
+    if (const std::optional<ProposalRun> run = propose_with_progress(parent, files, *keys, catalogue))
+        show_proposals(parent, messages, database_path, *run, from_catalogue);
 }
 
 } // namespace cartonym::ui

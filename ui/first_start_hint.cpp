@@ -3,8 +3,8 @@
 
 #include "common/error.h"
 #include "operations/identification.h"
+#include "ui/window_settings.h"
 
-#include <QtCore/QSettings>
 #include <QtCore/QTimer>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QDialog>
@@ -15,8 +15,6 @@
 
 namespace cartonym::ui {
 namespace {
-
-QSettings settings() { return QSettings(QStringLiteral("cartonym"), QStringLiteral("cartonym")); }
 
 bool catalogue_registered()
 {
@@ -33,7 +31,7 @@ QString no_catalogue_hint() { return QStringLiteral("No catalogue: Database > Ca
 
 QDialog* show_first_start_hint(QWidget* parent, const std::function<void()>& open_catalogues)
 {
-    if (settings().value(QLatin1String(first_start_hint_key), false).toBool() || catalogue_registered())
+    if (window_settings().value(QLatin1String(first_start_hint_key), false).toBool() || catalogue_registered())
         return nullptr;
     auto* dialog = new QDialog(parent);
     dialog->setObjectName(QStringLiteral("first_start_hint"));
@@ -61,7 +59,7 @@ QDialog* show_first_start_hint(QWidget* parent, const std::function<void()>& ope
     layout->addWidget(buttons);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     QObject::connect(dialog, &QDialog::finished, dialog,
-        [again] { settings().setValue(QLatin1String(first_start_hint_key), !again->isChecked()); });
+        [again] { window_settings().setValue(QLatin1String(first_start_hint_key), !again->isChecked()); });
     // The catalogues dialog is modal: it opens once the hint has closed.
     QObject::connect(catalogues, &QPushButton::clicked, dialog, [dialog, open_catalogues] {
         dialog->reject();

@@ -17,11 +17,11 @@
 #include "ui/text_conversion.h"
 #include "ui/widget_groups.h"
 #include "ui/widgets.h"
+#include "ui/window_settings.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QEvent>
 #include <QtCore/QFileSystemWatcher>
-#include <QtCore/QSettings>
 #include <QtCore/QSignalBlocker>
 #include <QtCore/QStorageInfo>
 #include <QtCore/QStringListModel>
@@ -346,13 +346,9 @@ void Form1::build_menus()
     look_inside_archives = dateimenu->addAction(QStringLiteral("Look inside &archives"));
     look_inside_archives->setObjectName(QStringLiteral("look_inside_archives"));
     look_inside_archives->setCheckable(true);
-    look_inside_archives->setChecked(QSettings(QStringLiteral("cartonym"), QStringLiteral("cartonym"))
-                                         .value(QLatin1String("look_inside_archives"), true)
-                                         .toBool());
-    connect(look_inside_archives, &QAction::toggled, this, [](bool on) {
-        QSettings(QStringLiteral("cartonym"), QStringLiteral("cartonym"))
-            .setValue(QLatin1String("look_inside_archives"), on);
-    });
+    look_inside_archives->setChecked(window_settings().value(QLatin1String("look_inside_archives"), true).toBool());
+    connect(look_inside_archives, &QAction::toggled, this,
+        [](bool on) { window_settings().setValue(QLatin1String("look_inside_archives"), on); });
     open_folder = add_item(dateimenu, "open_folder", QStringLiteral("Open &folder"), &Form1::open_folder_Click);
     open_game_list =
         add_item(dateimenu, "open_game_list", QStringLiteral("Open &game list"), &Form1::open_game_list_Click);

@@ -8,11 +8,11 @@
 #include "ui/text_conversion.h"
 #include "ui/widget_groups.h"
 #include "ui/widgets.h"
+#include "ui/window_settings.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QFileSystemWatcher>
 #include <QtCore/QMimeData>
-#include <QtCore/QSettings>
 #include <QtCore/QSignalBlocker>
 #include <QtCore/QStorageInfo>
 #include <QtCore/QStringListModel>
@@ -29,17 +29,9 @@ namespace {
 // $XDG_CONFIG_HOME/cartonym/cartonym.conf.
 constexpr const char* folder_key = "folder";
 
-QString remembered_folder()
-{
-    return QSettings(QStringLiteral("cartonym"), QStringLiteral("cartonym"))
-        .value(QLatin1String(folder_key))
-        .toString();
-}
+QString remembered_folder() { return window_settings().value(QLatin1String(folder_key)).toString(); }
 
-void remember_folder(const QString& folder)
-{
-    QSettings(QStringLiteral("cartonym"), QStringLiteral("cartonym")).setValue(QLatin1String(folder_key), folder);
-}
+void remember_folder(const QString& folder) { window_settings().setValue(QLatin1String(folder_key), folder); }
 
 // A drive as the list shows it: on Windows its letter ("C:"), elsewhere the
 // folder the volume is mounted on.

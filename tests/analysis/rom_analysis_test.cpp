@@ -4,9 +4,12 @@
 #include "analysis/header_decoding.h"
 #include "tests/testsupport.h"
 
-#include <sys/stat.h>
 #include <tuple>
+
+#ifndef _WIN32
+#include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 using namespace cartonym;
 using namespace fixtures;
@@ -220,14 +223,17 @@ TEST(RomAnalysis, FailuresToOpen)
 {
     test::TempFolder folder;
     const auto number = [](const std::string& path) { return test::error_number_of([&] { Analysiere_rom(path); }); };
-    EXPECT_EQ(number(folder / "missing/a.smc"), 53);
+    // (Windows tells a missing folder from a missing file: "Path not found".)
+    EXPECT_EQ(number(folder / "missing/a.smc"), windows_paths ? 76 : 53);
     EXPECT_EQ(number(folder.path().string()), 75);
     fixtures::write_rom(folder / "a.smc", {});
     EXPECT_EQ(number(folder / "a.smc/b.smc"), 76);
+#ifndef _WIN32 // (Windows has no mode bits that deny reading)
     if (::geteuid() != 0) {
         ASSERT_EQ(::chmod((folder / "a.smc").c_str(), 0), 0);
         EXPECT_EQ(number(folder / "a.smc"), 70);
     }
+#endif
 }
 
 // --- Header decoding ---------------------------------------------------------------

@@ -77,13 +77,14 @@ TEST(CliArchives, BatchMovesArchivesWholeAndUndoBringsThemBack)
     for (const json& step : plan)
         steps[step["file"]] = std::string(step["outcome"]) + " " + step.value("reason", "")
             + (step["destination"].is_null() ? "" : " " + std::string(step["destination"]));
-    const std::string renamed = "renamed  Renamed_SNES_ROMs/";
+    const std::string renamed = std::string("renamed  Renamed_SNES_ROMs") + path_separator;
     EXPECT_EQ(steps,
         (std::map<std::string, std::string>{{"b.7z", renamed + "Beta & Gamma (JAP).7z"},
             {"cut.zip", "not_image damaged"}, {"g.smc.gz", renamed + "Alpha Quest (USA).smc.gz"},
             {"locked.zip", "not_image encrypted"}, {"Alpha_Quest_(USA).zip", renamed + "Alpha Quest (USA).zip"},
             {"raw.zip", "not_image "}, {"same.zip", "passed_over ambiguous"},
-            {"Riddle (USA) [!].smc.gz", "unknown  Unknown_ROMs/Riddle (USA) [!].smc.gz"},
+            {"Riddle (USA) [!].smc.gz",
+                std::string("unknown  Unknown_ROMs") + path_separator + "Riddle (USA) [!].smc.gz"},
             {"t.tar.gz", renamed + "Beta & Gamma (JAP).tar.gz"}, {"two.zip", "passed_over archive holds 2 images"}}));
     // Read raw, the zip whose own bytes pass the pair test is an unknown image.
     const json raw = json::parse(Cli({"batch", "--no-archives", "--db", w.db, "--dry-run", "--json", w.F}).out);

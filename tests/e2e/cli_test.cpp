@@ -153,6 +153,7 @@ TEST(CliInfo, UsageErrorsHelpAndVersion)
     EXPECT_EQ(Cli({"info", "--help"}).status, 0);
 }
 
+#ifndef _WIN32 // (POSIX signal handlers)
 // A batch catches Ctrl-C only while it runs: a signal after it reaches the
 // handler that was there before, and the next batch in the process completes.
 TEST(CliInfo, SignalsAfterABatchReachTheEarlierHandlerAndTheNextBatchCompletes)
@@ -171,6 +172,7 @@ TEST(CliInfo, SignalsAfterABatchReachTheEarlierHandlerAndTheNextBatchCompletes)
     EXPECT_EQ(batch(), 0);
     sigaction(SIGINT, &earlier, nullptr);
 }
+#endif
 
 // On a terminal the progress line counts the files done, says the time left
 // and names the file in hand, cut to 79 columns and each erasing the last.

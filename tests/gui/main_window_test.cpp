@@ -8,6 +8,7 @@
 #include "database_tools/content_digest.h"
 #include "database_tools/database_check.h"
 #include "fixtures/rom_builder.h"
+#include "naming/name_database.h"
 #include "operations/batch_run.h"
 #include "operations/file_mode.h"
 #include "operations/identification.h"
@@ -20,6 +21,7 @@
 #include "ui/startup.h"
 #include "ui/text_conversion.h"
 #include "ui/widgets.h"
+#include "ui/window_settings.h"
 
 using namespace cartonym;
 using namespace Qt::StringLiterals;
@@ -215,6 +217,7 @@ private slots:
     void failures_are_named_escaped_and_the_file_list_follows_the_disk();
     void drives_folder_tree_and_path_field_choose_the_folder_acted_on();
     void database_check_and_learnt_records_blocked_by_a_conflict_then_added();
+    void a_database_larger_than_one_read_whole_is_checked_and_grown();
     void about_twice_fresh_then_keyboard_and_menus();
     void catalogues_listed_verify_names_report_and_count_in_runs();
     void catalogue_twice_refused_removal_asked_and_report_summed_up_first();
@@ -226,6 +229,7 @@ private slots:
     void catalogues_and_user_database_made_while_open_are_followed();
     void report_format_follows_the_filter_chosen_and_never_replaces();
     void first_start_hint_and_status_hint_until_a_catalogue_is_registered();
+    void settings_live_in_the_config_folder_the_environment_names();
     void cancel_shows_the_folder_total_and_files_done_and_undo_says_interrupted();
     void progress_counts_files_with_time_left_and_the_mode_frame_stays_readable();
     // The About window itself; the texts of both windows.
@@ -1060,6 +1064,35 @@ void MainWindowTest::messages_name_the_holder_damaged_archives_and_files_put_bac
     QVERIFY(QFile::exists(path(u"starlight.smc"_s)));
 }
 
+// The database tools read the database as the lookup does: one beyond what is ever read whole is checked and
+// grown like a small one.
+void MainWindowTest::a_database_larger_than_one_read_whole_is_checked_and_grown()
+{
+    std::string large = read_file(database_);
+    for (int i = 0; large.size() <= largest_database_text; ++i)
+        large +=
+            "\"FILLER " + std::string(14 - std::to_string(i).size(), '0') + std::to_string(i) + "\",\"Filler\"\r\n";
+    write_file(database_, large);
+    const DatabaseCheck check = check_database(large);
+    QString summary;
+    qsizetype rows = -1;
+    test::when_open("database_check", [&](QDialog* dialog) {
+        summary = find<QLabel>(dialog, "summary")->text(), rows = find<QTableWidget>(dialog, "table")->rowCount();
+        dialog->reject();
+    });
+    trigger("check_database");
+    QVERIFY2(summary.endsWith(
+                 u"\n%1 records, %2 errors, %3 warnings"_s.arg(check.records).arg(check.errors).arg(check.warnings)),
+        qPrintable(summary));
+    QCOMPARE(rows, static_cast<qsizetype>(check.findings.size()));
+    write_rom(file_system_path(u"zeta.smc"_s), {.name = "ZETA RUNNER"});
+    s_.shell.folder = folder_->path();
+    test::when_open("record_preview", [](QDialog* dialog) { find<QPushButton>(dialog, "add_to_database")->click(); });
+    trigger("learn_names");
+    QVERIFY2(said().starts_with("2 records appended to "), said().c_str()); // mystery.smc and zeta.smc
+    QVERIFY(read_file(database_).ends_with("\"ZETA RUNNER          \",\"zeta\"\r\n"));
+}
+
 // A name Windows-1252 lacks leaves out its own record only; the table keeps Status and Note in sight.
 void MainWindowTest::learnt_names_leave_out_only_unusable_ones_and_keep_status_in_sight()
 {
@@ -1216,7 +1249,7 @@ void MainWindowTest::report_format_follows_the_filter_chosen_and_never_replaces(
 // it in file mode while no catalogue is registered.
 void MainWindowTest::first_start_hint_and_status_hint_until_a_catalogue_is_registered()
 {
-    QSettings(u"cartonym"_s, u"cartonym"_s).remove(QLatin1String(ui::first_start_hint_key));
+    ui::window_settings().remove(QLatin1String(ui::first_start_hint_key));
     int opened = 0;
     QDialog* hint = ui::show_first_start_hint(form_.get(), [&] { ++opened; });
     QVERIFY(hint && hint->isVisible() && !hint->isModal());
@@ -1237,8 +1270,24 @@ void MainWindowTest::first_start_hint_and_status_hint_until_a_catalogue_is_regis
     QVERIFY(c<QWidget>("catalogue_hint")->isHidden());
     click("Dateimodus"), add_catalogues({write_catalogue()}), select(u"starlight.smc"_s), tick();
     QVERIFY(c<QWidget>("catalogue_hint")->isHidden());
-    QSettings(u"cartonym"_s, u"cartonym"_s).remove(QLatin1String(ui::first_start_hint_key));
+    ui::window_settings().remove(QLatin1String(ui::first_start_hint_key));
     QVERIFY(!ui::show_first_start_hint(form_.get(), {})); // a catalogue is registered
+}
+
+// The window's settings are kept in cartonym.conf of the config folder XDG_CONFIG_HOME names, and read from there.
+void MainWindowTest::settings_live_in_the_config_folder_the_environment_names()
+{
+    const QTemporaryDir config;
+    const QByteArray previous = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    QVERIFY(c<QAction>("look_inside_archives")->isChecked());
+    trigger("look_inside_archives"); // off, and remembered
+    const std::string kept = read_file(ui::to_file_system(config.filePath(u"cartonym/cartonym.conf"_s)));
+    restart();
+    const bool checked_again = c<QAction>("look_inside_archives")->isChecked();
+    qputenv("XDG_CONFIG_HOME", previous);
+    QVERIFY2(kept.find("look_inside_archives=false") != std::string::npos, kept.c_str());
+    QVERIFY(!checked_again);
 }
 
 // Cancel pressed while the first file is read: the run stops before the second; the panel gives the folder's

@@ -73,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(Each, Reservations,
                 journal.moving(w.in_folder("a.smc"), w.in_folder("Renamed_SNES_ROMs/A.smc"));
                 std::filesystem::rename(w.in_folder("a.smc"), w.in_folder("Renamed_SNES_ROMs/A.smc"));
                 journal.finished();
-                std::ofstream(journal.path(), std::ios::app)
+                std::ofstream(journal.path(), std::ios::app | std::ios::binary)
                     << record_line(RecordKind::reserved, {w.in_folder("a.smc")}) << '\n';
                 fixtures::write_file(w.in_folder("a.smc"), "");
             },

@@ -24,7 +24,7 @@ struct SafetyWorld : test::JournalledRunFolder {
 
     void append_record(RecordKind kind, const std::vector<std::string>& values) const
     {
-        std::ofstream(journal_path(), std::ios::app) << record_line(kind, values) << '\n';
+        std::ofstream(journal_path(), std::ios::app | std::ios::binary) << record_line(kind, values) << '\n';
     }
 };
 
@@ -55,6 +55,10 @@ class RecordOutsideTheFolder : public ::testing::TestWithParam<OutsideCase> { };
 
 TEST_P(RecordOutsideTheFolder, IsRefusedAndTheRunUndone)
 {
+#ifdef _WIN32
+    if (std::string_view(GetParam().what) == "a fresh link")
+        GTEST_SKIP() << "makes a symbolic link, which wine cannot";
+#endif
     SafetyWorld world;
     world.image("alpha.smc", Alpha);
     world.image("mystery.smc", Riddle);

@@ -78,6 +78,14 @@ TEST(GameListText, HeadRowAndEnd)
 
 TEST(GameListText, TemporaryFolder)
 {
+#ifdef _WIN32
+    // Windows: "temp" (in any letter case), then TMP, then the system's.
+    const std::tuple<std::vector<std::pair<std::string, std::string>>, const char*, const char*> cases[] = {
+        {{{"temp", "C:\\a\\b"}, {"TMP", "C:\\x"}}, "C:\\a\\b", "C:\\a\\b\\cartonym-"},
+        {{{"TEMP", "C:\\a\\b\\"}}, "C:\\a\\b\\", "C:\\a\\b\\cartonym-"},
+        {{{"temp", ""}, {"TMP", "D:\\x"}}, "D:\\x", "D:\\x\\cartonym-"}, // empty counts as unset
+    };
+#else
     const std::tuple<std::vector<std::pair<std::string, std::string>>, const char*, const char*> cases[] = {
         {{{"temp", "/a/b"}, {"TMPDIR", "/x"}}, "/a/b", "/a/b/cartonym-"},
         {{{"TEMP", "/a/b/"}}, "/a/b/", "/a/b/cartonym-"},
@@ -86,6 +94,7 @@ TEST(GameListText, TemporaryFolder)
         {{{"TMPDIR", "/x/"}, {"TEMPO", "/no"}}, "/x/", "/x/cartonym-"},
         {{}, "/tmp", "/tmp/cartonym-"},
     };
+#endif
     for (const auto& [variables, folder, working_file] : cases) {
         const TempEnvironment environment(variables);
         EXPECT_EQ(temporary_folder(), folder);
