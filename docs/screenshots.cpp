@@ -24,8 +24,10 @@
 #include <QtCore/QFileInfo>
 #include <QtCore/QTemporaryDir>
 #include <QtCore/QTimer>
+#include <QtWidgets/QAbstractItemView>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QCheckBox>
+#include <QtWidgets/QComboBox>
 #include <QtWidgets/QDialog>
 #include <QtWidgets/QFileDialog>
 #include <QtWidgets/QListWidget>
@@ -33,7 +35,9 @@
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QRadioButton>
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <fstream>
@@ -60,9 +64,13 @@ void wait_for(int milliseconds)
     loop.exec();
 }
 
-// User and system time of this process in seconds, from /proc/self/stat.
+// User and system time of this process in seconds, from /proc/self/stat
+// (Linux only: elsewhere there is no measurement).
 double processor_seconds()
 {
+#ifdef _WIN32
+    return 0.0;
+#else
     std::ifstream file("/proc/self/stat");
     std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     std::istringstream fields(text.substr(text.rfind(')') + 2));
@@ -77,10 +85,14 @@ double processor_seconds()
         }
     }
     return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+#endif
 }
 
 void measure(const char* what, int seconds)
 {
+#ifdef _WIN32
+    seconds = 0;
+#endif
     if (seconds <= 0)
         return;
     const double before = processor_seconds();
@@ -125,6 +137,25 @@ void select(Form1& form, const QString& name)
     const auto match = files->findItems(name, Qt::MatchExactly);
     if (!match.isEmpty())
         files->setCurrentItem(match.front());
+}
+
+// The drive list's entries, printed, and the list shown open (Windows:
+// its drive letters).
+bool drive_list_shot(Form1& form, const QString& output)
+{
+    auto* drives = form.findChild<QComboBox*>(QStringLiteral("Laufwerk"));
+    for (int i = 0; i < drives->count(); ++i)
+        std::printf("drive list: %s\n", qPrintable(drives->itemText(i)));
+#ifdef _WIN32
+    drives->showPopup();
+    wait_for(300);
+    const bool ok = save(drives->view()->window(), output + QStringLiteral("/drive-list.png"));
+    drives->hidePopup();
+    return ok;
+#else
+    (void)output;
+    return true;
+#endif
 }
 
 // The preview, batch mode caught halfway through a run over the folder (its
@@ -196,7 +227,7 @@ int main(int argc, char** argv)
     form.show();
     form.findChild<FolderTree*>(QStringLiteral("Ordner"))->set_path(folder);
     wait_for(300);
-    bool ok = true;
+    bool ok = drive_list_shot(form, output);
     // The hint of a first start, beside the window.
     if (QDialog* hint = show_first_start_hint(&form, [] {})) {
         wait_for(300);

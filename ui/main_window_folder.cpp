@@ -33,6 +33,19 @@ QString remembered_folder() { return window_settings().value(QLatin1String(folde
 
 void remember_folder(const QString& folder) { window_settings().setValue(QLatin1String(folder_key), folder); }
 
+// A drive as the list shows it: on Windows its letter ("C:"), elsewhere the
+// folder the volume is mounted on.
+QString drive_text(const QString& root)
+{
+#ifdef _WIN32
+    if (root.size() == 3 && root.endsWith(QStringLiteral(":/")))
+        return root.left(2).toUpper();
+    return QDir::toNativeSeparators(root);
+#else
+    return root;
+#endif
+}
+
 } // namespace
 
 // The drives of this system: every mounted volume and the home folder. The
@@ -44,14 +57,14 @@ void Form1::fill_drives()
         const QSignalBlocker quiet(Laufwerk);
         for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
             const QString root = volume.rootPath();
-            QString text = root;
+            QString text = drive_text(root);
             if (!volume.displayName().isEmpty() && volume.displayName() != root)
                 text += QStringLiteral(" [%1]").arg(volume.displayName());
             Laufwerk->addItem(text, root);
             Laufwerk->setItemData(Laufwerk->count() - 1, text, Qt::ToolTipRole);
         }
         const QString home = QDir::homePath();
-        Laufwerk->addItem(QStringLiteral("%1 [home]").arg(home), home);
+        Laufwerk->addItem(QStringLiteral("%1 [home]").arg(QDir::toNativeSeparators(home)), home);
     }
     for (const QString& folder : {remembered_folder(), QDir::currentPath(), QDir::homePath()}) {
         try {
