@@ -160,7 +160,7 @@ void write_companions_left(const BatchResult& result, std::ostream& out)
             if (move.outcome == CompanionOutcome::name_taken || move.outcome == CompanionOutcome::passed_over)
                 out << name_on_one_line(move.from) << " stays where it is: "
                     << (move.outcome == CompanionOutcome::name_taken ? name_on_one_line(move.to) + " is taken"
-                                                                      : std::string("it cannot be moved"))
+                                                                     : std::string("it cannot be moved"))
                     << '\n';
 }
 
@@ -253,10 +253,10 @@ public:
         SortingRun run;
         run.options = {folder_, options_.database_path(), options_.without_spaces, game_list_, dry_run_};
         run.options.archives = !options_.without_archives;
-        run.options.companions = !without_companions_;
         CataloguesForCli opened = options_.open_for_cli(streams.err);
         if (opened.outcome == OpeningOutcome::stop)
             return exit_usage;
+        run.options.companions = !without_companions_;
         const std::unique_ptr<CatalogueSession> catalogues = std::move(opened.session);
         run.options.catalogues = catalogues ? &catalogues->tier() : nullptr;
         ProgressLine progress(streams.err);

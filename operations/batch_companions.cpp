@@ -45,8 +45,8 @@ std::vector<CompanionMove> move_companions_of(Filer& filer, const CompanionFinde
             const ErrorNumber number = error.number();
             if (number != ErrorNumber::file_already_exists && number != ErrorNumber::path_file_access_error)
                 throw;
-            move.outcome =
-                number == ErrorNumber::file_already_exists ? CompanionOutcome::name_taken : CompanionOutcome::passed_over;
+            move.outcome = number == ErrorNumber::file_already_exists ? CompanionOutcome::name_taken
+                                                                      : CompanionOutcome::passed_over;
         }
     }
     return moves;

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "operations/batch_run.h"
 
-#include "operations/batch_filer.h"
 #include "operations/batch_companions.h"
+#include "operations/batch_filer.h"
 #include "operations/run_setup.h"
 
 #include "analysis/archive_reader.h"
@@ -28,7 +28,6 @@
 
 namespace cartonym {
 namespace {
-
 
 // What the run decides about one file before it changes anything; the
 // same in the dry run and the real run.
@@ -358,8 +357,8 @@ void Run::process_file(const std::string& Aktuelle_datei, bool is_link)
 void Run::move_companions(const std::string& image, PlannedFile& planned)
 {
     const auto moved = moved_to_.find(image);
-    planned.companions = move_companions_of(
-        *filer_, *companions_, F_, image, moved == moved_to_.end() ? std::string() : moved->second);
+    planned.companions =
+        move_companions_of(*filer_, *companions_, F_, image, moved == moved_to_.end() ? std::string() : moved->second);
     for (CompanionMove& move : planned.companions) {
         move.to = relative(move.to);
         result_.companions_moved += move.outcome == CompanionOutcome::moved ? 1 : 0;

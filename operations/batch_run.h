@@ -138,9 +138,9 @@ inline const char* outcome_name(FileOutcome outcome)
 struct PlannedFile {
     std::string file; // the file-system name in the folder
     FileOutcome outcome = FileOutcome::not_an_image;
-    std::string destination;      // relative to the folder; "" when the file stays
-    IdentifiedBy identified_by{}; // the tier that named the file (none for an unknown image)
-    std::string reason;           // why an archive is no image or is passed over; "" otherwise
+    std::string destination;               // relative to the folder; "" when the file stays
+    IdentifiedBy identified_by{};          // the tier that named the file (none for an unknown image)
+    std::string reason;                    // why an archive is no image or is passed over; "" otherwise
     std::vector<CompanionMove> companions; // the companions that went, or would go, with the image
     std::string companion_note;            // why a file that looks like a companion did not move; "" otherwise
 };

@@ -37,8 +37,7 @@ std::size_t pcm_track_suffix_length(std::string_view lower)
     while (digits_start > 0 && digits_end - digits_start < 3 && lower[digits_start - 1] >= '0'
         && lower[digits_start - 1] <= '9')
         --digits_start;
-    if (digits_start == digits_end || lower[digits_start] == '0' || digits_start == 0
-        || lower[digits_start - 1] != '-')
+    if (digits_start == digits_end || lower[digits_start] == '0' || digits_start == 0 || lower[digits_start - 1] != '-')
         return 0;
     return lower.size() - digits_start + 1;
 }
@@ -98,9 +97,8 @@ CompanionFinder::CompanionFinder(const std::vector<std::string>& names, bool fol
         if (owner == owners.end())
             continue;
         // An .xml is an MSU-1 manifest only beside the .msu.
-        const bool has_msu = std::ranges::any_of(group, [&](const std::string& name) {
-            return is_suffix(companion_suffix(name), ".msu");
-        });
+        const bool has_msu = std::ranges::any_of(
+            group, [&](const std::string& name) { return is_suffix(companion_suffix(name), ".msu"); });
         std::erase_if(group, [&](const std::string& name) {
             return (!has_msu && is_suffix(companion_suffix(name), ".xml")) || is_image(name);
         });

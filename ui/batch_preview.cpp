@@ -67,7 +67,8 @@ void add_rows(QTableWidget* table, const PlannedFile& file)
 {
     const QString reason =
         file.companion_note.empty() ? archive_reason_text(file.reason) : from_file_system(file.companion_note);
-    add_row(table, {from_file_system(file.file), outcome_text(file.outcome), from_file_system(file.destination), reason});
+    add_row(
+        table, {from_file_system(file.file), outcome_text(file.outcome), from_file_system(file.destination), reason});
     for (const CompanionMove& move : file.companions)
         add_row(table,
             {from_file_system(move.from), QStringLiteral("companion of ") + from_file_system(file.file),

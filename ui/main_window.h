@@ -178,9 +178,9 @@ private:
     // The folder and the file-system name of the selected file.
     std::string selected_folder_, selected_name_;
     std::vector<std::string> selected_companions_; // renamed with the selected image
-    QString shown_folder_;          // the folder the file list and the panel speak of
-    bool running_ = false;          // a batch run goes on
-    bool cancel_requested_ = false; // Cancel was pressed during the run
+    QString shown_folder_;                         // the folder the file list and the panel speak of
+    bool running_ = false;                         // a batch run goes on
+    bool cancel_requested_ = false;                // Cancel was pressed during the run
     QFileSystemWatcher* file_watch_ = nullptr;
     QTimer* file_list_timer_ = nullptr;
     QStringListModel* folder_names_ = nullptr; // the path field's completions

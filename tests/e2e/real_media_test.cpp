@@ -139,7 +139,7 @@ private:
 
 constexpr const char* twin_image = "twin 2.smc";                           // files second of the case twins
 constexpr const char* twin_name = "Renamed_SNES_ROMs/CASE TWIN (USA).smc"; // its new name on ext4
-constexpr const char* twin_save = "TWIN 1.srm";                           // the first twin's save
+constexpr const char* twin_save = "TWIN 1.srm";                            // the first twin's save
 constexpr const char* twin_save_moved = "Renamed_SNES_ROMs/Case Twin (USA).srm";
 
 // The test's own world: a template folder of 56 images behind every kind of

@@ -481,7 +481,8 @@ void MainWindowTest::companions_are_named_renamed_with_the_file_and_previewed_un
     QCOMPARE(text("tier_status"),
         u"starlight.smc renamed to "_s + known_name
             + u"; named by the name database; companions renamed: 1, starlight.bps stays (its new name is taken)"_s);
-    QVERIFY(QFile::rename(path(known_name), path(u"starlight.smc"_s)) && QFile::rename(path(known_save), path(u"s.srm"_s)));
+    QVERIFY(
+        QFile::rename(path(known_name), path(u"starlight.smc"_s)) && QFile::rename(path(known_save), path(u"s.srm"_s)));
     QVERIFY(QFile::rename(path(u"s.srm"_s), path(u"starlight.srm"_s)));
     form_->Ordner_Change(), batch_mode();
     QStringList rows;

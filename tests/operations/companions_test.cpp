@@ -53,9 +53,9 @@ TEST(CompanionFinder, BelongsToTheOneFileOfItsBaseNameInTheFileSystemsLetterCase
 
 TEST(CompanionFinder, ABaseNameOfSeveralImagesOrAnImageOfItsOwnIsNoCompanion)
 {
-    const CompanionFinder found = finder({"Game.sfc", "Game.smc", "Game.srm", "Solo.000", "Solo.doc", "Solo.smc",
-                                             "Solo.srm"},
-        false, {"Game.sfc", "Game.smc", "Solo.000", "Solo.smc"});
+    const CompanionFinder found =
+        finder({"Game.sfc", "Game.smc", "Game.srm", "Solo.000", "Solo.doc", "Solo.smc", "Solo.srm"}, false,
+            {"Game.sfc", "Game.smc", "Solo.000", "Solo.smc"});
     EXPECT_TRUE(found.of("Game.smc").empty());
     EXPECT_FALSE(found.is_companion("Game.srm"));
     EXPECT_EQ(found.shared().at("Game.srm"), (Names{"Game.sfc", "Game.smc"}));
@@ -135,8 +135,9 @@ TEST(CliBatch, SharedBaseNamesImagesNamedLikeCompanionsAndNoCompanions)
     u.image("beta.swc", Beta);
     u.image("beta.sav", Riddle);
     const test::ProgramRun preview = u.batch({"--dry-run"});
-    EXPECT_NE(preview.out.find("game.srm -> not_image\n  game.srm: belongs to more than one image (game.sfc, game.smc): "
-                               "not moved\n"),
+    EXPECT_NE(
+        preview.out.find("game.srm -> not_image\n  game.srm: belongs to more than one image (game.sfc, game.smc): "
+                         "not moved\n"),
         std::string::npos)
         << preview.out;
     EXPECT_NE(preview.out.find("beta.sav -> unknown Unknown_ROMs/beta.sav\n"), std::string::npos) << preview.out;
