@@ -17,7 +17,8 @@ using test::Tree;
 using json = nlohmann::json;
 using Names = std::vector<std::string>;
 
-const std::string R = "Renamed_SNES_ROMs/";
+const std::string R = "Renamed_SNES_ROMs/";                                    // in trees
+const std::string shown_R = std::string("Renamed_SNES_ROMs") + path_separator; // as the program writes it
 
 CompanionFinder finder(const Names& names, bool folds_case, const std::set<std::string>& images = {})
 {
@@ -88,9 +89,8 @@ TEST(CliBatch, SavesStatesSoundtrackAndPatchMoveWithTheImageAndGoBack)
     Tree expected = {{R + "Alpha Quest (USA).smc", build_rom(Alpha)}};
     json moves = json::array();
     for (const auto& [name, content] : companions) {
-        const std::string to = R + "Alpha Quest (USA)" + name.substr(5);
-        expected[to] = content;
-        moves.push_back({{"from", name}, {"to", to}, {"outcome", "moved"}});
+        expected[R + "Alpha Quest (USA)" + name.substr(5)] = content;
+        moves.push_back({{"from", name}, {"to", shown_R + "Alpha Quest (USA)" + name.substr(5)}, {"outcome", "moved"}});
     }
 
     const json preview = u.batch_json({"--dry-run"});
@@ -114,7 +114,8 @@ TEST(CliBatch, ACompanionWhoseNameIsTakenStaysAndIsNamed)
     u.file("alpha.srm", "new save");
     u.file(R + "Alpha Quest (USA).srm", "earlier save");
     const test::ProgramRun run = u.batch();
-    EXPECT_NE(run.out.find("alpha.srm stays where it is: " + R + "Alpha Quest (USA).srm is taken\n"), std::string::npos)
+    EXPECT_NE(
+        run.out.find("alpha.srm stays where it is: " + shown_R + "Alpha Quest (USA).srm is taken\n"), std::string::npos)
         << run.out;
     EXPECT_NE(run.out.find("companions moved: 0"), std::string::npos);
     EXPECT_EQ(test::tree_difference({{R + "Alpha Quest (USA).smc", build_rom(Alpha)}, {"alpha.srm", "new save"},
@@ -140,7 +141,9 @@ TEST(CliBatch, SharedBaseNamesImagesNamedLikeCompanionsAndNoCompanions)
                          "not moved\n"),
         std::string::npos)
         << preview.out;
-    EXPECT_NE(preview.out.find("beta.sav -> unknown Unknown_ROMs/beta.sav\n"), std::string::npos) << preview.out;
+    EXPECT_NE(preview.out.find("beta.sav -> unknown Unknown_ROMs" + std::string(1, path_separator) + "beta.sav\n"),
+        std::string::npos)
+        << preview.out;
 
     const CompanionFolder plain;
     plain.image("alpha.smc", Alpha);
