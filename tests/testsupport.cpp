@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <random>
 #include <stdexcept>
 #include <thread>
@@ -212,12 +213,22 @@ int start_program(const std::string& program, std::vector<std::string> arguments
     startup.hStdError = inherited_file(error_output, GENERIC_WRITE, CREATE_ALWAYS);
     PROCESS_INFORMATION process{};
     const std::wstring folder = std::filesystem::path(working_folder).wstring();
-    const bool made = ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-        working_folder.empty() ? nullptr : folder.c_str(), &startup, &process);
+    // A loaded wine now and then refuses to start a process; that says nothing about the program
+    // under test, so the start is tried again and a lasting refusal is reported on stderr.
+    bool made = false;
+    for (int attempt = 0; attempt < 4 && !made; ++attempt) {
+        if (attempt > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(200 * attempt));
+        made = ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+            working_folder.empty() ? nullptr : folder.c_str(), &startup, &process);
+    }
+    const DWORD start_error = made ? 0 : ::GetLastError();
     for (HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError})
         ::CloseHandle(handle);
-    if (!made)
+    if (!made) {
+        std::ofstream(error_output) << "could not start " << program << ": Windows error " << start_error << '\n';
         return -1;
+    }
     ::CloseHandle(process.hThread);
     started[static_cast<int>(process.dwProcessId)] = process.hProcess;
     return static_cast<int>(process.dwProcessId);
