@@ -8,6 +8,7 @@
 #include "ui/text_conversion.h"
 #include "ui/widgets.h"
 
+#include <QtCore/QDir>
 #include <QtCore/QTimer>
 #include <QtGui/QCursor>
 #include <QtGui/QPainter>
@@ -107,7 +108,7 @@ frmAbout::frmAbout(QWidget* parent, MessageService& messages, Shell& shell, Cloc
     Picture1->setPixmap(QPixmap(QStringLiteral(":/images/banner.png")));
     Picture1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Picture1->setLineWidth(ScrollArea::border_width);
-    database_in_use->setText(QStringLiteral("Name database: ") + database_path);
+    database_in_use->setText(QStringLiteral("Name database: ") + QDir::toNativeSeparators(database_path));
     Command1->setDefault(true);
 
     // The scroll area's own look: yellow text, 8 pt bold, in the window's font.

@@ -150,7 +150,7 @@ void Form1::folder_path_Enter()
         messages_.show(this,
             {"Error !", error.description() + "\n\n" + to_file_system(folder_path_field->text()),
                 MessageIcon::exclamation});
-        folder_path_field->setText(Ordner->path());
+        folder_path_field->setText(QDir::toNativeSeparators(Ordner->path()));
     }
 }
 
@@ -183,13 +183,15 @@ void Form1::dropEvent(QDropEvent* event)
     if (folder.isEmpty())
         return;
     event->acceptProposedAction();
-    folder_path_field->setText(folder);
+    folder_path_field->setText(QDir::toNativeSeparators(folder));
     folder_path_Enter();
 }
 
-// Completion for the path field: the sub-folders of the folder typed so far.
-void Form1::folder_path_Edit(const QString& text)
+// Completion for the path field: the sub-folders of the folder typed so far,
+// written as the field shows paths (with "\" between names on Windows).
+void Form1::folder_path_Edit(const QString& typed)
 {
+    const QString text = QDir::fromNativeSeparators(typed);
     const qsizetype slash = text.lastIndexOf(QLatin1Char('/'));
     if (slash < 0)
         return;
@@ -197,7 +199,7 @@ void Form1::folder_path_Edit(const QString& text)
     QStringList candidates;
     try {
         for (const std::string& name : list_subfolders(to_file_system(parent)))
-            candidates << QDir::cleanPath(parent + QLatin1Char('/') + from_file_system(name));
+            candidates << QDir::toNativeSeparators(QDir::cleanPath(parent + QLatin1Char('/') + from_file_system(name)));
     } catch (const Error&) {
         // Nothing to offer below a folder that cannot be read.
     }
@@ -232,8 +234,9 @@ void Form1::Laufwerk_Change()
 void Form1::Ordner_Change()
 {
     follow_folder_with_drive();
-    folder_path_field->setText(Ordner->path());
-    folder_path_field->setToolTip(Ordner->path());
+    // Shown as the system writes paths: "\" between names on Windows.
+    folder_path_field->setText(QDir::toNativeSeparators(Ordner->path()));
+    folder_path_field->setToolTip(QDir::toNativeSeparators(Ordner->path()));
     folder_path_field->setCursorPosition(0);
     remember_folder(Ordner->path());
     shell_.set_start_folder(Ordner->path());

@@ -252,8 +252,8 @@ void Form1::Command2_Click()
             // The message names the file renamed; the status bar the one that has the name.
             if (error.number() == ErrorNumber::file_already_exists)
                 tier_status->setText(QStringLiteral("Not renamed: the name is taken by ")
-                    + QDir::cleanPath(
-                        from_file_system(selected_folder_) + QLatin1Char('/') + from_file_system(new_name)));
+                    + QDir::toNativeSeparators(QDir::cleanPath(
+                        from_file_system(selected_folder_) + QLatin1Char('/') + from_file_system(new_name))));
             throw;
         }
         if (outcome == RenameOutcome::file_changed) {
