@@ -71,6 +71,7 @@ public:
         if (!options_.dry_run)
             copy_all();
         side_file();
+        finish_journal();
         for (PlannedImage& image : plan_.images)
             result_.items.push_back(std::move(image.item));
         count();
@@ -135,14 +136,20 @@ private:
             if (observer_.progress)
                 observer_.progress(progress);
         }
-        if (journal_) {
-            if (result_.outcome == ExportOutcome::interrupted)
-                journal_->interrupted();
-            journal_->finished();
+    }
+
+    void finish_journal()
+    {
+        if (!journal_)
+            return;
+        if (result_.outcome == ExportOutcome::interrupted)
+            journal_->interrupted();
+        journal_->finished();
+        // A journal of an export that copied nothing is discarded: no run to undo.
+        if (!journal_->path().empty())
             result_.run_name = journal_->name();
-            if (journal_->failure())
-                result_.journal_issue = journal_->failure()->what();
-        }
+        if (journal_->failure())
+            result_.journal_issue = journal_->failure()->what();
     }
 
     // One copy, written, read back and checked, then placed.

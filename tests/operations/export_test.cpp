@@ -239,13 +239,13 @@ TEST(ExportSet, ARerunCopiesNothingAndAnotherFileAtATargetIsLeftAlone)
     const ExportResult again = w.run(w.options());
     EXPECT_EQ(std::tuple(again.copied, again.kept, again.clashes), std::tuple(0u, 7u, 0u));
     EXPECT_EQ(test::entries_of(w.to), before);
-    fixtures::write_file(w.to + "/Quest (Japan).smc", "someone else's");
+    fixtures::write_file(w.to + "/Quest (Japan).swc", "someone else's");
     ExportOptions o = w.options();
     o.include_unknown = true;
     const ExportResult third = w.run(o);
-    EXPECT_EQ(actions(third).at("dump 0.smc"), "clash Quest (Japan).smc");
+    EXPECT_EQ(actions(third).at("dump 0.smc"), "clash Quest (Japan).swc");
     EXPECT_EQ(actions(third).at("mystery.smc"), "copied mystery.smc");
-    EXPECT_EQ(fixtures::read_file(w.to + "/Quest (Japan).smc"), "someone else's");
+    EXPECT_EQ(fixtures::read_file(w.to + "/Quest (Japan).swc"), "someone else's");
 }
 
 // The hook turns every private copy's bytes wrong as it is flushed, as a
@@ -264,7 +264,7 @@ TEST(ExportSet, ACopyThatReadsBackWrongIsRefusedAndLeavesNothing)
     const ExportResult result = w.run(w.options());
     EXPECT_EQ(result.outcome, ExportOutcome::failed);
     EXPECT_EQ(result.copied, 0u);
-    EXPECT_EQ(actions(result).at("dump 0.smc"), "read_back_wrong Quest (Japan).smc");
+    EXPECT_EQ(actions(result).at("dump 0.smc"), "read_back_wrong Quest (Japan).swc");
     EXPECT_EQ(test::entries_of(w.to), test::Tree{});
 }
 
@@ -274,14 +274,14 @@ TEST(ExportSet, UndoRemovesExactlyTheUnchangedCopies)
     ExportOptions o = w.options("es-de");
     const ExportResult result = w.run(o);
     ASSERT_FALSE(result.run_name.empty()) << result.journal_issue;
-    fixtures::write_file(w.to + "/roms/snes/Quest (Europe).smc", "changed since");
+    fixtures::write_file(w.to + "/roms/snes/Quest (Europe).sfc", "changed since");
     fixtures::write_file(w.to + "/roms/snes/mine.txt", "the user's");
     const UndoReport report = undo_run(result.run_name, false);
     EXPECT_EQ(report.removed.size(), 8u); // 6 of the 7 images, the save and the game list
     ASSERT_EQ(report.problems.size(), 1u);
-    EXPECT_EQ(report.problems[0].path, w.to + sep + "roms" + sep + "snes" + sep + "Quest (Europe).smc");
+    EXPECT_EQ(report.problems[0].path, w.to + sep + "roms" + sep + "snes" + sep + "Quest (Europe).sfc");
     EXPECT_EQ(test::entries_of(w.to),
-        (test::Tree{{"roms", "<folder>"}, {"roms/snes", "<folder>"}, {"roms/snes/Quest (Europe).smc", "changed since"},
+        (test::Tree{{"roms", "<folder>"}, {"roms/snes", "<folder>"}, {"roms/snes/Quest (Europe).sfc", "changed since"},
             {"roms/snes/mine.txt", "the user's"}}));
     fs::remove_all(w.to);
     ASSERT_FALSE(w.run(o).run_name.empty());
@@ -312,10 +312,10 @@ std::vector<std::pair<std::string, std::string>> game_list_entries(const std::st
             if (std::string(element) == "game")
                 s->games.emplace_back(std::exchange(s->path, ""), std::exchange(s->name, ""));
         });
-    XML_SetCharacterDataHandler(parser, [](void* data, const XML_Char* text, int length) {
+    XML_SetCharacterDataHandler(parser, [](void* data, const XML_Char* characters, int length) {
         auto* s = static_cast<State*>(data);
         if (s->field)
-            s->field->append(text, static_cast<std::size_t>(length));
+            s->field->append(characters, static_cast<std::size_t>(length));
     });
     const bool parsed = XML_Parse(parser, text.data(), static_cast<int>(text.size()), 1) == XML_STATUS_OK;
     XML_ParserFree(parser);
@@ -360,17 +360,18 @@ TEST_P(Layouts, EveryImageWhereTheDeviceLooksWithItsSideFile)
     } else {
         const auto games = game_list_entries(text);
         ASSERT_EQ(games.size(), 7u);
-        EXPECT_EQ(games[1], std::pair<std::string, std::string>("./Named One (USA).smc", "Named One"));
+        using Game = std::pair<std::string, std::string>;
+        EXPECT_EQ(games[1], Game("./Named One (USA).smc", "Named One"));
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Each, Layouts,
-    ::testing::Values(LayoutCase{"plain", "Quest (Japan).smc", ""},
+    ::testing::Values(LayoutCase{"plain", "Quest (Japan).swc", ""},
         // Q holds five images, more than a folder takes: Q1 and Q2.
-        LayoutCase{"letters", "Q1/Quest (Japan).smc", ""}, LayoutCase{"mister", "games/SNES/Quest (Japan).smc", ""},
+        LayoutCase{"letters", "Q1/Quest (Japan).swc", ""}, LayoutCase{"mister", "games/SNES/Quest (Japan).swc", ""},
         LayoutCase{"pocket", "Assets/snes/common/Quest (Japan).sfc", ""},
-        LayoutCase{"retroarch", "roms/snes/Quest (Japan).smc", "playlists/" + std::string(retroarch_playlist_name)},
-        LayoutCase{"es-de", "roms/snes/Quest (Japan).smc", "roms/snes/gamelist.xml"}),
+        LayoutCase{"retroarch", "roms/snes/Quest (Japan).swc", "playlists/" + std::string(retroarch_playlist_name)},
+        LayoutCase{"es-de", "roms/snes/Quest (Japan).swc", "roms/snes/gamelist.xml"}),
     test::CaseName());
 
 TEST(ExportLayouts, LetterFoldersSplitOnlyALetterTooLargeForOneFolder)
@@ -399,7 +400,7 @@ TEST(CliExport, DryRunJsonThenExportThenUndo)
     args.insert(args.end(), {w.from, w.to});
     const test::ProgramRun real = test::run_program(CARTONYM_CLI_PATH, args, w.t);
     ASSERT_EQ(real.status, 0) << real.err;
-    EXPECT_TRUE(fs::exists(w.to + "/games/SNES/Quest (Japan).smc"));
+    EXPECT_TRUE(fs::exists(w.to + "/games/SNES/Quest (Japan).swc"));
     EXPECT_EQ(test::run_program(CARTONYM_CLI_PATH, {"undo"}, w.t).status, 0);
     EXPECT_FALSE(fs::exists(w.to + "/games"));
     EXPECT_EQ(test::run_program(CARTONYM_CLI_PATH, {"export", "--db", w.db, "--layout", "nope", w.from, w.to}, w.t).status,
