@@ -87,9 +87,9 @@ void write_lines(const ExportResult& result, const ExportOptions& options, std::
         out << (result.grouped_by_clones ? "One per game: grouped by the catalogue's parents and clones\n"
                                          : "One per game: grouped by names without their bracketed tags (no clone "
                                            "data)\n");
-    out << "Exported: " << result.copied << (options.dry_run ? " to copy, " : " copied, ") << result.kept
-        << " kept, " << result.clashes << " clashes, " << result.unknown << " unknown, " << result.left_out
-        << " left out, " << result.failed << " failed\n";
+    out << "Exported: " << result.copied << (options.dry_run ? " to copy, " : " copied, ") << result.kept << " kept, "
+        << result.clashes << " clashes, " << result.unknown << " unknown, " << result.left_out << " left out, "
+        << result.failed << " failed\n";
     if (!result.run_name.empty())
         out << "Run " << result.run_name << " (cartonym-cli undo " << result.run_name << " takes it back)\n";
 }
@@ -98,7 +98,8 @@ class ExportCommand : public Command {
 public:
     void add_to(CLI::App& app) override
     {
-        command_ = app.add_subcommand("export", "Copy the images of a folder as a set for a device, checked, in its layout");
+        command_ =
+            app.add_subcommand("export", "Copy the images of a folder as a set for a device, checked, in its layout");
         add_database_option(*command_, database_);
         add_archives_option(*command_, without_archives_);
         catalogues_.add_to(*command_);

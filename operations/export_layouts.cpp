@@ -78,8 +78,8 @@ std::string retroarch_playlist(const std::vector<SideEntry>& entries)
     for (const SideEntry& entry : entries) {
         char crc[9];
         std::snprintf(crc, sizeof crc, "%08X", static_cast<unsigned>(entry.crc32));
-        items.push_back({{"path", entry.path}, {"label", entry.label}, {"core_path", "DETECT"},
-            {"core_name", "DETECT"}, {"crc32", std::string(crc) + "|crc"}, {"db_name", retroarch_playlist_name}});
+        items.push_back({{"path", entry.path}, {"label", entry.label}, {"core_path", "DETECT"}, {"core_name", "DETECT"},
+            {"crc32", std::string(crc) + "|crc"}, {"db_name", retroarch_playlist_name}});
     }
     const json playlist = {{"version", "1.5"}, {"default_core_path", ""}, {"default_core_name", ""},
         {"label_display_mode", 0}, {"right_thumbnail_mode", 0}, {"left_thumbnail_mode", 0}, {"sort_mode", 0},

@@ -17,12 +17,12 @@ enum class SideFile { none, retroarch_playlist, es_de_game_list };
 
 struct ExportLayout {
     const char* name;
-    const char* folder;     // below the target folder, "/" between names; "" for the target itself
-    bool headerless;        // headerless without --headerless
-    bool letter_folders;    // images in A..Z and # folders, at most a number each
+    const char* folder;  // below the target folder, "/" between names; "" for the target itself
+    bool headerless;     // headerless without --headerless
+    bool letter_folders; // images in A..Z and # folders, at most a number each
     SideFile side_file;
-    const char* side_path;  // the side file's path below the target folder, "/" between names
-    const char* what;       // one line for the help and the README
+    const char* side_path; // the side file's path below the target folder, "/" between names
+    const char* what;      // one line for the help and the README
 };
 
 // Every layout, plain first.

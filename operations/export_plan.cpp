@@ -125,8 +125,8 @@ std::optional<PlannedImage> identify_for_export(const std::string& path, const s
         image.item.entry = image.source.entry;
         name_image(image, file.analysis, verification, options, clone_data);
         const std::uint64_t header = verification.without_first_512 ? 512
-            : file.analysis.Rom_ok                                   ? copier_header_length(file.analysis)
-                                                                     : 0;
+            : file.analysis.Rom_ok                                  ? copier_header_length(file.analysis)
+                                                                    : 0;
         image.source.skip = headerless ? header : 0;
         image.data_start = header - image.source.skip;
         image.item.headerless_copy = headerless && header > 0;
@@ -204,8 +204,8 @@ void choose_one_per_game(ExportPlan& plan, const SelectionRules& rules)
         if (outcomes[i] == SelectionOutcome::chosen)
             continue;
         ExportItem& item = plan.images[at[i]].item;
-        item.action = outcomes[i] == SelectionOutcome::kind_left_out ? ExportAction::kind_left_out
-                                                                      : ExportAction::other_chosen;
+        item.action =
+            outcomes[i] == SelectionOutcome::kind_left_out ? ExportAction::kind_left_out : ExportAction::other_chosen;
         item.target.clear();
     }
 }
@@ -267,8 +267,8 @@ void decide_existing(PlannedImage& image, const std::string& to)
     if (item.action == ExportAction::clash)
         item.reason = "another file has that name";
     for (std::size_t i = 0; i < item.companions.size(); ++i)
-        item.companions[i].action = existing_target(join_path(to, item.companions[i].target),
-            [&] { return digest_of_file(image.companion_paths[i], 0); });
+        item.companions[i].action = existing_target(
+            join_path(to, item.companions[i].target), [&] { return digest_of_file(image.companion_paths[i], 0); });
 }
 
 } // namespace

@@ -36,11 +36,11 @@ ContentDigest source_digest(const CopySource& source);
 struct PlannedImage {
     ExportItem item;
     CopySource source;
-    std::string target_path;                // the copy's path ("" when left out)
-    const CatalogueEntry* entry = nullptr;  // the catalogue's entry of a verified image
-    std::uint64_t data_start = 0;           // where the copy's cartridge data begins (a header kept)
+    std::string target_path;                  // the copy's path ("" when left out)
+    const CatalogueEntry* entry = nullptr;    // the catalogue's entry of a verified image
+    std::uint64_t data_start = 0;             // where the copy's cartridge data begins (a header kept)
     std::vector<std::string> companion_paths; // the sources of item.companions
-    std::uint32_t crc32 = 0;                // of the copy, once copied or kept
+    std::uint32_t crc32 = 0;                  // of the copy, once copied or kept
 };
 
 struct ExportPlan {

@@ -171,7 +171,8 @@ private:
             [&](const std::string& path) {
                 written = hashes.all.finish();
                 const ContentDigest data = hashes.data ? hashes.data->finish() : written;
-                if ((entry && !matches_entry(data, *entry)) || digest_of_file(path, 0, {true, false}).sha1 != written.sha1)
+                if ((entry && !matches_entry(data, *entry))
+                    || digest_of_file(path, 0, {true, false}).sha1 != written.sha1)
                     return false;
                 if (journal_)
                     journal_->copying(target, written.size, hex_text(written.sha1));
@@ -179,7 +180,7 @@ private:
             });
         if (placed == CheckedPlacement::placed && journal_)
             journal_->copied(target);
-        return placed == CheckedPlacement::placed ? ExportAction::copied
+        return placed == CheckedPlacement::placed       ? ExportAction::copied
             : placed == CheckedPlacement::target_exists ? ExportAction::clash
                                                         : ExportAction::read_back_wrong;
     }
@@ -233,7 +234,8 @@ private:
                 continue;
             if (options_.dry_run && item.action == ExportAction::copied)
                 image.crc32 = source_digest(image.source).crc32;
-            std::string within = item.target.substr(std::min(item.target.size(), prefix.size() + (prefix.empty() ? 0 : 1)));
+            std::string within =
+                item.target.substr(std::min(item.target.size(), prefix.size() + (prefix.empty() ? 0 : 1)));
             std::ranges::replace(within, path_separator, '/');
             const std::string label = item.name.empty() ? name_without_extension(base_name(item.target)) : item.name;
             entries.push_back({layout_.side_file == SideFile::es_de_game_list ? within : join_path(to, item.target),
@@ -256,7 +258,7 @@ private:
                 return void(result_.side_file_action = SideFileAction::placed);
             const std::vector<SideEntry> entries = side_entries();
             const std::string text = layout_.side_file == SideFile::retroarch_playlist ? retroarch_playlist(entries)
-                                                                                         : es_de_game_list(entries);
+                                                                                       : es_de_game_list(entries);
             result_.side_file_action = place_side_file(path, text);
         } catch (const RecordingFailure&) {
             throw;

@@ -9,9 +9,9 @@
 #pragma once
 
 #include "common/error.h"
+#include "database_tools/catalogue_tier.h"
 #include "operations/game_selection.h"
 
-#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -19,9 +19,6 @@
 #include <vector>
 
 namespace cartonym {
-
-class CatalogueTier;
-enum class IdentifiedBy;
 
 struct ExportOptions {
     std::string from, to; // file-system paths
@@ -64,11 +61,11 @@ struct ExportCompanion {
 };
 
 struct ExportItem {
-    std::string source;   // relative to the source folder, the system's separator
-    std::string entry;    // the image's entry inside an archive, "" for a file read raw
-    std::string target;   // relative to the target folder, "" when it is left out
-    std::string name;     // the game's name (UTF-8), "" for an unknown image
-    std::string group;    // one per game: the game it counts as
+    std::string source; // relative to the source folder, the system's separator
+    std::string entry;  // the image's entry inside an archive, "" for a file read raw
+    std::string target; // relative to the target folder, "" when it is left out
+    std::string name;   // the game's name (UTF-8), "" for an unknown image
+    std::string group;  // one per game: the game it counts as
     IdentifiedBy identified_by{};
     ExportAction action = ExportAction::copied;
     bool headerless_copy = false; // the copier header is left out of the copy

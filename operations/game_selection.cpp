@@ -44,7 +44,7 @@ std::vector<std::string> comma_separated(const std::string& text)
 {
     std::vector<std::string> words;
     std::size_t start = 0;
-    for (std::size_t comma = text.find(','); ; comma = text.find(',', start)) {
+    for (std::size_t comma = text.find(',');; comma = text.find(',', start)) {
         const std::string word = trimmed(text.substr(start, comma == std::string::npos ? comma : comma - start));
         if (!word.empty())
             words.push_back(word);
@@ -71,7 +71,8 @@ std::vector<std::string> name_regions(const std::string& name)
 {
     for (const std::string& tag : name_tags(name)) {
         const std::vector<std::string> words = comma_separated(tag);
-        if (!words.empty() && std::ranges::all_of(words, [](const std::string& w) { return is_known(known_regions, w); }))
+        if (!words.empty()
+            && std::ranges::all_of(words, [](const std::string& w) { return is_known(known_regions, w); }))
             return words;
     }
     return {};
@@ -141,8 +142,8 @@ std::vector<SelectionOutcome> select_one_per_game(
             outcomes[index] = SelectionOutcome::kind_left_out;
             continue;
         }
-        const auto rank = std::tuple(region_rank(candidate.name, rules.region_order), -name_revision(candidate.name),
-            index);
+        const auto rank =
+            std::tuple(region_rank(candidate.name, rules.region_order), -name_revision(candidate.name), index);
         const auto [entry, added] = best.try_emplace(candidate.group, rank);
         if (!added && rank < entry->second)
             entry->second = rank;

@@ -48,7 +48,7 @@ public:
     explicit RunJournal(const std::string& folder);
     // The journal of an export into folder: copies and the folders made
     // for them, nothing moved.
-    struct Export {};
+    struct Export { };
     RunJournal(const std::string& folder, Export);
     ~RunJournal() override;
     RunJournal(const RunJournal&) = delete;

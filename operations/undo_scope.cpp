@@ -111,8 +111,8 @@ JournalContents exported_in_scope(JournalContents& run, UndoReport& report)
     const bool valid = is_absolute_path(run.folder);
     const auto outside = [&](const std::string& path) {
         const std::string up = std::string(1, path_separator) + ".." + path_separator;
-        const bool inside = valid && is_inside_folder(path, join_path(run.folder, ""))
-            && path.find(up) == std::string::npos;
+        const bool inside =
+            valid && is_inside_folder(path, join_path(run.folder, "")) && path.find(up) == std::string::npos;
         if (!inside)
             refuse(report, path, "");
         return !inside;

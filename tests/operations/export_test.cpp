@@ -61,8 +61,8 @@ TEST(GameSelection, TagsRegionsRevisionsAndKindsOfNames)
     EXPECT_EQ(comma_separated(" Japan ,USA,, World"), (Names{"Japan", "USA", "World"}));
 }
 
-const Names quest_family = {"Quest (Japan)", "Quest (Europe)", "Quest (USA)", "Quest (USA) (Rev 1)",
-    "Quest (USA) (Beta)", "Other (Beta)"};
+const Names quest_family = {
+    "Quest (Japan)", "Quest (Europe)", "Quest (USA)", "Quest (USA) (Rev 1)", "Quest (USA) (Beta)", "Other (Beta)"};
 
 TEST(GameSelection, RegionOrderThenHighestRevisionThenNoLeftOutKind)
 {
@@ -87,7 +87,8 @@ std::vector<Dump> quest_dumps()
     const Names games = {"Quest (Japan)", "Quest (Europe)", "Quest (USA)", "Quest (USA) (Rev 1)", "Quest (USA) (Beta)"};
     for (std::size_t i = 0; i < games.size(); ++i)
         dumps.push_back({games[i], i == 2 ? "" : "Quest (USA)",
-            {.header = i % 2 == 0 ? CopierHeader::SWC : CopierHeader::None, .name = "QUEST",
+            {.header = i % 2 == 0 ? CopierHeader::SWC : CopierHeader::None,
+                .name = "QUEST",
                 .checksum = static_cast<std::uint16_t>(0x1000 + i)}});
     dumps.push_back({"Lone Star (World)", "", {.name = "LONE STAR"}});
     return dumps;
@@ -116,10 +117,11 @@ TEST(CatalogueClones, BothFormatsGiveEachRomItsGamesParent)
     ASSERT_EQ(xml.entries().size(), 6u);
     EXPECT_EQ(xml.entries()[0].parent, "Quest (USA)");
     EXPECT_EQ(xml.entries()[2].parent, "");
-    const RomCatalogue text = RomCatalogue::parse("clrmamepro ( name x )\ngame ( name \"B (Japan)\" cloneof \"B (USA)\" "
-                                                  "rom ( name b.sfc size 1 crc 00000001 ) )\n"
-                                                  "game ( name \"B (USA)\" rom ( name c.sfc size 1 crc 00000002 ) )\n",
-        "set.dat");
+    const RomCatalogue text =
+        RomCatalogue::parse("clrmamepro ( name x )\ngame ( name \"B (Japan)\" cloneof \"B (USA)\" "
+                            "rom ( name b.sfc size 1 crc 00000001 ) )\n"
+                            "game ( name \"B (USA)\" rom ( name c.sfc size 1 crc 00000002 ) )\n",
+            "set.dat");
     EXPECT_TRUE(text.has_clones());
     EXPECT_EQ(text.entries()[0].parent, "B (USA)");
     EXPECT_EQ(text.entries()[1].parent, "");
@@ -148,7 +150,8 @@ struct ExportWorld {
             const std::string file = (i == 3 ? "more/dump " : "dump ") + std::to_string(i) + ".smc";
             if (i == 4)
                 fixtures::write_file(from + "/dump 4.zip",
-                    test::make_archive(test::ArchiveFormat::zip_deflated, {{"q.sfc", fixtures::build_rom(dumps[i].plan)}}));
+                    test::make_archive(
+                        test::ArchiveFormat::zip_deflated, {{"q.sfc", fixtures::build_rom(dumps[i].plan)}}));
             else
                 fixtures::write_rom(from + "/" + file, dumps[i].plan);
         }
@@ -376,7 +379,8 @@ INSTANTIATE_TEST_SUITE_P(Each, Layouts,
 
 TEST(ExportLayouts, LetterFoldersSplitOnlyALetterTooLargeForOneFolder)
 {
-    EXPECT_EQ(letter_folders({"alpha", "Axe", "Ant", "beta", "1942", "!x"}, 2), (Names{"A1", "A1", "A2", "B", "#", "#"}));
+    EXPECT_EQ(
+        letter_folders({"alpha", "Axe", "Ant", "beta", "1942", "!x"}, 2), (Names{"A1", "A1", "A2", "B", "#", "#"}));
     EXPECT_EQ(letter_folders({"alpha", "Axe", "Ant"}, 0), (Names{"A", "A", "A"}));
     EXPECT_EQ(find_layout("nope"), nullptr);
 }
@@ -393,7 +397,8 @@ TEST(CliExport, DryRunJsonThenExportThenUndo)
     test::ProgramRun dry = test::run_program(CARTONYM_CLI_PATH, args, w.t);
     ASSERT_EQ(dry.status, 0) << dry.err;
     const json plan = json::parse(dry.out);
-    EXPECT_EQ(std::tuple(plan["dry_run"], plan["grouped_by"], plan["copied"]), std::tuple(json(true), json("parent"), json(3)));
+    EXPECT_EQ(std::tuple(plan["dry_run"], plan["grouped_by"], plan["copied"]),
+        std::tuple(json(true), json("parent"), json(3)));
     EXPECT_EQ(plan["items"][0]["action"], "copy");
     EXPECT_FALSE(fs::exists(w.to));
     args = common;
@@ -403,7 +408,8 @@ TEST(CliExport, DryRunJsonThenExportThenUndo)
     EXPECT_TRUE(fs::exists(w.to + "/games/SNES/Quest (Japan).swc"));
     EXPECT_EQ(test::run_program(CARTONYM_CLI_PATH, {"undo"}, w.t).status, 0);
     EXPECT_FALSE(fs::exists(w.to + "/games"));
-    EXPECT_EQ(test::run_program(CARTONYM_CLI_PATH, {"export", "--db", w.db, "--layout", "nope", w.from, w.to}, w.t).status,
+    EXPECT_EQ(
+        test::run_program(CARTONYM_CLI_PATH, {"export", "--db", w.db, "--layout", "nope", w.from, w.to}, w.t).status,
         2);
 }
 
