@@ -119,6 +119,9 @@ private:
             }
         }
         for (PlannedImage& image : plan_.images) {
+            // The companions of an image kept (a stopped export's, say) may still be missing.
+            if (image.item.action == ExportAction::kept)
+                copy_companions(image);
             if (image.item.action != ExportAction::copied)
                 continue;
             if (result_.outcome == ExportOutcome::interrupted
@@ -206,6 +209,12 @@ private:
         item.size = written.size;
         result_.bytes_copied += written.size;
         image.crc32 = written.crc32;
+        copy_companions(image);
+    }
+
+    void copy_companions(PlannedImage& image)
+    {
+        ExportItem& item = image.item;
         for (std::size_t i = 0; i < item.companions.size(); ++i) {
             ExportCompanion& companion = item.companions[i];
             if (companion.action != ExportAction::copied)
