@@ -27,8 +27,8 @@ std::vector<RunSummary> list_runs()
         std::set<std::string> moved;
         for (const MoveRecord& move : run.moves)
             moved.insert(move.from);
-        summaries.push_back({run.name, run.folder, time_stamp(run.started_ns, true), moved.size(), run.finished,
-            run.has_changes(), run.state, run.interrupted});
+        summaries.push_back({run.name, run.folder, time_stamp(run.started_ns, true), moved.size(), run.copies.size(),
+            run.exported, run.finished, run.has_changes(), run.state, run.interrupted});
     }
     return summaries;
 }

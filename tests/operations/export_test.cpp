@@ -255,6 +255,9 @@ TEST(ExportSet, ARerunCopiesNothingAndAnotherFileAtATargetIsLeftAlone)
 // failing card would: each copy is refused, nothing placed, nothing left.
 TEST(ExportSet, ACopyThatReadsBackWrongIsRefusedAndLeavesNothing)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "the hook rewrites the private copy while the program holds it open, which Windows refuses";
+#endif
     const ExportWorld w;
     const test::ScopedFaultHook corrupt([](SystemOperation operation, const std::string& path) {
         if (operation == SystemOperation::sync && path.find(".cartonym-copy-") != std::string::npos) {
@@ -354,7 +357,8 @@ TEST_P(Layouts, EveryImageWhereTheDeviceLooksWithItsSideFile)
         ASSERT_EQ(playlist["items"].size(), 7u);
         const json& first = playlist["items"][0];
         EXPECT_EQ(first["label"], "Lone Star (World)");
-        EXPECT_EQ(first["path"], fs::canonical(w.to).string() + "/roms/snes/Lone Star (World).sfc");
+        EXPECT_EQ(fs::path(first["path"].get<std::string>()).lexically_normal(),
+            (fs::canonical(w.to) / "roms" / "snes" / "Lone Star (World).sfc").lexically_normal());
         char crc[16];
         std::snprintf(crc, sizeof crc, "%08X|crc", static_cast<unsigned>(digest(w.image(5)).crc32));
         EXPECT_EQ(first["crc32"], crc);
