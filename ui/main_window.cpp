@@ -186,7 +186,12 @@ Form1::Form1(std::string database_path, MessageService& messages, Shell& shell, 
 // large as the screen allows, the form scrolling inside.
 void Form1::fit_to_screen()
 {
-    QSize full(pixels(8535), pixels(7770) + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
+    // The bars as the main window's layout sizes them: the menu bar by its
+    // height for the form's width, which some styles make taller than its
+    // size hint; a pixel short, the form would scroll both ways.
+    const int width = pixels(8535);
+    const int menu = std::max(menuBar()->heightForWidth(width), menuBar()->sizeHint().height());
+    QSize full(width, pixels(7770) + menu + statusBar()->sizeHint().height());
     const QScreen* screen_ = screen();
     if (!screen_) {
         setMaximumSize(full);

@@ -6,7 +6,9 @@
 ; the Start-menu entry and the uninstall entry; the folder goes only when
 ; nothing else is left in it, and the user's settings, databases and
 ; journals (under %APPDATA% and %LOCALAPPDATA%) stay.
-Unicode true
+; A 64-bit installer for the 64-bit programs: it runs where they run (a
+; 64-bit Windows, or wine64 alone), and it writes the 64-bit registry view.
+Target amd64-unicode
 Name "Cartonym"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\Cartonym"
