@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/export_dialog.h"
 
+#include "common/windows1252.h"
 #include "operations/engine.h"
 #include "operations/export_layouts.h"
 #include "operations/export_run.h"
@@ -23,6 +24,7 @@
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QProgressDialog>
 #include <QtWidgets/QPushButton>
+#include <QtWidgets/QSpinBox>
 #include <QtWidgets/QTableWidget>
 #include <QtWidgets/QVBoxLayout>
 
@@ -36,11 +38,13 @@ enum class HeaderChoice { as_layout, leave_out, keep };
 
 class ExportDialog {
 public:
-    ExportDialog(QWidget* parent, MessageService& messages, Shell& shell, const Clock& clock,
-        const ExportSetting& setting);
+    ExportDialog(
+        QWidget* parent, MessageService& messages, Shell& shell, const Clock& clock, const ExportSetting& setting);
     void exec() { dialog_.exec(); }
 
 private:
+    void add_layout_rows(QFormLayout* form);
+    void add_choice_rows(QFormLayout* form);
     QLineEdit* folder_row(QFormLayout* form, const char* name, const QString& label, const QString& title);
     ExportOptions options(bool dry_run) const;
     bool folders_given();
@@ -58,6 +62,7 @@ private:
     QLineEdit* from_ = nullptr;
     QLineEdit* to_ = nullptr;
     QComboBox* layout_ = nullptr;
+    QSpinBox* per_folder_ = nullptr;
     QComboBox* headers_ = nullptr;
     QCheckBox* one_per_game_ = nullptr;
     QLineEdit* prefer_ = nullptr;
@@ -75,32 +80,12 @@ ExportDialog::ExportDialog(
     dialog_.setObjectName(QStringLiteral("export_set"));
     dialog_.setWindowTitle(QStringLiteral("Export a set"));
     auto* form = new QFormLayout;
-    from_ = folder_row(form, "export_from", QStringLiteral("&From:"), QStringLiteral("Choose the folder of the images"));
+    from_ =
+        folder_row(form, "export_from", QStringLiteral("&From:"), QStringLiteral("Choose the folder of the images"));
     from_->setText(setting.folder);
     to_ = folder_row(form, "export_to", QStringLiteral("&To:"), QStringLiteral("Choose the folder the set goes into"));
-    layout_ = new QComboBox;
-    layout_->setObjectName(QStringLiteral("export_layout"));
-    for (const ExportLayout& layout : export_layouts())
-        layout_->addItem(QString::fromUtf8(layout.name) + QStringLiteral(": ") + QString::fromUtf8(layout.what),
-            QString::fromUtf8(layout.name));
-    form->addRow(QStringLiteral("&Layout:"), layout_);
-    headers_ = new QComboBox;
-    headers_->setObjectName(QStringLiteral("export_headers"));
-    headers_->addItems({QStringLiteral("As the layout wants"), QStringLiteral("Leave them out (.sfc)"),
-        QStringLiteral("Keep them (byte for byte)")});
-    form->addRow(QStringLiteral("Copier &headers:"), headers_);
-    one_per_game_ = new QCheckBox(QStringLiteral("&One image per game"));
-    one_per_game_->setObjectName(QStringLiteral("export_one_per_game"));
-    form->addRow(one_per_game_);
-    QStringList regions;
-    for (const std::string& region : default_region_order)
-        regions << QString::fromStdString(region);
-    prefer_ = new QLineEdit(regions.join(QLatin1Char(',')));
-    prefer_->setObjectName(QStringLiteral("export_prefer"));
-    form->addRow(QStringLiteral("&Regions preferred:"), prefer_);
-    include_unknown_ = new QCheckBox(QStringLiteral("Also images no catalogue or database &names"));
-    include_unknown_->setObjectName(QStringLiteral("export_include_unknown"));
-    form->addRow(include_unknown_);
+    add_layout_rows(form);
+    add_choice_rows(form);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
     const auto add_button = [&](const char* name, const QString& text, void (ExportDialog::*handler)()) {
@@ -115,6 +100,52 @@ ExportDialog::ExportDialog(
     auto* column = new QVBoxLayout(&dialog_);
     column->addLayout(form);
     column->addWidget(buttons);
+}
+
+// The layout and, for a layout of letter folders, their limit.
+void ExportDialog::add_layout_rows(QFormLayout* form)
+{
+    layout_ = new QComboBox;
+    layout_->setObjectName(QStringLiteral("export_layout"));
+    for (const ExportLayout& layout : export_layouts())
+        layout_->addItem(QString::fromUtf8(layout.name) + QStringLiteral(": ") + QString::fromUtf8(layout.what),
+            QString::fromUtf8(layout.name));
+    form->addRow(QStringLiteral("&Layout:"), layout_);
+    per_folder_ = new QSpinBox;
+    per_folder_->setObjectName(QStringLiteral("export_per_folder"));
+    per_folder_->setRange(0, 100000);
+    per_folder_->setSpecialValueText(QStringLiteral("no limit"));
+    form->addRow(QStringLiteral("Images per letter &folder:"), per_folder_);
+    const auto letters_only = [this] {
+        const ExportLayout* layout = find_layout(layout_->currentData().toString().toStdString());
+        per_folder_->setEnabled(layout && layout->letter_folders);
+    };
+    QObject::connect(layout_, &QComboBox::currentIndexChanged, &dialog_, letters_only);
+    letters_only();
+}
+
+// How the images are copied and which of them.
+void ExportDialog::add_choice_rows(QFormLayout* form)
+{
+    headers_ = new QComboBox;
+    headers_->setObjectName(QStringLiteral("export_headers"));
+    headers_->addItems({QStringLiteral("As the layout wants"), QStringLiteral("Leave them out (.sfc)"),
+        QStringLiteral("Keep them (byte for byte)")});
+    form->addRow(QStringLiteral("Copier &headers:"), headers_);
+    one_per_game_ = new QCheckBox(QStringLiteral("&One image per game"));
+    one_per_game_->setObjectName(QStringLiteral("export_one_per_game"));
+    form->addRow(one_per_game_);
+    QStringList regions;
+    for (const std::string& region : default_region_order)
+        regions << QString::fromStdString(region);
+    prefer_ = new QLineEdit(regions.join(QLatin1Char(',')));
+    prefer_->setObjectName(QStringLiteral("export_prefer"));
+    form->addRow(QStringLiteral("&Regions preferred:"), prefer_);
+    prefer_->setEnabled(false);
+    QObject::connect(one_per_game_, &QCheckBox::toggled, prefer_, &QWidget::setEnabled);
+    include_unknown_ = new QCheckBox(QStringLiteral("Also images no catalogue or database &names"));
+    include_unknown_->setObjectName(QStringLiteral("export_include_unknown"));
+    form->addRow(include_unknown_);
 }
 
 // A button's handler; a failure it meets (a journal that cannot be read,
@@ -144,7 +175,9 @@ QLineEdit* ExportDialog::folder_row(QFormLayout* form, const char* name, const Q
     auto* row = new QHBoxLayout;
     row->addWidget(edit);
     row->addWidget(browse);
-    form->addRow(label, row);
+    auto* caption = new QLabel(label);
+    caption->setBuddy(edit);
+    form->addRow(caption, row);
     return edit;
 }
 
@@ -162,6 +195,7 @@ ExportOptions ExportDialog::options(bool dry_run) const
     options.one_per_game = one_per_game_->isChecked();
     options.rules.region_order = comma_separated(prefer_->text().toStdString());
     options.include_unknown = include_unknown_->isChecked();
+    options.per_folder = static_cast<std::size_t>(per_folder_->value());
     options.archives = setting_.archives;
     options.companions = setting_.companions;
     options.dry_run = dry_run;
@@ -197,9 +231,9 @@ void ExportDialog::preview()
             what += QStringLiteral(" (") + QString::fromUtf8(item.reason) + QLatin1Char(')');
         add_row(table.table, {from_file_system(item.source), what, from_file_system(item.target)});
         for (const ExportCompanion& companion : item.companions)
-            add_row(table.table, {from_file_system(companion.source),
-                                     QString::fromUtf8(export_action_name(companion.action, true)),
-                                     from_file_system(companion.target)});
+            add_row(table.table,
+                {from_file_system(companion.source), QString::fromUtf8(export_action_name(companion.action, true)),
+                    from_file_system(companion.target)});
     }
     table.summary->setText(QStringLiteral("Would copy %1, keep %2; %3 clashes, %4 unknown, %5 left out.")
                                .arg(plan.copied)
@@ -228,7 +262,8 @@ void ExportDialog::start()
     const std::int64_t started = clock_.milliseconds();
     ExportRun run{options(false), {}};
     run.observer.progress = [&](const ExportProgress& now) {
-        const auto done = static_cast<std::int32_t>(now.done);
+        // progress_text counts the files before the one taken up next.
+        const auto done = static_cast<std::int32_t>(now.done) + 1;
         const auto total = static_cast<std::int32_t>(now.total);
         progress.setLabelText(QString::fromStdString(progress_text(done, total, clock_.milliseconds() - started))
             + QStringLiteral(" - ") + from_file_system(now.file));
@@ -244,17 +279,16 @@ void ExportDialog::start()
 void ExportDialog::report(const ExportResult& result)
 {
     if (result.outcome == ExportOutcome::failed && result.copied == 0 && result.items.empty()) {
-        messages_.show(
-            &dialog_, {"Cartonym Message:", "The export failed: " + result.message, MessageIcon::exclamation});
+        messages_.show(&dialog_,
+            {"Cartonym Message:", "The export failed: " + escaped_file_name(result.message), MessageIcon::exclamation});
         return;
     }
     std::string text = result.outcome == ExportOutcome::interrupted ? "The export was cancelled.\n\n"
-        : result.outcome == ExportOutcome::failed                  ? "The export stopped: " + result.message + "\n\n"
-                                                                   : std::string();
+        : result.outcome == ExportOutcome::failed ? "The export stopped: " + escaped_file_name(result.message) + "\n\n"
+                                                  : std::string();
     text += "Copied: " + std::to_string(result.copied) + "\nKept: " + std::to_string(result.kept)
-        + "\nClashes (left alone): " + std::to_string(result.clashes)
-        + "\nUnknown: " + std::to_string(result.unknown) + "\nLeft out: " + std::to_string(result.left_out)
-        + "\nFailed: " + std::to_string(result.failed);
+        + "\nClashes (left alone): " + std::to_string(result.clashes) + "\nUnknown: " + std::to_string(result.unknown)
+        + "\nLeft out: " + std::to_string(result.left_out) + "\nFailed: " + std::to_string(result.failed);
     if (!result.journal_issue.empty())
         text += "\n\n" + result.journal_issue;
     const bool fine = result.outcome == ExportOutcome::completed && result.failed == 0;
@@ -272,7 +306,7 @@ void ExportDialog::undo()
             runs.push_back(std::move(run));
     if (runs.empty()) {
         messages_.show(&dialog_,
-            {"Cartonym Message:", "There is no export into this folder to undo:\n\n" + folder,
+            {"Cartonym Message:", "There is no export into this folder to undo:\n\n" + escaped_file_name(folder),
                 MessageIcon::information});
         return;
     }
@@ -283,8 +317,8 @@ void ExportDialog::undo()
     std::string text = std::to_string(report.removed.size()) + " copies and folders removed.";
     for (const UndoProblem& problem : report.problems)
         text += "\n" + undo_problem_text(problem);
-    messages_.show(&dialog_,
-        {"Cartonym Message:", text, report.complete() ? MessageIcon::information : MessageIcon::exclamation});
+    messages_.show(
+        &dialog_, {"Cartonym Message:", text, report.complete() ? MessageIcon::information : MessageIcon::exclamation});
 }
 
 } // namespace
