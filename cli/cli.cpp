@@ -22,6 +22,7 @@ constexpr std::array command_table = {
     &make_undo_command,
     &make_catalogue_command,
     &make_report_command,
+    &make_export_command,
 };
 
 } // namespace

@@ -42,6 +42,7 @@ std::unique_ptr<Command> make_database_command();
 std::unique_ptr<Command> make_undo_command();
 std::unique_ptr<Command> make_catalogue_command();
 std::unique_ptr<Command> make_report_command();
+std::unique_ptr<Command> make_export_command();
 
 // The catalogues of info, batch and report: --dat FILE (repeatable) and,
 // but for report, --no-dat.

@@ -29,13 +29,17 @@ int list(bool as_json, std::ostream& out)
 {
     for (const RunSummary& run : list_runs()) {
         if (as_json) {
-            out << json_line({{"run", run.name}, {"folder", run.folder}, {"folder_escaped", exact_name(run.folder)},
+            json line = {{"run", run.name}, {"folder", run.folder}, {"folder_escaped", exact_name(run.folder)},
                 {"started", run.started}, {"moves", run.moves}, {"undone", run.state == RunState::undone},
-                {"state", state_text(run.state)}, {"finished", run.finished}, {"interrupted", run.interrupted}})
-                << '\n';
+                {"state", state_text(run.state)}, {"finished", run.finished}, {"interrupted", run.interrupted}};
+            // An export's line tells its copies; a batch run's stays as it was.
+            if (run.exported)
+                line["copies"] = run.copies;
+            out << json_line(line) << '\n';
         } else {
-            out << run.name << '\t' << name_on_one_line(run.folder) << '\t' << run.started << '\t' << run.moves
-                << " moves\t" << state_text(run.state)
+            out << run.name << '\t' << name_on_one_line(run.folder) << '\t' << run.started << '\t'
+                << (run.exported ? run.copies : run.moves) << (run.exported ? " copies\t" : " moves\t")
+                << state_text(run.state)
                 << (run.interrupted       ? " (interrupted)"
                            : run.finished ? ""
                                           : " (stopped before its end)")

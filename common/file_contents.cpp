@@ -100,4 +100,26 @@ void place_new_file(const std::string& path, std::string_view content, AccessRig
     sync_folder(parent_folder(path));
 }
 
+CheckedPlacement place_checked_file(const std::string& target, const std::function<void(WorkingFile& file)>& write,
+    const std::function<bool(const std::string& written)>& check)
+{
+    if (entry_exists(target))
+        return CheckedPlacement::target_exists;
+    const std::string folder = parent_folder(target);
+    WorkingFile fresh(join_path(folder, ".cartonym-copy-" + std::to_string(process_id()) + "-XXXXXX"));
+    write(fresh);
+    fresh.finish();
+    if (!check(fresh.path()))
+        return CheckedPlacement::check_failed; // the private file goes with fresh
+    try {
+        fresh.place(target);
+    } catch (const Error& error) {
+        if (error.number() == ErrorNumber::file_already_exists)
+            return CheckedPlacement::target_exists;
+        throw;
+    }
+    sync_folder(folder);
+    return CheckedPlacement::placed;
+}
+
 } // namespace cartonym

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -70,5 +71,18 @@ private:
 // a working file beside it, flushed, with the given access rights, and
 // flushes the folder; throws Error.
 void place_new_file(const std::string& path, std::string_view content, AccessRights rights = AccessRights::ordinary);
+
+// What became of a new file written and checked before it takes its place.
+enum class CheckedPlacement { placed, target_exists, check_failed };
+
+// Writes a new file at target, never replacing, under a private name of
+// target's folder (.cartonym-copy-<pid>-XXXXXX, which
+// remove_leftovers_of_ended_moves() removes once the writer has ended):
+// write gives its bytes, then it is flushed and closed, and check, given
+// its path, reads it back; only when check finds it right is it placed and
+// the folder flushed. A refused check, a taken target or a failure (thrown
+// as Error) leaves no private file behind.
+CheckedPlacement place_checked_file(const std::string& target, const std::function<void(WorkingFile& file)>& write,
+    const std::function<bool(const std::string& written)>& check);
 
 } // namespace cartonym

@@ -154,6 +154,7 @@ private:
                 {rom.value("name"), rom.value("size"), rom.value("crc"), rom.value("sha1")},
                 "line " + std::to_string(rom.line));
         }
+        RomCatalogue::Builder::set_parent(roms, block.value("cloneof"));
     }
 
     // The fields up to the closing bracket of a block whose "(" was just read.

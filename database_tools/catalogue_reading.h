@@ -47,6 +47,9 @@ struct RomCatalogue::Builder {
     }
 
     void keep(std::vector<CatalogueEntry> game);
+    // Gives every rom of a game the game's parent ("cloneof"), at most as
+    // long as a name.
+    static void set_parent(std::vector<CatalogueEntry>& game, std::optional<std::string_view> parent);
     void set_header(std::string name, std::string version);
 };
 

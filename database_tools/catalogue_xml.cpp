@@ -146,6 +146,8 @@ private:
         if (!name)
             game_fault_ = builder_.file_name + ": " + place(true) + ": a <" + std::string(element) + "> without a name";
         game_name_ = name.value_or("");
+        const auto parent = attribute(attributes, "cloneof");
+        parent_ = parent ? std::optional<std::string>(*parent) : std::nullopt;
     }
 
     void add_rom(const XML_Char** attributes)
@@ -167,6 +169,7 @@ private:
             if (!game_fault_.empty())
                 throw Error(ErrorNumber::bad_file_name, game_fault_);
             roms = std::move(game_);
+            RomCatalogue::Builder::set_parent(roms, parent_);
         });
         game_.clear();
     }
@@ -177,7 +180,8 @@ private:
     int depth_ = 0;
     bool in_header_ = false, in_game_ = false;
     std::string header_name_, header_version_, game_name_, game_fault_;
-    std::string* text_ = nullptr; // the header text being read
+    std::optional<std::string> parent_; // the game's "cloneof"
+    std::string* text_ = nullptr;       // the header text being read
     std::vector<CatalogueEntry> game_;
     std::uint64_t size_ = 0, newlines_before_last_ = 0;
     char last_ = 0;

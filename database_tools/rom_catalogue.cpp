@@ -104,11 +104,13 @@ void RomCatalogue::Builder::keep(std::vector<CatalogueEntry> game)
     const std::size_t index = catalogue.games_++;
     for (CatalogueEntry& entry : game) {
         // The entry, its names and its place in an index.
-        held += sizeof(CatalogueEntry) + entry.game_name.capacity() + entry.rom_name.capacity() + 64;
+        held += sizeof(CatalogueEntry) + entry.game_name.capacity() + entry.rom_name.capacity()
+            + entry.parent.capacity() + 64;
         if (held > largest_held)
             throw Error(ErrorNumber::disk_full,
                 file_name + ": cannot be read: more entries than a catalogue holds: Error Nr. 61 (Disk full)");
         entry.game = index;
+        catalogue.has_clones_ = catalogue.has_clones_ || !entry.parent.empty();
         const std::size_t at = catalogue.entries_.size();
         if (entry.sha1)
             catalogue.by_sha1_.try_emplace(*entry.sha1, at);
@@ -116,6 +118,15 @@ void RomCatalogue::Builder::keep(std::vector<CatalogueEntry> game)
             catalogue.by_crc32_and_size_.try_emplace({*entry.crc32, entry.size}, at);
         catalogue.entries_.push_back(std::move(entry));
     }
+}
+
+void RomCatalogue::Builder::set_parent(std::vector<CatalogueEntry>& game, std::optional<std::string_view> parent)
+{
+    // A parent name longer than any game name is no name: ignored.
+    if (!parent || parent->empty() || parent->size() > 4096)
+        return;
+    for (CatalogueEntry& entry : game)
+        entry.parent = *parent;
 }
 
 void RomCatalogue::Builder::set_header(std::string name, std::string version)

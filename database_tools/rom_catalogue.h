@@ -26,6 +26,7 @@ struct CatalogueEntry {
     std::optional<std::uint32_t> crc32;
     std::optional<Sha1> sha1;
     std::size_t game = 0; // the index of its game among the catalogue's games
+    std::string parent;   // the game's parent (Logiqx and clrmamepro "cloneof"), "" for a parent or none
 };
 
 // Hands out the catalogue's bytes piece by piece from its start; an empty
@@ -63,6 +64,8 @@ public:
     const std::string& version() const { return version_; }
     const std::vector<CatalogueEntry>& entries() const { return entries_; }
     std::size_t games() const { return games_; }
+    // Whether any game names a parent: the catalogue has clone data.
+    bool has_clones() const { return has_clones_; }
 
     // The malformed games and unusable entries that were skipped, each
     // "<file>: <place>: <what>; the game is skipped" (or "the entry is
@@ -85,6 +88,7 @@ private:
     std::vector<CatalogueEntry> entries_;
     std::vector<std::string> faults_;
     std::size_t games_ = 0;
+    bool has_clones_ = false;
     std::map<Sha1, std::size_t> by_sha1_;
     std::map<std::pair<std::uint32_t, std::uint64_t>, std::size_t> by_crc32_and_size_;
 };

@@ -260,6 +260,10 @@ int main(int argc, char** argv)
         about.accept();
     }
 
+    // File > Export a set..., with the folder shown as its source.
+    save_dialog_when_open("export_set", output + QStringLiteral("/export.png"), ok);
+    form.export_a_set_Click();
+
     ok &= batch_mode_shots(form, output);
 
     // Database > Report... with a catalogue registered: the file chooser with its two formats.

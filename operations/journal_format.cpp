@@ -60,6 +60,11 @@ const std::vector<RecordFormat>& record_formats()
         {RecordKind::reserved, "reserved", {{"path", path}}},
         {RecordKind::content, "content", {{"to", path}, {"size", number}, {"digest", word}}},
         {RecordKind::interrupted, "interrupted", {}},
+        {RecordKind::exported, "exported", {}},
+        {RecordKind::copying, "copying", {{"path", path}, {"size", number}, {"sha1", word}}},
+        {RecordKind::copied, "copied",
+            {{"path", path}, {"device", number}, {"inode", number}, {"size", number}, {"mtime_s", number},
+                {"mtime_ns", number}}},
     };
     return formats;
 }
@@ -167,6 +172,9 @@ public:
         case RecordKind::arrived: take_arrived(record); break;
         case RecordKind::undone: run_.state = v[1] == "complete" ? RunState::undone : RunState::partly_undone; break;
         case RecordKind::reserved: run_.reservations.push_back(v[0]); break;
+        case RecordKind::exported: run_.exported = true; break;
+        case RecordKind::copying: run_.copies.push_back({v[0], record.unsigned_number(1), v[2], std::nullopt}); break;
+        case RecordKind::copied: take_copied(record); break;
         case RecordKind::content:
             if (!run_.moves.empty() && run_.moves.back().to == v[0])
                 run_.moves.back().content = ContentCheck{record.unsigned_number(1), v[2]};
@@ -208,6 +216,13 @@ private:
             move.arrived_ctime = std::pair{record.number(3), record.number(4)};
     }
 
+    void take_copied(const Record& record)
+    {
+        if (!run_.copies.empty() && run_.copies.back().path == record.values[0])
+            run_.copies.back().placed = RecordedIdentity{record.unsigned_number(1), record.unsigned_number(2),
+                record.unsigned_number(3), record.number(4), record.number(5)};
+    }
+
     void take_log(const Record& record)
     {
         const std::string& log = record.values[0];
@@ -241,7 +256,7 @@ private:
 bool JournalContents::has_changes() const
 {
     return !finished || !created.empty() || !moves.empty() || !logs.empty() || game_list || earlier_game_list_removed
-        || !earlier_folders.empty() || !unconfirmed_links.empty();
+        || !earlier_folders.empty() || !unconfirmed_links.empty() || !copies.empty();
 }
 
 std::optional<JournalContents> read_journal(const std::string& name, const std::string& path)

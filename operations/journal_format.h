@@ -45,6 +45,9 @@ enum class RecordKind {
     reserved,          // reserved <path>: an empty file about to be made at path to reserve it for the move before
     content,           // content <to> <size> <digest>: the content check of the file the move before moves to <to>
     interrupted,       // interrupted: the run was stopped between two files at its caller's asking (end follows)
+    exported,          // exported: the run copies a set into its folder (an export), moving nothing
+    copying,           // copying <path> <size> <sha1>: a checked copy about to be placed at path
+    copied,            // copied <path> <device> <inode> <size> <mtime s> <mtime ns>: the copy as placed
 };
 
 // How a field is written: a path or bytes escaped, a number in decimal, a
@@ -133,6 +136,14 @@ struct GameListRecord {
     std::string digest;
 };
 
+// A copy an export placed (or was about to place when it was stopped).
+struct CopyRecord {
+    std::string path;
+    std::uint64_t size = 0;
+    std::string sha1; // of its bytes, in lowercase hexadecimal digits
+    std::optional<RecordedIdentity> placed;
+};
+
 // A journal read back.
 struct JournalContents {
     std::string name, path;
@@ -149,6 +160,8 @@ struct JournalContents {
     // Names reserved for moves by an empty file; one still empty is the
     // run's leftover (the run was stopped before its move).
     std::vector<std::string> reservations;
+    std::vector<CopyRecord> copies; // of an export
+    bool exported = false;          // the run is an export
     bool earlier_game_list_removed = false;
     bool finished = false;
     bool interrupted = false;

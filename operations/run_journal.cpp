@@ -110,7 +110,11 @@ std::string runs_folder()
     return join_path(*state, "runs");
 }
 
-RunJournal::RunJournal(const std::string& folder)
+RunJournal::RunJournal(const std::string& folder) { start(folder, false); }
+
+RunJournal::RunJournal(const std::string& folder, Export) { start(folder, true); }
+
+void RunJournal::start(const std::string& folder, bool exporting)
 {
     try {
         working_folder_ = resolved_path(".");
@@ -125,11 +129,17 @@ RunJournal::RunJournal(const std::string& folder)
     } catch (const Error& error) {
         throw JournalUnavailable(runs + ": " + error.description(), error.number());
     }
-    remove_reservations_of_stopped_runs(runs, folder_);
+    if (!exporting)
+        remove_reservations_of_stopped_runs(runs, folder_);
     const std::int64_t now = wall_clock_ns();
     open_new_journal(runs, now);
     try {
-        write_all(file_, heading(runs, now));
+        // An export finds no output folders of its own: its heading says what it is.
+        write_all(file_,
+            exporting ? std::string(journal_heading) + "\n" + record_line(RecordKind::folder, {folder_}) + "\n"
+                    + record_line(RecordKind::started, {text_of(now)}) + "\n" + record_line(RecordKind::exported, {})
+                    + "\n"
+                      : heading(runs, now));
     } catch (const Error& error) {
         discard_if_unused();
         throw JournalUnavailable(path_ + ": " + error.description(), error.number());
@@ -351,6 +361,22 @@ void RunJournal::game_list_placed(const std::string& path)
 void RunJournal::game_list_removing(const std::string& path)
 {
     write_change(RecordKind::game_list_removed, {absolute(path)});
+}
+
+void RunJournal::copying(const std::string& path, std::uint64_t size, const std::string& sha1)
+{
+    write_change(RecordKind::copying, {absolute(path), text_of(size), sha1});
+}
+
+void RunJournal::copied(const std::string& path)
+{
+    const std::string target = absolute(path);
+    if (const auto placed = entry_status(target)) {
+        const FileIdentity& identity = placed->identity;
+        write_record(RecordKind::copied,
+            {target, text_of(identity.device), text_of(identity.inode), text_of(identity.size),
+                text_of(identity.mtime_s), text_of(identity.mtime_ns)});
+    }
 }
 
 void RunJournal::finished()

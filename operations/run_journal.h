@@ -46,6 +46,10 @@ public:
     // Creates the journal of a run of folder (never replacing another).
     // Throws JournalUnavailable with the reason when it cannot.
     explicit RunJournal(const std::string& folder);
+    // The journal of an export into folder: copies and the folders made
+    // for them, nothing moved.
+    struct Export { };
+    RunJournal(const std::string& folder, Export);
     ~RunJournal() override;
     RunJournal(const RunJournal&) = delete;
     RunJournal& operator=(const RunJournal&) = delete;
@@ -59,6 +63,10 @@ public:
     void reserving(const std::string& path) override;
     void game_list_placed(const std::string& path) override;
     void game_list_removing(const std::string& path) override;
+    // A checked copy of size bytes and this SHA-1 (hexadecimal) about to be
+    // placed at path, and then placed.
+    void copying(const std::string& path, std::uint64_t size, const std::string& sha1);
+    void copied(const std::string& path);
     void interrupted() override { interrupted_ = true; }
     void finished() override;
 
@@ -71,6 +79,7 @@ public:
 
 private:
     void open_new_journal(const std::string& runs, std::int64_t now);
+    void start(const std::string& folder, bool exporting);
     std::string heading(const std::string& runs, std::int64_t now);
     void write_record(RecordKind kind, const std::vector<std::string>& values);
     void write_change(RecordKind kind, const std::vector<std::string>& values);

@@ -27,8 +27,8 @@ std::vector<RunSummary> list_runs()
         std::set<std::string> moved;
         for (const MoveRecord& move : run.moves)
             moved.insert(move.from);
-        summaries.push_back({run.name, run.folder, time_stamp(run.started_ns, true), moved.size(), run.finished,
-            run.has_changes(), run.state, run.interrupted});
+        summaries.push_back({run.name, run.folder, time_stamp(run.started_ns, true), moved.size(), run.copies.size(),
+            run.exported, run.finished, run.has_changes(), run.state, run.interrupted});
     }
     return summaries;
 }
@@ -64,9 +64,12 @@ public:
             for (const char* output : {renamed_folder_name, unknown_folder_name, duplicates_folder_name})
                 carry_out({UndoStep::Kind::clear_leftovers, join_path(run_.folder, output)});
         }
+        for (const std::string& folder : copy_folders())
+            carry_out({UndoStep::Kind::clear_leftovers, folder});
         remove_unconfirmed_links();
         remove_empty_reservations(run_.reservations);
         move_files_back();
+        remove_copies();
         take_back_game_list();
         for (const LogRecord& log : run_.logs)
             take_back_log(log);
@@ -140,6 +143,27 @@ private:
         case Kind::make_folder: report_.restored.push_back(step.path); break;
         }
         return true;
+    }
+
+    // The folders an export placed copies in, each once.
+    std::set<std::string> copy_folders() const
+    {
+        std::set<std::string> folders;
+        for (const CopyRecord& copy : run_.copies)
+            folders.insert(parent_folder(copy.path));
+        return folders;
+    }
+
+    // An export's copies go, newest first, each only while it is unchanged.
+    void remove_copies()
+    {
+        for (auto copy = run_.copies.rbegin(); copy != run_.copies.rend(); ++copy) {
+            const CopyFound found = find_copy(*copy);
+            if (found.state == CopyState::unchanged)
+                carry_out({UndoStep::Kind::remove_name, copy->path, "", "", found.seen});
+            else if (found.state == CopyState::changed)
+                problem(copy->path, "", "it was changed after the export");
+        }
     }
 
     // A run stopped between making a fresh link and recording its move: the

@@ -18,9 +18,11 @@ enum class RunState { not_undone, partly_undone, undone };
 struct RunSummary {
     std::string name;
     std::string folder;
-    std::string started;   // UTC, e.g. 2026-12-06T10:45:12.123456Z
-    std::size_t moves = 0; // files the run moved (or was about to move when it stopped)
-    bool finished = false; // false for a run that was killed or crashed
+    std::string started;    // UTC, e.g. 2026-12-06T10:45:12.123456Z
+    std::size_t moves = 0;  // files the run moved (or was about to move when it stopped)
+    std::size_t copies = 0; // files an export copied (or was about to copy when it stopped)
+    bool exported = false;  // the run is an export
+    bool finished = false;  // false for a run that was killed or crashed
     bool has_changes = false;
     RunState state = RunState::not_undone;
     bool interrupted = false; // stopped between two files at its caller's asking (Cancel, Ctrl-C)

@@ -105,12 +105,38 @@ void keep_lists_and_logs_in_scope(JournalContents& run, const RunScope& scope, U
     }
 }
 
+// An export's copies and the folders it made lie inside its target folder.
+JournalContents exported_in_scope(JournalContents& run, UndoReport& report)
+{
+    const bool valid = is_absolute_path(run.folder);
+    const auto outside = [&](const std::string& path) {
+        const std::string up = std::string(1, path_separator) + ".." + path_separator;
+        const bool inside =
+            valid && is_inside_folder(path, join_path(run.folder, "")) && path.find(up) == std::string::npos;
+        if (!inside)
+            refuse(report, path, "");
+        return !inside;
+    };
+    std::erase_if(run.created, outside);
+    std::erase_if(run.copies, [&](const CopyRecord& copy) { return outside(copy.path); });
+    run.moves.clear();
+    run.logs.clear();
+    run.earlier_folders.clear();
+    run.unconfirmed_links.clear();
+    run.reservations.clear();
+    run.game_list.reset();
+    run.earlier_game_list.reset();
+    return run;
+}
+
 } // namespace
 
 JournalContents records_in_scope(const JournalContents& run, UndoReport& report)
 {
     const RunScope scope(run);
     JournalContents kept = run;
+    if (run.exported)
+        return exported_in_scope(kept, report);
     kept.created = folders_in_scope(run.created, scope, report);
     kept.earlier_folders = folders_in_scope(run.earlier_folders, scope, report);
     keep_moves_in_scope(kept, scope, report);

@@ -6,6 +6,7 @@
 #include "common/file_operations.h"
 #include "common/paths.h"
 #include "common/system_calls.h"
+#include "database_tools/content_digest.h"
 
 #include <cstdlib>
 
@@ -113,6 +114,30 @@ void cut_log(const UndoStep& step)
 }
 
 } // namespace
+
+CopyFound find_copy(const CopyRecord& copy)
+{
+    const EntryState now = look_at(copy.path);
+    if (!now.exists)
+        return {};
+    if (now.kind != EntryKind::regular_file || now.identity.size != copy.size)
+        return {CopyState::changed, now.identity};
+    // The copy as placed (where inode numbers stay with the file), and its
+    // bytes those recorded: a copy killed before its placement was recorded
+    // is known by its bytes alone.
+    const auto& placed = copy.placed;
+    if (placed && !inodes_may_change_on_remount(copy.path)
+        && !(now.same_entry(placed->device, placed->inode) && now.identity.mtime_s == placed->mtime_s
+            && now.identity.mtime_ns == placed->mtime_ns))
+        return {CopyState::changed, now.identity};
+    try {
+        if (hex_text(digest_of_file(copy.path, 0, {true, false}).sha1) != copy.sha1)
+            return {CopyState::changed, now.identity};
+    } catch (const Error&) {
+        return {CopyState::changed, now.identity};
+    }
+    return {CopyState::unchanged, now.identity};
+}
 
 bool take(const UndoStep& step, const ReservationNotice& reserving)
 {

@@ -65,6 +65,16 @@ struct UndoStep {
     std::uint64_t keep = 0; // CutLog: the log's size before the run
 };
 
+// What undo does with a copy an export placed: removes it while it is the
+// copy placed, unchanged (seen: as it is now); nothing when it is gone; a
+// copy changed since, or another file at its name, stays.
+enum class CopyState { unchanged, gone, changed };
+struct CopyFound {
+    CopyState state = CopyState::gone;
+    FileIdentity seen;
+};
+CopyFound find_copy(const CopyRecord& copy);
+
 // Takes a step; throws Error when it fails. False when another entry than
 // the one seen stands where the step acts: the step is not taken. reserving
 // is told a name about to be reserved for a rename back (see

@@ -81,6 +81,7 @@ public:
     // File > Open folder, Open game list: the folder shown and its
     // Renamed_SNES_ROMs/games.htm, opened by the desktop.
     void open_folder_Click();
+    void export_a_set_Click();
     void open_game_list_Click();
     void about_Click();
     // The Database menu.
@@ -231,7 +232,7 @@ private:
     QAction* undo_batch_run = nullptr;
     QAction* look_inside_archives = nullptr; // checked: archives are read as their images
     QAction* move_companions = nullptr;      // checked: saves, patches ... move and are renamed with their image
-    QAction *open_folder = nullptr, *open_game_list = nullptr;
+    QAction *open_folder = nullptr, *open_game_list = nullptr, *export_a_set = nullptr;
     QMenu* database_menu = nullptr;
     QAction *check_database = nullptr, *learn_names = nullptr, *import_catalogue = nullptr;
     QAction *catalogue_list = nullptr, *catalogue_report = nullptr;

@@ -239,3 +239,32 @@ TEST(UndoAfterKill, TwoInterleavedRunsAreUndoneInEitherOrder)
     std::printf("interleaved runs: %d in %d attempts\n", interleaved, attempt);
     EXPECT_EQ(interleaved, 6) << "the runs did not interleave often enough";
 }
+
+// An export killed at random moments leaves only whole copies at their
+// names, never a partial one; the next export removes what the killed one
+// left under private names and completes the set exactly as an export
+// never stopped makes it.
+TEST(CrashSafety, ExportKilledAtRandomMomentsLeavesWholeCopiesAndTheNextCompletes)
+{
+    const KillWorld world;
+    const auto export_to = [&](const fs::path& to) {
+        return test::start_program(CARTONYM_CLI_PATH,
+            {"export", "--db", world.database, "--layout", "letters", "--include-unknown",
+                world.template_folder.string(), to.string()});
+    };
+    const fs::path probe = world.work.path() / "probe set";
+    const microseconds length = length_of([&] { expect_ended_well(wait_for(export_to(probe))); });
+    const test::Tree expected = test::entries_of(probe);
+    const auto sources = test::image_contents(world.template_folder);
+    kill_attempts(
+        world, length, 12, [&](const fs::path& folder) { return export_to(folder / "set"); },
+        [&](const fs::path& folder) {
+            const test::Tree left = fs::exists(folder / "set") ? test::tree_of(folder / "set") : test::Tree{};
+            for (const auto& [name, content] : left)
+                if (name.find(".cartonym-") == std::string::npos) {
+                    ASSERT_TRUE(std::ranges::binary_search(sources, content)) << name << " is no whole copy";
+                }
+            expect_ended_well(wait_for(export_to(folder / "set")));
+            ASSERT_EQ(test::tree_difference(expected, test::entries_of(folder / "set")), "");
+        });
+}

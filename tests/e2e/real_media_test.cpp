@@ -326,6 +326,36 @@ TEST_P(RealMedia, KilledRunsLeaveNoPrivateNameAndAreUndone)
     EXPECT_GE(killed, 3);
 }
 
+// An export onto the volume: checked copies in letter folders, headerless,
+// the tree an export onto the test's own file system gives, no private
+// name left; a rerun keeps them all; after the volume is mounted again
+// undo removes every copy and the folders it made.
+TEST_P(RealMedia, ExportedSetIsKeptByARerunAndUndoneAfterARemount)
+{
+    const auto exported = [&](const fs::path& to) {
+        const auto run = test::run_program(CARTONYM_CLI_PATH,
+            {"export", "--json", "--db", world_.database, "--layout", "letters", "--per-folder", "4", "--headerless",
+                "--include-unknown", world_.template_folder.string(), to.string()},
+            world_.work);
+        EXPECT_EQ(run.status, 0) << run.err;
+        return nlohmann::json::parse(run.out, nullptr, false);
+    };
+    const fs::path to = medium_->root / "set", reference = world_.work.path() / "reference set";
+    const auto first = exported(to);
+    ASSERT_EQ(first.value("outcome", ""), "completed") << first.dump();
+    EXPECT_EQ(first.value("copied", -1), exported(reference).value("copied", -2));
+    EXPECT_EQ(test::tree_difference(test::entries_of(reference), test::entries_of(to)), "");
+    EXPECT_FALSE(has_private_name(test::entries_of(medium_->root)));
+    const auto second = exported(to);
+    EXPECT_EQ(
+        std::tuple(second.value("copied", -1), second.value("kept", -1)), std::tuple(0, first.value("copied", -2)));
+    EXPECT_EQ(test::tree_difference(test::entries_of(reference), test::entries_of(to)), "");
+    medium_->remount();
+    const auto undone = test::run_program(CARTONYM_CLI_PATH, {"undo", first.value("run", "")}, world_.work);
+    ASSERT_EQ(undone.status, 0) << undone.err;
+    EXPECT_EQ(test::tree_difference({}, test::entries_of(to)), "");
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Volumes, RealMedia, ::testing::Values(Kind::Fat32, Kind::Exfat, Kind::Ntfs), [](const auto& volume) {
         return std::string(volume.param == Kind::Fat32 ? "Fat32" : volume.param == Kind::Exfat ? "Exfat" : "Ntfs");

@@ -233,6 +233,7 @@ private slots:
     void cancel_shows_the_folder_total_and_files_done_and_undo_says_interrupted();
     void progress_counts_files_with_time_left_and_the_mode_frame_stays_readable();
     void companions_are_named_renamed_with_the_file_and_previewed_unless_turned_off();
+    void export_is_previewed_copied_with_progress_and_undone();
     // The About window itself; the texts of both windows.
     void fixed_dialog_links_database_line_and_frames_after_40_ms_wrapping_below_minus_h();
     void ok_and_close_box_end_the_scroller();
@@ -1531,6 +1532,48 @@ void MainWindowTest::main_window_lies_on_the_screen_and_about_has_only_close()
     const QString actions = x_tool("xprop", &about, "_NET_WM_ALLOWED_ACTIONS");
     qInfo("%s", qPrintable(actions.trimmed()));
     QVERIFY2(!actions.contains(u"MINIMIZE"_s) && !actions.contains(u"MAXIMIZE"_s), qPrintable(actions));
+}
+
+// File > Export a set...: the preview lists each image with what would become of it, its Export button copies (the
+// progress names the time left), the source stays as it was, and Undo an export takes exactly the copy back.
+void MainWindowTest::export_is_previewed_copied_with_progress_and_undone()
+{
+    const QTemporaryDir target;
+    const QString copy = target.filePath(known_name);
+    QList<QStringList> planned;
+    QString progress_label;
+    QString dialog_from;
+    bool copied = false, undone = false;
+    test::when_open("export_set", [&](QDialog* dialog) {
+        dialog_from = find<QLineEdit>(dialog, "export_from")->text();
+        find<QLineEdit>(dialog, "export_to")->setText(target.path());
+        test::when_open("export_preview_table", [&](QDialog* preview) {
+            planned = test::rows(find<QTableWidget>(preview, "table"));
+            s_.messages.on_show = [&](const Message&) {
+                if (auto* bar = qobject_cast<QProgressDialog*>(dialog->findChild<QProgressDialog*>("export_progress")))
+                    progress_label = bar->labelText();
+            };
+            find<QPushButton>(preview, "export_preview_start")->click();
+        });
+        find<QPushButton>(dialog, "export_preview")->click();
+        copied = QFile::exists(copy);
+        s_.messages.on_show = {};
+        test::when_open("undo_chooser", [](QDialog* chooser) { find<QPushButton>(chooser, "undo")->click(); });
+        find<QPushButton>(dialog, "export_undo")->click();
+        undone = !QFile::exists(copy);
+        dialog->reject();
+    });
+    trigger("export_a_set");
+    QCOMPARE(dialog_from, QDir::toNativeSeparators(folder_->path()));
+    QVERIFY2(planned.contains(QStringList{u"starlight.smc"_s, u"copy"_s, known_name}),
+        qPrintable(planned.value(0).join(u'|')));
+    QVERIFY(std::ranges::any_of(planned,
+        [](const QStringList& row) { return row.at(0) == u"mystery.smc"_s && row.at(1).startsWith(u"unknown"_s); }));
+    QVERIFY2(copied, qPrintable(s_.messages.shown.isEmpty() ? QString() : ui::message_text(said())));
+    QVERIFY2(progress_label.contains(u"1 of 1 files done"_s), qPrintable(progress_label));
+    QVERIFY2(said().find("Copied: 1\n") != std::string::npos, said().c_str());
+    QVERIFY(undone && QFile::exists(path(u"starlight.smc"_s)));
+    QVERIFY2(last_said().find("removed") != std::string::npos, last_said().c_str());
 }
 
 QTEST_MAIN(MainWindowTest)

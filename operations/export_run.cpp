@@ -1,0 +1,362 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "operations/export_run.h"
+
+#include "common/error.h"
+#include "common/file_contents.h"
+#include "common/file_operations.h"
+#include "common/paths.h"
+#include "common/system_calls.h"
+#include "operations/companions.h"
+#include "operations/export_plan.h"
+#include "operations/folder_listing.h"
+#include "operations/run_journal.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace cartonym {
+
+const char* export_action_name(ExportAction action, bool dry_run)
+{
+    constexpr const char* names[] = {"copied", "kept", "clash", "read_back_wrong", "failed", "duplicate", "unknown",
+        "other_chosen", "kind_left_out"};
+    if (dry_run && action == ExportAction::copied)
+        return "copy";
+    return names[static_cast<int>(action)];
+}
+
+const char* side_file_action_name(SideFileAction action, bool dry_run)
+{
+    constexpr const char* names[] = {"none", "placed", "kept", "differs_kept", "failed"};
+    if (dry_run && action == SideFileAction::placed)
+        return "place";
+    return names[static_cast<int>(action)];
+}
+
+namespace {
+
+// The bytes a copy gets, hashed as they are written: all of them, and
+// where a copier header is kept the cartridge data after it.
+struct CopyHashes {
+    ContentHasher all;
+    std::optional<ContentHasher> data;
+    std::uint64_t data_start = 0, at = 0;
+
+    void update(std::string_view piece)
+    {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(piece.data());
+        all.update(bytes, piece.size());
+        if (data && at + piece.size() > data_start) {
+            const std::uint64_t from = data_start > at ? data_start - at : 0;
+            data->update(bytes + from, piece.size() - static_cast<std::size_t>(from));
+        }
+        at += piece.size();
+    }
+};
+
+class Exporter {
+public:
+    Exporter(const ExportRun& run, const ExportLayout& layout, ExportResult& result)
+        : options_(run.options)
+        , observer_(run.observer)
+        , layout_(layout)
+        , result_(result)
+    { }
+
+    void run()
+    {
+        plan_ = plan_export(options_, layout_);
+        result_.grouped_by_clones = plan_.grouped_by_clones;
+        result_.other_files = plan_.other_files;
+        if (!options_.dry_run)
+            copy_all();
+        side_file();
+        finish_journal();
+        for (PlannedImage& image : plan_.images)
+            result_.items.push_back(std::move(image.item));
+        count();
+    }
+
+private:
+    void open_journal()
+    {
+        if (!options_.journal)
+            return;
+        try {
+            journal_.emplace(options_.to, RunJournal::Export{});
+        } catch (const JournalUnavailable& trouble) {
+            result_.journal_issue = trouble.what();
+        }
+    }
+
+    // The folders the copies need, each made and recorded (an existing one
+    // is used as it is); private files that stopped exports left go.
+    void make_folders()
+    {
+        for (const std::string& relative : plan_.folders) {
+            const std::string folder = join_path(options_.to, relative);
+            if (entry_kind(folder) == EntryKind::missing) {
+                create_folder(folder);
+                if (journal_)
+                    journal_->folder_created(folder);
+            }
+            remove_leftovers_of_ended_moves(folder);
+        }
+        remove_leftovers_of_ended_moves(options_.to);
+    }
+
+    void copy_all()
+    {
+        if (!entry_exists(options_.to))
+            create_missing_folders(options_.to);
+        open_journal();
+        make_folders();
+        ExportProgress progress;
+        for (const PlannedImage& image : plan_.images) {
+            if (image.item.action == ExportAction::copied) {
+                ++progress.total;
+                progress.total_bytes += identity_of(image.source.path).size - image.source.skip;
+            }
+        }
+        for (PlannedImage& image : plan_.images) {
+            // The companions of an image kept (a stopped export's, say) may still be missing.
+            if (image.item.action == ExportAction::kept)
+                copy_companions(image);
+            if (image.item.action != ExportAction::copied)
+                continue;
+            if (result_.outcome == ExportOutcome::interrupted
+                || (observer_.stop_requested && observer_.stop_requested())) {
+                // The images after a stop are not copied.
+                result_.outcome = ExportOutcome::interrupted;
+                image.item.action = ExportAction::failed;
+                image.item.reason = "the export was stopped before its copy";
+                continue;
+            }
+            copy_image(image);
+            ++progress.done;
+            progress.bytes += image.item.size;
+            progress.file = image.item.source;
+            if (observer_.progress)
+                observer_.progress(progress);
+        }
+    }
+
+    void finish_journal()
+    {
+        if (!journal_)
+            return;
+        if (result_.outcome == ExportOutcome::interrupted)
+            journal_->interrupted();
+        journal_->finished();
+        // A journal of an export that copied nothing is discarded: no run to undo.
+        if (!journal_->path().empty())
+            result_.run_name = journal_->name();
+        if (journal_->failure())
+            result_.journal_issue = journal_->failure()->what();
+    }
+
+    // One copy, written, read back and checked, then placed.
+    ExportAction copy_file(const CopySource& source, const std::string& target, const CatalogueEntry* entry,
+        std::uint64_t data_start, ContentDigest& written)
+    {
+        CopyHashes hashes;
+        hashes.data_start = data_start;
+        if (entry && data_start > 0)
+            hashes.data.emplace();
+        const CheckedPlacement placed = place_checked_file(
+            target,
+            [&](WorkingFile& file) {
+                stream_source(source, [&](std::string_view piece) {
+                    file.write(piece);
+                    hashes.update(piece);
+                });
+            },
+            [&](const std::string& path) {
+                written = hashes.all.finish();
+                const ContentDigest data = hashes.data ? hashes.data->finish() : written;
+                if ((entry && !matches_entry(data, *entry))
+                    || digest_of_file(path, 0, {true, false}).sha1 != written.sha1)
+                    return false;
+                if (journal_)
+                    journal_->copying(target, written.size, hex_text(written.sha1));
+                return true;
+            });
+        if (placed == CheckedPlacement::placed && journal_)
+            journal_->copied(target);
+        return placed == CheckedPlacement::placed       ? ExportAction::copied
+            : placed == CheckedPlacement::target_exists ? ExportAction::clash
+                                                        : ExportAction::read_back_wrong;
+    }
+
+    void copy_image(PlannedImage& image)
+    {
+        ExportItem& item = image.item;
+        ContentDigest written;
+        try {
+            item.action = copy_file(image.source, image.target_path, image.entry, image.data_start, written);
+        } catch (const RecordingFailure&) {
+            throw;
+        } catch (const Error& error) {
+            item.action = ExportAction::failed;
+            item.reason = error.description();
+        }
+        if (item.action == ExportAction::read_back_wrong)
+            item.reason = "the copy read back differs from its source";
+        if (item.action == ExportAction::clash)
+            item.reason = "another file has that name";
+        if (item.action != ExportAction::copied)
+            return;
+        item.size = written.size;
+        result_.bytes_copied += written.size;
+        image.crc32 = written.crc32;
+        copy_companions(image);
+    }
+
+    void copy_companions(PlannedImage& image)
+    {
+        ExportItem& item = image.item;
+        for (std::size_t i = 0; i < item.companions.size(); ++i) {
+            ExportCompanion& companion = item.companions[i];
+            if (companion.action != ExportAction::copied)
+                continue;
+            try {
+                ContentDigest ignored;
+                companion.action = copy_file(
+                    {image.companion_paths[i], "", 0}, join_path(options_.to, companion.target), nullptr, 0, ignored);
+            } catch (const RecordingFailure&) {
+                throw;
+            } catch (const Error&) {
+                companion.action = ExportAction::failed;
+            }
+        }
+    }
+
+    // The entries of the side file: every image of the set in place.
+    std::vector<SideEntry> side_entries()
+    {
+        const std::string to = resolved_as_far_as_it_exists(options_.to);
+        const std::string prefix = layout_.folder;
+        std::vector<SideEntry> entries;
+        for (PlannedImage& image : plan_.images) {
+            const ExportItem& item = image.item;
+            if (item.action != ExportAction::copied && item.action != ExportAction::kept)
+                continue;
+            if (options_.dry_run && item.action == ExportAction::copied)
+                image.crc32 = source_digest(image.source).crc32;
+            std::string within =
+                item.target.substr(std::min(item.target.size(), prefix.size() + (prefix.empty() ? 0 : 1)));
+            std::ranges::replace(within, path_separator, '/');
+            const std::string label = item.name.empty() ? name_without_extension(base_name(item.target)) : item.name;
+            entries.push_back({layout_.side_file == SideFile::es_de_game_list ? within : join_path(to, item.target),
+                label, image.crc32});
+        }
+        std::ranges::stable_sort(entries, {}, &SideEntry::label);
+        return entries;
+    }
+
+    void side_file()
+    {
+        if (layout_.side_file == SideFile::none)
+            return;
+        std::string relative = layout_.side_path;
+        std::ranges::replace(relative, '/', path_separator);
+        result_.side_file = relative;
+        const std::string path = join_path(options_.to, relative);
+        try {
+            if (options_.dry_run && !entry_exists(path))
+                return void(result_.side_file_action = SideFileAction::placed);
+            const std::vector<SideEntry> entries = side_entries();
+            const std::string text = layout_.side_file == SideFile::retroarch_playlist ? retroarch_playlist(entries)
+                                                                                       : es_de_game_list(entries);
+            result_.side_file_action = place_side_file(path, text);
+        } catch (const RecordingFailure&) {
+            throw;
+        } catch (const Error&) {
+            result_.side_file_action = SideFileAction::failed;
+        }
+    }
+
+    // A side file already there is left as it is: kept when it says the
+    // same, else reported (an earlier export's, say), never replaced.
+    SideFileAction place_side_file(const std::string& path, const std::string& text)
+    {
+        if (entry_exists(path)) {
+            const bool same = entry_kind(path) == EntryKind::regular_file && read_whole_file(path, 1 << 26) == text;
+            return same ? SideFileAction::kept : SideFileAction::differs_kept;
+        }
+        if (options_.dry_run)
+            return SideFileAction::placed;
+        const CheckedPlacement placed = place_checked_file(
+            path, [&](WorkingFile& file) { file.write(text); },
+            [&](const std::string& written) {
+                if (read_whole_file(written) != text)
+                    return false;
+                if (journal_) {
+                    ContentHasher hasher({true, false});
+                    hasher.update(reinterpret_cast<const unsigned char*>(text.data()), text.size());
+                    journal_->copying(path, text.size(), hex_text(hasher.finish().sha1));
+                }
+                return true;
+            });
+        if (placed == CheckedPlacement::placed && journal_)
+            journal_->copied(path);
+        return placed == CheckedPlacement::placed ? SideFileAction::placed : SideFileAction::failed;
+    }
+
+    void count()
+    {
+        for (const ExportItem& item : result_.items) {
+            switch (item.action) {
+            case ExportAction::copied: ++result_.copied; break;
+            case ExportAction::kept: ++result_.kept; break;
+            case ExportAction::clash:
+            case ExportAction::duplicate: ++result_.clashes; break;
+            case ExportAction::read_back_wrong:
+            case ExportAction::failed: ++result_.failed; break;
+            case ExportAction::unknown: ++result_.unknown; break;
+            case ExportAction::other_chosen:
+            case ExportAction::kind_left_out: ++result_.left_out; break;
+            }
+        }
+        const std::size_t stopped = static_cast<std::size_t>(std::ranges::count_if(result_.items,
+            [](const ExportItem& item) { return item.reason == "the export was stopped before its copy"; }));
+        if (result_.outcome == ExportOutcome::completed && result_.failed > stopped)
+            result_.outcome = ExportOutcome::failed;
+    }
+
+    const ExportOptions& options_;
+    const ExportObserver& observer_;
+    const ExportLayout& layout_;
+    ExportResult& result_;
+    ExportPlan plan_;
+    std::optional<RunJournal> journal_;
+};
+
+} // namespace
+
+ExportResult export_set(const ExportRun& run)
+{
+    ExportResult result;
+    try {
+        const ExportLayout* layout = find_layout(run.options.layout);
+        if (!layout)
+            throw Error(ErrorNumber::bad_file_name,
+                "there is no layout called \"" + run.options.layout + "\" (there are " + layout_names() + ")");
+        bool source_is_folder = false;
+        try {
+            source_is_folder = is_folder(run.options.from);
+        } catch (const Error&) {
+            source_is_folder = false;
+        }
+        if (!source_is_folder)
+            throw Error(ErrorNumber::path_not_found, run.options.from + ": there is no such folder to export from");
+        Exporter(run, *layout, result).run();
+    } catch (const Error& error) {
+        result.outcome = ExportOutcome::failed;
+        result.error = error;
+        result.message = error.what();
+    }
+    return result;
+}
+
+} // namespace cartonym
