@@ -101,7 +101,7 @@ void place_new_file(const std::string& path, std::string_view content, AccessRig
 }
 
 CheckedPlacement place_checked_file(const std::string& target, const std::function<void(WorkingFile& file)>& write,
-    const std::function<bool(const std::string& written)>& check)
+    const std::function<bool(const std::string& written)>& check, FolderSync folder_sync)
 {
     if (entry_exists(target))
         return CheckedPlacement::target_exists;
@@ -118,7 +118,8 @@ CheckedPlacement place_checked_file(const std::string& target, const std::functi
             return CheckedPlacement::target_exists;
         throw;
     }
-    sync_folder(folder);
+    if (folder_sync == FolderSync::now)
+        sync_folder(folder);
     return CheckedPlacement::placed;
 }
 

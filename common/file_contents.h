@@ -80,9 +80,11 @@ enum class CheckedPlacement { placed, target_exists, check_failed };
 // remove_leftovers_of_ended_moves() removes once the writer has ended):
 // write gives its bytes, then it is flushed and closed, and check, given
 // its path, reads it back; only when check finds it right is it placed and
-// the folder flushed. A refused check, a taken target or a failure (thrown
-// as Error) leaves no private file behind.
+// the folder flushed (unless the caller flushes it later, once for many
+// copies: FolderSync::later). A refused check, a taken target or a failure
+// (thrown as Error) leaves no private file behind.
+enum class FolderSync { now, later };
 CheckedPlacement place_checked_file(const std::string& target, const std::function<void(WorkingFile& file)>& write,
-    const std::function<bool(const std::string& written)>& check);
+    const std::function<bool(const std::string& written)>& check, FolderSync folder_sync = FolderSync::now);
 
 } // namespace cartonym

@@ -243,17 +243,23 @@ void place_in_layout(ExportPlan& plan, const ExportOptions& options)
 }
 
 // What a target already there means: the same bytes are kept, anything
-// else clashes and is left alone.
-ExportAction existing_target(const std::string& target, const std::function<ContentDigest()>& expected)
+// else clashes and is left alone. The digest is the target's when kept.
+struct ExistingTarget {
+    ExportAction action = ExportAction::copied;
+    ContentDigest digest;
+};
+
+ExistingTarget existing_target(const std::string& target, const std::function<ContentDigest()>& expected)
 {
     if (!entry_exists(target))
-        return ExportAction::copied;
+        return {};
     if (entry_kind(target) != EntryKind::regular_file)
-        return ExportAction::clash;
+        return {ExportAction::clash, {}};
     try {
-        return digest_of_file(target, 0) == expected() ? ExportAction::kept : ExportAction::clash;
+        const ContentDigest there = digest_of_file(target, 0);
+        return {there == expected() ? ExportAction::kept : ExportAction::clash, there};
     } catch (const Error&) {
-        return ExportAction::clash;
+        return {ExportAction::clash, {}};
     }
 }
 
@@ -261,14 +267,15 @@ void decide_existing(PlannedImage& image, const std::string& to)
 {
     ExportItem& item = image.item;
     image.target_path = join_path(to, item.target);
-    item.action = existing_target(image.target_path, [&] { return source_digest(image.source); });
-    if (item.action == ExportAction::kept)
-        image.crc32 = digest_of_file(image.target_path, 0).crc32;
+    const ExistingTarget existing = existing_target(image.target_path, [&] { return source_digest(image.source); });
+    item.action = existing.action;
+    image.crc32 = existing.digest.crc32;
     if (item.action == ExportAction::clash)
         item.reason = "another file has that name";
     for (std::size_t i = 0; i < item.companions.size(); ++i)
-        item.companions[i].action = existing_target(
-            join_path(to, item.companions[i].target), [&] { return digest_of_file(image.companion_paths[i], 0); });
+        item.companions[i].action = existing_target(join_path(to, item.companions[i].target), [&] {
+            return digest_of_file(image.companion_paths[i], 0);
+        }).action;
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <set>
 
 namespace cartonym {
 
@@ -128,6 +129,7 @@ private:
                 || (observer_.stop_requested && observer_.stop_requested())) {
                 // The images after a stop are not copied.
                 result_.outcome = ExportOutcome::interrupted;
+                ++stopped_;
                 image.item.action = ExportAction::failed;
                 image.item.reason = "the export was stopped before its copy";
                 continue;
@@ -143,6 +145,8 @@ private:
 
     void finish_journal()
     {
+        for (const std::string& folder : unsynced_folders_)
+            sync_folder(folder);
         if (!journal_)
             return;
         if (result_.outcome == ExportOutcome::interrupted)
@@ -180,9 +184,12 @@ private:
                 if (journal_)
                     journal_->copying(target, written.size, hex_text(written.sha1));
                 return true;
-            });
+            },
+            FolderSync::later);
         if (placed == CheckedPlacement::placed && journal_)
             journal_->copied(target);
+        if (placed == CheckedPlacement::placed)
+            unsynced_folders_.insert(parent_folder(target));
         return placed == CheckedPlacement::placed       ? ExportAction::copied
             : placed == CheckedPlacement::target_exists ? ExportAction::clash
                                                         : ExportAction::read_back_wrong;
@@ -318,9 +325,7 @@ private:
             case ExportAction::kind_left_out: ++result_.left_out; break;
             }
         }
-        const std::size_t stopped = static_cast<std::size_t>(std::ranges::count_if(result_.items,
-            [](const ExportItem& item) { return item.reason == "the export was stopped before its copy"; }));
-        if (result_.outcome == ExportOutcome::completed && result_.failed > stopped)
+        if (result_.outcome == ExportOutcome::completed && result_.failed > stopped_)
             result_.outcome = ExportOutcome::failed;
     }
 
@@ -330,6 +335,10 @@ private:
     ExportResult& result_;
     ExportPlan plan_;
     std::optional<RunJournal> journal_;
+    std::size_t stopped_ = 0; // images a stop left uncopied
+    // Folders that copies were placed in: flushed once each at the end (a
+    // copy a power cut takes away again is only copied anew; its source stays).
+    std::set<std::string> unsynced_folders_;
 };
 
 } // namespace
@@ -350,6 +359,8 @@ ExportResult export_set(const ExportRun& run)
         }
         if (!source_is_folder)
             throw Error(ErrorNumber::path_not_found, run.options.from + ": there is no such folder to export from");
+        if (resolved_path(run.options.from) == resolved_as_far_as_it_exists(run.options.to))
+            throw Error(ErrorNumber::bad_file_name, run.options.to + ": a set is exported into another folder");
         Exporter(run, *layout, result).run();
     } catch (const Error& error) {
         result.outcome = ExportOutcome::failed;
