@@ -69,6 +69,11 @@ WorkingFile::~WorkingFile()
 
 void WorkingFile::write(std::string_view data) { write_all(file_, data); }
 
+bool WorkingFile::copy_from(const ReadableFile& source, std::uint64_t offset, std::uint64_t count)
+{
+    return copy_in_system(source.handle(), offset, file_, count);
+}
+
 void WorkingFile::set_access_rights(AccessRights rights) { cartonym::set_access_rights(file_, rights); }
 
 void WorkingFile::finish(bool flush)

@@ -48,6 +48,10 @@ public:
 
     // Appends data; throws Error.
     void write(std::string_view data);
+    // Appends count bytes of source from offset, copied inside the system;
+    // false, with nothing written, where the system cannot (see
+    // copy_in_system). Throws Error.
+    bool copy_from(const ReadableFile& source, std::uint64_t offset, std::uint64_t count);
     // Sets the access rights; throws Error.
     void set_access_rights(AccessRights rights);
     // Flushes to disk (when flush) and closes; throws Error.

@@ -164,6 +164,14 @@ void write_all(const FileDescriptor& file, std::string_view data);
 // file); throws Error. Hook: Read.
 std::size_t read_at(const FileDescriptor& file, std::uint64_t offset, unsigned char* target, std::size_t count);
 
+// Appends count bytes of from, starting at offset, to to inside the system,
+// without a trip through this program's memory, where the system can copy
+// between the two; returns false, having copied nothing, where it cannot
+// (Windows, FUSE, another file system on an older kernel), so that the
+// caller writes the bytes itself. A source that turns out shorter throws
+// Error 62. Throws Error. Hook: Write.
+bool copy_in_system(const FileDescriptor& from, std::uint64_t offset, const FileDescriptor& to, std::uint64_t count);
+
 // Flushes a file to disk; throws Error. Hook: Sync.
 void sync_file(const FileDescriptor& file);
 
@@ -224,6 +232,7 @@ public:
 
     // Reads count bytes at offset; bytes beyond the end of the file read as 0.
     void read_at(std::uint64_t offset, unsigned char* target, std::size_t count) const;
+    const FileDescriptor& handle() const noexcept { return file_; }
 
 private:
     FileDescriptor file_;

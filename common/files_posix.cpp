@@ -164,6 +164,28 @@ std::size_t read_at(const FileDescriptor& file, std::uint64_t offset, unsigned c
     return static_cast<std::size_t>(n);
 }
 
+bool copy_in_system(const FileDescriptor& from, std::uint64_t offset, const FileDescriptor& to, std::uint64_t count)
+{
+    auto at = static_cast<off_t>(offset);
+    for (std::uint64_t done = 0; done < count;) {
+        const ssize_t n = system_call(SystemOperation::write, to.path(), [&] {
+            return ::copy_file_range(descriptor(from), &at, descriptor(to), nullptr, count - done, 0);
+        });
+        if (n < 0) {
+            const int error = last_error();
+            const bool unsupported = error == EXDEV || error == ENOSYS || error == EOPNOTSUPP || error == EINVAL
+                || error == EBADF || error == ENOTSUP;
+            if (done == 0 && unsupported)
+                return false;
+            throw_last_error();
+        }
+        if (n == 0)
+            throw Error(ErrorNumber::input_past_end_of_file, from.path() + ": the file got shorter while it was copied");
+        done += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
 void sync_file(const FileDescriptor& file)
 {
     if (system_call(SystemOperation::sync, file.path(), [&] { return ::fsync(descriptor(file)); }) != 0)

@@ -12,6 +12,9 @@
 #include "operations/run_journal.h"
 
 #include <algorithm>
+#include <cstring>
+#include <future>
+#include <memory>
 #include <optional>
 #include <set>
 
@@ -43,6 +46,14 @@ struct CopyHashes {
     std::optional<ContentHasher> data;
     std::uint64_t data_start = 0, at = 0;
 
+    CopyHashes(DigestKinds kinds, std::uint64_t data_from, bool with_data)
+        : all(kinds)
+        , data_start(data_from)
+    {
+        if (with_data)
+            data.emplace(kinds);
+    }
+
     void update(std::string_view piece)
     {
         const auto* bytes = reinterpret_cast<const unsigned char*>(piece.data());
@@ -53,6 +64,52 @@ struct CopyHashes {
         }
         at += piece.size();
     }
+};
+
+void write_copy(const CopySource& source, WorkingFile& file)
+{
+    if (source.entry.empty()) {
+        const ReadableFile image(source.path);
+        if (image.length() >= source.skip && file.copy_from(image, source.skip, image.length() - source.skip))
+            return;
+    }
+    stream_source(source, [&](std::string_view piece) { file.write(piece); });
+}
+
+// The digest of the copy at path, read back, when it holds exactly the
+// bytes of source and, for a verified image, the catalogue's; nullopt when
+// it does not. Runs on the checking thread too: it touches nothing shared.
+std::optional<ContentDigest> checked_digest(const CopySource& source, const std::string& path,
+    const CatalogueEntry* entry, std::uint64_t data_start, DigestKinds kinds)
+{
+    CopyHashes hashes(kinds, data_start, entry && data_start > 0);
+    const ReadableFile copy(path);
+    std::string buffer;
+    std::uint64_t at = 0;
+    bool same = true;
+    stream_source(source, [&](std::string_view piece) {
+        buffer.resize(piece.size());
+        auto* bytes = reinterpret_cast<unsigned char*>(buffer.data());
+        copy.read_at(at, bytes, piece.size());
+        same = same && at + piece.size() <= copy.length() && std::memcmp(bytes, piece.data(), piece.size()) == 0;
+        hashes.update(buffer);
+        at += piece.size();
+    });
+    if (!same || at != copy.length())
+        return std::nullopt;
+    const ContentDigest written = hashes.all.finish();
+    if (entry && !matches_entry(hashes.data ? hashes.data->finish() : written, *entry))
+        return std::nullopt;
+    return written;
+}
+
+// An image's copy under its private name while it is flushed and checked
+// on the checking thread. The check goes first when it is destroyed, so
+// the thread has finished with the file before the file is removed.
+struct PendingCopy {
+    PlannedImage* image;
+    std::unique_ptr<WorkingFile> file;
+    std::future<std::optional<ContentDigest>> check;
 };
 
 class Exporter {
@@ -119,6 +176,16 @@ private:
                 progress.total_bytes += identity_of(image.source.path).size - image.source.skip;
             }
         }
+        // Each image is written while the one before is flushed and read
+        // back on a second thread, then placed: the two overlap.
+        std::unique_ptr<PendingCopy> pending;
+        const auto finish_pending = [&] {
+            if (!pending)
+                return;
+            finish_copy(*pending);
+            report(progress, pending->image->item);
+            pending.reset();
+        };
         for (PlannedImage& image : plan_.images) {
             // The companions of an image kept (a stopped export's, say) may still be missing.
             if (image.item.action == ExportAction::kept)
@@ -134,13 +201,23 @@ private:
                 image.item.reason = "the export was stopped before its copy";
                 continue;
             }
-            copy_image(image);
-            ++progress.done;
-            progress.bytes += image.item.size;
-            progress.file = image.item.source;
-            if (observer_.progress)
-                observer_.progress(progress);
+            std::unique_ptr<PendingCopy> next = start_copy(image);
+            finish_pending();
+            if (next)
+                pending = std::move(next);
+            else
+                report(progress, image.item);
         }
+        finish_pending();
+    }
+
+    void report(ExportProgress& progress, const ExportItem& item)
+    {
+        ++progress.done;
+        progress.bytes += item.size;
+        progress.file = item.source;
+        if (observer_.progress)
+            observer_.progress(progress);
     }
 
     void finish_journal()
@@ -159,31 +236,16 @@ private:
             result_.journal_issue = journal_->failure()->what();
     }
 
-    // One copy, written, read back and checked, then placed.
-    ExportAction copy_file(const CopySource& source, const std::string& target, const CatalogueEntry* entry,
-        std::uint64_t data_start, ContentDigest& written)
+    // A companion's copy, written, flushed, checked and placed at once.
+    ExportAction copy_file(const CopySource& source, const std::string& target)
     {
-        CopyHashes hashes;
-        hashes.data_start = data_start;
-        if (entry && data_start > 0)
-            hashes.data.emplace();
         const CheckedPlacement placed = place_checked_file(
-            target,
-            [&](WorkingFile& file) {
-                stream_source(source, [&](std::string_view piece) {
-                    file.write(piece);
-                    hashes.update(piece);
-                });
-            },
+            target, [&](WorkingFile& file) { write_copy(source, file); },
             [&](const std::string& path) {
-                written = hashes.all.finish();
-                const ContentDigest data = hashes.data ? hashes.data->finish() : written;
-                if ((entry && !matches_entry(data, *entry))
-                    || digest_of_file(path, 0, {true, false}).sha1 != written.sha1)
-                    return false;
-                if (journal_)
-                    journal_->copying(target, written.size, hex_text(written.sha1));
-                return true;
+                const std::optional<ContentDigest> written = checked_digest(source, path, nullptr, 0, {true, false});
+                if (written && journal_)
+                    journal_->copying(target, written->size, hex_text(written->sha1));
+                return written.has_value();
             },
             FolderSync::later);
         if (placed == CheckedPlacement::placed && journal_)
@@ -195,28 +257,75 @@ private:
                                                         : ExportAction::read_back_wrong;
     }
 
-    void copy_image(PlannedImage& image)
+    // The sums a copy's check takes: the CRC-32 only where a playlist names
+    // it or a catalogue entry may list it alone.
+    DigestKinds digest_kinds(const PlannedImage& image) const
     {
-        ExportItem& item = image.item;
-        ContentDigest written;
+        return {true, image.entry || layout_.side_file != SideFile::none};
+    }
+
+    // Writes an image's copy under a private name and has it flushed and
+    // checked on another thread; null when there is nothing to finish
+    // (the target taken, a failure: the item says so).
+    std::unique_ptr<PendingCopy> start_copy(PlannedImage& image)
+    {
         try {
-            item.action = copy_file(image.source, image.target_path, image.entry, image.data_start, written);
+            if (entry_exists(image.target_path)) {
+                refuse(image.item, ExportAction::clash);
+                return nullptr;
+            }
+            auto pending = std::make_unique<PendingCopy>(&image,
+                std::make_unique<WorkingFile>(join_path(
+                    parent_folder(image.target_path), ".cartonym-copy-" + std::to_string(process_id()) + "-XXXXXX")));
+            write_copy(image.source, *pending->file);
+            pending->check = std::async(std::launch::async, [&image, &file = *pending->file, kinds = digest_kinds(image)] {
+                file.finish();
+                return checked_digest(image.source, file.path(), image.entry, image.data_start, kinds);
+            });
+            return pending;
         } catch (const RecordingFailure&) {
             throw;
         } catch (const Error& error) {
-            item.action = ExportAction::failed;
-            item.reason = error.description();
+            refuse(image.item, ExportAction::failed, error.description());
+            return nullptr;
         }
-        if (item.action == ExportAction::read_back_wrong)
-            item.reason = "the copy read back differs from its source";
-        if (item.action == ExportAction::clash)
-            item.reason = "another file has that name";
-        if (item.action != ExportAction::copied)
-            return;
-        item.size = written.size;
-        result_.bytes_copied += written.size;
-        image.crc32 = written.crc32;
+    }
+
+    // Places a copy found right, with its companions.
+    void finish_copy(PendingCopy& pending)
+    {
+        PlannedImage& image = *pending.image;
+        const std::string& target = image.target_path;
+        std::optional<ContentDigest> written;
+        try {
+            written = pending.check.get();
+            if (!written)
+                return refuse(image.item, ExportAction::read_back_wrong);
+            if (journal_)
+                journal_->copying(target, written->size, hex_text(written->sha1));
+            pending.file->place(target);
+        } catch (const RecordingFailure&) {
+            throw;
+        } catch (const Error& error) {
+            if (error.number() == ErrorNumber::file_already_exists)
+                return refuse(image.item, ExportAction::clash);
+            return refuse(image.item, ExportAction::failed, error.description());
+        }
+        if (journal_)
+            journal_->copied(target);
+        unsynced_folders_.insert(parent_folder(target));
+        image.item.size = written->size;
+        result_.bytes_copied += written->size;
+        image.crc32 = written->crc32;
         copy_companions(image);
+    }
+
+    static void refuse(ExportItem& item, ExportAction action, std::string reason = {})
+    {
+        item.action = action;
+        item.reason = action == ExportAction::read_back_wrong ? "the copy read back differs from its source"
+            : action == ExportAction::clash                   ? "another file has that name"
+                                                              : std::move(reason);
     }
 
     void copy_companions(PlannedImage& image)
@@ -227,9 +336,8 @@ private:
             if (companion.action != ExportAction::copied)
                 continue;
             try {
-                ContentDigest ignored;
-                companion.action = copy_file(
-                    {image.companion_paths[i], "", 0}, join_path(options_.to, companion.target), nullptr, 0, ignored);
+                companion.action =
+                    copy_file({image.companion_paths[i], "", 0}, join_path(options_.to, companion.target));
             } catch (const RecordingFailure&) {
                 throw;
             } catch (const Error&) {
