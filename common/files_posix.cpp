@@ -168,9 +168,8 @@ bool copy_in_system(const FileDescriptor& from, std::uint64_t offset, const File
 {
     auto at = static_cast<off_t>(offset);
     for (std::uint64_t done = 0; done < count;) {
-        const ssize_t n = system_call(SystemOperation::write, to.path(), [&] {
-            return ::copy_file_range(descriptor(from), &at, descriptor(to), nullptr, count - done, 0);
-        });
+        const ssize_t n = system_call(SystemOperation::write, to.path(),
+            [&] { return ::copy_file_range(descriptor(from), &at, descriptor(to), nullptr, count - done, 0); });
         if (n < 0) {
             const int error = last_error();
             const bool unsupported = error == EXDEV || error == ENOSYS || error == EOPNOTSUPP || error == EINVAL
@@ -180,7 +179,8 @@ bool copy_in_system(const FileDescriptor& from, std::uint64_t offset, const File
             throw_last_error();
         }
         if (n == 0)
-            throw Error(ErrorNumber::input_past_end_of_file, from.path() + ": the file got shorter while it was copied");
+            throw Error(
+                ErrorNumber::input_past_end_of_file, from.path() + ": the file got shorter while it was copied");
         done += static_cast<std::uint64_t>(n);
     }
     return true;

@@ -278,10 +278,11 @@ private:
                 std::make_unique<WorkingFile>(join_path(
                     parent_folder(image.target_path), ".cartonym-copy-" + std::to_string(process_id()) + "-XXXXXX")));
             write_copy(image.source, *pending->file);
-            pending->check = std::async(std::launch::async, [&image, &file = *pending->file, kinds = digest_kinds(image)] {
-                file.finish();
-                return checked_digest(image.source, file.path(), image.entry, image.data_start, kinds);
-            });
+            pending->check =
+                std::async(std::launch::async, [&image, &file = *pending->file, kinds = digest_kinds(image)] {
+                    file.finish();
+                    return checked_digest(image.source, file.path(), image.entry, image.data_start, kinds);
+                });
             return pending;
         } catch (const RecordingFailure&) {
             throw;
