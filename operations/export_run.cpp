@@ -107,6 +107,11 @@ std::optional<ContentDigest> checked_digest(const CopySource& source, const std:
 // on the checking thread. The check goes first when it is destroyed, so
 // the thread has finished with the file before the file is removed.
 struct PendingCopy {
+    PendingCopy(PlannedImage* of, std::unique_ptr<WorkingFile> written)
+        : image(of)
+        , file(std::move(written))
+    { }
+
     PlannedImage* image;
     std::unique_ptr<WorkingFile> file;
     std::future<std::optional<ContentDigest>> check;
