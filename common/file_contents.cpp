@@ -105,13 +105,18 @@ void place_new_file(const std::string& path, std::string_view content, AccessRig
     sync_folder(parent_folder(path));
 }
 
+std::string private_copy_template(const std::string& folder)
+{
+    return join_path(folder, ".cartonym-copy-" + std::to_string(process_id()) + "-XXXXXX");
+}
+
 CheckedPlacement place_checked_file(const std::string& target, const std::function<void(WorkingFile& file)>& write,
     const std::function<bool(const std::string& written)>& check, FolderSync folder_sync)
 {
     if (entry_exists(target))
         return CheckedPlacement::target_exists;
     const std::string folder = parent_folder(target);
-    WorkingFile fresh(join_path(folder, ".cartonym-copy-" + std::to_string(process_id()) + "-XXXXXX"));
+    WorkingFile fresh(private_copy_template(folder));
     write(fresh);
     fresh.finish();
     if (!check(fresh.path()))

@@ -88,6 +88,11 @@ enum class CheckedPlacement { placed, target_exists, check_failed };
 // copies: FolderSync::later). A refused check, a taken target or a failure
 // (thrown as Error) leaves no private file behind.
 enum class FolderSync { now, later };
+
+// The template of a checked copy's private name in folder, which
+// remove_leftovers_of_ended_moves() knows: for writers that place their
+// copies themselves.
+std::string private_copy_template(const std::string& folder);
 CheckedPlacement place_checked_file(const std::string& target, const std::function<void(WorkingFile& file)>& write,
     const std::function<bool(const std::string& written)>& check, FolderSync folder_sync = FolderSync::now);
 

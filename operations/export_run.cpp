@@ -279,9 +279,8 @@ private:
                 refuse(image.item, ExportAction::clash);
                 return nullptr;
             }
-            auto pending = std::make_unique<PendingCopy>(&image,
-                std::make_unique<WorkingFile>(join_path(
-                    parent_folder(image.target_path), ".cartonym-copy-" + std::to_string(process_id()) + "-XXXXXX")));
+            auto pending = std::make_unique<PendingCopy>(
+                &image, std::make_unique<WorkingFile>(private_copy_template(parent_folder(image.target_path))));
             write_copy(image.source, *pending->file);
             pending->check =
                 std::async(std::launch::async, [&image, &file = *pending->file, kinds = digest_kinds(image)] {

@@ -90,7 +90,7 @@ bool remove_checked(const std::string& path, const FileIdentity& seen)
 // copy beside the journal has them.
 void place_privately(const std::string& path, std::string_view content)
 {
-    WorkingFile file(join_path(parent_folder(path), ".cartonym-copy-" + std::to_string(process_id()) + "-XXXXXX"));
+    WorkingFile file(private_copy_template(parent_folder(path)));
     file.set_access_rights(AccessRights::owner_only);
     file.write(content);
     file.finish();
