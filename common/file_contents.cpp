@@ -76,6 +76,8 @@ bool WorkingFile::copy_from(const ReadableFile& source, std::uint64_t offset, st
 
 void WorkingFile::set_access_rights(AccessRights rights) { cartonym::set_access_rights(file_, rights); }
 
+void WorkingFile::flush_file_system() noexcept { sync_file_system(file_); }
+
 void WorkingFile::finish(bool flush)
 {
     if (flush)

@@ -175,6 +175,12 @@ bool copy_in_system(const FileDescriptor& from, std::uint64_t offset, const File
 // Flushes a file to disk; throws Error. Hook: Sync.
 void sync_file(const FileDescriptor& file);
 
+// Flushes the whole file system that holds file, at once, where the system
+// lets a program do so (not Windows, where it does nothing). Only a
+// speed-up before sync_file() of many files, which still reports each
+// file's errors: never throws. Hook: Sync.
+void sync_file_system(const FileDescriptor& file) noexcept;
+
 // Takes the advisory lock of a whole file for this handle: the system
 // releases it when the handle closes, also when the process is killed.
 // lock_file waits until no one else holds it; try_lock_file returns false

@@ -192,6 +192,11 @@ void sync_file(const FileDescriptor& file)
         throw_last_error();
 }
 
+void sync_file_system(const FileDescriptor& file) noexcept
+{
+    system_call(SystemOperation::sync, file.path(), [&] { return ::syncfs(descriptor(file)); });
+}
+
 void lock_file(const FileDescriptor& file)
 {
     if (system_call(SystemOperation::lock, file.path(), [&] { return ::flock(descriptor(file), LOCK_EX); }) != 0)

@@ -294,6 +294,12 @@ void sync_file(const FileDescriptor& file)
         throw_last_error();
 }
 
+void sync_file_system(const FileDescriptor&) noexcept
+{
+    // Flushing a whole volume takes an administrator's rights: each file
+    // is flushed on its own.
+}
+
 void lock_file(const FileDescriptor& file)
 {
     if (!take_lock(file, 0))

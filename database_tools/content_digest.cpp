@@ -6,8 +6,14 @@
 
 #include <nettle/sha1.h>
 #include <zlib.h>
+// The library's code is compiled in here, so that no program needs its
+// shared library (nor the Windows build a built one).
+#define XXH_INLINE_ALL
+#include <xxhash.h>
 
 #include <algorithm>
+#include <iterator>
+#include <span>
 #include <vector>
 
 namespace cartonym {
@@ -16,6 +22,7 @@ struct ContentHasher::State {
     DigestKinds kinds;
     sha1_ctx sha1{};
     uLong crc32 = 0;
+    XXH3_state_t xxh128{};
     std::uint64_t size = 0;
 };
 
@@ -25,6 +32,7 @@ ContentHasher::ContentHasher(DigestKinds kinds)
     state_->kinds = kinds;
     sha1_init(&state_->sha1);
     state_->crc32 = ::crc32(0L, Z_NULL, 0);
+    XXH3_128bits_reset(&state_->xxh128);
 }
 
 ContentHasher::~ContentHasher() = default;
@@ -35,6 +43,8 @@ void ContentHasher::update(const unsigned char* data, std::size_t size)
         sha1_update(&state_->sha1, size, data);
     if (state_->kinds.crc32)
         state_->crc32 = ::crc32_z(state_->crc32, data, size);
+    if (state_->kinds.xxh128)
+        XXH3_128bits_update(&state_->xxh128, data, size);
     state_->size += size;
 }
 
@@ -45,6 +55,11 @@ ContentDigest ContentHasher::finish()
     digest.crc32 = static_cast<std::uint32_t>(state_->crc32);
     if (state_->kinds.sha1)
         sha1_digest(&state_->sha1, SHA1_DIGEST_SIZE, digest.sha1.data());
+    if (state_->kinds.xxh128) {
+        XXH128_canonical_t canonical;
+        XXH128_canonicalFromHash(&canonical, XXH3_128bits_digest(&state_->xxh128));
+        std::copy(std::begin(canonical.digest), std::end(canonical.digest), digest.xxh128.begin());
+    }
     return digest;
 }
 
@@ -131,14 +146,22 @@ std::string hex_text(std::uint32_t crc32)
     return text;
 }
 
-std::string hex_text(const Sha1& sha1)
+namespace {
+
+std::string hex_text_of_bytes(std::span<const unsigned char> bytes)
 {
     std::string text;
-    for (const unsigned char byte : sha1) {
+    for (const unsigned char byte : bytes) {
         text += hex_digit(byte >> 4, true);
         text += hex_digit(byte, true);
     }
     return text;
 }
+
+} // namespace
+
+std::string hex_text(const Sha1& sha1) { return hex_text_of_bytes(sha1); }
+
+std::string hex_text(const Xxh128& xxh128) { return hex_text_of_bytes(xxh128); }
 
 } // namespace cartonym

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// SHA-1 and CRC32 of an image's cartridge data, as ROM catalogues list them.
+// SHA-1 and CRC32 of an image's cartridge data, as ROM catalogues list them,
+// and the quick XXH3-128 that tells whether a copy changed since it was made.
 #pragma once
 
 #include "analysis/header_detection.h"
@@ -14,11 +15,13 @@
 namespace cartonym {
 
 using Sha1 = std::array<unsigned char, 20>;
+using Xxh128 = std::array<unsigned char, 16>; // big-endian, as xxhsum prints it
 
 struct ContentDigest {
     std::uint64_t size = 0;
     std::uint32_t crc32 = 0; // valid when it was asked for
     Sha1 sha1{};             // valid when it was asked for
+    Xxh128 xxh128{};         // valid when it was asked for
     bool operator==(const ContentDigest&) const = default;
 };
 
@@ -26,6 +29,7 @@ struct ContentDigest {
 struct DigestKinds {
     bool sha1 = true;
     bool crc32 = true;
+    bool xxh128 = false; // not cryptographic: for telling a file changed, not for catalogues
 };
 
 // Hashes data given piece by piece.
@@ -93,6 +97,7 @@ CartridgeDigests cartridge_digests(
 
 // Lowercase hexadecimal text of a digest's bytes.
 std::string hex_text(const Sha1& sha1);
+std::string hex_text(const Xxh128& xxh128);
 // A CRC32 as 8 lowercase hexadecimal digits.
 std::string hex_text(std::uint32_t crc32);
 

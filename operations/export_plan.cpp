@@ -14,11 +14,12 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <set>
 
 namespace cartonym {
 
-void stream_source(const CopySource& source, const PieceSink& sink)
+void stream_source(const CopySource& source, const PieceSink& sink, std::size_t piece_size)
 {
     std::uint64_t skipped = 0;
     const auto after_skip = [&](std::string_view piece) {
@@ -33,11 +34,11 @@ void stream_source(const CopySource& source, const PieceSink& sink)
         return;
     }
     const ReadableFile file(source.path);
-    std::string buffer(std::size_t{1} << 20, '\0');
+    const auto buffer = std::make_unique_for_overwrite<char[]>(piece_size);
     for (std::uint64_t offset = 0; offset < file.length();) {
-        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), file.length() - offset));
-        file.read_at(offset, reinterpret_cast<unsigned char*>(buffer.data()), n);
-        after_skip(std::string_view(buffer.data(), n));
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(piece_size, file.length() - offset));
+        file.read_at(offset, reinterpret_cast<unsigned char*>(buffer.get()), n);
+        after_skip(std::string_view(buffer.get(), n));
         offset += n;
     }
 }

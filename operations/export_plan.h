@@ -25,9 +25,10 @@ struct CopySource {
     std::uint64_t skip = 0;
 };
 
-// Hands the source's bytes to sink in pieces; Error when it cannot be read
-// (52 for an archive entry that cannot be read whole).
-void stream_source(const CopySource& source, const PieceSink& sink);
+// Hands the source's bytes to sink in pieces (of piece_size bytes where it is a
+// file read raw); Error when it cannot be read (52 for an archive entry
+// that cannot be read whole).
+void stream_source(const CopySource& source, const PieceSink& sink, std::size_t piece_size = std::size_t{1} << 20);
 
 // The SHA-1 and CRC32 of the bytes a copy of source gets.
 ContentDigest source_digest(const CopySource& source);

@@ -9,10 +9,12 @@
 #include "operations/companions.h"
 #include "operations/export_plan.h"
 #include "operations/folder_listing.h"
+#include "operations/journal_format.h"
 #include "operations/run_journal.h"
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <future>
 #include <memory>
 #include <optional>
@@ -51,7 +53,7 @@ struct CopyHashes {
         , data_start(data_from)
     {
         if (with_data)
-            data.emplace(kinds);
+            data.emplace(DigestKinds{kinds.sha1, kinds.crc32, false});
     }
 
     void update(std::string_view piece)
@@ -66,14 +68,21 @@ struct CopyHashes {
     }
 };
 
-void write_copy(const CopySource& source, WorkingFile& file)
+// Writes the bytes of source to file; returns how many.
+std::uint64_t write_copy(const CopySource& source, WorkingFile& file)
 {
     if (source.entry.empty()) {
         const ReadableFile image(source.path);
-        if (image.length() >= source.skip && file.copy_from(image, source.skip, image.length() - source.skip))
-            return;
+        const std::uint64_t count = image.length() - std::min(source.skip, image.length());
+        if (image.length() >= source.skip && file.copy_from(image, source.skip, count))
+            return count;
     }
-    stream_source(source, [&](std::string_view piece) { file.write(piece); });
+    std::uint64_t count = 0;
+    stream_source(source, [&](std::string_view piece) {
+        file.write(piece);
+        count += piece.size();
+    });
+    return count;
 }
 
 // The digest of the copy at path, read back, when it holds exactly the
@@ -84,17 +93,27 @@ std::optional<ContentDigest> checked_digest(const CopySource& source, const std:
 {
     CopyHashes hashes(kinds, data_start, entry && data_start > 0);
     const ReadableFile copy(path);
-    std::string buffer;
+    std::unique_ptr<char[]> buffer;
+    std::size_t capacity = 0;
     std::uint64_t at = 0;
     bool same = true;
-    stream_source(source, [&](std::string_view piece) {
-        buffer.resize(piece.size());
-        auto* bytes = reinterpret_cast<unsigned char*>(buffer.data());
-        copy.read_at(at, bytes, piece.size());
-        same = same && at + piece.size() <= copy.length() && std::memcmp(bytes, piece.data(), piece.size()) == 0;
-        hashes.update(buffer);
-        at += piece.size();
-    });
+    // Pieces small enough that a piece of each file stays in the
+    // processor's cache from the read through the comparison and the sums.
+    constexpr std::size_t piece_size = 256 * 1024;
+    stream_source(
+        source,
+        [&](std::string_view piece) {
+            if (piece.size() > capacity)
+                buffer = std::make_unique_for_overwrite<char[]>(capacity = piece.size());
+            same = same && at + piece.size() <= copy.length();
+            if (!same)
+                return;
+            copy.read_at(at, reinterpret_cast<unsigned char*>(buffer.get()), piece.size());
+            same = same && std::memcmp(buffer.get(), piece.data(), piece.size()) == 0;
+            hashes.update({buffer.get(), piece.size()});
+            at += piece.size();
+        },
+        piece_size);
     if (!same || at != copy.length())
         return std::nullopt;
     const ContentDigest written = hashes.all.finish();
@@ -103,19 +122,46 @@ std::optional<ContentDigest> checked_digest(const CopySource& source, const std:
     return written;
 }
 
-// An image's copy under its private name while it is flushed and checked
-// on the checking thread. The check goes first when it is destroyed, so
-// the thread has finished with the file before the file is removed.
-struct PendingCopy {
-    PendingCopy(PlannedImage* of, std::unique_ptr<WorkingFile> written)
-        : image(of)
-        , file(std::move(written))
-    { }
-
+// An image's copy under its private name until it is checked and placed.
+struct WrittenCopy {
     PlannedImage* image;
     std::unique_ptr<WorkingFile> file;
-    std::future<std::optional<ContentDigest>> check;
+    DigestKinds kinds;
+    std::optional<ContentDigest> digest; // the check's: the copy found right
+    std::exception_ptr failure;          // the check's Error
 };
+
+// Copies written one after another, then flushed together and checked on
+// the checking thread while the next batch is written. The check goes
+// first when a batch is destroyed, so the thread has finished with the
+// files before they are removed.
+struct PendingBatch {
+    std::vector<WrittenCopy> copies;
+    std::uint64_t bytes = 0;
+    std::future<void> check;
+
+    // A batch is checked once it holds this many copies or bytes: few
+    // enough that a stop or a kill leaves little unplaced.
+    bool full() const { return copies.size() >= 32 || bytes >= (std::uint64_t{64} << 20); }
+};
+
+// Flushes the batch's copies, one flush of their file system first (cheaper
+// than one for each of many new files), then each file's own, and checks
+// each against its source.
+void check_batch(std::vector<WrittenCopy>& copies)
+{
+    if (!copies.empty())
+        copies.front().file->flush_file_system();
+    for (WrittenCopy& copy : copies) {
+        try {
+            copy.file->finish();
+            copy.digest = checked_digest(
+                copy.image->source, copy.file->path(), copy.image->entry, copy.image->data_start, copy.kinds);
+        } catch (const Error&) {
+            copy.failure = std::current_exception();
+        }
+    }
+}
 
 class Exporter {
 public:
@@ -181,15 +227,16 @@ private:
                 progress.total_bytes += identity_of(image.source.path).size - image.source.skip;
             }
         }
-        // Each image is written while the one before is flushed and read
-        // back on a second thread, then placed: the two overlap.
-        std::unique_ptr<PendingCopy> pending;
-        const auto finish_pending = [&] {
-            if (!pending)
-                return;
-            finish_copy(*pending);
-            report(progress, pending->image->item);
-            pending.reset();
+        // The images are written a batch at a time: while one batch is
+        // flushed and read back on a second thread, the next is written.
+        auto writing = std::make_unique<PendingBatch>();
+        std::unique_ptr<PendingBatch> checking;
+        const auto hand_over = [&] {
+            if (checking)
+                place_batch(*checking, progress);
+            checking = std::move(writing);
+            checking->check = std::async(std::launch::async, [&copies = checking->copies] { check_batch(copies); });
+            writing = std::make_unique<PendingBatch>();
         };
         for (PlannedImage& image : plan_.images) {
             // The companions of an image kept (a stopped export's, say) may still be missing.
@@ -206,14 +253,13 @@ private:
                 image.item.reason = "the export was stopped before its copy";
                 continue;
             }
-            std::unique_ptr<PendingCopy> next = start_copy(image);
-            finish_pending();
-            if (next)
-                pending = std::move(next);
-            else
+            if (!write_copy_of(image, *writing))
                 report(progress, image.item);
+            else if (writing->full())
+                hand_over();
         }
-        finish_pending();
+        hand_over();
+        place_batch(*checking, progress);
     }
 
     void report(ExportProgress& progress, const ExportItem& item)
@@ -247,9 +293,10 @@ private:
         const CheckedPlacement placed = place_checked_file(
             target, [&](WorkingFile& file) { write_copy(source, file); },
             [&](const std::string& path) {
-                const std::optional<ContentDigest> written = checked_digest(source, path, nullptr, 0, {true, false});
+                const std::optional<ContentDigest> written =
+                    checked_digest(source, path, nullptr, 0, {false, false, true});
                 if (written && journal_)
-                    journal_->copying(target, written->size, hex_text(written->sha1));
+                    journal_->copying(target, written->size, copy_digest_text(*written));
                 return written.has_value();
             },
             FolderSync::later);
@@ -262,53 +309,58 @@ private:
                                                         : ExportAction::read_back_wrong;
     }
 
-    // The sums a copy's check takes: the CRC-32 only where a playlist names
-    // it or a catalogue entry may list it alone.
+    // The sums a copy's check takes: the journal's quick one always, the
+    // SHA-1 only for a catalogue entry that lists one, the CRC-32 only where
+    // a playlist names it or a catalogue entry may list it alone.
     DigestKinds digest_kinds(const PlannedImage& image) const
     {
-        return {true, image.entry || layout_.side_file != SideFile::none};
+        return {image.entry && image.entry->sha1, image.entry || layout_.side_file != SideFile::none, true};
     }
 
-    // Writes an image's copy under a private name and has it flushed and
-    // checked on another thread; null when there is nothing to finish
-    // (the target taken, a failure: the item says so).
-    std::unique_ptr<PendingCopy> start_copy(PlannedImage& image)
+    // Writes an image's copy under a private name into batch; false when
+    // there is nothing to check (the target taken, a failure: the item says so).
+    bool write_copy_of(PlannedImage& image, PendingBatch& batch)
     {
         try {
             if (entry_exists(image.target_path)) {
                 refuse(image.item, ExportAction::clash);
-                return nullptr;
+                return false;
             }
-            auto pending = std::make_unique<PendingCopy>(
-                &image, std::make_unique<WorkingFile>(private_copy_template(parent_folder(image.target_path))));
-            write_copy(image.source, *pending->file);
-            pending->check =
-                std::async(std::launch::async, [&image, &file = *pending->file, kinds = digest_kinds(image)] {
-                    file.finish();
-                    return checked_digest(image.source, file.path(), image.entry, image.data_start, kinds);
-                });
-            return pending;
+            auto file = std::make_unique<WorkingFile>(private_copy_template(parent_folder(image.target_path)));
+            batch.bytes += write_copy(image.source, *file);
+            batch.copies.push_back({&image, std::move(file), digest_kinds(image), std::nullopt, nullptr});
+            return true;
         } catch (const RecordingFailure&) {
             throw;
         } catch (const Error& error) {
             refuse(image.item, ExportAction::failed, error.description());
-            return nullptr;
+            return false;
+        }
+    }
+
+    // Places the copies of a batch in order once it is checked.
+    void place_batch(PendingBatch& batch, ExportProgress& progress)
+    {
+        batch.check.get();
+        for (WrittenCopy& copy : batch.copies) {
+            place_copy(copy);
+            report(progress, copy.image->item);
         }
     }
 
     // Places a copy found right, with its companions.
-    void finish_copy(PendingCopy& pending)
+    void place_copy(WrittenCopy& copy)
     {
-        PlannedImage& image = *pending.image;
+        PlannedImage& image = *copy.image;
         const std::string& target = image.target_path;
-        std::optional<ContentDigest> written;
         try {
-            written = pending.check.get();
-            if (!written)
+            if (copy.failure)
+                std::rethrow_exception(copy.failure);
+            if (!copy.digest)
                 return refuse(image.item, ExportAction::read_back_wrong);
             if (journal_)
-                journal_->copying(target, written->size, hex_text(written->sha1));
-            pending.file->place(target);
+                journal_->copying(target, copy.digest->size, copy_digest_text(*copy.digest));
+            copy.file->place(target);
         } catch (const RecordingFailure&) {
             throw;
         } catch (const Error& error) {
@@ -319,9 +371,9 @@ private:
         if (journal_)
             journal_->copied(target);
         unsynced_folders_.insert(parent_folder(target));
-        image.item.size = written->size;
-        result_.bytes_copied += written->size;
-        image.crc32 = written->crc32;
+        image.item.size = copy.digest->size;
+        result_.bytes_copied += copy.digest->size;
+        image.crc32 = copy.digest->crc32;
         copy_companions(image);
     }
 
@@ -412,9 +464,9 @@ private:
                 if (read_whole_file(written) != text)
                     return false;
                 if (journal_) {
-                    ContentHasher hasher({true, false});
+                    ContentHasher hasher({false, false, true});
                     hasher.update(reinterpret_cast<const unsigned char*>(text.data()), text.size());
-                    journal_->copying(path, text.size(), hex_text(hasher.finish().sha1));
+                    journal_->copying(path, text.size(), copy_digest_text(hasher.finish()));
                 }
                 return true;
             });

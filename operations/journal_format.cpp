@@ -61,7 +61,7 @@ const std::vector<RecordFormat>& record_formats()
         {RecordKind::content, "content", {{"to", path}, {"size", number}, {"digest", word}}},
         {RecordKind::interrupted, "interrupted", {}},
         {RecordKind::exported, "exported", {}},
-        {RecordKind::copying, "copying", {{"path", path}, {"size", number}, {"sha1", word}}},
+        {RecordKind::copying, "copying", {{"path", path}, {"size", number}, {"digest", word}}},
         {RecordKind::copied, "copied",
             {{"path", path}, {"device", number}, {"inode", number}, {"size", number}, {"mtime_s", number},
                 {"mtime_ns", number}}},
@@ -354,6 +354,24 @@ std::optional<ContentCheck> content_check_of(const std::string& path)
     } catch (const Error&) {
         return std::nullopt;
     }
+}
+
+namespace {
+
+constexpr std::string_view xxh128_prefix = "xxh128:";
+
+} // namespace
+
+std::string copy_digest_text(const ContentDigest& digest)
+{
+    return std::string(xxh128_prefix) + hex_text(digest.xxh128);
+}
+
+std::string copy_digest_of_file(const std::string& path, const std::string& recorded)
+{
+    if (recorded.starts_with(xxh128_prefix))
+        return copy_digest_text(digest_of_file(path, 0, {false, false, true}));
+    return hex_text(digest_of_file(path, 0, {true, false}).sha1);
 }
 
 std::string time_stamp(std::int64_t ns, bool readable)

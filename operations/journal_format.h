@@ -11,6 +11,7 @@
 // line against it, and undo (run_undo.cpp) works on what the reader made.
 #pragma once
 
+#include "database_tools/content_digest.h"
 #include "operations/run_undo.h"
 
 #include <cstdint>
@@ -46,7 +47,7 @@ enum class RecordKind {
     content,           // content <to> <size> <digest>: the content check of the file the move before moves to <to>
     interrupted,       // interrupted: the run was stopped between two files at its caller's asking (end follows)
     exported,          // exported: the run copies a set into its folder (an export), moving nothing
-    copying,           // copying <path> <size> <sha1>: a checked copy about to be placed at path
+    copying,           // copying <path> <size> <digest>: a checked copy about to be placed at path
     copied,            // copied <path> <device> <inode> <size> <mtime s> <mtime ns>: the copy as placed
 };
 
@@ -140,7 +141,7 @@ struct GameListRecord {
 struct CopyRecord {
     std::string path;
     std::uint64_t size = 0;
-    std::string sha1; // of its bytes, in lowercase hexadecimal digits
+    std::string digest; // of its bytes, as copy_digest_text() writes it
     std::optional<RecordedIdentity> placed;
 };
 
@@ -185,6 +186,14 @@ std::string content_digest(std::string_view bytes);
 
 // The size and digest of a file, read in pieces; throws Error.
 std::pair<std::uint64_t, std::string> size_and_digest_of_file(const std::string& path);
+
+// The digest a copying record keeps of a copy's bytes: "xxh128:" and the
+// 32 lowercase hexadecimal digits of their XXH3-128 (asked for in kinds).
+// Journals of earlier versions hold the 40 digits of their SHA-1 instead.
+std::string copy_digest_text(const ContentDigest& digest);
+// The digest of the file at path in the form of recorded (either of the
+// two above), to compare with it; throws Error.
+std::string copy_digest_of_file(const std::string& path, const std::string& recorded);
 
 // A time as a run's name (20261206T104512.123456Z, sortable) or readable
 // (2026-12-06T10:45:12.123456Z).

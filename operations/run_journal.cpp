@@ -363,9 +363,9 @@ void RunJournal::game_list_removing(const std::string& path)
     write_change(RecordKind::game_list_removed, {absolute(path)});
 }
 
-void RunJournal::copying(const std::string& path, std::uint64_t size, const std::string& sha1)
+void RunJournal::copying(const std::string& path, std::uint64_t size, const std::string& digest)
 {
-    write_change(RecordKind::copying, {absolute(path), text_of(size), sha1});
+    write_change(RecordKind::copying, {absolute(path), text_of(size), digest});
 }
 
 void RunJournal::copied(const std::string& path)

@@ -63,9 +63,9 @@ public:
     void reserving(const std::string& path) override;
     void game_list_placed(const std::string& path) override;
     void game_list_removing(const std::string& path) override;
-    // A checked copy of size bytes and this SHA-1 (hexadecimal) about to be
-    // placed at path, and then placed.
-    void copying(const std::string& path, std::uint64_t size, const std::string& sha1);
+    // A checked copy of size bytes and this digest (copy_digest_text())
+    // about to be placed at path, and then placed.
+    void copying(const std::string& path, std::uint64_t size, const std::string& digest);
     void copied(const std::string& path);
     void interrupted() override { interrupted_ = true; }
     void finished() override;

@@ -131,7 +131,7 @@ CopyFound find_copy(const CopyRecord& copy)
             && now.identity.mtime_ns == placed->mtime_ns))
         return {CopyState::changed, now.identity};
     try {
-        if (hex_text(digest_of_file(copy.path, 0, {true, false}).sha1) != copy.sha1)
+        if (copy_digest_of_file(copy.path, copy.digest) != copy.digest)
             return {CopyState::changed, now.identity};
     } catch (const Error&) {
         return {CopyState::changed, now.identity};
