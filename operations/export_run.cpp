@@ -216,9 +216,14 @@ private:
 
     void copy_all()
     {
-        if (!entry_exists(options_.to))
+        // A set's folder the export makes is recorded, so that undo takes
+        // it away again when it leaves it empty (folders above it stay).
+        const bool made_set_folder = !entry_exists(options_.to);
+        if (made_set_folder)
             create_missing_folders(options_.to);
         open_journal();
+        if (made_set_folder && journal_)
+            journal_->folder_created(options_.to);
         make_folders();
         ExportProgress progress;
         for (const PlannedImage& image : plan_.images) {

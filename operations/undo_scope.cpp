@@ -105,20 +105,23 @@ void keep_lists_and_logs_in_scope(JournalContents& run, const RunScope& scope, U
     }
 }
 
-// An export's copies and the folders it made lie inside its target folder.
+// An export's copies and the folders it made lie inside its target
+// folder; that folder itself may be one it made.
 JournalContents exported_in_scope(JournalContents& run, UndoReport& report)
 {
     const bool valid = is_absolute_path(run.folder);
-    const auto outside = [&](const std::string& path) {
+    const auto inside = [&](const std::string& path) {
         const std::string up = std::string(1, path_separator) + ".." + path_separator;
-        const bool inside =
-            valid && is_inside_folder(path, join_path(run.folder, "")) && path.find(up) == std::string::npos;
-        if (!inside)
-            refuse(report, path, "");
-        return !inside;
+        return valid && is_inside_folder(path, join_path(run.folder, "")) && path.find(up) == std::string::npos;
     };
-    std::erase_if(run.created, outside);
-    std::erase_if(run.copies, [&](const CopyRecord& copy) { return outside(copy.path); });
+    const auto outside = [&](const std::string& path, bool may_be_folder) {
+        const bool in_scope = inside(path) || (may_be_folder && valid && path == run.folder);
+        if (!in_scope)
+            refuse(report, path, "");
+        return !in_scope;
+    };
+    std::erase_if(run.created, [&](const std::string& folder) { return outside(folder, true); });
+    std::erase_if(run.copies, [&](const CopyRecord& copy) { return outside(copy.path, false); });
     run.moves.clear();
     run.logs.clear();
     run.earlier_folders.clear();

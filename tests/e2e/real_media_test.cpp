@@ -353,7 +353,7 @@ TEST_P(RealMedia, ExportedSetIsKeptByARerunAndUndoneAfterARemount)
     medium_->remount();
     const auto undone = test::run_program(CARTONYM_CLI_PATH, {"undo", first.value("run", "")}, world_.work);
     ASSERT_EQ(undone.status, 0) << undone.err;
-    EXPECT_EQ(test::tree_difference({}, test::entries_of(to)), "");
+    EXPECT_FALSE(fs::exists(to)); // the set's folder, which the first export made, goes too
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -317,7 +317,7 @@ TEST(ExportSet, UndoRemovesExactlyTheUnchangedCopies)
     fs::remove_all(w.to);
     ASSERT_FALSE(w.run(o).run_name.empty());
     undo_run("", false);
-    EXPECT_FALSE(fs::exists(w.to + "/roms")); // the folders it made go too
+    EXPECT_FALSE(fs::exists(w.to)); // the folders it made go too, the set's own among them
 }
 
 // A copy rewritten in place to its size, its time put back, is told by its
