@@ -106,13 +106,14 @@ public:
     void drop_game_list() override { list_.close(); }
 
 private:
-    // Runs a removal; a name gone already (53) is no failure.
+    // Runs a removal; a name gone already (53) is no failure, nor one whose
+    // folder has gone too (76: what Windows says where POSIX says 53).
     template <typename Removal> static void unless_gone(Removal&& removal)
     {
         try {
             removal();
         } catch (const Error& error) {
-            if (error.number() != ErrorNumber::file_not_found)
+            if (error.number() != ErrorNumber::file_not_found && error.number() != ErrorNumber::path_not_found)
                 throw;
         }
     }

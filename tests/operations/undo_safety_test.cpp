@@ -233,9 +233,10 @@ TEST(UndoSafety, WhatUndoCannotVerifyStaysAndIsNamed)
         }
         bool swapped = false;
         const test::ScopedFaultHook hook([&](SystemOperation operation, const std::string& path) {
-            const std::string private_name = what == "removal fails" ? "/.cartonym-copy-" : "/.cartonym-";
+            const std::string private_name =
+                path_separator + std::string(what == "removal fails" ? ".cartonym-copy-" : ".cartonym-");
             const bool removing = (operation == SystemOperation::move && path.find(private_name) != std::string::npos)
-                || (operation == SystemOperation::remove && path.ends_with(list));
+                || (operation == SystemOperation::remove && path == world.in_folder(list));
             if (what == "swapped in" && removing && !std::exchange(swapped, true)) {
                 fs::remove(world.in_folder(list));
                 world.file(list, "another process's file");
