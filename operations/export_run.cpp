@@ -73,9 +73,8 @@ std::uint64_t write_copy(const CopySource& source, WorkingFile& file)
 {
     if (source.entry.empty()) {
         const ReadableFile image(source.path);
-        const std::uint64_t count = image.length() - std::min(source.skip, image.length());
-        if (image.length() >= source.skip && file.copy_from(image, source.skip, count))
-            return count;
+        if (image.length() >= source.skip && file.copy_from(image, source.skip, image.length() - source.skip))
+            return image.length() - source.skip;
     }
     std::uint64_t count = 0;
     stream_source(source, [&](std::string_view piece) {
